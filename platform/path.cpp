@@ -1,0 +1,180 @@
+#include "platform/path.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace {
+
+bool exists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+bool equal_ignoring_case(const char* a, const char* b)
+{
+    for (; *a && *b; ++a, ++b)
+        if (std::tolower((unsigned char)*a) != std::tolower((unsigned char)*b))
+            return false;
+    return *a == *b;
+}
+
+// The entry of `dir` that matches `name` without regard to case, or `name`.
+std::string match_component(const std::string& dir, const std::string& name)
+{
+    std::string candidate = dir.empty() ? name : (dir == "/" ? "/" + name : dir + "/" + name);
+    if (exists(candidate))
+        return name;
+    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+    if (!d)
+        return name;
+    std::string found = name;
+    while (struct dirent* entry = readdir(d)) {
+        if (equal_ignoring_case(entry->d_name, name.c_str())) {
+            found = entry->d_name;
+            break;
+        }
+    }
+    closedir(d);
+    return found;
+}
+
+std::string drive_root(char letter)
+{
+    char upper = (char)std::toupper((unsigned char)letter);
+    char lower = (char)std::tolower((unsigned char)letter);
+    std::string var = std::string("VARNOCK_DRIVE_") + upper;
+    if (const char* mapped = std::getenv(var.c_str()); mapped && *mapped)
+        return mapped;
+    return std::string("drive_") + lower;
+}
+
+}  // namespace
+
+int platform_resolve_path(const char* path, char* host_path, size_t host_path_size)
+{
+    if (!path || !host_path || host_path_size == 0)
+        return 0;
+
+    std::string rest(path);
+    for (char& c : rest)
+        if (c == '\\')
+            c = '/';
+
+    // The root the components hang from: a mapped drive, the host root, or
+    // the working directory.
+    std::string root;
+    bool absolute = false;
+    if (rest.size() >= 2 && std::isalpha((unsigned char)rest[0]) && rest[1] == ':') {
+        root = drive_root(rest[0]);
+        rest.erase(0, 2);
+        absolute = true;  // ".." never climbs above a drive's root
+    } else if (!rest.empty() && rest[0] == '/') {
+        root = "/";
+        absolute = true;
+    }
+
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= rest.size()) {
+        size_t end = rest.find('/', start);
+        if (end == std::string::npos)
+            end = rest.size();
+        std::string part = rest.substr(start, end - start);
+        if (part.empty() || part == ".") {
+            // nothing
+        } else if (part == "..") {
+            if (!parts.empty() && parts.back() != "..")
+                parts.pop_back();
+            else if (!absolute)
+                parts.push_back(part);
+        } else {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+
+    std::string result = root;
+    for (const std::string& part : parts) {
+        std::string name = part == ".." ? part : match_component(result, part);
+        if (result.empty())
+            result = name;
+        else if (result == "/")
+            result += name;
+        else
+            result += "/" + name;
+    }
+    if (result.empty())
+        result = ".";
+
+    if (result.size() + 1 > host_path_size)
+        return 0;
+    std::memcpy(host_path, result.c_str(), result.size() + 1);
+    return 1;
+}
+
+namespace {
+
+// Paths the program builds are bounded by its own buffers; this is ample.
+constexpr size_t host_path_max = 4096;
+
+}  // namespace
+
+FILE* platform_fopen(const char* path, const char* mode)
+{
+    char host[host_path_max];
+    if (!mode || !platform_resolve_path(path, host, sizeof host))
+        return nullptr;
+    // The C library on Linux makes no difference between text and binary
+    // streams; "t" is dropped so that modes such as "wt" open.
+    char host_mode[8];
+    size_t n = 0;
+    for (const char* m = mode; *m && n + 1 < sizeof host_mode; ++m)
+        if (*m != 't')
+            host_mode[n++] = *m;
+    host_mode[n] = '\0';
+    return std::fopen(host, host_mode);
+}
+
+int platform_remove(const char* path)
+{
+    char host[host_path_max];
+    if (!platform_resolve_path(path, host, sizeof host)) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    return std::remove(host);
+}
+
+int platform_rename(const char* src_path, const char* dest_path)
+{
+    char src[host_path_max];
+    char dest[host_path_max];
+    if (!platform_resolve_path(src_path, src, sizeof src) ||
+        !platform_resolve_path(dest_path, dest, sizeof dest)) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    return std::rename(src, dest);
+}
+
+long long platform_file_mtime(const char* path, int* ok)
+{
+    char host[host_path_max];
+    struct stat st;
+    if (!platform_resolve_path(path, host, sizeof host) || stat(host, &st) != 0) {
+        if (ok)
+            *ok = 0;
+        return 0;
+    }
+    if (ok)
+        *ok = 1;
+    return (long long)st.st_mtime;
+}

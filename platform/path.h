@@ -1,0 +1,30 @@
+// The path resolver: every file the program opens goes through it.
+//
+// Inside the program paths keep their Windows form ("c:\data\win\entity\x.enw"),
+// because names, keys and log texts depend on it. At the open the resolver
+// turns such a path into a host path:
+//   - "\" becomes "/";
+//   - a drive letter maps to a host directory: $VARNOCK_DRIVE_<LETTER> when set,
+//     else the folder "drive_<letter>" in the working directory;
+//   - "." and ".." are resolved;
+//   - each component that does not exist as written is matched against the
+//     directory's entries without regard to case.
+// A component that matches nothing is kept as written, so new files can be
+// created.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+// Writes the host path for `path` into `host_path`. Returns 1, or 0 when
+// `path` is NULL or the result does not fit.
+int platform_resolve_path(const char* path, char* host_path, size_t host_path_size);
+
+// The C library's file operations over resolved paths. Text modes behave like
+// binary ones: files are written with LF line ends; readers accept CRLF.
+FILE* platform_fopen(const char* path, const char* mode);
+int platform_remove(const char* path);
+int platform_rename(const char* src_path, const char* dest_path);
+// Modification time in seconds since the epoch; returns 0 and sets *ok to 0
+// when the file's status cannot be read.
+long long platform_file_mtime(const char* path, int* ok);

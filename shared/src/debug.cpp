@@ -1,0 +1,133 @@
+#include "debug.h"
+
+#include <cstdarg>
+#include <cstring>
+#include <ctime>
+
+#include "platform/path.h"
+#include "str_util.h"
+
+debug_log_record debug_log = {nullptr, -1, 0, 0, 0, 0, 0};
+
+namespace {
+
+void write_entry(const char* tag, const char* source_path, long line, const char* format,
+                 va_list args)
+{
+    FILE* file = debug_log.debug_file;
+    std::fprintf(file, "%s%18s(%4ld): ", tag, debug_base_filename(source_path), line);
+    std::vfprintf(file, format, args);
+    std::fflush(file);
+}
+
+}  // namespace
+
+int debug_open(const char* filename, int append_flag)
+{
+    if (debug_log.debug_file) {
+        std::fclose(debug_log.debug_file);
+        debug_log.debug_file = nullptr;
+    }
+    debug_log.debug_master_level = 0;
+    debug_log.error_count = 0;
+    debug_log.warning_count = 0;
+    debug_log.error_level = 0;
+    debug_log.warning_level = 0;
+    debug_log.notice_level = 0;
+
+    if (!filename) {
+        debug_log.debug_master_level = -1;
+        return 1;
+    }
+    debug_log.debug_file = platform_fopen(filename, append_flag ? "at+" : "wt");
+    if (!debug_log.debug_file) {
+        debug_log.debug_master_level = -1;
+        LOG_ERROR("Could not open debugging file '%s'\n", filename);
+        return 0;
+    }
+    LOG_NOTICE("%s opened at %s\n", filename, debug_time_str());
+    LOG_NOTICE("\n");
+    return 1;
+}
+
+int debug_close(void)
+{
+    if (debug_log.warning_count + debug_log.error_count > 0)
+        LOG_NOTICE("\n");
+    if (debug_log.warning_count > 0)
+        LOG_NOTICE("Warning(s): %ld\n", (long)debug_log.warning_count);
+    if (debug_log.error_count > 0)
+        LOG_NOTICE("Error(s): %ld\n", (long)debug_log.error_count);
+    LOG_NOTICE("\n");
+    LOG_NOTICE("Terminating at %s\n", debug_time_str());
+    if (debug_log.debug_file)
+        std::fclose(debug_log.debug_file);
+    debug_log.debug_file = nullptr;
+    debug_log.debug_master_level = -1;
+    return 1;
+}
+
+const char* debug_time_str(void)
+{
+    static char buffer[32];
+    return format_local_time(std::time(nullptr), buffer, sizeof buffer);
+}
+
+const char* debug_base_filename(const char* path)
+{
+    if (!path)
+        return nullptr;
+    if (const char* slash = std::strrchr(path, '/'))
+        path = slash + 1;
+    if (const char* backslash = std::strrchr(path, '\\'))
+        path = backslash + 1;
+    return path;
+}
+
+void debug_error(const char* source_path, long line, const char* format, ...)
+{
+    if (debug_log.error_level < 0)
+        return;
+    debug_log.error_count += 1;
+    if (debug_log.debug_master_level < 0 || !debug_log.debug_file)
+        return;
+    va_list args;
+    va_start(args, format);
+    write_entry("ERROR   ", source_path, line, format, args);
+    va_end(args);
+}
+
+void debug_warning(const char* source_path, long line, const char* format, ...)
+{
+    if (debug_log.warning_level < 0)
+        return;
+    debug_log.warning_count += 1;
+    if (debug_log.debug_master_level < 0 || !debug_log.debug_file)
+        return;
+    va_list args;
+    va_start(args, format);
+    write_entry("WARNING ", source_path, line, format, args);
+    va_end(args);
+}
+
+void debug_notice(const char* source_path, long line, const char* format, ...)
+{
+    if (debug_log.notice_level < 0 || debug_log.debug_master_level < 0 ||
+        !debug_log.debug_file)
+        return;
+    va_list args;
+    va_start(args, format);
+    write_entry("NOTICE  ", source_path, line, format, args);
+    va_end(args);
+}
+
+void debug_quiet_begin(void)
+{
+    debug_log.error_level -= 1;
+}
+
+void debug_quiet_end(void)
+{
+    if (debug_log.error_level < 0)
+        debug_log.error_level += 1;
+}

@@ -1,0 +1,58 @@
+// The run's debug log: three kinds of entry (error, warning, notice), each with
+// its own level, a master level over all of them, and counters of the errors
+// and warnings of the run.
+//
+// Every logging site writes one entry through the log gate, LOG_ERROR,
+// LOG_WARNING or LOG_NOTICE, with a printf format. The entry's prefix carries
+// the base name of the source file and the line of the site:
+//     "ERROR   %18s(%4ld): " message
+// A message ends with its own "\n"; one that does not leaves the next entry on
+// the same line.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+struct debug_log_record {
+    FILE* debug_file;            // NULL while no log is open
+    int32_t debug_master_level;  // entries are written only while >= 0
+    int32_t error_count;
+    int32_t warning_count;
+    int32_t error_level;    // errors are counted and written only while >= 0
+    int32_t warning_level;  // likewise warnings
+    int32_t notice_level;   // notices are written only while >= 0
+};
+
+extern debug_log_record debug_log;
+
+// Closes an open log, sets every level and count to 0 and opens `filename`
+// ("at+" when `append_flag` is set, else "wt"). A NULL name turns writing off
+// and keeps counting; returns 1. A failed open returns 0 and counts one error.
+int debug_open(const char* filename, int append_flag);
+
+// Writes the closing block (counts, "Terminating at ...") and closes the file.
+// The counts keep their values. Returns 1.
+int debug_close(void);
+
+// The current local time, 24 characters, in a static buffer.
+const char* debug_time_str(void);
+
+// The part of `path` after its last "/" and then after the last "\".
+const char* debug_base_filename(const char* path);
+
+// The log gate. Use through the macros below.
+void debug_error(const char* source_path, long line, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+void debug_warning(const char* source_path, long line, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+void debug_notice(const char* source_path, long line, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+#define LOG_ERROR(...) debug_error(__FILE__, __LINE__, __VA_ARGS__)
+#define LOG_WARNING(...) debug_warning(__FILE__, __LINE__, __VA_ARGS__)
+#define LOG_NOTICE(...) debug_notice(__FILE__, __LINE__, __VA_ARGS__)
+
+// The quiet idiom, for a caller that expects a call to fail: errors in
+// between are neither counted nor written.
+void debug_quiet_begin(void);
+void debug_quiet_end(void);

@@ -1,0 +1,57 @@
+// Helpers shared by the test suites.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Opens the debug log on a temporary file for the life of the object, so a
+// test can assert on the entries it caused. The log is closed (and the counts
+// kept) when the object goes.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    // Every line written since the capture opened (the opening notices are
+    // skipped), without line ends.
+    std::vector<std::string> lines() const;
+    // The entries of one kind ("ERROR", "WARNING", "NOTICE"), prefix removed.
+    std::vector<std::string> messages(const std::string& kind) const;
+    std::vector<std::string> errors() const { return messages("ERROR"); }
+    std::vector<std::string> warnings() const { return messages("WARNING"); }
+    std::vector<std::string> notices() const { return messages("NOTICE"); }
+    // True when some line contains `text`.
+    bool contains(const std::string& text) const;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    size_t skip_ = 0;
+};
+
+// A temporary directory, removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    // path() + "/" + relative
+    std::string file(const std::string& relative) const;
+    // Writes `content` to path()/relative, creating directories on the way.
+    std::string write(const std::string& relative, const std::string& content) const;
+    std::string read(const std::string& relative) const;
+
+private:
+    std::string path_;
+};
+
+// Reads a whole host file; empty when it cannot be read.
+std::string read_host_file(const std::string& path);
+
+// Puts the module-wide state that tests touch back to its start values.
+void test_reset_state();

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, test and play.
+# This is the one list of them. Idempotent: apt-get runs only when a package
+# is missing.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # platform stand-ins: window, input, GL through Mesa, font, sound
+  libsdl2-dev libgl-dev libgl1-mesa-dri libfreetype-dev fonts-dejavu-core
+  libopenal-dev libsndfile1-dev
+  # texture reader
+  libpng-dev zlib1g-dev
+  # end-to-end tests: a virtual display and screenshots
+  xvfb xauth
+  # regenerating grammar tables (not needed to build)
+  bison
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the project twice and runs every test in each build:
+#   build/          the normal build (RelWithDebInfo), all tests
+#   build-sanitize/ AddressSanitizer + UndefinedBehaviorSanitizer, all tests
+# Fails on any failing test and on any sanitizer report.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/setup.sh
+
+jobs=$(nproc)
+
+# Sanitizer reports abort the test process, so CTest counts them as failures.
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:allocator_may_return_null=1:strict_string_checks=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="report_objects=1"
+
+run_build() {
+  local dir=$1 type=$2
+  echo "== $dir ($type)"
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DVARNOCK_WERROR=ON >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
+}
+
+run_build build RelWithDebInfo
+run_build build-sanitize Sanitize
+echo "== all tests passed"

@@ -50,6 +50,11 @@ LogCapture::~LogCapture()
     fs::remove(path_, ignored);
 }
 
+void LogCapture::clear()
+{
+    debug_open(path_.c_str(), 0);
+}
+
 std::vector<std::string> LogCapture::lines() const
 {
     std::vector<std::string> result;
@@ -114,7 +119,6 @@ std::string TempDir::read(const std::string& relative) const
 
 void test_reset_state()
 {
-    debug_close();
     game_time = 0.0f;
     file_hdr_type_found = 0;
     file_hdr_version_found = 0;

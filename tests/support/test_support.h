@@ -22,6 +22,9 @@ public:
     std::vector<std::string> errors() const { return messages("ERROR"); }
     std::vector<std::string> warnings() const { return messages("WARNING"); }
     std::vector<std::string> notices() const { return messages("NOTICE"); }
+    // Starts the log afresh (entries and counts), for the next case of a
+    // table. Captures do not nest: the newest open log wins.
+    void clear();
     // True when some line contains `text`.
     bool contains(const std::string& text) const;
     const std::string& path() const { return path_; }
@@ -53,5 +56,6 @@ private:
 // Reads a whole host file; empty when it cannot be read.
 std::string read_host_file(const std::string& path);
 
-// Puts the module-wide state that tests touch back to its start values.
+// Puts the module-wide state that tests touch back to its start values (the
+// log is LogCapture's business).
 void test_reset_state();

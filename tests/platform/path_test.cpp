@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/path.h"
+#include "test_support.h"
+
+namespace {
+
+std::string resolve(const std::string& path)
+{
+    char host[1024];
+    if (!platform_resolve_path(path.c_str(), host, sizeof host))
+        return "<refused>";
+    return host;
+}
+
+}  // namespace
+
+TEST(PathResolver, MatchesComponentsWithoutRegardToCase)
+{
+    TempDir dir;
+    dir.write("Data/Win/Entity/Hero.ENW", "x");
+    dir.write("Data/Win/entity.txt", "y");
+    EXPECT_EQ(resolve(dir.path() + "\\data\\win\\entity\\hero.enw"),
+              dir.path() + "/Data/Win/Entity/Hero.ENW");
+    // An exact match wins over a case-insensitive one.
+    EXPECT_EQ(resolve(dir.path() + "/Data/Win/entity.txt"), dir.path() + "/Data/Win/entity.txt");
+    // What does not exist is kept as written, so files can be created.
+    EXPECT_EQ(resolve(dir.path() + "\\DATA\\new\\File.cfg"), dir.path() + "/Data/new/File.cfg");
+}
+
+TEST(PathResolver, ResolvesDotsLexically)
+{
+    TempDir dir;
+    dir.write("win/script/a.scw", "x");
+    EXPECT_EQ(resolve(dir.path() + "\\win\\script\\..\\.\\script\\A.SCW"),
+              dir.path() + "/win/script/a.scw");
+    EXPECT_EQ(resolve("a\\..\\..\\b"), "../b");
+    EXPECT_EQ(resolve("/.."), "/");
+}
+
+TEST(PathResolver, MapsDriveLetters)
+{
+    TempDir dir;
+    dir.write("data/win/startup.scw", "x");
+    ::setenv("VARNOCK_DRIVE_Q", dir.path().c_str(), 1);
+    EXPECT_EQ(resolve("q:\\DATA\\win\\STARTUP.scw"), dir.path() + "/data/win/startup.scw");
+    EXPECT_EQ(resolve("Q:\\..\\x"), dir.path() + "/x");  // never above the drive's root
+    ::unsetenv("VARNOCK_DRIVE_Q");
+    EXPECT_EQ(resolve("q:\\data"), "drive_q/data");
+
+    FILE* file = platform_fopen((dir.path() + "/DATA/WIN/startup.SCW").c_str(), "rt");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+}
+
+TEST(PathResolver, RefusesWhatDoesNotFit)
+{
+    char host[8];
+    EXPECT_EQ(platform_resolve_path("abcdefghij", host, sizeof host), 0);
+    EXPECT_EQ(platform_resolve_path(nullptr, host, sizeof host), 0);
+}

@@ -1,0 +1,392 @@
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstring>
+#include <string>
+
+#include "file_io.h"
+#include "heap.h"
+#include "test_support.h"
+
+namespace {
+
+std::string le32(int32_t value)
+{
+    std::string bytes(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = (char)(((uint32_t)value >> (8 * i)) & 0xff);
+    return bytes;
+}
+
+std::string header(int32_t type, int32_t version)
+{
+    std::string bytes(FILE_HDR_SIZE, '\0');
+    bytes.replace(64, 4, le32(type));
+    bytes.replace(68, 4, le32(version));
+    return bytes;
+}
+
+class FileIo : public ::testing::Test {
+protected:
+    void SetUp() override { test_reset_state(); }
+    TempDir dir;
+    LogCapture log;
+};
+
+}  // namespace
+
+TEST_F(FileIo, BinaryHeaderRoundTripAndBanner)
+{
+    std::string path = dir.file("a.enw");
+    FILE* out = file_open_write_version_bin(path.c_str(), 13, 155);
+    ASSERT_NE(out, nullptr);
+    ASSERT_EQ(file_write(out, "data", 4), 1);
+    file_close(out);
+    std::string bytes = dir.read("a.enw");
+    ASSERT_EQ(bytes.size(), 104u);
+    EXPECT_EQ(bytes.substr(0, 18), "ZORLANDI SOFTWORKS");
+    EXPECT_EQ(std::strlen(bytes.c_str()), 38u);
+    EXPECT_EQ(bytes.substr(38, 26), std::string(26, '\0'));
+    EXPECT_EQ(bytes.substr(64, 8), le32(13) + le32(155));
+    EXPECT_EQ(bytes.substr(72, 28), std::string(28, '\0'));
+
+    int found = -1;
+    FILE* in = file_open_search_verify_version_bin(path.c_str(), nullptr, 13, 155, &found);
+    ASSERT_NE(in, nullptr);
+    EXPECT_EQ(found, 1);
+    EXPECT_EQ(std::ftell(in), 100);
+    file_close(in);
+    EXPECT_TRUE(log.errors().empty());
+}
+
+TEST_F(FileIo, BinaryHeaderRefusals)
+{
+    struct Case {
+        const char* name;
+        std::string content;
+        int32_t type_found, version_found;
+        std::string error;  // before and after the path
+        std::string error_end;
+    } cases[] = {
+        {"short", std::string(99, 'x'), 0, 0, "Unable to read file_hdr for '", "'"},
+        {"type", header(11, 999), 11, 0, "Wrong file type in '", "', found 11 expected 13"},
+        {"version", header(13, 154), 13, 154, "Wrong file version in '",
+         "', found 154 expected 155"},
+    };
+    for (const Case& c : cases) {
+        log.clear();
+        std::string path = dir.write(c.name, c.content);
+        int found = -1;
+        EXPECT_EQ(file_open_search_verify_version_bin(path.c_str(), nullptr, 13, 155, &found),
+                  nullptr);
+        EXPECT_EQ(found, 1) << c.name;
+        EXPECT_EQ(file_hdr_type_found, c.type_found) << c.name;
+        EXPECT_EQ(file_hdr_version_found, c.version_found) << c.name;
+        std::string expected = c.error + path + c.error_end;
+        EXPECT_EQ(log.errors(), std::vector<std::string>{expected});
+
+        // The whole-file load refuses the same files the same way.
+        log.clear();
+        EXPECT_EQ(file_mem_load_search_verify_version_bin(path.c_str(), nullptr, 13, 155, &found),
+                  nullptr);
+        EXPECT_EQ(file_hdr_type_found, c.type_found) << c.name;
+        EXPECT_EQ(log.errors(), std::vector<std::string>{expected});
+    }
+
+    int found = -1;
+    EXPECT_EQ(file_open_search_verify_version_bin(dir.file("missing").c_str(), nullptr, 13, 155,
+                                                  &found),
+              nullptr);
+    EXPECT_EQ(found, 0);
+}
+
+TEST_F(FileIo, WholeFileLoad)
+{
+    std::string path = dir.write("good", header(60, 105) + "abcd");
+    int32_t size = 0;
+    char* block = file_mem_load_search_verify_version_bin(path.c_str(), nullptr, 60, 105, nullptr,
+                                                          &size);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(size, 104);
+    EXPECT_EQ(std::string(block + 100, 4), "abcd");
+    FREE(block);
+
+    std::string empty = dir.write("empty", "");
+    EXPECT_EQ(file_mem_load_search_verify_version_bin(empty.c_str(), nullptr, 60, 105, nullptr),
+              nullptr);
+    auto errors = log.errors();
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0].substr(0, 26), "Attempting to malloc 0 byt");
+    EXPECT_EQ(errors[1], "Could not malloc 0 bytes for '" + empty + "'");
+}
+
+TEST_F(FileIo, SearchPathFindsFileInListedDirectory)
+{
+    dir.write("sub/x.txt", "x");
+    dlink* paths = nullptr;
+    ASSERT_NE(add_pathname(&paths, (dir.path() + "/nowhere\\\\").c_str()), nullptr);
+    ASSERT_NE(add_pathname(&paths, (dir.path() + "/sub").c_str()), nullptr);
+    std::string upper_dir = dir.path();
+    for (char& ch : upper_dir)
+        ch = (char)std::toupper((unsigned char)ch);
+    EXPECT_EQ(std::string(paths->dlink_key_str), upper_dir + "/NOWHERE");
+    // The same directory again gives the node it already has.
+    EXPECT_EQ(add_pathname(&paths, (dir.path() + "/SUB").c_str()), paths->next_ptr);
+    EXPECT_EQ(dlink_count(paths), 2u);
+    // Keys are upper-cased; the resolver matches them without regard to case.
+    FILE* file = file_open_search("x.txt", FILE_MODE_READ_BIN, paths);
+    ASSERT_NE(file, nullptr);
+    file_close(file);
+    const char* found = file_search("x.txt", paths);
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(std::string(found), upper_dir + "/SUB\\x.txt");
+    EXPECT_EQ(free_pathname_list(paths), 1);
+}
+
+TEST_F(FileIo, TextHeaderRoundTripAndComments)
+{
+    std::string path = dir.file("varnock.cfg");
+    FILE* out = file_open_write_version_text(path.c_str(), 21, 124);
+    ASSERT_NE(out, nullptr);
+    file_close(out);
+    std::string text = dir.read("varnock.cfg");
+    EXPECT_NE(text.find("//  ZORLANDI SOFTWORKS"), std::string::npos);
+    char type_line[160];
+    std::snprintf(type_line, sizeof type_line, "\n%-44d//  file_type\n%-44d//  file_version\n", 21,
+                  124);
+    EXPECT_TRUE(text.ends_with(type_line));
+
+    int16_t line_cnt = -5;
+    int found = 0;
+    FILE* in = file_open_search_verify_version_text(path.c_str(), &line_cnt, nullptr, 21, 124, &found);
+    ASSERT_NE(in, nullptr);
+    EXPECT_EQ(line_cnt, 7);
+    file_close(in);
+
+    std::string hand = dir.write("hand.txt", "21   // type\r\n\r\n  124\r\n");
+    in = file_open_search_verify_version_text(hand.c_str(), &line_cnt, nullptr, 21, 124, &found);
+    ASSERT_NE(in, nullptr);
+    EXPECT_EQ(line_cnt, 3);
+    file_close(in);
+
+    std::string wrong = dir.write("wrong.txt", "21\n125\n");
+    EXPECT_EQ(file_open_search_verify_version_text(wrong.c_str(), &line_cnt, nullptr, 21, 124, &found),
+              nullptr);
+    EXPECT_EQ(file_hdr_type_found, 21);
+    EXPECT_EQ(file_hdr_version_found, 125);
+    std::string nothing = dir.write("nothing.txt", "// only a comment\n");
+    EXPECT_EQ(file_open_search_verify_version_text(nothing.c_str(), &line_cnt, nullptr, 21, 124, &found),
+              nullptr);
+    EXPECT_EQ(found, 1);
+    EXPECT_EQ(file_hdr_type_found, 0);
+    auto errors = log.errors();
+    ASSERT_EQ(errors.size(), 3u);
+    EXPECT_EQ(errors[0], "Wrong file version in '" + wrong + "', found 125 expected 124");
+    EXPECT_EQ(errors[1], "Unable to read an int at line 1");
+    EXPECT_EQ(errors[2], "Could not file_open_search_verify_version_text for '" + nothing + "'");
+}
+
+TEST_F(FileIo, StringRecordsPadToTheBoundary)
+{
+    struct Case {
+        const char* text;
+        int32_t length;
+        size_t record_size;
+    } cases[] = {{"abc", 4, 8}, {"abcd", 5, 12}, {"abcde", 6, 12}, {"", 1, 8}};
+    for (const Case& c : cases) {
+        std::string path = dir.file("str.bin");
+        FILE* out = file_open(path.c_str(), FILE_MODE_WRITE_BIN);
+        ASSERT_EQ(write_str_bin(out, c.text, 4), 1);
+        file_close(out);
+        std::string bytes = dir.read("str.bin");
+        ASSERT_EQ(bytes.size(), c.record_size) << c.text;
+        EXPECT_EQ(bytes.substr(0, 4), le32(c.length));
+        EXPECT_EQ(bytes.substr(4 + c.length), std::string(c.record_size - 4 - c.length, '\0'));
+
+        FILE* in = file_open(path.c_str(), FILE_MODE_READ_BIN);
+        char* read_back = read_str_bin(in, 4);
+        ASSERT_NE(read_back, nullptr);
+        EXPECT_STREQ(read_back, c.text);
+        EXPECT_EQ(std::ftell(in), (long)c.record_size);
+        FREE(read_back);
+        file_close(in);
+
+        data_cursor cursor = {bytes.data(), bytes.data() + bytes.size()};
+        char* linked = link_str(&cursor, 4);
+        ASSERT_NE(linked, nullptr);
+        EXPECT_EQ(linked, bytes.data() + 4);  // points into the image
+        EXPECT_EQ(cursor.data, bytes.data() + c.record_size);
+    }
+    EXPECT_TRUE(log.errors().empty());
+}
+
+TEST_F(FileIo, StringRecordLengthZeroIsNull)
+{
+    std::string bytes = le32(0) + "rest";
+    data_cursor cursor = {bytes.data(), bytes.data() + bytes.size()};
+    EXPECT_EQ(link_str(&cursor, 4), nullptr);
+    EXPECT_EQ(cursor.data, bytes.data() + 4);
+
+    std::string path = dir.write("zero.bin", bytes);
+    FILE* in = file_open(path.c_str(), FILE_MODE_READ_BIN);
+    EXPECT_EQ(read_str_bin(in, 4), nullptr);
+    file_close(in);
+    EXPECT_TRUE(log.errors().empty());
+}
+
+TEST_F(FileIo, CorruptStringRecordsAreRefused)
+{
+    const std::string cases[] = {
+        le32(-4) + "abcd",           // negative length
+        le32(1000) + "abcd",         // longer than what is left
+        le32(4) + "abcd",            // not zero-terminated
+        le32(5) + std::string("abcd\0", 5),  // padding missing
+        std::string("\x01\x00", 2),  // length cut short
+    };
+    for (const std::string& bytes : cases) {
+        log.clear();
+        std::string path = dir.write("bad.bin", bytes);
+        FILE* in = file_open(path.c_str(), FILE_MODE_READ_BIN);
+        EXPECT_EQ(read_str_bin(in, 4), nullptr);
+        file_close(in);
+        std::string copy = bytes;
+        data_cursor cursor = {copy.data(), copy.data() + copy.size()};
+        EXPECT_EQ(link_str(&cursor, 4), nullptr);
+        EXPECT_EQ(cursor.data, copy.data());
+        EXPECT_EQ(log.errors().size(), 2u);
+    }
+}
+
+TEST_F(FileIo, StringRecordArgumentRefusals)
+{
+    data_cursor empty = {nullptr, nullptr};
+    EXPECT_EQ(link_str(nullptr, 4), nullptr);
+    EXPECT_EQ(link_str(&empty, 4), nullptr);
+    EXPECT_EQ(write_str_bin(nullptr, "a", 4), 0);
+    EXPECT_EQ(read_str_bin(nullptr, 4), nullptr);
+    std::string bytes = le32(0);
+    data_cursor cursor = {bytes.data(), bytes.data() + 4};
+    EXPECT_EQ(link_str(&cursor, 0), nullptr);
+    EXPECT_EQ(log.errors(), (std::vector<std::string>{
+                                "Cannot link_str from NULL data_hdl.",
+                                "Cannot link_str from NULL * data_hdl.",
+                                "Cannot write_str_bin with NULL str_file.",
+                                "Cannot read_str_bin from NULL str_file.",
+                                "Bad byte_boundary = 0",
+                            }));
+}
+
+TEST_F(FileIo, OpenModes)
+{
+    EXPECT_EQ(file_open("x", FILE_MODE_READ_WRITE_BIN), nullptr);
+    EXPECT_EQ(log.notices(), (std::vector<std::string>{"Open for read_write binary: x",
+                                                       "Not yet implemented"}));
+    EXPECT_EQ(file_open("x", 7), nullptr);
+    EXPECT_EQ(file_open("", 0), nullptr);
+    EXPECT_EQ(file_open(nullptr, 0), nullptr);
+    EXPECT_EQ(file_open(dir.file("missing").c_str(), 0), nullptr);
+    EXPECT_EQ(log.errors(), (std::vector<std::string>{"Error opening x", "Bad file_mode: 7",
+                                                      "Illegal filename ''",
+                                                      "Cannot open a NULL filename"}));
+}
+
+TEST_F(FileIo, ReadWriteAndSize)
+{
+    std::string path = dir.write("data", "0123456789");
+    FILE* file = file_open(path.c_str(), FILE_MODE_READ_BIN);
+    char buffer[16];
+    EXPECT_EQ(fsize(file), 10);
+    EXPECT_EQ(file_seek(file, 6), 1);
+    EXPECT_EQ(file_bytes_left(file), 4);
+    EXPECT_EQ(file_read(file, buffer, 4), 1);
+    EXPECT_EQ(std::string(buffer, 4), "6789");
+    EXPECT_EQ(file_read(file, buffer, 1), 0);
+    EXPECT_EQ(file_read(file, buffer, 0), 0);
+    file_close(file);
+    EXPECT_EQ(log.errors(), (std::vector<std::string>{"Unable to read 1 bytes",
+                                                      "Cannot read 0 bytes from file"}));
+}
+
+TEST_F(FileIo, AppendCopiesWholeBlocksAndTheRest)
+{
+    for (size_t size : {0u, 5u, 300u, 600u, 601u}) {
+        std::string content(size, 'x');
+        for (size_t i = 0; i < size; ++i)
+            content[i] = (char)('a' + i % 26);
+        std::string source_path = dir.write("source", content);
+        std::string target_path = dir.write("target", "head");
+        FILE* target = std::fopen(target_path.c_str(), "ab");
+        FILE* source = file_open(source_path.c_str(), FILE_MODE_READ_BIN);
+        EXPECT_EQ(file_append(target, source), 1) << size;
+        file_close(source);
+        file_close(target);
+        EXPECT_EQ(dir.read("target"), "head" + content) << size;
+    }
+    EXPECT_TRUE(log.errors().empty());
+}
+
+TEST_F(FileIo, ExistsRemoveRenameAndTime)
+{
+    std::string a = dir.write("a", "A");
+    std::string b = dir.write("b", "B");
+    std::string c = dir.file("c");
+    EXPECT_EQ(file_exists(a.c_str()), 1);
+    EXPECT_GT(file_time(a.c_str()), 0);
+    EXPECT_EQ(rename_file(a.c_str(), c.c_str()), 1);  // onto a missing name
+    EXPECT_EQ(file_exists(a.c_str()), 0);
+    EXPECT_EQ(rename_file(c.c_str(), b.c_str()), 1);  // replaces b
+    EXPECT_EQ(dir.read("b"), "A");
+    EXPECT_TRUE(log.errors().empty());
+
+    EXPECT_EQ(rename_file(b.c_str(), b.c_str()), 0);
+    EXPECT_EQ(rename_file(a.c_str(), b.c_str()), 0);
+    EXPECT_EQ(remove_file(b.c_str()), 1);
+    EXPECT_EQ(remove_file(b.c_str()), 0);
+    EXPECT_EQ(file_time(b.c_str()), 0);
+    EXPECT_EQ(log.errors(), (std::vector<std::string>{
+                                "Cannot rename a file to the same name: " + b + "!",
+                                "Could not find source file \"" + a + "\"",
+                                "'" + b + "' does not exist for removing.",
+                                "Could not get file_time for '" + b + "'",
+                            }));
+}
+
+TEST(FileNames, ExtensionsAndParts)
+{
+    struct Case {
+        const char* name;
+        const char* ext;
+        int replace;
+        int result;
+        const char* out;
+    } cases[] = {
+        {"a.b.c", "d", 1, 1, "a.b.d"},
+        {"a.b.c", "", 1, 1, "a.b"},
+        {"a.b.c", "d", 0, 0, "a.b.c"},
+        {"abc", "d", 0, 1, "abc.d"},
+        {"abc", "", 1, 0, "abc"},
+        {"c:\\data.old\\varnock", "cfg", 1, 1, "c:\\data.old\\varnock.cfg"},
+        {"dir.x/name", "cfg", 1, 1, "dir.x/name.cfg"},
+    };
+    for (const Case& c : cases) {
+        char name[64];
+        std::strcpy(name, c.name);
+        EXPECT_EQ(set_filename_ext(name, sizeof name, c.ext, c.replace), c.result) << c.name;
+        EXPECT_STREQ(name, c.out) << c.name;
+    }
+
+    LogCapture log;
+    char small[8] = "abcdef";
+    EXPECT_EQ(set_filename_ext(small, sizeof small, "xyz", 1), 0);
+    EXPECT_STREQ(small, "abcdef");
+    EXPECT_EQ(log.errors().size(), 1u);
+
+    char full[] = "c:\\data\\win/x\\a.b.c";
+    EXPECT_STREQ(get_filename(full), "a.b.c");
+    EXPECT_STREQ(get_pathname(full), "c:\\data\\win/x");
+    EXPECT_STREQ(get_pathname("bare.txt"), "");
+    EXPECT_STREQ(get_filename_ext(full), "b.c");
+    char plain[] = "noext";
+    EXPECT_STREQ(get_filename_ext(plain), "");
+    EXPECT_STREQ(get_base_filename("x\\a.b.c"), "a");
+}

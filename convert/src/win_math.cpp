@@ -448,6 +448,10 @@ int win_math_set_xform_attrib(win_xform* xform)
     return 1;
 }
 
+// Orders of the single-axis rotations (0 x, 1 y, 2 z).
+static const int order_xyz[3] = {0, 1, 2};
+static const int order_xzy[3] = {0, 2, 1};
+
 // The one engine of the three xform converters. `three_axis_order` is the
 // order of the rotations when all three are present (with fewer they run
 // x, y, z); `rotate_translation` puts the translation through R S instead of
@@ -455,7 +459,6 @@ int win_math_set_xform_attrib(win_xform* xform)
 static int xform_to_matrix43(const win_xform* xform, win_matrix43* matrix,
                              const int three_axis_order[3], int rotate_translation)
 {
-    static const int ascending[3] = {0, 1, 2};
     const int32_t attrib = xform->attrib;
     if (attrib == 0) {
         *matrix = win_math_identity_matrix43;
@@ -467,7 +470,7 @@ static int xform_to_matrix43(const win_xform* xform, win_matrix43* matrix,
     // identity (attrib 0) when none is present.
     const float angle[3] = {xform->rx, xform->ry, xform->rz};
     const int* order = (attrib & WIN_ATTRIB_ROTATE) == WIN_ATTRIB_ROTATE ? three_axis_order
-                                                                         : ascending;
+                                                                         : order_xyz;
     win_matrix43 rotation = win_math_identity_matrix43;
     for (int i = 0; i < 3; i++) {
         const int axis = order[i];
@@ -509,9 +512,6 @@ static int xform_to_matrix43(const win_xform* xform, win_matrix43* matrix,
     }
     return status;
 }
-
-static const int order_xzy[3] = {0, 2, 1};
-static const int order_xyz[3] = {0, 1, 2};
 
 int win_math_xform_to_txzy_matrix43(const win_xform* xform, win_matrix43* matrix)
 {

@@ -247,10 +247,10 @@ int win_math_slerp_quat(win_quat* result, const win_quat* q0, win_quat* q1, floa
 // Used by the library's sources: refuses a NULL pointer argument with the
 // error "Cannot <operation> with NULL <argument>." and returns `failure`
 // (left empty in operations without a result).
-#define WIN_MATH_REFUSE_NULL(ptr, operation, argument, failure)                       \
-    do {                                                                             \
-        if ((ptr) == NULL) {                                                         \
-            LOG_ERROR("%s\n", "Cannot " operation " with NULL " argument ".");        \
-            return failure;                                                          \
-        }                                                                            \
+#define WIN_MATH_REFUSE_NULL(ptr, operation, argument, failure)                \
+    do {                                                                      \
+        if ((ptr) == NULL) {                                                  \
+            LOG_ERROR("%s\n", "Cannot " operation " with NULL " argument "."); \
+            return failure;                                                   \
+        }                                                                     \
     } while (0)

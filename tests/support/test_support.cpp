@@ -11,6 +11,7 @@
 #include "file_io.h"
 #include "gametime.h"
 #include "platform/timer.h"
+#include "rand_util.h"
 
 namespace fs = std::filesystem;
 
@@ -123,4 +124,5 @@ void test_reset_state()
     file_hdr_type_found = 0;
     file_hdr_version_found = 0;
     platform_timer_set_source(nullptr);
+    rand_util_srand(1);
 }

@@ -3,9 +3,11 @@
 // line up to its ";".
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -410,21 +412,37 @@ bool bison_installed()
     return run("command -v bison >/dev/null 2>&1");
 }
 
-TEST(ParserTables, CommittedTablesMatchTheGrammar)
+// Every grammar of the project, its committed tables beside it.
+TEST(ParserTables, CommittedTablesMatchTheirGrammars)
 {
     if (!bison_installed())
         GTEST_SKIP() << "bison is not installed";
-    TempDir dir;
-    std::string grammar = std::string(SUM_GRAMMAR_DIR) + "/sum_grammar.y";
-    ASSERT_TRUE(run("bison --xml=" + dir.file("automaton.xml") + " -o " + dir.file("parser.c") +
-                    " " + grammar));
-    ASSERT_TRUE(run(std::string(YYTABLES_PROGRAM) + " " + grammar + " " +
-                    dir.file("automaton.xml") + " " + dir.path()));
-    for (const char* name : {"sum_grammar_tables.h", "sum_grammar_tables.cpp"}) {
-        std::string committed = read_host_file(std::string(SUM_GRAMMAR_DIR) + "/" + name);
-        EXPECT_FALSE(committed.empty()) << name;
-        EXPECT_EQ(dir.read(name), committed)
-            << name << " is out of date: run tools/yytables/generate.sh on the grammar";
+    std::vector<std::filesystem::path> grammars;
+    for (const char* folder : {"shared", "convert", "dxcode", "script", "gamecode", "tests"}) {
+        std::filesystem::path root = std::filesystem::path(VARNOCK_SOURCE_DIR) / folder;
+        if (!std::filesystem::is_directory(root))
+            continue;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+            if (entry.is_regular_file() && entry.path().extension() == ".y")
+                grammars.push_back(entry.path());
+    }
+    std::sort(grammars.begin(), grammars.end());
+    ASSERT_FALSE(grammars.empty());
+    EXPECT_EQ(grammars.front().filename(), "sum_grammar.y");
+
+    for (const std::filesystem::path& grammar : grammars) {
+        TempDir dir;
+        ASSERT_TRUE(run("bison --xml=" + dir.file("automaton.xml") + " -o " +
+                        dir.file("parser.c") + " " + grammar.string()));
+        ASSERT_TRUE(run(std::string(YYTABLES_PROGRAM) + " " + grammar.string() + " " +
+                        dir.file("automaton.xml") + " " + dir.path()));
+        std::string name = grammar.stem().string();
+        for (const std::string& file : {name + "_tables.h", name + "_tables.cpp"}) {
+            std::string committed = read_host_file((grammar.parent_path() / file).string());
+            EXPECT_FALSE(committed.empty()) << file;
+            EXPECT_EQ(dir.read(file), committed)
+                << file << " is out of date: run tools/yytables/generate.sh " << grammar;
+        }
     }
 }
 

@@ -897,11 +897,11 @@ std::string source_text(const std::string& name, const std::string& grammar_file
         << "int32_t value;\nint32_t lookahead_value;\n\n}  // namespace\n\n";
 
     out << "const yym_tables " << name << "_tables = {\n"
-        << "    state_actions, " << t.states.size() << ",\n"
+        << "    state_actions,\n"
         << "    action_triples, " << t.triples.size() << ",\n"
-        << "    gotos, " << t.gotos.size() << ",\n"
+        << "    gotos,\n"
         << "    goto_pairs, " << t.goto_pairs.size() << ",\n"
-        << "    rules, " << a.rules.size() << ",\n"
+        << "    rules,\n"
         << "    " << (t.destructors.empty() ? "nullptr" : "destructors") << ",\n"
         << "    token_names,\n    rule_names,\n};\n\n";
 

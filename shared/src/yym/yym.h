@@ -75,16 +75,13 @@ struct yym_token_name {
 
 // Everything the generator derives from one grammar.
 struct yym_tables {
-    const yym_state_action* state_actions;
-    int32_t state_count;
+    const yym_state_action* state_actions;  // one per state
     const yym_action_triple* action_triples;
     int32_t action_triple_count;
-    const yym_goto* gotos;
-    int32_t nonterminal_count;
+    const yym_goto* gotos;  // one per nonterminal
     const yym_goto_pair* goto_pairs;
     int32_t goto_pair_count;
-    const yym_rule* rules;
-    int32_t rule_count;
+    const yym_rule* rules;  // one per rule
     const int16_t* destructors;  // per state an action number or -1; NULL for none
     const yym_token_name* token_names;
     const char* const* rule_names;  // one per rule

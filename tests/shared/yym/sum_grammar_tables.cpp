@@ -149,11 +149,11 @@ int32_t lookahead_value;
 }  // namespace
 
 const yym_tables sum_grammar_tables = {
-    state_actions, 19,
+    state_actions,
     action_triples, 259,
-    gotos, 7,
+    gotos,
     goto_pairs, 3,
-    rules, 12,
+    rules,
     destructors,
     token_names,
     rule_names,

@@ -16,6 +16,8 @@ packages=(
   libpng-dev zlib1g-dev
   # end-to-end tests: a virtual display and screenshots
   xvfb xauth
+  # the grammar-table generator reads bison's XML report
+  libexpat1-dev
   # regenerating grammar tables (not needed to build)
   bison
 )

@@ -11,6 +11,7 @@
 #include "platform/path.h"
 #include "str_util.h"
 #include "text_io.h"
+#include "token.h"
 
 int32_t file_hdr_type_found = 0;
 int32_t file_hdr_version_found = 0;
@@ -104,6 +105,9 @@ int file_close(FILE* file)
         LOG_ERROR("%s\n", "Cannot close a NULL file");
         return 0;
     }
+    // The tokenizer must not hand this stream's tokens to the next file
+    // (which may well get the same stream address).
+    token_file_closed(file);
     if (std::fclose(file) != 0) {
         LOG_ERROR("Error closing\n");
         return 0;

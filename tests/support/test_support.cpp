@@ -10,8 +10,11 @@
 #include "debug.h"
 #include "file_io.h"
 #include "gametime.h"
+#include "lexparse.h"
 #include "platform/timer.h"
 #include "rand_util.h"
+#include "token.h"
+#include "yym/yym.h"
 
 namespace fs = std::filesystem;
 
@@ -125,4 +128,21 @@ void test_reset_state()
     file_hdr_version_found = 0;
     platform_timer_set_source(nullptr);
     rand_util_srand(1);
+    token_reset();
+    token_delim_tab = token_default_delim_tab;
+    if (lex_define_list)
+        free_lex_define_list();
+    lex_reset();
+    lex_token_file = nullptr;
+    lex_file_name[0] = '\0';
+    lex_token_trans_tab = nullptr;
+    lex_ident_token = 257;
+    lex_number_token = 258;
+    lex_quoted_string_token = 259;
+    lex_integer_token = -1;
+    lex_real_token = -1;
+    lex_parse_ok = 1;
+    lex_define_suppress = 0;
+    lex_define_add_level = 0;
+    yymdebug_all = 0;
 }

@@ -1,0 +1,6 @@
+#include "yym.h"
+
+void yymsoflw(yym_parser* yy)
+{
+    yy->yymerror(yy, "yacc stack overflow");
+}

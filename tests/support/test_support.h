@@ -1,6 +1,8 @@
 // Helpers shared by the test suites.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,26 @@ public:
 private:
     std::string path_;
 };
+
+// Binary images built word by word, little-endian, for golden-byte tests.
+class ImageBytes {
+public:
+    ImageBytes& word(uint32_t value);
+    ImageBytes& real(float value);
+    ImageBytes& half(uint16_t value);
+    // A string record: length with the zero, the text, zero padding to 4.
+    ImageBytes& str(const std::string& text);
+    ImageBytes& raw(const std::string& bytes);
+    const std::string& bytes() const { return bytes_; }
+
+private:
+    std::string bytes_;
+};
+
+// A temporary file (removed when closed) holding `bytes`, positioned at 0.
+FILE* file_with_bytes(const std::string& bytes);
+// Everything in `file` from its start; the position is kept.
+std::string file_contents(FILE* file);
 
 // Reads a whole host file; empty when it cannot be read.
 std::string read_host_file(const std::string& path);

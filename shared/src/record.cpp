@@ -238,7 +238,7 @@ void release_record(const record_type* type, void* rec)
     FREE(rec);
 }
 
-// ---- Stream ----
+// ---- Writing ----
 
 int write_owned(const record_type* type, FILE* bin_file, const void* rec, const char* form)
 {
@@ -253,153 +253,60 @@ int write_owned(const record_type* type, FILE* bin_file, const void* rec, const 
         if (!ptr)
             continue;
         int32_t count = record_kind_has_count(field.kind) ? get_int(rec, field.count_offset) : 0;
+        int ok;
         switch (field.kind) {
         case RECORD_NAME:
-            if (!write_str_bin(bin_file, (const char*)ptr, 4)) {
+            if (!(ok = write_str_bin(bin_file, (const char*)ptr, 4)))
                 LOG_ERROR("Could not write_%s%s_bin %s_name.\n", type->name, form, type->name);
-                return 0;
-            }
             break;
         case RECORD_STRING:
-            if (!write_str_bin(bin_file, (const char*)ptr, 4)) {
+            if (!(ok = write_str_bin(bin_file, (const char*)ptr, 4)))
                 LOG_ERROR("%s\n", "Could not write_str_bin.");
-                return 0;
-            }
             break;
         case RECORD_ARRAY:
-            if (!record_write_array_bin(field.elem, bin_file, ptr, count)) {
+            if (!(ok = record_write_array_bin(field.elem, bin_file, ptr, count)))
                 LOG_ERROR("Could not write_%s_array_bin.\n", write_word(field, field.name));
-                return 0;
-            }
             break;
         case RECORD_LIST:
-            if (!record_write_list_bin(field.elem, bin_file, ptr, count)) {
+            if (!(ok = record_write_list_bin(field.elem, bin_file, ptr, count)))
                 LOG_ERROR("Could not write_%s_bin.\n", write_word(field, field.name));
-                return 0;
-            }
             break;
         case RECORD_RECORD:
-            if (!record_write_bin(field.elem, bin_file, ptr)) {
+            if (!(ok = record_write_bin(field.elem, bin_file, ptr)))
                 LOG_ERROR("Could not write_%s_bin.\n", write_word(field, field.elem->name));
-                return 0;
-            }
             break;
         case RECORD_NUMBERS:
-            if (count <= 0 || count > INT32_MAX / (int32_t)field.elem_size ||
-                !file_write(bin_file, ptr, count * (int32_t)field.elem_size)) {
+            ok = count > 0 && count <= INT32_MAX / (int32_t)field.elem_size &&
+                 file_write(bin_file, ptr, count * (int32_t)field.elem_size);
+            if (!ok)
                 LOG_ERROR("Could not write_%s_bin.\n", field.name);
-                return 0;
-            }
             break;
         default:  // RECORD_VARIANT
-            if (!record_write_bin(variant, bin_file, ptr)) {
+            if (!(ok = record_write_bin(variant, bin_file, ptr)))
                 LOG_ERROR("Could not write_%s_bin.\n", variant->name);
-                return 0;
-            }
         }
-    }
-    return 1;
-}
-
-// Whether the bytes left hold `count` numbers; logged when not. `form` and
-// `suffix` make the operation's name ("read", "_bin" or "link", "").
-int numbers_fit(const record_field& field, int32_t count, long left, const char* form,
-                const char* suffix)
-{
-    if (count <= 0) {
-        LOG_ERROR("Could not %s_%s%s.\n", form, field.name, suffix);
-        return 0;
-    }
-    if (count > left / (long)field.elem_size) {
-        LOG_ERROR("Bad %s = %ld with %ld bytes left\n", field.count_name, (long)count, left);
-        return 0;
-    }
-    return 1;
-}
-
-void* read_numbers(const record_field& field, FILE* bin_file, int32_t count)
-{
-    if (!numbers_fit(field, count, file_bytes_left(bin_file), "read", "_bin"))
-        return nullptr;
-    int32_t bytes = count * (int32_t)field.elem_size;
-    void* numbers = MALLOC((size_t)bytes);
-    if (!numbers) {
-        LOG_ERROR("Could not read_%s_bin.\n", field.name);
-        return nullptr;
-    }
-    if (!file_read(bin_file, numbers, bytes)) {
-        LOG_ERROR("Could not read_%s_bin.\n", field.word);
-        FREE(numbers);
-        return nullptr;
-    }
-    return numbers;
-}
-
-// Reads the owned items (but the name) that the stored image announces. What
-// is read is stored in the record at once, so freeing the record after a
-// failure frees it too.
-int read_owned(const record_type* type, FILE* bin_file, void* rec, const char* image)
-{
-    for (uint32_t i = 0; i < type->n_fields; ++i) {
-        const record_field& field = type->fields[i];
-        const char* stored = image;
-        image += record_image_bytes(field);
-        if (!record_kind_owns(field.kind) || field.kind == RECORD_NAME)
-            continue;
-        const record_type* variant = nullptr;
-        if (field.kind == RECORD_VARIANT && !(variant = variant_type(field, rec)))
+        if (!ok)
             return 0;
-        if (!stored_pointer(field, stored))
-            continue;
-        int32_t count = record_kind_has_count(field.kind) ? get_int(rec, field.count_offset) : 0;
-        void* item = nullptr;
-        switch (field.kind) {
-        case RECORD_STRING:
-            if (!(item = read_str_bin(bin_file, 4)))
-                LOG_ERROR("%s\n", "Could not read_str_bin.");
-            break;
-        case RECORD_ARRAY:
-            if (!(item = record_read_array_bin(field.elem, bin_file, count)))
-                LOG_ERROR("Could not read_%s_array_bin.\n", field.elem->name);
-            break;
-        case RECORD_LIST:
-            if (!(item = record_read_list_bin(field.elem, bin_file, count)))
-                LOG_ERROR("Could not read_%s_list_bin.\n", field.elem->name);
-            break;
-        case RECORD_RECORD:
-            if (!(item = record_read_bin(field.elem, bin_file)))
-                LOG_ERROR("Could not read_%s_bin.\n", field.elem->name);
-            break;
-        case RECORD_NUMBERS:
-            item = read_numbers(field, bin_file, count);
-            break;
-        default:  // RECORD_VARIANT
-            if (!(item = record_read_bin(variant, bin_file)))
-                LOG_ERROR("Could not read_%s_bin.\n", variant->name);
-        }
-        if (!item)
-            return 0;
-        set_ptr(rec, field.offset, item);
     }
     return 1;
 }
 
-// Whether `count` records of the type can stand in the bytes left; logged when not.
-int count_fits(const record_type* type, const char* form, int32_t count, long left)
-{
-    if (count <= 0) {
-        LOG_ERROR("Bad %s_%s_size = %ld\n", type->name, form, (long)count);
-        return 0;
-    }
-    if (count > left / type->image_size) {
-        LOG_ERROR("Bad %s_%s_size = %ld with %ld bytes left\n", type->name, form, (long)count,
-                  left);
-        return 0;
-    }
-    return 1;
-}
+// ---- Reading and linking ----
 
-// ---- Link ----
+// Where records come from: the stream forms read a file and build on the
+// heap, the link forms read an image and build in its arena. The operation
+// names in the messages follow ("read_X_bin" or "link_X").
+struct source {
+    FILE* bin_file;
+    link_cursor* data_hdl;
+
+    const char* form() const { return bin_file ? "read" : "link"; }
+    const char* suffix() const { return bin_file ? "_bin" : ""; }
+    long left() const
+    {
+        return bin_file ? (long)file_bytes_left(bin_file) : (long)(data_hdl->end - data_hdl->data);
+    }
+};
 
 // The arena hands out memory from chunks that it releases all together.
 constexpr size_t arena_align = 16;
@@ -436,11 +343,6 @@ void* arena_alloc(link_arena* arena, size_t size)
     return block;
 }
 
-long cursor_left(const link_cursor* data_hdl)
-{
-    return (long)(data_hdl->end - data_hdl->data);
-}
-
 // The refusals every link form makes first.
 int cursor_usable(const link_cursor* data_hdl, const char* type_name, const char* form)
 {
@@ -459,30 +361,84 @@ int cursor_usable(const link_cursor* data_hdl, const char* type_name, const char
     return 1;
 }
 
-void* link_numbers(const record_field& field, link_cursor* data_hdl, int32_t count)
+// Whether `count` records of the type can stand in the bytes left; logged when not.
+int count_fits(const record_type* type, const char* form, int32_t count, long left)
 {
-    if (!numbers_fit(field, count, cursor_left(data_hdl), "link", ""))
-        return nullptr;
-    size_t bytes = (size_t)count * field.elem_size;
-    void* numbers = arena_alloc(data_hdl->arena, bytes);
-    if (!numbers) {
-        LOG_ERROR("Could not link_%s.\n", field.name);
+    if (count <= 0) {
+        LOG_ERROR("Bad %s_%s_size = %ld\n", type->name, form, (long)count);
+        return 0;
+    }
+    if (count > left / type->image_size) {
+        LOG_ERROR("Bad %s_%s_size = %ld with %ld bytes left\n", type->name, form, (long)count,
+                  left);
+        return 0;
+    }
+    return 1;
+}
+
+char* take_str(const source& src)
+{
+    return src.bin_file ? read_str_bin(src.bin_file, 4) : link_str(src.data_hdl, 4);
+}
+
+void* take_record(const record_type* type, const source& src)
+{
+    return src.bin_file ? record_read_bin(type, src.bin_file) : record_link(type, src.data_hdl);
+}
+
+void* take_array(const record_type* type, const source& src, int32_t count)
+{
+    return src.bin_file ? record_read_array_bin(type, src.bin_file, count)
+                        : record_link_array(type, src.data_hdl, count);
+}
+
+void* take_list(const record_type* type, const source& src, int32_t count)
+{
+    return src.bin_file ? record_read_list_bin(type, src.bin_file, count)
+                        : record_link_list(type, src.data_hdl, count);
+}
+
+// Raw numbers: a heap block read from the file, or a copy in the arena (in
+// the image they may lie 2 bytes off a multiple of 4).
+void* take_numbers(const record_field& field, const source& src, int32_t count)
+{
+    long left = src.left();
+    if (count > 0 && count > left / (long)field.elem_size) {
+        LOG_ERROR("Bad %s = %ld with %ld bytes left\n", field.count_name, (long)count, left);
         return nullptr;
     }
-    // Copied out of the image: it may lie 2 bytes off a multiple of 4.
-    std::memcpy(numbers, data_hdl->data, bytes);
-    data_hdl->data += bytes;
+    size_t bytes = (size_t)count * field.elem_size;
+    void* numbers = nullptr;
+    if (count > 0)
+        numbers = src.bin_file ? MALLOC(bytes) : arena_alloc(src.data_hdl->arena, bytes);
+    if (!numbers) {
+        LOG_ERROR("Could not %s_%s%s.\n", src.form(), field.name, src.suffix());
+        return nullptr;
+    }
+    if (src.data_hdl) {
+        std::memcpy(numbers, src.data_hdl->data, bytes);
+        src.data_hdl->data += bytes;
+    } else if (!file_read(src.bin_file, numbers, (int32_t)bytes)) {
+        LOG_ERROR("Could not read_%s_bin.\n", field.word);
+        FREE(numbers);
+        return nullptr;
+    }
     return numbers;
 }
 
-// The name and the other owned items of one record, from the cursor.
-int link_owned(const record_type* type, link_cursor* data_hdl, void* rec, const char* image)
+// Takes the owned items that the stored image announces, the name too when
+// `with_name`. Each item is stored in the record at once, so releasing the
+// record after a failure releases what was taken.
+int take_owned(const record_type* type, const source& src, void* rec, const char* image,
+               bool with_name)
 {
+    const char* form = src.form();
+    const char* suffix = src.suffix();
     for (uint32_t i = 0; i < type->n_fields; ++i) {
         const record_field& field = type->fields[i];
         const char* stored = image;
         image += record_image_bytes(field);
-        if (!record_kind_owns(field.kind))
+        if (!record_kind_owns(field.kind) || (field.kind == RECORD_NAME && !with_name))
             continue;
         const record_type* variant = nullptr;
         if (field.kind == RECORD_VARIANT && !(variant = variant_type(field, rec)))
@@ -493,37 +449,73 @@ int link_owned(const record_type* type, link_cursor* data_hdl, void* rec, const 
         void* item = nullptr;
         switch (field.kind) {
         case RECORD_NAME:
-            if (!(item = link_str(data_hdl, 4)))
-                LOG_ERROR("Could not link_str %s_name.\n", type->name);
+            if (!(item = take_str(src)))
+                LOG_ERROR("Could not %s_str%s %s_name.\n", form, suffix, type->name);
             break;
         case RECORD_STRING:
-            if (!(item = link_str(data_hdl, 4)))
-                LOG_ERROR("%s\n", "Could not link_str.");
+            if (!(item = take_str(src)))
+                LOG_ERROR("Could not %s_str%s.\n", form, suffix);
             break;
         case RECORD_ARRAY:
-            if (!(item = record_link_array(field.elem, data_hdl, count)))
-                LOG_ERROR("Could not link_%s_array.\n", field.elem->name);
+            if (!(item = take_array(field.elem, src, count)))
+                LOG_ERROR("Could not %s_%s_array%s.\n", form, field.elem->name, suffix);
             break;
         case RECORD_LIST:
-            if (!(item = record_link_list(field.elem, data_hdl, count)))
-                LOG_ERROR("Could not link_%s_list.\n", field.elem->name);
+            if (!(item = take_list(field.elem, src, count)))
+                LOG_ERROR("Could not %s_%s_list%s.\n", form, field.elem->name, suffix);
             break;
         case RECORD_RECORD:
-            if (!(item = record_link(field.elem, data_hdl)))
-                LOG_ERROR("Could not link_%s.\n", field.elem->name);
+            if (!(item = take_record(field.elem, src)))
+                LOG_ERROR("Could not %s_%s%s.\n", form, field.elem->name, suffix);
             break;
         case RECORD_NUMBERS:
-            item = link_numbers(field, data_hdl, count);
+            item = take_numbers(field, src, count);
             break;
         default:  // RECORD_VARIANT
-            if (!(item = record_link(variant, data_hdl)))
-                LOG_ERROR("Could not link_%s.\n", variant->name);
+            if (!(item = take_record(variant, src)))
+                LOG_ERROR("Could not %s_%s%s.\n", form, variant->name, suffix);
         }
         if (!item)
             return 0;
         set_ptr(rec, field.offset, item);
     }
     return 1;
+}
+
+// Decodes the elements of an array from their stored images, then takes
+// each element's owned items in index order.
+int fill_array(const record_type* type, const source& src, void* array, const char* images,
+               int32_t array_size)
+{
+    for (int32_t i = 0; i < array_size; ++i)
+        decode_image(type, images + (size_t)i * type->image_size, element(type, array, i), 0);
+    for (int32_t i = 0; type->owns && i < array_size; ++i)
+        if (!take_owned(type, src, element(type, array, i), images + (size_t)i * type->image_size,
+                        true))
+            return 0;
+    return 1;
+}
+
+// Reads or links `list_size` records and appends them to a new list in order.
+void* take_list_of(const record_type* type, const source& src, int32_t list_size)
+{
+    if (!count_fits(type, "list", list_size, src.left()))
+        return nullptr;
+    dlink* list = nullptr;
+    int32_t taken = 0;
+    for (int32_t i = 0; i < list_size; ++i) {
+        dlink* node = (dlink*)take_record(type, src);
+        if (!node) {
+            LOG_ERROR("Could not %s_%s_list%s.\n", src.form(), type->name, src.suffix());
+            if (list && src.bin_file)
+                record_free_list(type, list);
+            return nullptr;
+        }
+        record_add_to_list(type, &list, &taken, node);
+        if (type->counted)  // the list's reference is the one the record came with
+            set_int(node, type->ref_cnt_offset, get_int(node, type->ref_cnt_offset) - 1);
+    }
+    return list;
 }
 
 }  // namespace
@@ -573,8 +565,10 @@ void* record_malloc_array(const record_type* type, int32_t array_size)
     return array;
 }
 
+namespace {
+
 // The three refusals of both list operations.
-static int list_arguments(const record_type* type, const char* operation, dlink** list,
+int list_arguments(const record_type* type, const char* operation, dlink** list,
                           int32_t* list_size, dlink* rec)
 {
     if (!list) {
@@ -592,6 +586,8 @@ static int list_arguments(const record_type* type, const char* operation, dlink*
     }
     return 1;
 }
+
+}  // namespace
 
 int record_add_to_list(const record_type* type, dlink** list, int32_t* list_size, dlink* rec)
 {
@@ -783,6 +779,7 @@ void* record_read_bin(const record_type* type, FILE* bin_file)
         LOG_ERROR("Could not read_%s_bin.\n", type->name);
         return nullptr;
     }
+    // The name comes first: the record is made with it.
     char* name = nullptr;
     if (type->named && image_word(image + type->name_image_offset)) {
         name = read_str_bin(bin_file, 4);
@@ -799,7 +796,7 @@ void* record_read_bin(const record_type* type, FILE* bin_file)
         return nullptr;
     }
     decode_image(type, image, rec, 1);
-    if (!read_owned(type, bin_file, rec, image)) {
+    if (!take_owned(type, source{bin_file, nullptr}, rec, image, false)) {
         record_free(type, rec);
         return nullptr;
     }
@@ -815,7 +812,7 @@ void* record_read_array_bin(const record_type* type, FILE* bin_file, int32_t arr
     if (!count_fits(type, "array", array_size, file_bytes_left(bin_file)))
         return nullptr;
     int32_t bytes = array_size * type->image_size;
-    if (type->flat) {
+    if (type->flat) {  // the images are the records
         void* array = record_malloc_array(type, array_size);
         if (!array) {
             LOG_ERROR("Could not malloc_%s_array temp_%s_array.\n", type->name, type->name);
@@ -841,29 +838,9 @@ void* record_read_array_bin(const record_type* type, FILE* bin_file, int32_t arr
     void* array = record_malloc_array(type, array_size);
     if (!array) {
         LOG_ERROR("Could not malloc_%s_array %s_array.\n", type->name, type->name);
-        FREE(images);
-        return nullptr;
-    }
-    for (int32_t i = 0; i < array_size; ++i)
-        decode_image(type, images + (size_t)i * type->image_size, element(type, array, i), 0);
-    for (int32_t i = 0; type->owns && i < array_size; ++i) {
-        char* rec = element(type, array, i);
-        const char* image = images + (size_t)i * type->image_size;
-        if (type->named && image_word(image + type->name_image_offset)) {
-            char* name = read_str_bin(bin_file, 4);
-            if (!name) {
-                LOG_ERROR("Could not read_str_bin %s_name.\n", type->name);
-                record_free_array(type, array, array_size);
-                FREE(images);
-                return nullptr;
-            }
-            set_ptr(rec, type->name_offset, name);
-        }
-        if (!read_owned(type, bin_file, rec, image)) {
-            record_free_array(type, array, array_size);
-            FREE(images);
-            return nullptr;
-        }
+    } else if (!fill_array(type, source{bin_file, nullptr}, array, images, array_size)) {
+        record_free_array(type, array, array_size);
+        array = nullptr;
     }
     FREE(images);
     return array;
@@ -875,23 +852,7 @@ void* record_read_list_bin(const record_type* type, FILE* bin_file, int32_t list
         LOG_ERROR("Cannot read_%s_list_bin with NULL bin_file.\n", type->name);
         return nullptr;
     }
-    if (!count_fits(type, "list", list_size, file_bytes_left(bin_file)))
-        return nullptr;
-    dlink* list = nullptr;
-    int32_t read = 0;
-    for (int32_t i = 0; i < list_size; ++i) {
-        dlink* node = (dlink*)record_read_bin(type, bin_file);
-        if (!node) {
-            LOG_ERROR("Could not read_%s_list_bin.\n", type->name);
-            if (list)
-                record_free_list(type, list);
-            return nullptr;
-        }
-        record_add_to_list(type, &list, &read, node);
-        if (type->counted)
-            set_int(node, type->ref_cnt_offset, get_int(node, type->ref_cnt_offset) - 1);
-    }
-    return list;
+    return take_list_of(type, source{bin_file, nullptr}, list_size);
 }
 
 // ---- Link forms ----
@@ -929,8 +890,9 @@ void* record_link(const record_type* type, link_cursor* data_hdl)
 {
     if (!cursor_usable(data_hdl, type->name, ""))
         return nullptr;
-    if (cursor_left(data_hdl) < type->image_size) {
-        LOG_ERROR("Cannot link_%s with %ld bytes left\n", type->name, cursor_left(data_hdl));
+    long left = (long)(data_hdl->end - data_hdl->data);
+    if (left < type->image_size) {
+        LOG_ERROR("Cannot link_%s with %ld bytes left\n", type->name, left);
         return nullptr;
     }
     void* rec = arena_alloc(data_hdl->arena, type->size);
@@ -942,48 +904,30 @@ void* record_link(const record_type* type, link_cursor* data_hdl)
     data_hdl->data += type->image_size;
     set_template(type, rec);
     decode_image(type, image, rec, 1);
-    return link_owned(type, data_hdl, rec, image) ? rec : nullptr;
+    return take_owned(type, source{nullptr, data_hdl}, rec, image, true) ? rec : nullptr;
 }
 
 void* record_link_array(const record_type* type, link_cursor* data_hdl, int32_t array_size)
 {
     if (!cursor_usable(data_hdl, type->name, "_array") ||
-        !count_fits(type, "array", array_size, cursor_left(data_hdl)))
+        !count_fits(type, "array", array_size, (long)(data_hdl->end - data_hdl->data)))
         return nullptr;
     char* array = (char*)arena_alloc(data_hdl->arena, (size_t)array_size * type->size);
     if (!array) {
         LOG_ERROR("Could not malloc_%s_array.\n", type->name);
         return nullptr;
     }
+    for (int32_t i = 0; i < array_size; ++i)
+        set_template(type, element(type, array, i));
     const char* images = data_hdl->data;
     data_hdl->data += (size_t)array_size * type->image_size;
-    for (int32_t i = 0; i < array_size; ++i) {
-        set_template(type, element(type, array, i));
-        decode_image(type, images + (size_t)i * type->image_size, element(type, array, i), 0);
-    }
-    for (int32_t i = 0; type->owns && i < array_size; ++i)
-        if (!link_owned(type, data_hdl, element(type, array, i),
-                        images + (size_t)i * type->image_size))
-            return nullptr;
-    return array;
+    return fill_array(type, source{nullptr, data_hdl}, array, images, array_size) ? array
+                                                                                  : nullptr;
 }
 
 void* record_link_list(const record_type* type, link_cursor* data_hdl, int32_t list_size)
 {
-    if (!cursor_usable(data_hdl, type->name, "_list") ||
-        !count_fits(type, "list", list_size, cursor_left(data_hdl)))
+    if (!cursor_usable(data_hdl, type->name, "_list"))
         return nullptr;
-    dlink* list = nullptr;
-    int32_t linked = 0;
-    for (int32_t i = 0; i < list_size; ++i) {
-        dlink* node = (dlink*)record_link(type, data_hdl);
-        if (!node) {
-            LOG_ERROR("Could not link_%s_list.\n", type->name);
-            return nullptr;
-        }
-        record_add_to_list(type, &list, &linked, node);
-        if (type->counted)
-            set_int(node, type->ref_cnt_offset, get_int(node, type->ref_cnt_offset) - 1);
-    }
-    return list;
+    return take_list_of(type, source{nullptr, data_hdl}, list_size);
 }

@@ -26,7 +26,7 @@
 //         win_plane* win_plane_array;
 //         int32_t win_hot_sector_list_size;
 //         win_hot_sector* win_hot_sector_list;
-//         win_ast* win_ast;                   // one owned record
+//         win_ast* win_trigger_ast;           // one owned record
 //         int32_t win_vtx_idx_array_size;
 //         uint16_t* win_vtx_idx_array;        // raw 16-bit numbers
 //         win_collision* win_collision_ptr;   // resolved at run time
@@ -41,7 +41,7 @@
 //         REC_STRING(script_name)
 //         REC_ARRAY(win_plane_array_size, win_plane_array, win_plane)
 //         REC_LIST(win_hot_sector_list_size, win_hot_sector_list, win_hot_sector)
-//         REC_RECORD(win_ast, win_ast)
+//         REC_RECORD(win_trigger_ast, win_ast)
 //         REC_NUMBERS(win_vtx_idx_array_size, win_vtx_idx_array, win_vtx_idx)
 //         REC_RUNTIME(win_collision_ptr)
 //     RECORD_END(win_trigger, NAMED_LIST, .win_trigger_flags = 1)

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 
 #include "heap.h"
 #include "record.h"
@@ -154,34 +153,10 @@ rt_node* deep_node()
     return root;
 }
 
-std::string write_bytes(const std::function<int(FILE*)>& write)
-{
-    FILE* file = std::tmpfile();
-    EXPECT_EQ(write(file), 1);
-    std::string bytes = file_contents(file);
-    std::fclose(file);
-    return bytes;
-}
-
 std::string node_bytes(const rt_node* node)
 {
-    return write_bytes([&](FILE* file) { return write_rt_node_bin(file, node); });
+    return written_bytes([&](FILE* file) { return write_rt_node_bin(file, node); });
 }
-
-// Links from a heap copy of `bytes` of exactly their size.
-struct Linked {
-    link_arena arena = {};
-    link_cursor cursor;
-    char* block;
-    explicit Linked(const std::string& bytes)
-    {
-        block = (char*)MALLOC(std::max<size_t>(bytes.size(), 1));
-        std::memcpy(block, bytes.data(), bytes.size());
-        cursor = link_arena_begin(&arena, block, (int32_t)bytes.size(), 0);
-    }
-    ~Linked() { link_arena_free(&arena); }
-    long consumed() const { return (long)(cursor.data - block); }
-};
 
 }  // namespace
 
@@ -237,7 +212,7 @@ TEST(RecordStream, DeepTreeSurvivesWriteReadAndLink)
     EXPECT_STREQ(((rt_leaf*)read->child_list->shape)->leaf_label, "shape");
     free_rt_node(read);
 
-    Linked linked(bytes);
+    LinkImage linked(bytes);
     rt_node* link = link_rt_node(&linked.cursor);
     ASSERT_NE(link, nullptr);
     EXPECT_EQ(linked.consumed(), (long)bytes.size());
@@ -264,7 +239,7 @@ TEST(RecordStream, EveryProperPrefixOfANestedStreamIsRefused)
         size_t read_errors = log.errors().size();
         EXPECT_GE(read_errors, 1u);
 
-        Linked linked(prefix);
+        LinkImage linked(prefix);
         EXPECT_EQ(link_rt_node(&linked.cursor), nullptr);
         EXPECT_GT(log.errors().size(), read_errors);
     }
@@ -301,7 +276,7 @@ TEST(RecordStream, StoredCountsAreCheckedBeforeAnythingIsAllocated)
         EXPECT_NE(std::find(errors.begin(), errors.end(), c.error), errors.end())
             << testing::PrintToString(errors);
 
-        Linked linked(bytes);
+        LinkImage linked(bytes);
         EXPECT_EQ(link_rt_node(&linked.cursor), nullptr);
     }
 }
@@ -430,7 +405,7 @@ TEST(RecordCounted, ReferenceCountRules)
         return count;
     };
     auto linked = [&](const std::function<rt_node*(link_cursor*)>& linker) {
-        Linked image(stored + stored);
+        LinkImage image(stored + stored);
         int32_t count = linker(&image.cursor)->rt_node_ref_cnt;
         return count;
     };
@@ -534,7 +509,7 @@ TEST(RecordCounted, ReleasingAnArrayWarnsForElementsStillHeld)
 
 TEST(RecordLink, RefusalsLeaveTheCursorWhereItWas)
 {
-    Linked linked(small_node_bytes());
+    LinkImage linked(small_node_bytes());
     LogCapture log;
     link_cursor no_data = linked.cursor;
     no_data.data = nullptr;

@@ -8,9 +8,12 @@
 
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include "debug.h"
 #include "file_io.h"
 #include "gametime.h"
+#include "heap.h"
 #include "platform/timer.h"
 
 namespace fs = std::filesystem;
@@ -85,6 +88,27 @@ std::string file_contents(FILE* file)
         bytes.append(buffer, n);
     std::fseek(file, position, SEEK_SET);
     return bytes;
+}
+
+std::string written_bytes(const std::function<int(FILE*)>& write)
+{
+    FILE* file = std::tmpfile();
+    EXPECT_EQ(write(file), 1);
+    std::string bytes = file_contents(file);
+    std::fclose(file);
+    return bytes;
+}
+
+LinkImage::LinkImage(const std::string& bytes)
+{
+    block = (char*)MALLOC(bytes.empty() ? 1 : bytes.size());
+    std::memcpy(block, bytes.data(), bytes.size());
+    cursor = link_arena_begin(&arena, block, (int32_t)bytes.size(), 0);
+}
+
+LinkImage::~LinkImage()
+{
+    link_arena_free(&arena);
 }
 
 std::string read_host_file(const std::string& path)

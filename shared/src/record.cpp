@@ -864,6 +864,10 @@ link_cursor link_arena_begin(link_arena* arena, char* image, int32_t size, int32
         LOG_ERROR("%s\n", "Cannot link_arena_begin with NULL link_arena.");
         return cursor;
     }
+    if (arena->image || arena->chunks) {
+        LOG_ERROR("%s\n", "Cannot link_arena_begin with a link_arena in use.");
+        return cursor;
+    }
     arena->image = image;
     cursor.arena = arena;
     if (image && size >= 0 && start >= 0 && start <= size) {

@@ -49,9 +49,9 @@
 // That is all: the family (malloc_win_trigger(name), add_to_win_trigger_list,
 // write_win_trigger_array_bin, link_win_trigger_list, ...) now exists, with the
 // log texts of the pattern in the type's and fields' words. The element types
-// (win_plane, win_hot_sector, win_ast) must have been declared the same way
-// before; a type that owns records of its own type declares itself first with
-// RECORD_FORWARD(type).
+// (win_plane, win_hot_sector, win_ast) are declared the same way before. A type
+// may own records of its own type; one that owns a type declared further on
+// names it first with `struct E; RECORD_FORWARD(E);`.
 //
 // Rows (each member of the struct is covered by exactly one row):
 //   REC_WORDS(m)              int32, uint32 or float words, or a value record or
@@ -69,8 +69,13 @@
 //   REC_NUMBERS(count, m, w)  owned raw array of 16- or 32-bit numbers (by the
 //                             member's pointer type); w names one element in
 //                             the messages ("Could not read_w_bin.")
-//   REC_VARIANT(tag, m, tbl)  owned record whose type the int32 word `tag`
-//                             picks from the record_variant table `tbl`
+//   REC_VARIANT(tag, m, tbl)  owned record (a void*) whose type the int32 word
+//                             `tag`, a REC_WORDS row before it, picks from
+//                             the table `tbl`; an unknown tag fails reads,
+//                             writes and links, and a free that would have to
+//                             release the pointer:
+//                                 inline constexpr record_variant win_block_kinds[] = {
+//                                     {0, &win_line_block_desc}, {1, &win_planar_block_desc}};
 //   REC_SLOT(m)               pointer-wide word whose 32-bit stored value is
 //                             data (an element number) and passes through
 //   REC_RUNTIME(m)            run-time pointer or word: a plain reference to
@@ -198,8 +203,9 @@ struct link_arena {
 struct link_cursor : data_cursor {
     link_arena* arena;
 };
-// Gives `image` (a heap block of `size` bytes) to the arena and returns a
-// cursor at byte `start` of it. A bad start gives a cursor with NULL data.
+// Gives `image` (a heap block of `size` bytes) to an empty arena and returns
+// a cursor at byte `start` of it; an arena holds one image. A bad start gives
+// a cursor with NULL data (the arena still owns the image).
 link_cursor link_arena_begin(link_arena* arena, char* image, int32_t size, int32_t start);
 // Releases every record linked through the arena, and the image.
 void link_arena_free(link_arena* arena);

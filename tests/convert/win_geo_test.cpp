@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "heap.h"
 #include "test_support.h"
@@ -268,20 +269,19 @@ TEST(WinGeo, FamilyMessagesInTheTypesWords)
     EXPECT_EQ(free_win_load_script(script), 1);
     EXPECT_EQ(free_win_filename_ptr_array(names, 4), 1);
 
-    EXPECT_EQ(log.errors(), (std::vector<std::string>{
-                                "Cannot add_to_win_load_script_list with NULL win_load_script_list.",
-                                "Cannot add_to_win_load_script_list with NULL "
-                                "win_load_script_list_size.",
-                                "Cannot remove_from_win_load_script_list with NULL "
-                                "win_load_script_ptr.",
-                                "Cannot free_win_load_script_list with NULL win_load_script_list.",
-                                "Bad win_load_script_array_size = 0",
-                                "Bad win_filename_ptr_array_size = -1",
-                                "Cannot free_win_vect3_ptr with NULL win_vect3_ptr_ptr.",
-                                "Cannot write_win_vect3_ptr_bin with NULL bin_file.",
-                                "Cannot write_win_vect3_ptr_bin with NULL win_vect3_ptr_ptr.",
-                                "Bad win_matrix43_array_size = -4",
-                            }));
+    EXPECT_EQ(log.errors(),
+              (std::vector<std::string>{
+                  "Cannot add_to_win_load_script_list with NULL win_load_script_list.",
+                  "Cannot add_to_win_load_script_list with NULL win_load_script_list_size.",
+                  "Cannot remove_from_win_load_script_list with NULL win_load_script_ptr.",
+                  "Cannot free_win_load_script_list with NULL win_load_script_list.",
+                  "Bad win_load_script_array_size = 0",
+                  "Bad win_filename_ptr_array_size = -1",
+                  "Cannot free_win_vect3_ptr with NULL win_vect3_ptr_ptr.",
+                  "Cannot write_win_vect3_ptr_bin with NULL bin_file.",
+                  "Cannot write_win_vect3_ptr_bin with NULL win_vect3_ptr_ptr.",
+                  "Bad win_matrix43_array_size = -4",
+              }));
     EXPECT_EQ(log.warnings(),
               (std::vector<std::string>{
                   "win_load_script_name is NULL (or 0 length) in malloc_win_load_script "
@@ -326,9 +326,11 @@ TEST(WinGeo, StoredNamesAndStringsThatCannotStand)
          {"Could not read_str_bin win_load_script_name."}, 0},
         {"first node of a list", ImageBytes().word(0).word(0).word(9).word(0).bytes(),
          [](FILE* f) { return (void*)read_win_load_script_list_bin(f, 1); },
-         {"Could not read_str_bin win_load_script_name.", "Could not read_win_load_script_list_bin."},
+         {"Could not read_str_bin win_load_script_name.",
+          "Could not read_win_load_script_list_bin."},
          0},
-        {"no name word", nameless, [](FILE* f) { return (void*)read_win_load_script_bin(f); }, {}, 1},
+        {"no name word", nameless,
+         [](FILE* f) { return (void*)read_win_load_script_bin(f); }, {}, 1},
         {"stored empty name", empty_name,
          [](FILE* f) { return (void*)read_win_load_script_bin(f); }, {}, 1},
     };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "heap.h"
 #include "record.h"
@@ -519,11 +520,13 @@ TEST(RecordLink, RefusalsLeaveTheCursorWhereItWas)
     EXPECT_EQ(link_rt_node_list(&no_data, 1), nullptr);
     EXPECT_EQ(link_rt_node_array(&no_arena, 1), nullptr);
     EXPECT_EQ(link_rt_node_array(&linked.cursor, 0), nullptr);
+    EXPECT_EQ(link_arena_begin(&linked.arena, nullptr, 0, 0).data, nullptr);  // holds an image
     EXPECT_EQ(linked.consumed(), 0);
     EXPECT_EQ(log.errors(), (std::vector<std::string>{
                                 "Cannot link_rt_node with NULL   data_hdl.",
                                 "Cannot link_rt_node_list with NULL * data_hdl.",
                                 "Cannot link_rt_node_array with NULL link_arena.",
                                 "Bad rt_node_array_size = 0",
+                                "Cannot link_arena_begin with a link_arena in use.",
                             }));
 }

@@ -98,7 +98,12 @@
 // member, counts declared right before their pointers, pointers of the element
 // type named, the image size given, the traits matching the rows.
 //
-// RELEASING LINKED RECORDS
+// WHO RELEASES WHAT
+//
+// What malloc_X and the stream readers return belongs to the caller, with all
+// it owns: release it with free_X, free_X_array (with the same count) or
+// free_X_list (then set the head to NULL and the size to 0). free_X never
+// unlinks a record from a list: take it off first.
 //
 // The link forms decode the records of a file image loaded whole into a
 // link_arena: records, arrays, lists and number arrays are allocated in the

@@ -1,15 +1,19 @@
 #include "test_support.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include "debug.h"
 #include "file_io.h"
 #include "gametime.h"
+#include "heap.h"
 #include "lexparse.h"
 #include "platform/timer.h"
 #include "rand_util.h"
@@ -28,6 +32,88 @@ std::string make_temp_dir()
 }
 
 }  // namespace
+
+ImageBytes& ImageBytes::word(uint32_t value)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes_.push_back((char)(value >> shift & 0xff));
+    return *this;
+}
+
+ImageBytes& ImageBytes::real(float value)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return word(bits);
+}
+
+ImageBytes& ImageBytes::half(uint16_t value)
+{
+    bytes_.push_back((char)(value & 0xff));
+    bytes_.push_back((char)(value >> 8));
+    return *this;
+}
+
+ImageBytes& ImageBytes::str(const std::string& text)
+{
+    word((uint32_t)text.size() + 1);
+    bytes_ += text;
+    bytes_.push_back('\0');
+    // The padding counts from the string's own length, not from its offset.
+    for (size_t length = text.size() + 1; length % 4 != 0; ++length)
+        bytes_.push_back('\0');
+    return *this;
+}
+
+ImageBytes& ImageBytes::raw(const std::string& bytes)
+{
+    bytes_ += bytes;
+    return *this;
+}
+
+FILE* file_with_bytes(const std::string& bytes)
+{
+    FILE* file = std::tmpfile();
+    if (file && !bytes.empty())
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+    if (file)
+        std::rewind(file);
+    return file;
+}
+
+std::string file_contents(FILE* file)
+{
+    std::string bytes;
+    long position = std::ftell(file);
+    std::rewind(file);
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, n);
+    std::fseek(file, position, SEEK_SET);
+    return bytes;
+}
+
+std::string written_bytes(const std::function<int(FILE*)>& write)
+{
+    FILE* file = std::tmpfile();
+    EXPECT_EQ(write(file), 1);
+    std::string bytes = file_contents(file);
+    std::fclose(file);
+    return bytes;
+}
+
+LinkImage::LinkImage(const std::string& bytes)
+{
+    block = (char*)MALLOC(bytes.empty() ? 1 : bytes.size());
+    std::memcpy(block, bytes.data(), bytes.size());
+    cursor = link_arena_begin(&arena, block, (int32_t)bytes.size(), 0);
+}
+
+LinkImage::~LinkImage()
+{
+    link_arena_free(&arena);
+}
 
 std::string read_host_file(const std::string& path)
 {

@@ -1,8 +1,13 @@
 // Helpers shared by the test suites.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "record.h"
 
 // Opens the debug log on a temporary file for the life of the object, so a
 // test can assert on the entries it caused. The log is closed (and the counts
@@ -51,6 +56,43 @@ public:
 
 private:
     std::string path_;
+};
+
+// Binary images built word by word, little-endian, for golden-byte tests.
+class ImageBytes {
+public:
+    ImageBytes& word(uint32_t value);
+    ImageBytes& real(float value);
+    ImageBytes& half(uint16_t value);
+    // A string record: length with the zero, the text, zero padding to 4.
+    ImageBytes& str(const std::string& text);
+    ImageBytes& raw(const std::string& bytes);
+    const std::string& bytes() const { return bytes_; }
+
+private:
+    std::string bytes_;
+};
+
+// A temporary file (removed when closed) holding `bytes`, positioned at 0.
+FILE* file_with_bytes(const std::string& bytes);
+// Everything in `file` from its start; the position is kept.
+std::string file_contents(FILE* file);
+
+// What `write` (expected to succeed) puts into a fresh temporary file.
+std::string written_bytes(const std::function<int(FILE*)>& write);
+
+// A heap copy of `bytes`, exactly as long, given to a link arena, with the
+// cursor at its start; released with the object.
+struct LinkImage {
+    link_arena arena = {};
+    link_cursor cursor;
+    char* block;
+    explicit LinkImage(const std::string& bytes);
+    ~LinkImage();
+    LinkImage(const LinkImage&) = delete;
+    LinkImage& operator=(const LinkImage&) = delete;
+    // Bytes the cursor has moved past.
+    long consumed() const { return (long)(cursor.data - block); }
 };
 
 // Reads a whole host file; empty when it cannot be read.

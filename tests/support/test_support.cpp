@@ -7,10 +7,14 @@
 
 #include <unistd.h>
 
+#include "d3dxframe.h"
 #include "debug.h"
 #include "file_io.h"
 #include "gametime.h"
+#include "platform/d3d_record.h"
+#include "platform/font.h"
 #include "platform/timer.h"
+#include "platform/win32_test.h"
 
 namespace fs = std::filesystem;
 
@@ -119,4 +123,9 @@ void test_reset_state()
     file_hdr_type_found = 0;
     file_hdr_version_found = 0;
     platform_timer_set_source(nullptr);
+    win32_reset();
+    win32_set_headless(1);
+    d3d_record_reset();
+    platform_font_use(nullptr);
+    d3dxframe_reset();
 }

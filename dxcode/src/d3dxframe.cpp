@@ -215,8 +215,7 @@ int d3dxframe_set_defaults(void)
     memset(g.light_in_use, 0, sizeof g.light_in_use);
     g.light_scale = 1.0f;
     g.gamma = 2.2f;
-    g.font_height = 24;
-    g.hFont = nullptr;
+    g.font_height = 24;  // the font itself stays until it is made again
     g.bTripleBuffer = 0;
     g.bAntiAlias = 0;
     g.bBilinearFiltering = 1;

@@ -11,14 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "debug.h"
-#include "file_io.h"
-#include "gametime.h"
 #include "heap.h"
-#include "lexparse.h"
-#include "platform/timer.h"
-#include "rand_util.h"
-#include "token.h"
-#include "yym/yym.h"
 
 namespace fs = std::filesystem;
 
@@ -207,28 +200,24 @@ std::string TempDir::read(const std::string& relative) const
     return read_host_file(file(relative));
 }
 
+namespace {
+
+// The resets registered by TEST_RESET, in registration order.
+std::vector<test_reset_funct>& test_resets()
+{
+    static std::vector<test_reset_funct> resets;
+    return resets;
+}
+
+}  // namespace
+
+test_reset_registrar::test_reset_registrar(test_reset_funct reset)
+{
+    test_resets().push_back(reset);
+}
+
 void test_reset_state()
 {
-    game_time = 0.0f;
-    file_hdr_type_found = 0;
-    file_hdr_version_found = 0;
-    platform_timer_set_source(nullptr);
-    rand_util_srand(1);
-    token_reset();
-    token_delim_tab = token_default_delim_tab;
-    if (lex_define_list)
-        free_lex_define_list();
-    lex_reset();
-    lex_token_file = nullptr;
-    lex_file_name[0] = '\0';
-    lex_token_trans_tab = nullptr;
-    lex_ident_token = 257;
-    lex_number_token = 258;
-    lex_quoted_string_token = 259;
-    lex_integer_token = -1;
-    lex_real_token = -1;
-    lex_parse_ok = 1;
-    lex_define_suppress = 0;
-    lex_define_add_level = 0;
-    yymdebug_all = 0;
+    for (test_reset_funct reset : test_resets())
+        reset();
 }

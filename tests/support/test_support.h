@@ -101,3 +101,15 @@ std::string read_host_file(const std::string& path);
 // Puts the module-wide state that tests touch back to its start values (the
 // log is LogCapture's business).
 void test_reset_state();
+
+// A module with module-wide state registers its reset in a file of its own
+// under tests/support/ (reset_<module>.cpp), so that test_reset_state runs it:
+//     TEST_RESET(token) { token_reset(); ... }
+typedef void (*test_reset_funct)(void);
+struct test_reset_registrar {
+    explicit test_reset_registrar(test_reset_funct reset);
+};
+#define TEST_RESET(name)                                                         \
+    static void test_reset_##name(void);                                         \
+    static const test_reset_registrar test_reset_registrar_##name(test_reset_##name); \
+    static void test_reset_##name(void)

@@ -1,0 +1,1016 @@
+#include "d3dxframe.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "d3dutil.h"
+#include "debug.h"
+#include "text_io.h"
+#include "texture_container.h"
+
+d3dx_globals_record d3dx_globals;
+
+namespace {
+
+const char game_font_file[] = "gamefont.ttf";
+
+d3dxframe_texture_funct invalidate_textures = nullptr;
+d3dxframe_texture_funct restore_textures = nullptr;
+
+// The projection last given to the device, set again after every
+// re-creation of the device.
+win_matrix44 last_projection;
+bool has_last_projection = false;
+
+template <typename T>
+void release(T*& object)
+{
+    if (object)
+        object->Release();
+    object = nullptr;
+}
+
+// The configuration section, in file order. Flags are written and read as
+// 0 or 1; a flag reads as on only when its value is exactly 1.
+enum setting_kind { SETTING_LONG, SETTING_FLAG_EXACT, SETTING_FLAG_NONZERO, SETTING_FLOAT };
+struct setting {
+    setting_kind kind;
+    void* field;
+    const char* comment;
+};
+
+const setting settings[] = {
+    {SETTING_LONG, &d3dx_globals.device_index, "d3dx_globals.device_index"},
+    {SETTING_FLAG_EXACT, &d3dx_globals.m_bIsFullscreen, "d3dx_globals.m_bIsFullscreen"},
+    {SETTING_FLAG_EXACT, &d3dx_globals.bTripleBuffer, "d3dx_globals.bTripleBuffer"},
+    {SETTING_FLAG_EXACT, &d3dx_globals.bAntiAlias, "d3dx_globals.bAntiAlias"},
+    {SETTING_FLAG_NONZERO, &d3dx_globals.bBilinearFiltering, "Bilinear Filtering"},
+    {SETTING_FLAG_NONZERO, &d3dx_globals.bDynamicLighting, "Dynamic Lighting"},
+    {SETTING_LONG, &d3dx_globals.fullscreen_width, "Fullscreen Width"},
+    {SETTING_LONG, &d3dx_globals.fullscreen_height, "Fullscreen Height"},
+    {SETTING_LONG, &d3dx_globals.fullscreen_bitdepth, "Fullscreen Bitdepth"},
+    {SETTING_LONG, &d3dx_globals.windowed_width, "Windowed Width"},
+    {SETTING_LONG, &d3dx_globals.windowed_height, "Windowed Height"},
+    {SETTING_FLOAT, &d3dx_globals.gamma, "Gamma Correction"},
+};
+
+HRESULT create_context(void)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    DWORD width = (DWORD)(g.m_bIsFullscreen ? g.fullscreen_width : g.windowed_width);
+    DWORD height = (DWORD)(g.m_bIsFullscreen ? g.fullscreen_height : g.windowed_height);
+    return D3DXCreateContextEx((DWORD)g.device_index, g.m_bIsFullscreen ? (DWORD)D3DX_CONTEXT_FULLSCREEN : 0u,
+                               g.hwnd, nullptr, (DWORD)g.fullscreen_bitdepth, D3DX_DEFAULT,
+                               D3DX_DEFAULT, 0, D3DX_DEFAULT, width, height, D3DX_DEFAULT,
+                               &g.context);
+}
+
+void show_cursor_for_mode(void)
+{
+    ShowCursor(d3dx_globals.m_bIsFullscreen ? FALSE : TRUE);
+}
+
+// What a new device lacks that the game had before: its textures, the
+// projection and the game font.
+void restore_device_resources(void)
+{
+    if (restore_textures)
+        restore_textures();
+    if (has_last_projection)
+        d3dxframe_set_projection_transform(&last_projection);
+    d3dxframe_create_game_font();
+}
+
+// A failed re-creation leaves no device to run frames with: the program ends
+// at the next turn of its message loop.
+void fail_and_quit(const char* message)
+{
+    LOG_ERROR("%s", message);
+    d3dxframe_deactivate();
+    PostQuitMessage(0);
+}
+
+int refuse_if_failed(HRESULT result, const char* message)
+{
+    if (SUCCEEDED(result))
+        return 1;
+    LOG_ERROR("%s", message);
+    return 0;
+}
+
+// Scene failures end the program: the frame is marked not initialised and
+// the quit message posted.
+int scene_failure(const char* message)
+{
+    LOG_ERROR("%s", message);
+    d3dx_globals.bInitialized = 0;
+    PostQuitMessage(0);
+    return 0;
+}
+
+// Runs `use` with the render target's device context, the game font
+// selected; returns 0 when either cannot be had.
+template <typename F>
+int with_font_context(F use)
+{
+    IDirectDrawSurface7* target = nullptr;
+    if (!d3dx_globals.device || FAILED(d3dx_globals.device->GetRenderTarget(&target)) || !target)
+        return 0;
+    HDC dc = nullptr;
+    if (FAILED(target->GetDC(&dc)) || !dc) {
+        target->Release();
+        return 0;
+    }
+    if (!SelectObject(dc, d3dx_globals.hFont))
+        LOG_ERROR("%s\n", "unable to SelectObject for the hFont.");
+    use(dc);
+    target->ReleaseDC(dc);
+    target->Release();
+    return 1;
+}
+
+D3DVECTOR as_vector(const win_vect3* v)
+{
+    return {v->x, v->y, v->z};
+}
+
+}  // namespace
+
+// ---- settings
+
+int d3dxframe_write_config(FILE* session_file)
+{
+    if (!session_file) {
+        LOG_ERROR("%s\n", "Cannot d3dxframe_write_config with NULL session_file.");
+        return 0;
+    }
+    int ok = fprintf(session_file, "\n//  [d3dxframe]\n") >= 0;
+    for (const setting& entry : settings) {
+        int written = 0;
+        switch (entry.kind) {
+        case SETTING_LONG:
+            written = fprintf(session_file, "%-44ld//  %s\n", (long)*(int32_t*)entry.field,
+                              entry.comment);
+            break;
+        case SETTING_FLAG_EXACT:
+            written = fprintf(session_file, "%-44ld//  %s\n", (long)(*(int32_t*)entry.field == 1),
+                              entry.comment);
+            break;
+        case SETTING_FLAG_NONZERO:
+            written = fprintf(session_file, "%-44ld//  %s\n", (long)(*(int32_t*)entry.field != 0),
+                              entry.comment);
+            break;
+        case SETTING_FLOAT:
+            written = fprintf(session_file, "%-44f//  %s\n", (double)*(float*)entry.field,
+                              entry.comment);
+            break;
+        }
+        ok = ok && written >= 0;
+    }
+    return ok ? 1 : 0;
+}
+
+int d3dxframe_read_config(FILE* session_file, int16_t* line_cnt)
+{
+    if (!session_file) {
+        LOG_ERROR("%s\n", "Cannot d3dxframe_read_config with NULL session_file.");
+        return 0;
+    }
+    if (!line_cnt) {
+        LOG_ERROR("%s\n", "Cannot d3dxframe_read_config with NULL line_cnt.");
+        return 0;
+    }
+    int ok = 1;
+    for (const setting& entry : settings) {
+        if (entry.kind == SETTING_FLOAT) {
+            float value = 0.0f;
+            if (read_float_text(session_file, line_cnt, &value))
+                *(float*)entry.field = value;
+            else
+                ok = 0;
+            continue;
+        }
+        int32_t value = 0;
+        if (!read_long_text(session_file, line_cnt, &value)) {
+            ok = 0;
+            continue;
+        }
+        *(int32_t*)entry.field = entry.kind == SETTING_LONG ? value : (value == 1 ? 1 : 0);
+    }
+    return ok;
+}
+
+int d3dxframe_set_defaults(void)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    g.device_index = -1;
+    g.bInitialized = 0;
+    g.m_bIsFullscreen = 0;
+    g.device = nullptr;
+    g.d3d = nullptr;
+    g.ddraw = nullptr;
+    g.context = nullptr;
+    memset(&g.viewport, 0, sizeof g.viewport);
+    memset(&g.material, 0, sizeof g.material);
+    memset(g.light_in_use, 0, sizeof g.light_in_use);
+    g.light_scale = 1.0f;
+    g.gamma = 2.2f;
+    g.font_height = 24;  // the font itself stays until it is made again
+    g.bTripleBuffer = 0;
+    g.bAntiAlias = 0;
+    g.bBilinearFiltering = 1;
+    g.bDynamicLighting = 1;
+    g.fullscreen_width = 640;
+    g.fullscreen_height = 480;
+    g.fullscreen_bitdepth = 16;
+    g.windowed_height = 480;
+    g.windowed_width = 640;
+    g.bAllocateLights = 0;
+    g.bActive = g.m_bIsFullscreen ? 0 : 1;
+    return 1;
+}
+
+int d3dxframe_set_hwnd(HWND window)
+{
+    d3dx_globals.hwnd = window;
+    return 1;
+}
+
+int d3dxframe_is_ready(void)
+{
+    return d3dx_globals.bActive && d3dx_globals.bInitialized ? 1 : 0;
+}
+
+void d3dxframe_set_texture_functs(d3dxframe_texture_funct invalidate_all,
+                                  d3dxframe_texture_funct restore_all)
+{
+    invalidate_textures = invalidate_all;
+    restore_textures = restore_all;
+}
+
+// ---- life cycle
+
+HRESULT d3dxframe_initialize(HWND)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    HRESULT result = D3DXInitialize();
+    if (FAILED(result))
+        return result;
+
+    result = create_context();
+    if (FAILED(result)) {
+        LOG_ERROR("%s", "Failed D3DXCreateContextEx - retrying with default values. \n");
+        LOG_ERROR("\tError text was %s\n", d3dutil_get_error_string(result));
+        d3dxframe_set_defaults();
+        result = create_context();
+        if (FAILED(result)) {
+            LOG_ERROR("%s", "Failed D3DXCreateContextEx with default values - aborting.... \n");
+            LOG_ERROR("\tError text was %s\n", d3dutil_get_error_string(result));
+            return result;
+        }
+    }
+
+    g.device = g.context->GetD3DDevice();
+    if (!g.device)
+        return E_FAIL;
+    g.d3d = g.context->GetD3D();
+    if (!g.d3d)
+        return E_FAIL;
+    g.ddraw = g.context->GetDD();
+    if (!g.ddraw)
+        return E_FAIL;
+
+    g.bInitialized = 1;
+    if (!g.m_bIsFullscreen) {
+        RECT client = {};
+        GetClientRect(g.hwnd, &client);
+        g.windowed_width = client.right - client.left;
+        g.windowed_height = client.bottom - client.top;
+    }
+    if (!AddFontResource(game_font_file))
+        LOG_ERROR("%s\n", "Unable to add the gamefont resource.");
+    return d3dxframe_init_render_states();
+}
+
+int d3dxframe_unitialize(void)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    LOG_NOTICE("%s\n", "d3dxframe_unitialize called.");
+    if (invalidate_textures)
+        invalidate_textures();
+    if (g.hFont) {
+        DeleteObject(g.hFont);
+        g.hFont = nullptr;
+        RemoveFontResource(game_font_file);
+    }
+    release(g.device);
+    release(g.d3d);
+    release(g.ddraw);
+    release(g.context);
+    g.bInitialized = 0;
+    D3DXUninitialize();
+    return 1;
+}
+
+HRESULT d3dxframe_init_render_states(void)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    if (!g.bInitialized)
+        return E_FAIL;
+    HRESULT result = g.context->SetClearColor(0);
+    if (FAILED(result))
+        return result;
+    static const struct {
+        int32_t type;
+        DWORD value;
+    } fixed_states[] = {
+        {D3DRENDERSTATE_SPECULARENABLE, 0},
+        {D3DRENDERSTATE_ZENABLE, 1},
+        {D3DRENDERSTATE_TEXTUREPERSPECTIVE, 1},
+        {D3DRENDERSTATE_SHADEMODE, D3DSHADE_GOURAUD},
+        {D3DRENDERSTATE_CULLMODE, D3DCULL_CCW},
+    };
+    d3dxframe_set_render_state(D3DRENDERSTATE_LIGHTING, (DWORD)g.bDynamicLighting);
+    for (const auto& state : fixed_states)
+        d3dxframe_set_render_state(state.type, state.value);
+    d3dxframe_set_render_state(D3DRENDERSTATE_ANTIALIAS,
+                               g.bAntiAlias ? D3DANTIALIAS_SORTINDEPENDENT : D3DANTIALIAS_NONE);
+    DWORD filter = g.bBilinearFiltering == 1 ? D3DTFG_LINEAR : D3DTFG_POINT;
+    d3dxframe_set_texture_stage_state(0, D3DTSS_MAGFILTER, filter);
+    d3dxframe_set_texture_stage_state(0, D3DTSS_MINFILTER, filter);
+    d3dxframe_set_texture_stage_state(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    d3dxframe_set_texture_stage_state(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    d3dxframe_set_texture_stage_state(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+
+    memset(&g.material, 0, sizeof g.material);
+    g.material.diffuse = g.material.ambient = g.material.specular = {1.0f, 1.0f, 1.0f, 1.0f};
+    g.material.power = 50.0f;
+    g.device->SetMaterial(&g.material);
+
+    memset(g.light_in_use, 0, sizeof g.light_in_use);
+    g.bAllocateLights = 1;
+    return S_OK;
+}
+
+HRESULT d3dxframe_update_frame(int32_t)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    if (g.bInitialized != 1)
+        return 0;
+    HRESULT result = g.context->UpdateFrame(0);
+    if (result == DDERR_SURFACELOST || result == DDERR_SURFACEBUSY)
+        return d3dxframe_restore();
+    return result;
+}
+
+HRESULT d3dxframe_restore(void)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    if (!g.ddraw)
+        return E_FAIL;
+    HRESULT result = g.ddraw->TestCooperativeLevel();
+    if (SUCCEEDED(result) || result == DDERR_WRONGMODE) {
+        d3dxframe_unitialize();
+        result = d3dxframe_initialize(g.hwnd);
+        if (FAILED(result)) {
+            fail_and_quit("Failed to initialize D3DX.\n");
+            return result;
+        }
+        show_cursor_for_mode();
+        restore_device_resources();
+        return DDERR_SURFACELOST;
+    }
+    if (result == DDERR_NOEXCLUSIVEMODE || result == DDERR_EXCLUSIVEMODEALREADYSET) {
+        show_cursor_for_mode();
+        return 0;
+    }
+    return result;
+}
+
+int d3dxframe_activate(void)
+{
+    d3dx_globals.bActive = 1;
+    show_cursor_for_mode();
+    return 1;
+}
+
+int d3dxframe_deactivate(void)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    g.bActive = 0;
+    if (g.m_bIsFullscreen) {
+        if (g.ddraw)
+            g.ddraw->FlipToGDISurface();
+        RedrawWindow(g.hwnd, nullptr, nullptr, RDW_FRAME);
+    }
+    ShowCursor(TRUE);
+    return 1;
+}
+
+int d3dxframe_on_activate(int32_t active)
+{
+    if (d3dx_globals.m_bIsFullscreen) {
+        if (active)
+            d3dxframe_activate();
+        else
+            d3dxframe_deactivate();
+    }
+    return 1;
+}
+
+int d3dxframe_on_size(int32_t size_type, int32_t packed_size)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    if (g.bInitialized && !g.m_bIsFullscreen) {
+        if (size_type == SIZE_MINIMIZED) {
+            g.bActive = 0;
+            return 1;
+        }
+        DWORD width = LOWORD(packed_size);
+        DWORD height = HIWORD(packed_size);
+        if (width && height) {
+            if (FAILED(g.context->Resize(width, height))) {
+                LOG_ERROR("%s\n", "Failed Resize call.");
+                g.bInitialized = 0;
+                PostQuitMessage(0);
+                return 0;
+            }
+            GetWindowRect(g.hwnd, &g.window_rect);
+            RECT client = {};
+            GetClientRect(g.hwnd, &client);
+            g.windowed_width = client.right - client.left;
+            g.windowed_height = client.bottom - client.top;
+        }
+    }
+    g.bActive = 1;
+    d3dxframe_create_game_font();
+    return 1;
+}
+
+int d3dxframe_on_move(int32_t, int32_t)
+{
+    if (!d3dx_globals.m_bIsFullscreen)
+        GetWindowRect(d3dx_globals.hwnd, &d3dx_globals.window_rect);
+    return 1;
+}
+
+int d3dxframe_toggle_fullscreen(void)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    if (!g.bInitialized)
+        return 1;
+    g.m_bIsFullscreen = !g.m_bIsFullscreen;
+    g.bInitialized = 0;
+    if (FAILED(g.context->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER))) {
+        fail_and_quit("Failed Clear call.\n");
+        return 0;
+    }
+    d3dxframe_unitialize();
+    if (g.m_bIsFullscreen) {
+        SetWindowLong(g.hwnd, GWL_STYLE, WS_POPUP | WS_BORDER | WS_SYSMENU);
+        SetWindowPos(g.hwnd, HWND_NOTOPMOST, 0, 0, 640, 480, SWP_FRAMECHANGED);
+    } else {
+        // A window that started full screen has no remembered rectangle yet:
+        // it gets the windowed size at its place.
+        RECT& rect = g.window_rect;
+        if (rect.right <= rect.left || rect.bottom <= rect.top)
+            rect = {rect.left, rect.top, rect.left + g.windowed_width, rect.top + g.windowed_height};
+        SetWindowLong(g.hwnd, GWL_STYLE, WS_OVERLAPPEDWINDOW);
+        SetWindowPos(g.hwnd, HWND_NOTOPMOST, rect.left, rect.top, rect.right - rect.left,
+                     rect.bottom - rect.top, SWP_SHOWWINDOW | SWP_FRAMECHANGED | SWP_NOACTIVATE);
+        InvalidateRect(nullptr, nullptr, TRUE);
+    }
+    if (FAILED(d3dxframe_initialize(g.hwnd))) {
+        fail_and_quit("Failed to initialize D3DX.\n");
+        return 0;
+    }
+    show_cursor_for_mode();
+    restore_device_resources();
+    return 1;
+}
+
+int d3dxframe_display_error(HRESULT hresult)
+{
+    char text[100];
+    D3DXGetErrorString(hresult, sizeof text, text);
+    d3dxframe_deactivate();
+    MessageBox(nullptr, text, "D3DX Error", MB_OK);
+    d3dxframe_activate();
+    return 1;
+}
+
+int32_t d3dxframe_get_render_width(void)
+{
+    if (d3dx_globals.m_bIsFullscreen)
+        return d3dx_globals.fullscreen_width;
+    RECT client = {};
+    if (!GetClientRect(d3dx_globals.hwnd, &client))
+        return d3dx_globals.windowed_width;
+    return client.right - client.left;
+}
+
+int32_t d3dxframe_get_render_height(void)
+{
+    if (d3dx_globals.m_bIsFullscreen)
+        return d3dx_globals.fullscreen_height;
+    RECT client = {};
+    if (!GetClientRect(d3dx_globals.hwnd, &client))
+        return d3dx_globals.windowed_height;
+    return client.bottom - client.top;
+}
+
+// ---- the game font
+
+int d3dxframe_create_game_font(void)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    if (g.hFont) {
+        DeleteObject(g.hFont);
+        g.hFont = nullptr;
+    }
+    float scale = ((float)d3dxframe_get_render_width() / 640.0f +
+                   (float)d3dxframe_get_render_height() / 480.0f) /
+                  2.0f;
+    g.font_height = (int32_t)(scale * 24.0f);
+    g.hFont = CreateFont(g.font_height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
+                         VARIABLE_PITCH | FF_SWISS, game_font_file);
+    if (!g.hFont)
+        LOG_ERROR("%s\n", "Unable to CreateFont for gamefont.ttf.");
+    return 1;
+}
+
+int d3dxframe_draw_text(int32_t x, int32_t y, const char* text, const DWORD* colour)
+{
+    if (!text || !colour) {
+        LOG_ERROR("%s\n", text ? "Cannot d3dxframe_draw_text with NULL colour."
+                               : "Cannot d3dxframe_draw_text with NULL text.");
+        return 0;
+    }
+    DWORD argb = *colour;
+    return with_font_context([&](HDC dc) {
+        SetTextColor(dc, RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF));
+        SetBkMode(dc, TRANSPARENT);
+        ExtTextOut(dc, x, y, 0, nullptr, text, (UINT)strlen(text), nullptr);
+    });
+}
+
+int32_t d3dxframe_get_char_width(void)
+{
+    int32_t width = 0;
+    with_font_context([&](HDC dc) {
+        TEXTMETRIC metrics = {};
+        if (GetTextMetrics(dc, &metrics))
+            width = metrics.tmAveCharWidth;
+    });
+    return width;
+}
+
+// ---- wrappers
+
+int d3dxframe_begin_scene(int32_t clear_flags)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    if (!g.device)
+        return 0;
+    if (FAILED(g.device->BeginScene()))
+        return scene_failure("Failed BeginScene call.\n");
+    if (FAILED(g.context->Clear((DWORD)clear_flags | D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER)))
+        return scene_failure("Failed Clear call.\n");
+    return 1;
+}
+
+int d3dxframe_end_scene(void)
+{
+    if (!d3dx_globals.device)
+        return 0;
+    if (FAILED(d3dx_globals.device->EndScene()))
+        return scene_failure("Failed EndScene call.\n");
+    return 1;
+}
+
+int d3dxframe_set_world_transform(win_matrix44* matrix)
+{
+    if (!d3dx_globals.device)
+        return 0;
+    return refuse_if_failed(
+        d3dx_globals.device->SetTransform(D3DTRANSFORMSTATE_WORLD, (D3DMATRIX*)matrix),
+        "Failed to set the world transform.\n");
+}
+
+int d3dxframe_get_world_transform(win_matrix44* matrix)
+{
+    if (!d3dx_globals.device)
+        return 0;
+    return refuse_if_failed(
+        d3dx_globals.device->GetTransform(D3DTRANSFORMSTATE_WORLD, (D3DMATRIX*)matrix),
+        "Failed to get the world transform.\n");
+}
+
+int d3dxframe_set_view_transform(win_matrix44* matrix)
+{
+    if (!d3dx_globals.device)
+        return 0;
+    return refuse_if_failed(
+        d3dx_globals.device->SetTransform(D3DTRANSFORMSTATE_VIEW, (D3DMATRIX*)matrix),
+        "Failed to set the view transform.\n");
+}
+
+int d3dxframe_set_projection_transform(win_matrix44* matrix)
+{
+    if (matrix && matrix != &last_projection) {
+        last_projection = *matrix;
+        has_last_projection = true;
+    }
+    if (!d3dx_globals.device)
+        return 0;
+    LOG_NOTICE("%s\n", "Setting projection transform.");
+    return refuse_if_failed(
+        d3dx_globals.device->SetTransform(D3DTRANSFORMSTATE_PROJECTION, (D3DMATRIX*)matrix),
+        "Failed to set the projection transform.\n");
+}
+
+int d3dxframe_set_render_state(int32_t type, DWORD value)
+{
+    if (!d3dx_globals.device)
+        return 0;
+    if (SUCCEEDED(d3dx_globals.device->SetRenderState((D3DRENDERSTATETYPE)type, value)))
+        return 1;
+    LOG_ERROR("Failed to set renderstate_type %ld to flag %ld.\n", (long)type, (long)(int32_t)value);
+    return 0;
+}
+
+int d3dxframe_get_render_state(int32_t type, DWORD* value)
+{
+    if (!d3dx_globals.device)
+        return 0;
+    if (SUCCEEDED(d3dx_globals.device->GetRenderState((D3DRENDERSTATETYPE)type, value)))
+        return 1;
+    LOG_ERROR("Failed to get renderstate_type %ld to flag.\n", (long)type);
+    return 0;
+}
+
+int d3dxframe_set_texture_stage_state(int32_t stage, int32_t type, DWORD value)
+{
+    // With bilinear filtering off a request for linear filtering keeps the
+    // stage's current filter.
+    if ((type == D3DTSS_MAGFILTER || type == D3DTSS_MINFILTER) &&
+        d3dx_globals.bBilinearFiltering == 0 && value == D3DTFG_LINEAR)
+        return 1;
+    if (!d3dx_globals.device)
+        return 0;
+    if (SUCCEEDED(d3dx_globals.device->SetTextureStageState((DWORD)stage, (DWORD)type, value)))
+        return 1;
+    LOG_ERROR("Failed to set texture stage state_type %ld to flag %ld.\n", (long)type,
+              (long)(int32_t)value);
+    return 0;
+}
+
+int d3dxframe_get_texture_stage_state(int32_t stage, int32_t type, DWORD* value)
+{
+    if (!d3dx_globals.device)
+        return 0;
+    if (SUCCEEDED(d3dx_globals.device->GetTextureStageState((DWORD)stage, (DWORD)type, value)))
+        return 1;
+    LOG_ERROR("Failed to get texture stage state_type %ld for stage %ld.\n", (long)type,
+              (long)stage);
+    return 0;
+}
+
+int d3dxframe_draw_primitive(int32_t primitive_type, DWORD vertex_format, void* vertices,
+                             int32_t vertex_count, DWORD flags)
+{
+    if (!d3dx_globals.device)
+        return 0;
+    return refuse_if_failed(
+        d3dx_globals.device->DrawPrimitive((D3DPRIMITIVETYPE)primitive_type, vertex_format,
+                                           vertices, (DWORD)vertex_count, flags),
+        "Failed to d3dxframe_draw_primitive.\n");
+}
+
+int d3dxframe_draw_indexed_primitive_strided(int32_t primitive_type, DWORD vertex_format,
+                                             D3DDRAWPRIMITIVESTRIDEDDATA* strided_data,
+                                             int32_t vertex_count, WORD* indices,
+                                             int32_t index_count, DWORD flags)
+{
+    if (!d3dx_globals.device)
+        return 0;
+    return refuse_if_failed(d3dx_globals.device->DrawIndexedPrimitiveStrided(
+                                (D3DPRIMITIVETYPE)primitive_type, vertex_format, strided_data,
+                                (DWORD)vertex_count, indices, (DWORD)index_count, flags),
+                            "Failed to d3dxframe_draw_primitive.\n");
+}
+
+int d3dxframe_set_texture(int32_t stage, IDirectDrawSurface7* texture)
+{
+    if (!d3dx_globals.device)
+        return 0;
+    return d3dx_globals.device->SetTexture((DWORD)stage, texture) == D3D_OK ? 1 : 0;
+}
+
+int d3dxframe_set_viewport(int32_t width, int32_t height)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    if (!g.device)
+        return 0;
+    g.viewport = {0, 0, (DWORD)(width - 1), (DWORD)(height - 1), 0.0f, 1.0f};
+    return refuse_if_failed(g.device->SetViewport(&g.viewport), "Failed SetViewport call.\n");
+}
+
+int d3dxframe_matrix_look_at(win_matrix44* out, const win_vect3* eye, const win_vect3* at,
+                             const win_vect3* up)
+{
+    if (!out || !eye || !at || !up) {
+        LOG_ERROR("%s\n", "Cannot d3dxframe_matrix_look_at with NULL argument.");
+        return 0;
+    }
+    D3DVECTOR from = as_vector(eye), to = as_vector(at), upward = as_vector(up);
+    D3DVECTOR z = {from.x - to.x, from.y - to.y, from.z - to.z};
+    d3dutil_vector_normalize(&z);
+    D3DVECTOR x;
+    d3dutil_vector_cross(&x, &z, &upward);
+    d3dutil_vector_normalize(&x);
+    D3DVECTOR y;
+    d3dutil_vector_cross(&y, &x, &z);
+    const D3DVECTOR* columns[3] = {&x, &y, &z};
+    memset(out, 0, sizeof *out);
+    for (int c = 0; c < 3; ++c) {
+        out->m[0][c] = columns[c]->x;
+        out->m[1][c] = columns[c]->y;
+        out->m[2][c] = columns[c]->z;
+        out->m[3][c] = -d3dutil_vector_dot(columns[c], &from);
+    }
+    out->m[3][3] = 1.0f;
+    d3dxframe_set_view_transform(out);
+    return 1;
+}
+
+int d3dxframe_build_projection_matrix(win_matrix44* out, float fov, float aspect, float near_plane,
+                                      float far_plane)
+{
+    if (!out)
+        return 1;
+    float c = (float)(cos((double)(fov / 2.0f)) / sin((double)(fov / 2.0f)));
+    memset(out, 0, sizeof *out);
+    out->m[0][0] = aspect * c;
+    out->m[1][1] = c;
+    out->m[2][2] = far_plane / (near_plane - far_plane);
+    out->m[2][3] = -1.0f;
+    out->m[3][2] = near_plane * far_plane / (near_plane - far_plane);
+    return 1;
+}
+
+float d3dxframe_get_aspect_ratio(void)
+{
+    return (float)d3dxframe_get_render_height() / (float)d3dxframe_get_render_width();
+}
+
+int d3dxframe_set_texture_filter(int32_t flag)
+{
+    DWORD filter = flag == 1 ? D3DTFG_LINEAR : D3DTFG_POINT;
+    d3dxframe_set_texture_stage_state(0, D3DTSS_MAGFILTER, filter);
+    d3dxframe_set_texture_stage_state(0, D3DTSS_MINFILTER, filter);
+    return 1;
+}
+
+int d3dxframe_draw_screen_quad(texture_container* container, DWORD colour_top_left,
+                               DWORD colour_top_right, DWORD colour_bottom_left,
+                               DWORD colour_bottom_right, float x, float y, float width,
+                               float height)
+{
+    if (!(x >= 0.0f && x < 640.0f && x + width < 640.0f && y >= 0.0f && y < 480.0f &&
+          y + height < 480.0f))
+        return 0;
+    float render_width = (float)d3dxframe_get_render_width();
+    float render_height = (float)d3dxframe_get_render_height();
+    float left = x / 639.0f * render_width;
+    float top = y / 479.0f * render_height;
+    float right = left + width / 639.0f * render_width;
+    float bottom = top + height / 479.0f * render_height;
+    win_vtx_rhw_diffuse_uv vertices[4] = {
+        {left, top, 0.0f, 1.0f, colour_top_left, 0.0f, 0.0f},
+        {right, top, 0.0f, 1.0f, colour_top_right, 1.0f, 0.0f},
+        {right, bottom, 0.0f, 1.0f, colour_bottom_right, 1.0f, 1.0f},
+        {left, bottom, 0.0f, 1.0f, colour_bottom_left, 0.0f, 1.0f},
+    };
+
+    DWORD alpha_was = 0, colour_key_was = 0;
+    d3dxframe_get_render_state(D3DRENDERSTATE_ALPHABLENDENABLE, &alpha_was);
+    d3dxframe_get_render_state(D3DRENDERSTATE_COLORKEYENABLE, &colour_key_was);
+    int ok = 1;
+    bool translucent = false;
+    for (const win_vtx_rhw_diffuse_uv& vertex : vertices)
+        translucent = translucent || (vertex.diffuse >> 24) < 0xFF;
+    if (translucent && !alpha_was) {
+        ok &= d3dxframe_set_render_state(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
+        d3dxframe_set_render_state(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
+        d3dxframe_set_render_state(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    }
+    if (container) {
+        ok &= d3dxframe_set_render_state(D3DRENDERSTATE_COLORKEYENABLE,
+                                         (DWORD)container->texture_container_transparent);
+        ok &= d3dxframe_set_render_state(D3DRENDERSTATE_ALPHABLENDENABLE,
+                                         (DWORD)container->texture_container_has_alpha);
+        d3dxframe_set_render_state(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
+        d3dxframe_set_render_state(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        ok &= d3dxframe_set_texture(0, container->texture_container_surface);
+    } else {
+        ok &= d3dxframe_set_texture(0, nullptr);
+    }
+    ok &= d3dxframe_draw_primitive(D3DPT_TRIANGLEFAN, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1,
+                                   vertices, 4, 0);
+    ok &= d3dxframe_set_render_state(D3DRENDERSTATE_ALPHABLENDENABLE, alpha_was ? 1 : 0);
+    ok &= d3dxframe_set_render_state(D3DRENDERSTATE_COLORKEYENABLE, colour_key_was ? 1 : 0);
+    return ok;
+}
+
+// ---- lights
+
+float d3dxframe_set_light_scale(float scale)
+{
+    d3dx_globals.light_scale = scale;
+    return scale;
+}
+
+int d3dxframe_set_ambient_light(int32_t red, int32_t green, int32_t blue)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    if (!g.device)
+        return 0;
+    int scaled[3];
+    const int32_t channels[3] = {red, green, blue};
+    for (int i = 0; i < 3; ++i)
+        scaled[i] = (int)((float)channels[i] * g.light_scale) & 0xFF;
+    DWORD current = 0;
+    if (FAILED(g.device->GetRenderState(D3DRENDERSTATE_AMBIENT, &current))) {
+        LOG_ERROR("%s\n", "Failed to get ambient light state.");
+        return 0;
+    }
+    DWORD wanted = 0xFF000000u | (DWORD)scaled[0] << 16 | (DWORD)scaled[1] << 8 | (DWORD)scaled[2];
+    if (wanted == current)
+        return 1;
+    LOG_NOTICE("Setting ambient light to r=%d, g=%d, b=%d.\n", scaled[0], scaled[1], scaled[2]);
+    if (FAILED(g.device->SetRenderState(D3DRENDERSTATE_AMBIENT, wanted))) {
+        LOG_ERROR("%s\n", "Failed to set ambient light.");
+        return 0;
+    }
+    return 1;
+}
+
+int32_t d3dxframe_set_dynamic_light_color(D3DLIGHT7 light, int32_t slot)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    // Without a device no index can be handed out; 0 would be taken for one.
+    if (!g.device)
+        return -1;
+    D3DLIGHT7 record = {};
+    record.dltType = light.dltType == D3DLIGHT_PARALLELPOINT ? D3DLIGHT_POINT : light.dltType;
+    record.dcvDiffuse = {light.dcvDiffuse.r, light.dcvDiffuse.g, light.dcvDiffuse.b, 0.0f};
+    record.dvPosition = light.dvPosition;
+    record.dvDirection = light.dvDirection;
+    record.dvRange = light.dvRange;
+    record.dvFalloff = light.dvFalloff;
+    record.dvAttenuation0 = 1.0f;
+    record.dvAttenuation1 = 0.0f;
+    record.dvAttenuation2 = 0.0f;
+    record.dvTheta = light.dvTheta;
+    record.dvPhi = light.dvPhi;
+
+    int32_t index = slot;
+    if (slot != -1 && !g.bAllocateLights) {
+        record.dcvDiffuse.r *= g.light_scale;
+        record.dcvDiffuse.g *= g.light_scale;
+        record.dcvDiffuse.b *= g.light_scale;
+    } else {
+        index = -1;
+        for (int32_t i = 0; i < D3DXFRAME_MAX_LIGHTS && index < 0; ++i)
+            if (!g.light_in_use[i])
+                index = i;
+        if (index < 0) {
+            LOG_ERROR("%s", "Unable to set dynamic light color - all lights in use! \n");
+            return -1;
+        }
+        g.light_in_use[index] = 1;
+        if (FAILED(g.device->LightEnable((DWORD)index, TRUE))) {
+            LOG_ERROR("%s\n", "Failed LightEnable.");
+            return -1;
+        }
+    }
+    HRESULT result = g.device->SetLight((DWORD)index, &record);
+    if (FAILED(result)) {
+        char text[100];
+        D3DXGetErrorString(result, sizeof text, text);
+        LOG_ERROR("Failed d3dxframe_set_dynamic_light_color. %s\n", text);
+        return -1;
+    }
+    return index;
+}
+
+int d3dxframe_disable_dynamic_light(int32_t index)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    if (!g.device)
+        return 0;
+    if (index < 0 || index >= D3DXFRAME_MAX_LIGHTS) {
+        LOG_ERROR("invalid index: %ld\n", (long)index);
+        return 0;
+    }
+    if (FAILED(g.device->LightEnable((DWORD)index, FALSE))) {
+        LOG_ERROR("%s\n", "Failed LightEnable.");
+        return 0;
+    }
+    g.light_in_use[index] = 0;
+    return 1;
+}
+
+int32_t d3dxframe_set_light_allocation(int32_t flag)
+{
+    d3dx_globals.bAllocateLights = flag;
+    return flag;
+}
+
+// ---- settings accessors
+
+int d3dxframe_set_bilinear_filtering(int32_t flag)
+{
+    d3dx_globals.bBilinearFiltering = flag;
+    return 1;
+}
+
+int32_t d3dxframe_get_bilinear_filtering(void)
+{
+    return d3dx_globals.bBilinearFiltering;
+}
+
+int d3dxframe_set_anti_alias(int32_t flag)
+{
+    d3dx_globals.bAntiAlias = flag;
+    return 1;
+}
+
+int32_t d3dxframe_get_anti_alias(void)
+{
+    return d3dx_globals.bAntiAlias;
+}
+
+int d3dxframe_set_triple_buffer(int32_t flag)
+{
+    d3dx_globals.bTripleBuffer = flag;
+    return 1;
+}
+
+int32_t d3dxframe_get_triple_buffer(void)
+{
+    return d3dx_globals.bTripleBuffer;
+}
+
+int d3dxframe_set_dynamic_lighting(int32_t flag)
+{
+    d3dx_globals.bDynamicLighting = flag;
+    d3dxframe_set_render_state(D3DRENDERSTATE_LIGHTING, (DWORD)flag);
+    return 1;
+}
+
+int32_t d3dxframe_get_dynamic_lighting(void)
+{
+    return d3dx_globals.bDynamicLighting;
+}
+
+// ---- queries
+
+int d3dxframe_is_visible(const win_vect3* sphere_center, float)
+{
+    if (!sphere_center) {
+        LOG_ERROR("%s\n\n", "Cannot d3dxframe_is_visible with NULL sphere_center.");
+        return 0;
+    }
+    return 1;
+}
+
+IDirectDrawSurface7* d3dxframe_get_render_target(void)
+{
+    IDirectDrawSurface7* target = nullptr;
+    if (!d3dx_globals.device || FAILED(d3dx_globals.device->GetRenderTarget(&target)))
+        return nullptr;
+    return target;
+}
+
+int d3dxframe_query_back_buffer(void)
+{
+    IDirectDrawSurface7* surface = nullptr;
+    if (!d3dx_globals.context || FAILED(d3dx_globals.context->GetBackBuffer(2, &surface)) ||
+        !surface)
+        return 0;
+    int present = surface->IsLost() == 0 ? 1 : 0;
+    surface->Release();
+    return present;
+}
+
+void d3dxframe_reset(void)
+{
+    memset(&d3dx_globals, 0, sizeof d3dx_globals);
+    invalidate_textures = nullptr;
+    restore_textures = nullptr;
+    has_last_projection = false;
+    memset(&last_projection, 0, sizeof last_projection);
+}

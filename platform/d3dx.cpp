@@ -1,0 +1,438 @@
+// The D3DX context and functions over the device object model.
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#include "platform/d3d_internal.h"
+
+namespace {
+
+bool d3dx_started = false;
+
+const D3DX_VIDMODEDESC video_modes[] = {
+    {640, 480, 16, 60},  {640, 480, 16, 75},  {640, 480, 32, 60},   {800, 600, 16, 60},
+    {800, 600, 32, 60},  {1024, 768, 16, 60}, {1024, 768, 32, 60},
+};
+const D3DX_VIDMODEDESC current_video_mode = {1024, 768, 32, 60};
+const DWORD mode_count = sizeof video_modes / sizeof video_modes[0];
+
+template <typename T>
+void release(T*& object)
+{
+    if (object)
+        object->Release();
+    object = nullptr;
+}
+
+struct d3dx_context : ID3DXContext {
+    d3d_ddraw* ddraw = nullptr;
+    d3d_direct3d* d3d = nullptr;
+    d3d_device* device = nullptr;
+    d3d_surface* primary = nullptr;
+    d3d_surface* back = nullptr;
+    d3d_surface* zbuffer = nullptr;
+    d3d_context_params params = {};
+    D3DCOLOR clear_colour = 0;
+
+    ~d3dx_context() override
+    {
+        release(device);
+        release(d3d);
+        release(primary);
+        release(back);
+        release(zbuffer);
+        release(ddraw);
+    }
+};
+
+d3dx_context* as_context(ID3DXContext* context)
+{
+    return static_cast<d3dx_context*>(context);
+}
+
+bool has_alpha(D3DX_SURFACEFORMAT format)
+{
+    return format == D3DX_SF_A8R8G8B8 || format == D3DX_SF_A1R5G5B5 || format == D3DX_SF_A4R4G4B4 ||
+           format == D3DX_SF_A8L8 || format == D3DX_SF_A8;
+}
+
+bool full_screen_mode_exists(DWORD width, DWORD height, DWORD bits)
+{
+    for (const D3DX_VIDMODEDESC& mode : video_modes)
+        if (mode.width == width && mode.height == height && mode.bpp == bits)
+            return true;
+    return false;
+}
+
+HRESULT hand_out(IDirectDrawSurface7* surface, IDirectDrawSurface7** out)
+{
+    if (!out)
+        return D3DXERR_NULLPOINTER;
+    *out = surface;
+    if (!surface)
+        return DDERR_INVALIDPARAMS;
+    surface->AddRef();
+    return D3D_OK;
+}
+
+}  // namespace
+
+HRESULT D3DXInitialize(void)
+{
+    HRESULT result = d3d_call("D3DXInitialize", "%s", "");
+    if (SUCCEEDED(result))
+        d3dx_started = true;
+    return result;
+}
+
+HRESULT D3DXUninitialize(void)
+{
+    HRESULT result = d3d_call("D3DXUninitialize", "%s", "");
+    if (SUCCEEDED(result))
+        d3dx_started = false;
+    return result;
+}
+
+HRESULT D3DXCreateContextEx(DWORD device_index, DWORD flags, HWND window, HWND, DWORD colour_bits,
+                            DWORD alpha_bits, DWORD depth_bits, DWORD stencil_bits,
+                            DWORD back_buffers, DWORD width, DWORD height, DWORD refresh_rate,
+                            ID3DXContext** context)
+{
+    HRESULT result = d3d_call("D3DXCreateContextEx", "%d 0x%x %d %d %d %d %d %d %d %d",
+                              (int)device_index, flags, (int)colour_bits, (int)alpha_bits,
+                              (int)depth_bits, (int)stencil_bits, (int)back_buffers, (int)width,
+                              (int)height, (int)refresh_rate);
+    if (FAILED(result))
+        return result;
+    if (!context)
+        return D3DXERR_NULLPOINTER;
+    *context = nullptr;
+    if (!d3dx_started)
+        return D3DXERR_D3DXNOTSTARTEDYET;
+    if (!IsWindow(window))
+        return D3DXERR_INVALIDPARAMETER;
+    if (device_index != D3DX_DEFAULT && device_index >= D3DXGetDeviceCount())
+        return D3DXERR_INVALIDD3DXDEVICEINDEX;
+
+    d3d_context_params params = {};
+    params.window = window;
+    params.fullscreen = (flags & D3DX_CONTEXT_FULLSCREEN) ? TRUE : FALSE;
+    RECT client = {};
+    GetClientRect(window, &client);
+    params.width = width != D3DX_DEFAULT ? width : params.fullscreen ? 640 : (DWORD)client.right;
+    params.height = height != D3DX_DEFAULT ? height : params.fullscreen ? 480 : (DWORD)client.bottom;
+    params.colour_bits = colour_bits != D3DX_DEFAULT ? colour_bits : current_video_mode.bpp;
+    params.depth_bits = depth_bits != D3DX_DEFAULT ? depth_bits : 16;
+    params.back_buffers = back_buffers != D3DX_DEFAULT ? back_buffers : 1;
+    if (params.width == 0 || params.height == 0 || params.back_buffers == 0)
+        return D3DXERR_INVALIDPARAMETER;
+    if (params.colour_bits != 16 && params.colour_bits != 24 && params.colour_bits != 32)
+        return D3DXERR_INVALIDMODE;
+    if (params.fullscreen && !full_screen_mode_exists(params.width, params.height, params.colour_bits))
+        return D3DXERR_INVALIDMODE;
+
+    d3d_backend* backend = d3d_backend_make(d3d_selected_backend());
+    if (!backend)
+        return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
+    HRESULT started = backend->start(params);
+    if (FAILED(started)) {
+        delete backend;
+        return started;
+    }
+    d3dx_context* made = new d3dx_context();
+    made->params = params;
+    made->ddraw = d3d_make_ddraw(backend);
+    if (params.fullscreen)
+        made->ddraw->display_mode = {params.width, params.height, params.colour_bits, 60};
+    else
+        made->ddraw->display_mode = current_video_mode;
+    DDPIXELFORMAT format = d3d_pixel_format(params.colour_bits == 16 ? D3DX_SF_R5G6B5 : D3DX_SF_X8R8G8B8);
+    made->primary = d3d_make_surface(made->ddraw, params.width, params.height,
+                                     DDSCAPS_PRIMARYSURFACE | DDSCAPS_VIDEOMEMORY, format, nullptr, 0);
+    made->back = d3d_make_surface(made->ddraw, params.width, params.height,
+                                  DDSCAPS_BACKBUFFER | DDSCAPS_3DDEVICE | DDSCAPS_VIDEOMEMORY, format,
+                                  nullptr, 0);
+    bool has_depth = params.depth_bits != 0;
+    if (has_depth) {
+        DDPIXELFORMAT depth = {};
+        depth.dwSize = 32;
+        depth.dwFlags = DDPF_ZBUFFER;
+        depth.dwRGBBitCount = params.depth_bits;
+        made->zbuffer = d3d_make_surface(made->ddraw, params.width, params.height,
+                                         DDSCAPS_ZBUFFER | DDSCAPS_VIDEOMEMORY, depth, nullptr, 0);
+    }
+    made->d3d = d3d_make_direct3d(made->ddraw);
+    made->device = d3d_make_device(made->ddraw, made->back, has_depth);
+    *context = made;
+    return result;
+}
+
+IDirectDraw7* ID3DXContext::GetDD()
+{
+    d3dx_context* self = as_context(this);
+    if (self->ddraw)
+        self->ddraw->AddRef();
+    return self->ddraw;
+}
+
+IDirect3D7* ID3DXContext::GetD3D()
+{
+    d3dx_context* self = as_context(this);
+    if (self->d3d)
+        self->d3d->AddRef();
+    return self->d3d;
+}
+
+IDirect3DDevice7* ID3DXContext::GetD3DDevice()
+{
+    d3dx_context* self = as_context(this);
+    if (self->device)
+        self->device->AddRef();
+    return self->device;
+}
+
+HRESULT ID3DXContext::GetPrimary(IDirectDrawSurface7** surface)
+{
+    HRESULT result = d3d_call("Context.GetPrimary", "%s", "");
+    return FAILED(result) ? result : hand_out(as_context(this)->primary, surface);
+}
+
+HRESULT ID3DXContext::GetBackBuffer(DWORD which, IDirectDrawSurface7** surface)
+{
+    HRESULT result = d3d_call("Context.GetBackBuffer", "%u", which);
+    if (FAILED(result))
+        return result;
+    d3dx_context* self = as_context(this);
+    return hand_out(which < self->params.back_buffers ? self->back : nullptr, surface);
+}
+
+HRESULT ID3DXContext::GetZBuffer(IDirectDrawSurface7** surface)
+{
+    HRESULT result = d3d_call("Context.GetZBuffer", "%s", "");
+    return FAILED(result) ? result : hand_out(as_context(this)->zbuffer, surface);
+}
+
+DWORD ID3DXContext::GetNumBackBuffers()
+{
+    return as_context(this)->params.back_buffers;
+}
+
+HRESULT ID3DXContext::Resize(DWORD width, DWORD height)
+{
+    HRESULT result = d3d_call("Context.Resize", "%u %u", width, height);
+    if (FAILED(result))
+        return result;
+    d3dx_context* self = as_context(this);
+    if (self->params.fullscreen)
+        return D3DXERR_CANNOTRESIZEFULLSCREEN;
+    if (width == 0 || height == 0)
+        return D3DXERR_INVALIDPARAMETER;
+    HRESULT resized = self->ddraw->backend->resize(width, height);
+    if (FAILED(resized))
+        return resized;
+    self->params.width = width;
+    self->params.height = height;
+    for (d3d_surface* surface : {self->primary, self->back, self->zbuffer}) {
+        if (surface) {
+            surface->width = width;
+            surface->height = height;
+        }
+    }
+    self->device->state.viewport = {0, 0, width, height, 0.0f, 1.0f};
+    return result;
+}
+
+HRESULT ID3DXContext::SetClearColor(D3DCOLOR colour)
+{
+    HRESULT result = d3d_call("Context.SetClearColor", "0x%08x", colour);
+    if (SUCCEEDED(result))
+        as_context(this)->clear_colour = colour;
+    return result;
+}
+
+HRESULT ID3DXContext::Clear(DWORD flags)
+{
+    HRESULT result = d3d_call("Context.Clear", "0x%x", flags);
+    if (FAILED(result))
+        return result;
+    d3dx_context* self = as_context(this);
+    HRESULT cleared = self->ddraw->backend->clear(flags, self->clear_colour, 1.0f);
+    return FAILED(cleared) ? cleared : result;
+}
+
+HRESULT ID3DXContext::UpdateFrame(DWORD flags)
+{
+    HRESULT result = d3d_call("Context.UpdateFrame", "0x%x", flags);
+    if (FAILED(result))
+        return result;
+    HRESULT presented = as_context(this)->ddraw->backend->present();
+    return FAILED(presented) ? presented : result;
+}
+
+void D3DXGetErrorString(HRESULT result, DWORD size, char* text)
+{
+    if (text && size > 0)
+        snprintf(text, size, "DirectX result 0x%08X", (unsigned)result);
+}
+
+DWORD D3DXGetDeviceCount(void)
+{
+    return 1;
+}
+
+HRESULT D3DXGetDeviceDescription(DWORD device_index, D3DX_DEVICEDESC* desc)
+{
+    HRESULT result = d3d_call("D3DXGetDeviceDescription", "%d", (int)device_index);
+    if (FAILED(result))
+        return result;
+    if (!desc)
+        return D3DXERR_NULLPOINTER;
+    if (device_index != D3DX_DEFAULT && device_index >= D3DXGetDeviceCount())
+        return D3DXERR_INVALIDD3DXDEVICEINDEX;
+    memset(desc, 0, sizeof *desc);
+    desc->deviceIndex = 0;
+    desc->hwLevel = 1;
+    snprintf(desc->driverDesc, sizeof desc->driverDesc, "%s",
+             d3d_selected_backend() == D3D_BACKEND_GL ? "OpenGL device" : "Recording device");
+    desc->onPrimary = TRUE;
+    return result;
+}
+
+DWORD D3DXGetMaxNumVideoModes(DWORD device_index, DWORD)
+{
+    if (device_index != D3DX_DEFAULT && device_index >= D3DXGetDeviceCount())
+        return 0;
+    return mode_count;
+}
+
+HRESULT D3DXGetVideoMode(DWORD device_index, DWORD, DWORD mode_index, D3DX_VIDMODEDESC* desc)
+{
+    HRESULT result = d3d_call("D3DXGetVideoMode", "%d %u", (int)device_index, mode_index);
+    if (FAILED(result))
+        return result;
+    if (!desc)
+        return D3DXERR_NULLPOINTER;
+    if ((device_index != D3DX_DEFAULT && device_index >= D3DXGetDeviceCount()) ||
+        mode_index >= mode_count)
+        return D3DXERR_INVALIDPARAMETER;
+    *desc = video_modes[mode_index];
+    return result;
+}
+
+HRESULT D3DXGetCurrentVideoMode(DWORD device_index, D3DX_VIDMODEDESC* desc)
+{
+    HRESULT result = d3d_call("D3DXGetCurrentVideoMode", "%d", (int)device_index);
+    if (FAILED(result))
+        return result;
+    if (!desc)
+        return D3DXERR_NULLPOINTER;
+    *desc = current_video_mode;
+    return result;
+}
+
+HRESULT D3DXGetDeviceCaps(DWORD device_index, DDCAPS* hardware_caps, DDCAPS* emulation_caps,
+                          D3DDEVICEDESC* d3d_hardware_caps, D3DDEVICEDESC* d3d_emulation_caps)
+{
+    HRESULT result = d3d_call("D3DXGetDeviceCaps", "%d", (int)device_index);
+    if (FAILED(result))
+        return result;
+    if (device_index != D3DX_DEFAULT && device_index >= D3DXGetDeviceCount())
+        return D3DXERR_INVALIDD3DXDEVICEINDEX;
+    for (DDCAPS* caps : {hardware_caps, emulation_caps}) {
+        if (caps) {
+            memset(caps, 0, sizeof *caps);
+            caps->dwSize = sizeof *caps;
+            caps->dwCaps2 = DDCAPS2_CANRENDERWINDOWED;
+        }
+    }
+    if (hardware_caps)
+        hardware_caps->dwCaps2 |= DDCAPS2_PRIMARYGAMMA;
+    for (D3DDEVICEDESC* desc : {d3d_hardware_caps, d3d_emulation_caps}) {
+        if (desc) {
+            memset(desc, 0, sizeof *desc);
+            desc->dwSize = sizeof *desc;
+        }
+    }
+    if (d3d_hardware_caps)
+        d3d_hardware_caps->dwFlags = D3DDD_COLORMODEL;
+    return result;
+}
+
+HRESULT D3DXCreateTexture(IDirect3DDevice7* device, DWORD* flags, DWORD* width, DWORD* height,
+                          D3DX_SURFACEFORMAT* format, void*, IDirectDrawSurface7** texture,
+                          DWORD* mipmap_count)
+{
+    HRESULT result = d3d_call("D3DXCreateTexture", "%d %d %u", width ? (int)*width : -1,
+                              height ? (int)*height : -1, format ? *format : 0);
+    if (FAILED(result))
+        return result;
+    if (!device || !texture)
+        return D3DXERR_NULLPOINTER;
+    *texture = nullptr;
+    DWORD texture_width = (!width || *width == D3DX_DEFAULT) ? 256 : *width;
+    DWORD texture_height = (!height || *height == D3DX_DEFAULT) ? 256 : *height;
+    if (texture_width == 0 || texture_height == 0)
+        return D3DXERR_INVALIDPARAMETER;
+    D3DX_SURFACEFORMAT made_format =
+        (format && has_alpha(*format)) ? D3DX_SF_A8R8G8B8 : D3DX_SF_X8R8G8B8;
+    d3d_device* owner = static_cast<d3d_device*>(device);
+    d3d_surface* surface = d3d_make_surface(owner->ddraw, texture_width, texture_height,
+                                            DDSCAPS_TEXTURE, d3d_pixel_format(made_format), nullptr, 0);
+    if (!surface)
+        return D3DXERR_NOMEMORY;
+    surface->d3dx_format = made_format;
+    if (flags)
+        *flags = 0;
+    if (width)
+        *width = texture_width;
+    if (height)
+        *height = texture_height;
+    if (format)
+        *format = made_format;
+    if (mipmap_count)
+        *mipmap_count = 1;
+    *texture = surface;
+    return result;
+}
+
+HRESULT D3DXLoadTextureFromSurface(IDirect3DDevice7* device, IDirectDrawSurface7* texture,
+                                   DWORD mip_level, IDirectDrawSurface7* source, RECT* source_rect,
+                                   RECT* dest_rect, D3DX_FILTERTYPE filter)
+{
+    HRESULT result = d3d_call("D3DXLoadTextureFromSurface", "%u %u", mip_level, filter);
+    if (FAILED(result))
+        return result;
+    if (!device || !texture || !source)
+        return D3DXERR_NULLPOINTER;
+    if (mip_level != 0)
+        return D3DXERR_MIPLEVELABSENT;
+    d3d_surface* to = static_cast<d3d_surface*>(texture);
+    d3d_surface* from = static_cast<d3d_surface*>(source);
+    if (!to->pixels || !from->pixels || to->locked || from->locked)
+        return D3DXERR_NOTEXTURE;
+    RECT whole_from = {0, 0, (LONG)from->width, (LONG)from->height};
+    RECT whole_to = {0, 0, (LONG)to->width, (LONG)to->height};
+    const RECT& src = source_rect ? *source_rect : whole_from;
+    const RECT& dst = dest_rect ? *dest_rect : whole_to;
+    if (src.left < 0 || src.top < 0 || src.right > whole_from.right || src.bottom > whole_from.bottom ||
+        dst.left < 0 || dst.top < 0 || dst.right > whole_to.right || dst.bottom > whole_to.bottom ||
+        src.right <= src.left || src.bottom <= src.top || dst.right <= dst.left ||
+        dst.bottom <= dst.top)
+        return D3DXERR_INVALIDPARAMETER;
+    DWORD from_bytes = from->format.dwRGBBitCount / 8;
+    DWORD to_bytes = to->format.dwRGBBitCount / 8;
+    LONG src_width = src.right - src.left, src_height = src.bottom - src.top;
+    LONG dst_width = dst.right - dst.left, dst_height = dst.bottom - dst.top;
+    for (LONG y = 0; y < dst_height; ++y) {
+        LONG sy = src.top + (LONG)((int64_t)y * src_height / dst_height);
+        for (LONG x = 0; x < dst_width; ++x) {
+            LONG sx = src.left + (LONG)((int64_t)x * src_width / dst_width);
+            const uint8_t* in = from->pixels + (size_t)sy * (size_t)from->pitch + (size_t)sx * from_bytes;
+            uint8_t* out = to->pixels + (size_t)(dst.top + y) * (size_t)to->pitch +
+                           (size_t)(dst.left + x) * to_bytes;
+            d3d_write_pixel(to->format, out, d3d_read_pixel(from->format, in));
+        }
+    }
+    to->ddraw->backend->surface_changed(to);
+    return result;
+}

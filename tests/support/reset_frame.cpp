@@ -1,0 +1,14 @@
+#include "d3dxframe.h"
+#include "platform/d3d_record.h"
+#include "platform/font.h"
+#include "platform/win32_test.h"
+#include "test_support.h"
+
+TEST_RESET(frame)
+{
+    win32_reset();
+    win32_set_headless(1);
+    d3d_record_reset();
+    platform_font_use(nullptr);
+    d3dxframe_reset();
+}

@@ -20,6 +20,19 @@ void write_entry(const char* tag, const char* source_path, long line, const char
     std::fflush(file);
 }
 
+// Errors and warnings: counted whenever their own level allows, written
+// only while a log is open.
+void counted_entry(int32_t level, int32_t* count, const char* tag, const char* source_path,
+                   long line, const char* format, va_list args)
+{
+    if (level < 0)
+        return;
+    *count += 1;
+    if (debug_log.debug_master_level < 0 || !debug_log.debug_file)
+        return;
+    write_entry(tag, source_path, line, format, args);
+}
+
 }  // namespace
 
 int debug_open(const char* filename, int append_flag)
@@ -86,27 +99,19 @@ const char* debug_base_filename(const char* path)
 
 void debug_error(const char* source_path, long line, const char* format, ...)
 {
-    if (debug_log.error_level < 0)
-        return;
-    debug_log.error_count += 1;
-    if (debug_log.debug_master_level < 0 || !debug_log.debug_file)
-        return;
     va_list args;
     va_start(args, format);
-    write_entry("ERROR   ", source_path, line, format, args);
+    counted_entry(debug_log.error_level, &debug_log.error_count, "ERROR   ", source_path, line,
+                  format, args);
     va_end(args);
 }
 
 void debug_warning(const char* source_path, long line, const char* format, ...)
 {
-    if (debug_log.warning_level < 0)
-        return;
-    debug_log.warning_count += 1;
-    if (debug_log.debug_master_level < 0 || !debug_log.debug_file)
-        return;
     va_list args;
     va_start(args, format);
-    write_entry("WARNING ", source_path, line, format, args);
+    counted_entry(debug_log.warning_level, &debug_log.warning_count, "WARNING ", source_path, line,
+                  format, args);
     va_end(args);
 }
 

@@ -50,12 +50,6 @@ d3dx_context* as_context(ID3DXContext* context)
     return static_cast<d3dx_context*>(context);
 }
 
-bool has_alpha(D3DX_SURFACEFORMAT format)
-{
-    return format == D3DX_SF_A8R8G8B8 || format == D3DX_SF_A1R5G5B5 || format == D3DX_SF_A4R4G4B4 ||
-           format == D3DX_SF_A8L8 || format == D3DX_SF_A8;
-}
-
 bool full_screen_mode_exists(DWORD width, DWORD height, DWORD bits)
 {
     for (const D3DX_VIDMODEDESC& mode : video_modes)
@@ -76,6 +70,12 @@ HRESULT hand_out(IDirectDrawSurface7* surface, IDirectDrawSurface7** out)
 }
 
 }  // namespace
+
+bool d3dx_format_has_alpha(D3DX_SURFACEFORMAT format)
+{
+    return format == D3DX_SF_A8R8G8B8 || format == D3DX_SF_A1R5G5B5 || format == D3DX_SF_A4R4G4B4 ||
+           format == D3DX_SF_A8L8 || format == D3DX_SF_A8;
+}
 
 HRESULT D3DXInitialize(void)
 {
@@ -374,7 +374,7 @@ HRESULT D3DXCreateTexture(IDirect3DDevice7* device, DWORD* flags, DWORD* width, 
     if (texture_width == 0 || texture_height == 0)
         return D3DXERR_INVALIDPARAMETER;
     D3DX_SURFACEFORMAT made_format =
-        (format && has_alpha(*format)) ? D3DX_SF_A8R8G8B8 : D3DX_SF_X8R8G8B8;
+        (format && d3dx_format_has_alpha(*format)) ? D3DX_SF_A8R8G8B8 : D3DX_SF_X8R8G8B8;
     d3d_device* owner = static_cast<d3d_device*>(device);
     d3d_surface* surface = d3d_make_surface(owner->ddraw, texture_width, texture_height,
                                             DDSCAPS_TEXTURE, d3d_pixel_format(made_format), nullptr, 0);

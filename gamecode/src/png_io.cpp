@@ -83,9 +83,9 @@ int png_io_read_png(FILE* png_file, int32_t sig_bytes, float screen_gamma)
         png_set_expand(png);
 
     png_io_screen_gamma = screen_gamma > 0.0f ? (double)screen_gamma : default_screen_gamma;
+    // An sRGB image is taken as it is.
     int intent = 0;
     if (png_get_sRGB(png, info, &intent)) {
-        png_set_sRGB(png, info, intent);
         png_io_file_gamma = 0.0;
     } else {
         if (!png_get_gAMA(png, info, &png_io_file_gamma))

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -12,110 +11,10 @@
 #include "platform/gdi.h"
 #include "platform/win32.h"
 #include "platform/win32_test.h"
+#include "image_files.h"
 #include "test_support.h"
 
 namespace {
-
-typedef std::vector<DWORD> Pixels;  // 0xAARRGGBB, top row first
-
-std::string bytes_of(std::initializer_list<int> values)
-{
-    std::string bytes;
-    for (int value : values)
-        bytes.push_back((char)value);
-    return bytes;
-}
-
-// ---- small writers of the three formats
-
-// Uncompressed or run-length TGA of 8 (grey), 16, 24 or 32 bits; `descriptor`
-// 0x20 stores the top row first. The run-length form packs each row as one
-// run when all its pixels are equal, else as one raw packet.
-std::string tga(int width, int height, int bits, bool rle, int descriptor, const Pixels& pixels)
-{
-    int type = bits == 8 ? (rle ? 11 : 3) : (rle ? 10 : 2);
-    ImageBytes out;
-    out.raw(bytes_of({0, 0, type})).raw(std::string(5, '\0')).half(0).half(0);
-    out.half((uint16_t)width).half((uint16_t)height).raw(bytes_of({bits, descriptor}));
-    auto pixel = [&](DWORD argb) {
-        if (bits == 8)
-            return bytes_of({(int)(argb & 0xFF)});
-        if (bits == 16) {
-            int value = (argb >> 31) << 15 | ((argb >> 19) & 31) << 10 | ((argb >> 11) & 31) << 5 |
-                        ((argb >> 3) & 31);
-            return bytes_of({value & 0xFF, value >> 8});
-        }
-        std::string bgr = bytes_of({(int)(argb & 0xFF), (int)(argb >> 8 & 0xFF), (int)(argb >> 16 & 0xFF)});
-        return bits == 32 ? bgr + bytes_of({(int)(argb >> 24)}) : bgr;
-    };
-    for (int row = 0; row < height; ++row) {
-        int y = (descriptor & 0x20) ? row : height - 1 - row;
-        const DWORD* line = &pixels[(size_t)y * width];
-        bool same = std::count(line, line + width, line[0]) == width;
-        if (rle && same) {
-            out.raw(bytes_of({0x80 | (width - 1)})).raw(pixel(line[0]));
-            continue;
-        }
-        if (rle)
-            out.raw(bytes_of({width - 1}));
-        for (int x = 0; x < width; ++x)
-            out.raw(pixel(line[x]));
-    }
-    return out.bytes();
-}
-
-// A 24-bit bottom-up BMP (rows padded to 4 bytes), or an 8-bit top-down one
-// over `palette`, whose pixels are then palette indices.
-std::string bmp(int width, int height, int bits, const Pixels& pixels, const Pixels& palette = {})
-{
-    int stride = (width * bits + 31) / 32 * 4;
-    int palette_bytes = (int)palette.size() * 4;
-    ImageBytes out;
-    out.raw("BM").word(54 + palette_bytes + stride * height).word(0).word(54 + palette_bytes);
-    out.word(40).word((uint32_t)width).word((uint32_t)(bits == 8 ? -height : height));
-    out.half(1).half((uint16_t)bits).word(0).word(0).word(0).word(0).word((uint32_t)palette.size()).word(0);
-    for (DWORD colour : palette)
-        out.word(colour & 0xFFFFFF);
-    for (int row = 0; row < height; ++row) {
-        int y = bits == 8 ? row : height - 1 - row;
-        std::string line;
-        for (int x = 0; x < width; ++x) {
-            DWORD value = pixels[(size_t)y * width + x];
-            line += bits == 8 ? bytes_of({(int)value})
-                              : bytes_of({(int)(value & 0xFF), (int)(value >> 8 & 0xFF), (int)(value >> 16 & 0xFF)});
-        }
-        line.resize((size_t)stride, '\0');
-        out.raw(line);
-    }
-    return out.bytes();
-}
-
-// A DDS header for `code` ("DXT1" ...) or, with code NULL, 32-bit ARGB.
-std::string dds_header(int width, int height, int levels, const char* code)
-{
-    ImageBytes out;
-    out.raw("DDS ").word(124).word(0x1007 | (levels > 1 ? 0x20000 : 0)).word((uint32_t)height);
-    out.word((uint32_t)width).word(0).word(0).word((uint32_t)levels);
-    for (int i = 0; i < 11; ++i)
-        out.word(0);
-    out.word(32).word(code ? 0x4 : 0x41);
-    if (code)
-        out.raw(code).word(0).word(0).word(0).word(0).word(0);
-    else
-        out.word(0).word(32).word(0xFF0000).word(0xFF00).word(0xFF).word(0xFF000000);
-    out.word(0x1000).word(0).word(0).word(0).word(0);
-    return out.bytes();
-}
-
-// A DXT colour block: two 5:6:5 colours and the 2-bit index of each texel.
-std::string colour_block(int c0, int c1, std::initializer_list<int> indices)
-{
-    uint32_t bits = 0;
-    int i = 0;
-    for (int index : indices)
-        bits |= (uint32_t)index << (2 * i++);
-    return ImageBytes().half((uint16_t)c0).half((uint16_t)c1).word(bits).bytes();
-}
 
 class Textures : public ::testing::Test {
 protected:
@@ -165,25 +64,6 @@ protected:
         return D3DXCreateTextureFromFile(device, &flags, &width, &height, &format, nullptr,
                                          &texture, &mipmaps, path.c_str(), D3DX_FT_POINT);
     }
-    // The pixels of `surface` as 0xAARRGGBB (alpha 0xFF where the format has none).
-    static Pixels pixels_of(IDirectDrawSurface7* surface)
-    {
-        DDSURFACEDESC2 desc = {};
-        desc.dwSize = 124;
-        EXPECT_EQ(surface->Lock(nullptr, &desc, 0, nullptr), S_OK);
-        Pixels out;
-        for (DWORD y = 0; y < desc.dwHeight; ++y)
-            for (DWORD x = 0; x < desc.dwWidth; ++x) {
-                DWORD value;
-                std::memcpy(&value, (char*)desc.lpSurface + y * desc.lPitch + x * 4, 4);
-                if (!desc.ddpfPixelFormat.dwRGBAlphaBitMask)
-                    value |= 0xFF000000u;
-                out.push_back(value);
-            }
-        surface->Unlock(nullptr);
-        return out;
-    }
-
     TempDir dir;
     HWND window = nullptr;
     ID3DXContext* context = nullptr;
@@ -208,22 +88,22 @@ TEST_F(Textures, TgaAndBmpFilesDecodeInEveryLayoutTheyCome)
         Pixels expected;
         D3DX_SURFACEFORMAT format;
     } cases[] = {
-        {"tga 24 bits, bottom row first", tga(3, 2, 24, false, 0, six), six, D3DX_SF_X8R8G8B8},
-        {"tga 24 bits, run-length", tga(3, 2, 24, true, 0x20, six), six, D3DX_SF_X8R8G8B8},
-        {"tga 32 bits with alpha, run-length", tga(3, 2, 32, true, 0x28, alpha), alpha,
+        {"tga 24 bits, bottom row first", tga_image(3, 2, 24, false, 0, six), six, D3DX_SF_X8R8G8B8},
+        {"tga 24 bits, run-length", tga_image(3, 2, 24, true, 0x20, six), six, D3DX_SF_X8R8G8B8},
+        {"tga 32 bits with alpha, run-length", tga_image(3, 2, 32, true, 0x28, alpha), alpha,
          D3DX_SF_A8R8G8B8},
-        {"tga grey, run-length", tga(3, 2, 8, true, 0, grey), grey, D3DX_SF_X8R8G8B8},
-        {"tga 16 bits with one alpha bit", tga(3, 2, 16, false, 0x21, bits16), bits16,
+        {"tga grey, run-length", tga_image(3, 2, 8, true, 0, grey), grey, D3DX_SF_X8R8G8B8},
+        {"tga 16 bits with one alpha bit", tga_image(3, 2, 16, false, 0x21, bits16), bits16,
          D3DX_SF_A8R8G8B8},
-        {"bmp 24 bits, padded rows", bmp(3, 2, 24, six), six, D3DX_SF_X8R8G8B8},
-        {"bmp 8 bits over a palette", bmp(3, 2, 8, {2, 1, 0, 0, 1, 2}, {0xFF0000, 0x00FF00, 0x0000FF}),
+        {"bmp 24 bits, padded rows", bmp_image(3, 2, six), six, D3DX_SF_X8R8G8B8},
+        {"bmp 8 bits over a palette", bmp_image(3, 2, {2, 1, 0, 0, 1, 2}, {0xFF0000, 0x00FF00, 0x0000FF}),
          {0xFF0000FF, 0xFF00FF00, 0xFFFF0000, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF}, D3DX_SF_X8R8G8B8},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_EQ(load("picture.img", c.bytes), S_OK);
         ASSERT_NE(texture, nullptr);
-        EXPECT_EQ(pixels_of(texture), c.expected);
+        EXPECT_EQ(surface_pixels(texture), c.expected);
         EXPECT_EQ(format, c.format);
         EXPECT_EQ(width, 3u);
         EXPECT_EQ(height, 2u);
@@ -235,13 +115,13 @@ TEST_F(Textures, DdsBlocksDecodeWithTheLevelsTheFileHolds)
 {
     // DXT1, 4 x 4 with two smaller levels. The top block uses the four-colour
     // mode; the 2 x 2 level the three-colour mode with its transparent texel.
-    std::string top = colour_block(0xF800, 0x001F, {0, 1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1});
-    std::string middle = colour_block(0x001F, 0xF800, {2, 3, 0, 0, 0, 1});
-    std::string last = colour_block(0x07E0, 0x07E0, {0});
+    std::string top = dxt_colour_block(0xF800, 0x001F, {0, 1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1});
+    std::string middle = dxt_colour_block(0x001F, 0xF800, {2, 3, 0, 0, 0, 1});
+    std::string last = dxt_colour_block(0x07E0, 0x07E0, {0});
     ASSERT_EQ(load("blocks.dds", dds_header(4, 4, 3, "DXT1") + top + middle + last), S_OK);
     EXPECT_EQ(format, (D3DX_SURFACEFORMAT)D3DX_SF_DXT1);
     EXPECT_EQ(mipmaps, 3u);
-    Pixels pixels = pixels_of(texture);
+    Pixels pixels = surface_pixels(texture);
     EXPECT_EQ((Pixels{pixels[0], pixels[1], pixels[2], pixels[3], pixels[12]}),
               (Pixels{0xFFFF0000, 0xFF0000FF, 0xFFAA0055, 0xFF5500AA, 0xFF0000FF}));
     DDSURFACEDESC2 desc = {};
@@ -250,15 +130,15 @@ TEST_F(Textures, DdsBlocksDecodeWithTheLevelsTheFileHolds)
     EXPECT_EQ(desc.dwMipMapCount, 3u);
     d3d_surface* level = static_cast<d3d_surface*>(texture)->mip_next;
     ASSERT_NE(level, nullptr);
-    EXPECT_EQ(pixels_of(level), (Pixels{0xFF7F007F, 0x00000000, 0xFF0000FF, 0xFFFF0000}));
+    EXPECT_EQ(surface_pixels(level), (Pixels{0xFF7F007F, 0x00000000, 0xFF0000FF, 0xFFFF0000}));
     ASSERT_NE(level->mip_next, nullptr);
-    EXPECT_EQ(pixels_of(level->mip_next), Pixels{0xFF00FF00});
+    EXPECT_EQ(surface_pixels(level->mip_next), Pixels{0xFF00FF00});
 
     // DXT3 and DXT5: the alpha half before the colour half.
-    std::string red = colour_block(0xF800, 0xF800, {0});
+    std::string red = dxt_colour_block(0xF800, 0xF800, {0});
     std::string dxt3_alpha = ImageBytes().half(0x08F0).half(0).word(0).bytes();  // texels 0..3: 0, F, 8, 0
     ASSERT_EQ(load("a3.dds", dds_header(4, 4, 1, "DXT3") + dxt3_alpha + red), S_OK);
-    pixels = pixels_of(texture);
+    pixels = surface_pixels(texture);
     EXPECT_EQ((Pixels{pixels[0], pixels[1], pixels[2]}), (Pixels{0x00FF0000, 0xFFFF0000, 0x88FF0000}));
     EXPECT_EQ(mipmaps, 3u);  // a one-level file gets the full chain
 
@@ -266,7 +146,7 @@ TEST_F(Textures, DdsBlocksDecodeWithTheLevelsTheFileHolds)
     uint64_t indices = 0 | 1 << 3 | 2 << 6 | 7 << 9;
     std::string dxt5_alpha = bytes_of({255, 0}) + std::string((const char*)&indices, 6);
     ASSERT_EQ(load("a5.dds", dds_header(4, 4, 1, "DXT5") + dxt5_alpha + red), S_OK);
-    pixels = pixels_of(texture);
+    pixels = surface_pixels(texture);
     EXPECT_EQ((Pixels{pixels[0] >> 24, pixels[1] >> 24, pixels[2] >> 24, pixels[3] >> 24}),
               (Pixels{255, 0, 218, 36}));
 
@@ -274,12 +154,12 @@ TEST_F(Textures, DdsBlocksDecodeWithTheLevelsTheFileHolds)
     std::string argb = ImageBytes().word(0x80112233).word(0xFF445566).bytes();
     ASSERT_EQ(load("plain.dds", dds_header(2, 1, 1, nullptr) + argb), S_OK);
     EXPECT_EQ(format, (D3DX_SURFACEFORMAT)D3DX_SF_A8R8G8B8);
-    EXPECT_EQ(pixels_of(texture), (Pixels{0x80112233, 0xFF445566}));
+    EXPECT_EQ(surface_pixels(texture), (Pixels{0x80112233, 0xFF445566}));
 }
 
 TEST_F(Textures, ChainsSizesAndFormatsFollowTheRequest)
 {
-    std::string file = tga(4, 4, 32, false, 0x28, Pixels(16, 0x80FF8040));
+    std::string file = tga_image(4, 4, 32, false, 0x28, Pixels(16, 0x80FF8040));
     ASSERT_EQ(load("a.tga", file, D3DX_TEXTURE_NOMIPMAP), S_OK);
     EXPECT_EQ(mipmaps, 1u);
 
@@ -298,27 +178,27 @@ TEST_F(Textures, ChainsSizesAndFormatsFollowTheRequest)
     texture->GetSurfaceDesc(&desc);
     EXPECT_EQ(desc.dwWidth, 8u);
     EXPECT_EQ(desc.dwHeight, 2u);
-    EXPECT_EQ(pixels_of(texture)[15], 0xFFFF8040);
+    EXPECT_EQ(surface_pixels(texture)[15], 0xFFFF8040);
 }
 
 TEST_F(Textures, BrokenFilesAreRefusedWithoutATexture)
 {
-    std::string dxt1 = dds_header(4, 4, 2, "DXT1") + colour_block(0, 0, {0});
-    std::string cube = dds_header(4, 4, 1, "DXT1") + colour_block(0, 0, {0});
+    std::string dxt1 = dds_header(4, 4, 2, "DXT1") + dxt_colour_block(0, 0, {0});
+    std::string cube = dds_header(4, 4, 1, "DXT1") + dxt_colour_block(0, 0, {0});
     cube[4 + 108] = 0x00;
     cube[4 + 109] = 0x02;  // caps2: a cube map
-    std::string rle_bmp = bmp(2, 2, 24, Pixels(4, 0));
+    std::string rle_bmp = bmp_image(2, 2, Pixels(4, 0));
     rle_bmp[30] = 1;  // run-length compression
-    std::string short_run = tga(3, 2, 24, true, 0, six);
+    std::string short_run = tga_image(3, 2, 24, true, 0, six);
     struct Case {
         const char* what;
         std::string bytes;
     } cases[] = {
         {"empty", ""},
         {"tga of an unknown type", bytes_of({0, 1, 1}) + std::string(40, '\0')},
-        {"tga pixels cut short", tga(3, 2, 24, false, 0, six).substr(0, 30)},
+        {"tga pixels cut short", tga_image(3, 2, 24, false, 0, six).substr(0, 30)},
         {"tga run past the image", short_run.substr(0, 18) + bytes_of({0xFF, 1, 2, 3})},
-        {"bmp rows cut short", bmp(3, 2, 24, six).substr(0, 60)},
+        {"bmp rows cut short", bmp_image(3, 2, six).substr(0, 60)},
         {"bmp run-length compressed", rle_bmp},
         {"dds second level missing", dxt1},
         {"dds cube map", cube},
@@ -355,7 +235,7 @@ TEST_F(Textures, BitmapsAreMadeLoadedAndDescribed)
     EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
 
     // A BMP file becomes a 32-bit bottom-up bitmap.
-    std::string path = dir.write("pic.bmp", bmp(3, 2, 24, six));
+    std::string path = dir.write("pic.bmp", bmp_image(3, 2, six));
     HBITMAP loaded = (HBITMAP)LoadImage(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
                                         LR_CREATEDIBSECTION | LR_LOADFROMFILE);
     ASSERT_NE(loaded, nullptr);

@@ -101,6 +101,17 @@ const char* name_of(const texture_container* container)
     return container->texture_container_name ? container->texture_container_name : "(null)";
 }
 
+// Takes a container out of the cache without its surface. Only the list's
+// reference goes: the container is released unless a holder still counts it.
+int drop_from_cache(texture_container* container)
+{
+    int ok = remove_from_texture_container_list(&d3dtexr_texture_container_list,
+                                                &d3dtexr_texture_container_list_size, container);
+    ++container->texture_container_ref_cnt;  // back for free_texture_container to drop
+    release(container->texture_container_surface);
+    return free_texture_container(container) && ok;
+}
+
 }  // namespace
 
 texture_container* d3dtextr_load_texture(char* texture_name, const char* directory,
@@ -330,11 +341,7 @@ int d3dtextr_clean_texture_container_list(void)
         texture_container* next = container->next_ptr;
         if (container->texture_container_ref_cnt <= 1) {
             LOG_NOTICE("removing texture_container %s from list.\n", name_of(container));
-            ok &= remove_from_texture_container_list(&d3dtexr_texture_container_list,
-                                                     &d3dtexr_texture_container_list_size, container);
-            ++container->texture_container_ref_cnt;
-            release(container->texture_container_surface);
-            ok &= free_texture_container(container);
+            ok &= drop_from_cache(container);
         }
         container = next;
     }
@@ -345,12 +352,8 @@ void d3dtextr_cleanup(void)
 {
     LOG_NOTICE("%s\n", "d3dtextr_cleanup called.");
     unbind_stage_0();
-    while (texture_container* container = d3dtexr_texture_container_list) {
-        remove_from_texture_container_list(&d3dtexr_texture_container_list,
-                                           &d3dtexr_texture_container_list_size, container);
-        release(container->texture_container_surface);
-        free_texture_container(container);
-    }
+    while (d3dtexr_texture_container_list)
+        drop_from_cache(d3dtexr_texture_container_list);
     if (d3dtextr_transparent_texture_list) {
         free_transparent_texture_list(d3dtextr_transparent_texture_list);
         d3dtextr_transparent_texture_list = nullptr;

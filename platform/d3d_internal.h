@@ -152,3 +152,12 @@ DWORD d3d_pack_pixel(const DDPIXELFORMAT& format, DWORD argb);
 // Whether a D3DX format carries alpha (textures of such a requested format
 // are made A8R8G8B8, others X8R8G8B8).
 bool d3dx_format_has_alpha(D3DX_SURFACEFORMAT format);
+// What the D3DX texture makers write back into their in/out arguments
+// (each may be NULL).
+struct d3dx_made_texture {
+    DWORD flags, width, height;
+    D3DX_SURFACEFORMAT format;
+    DWORD mipmap_count;
+};
+void d3dx_write_back(const d3dx_made_texture& made, DWORD* flags, DWORD* width, DWORD* height,
+                     D3DX_SURFACEFORMAT* format, DWORD* mipmap_count);

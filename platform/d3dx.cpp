@@ -77,6 +77,21 @@ bool d3dx_format_has_alpha(D3DX_SURFACEFORMAT format)
            format == D3DX_SF_A8L8 || format == D3DX_SF_A8;
 }
 
+void d3dx_write_back(const d3dx_made_texture& made, DWORD* flags, DWORD* width, DWORD* height,
+                     D3DX_SURFACEFORMAT* format, DWORD* mipmap_count)
+{
+    if (flags)
+        *flags = made.flags;
+    if (width)
+        *width = made.width;
+    if (height)
+        *height = made.height;
+    if (format)
+        *format = made.format;
+    if (mipmap_count)
+        *mipmap_count = made.mipmap_count;
+}
+
 HRESULT D3DXInitialize(void)
 {
     HRESULT result = d3d_call("D3DXInitialize", "%s", "");
@@ -381,16 +396,8 @@ HRESULT D3DXCreateTexture(IDirect3DDevice7* device, DWORD* flags, DWORD* width, 
     if (!surface)
         return D3DXERR_NOMEMORY;
     surface->d3dx_format = made_format;
-    if (flags)
-        *flags = 0;
-    if (width)
-        *width = texture_width;
-    if (height)
-        *height = texture_height;
-    if (format)
-        *format = made_format;
-    if (mipmap_count)
-        *mipmap_count = 1;
+    d3dx_write_back({0, texture_width, texture_height, made_format, 1}, flags, width, height, format,
+                    mipmap_count);
     *texture = surface;
     return result;
 }

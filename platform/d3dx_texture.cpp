@@ -73,13 +73,8 @@ HRESULT D3DXCreateTextureFromFile(IDirect3DDevice7* device, DWORD* flags, DWORD*
     if (!device || !texture || !file_name)
         return D3DXERR_NULLPOINTER;
     *texture = nullptr;
-    size_t size = 0;
-    uint8_t* data = platform_read_file(file_name, &size);
-    if (!data)
-        return D3DXERR_INVALIDPARAMETER;
     platform_image image;
-    HRESULT decoded = platform_image_decode(data, size, PLATFORM_IMAGE_ANY, &image);
-    free(data);
+    HRESULT decoded = platform_image_load(file_name, PLATFORM_IMAGE_ANY, &image);
     if (FAILED(decoded))
         return decoded;
 
@@ -146,16 +141,9 @@ HRESULT D3DXCreateTextureFromFile(IDirect3DDevice7* device, DWORD* flags, DWORD*
     platform_image_free(&image);
     ddraw->backend->surface_changed(top);
 
-    if (flags)
-        *flags &= D3DX_TEXTURE_NOMIPMAP;
-    if (width)
-        *width = wanted_width;
-    if (height)
-        *height = wanted_height;
-    if (format)
-        *format = reported;
-    if (mipmap_count)
-        *mipmap_count = (DWORD)levels;
+    d3dx_write_back({flags ? *flags & D3DX_TEXTURE_NOMIPMAP : 0u, wanted_width, wanted_height,
+                     reported, (DWORD)levels},
+                    flags, width, height, format, mipmap_count);
     *texture = top;
     return result;
 }

@@ -94,14 +94,8 @@ HANDLE LoadImage(HINSTANCE, LPCSTR name, UINT type, int, int, UINT flags)
         return nullptr;
     if (!name || type != IMAGE_BITMAP || !(flags & LR_LOADFROMFILE))
         return nullptr;
-    size_t size = 0;
-    uint8_t* data = platform_read_file(name, &size);
-    if (!data)
-        return nullptr;
     platform_image image;
-    HRESULT decoded = platform_image_decode(data, size, PLATFORM_IMAGE_BMP, &image);
-    free(data);
-    if (FAILED(decoded))
+    if (FAILED(platform_image_load(name, PLATFORM_IMAGE_BMP, &image)))
         return nullptr;
     const platform_image_level& level = image.levels[0];
     HBITMAP bitmap = make_bitmap((LONG)level.width, (LONG)level.height, 32);

@@ -372,14 +372,27 @@ HRESULT decode_dds(const bytes_view& file, platform_image* image)
     return D3D_OK;
 }
 
-}  // namespace
-
-HRESULT platform_image_decode(const uint8_t* data, size_t size, platform_image_kind kind,
-                              platform_image* image)
+uint8_t* read_file(const char* path, size_t* size)
 {
-    memset(image, 0, sizeof *image);
-    if (!data)
-        return D3DXERR_NULLPOINTER;
+    FILE* file = path ? platform_fopen(path, "rb") : nullptr;
+    if (!file)
+        return nullptr;
+    uint8_t* data = nullptr;
+    long length = -1;
+    if (fseek(file, 0, SEEK_END) == 0 && (length = ftell(file)) >= 0 && fseek(file, 0, SEEK_SET) == 0)
+        data = (uint8_t*)malloc(length > 0 ? (size_t)length : 1);
+    if (data && fread(data, 1, (size_t)length, file) != (size_t)length) {
+        free(data);
+        data = nullptr;
+    }
+    fclose(file);
+    if (data)
+        *size = (size_t)length;
+    return data;
+}
+
+HRESULT decode(const uint8_t* data, size_t size, platform_image_kind kind, platform_image* image)
+{
     bytes_view file = {data, size};
     HRESULT result;
     if (kind == PLATFORM_IMAGE_BMP || (file.has(0, 2) && data[0] == 'B' && data[1] == 'M'))
@@ -397,30 +410,25 @@ HRESULT platform_image_decode(const uint8_t* data, size_t size, platform_image_k
     return result;
 }
 
+}  // namespace
+
+HRESULT platform_image_load(const char* path, platform_image_kind kind, platform_image* image)
+{
+    memset(image, 0, sizeof *image);
+    size_t size = 0;
+    uint8_t* data = read_file(path, &size);
+    if (!data)
+        return DDERR_NOTFOUND;
+    HRESULT result = decode(data, size, kind, image);
+    free(data);
+    return result;
+}
+
 void platform_image_free(platform_image* image)
 {
     for (int i = 0; i < image->level_count; ++i)
         free(image->levels[i].argb);
     memset(image, 0, sizeof *image);
-}
-
-uint8_t* platform_read_file(const char* path, size_t* size)
-{
-    FILE* file = path ? platform_fopen(path, "rb") : nullptr;
-    if (!file)
-        return nullptr;
-    uint8_t* data = nullptr;
-    long length = -1;
-    if (fseek(file, 0, SEEK_END) == 0 && (length = ftell(file)) >= 0 && fseek(file, 0, SEEK_SET) == 0)
-        data = (uint8_t*)malloc(length > 0 ? (size_t)length : 1);
-    if (data && fread(data, 1, (size_t)length, file) != (size_t)length) {
-        free(data);
-        data = nullptr;
-    }
-    fclose(file);
-    if (data)
-        *size = (size_t)length;
-    return data;
 }
 
 int platform_image_full_chain(DWORD width, DWORD height)

@@ -30,16 +30,12 @@ struct platform_image {
 
 enum platform_image_kind { PLATFORM_IMAGE_ANY, PLATFORM_IMAGE_BMP };
 
-// Decodes a whole file image (`kind` ANY tells the format by its content:
-// "DDS ", "BM", else TGA). Returns D3D_OK, D3DXERR_INVALIDFILEFORMAT for
-// what it cannot decode, or D3DXERR_NOMEMORY; on failure nothing is kept.
-HRESULT platform_image_decode(const uint8_t* data, size_t size, platform_image_kind kind,
-                              platform_image* image);
+// Reads a file through the path resolver and decodes it (`kind` ANY tells
+// the format by its content: "DDS ", "BM", else TGA). Returns D3D_OK,
+// DDERR_NOTFOUND for a file that cannot be read, D3DXERR_INVALIDFILEFORMAT
+// for what it cannot decode, or D3DXERR_NOMEMORY; on failure nothing is kept.
+HRESULT platform_image_load(const char* path, platform_image_kind kind, platform_image* image);
 void platform_image_free(platform_image* image);
-
-// A whole file read through the path resolver, in a block released with
-// free(); NULL when it cannot be read.
-uint8_t* platform_read_file(const char* path, size_t* size);
 
 // The number of levels of a full mipmap chain for a width x height image.
 int platform_image_full_chain(DWORD width, DWORD height);

@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "d3dtextr_dx7.h"
 #include "d3dxframe.h"
-#include "image_files.h"
+#include "texture_support.h"
 #include "platform/d3d_record.h"
-#include "platform/win32_test.h"
 #include "test_support.h"
 
 namespace {
@@ -20,14 +18,11 @@ const char transtex_header[] =
     "47                                          //  file_type\n"
     "101                                         //  file_version\n";
 
-class Cache : public ::testing::Test {
+class Cache : public TextureFrameTest {
 protected:
     void SetUp() override
     {
-        test_reset_state();
-        log = std::make_unique<LogCapture>();
-        frame = std::make_unique<FrameWindow>();
-        ASSERT_TRUE(frame->ready());
+        TextureFrameTest::SetUp();
         live_at_start = d3d_live_objects();
     }
     void TearDown() override
@@ -35,9 +30,7 @@ protected:
         d3dtextr_cleanup();
         EXPECT_EQ(d3dtexr_texture_container_list, nullptr);
         EXPECT_EQ(d3dtexr_texture_container_list_size, 0);
-        frame.reset();
-        EXPECT_EQ(d3d_live_objects(), 0);
-        win32_reset();
+        TextureFrameTest::TearDown();
     }
 
     // A 2 x 2 texture file whose top-left pixel is `first`.
@@ -61,9 +54,6 @@ protected:
         return (desc.dwFlags & DDSD_CKSRCBLT) != 0;
     }
 
-    TempDir dir;
-    std::unique_ptr<LogCapture> log;
-    std::unique_ptr<FrameWindow> frame;
     std::vector<std::string> names;  // the callers' strings, lower-cased in place
     int live_at_start = 0;
 };

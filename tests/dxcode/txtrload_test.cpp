@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "image_files.h"
+#include "texture_support.h"
 #include "platform/d3d_record.h"
 #include "platform/gdi.h"
 #include "test_support.h"

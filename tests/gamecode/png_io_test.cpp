@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include <zlib.h>
 
 #include "d3dtextr_dx7.h"
-#include "d3dxframe.h"
-#include "image_files.h"
-#include "platform/d3d_record.h"
-#include "platform/win32_test.h"
+#include "texture_support.h"
 #include "png_io.h"
 #include "test_support.h"
 
@@ -42,23 +38,14 @@ PngSpec rgb_png(int width, int height, const Pixels& pixels, bool alpha)
     return spec;
 }
 
-class PngReader : public ::testing::Test {
+class PngReader : public TextureFrameTest {
 protected:
-    void SetUp() override
-    {
-        test_reset_state();
-        log = std::make_unique<LogCapture>();
-        frame = std::make_unique<FrameWindow>();
-        ASSERT_TRUE(frame->ready());
-    }
     void TearDown() override
     {
         if (texture)
             texture->Release();
         EXPECT_EQ(png_io_row_pointers, nullptr);
-        frame.reset();
-        EXPECT_EQ(d3d_live_objects(), 0);
-        win32_reset();
+        TextureFrameTest::TearDown();
     }
 
     // Writes the file and loads it as the texture cache does.
@@ -72,13 +59,10 @@ protected:
         width = height = D3DX_DEFAULT;
         format = D3DX_SF_UNKNOWN;
         mipmaps = 0;
-        return png_io_load_texture(d3dx_globals.device, &flags, &width, &height, &format, nullptr,
+        return png_io_load_texture(device(), &flags, &width, &height, &format, nullptr,
                                    &texture, &mipmaps, path.c_str(), D3DX_FT_POINT, gamma);
     }
 
-    TempDir dir;
-    std::unique_ptr<LogCapture> log;
-    std::unique_ptr<FrameWindow> frame;
     IDirectDrawSurface7* texture = nullptr;
     DWORD flags = 0, width = 0, height = 0, mipmaps = 0;
     D3DX_SURFACEFORMAT format = D3DX_SF_UNKNOWN;
@@ -224,7 +208,7 @@ TEST_F(PngReader, CorruptAndMissingFilesFailCleanly)
     }
     log->clear();
     std::string missing = dir.file("missing.png");
-    EXPECT_EQ(png_io_load_texture(d3dx_globals.device, &flags, &width, &height, &format, nullptr,
+    EXPECT_EQ(png_io_load_texture(device(), &flags, &width, &height, &format, nullptr,
                                   &texture, &mipmaps, missing.c_str(), D3DX_FT_POINT, 2.2f),
               E_FAIL);
     EXPECT_TRUE(log->lines().empty());

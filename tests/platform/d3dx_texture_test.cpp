@@ -10,38 +10,17 @@
 #include "platform/d3dx.h"
 #include "platform/gdi.h"
 #include "platform/win32.h"
-#include "platform/win32_test.h"
-#include "image_files.h"
+#include "texture_support.h"
 #include "test_support.h"
 
 namespace {
 
-class Textures : public ::testing::Test {
+class Textures : public TextureFrameTest {
 protected:
-    void SetUp() override
-    {
-        test_reset_state();
-        WNDCLASS window_class = {};
-        window_class.lpfnWndProc = DefWindowProc;
-        window_class.lpszClassName = "Texture Test Window";
-        RegisterClass(&window_class);
-        window = CreateWindow("Texture Test Window", "test", WS_OVERLAPPEDWINDOW, 0, 0, 64, 64,
-                              nullptr, nullptr, nullptr, nullptr);
-        ASSERT_EQ(D3DXInitialize(), S_OK);
-        ASSERT_EQ(D3DXCreateContextEx(D3DX_DEFAULT, 0, window, nullptr, D3DX_DEFAULT, D3DX_DEFAULT,
-                                      D3DX_DEFAULT, 0, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT,
-                                      D3DX_DEFAULT, &context),
-                  S_OK);
-        device = context->GetD3DDevice();
-    }
     void TearDown() override
     {
         release(texture);
-        device->Release();
-        context->Release();
-        D3DXUninitialize();
-        EXPECT_EQ(d3d_live_objects(), 0);
-        win32_reset();
+        TextureFrameTest::TearDown();
     }
     static void release(IDirectDrawSurface7*& surface)
     {
@@ -61,13 +40,9 @@ protected:
         width = height = D3DX_DEFAULT;
         format = D3DX_SF_UNKNOWN;
         mipmaps = 0;
-        return D3DXCreateTextureFromFile(device, &flags, &width, &height, &format, nullptr,
+        return D3DXCreateTextureFromFile(device(), &flags, &width, &height, &format, nullptr,
                                          &texture, &mipmaps, path.c_str(), D3DX_FT_POINT);
     }
-    TempDir dir;
-    HWND window = nullptr;
-    ID3DXContext* context = nullptr;
-    IDirect3DDevice7* device = nullptr;
     IDirectDrawSurface7* texture = nullptr;
     DWORD flags = 0, width = 0, height = 0, mipmaps = 0;
     D3DX_SURFACEFORMAT format = D3DX_SF_UNKNOWN;
@@ -168,7 +143,7 @@ TEST_F(Textures, ChainsSizesAndFormatsFollowTheRequest)
     std::string path = dir.file("a.tga");
     width = 8, height = 2, mipmaps = 2, flags = 0;
     format = D3DX_SF_R5G6B5;
-    ASSERT_EQ(D3DXCreateTextureFromFile(device, &flags, &width, &height, &format, nullptr, &texture,
+    ASSERT_EQ(D3DXCreateTextureFromFile(device(), &flags, &width, &height, &format, nullptr, &texture,
                                         &mipmaps, path.c_str(), D3DX_FT_LINEAR),
               S_OK);
     EXPECT_EQ(format, (D3DX_SURFACEFORMAT)D3DX_SF_X8R8G8B8);
@@ -211,7 +186,7 @@ TEST_F(Textures, BrokenFilesAreRefusedWithoutATexture)
         EXPECT_EQ(texture, nullptr);
     }
     std::string missing = dir.file("missing.tga");
-    EXPECT_TRUE(FAILED(D3DXCreateTextureFromFile(device, nullptr, nullptr, nullptr, nullptr, nullptr,
+    EXPECT_TRUE(FAILED(D3DXCreateTextureFromFile(device(), nullptr, nullptr, nullptr, nullptr, nullptr,
                                                  &texture, nullptr, missing.c_str(), D3DX_FT_POINT)));
     EXPECT_EQ(texture, nullptr);
 }

@@ -1,4 +1,4 @@
-#include "image_files.h"
+#include "texture_support.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -8,6 +8,8 @@
 #include <png.h>
 
 #include "d3dxframe.h"
+#include "platform/d3d_record.h"
+#include "platform/win32_test.h"
 #include "test_support.h"
 
 std::string bytes_of(std::initializer_list<int> values)
@@ -179,32 +181,31 @@ Pixels surface_pixels(IDirectDrawSurface7* surface)
     return out;
 }
 
-namespace {
-
-LRESULT frame_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+void TextureFrameTest::SetUp()
 {
-    return DefWindowProc(window, message, wparam, lparam);
-}
-
-}  // namespace
-
-FrameWindow::FrameWindow()
-{
+    test_reset_state();
+    log = std::make_unique<LogCapture>();
     WNDCLASS window_class = {};
-    window_class.lpfnWndProc = frame_window_proc;
-    window_class.lpszClassName = "Texture Frame Window";
+    window_class.lpfnWndProc = DefWindowProc;
+    window_class.lpszClassName = "Texture Test Window";
     RegisterClass(&window_class);
-    window_ = CreateWindow("Texture Frame Window", "test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                           nullptr, nullptr, nullptr, nullptr);
+    window = CreateWindow("Texture Test Window", "test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
+                          nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
     d3dxframe_set_defaults();
-    d3dxframe_set_hwnd(window_);
-    ShowWindow(window_, SW_SHOW);
-    ready_ = window_ && d3dxframe_initialize(window_) == S_OK;
+    d3dxframe_set_hwnd(window);
+    ShowWindow(window, SW_SHOW);
+    ASSERT_EQ(d3dxframe_initialize(window), S_OK);
 }
 
-FrameWindow::~FrameWindow()
+void TextureFrameTest::TearDown()
 {
     d3dxframe_unitialize();
-    if (window_)
-        DestroyWindow(window_);
+    EXPECT_EQ(d3d_live_objects(), 0) << "device objects left";
+    win32_reset();
+}
+
+IDirect3DDevice7* TextureFrameTest::device() const
+{
+    return d3dx_globals.device;
 }

@@ -1,14 +1,19 @@
-// Small writers of the image files the texture tests load: TGA, BMP, DDS
-// (headers and DXT colour blocks) and PNG (through libpng).
+// What the texture tests share: small writers of the image files they load
+// (TGA, BMP, DDS headers and DXT colour blocks, PNG through libpng), a reader
+// of surface pixels, and a fixture with the render frame up.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "platform/d3d.h"
 #include "platform/win32.h"
+#include "test_support.h"
 
 typedef std::vector<uint32_t> Pixels;  // 0xAARRGGBB, top row first
 
@@ -53,17 +58,15 @@ std::string png_file(const PngSpec& spec);
 Pixels surface_pixels(IDirectDrawSurface7* surface);
 
 // A headless window with the render frame initialised on the recording
-// back-end (d3dx_globals), released with the object.
-class FrameWindow {
-public:
-    FrameWindow();
-    ~FrameWindow();
-    FrameWindow(const FrameWindow&) = delete;
-    FrameWindow& operator=(const FrameWindow&) = delete;
-    bool ready() const { return ready_; }
-    HWND window() const { return window_; }
+// back-end (d3dx_globals), a log capture and a temporary directory. At the
+// end the frame is released and no device object may be left.
+class TextureFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    IDirect3DDevice7* device() const;
 
-private:
-    HWND window_ = nullptr;
-    bool ready_ = false;
+    TempDir dir;
+    std::unique_ptr<LogCapture> log;
+    HWND window = nullptr;
 };

@@ -45,8 +45,8 @@ void* face_of(HDC dc)
 
 bool pixel_address(HDC dc, int x, int y, uint8_t** pixel)
 {
-    if (!dc || !dc->surface || !dc->surface->pixels || x < 0 || y < 0 || (DWORD)x >= dc->surface->width ||
-        (DWORD)y >= dc->surface->height)
+    if (!dc || !dc->surface || !dc->surface->pixels || x < 0 || y < 0 ||
+        (DWORD)x >= dc->surface->width || (DWORD)y >= dc->surface->height)
         return false;
     *pixel = dc->surface->pixels + (size_t)y * (size_t)dc->surface->pitch +
              (size_t)x * (dc->surface->format.dwRGBBitCount / 8);

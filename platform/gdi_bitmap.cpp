@@ -101,7 +101,8 @@ HANDLE LoadImage(HINSTANCE, LPCSTR name, UINT type, int, int, UINT flags)
     HBITMAP bitmap = make_bitmap((LONG)level.width, (LONG)level.height, 32);
     for (DWORD y = 0; bitmap && y < level.height; ++y) {
         // Bottom-up: the image's last row is the bitmap's first.
-        uint8_t* row = bitmap->bits + (size_t)(level.height - 1 - y) * (size_t)bitmap->description.bmWidthBytes;
+        size_t stride = (size_t)bitmap->description.bmWidthBytes;
+        uint8_t* row = bitmap->bits + (size_t)(level.height - 1 - y) * stride;
         for (DWORD x = 0; x < level.width; ++x) {
             DWORD argb = level.argb[(size_t)y * level.width + x];
             row[4 * x] = (uint8_t)argb;

@@ -459,7 +459,8 @@ void* take_bytes(const record_field& field, const source& src, const void* rec)
                   (long)length, (long)expected, left < 0 ? 0L : left);
         return nullptr;
     }
-    void* bytes = src.bin_file ? MALLOC((size_t)padded) : arena_alloc(src.data_hdl->arena, (size_t)padded);
+    void* bytes = src.bin_file ? MALLOC((size_t)padded)
+                               : arena_alloc(src.data_hdl->arena, (size_t)padded);
     if (!bytes) {
         LOG_ERROR("Could not %s_%s%s.\n", src.form(), field.name, src.suffix());
         return nullptr;

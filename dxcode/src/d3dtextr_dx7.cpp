@@ -125,6 +125,10 @@ texture_container* d3dtextr_load_texture(char* texture_name, const char* directo
     const char* key = get_base_filename(texture_name);
     if (!key)
         return nullptr;
+    if (!key[0]) {
+        LOG_ERROR("Cannot d3dtextr_load_texture '%s' without a base name.\n", texture_name);
+        return nullptr;
+    }
     dlink* cached = dlink_find((dlink*)d3dtexr_texture_container_list, key);
     if (cached)
         return (texture_container*)cached;

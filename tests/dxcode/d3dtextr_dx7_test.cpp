@@ -82,6 +82,10 @@ TEST_F(Cache, EveryFormOfANameSharesOneContainer)
     EXPECT_EQ(d3d_record_count_of("D3DXCreateTextureFromFile"), 0);
     EXPECT_EQ(d3dtexr_texture_container_list_size, 1);
     EXPECT_TRUE(log->errors().empty());
+
+    EXPECT_EQ(load("textures\\.tga"), nullptr);
+    EXPECT_EQ(log->errors(),
+              std::vector<std::string>{"Cannot d3dtextr_load_texture 'textures\\.tga' without a base name."});
 }
 
 TEST_F(Cache, HeldContainersStayAndIdsAreNeverReused)

@@ -1,0 +1,355 @@
+// The render frame drawn by the GL back-end: one scene of every kind of draw
+// the game makes, checked pixel by pixel in the frame the back-end keeps.
+//
+// The tests need no display server: SDL's offscreen video driver gives a GL
+// context through EGL, drawn by Mesa's software renderer (llvmpipe), so the
+// pixels are the same on every machine. Where no GL context can be made the
+// tests are skipped, except under CI, where that is a failure.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "d3dxframe.h"
+#include "platform/d3d_record.h"
+#include "platform/d3dx.h"
+#include "platform/font.h"
+#include "platform/win32.h"
+#include "platform/win32_test.h"
+#include "test_support.h"
+#include "texture_container.h"
+
+namespace {
+
+const DWORD black = 0xFF000000, red = 0xFFFF0000, green = 0xFF00FF00, blue = 0xFF0000FF,
+            white = 0xFFFFFFFF, yellow = 0xFFFFFF00;
+
+// A 4 x 4 green texture whose texel (1, 1) is black, the colour key of a
+// transparent texture. Made again after every re-creation of the device.
+texture_container keyed_texture;
+
+int make_keyed_texture()
+{
+    IDirectDrawSurface7* surface = nullptr;
+    DWORD size = 4;
+    D3DX_SURFACEFORMAT format = D3DX_SF_X8R8G8B8;
+    if (FAILED(D3DXCreateTexture(d3dx_globals.device, nullptr, &size, &size, &format, nullptr, &surface,
+                                 nullptr)))
+        return 0;
+    DDSURFACEDESC2 desc = {};
+    desc.dwSize = 124;
+    surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            ((DWORD*)((uint8_t*)desc.lpSurface + y * desc.lPitch))[x] = (x == 1 && y == 1) ? black : green;
+    surface->Unlock(nullptr);
+    DDCOLORKEY key = {0, 0};
+    surface->SetColorKey(DDCKEY_SRCBLT, &key);
+    keyed_texture = {};
+    keyed_texture.texture_container_surface = surface;
+    keyed_texture.texture_container_transparent = 1;
+    return 1;
+}
+
+int drop_keyed_texture()
+{
+    if (keyed_texture.texture_container_surface)
+        keyed_texture.texture_container_surface->Release();
+    keyed_texture.texture_container_surface = nullptr;
+    return 1;
+}
+
+struct screen_vertex {
+    float x, y, z, rhw;
+    DWORD diffuse;
+};
+struct lit_vertex {
+    float x, y, z, nx, ny, nz;
+};
+
+// A pretransformed rectangle, wound clockwise on the screen (front facing).
+void screen_rect(float x0, float y0, float x1, float y1, float z, DWORD colour)
+{
+    screen_vertex corners[4] = {{x0, y0, z, 1.0f, colour}, {x1, y0, z, 1.0f, colour},
+                                {x1, y1, z, 1.0f, colour}, {x0, y1, z, 1.0f, colour}};
+    EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLEFAN, 0x44, corners, 4, 0), 1);
+}
+
+void screen_triangle(const float points[6], DWORD colour)
+{
+    screen_vertex corners[3];
+    for (int i = 0; i < 3; ++i)
+        corners[i] = {points[2 * i], points[2 * i + 1], 0.5f, 1.0f, colour};
+    EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLELIST, 0x44, corners, 3, 0), 1);
+}
+
+// The lit and fogged triangle: camera at the origin looking down -z, a
+// white directional light shining away from it, a bluish fog by distance.
+const lit_vertex lit_triangle[3] = {
+    {-6.67f, 6.5f, -10.0f, 0.0f, 0.0f, 1.0f},
+    {-5.17f, 3.5f, -10.0f, 0.0f, 0.0f, 1.0f},
+    {-8.17f, 3.5f, -10.0f, 0.0f, 0.0f, 1.0f},
+};
+const float light_rgb[3] = {0.8f, 0.4f, 0.2f};
+const int ambient_level = 32;
+const float fog_end = 20.0f;
+
+const float wire_triangle[6] = {260, 250, 360, 400, 160, 400};
+const float culled_triangle[6] = {550, 130, 500, 220, 600, 220};  // counter-clockwise on the screen
+
+int32_t light_index = -1;
+
+DWORD float_bits(float value)
+{
+    DWORD bits;
+    memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+void set_fog(int on)
+{
+    d3dxframe_set_render_state(D3DRENDERSTATE_FOGENABLE, (DWORD)on);
+    d3dxframe_set_render_state(D3DRENDERSTATE_FOGCOLOR, 0x0000FF);
+    d3dxframe_set_render_state(D3DRENDERSTATE_FOGVERTEXMODE, D3DFOG_LINEAR);
+    d3dxframe_set_render_state(D3DRENDERSTATE_FOGSTART, float_bits(0.0f));
+    d3dxframe_set_render_state(D3DRENDERSTATE_FOGEND, float_bits(fog_end));
+    d3dxframe_set_render_state(D3DRENDERSTATE_RANGEFOGENABLE, 1);
+}
+
+// The whole scene, laid out in separate places of the 640 x 480 target.
+void draw_scene()
+{
+    ASSERT_EQ(d3dxframe_begin_scene(0), 1);
+
+    // Lit and fogged triangle around (160, 120).
+    win_matrix44 projection;
+    d3dxframe_build_projection_matrix(&projection, 3.14159265f / 2.0f, 0.75f, 1.0f, 100.0f);
+    d3dxframe_set_projection_transform(&projection);
+    d3dxframe_set_ambient_light(ambient_level, ambient_level, ambient_level);
+    D3DLIGHT7 light = {};
+    light.dltType = D3DLIGHT_DIRECTIONAL;
+    light.dcvDiffuse = {light_rgb[0], light_rgb[1], light_rgb[2], 1.0f};
+    light.dvDirection = {0.0f, 0.0f, -1.0f};
+    light_index = d3dxframe_set_dynamic_light_color(light, light_index);
+    d3dxframe_set_light_allocation(0);
+    set_fog(1);
+    EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLELIST, 0x12, (void*)lit_triangle, 3, 0), 1);
+    set_fog(0);
+
+    // Colour-keyed texture over red at (320 .. 480, 0 .. 120), point sampled.
+    EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, red, red, red, red, 320.0f, 0.0f, 159.0f, 119.0f), 1);
+    d3dxframe_set_texture_filter(0);
+    EXPECT_EQ(d3dxframe_draw_screen_quad(&keyed_texture, white, white, white, white, 320.0f, 0.0f, 159.0f,
+                                         119.0f),
+              1);
+    d3dxframe_set_texture(0, nullptr);
+
+    // Half-transparent white over black at (0 .. 160, 240 .. 360).
+    EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, 0x80FFFFFF, 0x80FFFFFF, 0x80FFFFFF, 0x80FFFFFF, 0.0f, 240.0f,
+                                         159.0f, 119.0f),
+              1);
+
+    // Wireframe triangle, and a counter-clockwise one that culling removes.
+    d3dxframe_set_render_state(D3DRENDERSTATE_FILLMODE, D3DFILL_WIREFRAME);
+    screen_triangle(wire_triangle, white);
+    d3dxframe_set_render_state(D3DRENDERSTATE_FILLMODE, D3DFILL_SOLID);
+    screen_triangle(culled_triangle, white);
+
+    // Screen quad with four corner colours at (480 .. 640, 240 .. 480).
+    EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, red, green, blue, white, 480.0f, 240.0f, 159.0f, 239.0f), 1);
+
+    // Depth: a biased red rectangle keeps a coplanar green one drawn after it
+    // out; a blue one that writes no depth lets a farther yellow one in.
+    d3dxframe_set_render_state(D3DRENDERSTATE_ZBIAS, 1);
+    screen_rect(210, 140, 260, 190, 0.5f, red);
+    d3dxframe_set_render_state(D3DRENDERSTATE_ZBIAS, 0);
+    screen_rect(210, 140, 260, 190, 0.5f, green);
+    d3dxframe_set_render_state(D3DRENDERSTATE_ZWRITEENABLE, 0);
+    screen_rect(270, 140, 310, 190, 0.2f, blue);
+    d3dxframe_set_render_state(D3DRENDERSTATE_ZWRITEENABLE, 1);
+    screen_rect(270, 140, 310, 190, 0.6f, yellow);
+
+    // A line of text in the game font.
+    EXPECT_EQ(d3dxframe_draw_text(20, 440, "Varnock", &yellow), 1);
+
+    ASSERT_EQ(d3dxframe_end_scene(), 1);
+}
+
+DWORD pixel_at(int x, int y)
+{
+    DWORD value = 0;
+    EXPECT_EQ(d3d_read_render_target(d3dx_globals.device, (DWORD)x, (DWORD)y, 1, 1, &value), S_OK);
+    return value;
+}
+
+::testing::AssertionResult looks_like(int x, int y, float r, float g, float b, int tolerance = 3)
+{
+    DWORD got = pixel_at(x, y);
+    int want[3] = {(int)std::lround(r * 255.0f), (int)std::lround(g * 255.0f), (int)std::lround(b * 255.0f)};
+    int have[3] = {(int)((got >> 16) & 0xFF), (int)((got >> 8) & 0xFF), (int)(got & 0xFF)};
+    for (int i = 0; i < 3; ++i)
+        if (std::abs(want[i] - have[i]) > tolerance)
+            return ::testing::AssertionFailure()
+                   << "pixel (" << x << ", " << y << ") is " << have[0] << "," << have[1] << "," << have[2]
+                   << ", expected " << want[0] << "," << want[1] << "," << want[2];
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult looks_like(int x, int y, DWORD colour, int tolerance = 3)
+{
+    return looks_like(x, y, (float)((colour >> 16) & 0xFF) / 255.0f, (float)((colour >> 8) & 0xFF) / 255.0f,
+                      (float)(colour & 0xFF) / 255.0f, tolerance);
+}
+
+// Where a point of the lit triangle lands, in Direct3D's pixel-centred
+// screen coordinates, and its fog factor.
+void project(const lit_vertex& v, float* x, float* y)
+{
+    *x = (0.75f * v.x / -v.z + 1.0f) / 2.0f * 640.0f;
+    *y = (1.0f - v.y / -v.z) / 2.0f * 480.0f;
+}
+
+void check_scene()
+{
+    // Lit triangle at its centroid: ambient plus the light, mixed with the
+    // fog by the mean of the corners' fog factors (all at one depth).
+    float cx = 0.0f, cy = 0.0f, fog = 0.0f;
+    for (const lit_vertex& v : lit_triangle) {
+        float x, y;
+        project(v, &x, &y);
+        cx += x / 3.0f;
+        cy += y / 3.0f;
+        fog += (fog_end - std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z)) / fog_end / 3.0f;
+    }
+    float lit[3];
+    for (int i = 0; i < 3; ++i)
+        lit[i] = std::min(1.0f, light_rgb[i] + (float)ambient_level / 255.0f);
+    EXPECT_TRUE(looks_like((int)std::lround(cx), (int)std::lround(cy), lit[0] * fog, lit[1] * fog,
+                           lit[2] * fog + (1.0f - fog)))
+        << "lit and fogged triangle";
+    EXPECT_TRUE(looks_like(60, 60, black)) << "outside the triangle";
+
+    // Texel (0, 0) and (2, 2) are green; the keyed texel (1, 1) shows red.
+    EXPECT_TRUE(looks_like(340, 15, green)) << "texel (0, 0)";
+    EXPECT_TRUE(looks_like(420, 75, green)) << "texel (2, 2)";
+    EXPECT_TRUE(looks_like(380, 45, red)) << "colour-keyed texel";
+
+    EXPECT_TRUE(looks_like(80, 300, 0.5f, 0.5f, 0.5f)) << "alpha-blended quad";
+
+    // Wireframe: the bottom edge is drawn, the inside is not.
+    bool edge = false;
+    for (int dy = -1; dy <= 1; ++dy)
+        edge = edge || looks_like(260, 400 + dy, white);
+    EXPECT_TRUE(edge) << "wireframe edge";
+    EXPECT_TRUE(looks_like(260, 350, black)) << "inside the wireframe";
+    EXPECT_TRUE(looks_like(550, 190, black)) << "culled triangle";
+
+    // Corners of the four-colour quad (top left, top right, bottom left,
+    // bottom right as the call names them).
+    EXPECT_TRUE(looks_like(482, 242, red, 8));
+    EXPECT_TRUE(looks_like(637, 242, green, 8));
+    EXPECT_TRUE(looks_like(482, 477, blue, 8));
+    EXPECT_TRUE(looks_like(637, 477, white, 8));
+
+    EXPECT_TRUE(looks_like(235, 165, red)) << "z bias";
+    EXPECT_TRUE(looks_like(290, 165, yellow)) << "z write off";
+
+    // Text: yellow pixels within the line's cell (24 pixels high), none
+    // above it or after it.
+    std::vector<DWORD> cell(240 * 30);
+    ASSERT_EQ(d3d_read_render_target(d3dx_globals.device, 10, 435, 240, 30, cell.data()), S_OK);
+    int inked = 0, stray = 0, other = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 240; ++x) {
+            DWORD c = cell[(size_t)y * 240 + x] & 0xFFFFFF;
+            bool inside = x >= 10 && y >= 5 && y < 5 + 24;
+            if (c == 0)
+                continue;
+            if (!inside)
+                ++stray;
+            else if (c == 0xFFFF00)
+                ++inked;
+            else if (((c >> 16) & 0xFF) != ((c >> 8) & 0xFF) || (c & 0xFF) != 0)
+                ++other;  // antialiased edges are darker yellow, never another hue
+        }
+    EXPECT_GT(inked, 150) << "text pixels in full colour";
+    EXPECT_EQ(stray, 0) << "text pixels outside the cell";
+    EXPECT_EQ(other, 0) << "text pixels of another hue";
+}
+
+LRESULT frame_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_SIZE)
+        d3dxframe_on_size((int32_t)wparam, (int32_t)lparam);
+    return DefWindowProc(window, message, wparam, lparam);
+}
+
+class GlFrame : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+        setenv("GALLIUM_DRIVER", "llvmpipe", 1);
+        test_reset_state();
+        win32_set_headless(0);
+        d3d_select_backend(D3D_BACKEND_GL);
+        platform_font_use(&platform_font_freetype_ops);
+        log = std::make_unique<LogCapture>();
+        WNDCLASS window_class = {};
+        window_class.lpfnWndProc = frame_proc;
+        window_class.lpszClassName = "GL Frame Test Window";
+        RegisterClass(&window_class);
+        window = CreateWindow("GL Frame Test Window", "test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr,
+                              nullptr, nullptr, nullptr);
+        ASSERT_NE(window, nullptr);
+        d3dxframe_set_defaults();
+        d3dxframe_set_hwnd(window);
+        d3dxframe_set_texture_functs(drop_keyed_texture, make_keyed_texture);
+        ShowWindow(window, SW_SHOW);
+        light_index = -1;
+        if (FAILED(d3dxframe_initialize(window))) {
+            if (getenv("CI"))
+                FAIL() << "no GL context could be made";
+            GTEST_SKIP() << "no GL context could be made";
+        }
+        d3dxframe_create_game_font();
+        ASSERT_EQ(make_keyed_texture(), 1);
+    }
+    void TearDown() override
+    {
+        d3dxframe_unitialize();
+        EXPECT_EQ(d3d_live_objects(), 0) << "objects left after the frame was released";
+        platform_font_use(nullptr);
+        win32_reset();
+    }
+
+    HWND window = nullptr;
+    std::unique_ptr<LogCapture> log;
+};
+
+TEST_F(GlFrame, EveryKindOfDrawLandsOnItsPixels)
+{
+    ASSERT_EQ(d3dx_globals.font_height, 24);
+    draw_scene();
+    check_scene();
+    EXPECT_EQ(d3dxframe_update_frame(1), 0);
+    check_scene();  // presenting leaves the frame as it was drawn
+}
+
+TEST_F(GlFrame, TheSceneIsTheSameAfterADeviceLossAndRestore)
+{
+    draw_scene();
+    d3d_inject("Context.UpdateFrame", DDERR_SURFACELOST, 0, 1);
+    ASSERT_EQ(d3dxframe_update_frame(1), DDERR_SURFACELOST);
+    ASSERT_NE(d3dx_globals.device, nullptr);
+    draw_scene();
+    check_scene();
+    EXPECT_EQ(d3dxframe_update_frame(1), 0);
+}
+
+}  // namespace

@@ -1,10 +1,12 @@
 // The GL back-end of the device object model: OpenGL 3.3 core through SDL's
 // GL context for the context's window.
 //
-// The frame is drawn into a framebuffer object of the context's buffer size,
-// kept top row first (see d3d_gl_shader.h); presenting copies it to the
-// window, stretched to the window when windowed and scaled to fit the
-// display, keeping its shape, in full screen. Surfaces keep their pixels in
+// A window whose framebuffer has the context's buffer size is drawn into
+// directly. Otherwise (full screen, or a window of another size) the frame
+// is drawn into a framebuffer object of the buffer size, kept top row first
+// (see d3d_gl_shader.h), and presenting copies it to the window, stretched
+// to a window and scaled to fit the display, keeping its shape, in full
+// screen. Surfaces keep their pixels in
 // the objects; a GL texture follows a surface's pixels when it is next drawn
 // with after a change. Each draw sends its vertices from client memory, as
 // the strided calls give them, and picks the program compiled for its
@@ -35,6 +37,7 @@ struct gl_device_block {
     float world_view[16];
     float projection[16];
     float normal_matrix[16];
+    float pixel[4];
     float target[4];
     float fog_params[4];
     float fog_colour[4];
@@ -50,7 +53,7 @@ struct gl_device_block {
     int32_t switches[4];
     gl_light_record lights[max_lights];
 };
-static_assert(sizeof(gl_device_block) == 3 * 64 + 13 * 16 + max_lights * 112,
+static_assert(sizeof(gl_device_block) == 3 * 64 + 14 * 16 + max_lights * 112,
               "the block matches its std140 layout");
 
 // The discrete states a program is compiled for, one "#define" each.
@@ -265,6 +268,7 @@ struct gl_backend : d3d_backend {
     bool made_fullscreen = false;
     DWORD width = 0, height = 0;
     bool has_depth = false;
+    bool direct = false;  // drawing straight into the window's framebuffer
 
     GLuint framebuffer = 0, colour_buffer = 0, depth_buffer = 0;
     GLuint vertex_array = 0, empty_vertex_array = 0;
@@ -292,8 +296,12 @@ struct gl_backend : d3d_backend {
     HRESULT read_pixels(DWORD x, DWORD y, DWORD w, DWORD h, DWORD* argb) override;
 
     SDL_Window* sdl_window() const { return platform_window_sdl(window); }
+    GLuint draw_framebuffer() const { return direct ? 0 : framebuffer; }
+    // The first GL row of `rows` rows of the target from row y (top first).
+    GLint gl_row(GLint y, GLint rows) const { return direct ? (GLint)height - y - rows : y; }
     bool make_current();
     bool make_buffers();
+    void choose_framebuffer();
     GLuint program_for(const program_key& key);
     GLuint sampler_for(int mag, int min, int u, int v);
     GLuint texture_for(d3d_surface* surface);
@@ -341,7 +349,30 @@ HRESULT gl_backend::start(const d3d_context_params& params)
     SDL_GL_SetSwapInterval(1);
     if (!make_buffers())
         return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
+    choose_framebuffer();
     return D3D_OK;
+}
+
+// The window's own framebuffer when it has the buffer size (and a depth
+// buffer if one is wanted), else the back-end's.
+void gl_backend::choose_framebuffer()
+{
+    int drawable_width = 0, drawable_height = 0;
+    SDL_GL_GetDrawableSize(sdl_window(), &drawable_width, &drawable_height);
+    bool fits = !fullscreen && (DWORD)drawable_width == width && (DWORD)drawable_height == height;
+    if (fits && has_depth) {
+        GLint depth_bits = 0;
+        gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+        gl.GetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE,
+                                               &depth_bits);
+        fits = depth_bits > 0;
+    }
+    direct = fits;
+    gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
+    // Direct3D's fronts are clockwise on the screen, which GL sees as
+    // counter-clockwise once the rows run top first.
+    gl.FrontFace(direct ? GL_CW : GL_CCW);
+    cache.valid = false;
 }
 
 bool gl_backend::make_buffers()
@@ -427,7 +458,7 @@ HRESULT gl_backend::resize(DWORD new_width, DWORD new_height)
         gl.BindRenderbuffer(GL_RENDERBUFFER, depth_buffer);
         gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, (GLsizei)width, (GLsizei)height);
     }
-    cache.valid = false;
+    choose_framebuffer();
     return D3D_OK;
 }
 
@@ -460,6 +491,10 @@ HRESULT gl_backend::present()
     SDL_Window* sdl = sdl_window();
     if (!make_current())
         return DDERR_SURFACELOST;
+    if (direct) {
+        SDL_GL_SwapWindow(sdl);
+        return D3D_OK;
+    }
     int drawable_width = 0, drawable_height = 0;
     SDL_GL_GetDrawableSize(sdl, &drawable_width, &drawable_height);
     int x = 0, y = 0, w = drawable_width, h = drawable_height;
@@ -509,9 +544,11 @@ HRESULT gl_backend::read_pixels(DWORD x, DWORD y, DWORD w, DWORD h, DWORD* argb)
 {
     if (!make_current())
         return DDERR_SURFACELOST;
-    gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    // Rows come bottom up in GL's terms, which is top first for this frame.
-    gl.ReadPixels((GLint)x, (GLint)y, (GLsizei)w, (GLsizei)h, GL_BGRA, GL_UNSIGNED_BYTE, argb);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
+    gl.ReadPixels((GLint)x, gl_row((GLint)y, (GLint)h), (GLsizei)w, (GLsizei)h, GL_BGRA, GL_UNSIGNED_BYTE, argb);
+    if (direct)  // GL gave the bottom row first
+        for (DWORD top = 0, bottom = h - 1; top < bottom; ++top, --bottom)
+            std::swap_ranges(argb + (size_t)top * w, argb + (size_t)(top + 1) * w, argb + (size_t)bottom * w);
     return D3D_OK;
 }
 
@@ -697,16 +734,18 @@ void gl_backend::fill_block(const d3d_device_state& state, const program_key& ke
     memcpy(b.normal_matrix, normals.m, sizeof b.normal_matrix);
 
     const D3DVIEWPORT7& viewport = state.viewport;
-    b.target[0] = viewport.dwWidth ? 1.0f / (float)viewport.dwWidth : 0.0f;
-    b.target[1] = viewport.dwHeight ? 1.0f / (float)viewport.dwHeight : 0.0f;
-    b.target[2] = (float)width;
-    b.target[3] = (float)height;
+    b.pixel[0] = viewport.dwWidth ? 1.0f / (float)viewport.dwWidth : 0.0f;
+    b.pixel[1] = viewport.dwHeight ? 1.0f / (float)viewport.dwHeight : 0.0f;
+    b.pixel[2] = direct ? 1.0f : -1.0f;
+    // Each level of z bias moves depth by two steps of a 16-bit depth buffer
+    // (0..1 units; twice that in GL's -1..1), enough to part coplanar
+    // surfaces in any depth buffer.
+    b.pixel[3] = (float)std::min<DWORD>(rs[D3DRENDERSTATE_ZBIAS], 16) * (4.0f / 65536.0f);
+    b.target[0] = (float)width;
+    b.target[1] = (float)height;
     b.fog_params[0] = state_float(state, D3DRENDERSTATE_FOGSTART);
     b.fog_params[1] = state_float(state, D3DRENDERSTATE_FOGEND);
     b.fog_params[2] = state_float(state, D3DRENDERSTATE_FOGDENSITY);
-    // Each level of z bias moves depth by one step of a 16-bit depth
-    // buffer (in GL's -1..1 units, two).
-    b.fog_params[3] = (float)std::min<DWORD>(rs[D3DRENDERSTATE_ZBIAS], 16) * (2.0f / 65536.0f);
     colour_vector(rs[D3DRENDERSTATE_FOGCOLOR] | 0xFF000000u, b.fog_colour);
     colour_vector(rs[D3DRENDERSTATE_TEXTUREFACTOR], b.texture_factor);
     colour_vector(rs[D3DRENDERSTATE_AMBIENT], b.ambient);
@@ -893,7 +932,8 @@ void gl_backend::apply_states(const d3d_device_state& state, bool pretransformed
     if (pretransformed)
         set_viewport(0, 0, (GLint)width, (GLint)height);
     else
-        set_viewport((GLint)viewport.dwX, (GLint)viewport.dwY, (GLint)viewport.dwWidth, (GLint)viewport.dwHeight);
+        set_viewport((GLint)viewport.dwX, gl_row((GLint)viewport.dwY, (GLint)viewport.dwHeight),
+                     (GLint)viewport.dwWidth, (GLint)viewport.dwHeight);
 }
 
 HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& call)
@@ -956,7 +996,7 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
     if (!program)
         return DDERR_GENERIC;
     if (!cache.valid)
-        gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+        gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
     use_program(program);
     bind_vertex_array(vertex_array);
     if (texture) {
@@ -995,7 +1035,7 @@ HRESULT gl_backend::blend_coverage(d3d_surface*, int x, int y, int w, int h, con
         return D3D_OK;
     if (!make_current())
         return DDERR_SURFACELOST;
-    gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
     gl.UseProgram(text_program);
     gl.BindVertexArray(empty_vertex_array);
     gl.BindTexture(GL_TEXTURE_2D, text_texture);
@@ -1007,8 +1047,11 @@ HRESULT gl_backend::blend_coverage(d3d_surface*, int x, int y, int w, int h, con
     gl.Disable(GL_CULL_FACE);
     gl.PolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     gl.Viewport(0, 0, (GLsizei)width, (GLsizei)height);
-    float rect[4] = {(float)x / (float)width * 2.0f - 1.0f, (float)y / (float)height * 2.0f - 1.0f,
-                     (float)(x + w) / (float)width * 2.0f - 1.0f, (float)(y + h) / (float)height * 2.0f - 1.0f};
+    // The first corner is the bitmap's top left.
+    float row_sign = direct ? -1.0f : 1.0f;
+    float rect[4] = {(float)x / (float)width * 2.0f - 1.0f, row_sign * ((float)y / (float)height * 2.0f - 1.0f),
+                     (float)(x + w) / (float)width * 2.0f - 1.0f,
+                     row_sign * ((float)(y + h) / (float)height * 2.0f - 1.0f)};
     float rgba[4];
     colour_vector(colour, rgba);
     gl.Uniform4fv(text_rect, 1, rect);

@@ -10,10 +10,11 @@
 //
 // Conventions: matrices arrive as Direct3D stores them (row-major, for row
 // vectors), which GLSL reads as their transposes, so M * v computes v . M.
-// The render target is kept top row first: clip-space y is negated, which
-// also makes Direct3D's clockwise front faces GL's counter-clockwise ones.
-// Direct3D's depth range 0..1 becomes GL's -1..1, and Direct3D's pixel
-// centres (on integer coordinates) are moved half a pixel to GL's.
+// Rows: the window's own framebuffer runs bottom row first, as GL has it; a
+// framebuffer object of the back-end is kept top row first, like Direct3D,
+// by negating clip-space y (pixel.z says which). Direct3D's depth range 0..1
+// becomes GL's -1..1, and Direct3D's pixel centres (on integer coordinates)
+// are moved half a pixel to GL's.
 #pragma once
 
 namespace d3d_gl_shader {
@@ -33,8 +34,10 @@ layout(std140) uniform device_block {
     mat4 world_view;
     mat4 projection;
     mat4 normal_matrix;
-    vec4 target;            // xy: half a pixel of the viewport in clip units; zw: target size
-    vec4 fog_params;        // start, end, density; w: depth offset of the z bias
+    vec4 pixel;             // xy: half a viewport pixel in clip units; z: -1 top row first, +1 bottom
+                            // row first; w: depth offset of the z bias
+    vec4 target;            // xy: render target size
+    vec4 fog_params;        // start, end, density
     vec4 fog_colour;
     vec4 texture_factor;
     vec4 ambient;
@@ -105,8 +108,8 @@ void main()
 #if PRETRANSFORMED
     // Screen pixels, depth 0..1 and 1/w: no transform and no lighting.
     float w = in_position.w > 0.0 ? 1.0 / in_position.w : 1.0;
-    vec2 ndc = (in_position.xy + 0.5) / target.zw * 2.0 - 1.0;
-    gl_Position = vec4(ndc, in_position.z * 2.0 - 1.0 - fog_params.w, 1.0) * w;
+    vec2 ndc = (in_position.xy + 0.5) / target.xy * 2.0 - 1.0;
+    gl_Position = vec4(ndc.x, -pixel.z * ndc.y, in_position.z * 2.0 - 1.0 - pixel.w, 1.0) * w;
     v_diffuse = diffuse;
     v_specular = specular;
 #if FOG_SOURCE == 1
@@ -118,8 +121,8 @@ void main()
 #else
     vec4 eye = world_view * vec4(in_position.xyz, 1.0);
     vec4 clip = projection * eye;
-    gl_Position = vec4(clip.x + clip.w * target.x, -clip.y + clip.w * target.y,
-                       2.0 * clip.z - clip.w - fog_params.w * clip.w, clip.w);
+    gl_Position = vec4(clip.x + clip.w * pixel.x, pixel.z * (clip.y - clip.w * pixel.y),
+                       2.0 * clip.z - clip.w - pixel.w * clip.w, clip.w);
 
 #if LIGHTING
     vec3 normal = vec3(0.0);

@@ -19,6 +19,7 @@
     X(PFNGLDEPTHMASKPROC, DepthMask)                                        \
     X(PFNGLCOLORMASKPROC, ColorMask)                                        \
     X(PFNGLCULLFACEPROC, CullFace)                                          \
+    X(PFNGLFRONTFACEPROC, FrontFace)                                        \
     X(PFNGLPOLYGONMODEPROC, PolygonMode)                                    \
     X(PFNGLVIEWPORTPROC, Viewport)                                          \
     X(PFNGLCLEARPROC, Clear)                                                \
@@ -76,6 +77,7 @@
     X(PFNGLBINDFRAMEBUFFERPROC, BindFramebuffer)                            \
     X(PFNGLFRAMEBUFFERRENDERBUFFERPROC, FramebufferRenderbuffer)            \
     X(PFNGLCHECKFRAMEBUFFERSTATUSPROC, CheckFramebufferStatus)              \
+    X(PFNGLGETFRAMEBUFFERATTACHMENTPARAMETERIVPROC, GetFramebufferAttachmentParameteriv) \
     X(PFNGLGENRENDERBUFFERSPROC, GenRenderbuffers)                          \
     X(PFNGLDELETERENDERBUFFERSPROC, DeleteRenderbuffers)                    \
     X(PFNGLBINDRENDERBUFFERPROC, BindRenderbuffer)                          \

@@ -49,11 +49,10 @@ struct gl_device_block {
     float material_emissive[4];
     float material_power[4];
     float viewer[4];
-    int32_t material_source[4];
     int32_t switches[4];
     gl_light_record lights[max_lights];
 };
-static_assert(sizeof(gl_device_block) == 3 * 64 + 14 * 16 + max_lights * 112,
+static_assert(sizeof(gl_device_block) == 3 * 64 + 13 * 16 + max_lights * 112,
               "the block matches its std140 layout");
 
 // The discrete states a program is compiled for, one "#define" each.
@@ -63,7 +62,14 @@ enum {
     KEY_HAS_NORMAL,
     KEY_HAS_DIFFUSE,
     KEY_HAS_SPECULAR,
-    KEY_LIGHT_COUNT,
+    KEY_DIRECTIONAL_LIGHTS,
+    KEY_POINT_LIGHTS,
+    KEY_SPOT_LIGHTS,
+    KEY_NORMALIZE_NORMALS,
+    KEY_MATERIAL_DIFFUSE,
+    KEY_MATERIAL_AMBIENT,
+    KEY_MATERIAL_SPECULAR,
+    KEY_MATERIAL_EMISSIVE,
     KEY_SPECULAR_ADD,
     KEY_FOG_SOURCE,
     KEY_FOG_FUNC,
@@ -82,17 +88,21 @@ const struct {
     const char* name;
     int bits;
 } key_fields[KEY_FIELD_COUNT] = {
-    {"PRETRANSFORMED", 1}, {"LIGHTING", 1},  {"HAS_NORMAL", 1},   {"HAS_DIFFUSE", 1},
-    {"HAS_SPECULAR", 1},   {"LIGHT_COUNT", 4}, {"SPECULAR_ADD", 1}, {"FOG_SOURCE", 2},
-    {"FOG_FUNC", 2},       {"TEXTURE", 1},   {"COLOUR_KEY", 2},   {"TEXTURE_ALPHA_ONE", 1},
-    {"COLOR_OP", 3},       {"COLOR_ARG1", 2}, {"COLOR_ARG2", 2},   {"ALPHA_OP", 3},
-    {"ALPHA_ARG1", 2},     {"ALPHA_ARG2", 2},
+    {"PRETRANSFORMED", 1},     {"LIGHTING", 1},          {"HAS_NORMAL", 1},
+    {"HAS_DIFFUSE", 1},        {"HAS_SPECULAR", 1},      {"DIRECTIONAL_LIGHTS", 4},
+    {"POINT_LIGHTS", 4},       {"SPOT_LIGHTS", 4},       {"NORMALIZE_NORMALS", 1},
+    {"MATERIAL_DIFFUSE", 2},   {"MATERIAL_AMBIENT", 2},  {"MATERIAL_SPECULAR", 2},
+    {"MATERIAL_EMISSIVE", 2},  {"SPECULAR_ADD", 1},      {"FOG_SOURCE", 2},
+    {"FOG_FUNC", 2},           {"TEXTURE", 1},           {"COLOUR_KEY", 2},
+    {"TEXTURE_ALPHA_ONE", 1},  {"COLOR_OP", 3},          {"COLOR_ARG1", 2},
+    {"COLOR_ARG2", 2},         {"ALPHA_OP", 3},          {"ALPHA_ARG1", 2},
+    {"ALPHA_ARG2", 2},
 };
 
 struct program_key {
     int values[KEY_FIELD_COUNT];
 
-    uint64_t packed() const
+    uint64_t packed() const  // the fields take 49 bits
     {
         uint64_t bits = 0;
         for (int i = 0; i < KEY_FIELD_COUNT; ++i)
@@ -241,7 +251,7 @@ void transform_direction(const D3DVECTOR& d, const D3DMATRIX& m, float out[4])
 // Where a material colour comes from: 0 the material, 1 the vertex diffuse
 // colour, 2 the vertex specular colour; vertex colours only when the vertex
 // has them and colour-vertex is on.
-int32_t material_source(const d3d_device_state& state, DWORD type, bool has_diffuse, bool has_specular)
+int material_source(const d3d_device_state& state, DWORD type, bool has_diffuse, bool has_specular)
 {
     DWORD source = state.render_states[type];
     if (!state.render_states[D3DRENDERSTATE_COLORVERTEX])
@@ -251,6 +261,23 @@ int32_t material_source(const d3d_device_state& state, DWORD type, bool has_diff
     if (source == D3DMCS_COLOR2 && has_specular)
         return 2;
     return 0;
+}
+
+// Light groups, in the order the block holds them: 0 directional, 1 point
+// (a parallel point light shines as a point light), 2 spot.
+int light_group(const D3DLIGHT7& light)
+{
+    return light.dltType == D3DLIGHT_DIRECTIONAL ? 0 : light.dltType == D3DLIGHT_SPOT ? 2 : 1;
+}
+
+// The lights that shine: enabled ones, the first ten by index.
+int shining_lights(const d3d_device_state& state, const D3DLIGHT7* out[max_lights])
+{
+    int count = 0;
+    for (int i = 0; i < D3D_MAX_LIGHTS && count < max_lights; ++i)
+        if (state.lights[i].set && state.lights[i].enabled)
+            out[count++] = &state.lights[i].light;
+    return count;
 }
 
 uint32_t raw_pixel(const uint8_t* pixel, DWORD bytes)
@@ -306,7 +333,7 @@ struct gl_backend : d3d_backend {
     GLuint sampler_for(int mag, int min, int u, int v);
     GLuint texture_for(d3d_surface* surface);
     void upload(d3d_surface* surface, gl_texture* texture);
-    void fill_block(const d3d_device_state& state, const program_key& key, const d3d_draw_call& call);
+    void fill_block(const d3d_device_state& state, const program_key& key);
     void send_vertices(const d3d_draw_call& call);
     void apply_states(const d3d_device_state& state, bool pretransformed);
 
@@ -720,7 +747,7 @@ GLuint gl_backend::texture_for(d3d_surface* surface)
 
 // ---- drawing
 
-void gl_backend::fill_block(const d3d_device_state& state, const program_key& key, const d3d_draw_call& call)
+void gl_backend::fill_block(const d3d_device_state& state, const program_key& key)
 {
     const DWORD* rs = state.render_states;
     gl_device_block& b = block;
@@ -757,37 +784,33 @@ void gl_backend::fill_block(const d3d_device_state& state, const program_key& ke
     // A projection whose w is -z looks down -z, so a distant viewer lies
     // along +z.
     b.viewer[2] = projection.m[2][3] < 0.0f ? 1.0f : -1.0f;
-    bool has_diffuse = call.data.diffuse.lpvData != nullptr;
-    bool has_specular = call.data.specular.lpvData != nullptr;
-    b.material_source[0] = material_source(state, D3DRENDERSTATE_DIFFUSEMATERIALSOURCE, has_diffuse, has_specular);
-    b.material_source[1] = material_source(state, D3DRENDERSTATE_AMBIENTMATERIALSOURCE, has_diffuse, has_specular);
-    b.material_source[2] = material_source(state, D3DRENDERSTATE_SPECULARMATERIALSOURCE, has_diffuse, has_specular);
-    b.material_source[3] = material_source(state, D3DRENDERSTATE_EMISSIVEMATERIALSOURCE, has_diffuse, has_specular);
-    b.switches[0] = rs[D3DRENDERSTATE_NORMALIZENORMALS] ? 1 : 0;
-    b.switches[1] = rs[D3DRENDERSTATE_LOCALVIEWER] ? 1 : 0;
-    b.switches[2] = rs[D3DRENDERSTATE_RANGEFOGENABLE] ? 1 : 0;
+    b.switches[0] = rs[D3DRENDERSTATE_LOCALVIEWER] ? 1 : 0;
+    b.switches[1] = rs[D3DRENDERSTATE_RANGEFOGENABLE] ? 1 : 0;
 
+    if (!key.values[KEY_LIGHTING])
+        return;
+    const D3DLIGHT7* shining[max_lights];
+    int shining_count = shining_lights(state, shining);
     int count = 0;
-    for (int i = 0; i < D3D_MAX_LIGHTS && count < key.values[KEY_LIGHT_COUNT]; ++i) {
-        const d3d_light_slot& slot = state.lights[i];
-        if (!slot.set || !slot.enabled)
-            continue;
-        const D3DLIGHT7& light = slot.light;
-        gl_light_record& out = b.lights[count++];
-        colour_value(light.dcvDiffuse, out.diffuse);
-        colour_value(light.dcvSpecular, out.specular);
-        colour_value(light.dcvAmbient, out.ambient);
-        transform_point(light.dvPosition, view, out.position);
-        out.position[3] = light.dltType == D3DLIGHT_PARALLELPOINT ? (float)D3DLIGHT_POINT : (float)light.dltType;
-        transform_direction(light.dvDirection, view, out.direction);
-        out.direction[3] = light.dvRange;
-        out.attenuation[0] = light.dvAttenuation0;
-        out.attenuation[1] = light.dvAttenuation1;
-        out.attenuation[2] = light.dvAttenuation2;
-        out.attenuation[3] = light.dvFalloff;
-        out.spot[0] = std::cos(light.dvTheta / 2.0f);
-        out.spot[1] = std::cos(light.dvPhi / 2.0f);
-    }
+    for (int group = 0; group < 3; ++group)
+        for (int i = 0; i < shining_count; ++i) {
+            if (light_group(*shining[i]) != group)
+                continue;
+            const D3DLIGHT7& light = *shining[i];
+            gl_light_record& out = b.lights[count++];
+            colour_value(light.dcvDiffuse, out.diffuse);
+            colour_value(light.dcvSpecular, out.specular);
+            colour_value(light.dcvAmbient, out.ambient);
+            transform_point(light.dvPosition, view, out.position);
+            transform_direction(light.dvDirection, view, out.direction);
+            out.direction[3] = light.dvRange;
+            out.attenuation[0] = light.dvAttenuation0;
+            out.attenuation[1] = light.dvAttenuation1;
+            out.attenuation[2] = light.dvAttenuation2;
+            out.attenuation[3] = light.dvFalloff;
+            out.spot[0] = std::cos(light.dvTheta / 2.0f);
+            out.spot[1] = std::cos(light.dvPhi / 2.0f);
+        }
 }
 
 // Sends every component the call has, each span of client memory once
@@ -957,9 +980,16 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
     k[KEY_HAS_DIFFUSE] = call.data.diffuse.lpvData != nullptr;
     k[KEY_HAS_SPECULAR] = call.data.specular.lpvData != nullptr;
     if (k[KEY_LIGHTING]) {
-        for (int i = 0; i < D3D_MAX_LIGHTS && k[KEY_LIGHT_COUNT] < max_lights; ++i)
-            if (state.lights[i].set && state.lights[i].enabled)
-                ++k[KEY_LIGHT_COUNT];
+        const D3DLIGHT7* shining[max_lights];
+        int shining_count = shining_lights(state, shining);
+        for (int i = 0; i < shining_count; ++i)
+            ++k[KEY_DIRECTIONAL_LIGHTS + light_group(*shining[i])];
+        bool has_diffuse = k[KEY_HAS_DIFFUSE] != 0, has_specular = k[KEY_HAS_SPECULAR] != 0;
+        k[KEY_NORMALIZE_NORMALS] = rs[D3DRENDERSTATE_NORMALIZENORMALS] != 0;
+        k[KEY_MATERIAL_DIFFUSE] = material_source(state, D3DRENDERSTATE_DIFFUSEMATERIALSOURCE, has_diffuse, has_specular);
+        k[KEY_MATERIAL_AMBIENT] = material_source(state, D3DRENDERSTATE_AMBIENTMATERIALSOURCE, has_diffuse, has_specular);
+        k[KEY_MATERIAL_SPECULAR] = material_source(state, D3DRENDERSTATE_SPECULARMATERIALSOURCE, has_diffuse, has_specular);
+        k[KEY_MATERIAL_EMISSIVE] = material_source(state, D3DRENDERSTATE_EMISSIVEMATERIALSOURCE, has_diffuse, has_specular);
     }
     k[KEY_SPECULAR_ADD] = rs[D3DRENDERSTATE_SPECULARENABLE] != 0;
     if (rs[D3DRENDERSTATE_FOGENABLE]) {
@@ -1006,7 +1036,7 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
     }
     apply_states(state, pretransformed);
 
-    fill_block(state, key, call);
+    fill_block(state, key);
     if (!block_sent || memcmp(&block, &sent, sizeof block) != 0) {
         gl.BindBuffer(GL_UNIFORM_BUFFER, uniform_buffer);
         gl.BufferData(GL_UNIFORM_BUFFER, sizeof block, &block, GL_STREAM_DRAW);

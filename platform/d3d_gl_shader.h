@@ -2,11 +2,13 @@
 //
 // One program source emulates the fixed-function pipeline the game uses. The
 // back-end puts "#define NAME value" lines for the discrete states of a draw
-// (vertex layout, lighting on and the number of lights, fog source and
-// formula, texture stage 0 operations, colour keying) in front of it and
-// keeps one compiled program per combination; everything numeric (matrices,
-// colours, lights, fog range) comes from the uniform block, whose layout is
-// `gl_device_block` in d3d_gl.cpp.
+// (vertex layout, lighting with the number of lights of each type and the
+// sources of the material colours, fog source and formula, texture stage 0
+// operations, colour keying) in front of it and keeps one compiled program
+// per combination, so a software rasteriser runs no code a draw does not
+// need; everything numeric (matrices, colours, lights, fog range) comes from
+// the uniform block, whose layout is `gl_device_block` in d3d_gl.cpp. The
+// lights come in the block grouped by type: directional, point, spot.
 //
 // Conventions: matrices arrive as Direct3D stores them (row-major, for row
 // vectors), which GLSL reads as their transposes, so M * v computes v . M.
@@ -24,7 +26,7 @@ struct light_record {
     vec4 diffuse;
     vec4 specular;
     vec4 ambient;
-    vec4 position;     // view space; w: type (1 point, 2 spot, 3 directional)
+    vec4 position;     // view space
     vec4 direction;    // view space, unit length; w: range
     vec4 attenuation;  // constant, linear, quadratic; w: spot falloff
     vec4 spot;         // x: cosine of half the inner cone, y: of half the outer
@@ -47,8 +49,7 @@ layout(std140) uniform device_block {
     vec4 material_emissive;
     vec4 material_power;    // x
     vec4 viewer;            // direction to a distant viewer, in view space
-    ivec4 material_source;  // diffuse, ambient, specular, emissive: 0 material, 1 vertex diffuse, 2 vertex specular
-    ivec4 switches;         // x: normalise normals, y: local viewer, z: range fog
+    ivec4 switches;         // x: local viewer, y: range fog
     light_record lights[10];
 };
 
@@ -81,6 +82,8 @@ out vec4 v_specular;
 out vec2 v_uv;
 out float v_fog;  // fog factor (vertex fog) or eye depth (pixel fog)
 
+// A material colour from the material (0), the vertex diffuse colour (1) or
+// the vertex specular colour (2).
 vec4 material(int source, vec4 value, vec4 diffuse, vec4 specular)
 {
     if (source == 1)
@@ -88,6 +91,34 @@ vec4 material(int source, vec4 value, vec4 diffuse, vec4 specular)
     if (source == 2)
         return specular;
     return value;
+}
+
+// Direction to a point or spot light and its attenuation; 0 out of range.
+float reach(int i, vec3 eye, out vec3 to_light)
+{
+    vec3 offset = lights[i].position.xyz - eye;
+    float distance = length(offset);
+    to_light = distance > 0.0 ? offset / distance : vec3(0.0, 0.0, 1.0);
+    if (distance > lights[i].direction.w)
+        return 0.0;
+    vec3 a = lights[i].attenuation.xyz;
+    float divisor = a.x + a.y * distance + a.z * distance * distance;
+    return divisor > 0.0 ? 1.0 / divisor : 1.0;
+}
+
+vec3 lit_colour;
+vec3 highlight;
+
+void add_light(int i, vec3 to_light, float strength, vec3 normal, vec3 to_viewer, vec3 ma, vec3 md, vec3 ms)
+{
+    float lambert = max(dot(normal, to_light), 0.0);
+    lit_colour += strength * (lights[i].ambient.rgb * ma + lights[i].diffuse.rgb * md * lambert);
+#if SPECULAR_ADD
+    if (lambert > 0.0) {
+        vec3 halfway = normalize(to_light + to_viewer);
+        highlight += strength * lights[i].specular.rgb * ms * pow(max(dot(normal, halfway), 0.0), material_power.x);
+    }
+#endif
 }
 
 void main()
@@ -128,54 +159,40 @@ void main()
     vec3 normal = vec3(0.0);
 #if HAS_NORMAL
     normal = mat3(normal_matrix) * in_normal;
-    if (switches.x != 0) {
-        float length_of_normal = length(normal);
-        if (length_of_normal > 0.0)
-            normal /= length_of_normal;
-    }
+#if NORMALIZE_NORMALS
+    float length_of_normal = length(normal);
+    if (length_of_normal > 0.0)
+        normal /= length_of_normal;
 #endif
-    vec4 md = material(material_source.x, material_diffuse, diffuse, specular);
-    vec4 ma = material(material_source.y, material_ambient, diffuse, specular);
-    vec4 ms = material(material_source.z, material_specular, diffuse, specular);
-    vec4 me = material(material_source.w, material_emissive, diffuse, specular);
-    vec3 colour = me.rgb + ambient.rgb * ma.rgb;
-    vec3 highlight = vec3(0.0);
-    vec3 to_viewer = switches.y != 0 ? -normalize(eye.xyz) : viewer.xyz;
-    for (int i = 0; i < LIGHT_COUNT; ++i) {
+#endif
+    vec4 md = material(MATERIAL_DIFFUSE, material_diffuse, diffuse, specular);
+    vec4 ma = material(MATERIAL_AMBIENT, material_ambient, diffuse, specular);
+    vec4 ms = material(MATERIAL_SPECULAR, material_specular, diffuse, specular);
+    vec4 me = material(MATERIAL_EMISSIVE, material_emissive, diffuse, specular);
+    lit_colour = me.rgb + ambient.rgb * ma.rgb;
+    highlight = vec3(0.0);
+    vec3 to_viewer = switches.x != 0 ? -normalize(eye.xyz) : viewer.xyz;
+    const int points = DIRECTIONAL_LIGHTS + POINT_LIGHTS;
+    for (int i = 0; i < DIRECTIONAL_LIGHTS; ++i)
+        add_light(i, -lights[i].direction.xyz, 1.0, normal, to_viewer, ma.rgb, md.rgb, ms.rgb);
+    for (int i = DIRECTIONAL_LIGHTS; i < points; ++i) {
         vec3 to_light;
-        float strength = 1.0;
-        if (lights[i].position.w == 3.0) {
-            to_light = -lights[i].direction.xyz;
-        } else {
-            vec3 offset = lights[i].position.xyz - eye.xyz;
-            float distance = length(offset);
-            if (distance > lights[i].direction.w)
-                continue;
-            to_light = distance > 0.0 ? offset / distance : vec3(0.0, 0.0, 1.0);
-            vec3 a = lights[i].attenuation.xyz;
-            float divisor = a.x + a.y * distance + a.z * distance * distance;
-            strength = divisor > 0.0 ? 1.0 / divisor : 1.0;
-            if (lights[i].position.w == 2.0) {
-                float rho = dot(-to_light, lights[i].direction.xyz);
-                float inner = lights[i].spot.x;
-                float outer = lights[i].spot.y;
-                if (rho <= outer)
-                    strength = 0.0;
-                else if (rho < inner)
-                    strength *= pow((rho - outer) / (inner - outer), lights[i].attenuation.w);
-            }
-        }
-        float lambert = max(dot(normal, to_light), 0.0);
-        colour += strength * (lights[i].ambient.rgb * ma.rgb + lights[i].diffuse.rgb * md.rgb * lambert);
-#if SPECULAR_ADD
-        if (lambert > 0.0) {
-            vec3 halfway = normalize(to_light + to_viewer);
-            highlight += strength * lights[i].specular.rgb * ms.rgb *
-                         pow(max(dot(normal, halfway), 0.0), material_power.x);
-        }
-#endif
+        float strength = reach(i, eye.xyz, to_light);
+        add_light(i, to_light, strength, normal, to_viewer, ma.rgb, md.rgb, ms.rgb);
     }
-    v_diffuse = vec4(clamp(colour, 0.0, 1.0), md.a);
+    for (int i = points; i < points + SPOT_LIGHTS; ++i) {
+        vec3 to_light;
+        float strength = reach(i, eye.xyz, to_light);
+        float rho = dot(-to_light, lights[i].direction.xyz);
+        float inner = lights[i].spot.x;
+        float outer = lights[i].spot.y;
+        if (rho <= outer)
+            strength = 0.0;
+        else if (rho < inner)
+            strength *= pow((rho - outer) / (inner - outer), lights[i].attenuation.w);
+        add_light(i, to_light, strength, normal, to_viewer, ma.rgb, md.rgb, ms.rgb);
+    }
+    v_diffuse = vec4(clamp(lit_colour, 0.0, 1.0), md.a);
     v_specular = vec4(clamp(highlight, 0.0, 1.0), specular.a);
 #else
     v_diffuse = diffuse;
@@ -185,7 +202,7 @@ void main()
     // Fog distance: from the eye with range fog, else the depth along the
     // view (w, whichever way the view space is handed).
 #if FOG_SOURCE == 1
-    v_fog = fog_factor(switches.z != 0 ? length(eye.xyz) : clip.w);
+    v_fog = fog_factor(switches.y != 0 ? length(eye.xyz) : clip.w);
 #elif FOG_SOURCE == 2
     v_fog = clip.w;
 #endif

@@ -347,8 +347,8 @@ double time_frames(int frames, F frame)
 
 int main(int argc, char** argv)
 {
-    int frames = argc > 1 ? std::max(1, atoi(argv[1])) : 200;
-    const int rounds = 5;
+    int frames = argc > 1 ? std::max(1, atoi(argv[1])) : 60;
+    const int rounds = 20;
     scene s = make_scene();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         fprintf(stderr, "device_bench: no video: %s\n", SDL_GetError());

@@ -366,6 +366,10 @@ HRESULT gl_backend::start(const d3d_context_params& params)
             return D3DXERR_INVALIDMODE;
         made_fullscreen = true;
     }
+    // SDL unloads the GL library with the last GL window; one load of our
+    // own keeps it (and the driver's state) for the whole run.
+    static bool library_held = SDL_GL_LoadLibrary(nullptr) == 0;
+    (void)library_held;
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);

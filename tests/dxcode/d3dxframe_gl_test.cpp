@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -353,6 +354,137 @@ TEST_P(GlFrame, TheSceneIsTheSameAfterADeviceLossAndRestore)
     draw_scene();
     check_scene();
     EXPECT_EQ(d3dxframe_update_frame(1), 0);
+}
+
+// Every discrete state the back-end compiles a program for, drawn once: a
+// draw whose program did not build fails.
+TEST_P(GlFrame, EveryStateCombinationDraws)
+{
+    struct full_vertex {
+        float x, y, z, nx, ny, nz;
+        DWORD diffuse, specular;
+        float u, v;
+    };
+    const full_vertex world[3] = {{0, 1, -10, 0, 0, 1, 0xFF8080FF, 0x80404040, 0, 0},
+                                  {1, -1, -10, 0, 0, 1, 0xFF80FF80, 0x80404040, 1, 1},
+                                  {-1, -1, -10, 0, 0, 1, 0xFFFF8080, 0x80404040, 0, 1}};
+    const struct {
+        float x, y, z, rhw;
+        DWORD diffuse, specular;
+        float u, v;
+    } screen[3] = {{320, 100, 0.5f, 1, white, 0x80000000, 0, 0},
+                   {400, 200, 0.5f, 1, white, 0x80000000, 1, 1},
+                   {240, 200, 0.5f, 1, white, 0x80000000, 0, 1}};
+    IDirectDrawSurface7* alpha_texture = nullptr;
+    DWORD size = 4;
+    D3DX_SURFACEFORMAT format = D3DX_SF_A8R8G8B8;
+    ASSERT_EQ(D3DXCreateTexture(d3dx_globals.device, nullptr, &size, &size, &format, nullptr, &alpha_texture,
+                                nullptr),
+              S_OK);
+    DDCOLORKEY key = {0, 0};
+    alpha_texture->SetColorKey(DDCKEY_SRCBLT, &key);
+    win_matrix44 projection;
+    d3dxframe_build_projection_matrix(&projection, 1.0f, 0.75f, 1.0f, 100.0f);
+    d3dxframe_set_projection_transform(&projection);
+
+    auto lights = [] {
+        IDirect3DDevice7* device = d3dx_globals.device;
+        D3DLIGHT7 light = {};
+        light.dcvDiffuse = light.dcvSpecular = {1.0f, 1.0f, 1.0f, 1.0f};
+        light.dvPosition = {0.0f, 0.0f, -5.0f};
+        light.dvDirection = {0.0f, 0.0f, -1.0f};
+        light.dvRange = 100.0f;
+        light.dvAttenuation0 = 1.0f;
+        light.dvTheta = 0.5f;
+        light.dvPhi = 1.0f;
+        light.dvFalloff = 1.0f;
+        for (DWORD type : {D3DLIGHT_DIRECTIONAL, D3DLIGHT_POINT, D3DLIGHT_SPOT, D3DLIGHT_PARALLELPOINT}) {
+            light.dltType = type == D3DLIGHT_PARALLELPOINT ? (DWORD)D3DLIGHT_POINT : type;
+            device->SetLight(type, &light);
+            device->LightEnable(type, TRUE);
+        }
+    };
+    auto state = [](DWORD type, DWORD value) { d3dxframe_set_render_state((int32_t)type, value); };
+    auto stage = [](DWORD type, DWORD value) { d3dxframe_set_texture_stage_state(0, (int32_t)type, value); };
+    const struct {
+        const char* name;
+        bool pretransformed;
+        std::function<void()> setup;
+    } cases[] = {
+        {"lights of every type with specular", false,
+         [&] {
+             lights();
+             state(D3DRENDERSTATE_SPECULARENABLE, 1);
+             state(D3DRENDERSTATE_LOCALVIEWER, 0);
+             state(D3DRENDERSTATE_NORMALIZENORMALS, 1);
+         }},
+        {"material colours from the vertex", false,
+         [&] {
+             lights();
+             state(D3DRENDERSTATE_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
+             state(D3DRENDERSTATE_EMISSIVEMATERIALSOURCE, D3DMCS_COLOR2);
+         }},
+        {"unlit", false, [&] { state(D3DRENDERSTATE_LIGHTING, 0); }},
+        {"vertex fog, exponential", false,
+         [&] {
+             state(D3DRENDERSTATE_FOGENABLE, 1);
+             state(D3DRENDERSTATE_FOGVERTEXMODE, D3DFOG_EXP);
+         }},
+        {"pixel fog, linear", false,
+         [&] {
+             state(D3DRENDERSTATE_FOGENABLE, 1);
+             state(D3DRENDERSTATE_FOGTABLEMODE, D3DFOG_LINEAR);
+         }},
+        {"pixel fog, squared exponential", true,
+         [&] {
+             state(D3DRENDERSTATE_FOGENABLE, 1);
+             state(D3DRENDERSTATE_FOGTABLEMODE, D3DFOG_EXP2);
+         }},
+        {"screen-space fog from the specular alpha", true, [&] { state(D3DRENDERSTATE_FOGENABLE, 1); }},
+        {"texture with alpha and a colour key", false,
+         [&] {
+             d3dxframe_set_texture(0, alpha_texture);
+             state(D3DRENDERSTATE_COLORKEYENABLE, 1);
+             state(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
+         }},
+        {"stage selects and adds", true,
+         [&] {
+             d3dxframe_set_texture(0, keyed_texture.texture_container_surface);
+             stage(D3DTSS_COLOROP, D3DTOP_ADD);
+             stage(D3DTSS_COLORARG2, D3DTA_TFACTOR);
+             stage(D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+             stage(D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+         }},
+        {"stage modulates four times", false,
+         [&] {
+             d3dxframe_set_texture(0, keyed_texture.texture_container_surface);
+             stage(D3DTSS_COLOROP, D3DTOP_MODULATE4X);
+             stage(D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
+             stage(D3DTSS_ADDRESSV, D3DTADDRESS_MIRROR);
+         }},
+        {"stage disabled", false,
+         [&] {
+             d3dxframe_set_texture(0, keyed_texture.texture_container_surface);
+             stage(D3DTSS_COLOROP, D3DTOP_DISABLE);
+         }},
+        {"points and clockwise culling", false,
+         [&] {
+             state(D3DRENDERSTATE_FILLMODE, D3DFILL_POINT);
+             state(D3DRENDERSTATE_CULLMODE, D3DCULL_CW);
+         }},
+    };
+    for (const auto& test_case : cases) {
+        ASSERT_EQ(d3dxframe_init_render_states(), S_OK);
+        ASSERT_EQ(d3dxframe_begin_scene(0), 1);
+        test_case.setup();
+        if (test_case.pretransformed)
+            EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLELIST, 0x1C4, (void*)screen, 3, 0), 1) << test_case.name;
+        else
+            EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLELIST, 0x1D2, (void*)world, 3, 0), 1) << test_case.name;
+        d3dxframe_set_texture(0, nullptr);
+        ASSERT_EQ(d3dxframe_end_scene(), 1);
+    }
+    alpha_texture->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowedAndFullScreen, GlFrame, ::testing::Bool(),

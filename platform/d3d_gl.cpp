@@ -6,11 +6,12 @@
 // is drawn into a framebuffer object of the buffer size, kept top row first
 // (see d3d_gl_shader.h), and presenting copies it to the window, stretched
 // to a window and scaled to fit the display, keeping its shape, in full
-// screen. Surfaces keep their pixels in
-// the objects; a GL texture follows a surface's pixels when it is next drawn
-// with after a change. Each draw sends its vertices from client memory, as
-// the strided calls give them, and picks the program compiled for its
-// discrete states (d3d_gl_shader.h).
+// screen.
+//
+// Surfaces keep their pixels in the objects; a GL texture follows a
+// surface's pixels when it is next drawn with after a change. Each draw
+// sends its vertices from client memory, as the strided calls give them,
+// and picks the program compiled for its discrete states.
 #include <SDL2/SDL.h>
 
 #include <algorithm>
@@ -304,8 +305,8 @@ struct gl_backend : d3d_backend {
     GLuint text_program = 0, text_texture = 0;
     GLint text_rect = -1, text_colour = -1;
     std::vector<compiled_program> programs;
-    gl_device_block block = {};  // the draw's, then the one the card has
-    gl_device_block sent = {};
+    gl_device_block block = {};  // the draw's uniforms
+    gl_device_block sent = {};   // the ones the card has
     bool block_sent = false;
     gl_state_cache cache = {};
     std::vector<uint32_t> texels;
@@ -336,6 +337,7 @@ struct gl_backend : d3d_backend {
     void fill_block(const d3d_device_state& state, const program_key& key);
     void send_vertices(const d3d_draw_call& call);
     void apply_states(const d3d_device_state& state, bool pretransformed);
+    program_key key_for(const d3d_device_state& state, const d3d_draw_call& call, const gl_texture* texture);
 
     void use_program(GLuint program);
     void bind_vertex_array(GLuint array);
@@ -908,45 +910,39 @@ void gl_backend::send_vertices(const d3d_draw_call& call)
     set_arrays(arrays);
 }
 
+// Every cached value is written while the cache is not valid, whether its
+// feature is on or not, so the cache holds nothing stale afterwards.
 void gl_backend::apply_states(const d3d_device_state& state, bool pretransformed)
 {
     const DWORD* rs = state.render_states;
-    bool blend = rs[D3DRENDERSTATE_ALPHABLENDENABLE] != 0;
-    set_capability(GL_BLEND, blend, cache.blend);
-    if (blend) {
-        GLenum source = blend_factor(rs[D3DRENDERSTATE_SRCBLEND], GL_ONE);
-        GLenum dest = blend_factor(rs[D3DRENDERSTATE_DESTBLEND], GL_ZERO);
-        if (!cache.valid || source != cache.blend_source || dest != cache.blend_dest) {
-            gl.BlendFunc(source, dest);
-            cache.blend_source = source;
-            cache.blend_dest = dest;
-        }
+    set_capability(GL_BLEND, rs[D3DRENDERSTATE_ALPHABLENDENABLE] != 0, cache.blend);
+    GLenum source = blend_factor(rs[D3DRENDERSTATE_SRCBLEND], GL_ONE);
+    GLenum dest = blend_factor(rs[D3DRENDERSTATE_DESTBLEND], GL_ZERO);
+    if (!cache.valid || source != cache.blend_source || dest != cache.blend_dest) {
+        gl.BlendFunc(source, dest);
+        cache.blend_source = source;
+        cache.blend_dest = dest;
     }
-    bool depth_test = has_depth && rs[D3DRENDERSTATE_ZENABLE] != D3DZB_FALSE;
-    set_capability(GL_DEPTH_TEST, depth_test, cache.depth_test);
-    if (depth_test) {
-        DWORD func = rs[D3DRENDERSTATE_ZFUNC];
-        GLenum depth_func = func >= D3DCMP_NEVER && func <= D3DCMP_ALWAYS ? GL_NEVER + (func - D3DCMP_NEVER) : GL_LEQUAL;
-        if (!cache.valid || depth_func != cache.depth_func) {
-            gl.DepthFunc(depth_func);
-            cache.depth_func = depth_func;
-        }
-        bool write = rs[D3DRENDERSTATE_ZWRITEENABLE] != 0;
-        if (!cache.valid || write != cache.depth_write) {
-            gl.DepthMask(write ? GL_TRUE : GL_FALSE);
-            cache.depth_write = write;
-        }
+    set_capability(GL_DEPTH_TEST, has_depth && rs[D3DRENDERSTATE_ZENABLE] != D3DZB_FALSE, cache.depth_test);
+    DWORD func = rs[D3DRENDERSTATE_ZFUNC];
+    GLenum depth_func = func >= D3DCMP_NEVER && func <= D3DCMP_ALWAYS ? GL_NEVER + (func - D3DCMP_NEVER) : GL_LEQUAL;
+    if (!cache.valid || depth_func != cache.depth_func) {
+        gl.DepthFunc(depth_func);
+        cache.depth_func = depth_func;
     }
-    // Direct3D's clockwise fronts are GL's counter-clockwise ones here.
+    bool write = rs[D3DRENDERSTATE_ZWRITEENABLE] != 0;
+    if (!cache.valid || write != cache.depth_write) {
+        gl.DepthMask(write ? GL_TRUE : GL_FALSE);
+        cache.depth_write = write;
+    }
+    // Direct3D's clockwise fronts are GL's front faces (see
+    // choose_framebuffer).
     DWORD cull_mode = rs[D3DRENDERSTATE_CULLMODE];
-    bool cull = cull_mode == D3DCULL_CW || cull_mode == D3DCULL_CCW;
-    set_capability(GL_CULL_FACE, cull, cache.cull);
-    if (cull) {
-        GLenum face = cull_mode == D3DCULL_CCW ? GL_BACK : GL_FRONT;
-        if (!cache.valid || face != cache.cull_face) {
-            gl.CullFace(face);
-            cache.cull_face = face;
-        }
+    set_capability(GL_CULL_FACE, cull_mode == D3DCULL_CW || cull_mode == D3DCULL_CCW, cache.cull);
+    GLenum face = cull_mode == D3DCULL_CW ? GL_FRONT : GL_BACK;
+    if (!cache.valid || face != cache.cull_face) {
+        gl.CullFace(face);
+        cache.cull_face = face;
     }
     DWORD fill = rs[D3DRENDERSTATE_FILLMODE];
     GLenum polygon_mode = fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL;
@@ -963,19 +959,13 @@ void gl_backend::apply_states(const d3d_device_state& state, bool pretransformed
                      (GLint)viewport.dwWidth, (GLint)viewport.dwHeight);
 }
 
-HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& call)
+// The program a draw needs: its discrete states (see d3d_gl_shader.h).
+program_key gl_backend::key_for(const d3d_device_state& state, const d3d_draw_call& call,
+                                const gl_texture* texture)
 {
-    if (call.vertex_count == 0 || (call.indices && call.index_count == 0))
-        return D3D_OK;
-    if (!make_current())
-        return DDERR_SURFACELOST;
     const DWORD* rs = state.render_states;
     const DWORD* stage = state.stage_states[0];
     bool pretransformed = (call.vertex_format & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
-    d3d_surface* surface = static_cast<d3d_surface*>(state.textures[0]);
-    GLuint texture = texture_for(surface);
-    const gl_texture* card_copy = texture ? (const gl_texture*)surface->backend_data : nullptr;
-
     program_key key = {};
     int* k = key.values;
     k[KEY_PRETRANSFORMED] = pretransformed;
@@ -990,12 +980,13 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
             ++k[KEY_DIRECTIONAL_LIGHTS + light_group(*shining[i])];
         bool has_diffuse = k[KEY_HAS_DIFFUSE] != 0, has_specular = k[KEY_HAS_SPECULAR] != 0;
         k[KEY_NORMALIZE_NORMALS] = rs[D3DRENDERSTATE_NORMALIZENORMALS] != 0;
-        k[KEY_MATERIAL_DIFFUSE] = material_source(state, D3DRENDERSTATE_DIFFUSEMATERIALSOURCE, has_diffuse, has_specular);
-        k[KEY_MATERIAL_AMBIENT] = material_source(state, D3DRENDERSTATE_AMBIENTMATERIALSOURCE, has_diffuse, has_specular);
-        k[KEY_MATERIAL_SPECULAR] = material_source(state, D3DRENDERSTATE_SPECULARMATERIALSOURCE, has_diffuse, has_specular);
-        k[KEY_MATERIAL_EMISSIVE] = material_source(state, D3DRENDERSTATE_EMISSIVEMATERIALSOURCE, has_diffuse, has_specular);
+        const DWORD sources[4] = {D3DRENDERSTATE_DIFFUSEMATERIALSOURCE, D3DRENDERSTATE_AMBIENTMATERIALSOURCE,
+                                  D3DRENDERSTATE_SPECULARMATERIALSOURCE, D3DRENDERSTATE_EMISSIVEMATERIALSOURCE};
+        for (int i = 0; i < 4; ++i)
+            k[KEY_MATERIAL_DIFFUSE + i] = material_source(state, sources[i], has_diffuse, has_specular);
     }
     k[KEY_SPECULAR_ADD] = rs[D3DRENDERSTATE_SPECULARENABLE] != 0;
+    k[KEY_FOG_FUNC] = D3DFOG_LINEAR;
     if (rs[D3DRENDERSTATE_FOGENABLE]) {
         // Table (pixel) fog wins over vertex fog; screen-space vertices
         // bring their own fog factor in the specular alpha.
@@ -1009,14 +1000,14 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
             k[KEY_FOG_FUNC] = pretransformed ? (int)D3DFOG_LINEAR : (int)vertex;
         }
     }
-    if (!k[KEY_FOG_SOURCE])
-        k[KEY_FOG_FUNC] = D3DFOG_LINEAR;
     // Without a texture the stage passes the diffuse colour and alpha on.
     if (texture) {
         k[KEY_TEXTURE] = 1;
-        k[KEY_COLOUR_KEY] = rs[D3DRENDERSTATE_COLORKEYENABLE] ? card_copy->colour_key : 0;
-        k[KEY_TEXTURE_ALPHA_ONE] = card_copy->alpha_one;
-        auto op = [](DWORD value) { return value >= D3DTOP_DISABLE && value <= D3DTOP_ADD ? (int)value : (int)D3DTOP_MODULATE; };
+        k[KEY_COLOUR_KEY] = rs[D3DRENDERSTATE_COLORKEYENABLE] ? texture->colour_key : 0;
+        k[KEY_TEXTURE_ALPHA_ONE] = texture->alpha_one;
+        auto op = [](DWORD value) {
+            return value >= D3DTOP_DISABLE && value <= D3DTOP_ADD ? (int)value : (int)D3DTOP_MODULATE;
+        };
         auto arg = [](DWORD value) { return (value & 0xF) <= D3DTA_TFACTOR ? (int)(value & 0xF) : (int)D3DTA_DIFFUSE; };
         k[KEY_COLOR_OP] = op(stage[D3DTSS_COLOROP]);
         k[KEY_COLOR_ARG1] = arg(stage[D3DTSS_COLORARG1]);
@@ -1025,21 +1016,33 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
         k[KEY_ALPHA_ARG1] = arg(stage[D3DTSS_ALPHAARG1]);
         k[KEY_ALPHA_ARG2] = arg(stage[D3DTSS_ALPHAARG2]);
     }
+    return key;
+}
 
+HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& call)
+{
+    if (call.vertex_count == 0 || (call.indices && call.index_count == 0))
+        return D3D_OK;
+    if (!make_current())
+        return DDERR_SURFACELOST;
+    const DWORD* stage = state.stage_states[0];
+    bool pretransformed = (call.vertex_format & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
+    d3d_surface* surface = static_cast<d3d_surface*>(state.textures[0]);
+    GLuint texture = texture_for(surface);
+    program_key key = key_for(state, call, texture ? (const gl_texture*)surface->backend_data : nullptr);
     GLuint program = program_for(key);
     if (!program)
         return DDERR_GENERIC;
+
     if (!cache.valid)
         gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
     use_program(program);
     bind_vertex_array(vertex_array);
-    if (texture) {
-        GLuint sampler = sampler_for(filter_index(stage[D3DTSS_MAGFILTER]), filter_index(stage[D3DTSS_MINFILTER]),
-                                     address_index(stage[D3DTSS_ADDRESSU]), address_index(stage[D3DTSS_ADDRESSV]));
-        bind_texture(texture, sampler);
-    }
+    GLuint sampler = texture ? sampler_for(filter_index(stage[D3DTSS_MAGFILTER]), filter_index(stage[D3DTSS_MINFILTER]),
+                                           address_index(stage[D3DTSS_ADDRESSU]), address_index(stage[D3DTSS_ADDRESSV]))
+                             : 0;
+    bind_texture(texture, sampler);
     apply_states(state, pretransformed);
-
     fill_block(state, key);
     if (!block_sent || memcmp(&block, &sent, sizeof block) != 0) {
         gl.BindBuffer(GL_UNIFORM_BUFFER, uniform_buffer);

@@ -13,11 +13,16 @@
 //   surface_changed / surface_destroyed
 //              a surface's pixels were written (unlock, device context
 //              released, texture loaded) or the surface is going away, so
-//              a copy on the graphics card must follow.
-// Text reaches the render target through the font back-end (font.h), which
-// the GL task pairs with its device back-end.
-// The recording back-end answers every one with D3D_OK and keeps the draws
-// for tests; the GL back-end (d3d_backend_make(D3D_BACKEND_GL)) renders.
+//              a copy on the graphics card must follow;
+//   blend_coverage
+//              text for a buffer the back-end keeps (the render target): the
+//              font back-end (font.h) draws glyphs into a coverage bitmap and
+//              hands it over; text for surfaces with pixels never gets here;
+//   read_pixels
+//              the render target's pixels, for tests.
+// The recording back-end answers every one with D3D_OK (read_pixels with
+// E_NOTIMPL) and keeps the draws for tests; the GL back-end
+// (d3d_backend_make(D3D_BACKEND_GL), d3d_gl.cpp) renders.
 #pragma once
 
 #include <cstdint>
@@ -81,10 +86,17 @@ struct d3d_backend {
     virtual HRESULT present() = 0;
     virtual void surface_changed(d3d_surface* surface) = 0;
     virtual void surface_destroyed(d3d_surface* surface) = 0;
+    // `coverage` is `width` x `height` bytes, top row first, 255 fully
+    // covered; the colour's alpha scales it.
+    virtual HRESULT blend_coverage(d3d_surface* target, int x, int y, int width, int height,
+                                   const uint8_t* coverage, D3DCOLOR colour) = 0;
+    // Top row first, as 0xAARRGGBB; the rectangle lies inside the target.
+    virtual HRESULT read_pixels(DWORD x, DWORD y, DWORD width, DWORD height, DWORD* argb) = 0;
 };
 
 // NULL when that kind of back-end is not built in.
 d3d_backend* d3d_backend_make(int kind);
+d3d_backend* d3d_gl_backend_make(void);
 
 // Reads a component of vertex `index` of a call: 0 when absent.
 const void* d3d_draw_component(const D3DDP_PTRSTRIDE& component, DWORD index);

@@ -18,7 +18,7 @@ struct injection {
 };
 
 struct record_state {
-    int backend_kind = D3D_BACKEND_RECORDING;
+    int backend_kind = D3D_BACKEND_GL;  // the game draws; tests choose recording
     bool recording = false;
     std::vector<std::string> lines;
     std::vector<injection> injections;
@@ -46,6 +46,11 @@ struct recording_backend : d3d_backend {
     HRESULT draw(const d3d_device_state& device, const d3d_draw_call& call) override;
     void surface_changed(d3d_surface*) override {}
     void surface_destroyed(d3d_surface*) override {}
+    HRESULT blend_coverage(d3d_surface*, int, int, int, int, const uint8_t*, D3DCOLOR) override
+    {
+        return D3D_OK;
+    }
+    HRESULT read_pixels(DWORD, DWORD, DWORD, DWORD, DWORD*) override { return E_NOTIMPL; }
 };
 
 float read_float(const void* data, int index)
@@ -101,6 +106,8 @@ d3d_backend* d3d_backend_make(int kind)
 {
     if (kind == D3D_BACKEND_RECORDING)
         return new recording_backend();
+    if (kind == D3D_BACKEND_GL)
+        return d3d_gl_backend_make();
     return nullptr;
 }
 
@@ -235,4 +242,16 @@ const d3d_recorded_draw* d3d_recorded_last_draw(void)
 int d3d_recorded_present_count(void)
 {
     return state().present_count;
+}
+
+HRESULT d3d_read_render_target(IDirect3DDevice7* device, DWORD x, DWORD y, DWORD width,
+                               DWORD height, DWORD* argb)
+{
+    if (!device || !argb)
+        return DDERR_INVALIDPARAMS;
+    d3d_device* self = static_cast<d3d_device*>(device);
+    if (width == 0 || height == 0 || (uint64_t)x + width > self->target->width ||
+        (uint64_t)y + height > self->target->height)
+        return DDERR_INVALIDPARAMS;
+    return self->ddraw->backend->read_pixels(x, y, width, height, argb);
 }

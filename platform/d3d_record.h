@@ -14,7 +14,7 @@
 #include "platform/d3d.h"
 
 // Back-ends. Recording: no window output and no GL, for tests. GL: draws
-// into the window.
+// into the window with OpenGL 3.3; the default.
 enum { D3D_BACKEND_RECORDING = 0, D3D_BACKEND_GL = 1 };
 // Takes effect at the next context creation.
 void d3d_select_backend(int kind);
@@ -65,3 +65,9 @@ int d3d_recorded_draw_count(void);
 const d3d_recorded_draw* d3d_recorded_last_draw(void);
 // Presents since the last reset.
 int d3d_recorded_present_count(void);
+
+// Copies a rectangle of the device's render target as the back-end drew it,
+// top row first, as 0xAARRGGBB. E_NOTIMPL from the recording back-end;
+// DDERR_INVALIDPARAMS when the rectangle leaves the target.
+HRESULT d3d_read_render_target(IDirect3DDevice7* device, DWORD x, DWORD y, DWORD width,
+                               DWORD height, DWORD* argb);

@@ -1,8 +1,13 @@
 // The font interface behind the GDI text calls of gdi.h. A font back-end
 // loads font files, makes sized faces, measures them and draws text into a
-// surface. The recording back-end (the default) keeps no glyphs: it records
-// its calls through the gate of d3d_record.h (names "Font.*"), so failures
-// can be injected, and measures every face as half as wide as it is high.
+// surface. Both back-ends pass their calls through the gate of d3d_record.h
+// (names "Font.*"), so failures can be injected.
+//   FreeType (the default): font files found through the path resolver,
+//     faces by file or family name with a free system face when none
+//     matches, antialiased text into a surface's pixels or, for the render
+//     target, through the device back-end.
+//   Recording (for tests): no glyphs; every face measures half as wide as
+//     it is high.
 #pragma once
 
 #include "platform/gdi.h"
@@ -32,3 +37,4 @@ struct platform_font_ops {
 void platform_font_use(const platform_font_ops* ops);
 const platform_font_ops* platform_font_current(void);
 extern const platform_font_ops platform_font_recording_ops;
+extern const platform_font_ops platform_font_freetype_ops;

@@ -22,7 +22,7 @@ struct platform_font {
 
 namespace {
 
-const platform_font_ops* font_ops = &platform_font_recording_ops;
+const platform_font_ops* font_ops = &platform_font_freetype_ops;
 std::vector<HFONT>& fonts()
 {
     static std::vector<HFONT>* made = new std::vector<HFONT>();  // lives for the whole run

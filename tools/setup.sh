@@ -10,7 +10,7 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # platform stand-ins: window, input, GL through Mesa, font, sound
-  libsdl2-dev libgl-dev libgl1-mesa-dri libfreetype-dev fonts-dejavu-core
+  libsdl2-dev libgl-dev libgl1-mesa-dri libegl1 libegl-mesa0 libfreetype-dev fonts-dejavu-core
   libopenal-dev libsndfile1-dev
   # texture reader
   libpng-dev zlib1g-dev

@@ -1,0 +1,1106 @@
+// The GL back-end of the device object model: OpenGL 3.3 core through SDL's
+// GL context for the context's window.
+//
+// A window whose framebuffer has the context's buffer size is drawn into
+// directly. Otherwise (full screen, or a window of another size) the frame
+// is drawn into a framebuffer object of the buffer size, kept top row first
+// (see d3d_gl_shader.h), and presenting copies it to the window, stretched
+// to a window and scaled to fit the display, keeping its shape, in full
+// screen.
+//
+// Surfaces keep their pixels in the objects; a GL texture follows a
+// surface's pixels when it is next drawn with after a change. Each draw
+// sends its vertices from client memory, as the strided calls give them,
+// and picks the program compiled for its discrete states.
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/d3d_gl_shader.h"
+#include "platform/d3d_internal.h"
+#include "platform/gl_api.h"
+#include "platform/window_internal.h"
+
+namespace {
+
+const int max_lights = 10;
+
+// The uniform block of d3d_gl_shader.h, in std140 layout.
+struct gl_light_record {
+    float diffuse[4], specular[4], ambient[4], position[4], direction[4], attenuation[4], spot[4];
+};
+struct gl_device_block {
+    float world_view[16];
+    float projection[16];
+    float normal_matrix[16];
+    float pixel[4];
+    float target[4];
+    float fog_params[4];
+    float fog_colour[4];
+    float texture_factor[4];
+    float ambient[4];
+    float material_diffuse[4];
+    float material_ambient[4];
+    float material_specular[4];
+    float material_emissive[4];
+    float material_power[4];
+    float viewer[4];
+    int32_t switches[4];
+    gl_light_record lights[max_lights];
+};
+static_assert(sizeof(gl_device_block) == 3 * 64 + 13 * 16 + max_lights * 112,
+              "the block matches its std140 layout");
+
+// The discrete states a program is compiled for, one "#define" each.
+enum {
+    KEY_PRETRANSFORMED,
+    KEY_LIGHTING,
+    KEY_HAS_NORMAL,
+    KEY_HAS_DIFFUSE,
+    KEY_HAS_SPECULAR,
+    KEY_DIRECTIONAL_LIGHTS,
+    KEY_POINT_LIGHTS,
+    KEY_SPOT_LIGHTS,
+    KEY_NORMALIZE_NORMALS,
+    KEY_MATERIAL_DIFFUSE,
+    KEY_MATERIAL_AMBIENT,
+    KEY_MATERIAL_SPECULAR,
+    KEY_MATERIAL_EMISSIVE,
+    KEY_SPECULAR_ADD,
+    KEY_FOG_SOURCE,
+    KEY_FOG_FUNC,
+    KEY_TEXTURE,
+    KEY_COLOUR_KEY,
+    KEY_TEXTURE_ALPHA_ONE,
+    KEY_COLOR_OP,
+    KEY_COLOR_ARG1,
+    KEY_COLOR_ARG2,
+    KEY_ALPHA_OP,
+    KEY_ALPHA_ARG1,
+    KEY_ALPHA_ARG2,
+    KEY_FIELD_COUNT
+};
+const struct {
+    const char* name;
+    int bits;
+} key_fields[KEY_FIELD_COUNT] = {
+    {"PRETRANSFORMED", 1},     {"LIGHTING", 1},          {"HAS_NORMAL", 1},
+    {"HAS_DIFFUSE", 1},        {"HAS_SPECULAR", 1},      {"DIRECTIONAL_LIGHTS", 4},
+    {"POINT_LIGHTS", 4},       {"SPOT_LIGHTS", 4},       {"NORMALIZE_NORMALS", 1},
+    {"MATERIAL_DIFFUSE", 2},   {"MATERIAL_AMBIENT", 2},  {"MATERIAL_SPECULAR", 2},
+    {"MATERIAL_EMISSIVE", 2},  {"SPECULAR_ADD", 1},      {"FOG_SOURCE", 2},
+    {"FOG_FUNC", 2},           {"TEXTURE", 1},           {"COLOUR_KEY", 2},
+    {"TEXTURE_ALPHA_ONE", 1},  {"COLOR_OP", 3},          {"COLOR_ARG1", 2},
+    {"COLOR_ARG2", 2},         {"ALPHA_OP", 3},          {"ALPHA_ARG1", 2},
+    {"ALPHA_ARG2", 2},
+};
+
+struct program_key {
+    int values[KEY_FIELD_COUNT];
+
+    uint64_t packed() const  // the fields take 49 bits
+    {
+        uint64_t bits = 0;
+        for (int i = 0; i < KEY_FIELD_COUNT; ++i)
+            bits = bits << key_fields[i].bits | ((uint64_t)values[i] & ((1u << key_fields[i].bits) - 1));
+        return bits;
+    }
+};
+
+struct compiled_program {
+    uint64_t key;
+    GLuint program;
+};
+
+// A surface's copy on the card.
+struct gl_texture {
+    GLuint name;
+    bool dirty;
+    int colour_key;   // 0 none, 1 keyed texels among real alpha, 2 alpha holds only the key
+    bool alpha_one;   // the format has no alpha: texels read as opaque
+};
+
+// Attribute locations of d3d_gl_shader.h.
+enum { ATTRIBUTE_POSITION, ATTRIBUTE_NORMAL, ATTRIBUTE_DIFFUSE, ATTRIBUTE_SPECULAR, ATTRIBUTE_UV, ATTRIBUTE_COUNT };
+
+// What the GL state is known to be, so a draw sets only what changed.
+struct gl_state_cache {
+    bool valid;
+    GLuint program;
+    GLuint vertex_array;
+    bool blend;
+    GLenum blend_source, blend_dest;
+    bool depth_test;
+    GLenum depth_func;
+    bool depth_write;
+    bool cull;
+    GLenum cull_face;
+    GLenum polygon_mode;
+    GLint viewport[4];
+    GLuint texture;
+    GLuint sampler;
+    unsigned arrays;  // bit per attribute location
+};
+
+// Direct3D 7 values to GL.
+GLenum blend_factor(DWORD factor, GLenum otherwise)
+{
+    static const GLenum factors[] = {GL_ZERO,      GL_ONE,       GL_SRC_COLOR,          GL_ONE_MINUS_SRC_COLOR,
+                                     GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_DST_ALPHA, GL_ONE_MINUS_DST_ALPHA,
+                                     GL_DST_COLOR, GL_ONE_MINUS_DST_COLOR};
+    return factor >= D3DBLEND_ZERO && factor <= D3DBLEND_INVDESTCOLOR ? factors[factor - D3DBLEND_ZERO] : otherwise;
+}
+
+GLenum primitive_mode(DWORD type)
+{
+    static const GLenum modes[] = {GL_POINTS,    GL_LINES,          GL_LINE_STRIP,
+                                   GL_TRIANGLES, GL_TRIANGLE_STRIP, GL_TRIANGLE_FAN};
+    return modes[type - D3DPT_POINTLIST];  // the device checked the type
+}
+
+// Filters: 0 nearest, 1 linear. Addressing: 0 wrap, 1 mirror, 2 clamp.
+int filter_index(DWORD filter)
+{
+    return filter == D3DTFG_POINT ? 0 : 1;
+}
+
+int address_index(DWORD address)
+{
+    return address == D3DTADDRESS_MIRROR ? 1 : address == D3DTADDRESS_CLAMP ? 2 : 0;
+}
+
+void colour_vector(D3DCOLOR colour, float out[4])
+{
+    out[0] = (float)((colour >> 16) & 0xFF) / 255.0f;
+    out[1] = (float)((colour >> 8) & 0xFF) / 255.0f;
+    out[2] = (float)(colour & 0xFF) / 255.0f;
+    out[3] = (float)(colour >> 24) / 255.0f;
+}
+
+void colour_value(const D3DCOLORVALUE& colour, float out[4])
+{
+    out[0] = colour.r;
+    out[1] = colour.g;
+    out[2] = colour.b;
+    out[3] = colour.a;
+}
+
+float state_float(const d3d_device_state& state, DWORD type)
+{
+    float value;
+    memcpy(&value, &state.render_states[type], sizeof value);
+    return value;
+}
+
+// Row-vector products: (p . a) . b = p . (a b).
+D3DMATRIX multiply(const D3DMATRIX& a, const D3DMATRIX& b)
+{
+    D3DMATRIX product;
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 4; ++column) {
+            float sum = 0.0f;
+            for (int k = 0; k < 4; ++k)
+                sum += a.m[row][k] * b.m[k][column];
+            product.m[row][column] = sum;
+        }
+    return product;
+}
+
+// Normals follow the inverse transpose of the upper 3 x 3; a singular one
+// is used as it is.
+D3DMATRIX normal_matrix(const D3DMATRIX& a)
+{
+    const float(*m)[4] = a.m;
+    float cofactor[3][3];
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column) {
+            int r0 = (row + 1) % 3, r1 = (row + 2) % 3, c0 = (column + 1) % 3, c1 = (column + 2) % 3;
+            cofactor[row][column] = m[r0][c0] * m[r1][c1] - m[r0][c1] * m[r1][c0];
+        }
+    float determinant = m[0][0] * cofactor[0][0] + m[0][1] * cofactor[0][1] + m[0][2] * cofactor[0][2];
+    D3DMATRIX result = {};
+    result.m[3][3] = 1.0f;
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column)
+            result.m[row][column] = determinant != 0.0f ? cofactor[row][column] / determinant : m[row][column];
+    return result;
+}
+
+void transform_point(const D3DVECTOR& p, const D3DMATRIX& m, float out[4])
+{
+    for (int i = 0; i < 3; ++i)
+        out[i] = p.x * m.m[0][i] + p.y * m.m[1][i] + p.z * m.m[2][i] + m.m[3][i];
+}
+
+void transform_direction(const D3DVECTOR& d, const D3DMATRIX& m, float out[4])
+{
+    float length_squared = 0.0f;
+    for (int i = 0; i < 3; ++i) {
+        out[i] = d.x * m.m[0][i] + d.y * m.m[1][i] + d.z * m.m[2][i];
+        length_squared += out[i] * out[i];
+    }
+    float length = std::sqrt(length_squared);
+    for (int i = 0; length > 0.0f && i < 3; ++i)
+        out[i] /= length;
+}
+
+// Where a material colour comes from: 0 the material, 1 the vertex diffuse
+// colour, 2 the vertex specular colour; vertex colours only when the vertex
+// has them and colour-vertex is on.
+int material_source(const d3d_device_state& state, DWORD type, bool has_diffuse, bool has_specular)
+{
+    DWORD source = state.render_states[type];
+    if (!state.render_states[D3DRENDERSTATE_COLORVERTEX])
+        return 0;
+    if (source == D3DMCS_COLOR1 && has_diffuse)
+        return 1;
+    if (source == D3DMCS_COLOR2 && has_specular)
+        return 2;
+    return 0;
+}
+
+// Light groups, in the order the block holds them: 0 directional, 1 point
+// (a parallel point light shines as a point light), 2 spot.
+int light_group(const D3DLIGHT7& light)
+{
+    return light.dltType == D3DLIGHT_DIRECTIONAL ? 0 : light.dltType == D3DLIGHT_SPOT ? 2 : 1;
+}
+
+// The lights that shine: enabled ones, the first ten by index.
+int shining_lights(const d3d_device_state& state, const D3DLIGHT7* out[max_lights])
+{
+    int count = 0;
+    for (int i = 0; i < D3D_MAX_LIGHTS && count < max_lights; ++i)
+        if (state.lights[i].set && state.lights[i].enabled)
+            out[count++] = &state.lights[i].light;
+    return count;
+}
+
+uint32_t raw_pixel(const uint8_t* pixel, DWORD bytes)
+{
+    uint32_t value = 0;
+    for (DWORD i = 0; i < bytes && i < 4; ++i)
+        value |= (uint32_t)pixel[i] << (8 * i);
+    return value;
+}
+
+struct gl_backend : d3d_backend {
+    HWND window = nullptr;
+    SDL_GLContext context = nullptr;
+    bool fullscreen = false;
+    bool made_fullscreen = false;
+    DWORD width = 0, height = 0;
+    bool has_depth = false;
+    bool direct = false;  // drawing straight into the window's framebuffer
+
+    GLuint framebuffer = 0, colour_buffer = 0, depth_buffer = 0;
+    GLuint vertex_array = 0, empty_vertex_array = 0;
+    GLuint vertex_buffer = 0, index_buffer = 0, uniform_buffer = 0;
+    GLuint samplers[2 * 2 * 3 * 3] = {};
+    GLuint text_program = 0, text_texture = 0;
+    GLint text_rect = -1, text_colour = -1;
+    std::vector<compiled_program> programs;
+    gl_device_block block = {};  // the draw's uniforms
+    gl_device_block sent = {};   // the ones the card has
+    bool block_sent = false;
+    gl_state_cache cache = {};
+    std::vector<uint32_t> texels;
+
+    ~gl_backend() override;
+    HRESULT start(const d3d_context_params& params) override;
+    HRESULT resize(DWORD new_width, DWORD new_height) override;
+    HRESULT clear(DWORD flags, D3DCOLOR colour, float depth) override;
+    HRESULT draw(const d3d_device_state& state, const d3d_draw_call& call) override;
+    HRESULT present() override;
+    void surface_changed(d3d_surface* surface) override;
+    void surface_destroyed(d3d_surface* surface) override;
+    HRESULT blend_coverage(d3d_surface* target, int x, int y, int w, int h, const uint8_t* coverage,
+                           D3DCOLOR colour) override;
+    HRESULT read_pixels(DWORD x, DWORD y, DWORD w, DWORD h, DWORD* argb) override;
+
+    SDL_Window* sdl_window() const { return platform_window_sdl(window); }
+    GLuint draw_framebuffer() const { return direct ? 0 : framebuffer; }
+    // The first GL row of `rows` rows of the target from row y (top first).
+    GLint gl_row(GLint y, GLint rows) const { return direct ? (GLint)height - y - rows : y; }
+    bool make_current();
+    bool make_buffers();
+    void choose_framebuffer();
+    GLuint program_for(const program_key& key);
+    GLuint sampler_for(int mag, int min, int u, int v);
+    GLuint texture_for(d3d_surface* surface);
+    void upload(d3d_surface* surface, gl_texture* texture);
+    void fill_block(const d3d_device_state& state, const program_key& key);
+    void send_vertices(const d3d_draw_call& call);
+    void apply_states(const d3d_device_state& state, bool pretransformed);
+    program_key key_for(const d3d_device_state& state, const d3d_draw_call& call, const gl_texture* texture);
+
+    void use_program(GLuint program);
+    void bind_vertex_array(GLuint array);
+    void set_capability(GLenum capability, bool on, bool& known);
+    void set_viewport(GLint x, GLint y, GLint w, GLint h);
+    void bind_texture(GLuint texture, GLuint sampler);
+    void set_arrays(unsigned arrays);
+};
+
+bool gl_backend::make_current()
+{
+    SDL_Window* sdl = sdl_window();
+    return sdl && context && SDL_GL_MakeCurrent(sdl, context) == 0;
+}
+
+HRESULT gl_backend::start(const d3d_context_params& params)
+{
+    window = params.window;
+    fullscreen = params.fullscreen != FALSE;
+    width = params.width;
+    height = params.height;
+    has_depth = params.depth_bits != 0;
+    SDL_Window* sdl = sdl_window();
+    if (!sdl)
+        return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
+    if (fullscreen) {
+        if (SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+            return D3DXERR_INVALIDMODE;
+        made_fullscreen = true;
+    }
+    // SDL unloads the GL library with the last GL window; one load of our
+    // own keeps it (and the driver's state) for the whole run.
+    static bool library_held = SDL_GL_LoadLibrary(nullptr) == 0;
+    (void)library_held;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    context = SDL_GL_CreateContext(sdl);
+    if (!context || !gl_api_load())
+        return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
+    SDL_GL_SetSwapInterval(1);
+    if (!make_buffers())
+        return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
+    choose_framebuffer();
+    return D3D_OK;
+}
+
+// The window's own framebuffer when it has the buffer size (and a depth
+// buffer if one is wanted), else the back-end's.
+void gl_backend::choose_framebuffer()
+{
+    int drawable_width = 0, drawable_height = 0;
+    SDL_GL_GetDrawableSize(sdl_window(), &drawable_width, &drawable_height);
+    bool fits = !fullscreen && (DWORD)drawable_width == width && (DWORD)drawable_height == height;
+    if (fits && has_depth) {
+        GLint depth_bits = 0;
+        gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+        gl.GetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE,
+                                               &depth_bits);
+        fits = depth_bits > 0;
+    }
+    direct = fits;
+    gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
+    // Direct3D's fronts are clockwise on the screen, which GL sees as
+    // counter-clockwise once the rows run top first.
+    gl.FrontFace(direct ? GL_CW : GL_CCW);
+    cache.valid = false;
+}
+
+bool gl_backend::make_buffers()
+{
+    gl.GenFramebuffers(1, &framebuffer);
+    gl.GenRenderbuffers(1, &colour_buffer);
+    gl.GenRenderbuffers(1, &depth_buffer);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    gl.BindRenderbuffer(GL_RENDERBUFFER, colour_buffer);
+    gl.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, (GLsizei)width, (GLsizei)height);
+    gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour_buffer);
+    if (has_depth) {
+        gl.BindRenderbuffer(GL_RENDERBUFFER, depth_buffer);
+        gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, (GLsizei)width, (GLsizei)height);
+        gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_buffer);
+    }
+    if (gl.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+        return false;
+
+    gl.GenVertexArrays(1, &vertex_array);
+    gl.GenVertexArrays(1, &empty_vertex_array);
+    gl.GenBuffers(1, &vertex_buffer);
+    gl.GenBuffers(1, &index_buffer);
+    gl.GenBuffers(1, &uniform_buffer);
+    gl.BindVertexArray(vertex_array);
+    gl.BindBuffer(GL_ARRAY_BUFFER, vertex_buffer);
+    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, index_buffer);
+    gl.BindBuffer(GL_UNIFORM_BUFFER, uniform_buffer);
+    gl.BufferData(GL_UNIFORM_BUFFER, sizeof block, nullptr, GL_STREAM_DRAW);
+    gl.BindBufferBase(GL_UNIFORM_BUFFER, 0, uniform_buffer);
+    gl.ActiveTexture(GL_TEXTURE0);
+    gl.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    gl.PixelStorei(GL_PACK_ALIGNMENT, 4);
+
+    char log[1024];
+    text_program = gl_api_build_program(d3d_gl_shader::text_vertex, d3d_gl_shader::text_fragment, log,
+                                        (int)sizeof log);
+    if (!text_program) {
+        fprintf(stderr, "GL back-end: the text program did not build: %s\n", log);
+        return false;
+    }
+    text_rect = gl.GetUniformLocation(text_program, "rect");
+    text_colour = gl.GetUniformLocation(text_program, "colour");
+    gl.GenTextures(1, &text_texture);
+    cache.valid = false;
+    return true;
+}
+
+gl_backend::~gl_backend()
+{
+    if (context && make_current()) {
+        for (const compiled_program& made : programs)
+            gl.DeleteProgram(made.program);
+        if (text_program)
+            gl.DeleteProgram(text_program);
+        gl.DeleteTextures(1, &text_texture);
+        gl.DeleteSamplers((GLsizei)(sizeof samplers / sizeof samplers[0]), samplers);
+        gl.DeleteBuffers(1, &vertex_buffer);
+        gl.DeleteBuffers(1, &index_buffer);
+        gl.DeleteBuffers(1, &uniform_buffer);
+        gl.DeleteVertexArrays(1, &vertex_array);
+        gl.DeleteVertexArrays(1, &empty_vertex_array);
+        gl.DeleteRenderbuffers(1, &colour_buffer);
+        gl.DeleteRenderbuffers(1, &depth_buffer);
+        gl.DeleteFramebuffers(1, &framebuffer);
+    }
+    if (context)
+        SDL_GL_DeleteContext(context);
+    SDL_Window* sdl = sdl_window();
+    if (made_fullscreen && sdl)
+        SDL_SetWindowFullscreen(sdl, 0);
+}
+
+HRESULT gl_backend::resize(DWORD new_width, DWORD new_height)
+{
+    if (!make_current())
+        return DDERR_SURFACELOST;
+    width = new_width;
+    height = new_height;
+    gl.BindRenderbuffer(GL_RENDERBUFFER, colour_buffer);
+    gl.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, (GLsizei)width, (GLsizei)height);
+    if (has_depth) {
+        gl.BindRenderbuffer(GL_RENDERBUFFER, depth_buffer);
+        gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, (GLsizei)width, (GLsizei)height);
+    }
+    choose_framebuffer();
+    return D3D_OK;
+}
+
+HRESULT gl_backend::clear(DWORD flags, D3DCOLOR colour, float depth)
+{
+    if (!make_current())
+        return DDERR_SURFACELOST;
+    GLbitfield mask = 0;
+    if (flags & D3DCLEAR_TARGET) {
+        float rgba[4];
+        colour_vector(colour, rgba);
+        gl.ClearColor(rgba[0], rgba[1], rgba[2], rgba[3]);
+        mask |= GL_COLOR_BUFFER_BIT;
+    }
+    if ((flags & D3DCLEAR_ZBUFFER) && has_depth) {
+        if (!cache.valid || !cache.depth_write) {
+            gl.DepthMask(GL_TRUE);
+            cache.depth_write = true;
+        }
+        gl.ClearDepth(depth);
+        mask |= GL_DEPTH_BUFFER_BIT;
+    }
+    if (mask)
+        gl.Clear(mask);
+    return D3D_OK;
+}
+
+HRESULT gl_backend::present()
+{
+    SDL_Window* sdl = sdl_window();
+    if (!make_current())
+        return DDERR_SURFACELOST;
+    if (direct) {
+        SDL_GL_SwapWindow(sdl);
+        return D3D_OK;
+    }
+    int drawable_width = 0, drawable_height = 0;
+    SDL_GL_GetDrawableSize(sdl, &drawable_width, &drawable_height);
+    int x = 0, y = 0, w = drawable_width, h = drawable_height;
+    if (fullscreen) {
+        double scale = std::min((double)drawable_width / width, (double)drawable_height / height);
+        w = (int)(width * scale);
+        h = (int)(height * scale);
+        x = (drawable_width - w) / 2;
+        y = (drawable_height - h) / 2;
+    }
+    gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    gl.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    if (w != drawable_width || h != drawable_height) {
+        gl.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        gl.Clear(GL_COLOR_BUFFER_BIT);
+    }
+    // The frame is kept top row first; the window's rows run bottom up.
+    bool same_size = (DWORD)w == width && (DWORD)h == height;
+    gl.BlitFramebuffer(0, 0, (GLint)width, (GLint)height, x, y + h, x + w, y, GL_COLOR_BUFFER_BIT,
+                       same_size ? GL_NEAREST : GL_LINEAR);
+    SDL_GL_SwapWindow(sdl);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    return D3D_OK;
+}
+
+void gl_backend::surface_changed(d3d_surface* surface)
+{
+    if (gl_texture* texture = (gl_texture*)surface->backend_data)
+        texture->dirty = true;
+}
+
+void gl_backend::surface_destroyed(d3d_surface* surface)
+{
+    gl_texture* texture = (gl_texture*)surface->backend_data;
+    if (!texture)
+        return;
+    if (make_current()) {
+        if (cache.texture == texture->name)
+            cache.valid = false;
+        gl.DeleteTextures(1, &texture->name);
+    }
+    delete texture;
+    surface->backend_data = nullptr;
+}
+
+HRESULT gl_backend::read_pixels(DWORD x, DWORD y, DWORD w, DWORD h, DWORD* argb)
+{
+    if (!make_current())
+        return DDERR_SURFACELOST;
+    gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
+    gl.ReadPixels((GLint)x, gl_row((GLint)y, (GLint)h), (GLsizei)w, (GLsizei)h, GL_BGRA, GL_UNSIGNED_BYTE, argb);
+    if (direct)  // GL gave the bottom row first
+        for (DWORD top = 0, bottom = h - 1; top < bottom; ++top, --bottom)
+            std::swap_ranges(argb + (size_t)top * w, argb + (size_t)(top + 1) * w, argb + (size_t)bottom * w);
+    return D3D_OK;
+}
+
+// ---- GL state
+
+void gl_backend::use_program(GLuint program)
+{
+    if (!cache.valid || cache.program != program) {
+        gl.UseProgram(program);
+        cache.program = program;
+    }
+}
+
+void gl_backend::bind_vertex_array(GLuint array)
+{
+    if (!cache.valid || cache.vertex_array != array) {
+        gl.BindVertexArray(array);
+        cache.vertex_array = array;
+    }
+}
+
+void gl_backend::set_capability(GLenum capability, bool on, bool& known)
+{
+    if (cache.valid && known == on)
+        return;
+    if (on)
+        gl.Enable(capability);
+    else
+        gl.Disable(capability);
+    known = on;
+}
+
+void gl_backend::set_viewport(GLint x, GLint y, GLint w, GLint h)
+{
+    GLint wanted[4] = {x, y, w, h};
+    if (cache.valid && memcmp(wanted, cache.viewport, sizeof wanted) == 0)
+        return;
+    gl.Viewport(x, y, w, h);
+    memcpy(cache.viewport, wanted, sizeof wanted);
+}
+
+void gl_backend::bind_texture(GLuint texture, GLuint sampler)
+{
+    if (!cache.valid || cache.texture != texture) {
+        gl.BindTexture(GL_TEXTURE_2D, texture);
+        cache.texture = texture;
+    }
+    if (!cache.valid || cache.sampler != sampler) {
+        gl.BindSampler(0, sampler);
+        cache.sampler = sampler;
+    }
+}
+
+void gl_backend::set_arrays(unsigned arrays)
+{
+    for (unsigned i = 0; i < ATTRIBUTE_COUNT; ++i) {
+        unsigned bit = 1u << i;
+        if (cache.valid && (cache.arrays & bit) == (arrays & bit))
+            continue;
+        if (arrays & bit)
+            gl.EnableVertexAttribArray(i);
+        else
+            gl.DisableVertexAttribArray(i);
+    }
+    cache.arrays = arrays;
+}
+
+GLuint gl_backend::sampler_for(int mag, int min, int u, int v)
+{
+    GLuint& sampler = samplers[((mag * 2 + min) * 3 + u) * 3 + v];
+    if (sampler)
+        return sampler;
+    static const GLint filters[] = {GL_NEAREST, GL_LINEAR};
+    static const GLint wraps[] = {GL_REPEAT, GL_MIRRORED_REPEAT, GL_CLAMP_TO_EDGE};
+    gl.GenSamplers(1, &sampler);
+    gl.SamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, filters[mag]);
+    gl.SamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, filters[min]);
+    gl.SamplerParameteri(sampler, GL_TEXTURE_WRAP_S, wraps[u]);
+    gl.SamplerParameteri(sampler, GL_TEXTURE_WRAP_T, wraps[v]);
+    return sampler;
+}
+
+GLuint gl_backend::program_for(const program_key& key)
+{
+    uint64_t packed = key.packed();
+    for (const compiled_program& made : programs)
+        if (made.key == packed)
+            return made.program;
+    std::string defines = "#version 330 core\n";
+    for (int i = 0; i < KEY_FIELD_COUNT; ++i)
+        defines += "#define " + std::string(key_fields[i].name) + " " + std::to_string(key.values[i]) + "\n";
+    std::string vertex = defines + d3d_gl_shader::common + d3d_gl_shader::vertex;
+    std::string fragment = defines + d3d_gl_shader::common + d3d_gl_shader::fragment;
+    char log[2048];
+    GLuint program = gl_api_build_program(vertex.c_str(), fragment.c_str(), log, (int)sizeof log);
+    if (!program) {
+        fprintf(stderr, "GL back-end: a device program did not build: %s\n", log);
+        return 0;
+    }
+    GLuint block_index = gl.GetUniformBlockIndex(program, "device_block");
+    if (block_index != GL_INVALID_INDEX)
+        gl.UniformBlockBinding(program, block_index, 0);
+    GLint sampler = gl.GetUniformLocation(program, "texture0");
+    if (sampler >= 0) {
+        gl.UseProgram(program);
+        gl.Uniform1i(sampler, 0);
+        cache.valid = false;
+    }
+    programs.push_back({packed, program});
+    return program;
+}
+
+// ---- textures
+
+// Texels as 0xAARRGGBB words, which GL reads as BGRA bytes. Colour-keyed
+// texels (their colour bits within the key's range) get alpha 0; without
+// alpha in the format every other texel is opaque.
+void gl_backend::upload(d3d_surface* surface, gl_texture* texture)
+{
+    const DDPIXELFORMAT& format = surface->format;
+    DWORD bytes = format.dwRGBBitCount / 8;
+    bool has_alpha = (format.dwFlags & DDPF_ALPHAPIXELS) != 0;
+    bool keyed = surface->has_colour_key;
+    uint32_t colour_bits = format.dwRBitMask | format.dwGBitMask | format.dwBBitMask;
+    uint32_t key_low = surface->colour_key.dwColorSpaceLowValue & colour_bits;
+    uint32_t key_high = std::max(surface->colour_key.dwColorSpaceHighValue & colour_bits, key_low);
+    texels.resize((size_t)surface->width * surface->height);
+    for (DWORD y = 0; y < surface->height; ++y) {
+        const uint8_t* row = surface->pixels + (size_t)y * (size_t)surface->pitch;
+        uint32_t* out = &texels[(size_t)y * surface->width];
+        for (DWORD x = 0; x < surface->width; ++x) {
+            const uint8_t* pixel = row + (size_t)x * bytes;
+            uint32_t argb = d3d_read_pixel(format, pixel);
+            if (!has_alpha)
+                argb |= 0xFF000000u;
+            if (keyed) {
+                uint32_t raw = raw_pixel(pixel, bytes) & colour_bits;
+                if (raw >= key_low && raw <= key_high)
+                    argb &= 0x00FFFFFFu;
+            }
+            out[x] = argb;
+        }
+    }
+    gl.BindTexture(GL_TEXTURE_2D, texture->name);
+    cache.texture = texture->name;
+    gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, (GLsizei)surface->width, (GLsizei)surface->height, 0,
+                  GL_BGRA, GL_UNSIGNED_BYTE, texels.data());
+    texture->colour_key = keyed ? (has_alpha ? 1 : 2) : 0;
+    texture->alpha_one = !has_alpha;
+    texture->dirty = false;
+}
+
+// The card's copy of a surface that can be drawn with; 0 for none. Buffers
+// the back-end keeps and surfaces of another device draw untextured.
+GLuint gl_backend::texture_for(d3d_surface* surface)
+{
+    if (!surface || surface->ddraw->backend != this || !surface->pixels)
+        return 0;
+    gl_texture* texture = (gl_texture*)surface->backend_data;
+    if (!texture) {
+        texture = new gl_texture{0, true, 0, false};
+        gl.GenTextures(1, &texture->name);
+        surface->backend_data = texture;
+    }
+    if (texture->dirty)
+        upload(surface, texture);
+    return texture->name;
+}
+
+// ---- drawing
+
+void gl_backend::fill_block(const d3d_device_state& state, const program_key& key)
+{
+    const DWORD* rs = state.render_states;
+    gl_device_block& b = block;
+    memset(&b, 0, sizeof b);
+    const D3DMATRIX& view = state.transforms[D3DTRANSFORMSTATE_VIEW];
+    const D3DMATRIX& projection = state.transforms[D3DTRANSFORMSTATE_PROJECTION];
+    D3DMATRIX world_view = multiply(state.transforms[D3DTRANSFORMSTATE_WORLD], view);
+    memcpy(b.world_view, world_view.m, sizeof b.world_view);
+    memcpy(b.projection, projection.m, sizeof b.projection);
+    D3DMATRIX normals = normal_matrix(world_view);
+    memcpy(b.normal_matrix, normals.m, sizeof b.normal_matrix);
+
+    const D3DVIEWPORT7& viewport = state.viewport;
+    b.pixel[0] = viewport.dwWidth ? 1.0f / (float)viewport.dwWidth : 0.0f;
+    b.pixel[1] = viewport.dwHeight ? 1.0f / (float)viewport.dwHeight : 0.0f;
+    b.pixel[2] = direct ? 1.0f : -1.0f;
+    // Each level of z bias moves depth by two steps of a 16-bit depth buffer
+    // (0..1 units; twice that in GL's -1..1), enough to part coplanar
+    // surfaces in any depth buffer.
+    b.pixel[3] = (float)std::min<DWORD>(rs[D3DRENDERSTATE_ZBIAS], 16) * (4.0f / 65536.0f);
+    b.target[0] = (float)width;
+    b.target[1] = (float)height;
+    b.fog_params[0] = state_float(state, D3DRENDERSTATE_FOGSTART);
+    b.fog_params[1] = state_float(state, D3DRENDERSTATE_FOGEND);
+    b.fog_params[2] = state_float(state, D3DRENDERSTATE_FOGDENSITY);
+    colour_vector(rs[D3DRENDERSTATE_FOGCOLOR] | 0xFF000000u, b.fog_colour);
+    colour_vector(rs[D3DRENDERSTATE_TEXTUREFACTOR], b.texture_factor);
+    colour_vector(rs[D3DRENDERSTATE_AMBIENT], b.ambient);
+    colour_value(state.material.diffuse, b.material_diffuse);
+    colour_value(state.material.ambient, b.material_ambient);
+    colour_value(state.material.specular, b.material_specular);
+    colour_value(state.material.emissive, b.material_emissive);
+    b.material_power[0] = state.material.power;
+    // A projection whose w is -z looks down -z, so a distant viewer lies
+    // along +z.
+    b.viewer[2] = projection.m[2][3] < 0.0f ? 1.0f : -1.0f;
+    b.switches[0] = rs[D3DRENDERSTATE_LOCALVIEWER] ? 1 : 0;
+    b.switches[1] = rs[D3DRENDERSTATE_RANGEFOGENABLE] ? 1 : 0;
+
+    if (!key.values[KEY_LIGHTING])
+        return;
+    const D3DLIGHT7* shining[max_lights];
+    int shining_count = shining_lights(state, shining);
+    int count = 0;
+    for (int group = 0; group < 3; ++group)
+        for (int i = 0; i < shining_count; ++i) {
+            if (light_group(*shining[i]) != group)
+                continue;
+            const D3DLIGHT7& light = *shining[i];
+            gl_light_record& out = b.lights[count++];
+            colour_value(light.dcvDiffuse, out.diffuse);
+            colour_value(light.dcvSpecular, out.specular);
+            colour_value(light.dcvAmbient, out.ambient);
+            transform_point(light.dvPosition, view, out.position);
+            transform_direction(light.dvDirection, view, out.direction);
+            out.direction[3] = light.dvRange;
+            out.attenuation[0] = light.dvAttenuation0;
+            out.attenuation[1] = light.dvAttenuation1;
+            out.attenuation[2] = light.dvAttenuation2;
+            out.attenuation[3] = light.dvFalloff;
+            out.spot[0] = std::cos(light.dvTheta / 2.0f);
+            out.spot[1] = std::cos(light.dvPhi / 2.0f);
+        }
+}
+
+// Sends every component the call has, each span of client memory once
+// (components of interleaved vertices share one span), and points the
+// attributes at them.
+void gl_backend::send_vertices(const d3d_draw_call& call)
+{
+    bool pretransformed = (call.vertex_format & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
+    struct component {
+        const D3DDP_PTRSTRIDE* data;
+        GLuint location;
+        GLint size;
+        GLenum type;
+        GLboolean normalised;
+        DWORD bytes;
+    };
+    const component components[ATTRIBUTE_COUNT] = {
+        {&call.data.position, ATTRIBUTE_POSITION, pretransformed ? 4 : 3, GL_FLOAT, GL_FALSE, pretransformed ? 16u : 12u},
+        {&call.data.normal, ATTRIBUTE_NORMAL, 3, GL_FLOAT, GL_FALSE, 12},
+        {&call.data.diffuse, ATTRIBUTE_DIFFUSE, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 4},
+        {&call.data.specular, ATTRIBUTE_SPECULAR, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 4},
+        {&call.data.textureCoords[0], ATTRIBUTE_UV, 2, GL_FLOAT, GL_FALSE, 8},
+    };
+    struct span {
+        const uint8_t* start;
+        const uint8_t* end;
+        int component;
+    };
+    span spans[ATTRIBUTE_COUNT];
+    int span_count = 0;
+    unsigned arrays = 0;
+    for (int i = 0; i < ATTRIBUTE_COUNT; ++i) {
+        const D3DDP_PTRSTRIDE& data = *components[i].data;
+        if (!data.lpvData)
+            continue;
+        const uint8_t* start = (const uint8_t*)data.lpvData;
+        if (data.dwStride == 0) {
+            // One value for every vertex.
+            float value[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+            if (components[i].type == GL_FLOAT)
+                memcpy(value, start, components[i].bytes);
+            else
+                colour_vector(raw_pixel(start, 4), value);
+            gl.VertexAttrib4f(components[i].location, value[0], value[1], value[2], value[3]);
+            continue;
+        }
+        spans[span_count++] = {start, start + (size_t)data.dwStride * (call.vertex_count - 1) + components[i].bytes, i};
+        arrays |= 1u << components[i].location;
+    }
+    for (int i = 1; i < span_count; ++i)  // by address; at most five
+        for (int j = i; j > 0 && spans[j].start < spans[j - 1].start; --j)
+            std::swap(spans[j], spans[j - 1]);
+
+    // Blocks of overlapping spans, each placed 16-byte aligned in the buffer.
+    struct block_of_spans {
+        const uint8_t* start;
+        const uint8_t* end;
+        size_t offset;
+    };
+    block_of_spans blocks[ATTRIBUTE_COUNT];
+    int block_of[ATTRIBUTE_COUNT] = {};
+    int block_count = 0;
+    size_t total = 0;
+    for (int i = 0; i < span_count; ++i) {
+        if (block_count > 0 && spans[i].start <= blocks[block_count - 1].end) {
+            blocks[block_count - 1].end = std::max(blocks[block_count - 1].end, spans[i].end);
+        } else {
+            blocks[block_count++] = {spans[i].start, spans[i].end, 0};
+        }
+        block_of[spans[i].component] = block_count - 1;
+    }
+    for (int i = 0; i < block_count; ++i) {
+        blocks[i].offset = total;
+        total += ((size_t)(blocks[i].end - blocks[i].start) + 15) & ~(size_t)15;
+    }
+    if (block_count == 1) {
+        gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(blocks[0].end - blocks[0].start), blocks[0].start, GL_STREAM_DRAW);
+    } else if (block_count > 1) {
+        gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)total, nullptr, GL_STREAM_DRAW);
+        for (int i = 0; i < block_count; ++i)
+            gl.BufferSubData(GL_ARRAY_BUFFER, (GLintptr)blocks[i].offset,
+                             (GLsizeiptr)(blocks[i].end - blocks[i].start), blocks[i].start);
+    }
+    for (int i = 0; i < span_count; ++i) {
+        const component& c = components[spans[i].component];
+        const block_of_spans& owner = blocks[block_of[spans[i].component]];
+        size_t offset = owner.offset + (size_t)(spans[i].start - owner.start);
+        gl.VertexAttribPointer(c.location, c.size, c.type, c.normalised, (GLsizei)c.data->dwStride,
+                               (const void*)offset);
+    }
+    set_arrays(arrays);
+}
+
+// Every cached value is written while the cache is not valid, whether its
+// feature is on or not, so the cache holds nothing stale afterwards.
+void gl_backend::apply_states(const d3d_device_state& state, bool pretransformed)
+{
+    const DWORD* rs = state.render_states;
+    set_capability(GL_BLEND, rs[D3DRENDERSTATE_ALPHABLENDENABLE] != 0, cache.blend);
+    GLenum source = blend_factor(rs[D3DRENDERSTATE_SRCBLEND], GL_ONE);
+    GLenum dest = blend_factor(rs[D3DRENDERSTATE_DESTBLEND], GL_ZERO);
+    if (!cache.valid || source != cache.blend_source || dest != cache.blend_dest) {
+        gl.BlendFunc(source, dest);
+        cache.blend_source = source;
+        cache.blend_dest = dest;
+    }
+    set_capability(GL_DEPTH_TEST, has_depth && rs[D3DRENDERSTATE_ZENABLE] != D3DZB_FALSE, cache.depth_test);
+    DWORD func = rs[D3DRENDERSTATE_ZFUNC];
+    GLenum depth_func = func >= D3DCMP_NEVER && func <= D3DCMP_ALWAYS ? GL_NEVER + (func - D3DCMP_NEVER) : GL_LEQUAL;
+    if (!cache.valid || depth_func != cache.depth_func) {
+        gl.DepthFunc(depth_func);
+        cache.depth_func = depth_func;
+    }
+    bool write = rs[D3DRENDERSTATE_ZWRITEENABLE] != 0;
+    if (!cache.valid || write != cache.depth_write) {
+        gl.DepthMask(write ? GL_TRUE : GL_FALSE);
+        cache.depth_write = write;
+    }
+    // Direct3D's clockwise fronts are GL's front faces (see
+    // choose_framebuffer).
+    DWORD cull_mode = rs[D3DRENDERSTATE_CULLMODE];
+    set_capability(GL_CULL_FACE, cull_mode == D3DCULL_CW || cull_mode == D3DCULL_CCW, cache.cull);
+    GLenum face = cull_mode == D3DCULL_CW ? GL_FRONT : GL_BACK;
+    if (!cache.valid || face != cache.cull_face) {
+        gl.CullFace(face);
+        cache.cull_face = face;
+    }
+    DWORD fill = rs[D3DRENDERSTATE_FILLMODE];
+    GLenum polygon_mode = fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL;
+    if (!cache.valid || polygon_mode != cache.polygon_mode) {
+        gl.PolygonMode(GL_FRONT_AND_BACK, polygon_mode);
+        cache.polygon_mode = polygon_mode;
+    }
+    // Screen-space vertices are placed on the whole target.
+    const D3DVIEWPORT7& viewport = state.viewport;
+    if (pretransformed)
+        set_viewport(0, 0, (GLint)width, (GLint)height);
+    else
+        set_viewport((GLint)viewport.dwX, gl_row((GLint)viewport.dwY, (GLint)viewport.dwHeight),
+                     (GLint)viewport.dwWidth, (GLint)viewport.dwHeight);
+}
+
+// The program a draw needs: its discrete states (see d3d_gl_shader.h).
+program_key gl_backend::key_for(const d3d_device_state& state, const d3d_draw_call& call,
+                                const gl_texture* texture)
+{
+    const DWORD* rs = state.render_states;
+    const DWORD* stage = state.stage_states[0];
+    bool pretransformed = (call.vertex_format & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
+    program_key key = {};
+    int* k = key.values;
+    k[KEY_PRETRANSFORMED] = pretransformed;
+    k[KEY_LIGHTING] = !pretransformed && rs[D3DRENDERSTATE_LIGHTING] != 0;
+    k[KEY_HAS_NORMAL] = call.data.normal.lpvData != nullptr;
+    k[KEY_HAS_DIFFUSE] = call.data.diffuse.lpvData != nullptr;
+    k[KEY_HAS_SPECULAR] = call.data.specular.lpvData != nullptr;
+    if (k[KEY_LIGHTING]) {
+        const D3DLIGHT7* shining[max_lights];
+        int shining_count = shining_lights(state, shining);
+        for (int i = 0; i < shining_count; ++i)
+            ++k[KEY_DIRECTIONAL_LIGHTS + light_group(*shining[i])];
+        bool has_diffuse = k[KEY_HAS_DIFFUSE] != 0, has_specular = k[KEY_HAS_SPECULAR] != 0;
+        k[KEY_NORMALIZE_NORMALS] = rs[D3DRENDERSTATE_NORMALIZENORMALS] != 0;
+        const DWORD sources[4] = {D3DRENDERSTATE_DIFFUSEMATERIALSOURCE, D3DRENDERSTATE_AMBIENTMATERIALSOURCE,
+                                  D3DRENDERSTATE_SPECULARMATERIALSOURCE, D3DRENDERSTATE_EMISSIVEMATERIALSOURCE};
+        for (int i = 0; i < 4; ++i)
+            k[KEY_MATERIAL_DIFFUSE + i] = material_source(state, sources[i], has_diffuse, has_specular);
+    }
+    k[KEY_SPECULAR_ADD] = rs[D3DRENDERSTATE_SPECULARENABLE] != 0;
+    k[KEY_FOG_FUNC] = D3DFOG_LINEAR;
+    if (rs[D3DRENDERSTATE_FOGENABLE]) {
+        // Table (pixel) fog wins over vertex fog; screen-space vertices
+        // bring their own fog factor in the specular alpha.
+        DWORD table = rs[D3DRENDERSTATE_FOGTABLEMODE];
+        DWORD vertex = rs[D3DRENDERSTATE_FOGVERTEXMODE];
+        if (table >= D3DFOG_EXP && table <= D3DFOG_LINEAR) {
+            k[KEY_FOG_SOURCE] = 2;
+            k[KEY_FOG_FUNC] = (int)table;
+        } else if (pretransformed ? k[KEY_HAS_SPECULAR] != 0 : (vertex >= D3DFOG_EXP && vertex <= D3DFOG_LINEAR)) {
+            k[KEY_FOG_SOURCE] = 1;
+            k[KEY_FOG_FUNC] = pretransformed ? (int)D3DFOG_LINEAR : (int)vertex;
+        }
+    }
+    // Without a texture the stage passes the diffuse colour and alpha on.
+    if (texture) {
+        k[KEY_TEXTURE] = 1;
+        k[KEY_COLOUR_KEY] = rs[D3DRENDERSTATE_COLORKEYENABLE] ? texture->colour_key : 0;
+        k[KEY_TEXTURE_ALPHA_ONE] = texture->alpha_one;
+        auto op = [](DWORD value) {
+            return value >= D3DTOP_DISABLE && value <= D3DTOP_ADD ? (int)value : (int)D3DTOP_MODULATE;
+        };
+        auto arg = [](DWORD value) { return (value & 0xF) <= D3DTA_TFACTOR ? (int)(value & 0xF) : (int)D3DTA_DIFFUSE; };
+        k[KEY_COLOR_OP] = op(stage[D3DTSS_COLOROP]);
+        k[KEY_COLOR_ARG1] = arg(stage[D3DTSS_COLORARG1]);
+        k[KEY_COLOR_ARG2] = arg(stage[D3DTSS_COLORARG2]);
+        k[KEY_ALPHA_OP] = op(stage[D3DTSS_ALPHAOP]);
+        k[KEY_ALPHA_ARG1] = arg(stage[D3DTSS_ALPHAARG1]);
+        k[KEY_ALPHA_ARG2] = arg(stage[D3DTSS_ALPHAARG2]);
+    }
+    return key;
+}
+
+HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& call)
+{
+    if (call.vertex_count == 0 || (call.indices && call.index_count == 0))
+        return D3D_OK;
+    if (!make_current())
+        return DDERR_SURFACELOST;
+    const DWORD* stage = state.stage_states[0];
+    bool pretransformed = (call.vertex_format & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
+    d3d_surface* surface = static_cast<d3d_surface*>(state.textures[0]);
+    GLuint texture = texture_for(surface);
+    program_key key = key_for(state, call, texture ? (const gl_texture*)surface->backend_data : nullptr);
+    GLuint program = program_for(key);
+    if (!program)
+        return DDERR_GENERIC;
+
+    if (!cache.valid)
+        gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
+    use_program(program);
+    bind_vertex_array(vertex_array);
+    GLuint sampler = texture ? sampler_for(filter_index(stage[D3DTSS_MAGFILTER]), filter_index(stage[D3DTSS_MINFILTER]),
+                                           address_index(stage[D3DTSS_ADDRESSU]), address_index(stage[D3DTSS_ADDRESSV]))
+                             : 0;
+    bind_texture(texture, sampler);
+    apply_states(state, pretransformed);
+    fill_block(state, key);
+    if (!block_sent || memcmp(&block, &sent, sizeof block) != 0) {
+        gl.BindBuffer(GL_UNIFORM_BUFFER, uniform_buffer);
+        gl.BufferData(GL_UNIFORM_BUFFER, sizeof block, &block, GL_STREAM_DRAW);
+        sent = block;
+        block_sent = true;
+    }
+    send_vertices(call);
+    cache.valid = true;
+
+    GLenum mode = primitive_mode(call.primitive_type);
+    if (call.indices) {
+        gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)call.index_count * 2, call.indices, GL_STREAM_DRAW);
+        gl.DrawElements(mode, (GLsizei)call.index_count, GL_UNSIGNED_SHORT, nullptr);
+    } else {
+        gl.DrawArrays(mode, 0, (GLsizei)call.vertex_count);
+    }
+    return D3D_OK;
+}
+
+// ---- text
+
+HRESULT gl_backend::blend_coverage(d3d_surface*, int x, int y, int w, int h, const uint8_t* coverage,
+                                   D3DCOLOR colour)
+{
+    if (w <= 0 || h <= 0)
+        return D3D_OK;
+    if (!make_current())
+        return DDERR_SURFACELOST;
+    gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
+    gl.UseProgram(text_program);
+    gl.BindVertexArray(empty_vertex_array);
+    gl.BindTexture(GL_TEXTURE_2D, text_texture);
+    gl.BindSampler(0, sampler_for(0, 0, 2, 2));
+    gl.TexImage2D(GL_TEXTURE_2D, 0, GL_R8, w, h, 0, GL_RED, GL_UNSIGNED_BYTE, coverage);
+    gl.Enable(GL_BLEND);
+    gl.BlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    gl.Disable(GL_DEPTH_TEST);
+    gl.Disable(GL_CULL_FACE);
+    gl.PolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    gl.Viewport(0, 0, (GLsizei)width, (GLsizei)height);
+    // The first corner is the bitmap's top left.
+    float row_sign = direct ? -1.0f : 1.0f;
+    float rect[4] = {(float)x / (float)width * 2.0f - 1.0f, row_sign * ((float)y / (float)height * 2.0f - 1.0f),
+                     (float)(x + w) / (float)width * 2.0f - 1.0f,
+                     row_sign * ((float)(y + h) / (float)height * 2.0f - 1.0f)};
+    float rgba[4];
+    colour_vector(colour, rgba);
+    gl.Uniform4fv(text_rect, 1, rect);
+    gl.Uniform4fv(text_colour, 1, rgba);
+    gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    cache.valid = false;
+    return D3D_OK;
+}
+
+}  // namespace
+
+d3d_backend* d3d_gl_backend_make(void)
+{
+    return new gl_backend();
+}

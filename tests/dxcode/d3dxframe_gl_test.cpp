@@ -1,0 +1,495 @@
+// The render frame drawn by the GL back-end: one scene of every kind of draw
+// the game makes, checked pixel by pixel in the frame the back-end keeps.
+//
+// The tests need no display server: SDL's offscreen video driver gives a GL
+// context through EGL, drawn by Mesa's software renderer (llvmpipe), so the
+// pixels are the same on every machine. Where no GL context can be made the
+// tests are skipped, except under CI, where that is a failure.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "d3dxframe.h"
+#include "platform/d3d_record.h"
+#include "platform/d3dx.h"
+#include "platform/font.h"
+#include "platform/win32.h"
+#include "platform/win32_test.h"
+#include "test_support.h"
+#include "texture_container.h"
+
+namespace {
+
+const DWORD black = 0xFF000000, red = 0xFFFF0000, green = 0xFF00FF00, blue = 0xFF0000FF,
+            white = 0xFFFFFFFF, yellow = 0xFFFFFF00;
+
+// A 4 x 4 green texture whose texel (1, 1) is black, the colour key of a
+// transparent texture. Made again after every re-creation of the device.
+texture_container keyed_texture;
+
+int make_keyed_texture()
+{
+    IDirectDrawSurface7* surface = nullptr;
+    DWORD size = 4;
+    D3DX_SURFACEFORMAT format = D3DX_SF_X8R8G8B8;
+    if (FAILED(D3DXCreateTexture(d3dx_globals.device, nullptr, &size, &size, &format, nullptr, &surface,
+                                 nullptr)))
+        return 0;
+    DDSURFACEDESC2 desc = {};
+    desc.dwSize = 124;
+    surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            ((DWORD*)((uint8_t*)desc.lpSurface + y * desc.lPitch))[x] = (x == 1 && y == 1) ? black : green;
+    surface->Unlock(nullptr);
+    DDCOLORKEY key = {0, 0};
+    surface->SetColorKey(DDCKEY_SRCBLT, &key);
+    keyed_texture = {};
+    keyed_texture.texture_container_surface = surface;
+    keyed_texture.texture_container_transparent = 1;
+    return 1;
+}
+
+int drop_keyed_texture()
+{
+    if (keyed_texture.texture_container_surface)
+        keyed_texture.texture_container_surface->Release();
+    keyed_texture.texture_container_surface = nullptr;
+    return 1;
+}
+
+struct screen_vertex {
+    float x, y, z, rhw;
+    DWORD diffuse;
+};
+struct lit_vertex {
+    float x, y, z, nx, ny, nz;
+};
+
+// A pretransformed rectangle, wound clockwise on the screen (front facing).
+void screen_rect(float x0, float y0, float x1, float y1, float z, DWORD colour)
+{
+    screen_vertex corners[4] = {{x0, y0, z, 1.0f, colour}, {x1, y0, z, 1.0f, colour},
+                                {x1, y1, z, 1.0f, colour}, {x0, y1, z, 1.0f, colour}};
+    EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLEFAN, 0x44, corners, 4, 0), 1);
+}
+
+void screen_triangle(const float points[6], DWORD colour)
+{
+    screen_vertex corners[3];
+    for (int i = 0; i < 3; ++i)
+        corners[i] = {points[2 * i], points[2 * i + 1], 0.5f, 1.0f, colour};
+    EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLELIST, 0x44, corners, 3, 0), 1);
+}
+
+// The lit and fogged triangle: camera at the origin looking down -z, a
+// white directional light shining away from it, a bluish fog by distance.
+const lit_vertex lit_triangle[3] = {
+    {-6.67f, 6.5f, -10.0f, 0.0f, 0.0f, 1.0f},
+    {-5.17f, 3.5f, -10.0f, 0.0f, 0.0f, 1.0f},
+    {-8.17f, 3.5f, -10.0f, 0.0f, 0.0f, 1.0f},
+};
+const float light_rgb[3] = {0.8f, 0.4f, 0.2f};
+const int ambient_level = 32;
+const float fog_end = 20.0f;
+
+const float wire_triangle[6] = {260, 250, 360, 400, 160, 400};
+const float culled_triangle[6] = {550, 130, 500, 220, 600, 220};  // counter-clockwise on the screen
+
+int32_t light_index = -1;
+
+DWORD float_bits(float value)
+{
+    DWORD bits;
+    memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+void set_fog(int on)
+{
+    d3dxframe_set_render_state(D3DRENDERSTATE_FOGENABLE, (DWORD)on);
+    d3dxframe_set_render_state(D3DRENDERSTATE_FOGCOLOR, 0x0000FF);
+    d3dxframe_set_render_state(D3DRENDERSTATE_FOGVERTEXMODE, D3DFOG_LINEAR);
+    d3dxframe_set_render_state(D3DRENDERSTATE_FOGSTART, float_bits(0.0f));
+    d3dxframe_set_render_state(D3DRENDERSTATE_FOGEND, float_bits(fog_end));
+    d3dxframe_set_render_state(D3DRENDERSTATE_RANGEFOGENABLE, 1);
+}
+
+// The whole scene, laid out in separate places of the 640 x 480 target.
+void draw_scene()
+{
+    ASSERT_EQ(d3dxframe_begin_scene(0), 1);
+
+    // Lit and fogged triangle around (160, 120).
+    win_matrix44 projection;
+    d3dxframe_build_projection_matrix(&projection, 3.14159265f / 2.0f, 0.75f, 1.0f, 100.0f);
+    d3dxframe_set_projection_transform(&projection);
+    d3dxframe_set_ambient_light(ambient_level, ambient_level, ambient_level);
+    D3DLIGHT7 light = {};
+    light.dltType = D3DLIGHT_DIRECTIONAL;
+    light.dcvDiffuse = {light_rgb[0], light_rgb[1], light_rgb[2], 1.0f};
+    light.dvDirection = {0.0f, 0.0f, -1.0f};
+    light_index = d3dxframe_set_dynamic_light_color(light, light_index);
+    d3dxframe_set_light_allocation(0);
+    set_fog(1);
+    EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLELIST, 0x12, (void*)lit_triangle, 3, 0), 1);
+    set_fog(0);
+
+    // Colour-keyed texture over red at (320 .. 480, 0 .. 120), point sampled.
+    EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, red, red, red, red, 320.0f, 0.0f, 159.0f, 119.0f), 1);
+    d3dxframe_set_texture_filter(0);
+    EXPECT_EQ(d3dxframe_draw_screen_quad(&keyed_texture, white, white, white, white, 320.0f, 0.0f, 159.0f,
+                                         119.0f),
+              1);
+    d3dxframe_set_texture(0, nullptr);
+
+    // Half-transparent white over black at (0 .. 160, 240 .. 360).
+    EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, 0x80FFFFFF, 0x80FFFFFF, 0x80FFFFFF, 0x80FFFFFF, 0.0f, 240.0f,
+                                         159.0f, 119.0f),
+              1);
+
+    // Wireframe triangle, and a counter-clockwise one that culling removes.
+    d3dxframe_set_render_state(D3DRENDERSTATE_FILLMODE, D3DFILL_WIREFRAME);
+    screen_triangle(wire_triangle, white);
+    d3dxframe_set_render_state(D3DRENDERSTATE_FILLMODE, D3DFILL_SOLID);
+    screen_triangle(culled_triangle, white);
+
+    // Screen quad with four corner colours at (480 .. 640, 240 .. 480).
+    EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, red, green, blue, white, 480.0f, 240.0f, 159.0f, 239.0f), 1);
+
+    // Depth: a biased red rectangle keeps a coplanar green one drawn after it
+    // out; a blue one that writes no depth lets a farther yellow one in.
+    d3dxframe_set_render_state(D3DRENDERSTATE_ZBIAS, 1);
+    screen_rect(210, 140, 260, 190, 0.5f, red);
+    d3dxframe_set_render_state(D3DRENDERSTATE_ZBIAS, 0);
+    screen_rect(210, 140, 260, 190, 0.5f, green);
+    d3dxframe_set_render_state(D3DRENDERSTATE_ZWRITEENABLE, 0);
+    screen_rect(270, 140, 310, 190, 0.2f, blue);
+    d3dxframe_set_render_state(D3DRENDERSTATE_ZWRITEENABLE, 1);
+    screen_rect(270, 140, 310, 190, 0.6f, yellow);
+
+    // A line of text in the game font.
+    EXPECT_EQ(d3dxframe_draw_text(20, 440, "Varnock", &yellow), 1);
+
+    ASSERT_EQ(d3dxframe_end_scene(), 1);
+}
+
+DWORD pixel_at(int x, int y)
+{
+    DWORD value = 0;
+    EXPECT_EQ(d3d_read_render_target(d3dx_globals.device, (DWORD)x, (DWORD)y, 1, 1, &value), S_OK);
+    return value;
+}
+
+::testing::AssertionResult looks_like(int x, int y, float r, float g, float b, int tolerance = 3)
+{
+    DWORD got = pixel_at(x, y);
+    int want[3] = {(int)std::lround(r * 255.0f), (int)std::lround(g * 255.0f), (int)std::lround(b * 255.0f)};
+    int have[3] = {(int)((got >> 16) & 0xFF), (int)((got >> 8) & 0xFF), (int)(got & 0xFF)};
+    for (int i = 0; i < 3; ++i)
+        if (std::abs(want[i] - have[i]) > tolerance)
+            return ::testing::AssertionFailure()
+                   << "pixel (" << x << ", " << y << ") is " << have[0] << "," << have[1] << "," << have[2]
+                   << ", expected " << want[0] << "," << want[1] << "," << want[2];
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult looks_like(int x, int y, DWORD colour, int tolerance = 3)
+{
+    return looks_like(x, y, (float)((colour >> 16) & 0xFF) / 255.0f, (float)((colour >> 8) & 0xFF) / 255.0f,
+                      (float)(colour & 0xFF) / 255.0f, tolerance);
+}
+
+// Where a point of the lit triangle lands, in Direct3D's pixel-centred
+// screen coordinates, and its fog factor.
+void project(const lit_vertex& v, float* x, float* y)
+{
+    *x = (0.75f * v.x / -v.z + 1.0f) / 2.0f * 640.0f;
+    *y = (1.0f - v.y / -v.z) / 2.0f * 480.0f;
+}
+
+void check_scene()
+{
+    // Lit triangle at its centroid: ambient plus the light, mixed with the
+    // fog by the mean of the corners' fog factors (all at one depth).
+    float cx = 0.0f, cy = 0.0f, fog = 0.0f;
+    for (const lit_vertex& v : lit_triangle) {
+        float x, y;
+        project(v, &x, &y);
+        cx += x / 3.0f;
+        cy += y / 3.0f;
+        fog += (fog_end - std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z)) / fog_end / 3.0f;
+    }
+    float lit[3];
+    for (int i = 0; i < 3; ++i)
+        lit[i] = std::min(1.0f, light_rgb[i] + (float)ambient_level / 255.0f);
+    EXPECT_TRUE(looks_like((int)std::lround(cx), (int)std::lround(cy), lit[0] * fog, lit[1] * fog,
+                           lit[2] * fog + (1.0f - fog)))
+        << "lit and fogged triangle";
+    EXPECT_TRUE(looks_like(60, 60, black)) << "outside the triangle";
+
+    // Texel (0, 0) and (2, 2) are green; the keyed texel (1, 1) shows red.
+    EXPECT_TRUE(looks_like(340, 15, green)) << "texel (0, 0)";
+    EXPECT_TRUE(looks_like(420, 75, green)) << "texel (2, 2)";
+    EXPECT_TRUE(looks_like(380, 45, red)) << "colour-keyed texel";
+
+    EXPECT_TRUE(looks_like(80, 300, 0.5f, 0.5f, 0.5f)) << "alpha-blended quad";
+
+    // Wireframe: the bottom edge is drawn, the inside is not.
+    bool edge = false;
+    for (int dy = -1; dy <= 1; ++dy)
+        edge = edge || looks_like(260, 400 + dy, white);
+    EXPECT_TRUE(edge) << "wireframe edge";
+    EXPECT_TRUE(looks_like(260, 350, black)) << "inside the wireframe";
+    EXPECT_TRUE(looks_like(550, 190, black)) << "culled triangle";
+
+    // Corners of the four-colour quad (top left, top right, bottom left,
+    // bottom right as the call names them).
+    EXPECT_TRUE(looks_like(482, 242, red, 8));
+    EXPECT_TRUE(looks_like(637, 242, green, 8));
+    EXPECT_TRUE(looks_like(482, 477, blue, 8));
+    EXPECT_TRUE(looks_like(637, 477, white, 8));
+
+    EXPECT_TRUE(looks_like(235, 165, red)) << "z bias";
+    EXPECT_TRUE(looks_like(290, 165, yellow)) << "z write off";
+
+    // Text: yellow pixels within the line's cell (24 pixels high), none
+    // above it or after it.
+    std::vector<DWORD> cell(240 * 30);
+    ASSERT_EQ(d3d_read_render_target(d3dx_globals.device, 10, 435, 240, 30, cell.data()), S_OK);
+    int inked = 0, stray = 0, other = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 240; ++x) {
+            DWORD c = cell[(size_t)y * 240 + x] & 0xFFFFFF;
+            bool inside = x >= 10 && y >= 5 && y < 5 + 24;
+            if (c == 0)
+                continue;
+            if (!inside)
+                ++stray;
+            else if (c == 0xFFFF00)
+                ++inked;
+            else if (((c >> 16) & 0xFF) != ((c >> 8) & 0xFF) || (c & 0xFF) != 0)
+                ++other;  // antialiased edges are darker yellow, never another hue
+        }
+    EXPECT_GT(inked, 150) << "text pixels in full colour";
+    EXPECT_EQ(stray, 0) << "text pixels outside the cell";
+    EXPECT_EQ(other, 0) << "text pixels of another hue";
+}
+
+LRESULT frame_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_SIZE)
+        d3dxframe_on_size((int32_t)wparam, (int32_t)lparam);
+    return DefWindowProc(window, message, wparam, lparam);
+}
+
+// Windowed, the window's own framebuffer is drawn into; full screen, the
+// back-end's framebuffer object, scaled to the display when presented.
+class GlFrame : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override
+    {
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+        setenv("GALLIUM_DRIVER", "llvmpipe", 1);
+        test_reset_state();
+        win32_set_headless(0);
+        d3d_select_backend(D3D_BACKEND_GL);
+        platform_font_use(&platform_font_freetype_ops);
+        log = std::make_unique<LogCapture>();
+        WNDCLASS window_class = {};
+        window_class.lpfnWndProc = frame_proc;
+        window_class.lpszClassName = "GL Frame Test Window";
+        RegisterClass(&window_class);
+        window = CreateWindow("GL Frame Test Window", "test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr,
+                              nullptr, nullptr, nullptr);
+        ASSERT_NE(window, nullptr);
+        d3dxframe_set_defaults();
+        d3dx_globals.m_bIsFullscreen = GetParam() ? 1 : 0;
+        d3dxframe_set_hwnd(window);
+        d3dxframe_set_texture_functs(drop_keyed_texture, make_keyed_texture);
+        ShowWindow(window, SW_SHOW);
+        light_index = -1;
+        if (FAILED(d3dxframe_initialize(window))) {
+            if (getenv("CI"))
+                FAIL() << "no GL context could be made";
+            GTEST_SKIP() << "no GL context could be made";
+        }
+        d3dxframe_create_game_font();
+        ASSERT_EQ(make_keyed_texture(), 1);
+    }
+    void TearDown() override
+    {
+        d3dxframe_unitialize();
+        EXPECT_EQ(d3d_live_objects(), 0) << "objects left after the frame was released";
+        platform_font_use(nullptr);
+        win32_reset();
+    }
+
+    HWND window = nullptr;
+    std::unique_ptr<LogCapture> log;
+};
+
+TEST_P(GlFrame, EveryKindOfDrawLandsOnItsPixels)
+{
+    ASSERT_EQ(d3dx_globals.m_bIsFullscreen, GetParam() ? 1 : 0);
+    ASSERT_EQ(d3dx_globals.font_height, 24);
+    draw_scene();
+    check_scene();
+    EXPECT_EQ(d3dxframe_update_frame(1), 0);
+}
+
+TEST_P(GlFrame, TheSceneIsTheSameAfterADeviceLossAndRestore)
+{
+    draw_scene();
+    d3d_inject("Context.UpdateFrame", DDERR_SURFACELOST, 0, 1);
+    ASSERT_EQ(d3dxframe_update_frame(1), DDERR_SURFACELOST);
+    ASSERT_NE(d3dx_globals.device, nullptr);
+    draw_scene();
+    check_scene();
+    EXPECT_EQ(d3dxframe_update_frame(1), 0);
+}
+
+// Every discrete state the back-end compiles a program for, drawn once: a
+// draw whose program did not build fails.
+TEST_P(GlFrame, EveryStateCombinationDraws)
+{
+    struct full_vertex {
+        float x, y, z, nx, ny, nz;
+        DWORD diffuse, specular;
+        float u, v;
+    };
+    const full_vertex world[3] = {{0, 1, -10, 0, 0, 1, 0xFF8080FF, 0x80404040, 0, 0},
+                                  {1, -1, -10, 0, 0, 1, 0xFF80FF80, 0x80404040, 1, 1},
+                                  {-1, -1, -10, 0, 0, 1, 0xFFFF8080, 0x80404040, 0, 1}};
+    const struct {
+        float x, y, z, rhw;
+        DWORD diffuse, specular;
+        float u, v;
+    } screen[3] = {{320, 100, 0.5f, 1, white, 0x80000000, 0, 0},
+                   {400, 200, 0.5f, 1, white, 0x80000000, 1, 1},
+                   {240, 200, 0.5f, 1, white, 0x80000000, 0, 1}};
+    IDirectDrawSurface7* alpha_texture = nullptr;
+    DWORD size = 4;
+    D3DX_SURFACEFORMAT format = D3DX_SF_A8R8G8B8;
+    ASSERT_EQ(D3DXCreateTexture(d3dx_globals.device, nullptr, &size, &size, &format, nullptr, &alpha_texture,
+                                nullptr),
+              S_OK);
+    DDCOLORKEY key = {0, 0};
+    alpha_texture->SetColorKey(DDCKEY_SRCBLT, &key);
+    win_matrix44 projection;
+    d3dxframe_build_projection_matrix(&projection, 1.0f, 0.75f, 1.0f, 100.0f);
+    d3dxframe_set_projection_transform(&projection);
+
+    auto lights = [] {
+        IDirect3DDevice7* device = d3dx_globals.device;
+        D3DLIGHT7 light = {};
+        light.dcvDiffuse = light.dcvSpecular = {1.0f, 1.0f, 1.0f, 1.0f};
+        light.dvPosition = {0.0f, 0.0f, -5.0f};
+        light.dvDirection = {0.0f, 0.0f, -1.0f};
+        light.dvRange = 100.0f;
+        light.dvAttenuation0 = 1.0f;
+        light.dvTheta = 0.5f;
+        light.dvPhi = 1.0f;
+        light.dvFalloff = 1.0f;
+        for (DWORD type : {D3DLIGHT_DIRECTIONAL, D3DLIGHT_POINT, D3DLIGHT_SPOT, D3DLIGHT_PARALLELPOINT}) {
+            light.dltType = type == D3DLIGHT_PARALLELPOINT ? (DWORD)D3DLIGHT_POINT : type;
+            device->SetLight(type, &light);
+            device->LightEnable(type, TRUE);
+        }
+    };
+    auto state = [](DWORD type, DWORD value) { d3dxframe_set_render_state((int32_t)type, value); };
+    auto stage = [](DWORD type, DWORD value) { d3dxframe_set_texture_stage_state(0, (int32_t)type, value); };
+    const struct {
+        const char* name;
+        bool pretransformed;
+        std::function<void()> setup;
+    } cases[] = {
+        {"lights of every type with specular", false,
+         [&] {
+             lights();
+             state(D3DRENDERSTATE_SPECULARENABLE, 1);
+             state(D3DRENDERSTATE_LOCALVIEWER, 0);
+             state(D3DRENDERSTATE_NORMALIZENORMALS, 1);
+         }},
+        {"material colours from the vertex", false,
+         [&] {
+             lights();
+             state(D3DRENDERSTATE_AMBIENTMATERIALSOURCE, D3DMCS_COLOR1);
+             state(D3DRENDERSTATE_EMISSIVEMATERIALSOURCE, D3DMCS_COLOR2);
+         }},
+        {"unlit", false, [&] { state(D3DRENDERSTATE_LIGHTING, 0); }},
+        {"vertex fog, exponential", false,
+         [&] {
+             state(D3DRENDERSTATE_FOGENABLE, 1);
+             state(D3DRENDERSTATE_FOGVERTEXMODE, D3DFOG_EXP);
+         }},
+        {"pixel fog, linear", false,
+         [&] {
+             state(D3DRENDERSTATE_FOGENABLE, 1);
+             state(D3DRENDERSTATE_FOGTABLEMODE, D3DFOG_LINEAR);
+         }},
+        {"pixel fog, squared exponential", true,
+         [&] {
+             state(D3DRENDERSTATE_FOGENABLE, 1);
+             state(D3DRENDERSTATE_FOGTABLEMODE, D3DFOG_EXP2);
+         }},
+        {"screen-space fog from the specular alpha", true, [&] { state(D3DRENDERSTATE_FOGENABLE, 1); }},
+        {"texture with alpha and a colour key", false,
+         [&] {
+             d3dxframe_set_texture(0, alpha_texture);
+             state(D3DRENDERSTATE_COLORKEYENABLE, 1);
+             state(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
+         }},
+        {"stage selects and adds", true,
+         [&] {
+             d3dxframe_set_texture(0, keyed_texture.texture_container_surface);
+             stage(D3DTSS_COLOROP, D3DTOP_ADD);
+             stage(D3DTSS_COLORARG2, D3DTA_TFACTOR);
+             stage(D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+             stage(D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+         }},
+        {"stage modulates four times", false,
+         [&] {
+             d3dxframe_set_texture(0, keyed_texture.texture_container_surface);
+             stage(D3DTSS_COLOROP, D3DTOP_MODULATE4X);
+             stage(D3DTSS_ADDRESSU, D3DTADDRESS_CLAMP);
+             stage(D3DTSS_ADDRESSV, D3DTADDRESS_MIRROR);
+         }},
+        {"stage disabled", false,
+         [&] {
+             d3dxframe_set_texture(0, keyed_texture.texture_container_surface);
+             stage(D3DTSS_COLOROP, D3DTOP_DISABLE);
+         }},
+        {"points and clockwise culling", false,
+         [&] {
+             state(D3DRENDERSTATE_FILLMODE, D3DFILL_POINT);
+             state(D3DRENDERSTATE_CULLMODE, D3DCULL_CW);
+         }},
+    };
+    for (const auto& test_case : cases) {
+        ASSERT_EQ(d3dxframe_init_render_states(), S_OK);
+        ASSERT_EQ(d3dxframe_begin_scene(0), 1);
+        test_case.setup();
+        if (test_case.pretransformed)
+            EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLELIST, 0x1C4, (void*)screen, 3, 0), 1) << test_case.name;
+        else
+            EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLELIST, 0x1D2, (void*)world, 3, 0), 1) << test_case.name;
+        d3dxframe_set_texture(0, nullptr);
+        ASSERT_EQ(d3dxframe_end_scene(), 1);
+    }
+    alpha_texture->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowedAndFullScreen, GlFrame, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "FullScreen" : "Windowed";
+                         });
+
+}  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <csetjmp>
 
+#include <cstdlib>
 #include <cstring>
 
 #include <png.h>
@@ -184,6 +185,8 @@ Pixels surface_pixels(IDirectDrawSurface7* surface)
 void TextureFrameTest::SetUp()
 {
     test_reset_state();
+    if (on_gl_)
+        test_use_gl_backend();
     log = std::make_unique<LogCapture>();
     WNDCLASS window_class = {};
     window_class.lpfnWndProc = DefWindowProc;
@@ -195,7 +198,13 @@ void TextureFrameTest::SetUp()
     d3dxframe_set_defaults();
     d3dxframe_set_hwnd(window);
     ShowWindow(window, SW_SHOW);
-    ASSERT_EQ(d3dxframe_initialize(window), S_OK);
+    HRESULT started = d3dxframe_initialize(window);
+    if (FAILED(started) && on_gl_) {
+        if (getenv("CI"))
+            FAIL() << "no GL context could be made";
+        GTEST_SKIP() << "no GL context could be made";
+    }
+    ASSERT_EQ(started, S_OK);
 }
 
 void TextureFrameTest::TearDown()

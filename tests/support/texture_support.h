@@ -57,11 +57,14 @@ std::string png_file(const PngSpec& spec);
 // has none.
 Pixels surface_pixels(IDirectDrawSurface7* surface);
 
-// A headless window with the render frame initialised on the recording
-// back-end (d3dx_globals), a log capture and a temporary directory. At the
-// end the frame is released and no device object may be left.
+// A window with the render frame initialised (d3dx_globals) on the recording
+// back-end, or on the GL one (test_use_gl_backend) for a fixture made with
+// `on_gl`, a log capture and a temporary directory. Where no GL context can
+// be made the test is skipped, except under CI, where that is a failure. At
+// the end the frame is released and no device object may be left.
 class TextureFrameTest : public ::testing::Test {
 protected:
+    explicit TextureFrameTest(bool on_gl = false) : on_gl_(on_gl) {}
     void SetUp() override;
     void TearDown() override;
     IDirect3DDevice7* device() const;
@@ -69,4 +72,7 @@ protected:
     TempDir dir;
     std::unique_ptr<LogCapture> log;
     HWND window = nullptr;
+
+private:
+    bool on_gl_;
 };

@@ -126,7 +126,7 @@ TEST_F(Cache, AFailedLoadCachesNothingAndLeavesNothingBehind)
     EXPECT_EQ(d3dtexr_texture_container_list, nullptr);
 
     // The PNG reader made its texture before D3DX failed to fill it.
-    PngSpec png;
+    PngLayout png;
     png.rows = {bytes_of({1, 2, 3})};
     dir.write("wall.png", png_file(png));
     d3d_inject("D3DXLoadTextureFromSurface", E_FAIL, 0, 1);
@@ -168,7 +168,7 @@ TEST_F(Cache, ExtensionsAreTriedInOrderAndANameWithADotOnce)
     texture_container* window = load("window.tga");
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->texture_container_has_alpha, 0);
-    PngSpec png;
+    PngLayout png;
     png.rows = {bytes_of({1, 2, 3})};
     dir.write("door.png", png_file(png));
     log->clear();

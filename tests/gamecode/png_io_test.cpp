@@ -28,14 +28,14 @@ std::vector<std::string> rgb_rows(int width, const Pixels& pixels, bool alpha)
     return rows;
 }
 
-PngSpec rgb_png(int width, int height, const Pixels& pixels, bool alpha)
+PngLayout rgb_png(int width, int height, const Pixels& pixels, bool alpha)
 {
-    PngSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.color_type = alpha ? 6 : 2;
-    spec.rows = rgb_rows(width, pixels, alpha);
-    return spec;
+    PngLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.color_type = alpha ? 6 : 2;
+    layout.rows = rgb_rows(width, pixels, alpha);
+    return layout;
 }
 
 class PngReader : public TextureFrameTest {
@@ -75,7 +75,7 @@ const Pixels four = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF102030};
 TEST_F(PngReader, ColourImagesLoadInTheMatchingLayout)
 {
     const Pixels alpha = {0x80FF0000, 0x00000000, 0xFF0000FF, 0x40102030};
-    PngSpec wide = rgb_png(2, 2, alpha, true);
+    PngLayout wide = rgb_png(2, 2, alpha, true);
     wide.bit_depth = 16;
     for (std::string& row : wide.rows) {  // each sample twice: 0xAB becomes 0xABAB
         std::string doubled;
@@ -83,11 +83,11 @@ TEST_F(PngReader, ColourImagesLoadInTheMatchingLayout)
             doubled += std::string(2, sample);
         row = doubled;
     }
-    PngSpec interlaced = rgb_png(2, 2, four, false);
+    PngLayout interlaced = rgb_png(2, 2, four, false);
     interlaced.interlaced = true;
     struct Case {
         const char* what;
-        PngSpec spec;
+        PngLayout layout;
         Pixels expected;
         D3DX_SURFACEFORMAT format;
     } cases[] = {
@@ -99,7 +99,7 @@ TEST_F(PngReader, ColourImagesLoadInTheMatchingLayout)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         log->clear();
-        ASSERT_EQ(load(png_file(c.spec)), S_OK);
+        ASSERT_EQ(load(png_file(c.layout)), S_OK);
         EXPECT_EQ(surface_pixels(texture), c.expected);
         EXPECT_EQ(format, c.format);
         EXPECT_EQ(width, 2u);
@@ -112,35 +112,35 @@ TEST_F(PngReader, ColourImagesLoadInTheMatchingLayout)
 
 TEST_F(PngReader, AnRgbImageWithATransparentColourGainsAlpha)
 {
-    PngSpec spec = rgb_png(2, 2, four, false);
-    spec.trans_red = 0x00, spec.trans_green = 0xFF, spec.trans_blue = 0x00;
-    ASSERT_EQ(load(png_file(spec)), S_OK);
+    PngLayout layout = rgb_png(2, 2, four, false);
+    layout.trans_red = 0x00, layout.trans_green = 0xFF, layout.trans_blue = 0x00;
+    ASSERT_EQ(load(png_file(layout)), S_OK);
     EXPECT_EQ(format, (D3DX_SURFACEFORMAT)D3DX_SF_A8R8G8B8);
     EXPECT_EQ(surface_pixels(texture), (Pixels{0xFFFF0000, 0x0000FF00, 0xFF0000FF, 0xFF102030}));
 }
 
 TEST_F(PngReader, GreyAndPaletteImagesAreRefused)
 {
-    PngSpec grey;
+    PngLayout grey;
     grey.color_type = 0;
     grey.rows = {bytes_of({0x80})};
-    PngSpec grey_key = grey;
+    PngLayout grey_key = grey;
     grey_key.trans_red = 0x80;
-    PngSpec grey_alpha;
+    PngLayout grey_alpha;
     grey_alpha.color_type = 4;
     grey_alpha.rows = {bytes_of({0x80, 0xFF})};
-    PngSpec palette;
+    PngLayout palette;
     palette.color_type = 3;
     palette.palette = {0xFF0000, 0x00FF00};
     palette.rows = {bytes_of({1})};
-    PngSpec palette_alpha = palette;
+    PngLayout palette_alpha = palette;
     palette_alpha.palette_alpha = bytes_of({0, 255});
-    PngSpec grey_4_bits = grey;
+    PngLayout grey_4_bits = grey;
     grey_4_bits.bit_depth = 4;
     grey_4_bits.rows = {bytes_of({0x80})};
     struct Case {
         const char* what;
-        PngSpec spec;
+        PngLayout layout;
         int color_type;
     } cases[] = {
         {"grey", grey, 0},       {"grey with a transparent level", grey_key, 0},
@@ -150,7 +150,7 @@ TEST_F(PngReader, GreyAndPaletteImagesAreRefused)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         log->clear();
-        EXPECT_EQ(load(png_file(c.spec)), E_FAIL);
+        EXPECT_EQ(load(png_file(c.layout)), E_FAIL);
         EXPECT_EQ(texture, nullptr);
         EXPECT_EQ(log->errors(), std::vector<std::string>{"Unsupported color_type " +
                                                           std::to_string(c.color_type) + "."});
@@ -159,22 +159,22 @@ TEST_F(PngReader, GreyAndPaletteImagesAreRefused)
 
 TEST_F(PngReader, GammaFollowsTheFileAndTheScreen)
 {
-    PngSpec spec = rgb_png(1, 1, {0xFF808080}, false);
-    ASSERT_EQ(load(png_file(spec), 0.0f), S_OK);
+    PngLayout layout = rgb_png(1, 1, {0xFF808080}, false);
+    ASSERT_EQ(load(png_file(layout), 0.0f), S_OK);
     EXPECT_EQ(png_io_screen_gamma, 2.2);
     EXPECT_EQ(png_io_file_gamma, 0.45455);
     EXPECT_EQ(surface_pixels(texture), Pixels{0xFF808080});  // 2.2 x 0.45455 is about 1
 
     // A screen gamma of 1 darkens an untagged image; an sRGB one stays.
-    ASSERT_EQ(load(png_file(spec), 1.0f), S_OK);
+    ASSERT_EQ(load(png_file(layout), 1.0f), S_OK);
     EXPECT_LT(surface_pixels(texture)[0] & 0xFF, 0x50u);
-    spec.srgb = true;
-    ASSERT_EQ(load(png_file(spec), 1.0f), S_OK);
+    layout.srgb = true;
+    ASSERT_EQ(load(png_file(layout), 1.0f), S_OK);
     EXPECT_EQ(png_io_file_gamma, 0.0);
     EXPECT_EQ(surface_pixels(texture), Pixels{0xFF808080});
-    spec.srgb = false;
-    spec.gamma = 1.0;
-    ASSERT_EQ(load(png_file(spec), 1.0f), S_OK);
+    layout.srgb = false;
+    layout.gamma = 1.0;
+    ASSERT_EQ(load(png_file(layout), 1.0f), S_OK);
     EXPECT_EQ(png_io_file_gamma, 1.0);
     EXPECT_EQ(surface_pixels(texture), Pixels{0xFF808080});
 }
@@ -184,7 +184,7 @@ TEST_F(PngReader, CorruptAndMissingFilesFailCleanly)
     std::string good = png_file(rgb_png(2, 2, four, false));
     std::string flipped = good;
     flipped[flipped.size() - 20] ^= 0x55;  // inside the image data: its check fails
-    PngSpec huge = rgb_png(1, 1, {0}, false);
+    PngLayout huge = rgb_png(1, 1, {0}, false);
     std::string too_large = png_file(huge);
     too_large[16] = 0x00, too_large[17] = 0x00, too_large[18] = 0x4E, too_large[19] = 0x20;  // 20000 wide
     uLong crc = crc32(0, (const Bytef*)too_large.data() + 12, 17);  // "IHDR" and its 13 bytes
@@ -216,7 +216,7 @@ TEST_F(PngReader, CorruptAndMissingFilesFailCleanly)
 
 TEST_F(PngReader, TheCacheTriesTheNextExtensionAfterARefusedPng)
 {
-    PngSpec grey;
+    PngLayout grey;
     grey.color_type = 0;
     grey.rows = {bytes_of({0x80})};
     dir.write("grey.png", png_file(grey));

@@ -117,21 +117,21 @@ void flush(png_structp) {}
 
 }  // namespace
 
-std::string png_file(const PngSpec& spec)
+std::string png_file(const PngLayout& layout)
 {
     // Everything with a destructor is made before libpng may jump back.
     std::string* out = new std::string();
     std::vector<png_color> palette;
-    for (uint32_t colour : spec.palette)
+    for (uint32_t colour : layout.palette)
         palette.push_back({(png_byte)(colour >> 16), (png_byte)(colour >> 8), (png_byte)colour});
     std::vector<png_bytep> rows;
-    for (const std::string& row : spec.rows)
+    for (const std::string& row : layout.rows)
         rows.push_back((png_bytep)row.data());
     png_color_16 trans = {};
-    trans.red = (png_uint_16)spec.trans_red;
-    trans.green = (png_uint_16)spec.trans_green;
-    trans.blue = (png_uint_16)spec.trans_blue;
-    trans.gray = (png_uint_16)spec.trans_red;
+    trans.red = (png_uint_16)layout.trans_red;
+    trans.green = (png_uint_16)layout.trans_green;
+    trans.blue = (png_uint_16)layout.trans_blue;
+    trans.gray = (png_uint_16)layout.trans_red;
 
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -141,19 +141,19 @@ std::string png_file(const PngSpec& spec)
         return std::string();
     }
     png_set_write_fn(png, out, append, flush);
-    png_set_IHDR(png, info, (png_uint_32)spec.width, (png_uint_32)spec.height, spec.bit_depth,
-                 spec.color_type, spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, (png_uint_32)layout.width, (png_uint_32)layout.height, layout.bit_depth,
+                 layout.color_type, layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!palette.empty())
         png_set_PLTE(png, info, palette.data(), (int)palette.size());
-    if (!spec.palette_alpha.empty())
-        png_set_tRNS(png, info, (png_const_bytep)spec.palette_alpha.data(),
-                     (int)spec.palette_alpha.size(), nullptr);
-    else if (spec.trans_red >= 0)
+    if (!layout.palette_alpha.empty())
+        png_set_tRNS(png, info, (png_const_bytep)layout.palette_alpha.data(),
+                     (int)layout.palette_alpha.size(), nullptr);
+    else if (layout.trans_red >= 0)
         png_set_tRNS(png, info, nullptr, 0, &trans);
-    if (spec.gamma > 0.0)
-        png_set_gAMA(png, info, spec.gamma);
-    if (spec.srgb)
+    if (layout.gamma > 0.0)
+        png_set_gAMA(png, info, layout.gamma);
+    if (layout.srgb)
         png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
     png_write_info(png, info);
     png_write_image(png, rows.data());

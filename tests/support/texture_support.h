@@ -38,7 +38,7 @@ std::string dxt_colour_block(int c0, int c1, std::initializer_list<int> indices)
 
 // A PNG written by libpng. `rows` are the stored rows (16-bit samples big-
 // endian); palette entries are 0xRRGGBB.
-struct PngSpec {
+struct PngLayout {
     int width = 1, height = 1;
     int color_type = 2;  // 0 grey, 2 RGB, 3 palette, 4 grey + alpha, 6 RGBA
     int bit_depth = 8;
@@ -51,7 +51,7 @@ struct PngSpec {
     bool srgb = false;
     bool interlaced = false;
 };
-std::string png_file(const PngSpec& spec);
+std::string png_file(const PngLayout& layout);
 
 // The pixels of a 32-bit surface as 0xAARRGGBB, alpha 0xFF where the format
 // has none.

@@ -121,6 +121,10 @@ struct d3d_surface : IDirectDrawSurface7 {
     bool has_colour_key;
     DDCOLORKEY colour_key;
     void* backend_data;  // for the back-end's own use (a texture name)
+    // The next smaller mipmap level of a texture (a reference the surface
+    // holds), NULL for the last or only one. Back-ends hear surface_changed
+    // for the top level once all its levels are filled.
+    d3d_surface* mip_next;
     ~d3d_surface() override;
 };
 
@@ -148,6 +152,8 @@ void d3d_default_state(d3d_device_state* state, bool has_depth, DWORD width, DWO
 // Device contexts of surfaces (gdi.cpp).
 HDC d3d_dc_make(d3d_surface* surface);
 void d3d_dc_free(HDC dc);
+// Deletes `object` when it is a bitmap (gdi_bitmap.cpp); false otherwise.
+bool gdi_bitmap_delete(HGDIOBJ object);
 
 // Pixel formats.
 DDPIXELFORMAT d3d_pixel_format(D3DX_SURFACEFORMAT format);
@@ -155,3 +161,15 @@ DWORD d3d_read_pixel(const DDPIXELFORMAT& format, const uint8_t* pixel);  // as 
 void d3d_write_pixel(const DDPIXELFORMAT& format, uint8_t* pixel, DWORD argb);
 // The surface's own pixel value for an 0xAARRGGBB colour.
 DWORD d3d_pack_pixel(const DDPIXELFORMAT& format, DWORD argb);
+// Whether a D3DX format carries alpha (textures of such a requested format
+// are made A8R8G8B8, others X8R8G8B8).
+bool d3dx_format_has_alpha(D3DX_SURFACEFORMAT format);
+// What the D3DX texture makers write back into their in/out arguments
+// (each may be NULL).
+struct d3dx_made_texture {
+    DWORD flags, width, height;
+    D3DX_SURFACEFORMAT format;
+    DWORD mipmap_count;
+};
+void d3dx_write_back(const d3dx_made_texture& made, DWORD* flags, DWORD* width, DWORD* height,
+                     D3DX_SURFACEFORMAT* format, DWORD* mipmap_count);

@@ -96,6 +96,8 @@ void fill_desc(const d3d_surface* surface, DDSURFACEDESC2* desc)
     desc->dwHeight = surface->height;
     desc->lPitch = surface->pitch;
     desc->dwMipMapCount = 1;
+    for (const d3d_surface* level = surface->mip_next; level; level = level->mip_next)
+        ++desc->dwMipMapCount;
     desc->ddpfPixelFormat = surface->format;
     desc->ddsCaps.dwCaps = surface->caps;
     if (surface->has_colour_key) {
@@ -383,6 +385,7 @@ d3d_surface* d3d_make_surface(d3d_ddraw* ddraw, DWORD width, DWORD height, DWORD
     surface->has_colour_key = false;
     surface->colour_key = {};
     surface->backend_data = nullptr;
+    surface->mip_next = nullptr;
     bool device_buffer = (caps & (DDSCAPS_3DDEVICE | DDSCAPS_ZBUFFER | DDSCAPS_PRIMARYSURFACE)) != 0;
     if (user_pixels) {
         surface->pixels = (uint8_t*)user_pixels;
@@ -406,6 +409,7 @@ d3d_surface* d3d_make_surface(d3d_ddraw* ddraw, DWORD width, DWORD height, DWORD
 
 d3d_surface::~d3d_surface()
 {
+    release(mip_next);
     if (dc)
         d3d_dc_free(dc);
     if (ddraw->backend)

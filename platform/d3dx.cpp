@@ -50,12 +50,6 @@ d3dx_context* as_context(ID3DXContext* context)
     return static_cast<d3dx_context*>(context);
 }
 
-bool has_alpha(D3DX_SURFACEFORMAT format)
-{
-    return format == D3DX_SF_A8R8G8B8 || format == D3DX_SF_A1R5G5B5 || format == D3DX_SF_A4R4G4B4 ||
-           format == D3DX_SF_A8L8 || format == D3DX_SF_A8;
-}
-
 bool full_screen_mode_exists(DWORD width, DWORD height, DWORD bits)
 {
     for (const D3DX_VIDMODEDESC& mode : video_modes)
@@ -76,6 +70,27 @@ HRESULT hand_out(IDirectDrawSurface7* surface, IDirectDrawSurface7** out)
 }
 
 }  // namespace
+
+bool d3dx_format_has_alpha(D3DX_SURFACEFORMAT format)
+{
+    return format == D3DX_SF_A8R8G8B8 || format == D3DX_SF_A1R5G5B5 || format == D3DX_SF_A4R4G4B4 ||
+           format == D3DX_SF_A8L8 || format == D3DX_SF_A8;
+}
+
+void d3dx_write_back(const d3dx_made_texture& made, DWORD* flags, DWORD* width, DWORD* height,
+                     D3DX_SURFACEFORMAT* format, DWORD* mipmap_count)
+{
+    if (flags)
+        *flags = made.flags;
+    if (width)
+        *width = made.width;
+    if (height)
+        *height = made.height;
+    if (format)
+        *format = made.format;
+    if (mipmap_count)
+        *mipmap_count = made.mipmap_count;
+}
 
 HRESULT D3DXInitialize(void)
 {
@@ -374,23 +389,15 @@ HRESULT D3DXCreateTexture(IDirect3DDevice7* device, DWORD* flags, DWORD* width, 
     if (texture_width == 0 || texture_height == 0)
         return D3DXERR_INVALIDPARAMETER;
     D3DX_SURFACEFORMAT made_format =
-        (format && has_alpha(*format)) ? D3DX_SF_A8R8G8B8 : D3DX_SF_X8R8G8B8;
+        (format && d3dx_format_has_alpha(*format)) ? D3DX_SF_A8R8G8B8 : D3DX_SF_X8R8G8B8;
     d3d_device* owner = static_cast<d3d_device*>(device);
     d3d_surface* surface = d3d_make_surface(owner->ddraw, texture_width, texture_height,
                                             DDSCAPS_TEXTURE, d3d_pixel_format(made_format), nullptr, 0);
     if (!surface)
         return D3DXERR_NOMEMORY;
     surface->d3dx_format = made_format;
-    if (flags)
-        *flags = 0;
-    if (width)
-        *width = texture_width;
-    if (height)
-        *height = texture_height;
-    if (format)
-        *format = made_format;
-    if (mipmap_count)
-        *mipmap_count = 1;
+    d3dx_write_back({0, texture_width, texture_height, made_format, 1}, flags, width, height, format,
+                    mipmap_count);
     *texture = surface;
     return result;
 }

@@ -23,8 +23,15 @@ enum : DWORD {
     D3DX_SF_A4R4G4B4 = 10,
     D3DX_SF_L8 = 11,
     D3DX_SF_A8L8 = 12,
+    // Block-compressed files; their textures keep the pixels decompressed
+    // (A8R8G8B8) and report the file's format.
+    D3DX_SF_DXT1 = 18,
+    D3DX_SF_DXT3 = 19,
+    D3DX_SF_DXT5 = 20,
     D3DX_SF_A8 = 22,
 };
+// Creation flags.
+enum : DWORD { D3DX_TEXTURE_NOMIPMAP = 0x100 };
 typedef DWORD D3DX_FILTERTYPE;
 enum : DWORD { D3DX_FT_POINT = 1, D3DX_FT_LINEAR = 2 };
 
@@ -107,6 +114,20 @@ HRESULT D3DXGetDeviceCaps(DWORD device_index, DDCAPS* hardware_caps, DDCAPS* emu
 HRESULT D3DXCreateTexture(IDirect3DDevice7* device, DWORD* flags, DWORD* width, DWORD* height,
                           D3DX_SURFACEFORMAT* format, void* palette, IDirectDrawSurface7** texture,
                           DWORD* mipmap_count);
+// Makes a texture from an image file: ".tga" (true colour or grey, plain or
+// run-length encoded), ".bmp" (palette, 16, 24 or 32 bits) or ".dds"
+// (uncompressed RGB or DXT1, DXT3, DXT5, with its mipmap levels), told apart
+// by their content. In and out as D3DXCreateTexture: width and height
+// D3DX_DEFAULT (or 0) take the file's size, other sizes scale the image by
+// the filter; format D3DX_SF_UNKNOWN takes the file's (A8R8G8B8 with alpha,
+// else X8R8G8B8, or the DXT format of a block-compressed file); a mipmap
+// count of 0 or D3DX_DEFAULT makes the file's levels or, for a one-level
+// image, the full chain (one level with D3DX_TEXTURE_NOMIPMAP); every value
+// is written back. On failure *texture is NULL.
+HRESULT D3DXCreateTextureFromFile(IDirect3DDevice7* device, DWORD* flags, DWORD* width,
+                                  DWORD* height, D3DX_SURFACEFORMAT* format, void* palette,
+                                  IDirectDrawSurface7** texture, DWORD* mipmap_count,
+                                  const char* file_name, D3DX_FILTERTYPE filter);
 // Copies a surface (24- or 32-bit RGB formats) into a texture, converting
 // the pixel format and scaling by point sampling.
 HRESULT D3DXLoadTextureFromSurface(IDirect3DDevice7* device, IDirectDrawSurface7* texture,

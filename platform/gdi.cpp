@@ -45,8 +45,8 @@ void* face_of(HDC dc)
 
 bool pixel_address(HDC dc, int x, int y, uint8_t** pixel)
 {
-    if (!dc || !dc->surface->pixels || x < 0 || y < 0 || (DWORD)x >= dc->surface->width ||
-        (DWORD)y >= dc->surface->height)
+    if (!dc || !dc->surface || !dc->surface->pixels || x < 0 || y < 0 ||
+        (DWORD)x >= dc->surface->width || (DWORD)y >= dc->surface->height)
         return false;
     *pixel = dc->surface->pixels + (size_t)y * (size_t)dc->surface->pitch +
              (size_t)x * (dc->surface->format.dwRGBBitCount / 8);
@@ -100,9 +100,25 @@ HFONT CreateFont(int height, int, int, int, int weight, DWORD, DWORD, DWORD, DWO
     return font;
 }
 
+HDC CreateCompatibleDC(HDC)
+{
+    return d3d_dc_make(nullptr);
+}
+
+BOOL DeleteDC(HDC dc)
+{
+    // Contexts of surfaces go back through ReleaseDC.
+    if (!dc || dc->surface)
+        return FALSE;
+    d3d_dc_free(dc);
+    return TRUE;
+}
+
 BOOL DeleteObject(HGDIOBJ object)
 {
     if (object == &stock_object)
+        return TRUE;
+    if (gdi_bitmap_delete(object))
         return TRUE;
     std::vector<HFONT>& made = fonts();
     for (size_t i = 0; i < made.size(); ++i) {
@@ -153,7 +169,7 @@ int SetBkMode(HDC dc, int mode)
 
 BOOL ExtTextOut(HDC dc, int x, int y, UINT, const void*, const char* text, UINT count, const int*)
 {
-    if (!dc || (!text && count > 0))
+    if (!dc || !dc->surface || (!text && count > 0))
         return FALSE;
     return font_ops->draw(dc->surface, face_of(dc), x, y, text ? text : "", (int)count,
                           dc->text_colour)

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "d3dtextr_dx7.h"
 #include "d3dutil.h"
 #include "debug.h"
 #include "text_io.h"
-#include "texture_container.h"
 
 d3dx_globals_record d3dx_globals;
 
@@ -703,6 +703,11 @@ int d3dxframe_draw_indexed_primitive_strided(int32_t primitive_type, DWORD verte
 
 int d3dxframe_set_texture(int32_t stage, IDirectDrawSurface7* texture)
 {
+    // The texture cache's record of the model renderer's binding holds only
+    // while stage 0 holds that container's surface.
+    texture_container* bound = d3dtextr_current_texture;
+    if (stage == 0 && bound && (!texture || bound->texture_container_surface != texture))
+        d3dtextr_current_texture = nullptr;
     if (!d3dx_globals.device)
         return 0;
     return d3dx_globals.device->SetTexture((DWORD)stage, texture) == D3D_OK ? 1 : 0;

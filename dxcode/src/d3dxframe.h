@@ -84,8 +84,9 @@ int d3dxframe_display_error(HRESULT hresult);
 // Every re-creation of the device (lost surfaces, full-screen switch, device
 // change) ends by reloading the textures, setting the last projection again
 // and making the game font again, so that no game state is left without
-// them. The texture cache names its two steps here: dropping every surface
-// before the device goes, and reloading every texture after it came back.
+// them. The texture cache names its two steps here (d3dtextr_attach_to_frame):
+// dropping every surface before the device goes, and reloading every texture
+// after it came back.
 typedef int (*d3dxframe_texture_funct)(void);
 void d3dxframe_set_texture_functs(d3dxframe_texture_funct invalidate_all,
                                   d3dxframe_texture_funct restore_all);
@@ -118,6 +119,8 @@ int d3dxframe_draw_indexed_primitive_strided(int32_t primitive_type, DWORD verte
                                              D3DDRAWPRIMITIVESTRIDEDDATA* strided_data,
                                              int32_t vertex_count, WORD* indices,
                                              int32_t index_count, DWORD flags);
+// Binding anything but the remembered container's surface to stage 0 (or
+// nothing) clears d3dtextr_current_texture (d3dtextr_dx7.h).
 int d3dxframe_set_texture(int32_t stage, IDirectDrawSurface7* texture);
 int d3dxframe_set_viewport(int32_t width, int32_t height);
 

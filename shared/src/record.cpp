@@ -240,6 +240,15 @@ void release_record(const record_type* type, void* rec)
 
 // ---- Writing ----
 
+// A byte buffer: its length, the bytes, zero padding to a multiple of 4.
+int write_bytes(FILE* bin_file, const uint8_t* bytes, int32_t length)
+{
+    static const char padding[4] = {};
+    return length > 0 && file_write(bin_file, &length, 4) &&
+           file_write(bin_file, bytes, length) &&
+           (length % 4 == 0 || file_write(bin_file, padding, 4 - length % 4));
+}
+
 int write_owned(const record_type* type, FILE* bin_file, const void* rec, const char* form)
 {
     for (uint32_t i = 0; i < type->n_fields; ++i) {
@@ -279,6 +288,10 @@ int write_owned(const record_type* type, FILE* bin_file, const void* rec, const 
             ok = count > 0 && count <= INT32_MAX / (int32_t)field.elem_size &&
                  file_write(bin_file, ptr, count * (int32_t)field.elem_size);
             if (!ok)
+                LOG_ERROR("Could not write_%s_bin.\n", field.name);
+            break;
+        case RECORD_BYTES:
+            if (!(ok = write_bytes(bin_file, (const uint8_t*)ptr, field.byte_count(rec))))
                 LOG_ERROR("Could not write_%s_bin.\n", field.name);
             break;
         default:  // RECORD_VARIANT
@@ -426,6 +439,43 @@ void* take_numbers(const record_field& field, const source& src, int32_t count)
     return numbers;
 }
 
+// A byte buffer whose length the record's words give: a heap block read from
+// the file, or a copy in the arena. The stored length must be that length and
+// fit, with its padding, in the bytes left.
+void* take_bytes(const record_field& field, const source& src, const void* rec)
+{
+    int32_t expected = field.byte_count(rec);
+    int32_t length = -1;
+    if (src.data_hdl) {
+        if (src.left() >= 4)
+            std::memcpy(&length, src.data_hdl->data, 4);
+    } else if (src.left() >= 4) {
+        file_read(src.bin_file, &length, 4);
+    }
+    long left = src.left() - (src.data_hdl ? 4 : 0);
+    long padded = length > 0 ? (long)length + (4 - length % 4) % 4 : 0;
+    if (expected <= 0 || length != expected || padded > left) {
+        LOG_ERROR("Bad %s length = %ld, expected %ld with %ld bytes left\n", field.name,
+                  (long)length, (long)expected, left < 0 ? 0L : left);
+        return nullptr;
+    }
+    void* bytes = src.bin_file ? MALLOC((size_t)padded)
+                               : arena_alloc(src.data_hdl->arena, (size_t)padded);
+    if (!bytes) {
+        LOG_ERROR("Could not %s_%s%s.\n", src.form(), field.name, src.suffix());
+        return nullptr;
+    }
+    if (src.data_hdl) {
+        std::memcpy(bytes, src.data_hdl->data + 4, (size_t)padded);
+        src.data_hdl->data += 4 + padded;
+    } else if (!file_read(src.bin_file, bytes, (int32_t)padded)) {
+        LOG_ERROR("Could not read_%s_bin.\n", field.name);
+        FREE(bytes);
+        return nullptr;
+    }
+    return bytes;
+}
+
 // Takes the owned items that the stored image announces, the name too when
 // `with_name`. Each item is stored in the record at once, so releasing the
 // record after a failure releases what was taken.
@@ -470,6 +520,9 @@ int take_owned(const record_type* type, const source& src, void* rec, const char
             break;
         case RECORD_NUMBERS:
             item = take_numbers(field, src, count);
+            break;
+        case RECORD_BYTES:
+            item = take_bytes(field, src, rec);
             break;
         default:  // RECORD_VARIANT
             if (!(item = take_record(variant, src)))

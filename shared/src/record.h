@@ -76,6 +76,13 @@
 //                             release the pointer:
 //                                 inline constexpr record_variant win_block_kinds[] = {
 //                                     {0, &win_line_block_desc}, {1, &win_planar_block_desc}};
+//   REC_BYTES(m, size_fn)     owned byte buffer (a uint8_t*) whose length the
+//                             record's own words give: `size_fn` (int32_t of
+//                             const void* record) answers it, or -1 when the
+//                             words make no valid length. Stored after the
+//                             image as an int32 length, the bytes and zero
+//                             padding to 4; a stored length other than the
+//                             one the words give is refused
 //   REC_SLOT(m)               pointer-wide word whose 32-bit stored value is
 //                             data (an element number) and passes through
 //   REC_RUNTIME(m)            run-time pointer or word: a plain reference to
@@ -145,6 +152,7 @@ enum record_kind : uint8_t {
     RECORD_RECORD,
     RECORD_NUMBERS,
     RECORD_VARIANT,
+    RECORD_BYTES,
     RECORD_SLOT,
     RECORD_RUNTIME,
 };
@@ -173,6 +181,7 @@ struct record_field {
                                        // write-message word when not empty
     const record_variant* variants = nullptr;
     uint32_t n_variants = 0;
+    int32_t (*byte_count)(const void* rec) = nullptr;  // BYTES: the buffer's length
 };
 
 // A record type as the engine sees it. Made by RECORD_END.
@@ -256,7 +265,7 @@ constexpr bool record_kind_owns(record_kind kind)
 {
     return kind == RECORD_NAME || kind == RECORD_STRING || kind == RECORD_ARRAY ||
            kind == RECORD_LIST || kind == RECORD_RECORD || kind == RECORD_NUMBERS ||
-           kind == RECORD_VARIANT;
+           kind == RECORD_VARIANT || kind == RECORD_BYTES;
 }
 
 // Bytes of one row in the image.
@@ -425,6 +434,12 @@ consteval const record_type* record_elem_of(const record_type* type)
     return type;
 }
 template <class Member>
+consteval bool record_is_byte_buffer()
+{
+    static_assert(std::is_same_v<Member, uint8_t*>, "REC_BYTES needs a uint8_t* member");
+    return true;
+}
+template <class Member>
 consteval uint32_t record_number_size()
 {
     static_assert(std::is_pointer_v<Member> &&
@@ -474,6 +489,9 @@ consteval uint32_t record_number_size()
     REC_ROW_(RECORD_RECORD, MEMBER,                                                              \
              , .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc),                  \
              .word = "" #__VA_ARGS__)
+#define REC_BYTES(MEMBER, SIZE_FN)                                                               \
+    REC_ROW_(RECORD_BYTES, MEMBER,                                                               \
+             , .byte_count = record_is_byte_buffer<decltype(T::MEMBER)>() ? SIZE_FN : nullptr)
 #define REC_VARIANT(TAG, MEMBER, TABLE)                                                          \
     REC_ROW_(RECORD_VARIANT, MEMBER,                                                             \
              , .count_offset = offsetof(T, TAG), .count_name = #TAG, .variants = TABLE,          \

@@ -295,12 +295,8 @@ class GlFrame : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override
     {
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-        setenv("GALLIUM_DRIVER", "llvmpipe", 1);
         test_reset_state();
-        win32_set_headless(0);
-        d3d_select_backend(D3D_BACKEND_GL);
+        test_use_gl_backend();
         platform_font_use(&platform_font_freetype_ops);
         log = std::make_unique<LogCapture>();
         WNDCLASS window_class = {};

@@ -12,6 +12,8 @@
 
 #include "debug.h"
 #include "heap.h"
+#include "platform/d3d_record.h"
+#include "platform/win32_test.h"
 
 namespace fs = std::filesystem;
 
@@ -220,4 +222,13 @@ void test_reset_state()
 {
     for (test_reset_funct reset : test_resets())
         reset();
+}
+
+void test_use_gl_backend()
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    setenv("GALLIUM_DRIVER", "llvmpipe", 1);
+    win32_set_headless(0);
+    d3d_select_backend(D3D_BACKEND_GL);
 }

@@ -102,6 +102,12 @@ std::string read_host_file(const std::string& path);
 // log is LogCapture's business).
 void test_reset_state();
 
+// After test_reset_state: the next device is a GL one with a real (hidden)
+// window, drawn through SDL's offscreen video driver by Mesa's software
+// renderer, so no display server is needed and the pixels are the same on
+// every machine.
+void test_use_gl_backend();
+
 // A module with module-wide state registers its reset in a file of its own
 // under tests/support/ (reset_<module>.cpp), so that test_reset_state runs it:
 //     TEST_RESET(token) { token_reset(); ... }

@@ -1,0 +1,45 @@
+// Decoders of the image files that D3DX and GDI load, inside the platform
+// folder: TGA (true colour and grey, plain or run-length encoded), BMP
+// (palette, 16, 24 and 32 bits, bit-field masks) and DDS (uncompressed RGB or
+// DXT1, DXT3 and DXT5 blocks, with the mipmap levels the file holds). Every
+// length and offset is checked against the bytes of the file before it is
+// read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/d3dx.h"
+
+enum { PLATFORM_IMAGE_MAX_SIZE = 16384, PLATFORM_IMAGE_MAX_LEVELS = 15 };
+
+// One level: width x height pixels as 0xAARRGGBB, the top row first.
+struct platform_image_level {
+    DWORD width, height;
+    DWORD* argb;
+};
+
+struct platform_image {
+    int level_count;  // 1, or the mipmap levels a DDS file holds
+    platform_image_level levels[PLATFORM_IMAGE_MAX_LEVELS];
+    bool has_alpha;  // the file's pixels carry alpha
+    // The format D3DX reports for the file when none is requested:
+    // A8R8G8B8 with alpha, else X8R8G8B8; DXT1, DXT3 or DXT5 for blocks.
+    D3DX_SURFACEFORMAT format;
+};
+
+enum platform_image_kind { PLATFORM_IMAGE_ANY, PLATFORM_IMAGE_BMP };
+
+// Reads a file through the path resolver and decodes it (`kind` ANY tells
+// the format by its content: "DDS ", "BM", else TGA). Returns D3D_OK,
+// DDERR_NOTFOUND for a file that cannot be read, D3DXERR_INVALIDFILEFORMAT
+// for what it cannot decode, or D3DXERR_NOMEMORY; on failure nothing is kept.
+HRESULT platform_image_load(const char* path, platform_image_kind kind, platform_image* image);
+void platform_image_free(platform_image* image);
+
+// The number of levels of a full mipmap chain for a width x height image.
+int platform_image_full_chain(DWORD width, DWORD height);
+// Makes level `index` + 1 from level `index` (half size, at least 1): the
+// top-left pixel of each 2 x 2 block with point filtering, else the block's
+// average. Returns 0 when memory runs out.
+int platform_image_reduce(platform_image* image, int index, bool point_filter);

@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/d3d.h"
+#include "platform/d3d_internal.h"
+#include "platform/d3d_record.h"
+#include "platform/d3dx.h"
+#include "platform/gdi.h"
+#include "platform/win32.h"
+#include "texture_support.h"
+#include "test_support.h"
+
+namespace {
+
+class Textures : public TextureFrameTest {
+protected:
+    void TearDown() override
+    {
+        release(texture);
+        TextureFrameTest::TearDown();
+    }
+    static void release(IDirectDrawSurface7*& surface)
+    {
+        if (surface)
+            surface->Release();
+        surface = nullptr;
+    }
+
+    // Loads `bytes` as a file through D3DXCreateTextureFromFile with the
+    // default arguments (or the given flags); the values written back are
+    // kept.
+    HRESULT load(const std::string& name, const std::string& bytes, DWORD in_flags = 0)
+    {
+        release(texture);
+        std::string path = dir.write(name, bytes);
+        flags = in_flags;
+        width = height = D3DX_DEFAULT;
+        format = D3DX_SF_UNKNOWN;
+        mipmaps = 0;
+        return D3DXCreateTextureFromFile(device(), &flags, &width, &height, &format, nullptr,
+                                         &texture, &mipmaps, path.c_str(), D3DX_FT_POINT);
+    }
+    IDirectDrawSurface7* texture = nullptr;
+    DWORD flags = 0, width = 0, height = 0, mipmaps = 0;
+    D3DX_SURFACEFORMAT format = D3DX_SF_UNKNOWN;
+};
+
+const Pixels six = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF, 0xFF000000, 0xFF808040};
+
+}  // namespace
+
+TEST_F(Textures, TgaAndBmpFilesDecodeInEveryLayoutTheyCome)
+{
+    const Pixels grey = {0xFF101010, 0xFF101010, 0xFF101010, 0xFF202020, 0xFF303030, 0xFF404040};
+    const Pixels alpha = {0x80FF0000, 0x00000000, 0xFF0000FF, 0x40404040, 0x40404040, 0x40404040};
+    const Pixels bits16 = {0xFFFF0000, 0x0000FF00, 0xFF0000FF, 0x00FFFFFF, 0xFF000000, 0x00080808};
+    struct Case {
+        const char* what;
+        std::string bytes;
+        Pixels expected;
+        D3DX_SURFACEFORMAT format;
+    } cases[] = {
+        {"tga 24 bits, bottom row first", tga_image(3, 2, 24, false, 0, six), six, D3DX_SF_X8R8G8B8},
+        {"tga 24 bits, run-length", tga_image(3, 2, 24, true, 0x20, six), six, D3DX_SF_X8R8G8B8},
+        {"tga 32 bits with alpha, run-length", tga_image(3, 2, 32, true, 0x28, alpha), alpha,
+         D3DX_SF_A8R8G8B8},
+        {"tga grey, run-length", tga_image(3, 2, 8, true, 0, grey), grey, D3DX_SF_X8R8G8B8},
+        {"tga 16 bits with one alpha bit", tga_image(3, 2, 16, false, 0x21, bits16), bits16,
+         D3DX_SF_A8R8G8B8},
+        {"bmp 24 bits, padded rows", bmp_image(3, 2, six), six, D3DX_SF_X8R8G8B8},
+        {"bmp 8 bits over a palette", bmp_image(3, 2, {2, 1, 0, 0, 1, 2}, {0xFF0000, 0x00FF00, 0x0000FF}),
+         {0xFF0000FF, 0xFF00FF00, 0xFFFF0000, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF}, D3DX_SF_X8R8G8B8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(load("picture.img", c.bytes), S_OK);
+        ASSERT_NE(texture, nullptr);
+        EXPECT_EQ(surface_pixels(texture), c.expected);
+        EXPECT_EQ(format, c.format);
+        EXPECT_EQ(width, 3u);
+        EXPECT_EQ(height, 2u);
+        EXPECT_EQ(mipmaps, 2u);  // 3 x 2 and 1 x 1
+    }
+}
+
+TEST_F(Textures, DdsBlocksDecodeWithTheLevelsTheFileHolds)
+{
+    // DXT1, 4 x 4 with two smaller levels. The top block uses the four-colour
+    // mode; the 2 x 2 level the three-colour mode with its transparent texel.
+    std::string top = dxt_colour_block(0xF800, 0x001F, {0, 1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1});
+    std::string middle = dxt_colour_block(0x001F, 0xF800, {2, 3, 0, 0, 0, 1});
+    std::string last = dxt_colour_block(0x07E0, 0x07E0, {0});
+    ASSERT_EQ(load("blocks.dds", dds_header(4, 4, 3, "DXT1") + top + middle + last), S_OK);
+    EXPECT_EQ(format, (D3DX_SURFACEFORMAT)D3DX_SF_DXT1);
+    EXPECT_EQ(mipmaps, 3u);
+    Pixels pixels = surface_pixels(texture);
+    EXPECT_EQ((Pixels{pixels[0], pixels[1], pixels[2], pixels[3], pixels[12]}),
+              (Pixels{0xFFFF0000, 0xFF0000FF, 0xFFAA0055, 0xFF5500AA, 0xFF0000FF}));
+    DDSURFACEDESC2 desc = {};
+    desc.dwSize = 124;
+    texture->GetSurfaceDesc(&desc);
+    EXPECT_EQ(desc.dwMipMapCount, 3u);
+    d3d_surface* level = static_cast<d3d_surface*>(texture)->mip_next;
+    ASSERT_NE(level, nullptr);
+    EXPECT_EQ(surface_pixels(level), (Pixels{0xFF7F007F, 0x00000000, 0xFF0000FF, 0xFFFF0000}));
+    ASSERT_NE(level->mip_next, nullptr);
+    EXPECT_EQ(surface_pixels(level->mip_next), Pixels{0xFF00FF00});
+
+    // DXT3 and DXT5: the alpha half before the colour half.
+    std::string red = dxt_colour_block(0xF800, 0xF800, {0});
+    std::string dxt3_alpha = ImageBytes().half(0x08F0).half(0).word(0).bytes();  // texels 0..3: 0, F, 8, 0
+    ASSERT_EQ(load("a3.dds", dds_header(4, 4, 1, "DXT3") + dxt3_alpha + red), S_OK);
+    pixels = surface_pixels(texture);
+    EXPECT_EQ((Pixels{pixels[0], pixels[1], pixels[2]}), (Pixels{0x00FF0000, 0xFFFF0000, 0x88FF0000}));
+    EXPECT_EQ(mipmaps, 3u);  // a one-level file gets the full chain
+
+    // Eight-alpha mode (255 > 0): indices 0, 1, 2, 7.
+    uint64_t indices = 0 | 1 << 3 | 2 << 6 | 7 << 9;
+    std::string dxt5_alpha = bytes_of({255, 0}) + std::string((const char*)&indices, 6);
+    ASSERT_EQ(load("a5.dds", dds_header(4, 4, 1, "DXT5") + dxt5_alpha + red), S_OK);
+    pixels = surface_pixels(texture);
+    EXPECT_EQ((Pixels{pixels[0] >> 24, pixels[1] >> 24, pixels[2] >> 24, pixels[3] >> 24}),
+              (Pixels{255, 0, 218, 36}));
+
+    // Uncompressed 32 bits with an alpha mask.
+    std::string argb = ImageBytes().word(0x80112233).word(0xFF445566).bytes();
+    ASSERT_EQ(load("plain.dds", dds_header(2, 1, 1, nullptr) + argb), S_OK);
+    EXPECT_EQ(format, (D3DX_SURFACEFORMAT)D3DX_SF_A8R8G8B8);
+    EXPECT_EQ(surface_pixels(texture), (Pixels{0x80112233, 0xFF445566}));
+}
+
+TEST_F(Textures, ChainsSizesAndFormatsFollowTheRequest)
+{
+    std::string file = tga_image(4, 4, 32, false, 0x28, Pixels(16, 0x80FF8040));
+    ASSERT_EQ(load("a.tga", file, D3DX_TEXTURE_NOMIPMAP), S_OK);
+    EXPECT_EQ(mipmaps, 1u);
+
+    // A requested size scales; a requested format without alpha drops it.
+    release(texture);
+    std::string path = dir.file("a.tga");
+    width = 8, height = 2, mipmaps = 2, flags = 0;
+    format = D3DX_SF_R5G6B5;
+    ASSERT_EQ(D3DXCreateTextureFromFile(device(), &flags, &width, &height, &format, nullptr, &texture,
+                                        &mipmaps, path.c_str(), D3DX_FT_LINEAR),
+              S_OK);
+    EXPECT_EQ(format, (D3DX_SURFACEFORMAT)D3DX_SF_X8R8G8B8);
+    EXPECT_EQ(mipmaps, 2u);
+    DDSURFACEDESC2 desc = {};
+    desc.dwSize = 124;
+    texture->GetSurfaceDesc(&desc);
+    EXPECT_EQ(desc.dwWidth, 8u);
+    EXPECT_EQ(desc.dwHeight, 2u);
+    EXPECT_EQ(surface_pixels(texture)[15], 0xFFFF8040);
+}
+
+TEST_F(Textures, BrokenFilesAreRefusedWithoutATexture)
+{
+    std::string dxt1 = dds_header(4, 4, 2, "DXT1") + dxt_colour_block(0, 0, {0});
+    std::string cube = dds_header(4, 4, 1, "DXT1") + dxt_colour_block(0, 0, {0});
+    cube[4 + 108] = 0x00;
+    cube[4 + 109] = 0x02;  // caps2: a cube map
+    std::string rle_bmp = bmp_image(2, 2, Pixels(4, 0));
+    rle_bmp[30] = 1;  // run-length compression
+    std::string short_run = tga_image(3, 2, 24, true, 0, six);
+    struct Case {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"empty", ""},
+        {"tga of an unknown type", bytes_of({0, 1, 1}) + std::string(40, '\0')},
+        {"tga pixels cut short", tga_image(3, 2, 24, false, 0, six).substr(0, 30)},
+        {"tga run past the image", short_run.substr(0, 18) + bytes_of({0xFF, 1, 2, 3})},
+        {"bmp rows cut short", bmp_image(3, 2, six).substr(0, 60)},
+        {"bmp run-length compressed", rle_bmp},
+        {"dds second level missing", dxt1},
+        {"dds cube map", cube},
+        {"dds unknown block format", dds_header(4, 4, 1, "ATI2") + std::string(16, '\0')},
+        {"dds zero width", dds_header(0, 4, 1, "DXT1") + std::string(16, '\0')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_TRUE(FAILED(load("broken", c.bytes)));
+        EXPECT_EQ(texture, nullptr);
+    }
+    std::string missing = dir.file("missing.tga");
+    EXPECT_TRUE(FAILED(D3DXCreateTextureFromFile(device(), nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                 &texture, nullptr, missing.c_str(), D3DX_FT_POINT)));
+    EXPECT_EQ(texture, nullptr);
+}
+
+TEST_F(Textures, BitmapsAreMadeLoadedAndDescribed)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader = {40, 3, 2, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP made = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(made, nullptr);
+    BITMAP description = {};
+    EXPECT_EQ(GetObject(made, sizeof description, &description), (int)sizeof description);
+    EXPECT_EQ(description.bmWidthBytes, 12);  // 9 bytes padded to 12
+    EXPECT_EQ(description.bmBits, bits);
+    EXPECT_EQ(SetPixel(dc, 0, 0, 0), CLR_INVALID);  // a memory context has no surface
+    EXPECT_TRUE(DeleteObject(made));
+    EXPECT_TRUE(DeleteDC(dc));
+    info.bmiHeader.biBitCount = 8;
+    EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
+
+    // A BMP file becomes a 32-bit bottom-up bitmap.
+    std::string path = dir.write("pic.bmp", bmp_image(3, 2, six));
+    HBITMAP loaded = (HBITMAP)LoadImage(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
+                                        LR_CREATEDIBSECTION | LR_LOADFROMFILE);
+    ASSERT_NE(loaded, nullptr);
+    GetObject(loaded, sizeof description, &description);
+    EXPECT_EQ(description.bmBitsPixel, 32);
+    const uint8_t* bottom_left = (const uint8_t*)description.bmBits;
+    EXPECT_EQ(bytes_of({bottom_left[0], bottom_left[1], bottom_left[2], bottom_left[3]}),
+              bytes_of({0xFF, 0xFF, 0xFF, 0}));
+    EXPECT_EQ(LoadImage(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION), nullptr);
+    EXPECT_TRUE(DeleteObject(loaded));
+}

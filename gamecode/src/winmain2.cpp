@@ -87,6 +87,22 @@ void set_rate_sample(void)
     fps = fps_delta_sum > 0.0f ? (float)fps_ring_size / fps_delta_sum * 1000.0f : 0.0f;
 }
 
+// A modal dialog between frames: the frame stops and the cursor shows while
+// it runs; the render states are set again after a dialog that changes them.
+void run_modal_dialog(const char* dialog, bool render_states_changed)
+{
+    d3dxframe_deactivate();
+    show_cursor();
+    // The dialog (IDD_OPTIONS with options_dlg_proc, IDD_LOAD_SCRIPT with
+    // load_script_dlg_proc, IDD_ABOUT with about_dlg_proc) runs here, owned
+    // by the main window, once the dialog host is in.
+    (void)dialog;
+    hide_cursor();
+    if (render_states_changed)
+        d3dxframe_init_render_states();
+    d3dxframe_activate();
+}
+
 bool is_window_change(UINT message)
 {
     return message == WM_MOVE || message == WM_SIZE || message == WM_ACTIVATEAPP;
@@ -402,26 +418,14 @@ LRESULT winmain_handle_command(HWND, UINT message, WPARAM wparam, LPARAM lparam)
     switch (command_of(wparam)) {
     case IDM_OPTIONS:
         LOG_NOTICE("%s", "IDM_OPTIONS key pressed.\n");
-        d3dxframe_deactivate();
-        show_cursor();
-        // The rendering-options dialog "IDD_OPTIONS" runs here with the
-        // dialog host.
-        hide_cursor();
-        d3dxframe_init_render_states();
-        d3dxframe_activate();
+        run_modal_dialog("IDD_OPTIONS", true);
         break;
     case IDM_DEBUG:
         LOG_NOTICE("%s", "IDM_DEBUG key pressed.\n");
         break;
     case IDM_LOAD_SCRIPT:
         LOG_NOTICE("%s", "IDM_LOAD_SCRIPT key pressed.\n");
-        d3dxframe_deactivate();
-        show_cursor();
-        // The load-script dialog "IDD_LOAD_SCRIPT" runs here with the dialog
-        // host.
-        hide_cursor();
-        d3dxframe_init_render_states();
-        d3dxframe_activate();
+        run_modal_dialog("IDD_LOAD_SCRIPT", true);
         break;
     case IDM_TEST_SCRIPT:
     case IDM_TEST_SCRIPT_2:
@@ -443,11 +447,7 @@ LRESULT winmain_handle_command(HWND, UINT message, WPARAM wparam, LPARAM lparam)
         break;
     case IDM_HELP:
         LOG_NOTICE("%s", "IDM_HELP key pressed.\n");
-        d3dxframe_deactivate();
-        show_cursor();
-        // The About dialog "IDD_ABOUT" runs here with the dialog host.
-        hide_cursor();
-        d3dxframe_activate();
+        run_modal_dialog("IDD_ABOUT", false);
         break;
     default:  // IDM_KEYJOY and others: nothing
         break;

@@ -14,8 +14,9 @@ packages=(
   libopenal-dev libsndfile1-dev
   # texture reader
   libpng-dev zlib1g-dev
-  # end-to-end tests: a virtual display and screenshots
-  xvfb xauth
+  # end-to-end tests: a virtual display, input as a person gives it,
+  # screenshots, and the driver script
+  xvfb xauth xdotool x11-apps python3
   # the grammar-table generator reads bison's XML report
   libexpat1-dev
   # regenerating grammar tables (not needed to build)

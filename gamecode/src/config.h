@@ -1,0 +1,28 @@
+// The configuration file: one text file in the working directory named after
+// the session ("varnock" gives "varnock.cfg"), read once at start-up and
+// written at exit. Each module with settings writes its own section and reads
+// the same values back in the same order: gameglobals, d3dxframe, sound,
+// dxinput. The reader skips comments and blank lines, so the keys beside the
+// values serve a person reading the file; values are taken by position.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+enum { CONFIG_PATH_SIZE = 300 };
+
+// The file's path: the session name when it has a directory part, else the
+// working directory, a backslash and the session name; extension "cfg";
+// lower case. Returns 0 when it does not fit `size`.
+int config_session_path(const char* session_name, char* path, size_t size);
+
+int write_edit_session_file(const char* session_name);
+int config_read_engine_config_file(const char* session_name);
+
+// Line writers for sections with several numbers on a line.
+int write_session_3_long(FILE* session_file, int32_t a, int32_t b, int32_t c,
+                         const char* comment_str);
+int write_session_4_long(FILE* session_file, int32_t a, int32_t b, int32_t c, int32_t d,
+                         const char* comment_str);
+int write_session_3_float(FILE* session_file, float a, float b, float c, const char* comment_str);

@@ -1,0 +1,90 @@
+// The player-character scene module: what is drawn in screen space around
+// the 3D world and the presentation effects of the game. The one-time
+// loading of the interface textures, the per-frame scene (entities, the
+// heads-up display, the letterbox bars) between begin and end of scene, the
+// splash screen, the screen fade (through the frame's light scale) and the
+// overlay fade, the text console of the scripts, the action-button script,
+// the change of game mode by name, and the final clean-up at shut-down.
+//
+// Screen-space rectangles are in 640 x 480 units; colours are 0xAARRGGBB.
+#pragma once
+
+#include <cstdint>
+
+struct texture_container;
+
+enum { VARNOCK_TEXT_LINES = 4, VARNOCK_TEXT_LINE_SIZE = 128 };
+
+// Console text that never expires.
+constexpr float VARNOCK_TEXT_FOREVER = -2147483648.0f;
+
+struct varnock_scene_record {
+    texture_container* number_textures[10];  // digits "zero" .. "nine"
+    int32_t screen_fade_mode;                // 0 idle, 1 fade in, 2 fade out
+    float screen_fade_duration;              // seconds
+    float screen_fade_elapsed;
+    int32_t overlay_fade_mode;  // 0 idle, 1 the overlay fades away, 2 it fades up
+    float overlay_fade_duration;
+    int32_t overlay_fade_use_color;  // 0: black
+    float overlay_fade_elapsed;
+    uint8_t overlay_fade_color[3];
+    float text_time_left;  // seconds; VARNOCK_TEXT_FOREVER: no expiry
+    char text_lines[VARNOCK_TEXT_LINES][VARNOCK_TEXT_LINE_SIZE];
+    int32_t text_line_count;
+    int32_t text_x;
+    int32_t text_y;
+    uint8_t text_color[3];
+    int32_t letterbox_on;
+    float letterbox_height;  // 0 .. 90
+    texture_container* splash_texture;
+    texture_container* weapitem_window_on_texture;
+    texture_container* weapitem_window_off_texture;
+    texture_container* healthbar_window_texture;
+    texture_container* healthbar_texture;
+    texture_container* no_attack_texture;
+};
+
+extern varnock_scene_record varnock_scene;
+
+// Loads the interface textures; returns 1.
+int varnock_one_time_scene_init(void);
+void varnock_load_interface_textures(void);
+
+// One 3D frame between begin and end of scene: 0, or E_FAIL when the scene
+// could not begin or end.
+int32_t varnock_render_scene(void);
+void varnock_draw_hud(void);
+// Two digits of 16 x 16; 0 for a value outside 0 .. 99.
+int varnock_draw_health_counter(int32_t value, float tens_x, float tens_y, float units_x,
+                                float units_y);
+int varnock_draw_letterbox(void);
+// The splash screen over the whole screen; 1 drawn, 0 not.
+int varnock_render_splash(void);
+
+void varnock_update_screen_fade(void);
+void varnock_update_overlay_fade(void);
+int varnock_fade_out(float seconds);
+int varnock_fade_in(float seconds);
+int varnock_overlay_fade_out(float seconds);
+int varnock_overlay_fade_in(float seconds);
+int varnock_overlay_fade_out_color(float seconds, uint8_t red, uint8_t green, uint8_t blue);
+int varnock_overlay_fade_in_color(float seconds, uint8_t red, uint8_t green, uint8_t blue);
+
+int varnock_set_attack_enabled(int32_t flag);
+// "~" starts a new line; 0 when x > 639 or y > 479.
+int varnock_display_text(uint32_t x, uint32_t y, uint8_t red, uint8_t green, uint8_t blue,
+                         int32_t seconds, const char* text);
+void varnock_draw_text(void);
+void varnock_clear_display_text(void);
+
+// NULL, "none" or "NONE" clear the script; returns 1.
+int varnock_set_action_button_script(const char* name);
+int varnock_set_letterbox(int32_t on);
+// "splash", "explore", "look", "movie", "menu": 1; any other name: 0.
+int varnock_change_game_mode(const char* name);
+
+// Unloads every entity, releases the textures, ends sound and input; 0.
+int varnock_final_cleanup(void);
+
+// Back to the start values, without releasing anything; for tests.
+void varnock_reset(void);

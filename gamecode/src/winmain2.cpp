@@ -1,0 +1,660 @@
+#include "winmain2.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "config.h"
+#include "d3dtextr_dx7.h"
+#include "d3dxframe.h"
+#include "debug.h"
+#include "dlink.h"
+#include "entity.h"
+#include "entity_io.h"
+#include "gameglobals.h"
+#include "gametime.h"
+#include "model_io.h"
+#include "platform/gdi.h"
+#include "rand_util.h"
+#include "script.h"
+#include "sound.h"
+#include "varnock.h"
+#include "vk_tail.h"
+
+float last_frame_time = 0.0f;
+float frame_delta_time = 0.0f;
+int fps_ring_size = WINMAIN_FPS_RING_SIZE;
+float fps_ring[WINMAIN_FPS_RING_SIZE];
+int fps_frame_counter = 0;
+float fps_delta_sum = 0.0f;
+float fps = 0.0f;
+
+const char* const winmain_class_name = "Varnock Window";
+const char* const winmain_session_name = "varnock";
+const char* const winmain_log_filename = "debug.txt";
+
+const ACCEL winmain_main_accel[WINMAIN_ACCEL_COUNT] = {
+    {FVIRTKEY | FNOINVERT, VK_ESCAPE, IDM_EXIT},
+    {FVIRTKEY | FNOINVERT, VK_F1, IDM_HELP},
+    {FVIRTKEY | FNOINVERT, VK_F2, IDM_CHANGEDEVICE},
+    {FVIRTKEY | FNOINVERT, VK_F3, IDM_OPTIONS},
+    {FVIRTKEY | FNOINVERT, VK_F4, IDM_KEYJOY},
+    {FVIRTKEY | FNOINVERT, VK_F5, IDM_DEBUG},
+    {FVIRTKEY | FNOINVERT, VK_F6, IDM_LOAD_SCRIPT},
+    {FVIRTKEY | FNOINVERT, VK_F7, IDM_TEST_SCRIPT},
+    {FVIRTKEY | FNOINVERT, VK_F8, IDM_TEST_SCRIPT_2},
+    {FVIRTKEY | FNOINVERT, VK_F9, IDM_TEST_SCRIPT_3},
+    {FVIRTKEY | FNOINVERT | FALT, VK_RETURN, IDM_TOGGLEFULLSCREEN},
+    {FVIRTKEY | FNOINVERT | FALT, 'X', IDM_EXIT},
+};
+
+const WNDPROC winmain_wnd_proc_table[5] = {
+    winmain_splash_wnd_proc, winmain_explore_wnd_proc, winmain_look_wnd_proc,
+    winmain_movie_wnd_proc, winmain_menu_wnd_proc,
+};
+
+namespace {
+
+const char* const accelerator_table_name = "IDR_MAIN_ACCEL";
+constexpr DWORD STATISTICS_COLOUR = 0xFFFFFF00;  // yellow
+constexpr UINT SESSION_BOX_FLAGS = MB_OK | MB_ICONHAND | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST;
+
+void present(void)
+{
+    d3dxframe_update_frame(game_globals.game_state);
+}
+
+void restart_clock(void)
+{
+    game_time = (float)gametime_get_time();
+}
+
+void show_cursor(void)
+{
+    ShowCursor(TRUE);
+}
+
+void hide_cursor(void)
+{
+    ShowCursor(FALSE);
+}
+
+// Sets this frame's slot of the rate ring to the frame's delta.
+void set_rate_sample(void)
+{
+    int slot = fps_frame_counter % fps_ring_size;
+    fps_delta_sum = fps_delta_sum - fps_ring[slot] + frame_delta_time;
+    fps_ring[slot] = frame_delta_time;
+    fps = fps_delta_sum > 0.0f ? (float)fps_ring_size / fps_delta_sum * 1000.0f : 0.0f;
+}
+
+// A modal dialog between frames: the frame stops and the cursor shows while
+// it runs; the render states are set again after a dialog that changes them.
+void run_modal_dialog(const char* dialog, bool render_states_changed)
+{
+    d3dxframe_deactivate();
+    show_cursor();
+    // The dialog (IDD_OPTIONS with options_dlg_proc, IDD_LOAD_SCRIPT with
+    // load_script_dlg_proc, IDD_ABOUT with about_dlg_proc) runs here, owned
+    // by the main window, once the dialog host is in.
+    (void)dialog;
+    hide_cursor();
+    if (render_states_changed)
+        d3dxframe_init_render_states();
+    d3dxframe_activate();
+}
+
+bool is_window_change(UINT message)
+{
+    return message == WM_MOVE || message == WM_SIZE || message == WM_ACTIVATEAPP;
+}
+
+WORD command_of(WPARAM wparam)
+{
+    return LOWORD(wparam);
+}
+
+void leak_warning(const void* list, const char* name)
+{
+    if (list)
+        LOG_WARNING("%s is not NULL with %ld members\n", name,
+                    (long)dlink_count((const dlink*)list));
+}
+
+// The session report: errors first, else warnings; at most one box.
+void report_session(HWND window)
+{
+    const struct {
+        int32_t count;
+        const char* caption;
+        const char* one;
+        const char* kind;
+    } reports[] = {
+        {debug_log.error_count, "Error During Session", "an error", "errors"},
+        {debug_log.warning_count, "Warning During Session", "a warning", "warnings"},
+    };
+    for (const auto& report : reports) {
+        if (report.count <= 0)
+            continue;
+        char text[128];
+        if (report.count == 1)
+            snprintf(text, sizeof text, "There was %s during this session.  Check the debug file.",
+                     report.one);
+        else
+            snprintf(text, sizeof text,
+                     "There were %ld %s during this session.  Check the debug file.",
+                     (long)report.count, report.kind);
+        debug_log.error_level -= 1;
+        MessageBoxEx(window, text, report.caption, SESSION_BOX_FLAGS, 0);
+        if (debug_log.error_level < 0)
+            debug_log.error_level += 1;
+        return;
+    }
+}
+
+}  // namespace
+
+// ---- start-up and shut-down
+
+int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char*, int show_command)
+{
+    debug_open(winmain_log_filename, 0);
+    LOG_NOTICE("%s", "Varnock - starting up....\n");
+    rand_util_srand((uint32_t)time(nullptr));
+    LOG_NOTICE("%s", "Initializing globals...\n");
+    gameglobals_init();
+    d3dxframe_set_defaults();
+    if (!config_read_engine_config_file(winmain_session_name) &&
+        !write_edit_session_file(winmain_session_name))
+        LOG_ERROR("%s", "Unable to read or write config file.\n");
+
+    int result = 0;
+    HCURSOR cursor = nullptr;
+    HWND window = nullptr;
+    HACCEL accelerators = nullptr;
+    if (!previous_instance) {
+        WNDCLASS window_class = {};
+        window_class.style = 0;
+        window_class.lpfnWndProc = winmain_splash_wnd_proc;
+        window_class.hInstance = instance;
+        window_class.hIcon = LoadIcon(instance, MAKEINTRESOURCE(WINMAIN_ICON_RESOURCE));
+        cursor = CopyIcon(LoadCursor(nullptr, IDC_ARROW));
+        window_class.hCursor = cursor;
+        window_class.hbrBackground = (HBRUSH)GetStockObject(BLACK_BRUSH);
+        window_class.lpszClassName = winmain_class_name;
+        if (!RegisterClass(&window_class)) {
+            LOG_ERROR("%s", "Unable to RegisterClass.\n");
+            result = -1;
+        }
+    }
+    if (result == 0) {
+        DWORD style = d3dx_globals.m_bIsFullscreen ? (DWORD)(WS_POPUP | WS_BORDER | WS_SYSMENU)
+                                                   : (DWORD)WS_OVERLAPPEDWINDOW;
+        window = CreateWindowEx(0, winmain_class_name, game_globals.title, style, CW_USEDEFAULT,
+                                CW_USEDEFAULT, 640, 480, nullptr, nullptr, instance, nullptr);
+        if (!window) {
+            LOG_ERROR("%s", "Unable to CreateWindow.\n");
+            result = -1;
+        }
+    }
+    if (result == 0) {
+        d3dxframe_set_hwnd(window);
+        ShowWindow(window, show_command);
+        UpdateWindow(window);
+        // The table stands in for a resource of the executable.
+        platform_register_accelerators(accelerator_table_name, winmain_main_accel,
+                                       WINMAIN_ACCEL_COUNT);
+        accelerators = LoadAccelerators(instance, accelerator_table_name);
+        if (!accelerators) {
+            LOG_ERROR("%s", "Loading of keyboard accelerators failed.\n");
+            result = -1;
+        }
+    }
+    if (result == 0) {
+        if (!winmain_initialize(instance, window)) {
+            LOG_ERROR("%s", "winmain_initialize failed.\n");
+            winmain_cleanup(window);
+        } else {
+            // The main menu is built here (menu_build_main_menu) with the menu
+            // module.
+            winmain_message_loop(window, accelerators);
+        }
+    }
+    if (cursor)
+        DestroyCursor(cursor);
+    return result;
+}
+
+int winmain_initialize(HINSTANCE, HWND window)
+{
+    char path[400];
+    snprintf(path, sizeof path, "%s\\%s.%s", game_globals.bitmaps_pathname, "transtex", "ttw");
+    d3dtextr_load_transparent_texture_list(path);
+    // Around every re-creation of the device the frame drops the textures'
+    // surfaces and reloads them from the bitmap directory.
+    d3dtextr_attach_to_frame(game_globals.bitmaps_pathname);
+    if (FAILED(d3dxframe_initialize(window))) {
+        LOG_ERROR("%s", "Failed to initialize D3DX.\n");
+        return 0;
+    }
+    varnock_one_time_scene_init();
+    // The input devices start here (dxinput_init) with the input device
+    // module.
+    if (game_globals.sound_enable)
+        sound_set_enabled();
+    sound_init();
+    vk_tail_load();
+    // The model renderer's one-time set-up (mow_rend_init) comes last, with
+    // the model renderer.
+    return 1;
+}
+
+int winmain_cleanup(HWND window)
+{
+    LOG_NOTICE("%s", "winmain_cleanup called.\n");
+    varnock_final_cleanup();
+    vk_tail_free();
+    // The model renderer's clean-up (mow_rend_cleanup) follows here with the
+    // model renderer.
+    if (!write_edit_session_file(winmain_session_name))
+        LOG_ERROR("%s", "Unable to write config file.\n");
+    leak_warning(entity_io_global_win_entity_list, "entity_io_global_win_entity_list");
+    leak_warning(model_io_global_mow_model_list, "model_io_global_mow_model_list");
+    leak_warning(d3dtexr_texture_container_list, "d3dtexr_texture_container_list");
+    report_session(window);
+    d3dxframe_unitialize();
+    LOG_NOTICE("%s", "Varnock - exiting....\n");
+    debug_close();
+    return 1;
+}
+
+void winmain_message_loop(HWND window, HACCEL accelerators)
+{
+    MSG msg = {};
+    PeekMessage(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    while (msg.message != WM_QUIT) {
+        if (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message != WM_QUIT && !TranslateAccelerator(window, accelerators, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessage(&msg);
+            }
+        } else if (d3dxframe_is_ready()) {
+            winmain_run_frame();
+        } else {
+            WaitMessage();
+        }
+    }
+}
+
+// ---- the frame
+
+void winmain_update_frame_clock(void)
+{
+    last_frame_time = game_time;
+    game_time = (float)gametime_get_time();
+    frame_delta_time = game_time - last_frame_time;
+    if (frame_delta_time > MAX_FRAME_DELTA_TIME) {
+        LOG_NOTICE("frame_delta_time exceeded MAX_FRAME_DELTA_TIME = %f\n",
+                   (double)frame_delta_time);
+        frame_delta_time = MAX_FRAME_DELTA_TIME;
+        last_frame_time = game_time - MAX_FRAME_DELTA_TIME;
+    } else if (frame_delta_time < 0.0f) {
+        // The clock is behind game_time (script time added to it last frame,
+        // or the timer wrapped): no time has passed.
+        frame_delta_time = 0.0f;
+        last_frame_time = game_time;
+    }
+    fps_frame_counter += 1;
+    set_rate_sample();
+}
+
+void winmain_correct_frame_clock(float script_time)
+{
+    game_time += script_time;
+    frame_delta_time -= script_time;
+    if (frame_delta_time < 0.0f) {
+        LOG_WARNING("frame_delta_time went negative = %f, script_time = %f\n",
+                    (double)frame_delta_time, (double)script_time);
+        frame_delta_time = 0.0f;
+        last_frame_time = game_time;
+    }
+    if (frame_delta_time > MAX_FRAME_DELTA_TIME) {
+        LOG_WARNING("frame_delta_time exceeded MAX_FRAME_DELTA_TIME = %f\n",
+                    (double)frame_delta_time);
+        frame_delta_time = MAX_FRAME_DELTA_TIME;
+        last_frame_time = game_time - MAX_FRAME_DELTA_TIME;
+    }
+    set_rate_sample();
+}
+
+void winmain_run_frame(void)
+{
+    winmain_update_frame_clock();
+    // The player's input (input_update) is read and acted on here with the
+    // input module; it may change the game state.
+    switch (game_globals.game_state) {
+    case GAME_MODE_SPLASH:
+        varnock_render_splash();
+        present();
+        break;
+    case GAME_MODE_EXPLORATION:
+        winmain_correct_frame_clock(script_update_script());
+        entity_update_all();
+        varnock_update_screen_fade();
+        varnock_update_overlay_fade();
+        winmain_render_frame();
+        break;
+    case GAME_MODE_CAMERA_LOOK:
+        entity_update_all();
+        winmain_render_frame();
+        break;
+    case GAME_MODE_PLAYING_MOVIE:
+        present();
+        break;
+    case GAME_MODE_MENU:
+        // The menu (menu_draw_current) is drawn here with the menu module.
+        present();
+        break;
+    default:
+        LOG_ERROR("Unknown game_state = %ld\n", (long)game_globals.game_state);
+        break;
+    }
+}
+
+void winmain_format_statistics(char* text, size_t size)
+{
+    const char* debugcam = game_globals.game_state == GAME_MODE_EXPLORATION ? "off" : "on";
+    // With the debug camera on and both a camera and a player character, the
+    // line shows their two positions instead; with a player character that
+    // has an animation state table, its current state replaces -1. Both read
+    // the entity records, which come with the game runtime.
+    snprintf(text, size, "%7.02f fps (%dx%d) PC AnimIdx:%d debugcam %s", (double)fps,
+             (int)d3dxframe_get_render_width(), (int)d3dxframe_get_render_height(), -1, debugcam);
+}
+
+int winmain_render_frame(void)
+{
+    varnock_render_scene();
+    if (game_globals.bShowStats) {
+        char text[128];
+        winmain_format_statistics(text, sizeof text);
+        d3dxframe_draw_text(0, 0, text, &STATISTICS_COLOUR);
+    }
+    varnock_draw_text();
+    // Lost surfaces are restored inside the present, textures and projection
+    // included.
+    present();
+    return 0;
+}
+
+void winmain_set_game_state(int32_t new_state)
+{
+    game_globals.previous_game_state = game_globals.game_state;
+    game_globals.game_state = new_state;
+    // A state outside the table keeps the current procedure; the frame then
+    // reports the unknown state.
+    if (new_state >= 0 && new_state <= GAME_MODE_MENU)
+        SetWindowLong(d3dx_globals.hwnd, GWL_WNDPROC, (LONG_PTR)winmain_wnd_proc_table[new_state]);
+}
+
+// ---- window procedures
+
+LRESULT winmain_handle_command(HWND, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_ACTIVATEAPP:
+        d3dxframe_on_activate((int32_t)wparam);
+        return 0;
+    case WM_MOVE:
+        d3dxframe_on_move((int32_t)wparam, (int32_t)lparam);
+        return 0;
+    case WM_SIZE:
+        d3dxframe_on_size((int32_t)wparam, (int32_t)lparam);
+        return 0;
+    case WM_COMMAND:
+        break;
+    default:
+        return 0;
+    }
+    switch (command_of(wparam)) {
+    case IDM_OPTIONS:
+        LOG_NOTICE("%s", "IDM_OPTIONS key pressed.\n");
+        run_modal_dialog("IDD_OPTIONS", true);
+        break;
+    case IDM_DEBUG:
+        LOG_NOTICE("%s", "IDM_DEBUG key pressed.\n");
+        break;
+    case IDM_LOAD_SCRIPT:
+        LOG_NOTICE("%s", "IDM_LOAD_SCRIPT key pressed.\n");
+        run_modal_dialog("IDD_LOAD_SCRIPT", true);
+        break;
+    case IDM_TEST_SCRIPT:
+    case IDM_TEST_SCRIPT_2:
+    case IDM_TEST_SCRIPT_3:
+        LOG_NOTICE("%s", "IDM_TEST_SCRIPT key pressed.\n");
+        break;
+    case IDM_CHANGEDEVICE:
+        LOG_NOTICE("%s", "IDM_CHANGEDEVICE key pressed.\n");
+        show_cursor();
+        // The device selection (d3dxframe_change_device) runs here with the
+        // device enumeration; a new device gets its textures and projection
+        // back inside the frame layer.
+        hide_cursor();
+        break;
+    case IDM_TOGGLEFULLSCREEN:
+        LOG_NOTICE("%s", "IDM_TOGGLEFULLSCREEN key pressed.\n");
+        // The switch restores the textures and the projection itself.
+        d3dxframe_toggle_fullscreen();
+        break;
+    case IDM_HELP:
+        LOG_NOTICE("%s", "IDM_HELP key pressed.\n");
+        run_modal_dialog("IDD_ABOUT", false);
+        break;
+    default:  // IDM_KEYJOY and others: nothing
+        break;
+    }
+    return 0;
+}
+
+LRESULT winmain_refresh_after_message(HWND, UINT message, WPARAM wparam, LPARAM)
+{
+    if (is_window_change(message)) {
+        present();
+        restart_clock();
+        return 0;
+    }
+    if (message != WM_COMMAND)
+        return 0;
+    switch (command_of(wparam)) {
+    case IDM_OPTIONS:
+    case IDM_LOAD_SCRIPT:
+    case IDM_TEST_SCRIPT:
+    case IDM_TEST_SCRIPT_2:
+    case IDM_TEST_SCRIPT_3:
+    case IDM_CHANGEDEVICE:
+    case IDM_TOGGLEFULLSCREEN:
+    case IDM_HELP:
+        present();
+        restart_clock();
+        break;
+    case IDM_DEBUG:
+        restart_clock();
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+LRESULT winmain_default_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_SETFOCUS:
+        // The current input device is re-acquired here
+        // (dxinput_reacquire_current_device) with the input device module.
+        return DefWindowProc(window, message, wparam, lparam);
+    case WM_CLOSE:
+        winmain_cleanup(window);
+        DestroyWindow(window);
+        return 0;
+    case WM_COMMAND:
+        switch (command_of(wparam)) {
+        case IDM_EXIT:
+        case IDM_KEYJOY:
+            break;
+        default:
+            return 0;
+        }
+        break;
+    default:
+        break;
+    }
+    return DefWindowProc(window, message, wparam, lparam);
+}
+
+LRESULT winmain_splash_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (is_window_change(message)) {
+        winmain_handle_command(window, message, wparam, lparam);
+        varnock_render_splash();
+        winmain_refresh_after_message(window, message, wparam, lparam);
+    } else if (message == WM_COMMAND && command_of(wparam) == IDM_EXIT) {
+        return 0;
+    } else if (message == WM_COMMAND && command_of(wparam) == IDM_TOGGLEFULLSCREEN) {
+        winmain_handle_command(window, message, wparam, lparam);
+        varnock_render_splash();
+        winmain_refresh_after_message(window, message, wparam, lparam);
+        return 0;
+    } else if (message == WM_LBUTTONDOWN) {
+        winmain_set_game_state(GAME_MODE_MENU);
+        present();
+        show_cursor();
+    }
+    return winmain_default_wnd_proc(window, message, wparam, lparam);
+}
+
+LRESULT winmain_explore_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (is_window_change(message)) {
+        winmain_handle_command(window, message, wparam, lparam);
+        winmain_refresh_after_message(window, message, wparam, lparam);
+        return winmain_default_wnd_proc(window, message, wparam, lparam);
+    }
+    if (message != WM_COMMAND)
+        return winmain_default_wnd_proc(window, message, wparam, lparam);
+    switch (command_of(wparam)) {
+    case IDM_EXIT:
+        winmain_set_game_state(GAME_MODE_MENU);
+        // The menu (menu_draw_current) is drawn here with the menu module.
+        present();
+        show_cursor();
+        return 0;
+    case IDM_OPTIONS:
+    case IDM_DEBUG:
+    case IDM_LOAD_SCRIPT:
+    case IDM_TEST_SCRIPT_2:
+    case IDM_TEST_SCRIPT_3:
+        return 0;
+    case IDM_KEYJOY:
+        LOG_NOTICE("%s", "IDM_KEYJOY key pressed.\n");
+        // The next input device (keyboard, mouse, joystick, as far as they
+        // exist) is picked here with the input device module.
+        restart_clock();
+        return 0;
+    case IDM_TEST_SCRIPT:
+        winmain_handle_command(window, message, wparam, lparam);
+        script_initiate_script("cheat", nullptr);
+        winmain_refresh_after_message(window, message, wparam, lparam);
+        return 0;
+    case IDM_CHANGEDEVICE:
+    case IDM_TOGGLEFULLSCREEN:
+    case IDM_HELP:
+        winmain_handle_command(window, message, wparam, lparam);
+        winmain_refresh_after_message(window, message, wparam, lparam);
+        return 0;
+    default:
+        return winmain_default_wnd_proc(window, message, wparam, lparam);
+    }
+}
+
+LRESULT winmain_look_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_COMMAND && command_of(wparam) == IDM_DEBUG) {
+        winmain_handle_command(window, message, wparam, lparam);
+        winmain_set_game_state(GAME_MODE_EXPLORATION);
+        winmain_refresh_after_message(window, message, wparam, lparam);
+        return 0;
+    }
+    return winmain_explore_wnd_proc(window, message, wparam, lparam);
+}
+
+LRESULT winmain_movie_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (is_window_change(message)) {
+        winmain_handle_command(window, message, wparam, lparam);
+        winmain_refresh_after_message(window, message, wparam, lparam);
+    } else if (message == WM_COMMAND && (command_of(wparam) == IDM_CHANGEDEVICE ||
+                                         command_of(wparam) == IDM_TOGGLEFULLSCREEN)) {
+        winmain_handle_command(window, message, wparam, lparam);
+        winmain_refresh_after_message(window, message, wparam, lparam);
+        return 0;
+    }
+    return winmain_default_wnd_proc(window, message, wparam, lparam);
+}
+
+LRESULT winmain_menu_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_KEYDOWN:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        // The menu takes keys and the mouse here (menu_handle_message) with
+        // the menu module.
+        break;
+    case WM_MOVE:
+    case WM_SIZE:
+        winmain_handle_command(window, message, wparam, lparam);
+        // The menu is drawn again here (menu_draw_current).
+        winmain_refresh_after_message(window, message, wparam, lparam);
+        break;
+    case WM_ACTIVATEAPP:
+        winmain_handle_command(window, message, wparam, lparam);
+        show_cursor();
+        winmain_refresh_after_message(window, message, wparam, lparam);
+        break;
+    case WM_COMMAND:
+        switch (command_of(wparam)) {
+        case IDM_EXIT:
+            // The menu's own Esc (menu_handle_message) acts here.
+            return 0;
+        case IDM_CHANGEDEVICE:
+        case IDM_TOGGLEFULLSCREEN:
+            winmain_handle_command(window, message, wparam, lparam);
+            show_cursor();
+            // The menu is drawn again here (menu_draw_current).
+            winmain_refresh_after_message(window, message, wparam, lparam);
+            return 0;
+        default:
+            break;
+        }
+        break;
+    default:
+        break;
+    }
+    return winmain_default_wnd_proc(window, message, wparam, lparam);
+}
+
+void winmain_reset(void)
+{
+    last_frame_time = 0.0f;
+    frame_delta_time = 0.0f;
+    fps_ring_size = WINMAIN_FPS_RING_SIZE;
+    for (float& sample : fps_ring)
+        sample = 0.0f;
+    fps_frame_counter = 0;
+    fps_delta_sum = 0.0f;
+    fps = 0.0f;
+}

@@ -1,0 +1,242 @@
+#include "script.h"
+
+#include <strings.h>
+
+#include <cstring>
+
+#include "debug.h"
+#include "file_io.h"
+#include "gameglobals.h"
+#include "gametime.h"
+#include "heap.h"
+#include "str_util.h"
+
+running_script* script_global_running_script_list = nullptr;
+
+namespace {
+
+enum { SCRIPT_PATH_SIZE = 300, SCRIPT_COMMAND_SLOTS = 7 };
+
+// The list itself keeps no count; the family's list operations want one.
+int32_t running_list_size = 0;
+
+// The walk of script_update_script: the script whose slice runs, and, once
+// that script has been ended during its slice, the successor it had then.
+running_script* walk_current = nullptr;
+running_script* walk_next = nullptr;
+bool walk_current_ended = false;
+
+// "<script directory>\<name>.scw"; 0 when it does not fit.
+int script_path(char* path, size_t size, const char* name, const char* suffix)
+{
+    int length = snprintf(path, size, "%s\\%s%s.%s", game_globals.script_pathname, name, suffix,
+                          "scw");
+    return length >= 0 && (size_t)length < size;
+}
+
+// The command record of a running script holds areas of fixed size whose
+// counts do not give their size; they are released here before the record.
+void release_running_command(running_script* script)
+{
+    compiled_info* command = script->running_command;
+    if (!command)
+        return;
+    if (command->string_arg_array)
+        free_string_array(command->string_arg_array, command->n_str);
+    command->string_arg_array = nullptr;
+    command->n_str = 0;
+    if (command->arg_ptr_array) {
+        // The trees lie in the code image: only the slots go.
+        for (int i = 0; i < SCRIPT_COMMAND_SLOTS; ++i)
+            command->arg_ptr_array[i].exp_ptr = nullptr;
+        free_expression_ptr_array(command->arg_ptr_array, SCRIPT_COMMAND_SLOTS);
+    }
+    command->arg_ptr_array = nullptr;
+    command->n_expr = 0;
+    if (command->const_arg)
+        FREE(command->const_arg);
+    command->const_arg = nullptr;
+    command->n_const = 0;
+    free_compiled_info(command);
+    script->running_command = nullptr;
+}
+
+}  // namespace
+
+float script_initiate_script(const char* name, running_script** out)
+{
+    float start_time = game_time;
+    if (out)
+        *out = nullptr;
+    if (!name) {
+        LOG_ERROR("%s\n", "Null file name passed to script_initiate_script\n");
+        return -1.0f;
+    }
+    char path[SCRIPT_PATH_SIZE];
+    if (!script_path(path, sizeof path, name, "")) {
+        LOG_ERROR("Couldn't open the script file %s for reading\n", name);
+        return -1.0f;
+    }
+    if (running_script* head = script_global_running_script_list) {
+        running_script* script = head;
+        do {
+            if (strcasecmp(script->running_script_name, path) == 0)
+                return game_time - start_time;
+            script = script->next;
+        } while (script != head);
+    }
+
+    running_script* script = malloc_running_script(path);
+    if (!script) {
+        LOG_ERROR("Could not malloc_running_script for '%s'\n", name);
+        return -1.0f;
+    }
+    int found = 0;
+    int32_t size = 0;
+    char* image = file_mem_load_search_verify_version_bin(path, nullptr, FILE_TYPE_SCRIPT,
+                                                          FILE_VERSION_SCRIPT, &found, &size);
+    if (!image && !found) {
+        LOG_ERROR("Couldn't open the script file %s for reading\n", path);
+    } else {
+        // With the file whole and its header right, its seven tables are
+        // linked and the command stream set up here once the compiled-script
+        // loader is in; until then the start ends as a failed load.
+        LOG_ERROR("Couldn't load compiled script '%s' in script_initiate_script\n", path);
+    }
+    if (image)
+        FREE(image);
+    free_running_script(script);
+    return -1.0f;
+}
+
+int parse_run_script(running_script* script)
+{
+    if (!script) {
+        LOG_ERROR("%s\n", "Cannot parse_run_script with NULL running_script_ptr.");
+        return 0;
+    }
+    // A blocked command is run again, and the commands from pc decoded and
+    // run, once the command interpreter is in. No script with commands can
+    // start before then (see script_initiate_script): every script has
+    // reached the end of its code, and ends.
+    return script_terminate_script(script);
+}
+
+float script_update_script(void)
+{
+    float start_time = game_time;
+    running_script* script = script_global_running_script_list;
+    while (script) {
+        // The slice may end the script and release its name.
+        char name[SCRIPT_PATH_SIZE];
+        STR_CPY(name, sizeof name, script->running_script_name ? script->running_script_name : "");
+        walk_current = script;
+        walk_current_ended = false;
+        if (!parse_run_script(script))
+            LOG_ERROR("Script %s execution error in script_update_script\n", name);
+        running_script* head = script_global_running_script_list;
+        running_script* next = walk_current_ended ? walk_next : script->next;
+        walk_current = nullptr;
+        if (!head || !next || next == head)
+            break;
+        script = next;
+    }
+    float elapsed = game_time - start_time;
+    return elapsed < 0.0f ? 0.0f : elapsed;
+}
+
+int script_terminate_script(running_script* script)
+{
+    if (!script) {
+        LOG_ERROR("%s\n", "Cannot script_terminate_script with NULL running_script_ptr.");
+        return 0;
+    }
+    // The tables live in the code image and end with it.
+    if (script->code_image)
+        FREE(script->code_image);
+    script->code_image = script->code_start = script->pc = nullptr;
+    script->parsed_entity_list = nullptr;
+    script->parsed_sound_list = nullptr;
+    script->parsed_variable_list = nullptr;
+    script->parsed_state_variable_list = nullptr;
+    script->parsed_attach_info_list = nullptr;
+    script->function_info_list = nullptr;
+    script->shader_info_list = nullptr;
+    release_running_command(script);
+
+    // Keep the walk of script_update_script on live scripts: it goes on with
+    // the successor that an ended script had when it was unlinked.
+    running_script* successor = script->next == script ? nullptr : script->next;
+    if (script == walk_current) {
+        walk_current_ended = true;
+        walk_next = successor;
+    } else if (walk_current_ended && script == walk_next) {
+        walk_next = successor;
+    }
+    if (script_global_running_script_list)
+        remove_from_running_script_list(&script_global_running_script_list, &running_list_size,
+                                        script);
+    free_running_script(script);
+    return 1;
+}
+
+int script_unload_script(const char* name)
+{
+    char path[SCRIPT_PATH_SIZE];
+    if (name && script_path(path, sizeof path, name, ""))
+        if (dlink* found = dlink_find((dlink*)script_global_running_script_list, path))
+            return script_terminate_script((running_script*)found);
+    LOG_NOTICE("Didn't find script %s to remove\n", name ? name : "(null)");
+    return 1;
+}
+
+int script_cleanup_script_list(void)
+{
+    int ok = 1;
+    while (script_global_running_script_list)
+        ok = script_terminate_script(script_global_running_script_list) && ok;
+    return ok;
+}
+
+int script_abort_all_scripts(void)
+{
+    running_script* script = script_global_running_script_list;
+    if (!script)
+        return 1;
+    // Companions started during the pass are appended after this tail and
+    // are not examined.
+    running_script* tail = script->prev;
+    for (;;) {
+        bool last = script == tail;
+        running_script* next = script->next;
+        const char* base = get_base_filename(script->running_script_name);
+        char base_name[SCRIPT_PATH_SIZE];
+        char companion_path[SCRIPT_PATH_SIZE];
+        int found = 0;
+        FILE* companion = nullptr;
+        if (base && STR_CPY(base_name, sizeof base_name, base) &&
+            script_path(companion_path, sizeof companion_path, base_name, "_abort"))
+            companion = file_open_search_verify_version_bin(
+                companion_path, nullptr, FILE_TYPE_SCRIPT, FILE_VERSION_SCRIPT, &found);
+        if (companion) {
+            file_close(companion);
+            STR_CAT(base_name, sizeof base_name, "_abort");
+            script_initiate_script(base_name, nullptr);
+            script_terminate_script(script);
+        }
+        if (last || !script_global_running_script_list)
+            break;
+        script = next;
+    }
+    return 1;
+}
+
+void script_reset(void)
+{
+    debug_quiet_begin();
+    script_cleanup_script_list();
+    debug_quiet_end();
+    running_list_size = 0;
+    walk_current = walk_next = nullptr;
+    walk_current_ended = false;
+}

@@ -1,0 +1,296 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "config.h"
+#include "d3dxframe.h"
+#include "dxinput.h"
+#include "gameglobals.h"
+#include "sound.h"
+#include "test_support.h"
+
+namespace {
+
+std::vector<std::string> split_lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// The value lines of the file (the text before "//"), trimmed, in order;
+// comment-only and empty lines dropped, as the reader sees them.
+std::vector<std::string> values_of(const std::string& text)
+{
+    std::vector<std::string> values;
+    for (std::string line : split_lines(text)) {
+        line = line.substr(0, line.find("//"));
+        line.erase(line.find_last_not_of(" \t") + 1);
+        if (!line.empty())
+            values.push_back(line);
+    }
+    return values;
+}
+
+std::string replace_line(const std::string& text, const std::string& key, const std::string& value)
+{
+    std::string out;
+    for (const std::string& line : split_lines(text)) {
+        if (line.find("//  " + key) != std::string::npos && line.rfind("//", 0) != 0)
+            out += value + "//  " + key + "\n";
+        else
+            out += line + "\n";
+    }
+    return out;
+}
+
+class Config : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test_reset_state();
+        gameglobals_init();
+        d3dxframe_set_defaults();
+        session = dir.path() + "/varnock";
+    }
+    // The file's path as the program names it: lower case.
+    std::string cfg() const
+    {
+        std::string path = session + ".cfg";
+        for (char& c : path)
+            c = (char)tolower((unsigned char)c);
+        return path;
+    }
+    std::string file() const { return read_host_file(dir.path() + "/varnock.cfg"); }
+    void put(const std::string& text) const { dir.write("varnock.cfg", text); }
+
+    TempDir dir;
+    LogCapture log;
+    std::string session;
+};
+
+TEST_F(Config, WithoutAFileTheDefaultsAreWrittenInSectionOrder)
+{
+    EXPECT_EQ(config_read_engine_config_file(session.c_str()), 0);
+    ASSERT_EQ(log.errors().size(), 1u);
+    EXPECT_EQ(log.errors()[0], "Could not find '" + cfg() + "'");
+    ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
+
+    std::string text = file();
+    std::vector<std::string> expected = {
+        "21", "124",
+        "c:\\data\\win\\entity", "c:\\data\\win\\model", "c:\\data\\win\\anim",
+        "c:\\data\\win\\animtab", "c:\\data\\win\\script", "c:\\data\\win\\collision",
+        "c:\\data\\win\\shader", "c:\\data\\win\\bitmap", "c:\\data\\win\\sound",
+        "c:\\data\\win\\ai", "c:\\data\\win\\collision_tab", "c:\\data\\win", "startup",
+        "1", "0", "0", "1", "1", "0", "0",
+        "0.000000", "0.000000", "3.000000", "100.000000"};
+    std::vector<std::string> values = values_of(text);
+    ASSERT_GE(values.size(), expected.size() + 12 + 1 + 14);
+    EXPECT_EQ(std::vector<std::string>(values.begin(), values.begin() + (long)expected.size()),
+              expected);
+    // d3dxframe's 12 values, then sound's one, then the 14 key names.
+    EXPECT_EQ(values[expected.size() + 12], "0");
+    std::vector<std::string> keys(values.end() - 14, values.end());
+    EXPECT_EQ(keys, (std::vector<std::string>{"DOWN", "LEFT", "RIGHT", "UP", "A", "B", "C", "X",
+                                              "Y", "Z", "L", "R", "M", "ENTER"}));
+    EXPECT_EQ(values.size(), expected.size() + 12 + 1 + 14);
+
+    size_t game = text.find("//  [gameglobals]"), frame = text.find("//  [d3dxframe]");
+    size_t sound = text.find("//  [sound]"), input = text.find("//  [dxinput]");
+    EXPECT_TRUE(game < frame && frame < sound && sound < input && input != std::string::npos);
+    EXPECT_NE(text.find("//  " + session), std::string::npos) << "the session-name line";
+    EXPECT_NE(text.find(std::string("c:\\data\\win\\entity") + std::string(44 - 18, ' ') +
+                        "//  game_globals.entity_pathname\n"),
+              std::string::npos)
+        << "values are left-aligned in 44 columns";
+}
+
+TEST_F(Config, EverySectionReadsBackByPosition)
+{
+    std::strcpy(game_globals.entity_pathname, "d:\\tree\\entity");
+    std::strcpy(game_globals.startup_script_filename, "intro");
+    game_globals.bShowStats = 0;
+    game_globals.skip_splash = 1;
+    game_globals.hide_gui = 1;
+    game_globals.gravity = 0.0f;
+    game_globals.z_wind = -2.5f;
+    game_globals.debug_mouse_speed = 12.25f;
+    d3dx_globals.windowed_width = 800;
+    d3dx_globals.gamma = 1.5f;
+    sound_module.enable_3d = 1;
+    dxinput_key_bindings[13] = 0x39;  // start on SPACE
+    ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
+
+    gameglobals_init();
+    d3dxframe_set_defaults();
+    sound_reset();
+    dxinput_reset();
+    ASSERT_EQ(config_read_engine_config_file(session.c_str()), 1);
+    EXPECT_STREQ(game_globals.entity_pathname, "d:\\tree\\entity");
+    EXPECT_STREQ(game_globals.model_pathname, "c:\\data\\win\\model");
+    EXPECT_STREQ(game_globals.startup_script_filename, "intro");
+    EXPECT_EQ(game_globals.bShowStats, 0);
+    EXPECT_EQ(game_globals.skip_splash, 1);
+    EXPECT_EQ(game_globals.hide_gui, 1);
+    EXPECT_EQ(game_globals.sound_enable, 1);
+    EXPECT_EQ(game_globals.gravity, 0.0f);
+    EXPECT_EQ(game_globals.z_wind, -2.5f);
+    EXPECT_EQ(game_globals.debug_mouse_speed, 12.25f);
+    EXPECT_EQ(d3dx_globals.windowed_width, 800);
+    EXPECT_EQ(d3dx_globals.gamma, 1.5f);
+    EXPECT_EQ(sound_module.enable_3d, 1);
+    EXPECT_EQ(dxinput_key_bindings[13], 0x39);
+    EXPECT_EQ(dxinput_key_bindings[0], 0xD0);
+    EXPECT_TRUE(log.errors().empty());
+}
+
+TEST_F(Config, ValuesAreTakenByPositionAndSwitchesReadOnlyOneAsOn)
+{
+    ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
+    std::string text = file();
+    // Exchange the first two directory lines: the comments stay wrong.
+    text = replace_line(text, "game_globals.entity_pathname", "c:\\data\\win\\model");
+    text = replace_line(text, "game_globals.model_pathname", "c:\\data\\win\\entity");
+    text = replace_line(text, "game_globals.bShowStats", "2");
+    text = replace_line(text, "game_globals.gravity", "7");
+    text = replace_line(text, "enable_3d", "3");
+    put(text);
+    game_globals.gravity = 1.0f;
+    ASSERT_EQ(config_read_engine_config_file(session.c_str()), 1);
+    EXPECT_STREQ(game_globals.entity_pathname, "c:\\data\\win\\model");
+    EXPECT_STREQ(game_globals.model_pathname, "c:\\data\\win\\entity");
+    EXPECT_EQ(game_globals.bShowStats, 0);
+    EXPECT_EQ(game_globals.gravity, 0.0f);
+    EXPECT_EQ(sound_module.enable_3d, 0);
+
+    // Only exactly the gravity constant is written as 1.
+    game_globals.gravity = -386.4f;
+    ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
+    EXPECT_NE(file().find(std::string("1") + std::string(43, ' ') + "//  game_globals.gravity"),
+              std::string::npos);
+    game_globals.gravity = -386.5f;
+    ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
+    EXPECT_NE(file().find(std::string("0") + std::string(43, ' ') + "//  game_globals.gravity"),
+              std::string::npos);
+}
+
+TEST_F(Config, ABadOrShortFileIsRefusedAndKeepsWhatWasRead)
+{
+    ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
+    std::string good = file();
+
+    // Another version.
+    std::string old = good;
+    old.replace(old.find("124"), 3, "123");
+    put(old);
+    EXPECT_EQ(config_read_engine_config_file(session.c_str()), 0);
+    EXPECT_TRUE(log.contains("'" + cfg() + "' found, but bad file type or file version"));
+
+    // A file that ends inside the gameglobals section: what was read stays.
+    log.clear();
+    std::string text = replace_line(good, "game_globals.entity_pathname", "e:\\short");
+    put(text.substr(0, text.find("game_globals.animation_pathname")));
+    game_globals.bShowStats = 0;
+    EXPECT_EQ(config_read_engine_config_file(session.c_str()), 0);
+    EXPECT_STREQ(game_globals.entity_pathname, "e:\\short");
+    EXPECT_EQ(game_globals.bShowStats, 0);
+
+    // Text where a number belongs: that reader fails, the number stays.
+    text = replace_line(good, "game_globals.x_wind", "windy");
+    put(text);
+    game_globals.x_wind = 4.0f;
+    EXPECT_EQ(config_read_engine_config_file(session.c_str()), 0);
+    EXPECT_EQ(game_globals.x_wind, 4.0f);
+}
+
+TEST_F(Config, ADirectoryLongerThanItsFieldIsRefusedNotCut)
+{
+    ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
+    std::string long_path = "c:\\" + std::string(160, 'a');
+    put(replace_line(file(), "game_globals.script_pathname", long_path));
+    log.clear();
+    EXPECT_EQ(config_read_engine_config_file(session.c_str()), 0);
+    EXPECT_STREQ(game_globals.script_pathname, "c:\\data\\win\\script");
+    EXPECT_STREQ(game_globals.collision_pathname, "c:\\data\\win\\collision");
+    EXPECT_EQ(log.errors().size(), 1u);
+}
+
+TEST_F(Config, ThePathIsInTheWorkingDirectoryAndLowerCase)
+{
+    TempDir upper;
+    std::string directory = upper.path() + "/Game Dir";
+    ASSERT_EQ(mkdir(directory.c_str(), 0755), 0);
+    char previous[512];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(directory.c_str()), 0);
+    char path[CONFIG_PATH_SIZE];
+    int made = config_session_path("VarNock", path, sizeof path);
+    int written = write_edit_session_file("VarNock");
+    ASSERT_EQ(chdir(previous), 0);
+    ASSERT_EQ(made, 1);
+    std::string expected = directory + "\\varnock.cfg";
+    for (char& c : expected)
+        c = (char)tolower((unsigned char)c);
+    EXPECT_EQ(path, expected);
+    EXPECT_EQ(written, 1);
+    EXPECT_FALSE(read_host_file(directory + "/varnock.cfg").empty());
+
+    ASSERT_EQ(config_session_path("d:\\saves\\Mine.ini", path, sizeof path), 1);
+    EXPECT_STREQ(path, "d:\\saves\\mine.cfg");
+}
+
+TEST_F(Config, NullArgumentsAreRefusedWithTheirLines)
+{
+    int16_t line_cnt = 0;
+    FILE* file = tmpfile();
+    struct {
+        int result;
+        const char* message;
+    } cases[] = {
+        {write_edit_session_file(nullptr), "Cannot write_edit_session_file with NULL session_name."},
+        {config_read_engine_config_file(nullptr),
+         "Cannot config_read_engine_config_file with NULL session_name."},
+        {gameglobals_write_config(nullptr), "Cannot gameglobals_write_config with NULL session_file."},
+        {gameglobals_read_config(nullptr, &line_cnt),
+         "Cannot gameglobals_read_config with NULL session_file."},
+        {gameglobals_read_config(file, nullptr), "Cannot gameglobals_read_config with NULL line_cnt."},
+        {sound_write_config(nullptr), "Cannot sound_write_config with NULL session_file."},
+        {sound_read_config(file, nullptr), "Cannot sound_read_config with NULL line_cnt."},
+        {dxinput_write_config(nullptr), "Cannot dxinput_write_config with NULL session_file."},
+        {dxinput_read_config(nullptr, &line_cnt), "Cannot dxinput_read_config with NULL session_file."},
+        {write_session_3_long(file, 1, 2, 3, nullptr),
+         "Cannot write_session_3_long with NULL comment_str."},
+        {write_session_4_long(nullptr, 1, 2, 3, 4, "x"),
+         "Cannot write_session_4_long with NULL session_file."},
+    };
+    fclose(file);
+    std::vector<std::string> errors = log.errors();
+    ASSERT_EQ(errors.size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(cases[i].result, 0) << cases[i].message;
+        EXPECT_EQ(errors[i], cases[i].message);
+    }
+}
+
+TEST_F(Config, SeveralNumberLineWriters)
+{
+    std::string text = written_bytes([](FILE* file) {
+        return write_session_3_long(file, 1, -2, 300, "three") &&
+               write_session_4_long(file, 1, 2, 3, 4, "four") &&
+               write_session_3_float(file, 0.5f, 1.0f, -2.0f, "floats");
+    });
+    // Each line pads its numbers to the 44 columns of the value lines.
+    EXPECT_EQ(text, "1    -2   300  " + std::string(29, ' ') + "//  three\n" +
+                        "1    2    3    4    " + std::string(24, ' ') + "//  four\n" +
+                        "0.500000 1.000000 -2.000000 " + std::string(12, ' ') + "//  floats\n");
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "d3dxframe.h"
+#include "gameglobals.h"
+#include "platform/win32.h"
+#include "test_support.h"
+#include "varnock.h"
+#include "winmain2.h"
+
+namespace {
+
+class Scene : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test_reset_state();
+        log.clear();
+    }
+    LogCapture log;
+};
+
+TEST_F(Scene, GameModesByName)
+{
+    struct {
+        const char* name;
+        int32_t state;
+    } cases[] = {{"explore", 1}, {"look", 2}, {"movie", 3}, {"splash", 0}, {"menu", 4}};
+    for (const auto& c : cases) {
+        game_globals.game_state = 1;
+        EXPECT_EQ(varnock_change_game_mode(c.name), 1) << c.name;
+        EXPECT_EQ(game_globals.game_state, c.state) << c.name;
+    }
+    EXPECT_EQ(game_globals.previous_game_state, GAME_MODE_MENU)
+        << "the menu also becomes the previous state";
+    EXPECT_EQ(log.notices().back(), "change game mode: GAME_MODE_MENU");
+
+    EXPECT_EQ(varnock_change_game_mode("Menu"), 0);
+    EXPECT_EQ(varnock_change_game_mode(nullptr), 0);
+    EXPECT_EQ(game_globals.game_state, GAME_MODE_MENU);
+    EXPECT_EQ(log.errors(), (std::vector<std::string>{"tried to set unknown game_mode: Menu",
+                                                      "tried to set unknown game_mode: (null)"}));
+}
+
+TEST_F(Scene, ActionButtonScript)
+{
+    struct {
+        const char* name;
+        const char* stored;
+    } cases[] = {{"open_door", "open_door"}, {"none", nullptr}, {"None", "None"},
+                 {"NONE", nullptr}, {"x", "x"}, {nullptr, nullptr}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(varnock_set_action_button_script(c.name), 1);
+        if (c.stored)
+            EXPECT_STREQ(game_globals.action_button_script, c.stored);
+        else
+            EXPECT_EQ(game_globals.action_button_script, nullptr);
+    }
+    EXPECT_EQ(log.notices()[0], "Setting action_button script to open_door.");
+    EXPECT_EQ(log.notices()[1], "Setting action_button script to NULL.");
+}
+
+TEST_F(Scene, FadesRunOverTheirDuration)
+{
+    frame_delta_time = 250.0f;
+    varnock_overlay_fade_in(1.0f);  // the overlay goes away
+    varnock_update_overlay_fade();
+    EXPECT_FLOAT_EQ(game_globals.overlay_alpha, 0.75f);
+    for (int i = 0; i < 3; ++i)
+        varnock_update_overlay_fade();
+    EXPECT_EQ(game_globals.overlay_alpha, 0.0f);
+    EXPECT_EQ(varnock_scene.overlay_fade_mode, 0);
+    varnock_update_overlay_fade();
+    EXPECT_EQ(game_globals.overlay_alpha, 0.0f) << "an idle fade changes nothing";
+
+    varnock_overlay_fade_out_color(0.5f, 10, 20, 30);
+    varnock_update_overlay_fade();
+    EXPECT_FLOAT_EQ(game_globals.overlay_alpha, 0.5f);
+    EXPECT_EQ(varnock_scene.overlay_fade_use_color, 1);
+
+    // A duration of 0 reaches its end at the next update.
+    varnock_fade_out(0.0f);
+    varnock_update_screen_fade();
+    EXPECT_EQ(varnock_scene.screen_fade_mode, 0);
+    varnock_fade_in(2.0f);
+    varnock_update_screen_fade();
+    EXPECT_FLOAT_EQ(varnock_scene.screen_fade_elapsed, 0.25f);
+}
+
+TEST_F(Scene, ConsoleTextLines)
+{
+    EXPECT_EQ(varnock_display_text(640, 10, 1, 2, 3, 5, "no"), 0);
+    EXPECT_EQ(varnock_display_text(10, 480, 1, 2, 3, 5, "no"), 0);
+    EXPECT_EQ(varnock_display_text(10, 20, 255, 0, 0, 5, "one~two~three"), 1);
+    EXPECT_EQ(varnock_scene.text_line_count, 3);
+    EXPECT_STREQ(varnock_scene.text_lines[2], "three");
+    EXPECT_EQ(log.notices().back(), "max_chars = 5.");
+    // Lines longer than the console and a fifth line are dropped.
+    std::string text = std::string(200, 'a') + "~b~c~d~e";
+    varnock_display_text(0, 0, 0, 0, 0, 5, text.c_str());
+    EXPECT_EQ(varnock_scene.text_line_count, 4);
+    EXPECT_EQ(std::string(varnock_scene.text_lines[0]).size(), 127u);
+    EXPECT_STREQ(varnock_scene.text_lines[3], "d");
+    varnock_clear_display_text();
+    EXPECT_STREQ(varnock_scene.text_lines[0], "");
+    EXPECT_EQ(varnock_scene.text_line_count, 4);
+}
+
+TEST_F(Scene, TheLetterboxGrowsAt200UnitsASecond)
+{
+    frame_delta_time = 150.0f;
+    varnock_set_letterbox(1);
+    for (int i = 0; i < 3; ++i)
+        varnock_draw_letterbox();
+    EXPECT_FLOAT_EQ(varnock_scene.letterbox_height, 90.0f);
+    varnock_set_letterbox(0);
+    varnock_draw_letterbox();
+    EXPECT_FLOAT_EQ(varnock_scene.letterbox_height, 60.0f);
+}
+
+TEST_F(Scene, HealthCounterDigits)
+{
+    EXPECT_EQ(varnock_draw_health_counter(5, 0, 0, 0, 0), 1);
+    EXPECT_EQ(varnock_draw_health_counter(100, 0, 0, 0, 0), 0);
+    EXPECT_EQ(varnock_draw_health_counter(-1, 0, 0, 0, 0), 0);
+}
+
+TEST(GameGlobals, DefaultsAndLevelReset)
+{
+    test_reset_state();
+    LogCapture log;
+    gameglobals_init();
+    EXPECT_EQ(log.notices(), std::vector<std::string>{"Initializing game_globals."});
+    EXPECT_STREQ(game_globals.title, "Varnock: DEBUG version 0.7");
+    EXPECT_STREQ(game_globals.collision_table_pathname, "c:\\data\\win\\collision_tab");
+    EXPECT_EQ(game_globals.bShowStats, 1);
+    EXPECT_EQ(game_globals.sound_enable, 1);
+    for (int32_t flag : {game_globals.bDisplayCollisionData, game_globals.skip_splash,
+                         game_globals.hide_gui, game_globals.wireframe_mode,
+                         game_globals.debug_camera, game_globals.display_map_nodes})
+        EXPECT_EQ(flag, 0);
+    EXPECT_EQ(game_globals.gravity, -386.4f);
+    EXPECT_EQ(game_globals.overlay_alpha, 1.0f);
+    EXPECT_EQ(game_globals.camera_look_at_point.z, -1.0f);
+
+    win_entity* camera = (win_entity*)&log;
+    game_globals.current_camera = camera;
+    game_globals.player_character = camera;
+    game_globals.parked_child_list_size = 3;
+    game_globals.parked_acceleration = {1.0f, 2.0f, 3.0f};
+    game_globals.display_closeup = 1;
+    gameglobals_reset_level_state();
+    EXPECT_EQ(game_globals.current_camera, camera);
+    EXPECT_EQ(game_globals.player_character, nullptr);
+    EXPECT_EQ(game_globals.parked_child_list_size, 0);
+    EXPECT_EQ(game_globals.parked_acceleration.y, 1.0f);
+    EXPECT_EQ(game_globals.display_closeup, 0);
+    game_globals.current_camera = nullptr;
+}
+
+}  // namespace

@@ -1,0 +1,522 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "d3dxframe.h"
+#include "debug.h"
+#include "dlink.h"
+#include "entity_io.h"
+#include "gameglobals.h"
+#include "gametime.h"
+#include "platform/d3d_record.h"
+#include "platform/timer.h"
+#include "platform/win32.h"
+#include "platform/win32_test.h"
+#include "script.h"
+#include "test_support.h"
+#include "texture_container.h"
+#include "varnock.h"
+#include "winmain2.h"
+
+namespace {
+
+// Runs the test inside a fresh directory, as the program runs in its own.
+struct InTempDir {
+    InTempDir()
+    {
+        char path[512];
+        previous = getcwd(path, sizeof path) ? path : ".";
+        EXPECT_EQ(chdir(dir.path().c_str()), 0);
+    }
+    ~InTempDir() { EXPECT_EQ(chdir(previous.c_str()), 0); }
+    std::string file(const char* name) const { return read_host_file(dir.file(name)); }
+    TempDir dir;
+    std::string previous;
+};
+
+// A 2 x 2 true-colour TGA image: the splash screen of the tests.
+void write_splash(const TempDir& dir)
+{
+    ImageBytes tga;
+    tga.raw(std::string("\0\0\2\0\0\0\0\0\0\0\0\0", 12)).half(2).half(2).raw("\x20\x28");
+    for (int i = 0; i < 4; ++i)
+        tga.word(0xFF8040C0);
+    dir.write("bitmap/splash_screen.tga", tga.bytes());
+    std::strcpy(game_globals.bitmaps_pathname, dir.file("bitmap").c_str());
+}
+
+DWORD clock_ms = 0;
+DWORD test_clock()
+{
+    return clock_ms;
+}
+
+class FrameClock : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test_reset_state();
+        clock_ms = 0;
+        platform_timer_set_source(test_clock);
+        log.clear();
+    }
+    // One frame's clock steps at `now` milliseconds.
+    void tick(DWORD now)
+    {
+        clock_ms = now;
+        winmain_update_frame_clock();
+    }
+    LogCapture log;
+};
+
+TEST_F(FrameClock, ALongFrameCountsAsTheMaximum)
+{
+    tick(100);
+    EXPECT_EQ(frame_delta_time, 100.0f);
+    tick(3100);
+    EXPECT_EQ(frame_delta_time, 250.0f);
+    EXPECT_EQ(game_time, 3100.0f);
+    EXPECT_EQ(last_frame_time, 2850.0f);
+    ASSERT_EQ(log.notices().size(), 1u);
+    EXPECT_EQ(log.notices()[0], "frame_delta_time exceeded MAX_FRAME_DELTA_TIME = 3000.000000");
+    EXPECT_EQ(log.warnings().size(), 0u);
+}
+
+TEST_F(FrameClock, AClockBehindGameTimeGivesNoTimeNotANegativeDelta)
+{
+    tick(1000);
+    game_time = 1500.0f;  // scripts advanced the clock past the timer
+    tick(1200);
+    EXPECT_EQ(frame_delta_time, 0.0f);
+}
+
+TEST_F(FrameClock, TheRateRingAveragesTheLast150Frames)
+{
+    tick(20);
+    EXPECT_EQ(fps_frame_counter, 1);
+    // One sample of 20 ms over a ring of zeros reads as 7500 fps.
+    EXPECT_FLOAT_EQ(fps, 150.0f / 20.0f * 1000.0f);
+    for (DWORD frame = 2; frame <= 400; ++frame)
+        tick(frame * 20);
+    EXPECT_FLOAT_EQ(fps, 50.0f);
+    EXPECT_FLOAT_EQ(fps_delta_sum, 3000.0f);
+}
+
+TEST_F(FrameClock, ScriptTimeComesOutOfTheFrame)
+{
+    struct {
+        float frame, script, delta, game_time;
+        bool warned;
+    } cases[] = {
+        {20.0f, 5.0f, 15.0f, 1025.0f, false},
+        {20.0f, 400.0f, 0.0f, 1420.0f, true},
+        {20.0f, 0.0f, 20.0f, 1020.0f, false},
+    };
+    for (const auto& c : cases) {
+        test_reset_state();
+        platform_timer_set_source(test_clock);
+        log.clear();
+        tick(1000);
+        tick(1000 + (DWORD)c.frame);
+        int counter = fps_frame_counter;
+        winmain_correct_frame_clock(c.script);
+        EXPECT_EQ(frame_delta_time, c.delta);
+        EXPECT_EQ(game_time, c.game_time);
+        EXPECT_EQ(fps_frame_counter, counter) << "the correction does not count a frame";
+        EXPECT_EQ(fps_ring[counter % 150], c.delta) << "the sample is replaced";
+        EXPECT_FLOAT_EQ(fps_delta_sum, 250.0f + c.delta);
+        EXPECT_EQ(log.warnings().size(), c.warned ? 1u : 0u);
+        if (c.warned) {
+            EXPECT_EQ(log.warnings()[0],
+                      "frame_delta_time went negative = -380.000000, script_time = 400.000000");
+        }
+    }
+}
+
+TEST_F(FrameClock, ACorrectedDeltaAboveTheMaximumIsClamped)
+{
+    tick(1000);
+    tick(1100);
+    winmain_correct_frame_clock(-200.0f);
+    EXPECT_EQ(frame_delta_time, 250.0f);
+    EXPECT_EQ(last_frame_time, game_time - 250.0f);
+    EXPECT_EQ(log.warnings().size(), 1u);
+}
+
+// The window, the device and the frame as WinMain leaves them, on the
+// recording back-end.
+class Frame : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test_reset_state();
+        platform_timer_set_source(test_clock);
+        clock_ms = 1000;
+        log = std::make_unique<LogCapture>();
+        write_splash(bitmaps);
+        WNDCLASS window_class = {};
+        window_class.lpfnWndProc = winmain_splash_wnd_proc;
+        window_class.lpszClassName = winmain_class_name;
+        RegisterClass(&window_class);
+        window = CreateWindow(winmain_class_name, "test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
+                              nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(window, nullptr);
+        d3dxframe_set_defaults();
+        d3dxframe_set_hwnd(window);
+        ShowWindow(window, SW_SHOW);
+        ASSERT_EQ(d3dxframe_initialize(window), S_OK);
+        pump();
+        platform_register_accelerators("IDR_MAIN_ACCEL", winmain_main_accel, WINMAIN_ACCEL_COUNT);
+        accelerators = LoadAccelerators(nullptr, "IDR_MAIN_ACCEL");
+        ASSERT_NE(accelerators, nullptr);
+        d3d_record_start();
+        log->clear();
+    }
+    void TearDown() override
+    {
+        varnock_final_cleanup();  // the textures the frames loaded
+        d3dxframe_unitialize();
+        win32_reset();
+    }
+    void pump()
+    {
+        MSG msg;
+        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
+            if (!TranslateAccelerator(window, accelerators, &msg))
+                DispatchMessage(&msg);
+    }
+    // A key as the player presses it, through the accelerator table.
+    void press(const char* key, int mod = 0)
+    {
+        platform_event event = {};
+        event.kind = PLATFORM_EVENT_KEY_DOWN;
+        event.key = key;
+        event.mod = mod;
+        ASSERT_EQ(win32_feed_event(window, &event), 1);
+        pump();
+    }
+    void click()
+    {
+        platform_event event = {};
+        event.kind = PLATFORM_EVENT_BUTTON_DOWN;
+        event.button = 1;
+        event.clicks = 1;
+        event.data1 = 320;
+        event.data2 = 240;
+        ASSERT_EQ(win32_feed_event(window, &event), 1);
+        pump();
+    }
+    WNDPROC procedure() { return (WNDPROC)GetWindowLong(window, GWL_WNDPROC); }
+
+    TempDir bitmaps;
+    HWND window = nullptr;
+    HACCEL accelerators = nullptr;
+    std::unique_ptr<LogCapture> log;
+};
+
+TEST_F(Frame, EachStateHasItsProcedure)
+{
+    for (int32_t state : {1, 2, 3, 4, 0}) {
+        int32_t before = game_globals.game_state;
+        winmain_set_game_state(state);
+        EXPECT_EQ(game_globals.game_state, state);
+        EXPECT_EQ(game_globals.previous_game_state, before);
+        EXPECT_EQ(procedure(), winmain_wnd_proc_table[state]);
+    }
+    // A state outside the table keeps the procedure; the frame reports it.
+    winmain_set_game_state(7);
+    EXPECT_EQ(procedure(), winmain_splash_wnd_proc);
+    winmain_run_frame();
+    EXPECT_EQ(log->errors(), std::vector<std::string>{"Unknown game_state = 7"});
+}
+
+TEST_F(Frame, TheSplashIgnoresEscAndAltXAndAClickOpensTheMenu)
+{
+    press("Escape");
+    press("X", PLATFORM_MOD_ALT);
+    EXPECT_EQ(game_globals.game_state, GAME_MODE_SPLASH);
+    int presents = d3d_recorded_present_count();
+    int cursor = ShowCursor(FALSE) + 1;
+    ShowCursor(TRUE);
+    click();
+    EXPECT_EQ(game_globals.game_state, GAME_MODE_MENU);
+    EXPECT_EQ(procedure(), winmain_menu_wnd_proc);
+    EXPECT_EQ(d3d_recorded_present_count(), presents + 1);
+    EXPECT_EQ(ShowCursor(FALSE) + 1, cursor + 1) << "the cursor is shown";
+}
+
+TEST_F(Frame, KeysActByState)
+{
+    winmain_set_game_state(GAME_MODE_EXPLORATION);
+    press("F5");  // nothing in exploration
+    EXPECT_EQ(game_globals.game_state, GAME_MODE_EXPLORATION);
+    press("Escape");
+    EXPECT_EQ(game_globals.game_state, GAME_MODE_MENU);
+
+    winmain_set_game_state(GAME_MODE_CAMERA_LOOK);
+    game_time = 5.0f;
+    int presents = d3d_recorded_present_count();
+    press("F5");
+    EXPECT_EQ(game_globals.game_state, GAME_MODE_EXPLORATION);
+    EXPECT_EQ(game_time, 1000.0f) << "the clock restarts";
+    EXPECT_EQ(d3d_recorded_present_count(), presents) << "without a present";
+    EXPECT_TRUE(log->contains("IDM_DEBUG key pressed."));
+
+    winmain_set_game_state(GAME_MODE_CAMERA_LOOK);
+    press("X", PLATFORM_MOD_ALT);
+    EXPECT_EQ(game_globals.game_state, GAME_MODE_MENU);
+
+    // F7 starts the script "cheat" in exploration.
+    winmain_set_game_state(GAME_MODE_EXPLORATION);
+    log->clear();
+    press("F7");
+    EXPECT_TRUE(log->contains("IDM_TEST_SCRIPT key pressed."));
+    EXPECT_TRUE(log->contains("Couldn't open the script file c:\\data\\win\\script\\cheat.scw"));
+
+    // Movie and menu: Esc does not leave them.
+    for (int32_t state : {GAME_MODE_PLAYING_MOVIE, GAME_MODE_MENU}) {
+        winmain_set_game_state(state);
+        press("Escape");
+        press("F7");
+        EXPECT_EQ(game_globals.game_state, state);
+    }
+}
+
+TEST_F(Frame, AltEnterTogglesFullScreenInEveryState)
+{
+    for (int32_t state = 0; state <= 4; ++state) {
+        winmain_set_game_state(state);
+        log->clear();
+        int32_t fullscreen = d3dx_globals.m_bIsFullscreen;
+        press("Return", PLATFORM_MOD_ALT);
+        EXPECT_EQ(d3dx_globals.m_bIsFullscreen, !fullscreen) << "state " << state;
+        EXPECT_TRUE(log->contains("IDM_TOGGLEFULLSCREEN key pressed.")) << "state " << state;
+        EXPECT_EQ(game_globals.game_state, state);
+    }
+}
+
+TEST_F(Frame, FramesDoTheWorkOfTheirState)
+{
+    struct {
+        int32_t state;
+        int presents;
+        int scenes;
+    } cases[] = {
+        {GAME_MODE_SPLASH, 1, 1},
+        {GAME_MODE_EXPLORATION, 1, 1},
+        {GAME_MODE_CAMERA_LOOK, 1, 1},
+        {GAME_MODE_PLAYING_MOVIE, 1, 0},
+        {GAME_MODE_MENU, 1, 0},
+    };
+    for (const auto& c : cases) {
+        winmain_set_game_state(c.state);
+        int presents = d3d_recorded_present_count();
+        int scenes = d3d_record_count_of("Device.BeginScene");
+        clock_ms += 20;
+        winmain_run_frame();
+        EXPECT_EQ(d3d_recorded_present_count() - presents, c.presents) << "state " << c.state;
+        EXPECT_EQ(d3d_record_count_of("Device.BeginScene") - scenes, c.scenes)
+            << "state " << c.state;
+    }
+}
+
+TEST_F(Frame, TheSplashIsOneOpaqueQuadOfTheSplashTextureOverTheScreen)
+{
+    int draws = d3d_recorded_draw_count();
+    clock_ms += 20;
+    winmain_run_frame();
+    clock_ms += 20;
+    winmain_run_frame();
+    texture_container* splash = varnock_scene.splash_texture;
+    ASSERT_NE(splash, nullptr);
+    EXPECT_EQ(splash->texture_container_ref_cnt, 2) << "the cache's reference and the scene's";
+    EXPECT_EQ(d3d_recorded_draw_count() - draws, 2);
+    const d3d_recorded_draw* draw = d3d_recorded_last_draw();
+    ASSERT_NE(draw, nullptr);
+    EXPECT_EQ(draw->texture0, splash->texture_container_surface);
+    float left = 1e9f, right = -1e9f, top = 1e9f, bottom = -1e9f;
+    for (DWORD i = 0; i < draw->vertex_count && i < D3D_RECORDED_VERTICES; ++i) {
+        left = std::min(left, draw->vertices[i].x);
+        right = std::max(right, draw->vertices[i].x);
+        top = std::min(top, draw->vertices[i].y);
+        bottom = std::max(bottom, draw->vertices[i].y);
+        EXPECT_EQ(draw->vertices[i].diffuse, 0xFFFFFFFFu);
+    }
+    EXPECT_NEAR(left, 0.0f, 1.0f);
+    EXPECT_NEAR(top, 0.0f, 1.0f);
+    EXPECT_NEAR(right, 639.0f, 1.5f);
+    EXPECT_NEAR(bottom, 479.0f, 1.5f);
+    EXPECT_EQ(game_globals.game_state, GAME_MODE_SPLASH) << "drawing does not change the state";
+    EXPECT_TRUE(log->errors().empty());
+}
+
+TEST_F(Frame, AnExplorationFrameDrawsTheStatisticsLine)
+{
+    winmain_set_game_state(GAME_MODE_EXPLORATION);
+    clock_ms += 40;
+    winmain_run_frame();
+    char text[128];
+    winmain_format_statistics(text, sizeof text);
+    EXPECT_STREQ(text, "3750.00 fps (640x480) PC AnimIdx:-1 debugcam off");
+    EXPECT_EQ(fps_frame_counter, 1);
+    winmain_set_game_state(GAME_MODE_CAMERA_LOOK);
+    winmain_format_statistics(text, sizeof text);
+    EXPECT_NE(std::string(text).find("debugcam on"), std::string::npos);
+    // The line never runs past its buffer.
+    fps = 1e30f;
+    winmain_format_statistics(text, 20);
+    EXPECT_EQ(std::string(text).size(), 19u);
+}
+
+TEST_F(Frame, WindowChangesPresentAndRestartTheClock)
+{
+    for (WNDPROC proc : winmain_wnd_proc_table) {
+        game_time = 1.0f;
+        int presents = d3d_recorded_present_count();
+        proc(window, WM_MOVE, 0, MAKELPARAM(10, 10));
+        EXPECT_GT(d3d_recorded_present_count(), presents);
+        EXPECT_EQ(game_time, 1000.0f);
+    }
+}
+
+// Shut-down, with the session report box answered at once.
+class Cleanup : public Frame {
+protected:
+    void SetUp() override
+    {
+        Frame::SetUp();
+        win32_message_box_script(1, IDOK);
+    }
+    std::string box_text(int index)
+    {
+        const char* text = nullptr;
+        const char* caption = nullptr;
+        UINT type = 0;
+        HWND owner = nullptr;
+        win32_message_box_get(index, &owner, &text, &caption, &type);
+        EXPECT_EQ(type, 0x51010u);
+        EXPECT_EQ(owner, window);
+        return std::string(caption) + ": " + text;
+    }
+    InTempDir here;
+};
+
+TEST_F(Cleanup, RunsInOrderAndWritesTheConfiguration)
+{
+    winmain_cleanup(window);
+    std::vector<std::string> notices = log->notices();
+    std::vector<std::string> order = {"winmain_cleanup called.", "varnock_final_cleanup called.",
+                                      "entity_unload_all called.", "sound_term aborted because sound is disabled.",
+                                      "Writing SES", "d3dxframe_unitialize called.",
+                                      "Varnock - exiting...."};
+    size_t at = 0;
+    for (const std::string& notice : notices)
+        if (at < order.size() && notice.rfind(order[at], 0) == 0)
+            ++at;
+    EXPECT_EQ(at, order.size()) << "notices out of order";
+    EXPECT_FALSE(here.file("varnock.cfg").empty());
+    EXPECT_EQ(win32_message_box_count(), 0) << "no box without errors or warnings";
+    EXPECT_EQ(d3dx_globals.bInitialized, 0);
+}
+
+TEST_F(Cleanup, TheSessionReportCountsErrorsFirstThenWarnings)
+{
+    struct {
+        int errors, warnings;
+        const char* box;
+    } cases[] = {
+        {1, 5, "Error During Session: There was an error during this session.  Check the debug file."},
+        {3, 0, "Error During Session: There were 3 errors during this session.  Check the debug file."},
+        {0, 1, "Warning During Session: There was a warning during this session.  Check the debug file."},
+        {0, 2, "Warning During Session: There were 2 warnings during this session.  Check the debug file."},
+    };
+    for (const auto& c : cases) {
+        log->clear();
+        win32_message_box_script(1, IDOK);
+        for (int i = 0; i < c.errors; ++i)
+            LOG_ERROR("%s\n", "an error");
+        for (int i = 0; i < c.warnings; ++i)
+            LOG_WARNING("%s\n", "a warning");
+        winmain_cleanup(window);
+        ASSERT_EQ(win32_message_box_count(), 1);
+        EXPECT_EQ(box_text(0), c.box);
+        EXPECT_EQ(debug_log.error_level, 0) << "error logging is back after the box";
+    }
+}
+
+TEST_F(Cleanup, ListsStillHeldAreWarnedAboutBeforeTheBox)
+{
+    dlink node = {};
+    node.prev_ptr = node.next_ptr = &node;
+    entity_io_global_win_entity_list = (win_entity*)&node;
+    winmain_cleanup(window);
+    entity_io_global_win_entity_list = nullptr;
+    EXPECT_EQ(log->warnings(),
+              std::vector<std::string>{"entity_io_global_win_entity_list is not NULL with 1 members"});
+    ASSERT_EQ(win32_message_box_count(), 1);
+    EXPECT_EQ(box_text(0),
+              "Warning During Session: There was a warning during this session.  Check the debug file.");
+}
+
+// The whole program on the recording back-end: start-up, frames until a
+// close request, shut-down.
+// WinMain registers the window class itself.
+void start_program_test()
+{
+    test_reset_state();
+    UnregisterClass(winmain_class_name, nullptr);
+}
+
+TEST(WinMain, StartsRunsFramesAndEndsOnClose)
+{
+    start_program_test();
+    InTempDir here;
+    static int frames = 0;
+    frames = 0;
+    platform_timer_set_source([]() -> DWORD {
+        // The frame clock reads the timer once per frame; after a few frames
+        // the player closes the window.
+        if (++frames == 5)
+            PostMessage(d3dx_globals.hwnd, WM_CLOSE, 0, 0);
+        return (DWORD)(frames * 20);
+    });
+    win32_message_box_script(1, IDOK);
+    int result = WinMain(nullptr, nullptr, (char*)"", SW_SHOW);
+    platform_timer_set_source(nullptr);
+    EXPECT_EQ(result, 0);
+    EXPECT_GE(frames, 5);
+    std::string debug = here.file("debug.txt");
+    for (const char* notice : {"Varnock - starting up....", "Initializing globals...",
+                               "Reading SES", "Writing SES", "varnock_one_time_scene_init called.",
+                               "winmain_cleanup called.", "Varnock - exiting...."})
+        EXPECT_NE(debug.find(notice), std::string::npos) << notice;
+    // No configuration yet: written at start-up and again at exit.
+    EXPECT_NE(debug.find("Could not find"), std::string::npos);
+    EXPECT_FALSE(here.file("varnock.cfg").empty());
+    EXPECT_GE(win32_message_box_count(), 1);
+    EXPECT_EQ(d3d_live_objects(), 0);
+}
+
+TEST(WinMain, AFrameLayerThatCannotStartEndsTheProgram)
+{
+    start_program_test();
+    InTempDir here;
+    win32_message_box_script(1, IDOK);
+    d3d_inject("D3DXCreateContextEx", D3DXERR_NODIRECT3DDEVICEAVAILABLE, 0, 2);
+    int result = WinMain(nullptr, nullptr, (char*)"", SW_SHOW);
+    EXPECT_EQ(result, 0);
+    std::string debug = here.file("debug.txt");
+    size_t failed = debug.find("Failed to initialize D3DX.");
+    size_t reported = debug.find("winmain_initialize failed.");
+    size_t exiting = debug.find("Varnock - exiting....");
+    EXPECT_TRUE(failed < reported && reported < exiting && exiting != std::string::npos);
+    EXPECT_EQ(d3d_live_objects(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,26 @@
+#include "dxinput.h"
+#include "entity_io.h"
+#include "gameglobals.h"
+#include "gametime.h"
+#include "model_io.h"
+#include "platform/timer.h"
+#include "script.h"
+#include "sound.h"
+#include "varnock.h"
+#include "winmain2.h"
+#include "test_support.h"
+
+TEST_RESET(game)
+{
+    script_reset();
+    gameglobals_reset();
+    sound_reset();
+    dxinput_reset();
+    varnock_reset();
+    winmain_reset();
+    entity_io_global_win_entity_list = nullptr;
+    entity_io_global_win_entity_list_size = 0;
+    model_io_global_mow_model_list = nullptr;
+    platform_timer_set_source(nullptr);
+    game_time = 0.0f;
+}

@@ -27,6 +27,8 @@
     X(PFNGLCLEARDEPTHPROC, ClearDepth)                                      \
     X(PFNGLPIXELSTOREIPROC, PixelStorei)                                    \
     X(PFNGLREADPIXELSPROC, ReadPixels)                                      \
+    X(PFNGLREADBUFFERPROC, ReadBuffer)                                      \
+    X(PFNGLCOPYTEXIMAGE2DPROC, CopyTexImage2D)                              \
     X(PFNGLFINISHPROC, Finish)                                              \
     X(PFNGLGENTEXTURESPROC, GenTextures)                                    \
     X(PFNGLDELETETEXTURESPROC, DeleteTextures)                              \

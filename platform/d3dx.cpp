@@ -2,10 +2,12 @@
 //
 // Devices and display modes are what the program can really use: one device
 // (the selected back-end), and the display modes SDL reports for the first
-// display, each offered in 16 and 32 bits (the device draws either), in
-// ascending order of width, height, depth and refresh rate, as D3DX lists
-// them. Without a video driver (headless) the display is the one that
-// d3dx_set_display_modes describes.
+// display, together with the game's classic sizes (640 x 480, 800 x 600,
+// 1024 x 768) where they fit on the desktop, since the device draws a full
+// screen frame of any size and scales it to the display. Each is offered in
+// 16 and 32 bits (the device draws either), in ascending order of width,
+// height, depth and refresh rate, as D3DX lists them. Without a video driver
+// (headless) the display is the one that d3dx_set_display_modes describes.
 #include <SDL.h>
 
 #include <algorithm>
@@ -86,14 +88,26 @@ const std::vector<D3DX_VIDMODEDESC>& enumerate_modes(void)
         return d.modes;
     }
     d.modes.clear();
+    std::vector<SDL_DisplayMode> sizes;
     int count = SDL_GetNumDisplayModes(0);
     for (int i = 0; i < count; ++i) {
         SDL_DisplayMode mode;
-        if (SDL_GetDisplayMode(0, i, &mode) != 0)
-            continue;
+        if (SDL_GetDisplayMode(0, i, &mode) == 0)
+            sizes.push_back(mode);
+    }
+    SDL_DisplayMode desktop;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+        for (const auto& classic : {std::pair<int, int>{640, 480}, {800, 600}, {1024, 768}}) {
+            SDL_DisplayMode scaled = desktop;
+            scaled.w = classic.first;
+            scaled.h = classic.second;
+            if (scaled.w <= desktop.w && scaled.h <= desktop.h)
+                sizes.push_back(scaled);
+        }
+    }
+    for (const SDL_DisplayMode& mode : sizes)
         for (DWORD bits : {16u, 32u})
             d.modes.push_back(as_mode(mode, bits));
-    }
     std::sort(d.modes.begin(), d.modes.end(), mode_less);
     d.modes.erase(std::unique(d.modes.begin(), d.modes.end(), mode_equal), d.modes.end());
     return d.modes;

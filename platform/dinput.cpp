@@ -666,6 +666,15 @@ void dinput_test_set_joystick_button(int joystick, int button, int down)
         state().joysticks[joystick].buttons[button] = down ? 0x80 : 0;
 }
 
+void dinput_test_release_all(void)
+{
+    dinput_state& s = state();
+    std::memset(s.keys, 0, sizeof s.keys);
+    s.mouse_dx = s.mouse_dy = 0;
+    std::memset(s.mouse_buttons, 0, sizeof s.mouse_buttons);
+    std::memset(s.joysticks, 0, sizeof s.joysticks);
+}
+
 int dinput_test_mouse_captured(void)
 {
     return state().mouse_captured ? 1 : 0;

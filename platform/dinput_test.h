@@ -24,6 +24,10 @@ void dinput_test_set_mouse_button(int button, int down);
 void dinput_test_set_joystick_axes(int joystick, int x, int y);
 void dinput_test_set_joystick_button(int joystick, int button, int down);
 
+// Lets go of every key and button, centres the sticks and drops mouse motion
+// not yet read.
+void dinput_test_release_all(void);
+
 // Whether the exclusive mouse holds the pointer (acquired); in the game this
 // is SDL's relative mouse mode.
 int dinput_test_mouse_captured(void);

@@ -10,10 +10,14 @@
 #include "platform/d3d_internal.h"
 #include "platform/dinput_test.h"
 
-const GUID GUID_SysKeyboard = {0x6B657962, 0x6F61, 0x7264, {0x76, 0x61, 0x72, 0x6E, 0x6F, 0x63, 0x6B, 0x01}};
-const GUID GUID_SysMouse = {0x6D6F7573, 0x6500, 0x0000, {0x76, 0x61, 0x72, 0x6E, 0x6F, 0x63, 0x6B, 0x02}};
-const GUID IID_IDirectInputDeviceA = {0x69646576, 0x0001, 0x0000, {0x76, 0x61, 0x72, 0x6E, 0x6F, 0x63, 0x6B, 0x03}};
-const GUID IID_IDirectInputDevice2A = {0x69646576, 0x0002, 0x0000, {0x76, 0x61, 0x72, 0x6E, 0x6F, 0x63, 0x6B, 0x03}};
+const GUID GUID_SysKeyboard = {
+    0x6B657962, 0x6F61, 0x7264, {0x76, 0x61, 0x72, 0x6E, 0x6F, 0x63, 0x6B, 0x01}};
+const GUID GUID_SysMouse = {
+    0x6D6F7573, 0x6500, 0x0000, {0x76, 0x61, 0x72, 0x6E, 0x6F, 0x63, 0x6B, 0x02}};
+const GUID IID_IDirectInputDeviceA = {
+    0x69646576, 0x0001, 0x0000, {0x76, 0x61, 0x72, 0x6E, 0x6F, 0x63, 0x6B, 0x03}};
+const GUID IID_IDirectInputDevice2A = {
+    0x69646576, 0x0002, 0x0000, {0x76, 0x61, 0x72, 0x6E, 0x6F, 0x63, 0x6B, 0x03}};
 
 const DIDATAFORMAT c_dfDIKeyboard = {sizeof(DIDATAFORMAT), 0, 0, 256, 0, nullptr};
 const DIDATAFORMAT c_dfDIMouse = {sizeof(DIDATAFORMAT), 0, 0, sizeof(DIMOUSESTATE), 0, nullptr};
@@ -51,7 +55,10 @@ dinput_state& state()
 struct gate {
     HRESULT injected;
     bool failed() const { return FAILED(injected); }
-    HRESULT done(HRESULT result) const { return injected != S_OK && SUCCEEDED(result) ? injected : result; }
+    HRESULT done(HRESULT result) const
+    {
+        return injected != S_OK && SUCCEEDED(result) ? injected : result;
+    }
 };
 
 // Joystick instance GUIDs carry the joystick's index in the last byte.
@@ -92,6 +99,7 @@ struct key_map {
     SDL_Scancode scancode;
     int32_t dik;
 };
+// clang-format off
 const key_map key_maps[] = {
     {SDL_SCANCODE_ESCAPE, DIK_ESCAPE}, {SDL_SCANCODE_1, DIK_1}, {SDL_SCANCODE_2, DIK_2},
     {SDL_SCANCODE_3, DIK_3}, {SDL_SCANCODE_4, DIK_4}, {SDL_SCANCODE_5, DIK_5},
@@ -138,19 +146,26 @@ const key_map key_maps[] = {
     {SDL_SCANCODE_LGUI, DIK_LWIN}, {SDL_SCANCODE_RGUI, DIK_RWIN},
     {SDL_SCANCODE_APPLICATION, DIK_APPS},
 };
+// clang-format on
 
 // A game controller seen as a joystick: the stick is the x and y axes, and
 // the buttons are numbered in this order.
 const SDL_GameControllerButton controller_buttons[] = {
-    SDL_CONTROLLER_BUTTON_A,            SDL_CONTROLLER_BUTTON_B,
-    SDL_CONTROLLER_BUTTON_X,            SDL_CONTROLLER_BUTTON_Y,
-    SDL_CONTROLLER_BUTTON_INVALID,      SDL_CONTROLLER_BUTTON_INVALID,  // the triggers
-    SDL_CONTROLLER_BUTTON_LEFTSHOULDER, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER,
-    SDL_CONTROLLER_BUTTON_START,        SDL_CONTROLLER_BUTTON_BACK,
-    SDL_CONTROLLER_BUTTON_LEFTSTICK,    SDL_CONTROLLER_BUTTON_RIGHTSTICK,
+    SDL_CONTROLLER_BUTTON_A,
+    SDL_CONTROLLER_BUTTON_B,
+    SDL_CONTROLLER_BUTTON_X,
+    SDL_CONTROLLER_BUTTON_Y,
+    SDL_CONTROLLER_BUTTON_INVALID,
+    SDL_CONTROLLER_BUTTON_INVALID,  // the triggers
+    SDL_CONTROLLER_BUTTON_LEFTSHOULDER,
+    SDL_CONTROLLER_BUTTON_RIGHTSHOULDER,
+    SDL_CONTROLLER_BUTTON_START,
+    SDL_CONTROLLER_BUTTON_BACK,
+    SDL_CONTROLLER_BUTTON_LEFTSTICK,
+    SDL_CONTROLLER_BUTTON_RIGHTSTICK,
 };
 const SDL_GameControllerAxis controller_trigger_buttons[2] = {SDL_CONTROLLER_AXIS_TRIGGERLEFT,
-                                                             SDL_CONTROLLER_AXIS_TRIGGERRIGHT};
+                                                              SDL_CONTROLLER_AXIS_TRIGGERRIGHT};
 
 enum device_kind { KIND_KEYBOARD, KIND_MOUSE, KIND_JOYSTICK };
 
@@ -180,7 +195,10 @@ struct di_device final : IDirectInputDevice2 {
     {
         return kind == KIND_KEYBOARD ? "keyboard" : kind == KIND_MOUSE ? "mouse" : "joystick";
     }
-    bool exclusive_mouse() const { return kind == KIND_MOUSE && (cooperative_level & DISCL_EXCLUSIVE); }
+    bool exclusive_mouse() const
+    {
+        return kind == KIND_MOUSE && (cooperative_level & DISCL_EXCLUSIVE);
+    }
     bool in_foreground() const
     {
         return !(cooperative_level & DISCL_FOREGROUND) || (window && GetFocus() == window);
@@ -246,7 +264,8 @@ void di_device::read_mouse(DIMOUSESTATE* mouse) const
     Uint32 buttons = SDL_GetRelativeMouseState(&dx, &dy);
     mouse->lX = dx;
     mouse->lY = dy;
-    const Uint32 masks[4] = {SDL_BUTTON_LMASK, SDL_BUTTON_RMASK, SDL_BUTTON_MMASK, SDL_BUTTON_X1MASK};
+    const Uint32 masks[4] = {SDL_BUTTON_LMASK, SDL_BUTTON_RMASK, SDL_BUTTON_MMASK,
+                             SDL_BUTTON_X1MASK};
     for (int i = 0; i < 4; ++i)
         mouse->rgbButtons[i] = (buttons & masks[i]) ? 0x80 : 0;
 }
@@ -283,13 +302,16 @@ void di_device::read_joystick(DIJOYSTATE* joy) const
         raw[1] = SDL_GameControllerGetAxis(sdl_controller, SDL_CONTROLLER_AXIS_LEFTY);
         raw[3] = SDL_GameControllerGetAxis(sdl_controller, SDL_CONTROLLER_AXIS_RIGHTX);
         raw[4] = SDL_GameControllerGetAxis(sdl_controller, SDL_CONTROLLER_AXIS_RIGHTY);
-        for (size_t i = 0; i < sizeof controller_buttons / sizeof controller_buttons[0]; ++i) {
-            bool held = controller_buttons[i] != SDL_CONTROLLER_BUTTON_INVALID
-                            ? SDL_GameControllerGetButton(sdl_controller, controller_buttons[i]) != 0
-                            : SDL_GameControllerGetAxis(sdl_controller,
-                                                        controller_trigger_buttons[i - 4]) > 16384;
-            joy->rgbButtons[i] = held ? 0x80 : 0;
-        }
+        for (size_t i = 0; i < sizeof controller_buttons / sizeof controller_buttons[0]; ++i)
+            if (controller_buttons[i] != SDL_CONTROLLER_BUTTON_INVALID)
+                joy->rgbButtons[i] =
+                    SDL_GameControllerGetButton(sdl_controller, controller_buttons[i]) ? 0x80 : 0;
+        // A trigger pulled past half way is a held button.
+        for (int i = 0; i < 2; ++i)
+            joy->rgbButtons[4 + i] =
+                SDL_GameControllerGetAxis(sdl_controller, controller_trigger_buttons[i]) > 16384
+                    ? 0x80
+                    : 0;
     } else if (sdl_joystick) {
         int axes = SDL_JoystickNumAxes(sdl_joystick);
         for (int i = 0; i < JOYSTICK_AXES && i < axes; ++i)
@@ -330,7 +352,8 @@ void describe(DIDEVICEINSTANCE* instance, int kind, int joystick)
             std::snprintf(instance->tszInstanceName, sizeof instance->tszInstanceName,
                           "Joystick %d", joystick + 1);
     }
-    std::memcpy(instance->tszProductName, instance->tszInstanceName, sizeof instance->tszProductName);
+    std::memcpy(instance->tszProductName, instance->tszInstanceName,
+                sizeof instance->tszProductName);
 }
 
 bool valid_axis_offset(DWORD offset, int* axis)
@@ -408,7 +431,8 @@ HRESULT IDirectInput::CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICE* device, IU
 HRESULT IDirectInput::EnumDevices(DWORD device_type, LPDIENUMDEVICESCALLBACK callback, void* ref,
                                   DWORD flags)
 {
-    gate g = {d3d_call("DirectInput.EnumDevices", "%u 0x%x", (unsigned)device_type, (unsigned)flags)};
+    gate g = {
+        d3d_call("DirectInput.EnumDevices", "%u 0x%x", (unsigned)device_type, (unsigned)flags)};
     if (g.failed())
         return g.injected;
     if (!callback)
@@ -467,7 +491,8 @@ HRESULT IDirectInputDevice::SetDataFormat(const DIDATAFORMAT* format)
 HRESULT IDirectInputDevice::SetCooperativeLevel(HWND window, DWORD flags)
 {
     di_device* d = self(this);
-    gate g = {d3d_call("InputDevice.SetCooperativeLevel", "%s 0x%x", d->kind_name(), (unsigned)flags)};
+    gate g = {
+        d3d_call("InputDevice.SetCooperativeLevel", "%s 0x%x", d->kind_name(), (unsigned)flags)};
     if (g.failed())
         return g.injected;
     bool exclusive = flags & DISCL_EXCLUSIVE, shared = flags & DISCL_NONEXCLUSIVE;
@@ -487,7 +512,8 @@ HRESULT IDirectInputDevice::SetProperty(DIPROPERTY property, const DIPROPHEADER*
 {
     di_device* d = self(this);
     gate g = {d3d_call("InputDevice.SetProperty", "%s %u %u %u", d->kind_name(), (unsigned)property,
-                       header ? (unsigned)header->dwHow : 0u, header ? (unsigned)header->dwObj : 0u)};
+                       header ? (unsigned)header->dwHow : 0u,
+                       header ? (unsigned)header->dwObj : 0u)};
     if (g.failed())
         return g.injected;
     if (!header || header->dwHeaderSize != sizeof(DIPROPHEADER))
@@ -630,7 +656,9 @@ int dinput_is_test_mode(void)
 
 void dinput_test_set_joystick_count(int count)
 {
-    state().joystick_count = count < 0 ? 0 : count > DINPUT_TEST_MAX_JOYSTICKS ? DINPUT_TEST_MAX_JOYSTICKS : count;
+    state().joystick_count = count < 0                           ? 0
+                             : count > DINPUT_TEST_MAX_JOYSTICKS ? DINPUT_TEST_MAX_JOYSTICKS
+                                                                 : count;
 }
 
 void dinput_test_set_key(int32_t scan_code, int down)

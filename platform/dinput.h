@@ -78,7 +78,7 @@ extern const DIDATAFORMAT c_dfDIMouse;     // DIMOUSESTATE
 extern const DIDATAFORMAT c_dfDIJoystick;  // DIJOYSTATE
 
 struct DIMOUSESTATE {
-    LONG lX, lY, lZ;  // motion since the last read
+    LONG lX, lY, lZ;     // motion since the last read
     BYTE rgbButtons[4];  // 0 left, 1 right, 2 middle; high bit while held
 };
 static_assert(sizeof(DIMOUSESTATE) == 16, "DIMOUSESTATE keeps its 16 bytes");
@@ -182,6 +182,7 @@ HRESULT DirectInputCreate(HINSTANCE instance, DWORD version, LPDIRECTINPUT* dire
                           IUnknown* outer);
 
 // Keyboard scan codes.
+// clang-format off
 enum : int32_t {
     DIK_ESCAPE = 0x01,
     DIK_1 = 0x02, DIK_2 = 0x03, DIK_3 = 0x04, DIK_4 = 0x05, DIK_5 = 0x06,
@@ -211,3 +212,4 @@ enum : int32_t {
     DIK_END = 0xCF, DIK_DOWN = 0xD0, DIK_NEXT = 0xD1, DIK_INSERT = 0xD2,
     DIK_DELETE = 0xD3, DIK_LWIN = 0xDB, DIK_RWIN = 0xDC, DIK_APPS = 0xDD,
 };
+// clang-format on

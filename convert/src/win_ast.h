@@ -18,12 +18,10 @@ struct win_anim_table_base {
     win_vect3 extra_rotation_velocity;
 };
 
-// Bits of the input word besides the action mask.
-enum : int32_t {
-    WIN_AST_INPUT_END_OF_ANIM = 0x4000,
-    // While set, the player's action mask is not merged into the word.
-    WIN_AST_INPUT_HOLD = 0x10000,
-};
+// A bit of the input word above the action mask (whose bit 0x4000 the
+// animation system sets at the end of a state): while it is set, the
+// player's action mask is not merged into the word.
+enum : int32_t { WIN_AST_INPUT_HOLD = 0x10000 };
 
 struct win_ast {
     int32_t win_anim_table_base_array_size;

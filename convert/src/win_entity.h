@@ -13,9 +13,7 @@
 
 // Bits of win_entity_flag.
 enum : uint32_t {
-    ENTITY_FLAG_VISIBLE = 0x1,
-    ENTITY_FLAG_SECOND_PASS = 0x2,
-    ENTITY_FLAG_BRAIN = 0x4,
+    ENTITY_FLAG_BRAIN = 0x4,  // driven: by the player's input or by its AI
 };
 
 // win_entity_type: the kind of entity and of its payload `u`.
@@ -39,12 +37,12 @@ struct win_entity {
     win_entity* next;
     char* win_entity_name;
     uint32_t win_entity_flag;
-    win_vect3 rot_velocity;  // radians per second about x, y, z
-    win_vect3 velocity;      // world units per second
+    win_vect3 rot_velocity;     // radians per second about x, y, z
+    win_vect3 velocity;         // world units per second
     win_matrix43 local_matrix;  // the translation row is the position
     struct win_ast* win_ast;    // owned; NULL for none
     int32_t win_entity_type;
     union {
         struct win_character* win_character;  // WIN_ENTITY_TYPE_CHARACTER
-    } u;  // NULL: no payload
+    } u;                                      // NULL: no payload
 };

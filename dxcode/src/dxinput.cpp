@@ -130,7 +130,8 @@ int32_t read_mouse(LPDIRECTINPUTDEVICE2 device)
     DIMOUSESTATE mouse;
     if (!read_state(device, sizeof mouse, &mouse))
         return 0;
-    return direction_mask(mouse.lX, mouse.lY) | button_mask(mouse.rgbButtons, mouse_button_actions, 3);
+    return direction_mask(mouse.lX, mouse.lY) |
+           button_mask(mouse.rgbButtons, mouse_button_actions, 3);
 }
 
 int32_t read_joystick(LPDIRECTINPUTDEVICE2 device)
@@ -139,7 +140,8 @@ int32_t read_joystick(LPDIRECTINPUTDEVICE2 device)
     DIJOYSTATE joy;
     if (!read_state(device, sizeof joy, &joy))
         return 0;
-    return direction_mask(joy.lX, joy.lY) | button_mask(joy.rgbButtons, joystick_button_actions, 10);
+    return direction_mask(joy.lX, joy.lY) |
+           button_mask(joy.rgbButtons, joystick_button_actions, 10);
 }
 
 // The keyboard and the mouse: make the device, set it up, list it. Every

@@ -390,7 +390,8 @@ void winmain_format_statistics(char* text, size_t size)
     if (game_globals.debug_camera == 1 && camera && player) {
         const float* at = camera->local_matrix.m[3];
         const float* pc = player->local_matrix.m[3];
-        snprintf(text, size, "camera: %7.02f %7.02f %7.02f player: %7.02f %7.02f %7.02f debugcam %s",
+        snprintf(text, size,
+                 "camera: %7.02f %7.02f %7.02f player: %7.02f %7.02f %7.02f debugcam %s",
                  (double)at[0], (double)at[1], (double)at[2], (double)pc[0], (double)pc[1],
                  (double)pc[2], debugcam);
         return;

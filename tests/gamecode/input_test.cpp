@@ -73,7 +73,8 @@ protected:
     {
         dir.write("Script/" + std::string(name) + ".scw", "");
         std::string path = std::string(game_globals.script_pathname) + "/" + name + ".scw";
-        FILE* file = file_open_write_version_bin(path.c_str(), FILE_TYPE_SCRIPT, FILE_VERSION_SCRIPT);
+        FILE* file =
+            file_open_write_version_bin(path.c_str(), FILE_TYPE_SCRIPT, FILE_VERSION_SCRIPT);
         ASSERT_NE(file, nullptr);
         file_close(file);
     }
@@ -238,7 +239,8 @@ TEST_F(PlayerInput, TheFirstPressClosesTheCloseUp)
     game_globals.display_closeup = 1;
     frame({DIK_UP});
     EXPECT_EQ(game_globals.display_closeup, 1) << "only the first press after a release";
-    EXPECT_EQ(log.notices(), std::vector<std::string>{"setting game_globals.display_closeup = FALSE "});
+    EXPECT_EQ(log.notices(),
+              std::vector<std::string>{"setting game_globals.display_closeup = FALSE "});
 }
 
 TEST_F(PlayerInput, TheZButtonSwitchesTheDebugCamera)

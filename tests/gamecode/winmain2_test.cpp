@@ -392,7 +392,8 @@ TEST_F(Frame, TheStatisticsLineShowsThePlayersStateOrTheTwoPositions)
     EXPECT_NE(std::string(text).find("PC AnimIdx:4 debugcam on"), std::string::npos);
     game_globals.debug_camera = 1;
     winmain_format_statistics(text, sizeof text);
-    EXPECT_STREQ(text, "camera:  -12.50    0.00    0.00 player:    0.00    3.00    0.00 debugcam on");
+    EXPECT_STREQ(text,
+                 "camera:  -12.50    0.00    0.00 player:    0.00    3.00    0.00 debugcam on");
 }
 
 TEST_F(Frame, F4CyclesTheInputDevicesAsFarAsTheyExist)

@@ -132,7 +132,8 @@ TEST_F(InputDevices, TheDeviceRefusesWhatDoesNotFitIt)
 
 TEST_F(InputDevices, TheMouseReportsMotionSinceTheLastReadAndHoldsThePointer)
 {
-    LPDIRECTINPUTDEVICE mouse = open(GUID_SysMouse, &c_dfDIMouse, DISCL_EXCLUSIVE | DISCL_FOREGROUND);
+    LPDIRECTINPUTDEVICE mouse =
+        open(GUID_SysMouse, &c_dfDIMouse, DISCL_EXCLUSIVE | DISCL_FOREGROUND);
     ASSERT_NE(mouse, nullptr);
     EXPECT_EQ(dinput_test_mouse_captured(), 1);
     dinput_test_move_mouse(-3, 2);
@@ -153,7 +154,8 @@ TEST_F(InputDevices, ForegroundDevicesFollowTheFocus)
 {
     LPDIRECTINPUTDEVICE keyboard =
         open(GUID_SysKeyboard, &c_dfDIKeyboard, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
-    LPDIRECTINPUTDEVICE mouse = open(GUID_SysMouse, &c_dfDIMouse, DISCL_EXCLUSIVE | DISCL_FOREGROUND);
+    LPDIRECTINPUTDEVICE mouse =
+        open(GUID_SysMouse, &c_dfDIMouse, DISCL_EXCLUSIVE | DISCL_FOREGROUND);
     ASSERT_TRUE(keyboard && mouse);
     dinput_test_set_key(DIK_UP, 1);
     BYTE keys[256];
@@ -186,7 +188,8 @@ TEST_F(InputDevices, JoystickAxesReadInTheirRangeWithTheDeadZoneAtTheCentre)
     ASSERT_EQ(joystick->SetDataFormat(&c_dfDIJoystick), DI_OK);
     ASSERT_EQ(joystick->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND), DI_OK);
     for (DWORD axis : {DIJOFS_X, DIJOFS_Y}) {
-        DIPROPRANGE range = {{sizeof range, sizeof(DIPROPHEADER), axis, DIPH_BYOFFSET}, -1000, 1000};
+        DIPROPRANGE range = {
+            {sizeof range, sizeof(DIPROPHEADER), axis, DIPH_BYOFFSET}, -1000, 1000};
         EXPECT_EQ(joystick->SetProperty(DIPROP_RANGE, &range.diph), DI_OK);
         DIPROPDWORD zone = {{sizeof zone, sizeof(DIPROPHEADER), axis, DIPH_BYOFFSET}, 5000};
         EXPECT_EQ(joystick->SetProperty(DIPROP_DEADZONE, &zone.diph), DI_OK);
@@ -198,8 +201,8 @@ TEST_F(InputDevices, JoystickAxesReadInTheirRangeWithTheDeadZoneAtTheCentre)
     struct {
         int raw;
         LONG read;
-    } cases[] = {{0, 0},         {16000, 0},     {-16383, 0},  {32767, 1000},
-                 {-32768, -1000}, {24575, 500},  {-24576, -500}};
+    } cases[] = {{0, 0},          {16000, 0},   {-16383, 0},   {32767, 1000},
+                 {-32768, -1000}, {24575, 500}, {-24576, -500}};
     for (const auto& c : cases) {
         dinput_test_set_joystick_axes(0, c.raw, -c.raw);
         DIJOYSTATE state;

@@ -879,6 +879,11 @@ HWND GetCapture(void)
     return state().capture;
 }
 
+HWND GetFocus(void)
+{
+    return state().focus;
+}
+
 // ---- messages
 
 LRESULT DefWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)

@@ -268,6 +268,9 @@ BOOL IsWindowEnabled(HWND window);
 HWND SetCapture(HWND window);
 BOOL ReleaseCapture(void);
 HWND GetCapture(void);
+// The window that has the keyboard focus (it got WM_SETFOCUS last and has not
+// lost it since), or NULL.
+HWND GetFocus(void);
 
 // Messages.
 LRESULT DefWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

@@ -49,6 +49,8 @@ const int32_t dxinput_default_key_bindings[DXINPUT_BINDING_COUNT] = {
 int32_t dxinput_key_bindings[DXINPUT_BINDING_COUNT] = {
     0xD0, 0xCB, 0xCD, 0xC8, 0x1E, 0x30, 0x2E, 0x2D, 0x15, 0x2C, 0x26, 0x13, 0x32, 0x1C};
 
+dxinput_globals_record dxinput_globals = {};
+
 namespace {
 
 const char* const binding_keys[DXINPUT_BINDING_COUNT] = {
@@ -63,6 +65,182 @@ const dxinput_key* find_code(int32_t code)
         if (key.code == code)
             return &key;
     return nullptr;
+}
+
+// The action of each joystick button 0 .. 9: 8 is start, 9 is toggle.
+const int32_t joystick_button_actions[10] = {
+    ACTION_A_BUTTON,  ACTION_B_BUTTON,  ACTION_C_BUTTON,   ACTION_X_BUTTON,     ACTION_Y_BUTTON,
+    ACTION_Z_BUTTON,  ACTION_L1_BUTTON, ACTION_R1_BUTTON,  ACTION_START_BUTTON, ACTION_M_BUTTON};
+// The mouse's buttons 0 .. 2.
+const int32_t mouse_button_actions[3] = {ACTION_A_BUTTON, ACTION_B_BUTTON, ACTION_C_BUTTON};
+
+bool held(BYTE state)
+{
+    return (state & 0x80) != 0;
+}
+
+// The directions of relative or axis motion: x < 0 left, x > 0 right, y < 0
+// up (away from the player), y > 0 down.
+int32_t direction_mask(LONG x, LONG y)
+{
+    return (x < 0 ? ACTION_LEFT : 0) | (x > 0 ? ACTION_RIGHT : 0) | (y < 0 ? ACTION_UP : 0) |
+           (y > 0 ? ACTION_DOWN : 0);
+}
+
+int32_t button_mask(const BYTE* buttons, const int32_t* actions, int count)
+{
+    int32_t mask = 0;
+    for (int i = 0; i < count; ++i)
+        if (held(buttons[i]))
+            mask |= actions[i];
+    return mask;
+}
+
+// A failed read gives an empty mask; a lost device is acquired again for the
+// next frame.
+bool read_state(LPDIRECTINPUTDEVICE2 device, DWORD size, void* data)
+{
+    HRESULT result = device->GetDeviceState(size, data);
+    if (SUCCEEDED(result))
+        return true;
+    if (result == DIERR_INPUTLOST)
+        dxinput_reacquire_current_device();
+    return false;
+}
+
+int32_t read_keyboard(LPDIRECTINPUTDEVICE2 device)
+{
+    BYTE keys[256];
+    if (!read_state(device, sizeof keys, keys))
+        return 0;
+    int32_t& mask = dxinput_globals.keyboard_action_mask;
+    for (int i = 0; i < DXINPUT_BINDING_COUNT; ++i) {
+        // Binding i is bit i. An unbound action (-1) is never held.
+        int32_t code = dxinput_key_bindings[i];
+        if (code >= 0 && code < 256 && held(keys[code]))
+            mask |= 1 << i;
+        else
+            mask &= ~(1 << i);
+    }
+    return mask;
+}
+
+int32_t read_mouse(LPDIRECTINPUTDEVICE2 device)
+{
+    DIMOUSESTATE mouse;
+    if (!read_state(device, sizeof mouse, &mouse))
+        return 0;
+    return direction_mask(mouse.lX, mouse.lY) |
+           button_mask(mouse.rgbButtons, mouse_button_actions, 3);
+}
+
+int32_t read_joystick(LPDIRECTINPUTDEVICE2 device)
+{
+    device->Poll();
+    DIJOYSTATE joy;
+    if (!read_state(device, sizeof joy, &joy))
+        return 0;
+    return direction_mask(joy.lX, joy.lY) |
+           button_mask(joy.rgbButtons, joystick_button_actions, 10);
+}
+
+// The keyboard and the mouse: make the device, set it up, list it. Every
+// failure is an error and gives 0.
+struct system_device {
+    const char* creator;  // names the messages
+    const GUID* guid;
+    const DIDATAFORMAT* format;
+    DWORD cooperative_level;
+    bool buffered;
+};
+const system_device keyboard_device = {"dxinput_init_keyboard", &GUID_SysKeyboard, &c_dfDIKeyboard,
+                                       DISCL_NONEXCLUSIVE | DISCL_FOREGROUND, true};
+const system_device mouse_device = {"dxinput_init_mouse", &GUID_SysMouse, &c_dfDIMouse,
+                                    DISCL_EXCLUSIVE | DISCL_FOREGROUND, false};
+
+int create_system_device(LPDIRECTINPUT direct_input, const system_device& made)
+{
+    LPDIRECTINPUTDEVICE device = nullptr;
+    if (FAILED(direct_input->CreateDevice(*made.guid, &device, nullptr))) {
+        LOG_ERROR("%s - CreateDevice FAILED.\n", made.creator);
+        return 0;
+    }
+    DIPROPDWORD buffer = {{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 256};
+    DIDEVICEINSTANCE instance = {};
+    instance.dwSize = sizeof instance;
+    const char* failed = nullptr;
+    if (FAILED(device->SetDataFormat(made.format)))
+        failed = "SetDataFormat";
+    else if (FAILED(device->SetCooperativeLevel(dxinput_globals.hwnd, made.cooperative_level)))
+        failed = "SetCooperativeLevel";
+    else if (made.buffered && FAILED(device->SetProperty(DIPROP_BUFFERSIZE, &buffer.diph)))
+        failed = "SetProperty(DIPH_DEVICE)";
+    else if (FAILED(device->GetDeviceInfo(&instance)))
+        failed = "GetDeviceInfo";
+    if (failed) {
+        LOG_ERROR("%s - %s FAILED.\n", made.creator, failed);
+        device->Release();
+        return 0;
+    }
+    dxinput_add_device(device, instance.dwDevType);
+    device->Release();
+    return 1;
+}
+
+HRESULT set_axis_property(LPDIRECTINPUTDEVICE device, DIPROPERTY property, DWORD axis)
+{
+    if (property == DIPROP_RANGE) {
+        DIPROPRANGE range = {{sizeof(DIPROPRANGE), sizeof(DIPROPHEADER), axis, DIPH_BYOFFSET},
+                             -1000, 1000};
+        return device->SetProperty(DIPROP_RANGE, &range.diph);
+    }
+    // Half the range: a stick counts only when it is pushed past the middle.
+    DIPROPDWORD zone = {{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), axis, DIPH_BYOFFSET}, 5000};
+    return device->SetProperty(DIPROP_DEADZONE, &zone.diph);
+}
+
+// The enumeration callback for each attached joystick. A joystick that cannot
+// be made or set up is skipped; one whose axes cannot be set ends the
+// enumeration.
+BOOL dxinput_init_joystick(LPCDIDEVICEINSTANCE instance, void* ref)
+{
+    LPDIRECTINPUT direct_input = static_cast<LPDIRECTINPUT>(ref);
+    LPDIRECTINPUTDEVICE device = nullptr;
+    if (FAILED(direct_input->CreateDevice(instance->guidInstance, &device, nullptr))) {
+        LOG_NOTICE("%s", "dxinput_init_joystick - CreateDevice FAILED.\n");
+        return DIENUM_CONTINUE;
+    }
+    const char* skipped = nullptr;
+    if (FAILED(device->SetDataFormat(&c_dfDIJoystick)))
+        skipped = "SetDataFormat";
+    else if (FAILED(device->SetCooperativeLevel(dxinput_globals.hwnd,
+                                                 DISCL_NONEXCLUSIVE | DISCL_FOREGROUND)))
+        skipped = "SetCooperativeLevel";
+    if (skipped) {
+        LOG_NOTICE("dxinput_init_joystick - %s FAILED.\n", skipped);
+        device->Release();
+        return DIENUM_CONTINUE;
+    }
+    const struct {
+        DIPROPERTY property;
+        DWORD axis;
+        const char* name;
+    } axis_steps[] = {
+        {DIPROP_RANGE, DIJOFS_X, "SetProperty(DIPH_RANGE X)"},
+        {DIPROP_RANGE, DIJOFS_Y, "SetProperty(DIPH_RANGE Y)"},
+        {DIPROP_DEADZONE, DIJOFS_X, "SetProperty(DIPH_DEADZONE X)"},
+        {DIPROP_DEADZONE, DIJOFS_Y, "SetProperty(DIPH_DEADZONE Y)"},
+    };
+    for (const auto& step : axis_steps) {
+        if (FAILED(set_axis_property(device, step.property, step.axis))) {
+            LOG_ERROR("dxinput_init_joystick - %s FAILED.\n", step.name);
+            device->Release();
+            return DIENUM_STOP;
+        }
+    }
+    dxinput_add_device(device, instance->dwDevType);
+    device->Release();
+    return DIENUM_CONTINUE;
 }
 
 }  // namespace
@@ -132,7 +310,141 @@ int dxinput_read_config(FILE* session_file, int16_t* line_cnt)
     return ok;
 }
 
+// ---- devices
+
+int dxinput_init(HINSTANCE instance, HWND window)
+{
+    dxinput_globals.hwnd = window;
+    LOG_NOTICE("%s", "Initializing Direct Input.\n");
+    LPDIRECTINPUT direct_input = nullptr;
+    if (FAILED(DirectInputCreate(instance, 0x0300, &direct_input, nullptr))) {
+        LOG_ERROR("%s", "dxinput_init - DirectInputCreate 3.0 FAILED.\n");
+        return 0;
+    }
+    int keyboard = create_system_device(direct_input, keyboard_device);
+    direct_input->Release();
+    if (!keyboard) {
+        dxinput_release_devices();
+        LOG_ERROR("%s", "dxinput_init - Keyboard Initialization FAILED.\n");
+        return 0;
+    }
+    if (FAILED(DirectInputCreate(instance, 0x0700, &direct_input, nullptr))) {
+        LOG_NOTICE("%s", "dxinput_init - DirectInputCreate 5.0 FAILED. No joystick support.\n");
+    } else {
+        create_system_device(direct_input, mouse_device);
+        direct_input->EnumDevices(DIDEVTYPE_JOYSTICK, dxinput_init_joystick, direct_input,
+                                  DIEDFL_ATTACHEDONLY);
+        direct_input->Release();
+    }
+    dxinput_pick_device(dxinput_globals.current_device_index);
+    return 1;
+}
+
+int dxinput_add_device(LPDIRECTINPUTDEVICE device, DWORD device_type)
+{
+    dxinput_globals_record& g = dxinput_globals;
+    if (!device || g.device_count >= DXINPUT_MAX_DEVICES)
+        return 0;
+    void* second = nullptr;
+    if (FAILED(device->QueryInterface(IID_IDirectInputDevice2A, &second)))
+        return 0;
+    g.device_list[g.device_count] = static_cast<LPDIRECTINPUTDEVICE2>(second);
+    g.device_type[g.device_count] = device_type & 0xFF;
+    LOG_NOTICE("%s", "Input Device Found and added to list of available devices.\n");
+    g.device_count += 1;
+    return 1;
+}
+
+int dxinput_pick_device(int index)
+{
+    dxinput_globals_record& g = dxinput_globals;
+    if (index < 0 || index >= g.device_count) {
+        LOG_NOTICE("dxinput_pick_device - failed input device pick %d.(>%d)\n", index,
+                   (int)g.device_count);
+        g.current_device_index = 0;
+        // Without any device there is nothing to fall back to.
+        if (g.device_count > 0)
+            dxinput_pick_device(0);
+        return 0;
+    }
+    if (g.current_device)
+        g.current_device->Unacquire();
+    g.current_device = g.device_list[index];
+    dxinput_reacquire_device(g.current_device);
+    g.current_device_index = index;
+    return 1;
+}
+
+int dxinput_reacquire_device(LPDIRECTINPUTDEVICE2 device)
+{
+    if (!device) {
+        LOG_NOTICE("%s", "dxinput_reacquire_device - no current device for re-acquiring.\n");
+        return 0;
+    }
+    if (device->Acquire() != DI_OK) {
+        LOG_NOTICE("%s", "dxinput_reacquire_device - input device re-acquisition failed or device "
+                         "already acquired.\n");
+        return 0;
+    }
+    LOG_NOTICE("%s", "dxinput_reacquire_device - input device re-acquired.\n");
+    return 1;
+}
+
+int dxinput_reacquire_current_device(void)
+{
+    return dxinput_reacquire_device(dxinput_globals.current_device);
+}
+
+int dxinput_reacquire_device_by_index(int index)
+{
+    if (index < 0 || index >= dxinput_globals.device_count)
+        return dxinput_reacquire_device(nullptr);
+    return dxinput_reacquire_device(dxinput_globals.device_list[index]);
+}
+
+int dxinput_is_current_device(int index)
+{
+    const dxinput_globals_record& g = dxinput_globals;
+    return index >= 0 && index < g.device_count && g.current_device &&
+                   g.device_list[index] == g.current_device
+               ? 1
+               : 0;
+}
+
+int32_t dxinput_read_current_device(void)
+{
+    const dxinput_globals_record& g = dxinput_globals;
+    LPDIRECTINPUTDEVICE2 device = g.current_device;
+    if (!device)
+        return 0;
+    switch (g.device_type[g.current_device_index]) {
+    case DIDEVTYPE_KEYBOARD:
+        return read_keyboard(device);
+    case DIDEVTYPE_MOUSE:
+        return read_mouse(device);
+    default:
+        return read_joystick(device);
+    }
+}
+
+void dxinput_release_devices(void)
+{
+    dxinput_globals_record& g = dxinput_globals;
+    if (g.current_device) {
+        g.current_device->Unacquire();
+        g.current_device = nullptr;
+    }
+    for (int i = 0; i < g.device_count; ++i) {
+        g.device_list[i]->Release();
+        g.device_list[i] = nullptr;
+        g.device_type[i] = 0;
+    }
+    g.device_count = 0;
+}
+
 void dxinput_reset(void)
 {
+    dxinput_release_devices();
+    dxinput_globals = {};
     std::memcpy(dxinput_key_bindings, dxinput_default_key_bindings, sizeof dxinput_key_bindings);
 }

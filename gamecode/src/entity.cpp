@@ -30,3 +30,15 @@ int entity_unload_all(int32_t unload_all)
     ok = sound_unload_all(unload_all) && ok;
     return ok;
 }
+
+int entity_play_anim(win_entity* entity, int32_t)
+{
+    if (!entity) {
+        LOG_ERROR("%s", "Cannot entity_play_anim with NULL entity.\n");
+        return 0;
+    }
+    // The animation state machine (start_next_anim_state) enters the state
+    // here, with its velocities, sound and script, once the animation
+    // module is in.
+    return 1;
+}

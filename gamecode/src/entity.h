@@ -18,3 +18,6 @@ int entity_update_all(void);
 // Unloads every entity of the ring (with 0 those flagged persistent stay)
 // and stops and unloads the sounds; 1 when every unload succeeded.
 int entity_unload_all(int32_t unload_all);
+// Switches the entity's animation state table to `state` (an index); 1, or
+// 0 for a NULL entity.
+int entity_play_anim(win_entity* entity, int32_t state);

@@ -7,6 +7,7 @@
 #include "d3dutil.h"
 #include "d3dxframe.h"
 #include "debug.h"
+#include "dxinput.h"
 #include "entity.h"
 #include "gameglobals.h"
 #include "heap.h"
@@ -447,7 +448,7 @@ int varnock_final_cleanup(void)
         give_back(digit);
     d3dtextr_cleanup();
     sound_term();
-    // The input devices are released here with the input device module.
+    dxinput_release_devices();
     return 0;
 }
 

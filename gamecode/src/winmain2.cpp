@@ -8,10 +8,12 @@
 #include "d3dxframe.h"
 #include "debug.h"
 #include "dlink.h"
+#include "dxinput.h"
 #include "entity.h"
 #include "entity_io.h"
 #include "gameglobals.h"
 #include "gametime.h"
+#include "input.h"
 #include "model_io.h"
 #include "platform/gdi.h"
 #include "rand_util.h"
@@ -19,6 +21,7 @@
 #include "sound.h"
 #include "varnock.h"
 #include "vk_tail.h"
+#include "win_entity.h"
 
 float last_frame_time = 0.0f;
 float frame_delta_time = 0.0f;
@@ -101,6 +104,25 @@ void run_modal_dialog(const char* dialog, bool render_states_changed)
     if (render_states_changed)
         d3dxframe_init_render_states();
     d3dxframe_activate();
+}
+
+// F4: keyboard, mouse, joystick, as far as they exist. A failed pick leaves
+// the keyboard current and the cycle position at the keyboard.
+void pick_next_input_device(void)
+{
+    int32_t& device = game_globals.input_device;
+    if (device == 0) {
+        if (dxinput_pick_device(1))
+            device = 1;
+    } else if (device == 1) {
+        if (dxinput_pick_device(2))
+            device = 2;
+        else if (dxinput_pick_device(0))
+            device = 0;
+    } else if (device == 2) {
+        if (dxinput_pick_device(0))
+            device = 0;
+    }
 }
 
 bool is_window_change(UINT message)
@@ -224,7 +246,7 @@ int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char*, int show_com
     return result;
 }
 
-int winmain_initialize(HINSTANCE, HWND window)
+int winmain_initialize(HINSTANCE instance, HWND window)
 {
     char path[400];
     snprintf(path, sizeof path, "%s\\%s.%s", game_globals.bitmaps_pathname, "transtex", "ttw");
@@ -237,8 +259,8 @@ int winmain_initialize(HINSTANCE, HWND window)
         return 0;
     }
     varnock_one_time_scene_init();
-    // The input devices start here (dxinput_init) with the input device
-    // module.
+    // Without input devices the game still runs; the devices say why.
+    dxinput_init(instance, window);
     if (game_globals.sound_enable)
         sound_set_enabled();
     sound_init();
@@ -329,8 +351,8 @@ void winmain_correct_frame_clock(float script_time)
 void winmain_run_frame(void)
 {
     winmain_update_frame_clock();
-    // The player's input (input_update) is read and acted on here with the
-    // input module; it may change the game state.
+    // May change the game state.
+    input_update();
     switch (game_globals.game_state) {
     case GAME_MODE_SPLASH:
         varnock_render_splash();
@@ -363,12 +385,21 @@ void winmain_run_frame(void)
 void winmain_format_statistics(char* text, size_t size)
 {
     const char* debugcam = game_globals.game_state == GAME_MODE_EXPLORATION ? "off" : "on";
-    // With the debug camera on and both a camera and a player character, the
-    // line shows their two positions instead; with a player character that
-    // has an animation state table, its current state replaces -1. Both read
-    // the entity records, which come with the game runtime.
+    const win_entity* camera = game_globals.current_camera;
+    const win_entity* player = game_globals.player_character;
+    if (game_globals.debug_camera == 1 && camera && player) {
+        const float* at = camera->local_matrix.m[3];
+        const float* pc = player->local_matrix.m[3];
+        snprintf(text, size,
+                 "camera: %7.02f %7.02f %7.02f player: %7.02f %7.02f %7.02f debugcam %s",
+                 (double)at[0], (double)at[1], (double)at[2], (double)pc[0], (double)pc[1],
+                 (double)pc[2], debugcam);
+        return;
+    }
+    int32_t state = player && player->win_ast ? player->win_ast->current_anim_index : -1;
     snprintf(text, size, "%7.02f fps (%dx%d) PC AnimIdx:%d debugcam %s", (double)fps,
-             (int)d3dxframe_get_render_width(), (int)d3dxframe_get_render_height(), -1, debugcam);
+             (int)d3dxframe_get_render_width(), (int)d3dxframe_get_render_height(), (int)state,
+             debugcam);
 }
 
 int winmain_render_frame(void)
@@ -492,8 +523,7 @@ LRESULT winmain_default_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARA
         PostQuitMessage(0);
         return 0;
     case WM_SETFOCUS:
-        // The current input device is re-acquired here
-        // (dxinput_reacquire_current_device) with the input device module.
+        dxinput_reacquire_current_device();
         return DefWindowProc(window, message, wparam, lparam);
     case WM_CLOSE:
         winmain_cleanup(window);
@@ -559,8 +589,7 @@ LRESULT winmain_explore_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARA
         return 0;
     case IDM_KEYJOY:
         LOG_NOTICE("%s", "IDM_KEYJOY key pressed.\n");
-        // The next input device (keyboard, mouse, joystick, as far as they
-        // exist) is picked here with the input device module.
+        pick_next_input_device();
         restart_clock();
         return 0;
     case IDM_TEST_SCRIPT:

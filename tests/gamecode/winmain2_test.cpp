@@ -11,10 +11,12 @@
 #include "d3dxframe.h"
 #include "debug.h"
 #include "dlink.h"
+#include "dxinput.h"
 #include "entity_io.h"
 #include "gameglobals.h"
 #include "gametime.h"
 #include "platform/d3d_record.h"
+#include "platform/dinput_test.h"
 #include "platform/timer.h"
 #include "platform/win32.h"
 #include "platform/win32_test.h"
@@ -22,6 +24,7 @@
 #include "test_support.h"
 #include "texture_container.h"
 #include "varnock.h"
+#include "win_entity.h"
 #include "winmain2.h"
 
 namespace {
@@ -374,6 +377,71 @@ TEST_F(Frame, AnExplorationFrameDrawsTheStatisticsLine)
     EXPECT_EQ(std::string(text).size(), 19u);
 }
 
+TEST_F(Frame, TheStatisticsLineShowsThePlayersStateOrTheTwoPositions)
+{
+    win_ast table = {};
+    table.current_anim_index = 4;
+    win_entity player = {}, camera = {};
+    player.win_ast = &table;
+    player.local_matrix.m[3][1] = 3.0f;
+    camera.local_matrix.m[3][0] = -12.5f;
+    game_globals.player_character = &player;
+    game_globals.current_camera = &camera;
+    char text[128];
+    winmain_format_statistics(text, sizeof text);
+    EXPECT_NE(std::string(text).find("PC AnimIdx:4 debugcam on"), std::string::npos);
+    game_globals.debug_camera = 1;
+    winmain_format_statistics(text, sizeof text);
+    EXPECT_STREQ(text,
+                 "camera:  -12.50    0.00    0.00 player:    0.00    3.00    0.00 debugcam on");
+}
+
+TEST_F(Frame, F4CyclesTheInputDevicesAsFarAsTheyExist)
+{
+    struct {
+        int joysticks;
+        bool mouse;
+        std::vector<int32_t> cycle;
+    } cases[] = {
+        {0, true, {1, 0, 1}},
+        {1, true, {1, 2, 0}},
+        {1, false, {1, 0}},  // the joystick in the mouse's slot
+        {0, false, {0}},
+    };
+    winmain_set_game_state(GAME_MODE_EXPLORATION);
+    for (const auto& c : cases) {
+        dxinput_reset();
+        dinput_test_set_joystick_count(c.joysticks);
+        if (!c.mouse)
+            d3d_inject("DirectInput.CreateDevice", E_FAIL, 1, 1);
+        game_globals.input_device = 0;
+        ASSERT_EQ(dxinput_init(nullptr, window), 1);
+        std::vector<int32_t> cycle;
+        for (size_t i = 0; i < c.cycle.size(); ++i) {
+            press("F4");
+            cycle.push_back(game_globals.input_device);
+            EXPECT_EQ(dxinput_is_current_device(dxinput_globals.current_device_index), 1);
+        }
+        EXPECT_EQ(cycle, c.cycle) << c.joysticks << " joysticks, mouse " << c.mouse;
+    }
+    EXPECT_TRUE(log->contains("IDM_KEYJOY key pressed."));
+}
+
+TEST_F(Frame, TheFocusAcquiresTheInputDeviceAgain)
+{
+    ASSERT_EQ(dxinput_init(nullptr, window), 1);
+    dinput_test_set_key(DIK_UP, 1);
+    platform_event event = {};
+    event.kind = PLATFORM_EVENT_FOCUS_LOST;
+    ASSERT_EQ(win32_feed_event(window, &event), 1);
+    pump();
+    EXPECT_EQ(dxinput_read_current_device(), 0);
+    event.kind = PLATFORM_EVENT_FOCUS_GAINED;
+    ASSERT_EQ(win32_feed_event(window, &event), 1);
+    pump();
+    EXPECT_EQ(dxinput_read_current_device(), ACTION_UP);
+}
+
 TEST_F(Frame, WindowChangesPresentAndRestartTheClock)
 {
     for (WNDPROC proc : winmain_wnd_proc_table) {
@@ -494,6 +562,7 @@ TEST(WinMain, StartsRunsFramesAndEndsOnClose)
     std::string debug = here.file("debug.txt");
     for (const char* notice : {"Varnock - starting up....", "Initializing globals...",
                                "Reading SES", "Writing SES", "varnock_one_time_scene_init called.",
+                               "Initializing Direct Input.",
                                "winmain_cleanup called.", "Varnock - exiting...."})
         EXPECT_NE(debug.find(notice), std::string::npos) << notice;
     // No configuration yet: written at start-up and again at exit.

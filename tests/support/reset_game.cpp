@@ -1,4 +1,3 @@
-#include "dxinput.h"
 #include "entity_io.h"
 #include "gameglobals.h"
 #include "gametime.h"
@@ -15,7 +14,6 @@ TEST_RESET(game)
     script_reset();
     gameglobals_reset();
     sound_reset();
-    dxinput_reset();
     varnock_reset();
     winmain_reset();
     entity_io_global_win_entity_list = nullptr;

@@ -304,11 +304,9 @@ struct gl_backend : d3d_backend {
     GLuint samplers[2 * 2 * 3 * 3] = {};
     GLuint text_program = 0, text_texture = 0;
     GLint text_rect = -1, text_colour = -1;
-    // A modal dialog over the window: its picture, and the window's picture
-    // from before it when the frame is drawn straight into the window.
-    GLuint image_program = 0, overlay_texture = 0, kept_texture = 0;
+    // A modal dialog over the window: its picture.
+    GLuint image_program = 0, overlay_texture = 0;
     GLint image_rect = -1;
-    bool kept = false;
     std::vector<compiled_program> programs;
     gl_device_block block = {};  // the draw's uniforms
     gl_device_block sent = {};   // the ones the card has
@@ -338,7 +336,7 @@ struct gl_backend : d3d_backend {
     bool make_current();
     bool make_buffers();
     // The frame into the window's back buffer: the frame buffer object
-    // stretched (or scaled to fit in full screen), or the kept picture.
+    // stretched (or scaled to fit in full screen).
     void show_frame();
     void draw_image(GLuint texture, const float rect[4]);
     void choose_framebuffer();
@@ -471,7 +469,6 @@ bool gl_backend::make_buffers()
     }
     image_rect = gl.GetUniformLocation(image_program, "rect");
     gl.GenTextures(1, &overlay_texture);
-    gl.GenTextures(1, &kept_texture);
     cache.valid = false;
     return true;
 }
@@ -487,7 +484,6 @@ gl_backend::~gl_backend()
             gl.DeleteProgram(image_program);
         gl.DeleteTextures(1, &text_texture);
         gl.DeleteTextures(1, &overlay_texture);
-        gl.DeleteTextures(1, &kept_texture);
         gl.DeleteSamplers((GLsizei)(sizeof samplers / sizeof samplers[0]), samplers);
         gl.DeleteBuffers(1, &vertex_buffer);
         gl.DeleteBuffers(1, &index_buffer);
@@ -559,19 +555,8 @@ HRESULT gl_backend::present()
 
 void gl_backend::show_frame()
 {
-    SDL_Window* sdl = sdl_window();
     int drawable_width = 0, drawable_height = 0;
-    SDL_GL_GetDrawableSize(sdl, &drawable_width, &drawable_height);
-    if (direct) {
-        gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
-        if (kept) {
-            // Kept as GL read it, bottom row first.
-            const float whole[4] = {-1.0f, -1.0f, 1.0f, 1.0f};
-            gl.Viewport(0, 0, drawable_width, drawable_height);
-            draw_image(kept_texture, whole);
-        }
-        return;
-    }
+    SDL_GL_GetDrawableSize(sdl_window(), &drawable_width, &drawable_height);
     int x = 0, y = 0, w = drawable_width, h = drawable_height;
     if (fullscreen) {
         double scale = std::min((double)drawable_width / width, (double)drawable_height / height);
@@ -609,23 +594,23 @@ void gl_backend::draw_image(GLuint texture, const float rect[4])
     cache.valid = false;
 }
 
-// Drawn straight into the window, the frame is in the front buffer only
-// once presented: keep a copy to draw the dialog over.
+// Drawn into the frame object, the last frame is there. Drawn straight into
+// the window, it is taken from the window's back buffer: where the swap
+// copies (software rendering, most windowed drivers) that is the last frame;
+// where it flips, the one before, which for the menu and between frames of
+// the game looks the same. Keeping a copy at every present would cost every
+// frame as much as the frame itself.
 HRESULT gl_backend::overlay_begin()
 {
     if (!make_current())
         return DDERR_SURFACELOST;
     if (direct) {
-        int drawable_width = 0, drawable_height = 0;
-        SDL_GL_GetDrawableSize(sdl_window(), &drawable_width, &drawable_height);
-        gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
-        gl.ReadBuffer(GL_FRONT);
-        gl.BindTexture(GL_TEXTURE_2D, kept_texture);
-        gl.CopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 0, 0, drawable_width, drawable_height, 0);
-        gl.ReadBuffer(GL_BACK);
-        kept = true;
+        gl.BindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
+        gl.BlitFramebuffer(0, 0, (GLint)width, (GLint)height, 0, (GLint)height, (GLint)width, 0,
+                           GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
     }
-    gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
     cache.valid = false;
     return D3D_OK;
 }
@@ -656,7 +641,6 @@ void gl_backend::overlay_end()
         return;
     // The next present shows the window as it was before the dialog.
     show_frame();
-    kept = false;
     gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
     cache.valid = false;
 }

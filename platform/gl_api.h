@@ -27,8 +27,6 @@
     X(PFNGLCLEARDEPTHPROC, ClearDepth)                                      \
     X(PFNGLPIXELSTOREIPROC, PixelStorei)                                    \
     X(PFNGLREADPIXELSPROC, ReadPixels)                                      \
-    X(PFNGLREADBUFFERPROC, ReadBuffer)                                      \
-    X(PFNGLCOPYTEXIMAGE2DPROC, CopyTexImage2D)                              \
     X(PFNGLFINISHPROC, Finish)                                              \
     X(PFNGLGENTEXTURESPROC, GenTextures)                                    \
     X(PFNGLDELETETEXTURESPROC, DeleteTextures)                              \

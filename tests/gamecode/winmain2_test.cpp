@@ -315,7 +315,7 @@ TEST_F(Frame, FramesDoTheWorkOfTheirState)
         {GAME_MODE_EXPLORATION, 1, 1},
         {GAME_MODE_CAMERA_LOOK, 1, 1},
         {GAME_MODE_PLAYING_MOVIE, 1, 0},
-        {GAME_MODE_MENU, 1, 0},
+        {GAME_MODE_MENU, 1, 1},
     };
     for (const auto& c : cases) {
         winmain_set_game_state(c.state);

@@ -1,3 +1,4 @@
+#include "d3dxenum.h"
 #include "d3dxframe.h"
 #include "platform/d3d_record.h"
 #include "platform/dialog_test.h"
@@ -14,4 +15,5 @@ TEST_RESET(frame)
     d3dx_set_display_modes(nullptr, 0, nullptr);
     platform_font_use(nullptr);
     d3dxframe_reset();
+    d3dxenum_reset();
 }

@@ -66,6 +66,10 @@ int d3dxframe_change_device(HWND window)
 INT_PTR d3dxenum_user_dlg_select_driver(HWND window, int32_t windowed)
 {
     LOG_NOTICE("%s", "d3dxenum_user_dlg_select_driver called.\n");
+    // The display's current mode is known before it is taken as the chosen
+    // one, so that OK on an untouched dialog changes nothing, the first time
+    // too.
+    d3dxenum_enum_devices();
     selected_device = d3dx_globals.device_index;
     selected_mode = current_mode_index;
     selected_windowed = windowed;

@@ -334,6 +334,7 @@ struct gl_backend : d3d_backend {
     // The first GL row of `rows` rows of the target from row y (top first).
     GLint gl_row(GLint y, GLint rows) const { return direct ? (GLint)height - y - rows : y; }
     bool make_current();
+    GLuint build_rect_program(const char* fragment, const char* what);
     bool make_buffers();
     // The frame into the window's back buffer: the frame buffer object
     // stretched (or scaled to fit in full screen).
@@ -419,6 +420,15 @@ void gl_backend::choose_framebuffer()
     cache.valid = false;
 }
 
+GLuint gl_backend::build_rect_program(const char* fragment, const char* what)
+{
+    char log[1024];
+    GLuint program = gl_api_build_program(d3d_gl_shader::text_vertex, fragment, log, (int)sizeof log);
+    if (!program)
+        fprintf(stderr, "GL back-end: the %s program did not build: %s\n", what, log);
+    return program;
+}
+
 bool gl_backend::make_buffers()
 {
     gl.GenFramebuffers(1, &framebuffer);
@@ -451,23 +461,15 @@ bool gl_backend::make_buffers()
     gl.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
     gl.PixelStorei(GL_PACK_ALIGNMENT, 4);
 
-    char log[1024];
-    text_program = gl_api_build_program(d3d_gl_shader::text_vertex, d3d_gl_shader::text_fragment, log,
-                                        (int)sizeof log);
-    if (!text_program) {
-        fprintf(stderr, "GL back-end: the text program did not build: %s\n", log);
+    // Screen rectangles of one texture: text coverage, and dialog pictures.
+    text_program = build_rect_program(d3d_gl_shader::text_fragment, "text");
+    image_program = build_rect_program(d3d_gl_shader::image_fragment, "image");
+    if (!text_program || !image_program)
         return false;
-    }
     text_rect = gl.GetUniformLocation(text_program, "rect");
     text_colour = gl.GetUniformLocation(text_program, "colour");
-    gl.GenTextures(1, &text_texture);
-    image_program = gl_api_build_program(d3d_gl_shader::text_vertex, d3d_gl_shader::image_fragment, log,
-                                         (int)sizeof log);
-    if (!image_program) {
-        fprintf(stderr, "GL back-end: the image program did not build: %s\n", log);
-        return false;
-    }
     image_rect = gl.GetUniformLocation(image_program, "rect");
+    gl.GenTextures(1, &text_texture);
     gl.GenTextures(1, &overlay_texture);
     cache.valid = false;
     return true;

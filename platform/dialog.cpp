@@ -427,7 +427,8 @@ LRESULT control_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
             control->text.resize(DIALOG_TEXT_LIMIT);
         return TRUE;
     default:
-        if (control->kind == DIALOG_COMBO && message >= CB_ADDSTRING && message <= CB_GETDROPPEDSTATE)
+        if (control->kind == DIALOG_COMBO && message >= CB_ADDSTRING &&
+            message <= CB_GETDROPPEDSTATE)
             return combo_message(control, message, wparam, lparam);
         return DefWindowProc(window, message, wparam, lparam);
     }
@@ -461,9 +462,9 @@ dialog_record* make_dialog(const dialog_spec& spec, HWND owner, DLGPROC procedur
     dialog->client_height = pixels_y(spec.cy);
     dialog->origin = {-1, -1};
     dialog->focus = dialog->mouse_control = -1;
-    dialog->hwnd = platform_window_make_inner(owner, dialog_window_proc, spec.style, 0,
-                                              spec.caption.c_str(), 0, 0, dialog->client_width,
-                                              dialog->client_height);
+    dialog->hwnd =
+        platform_window_make_inner(owner, dialog_window_proc, spec.style, 0, spec.caption.c_str(),
+                                   0, 0, dialog->client_width, dialog->client_height);
     const platform_font_ops* fonts = platform_font_current();
     dialog->font = fonts->create(spec.face.c_str(), dialog->font_height, FW_NORMAL);
     dialog->bold_font = fonts->create(spec.face.c_str(), dialog->font_height, FW_BOLD);
@@ -482,9 +483,9 @@ dialog_record* make_dialog(const dialog_spec& spec, HWND owner, DLGPROC procedur
         control->is_default = control->kind == DIALOG_PUSH && type == BS_DEFPUSHBUTTON;
         control->editable = control->kind == DIALOG_COMBO && type == CBS_DROPDOWN;
         control->selection = -1;
-        control->hwnd = platform_window_make_inner(dialog->hwnd, control_proc, item.style, item.id,
-                                                   item.text.c_str(), x, y,
-                                                   control->rect.right - x, height);
+        control->hwnd =
+            platform_window_make_inner(dialog->hwnd, control_proc, item.style, item.id,
+                                       item.text.c_str(), x, y, control->rect.right - x, height);
         platform_window_set_data(control->hwnd, control);
         dialog->controls.push_back(control);
     }
@@ -866,7 +867,8 @@ bool next_step(dialog_record* dialog)
     case STEP_CLICK_ITEM:
         if (control && control->dropped) {
             RECT list = dialog_list_rect(*control);
-            at = {(list.left + list.right) / 2 - (dialog_list_scrolls(*control) ? DIALOG_SCROLL_WIDTH : 0),
+            at = {(list.left + list.right) / 2 -
+                      (dialog_list_scrolls(*control) ? DIALOG_SCROLL_WIDTH : 0),
                   list.top + 1 + (step.item - control->top) * DIALOG_ROW + DIALOG_ROW / 2};
         }
         [[fallthrough]];
@@ -1028,14 +1030,15 @@ RECT dialog_close_box(const dialog_record& dialog)
 {
     RECT caption = dialog_caption_rect(dialog);
     int size = caption.bottom - caption.top - 4;
-    return {caption.right - 2 - size - 2, caption.top + 2, caption.right - 2, caption.top + 2 + size};
+    return {caption.right - 2 - size - 2, caption.top + 2, caption.right - 2,
+            caption.top + 2 + size};
 }
 
 RECT dialog_control_box(const dialog_control& control)
 {
     const POINT& origin = control.dialog->origin;
-    return {origin.x + control.rect.left, origin.y + control.rect.top, origin.x + control.rect.right,
-            origin.y + control.rect.bottom};
+    return {origin.x + control.rect.left, origin.y + control.rect.top,
+            origin.x + control.rect.right, origin.y + control.rect.bottom};
 }
 
 int dialog_list_rows(const dialog_control& control)

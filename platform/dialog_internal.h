@@ -23,11 +23,11 @@ enum {
     DIALOG_BORDER = 3,
     DIALOG_CAPTION = 22,
     DIALOG_COMBO_HEIGHT = 21,
-    DIALOG_ROW = 17,            // one item of an open list
-    DIALOG_MAX_ROWS = 8,        // items an open list shows at once
-    DIALOG_SCROLL_WIDTH = 16,   // the scroll strip of a longer list
+    DIALOG_ROW = 17,           // one item of an open list
+    DIALOG_MAX_ROWS = 8,       // items an open list shows at once
+    DIALOG_SCROLL_WIDTH = 16,  // the scroll strip of a longer list
     DIALOG_CHECK_BOX = 13,
-    DIALOG_TEXT_LIMIT = 255,    // characters an editable combo box takes
+    DIALOG_TEXT_LIMIT = 255,  // characters an editable combo box takes
 };
 
 struct dialog_record;

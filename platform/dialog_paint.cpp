@@ -145,12 +145,12 @@ int font_height(const dialog_record& dialog)
 }
 
 // Text in the middle of a rectangle.
-void centred_text(canvas& c, const dialog_record& dialog, void* font, RECT r, const std::string& label,
-                  DWORD colour)
+void centred_text(canvas& c, const dialog_record& dialog, void* font, RECT r,
+                  const std::string& label, DWORD colour)
 {
     int width = text_width(font, label);
-    text(c, font, (r.left + r.right - width) / 2, (r.top + r.bottom - font_height(dialog)) / 2, label,
-         colour);
+    text(c, font, (r.left + r.right - width) / 2, (r.top + r.bottom - font_height(dialog)) / 2,
+         label, colour);
 }
 
 void arrow(canvas& c, RECT r, bool down, DWORD colour)
@@ -162,12 +162,14 @@ void arrow(canvas& c, RECT r, bool down, DWORD colour)
     }
 }
 
-void paint_push(canvas& c, const dialog_record& dialog, const dialog_control& control, bool has_focus)
+void paint_push(canvas& c, const dialog_record& dialog, const dialog_control& control,
+                bool has_focus)
 {
     RECT r = dialog_control_box(control);
-    bool is_default = control.is_default || has_focus ||
-                      (control.id == IDOK && !(dialog.focus >= 0 &&
-                                               dialog.controls[(size_t)dialog.focus]->kind == DIALOG_PUSH));
+    bool is_default =
+        control.is_default || has_focus ||
+        (control.id == IDOK &&
+         !(dialog.focus >= 0 && dialog.controls[(size_t)dialog.focus]->kind == DIALOG_PUSH));
     fill(c, r, FACE);
     RECT edge = r;
     if (is_default) {
@@ -196,7 +198,8 @@ void check_mark(canvas& c, RECT box)
     }
 }
 
-void paint_check(canvas& c, const dialog_record& dialog, const dialog_control& control, bool has_focus)
+void paint_check(canvas& c, const dialog_record& dialog, const dialog_control& control,
+                 bool has_focus)
 {
     RECT r = dialog_control_box(control);
     int top = (r.top + r.bottom - DIALOG_CHECK_BOX) / 2;
@@ -245,12 +248,14 @@ void paint_icon(canvas& c, const dialog_record& dialog, const dialog_control& co
     RECT r = dialog_control_box(control);
     RECT tile = {r.left, r.top, r.left + 32, r.top + 32};
     for (int y = tile.top; y < tile.bottom; ++y)
-        fill(c, {tile.left, y, tile.right, y + 1}, mix(EMBLEM_TOP, EMBLEM_BOTTOM, y - tile.top, 32));
+        fill(c, {tile.left, y, tile.right, y + 1},
+             mix(EMBLEM_TOP, EMBLEM_BOTTOM, y - tile.top, 32));
     frame(c, tile, 0xFFE08080, 0xFF300808);
     centred_text(c, dialog, dialog.bold_font, tile, "V", 0xFFFFFFFF);
 }
 
-void paint_combo(canvas& c, const dialog_record& dialog, const dialog_control& control, bool has_focus)
+void paint_combo(canvas& c, const dialog_record& dialog, const dialog_control& control,
+                 bool has_focus)
 {
     RECT r = dialog_control_box(control);
     fill(c, r, FIELD);
@@ -263,12 +268,13 @@ void paint_combo(canvas& c, const dialog_record& dialog, const dialog_control& c
         raised(c, button);
     arrow(c, button, true, TEXT);
     RECT field = {r.left + 3, r.top + 3, button.left - 1, r.bottom - 3};
-    std::string shown = fit(dialog.font, control.editable ? control.text
-                                                          : (control.selection >= 0 &&
-                                                             control.selection < (int)control.items.size()
-                                                                 ? control.items[(size_t)control.selection].text
-                                                                 : std::string()),
-                            field.right - field.left - 4);
+    std::string shown = fit(
+        dialog.font,
+        control.editable ? control.text
+                         : (control.selection >= 0 && control.selection < (int)control.items.size()
+                                ? control.items[(size_t)control.selection].text
+                                : std::string()),
+        field.right - field.left - 4);
     DWORD colour = TEXT;
     if (has_focus && !control.editable) {
         fill(c, field, SELECTED);
@@ -290,7 +296,8 @@ void paint_list(canvas& c, const dialog_record& dialog, const dialog_control& co
     int rows = dialog_list_rows(control);
     int right = list.right - 1;
     if (dialog_list_scrolls(control)) {
-        RECT strip = {list.right - 1 - DIALOG_SCROLL_WIDTH, list.top + 1, list.right - 1, list.bottom - 1};
+        RECT strip = {list.right - 1 - DIALOG_SCROLL_WIDTH, list.top + 1, list.right - 1,
+                      list.bottom - 1};
         right = strip.left;
         fill(c, strip, 0xFFE8E6E0);
         RECT up = {strip.left, strip.top, strip.right, strip.top + DIALOG_SCROLL_WIDTH};
@@ -306,20 +313,24 @@ void paint_list(canvas& c, const dialog_record& dialog, const dialog_control& co
         int count = (int)control.items.size();
         int thumb_top = track_top + track * control.top / count;
         int thumb_height = std::max(6, track * rows / count);
-        RECT thumb = {strip.left, thumb_top, strip.right, std::min((int)down.top, thumb_top + thumb_height)};
+        RECT thumb = {strip.left, thumb_top, strip.right,
+                      std::min((int)down.top, thumb_top + thumb_height)};
         fill(c, thumb, FACE);
         raised(c, thumb);
     }
     for (int row = 0; row < rows && control.top + row < (int)control.items.size(); ++row) {
         int item = control.top + row;
-        RECT line = {list.left + 1, list.top + 1 + row * DIALOG_ROW, right, list.top + 1 + (row + 1) * DIALOG_ROW};
+        RECT line = {list.left + 1, list.top + 1 + row * DIALOG_ROW, right,
+                     list.top + 1 + (row + 1) * DIALOG_ROW};
         DWORD colour = TEXT;
         if (item == control.hot) {
             fill(c, line, SELECTED);
             colour = SELECTED_TEXT;
         }
-        std::string label = fit(dialog.font, control.items[(size_t)item].text, line.right - line.left - 6);
-        text(c, dialog.font, line.left + 3, (line.top + line.bottom - font_height(dialog)) / 2, label, colour);
+        std::string label =
+            fit(dialog.font, control.items[(size_t)item].text, line.right - line.left - 6);
+        text(c, dialog.font, line.left + 3, (line.top + line.bottom - font_height(dialog)) / 2,
+             label, colour);
     }
 }
 
@@ -332,11 +343,12 @@ void paint_dialog(canvas& c, const dialog_record& dialog)
     RECT caption = dialog_caption_rect(dialog);
     int width = caption.right - caption.left;
     for (int x = caption.left; x < caption.right; ++x)
-        fill(c, {x, caption.top, x + 1, caption.bottom}, mix(CAPTION_LEFT, CAPTION_RIGHT, x - caption.left, width));
+        fill(c, {x, caption.top, x + 1, caption.bottom},
+             mix(CAPTION_LEFT, CAPTION_RIGHT, x - caption.left, width));
     RECT close = dialog_close_box(dialog);
     std::string title = fit(dialog.bold_font, dialog.caption, close.left - caption.left - 8);
-    text(c, dialog.bold_font, caption.left + 4, (caption.top + caption.bottom - font_height(dialog)) / 2, title,
-         CAPTION_TEXT);
+    text(c, dialog.bold_font, caption.left + 4,
+         (caption.top + caption.bottom - font_height(dialog)) / 2, title, CAPTION_TEXT);
     fill(c, close, FACE);
     if (dialog.close_pressed)
         frame(c, close, SHADOW, SHADOW);
@@ -346,7 +358,10 @@ void paint_dialog(canvas& c, const dialog_record& dialog)
     for (int i = 0; i < 7; ++i) {
         int x = (close.left + close.right) / 2 - 4 + i, y = (close.top + close.bottom) / 2 - 3 + i;
         fill(c, {x, y, x + 2, y + 1}, TEXT);
-        fill(c, {x, (close.top + close.bottom) / 2 + 3 - i, x + 2, (close.top + close.bottom) / 2 + 4 - i}, TEXT);
+        fill(c,
+             {x, (close.top + close.bottom) / 2 + 3 - i, x + 2,
+              (close.top + close.bottom) / 2 + 4 - i},
+             TEXT);
     }
 
     const dialog_control* open_combo = nullptr;
@@ -385,7 +400,8 @@ void paint_dialog(canvas& c, const dialog_record& dialog)
 
 }  // namespace
 
-void dialog_paint_all(const std::vector<dialog_record*>& dialogs, DWORD* argb, int width, int height)
+void dialog_paint_all(const std::vector<dialog_record*>& dialogs, DWORD* argb, int width,
+                      int height)
 {
     memset(argb, 0, (size_t)width * (size_t)height * sizeof *argb);
     canvas c = {argb, width, height, d3d_make_ddraw(nullptr), nullptr};

@@ -112,8 +112,8 @@ DLGTEMPLATE* d3dxenum_build_driver_select_template(void)
         {WS_TABSTOP | BS_CHECKBOX, 45, 5, 50, 10, D3DXENUM_ID_WINDOWED, "BUTTON", ""},
         {WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST, 36, 24, 258, 45, D3DXENUM_ID_DEVICES,
          "COMBOBOX", ""},
-        {WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST, 36, 44, 258, 45, D3DXENUM_ID_MODES,
-         "COMBOBOX", ""},
+        {WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST, 36, 44, 258, 45, D3DXENUM_ID_MODES, "COMBOBOX",
+         ""},
         {SS_LEFT, 5, 5, 30, 13, 0xFFFF, "STATIC", "Windowed:"},
         {SS_LEFT, 5, 24, 25, 13, 0xFFFF, "STATIC", "Device:"},
         {SS_LEFT, 5, 44, 22, 13, 0xFFFF, "STATIC", "Mode:"},
@@ -156,7 +156,8 @@ int d3dxenum_enum_devices(void)
         return 0;
     }
     // Devices past the list's room are not offered.
-    device_list_count = count < (uint32_t)D3DXENUM_MAX_DEVICES ? count : (uint32_t)D3DXENUM_MAX_DEVICES;
+    device_list_count =
+        count < (uint32_t)D3DXENUM_MAX_DEVICES ? count : (uint32_t)D3DXENUM_MAX_DEVICES;
     for (uint32_t device = 0; device < device_list_count; ++device) {
         D3DXGetDeviceDescription(device, &device_list[device].device_desc);
         d3dxenum_enum_video_modes(device);
@@ -177,7 +178,8 @@ int d3dxenum_enum_video_modes(uint32_t device)
         if (FAILED(D3DXGetVideoMode(D3DX_DEFAULT, DEFAULT_FLAGS, m, &mode)))
             LOG_ERROR("%s", "Failed D3DXGetVideoMod.\n");
         bool kept = false;
-        if (mode.width > previous.width || mode.height > previous.height || mode.bpp > previous.bpp) {
+        if (mode.width > previous.width || mode.height > previous.height ||
+            mode.bpp > previous.bpp) {
             // Modes past the list's room are not offered.
             if (last + 1 < D3DXENUM_MAX_VIDEO_MODES) {
                 previous = mode;
@@ -209,8 +211,8 @@ int d3dxenum_fill_dialog_lists(HWND dialog)
     for (uint32_t device = 0; device < device_list_count; ++device) {
         if (selected_windowed && !can_render_windowed(device))
             continue;
-        LRESULT index = add_item(dialog, D3DXENUM_ID_DEVICES, device_list[device].device_desc.driverDesc,
-                                 (LPARAM)device);
+        LRESULT index = add_item(dialog, D3DXENUM_ID_DEVICES,
+                                 device_list[device].device_desc.driverDesc, (LPARAM)device);
         if ((int32_t)device == selected_device)
             SendDlgItemMessage(dialog, D3DXENUM_ID_DEVICES, CB_SETCURSEL, (WPARAM)index, 0);
     }
@@ -220,7 +222,8 @@ int d3dxenum_fill_dialog_lists(HWND dialog)
             const D3DX_VIDMODEDESC& vid_mode = entry.vid_modes[mode];
             snprintf(entry.vid_mode_names[mode], D3DXENUM_MODE_NAME_SIZE, "%ld x %ld x %ld",
                      (long)vid_mode.width, (long)vid_mode.height, (long)vid_mode.bpp);
-            LRESULT index = add_item(dialog, D3DXENUM_ID_MODES, entry.vid_mode_names[mode], (LPARAM)mode);
+            LRESULT index =
+                add_item(dialog, D3DXENUM_ID_MODES, entry.vid_mode_names[mode], (LPARAM)mode);
             if ((int32_t)mode == selected_mode)
                 SendDlgItemMessage(dialog, D3DXENUM_ID_MODES, CB_SETCURSEL, (WPARAM)index, 0);
         }

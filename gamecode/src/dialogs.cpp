@@ -19,7 +19,8 @@ int32_t dialogs_load_script_list_size = 0;
 
 namespace {
 
-constexpr DWORD DIALOG_STYLE = DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD DIALOG_STYLE =
+    DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD CHECK_BOX = BS_AUTOCHECKBOX | WS_TABSTOP;
 constexpr DWORD DEFAULT_BUTTON = BS_DEFPUSHBUTTON | WS_TABSTOP;
 constexpr int NO_ID = -1;
@@ -27,14 +28,15 @@ constexpr int LOAD_SCRIPT_TEXT_SIZE = 150;
 
 // ---- IDD_ABOUT: the emblem, two lines, OK, and the keys in two groups.
 
-#define KEY_ROW(group_x, row, key, meaning)                                              \
+#define KEY_ROW(group_x, row, key, meaning)                                               \
     {"STATIC", key, NO_ID, (short)((group_x) + 6), (short)(44 + 9 * (row)), 50, 8, SS_LEFT}, \
     {"STATIC", meaning, NO_ID, (short)((group_x) + 58), (short)(44 + 9 * (row)), 100, 8, SS_LEFT}
 
 const platform_dialog_item about_items[] = {
     {"STATIC", "", NO_ID, 7, 7, 21, 20, SS_ICON},
     {"STATIC", "Varnock, version 0.7", NO_ID, 36, 8, 200, 8, SS_LEFT},
-    {"STATIC", "A single-player 3D action game. The keys of the game:", NO_ID, 36, 19, 240, 8, SS_LEFT},
+    {"STATIC", "A single-player 3D action game. The keys of the game:", NO_ID, 36, 19, 240, 8,
+     SS_LEFT},
     {"BUTTON", "OK", IDOK, 282, 7, 50, 14, DEFAULT_BUTTON},
     {"BUTTON", "Options", NO_ID, 7, 32, 160, 100, BS_GROUPBOX},
     KEY_ROW(7, 0, "<F1>", "About/Help"),
@@ -61,7 +63,8 @@ const platform_dialog_item about_items[] = {
 
 // ---- IDD_OPTIONS: eleven check boxes and OK.
 
-#define OPTION_ROW(row, id, text) {"BUTTON", text, id, 7, (short)(7 + 11 * (row)), 108, 10, CHECK_BOX}
+#define OPTION_ROW(row, id, text) \
+    {"BUTTON", text, id, 7, (short)(7 + 11 * (row)), 108, 10, CHECK_BOX}
 
 const platform_dialog_item options_items[] = {
     OPTION_ROW(0, IDC_BILINEAR, "Bi-linear Filtering"),
@@ -84,8 +87,8 @@ const platform_dialog_item options_items[] = {
 const platform_dialog_item load_script_items[] = {
     {"STATIC", "Select a load script:", NO_ID, 7, 7, 150, 8, SS_LEFT},
     {"COMBOBOX", "", IDC_LOAD_SCRIPT_LIST, 7, 18, 230, 80, CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP},
-    {"BUTTON", "Use this script the next time game starts", IDC_LOAD_SCRIPT_REMEMBER, 7, 44, 230, 10,
-     CHECK_BOX},
+    {"BUTTON", "Use this script the next time game starts", IDC_LOAD_SCRIPT_REMEMBER, 7, 44, 230,
+     10, CHECK_BOX},
     {"BUTTON", "OK", IDOK, 253, 7, 50, 14, DEFAULT_BUTTON},
     {"BUTTON", "Cancel", IDCANCEL, 253, 24, 50, 14, WS_TABSTOP},
 };
@@ -98,7 +101,8 @@ constexpr platform_dialog_resource resource(const char* caption, short width, sh
 }
 
 const platform_dialog_resource about_dialog = resource("About/Help", 339, 138, about_items);
-const platform_dialog_resource options_dialog = resource("Rendering Options", 122, 146, options_items);
+const platform_dialog_resource options_dialog =
+    resource("Rendering Options", 122, 146, options_items);
 const platform_dialog_resource load_script_dialog = resource("Dialog", 310, 92, load_script_items);
 
 // ---- the options
@@ -120,7 +124,8 @@ const option* options(void)
         {IDC_OLD_COLLISION, nullptr, nullptr, &game_globals.bUseOldCollisionAlgorithm},
         {IDC_NOT_USED_1, nullptr, nullptr, nullptr},
         {IDC_NOT_USED_2, nullptr, nullptr, nullptr},
-        {IDC_DYNAMIC_LIGHTING, d3dxframe_get_dynamic_lighting, d3dxframe_set_dynamic_lighting, nullptr},
+        {IDC_DYNAMIC_LIGHTING, d3dxframe_get_dynamic_lighting, d3dxframe_set_dynamic_lighting,
+         nullptr},
         {IDC_COLLISION_DATA, nullptr, nullptr, &game_globals.bDisplayCollisionData},
         {IDC_TRIPLE_BUFFER, d3dxframe_get_triple_buffer, d3dxframe_set_triple_buffer, nullptr},
         {IDC_WIREFRAME, nullptr, nullptr, &game_globals.wireframe_mode},
@@ -153,8 +158,8 @@ void free_load_script_list(void)
 bool init_load_script_dialog(HWND dialog)
 {
     char path[4 * GAMEGLOBALS_PATH_SIZE];
-    snprintf(path, sizeof path, "%s\\..\\..\\%s\\%s.%s", game_globals.script_pathname, "win\\script",
-             "load_script", "slt");
+    snprintf(path, sizeof path, "%s\\..\\..\\%s\\%s.%s", game_globals.script_pathname,
+             "win\\script", "load_script", "slt");
     free_load_script_list();
     dialogs_load_script_list = read_win_load_script_text_file(path);
     if (!dialogs_load_script_list) {
@@ -170,8 +175,8 @@ bool init_load_script_dialog(HWND dialog)
     LRESULT chosen = 0;
     int position = 0;
     do {
-        LRESULT index =
-            SendDlgItemMessage(dialog, IDC_LOAD_SCRIPT_LIST, CB_ADDSTRING, 0, (LPARAM)node->win_load_script_name);
+        LRESULT index = SendDlgItemMessage(dialog, IDC_LOAD_SCRIPT_LIST, CB_ADDSTRING, 0,
+                                           (LPARAM)node->win_load_script_name);
         SendDlgItemMessage(dialog, IDC_LOAD_SCRIPT_LIST, CB_SETITEMDATA, (WPARAM)index, position);
         if (index != dlink_pos((const dlink*)dialogs_load_script_list, (const dlink*)node))
             LOG_ERROR("item_idx mismatch for '%s'...continuing\n", node->win_load_script_name);
@@ -196,7 +201,8 @@ void load_chosen_script(HWND dialog)
     if (!dialogs_load_script_list || !dlink_find((dlink*)dialogs_load_script_list, name))
         return;
     if (remember_script)
-        STR_CPY(game_globals.startup_script_filename, sizeof game_globals.startup_script_filename, name);
+        STR_CPY(game_globals.startup_script_filename, sizeof game_globals.startup_script_filename,
+                name);
     if (!script_cleanup_script_list())
         LOG_ERROR("Could not script_cleanup_script_list to load '%s'\n", name);
     if (!entity_unload_all(1))
@@ -290,7 +296,8 @@ win_load_script* read_win_load_script_text_file(const char* win_load_script_file
 {
     const char* name = win_load_script_filename;
     if (!name) {
-        LOG_ERROR("%s\n", "Cannot read_win_load_script_text_file with NULL win_load_script_filename.");
+        LOG_ERROR("%s\n",
+                  "Cannot read_win_load_script_text_file with NULL win_load_script_filename.");
         return nullptr;
     }
     if (!file_exists(name)) {
@@ -300,8 +307,8 @@ win_load_script* read_win_load_script_text_file(const char* win_load_script_file
     LOG_NOTICE("Reading SLT '%s'\n", name);
     int16_t line_cnt = 0;
     int found = 0;
-    FILE* file = file_open_search_verify_version_text(name, &line_cnt, nullptr, FILE_TYPE_LOAD_SCRIPT,
-                                                      FILE_VERSION_LOAD_SCRIPT, &found);
+    FILE* file = file_open_search_verify_version_text(
+        name, &line_cnt, nullptr, FILE_TYPE_LOAD_SCRIPT, FILE_VERSION_LOAD_SCRIPT, &found);
     if (!file) {
         if (found)
             LOG_ERROR("Bad file_type or file_version, found version %ld, expected %ld for '%s'\n",
@@ -317,7 +324,8 @@ win_load_script* read_win_load_script_text_file(const char* win_load_script_file
         to_lower_case(token);
         win_load_script* node = malloc_win_load_script(token);
         if (!node) {
-            LOG_ERROR("Could not malloc_win_load_script for '%s' at %s(%d)\n", token, name, (int)line_cnt);
+            LOG_ERROR("Could not malloc_win_load_script for '%s' at %s(%d)\n", token, name,
+                      (int)line_cnt);
             if (list)
                 free_win_load_script_list(list);
             file_close(file);

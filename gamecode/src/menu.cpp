@@ -200,7 +200,8 @@ int menu_init_button(menu_screen* screen, int32_t id, int32_t left, int32_t top,
     menu_button* button = &screen->buttons[id];
     button->id = id;
     button->normal = menu_init_visual(name, left, top, width, height, highlighted ? 0 : 1);
-    button->highlight = menu_init_visual(highlight_name, left, top, width, height, highlighted ? 1 : 0);
+    button->highlight =
+        menu_init_visual(highlight_name, left, top, width, height, highlighted ? 1 : 0);
     return 1;
 }
 
@@ -360,18 +361,10 @@ void menu_select_main_menu_button(int32_t button_id)
         game_globals.menu_screen = button_id;
 }
 
-void menu_noop_callback(int32_t)
-{
-}
+void menu_noop_callback(int32_t) {}
 
-void menu_noop_callback_2(int32_t)
-{
-}
+void menu_noop_callback_2(int32_t) {}
 
-void menu_noop_callback_3(int32_t)
-{
-}
+void menu_noop_callback_3(int32_t) {}
 
-void menu_noop_callback_4(int32_t)
-{
-}
+void menu_noop_callback_4(int32_t) {}

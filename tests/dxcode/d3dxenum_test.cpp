@@ -58,7 +58,8 @@ TEST_F(Enumeration, ModesOfOneSizeAndDepthBecomeOneWithTheHighestRefreshRate)
     d3dx_set_display_modes(modes, 6, &current);
     ASSERT_EQ(d3dxenum_enum_devices(), 1);
     EXPECT_EQ(device_list_count, 1u);
-    EXPECT_EQ(stored_modes(), (std::vector<std::string>{"640x480x16@85", "640x480x32@60", "800x600x32@75"}));
+    EXPECT_EQ(stored_modes(),
+              (std::vector<std::string>{"640x480x16@85", "640x480x32@60", "800x600x32@75"}));
     EXPECT_EQ(current_mode_index, 2);
     EXPECT_EQ(mode_text(current_video_mode), "800x600x32@60");
     EXPECT_STREQ(device_list[0].device_desc.driverDesc, "Recording device");
@@ -111,14 +112,10 @@ TEST_F(Enumeration, TheDialogTemplateIsBuiltInMemory)
         const char* class_name;
         const char* text;
         short x, y;
-    } expected[] = {{IDOK, "BUTTON", "OK", 65, 65},
-                    {IDCANCEL, "BUTTON", "Cancel", 123, 65},
-                    {1000, "BUTTON", "", 45, 5},
-                    {1001, "COMBOBOX", "", 36, 24},
-                    {1002, "COMBOBOX", "", 36, 44},
-                    {0xFFFF, "STATIC", "Windowed:", 5, 5},
-                    {0xFFFF, "STATIC", "Device:", 5, 24},
-                    {0xFFFF, "STATIC", "Mode:", 5, 44}};
+    } expected[] = {{IDOK, "BUTTON", "OK", 65, 65},       {IDCANCEL, "BUTTON", "Cancel", 123, 65},
+                    {1000, "BUTTON", "", 45, 5},          {1001, "COMBOBOX", "", 36, 24},
+                    {1002, "COMBOBOX", "", 36, 44},       {0xFFFF, "STATIC", "Windowed:", 5, 5},
+                    {0xFFFF, "STATIC", "Device:", 5, 24}, {0xFFFF, "STATIC", "Mode:", 5, 44}};
     for (const auto& control : expected) {
         uintptr_t at = ((uintptr_t)cursor + 3) & ~(uintptr_t)3;
         DLGITEMTEMPLATE item;
@@ -146,17 +143,8 @@ protected:
     void SetUp() override
     {
         Enumeration::SetUp();
-        WNDCLASS window_class = {};
-        window_class.lpfnWndProc = plain_proc;
-        window_class.lpszClassName = "Driver Test Window";
-        RegisterClass(&window_class);
-        window = CreateWindow("Driver Test Window", "test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                              nullptr, nullptr, nullptr, nullptr);
+        window = test_open_game_window("Driver Test Window", plain_proc);
         ASSERT_NE(window, nullptr);
-        d3dxframe_set_defaults();
-        d3dxframe_set_hwnd(window);
-        ShowWindow(window, SW_SHOW);
-        ASSERT_EQ(d3dxframe_initialize(window), S_OK);
         dialog_script_begin();
         d3d_record_start();
         log->clear();

@@ -107,9 +107,17 @@ def write_png(path, shot):
                   + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
 
 
+def save_screenshot(directory, name, shot):
+    """The screenshot as directory/name (a PNG file); nothing without a directory."""
+    if directory:
+        write_png(os.path.join(directory, name), shot)
+
+
 class Game:
     """The real varnock in a fresh directory holding the demo tree, on its
-    own virtual display."""
+    own virtual display. Used in a with statement: on the way out the log
+    and the program's output are shown after a failure, and the program,
+    the display and the directory go."""
 
     def __init__(self, varnock, demo_tree):
         self.work = tempfile.mkdtemp(prefix="varnock-e2e-")
@@ -189,6 +197,15 @@ class Game:
                 print("---- output ----\n" + output.read()[-2000:], file=sys.stderr)
         except OSError:
             pass
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, kind, value, traceback):
+        if kind is not None:
+            self.report()
+        self.end()
+        return False
 
     def end(self):
         if self.process is not None and self.process.poll() is None:

@@ -13,11 +13,10 @@ error or warning.
 usage: splash_test.py VARNOCK DEMO_TREE [SCREENSHOT_DIRECTORY]
 Exit code 77 (skipped) when Xvfb, xdotool or xwd is not installed.
 """
-import os
 import sys
 import time
 
-from e2e_support import Failure, Game, count_pixels, main, mix, near, wait_for, write_png
+from e2e_support import Failure, Game, count_pixels, main, mix, near, save_screenshot, wait_for
 
 # The splash picture of tools/demo_tree: a gradient from the top row to the
 # bottom one, and the title in gold in the upper middle.
@@ -41,11 +40,9 @@ def shows_splash(shot):
 
 
 def run(varnock, demo_tree, output):
-    game = Game(varnock, demo_tree)
-    try:
+    with Game(varnock, demo_tree) as game:
         shot = game.wait_for_screen("the splash screen on screen", shows_splash, timeout=30.0)
-        if output:
-            write_png(os.path.join(output, "e2e_splash.png"), shot)
+        save_screenshot(output, "e2e_splash.png", shot)
         print("the splash screen is on screen")
 
         for keys in (["Escape"], ["alt+x"], ["F2"]):
@@ -70,11 +67,6 @@ def run(varnock, demo_tree, output):
         if "Changing 3d environment." in game.log():
             raise Failure("closing the window confirmed the device selection")
         print("closing the window ended the program; varnock.cfg and debug.txt are as expected")
-    except BaseException:
-        game.report()
-        raise
-    finally:
-        game.end()
 
 
 if __name__ == "__main__":

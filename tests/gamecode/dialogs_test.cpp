@@ -18,8 +18,8 @@ namespace {
 
 std::string list_file(const std::string& body, int version = 100)
 {
-    return "// load scripts\n\n" + std::to_string(54) + "  // file_type\n" + std::to_string(version) +
-           "  // file_version\n" + body;
+    return "// load scripts\n\n" + std::to_string(54) + "  // file_type\n" +
+           std::to_string(version) + "  // file_version\n" + body;
 }
 
 std::vector<std::string> names_of(win_load_script* list)
@@ -48,7 +48,8 @@ protected:
 
 TEST_F(LoadScriptList, NamesAreReadLowerCasedInFileOrder)
 {
-    std::string path = dir.write("load_script.slt", list_file("Intro level2\n/* not this */ Third // nor this\n"));
+    std::string path =
+        dir.write("load_script.slt", list_file("Intro level2\n/* not this */ Third // nor this\n"));
     win_load_script* list = read_win_load_script_text_file(path.c_str());
     EXPECT_EQ(names_of(list), (std::vector<std::string>{"intro", "level2", "third"}));
     EXPECT_EQ(dlink_pos((dlink*)list, dlink_find((dlink*)list, "third")), 2);
@@ -65,7 +66,9 @@ TEST_F(LoadScriptList, FilesThatCannotBeReadGiveNoList)
         const char* path;
         std::vector<std::string> errors, warnings;
     } cases[] = {
-        {nullptr, {"Cannot read_win_load_script_text_file with NULL win_load_script_filename."}, {}},
+        {nullptr,
+         {"Cannot read_win_load_script_text_file with NULL win_load_script_filename."},
+         {}},
         {missing.c_str(), {}, {"Could not find '" + missing + "'"}},
         {wrong.c_str(),
          {"Wrong file version in '" + wrong + "', found 99 expected 100",
@@ -134,7 +137,8 @@ void look(HWND dialog, void* data)
 {
     choice* seen = (choice*)data;
     seen->selection = SendDlgItemMessage(dialog, IDC_LOAD_SCRIPT_LIST, CB_GETCURSEL, 0, 0);
-    seen->data = SendDlgItemMessage(dialog, IDC_LOAD_SCRIPT_LIST, CB_GETITEMDATA, (WPARAM)seen->selection, 0);
+    seen->data = SendDlgItemMessage(dialog, IDC_LOAD_SCRIPT_LIST, CB_GETITEMDATA,
+                                    (WPARAM)seen->selection, 0);
     char text[64];
     GetDlgItemText(dialog, IDC_LOAD_SCRIPT_LIST, text, sizeof text);
     seen->text = text;
@@ -185,7 +189,7 @@ TEST_F(GameDialogs, TypedNamesAreFoundWithoutRegardToCaseAndOthersStartNothing)
     } cases[] = {{"LEVEL2", "level2.scw for reading"}, {"nowhere", ""}};
     for (const auto& c : cases) {
         dialog_script_click(IDC_LOAD_SCRIPT_LIST);  // the list opens
-        dialog_script_key("Escape", 0);            // and closes
+        dialog_script_key("Escape", 0);             // and closes
         for (int i = 0; i < 6; ++i)
             dialog_script_key("Backspace", 0);
         dialog_script_text(c.typed);

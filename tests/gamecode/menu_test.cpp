@@ -62,17 +62,8 @@ protected:
                 bitmaps.write("bitmap/" + name + ".tga", tga.bytes());
         strcpy(game_globals.bitmaps_pathname, bitmaps.file("bitmap").c_str());
 
-        WNDCLASS window_class = {};
-        window_class.lpfnWndProc = winmain_splash_wnd_proc;
-        window_class.lpszClassName = winmain_class_name;
-        RegisterClass(&window_class);
-        window = CreateWindow(winmain_class_name, "test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                              nullptr, nullptr, nullptr, nullptr);
+        window = test_open_game_window(winmain_class_name, winmain_splash_wnd_proc);
         ASSERT_NE(window, nullptr);
-        d3dxframe_set_defaults();
-        d3dxframe_set_hwnd(window);
-        ShowWindow(window, SW_SHOW);
-        ASSERT_EQ(d3dxframe_initialize(window), S_OK);
         winmain_set_game_state(GAME_MODE_MENU);
         menu_build_main_menu();
     }
@@ -128,7 +119,7 @@ TEST_F(Menu, UpAndDownMoveTheHighlightRoundAndEnterActivates)
         std::vector<WORD> keys;
         int32_t selected;
     } cases[] = {
-        {{VK_UP}, 5},  // from the first to exit
+        {{VK_UP}, 5},    // from the first to exit
         {{VK_DOWN}, 0},  // and round again
         {{VK_DOWN, VK_DOWN, VK_DOWN}, 3},
         {{VK_UP, VK_LEFT, 'A'}, 2},  // other keys do nothing
@@ -235,7 +226,8 @@ TEST_F(Menu, AFrameDrawsThePictureAndEveryShownButtonInOneScene)
     EXPECT_EQ(d3d_recorded_draw_count() - draws, 7);
     const d3d_recorded_draw* last = d3d_recorded_last_draw();
     ASSERT_NE(last, nullptr);
-    EXPECT_EQ(last->texture0, menu_screens[0].buttons[5].normal->texture->texture_container_surface);
+    EXPECT_EQ(last->texture0,
+              menu_screens[0].buttons[5].normal->texture->texture_container_surface);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(last->vertices[i].diffuse, 0xFFFFFFFFu);
     // The highlighted exit has no picture: an untextured quad.
@@ -254,9 +246,9 @@ TEST_F(Menu, AnEpisodeButtonClearsTheLevelAndStartsItsScript)
     EXPECT_EQ(game_globals.game_state, GAME_MODE_EXPLORATION);
     EXPECT_TRUE(log->contains("entity_unload_all called."));
     EXPECT_TRUE(log->contains("Setting action_button script to NULL."));
-    EXPECT_EQ(log->errors(),
-              std::vector<std::string>{
-                  "Couldn't open the script file c:\\data\\win\\script\\episode2_harbour_se.scw for reading"});
+    EXPECT_EQ(log->errors(), std::vector<std::string>{
+                                 "Couldn't open the script file "
+                                 "c:\\data\\win\\script\\episode2_harbour_se.scw for reading"});
     EXPECT_EQ(d3d_recorded_present_count(), presents + 1);
     EXPECT_EQ(d3dx_globals.bActive, 1);
 }

@@ -166,17 +166,8 @@ protected:
         clock_ms = 1000;
         log = std::make_unique<LogCapture>();
         write_splash(bitmaps);
-        WNDCLASS window_class = {};
-        window_class.lpfnWndProc = winmain_splash_wnd_proc;
-        window_class.lpszClassName = winmain_class_name;
-        RegisterClass(&window_class);
-        window = CreateWindow(winmain_class_name, "test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                              nullptr, nullptr, nullptr, nullptr);
+        window = test_open_game_window(winmain_class_name, winmain_splash_wnd_proc);
         ASSERT_NE(window, nullptr);
-        d3dxframe_set_defaults();
-        d3dxframe_set_hwnd(window);
-        ShowWindow(window, SW_SHOW);
-        ASSERT_EQ(d3dxframe_initialize(window), S_OK);
         pump();
         platform_register_accelerators("IDR_MAIN_ACCEL", winmain_main_accel, WINMAIN_ACCEL_COUNT);
         accelerators = LoadAccelerators(nullptr, "IDR_MAIN_ACCEL");

@@ -38,7 +38,8 @@ void blend_pixel(picture& target, int x, int y, uint32_t colour, int coverage)
     for (int shift = 0; shift < 24; shift += 8) {
         uint32_t a = (colour >> shift) & 0xFF, b = (pixel >> shift) & 0xFF;
         // Over a transparent pixel the colour stays the colour.
-        uint32_t mixed = out_alpha ? (a * alpha + b * (pixel >> 24) * (255 - alpha) / 255) / out_alpha : a;
+        uint32_t mixed =
+            out_alpha ? (a * alpha + b * (pixel >> 24) * (255 - alpha) / 255) / out_alpha : a;
         out |= std::min<uint32_t>(mixed, 255) << shift;
     }
     pixel = out;
@@ -103,15 +104,17 @@ void pictures_close_font(void)
 text_mask make_text(const char* text, int height)
 {
     text_mask mask;
-    HFONT font = CreateFont(height, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                            CLIP_DEFAULT_PRECIS, PROOF_QUALITY, VARIABLE_PITCH | FF_SWISS, font_file);
+    HFONT font =
+        CreateFont(height, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                   CLIP_DEFAULT_PRECIS, PROOF_QUALITY, VARIABLE_PITCH | FF_SWISS, font_file);
     if (!ddraw || !font)
         return mask;
     int width = height * (int)strlen(text) + 16, rows = height * 2;
     std::vector<uint32_t> pixels((size_t)width * rows, 0xFF000000u);
     DDSURFACEDESC2 desc = {};
     desc.dwSize = sizeof desc;
-    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_LPSURFACE | DDSD_PIXELFORMAT;
+    desc.dwFlags =
+        DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_LPSURFACE | DDSD_PIXELFORMAT;
     desc.dwWidth = (DWORD)width;
     desc.dwHeight = (DWORD)rows;
     desc.lPitch = width * 4;
@@ -146,7 +149,8 @@ text_mask make_text(const char* text, int height)
     mask.coverage.resize((size_t)mask.width * mask.height);
     for (int y = 0; y < mask.height; ++y)
         for (int x = 0; x < mask.width; ++x)
-            mask.coverage[(size_t)y * mask.width + x] = (uint8_t)((pixels[(size_t)y * width + x] >> 16) & 0xFF);
+            mask.coverage[(size_t)y * mask.width + x] =
+                (uint8_t)((pixels[(size_t)y * width + x] >> 16) & 0xFF);
     return mask;
 }
 
@@ -175,7 +179,8 @@ void draw_mask(picture& target, const text_mask& mask, int x, int y, uint32_t co
 {
     for (int row = 0; row < mask.height; ++row)
         for (int column = 0; column < mask.width; ++column)
-            blend_pixel(target, x + column, y + row, colour, mask.coverage[(size_t)row * mask.width + column]);
+            blend_pixel(target, x + column, y + row, colour,
+                        mask.coverage[(size_t)row * mask.width + column]);
 }
 
 bool write_tga(const char* directory, const char* name, const picture& image, bool alpha)
@@ -195,9 +200,11 @@ bool write_tga(const char* directory, const char* name, const picture& image, bo
     header[17] = alpha ? 0x28 : 0x20;  // top row first, with 8 alpha bits or none
     std::vector<uint8_t> bytes;
     for (uint32_t argb : image.argb) {
-        uint8_t bgra[4] = {(uint8_t)argb, (uint8_t)(argb >> 8), (uint8_t)(argb >> 16), (uint8_t)(argb >> 24)};
+        uint8_t bgra[4] = {(uint8_t)argb, (uint8_t)(argb >> 8), (uint8_t)(argb >> 16),
+                           (uint8_t)(argb >> 24)};
         bytes.insert(bytes.end(), bgra, bgra + (alpha ? 4 : 3));
     }
-    bool ok = file_write(file, header, sizeof header) && file_write(file, bytes.data(), (int32_t)bytes.size());
+    bool ok = file_write(file, header, sizeof header) &&
+              file_write(file, bytes.data(), (int32_t)bytes.size());
     return file_close(file) && ok;
 }

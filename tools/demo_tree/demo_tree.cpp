@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 #include <vector>
 
@@ -93,7 +94,8 @@ int far_ridge(int x)
 
 int near_ridge(int x)
 {
-    return 392 + (int)(34.0 * sin(x / 97.0 + 2.0) + 14.0 * sin(x / 31.0) + 5.0 * sin(x / 9.0 + 0.5));
+    return 392 +
+           (int)(34.0 * sin(x / 97.0 + 2.0) + 14.0 * sin(x / 31.0) + 5.0 * sin(x / 9.0 + 0.5));
 }
 
 // The menu's picture: a dusk sky with a moon over two ridges, the title, a
@@ -152,25 +154,13 @@ bool write_menu(const char* bitmaps)
         char highlight[64];
         snprintf(highlight, sizeof highlight, "%s_hi", menu_button_textures[i]);
         ok = write_tga(bitmaps, menu_button_textures[i],
-                       button_picture(labels[i], sizes[i][0], sizes[i][1], false), true) && ok;
-        ok = write_tga(bitmaps, highlight, button_picture(labels[i], sizes[i][0], sizes[i][1], true), true) &&
+                       button_picture(labels[i], sizes[i][0], sizes[i][1], false), true) &&
+             ok;
+        ok = write_tga(bitmaps, highlight,
+                       button_picture(labels[i], sizes[i][0], sizes[i][1], true), true) &&
              ok;
     }
     return ok;
-}
-
-// The scripts the load-script dialog offers: the episodes of the menu.
-bool write_load_script_list(const char* directory)
-{
-    char path[300];
-    snprintf(path, sizeof path, "%s\\load_script.slt", directory);
-    FILE* file = file_open_write_version_text(path, FILE_TYPE_LOAD_SCRIPT, FILE_VERSION_LOAD_SCRIPT);
-    if (!file)
-        return false;
-    bool ok = true;
-    for (const char* script : menu_episode_scripts)
-        ok = fprintf(file, "%s\n", script) >= 0 && ok;
-    return file_close(file) && ok;
 }
 
 // The interface pieces: a framed grey panel.
@@ -187,14 +177,18 @@ uint32_t digit_pixel(int x, int y, int size)
     return inside ? 0xFFF0F0F0 : 0xFF000000;
 }
 
-bool write_transparent_list(const char* directory)
+// A versioned text file of one name a line.
+bool write_name_list(const char* directory, const char* file_name, int32_t type, int32_t version,
+                     const std::vector<const char*>& names)
 {
     char path[300];
-    snprintf(path, sizeof path, "%s\\transtex.ttw", directory);
-    FILE* file = file_open_write_version_text(path, FILE_TYPE_TRANSTEX, FILE_VERSION_TRANSTEX);
+    snprintf(path, sizeof path, "%s\\%s", directory, file_name);
+    FILE* file = file_open_write_version_text(path, type, version);
     if (!file)
         return false;
-    bool ok = fprintf(file, "no_attack\nend_of_entries\n") >= 0;
+    bool ok = true;
+    for (const char* name : names)
+        ok = fprintf(file, "%s\n", name) >= 0 && ok;
     return file_close(file) && ok;
 }
 
@@ -237,18 +231,26 @@ int main(int argc, char** argv)
     ok = make_directory(bitmaps) && make_directory(game_globals.animation_pathname) &&
          make_directory(game_globals.script_pathname) && ok;
     ok = copy_game_font() && pictures_open_font() && ok;
-    ok = write_transparent_list(bitmaps) && ok;
+    ok = write_name_list(bitmaps, "transtex.ttw", FILE_TYPE_TRANSTEX, FILE_VERSION_TRANSTEX,
+                         {"no_attack", "end_of_entries"}) &&
+         ok;
     ok = write_tga(bitmaps, "splash_screen", splash_screen(), false) && ok;
     ok = write_menu(bitmaps) && ok;
-    ok = write_load_script_list(game_globals.script_pathname) && ok;
+    // The scripts the load-script dialog offers: the episodes of the menu.
+    ok = write_name_list(game_globals.script_pathname, "load_script.slt", FILE_TYPE_LOAD_SCRIPT,
+                         FILE_VERSION_LOAD_SCRIPT,
+                         std::vector<const char*>(std::begin(menu_episode_scripts),
+                                                  std::end(menu_episode_scripts))) &&
+         ok;
     for (const char* name : {"interface", "default_icon", "weapitem_win_on", "weapitem_win_off",
                              "health_bar", "skull", "no_attack"})
         ok = write_tga(bitmaps, name, square(64, panel_pixel), true) && ok;
-    for (const char* name : {"zero", "one", "two", "three", "four", "five", "six", "seven", "eight",
-                             "nine"})
+    for (const char* name :
+         {"zero", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine"})
         ok = write_tga(bitmaps, name, square(16, digit_pixel), true) && ok;
     pictures_close_font();
-    for (const char* name : {"vk_tail_animation", "vk_tail_anim_side_to_side", "vk_tail_anim_curly"})
+    for (const char* name :
+         {"vk_tail_animation", "vk_tail_anim_side_to_side", "vk_tail_anim_curly"})
         ok = write_tail_animation(game_globals.animation_pathname, name) && ok;
     if (!ok || debug_log.error_count > 0) {
         fprintf(stderr, "demo_tree: could not write the tree\n");

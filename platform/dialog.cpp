@@ -620,6 +620,10 @@ void combo_key(dialog_control* combo, WORD key, bool alt)
 void key_down(dialog_record* dialog, WORD key, LPARAM lparam)
 {
     bool alt = (lparam & ((LPARAM)1 << 29)) != 0;
+    // With Alt held only the keys of an open list and of closing count (so
+    // Alt+Enter, the game's full-screen key, presses nothing here).
+    if (alt && key != VK_UP && key != VK_DOWN && key != VK_F4)
+        return;
     if (dialog_control* combo = dropped_combo(dialog)) {
         list_key(dialog, combo, key, alt);
         return;
@@ -939,7 +943,8 @@ INT_PTR run(const dialog_spec& spec, HWND owner, DLGPROC procedure, LPARAM init_
         return -1;
     }
     s.open.push_back(dialog);
-    s.shown.push_back(dialog->caption);
+    if (nobody_answers())
+        s.shown.push_back(dialog->caption);
     BOOL owner_was_disabled = owner ? EnableWindow(owner, FALSE) : FALSE;
     d3d_backend* backend = dialog->top ? d3dx_window_backend(dialog->top) : nullptr;
     if (backend && s.open.size() == 1)

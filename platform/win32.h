@@ -14,8 +14,8 @@
 //   - close button: WM_CLOSE.
 // These are sent (the procedure runs inside PeekMessage, as on Windows);
 // keys, typed characters, mouse moves, buttons and the wheel are posted to
-// the queue. Window sizes are client
-// sizes: the stand-in window has no frame of its own.
+// the queue. Window sizes are client sizes: the stand-in window has no frame
+// of its own.
 #pragma once
 
 #include <cstdint>

@@ -304,6 +304,9 @@ struct gl_backend : d3d_backend {
     GLuint samplers[2 * 2 * 3 * 3] = {};
     GLuint text_program = 0, text_texture = 0;
     GLint text_rect = -1, text_colour = -1;
+    // A modal dialog over the window: its picture.
+    GLuint image_program = 0, overlay_texture = 0;
+    GLint image_rect = -1;
     std::vector<compiled_program> programs;
     gl_device_block block = {};  // the draw's uniforms
     gl_device_block sent = {};   // the ones the card has
@@ -322,13 +325,21 @@ struct gl_backend : d3d_backend {
     HRESULT blend_coverage(d3d_surface* target, int x, int y, int w, int h, const uint8_t* coverage,
                            D3DCOLOR colour) override;
     HRESULT read_pixels(DWORD x, DWORD y, DWORD w, DWORD h, DWORD* argb) override;
+    HRESULT overlay_begin() override;
+    HRESULT overlay_show(int w, int h, const DWORD* argb) override;
+    void overlay_end() override;
 
     SDL_Window* sdl_window() const { return platform_window_sdl(window); }
     GLuint draw_framebuffer() const { return direct ? 0 : framebuffer; }
     // The first GL row of `rows` rows of the target from row y (top first).
     GLint gl_row(GLint y, GLint rows) const { return direct ? (GLint)height - y - rows : y; }
     bool make_current();
+    GLuint build_rect_program(const char* fragment, const char* what);
     bool make_buffers();
+    // The frame into the window's back buffer: the frame buffer object
+    // stretched (or scaled to fit in full screen).
+    void show_frame();
+    void draw_image(GLuint texture, const float rect[4]);
     void choose_framebuffer();
     GLuint program_for(const program_key& key);
     GLuint sampler_for(int mag, int min, int u, int v);
@@ -379,6 +390,7 @@ HRESULT gl_backend::start(const d3d_context_params& params)
     context = SDL_GL_CreateContext(sdl);
     if (!context || !gl_api_load())
         return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
+    d3dx_set_renderer_name((const char*)gl.GetString(GL_RENDERER));
     SDL_GL_SetSwapInterval(1);
     if (!make_buffers())
         return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
@@ -406,6 +418,15 @@ void gl_backend::choose_framebuffer()
     // counter-clockwise once the rows run top first.
     gl.FrontFace(direct ? GL_CW : GL_CCW);
     cache.valid = false;
+}
+
+GLuint gl_backend::build_rect_program(const char* fragment, const char* what)
+{
+    char log[1024];
+    GLuint program = gl_api_build_program(d3d_gl_shader::text_vertex, fragment, log, (int)sizeof log);
+    if (!program)
+        fprintf(stderr, "GL back-end: the %s program did not build: %s\n", what, log);
+    return program;
 }
 
 bool gl_backend::make_buffers()
@@ -440,16 +461,16 @@ bool gl_backend::make_buffers()
     gl.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
     gl.PixelStorei(GL_PACK_ALIGNMENT, 4);
 
-    char log[1024];
-    text_program = gl_api_build_program(d3d_gl_shader::text_vertex, d3d_gl_shader::text_fragment, log,
-                                        (int)sizeof log);
-    if (!text_program) {
-        fprintf(stderr, "GL back-end: the text program did not build: %s\n", log);
+    // Screen rectangles of one texture: text coverage, and dialog pictures.
+    text_program = build_rect_program(d3d_gl_shader::text_fragment, "text");
+    image_program = build_rect_program(d3d_gl_shader::image_fragment, "image");
+    if (!text_program || !image_program)
         return false;
-    }
     text_rect = gl.GetUniformLocation(text_program, "rect");
     text_colour = gl.GetUniformLocation(text_program, "colour");
+    image_rect = gl.GetUniformLocation(image_program, "rect");
     gl.GenTextures(1, &text_texture);
+    gl.GenTextures(1, &overlay_texture);
     cache.valid = false;
     return true;
 }
@@ -461,7 +482,10 @@ gl_backend::~gl_backend()
             gl.DeleteProgram(made.program);
         if (text_program)
             gl.DeleteProgram(text_program);
+        if (image_program)
+            gl.DeleteProgram(image_program);
         gl.DeleteTextures(1, &text_texture);
+        gl.DeleteTextures(1, &overlay_texture);
         gl.DeleteSamplers((GLsizei)(sizeof samplers / sizeof samplers[0]), samplers);
         gl.DeleteBuffers(1, &vertex_buffer);
         gl.DeleteBuffers(1, &index_buffer);
@@ -524,12 +548,17 @@ HRESULT gl_backend::present()
     SDL_Window* sdl = sdl_window();
     if (!make_current())
         return DDERR_SURFACELOST;
-    if (direct) {
-        SDL_GL_SwapWindow(sdl);
-        return D3D_OK;
-    }
+    if (!direct)
+        show_frame();
+    SDL_GL_SwapWindow(sdl);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
+    return D3D_OK;
+}
+
+void gl_backend::show_frame()
+{
     int drawable_width = 0, drawable_height = 0;
-    SDL_GL_GetDrawableSize(sdl, &drawable_width, &drawable_height);
+    SDL_GL_GetDrawableSize(sdl_window(), &drawable_width, &drawable_height);
     int x = 0, y = 0, w = drawable_width, h = drawable_height;
     if (fullscreen) {
         double scale = std::min((double)drawable_width / width, (double)drawable_height / height);
@@ -548,9 +577,74 @@ HRESULT gl_backend::present()
     bool same_size = (DWORD)w == width && (DWORD)h == height;
     gl.BlitFramebuffer(0, 0, (GLint)width, (GLint)height, x, y + h, x + w, y, GL_COLOR_BUFFER_BIT,
                        same_size ? GL_NEAREST : GL_LINEAR);
-    SDL_GL_SwapWindow(sdl);
-    gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void gl_backend::draw_image(GLuint texture, const float rect[4])
+{
+    gl.UseProgram(image_program);
+    gl.BindVertexArray(empty_vertex_array);
+    gl.BindTexture(GL_TEXTURE_2D, texture);
+    gl.BindSampler(0, sampler_for(0, 0, 2, 2));
+    gl.Enable(GL_BLEND);
+    gl.BlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    gl.Disable(GL_DEPTH_TEST);
+    gl.Disable(GL_CULL_FACE);
+    gl.PolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    gl.Uniform4fv(image_rect, 1, rect);
+    gl.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    cache.valid = false;
+}
+
+// Drawn into the frame object, the last frame is there. Drawn straight into
+// the window, it is taken from the window's back buffer: where the swap
+// copies (software rendering, most windowed drivers) that is the last frame;
+// where it flips, the one before, which for the menu and between frames of
+// the game looks the same. Keeping a copy at every present would cost every
+// frame as much as the frame itself.
+HRESULT gl_backend::overlay_begin()
+{
+    if (!make_current())
+        return DDERR_SURFACELOST;
+    if (direct) {
+        gl.BindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
+        gl.BlitFramebuffer(0, 0, (GLint)width, (GLint)height, 0, (GLint)height, (GLint)width, 0,
+                           GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
+    }
+    cache.valid = false;
     return D3D_OK;
+}
+
+HRESULT gl_backend::overlay_show(int w, int h, const DWORD* argb)
+{
+    if (w <= 0 || h <= 0 || !argb)
+        return DDERR_INVALIDPARAMS;
+    if (!make_current())
+        return DDERR_SURFACELOST;
+    show_frame();
+    int drawable_width = 0, drawable_height = 0;
+    SDL_GL_GetDrawableSize(sdl_window(), &drawable_width, &drawable_height);
+    gl.Viewport(0, 0, drawable_width, drawable_height);
+    gl.BindTexture(GL_TEXTURE_2D, overlay_texture);
+    gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_BYTE, argb);
+    // The picture's top row first: its first corner is the window's top left.
+    const float whole[4] = {-1.0f, 1.0f, 1.0f, -1.0f};
+    draw_image(overlay_texture, whole);
+    SDL_GL_SwapWindow(sdl_window());
+    gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
+    return D3D_OK;
+}
+
+void gl_backend::overlay_end()
+{
+    if (!make_current())
+        return;
+    // The next present shows the window as it was before the dialog.
+    show_frame();
+    gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
+    cache.valid = false;
 }
 
 void gl_backend::surface_changed(d3d_surface* surface)

@@ -303,4 +303,15 @@ void main()
 }
 )glsl";
 
+// A picture over the window (a dialog), drawn with text_vertex.
+const char image_fragment[] = R"glsl(#version 330 core
+in vec2 v_uv;
+uniform sampler2D image;
+out vec4 out_colour;
+void main()
+{
+    out_colour = texture(image, v_uv);
+}
+)glsl";
+
 }  // namespace d3d_gl_shader

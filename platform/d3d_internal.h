@@ -19,7 +19,13 @@
 //              font back-end (font.h) draws glyphs into a coverage bitmap and
 //              hands it over; text for surfaces with pixels never gets here;
 //   read_pixels
-//              the render target's pixels, for tests.
+//              the render target's pixels, for tests;
+//   overlay_begin / overlay_show / overlay_end
+//              a modal dialog over the window (dialog.h): begin keeps the
+//              picture the window shows now, show presents it with an image
+//              of the window's client size over it (top row first,
+//              0xAARRGGBB, blended by its alpha), end drops the kept picture
+//              and leaves it in the buffer that the next present shows.
 // The recording back-end answers every one with D3D_OK (read_pixels with
 // E_NOTIMPL) and keeps the draws for tests; the GL back-end
 // (d3d_backend_make(D3D_BACKEND_GL), d3d_gl.cpp) renders.
@@ -92,7 +98,15 @@ struct d3d_backend {
                                    const uint8_t* coverage, D3DCOLOR colour) = 0;
     // Top row first, as 0xAARRGGBB; the rectangle lies inside the target.
     virtual HRESULT read_pixels(DWORD x, DWORD y, DWORD width, DWORD height, DWORD* argb) = 0;
+    virtual HRESULT overlay_begin() = 0;
+    virtual HRESULT overlay_show(int width, int height, const DWORD* argb) = 0;
+    virtual void overlay_end() = 0;
 };
+
+// The back-end of the D3DX context made for `window`, NULL when none exists.
+d3d_backend* d3dx_window_backend(HWND window);
+// The GL back-end names the renderer it got, for the device description.
+void d3dx_set_renderer_name(const char* name);
 
 // NULL when that kind of back-end is not built in.
 d3d_backend* d3d_backend_make(int kind);

@@ -25,6 +25,7 @@ struct record_state {
     int live = 0;
     int draw_count = 0;
     int present_count = 0;
+    int overlay_count = 0;
     d3d_recorded_draw last_draw = {};
 };
 
@@ -51,6 +52,13 @@ struct recording_backend : d3d_backend {
         return D3D_OK;
     }
     HRESULT read_pixels(DWORD, DWORD, DWORD, DWORD, DWORD*) override { return E_NOTIMPL; }
+    HRESULT overlay_begin() override { return D3D_OK; }
+    HRESULT overlay_show(int, int, const DWORD*) override
+    {
+        ++state().overlay_count;
+        return D3D_OK;
+    }
+    void overlay_end() override {}
 };
 
 float read_float(const void* data, int index)
@@ -226,6 +234,7 @@ void d3d_record_reset(void)
     s.injections.clear();
     s.draw_count = 0;
     s.present_count = 0;
+    s.overlay_count = 0;
     memset(&s.last_draw, 0, sizeof s.last_draw);
 }
 
@@ -242,6 +251,11 @@ const d3d_recorded_draw* d3d_recorded_last_draw(void)
 int d3d_recorded_present_count(void)
 {
     return state().present_count;
+}
+
+int d3d_recorded_overlay_count(void)
+{
+    return state().overlay_count;
 }
 
 HRESULT d3d_read_render_target(IDirect3DDevice7* device, DWORD x, DWORD y, DWORD width,

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "platform/d3d.h"
+#include "platform/d3dx.h"
 
 // Back-ends. Recording: no window output and no GL, for tests. GL: draws
 // into the window with OpenGL 3.3; the default.
@@ -65,9 +66,17 @@ int d3d_recorded_draw_count(void);
 const d3d_recorded_draw* d3d_recorded_last_draw(void);
 // Presents since the last reset.
 int d3d_recorded_present_count(void);
+// Pictures of modal dialogs shown over the window since the last reset.
+int d3d_recorded_overlay_count(void);
 
 // Copies a rectangle of the device's render target as the back-end drew it,
 // top row first, as 0xAARRGGBB. E_NOTIMPL from the recording back-end;
 // DDERR_INVALIDPARAMS when the rectangle leaves the target.
 HRESULT d3d_read_render_target(IDirect3DDevice7* device, DWORD x, DWORD y, DWORD width,
                                DWORD height, DWORD* argb);
+
+// The display of a machine without a video driver (headless), which the
+// D3DX mode enumeration then reports: `count` modes as listed (D3DX lists
+// them in ascending order) and the current mode (kept when NULL). NULL
+// modes bring back the default display (seven modes up to 1024 x 768).
+void d3dx_set_display_modes(const D3DX_VIDMODEDESC* modes, int count, const D3DX_VIDMODEDESC* current);

@@ -1,20 +1,130 @@
 // The D3DX context and functions over the device object model.
+//
+// Devices and display modes are what the program can really use: one device
+// (the selected back-end), and the display modes SDL reports for the first
+// display, together with the game's classic sizes (640 x 480, 800 x 600,
+// 1024 x 768) where they fit on the desktop, since the device draws a full
+// screen frame of any size and scales it to the display. Each is offered in
+// 16 and 32 bits (the device draws either), in ascending order of width,
+// height, depth and refresh rate, as D3DX lists them. Without a video driver
+// (headless) the display is the one that d3dx_set_display_modes describes.
+#include <SDL.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "platform/d3d_internal.h"
+#include "platform/win32_test.h"
 
 namespace {
 
 bool d3dx_started = false;
 
-const D3DX_VIDMODEDESC video_modes[] = {
-    {640, 480, 16, 60},  {640, 480, 16, 75},  {640, 480, 32, 60},   {800, 600, 16, 60},
-    {800, 600, 32, 60},  {1024, 768, 16, 60}, {1024, 768, 32, 60},
+// The display of a machine without a video driver, until a test sets another.
+const D3DX_VIDMODEDESC default_headless_modes[] = {
+    {640, 480, 16, 60}, {640, 480, 16, 75}, {640, 480, 32, 60},  {800, 600, 16, 60},
+    {800, 600, 32, 60}, {1024, 768, 16, 60}, {1024, 768, 32, 60},
 };
-const D3DX_VIDMODEDESC current_video_mode = {1024, 768, 32, 60};
-const DWORD mode_count = sizeof video_modes / sizeof video_modes[0];
+const D3DX_VIDMODEDESC default_headless_current = {1024, 768, 32, 60};
+
+struct display_state {
+    std::vector<D3DX_VIDMODEDESC> headless_modes{std::begin(default_headless_modes),
+                                                 std::end(default_headless_modes)};
+    D3DX_VIDMODEDESC headless_current = default_headless_current;
+    std::vector<D3DX_VIDMODEDESC> modes;  // as last enumerated
+    std::string renderer;
+    std::vector<ID3DXContext*> contexts;
+};
+
+display_state& display()
+{
+    static display_state* s = new display_state();  // lives for the whole run
+    return *s;
+}
+
+bool has_video(void)
+{
+    return !win32_is_headless() && SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetNumVideoDisplays() > 0;
+}
+
+D3DX_VIDMODEDESC as_mode(const SDL_DisplayMode& mode, DWORD bits)
+{
+    return {(DWORD)mode.w, (DWORD)mode.h, bits, (DWORD)(mode.refresh_rate > 0 ? mode.refresh_rate : 60)};
+}
+
+DWORD bits_of(const SDL_DisplayMode& mode)
+{
+    return SDL_BYTESPERPIXEL(mode.format) == 2 ? 16 : 32;
+}
+
+bool mode_less(const D3DX_VIDMODEDESC& a, const D3DX_VIDMODEDESC& b)
+{
+    if (a.width != b.width)
+        return a.width < b.width;
+    if (a.height != b.height)
+        return a.height < b.height;
+    if (a.bpp != b.bpp)
+        return a.bpp < b.bpp;
+    return a.refreshRate < b.refreshRate;
+}
+
+bool mode_equal(const D3DX_VIDMODEDESC& a, const D3DX_VIDMODEDESC& b)
+{
+    return a.width == b.width && a.height == b.height && a.bpp == b.bpp &&
+           a.refreshRate == b.refreshRate;
+}
+
+// Reads the display's modes afresh.
+const std::vector<D3DX_VIDMODEDESC>& enumerate_modes(void)
+{
+    display_state& d = display();
+    if (!has_video()) {
+        d.modes = d.headless_modes;
+        return d.modes;
+    }
+    d.modes.clear();
+    std::vector<SDL_DisplayMode> sizes;
+    int count = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(0, i, &mode) == 0)
+            sizes.push_back(mode);
+    }
+    SDL_DisplayMode desktop;
+    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+        for (const auto& classic : {std::pair<int, int>{640, 480}, {800, 600}, {1024, 768}}) {
+            SDL_DisplayMode scaled = desktop;
+            scaled.w = classic.first;
+            scaled.h = classic.second;
+            if (scaled.w <= desktop.w && scaled.h <= desktop.h)
+                sizes.push_back(scaled);
+        }
+    }
+    for (const SDL_DisplayMode& mode : sizes)
+        for (DWORD bits : {16u, 32u})
+            d.modes.push_back(as_mode(mode, bits));
+    std::sort(d.modes.begin(), d.modes.end(), mode_less);
+    d.modes.erase(std::unique(d.modes.begin(), d.modes.end(), mode_equal), d.modes.end());
+    return d.modes;
+}
+
+const std::vector<D3DX_VIDMODEDESC>& known_modes(void)
+{
+    return display().modes.empty() ? enumerate_modes() : display().modes;
+}
+
+D3DX_VIDMODEDESC current_mode(void)
+{
+    SDL_DisplayMode mode;
+    if (has_video() && SDL_GetDesktopDisplayMode(0, &mode) == 0)
+        return as_mode(mode, bits_of(mode));
+    return display().headless_current;
+}
 
 template <typename T>
 void release(T*& object)
@@ -36,6 +146,8 @@ struct d3dx_context : ID3DXContext {
 
     ~d3dx_context() override
     {
+        std::vector<ID3DXContext*>& contexts = display().contexts;
+        contexts.erase(std::remove(contexts.begin(), contexts.end(), this), contexts.end());
         release(device);
         release(d3d);
         release(primary);
@@ -52,7 +164,7 @@ d3dx_context* as_context(ID3DXContext* context)
 
 bool full_screen_mode_exists(DWORD width, DWORD height, DWORD bits)
 {
-    for (const D3DX_VIDMODEDESC& mode : video_modes)
+    for (const D3DX_VIDMODEDESC& mode : enumerate_modes())
         if (mode.width == width && mode.height == height && mode.bpp == bits)
             return true;
     return false;
@@ -136,7 +248,7 @@ HRESULT D3DXCreateContextEx(DWORD device_index, DWORD flags, HWND window, HWND, 
     GetClientRect(window, &client);
     params.width = width != D3DX_DEFAULT ? width : params.fullscreen ? 640 : (DWORD)client.right;
     params.height = height != D3DX_DEFAULT ? height : params.fullscreen ? 480 : (DWORD)client.bottom;
-    params.colour_bits = colour_bits != D3DX_DEFAULT ? colour_bits : current_video_mode.bpp;
+    params.colour_bits = colour_bits != D3DX_DEFAULT ? colour_bits : current_mode().bpp;
     params.depth_bits = depth_bits != D3DX_DEFAULT ? depth_bits : 16;
     params.back_buffers = back_buffers != D3DX_DEFAULT ? back_buffers : 1;
     if (params.width == 0 || params.height == 0 || params.back_buffers == 0)
@@ -155,12 +267,13 @@ HRESULT D3DXCreateContextEx(DWORD device_index, DWORD flags, HWND window, HWND, 
         return started;
     }
     d3dx_context* made = new d3dx_context();
+    display().contexts.push_back(made);
     made->params = params;
     made->ddraw = d3d_make_ddraw(backend);
     if (params.fullscreen)
         made->ddraw->display_mode = {params.width, params.height, params.colour_bits, 60};
     else
-        made->ddraw->display_mode = current_video_mode;
+        made->ddraw->display_mode = current_mode();
     DDPIXELFORMAT format = d3d_pixel_format(params.colour_bits == 16 ? D3DX_SF_R5G6B5 : D3DX_SF_X8R8G8B8);
     made->primary = d3d_make_surface(made->ddraw, params.width, params.height,
                                      DDSCAPS_PRIMARYSURFACE | DDSCAPS_VIDEOMEMORY, format, nullptr, 0);
@@ -307,17 +420,23 @@ HRESULT D3DXGetDeviceDescription(DWORD device_index, D3DX_DEVICEDESC* desc)
     memset(desc, 0, sizeof *desc);
     desc->deviceIndex = 0;
     desc->hwLevel = 1;
-    snprintf(desc->driverDesc, sizeof desc->driverDesc, "%s",
-             d3d_selected_backend() == D3D_BACKEND_GL ? "OpenGL device" : "Recording device");
+    if (d3d_selected_backend() != D3D_BACKEND_GL)
+        snprintf(desc->driverDesc, sizeof desc->driverDesc, "%s", "Recording device");
+    else if (display().renderer.empty())
+        snprintf(desc->driverDesc, sizeof desc->driverDesc, "%s", "OpenGL device");
+    else
+        snprintf(desc->driverDesc, sizeof desc->driverDesc, "OpenGL device (%s)",
+                 display().renderer.c_str());
     desc->onPrimary = TRUE;
     return result;
 }
 
+// Reads the display's modes afresh; D3DXGetVideoMode hands out this list.
 DWORD D3DXGetMaxNumVideoModes(DWORD device_index, DWORD)
 {
     if (device_index != D3DX_DEFAULT && device_index >= D3DXGetDeviceCount())
         return 0;
-    return mode_count;
+    return (DWORD)enumerate_modes().size();
 }
 
 HRESULT D3DXGetVideoMode(DWORD device_index, DWORD, DWORD mode_index, D3DX_VIDMODEDESC* desc)
@@ -327,10 +446,11 @@ HRESULT D3DXGetVideoMode(DWORD device_index, DWORD, DWORD mode_index, D3DX_VIDMO
         return result;
     if (!desc)
         return D3DXERR_NULLPOINTER;
+    const std::vector<D3DX_VIDMODEDESC>& modes = known_modes();
     if ((device_index != D3DX_DEFAULT && device_index >= D3DXGetDeviceCount()) ||
-        mode_index >= mode_count)
+        mode_index >= modes.size())
         return D3DXERR_INVALIDPARAMETER;
-    *desc = video_modes[mode_index];
+    *desc = modes[mode_index];
     return result;
 }
 
@@ -341,7 +461,9 @@ HRESULT D3DXGetCurrentVideoMode(DWORD device_index, D3DX_VIDMODEDESC* desc)
         return result;
     if (!desc)
         return D3DXERR_NULLPOINTER;
-    *desc = current_video_mode;
+    if (device_index != D3DX_DEFAULT && device_index >= D3DXGetDeviceCount())
+        return D3DXERR_INVALIDD3DXDEVICEINDEX;
+    *desc = current_mode();
     return result;
 }
 
@@ -442,4 +564,33 @@ HRESULT D3DXLoadTextureFromSurface(IDirect3DDevice7* device, IDirectDrawSurface7
     }
     to->ddraw->backend->surface_changed(to);
     return result;
+}
+
+d3d_backend* d3dx_window_backend(HWND window)
+{
+    for (ID3DXContext* context : display().contexts) {
+        d3dx_context* made = as_context(context);
+        if (made->params.window == window && made->ddraw)
+            return made->ddraw->backend;
+    }
+    return nullptr;
+}
+
+void d3dx_set_renderer_name(const char* name)
+{
+    display().renderer = name ? name : "";
+}
+
+void d3dx_set_display_modes(const D3DX_VIDMODEDESC* modes, int count, const D3DX_VIDMODEDESC* current)
+{
+    display_state& d = display();
+    if (!modes) {
+        d.headless_modes.assign(std::begin(default_headless_modes), std::end(default_headless_modes));
+        d.headless_current = default_headless_current;
+    } else {
+        d.headless_modes.assign(modes, modes + (count > 0 ? count : 0));
+        if (current)
+            d.headless_current = *current;
+    }
+    d.modes.clear();
 }

@@ -30,6 +30,8 @@ struct platform_font_ops {
     // colour (GDI layout) into `target`; returns 1 on success.
     int (*draw)(IDirectDrawSurface7* target, void* font, int x, int y, const char* text, int count,
                 COLORREF colour);
+    // How far `count` bytes of `text` advance the pen, in pixels.
+    int (*text_width)(void* font, const char* text, int count);
 };
 
 // Chooses the font back-end; NULL chooses the recording one. Fonts made

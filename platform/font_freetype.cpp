@@ -308,7 +308,16 @@ int draw(IDirectDrawSurface7* target, void* font, int x, int y, const char* text
                : 0;
 }
 
+int text_width(void* font, const char* text, int count)
+{
+    face_record* record = font ? (face_record*)font : default_face();
+    int width = 0;
+    for (int i = 0; record && text && i < count; ++i)
+        width += glyph_for(record, (unsigned char)text[i]).advance;
+    return width;
+}
+
 }  // namespace
 
-const platform_font_ops platform_font_freetype_ops = {add_resource, remove_resource, create,
-                                                      destroy,      metrics,         draw};
+const platform_font_ops platform_font_freetype_ops = {
+    add_resource, remove_resource, create, destroy, metrics, draw, text_width};

@@ -60,7 +60,14 @@ int draw(IDirectDrawSurface7*, void* font, int x, int y, const char* text, int c
                : 0;
 }
 
+// Every character is as wide as the face's average.
+int text_width(void* font, const char*, int count)
+{
+    const recorded_face* face = (const recorded_face*)font;
+    return (face ? face->height : 16) / 2 * count;
+}
+
 }  // namespace
 
-const platform_font_ops platform_font_recording_ops = {add_resource, remove_resource, create,
-                                                       destroy,      metrics,         draw};
+const platform_font_ops platform_font_recording_ops = {
+    add_resource, remove_resource, create, destroy, metrics, draw, text_width};

@@ -182,6 +182,16 @@ BOOL TextOut(HDC dc, int x, int y, const char* text, int count)
     return ExtTextOut(dc, x, y, 0, nullptr, text, (UINT)(count < 0 ? 0 : count), nullptr);
 }
 
+BOOL GetTextExtentPoint32(HDC dc, const char* text, int count, SIZE* size)
+{
+    TEXTMETRIC metrics = {};
+    if (!dc || !size || (!text && count > 0) || count < 0 || !font_ops->metrics(face_of(dc), &metrics))
+        return FALSE;
+    size->cx = font_ops->text_width(face_of(dc), text ? text : "", count);
+    size->cy = metrics.tmHeight;
+    return TRUE;
+}
+
 BOOL GetTextMetrics(HDC dc, TEXTMETRIC* metrics)
 {
     if (!dc || !metrics)

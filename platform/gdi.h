@@ -67,6 +67,11 @@ BOOL ExtTextOut(HDC dc, int x, int y, UINT options, const void* rect, const char
                 const int* spacing);
 BOOL TextOut(HDC dc, int x, int y, const char* text, int count);
 BOOL GetTextMetrics(HDC dc, TEXTMETRIC* metrics);
+struct SIZE {
+    LONG cx, cy;
+};
+// The advance of `count` characters of `text` and the font's cell height.
+BOOL GetTextExtentPoint32(HDC dc, const char* text, int count, SIZE* size);
 
 // Pixels of the surface behind the context.
 COLORREF GetPixel(HDC dc, int x, int y);

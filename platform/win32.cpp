@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -31,6 +32,12 @@ struct platform_window {
     int reported_x, reported_y;
     SDL_Window* sdl;
     uint32_t id;
+    // Inner windows (dialogs and their controls) are drawn inside the SDL
+    // window of their top-level ancestor and have none of their own.
+    HWND parent;
+    int control_id;
+    bool enabled;
+    void* data;
 };
 
 struct platform_accel_table {
@@ -71,7 +78,11 @@ struct win32_state {
     HWND focus = nullptr;
     HWND capture = nullptr;
     int cursor_count = 0;
+    // Key and button state: as the window system reported it last (async),
+    // and as of the last message taken from the queue (what GetKeyState
+    // gives, so that a key message reads the modifiers held with it).
     uint8_t keys[256] = {};
+    uint8_t message_keys[256] = {};
     uint32_t next_virtual_id = 0x10000;
     bool boxes_scripted = false;
     int box_answer = IDOK;
@@ -307,6 +318,23 @@ void translate_key(HWND window, const SDL_KeyboardEvent& key)
     post(window, message, vk, lparam);
 }
 
+// Typed text (UTF-8) as one character message per character; characters
+// beyond Latin-1 have no place in the program's 8-bit texts and are dropped.
+void translate_text(HWND window, const char* text)
+{
+    const unsigned char* c = (const unsigned char*)text;
+    while (*c) {
+        unsigned code = *c++;
+        int more = code >= 0xF0 ? 3 : code >= 0xE0 ? 2 : code >= 0xC0 ? 1 : 0;
+        if (more)
+            code &= 0x3Fu >> more;
+        for (; more > 0 && (*c & 0xC0) == 0x80; --more)
+            code = code << 6 | (*c++ & 0x3Fu);
+        if (more == 0 && code >= 0x20 && code <= 0xFF && code != 0x7F)
+            post(window, WM_CHAR, code, 1);
+    }
+}
+
 void translate_button(HWND window, const SDL_MouseButtonEvent& button)
 {
     static const struct {
@@ -366,7 +394,12 @@ void translate_window_event(HWND window, const SDL_WindowEvent& event)
         deactivate(window);
         break;
     case SDL_WINDOWEVENT_CLOSE:
-        send(window, WM_CLOSE, 0, 0);
+        // A window disabled by a modal dialog gets the request once the
+        // dialog has given it back (the dialog closes first).
+        if (window->enabled)
+            send(window, WM_CLOSE, 0, 0);
+        else
+            post(window, WM_CLOSE, 0, 0);
         break;
     default:
         break;
@@ -394,6 +427,19 @@ void translate(const SDL_Event& event)
         if (platform_window* window = find_window(event.button.windowID))
             translate_button(window, event.button);
         break;
+    case SDL_MOUSEWHEEL:
+        if (platform_window* window = find_window(event.wheel.windowID)) {
+            int x = 0, y = 0;
+            SDL_GetMouseState(&x, &y);
+            WORD delta = (WORD)(int16_t)(event.wheel.y * WHEEL_DELTA);
+            post(window, WM_MOUSEWHEEL, MAKEWPARAM(mouse_key_flags(), delta),
+                 MAKELPARAM(window->x + x, window->y + y));
+        }
+        break;
+    case SDL_TEXTINPUT:
+        if (platform_window* window = find_window(event.text.windowID))
+            translate_text(window, event.text.text);
+        break;
     default:
         break;
     }
@@ -406,6 +452,28 @@ void pump()
     SDL_Event event;
     while (SDL_PollEvent(&event))
         translate(event);
+}
+
+// The key and button state that a message taken from the queue carries.
+void take_key_state(const MSG& msg)
+{
+    static const struct {
+        UINT message;
+        WORD vk;
+        uint8_t down;
+    } buttons[] = {
+        {WM_LBUTTONDOWN, VK_LBUTTON, 1}, {WM_LBUTTONDBLCLK, VK_LBUTTON, 1}, {WM_LBUTTONUP, VK_LBUTTON, 0},
+        {WM_RBUTTONDOWN, VK_RBUTTON, 1}, {WM_RBUTTONDBLCLK, VK_RBUTTON, 1}, {WM_RBUTTONUP, VK_RBUTTON, 0},
+        {WM_MBUTTONDOWN, VK_MBUTTON, 1}, {WM_MBUTTONDBLCLK, VK_MBUTTON, 1}, {WM_MBUTTONUP, VK_MBUTTON, 0},
+    };
+    uint8_t* keys = state().message_keys;
+    if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && msg.wParam < 256)
+        keys[msg.wParam] = 1;
+    else if ((msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP) && msg.wParam < 256)
+        keys[msg.wParam] = 0;
+    for (const auto& button : buttons)
+        if (button.message == msg.message)
+            keys[button.vk] = button.down;
 }
 
 bool matches(const MSG& msg, HWND window, UINT min_message, UINT max_message)
@@ -444,6 +512,51 @@ SDL_Window* platform_window_sdl(HWND window)
 int platform_sdl_events_ready(void)
 {
     return ensure_sdl_events() ? 1 : 0;
+}
+
+HWND platform_window_make_inner(HWND parent, WNDPROC proc, DWORD style, int control_id,
+                                const char* text, int x, int y, int width, int height)
+{
+    win32_state& s = state();
+    if (parent && !is_window(parent))
+        return nullptr;
+    platform_window* window = new platform_window();
+    window->title = text ? text : "";
+    window->proc = proc;
+    window->class_style = 0;
+    window->style = style & ~(DWORD)WS_VISIBLE;
+    window->ex_style = 0;
+    window->x = x;
+    window->y = y;
+    window->width = width;
+    window->height = height;
+    window->visible = (style & WS_VISIBLE) != 0;
+    window->reported_kind = window->reported_width = window->reported_height = -1;
+    window->reported_x = window->reported_y = INT32_MIN;
+    window->sdl = nullptr;
+    window->id = s.next_virtual_id++;
+    window->parent = parent;
+    window->control_id = control_id;
+    window->enabled = true;
+    window->data = nullptr;
+    s.windows.push_back(window);
+    return window;
+}
+
+int platform_window_control_id(HWND window)
+{
+    return is_window(window) ? window->control_id : 0;
+}
+
+void platform_window_set_data(HWND window, void* data)
+{
+    if (is_window(window))
+        window->data = data;
+}
+
+void* platform_window_data(HWND window)
+{
+    return is_window(window) ? window->data : nullptr;
 }
 
 // ---- window classes and windows
@@ -497,6 +610,7 @@ HWND CreateWindowEx(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style
     window->height = height == CW_USEDEFAULT ? 480 : height;
     window->reported_kind = window->reported_width = window->reported_height = -1;
     window->reported_x = window->reported_y = INT32_MIN;
+    window->enabled = true;
     if (ensure_sdl_video()) {
         Uint32 flags = SDL_WINDOW_HIDDEN | ((style & WS_THICKFRAME) ? SDL_WINDOW_RESIZABLE : 0);
         int sdl_x = x == CW_USEDEFAULT ? (int)SDL_WINDOWPOS_UNDEFINED : x;
@@ -535,7 +649,20 @@ BOOL DestroyWindow(HWND window)
 {
     if (!is_window(window))
         return FALSE;
-    if (window->visible)
+    // Children first, each with its own WM_DESTROY.
+    for (bool found = true; found;) {
+        found = false;
+        for (platform_window* child : state().windows) {
+            if (child->parent == window) {
+                DestroyWindow(child);
+                found = true;
+                break;
+            }
+        }
+    }
+    if (!is_window(window))
+        return TRUE;
+    if (window->visible && !window->parent)
         hide(window);
     send(window, WM_DESTROY, 0, 0);
     if (is_window(window))
@@ -690,10 +817,44 @@ BOOL SetWindowText(HWND window, LPCSTR text)
 {
     if (!is_window(window))
         return FALSE;
+    if (window->parent)  // a control keeps its text itself
+        return send(window, WM_SETTEXT, 0, (LPARAM)(text ? text : "")) ? TRUE : FALSE;
     window->title = text ? text : "";
     if (window->sdl)
         SDL_SetWindowTitle(window->sdl, window->title.c_str());
     return TRUE;
+}
+
+int GetWindowText(HWND window, char* text, int size)
+{
+    if (!text || size <= 0)
+        return 0;
+    text[0] = '\0';
+    return is_window(window) ? (int)send(window, WM_GETTEXT, (WPARAM)size, (LPARAM)text) : 0;
+}
+
+int GetWindowTextLength(HWND window)
+{
+    return is_window(window) ? (int)send(window, WM_GETTEXTLENGTH, 0, 0) : 0;
+}
+
+HWND GetParent(HWND window)
+{
+    return is_window(window) ? window->parent : nullptr;
+}
+
+BOOL EnableWindow(HWND window, BOOL enable)
+{
+    if (!is_window(window))
+        return FALSE;
+    BOOL was_disabled = window->enabled ? FALSE : TRUE;
+    window->enabled = enable != FALSE;
+    return was_disabled;
+}
+
+BOOL IsWindowEnabled(HWND window)
+{
+    return is_window(window) && window->enabled ? TRUE : FALSE;
 }
 
 HWND SetCapture(HWND window)
@@ -728,6 +889,22 @@ HWND GetFocus(void)
 LRESULT DefWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     switch (message) {
+    case WM_GETTEXT: {
+        char* text = (char*)lparam;
+        if (!is_window(window) || !text || wparam == 0)
+            return 0;
+        size_t length = std::min(window->title.size(), (size_t)wparam - 1);
+        memcpy(text, window->title.data(), length);
+        text[length] = '\0';
+        return (LRESULT)length;
+    }
+    case WM_GETTEXTLENGTH:
+        return is_window(window) ? (LRESULT)window->title.size() : 0;
+    case WM_SETTEXT:
+        if (!is_window(window))
+            return FALSE;
+        window->title = lparam ? (const char*)lparam : "";
+        return TRUE;
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;
@@ -774,8 +951,10 @@ BOOL PeekMessage(MSG* msg, HWND window, UINT min_message, UINT max_message, UINT
         if (!matches(*it, window, min_message, max_message))
             continue;
         *msg = *it;
-        if (remove & PM_REMOVE)
+        if (remove & PM_REMOVE) {
             s.queue.erase(it);
+            take_key_state(*msg);
+        }
         return TRUE;
     }
     // The quit message comes when nothing else waits, as on Windows.
@@ -828,12 +1007,14 @@ short GetKeyState(int virtual_key)
 {
     if (virtual_key < 0 || virtual_key > 255)
         return 0;
-    return state().keys[virtual_key] ? (short)0x8000 : (short)0;
+    return state().message_keys[virtual_key] ? (short)0x8000 : (short)0;
 }
 
 short GetAsyncKeyState(int virtual_key)
 {
-    return GetKeyState(virtual_key);
+    if (virtual_key < 0 || virtual_key > 255)
+        return 0;
+    return state().keys[virtual_key] ? (short)0x8000 : (short)0;
 }
 
 // ---- accelerators
@@ -992,6 +1173,7 @@ void win32_reset(void)
     s.capture = nullptr;
     s.cursor_count = 0;
     memset(s.keys, 0, sizeof s.keys);
+    memset(s.message_keys, 0, sizeof s.message_keys);
     s.boxes_scripted = false;
     s.boxes.clear();
     if (s.sdl_events)
@@ -1052,6 +1234,16 @@ int win32_feed_event(HWND window, const platform_event* event)
         sdl.motion.windowID = window->id;
         sdl.motion.x = event->data1;
         sdl.motion.y = event->data2;
+        break;
+    case PLATFORM_EVENT_TEXT:
+        sdl.type = SDL_TEXTINPUT;
+        sdl.text.windowID = window->id;
+        snprintf(sdl.text.text, sizeof sdl.text.text, "%s", event->key ? event->key : "");
+        break;
+    case PLATFORM_EVENT_WHEEL:
+        sdl.type = SDL_MOUSEWHEEL;
+        sdl.wheel.windowID = window->id;
+        sdl.wheel.y = event->data1;
         break;
     case PLATFORM_EVENT_BUTTON_DOWN:
     case PLATFORM_EVENT_BUTTON_UP:

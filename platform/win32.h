@@ -13,8 +13,9 @@
 //   - minimise: WM_SIZE (SIZE_MINIMIZED, 0); restore: WM_SIZE (SIZE_RESTORED);
 //   - close button: WM_CLOSE.
 // These are sent (the procedure runs inside PeekMessage, as on Windows);
-// keys and mouse buttons are posted to the queue. Window sizes are client
-// sizes: the stand-in window has no frame of its own.
+// keys, typed characters, mouse moves, buttons and the wheel are posted to
+// the queue. Window sizes are client sizes: the stand-in window has no frame
+// of its own.
 #pragma once
 
 #include <cstdint>
@@ -93,6 +94,9 @@ enum : UINT {
     WM_ACTIVATE = 0x0006,
     WM_SETFOCUS = 0x0007,
     WM_KILLFOCUS = 0x0008,
+    WM_SETTEXT = 0x000C,
+    WM_GETTEXT = 0x000D,
+    WM_GETTEXTLENGTH = 0x000E,
     WM_PAINT = 0x000F,
     WM_CLOSE = 0x0010,
     WM_QUIT = 0x0012,
@@ -116,6 +120,7 @@ enum : UINT {
     WM_MBUTTONDOWN = 0x0207,
     WM_MBUTTONUP = 0x0208,
     WM_MBUTTONDBLCLK = 0x0209,
+    WM_MOUSEWHEEL = 0x020A,
     WM_USER = 0x0400,
 };
 
@@ -123,6 +128,8 @@ enum : UINT {
 enum { SIZE_RESTORED = 0, SIZE_MINIMIZED = 1, SIZE_MAXIMIZED = 2 };
 enum { WA_INACTIVE = 0, WA_ACTIVE = 1, WA_CLICKACTIVE = 2 };
 enum { MK_LBUTTON = 0x01, MK_RBUTTON = 0x02, MK_SHIFT = 0x04, MK_CONTROL = 0x08, MK_MBUTTON = 0x10 };
+// One notch of the wheel, in the high word of WM_MOUSEWHEEL's wparam.
+enum { WHEEL_DELTA = 120 };
 
 // Virtual keys (letters and digits are their upper-case ASCII codes).
 enum : WORD {
@@ -249,6 +256,15 @@ LONG_PTR GetWindowLong(HWND window, int index);
 BOOL RedrawWindow(HWND window, const RECT* update_rect, void* update_region, UINT flags);
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 BOOL SetWindowText(HWND window, LPCSTR text);
+// Through WM_GETTEXT: the text cut to size - 1 characters; its length.
+int GetWindowText(HWND window, char* text, int size);
+int GetWindowTextLength(HWND window);
+HWND GetParent(HWND window);
+// A disabled window (the owner of a modal dialog) keeps getting its
+// messages, but a close request waits in the queue. EnableWindow returns
+// TRUE when the window was disabled before.
+BOOL EnableWindow(HWND window, BOOL enable);
+BOOL IsWindowEnabled(HWND window);
 HWND SetCapture(HWND window);
 BOOL ReleaseCapture(void);
 HWND GetCapture(void);
@@ -266,12 +282,14 @@ void PostQuitMessage(int exit_code);
 BOOL PeekMessage(MSG* msg, HWND window, UINT min_message, UINT max_message, UINT remove);
 BOOL GetMessage(MSG* msg, HWND window, UINT min_message, UINT max_message);
 BOOL WaitMessage(void);
-// Reports whether `msg` is a key message; no character messages are made
-// (nothing in the game reads them).
+// Reports whether `msg` is a key message. Character messages (WM_CHAR, one
+// Latin-1 character each) come from the window system's text input, not
+// from here.
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessage(const MSG* msg);
-// Key state as of the last key message taken from SDL: bit 15 set while the
-// key is down.
+// Bit 15 set while the key is down: as of the last message taken from the
+// queue (GetKeyState), or as the window system reported it last
+// (GetAsyncKeyState).
 short GetKeyState(int virtual_key);
 short GetAsyncKeyState(int virtual_key);
 

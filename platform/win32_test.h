@@ -31,6 +31,8 @@ enum platform_event_kind {
     PLATFORM_EVENT_MOUSE_MOTION,  // data1, data2: client position
     PLATFORM_EVENT_BUTTON_DOWN,   // button 1 left, 2 middle, 3 right; clicks; data1, data2
     PLATFORM_EVENT_BUTTON_UP,
+    PLATFORM_EVENT_TEXT,   // key: the typed text (UTF-8)
+    PLATFORM_EVENT_WHEEL,  // data1: notches, away from the user positive
 };
 enum { PLATFORM_MOD_SHIFT = 1, PLATFORM_MOD_CTRL = 2, PLATFORM_MOD_ALT = 4 };
 struct platform_event {

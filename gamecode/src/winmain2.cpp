@@ -5,8 +5,10 @@
 
 #include "config.h"
 #include "d3dtextr_dx7.h"
+#include "d3dxenum.h"
 #include "d3dxframe.h"
 #include "debug.h"
+#include "dialogs.h"
 #include "dlink.h"
 #include "dxinput.h"
 #include "entity.h"
@@ -14,6 +16,7 @@
 #include "gameglobals.h"
 #include "gametime.h"
 #include "input.h"
+#include "menu.h"
 #include "model_io.h"
 #include "platform/gdi.h"
 #include "rand_util.h"
@@ -92,14 +95,11 @@ void set_rate_sample(void)
 
 // A modal dialog between frames: the frame stops and the cursor shows while
 // it runs; the render states are set again after a dialog that changes them.
-void run_modal_dialog(const char* dialog, bool render_states_changed)
+void run_modal_dialog(HWND window, const char* dialog, DLGPROC procedure, bool render_states_changed)
 {
     d3dxframe_deactivate();
     show_cursor();
-    // The dialog (IDD_OPTIONS with options_dlg_proc, IDD_LOAD_SCRIPT with
-    // load_script_dlg_proc, IDD_ABOUT with about_dlg_proc) runs here, owned
-    // by the main window, once the dialog host is in.
-    (void)dialog;
+    DialogBoxParam(GetModuleHandle(nullptr), dialog, window, procedure, 0);
     hide_cursor();
     if (render_states_changed)
         d3dxframe_init_render_states();
@@ -222,9 +222,10 @@ int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char*, int show_com
         d3dxframe_set_hwnd(window);
         ShowWindow(window, show_command);
         UpdateWindow(window);
-        // The table stands in for a resource of the executable.
+        // The tables stand in for resources of the executable.
         platform_register_accelerators(accelerator_table_name, winmain_main_accel,
                                        WINMAIN_ACCEL_COUNT);
+        dialogs_register_resources();
         accelerators = LoadAccelerators(instance, accelerator_table_name);
         if (!accelerators) {
             LOG_ERROR("%s", "Loading of keyboard accelerators failed.\n");
@@ -236,8 +237,7 @@ int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char*, int show_com
             LOG_ERROR("%s", "winmain_initialize failed.\n");
             winmain_cleanup(window);
         } else {
-            // The main menu is built here (menu_build_main_menu) with the menu
-            // module.
+            menu_build_main_menu();
             winmain_message_loop(window, accelerators);
         }
     }
@@ -373,7 +373,7 @@ void winmain_run_frame(void)
         present();
         break;
     case GAME_MODE_MENU:
-        // The menu (menu_draw_current) is drawn here with the menu module.
+        menu_draw_current();
         present();
         break;
     default:
@@ -429,7 +429,7 @@ void winmain_set_game_state(int32_t new_state)
 
 // ---- window procedures
 
-LRESULT winmain_handle_command(HWND, UINT message, WPARAM wparam, LPARAM lparam)
+LRESULT winmain_handle_command(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     switch (message) {
     case WM_ACTIVATEAPP:
@@ -449,14 +449,14 @@ LRESULT winmain_handle_command(HWND, UINT message, WPARAM wparam, LPARAM lparam)
     switch (command_of(wparam)) {
     case IDM_OPTIONS:
         LOG_NOTICE("%s", "IDM_OPTIONS key pressed.\n");
-        run_modal_dialog("IDD_OPTIONS", true);
+        run_modal_dialog(window, "IDD_OPTIONS", options_dlg_proc, true);
         break;
     case IDM_DEBUG:
         LOG_NOTICE("%s", "IDM_DEBUG key pressed.\n");
         break;
     case IDM_LOAD_SCRIPT:
         LOG_NOTICE("%s", "IDM_LOAD_SCRIPT key pressed.\n");
-        run_modal_dialog("IDD_LOAD_SCRIPT", true);
+        run_modal_dialog(window, "IDD_LOAD_SCRIPT", load_script_dlg_proc, true);
         break;
     case IDM_TEST_SCRIPT:
     case IDM_TEST_SCRIPT_2:
@@ -466,9 +466,9 @@ LRESULT winmain_handle_command(HWND, UINT message, WPARAM wparam, LPARAM lparam)
     case IDM_CHANGEDEVICE:
         LOG_NOTICE("%s", "IDM_CHANGEDEVICE key pressed.\n");
         show_cursor();
-        // The device selection (d3dxframe_change_device) runs here with the
-        // device enumeration; a new device gets its textures and projection
-        // back inside the frame layer.
+        // A new device gets its textures and projection back inside the
+        // frame layer.
+        d3dxframe_change_device(window);
         hide_cursor();
         break;
     case IDM_TOGGLEFULLSCREEN:
@@ -478,7 +478,7 @@ LRESULT winmain_handle_command(HWND, UINT message, WPARAM wparam, LPARAM lparam)
         break;
     case IDM_HELP:
         LOG_NOTICE("%s", "IDM_HELP key pressed.\n");
-        run_modal_dialog("IDD_ABOUT", false);
+        run_modal_dialog(window, "IDD_ABOUT", about_dlg_proc, false);
         break;
     default:  // IDM_KEYJOY and others: nothing
         break;
@@ -577,7 +577,7 @@ LRESULT winmain_explore_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARA
     switch (command_of(wparam)) {
     case IDM_EXIT:
         winmain_set_game_state(GAME_MODE_MENU);
-        // The menu (menu_draw_current) is drawn here with the menu module.
+        menu_draw_current();
         present();
         show_cursor();
         return 0;
@@ -640,13 +640,12 @@ LRESULT winmain_menu_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM l
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
-        // The menu takes keys and the mouse here (menu_handle_message) with
-        // the menu module.
+        menu_handle_message(message, wparam, lparam);
         break;
     case WM_MOVE:
     case WM_SIZE:
         winmain_handle_command(window, message, wparam, lparam);
-        // The menu is drawn again here (menu_draw_current).
+        menu_draw_current();
         winmain_refresh_after_message(window, message, wparam, lparam);
         break;
     case WM_ACTIVATEAPP:
@@ -657,13 +656,16 @@ LRESULT winmain_menu_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARAM l
     case WM_COMMAND:
         switch (command_of(wparam)) {
         case IDM_EXIT:
-            // The menu's own Esc (menu_handle_message) acts here.
+            menu_handle_message(message, wparam, lparam);
             return 0;
+        // The About/Help dialog opens from the menu too, where a new player
+        // looks for it first.
+        case IDM_HELP:
         case IDM_CHANGEDEVICE:
         case IDM_TOGGLEFULLSCREEN:
             winmain_handle_command(window, message, wparam, lparam);
             show_cursor();
-            // The menu is drawn again here (menu_draw_current).
+            menu_draw_current();
             winmain_refresh_after_message(window, message, wparam, lparam);
             return 0;
         default:

@@ -10,12 +10,15 @@
 
 #include "d3dxframe.h"
 #include "debug.h"
+#include "dialogs.h"
 #include "dlink.h"
 #include "dxinput.h"
 #include "entity_io.h"
 #include "gameglobals.h"
 #include "gametime.h"
+#include "menu.h"
 #include "platform/d3d_record.h"
+#include "platform/dialog_test.h"
 #include "platform/dinput_test.h"
 #include "platform/timer.h"
 #include "platform/win32.h"
@@ -163,17 +166,8 @@ protected:
         clock_ms = 1000;
         log = std::make_unique<LogCapture>();
         write_splash(bitmaps);
-        WNDCLASS window_class = {};
-        window_class.lpfnWndProc = winmain_splash_wnd_proc;
-        window_class.lpszClassName = winmain_class_name;
-        RegisterClass(&window_class);
-        window = CreateWindow(winmain_class_name, "test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                              nullptr, nullptr, nullptr, nullptr);
+        window = test_open_game_window(winmain_class_name, winmain_splash_wnd_proc);
         ASSERT_NE(window, nullptr);
-        d3dxframe_set_defaults();
-        d3dxframe_set_hwnd(window);
-        ShowWindow(window, SW_SHOW);
-        ASSERT_EQ(d3dxframe_initialize(window), S_OK);
         pump();
         platform_register_accelerators("IDR_MAIN_ACCEL", winmain_main_accel, WINMAIN_ACCEL_COUNT);
         accelerators = LoadAccelerators(nullptr, "IDR_MAIN_ACCEL");
@@ -291,6 +285,57 @@ TEST_F(Frame, KeysActByState)
     }
 }
 
+TEST_F(Frame, FunctionKeysOpenTheDialogsOfTheirState)
+{
+    dialogs_register_resources();
+    struct {
+        int32_t state;
+        const char* key;
+        const char* caption;  // NULL: no dialog
+    } cases[] = {
+        {GAME_MODE_EXPLORATION, "F1", "About/Help"},
+        {GAME_MODE_CAMERA_LOOK, "F1", "About/Help"},
+        {GAME_MODE_MENU, "F1", "About/Help"},
+        {GAME_MODE_MENU, "F2", "Select New Direct3D Driver"},
+        {GAME_MODE_EXPLORATION, "F2", "Select New Direct3D Driver"},
+        {GAME_MODE_PLAYING_MOVIE, "F2", "Select New Direct3D Driver"},
+        {GAME_MODE_SPLASH, "F1", nullptr},
+        {GAME_MODE_SPLASH, "F2", nullptr},
+        {GAME_MODE_PLAYING_MOVIE, "F1", nullptr},
+        {GAME_MODE_EXPLORATION, "F3", nullptr},
+        {GAME_MODE_MENU, "F3", nullptr},
+        {GAME_MODE_EXPLORATION, "F6", nullptr},
+        {GAME_MODE_MENU, "F6", nullptr},
+    };
+    for (const auto& c : cases) {
+        winmain_set_game_state(c.state);
+        dialog_script_begin();  // each dialog is cancelled at once
+        press(c.key);
+        ASSERT_EQ(dialog_shown_count(), c.caption ? 1 : 0) << c.key << " in state " << c.state;
+        if (c.caption) {
+            EXPECT_STREQ(dialog_shown_caption(0), c.caption);
+        }
+        EXPECT_EQ(game_globals.game_state, c.state);
+        EXPECT_TRUE(d3dxframe_is_ready()) << "the frame runs again after " << c.key;
+    }
+    dialog_script_end();
+}
+
+TEST_F(Frame, TheMenuTakesTheKeysAndThePointer)
+{
+    menu_build_main_menu();
+    winmain_set_game_state(GAME_MODE_MENU);
+    press("Down");
+    EXPECT_EQ(menu_screens[0].selected, &menu_screens[0].buttons[1]);
+    platform_event move = {};
+    move.kind = PLATFORM_EVENT_MOUSE_MOTION;
+    move.data1 = 50;
+    move.data2 = 420;  // over the exit button
+    ASSERT_EQ(win32_feed_event(window, &move), 1);
+    pump();
+    EXPECT_EQ(menu_screens[0].selected, &menu_screens[0].buttons[5]);
+}
+
 TEST_F(Frame, AltEnterTogglesFullScreenInEveryState)
 {
     for (int32_t state = 0; state <= 4; ++state) {
@@ -315,7 +360,7 @@ TEST_F(Frame, FramesDoTheWorkOfTheirState)
         {GAME_MODE_EXPLORATION, 1, 1},
         {GAME_MODE_CAMERA_LOOK, 1, 1},
         {GAME_MODE_PLAYING_MOVIE, 1, 0},
-        {GAME_MODE_MENU, 1, 0},
+        {GAME_MODE_MENU, 1, 1},
     };
     for (const auto& c : cases) {
         winmain_set_game_state(c.state);

@@ -1,6 +1,7 @@
 #include "entity_io.h"
 #include "gameglobals.h"
 #include "gametime.h"
+#include "menu.h"
 #include "model_io.h"
 #include "platform/timer.h"
 #include "script.h"
@@ -12,6 +13,9 @@
 TEST_RESET(game)
 {
     script_reset();
+    // The screens' texture references outlive the cache (it leaves counted
+    // containers to their holders), so this is safe after any test.
+    menu_free_all_screens();
     gameglobals_reset();
     sound_reset();
     varnock_reset();

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "d3dxframe.h"
 #include "debug.h"
 #include "heap.h"
 #include "platform/d3d_record.h"
@@ -222,6 +223,22 @@ void test_reset_state()
 {
     for (test_reset_funct reset : test_resets())
         reset();
+}
+
+HWND test_open_game_window(const char* class_name, WNDPROC procedure)
+{
+    WNDCLASS window_class = {};
+    window_class.lpfnWndProc = procedure;
+    window_class.lpszClassName = class_name;
+    RegisterClass(&window_class);
+    HWND window = CreateWindow(class_name, "test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr,
+                               nullptr, nullptr, nullptr);
+    if (!window)
+        return nullptr;
+    d3dxframe_set_defaults();
+    d3dxframe_set_hwnd(window);
+    ShowWindow(window, SW_SHOW);
+    return SUCCEEDED(d3dxframe_initialize(window)) ? window : nullptr;
 }
 
 void test_use_gl_backend()

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32.h"
 #include "record.h"
 
 // Opens the debug log on a temporary file for the life of the object, so a
@@ -101,6 +102,11 @@ std::string read_host_file(const std::string& path);
 // Puts the module-wide state that tests touch back to its start values (the
 // log is LogCapture's business).
 void test_reset_state();
+
+// A shown 640 x 480 window of the class `class_name`, registered here with
+// `procedure`, with the frame's defaults and its device made for it, as
+// WinMain leaves them; NULL when either could not be made.
+HWND test_open_game_window(const char* class_name, WNDPROC procedure);
 
 // After test_reset_state: the next device is a GL one with a real (hidden)
 // window, drawn through SDL's offscreen video driver by Mesa's software

@@ -2,27 +2,35 @@
 // (default: the working directory), with the game's own writers:
 //   varnock.cfg                     the configuration file, its data
 //                                   directories under c:\data\win
-//   drive_c/data/win/bitmap/...     the interface textures, the splash screen
-//                                   and the transparent-texture list
+//   drive_c/data/win/bitmap/...     the interface textures, the splash screen,
+//                                   the menu's picture and buttons, and the
+//                                   transparent-texture list
+//   drive_c/data/win/script/...     the load-script list
 //   drive_c/data/win/anim/...       the three tail animations
 //   gamefont.ttf                    the game font, a copy of a free system
-//                                   face (Debian's fonts-dejavu-core)
+//                                   face (Debian's fonts-dejavu-core), in
+//                                   which the pictures' text is set
 // Drive c: is the folder drive_c of the directory the game runs in (see
 // platform/path.h). The tree grows with the game until it is a level.
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 #include <vector>
 
 #include "config.h"
 #include "d3dxframe.h"
 #include "debug.h"
+#include "demo_pictures.h"
 #include "file_io.h"
 #include "gameglobals.h"
+#include "menu.h"
 #include "platform/path.h"
+#include "str_util.h"
 
 namespace {
 
@@ -37,44 +45,122 @@ bool make_directory(const char* directory)
 
 typedef uint32_t (*pixel_funct)(int x, int y, int size);
 
-// An uncompressed true-colour TGA image (32 bits, top row first): the
-// simplest file the texture loader reads.
-bool write_tga(const char* directory, const char* name, int size, pixel_funct pixel)
+// A square picture made pixel by pixel.
+picture square(int size, pixel_funct pixel)
 {
-    char path[300];
-    snprintf(path, sizeof path, "%s\\%s.tga", directory, name);
-    FILE* file = file_open(path, FILE_MODE_WRITE_BIN);
-    if (!file)
-        return false;
-    uint8_t header[18] = {};
-    header[2] = 2;  // true colour
-    header[12] = (uint8_t)(size & 0xFF);
-    header[13] = (uint8_t)(size >> 8);
-    header[14] = (uint8_t)(size & 0xFF);
-    header[15] = (uint8_t)(size >> 8);
-    header[16] = 32;
-    header[17] = 0x28;  // 8 alpha bits, top row first
-    std::vector<uint8_t> pixels;
+    picture made(size, size, 0);
     for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) {
-            uint32_t argb = pixel(x, y, size);
-            uint8_t bgra[4] = {(uint8_t)argb, (uint8_t)(argb >> 8), (uint8_t)(argb >> 16),
-                               (uint8_t)(argb >> 24)};
-            pixels.insert(pixels.end(), bgra, bgra + 4);
-        }
-    bool ok = file_write(file, header, sizeof header) &&
-              file_write(file, pixels.data(), (int32_t)pixels.size());
-    return file_close(file) && ok;
+        for (int x = 0; x < size; ++x)
+            made.at(x, y) = pixel(x, y, size);
+    return made;
 }
 
-// The splash screen: four coloured quarters, so a look at the screen tells
-// that the whole picture is there.
-uint32_t splash_pixel(int x, int y, int size)
+// Text with a soft glow behind it, its cell's top left at (x, y); x -1
+// centres it.
+void glowing_text(picture& target, const char* text, int height, int x, int y, uint32_t colour,
+                  uint32_t glow, int radius)
 {
-    bool right = x >= size / 2, bottom = y >= size / 2;
-    if (!bottom)
-        return right ? 0xFF20C040 : 0xFFC02020;  // green, red
-    return right ? 0xFFE0C020 : 0xFF2040C0;      // yellow, blue
+    text_mask mask = make_text(text, height);
+    if (x < 0)
+        x = (target.width - mask.width) / 2;
+    if (radius > 0)
+        draw_mask(target, blur(mask, radius), x - radius, y - radius, glow);
+    draw_mask(target, mask, x, y, colour);
+}
+
+// The colours and places the end-to-end test looks for (tests/e2e).
+constexpr uint32_t SPLASH_TOP = 0xFF0B1026, SPLASH_BOTTOM = 0xFF4A1A12;
+constexpr uint32_t TITLE_GOLD = 0xFFF0C050;
+constexpr uint32_t MENU_TOP = 0xFF0E1424, MENU_BOTTOM = 0xFF2C100E;
+constexpr uint32_t LABEL = 0xFFC8CAD8, LABEL_HIGHLIGHT = 0xFFFFF4D8, HIGHLIGHT_GOLD = 0xFFE0A030;
+
+// The splash screen: a night-to-ember gradient, the title, a line under it
+// and the prompt.
+picture splash_screen(void)
+{
+    picture image(640, 480, 0);
+    vertical_gradient(image, SPLASH_TOP, SPLASH_BOTTOM);
+    glowing_text(image, "VARNOCK", 112, -1, 96, TITLE_GOLD, 0xC0E06010, 8);
+    glowing_text(image, "A 3D ACTION ADVENTURE", 22, -1, 240, 0xFFD8DCEC, 0x00000000, 0);
+    fill_rect(image, 200, 280, 440, 282, 0xA0F0C050);
+    glowing_text(image, "Click to start", 22, -1, 410, 0xFFFFFFFF, 0x80F0A040, 3);
+    return image;
+}
+
+int far_ridge(int x)
+{
+    return 330 + (int)(28.0 * sin(x / 61.0) + 17.0 * sin(x / 23.0 + 1.3) + 6.0 * sin(x / 7.0));
+}
+
+int near_ridge(int x)
+{
+    return 392 +
+           (int)(34.0 * sin(x / 97.0 + 2.0) + 14.0 * sin(x / 31.0) + 5.0 * sin(x / 9.0 + 0.5));
+}
+
+// The menu's picture: a dusk sky with a moon over two ridges, the title, a
+// dark panel behind the column of buttons and a line of help.
+picture menu_picture(void)
+{
+    picture image(640, 480, 0);
+    vertical_gradient(image, MENU_TOP, MENU_BOTTOM);
+    soft_disc(image, 520, 112, 38, 26, 0x40F8E8C0);
+    soft_disc(image, 520, 112, 34, 2, 0xFFF0E4C8);
+    fill_below(image, far_ridge, 0xFF1C1420);
+    fill_below(image, near_ridge, 0xFF0C0A10);
+    fill_rect(image, 24, 92, 312, 446, 0x70000000);
+    fill_rect(image, 24, 92, 312, 94, 0xC0E0A030);
+    glowing_text(image, "VARNOCK", 56, 40, 20, TITLE_GOLD, 0xA0E06010, 5);
+    text_mask help = make_text("Arrows or mouse, Enter  -  F1 help  -  F2 display", 13);
+    draw_mask(image, help, 628 - help.width, 458, 0xFFA0A4B4);
+    return image;
+}
+
+// A button: its label on nothing (normal), or bright on a gold bar that
+// fades to the right (highlighted).
+picture button_picture(const char* label, int width, int height, bool highlighted)
+{
+    picture image(width, height, 0x00000000);
+    if (highlighted) {
+        for (int x = 0; x < width; ++x)
+            fill_rect(image, x, 0, x + 1, height, mix_colour(0xC0E0A030, 0x10E0A030, x, width));
+        fill_rect(image, 0, 0, 3, height, 0xFFF0C050);
+    }
+    // As large as the button's height allows, and small enough to fit it.
+    text_mask mask;
+    for (int size = height * 4 / 5; size >= 10; --size) {
+        mask = make_text(label, size);
+        if (mask.width + 12 <= width)
+            break;
+    }
+    int y = (height - mask.height) / 2;
+    draw_mask(image, blur(mask, 1), 8, y, 0xC0000000);  // a soft shadow
+    draw_mask(image, mask, 8, y, highlighted ? LABEL_HIGHLIGHT : LABEL);
+    return image;
+}
+
+bool write_menu(const char* bitmaps)
+{
+    static const char* const labels[MENU_MAIN_BUTTON_TOTAL] = {
+        "Prologue", "The Harbour", "The Old Foundry", "Citadel of Ash", "The Last Summit", "Exit"};
+    static const int sizes[MENU_MAIN_BUTTON_TOTAL][2] = {{104, 30}, {189, 32}, {244, 33},
+                                                         {251, 32}, {249, 33}, {54, 28}};
+    // The name as the texture loader asks for it.
+    char background[64];
+    snprintf(background, sizeof background, "%s", menu_background_texture);
+    to_lower_case(background);
+    bool ok = write_tga(bitmaps, background, menu_picture(), false);
+    for (int i = 0; i < MENU_MAIN_BUTTON_TOTAL; ++i) {
+        char highlight[64];
+        snprintf(highlight, sizeof highlight, "%s_hi", menu_button_textures[i]);
+        ok = write_tga(bitmaps, menu_button_textures[i],
+                       button_picture(labels[i], sizes[i][0], sizes[i][1], false), true) &&
+             ok;
+        ok = write_tga(bitmaps, highlight,
+                       button_picture(labels[i], sizes[i][0], sizes[i][1], true), true) &&
+             ok;
+    }
+    return ok;
 }
 
 // The interface pieces: a framed grey panel.
@@ -91,14 +177,18 @@ uint32_t digit_pixel(int x, int y, int size)
     return inside ? 0xFFF0F0F0 : 0xFF000000;
 }
 
-bool write_transparent_list(const char* directory)
+// A versioned text file of one name a line.
+bool write_name_list(const char* directory, const char* file_name, int32_t type, int32_t version,
+                     const std::vector<const char*>& names)
 {
     char path[300];
-    snprintf(path, sizeof path, "%s\\transtex.ttw", directory);
-    FILE* file = file_open_write_version_text(path, FILE_TYPE_TRANSTEX, FILE_VERSION_TRANSTEX);
+    snprintf(path, sizeof path, "%s\\%s", directory, file_name);
+    FILE* file = file_open_write_version_text(path, type, version);
     if (!file)
         return false;
-    bool ok = fprintf(file, "no_attack\nend_of_entries\n") >= 0;
+    bool ok = true;
+    for (const char* name : names)
+        ok = fprintf(file, "%s\n", name) >= 0 && ok;
     return file_close(file) && ok;
 }
 
@@ -138,18 +228,30 @@ int main(int argc, char** argv)
     bool ok = write_edit_session_file("varnock") == 1;
 
     const char* bitmaps = game_globals.bitmaps_pathname;
-    ok = make_directory(bitmaps) && make_directory(game_globals.animation_pathname) && ok;
-    ok = write_transparent_list(bitmaps) && ok;
-    ok = write_tga(bitmaps, "splash_screen", 256, splash_pixel) && ok;
+    ok = make_directory(bitmaps) && make_directory(game_globals.animation_pathname) &&
+         make_directory(game_globals.script_pathname) && ok;
+    ok = copy_game_font() && pictures_open_font() && ok;
+    ok = write_name_list(bitmaps, "transtex.ttw", FILE_TYPE_TRANSTEX, FILE_VERSION_TRANSTEX,
+                         {"no_attack", "end_of_entries"}) &&
+         ok;
+    ok = write_tga(bitmaps, "splash_screen", splash_screen(), false) && ok;
+    ok = write_menu(bitmaps) && ok;
+    // The scripts the load-script dialog offers: the episodes of the menu.
+    ok = write_name_list(game_globals.script_pathname, "load_script.slt", FILE_TYPE_LOAD_SCRIPT,
+                         FILE_VERSION_LOAD_SCRIPT,
+                         std::vector<const char*>(std::begin(menu_episode_scripts),
+                                                  std::end(menu_episode_scripts))) &&
+         ok;
     for (const char* name : {"interface", "default_icon", "weapitem_win_on", "weapitem_win_off",
                              "health_bar", "skull", "no_attack"})
-        ok = write_tga(bitmaps, name, 64, panel_pixel) && ok;
-    for (const char* name : {"zero", "one", "two", "three", "four", "five", "six", "seven", "eight",
-                             "nine"})
-        ok = write_tga(bitmaps, name, 16, digit_pixel) && ok;
-    for (const char* name : {"vk_tail_animation", "vk_tail_anim_side_to_side", "vk_tail_anim_curly"})
+        ok = write_tga(bitmaps, name, square(64, panel_pixel), true) && ok;
+    for (const char* name :
+         {"zero", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine"})
+        ok = write_tga(bitmaps, name, square(16, digit_pixel), true) && ok;
+    pictures_close_font();
+    for (const char* name :
+         {"vk_tail_animation", "vk_tail_anim_side_to_side", "vk_tail_anim_curly"})
         ok = write_tail_animation(game_globals.animation_pathname, name) && ok;
-    ok = copy_game_font() && ok;
     if (!ok || debug_log.error_count > 0) {
         fprintf(stderr, "demo_tree: could not write the tree\n");
         return 1;

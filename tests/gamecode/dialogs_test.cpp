@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "d3dxframe.h"
+#include "dialogs.h"
+#include "dlink.h"
+#include "gameglobals.h"
+#include "platform/dialog_test.h"
+#include "platform/win32.h"
+#include "platform/win32_test.h"
+#include "test_support.h"
+
+namespace {
+
+std::string list_file(const std::string& body, int version = 100)
+{
+    return "// load scripts\n\n" + std::to_string(54) + "  // file_type\n" +
+           std::to_string(version) + "  // file_version\n" + body;
+}
+
+std::vector<std::string> names_of(win_load_script* list)
+{
+    std::vector<std::string> names;
+    if (!list)
+        return names;
+    win_load_script* node = list;
+    do {
+        names.push_back(node->win_load_script_name);
+        node = node->next_ptr;
+    } while (node != list);
+    return names;
+}
+
+class LoadScriptList : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test_reset_state();
+        log = std::make_unique<LogCapture>();
+    }
+    TempDir dir;
+    std::unique_ptr<LogCapture> log;
+};
+
+TEST_F(LoadScriptList, NamesAreReadLowerCasedInFileOrder)
+{
+    std::string path =
+        dir.write("load_script.slt", list_file("Intro level2\n/* not this */ Third // nor this\n"));
+    win_load_script* list = read_win_load_script_text_file(path.c_str());
+    EXPECT_EQ(names_of(list), (std::vector<std::string>{"intro", "level2", "third"}));
+    EXPECT_EQ(dlink_pos((dlink*)list, dlink_find((dlink*)list, "third")), 2);
+    free_win_load_script_list(list);
+    EXPECT_TRUE(log->errors().empty());
+}
+
+TEST_F(LoadScriptList, FilesThatCannotBeReadGiveNoList)
+{
+    std::string wrong = dir.write("wrong.slt", list_file("intro\n", 99));
+    std::string empty = dir.write("empty.slt", list_file(""));
+    std::string missing = dir.file("missing.slt");
+    struct {
+        const char* path;
+        std::vector<std::string> errors, warnings;
+    } cases[] = {
+        {nullptr,
+         {"Cannot read_win_load_script_text_file with NULL win_load_script_filename."},
+         {}},
+        {missing.c_str(), {}, {"Could not find '" + missing + "'"}},
+        {wrong.c_str(),
+         {"Wrong file version in '" + wrong + "', found 99 expected 100",
+          "Bad file_type or file_version, found version 99, expected 100 for '" + wrong + "'"},
+         {}},
+        {empty.c_str(), {}, {}},
+    };
+    for (const auto& c : cases) {
+        log->clear();
+        EXPECT_EQ(read_win_load_script_text_file(c.path), nullptr);
+        EXPECT_EQ(log->errors(), c.errors);
+        EXPECT_EQ(log->warnings(), c.warnings);
+    }
+}
+
+// The dialogs of the executable, answered by a script, owned by a plain
+// window; the frame has no device.
+class GameDialogs : public LoadScriptList {
+protected:
+    void SetUp() override
+    {
+        LoadScriptList::SetUp();
+        dialogs_register_resources();
+        WNDCLASS window_class = {};
+        window_class.lpfnWndProc = DefWindowProc;
+        window_class.lpszClassName = "Dialog Test Owner";
+        RegisterClass(&window_class);
+        window = CreateWindow("Dialog Test Owner", "owner", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
+                              nullptr, nullptr, nullptr, nullptr);
+        ShowWindow(window, SW_SHOW);
+        d3dxframe_set_defaults();
+        // The list two levels above the script directory, in "win\script".
+        dir.write("win/script/load_script.slt", list_file("Intro level2\n"));
+        snprintf(game_globals.script_pathname, sizeof game_globals.script_pathname, "%s\\x\\y",
+                 dir.path().c_str());
+        dialog_script_begin();
+        win32_message_box_script(1, IDOK);
+    }
+    void TearDown() override
+    {
+        dialog_script_end();
+        win32_reset();
+    }
+    INT_PTR run(const char* name, DLGPROC procedure)
+    {
+        log->clear();
+        return DialogBoxParam(nullptr, name, window, procedure, 0);
+    }
+    std::string started()
+    {
+        for (const std::string& error : log->errors())
+            if (error.rfind("Couldn't open the script file ", 0) == 0)
+                return error.substr(error.find_last_of("\\/") + 1);
+        return "";
+    }
+    HWND window = nullptr;
+};
+
+struct choice {
+    LRESULT selection = -2;
+    LRESULT data = -2;
+    std::string text;
+    UINT remember = 9;
+};
+void look(HWND dialog, void* data)
+{
+    choice* seen = (choice*)data;
+    seen->selection = SendDlgItemMessage(dialog, IDC_LOAD_SCRIPT_LIST, CB_GETCURSEL, 0, 0);
+    seen->data = SendDlgItemMessage(dialog, IDC_LOAD_SCRIPT_LIST, CB_GETITEMDATA,
+                                    (WPARAM)seen->selection, 0);
+    char text[64];
+    GetDlgItemText(dialog, IDC_LOAD_SCRIPT_LIST, text, sizeof text);
+    seen->text = text;
+    seen->remember = IsDlgButtonChecked(dialog, IDC_LOAD_SCRIPT_REMEMBER);
+}
+
+TEST_F(GameDialogs, TheStartUpScriptIsChosenFirstAndOkStartsTheChoice)
+{
+    strcpy(game_globals.startup_script_filename, "level2");
+    choice at_start;
+    dialog_script_call(look, &at_start);
+    dialog_script_click(IDOK);
+    EXPECT_EQ(run("IDD_LOAD_SCRIPT", load_script_dlg_proc), IDOK);
+    EXPECT_EQ(at_start.selection, 1);
+    EXPECT_EQ(at_start.data, 1);
+    EXPECT_EQ(at_start.text, "level2");
+    EXPECT_EQ(at_start.remember, (UINT)BST_CHECKED);
+    EXPECT_EQ(started(), "level2.scw for reading");
+    EXPECT_TRUE(log->contains("entity_unload_all called."));
+    EXPECT_EQ(dialogs_load_script_list, nullptr) << "the list lives while the dialog does";
+    EXPECT_EQ(dialogs_load_script_list_size, 0);
+}
+
+TEST_F(GameDialogs, TheChoiceBecomesTheStartUpScriptUnlessTheBoxIsCleared)
+{
+    struct {
+        bool clear_box;
+        const char* startup_after;
+    } cases[] = {{false, "intro"}, {true, "startup"}};
+    for (const auto& c : cases) {
+        strcpy(game_globals.startup_script_filename, "startup");
+        dialog_script_click(IDC_LOAD_SCRIPT_LIST);
+        dialog_script_click_item(IDC_LOAD_SCRIPT_LIST, 0);
+        if (c.clear_box)
+            dialog_script_click(IDC_LOAD_SCRIPT_REMEMBER);
+        dialog_script_key("Return", 0);
+        run("IDD_LOAD_SCRIPT", load_script_dlg_proc);
+        EXPECT_STREQ(game_globals.startup_script_filename, c.startup_after);
+        EXPECT_EQ(started(), "intro.scw for reading");
+    }
+}
+
+TEST_F(GameDialogs, TypedNamesAreFoundWithoutRegardToCaseAndOthersStartNothing)
+{
+    struct {
+        const char* typed;
+        const char* started;
+    } cases[] = {{"LEVEL2", "level2.scw for reading"}, {"nowhere", ""}};
+    for (const auto& c : cases) {
+        dialog_script_click(IDC_LOAD_SCRIPT_LIST);  // the list opens
+        dialog_script_key("Escape", 0);             // and closes
+        for (int i = 0; i < 6; ++i)
+            dialog_script_key("Backspace", 0);
+        dialog_script_text(c.typed);
+        dialog_script_click(IDOK);
+        EXPECT_EQ(run("IDD_LOAD_SCRIPT", load_script_dlg_proc), IDOK);
+        EXPECT_EQ(started(), c.started) << c.typed;
+    }
+}
+
+TEST_F(GameDialogs, CancelStartsNothing)
+{
+    dialog_script_click(IDCANCEL);
+    EXPECT_EQ(run("IDD_LOAD_SCRIPT", load_script_dlg_proc), IDCANCEL);
+    EXPECT_EQ(started(), "");
+    EXPECT_FALSE(log->contains("entity_unload_all called."));
+    EXPECT_EQ(dialogs_load_script_list, nullptr);
+}
+
+TEST_F(GameDialogs, WithoutAListTheDialogSaysSoAndCloses)
+{
+    snprintf(game_globals.script_pathname, sizeof game_globals.script_pathname, "%s\\none\\x\\y",
+             dir.path().c_str());
+    dialog_script_click(IDOK);  // never reached
+    run("IDD_LOAD_SCRIPT", load_script_dlg_proc);
+    ASSERT_EQ(win32_message_box_count(), 1);
+    const char* text = nullptr;
+    const char* caption = nullptr;
+    UINT type = 0;
+    HWND owner = window;
+    win32_message_box_get(0, &owner, &text, &caption, &type);
+    EXPECT_EQ(owner, nullptr);
+    EXPECT_STREQ(caption, "Load Script List Not Loaded");
+    EXPECT_EQ(type, (UINT)MB_ICONWARNING);
+    EXPECT_EQ(std::string(text).rfind("Could not open '", 0), 0u);
+    EXPECT_TRUE(log->contains(text));
+    EXPECT_EQ(started(), "");
+}
+
+struct boxes {
+    UINT bilinear = 9, hide_gui = 9, not_used = 9, lighting = 9;
+};
+void look_at_options(HWND dialog, void* data)
+{
+    boxes* seen = (boxes*)data;
+    seen->bilinear = IsDlgButtonChecked(dialog, IDC_BILINEAR);
+    seen->hide_gui = IsDlgButtonChecked(dialog, IDC_HIDE_GUI);
+    seen->not_used = IsDlgButtonChecked(dialog, IDC_NOT_USED_1);
+    seen->lighting = IsDlgButtonChecked(dialog, IDC_DYNAMIC_LIGHTING);
+}
+
+TEST_F(GameDialogs, OptionsShowTheSettingsAndTurnThemOverAsTheyAreClicked)
+{
+    boxes at_start, after;
+    int32_t filtering_seen = -1;
+    dialog_script_call(look_at_options, &at_start);
+    dialog_script_click(IDC_BILINEAR);
+    dialog_script_call([](HWND, void* data) { *(int32_t*)data = d3dx_globals.bBilinearFiltering; },
+                       &filtering_seen);
+    dialog_script_click(IDC_HIDE_GUI);
+    dialog_script_click(IDC_NOT_USED_1);
+    dialog_script_call(look_at_options, &after);
+    dialog_script_click(IDOK);
+    run("IDD_OPTIONS", options_dlg_proc);
+    EXPECT_EQ(at_start.bilinear, (UINT)BST_CHECKED);
+    EXPECT_EQ(at_start.lighting, (UINT)BST_CHECKED);
+    EXPECT_EQ(at_start.hide_gui, (UINT)BST_UNCHECKED);
+    EXPECT_EQ(filtering_seen, 0) << "at once, before OK";
+    EXPECT_EQ(after.bilinear, (UINT)BST_UNCHECKED);
+    EXPECT_EQ(after.hide_gui, (UINT)BST_CHECKED);
+    EXPECT_EQ(after.not_used, (UINT)BST_UNCHECKED) << "nothing behind it";
+    EXPECT_EQ(game_globals.hide_gui, 1);
+    EXPECT_EQ(d3dx_globals.bBilinearFiltering, 0);
+}
+
+TEST_F(GameDialogs, AboutEndsWithOneOnOkOrEsc)
+{
+    dialog_script_click(IDOK);
+    EXPECT_EQ(run("IDD_ABOUT", about_dlg_proc), 1);
+    dialog_script_key("Escape", 0);
+    EXPECT_EQ(run("IDD_ABOUT", about_dlg_proc), 1);
+    ASSERT_EQ(dialog_shown_count(), 2);
+    EXPECT_STREQ(dialog_shown_caption(0), "About/Help");
+}
+
+}  // namespace

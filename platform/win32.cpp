@@ -99,8 +99,12 @@ win32_state& state()
 bool ensure_sdl_events()
 {
     win32_state& s = state();
-    if (!s.sdl_events)
+    if (!s.sdl_events) {
+        // SDL_QUIT then means only a termination request, never "the last
+        // window closed", which the window's own close event reports.
+        SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
         s.sdl_events = SDL_InitSubSystem(SDL_INIT_EVENTS) == 0;
+    }
     return s.sdl_events;
 }
 
@@ -359,6 +363,16 @@ void translate_button(HWND window, const SDL_MouseButtonEvent& button)
     }
 }
 
+// The close button's request. A window disabled by a modal dialog gets it
+// once the dialog has given it back (the dialog closes first).
+void request_close(platform_window* window)
+{
+    if (window->enabled)
+        send(window, WM_CLOSE, 0, 0);
+    else
+        post(window, WM_CLOSE, 0, 0);
+}
+
 void translate_window_event(HWND window, const SDL_WindowEvent& event)
 {
     switch (event.event) {
@@ -394,12 +408,7 @@ void translate_window_event(HWND window, const SDL_WindowEvent& event)
         deactivate(window);
         break;
     case SDL_WINDOWEVENT_CLOSE:
-        // A window disabled by a modal dialog gets the request once the
-        // dialog has given it back (the dialog closes first).
-        if (window->enabled)
-            send(window, WM_CLOSE, 0, 0);
-        else
-            post(window, WM_CLOSE, 0, 0);
+        request_close(window);
         break;
     default:
         break;
@@ -409,6 +418,14 @@ void translate_window_event(HWND window, const SDL_WindowEvent& event)
 void translate(const SDL_Event& event)
 {
     switch (event.type) {
+    case SDL_QUIT:
+        // The program was asked to end (SIGINT, SIGTERM): every top-level
+        // window gets the request its close button would give, so the game
+        // shuts down in order and writes its configuration and log.
+        for (platform_window* window : std::vector<platform_window*>(state().windows))
+            if (!window->parent)
+                request_close(window);
+        break;
     case SDL_WINDOWEVENT:
         if (platform_window* window = find_window(event.window.windowID))
             translate_window_event(window, event.window);
@@ -1229,6 +1246,9 @@ int win32_feed_event(HWND window, const platform_event* event)
         sdl.key.keysym.mod = mod;
         break;
     }
+    case PLATFORM_EVENT_QUIT:
+        sdl.type = SDL_QUIT;
+        break;
     case PLATFORM_EVENT_MOUSE_MOTION:
         sdl.type = SDL_MOUSEMOTION;
         sdl.motion.windowID = window->id;

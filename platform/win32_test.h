@@ -33,6 +33,7 @@ enum platform_event_kind {
     PLATFORM_EVENT_BUTTON_UP,
     PLATFORM_EVENT_TEXT,   // key: the typed text (UTF-8)
     PLATFORM_EVENT_WHEEL,  // data1: notches, away from the user positive
+    PLATFORM_EVENT_QUIT,   // a termination request (SIGINT, SIGTERM)
 };
 enum { PLATFORM_MOD_SHIFT = 1, PLATFORM_MOD_CTRL = 2, PLATFORM_MOD_ALT = 4 };
 struct platform_event {

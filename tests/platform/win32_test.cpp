@@ -178,6 +178,15 @@ TEST_F(Messages, AcceleratorsTurnKeysIntoCommands)
     EXPECT_EQ(messages, expected) << describe(seen);
 }
 
+TEST_F(Messages, ATerminationRequestClosesTheWindowAsItsCloseButtonWould)
+{
+    feed({PLATFORM_EVENT_QUIT, 0, 0, nullptr, 0, 0, 0, 0});
+    pump();
+    ASSERT_EQ(seen.size(), 2u) << describe(seen);
+    EXPECT_EQ(seen[0].message, (UINT)WM_CLOSE);
+    EXPECT_EQ(seen[1].message, (UINT)WM_DESTROY);
+}
+
 TEST_F(Messages, CloseDestroysTheWindowAndQuitComesAfterQueuedMessages)
 {
     feed({PLATFORM_EVENT_CLOSE, 0, 0, nullptr, 0, 0, 0, 0});

@@ -299,12 +299,7 @@ protected:
         test_use_gl_backend();
         platform_font_use(&platform_font_freetype_ops);
         log = std::make_unique<LogCapture>();
-        WNDCLASS window_class = {};
-        window_class.lpfnWndProc = frame_proc;
-        window_class.lpszClassName = "GL Frame Test Window";
-        RegisterClass(&window_class);
-        window = CreateWindow("GL Frame Test Window", "test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr,
-                              nullptr, nullptr, nullptr);
+        window = test_make_window("GL Frame Test Window", frame_proc);
         ASSERT_NE(window, nullptr);
         d3dxframe_set_defaults();
         d3dx_globals.m_bIsFullscreen = GetParam() ? 1 : 0;

@@ -60,12 +60,7 @@ protected:
     {
         test_reset_state();
         log = std::make_unique<LogCapture>();
-        WNDCLASS window_class = {};
-        window_class.lpfnWndProc = frame_proc;
-        window_class.lpszClassName = "Frame Test Window";
-        RegisterClass(&window_class);
-        window = CreateWindow("Frame Test Window", "test", WS_OVERLAPPEDWINDOW, 20, 10, 640, 480,
-                              nullptr, nullptr, nullptr, nullptr);
+        window = test_make_window("Frame Test Window", frame_proc, 20, 10);
         ASSERT_NE(window, nullptr);
         d3dxframe_set_defaults();
         d3dxframe_set_hwnd(window);

@@ -92,12 +92,7 @@ protected:
     {
         LoadScriptList::SetUp();
         dialogs_register_resources();
-        WNDCLASS window_class = {};
-        window_class.lpfnWndProc = DefWindowProc;
-        window_class.lpszClassName = "Dialog Test Owner";
-        RegisterClass(&window_class);
-        window = CreateWindow("Dialog Test Owner", "owner", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                              nullptr, nullptr, nullptr, nullptr);
+        window = test_make_window("Dialog Test Owner", DefWindowProc);
         ShowWindow(window, SW_SHOW);
         d3dxframe_set_defaults();
         // The list two levels above the script directory, in "win\script".

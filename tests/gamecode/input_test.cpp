@@ -41,12 +41,7 @@ protected:
         std::strcpy(game_globals.startup_script_filename, "intro");
         write_script("seq_abort");
         run_seq();
-        WNDCLASS window_class = {};
-        window_class.lpfnWndProc = DefWindowProc;
-        window_class.lpszClassName = "Input Test Window";
-        RegisterClass(&window_class);
-        window = CreateWindow("Input Test Window", "test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                              nullptr, nullptr, nullptr, nullptr);
+        window = test_make_window("Input Test Window", DefWindowProc);
         ShowWindow(window, SW_SHOW);
         ASSERT_EQ(dxinput_init(nullptr, window), 1);
 

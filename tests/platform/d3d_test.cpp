@@ -17,12 +17,7 @@ protected:
     void SetUp() override
     {
         test_reset_state();
-        WNDCLASS window_class = {};
-        window_class.lpfnWndProc = DefWindowProc;
-        window_class.lpszClassName = "Device Test Window";
-        RegisterClass(&window_class);
-        window = CreateWindow("Device Test Window", "test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                              nullptr, nullptr, nullptr, nullptr);
+        window = test_make_window("Device Test Window", DefWindowProc);
         ASSERT_EQ(D3DXInitialize(), S_OK);
         ASSERT_EQ(D3DXCreateContextEx(D3DX_DEFAULT, 0, window, nullptr, D3DX_DEFAULT, D3DX_DEFAULT,
                                       D3DX_DEFAULT, 0, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT,

@@ -78,12 +78,7 @@ protected:
         test_reset_state();
         seen = proc_log();
         platform_register_dialog("TEST_DIALOG", &test_dialog);
-        WNDCLASS window_class = {};
-        window_class.lpfnWndProc = owner_proc;
-        window_class.lpszClassName = "Dialog Owner";
-        RegisterClass(&window_class);
-        owner = CreateWindow("Dialog Owner", "owner", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr,
-                             nullptr, nullptr, nullptr);
+        owner = test_make_window("Dialog Owner", owner_proc);
         ASSERT_NE(owner, nullptr);
         ShowWindow(owner, SW_SHOWNORMAL);
         owner_messages.clear();

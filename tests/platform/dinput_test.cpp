@@ -20,12 +20,7 @@ protected:
     void SetUp() override
     {
         test_reset_state();
-        WNDCLASS window_class = {};
-        window_class.lpfnWndProc = DefWindowProc;
-        window_class.lpszClassName = "Input Test Window";
-        RegisterClass(&window_class);
-        window = CreateWindow("Input Test Window", "test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                              nullptr, nullptr, nullptr, nullptr);
+        window = test_make_window("Input Test Window", DefWindowProc);
         ASSERT_NE(window, nullptr);
         ShowWindow(window, SW_SHOW);
         live = d3d_live_objects();

@@ -46,12 +46,7 @@ protected:
     void SetUp() override
     {
         test_reset_state();
-        WNDCLASS window_class = {};
-        window_class.lpfnWndProc = recording_proc;
-        window_class.lpszClassName = "Message Test Window";
-        RegisterClass(&window_class);
-        window = CreateWindow("Message Test Window", "test", WS_OVERLAPPEDWINDOW, 30, 40, 640, 480,
-                              nullptr, nullptr, nullptr, nullptr);
+        window = test_make_window("Message Test Window", recording_proc, 30, 40);
         ASSERT_NE(window, nullptr);
         seen.clear();
     }

@@ -30,12 +30,7 @@ protected:
     {
         test_reset_state();
         mouse_reset();
-        WNDCLASS window_class = {};
-        window_class.lpfnWndProc = plain_proc;
-        window_class.lpszClassName = "Mouse Test Window";
-        RegisterClass(&window_class);
-        window = CreateWindow("Mouse Test Window", "test", WS_OVERLAPPEDWINDOW, 30, 40, 640, 480,
-                              nullptr, nullptr, nullptr, nullptr);
+        window = test_make_window("Mouse Test Window", plain_proc, 30, 40);
         ASSERT_NE(window, nullptr);
         POINT origin = {0, 0};
         ClientToScreen(window, &origin);

@@ -225,14 +225,19 @@ void test_reset_state()
         reset();
 }
 
-HWND test_open_game_window(const char* class_name, WNDPROC procedure)
+HWND test_make_window(const char* class_name, WNDPROC procedure, int x, int y)
 {
     WNDCLASS window_class = {};
     window_class.lpfnWndProc = procedure;
     window_class.lpszClassName = class_name;
     RegisterClass(&window_class);
-    HWND window = CreateWindow(class_name, "test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr,
-                               nullptr, nullptr, nullptr);
+    return CreateWindow(class_name, "test", WS_OVERLAPPEDWINDOW, x, y, 640, 480, nullptr, nullptr,
+                        nullptr, nullptr);
+}
+
+HWND test_open_game_window(const char* class_name, WNDPROC procedure)
+{
+    HWND window = test_make_window(class_name, procedure);
     if (!window)
         return nullptr;
     d3dxframe_set_defaults();

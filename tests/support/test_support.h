@@ -103,6 +103,10 @@ std::string read_host_file(const std::string& path);
 // log is LogCapture's business).
 void test_reset_state();
 
+// A 640 x 480 window (not shown) of the class `class_name`, registered here
+// with `procedure`, its client origin at x, y.
+HWND test_make_window(const char* class_name, WNDPROC procedure, int x = 0, int y = 0);
+
 // A shown 640 x 480 window of the class `class_name`, registered here with
 // `procedure`, with the frame's defaults and its device made for it, as
 // WinMain leaves them; NULL when either could not be made.

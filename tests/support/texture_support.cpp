@@ -188,12 +188,7 @@ void TextureFrameTest::SetUp()
     if (on_gl_)
         test_use_gl_backend();
     log = std::make_unique<LogCapture>();
-    WNDCLASS window_class = {};
-    window_class.lpfnWndProc = DefWindowProc;
-    window_class.lpszClassName = "Texture Test Window";
-    RegisterClass(&window_class);
-    window = CreateWindow("Texture Test Window", "test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                          nullptr, nullptr, nullptr, nullptr);
+    window = test_make_window("Texture Test Window", DefWindowProc);
     ASSERT_NE(window, nullptr);
     d3dxframe_set_defaults();
     d3dxframe_set_hwnd(window);

@@ -18,20 +18,20 @@
 namespace {
 
 // One control of a template, whichever form it came in.
-struct item_spec {
+struct item_layout {
     std::string class_name;  // upper case
     std::string text;
     int id;
     short x, y, cx, cy;
     DWORD style;
 };
-struct dialog_spec {
+struct dialog_layout {
     DWORD style;
     short x, y, cx, cy;
     std::string caption;
     std::string face;
     int point_size;
-    std::vector<item_spec> items;
+    std::vector<item_layout> items;
 };
 
 enum step_kind { STEP_KEY, STEP_TEXT, STEP_CLICK, STEP_CLICK_ITEM, STEP_HOVER, STEP_CALL };
@@ -175,27 +175,27 @@ std::string class_of_ordinal(int ordinal)
     }
 }
 
-bool parse_template(const DLGTEMPLATE* dialog_template, dialog_spec* spec)
+bool parse_template(const DLGTEMPLATE* dialog_template, dialog_layout* layout)
 {
     if (!dialog_template)
         return false;
     const uint8_t* start = (const uint8_t*)dialog_template;
     DLGTEMPLATE header;
     memcpy(&header, start, sizeof header);
-    spec->style = header.style;
-    spec->x = header.x;
-    spec->y = header.y;
-    spec->cx = header.cx;
-    spec->cy = header.cy;
+    layout->style = header.style;
+    layout->x = header.x;
+    layout->y = header.y;
+    layout->cx = header.cx;
+    layout->cy = header.cy;
     const WCHAR* cursor = (const WCHAR*)(start + sizeof header);
     int ordinal = 0;
     read_name(cursor, &ordinal);  // menu: none
     read_name(cursor, &ordinal);  // class: the dialog's own
-    spec->caption = read_wide(cursor);
-    spec->point_size = 8;
+    layout->caption = read_wide(cursor);
+    layout->point_size = 8;
     if (header.style & DS_SETFONT) {
-        spec->point_size = *cursor++;
-        spec->face = read_wide(cursor);
+        layout->point_size = *cursor++;
+        layout->face = read_wide(cursor);
     }
     for (int i = 0; i < header.cdit; ++i) {
         size_t offset = (size_t)((const uint8_t*)cursor - start);
@@ -203,7 +203,7 @@ bool parse_template(const DLGTEMPLATE* dialog_template, dialog_spec* spec)
         DLGITEMTEMPLATE item;
         memcpy(&item, start + offset, sizeof item);
         cursor = (const WCHAR*)(start + offset + sizeof item);
-        item_spec made = {};
+        item_layout made = {};
         std::string class_name = read_name(cursor, &ordinal);
         made.class_name = ordinal >= 0 ? class_of_ordinal(ordinal) : upper(class_name);
         made.text = read_name(cursor, &ordinal);
@@ -215,24 +215,24 @@ bool parse_template(const DLGTEMPLATE* dialog_template, dialog_spec* spec)
         made.cx = item.cx;
         made.cy = item.cy;
         made.style = item.style;
-        spec->items.push_back(made);
+        layout->items.push_back(made);
     }
     return true;
 }
 
-void spec_of_resource(const platform_dialog_resource& resource, dialog_spec* spec)
+void layout_of_resource(const platform_dialog_resource& resource, dialog_layout* layout)
 {
-    spec->style = resource.style;
-    spec->x = resource.x;
-    spec->y = resource.y;
-    spec->cx = resource.cx;
-    spec->cy = resource.cy;
-    spec->caption = resource.caption ? resource.caption : "";
-    spec->face = resource.font ? resource.font : "";
-    spec->point_size = resource.point_size ? resource.point_size : 8;
+    layout->style = resource.style;
+    layout->x = resource.x;
+    layout->y = resource.y;
+    layout->cx = resource.cx;
+    layout->cy = resource.cy;
+    layout->caption = resource.caption ? resource.caption : "";
+    layout->face = resource.font ? resource.font : "";
+    layout->point_size = resource.point_size ? resource.point_size : 8;
     for (int i = 0; resource.items && i < resource.item_count; ++i) {
         const platform_dialog_item& item = resource.items[i];
-        spec->items.push_back({upper(item.class_name ? item.class_name : ""),
+        layout->items.push_back({upper(item.class_name ? item.class_name : ""),
                                item.text ? item.text : "", item.id, item.x, item.y, item.cx,
                                item.cy, item.style | WS_CHILD | WS_VISIBLE});
     }
@@ -240,7 +240,7 @@ void spec_of_resource(const platform_dialog_resource& resource, dialog_spec* spe
 
 // ---- controls
 
-int kind_of(const item_spec& item)
+int kind_of(const item_layout& item)
 {
     DWORD type = item.style & 0xF;
     if (item.class_name == "BUTTON") {
@@ -446,29 +446,29 @@ LRESULT dialog_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     return DefWindowProc(window, message, wparam, lparam);
 }
 
-dialog_record* make_dialog(const dialog_spec& spec, HWND owner, DLGPROC procedure)
+dialog_record* make_dialog(const dialog_layout& layout, HWND owner, DLGPROC procedure)
 {
     dialog_record* dialog = new dialog_record();
     dialog->owner = owner;
     dialog->top = top_window(owner);
     dialog->proc = procedure;
-    dialog->caption = spec.caption;
-    dialog->face = spec.face;
-    dialog->font_height = std::max(8, spec.point_size * 13 / 8);
-    dialog->centred = (spec.style & DS_CENTER) != 0;
-    dialog->dialog_x = pixels_x(spec.x);
-    dialog->dialog_y = pixels_y(spec.y);
-    dialog->client_width = pixels_x(spec.cx);
-    dialog->client_height = pixels_y(spec.cy);
+    dialog->caption = layout.caption;
+    dialog->face = layout.face;
+    dialog->font_height = std::max(8, layout.point_size * 13 / 8);
+    dialog->centred = (layout.style & DS_CENTER) != 0;
+    dialog->dialog_x = pixels_x(layout.x);
+    dialog->dialog_y = pixels_y(layout.y);
+    dialog->client_width = pixels_x(layout.cx);
+    dialog->client_height = pixels_y(layout.cy);
     dialog->origin = {-1, -1};
     dialog->focus = dialog->mouse_control = -1;
     dialog->hwnd =
-        platform_window_make_inner(owner, dialog_window_proc, spec.style, 0, spec.caption.c_str(),
+        platform_window_make_inner(owner, dialog_window_proc, layout.style, 0, layout.caption.c_str(),
                                    0, 0, dialog->client_width, dialog->client_height);
     const platform_font_ops* fonts = platform_font_current();
-    dialog->font = fonts->create(spec.face.c_str(), dialog->font_height, FW_NORMAL);
-    dialog->bold_font = fonts->create(spec.face.c_str(), dialog->font_height, FW_BOLD);
-    for (const item_spec& item : spec.items) {
+    dialog->font = fonts->create(layout.face.c_str(), dialog->font_height, FW_NORMAL);
+    dialog->bold_font = fonts->create(layout.face.c_str(), dialog->font_height, FW_BOLD);
+    for (const item_layout& item : layout.items) {
         dialog_control* control = new dialog_control();
         control->dialog = dialog;
         control->id = item.id;
@@ -932,12 +932,12 @@ void cancel(dialog_record* dialog)
     }
 }
 
-INT_PTR run(const dialog_spec& spec, HWND owner, DLGPROC procedure, LPARAM init_param)
+INT_PTR run(const dialog_layout& layout, HWND owner, DLGPROC procedure, LPARAM init_param)
 {
     if (owner && !IsWindow(owner))
         return -1;
     host_state& s = host();
-    dialog_record* dialog = make_dialog(spec, owner, procedure);
+    dialog_record* dialog = make_dialog(layout, owner, procedure);
     if (!dialog->hwnd) {
         free_dialog(dialog);
         return -1;
@@ -1090,9 +1090,9 @@ INT_PTR DialogBoxParam(HINSTANCE, LPCSTR template_name, HWND owner, DLGPROC proc
 {
     for (const named_resource& known : host().resources) {
         if (template_name && known.name == template_name) {
-            dialog_spec spec;
-            spec_of_resource(*known.resource, &spec);
-            return run(spec, owner, procedure, init_param);
+            dialog_layout layout;
+            layout_of_resource(*known.resource, &layout);
+            return run(layout, owner, procedure, init_param);
         }
     }
     return -1;
@@ -1101,10 +1101,10 @@ INT_PTR DialogBoxParam(HINSTANCE, LPCSTR template_name, HWND owner, DLGPROC proc
 INT_PTR DialogBoxIndirectParam(HINSTANCE, const DLGTEMPLATE* dialog_template, HWND owner,
                                DLGPROC procedure, LPARAM init_param)
 {
-    dialog_spec spec;
-    if (!parse_template(dialog_template, &spec))
+    dialog_layout layout;
+    if (!parse_template(dialog_template, &layout))
         return -1;
-    return run(spec, owner, procedure, init_param);
+    return run(layout, owner, procedure, init_param);
 }
 
 BOOL EndDialog(HWND window, INT_PTR result)

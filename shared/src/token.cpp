@@ -387,11 +387,10 @@ int token_to_float(int32_t negate, const char* numeric_str, float* result_float)
         LOG_ERROR("%s\n", "Cannot token_to_float with NULL result_float.");
         return 0;
     }
-    const char* cursor = numeric_str;
     double value;
-    if (!scan_decimal_double(&cursor, &value) || !token_rest_is_blank(cursor))
-        return token_illegal_number(numeric_str);
-    *result_float = (float)(negate ? -value : value);
+    if (!token_to_double(negate, numeric_str, &value))
+        return 0;
+    *result_float = (float)value;
     return 1;
 }
 

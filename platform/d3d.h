@@ -81,8 +81,7 @@ struct D3DLIGHTINGCAPS {
 struct D3DPRIMCAPS {
     DWORD dwSize;
     DWORD dwMiscCaps, dwRasterCaps, dwZCmpCaps, dwSrcBlendCaps, dwDestBlendCaps, dwAlphaCmpCaps;
-    DWORD dwShadeCaps, dwTextureCaps, dwTextureFilterCaps, dwTextureBlendCaps,
-        dwTextureAddressCaps;
+    DWORD dwShadeCaps, dwTextureCaps, dwTextureFilterCaps, dwTextureBlendCaps, dwTextureAddressCaps;
     DWORD dwStippleWidth, dwStippleHeight;
 };
 struct D3DDEVICEDESC {
@@ -252,7 +251,12 @@ enum : DWORD {
     D3DPT_TRIANGLEFAN = 6,
 };
 
-enum : DWORD { D3DLIGHT_POINT = 1, D3DLIGHT_SPOT = 2, D3DLIGHT_DIRECTIONAL = 3, D3DLIGHT_PARALLELPOINT = 4 };
+enum : DWORD {
+    D3DLIGHT_POINT = 1,
+    D3DLIGHT_SPOT = 2,
+    D3DLIGHT_DIRECTIONAL = 3,
+    D3DLIGHT_PARALLELPOINT = 4
+};
 
 // Flexible vertex format bits.
 enum : DWORD {
@@ -270,7 +274,11 @@ enum : DWORD {
 };
 
 // Render-state values.
-enum : DWORD { D3DANTIALIAS_NONE = 0, D3DANTIALIAS_SORTDEPENDENT = 1, D3DANTIALIAS_SORTINDEPENDENT = 2 };
+enum : DWORD {
+    D3DANTIALIAS_NONE = 0,
+    D3DANTIALIAS_SORTDEPENDENT = 1,
+    D3DANTIALIAS_SORTINDEPENDENT = 2
+};
 enum : DWORD { D3DZB_FALSE = 0, D3DZB_TRUE = 1 };
 enum : DWORD { D3DFILL_POINT = 1, D3DFILL_WIREFRAME = 2, D3DFILL_SOLID = 3 };
 enum : DWORD { D3DSHADE_FLAT = 1, D3DSHADE_GOURAUD = 2 };

@@ -89,14 +89,14 @@ const struct {
     const char* name;
     int bits;
 } key_fields[KEY_FIELD_COUNT] = {
-    {"PRETRANSFORMED", 1},     {"LIGHTING", 1},          {"HAS_NORMAL", 1},
-    {"HAS_DIFFUSE", 1},        {"HAS_SPECULAR", 1},      {"DIRECTIONAL_LIGHTS", 4},
-    {"POINT_LIGHTS", 4},       {"SPOT_LIGHTS", 4},       {"NORMALIZE_NORMALS", 1},
-    {"MATERIAL_DIFFUSE", 2},   {"MATERIAL_AMBIENT", 2},  {"MATERIAL_SPECULAR", 2},
-    {"MATERIAL_EMISSIVE", 2},  {"SPECULAR_ADD", 1},      {"FOG_SOURCE", 2},
-    {"FOG_FUNC", 2},           {"TEXTURE", 1},           {"COLOUR_KEY", 2},
-    {"TEXTURE_ALPHA_ONE", 1},  {"COLOR_OP", 3},          {"COLOR_ARG1", 2},
-    {"COLOR_ARG2", 2},         {"ALPHA_OP", 3},          {"ALPHA_ARG1", 2},
+    {"PRETRANSFORMED", 1},    {"LIGHTING", 1},         {"HAS_NORMAL", 1},
+    {"HAS_DIFFUSE", 1},       {"HAS_SPECULAR", 1},     {"DIRECTIONAL_LIGHTS", 4},
+    {"POINT_LIGHTS", 4},      {"SPOT_LIGHTS", 4},      {"NORMALIZE_NORMALS", 1},
+    {"MATERIAL_DIFFUSE", 2},  {"MATERIAL_AMBIENT", 2}, {"MATERIAL_SPECULAR", 2},
+    {"MATERIAL_EMISSIVE", 2}, {"SPECULAR_ADD", 1},     {"FOG_SOURCE", 2},
+    {"FOG_FUNC", 2},          {"TEXTURE", 1},          {"COLOUR_KEY", 2},
+    {"TEXTURE_ALPHA_ONE", 1}, {"COLOR_OP", 3},         {"COLOR_ARG1", 2},
+    {"COLOR_ARG2", 2},        {"ALPHA_OP", 3},         {"ALPHA_ARG1", 2},
     {"ALPHA_ARG2", 2},
 };
 
@@ -107,7 +107,8 @@ struct program_key {
     {
         uint64_t bits = 0;
         for (int i = 0; i < KEY_FIELD_COUNT; ++i)
-            bits = bits << key_fields[i].bits | ((uint64_t)values[i] & ((1u << key_fields[i].bits) - 1));
+            bits = bits << key_fields[i].bits |
+                   ((uint64_t)values[i] & ((1u << key_fields[i].bits) - 1));
         return bits;
     }
 };
@@ -121,12 +122,19 @@ struct compiled_program {
 struct gl_texture {
     GLuint name;
     bool dirty;
-    int colour_key;   // 0 none, 1 keyed texels among real alpha, 2 alpha holds only the key
-    bool alpha_one;   // the format has no alpha: texels read as opaque
+    int colour_key;  // 0 none, 1 keyed texels among real alpha, 2 alpha holds only the key
+    bool alpha_one;  // the format has no alpha: texels read as opaque
 };
 
 // Attribute locations of d3d_gl_shader.h.
-enum { ATTRIBUTE_POSITION, ATTRIBUTE_NORMAL, ATTRIBUTE_DIFFUSE, ATTRIBUTE_SPECULAR, ATTRIBUTE_UV, ATTRIBUTE_COUNT };
+enum {
+    ATTRIBUTE_POSITION,
+    ATTRIBUTE_NORMAL,
+    ATTRIBUTE_DIFFUSE,
+    ATTRIBUTE_SPECULAR,
+    ATTRIBUTE_UV,
+    ATTRIBUTE_COUNT
+};
 
 // What the GL state is known to be, so a draw sets only what changed.
 struct gl_state_cache {
@@ -150,10 +158,14 @@ struct gl_state_cache {
 // Direct3D 7 values to GL.
 GLenum blend_factor(DWORD factor, GLenum otherwise)
 {
-    static const GLenum factors[] = {GL_ZERO,      GL_ONE,       GL_SRC_COLOR,          GL_ONE_MINUS_SRC_COLOR,
-                                     GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_DST_ALPHA, GL_ONE_MINUS_DST_ALPHA,
+    static const GLenum factors[] = {GL_ZERO,      GL_ONE,
+                                     GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR,
+                                     GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA,
+                                     GL_DST_ALPHA, GL_ONE_MINUS_DST_ALPHA,
                                      GL_DST_COLOR, GL_ONE_MINUS_DST_COLOR};
-    return factor >= D3DBLEND_ZERO && factor <= D3DBLEND_INVDESTCOLOR ? factors[factor - D3DBLEND_ZERO] : otherwise;
+    return factor >= D3DBLEND_ZERO && factor <= D3DBLEND_INVDESTCOLOR
+               ? factors[factor - D3DBLEND_ZERO]
+               : otherwise;
 }
 
 GLenum primitive_mode(DWORD type)
@@ -219,15 +231,18 @@ D3DMATRIX normal_matrix(const D3DMATRIX& a)
     float cofactor[3][3];
     for (int row = 0; row < 3; ++row)
         for (int column = 0; column < 3; ++column) {
-            int r0 = (row + 1) % 3, r1 = (row + 2) % 3, c0 = (column + 1) % 3, c1 = (column + 2) % 3;
+            int r0 = (row + 1) % 3, r1 = (row + 2) % 3, c0 = (column + 1) % 3,
+                c1 = (column + 2) % 3;
             cofactor[row][column] = m[r0][c0] * m[r1][c1] - m[r0][c1] * m[r1][c0];
         }
-    float determinant = m[0][0] * cofactor[0][0] + m[0][1] * cofactor[0][1] + m[0][2] * cofactor[0][2];
+    float determinant = m[0][0] * cofactor[0][0] + m[0][1] * cofactor[0][1] +
+                        m[0][2] * cofactor[0][2];
     D3DMATRIX result = {};
     result.m[3][3] = 1.0f;
     for (int row = 0; row < 3; ++row)
         for (int column = 0; column < 3; ++column)
-            result.m[row][column] = determinant != 0.0f ? cofactor[row][column] / determinant : m[row][column];
+            result.m[row][column] = determinant != 0.0f ? cofactor[row][column] / determinant
+                                                        : m[row][column];
     return result;
 }
 
@@ -348,7 +363,8 @@ struct gl_backend : d3d_backend {
     void fill_block(const d3d_device_state& state, const program_key& key);
     void send_vertices(const d3d_draw_call& call);
     void apply_states(const d3d_device_state& state, bool pretransformed);
-    program_key key_for(const d3d_device_state& state, const d3d_draw_call& call, const gl_texture* texture);
+    program_key key_for(const d3d_device_state& state, const d3d_draw_call& call,
+                        const gl_texture* texture);
 
     void use_program(GLuint program);
     void bind_vertex_array(GLuint array);
@@ -408,8 +424,8 @@ void gl_backend::choose_framebuffer()
     if (fits && has_depth) {
         GLint depth_bits = 0;
         gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
-        gl.GetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE,
-                                               &depth_bits);
+        gl.GetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH,
+                                               GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE, &depth_bits);
         fits = depth_bits > 0;
     }
     direct = fits;
@@ -423,7 +439,8 @@ void gl_backend::choose_framebuffer()
 GLuint gl_backend::build_rect_program(const char* fragment, const char* what)
 {
     char log[1024];
-    GLuint program = gl_api_build_program(d3d_gl_shader::text_vertex, fragment, log, (int)sizeof log);
+    GLuint program = gl_api_build_program(d3d_gl_shader::text_vertex, fragment, log,
+                                          (int)sizeof log);
     if (!program)
         fprintf(stderr, "GL back-end: the %s program did not build: %s\n", what, log);
     return program;
@@ -437,11 +454,14 @@ bool gl_backend::make_buffers()
     gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     gl.BindRenderbuffer(GL_RENDERBUFFER, colour_buffer);
     gl.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, (GLsizei)width, (GLsizei)height);
-    gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour_buffer);
+    gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                               colour_buffer);
     if (has_depth) {
         gl.BindRenderbuffer(GL_RENDERBUFFER, depth_buffer);
-        gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, (GLsizei)width, (GLsizei)height);
-        gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_buffer);
+        gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, (GLsizei)width,
+                               (GLsizei)height);
+        gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
+                                   depth_buffer);
     }
     if (gl.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
         return false;
@@ -513,7 +533,8 @@ HRESULT gl_backend::resize(DWORD new_width, DWORD new_height)
     gl.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, (GLsizei)width, (GLsizei)height);
     if (has_depth) {
         gl.BindRenderbuffer(GL_RENDERBUFFER, depth_buffer);
-        gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, (GLsizei)width, (GLsizei)height);
+        gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, (GLsizei)width,
+                               (GLsizei)height);
     }
     choose_framebuffer();
     return D3D_OK;
@@ -672,10 +693,12 @@ HRESULT gl_backend::read_pixels(DWORD x, DWORD y, DWORD w, DWORD h, DWORD* argb)
     if (!make_current())
         return DDERR_SURFACELOST;
     gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
-    gl.ReadPixels((GLint)x, gl_row((GLint)y, (GLint)h), (GLsizei)w, (GLsizei)h, GL_BGRA, GL_UNSIGNED_BYTE, argb);
+    gl.ReadPixels((GLint)x, gl_row((GLint)y, (GLint)h), (GLsizei)w, (GLsizei)h, GL_BGRA,
+                  GL_UNSIGNED_BYTE, argb);
     if (direct)  // GL gave the bottom row first
         for (DWORD top = 0, bottom = h - 1; top < bottom; ++top, --bottom)
-            std::swap_ranges(argb + (size_t)top * w, argb + (size_t)(top + 1) * w, argb + (size_t)bottom * w);
+            std::swap_ranges(argb + (size_t)top * w, argb + (size_t)(top + 1) * w,
+                             argb + (size_t)bottom * w);
     return D3D_OK;
 }
 
@@ -766,7 +789,8 @@ GLuint gl_backend::program_for(const program_key& key)
             return made.program;
     std::string defines = "#version 330 core\n";
     for (int i = 0; i < KEY_FIELD_COUNT; ++i)
-        defines += "#define " + std::string(key_fields[i].name) + " " + std::to_string(key.values[i]) + "\n";
+        defines += "#define " + std::string(key_fields[i].name) + " " +
+                   std::to_string(key.values[i]) + "\n";
     std::string vertex = defines + d3d_gl_shader::common + d3d_gl_shader::vertex;
     std::string fragment = defines + d3d_gl_shader::common + d3d_gl_shader::fragment;
     char log[2048];
@@ -928,7 +952,8 @@ void gl_backend::send_vertices(const d3d_draw_call& call)
         DWORD bytes;
     };
     const component components[ATTRIBUTE_COUNT] = {
-        {&call.data.position, ATTRIBUTE_POSITION, pretransformed ? 4 : 3, GL_FLOAT, GL_FALSE, pretransformed ? 16u : 12u},
+        {&call.data.position, ATTRIBUTE_POSITION, pretransformed ? 4 : 3, GL_FLOAT, GL_FALSE,
+         pretransformed ? 16u : 12u},
         {&call.data.normal, ATTRIBUTE_NORMAL, 3, GL_FLOAT, GL_FALSE, 12},
         {&call.data.diffuse, ATTRIBUTE_DIFFUSE, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 4},
         {&call.data.specular, ATTRIBUTE_SPECULAR, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 4},
@@ -957,7 +982,9 @@ void gl_backend::send_vertices(const d3d_draw_call& call)
             gl.VertexAttrib4f(components[i].location, value[0], value[1], value[2], value[3]);
             continue;
         }
-        spans[span_count++] = {start, start + (size_t)data.dwStride * (call.vertex_count - 1) + components[i].bytes, i};
+        spans[span_count++] = {
+            start, start + (size_t)data.dwStride * (call.vertex_count - 1) + components[i].bytes,
+            i};
         arrays |= 1u << components[i].location;
     }
     for (int i = 1; i < span_count; ++i)  // by address; at most five
@@ -987,7 +1014,8 @@ void gl_backend::send_vertices(const d3d_draw_call& call)
         total += ((size_t)(blocks[i].end - blocks[i].start) + 15) & ~(size_t)15;
     }
     if (block_count == 1) {
-        gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(blocks[0].end - blocks[0].start), blocks[0].start, GL_STREAM_DRAW);
+        gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(blocks[0].end - blocks[0].start),
+                      blocks[0].start, GL_STREAM_DRAW);
     } else if (block_count > 1) {
         gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)total, nullptr, GL_STREAM_DRAW);
         for (int i = 0; i < block_count; ++i)
@@ -1017,9 +1045,12 @@ void gl_backend::apply_states(const d3d_device_state& state, bool pretransformed
         cache.blend_source = source;
         cache.blend_dest = dest;
     }
-    set_capability(GL_DEPTH_TEST, has_depth && rs[D3DRENDERSTATE_ZENABLE] != D3DZB_FALSE, cache.depth_test);
+    set_capability(GL_DEPTH_TEST, has_depth && rs[D3DRENDERSTATE_ZENABLE] != D3DZB_FALSE,
+                   cache.depth_test);
     DWORD func = rs[D3DRENDERSTATE_ZFUNC];
-    GLenum depth_func = func >= D3DCMP_NEVER && func <= D3DCMP_ALWAYS ? GL_NEVER + (func - D3DCMP_NEVER) : GL_LEQUAL;
+    GLenum depth_func = func >= D3DCMP_NEVER && func <= D3DCMP_ALWAYS
+                            ? GL_NEVER + (func - D3DCMP_NEVER)
+                            : GL_LEQUAL;
     if (!cache.valid || depth_func != cache.depth_func) {
         gl.DepthFunc(depth_func);
         cache.depth_func = depth_func;
@@ -1039,7 +1070,9 @@ void gl_backend::apply_states(const d3d_device_state& state, bool pretransformed
         cache.cull_face = face;
     }
     DWORD fill = rs[D3DRENDERSTATE_FILLMODE];
-    GLenum polygon_mode = fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL;
+    GLenum polygon_mode = fill == D3DFILL_POINT       ? GL_POINT
+                          : fill == D3DFILL_WIREFRAME ? GL_LINE
+                                                      : GL_FILL;
     if (!cache.valid || polygon_mode != cache.polygon_mode) {
         gl.PolygonMode(GL_FRONT_AND_BACK, polygon_mode);
         cache.polygon_mode = polygon_mode;
@@ -1074,10 +1107,12 @@ program_key gl_backend::key_for(const d3d_device_state& state, const d3d_draw_ca
             ++k[KEY_DIRECTIONAL_LIGHTS + light_group(*shining[i])];
         bool has_diffuse = k[KEY_HAS_DIFFUSE] != 0, has_specular = k[KEY_HAS_SPECULAR] != 0;
         k[KEY_NORMALIZE_NORMALS] = rs[D3DRENDERSTATE_NORMALIZENORMALS] != 0;
-        const DWORD sources[4] = {D3DRENDERSTATE_DIFFUSEMATERIALSOURCE, D3DRENDERSTATE_AMBIENTMATERIALSOURCE,
-                                  D3DRENDERSTATE_SPECULARMATERIALSOURCE, D3DRENDERSTATE_EMISSIVEMATERIALSOURCE};
+        const DWORD sources[4] = {
+            D3DRENDERSTATE_DIFFUSEMATERIALSOURCE, D3DRENDERSTATE_AMBIENTMATERIALSOURCE,
+            D3DRENDERSTATE_SPECULARMATERIALSOURCE, D3DRENDERSTATE_EMISSIVEMATERIALSOURCE};
         for (int i = 0; i < 4; ++i)
-            k[KEY_MATERIAL_DIFFUSE + i] = material_source(state, sources[i], has_diffuse, has_specular);
+            k[KEY_MATERIAL_DIFFUSE + i] = material_source(state, sources[i], has_diffuse,
+                                                          has_specular);
     }
     k[KEY_SPECULAR_ADD] = rs[D3DRENDERSTATE_SPECULARENABLE] != 0;
     k[KEY_FOG_FUNC] = D3DFOG_LINEAR;
@@ -1089,7 +1124,8 @@ program_key gl_backend::key_for(const d3d_device_state& state, const d3d_draw_ca
         if (table >= D3DFOG_EXP && table <= D3DFOG_LINEAR) {
             k[KEY_FOG_SOURCE] = 2;
             k[KEY_FOG_FUNC] = (int)table;
-        } else if (pretransformed ? k[KEY_HAS_SPECULAR] != 0 : (vertex >= D3DFOG_EXP && vertex <= D3DFOG_LINEAR)) {
+        } else if (pretransformed ? k[KEY_HAS_SPECULAR] != 0
+                                  : (vertex >= D3DFOG_EXP && vertex <= D3DFOG_LINEAR)) {
             k[KEY_FOG_SOURCE] = 1;
             k[KEY_FOG_FUNC] = pretransformed ? (int)D3DFOG_LINEAR : (int)vertex;
         }
@@ -1100,9 +1136,12 @@ program_key gl_backend::key_for(const d3d_device_state& state, const d3d_draw_ca
         k[KEY_COLOUR_KEY] = rs[D3DRENDERSTATE_COLORKEYENABLE] ? texture->colour_key : 0;
         k[KEY_TEXTURE_ALPHA_ONE] = texture->alpha_one;
         auto op = [](DWORD value) {
-            return value >= D3DTOP_DISABLE && value <= D3DTOP_ADD ? (int)value : (int)D3DTOP_MODULATE;
+            return value >= D3DTOP_DISABLE && value <= D3DTOP_ADD ? (int)value
+                                                                  : (int)D3DTOP_MODULATE;
         };
-        auto arg = [](DWORD value) { return (value & 0xF) <= D3DTA_TFACTOR ? (int)(value & 0xF) : (int)D3DTA_DIFFUSE; };
+        auto arg = [](DWORD value) {
+            return (value & 0xF) <= D3DTA_TFACTOR ? (int)(value & 0xF) : (int)D3DTA_DIFFUSE;
+        };
         k[KEY_COLOR_OP] = op(stage[D3DTSS_COLOROP]);
         k[KEY_COLOR_ARG1] = arg(stage[D3DTSS_COLORARG1]);
         k[KEY_COLOR_ARG2] = arg(stage[D3DTSS_COLORARG2]);
@@ -1123,7 +1162,8 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
     bool pretransformed = (call.vertex_format & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
     d3d_surface* surface = static_cast<d3d_surface*>(state.textures[0]);
     GLuint texture = texture_for(surface);
-    program_key key = key_for(state, call, texture ? (const gl_texture*)surface->backend_data : nullptr);
+    program_key key = key_for(state, call,
+                              texture ? (const gl_texture*)surface->backend_data : nullptr);
     GLuint program = program_for(key);
     if (!program)
         return DDERR_GENERIC;
@@ -1132,8 +1172,10 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
         gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
     use_program(program);
     bind_vertex_array(vertex_array);
-    GLuint sampler = texture ? sampler_for(filter_index(stage[D3DTSS_MAGFILTER]), filter_index(stage[D3DTSS_MINFILTER]),
-                                           address_index(stage[D3DTSS_ADDRESSU]), address_index(stage[D3DTSS_ADDRESSV]))
+    GLuint sampler = texture ? sampler_for(filter_index(stage[D3DTSS_MAGFILTER]),
+                                           filter_index(stage[D3DTSS_MINFILTER]),
+                                           address_index(stage[D3DTSS_ADDRESSU]),
+                                           address_index(stage[D3DTSS_ADDRESSV]))
                              : 0;
     bind_texture(texture, sampler);
     apply_states(state, pretransformed);
@@ -1149,7 +1191,8 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
 
     GLenum mode = primitive_mode(call.primitive_type);
     if (call.indices) {
-        gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)call.index_count * 2, call.indices, GL_STREAM_DRAW);
+        gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)call.index_count * 2, call.indices,
+                      GL_STREAM_DRAW);
         gl.DrawElements(mode, (GLsizei)call.index_count, GL_UNSIGNED_SHORT, nullptr);
     } else {
         gl.DrawArrays(mode, 0, (GLsizei)call.vertex_count);
@@ -1159,8 +1202,8 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
 
 // ---- text
 
-HRESULT gl_backend::blend_coverage(d3d_surface*, int x, int y, int w, int h, const uint8_t* coverage,
-                                   D3DCOLOR colour)
+HRESULT gl_backend::blend_coverage(d3d_surface*, int x, int y, int w, int h,
+                                   const uint8_t* coverage, D3DCOLOR colour)
 {
     if (w <= 0 || h <= 0)
         return D3D_OK;
@@ -1180,7 +1223,8 @@ HRESULT gl_backend::blend_coverage(d3d_surface*, int x, int y, int w, int h, con
     gl.Viewport(0, 0, (GLsizei)width, (GLsizei)height);
     // The first corner is the bitmap's top left.
     float row_sign = direct ? -1.0f : 1.0f;
-    float rect[4] = {(float)x / (float)width * 2.0f - 1.0f, row_sign * ((float)y / (float)height * 2.0f - 1.0f),
+    float rect[4] = {(float)x / (float)width * 2.0f - 1.0f,
+                     row_sign * ((float)y / (float)height * 2.0f - 1.0f),
                      (float)(x + w) / (float)width * 2.0f - 1.0f,
                      row_sign * ((float)(y + h) / (float)height * 2.0f - 1.0f)};
     float rgba[4];

@@ -39,7 +39,8 @@
 
 // The gate every call passes (see d3d_record.h). `arguments` is a printf
 // format for the record line.
-HRESULT d3d_call(const char* name, const char* arguments, ...) __attribute__((format(printf, 2, 3)));
+HRESULT d3d_call(const char* name, const char* arguments, ...)
+    __attribute__((format(printf, 2, 3)));
 void d3d_live_add(int delta);
 
 enum { D3D_MAX_LIGHTS = 32 };
@@ -148,8 +149,8 @@ struct d3d_direct3d : IDirect3D7 {
 };
 
 struct d3d_device : IDirect3DDevice7 {
-    d3d_ddraw* ddraw;      // referenced
-    d3d_surface* target;   // referenced
+    d3d_ddraw* ddraw;     // referenced
+    d3d_surface* target;  // referenced
     bool has_depth;
     d3d_device_state state;
     ~d3d_device() override;

@@ -386,7 +386,8 @@ d3d_surface* d3d_make_surface(d3d_ddraw* ddraw, DWORD width, DWORD height, DWORD
     surface->colour_key = {};
     surface->backend_data = nullptr;
     surface->mip_next = nullptr;
-    bool device_buffer = (caps & (DDSCAPS_3DDEVICE | DDSCAPS_ZBUFFER | DDSCAPS_PRIMARYSURFACE)) != 0;
+    bool device_buffer = (caps & (DDSCAPS_3DDEVICE | DDSCAPS_ZBUFFER | DDSCAPS_PRIMARYSURFACE)) !=
+                         0;
     if (user_pixels) {
         surface->pixels = (uint8_t*)user_pixels;
         surface->pitch = user_pitch ? user_pitch : (LONG)(width * bytes_per_pixel(format));
@@ -888,7 +889,7 @@ HRESULT IDirect3DDevice7::GetViewport(D3DVIEWPORT7* viewport)
 }
 
 HRESULT IDirect3DDevice7::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertex_format, void* vertices,
-                                       DWORD vertex_count, DWORD flags)
+                                        DWORD vertex_count, DWORD flags)
 {
     HRESULT result = d3d_call("Device.DrawPrimitive", "%u 0x%x %u %u", type, vertex_format,
                               vertex_count, flags);
@@ -903,8 +904,8 @@ HRESULT IDirect3DDevice7::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertex_form
 }
 
 HRESULT IDirect3DDevice7::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, DWORD vertex_format,
-                                              void* vertices, DWORD vertex_count, WORD* indices,
-                                              DWORD index_count, DWORD flags)
+                                               void* vertices, DWORD vertex_count, WORD* indices,
+                                               DWORD index_count, DWORD flags)
 {
     HRESULT result = d3d_call("Device.DrawIndexedPrimitive", "%u 0x%x %u %u %u", type,
                               vertex_format, vertex_count, index_count, flags);
@@ -919,9 +920,9 @@ HRESULT IDirect3DDevice7::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, DWORD vert
 }
 
 HRESULT IDirect3DDevice7::DrawIndexedPrimitiveStrided(D3DPRIMITIVETYPE type, DWORD vertex_format,
-                                                     D3DDRAWPRIMITIVESTRIDEDDATA* data,
-                                                     DWORD vertex_count, WORD* indices,
-                                                     DWORD index_count, DWORD flags)
+                                                      D3DDRAWPRIMITIVESTRIDEDDATA* data,
+                                                      DWORD vertex_count, WORD* indices,
+                                                      DWORD index_count, DWORD flags)
 {
     HRESULT result = d3d_call("Device.DrawIndexedPrimitiveStrided", "%u 0x%x %u %u %u", type,
                               vertex_format, vertex_count, index_count, flags);

@@ -79,4 +79,5 @@ HRESULT d3d_read_render_target(IDirect3DDevice7* device, DWORD x, DWORD y, DWORD
 // D3DX mode enumeration then reports: `count` modes as listed (D3DX lists
 // them in ascending order) and the current mode (kept when NULL). NULL
 // modes bring back the default display (seven modes up to 1024 x 768).
-void d3dx_set_display_modes(const D3DX_VIDMODEDESC* modes, int count, const D3DX_VIDMODEDESC* current);
+void d3dx_set_display_modes(const D3DX_VIDMODEDESC* modes, int count,
+                            const D3DX_VIDMODEDESC* current);

@@ -27,7 +27,7 @@ bool d3dx_started = false;
 
 // The display of a machine without a video driver, until a test sets another.
 const D3DX_VIDMODEDESC default_headless_modes[] = {
-    {640, 480, 16, 60}, {640, 480, 16, 75}, {640, 480, 32, 60},  {800, 600, 16, 60},
+    {640, 480, 16, 60}, {640, 480, 16, 75},  {640, 480, 32, 60},  {800, 600, 16, 60},
     {800, 600, 32, 60}, {1024, 768, 16, 60}, {1024, 768, 32, 60},
 };
 const D3DX_VIDMODEDESC default_headless_current = {1024, 768, 32, 60};
@@ -54,7 +54,8 @@ bool has_video(void)
 
 D3DX_VIDMODEDESC as_mode(const SDL_DisplayMode& mode, DWORD bits)
 {
-    return {(DWORD)mode.w, (DWORD)mode.h, bits, (DWORD)(mode.refresh_rate > 0 ? mode.refresh_rate : 60)};
+    return {(DWORD)mode.w, (DWORD)mode.h, bits,
+            (DWORD)(mode.refresh_rate > 0 ? mode.refresh_rate : 60)};
 }
 
 DWORD bits_of(const SDL_DisplayMode& mode)
@@ -247,7 +248,9 @@ HRESULT D3DXCreateContextEx(DWORD device_index, DWORD flags, HWND window, HWND, 
     RECT client = {};
     GetClientRect(window, &client);
     params.width = width != D3DX_DEFAULT ? width : params.fullscreen ? 640 : (DWORD)client.right;
-    params.height = height != D3DX_DEFAULT ? height : params.fullscreen ? 480 : (DWORD)client.bottom;
+    params.height = height != D3DX_DEFAULT ? height
+                    : params.fullscreen    ? 480
+                                           : (DWORD)client.bottom;
     params.colour_bits = colour_bits != D3DX_DEFAULT ? colour_bits : current_mode().bpp;
     params.depth_bits = depth_bits != D3DX_DEFAULT ? depth_bits : 16;
     params.back_buffers = back_buffers != D3DX_DEFAULT ? back_buffers : 1;
@@ -255,7 +258,8 @@ HRESULT D3DXCreateContextEx(DWORD device_index, DWORD flags, HWND window, HWND, 
         return D3DXERR_INVALIDPARAMETER;
     if (params.colour_bits != 16 && params.colour_bits != 24 && params.colour_bits != 32)
         return D3DXERR_INVALIDMODE;
-    if (params.fullscreen && !full_screen_mode_exists(params.width, params.height, params.colour_bits))
+    if (params.fullscreen &&
+        !full_screen_mode_exists(params.width, params.height, params.colour_bits))
         return D3DXERR_INVALIDMODE;
 
     d3d_backend* backend = d3d_backend_make(d3d_selected_backend());
@@ -274,12 +278,14 @@ HRESULT D3DXCreateContextEx(DWORD device_index, DWORD flags, HWND window, HWND, 
         made->ddraw->display_mode = {params.width, params.height, params.colour_bits, 60};
     else
         made->ddraw->display_mode = current_mode();
-    DDPIXELFORMAT format = d3d_pixel_format(params.colour_bits == 16 ? D3DX_SF_R5G6B5 : D3DX_SF_X8R8G8B8);
+    DDPIXELFORMAT format = d3d_pixel_format(params.colour_bits == 16 ? D3DX_SF_R5G6B5
+                                                                     : D3DX_SF_X8R8G8B8);
     made->primary = d3d_make_surface(made->ddraw, params.width, params.height,
-                                     DDSCAPS_PRIMARYSURFACE | DDSCAPS_VIDEOMEMORY, format, nullptr, 0);
+                                     DDSCAPS_PRIMARYSURFACE | DDSCAPS_VIDEOMEMORY, format, nullptr,
+                                     0);
     made->back = d3d_make_surface(made->ddraw, params.width, params.height,
-                                  DDSCAPS_BACKBUFFER | DDSCAPS_3DDEVICE | DDSCAPS_VIDEOMEMORY, format,
-                                  nullptr, 0);
+                                  DDSCAPS_BACKBUFFER | DDSCAPS_3DDEVICE | DDSCAPS_VIDEOMEMORY,
+                                  format, nullptr, 0);
     bool has_depth = params.depth_bits != 0;
     if (has_depth) {
         DDPIXELFORMAT depth = {};
@@ -510,16 +516,17 @@ HRESULT D3DXCreateTexture(IDirect3DDevice7* device, DWORD* flags, DWORD* width, 
     DWORD texture_height = (!height || *height == D3DX_DEFAULT) ? 256 : *height;
     if (texture_width == 0 || texture_height == 0)
         return D3DXERR_INVALIDPARAMETER;
-    D3DX_SURFACEFORMAT made_format =
-        (format && d3dx_format_has_alpha(*format)) ? D3DX_SF_A8R8G8B8 : D3DX_SF_X8R8G8B8;
+    D3DX_SURFACEFORMAT made_format = (format && d3dx_format_has_alpha(*format)) ? D3DX_SF_A8R8G8B8
+                                                                                : D3DX_SF_X8R8G8B8;
     d3d_device* owner = static_cast<d3d_device*>(device);
     d3d_surface* surface = d3d_make_surface(owner->ddraw, texture_width, texture_height,
-                                            DDSCAPS_TEXTURE, d3d_pixel_format(made_format), nullptr, 0);
+                                            DDSCAPS_TEXTURE, d3d_pixel_format(made_format), nullptr,
+                                            0);
     if (!surface)
         return D3DXERR_NOMEMORY;
     surface->d3dx_format = made_format;
-    d3dx_write_back({0, texture_width, texture_height, made_format, 1}, flags, width, height, format,
-                    mipmap_count);
+    d3dx_write_back({0, texture_width, texture_height, made_format, 1}, flags, width, height,
+                    format, mipmap_count);
     *texture = surface;
     return result;
 }
@@ -543,10 +550,10 @@ HRESULT D3DXLoadTextureFromSurface(IDirect3DDevice7* device, IDirectDrawSurface7
     RECT whole_to = {0, 0, (LONG)to->width, (LONG)to->height};
     const RECT& src = source_rect ? *source_rect : whole_from;
     const RECT& dst = dest_rect ? *dest_rect : whole_to;
-    if (src.left < 0 || src.top < 0 || src.right > whole_from.right || src.bottom > whole_from.bottom ||
-        dst.left < 0 || dst.top < 0 || dst.right > whole_to.right || dst.bottom > whole_to.bottom ||
-        src.right <= src.left || src.bottom <= src.top || dst.right <= dst.left ||
-        dst.bottom <= dst.top)
+    if (src.left < 0 || src.top < 0 || src.right > whole_from.right ||
+        src.bottom > whole_from.bottom || dst.left < 0 || dst.top < 0 ||
+        dst.right > whole_to.right || dst.bottom > whole_to.bottom || src.right <= src.left ||
+        src.bottom <= src.top || dst.right <= dst.left || dst.bottom <= dst.top)
         return D3DXERR_INVALIDPARAMETER;
     DWORD from_bytes = from->format.dwRGBBitCount / 8;
     DWORD to_bytes = to->format.dwRGBBitCount / 8;
@@ -556,7 +563,8 @@ HRESULT D3DXLoadTextureFromSurface(IDirect3DDevice7* device, IDirectDrawSurface7
         LONG sy = src.top + (LONG)((int64_t)y * src_height / dst_height);
         for (LONG x = 0; x < dst_width; ++x) {
             LONG sx = src.left + (LONG)((int64_t)x * src_width / dst_width);
-            const uint8_t* in = from->pixels + (size_t)sy * (size_t)from->pitch + (size_t)sx * from_bytes;
+            const uint8_t* in = from->pixels + (size_t)sy * (size_t)from->pitch +
+                                (size_t)sx * from_bytes;
             uint8_t* out = to->pixels + (size_t)(dst.top + y) * (size_t)to->pitch +
                            (size_t)(dst.left + x) * to_bytes;
             d3d_write_pixel(to->format, out, d3d_read_pixel(from->format, in));
@@ -581,11 +589,13 @@ void d3dx_set_renderer_name(const char* name)
     display().renderer = name ? name : "";
 }
 
-void d3dx_set_display_modes(const D3DX_VIDMODEDESC* modes, int count, const D3DX_VIDMODEDESC* current)
+void d3dx_set_display_modes(const D3DX_VIDMODEDESC* modes, int count,
+                            const D3DX_VIDMODEDESC* current)
 {
     display_state& d = display();
     if (!modes) {
-        d.headless_modes.assign(std::begin(default_headless_modes), std::end(default_headless_modes));
+        d.headless_modes.assign(std::begin(default_headless_modes),
+                                std::end(default_headless_modes));
         d.headless_current = default_headless_current;
     } else {
         d.headless_modes.assign(modes, modes + (count > 0 ? count : 0));

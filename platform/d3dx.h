@@ -131,5 +131,5 @@ HRESULT D3DXCreateTextureFromFile(IDirect3DDevice7* device, DWORD* flags, DWORD*
 // Copies a surface (24- or 32-bit RGB formats) into a texture, converting
 // the pixel format and scaling by point sampling.
 HRESULT D3DXLoadTextureFromSurface(IDirect3DDevice7* device, IDirectDrawSurface7* texture,
-                                   DWORD mip_level, IDirectDrawSurface7* source,
-                                   RECT* source_rect, RECT* dest_rect, D3DX_FILTERTYPE filter);
+                                   DWORD mip_level, IDirectDrawSurface7* source, RECT* source_rect,
+                                   RECT* dest_rect, D3DX_FILTERTYPE filter);

@@ -117,8 +117,8 @@ HRESULT D3DXCreateTextureFromFile(IDirect3DDevice7* device, DWORD* flags, DWORD*
     D3DX_SURFACEFORMAT reported = image.format;
     if (format && *format != D3DX_SF_UNKNOWN)
         reported = d3dx_format_has_alpha(*format) ? D3DX_SF_A8R8G8B8 : D3DX_SF_X8R8G8B8;
-    D3DX_SURFACEFORMAT pixel_format =
-        (reported == D3DX_SF_X8R8G8B8) ? D3DX_SF_X8R8G8B8 : D3DX_SF_A8R8G8B8;
+    D3DX_SURFACEFORMAT pixel_format = (reported == D3DX_SF_X8R8G8B8) ? D3DX_SF_X8R8G8B8
+                                                                     : D3DX_SF_A8R8G8B8;
     d3d_ddraw* ddraw = static_cast<d3d_device*>(device)->ddraw;
     DWORD caps = DDSCAPS_TEXTURE | (levels > 1 ? (DWORD)DDSCAPS_MIPMAP : 0u);
     d3d_surface* top = nullptr;

@@ -233,8 +233,8 @@ void layout_of_resource(const platform_dialog_resource& resource, dialog_layout*
     for (int i = 0; resource.items && i < resource.item_count; ++i) {
         const platform_dialog_item& item = resource.items[i];
         layout->items.push_back({upper(item.class_name ? item.class_name : ""),
-                               item.text ? item.text : "", item.id, item.x, item.y, item.cx,
-                               item.cy, item.style | WS_CHILD | WS_VISIBLE});
+                                 item.text ? item.text : "", item.id, item.x, item.y, item.cx,
+                                 item.cy, item.style | WS_CHILD | WS_VISIBLE});
     }
 }
 
@@ -462,9 +462,9 @@ dialog_record* make_dialog(const dialog_layout& layout, HWND owner, DLGPROC proc
     dialog->client_height = pixels_y(layout.cy);
     dialog->origin = {-1, -1};
     dialog->focus = dialog->mouse_control = -1;
-    dialog->hwnd =
-        platform_window_make_inner(owner, dialog_window_proc, layout.style, 0, layout.caption.c_str(),
-                                   0, 0, dialog->client_width, dialog->client_height);
+    dialog->hwnd = platform_window_make_inner(owner, dialog_window_proc, layout.style, 0,
+                                              layout.caption.c_str(), 0, 0, dialog->client_width,
+                                              dialog->client_height);
     const platform_font_ops* fonts = platform_font_current();
     dialog->font = fonts->create(layout.face.c_str(), dialog->font_height, FW_NORMAL);
     dialog->bold_font = fonts->create(layout.face.c_str(), dialog->font_height, FW_BOLD);
@@ -483,9 +483,9 @@ dialog_record* make_dialog(const dialog_layout& layout, HWND owner, DLGPROC proc
         control->is_default = control->kind == DIALOG_PUSH && type == BS_DEFPUSHBUTTON;
         control->editable = control->kind == DIALOG_COMBO && type == CBS_DROPDOWN;
         control->selection = -1;
-        control->hwnd =
-            platform_window_make_inner(dialog->hwnd, control_proc, item.style, item.id,
-                                       item.text.c_str(), x, y, control->rect.right - x, height);
+        control->hwnd = platform_window_make_inner(dialog->hwnd, control_proc, item.style, item.id,
+                                                   item.text.c_str(), x, y, control->rect.right - x,
+                                                   height);
         platform_window_set_data(control->hwnd, control);
         dialog->controls.push_back(control);
     }
@@ -723,8 +723,9 @@ void mouse(dialog_record* dialog, UINT message, WPARAM wparam, LPARAM lparam)
         }
         return;
     }
-    dialog_control* held =
-        dialog->mouse_control >= 0 ? dialog->controls[(size_t)dialog->mouse_control] : nullptr;
+    dialog_control* held = dialog->mouse_control >= 0
+                               ? dialog->controls[(size_t)dialog->mouse_control]
+                               : nullptr;
     if (message == WM_MOUSEMOVE) {
         if (dialog_control* combo = dropped_combo(dialog)) {
             int item = item_at(*combo, x, y);

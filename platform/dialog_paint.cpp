@@ -166,10 +166,10 @@ void paint_push(canvas& c, const dialog_record& dialog, const dialog_control& co
                 bool has_focus)
 {
     RECT r = dialog_control_box(control);
-    bool is_default =
-        control.is_default || has_focus ||
-        (control.id == IDOK &&
-         !(dialog.focus >= 0 && dialog.controls[(size_t)dialog.focus]->kind == DIALOG_PUSH));
+    bool is_default = control.is_default || has_focus ||
+                      (control.id == IDOK &&
+                       !(dialog.focus >= 0 &&
+                         dialog.controls[(size_t)dialog.focus]->kind == DIALOG_PUSH));
     fill(c, r, FACE);
     RECT edge = r;
     if (is_default) {
@@ -327,8 +327,8 @@ void paint_list(canvas& c, const dialog_record& dialog, const dialog_control& co
             fill(c, line, SELECTED);
             colour = SELECTED_TEXT;
         }
-        std::string label =
-            fit(dialog.font, control.items[(size_t)item].text, line.right - line.left - 6);
+        std::string label = fit(dialog.font, control.items[(size_t)item].text,
+                                line.right - line.left - 6);
         text(c, dialog.font, line.left + 3, (line.top + line.bottom - font_height(dialog)) / 2,
              label, colour);
     }

@@ -308,10 +308,10 @@ void di_device::read_joystick(DIJOYSTATE* joy) const
                     SDL_GameControllerGetButton(sdl_controller, controller_buttons[i]) ? 0x80 : 0;
         // A trigger pulled past half way is a held button.
         for (int i = 0; i < 2; ++i)
-            joy->rgbButtons[4 + i] =
-                SDL_GameControllerGetAxis(sdl_controller, controller_trigger_buttons[i]) > 16384
-                    ? 0x80
-                    : 0;
+            joy->rgbButtons[4 + i] = SDL_GameControllerGetAxis(
+                                         sdl_controller, controller_trigger_buttons[i]) > 16384
+                                         ? 0x80
+                                         : 0;
     } else if (sdl_joystick) {
         int axes = SDL_JoystickNumAxes(sdl_joystick);
         for (int i = 0; i < JOYSTICK_AXES && i < axes; ++i)

@@ -63,7 +63,8 @@ FT_Library library()
 
 std::vector<added_font>& added()
 {
-    static std::vector<added_font>* fonts = new std::vector<added_font>();  // lives for the whole run
+    static std::vector<added_font>* fonts =
+        new std::vector<added_font>();  // lives for the whole run
     return *fonts;
 }
 
@@ -172,8 +173,8 @@ const glyph& glyph_for(face_record* record, unsigned char code)
 }
 
 // Blends the coverage into a surface's own pixels, keeping their alpha.
-void blend_into_pixels(d3d_surface* surface, int x, int y, int width, int height, const uint8_t* coverage,
-                       D3DCOLOR colour)
+void blend_into_pixels(d3d_surface* surface, int x, int y, int width, int height,
+                       const uint8_t* coverage, D3DCOLOR colour)
 {
     DWORD bytes = surface->format.dwRGBBitCount / 8;
     for (int row = 0; row < height; ++row) {
@@ -185,7 +186,8 @@ void blend_into_pixels(d3d_surface* surface, int x, int y, int width, int height
             DWORD a = coverage[(size_t)row * width + column];
             if (a == 0 || tx < 0 || (DWORD)tx >= surface->width)
                 continue;
-            uint8_t* pixel = surface->pixels + (size_t)ty * (size_t)surface->pitch + (size_t)tx * bytes;
+            uint8_t* pixel = surface->pixels + (size_t)ty * (size_t)surface->pitch +
+                             (size_t)tx * bytes;
             DWORD old = d3d_read_pixel(surface->format, pixel);
             DWORD mixed = old & 0xFF000000u;
             for (int shift = 0; shift < 24; shift += 8) {
@@ -204,7 +206,8 @@ int add_resource(const char* file_name)
     char path[4096];
     FT_Face face = nullptr;
     FT_Library ft = library();
-    if (!ft || !platform_resolve_path(file_name, path, sizeof path) || FT_New_Face(ft, path, 0, &face) != 0)
+    if (!ft || !platform_resolve_path(file_name, path, sizeof path) ||
+        FT_New_Face(ft, path, 0, &face) != 0)
         return 0;
     int faces = (int)face->num_faces;
     if (added_font* known = find_added(file_name, false))
@@ -260,11 +263,12 @@ int metrics(void* font, TEXTMETRIC* metrics)
 
 // Lays the glyphs out from the cell's top left at (x, y) into one coverage
 // bitmap around the inked pixels, then blends it in the colour.
-int draw(IDirectDrawSurface7* target, void* font, int x, int y, const char* text, int count, COLORREF colour)
+int draw(IDirectDrawSurface7* target, void* font, int x, int y, const char* text, int count,
+         COLORREF colour)
 {
     face_record* record = font ? (face_record*)font : default_face();
-    if (FAILED(d3d_call("Font.Draw", "%d %d %d 0x%06x %.*s", record ? (int)record->metrics.tmHeight : 0, x, y,
-                        colour, count, text)))
+    if (FAILED(d3d_call("Font.Draw", "%d %d %d 0x%06x %.*s",
+                        record ? (int)record->metrics.tmHeight : 0, x, y, colour, count, text)))
         return 0;
     if (!record || !target)
         return 0;
@@ -289,21 +293,23 @@ int draw(IDirectDrawSurface7* target, void* font, int x, int y, const char* text
     for (int i = 0; i < count; ++i) {
         const glyph& g = record->glyphs[(unsigned char)text[i]];
         for (int row = 0; row < g.rows; ++row) {
-            uint8_t* out = &coverage[(size_t)(ascent - g.top + row - top) * width + (pen + g.left - left)];
+            uint8_t* out =
+                &coverage[(size_t)(ascent - g.top + row - top) * width + (pen + g.left - left)];
             const uint8_t* in = &g.coverage[(size_t)row * g.width];
             for (int column = 0; column < g.width; ++column)
                 out[column] = std::max(out[column], in[column]);
         }
         pen += g.advance;
     }
-    D3DCOLOR argb = 0xFF000000u | (DWORD)GetRValue(colour) << 16 | (DWORD)GetGValue(colour) << 8 | GetBValue(colour);
+    D3DCOLOR argb = 0xFF000000u | (DWORD)GetRValue(colour) << 16 | (DWORD)GetGValue(colour) << 8 |
+                    GetBValue(colour);
     d3d_surface* surface = static_cast<d3d_surface*>(target);
     if (surface->pixels) {
         blend_into_pixels(surface, x + left, y + top, width, height, coverage.data(), argb);
         return 1;
     }
-    return SUCCEEDED(surface->ddraw->backend->blend_coverage(surface, x + left, y + top, width, height,
-                                                              coverage.data(), argb))
+    return SUCCEEDED(surface->ddraw->backend->blend_coverage(surface, x + left, y + top, width,
+                                                             height, coverage.data(), argb))
                ? 1
                : 0;
 }

@@ -185,7 +185,8 @@ BOOL TextOut(HDC dc, int x, int y, const char* text, int count)
 BOOL GetTextExtentPoint32(HDC dc, const char* text, int count, SIZE* size)
 {
     TEXTMETRIC metrics = {};
-    if (!dc || !size || (!text && count > 0) || count < 0 || !font_ops->metrics(face_of(dc), &metrics))
+    if (!dc || !size || (!text && count > 0) || count < 0 ||
+        !font_ops->metrics(face_of(dc), &metrics))
         return FALSE;
     size->cx = font_ops->text_width(face_of(dc), text ? text : "", count);
     size->cy = metrics.tmHeight;

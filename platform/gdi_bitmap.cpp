@@ -71,8 +71,8 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     if (!header || usage != DIB_RGB_COLORS || header->biCompression != BI_RGB ||
         header->biPlanes != 1 || header->biHeight == INT32_MIN)
         return nullptr;
-    HBITMAP bitmap = make_bitmap(header->biWidth, header->biHeight < 0 ? -header->biHeight
-                                                                      : header->biHeight,
+    HBITMAP bitmap = make_bitmap(header->biWidth,
+                                 header->biHeight < 0 ? -header->biHeight : header->biHeight,
                                  header->biBitCount);
     if (bitmap && bits)
         *bits = bitmap->bits;

@@ -29,8 +29,8 @@ GLuint compile(GLenum kind, const char* source, char* log, int log_size)
 int gl_api_load(void)
 {
     bool complete = true;
-#define GL_API_LOAD(type, name)                                   \
-    gl.name = (type)SDL_GL_GetProcAddress("gl" #name);            \
+#define GL_API_LOAD(type, name)                        \
+    gl.name = (type)SDL_GL_GetProcAddress("gl" #name); \
     complete = complete && gl.name != nullptr;
     GL_API_FUNCTIONS(GL_API_LOAD)
 #undef GL_API_LOAD

@@ -15,10 +15,7 @@ struct bytes_view {
     const uint8_t* data;
     size_t size;
 
-    bool has(size_t offset, size_t count) const
-    {
-        return offset <= size && count <= size - offset;
-    }
+    bool has(size_t offset, size_t count) const { return offset <= size && count <= size - offset; }
     uint32_t u8(size_t offset) const { return data[offset]; }
     uint32_t u16(size_t offset) const { return data[offset] | (uint32_t)data[offset + 1] << 8; }
     uint32_t u32(size_t offset) const { return u16(offset) | u16(offset + 2) << 16; }
@@ -117,8 +114,8 @@ HRESULT decode_tga(const bytes_view& file, platform_image* image)
             DWORD argb = grey_image ? grey(file.u8(source))
                                     : d3d_read_pixel(format, file.data + source);
             DWORD x = (DWORD)(done % width), y = (DWORD)(done / width);
-            *pixel_at(level, right_to_left ? width - 1 - x : x, top_down ? y : height - 1 - y) =
-                argb;
+            *pixel_at(level, right_to_left ? width - 1 - x : x,
+                      top_down ? y : height - 1 - y) = argb;
         }
         offset += (repeat ? 1 : run) * pixel_bytes;
     }
@@ -197,7 +194,8 @@ HRESULT decode_bmp(const bytes_view& file, platform_image* image)
         for (DWORD x = 0; x < (DWORD)width; ++x) {
             DWORD argb;
             if (palette) {
-                uint32_t index = (line[x * bits / 8] >> (8 - bits - x * bits % 8)) & ((1u << bits) - 1);
+                uint32_t index = (line[x * bits / 8] >> (8 - bits - x * bits % 8)) &
+                                 ((1u << bits) - 1);
                 if (index >= colours_used)
                     return D3DXERR_INVALIDFILEFORMAT;
                 const uint8_t* entry = file.data + palette_offset + index * palette_entry;
@@ -346,8 +344,8 @@ HRESULT decode_dds(const bytes_view& file, platform_image* image)
         if (!block_bytes) {
             for (DWORD y = 0; y < level_height; ++y)
                 for (DWORD x = 0; x < level_width; ++x)
-                    *pixel_at(level, x, y) =
-                        d3d_read_pixel(format, data + ((size_t)y * level_width + x) * pixel_bytes);
+                    *pixel_at(level, x, y) = d3d_read_pixel(
+                        format, data + ((size_t)y * level_width + x) * pixel_bytes);
         }
         for (size_t b = 0; block_bytes && b < across * down; ++b) {
             const uint8_t* block = data + b * block_bytes;
@@ -379,7 +377,8 @@ uint8_t* read_file(const char* path, size_t* size)
         return nullptr;
     uint8_t* data = nullptr;
     long length = -1;
-    if (fseek(file, 0, SEEK_END) == 0 && (length = ftell(file)) >= 0 && fseek(file, 0, SEEK_SET) == 0)
+    if (fseek(file, 0, SEEK_END) == 0 && (length = ftell(file)) >= 0 &&
+        fseek(file, 0, SEEK_SET) == 0)
         data = (uint8_t*)malloc(length > 0 ? (size_t)length : 1);
     if (data && fread(data, 1, (size_t)length, file) != (size_t)length) {
         free(data);

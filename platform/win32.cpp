@@ -248,20 +248,34 @@ struct key_map {
 };
 
 const key_map key_table[] = {
-    {SDL_SCANCODE_BACKSPACE, VK_BACK},   {SDL_SCANCODE_TAB, VK_TAB},
-    {SDL_SCANCODE_RETURN, VK_RETURN},    {SDL_SCANCODE_KP_ENTER, VK_RETURN},
-    {SDL_SCANCODE_LSHIFT, VK_SHIFT},     {SDL_SCANCODE_RSHIFT, VK_SHIFT},
-    {SDL_SCANCODE_LCTRL, VK_CONTROL},    {SDL_SCANCODE_RCTRL, VK_CONTROL},
-    {SDL_SCANCODE_LALT, VK_MENU},        {SDL_SCANCODE_RALT, VK_MENU},
-    {SDL_SCANCODE_PAUSE, VK_PAUSE},      {SDL_SCANCODE_CAPSLOCK, VK_CAPITAL},
-    {SDL_SCANCODE_ESCAPE, VK_ESCAPE},    {SDL_SCANCODE_SPACE, VK_SPACE},
-    {SDL_SCANCODE_PAGEUP, VK_PRIOR},     {SDL_SCANCODE_PAGEDOWN, VK_NEXT},
-    {SDL_SCANCODE_END, VK_END},          {SDL_SCANCODE_HOME, VK_HOME},
-    {SDL_SCANCODE_LEFT, VK_LEFT},        {SDL_SCANCODE_UP, VK_UP},
-    {SDL_SCANCODE_RIGHT, VK_RIGHT},      {SDL_SCANCODE_DOWN, VK_DOWN},
-    {SDL_SCANCODE_INSERT, VK_INSERT},    {SDL_SCANCODE_DELETE, VK_DELETE},
-    {SDL_SCANCODE_KP_MULTIPLY, VK_MULTIPLY}, {SDL_SCANCODE_KP_PLUS, VK_ADD},
-    {SDL_SCANCODE_KP_MINUS, VK_SUBTRACT}, {SDL_SCANCODE_KP_PERIOD, VK_DECIMAL},
+    {SDL_SCANCODE_BACKSPACE, VK_BACK},
+    {SDL_SCANCODE_TAB, VK_TAB},
+    {SDL_SCANCODE_RETURN, VK_RETURN},
+    {SDL_SCANCODE_KP_ENTER, VK_RETURN},
+    {SDL_SCANCODE_LSHIFT, VK_SHIFT},
+    {SDL_SCANCODE_RSHIFT, VK_SHIFT},
+    {SDL_SCANCODE_LCTRL, VK_CONTROL},
+    {SDL_SCANCODE_RCTRL, VK_CONTROL},
+    {SDL_SCANCODE_LALT, VK_MENU},
+    {SDL_SCANCODE_RALT, VK_MENU},
+    {SDL_SCANCODE_PAUSE, VK_PAUSE},
+    {SDL_SCANCODE_CAPSLOCK, VK_CAPITAL},
+    {SDL_SCANCODE_ESCAPE, VK_ESCAPE},
+    {SDL_SCANCODE_SPACE, VK_SPACE},
+    {SDL_SCANCODE_PAGEUP, VK_PRIOR},
+    {SDL_SCANCODE_PAGEDOWN, VK_NEXT},
+    {SDL_SCANCODE_END, VK_END},
+    {SDL_SCANCODE_HOME, VK_HOME},
+    {SDL_SCANCODE_LEFT, VK_LEFT},
+    {SDL_SCANCODE_UP, VK_UP},
+    {SDL_SCANCODE_RIGHT, VK_RIGHT},
+    {SDL_SCANCODE_DOWN, VK_DOWN},
+    {SDL_SCANCODE_INSERT, VK_INSERT},
+    {SDL_SCANCODE_DELETE, VK_DELETE},
+    {SDL_SCANCODE_KP_MULTIPLY, VK_MULTIPLY},
+    {SDL_SCANCODE_KP_PLUS, VK_ADD},
+    {SDL_SCANCODE_KP_MINUS, VK_SUBTRACT},
+    {SDL_SCANCODE_KP_PERIOD, VK_DECIMAL},
     {SDL_SCANCODE_KP_DIVIDE, VK_DIVIDE},
 };
 
@@ -357,8 +371,9 @@ void translate_button(HWND window, const SDL_MouseButtonEvent& button)
         state().keys[entry.vk] = down ? 1 : 0;
         UINT message = entry.up;
         if (down)
-            message = (button.clicks >= 2 && (window->class_style & CS_DBLCLKS)) ? entry.double_click
-                                                                                 : entry.down;
+            message = (button.clicks >= 2 && (window->class_style & CS_DBLCLKS))
+                          ? entry.double_click
+                          : entry.down;
         post(window, message, mouse_key_flags(), MAKELPARAM(button.x, button.y));
     }
 }
@@ -437,7 +452,8 @@ void translate(const SDL_Event& event)
         break;
     case SDL_MOUSEMOTION:
         if (platform_window* window = find_window(event.motion.windowID))
-            post(window, WM_MOUSEMOVE, mouse_key_flags(), MAKELPARAM(event.motion.x, event.motion.y));
+            post(window, WM_MOUSEMOVE, mouse_key_flags(),
+                 MAKELPARAM(event.motion.x, event.motion.y));
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
@@ -479,9 +495,11 @@ void take_key_state(const MSG& msg)
         WORD vk;
         uint8_t down;
     } buttons[] = {
-        {WM_LBUTTONDOWN, VK_LBUTTON, 1}, {WM_LBUTTONDBLCLK, VK_LBUTTON, 1}, {WM_LBUTTONUP, VK_LBUTTON, 0},
-        {WM_RBUTTONDOWN, VK_RBUTTON, 1}, {WM_RBUTTONDBLCLK, VK_RBUTTON, 1}, {WM_RBUTTONUP, VK_RBUTTON, 0},
-        {WM_MBUTTONDOWN, VK_MBUTTON, 1}, {WM_MBUTTONDBLCLK, VK_MBUTTON, 1}, {WM_MBUTTONUP, VK_MBUTTON, 0},
+        {WM_LBUTTONDOWN, VK_LBUTTON, 1},   {WM_LBUTTONDBLCLK, VK_LBUTTON, 1},
+        {WM_LBUTTONUP, VK_LBUTTON, 0},     {WM_RBUTTONDOWN, VK_RBUTTON, 1},
+        {WM_RBUTTONDBLCLK, VK_RBUTTON, 1}, {WM_RBUTTONUP, VK_RBUTTON, 0},
+        {WM_MBUTTONDOWN, VK_MBUTTON, 1},   {WM_MBUTTONDBLCLK, VK_MBUTTON, 1},
+        {WM_MBUTTONUP, VK_MBUTTON, 0},
     };
     uint8_t* keys = state().message_keys;
     if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && msg.wParam < 256)
@@ -1267,7 +1285,8 @@ int win32_feed_event(HWND window, const platform_event* event)
         break;
     case PLATFORM_EVENT_BUTTON_DOWN:
     case PLATFORM_EVENT_BUTTON_UP:
-        sdl.type = event->kind == PLATFORM_EVENT_BUTTON_DOWN ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+        sdl.type = event->kind == PLATFORM_EVENT_BUTTON_DOWN ? SDL_MOUSEBUTTONDOWN
+                                                             : SDL_MOUSEBUTTONUP;
         sdl.button.windowID = window->id;
         sdl.button.button = (Uint8)event->button;
         sdl.button.state = event->kind == PLATFORM_EVENT_BUTTON_DOWN ? SDL_PRESSED : SDL_RELEASED;

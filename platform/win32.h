@@ -127,7 +127,13 @@ enum : UINT {
 // WM_SIZE kinds, WM_ACTIVATE states, mouse-key flags of mouse messages.
 enum { SIZE_RESTORED = 0, SIZE_MINIMIZED = 1, SIZE_MAXIMIZED = 2 };
 enum { WA_INACTIVE = 0, WA_ACTIVE = 1, WA_CLICKACTIVE = 2 };
-enum { MK_LBUTTON = 0x01, MK_RBUTTON = 0x02, MK_SHIFT = 0x04, MK_CONTROL = 0x08, MK_MBUTTON = 0x10 };
+enum {
+    MK_LBUTTON = 0x01,
+    MK_RBUTTON = 0x02,
+    MK_SHIFT = 0x04,
+    MK_CONTROL = 0x08,
+    MK_MBUTTON = 0x10
+};
 // One notch of the wheel, in the high word of WM_MOUSEWHEEL's wparam.
 enum { WHEEL_DELTA = 120 };
 
@@ -163,7 +169,17 @@ enum : WORD {
     VK_DECIMAL = 0x6E,
     VK_DIVIDE = 0x6F,
     VK_F1 = 0x70,
-    VK_F2, VK_F3, VK_F4, VK_F5, VK_F6, VK_F7, VK_F8, VK_F9, VK_F10, VK_F11, VK_F12,
+    VK_F2,
+    VK_F3,
+    VK_F4,
+    VK_F5,
+    VK_F6,
+    VK_F7,
+    VK_F8,
+    VK_F9,
+    VK_F10,
+    VK_F11,
+    VK_F12,
 };
 
 // Window styles, class styles, ShowWindow commands, SetWindowPos flags.
@@ -238,7 +254,8 @@ enum { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 ATOM RegisterClass(const WNDCLASS* window_class);
 BOOL UnregisterClass(LPCSTR class_name, HINSTANCE instance);
 HWND CreateWindowEx(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style, int x, int y,
-                    int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param);
+                    int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                    void* param);
 HWND CreateWindow(LPCSTR class_name, LPCSTR title, DWORD style, int x, int y, int width, int height,
                   HWND parent, HMENU menu, HINSTANCE instance, void* param);
 BOOL DestroyWindow(HWND window);

@@ -40,8 +40,8 @@ struct platform_event {
     int kind;
     int data1, data2;
     const char* key;
-    int mod;      // PLATFORM_MOD_* held with a key
-    int repeat;   // 1 for an auto-repeated key press
+    int mod;     // PLATFORM_MOD_* held with a key
+    int repeat;  // 1 for an auto-repeated key press
     int button;
     int clicks;
 };

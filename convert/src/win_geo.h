@@ -29,6 +29,7 @@ enum {
     WIN_ATTRIB_SCALE = 0x1c0,
 };
 
+// clang-format off
 struct win_vect3 { float x, y, z; };
 RECORD_VALUE(win_vect3, 12)
 // A win_vect3 held elsewhere; never freed through this type. Stored, it holds
@@ -84,6 +85,7 @@ struct win_spatial { int32_t words[25]; };
 RECORD_VALUE(win_spatial, 100)
 struct win_sector { float f[4]; };
 RECORD_VALUE(win_sector, 16, .f = {-1.0f, -1.0f, -1.0f, -1.0f})
+// clang-format on
 
 // Vertices, laid out as the flexible vertex formats of the same components.
 struct win_vtx_diffuse {

@@ -133,11 +133,11 @@ static void build_axis_rotation43(win_matrix43* mat, int axis, float angle)
 }
 
 // The six single-axis builders differ only in matrix size and axis.
-#define AXIS_ROTATION_BUILDER(operation, matrix_type, build, axis)       \
-    void operation(matrix_type* mat, float angle)                        \
-    {                                                                    \
-        WIN_MATH_REFUSE_NULL(mat, #operation, "mat", );                  \
-        build(mat, axis, angle);                                         \
+#define AXIS_ROTATION_BUILDER(operation, matrix_type, build, axis) \
+    void operation(matrix_type* mat, float angle)                  \
+    {                                                              \
+        WIN_MATH_REFUSE_NULL(mat, #operation, "mat", );            \
+        build(mat, axis, angle);                                   \
     }
 
 AXIS_ROTATION_BUILDER(win_math_set_rotate_x_matrix43, win_matrix43, build_axis_rotation43, 0)
@@ -284,9 +284,9 @@ static void transform_by_matrix43(V* dest, const V* src, const win_matrix43* mat
 }
 
 // The NULL tests of the point and normal products.
-#define REFUSE_NULL_TRANSFORM(operation)                      \
-    WIN_MATH_REFUSE_NULL(vDest, operation, "vDest", 0);       \
-    WIN_MATH_REFUSE_NULL(vSrc, operation, "vSrc", 0);         \
+#define REFUSE_NULL_TRANSFORM(operation)                \
+    WIN_MATH_REFUSE_NULL(vDest, operation, "vDest", 0); \
+    WIN_MATH_REFUSE_NULL(vSrc, operation, "vSrc", 0);   \
     WIN_MATH_REFUSE_NULL(mat, operation, "mat", 0)
 
 int win_math_multiply_vect3_by_matrix43(win_vect3* vDest, const win_vect3* vSrc,
@@ -361,13 +361,13 @@ int win_math_multiply_norm_by_matrix44(win_norm* vDest, const win_norm* vSrc,
 
 // The NULL tests of a matrix product and the refusal of a result that is
 // one of its operands.
-#define REFUSE_NULL_OR_ALIASED_PRODUCT(operation)                                    \
-    WIN_MATH_REFUSE_NULL(q_mat, operation, "q_mat", 0);                              \
-    WIN_MATH_REFUSE_NULL(a_mat, operation, "a_mat", 0);                              \
-    WIN_MATH_REFUSE_NULL(b_mat, operation, "b_mat", 0);                              \
-    if (q_mat == a_mat || q_mat == b_mat) {                                          \
-        LOG_ERROR("%s\n", "Cannot store matrix_multiply result in source matrix");   \
-        return 0;                                                                    \
+#define REFUSE_NULL_OR_ALIASED_PRODUCT(operation)                                  \
+    WIN_MATH_REFUSE_NULL(q_mat, operation, "q_mat", 0);                            \
+    WIN_MATH_REFUSE_NULL(a_mat, operation, "a_mat", 0);                            \
+    WIN_MATH_REFUSE_NULL(b_mat, operation, "b_mat", 0);                            \
+    if (q_mat == a_mat || q_mat == b_mat) {                                        \
+        LOG_ERROR("%s\n", "Cannot store matrix_multiply result in source matrix"); \
+        return 0;                                                                  \
     }
 
 int win_math_multiply_matrix43(win_matrix43* q_mat, const win_matrix43* a_mat,
@@ -430,9 +430,9 @@ void win_math_matrix44_to_matrix43(win_matrix43* output_matrix, const win_matrix
     for (int r = 0; r < 4; r++)
         for (int c = 0; c < 3; c++)
             output_matrix->m[r][c] = input_matrix->m[r][c];
-    output_matrix->attrib |= WIN_ATTRIB_ROTATE | translation_bits(input_matrix->m[3][0],
-                                                                  input_matrix->m[3][1],
-                                                                  input_matrix->m[3][2]);
+    output_matrix->attrib |= WIN_ATTRIB_ROTATE |
+                             translation_bits(input_matrix->m[3][0], input_matrix->m[3][1],
+                                              input_matrix->m[3][2]);
 }
 
 int win_math_set_xform_attrib(win_xform* xform)
@@ -559,9 +559,8 @@ int win_math_set_look_at_matrix43(win_matrix43* mat, const win_vect3* vFrom, con
 
     // The wanted up direction, then world y, then world z, whichever first
     // has a usable part at right angles to the view.
-    const win_vect3 candidates[3] = {vUp ? *vUp : win_vect3{0.0f, 1.0f, 0.0f},
-                                     {0.0f, 1.0f, 0.0f},
-                                     {0.0f, 0.0f, 1.0f}};
+    const win_vect3 candidates[3] = {
+        vUp ? *vUp : win_vect3{0.0f, 1.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}};
     win_vect3 up = {0.0f, 0.0f, 0.0f};
     int found = 0;
     for (int i = 0; i < 3 && !found; i++) {

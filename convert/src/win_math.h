@@ -101,8 +101,7 @@ int win_math_multiply_matrix44(win_matrix44* q_mat, const win_matrix44* a_mat,
 // `attrib`.
 win_matrix44* win_math_matrix43_to_matrix44(win_matrix44* output_matrix,
                                             const win_matrix43* input_matrix);
-void win_math_matrix44_to_matrix43(win_matrix43* output_matrix,
-                                   const win_matrix44* input_matrix);
+void win_math_matrix44_to_matrix43(win_matrix43* output_matrix, const win_matrix44* input_matrix);
 
 // win_xform to win_matrix43, trusting the xform's `attrib`. The names give
 // the order: txzy rotates x, z, y (all three present) and copies the
@@ -212,9 +211,9 @@ int win_math_calc_3_plane_intersection(win_vect3* intersect_pnt, const win_plane
 // `tolerance` of the plane.
 float win_math_line_plane_intersect(const win_vect3* tail_vtx, const win_vect3* head_vtx,
                                     const win_plane* plane, win_vect3* result_vtx);
-float win_math_line_plane_intersect_tolerance(const win_vect3* tail_vtx,
-                                              const win_vect3* head_vtx, const win_plane* plane,
-                                              float tolerance, win_vect3* result_vtx);
+float win_math_line_plane_intersect_tolerance(const win_vect3* tail_vtx, const win_vect3* head_vtx,
+                                              const win_plane* plane, float tolerance,
+                                              win_vect3* result_vtx);
 // Coarse test: 1 when the segment reaches the sphere of radius
 // radius_a + radius_b about `centre`, else 0 (also for a NULL point).
 int win_math_line_sphere_intersect(const win_vect3* tail, const win_vect3* head,
@@ -248,9 +247,9 @@ int win_math_slerp_quat(win_quat* result, const win_quat* q0, win_quat* q1, floa
 // error "Cannot <operation> with NULL <argument>." and returns `failure`
 // (left empty in operations without a result).
 #define WIN_MATH_REFUSE_NULL(ptr, operation, argument, failure)                \
-    do {                                                                      \
-        if ((ptr) == NULL) {                                                  \
+    do {                                                                       \
+        if ((ptr) == NULL) {                                                   \
             LOG_ERROR("%s\n", "Cannot " operation " with NULL " argument "."); \
-            return failure;                                                   \
-        }                                                                     \
+            return failure;                                                    \
+        }                                                                      \
     } while (0)

@@ -99,13 +99,13 @@ static float segment_plane(const win_vect3* tail_vtx, const win_vect3* head_vtx,
     return t;
 }
 
-#define REFUSE_NULL_SEGMENT_PLANE()                                                            \
-    WIN_MATH_REFUSE_NULL(tail_vtx, "win_math_line_plane_intersect", "tail_vtx",                \
-                         WIN_MATH_PARALLEL);                                                    \
-    WIN_MATH_REFUSE_NULL(head_vtx, "win_math_line_plane_intersect", "head_vtx",                \
-                         WIN_MATH_PARALLEL);                                                    \
+#define REFUSE_NULL_SEGMENT_PLANE()                                                               \
+    WIN_MATH_REFUSE_NULL(tail_vtx, "win_math_line_plane_intersect", "tail_vtx",                   \
+                         WIN_MATH_PARALLEL);                                                      \
+    WIN_MATH_REFUSE_NULL(head_vtx, "win_math_line_plane_intersect", "head_vtx",                   \
+                         WIN_MATH_PARALLEL);                                                      \
     WIN_MATH_REFUSE_NULL(plane, "win_math_line_plane_intersect", "win_plane", WIN_MATH_PARALLEL); \
-    WIN_MATH_REFUSE_NULL(result_vtx, "win_math_line_plane_intersect", "result_vtx",            \
+    WIN_MATH_REFUSE_NULL(result_vtx, "win_math_line_plane_intersect", "result_vtx",               \
                          WIN_MATH_PARALLEL)
 
 float win_math_line_plane_intersect(const win_vect3* tail_vtx, const win_vect3* head_vtx,
@@ -115,9 +115,9 @@ float win_math_line_plane_intersect(const win_vect3* tail_vtx, const win_vect3* 
     return segment_plane(tail_vtx, head_vtx, plane, -1.0f, result_vtx);
 }
 
-float win_math_line_plane_intersect_tolerance(const win_vect3* tail_vtx,
-                                              const win_vect3* head_vtx, const win_plane* plane,
-                                              float tolerance, win_vect3* result_vtx)
+float win_math_line_plane_intersect_tolerance(const win_vect3* tail_vtx, const win_vect3* head_vtx,
+                                              const win_plane* plane, float tolerance,
+                                              win_vect3* result_vtx)
 {
     REFUSE_NULL_SEGMENT_PLANE();
     return segment_plane(tail_vtx, head_vtx, plane, tolerance, result_vtx);

@@ -59,11 +59,11 @@ static float normalize(V* v)
 
 // The lengths, dot products and normalisers of the three vector records
 // are one engine each; the operations differ in name and record type only.
-#define ONE_VECTOR_OPERATION(operation, parameter_type, engine)          \
-    float operation(parameter_type v)                                    \
-    {                                                                    \
-        WIN_MATH_REFUSE_NULL(v, #operation, "v", -1.0f);                 \
-        return engine(v);                                                \
+#define ONE_VECTOR_OPERATION(operation, parameter_type, engine) \
+    float operation(parameter_type v)                           \
+    {                                                           \
+        WIN_MATH_REFUSE_NULL(v, #operation, "v", -1.0f);        \
+        return engine(v);                                       \
     }
 #define VECTOR_LENGTH(operation, vector_type) \
     ONE_VECTOR_OPERATION(operation, const vector_type*, length_of)
@@ -75,15 +75,15 @@ VECTOR_LENGTH(win_math_magnitude_vect4_inline, win_vect4)
 VECTOR_LENGTH(win_math_magnitude_norm_inline, win_norm)
 VECTOR_LENGTH(win_math_magnitude_norm, win_norm)
 
-#define REFUSE_NULL_PAIR(operation, failure)                     \
-    WIN_MATH_REFUSE_NULL(v1, operation, "v1", failure);          \
+#define REFUSE_NULL_PAIR(operation, failure)            \
+    WIN_MATH_REFUSE_NULL(v1, operation, "v1", failure); \
     WIN_MATH_REFUSE_NULL(v2, operation, "v2", failure)
 
-#define DOT_PRODUCT(operation, vector_type)                              \
-    float operation(const vector_type* v1, const vector_type* v2)        \
-    {                                                                    \
-        REFUSE_NULL_PAIR(#operation, 0.0f);                              \
-        return dot_of(v1, v2);                                           \
+#define DOT_PRODUCT(operation, vector_type)                       \
+    float operation(const vector_type* v1, const vector_type* v2) \
+    {                                                             \
+        REFUSE_NULL_PAIR(#operation, 0.0f);                       \
+        return dot_of(v1, v2);                                    \
     }
 
 DOT_PRODUCT(win_math_dot_product_vect3_inline, win_vect3)
@@ -99,13 +99,13 @@ NORMALIZER(win_math_normalize_norm, win_norm)
 
 // The cross products: NULL messages of `operation`, then the refusal of a
 // result that is one of the operands.
-#define CROSS_PRODUCT(operation, refusal, failure)                                \
-    WIN_MATH_REFUSE_NULL(vResult, operation, "vResult", failure);                 \
-    REFUSE_NULL_PAIR(operation, failure);                                         \
-    if (vResult == v1 || vResult == v2) {                                         \
-        LOG_ERROR("%s\n", refusal);                                               \
-        return failure;                                                           \
-    }                                                                             \
+#define CROSS_PRODUCT(operation, refusal, failure)                \
+    WIN_MATH_REFUSE_NULL(vResult, operation, "vResult", failure); \
+    REFUSE_NULL_PAIR(operation, failure);                         \
+    if (vResult == v1 || vResult == v2) {                         \
+        LOG_ERROR("%s\n", refusal);                               \
+        return failure;                                           \
+    }                                                             \
     cross_into(vResult, v1, v2)
 
 void win_math_cross_product_vect3_inline(win_vect3* vResult, const win_vect3* v1,
@@ -166,8 +166,8 @@ float win_math_unitize_win_vect(win_vect3* the_vect)
 
 // ---- Distances and directions ---------------------------------------------------
 
-#define REFUSE_NULL_POINTS(operation, failure)                       \
-    WIN_MATH_REFUSE_NULL(vect_0, operation, "vect_0", failure);      \
+#define REFUSE_NULL_POINTS(operation, failure)                  \
+    WIN_MATH_REFUSE_NULL(vect_0, operation, "vect_0", failure); \
     WIN_MATH_REFUSE_NULL(vect_1, operation, "vect_1", failure)
 
 float win_math_calc_dist_squared(const win_vect3* vect_0, const win_vect3* vect_1)
@@ -190,8 +190,7 @@ float win_math_calc_xz_dist(const win_vect3* vect_0, const win_vect3* vect_1)
     return (float)math_util_sqrt((double)(dx * dx + dz * dz));
 }
 
-int win_math_calc_win_dist(win_vect3* result_vect, const win_vect3* vect_0,
-                           const win_vect3* vect_1)
+int win_math_calc_win_dist(win_vect3* result_vect, const win_vect3* vect_0, const win_vect3* vect_1)
 {
     WIN_MATH_REFUSE_NULL(result_vect, "win_math_calc_win_dist", "result_vect", 0);
     REFUSE_NULL_POINTS("win_math_calc_win_dist", 0);

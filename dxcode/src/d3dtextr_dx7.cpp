@@ -5,8 +5,8 @@
 #include "d3dxframe.h"
 #include "debug.h"
 #include "file_io.h"
-#include "png_io.h"
 #include "platform/d3dx.h"
+#include "png_io.h"
 #include "str_util.h"
 #include "text_io.h"
 
@@ -145,10 +145,10 @@ texture_container* d3dtextr_load_texture(char* texture_name, const char* directo
         return nullptr;
     }
     container->texture_container_user_value = (intptr_t)user_value;
-    container->texture_container_transparent =
-        dlink_find((dlink*)d3dtextr_transparent_texture_list, container->texture_container_name)
-            ? 1
-            : 0;
+    container->texture_container_transparent = dlink_find((dlink*)d3dtextr_transparent_texture_list,
+                                                          container->texture_container_name)
+                                                   ? 1
+                                                   : 0;
     if (container->texture_container_transparent) {
         LOG_NOTICE("Texture %s is transparent.\n", texture_name);
         set_black_colour_key(container, true);
@@ -168,7 +168,8 @@ int d3dtextr_dx7_load_texture_image(const char* texture_name, const char* direct
         return 0;
     }
     if (!container) {
-        LOG_ERROR("%s\n", "Cannot d3dtextr_dx7_load_texture_image with NULL texture_container_ptr.");
+        LOG_ERROR("%s\n",
+                  "Cannot d3dtextr_dx7_load_texture_image with NULL texture_container_ptr.");
         return 0;
     }
     LOG_NOTICE("d3dtextr_dx7_load_texture_image called for %s.\n", texture_name);
@@ -196,7 +197,8 @@ int d3dtextr_dx7_load_texture_image(const char* texture_name, const char* direct
 
     if (strchr(path, '.')) {
         HRESULT result = D3DXCreateTextureFromFile(device, &flags, &width, &height, &format,
-                                                   nullptr, &texture, &mipmaps, path, D3DX_FT_POINT);
+                                                   nullptr, &texture, &mipmaps, path,
+                                                   D3DX_FT_POINT);
         if (FAILED(result) || !texture) {
             release(texture);
             LOG_ERROR("Failed to D3DXCreateTextureFromFile %s.\n", path);
@@ -211,12 +213,13 @@ int d3dtextr_dx7_load_texture_image(const char* texture_name, const char* direct
         char file_name[D3DTEXTR_PATH_SIZE];
         STR_CPY(file_name, sizeof file_name, path);
         STR_CAT(file_name, sizeof file_name, extension);
-        HRESULT result =
-            extension == extensions[0]
-                ? png_io_load_texture(device, &flags, &width, &height, &format, nullptr, &texture,
-                                      &mipmaps, file_name, D3DX_FT_POINT, d3dx_globals.gamma)
-                : D3DXCreateTextureFromFile(device, &flags, &width, &height, &format, nullptr,
-                                            &texture, &mipmaps, file_name, D3DX_FT_POINT);
+        HRESULT result = extension == extensions[0]
+                             ? png_io_load_texture(device, &flags, &width, &height, &format,
+                                                   nullptr, &texture, &mipmaps, file_name,
+                                                   D3DX_FT_POINT, d3dx_globals.gamma)
+                             : D3DXCreateTextureFromFile(device, &flags, &width, &height, &format,
+                                                         nullptr, &texture, &mipmaps, file_name,
+                                                         D3DX_FT_POINT);
         if (FAILED(result) || !texture) {
             release(texture);
             continue;
@@ -236,16 +239,15 @@ int d3dtextr_dx7_load_texture_image(const char* texture_name, const char* direct
 int d3dtextr_load_transparent_texture_list(const char* filename)
 {
     if (!filename) {
-        LOG_ERROR("%s\n",
-                  "Cannot d3dtextr_load_transparent_texture_list with NULL transparent_texture_filename.");
+        LOG_ERROR("%s\n", "Cannot d3dtextr_load_transparent_texture_list with NULL "
+                          "transparent_texture_filename.");
         return 0;
     }
     LOG_NOTICE("Reading TTW '%s'\n", filename);
     int16_t line_cnt = 0;
     int found = 0;
-    FILE* file = file_open_search_verify_version_text(filename, &line_cnt, nullptr,
-                                                      FILE_TYPE_TRANSTEX, FILE_VERSION_TRANSTEX,
-                                                      &found);
+    FILE* file = file_open_search_verify_version_text(
+        filename, &line_cnt, nullptr, FILE_TYPE_TRANSTEX, FILE_VERSION_TRANSTEX, &found);
     if (!file) {
         if (found)
             LOG_ERROR("'%s' found, but bad file type or file version\n", filename);
@@ -403,7 +405,8 @@ IDirectDrawSurface7* d3dtextr_create_surface_from_memory(int32_t height, int32_t
                                                          int32_t bytes_per_pixel)
 {
     if (bytes_per_pixel != 3 && bytes_per_pixel != 4) {
-        LOG_ERROR("Invalid byte_depth: %ld.  Acceptable values are 3 or 4.\n", (long)bytes_per_pixel);
+        LOG_ERROR("Invalid byte_depth: %ld.  Acceptable values are 3 or 4.\n",
+                  (long)bytes_per_pixel);
         return nullptr;
     }
     if (height <= 0 || width <= 0 || width > INT32_MAX / 4 / height) {
@@ -427,8 +430,9 @@ IDirectDrawSurface7* d3dtextr_create_surface_from_memory(int32_t height, int32_t
     format.dwBBitMask = 0xFF;
     format.dwRGBAlphaBitMask = bytes_per_pixel == 4 ? 0xFF000000u : 0u;
     IDirectDrawSurface7* surface = nullptr;
-    HRESULT result = d3dx_globals.ddraw ? d3dx_globals.ddraw->CreateSurface(&desc, &surface, nullptr)
-                                        : DDERR_NOTINITIALIZED;
+    HRESULT result = d3dx_globals.ddraw
+                         ? d3dx_globals.ddraw->CreateSurface(&desc, &surface, nullptr)
+                         : DDERR_NOTINITIALIZED;
     if (FAILED(result) || !surface) {
         LOG_ERROR("%s\n", "Failed to CreateSurface.");
         d3dxframe_display_error(result);

@@ -156,8 +156,8 @@ int d3dxenum_enum_devices(void)
         return 0;
     }
     // Devices past the list's room are not offered.
-    device_list_count =
-        count < (uint32_t)D3DXENUM_MAX_DEVICES ? count : (uint32_t)D3DXENUM_MAX_DEVICES;
+    device_list_count = count < (uint32_t)D3DXENUM_MAX_DEVICES ? count
+                                                               : (uint32_t)D3DXENUM_MAX_DEVICES;
     for (uint32_t device = 0; device < device_list_count; ++device) {
         D3DXGetDeviceDescription(device, &device_list[device].device_desc);
         d3dxenum_enum_video_modes(device);
@@ -222,8 +222,8 @@ int d3dxenum_fill_dialog_lists(HWND dialog)
             const D3DX_VIDMODEDESC& vid_mode = entry.vid_modes[mode];
             snprintf(entry.vid_mode_names[mode], D3DXENUM_MODE_NAME_SIZE, "%ld x %ld x %ld",
                      (long)vid_mode.width, (long)vid_mode.height, (long)vid_mode.bpp);
-            LRESULT index =
-                add_item(dialog, D3DXENUM_ID_MODES, entry.vid_mode_names[mode], (LPARAM)mode);
+            LRESULT index = add_item(dialog, D3DXENUM_ID_MODES, entry.vid_mode_names[mode],
+                                     (LPARAM)mode);
             if ((int32_t)mode == selected_mode)
                 SendDlgItemMessage(dialog, D3DXENUM_ID_MODES, CB_SETCURSEL, (WPARAM)index, 0);
         }

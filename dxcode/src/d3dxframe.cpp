@@ -59,10 +59,10 @@ HRESULT create_context(void)
     d3dx_globals_record& g = d3dx_globals;
     DWORD width = (DWORD)(g.m_bIsFullscreen ? g.fullscreen_width : g.windowed_width);
     DWORD height = (DWORD)(g.m_bIsFullscreen ? g.fullscreen_height : g.windowed_height);
-    return D3DXCreateContextEx((DWORD)g.device_index, g.m_bIsFullscreen ? (DWORD)D3DX_CONTEXT_FULLSCREEN : 0u,
-                               g.hwnd, nullptr, (DWORD)g.fullscreen_bitdepth, D3DX_DEFAULT,
-                               D3DX_DEFAULT, 0, D3DX_DEFAULT, width, height, D3DX_DEFAULT,
-                               &g.context);
+    return D3DXCreateContextEx((DWORD)g.device_index,
+                               g.m_bIsFullscreen ? (DWORD)D3DX_CONTEXT_FULLSCREEN : 0u, g.hwnd,
+                               nullptr, (DWORD)g.fullscreen_bitdepth, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                               D3DX_DEFAULT, width, height, D3DX_DEFAULT, &g.context);
 }
 
 void show_cursor_for_mode(void)
@@ -324,10 +324,8 @@ HRESULT d3dxframe_init_render_states(void)
         int32_t type;
         DWORD value;
     } fixed_states[] = {
-        {D3DRENDERSTATE_SPECULARENABLE, 0},
-        {D3DRENDERSTATE_ZENABLE, 1},
-        {D3DRENDERSTATE_TEXTUREPERSPECTIVE, 1},
-        {D3DRENDERSTATE_SHADEMODE, D3DSHADE_GOURAUD},
+        {D3DRENDERSTATE_SPECULARENABLE, 0},     {D3DRENDERSTATE_ZENABLE, 1},
+        {D3DRENDERSTATE_TEXTUREPERSPECTIVE, 1}, {D3DRENDERSTATE_SHADEMODE, D3DSHADE_GOURAUD},
         {D3DRENDERSTATE_CULLMODE, D3DCULL_CCW},
     };
     d3dxframe_set_render_state(D3DRENDERSTATE_LIGHTING, (DWORD)g.bDynamicLighting);
@@ -474,7 +472,8 @@ int d3dxframe_toggle_fullscreen(void)
         // it gets the windowed size at its place.
         RECT& rect = g.window_rect;
         if (rect.right <= rect.left || rect.bottom <= rect.top)
-            rect = {rect.left, rect.top, rect.left + g.windowed_width, rect.top + g.windowed_height};
+            rect = {rect.left, rect.top, rect.left + g.windowed_width,
+                    rect.top + g.windowed_height};
         SetWindowLong(g.hwnd, GWL_STYLE, WS_OVERLAPPEDWINDOW);
         SetWindowPos(g.hwnd, HWND_NOTOPMOST, rect.left, rect.top, rect.right - rect.left,
                      rect.bottom - rect.top, SWP_SHOWWINDOW | SWP_FRAMECHANGED | SWP_NOACTIVATE);
@@ -636,7 +635,8 @@ int d3dxframe_set_render_state(int32_t type, DWORD value)
         return 0;
     if (SUCCEEDED(d3dx_globals.device->SetRenderState((D3DRENDERSTATETYPE)type, value)))
         return 1;
-    LOG_ERROR("Failed to set renderstate_type %ld to flag %ld.\n", (long)type, (long)(int32_t)value);
+    LOG_ERROR("Failed to set renderstate_type %ld to flag %ld.\n", (long)type,
+              (long)(int32_t)value);
     return 0;
 }
 
@@ -682,10 +682,10 @@ int d3dxframe_draw_primitive(int32_t primitive_type, DWORD vertex_format, void* 
 {
     if (!d3dx_globals.device)
         return 0;
-    return refuse_if_failed(
-        d3dx_globals.device->DrawPrimitive((D3DPRIMITIVETYPE)primitive_type, vertex_format,
-                                           vertices, (DWORD)vertex_count, flags),
-        "Failed to d3dxframe_draw_primitive.\n");
+    return refuse_if_failed(d3dx_globals.device->DrawPrimitive((D3DPRIMITIVETYPE)primitive_type,
+                                                               vertex_format, vertices,
+                                                               (DWORD)vertex_count, flags),
+                            "Failed to d3dxframe_draw_primitive.\n");
 }
 
 int d3dxframe_draw_indexed_primitive_strided(int32_t primitive_type, DWORD vertex_format,

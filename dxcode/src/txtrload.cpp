@@ -214,8 +214,9 @@ int SaveVKBFile(const char* bitmap_name, HBITMAP* colour_bitmap, HBITMAP* alpha_
     for (int32_t r = 0; r < height; ++r) {
         uint8_t* out = pixels + (size_t)r * pitch;
         const uint8_t* in = (const uint8_t*)colour.bmBits + (size_t)r * colour.bmWidthBytes;
-        const uint8_t* in_alpha =
-            alpha_bitmap ? (const uint8_t*)alpha.bmBits + (size_t)r * alpha.bmWidthBytes : nullptr;
+        const uint8_t* in_alpha = alpha_bitmap ? (const uint8_t*)alpha.bmBits +
+                                                     (size_t)r * alpha.bmWidthBytes
+                                               : nullptr;
         for (int32_t c = 0; c < width; ++c) {
             memcpy(out, in + (size_t)c * colour_bytes, 3);
             out += 3;

@@ -19,8 +19,8 @@ int32_t dialogs_load_script_list_size = 0;
 
 namespace {
 
-constexpr DWORD DIALOG_STYLE =
-    DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD DIALOG_STYLE = DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION |
+                               WS_SYSMENU;
 constexpr DWORD CHECK_BOX = BS_AUTOCHECKBOX | WS_TABSTOP;
 constexpr DWORD DEFAULT_BUTTON = BS_DEFPUSHBUTTON | WS_TABSTOP;
 constexpr int NO_ID = -1;
@@ -28,9 +28,12 @@ constexpr int LOAD_SCRIPT_TEXT_SIZE = 150;
 
 // ---- IDD_ABOUT: the emblem, two lines, OK, and the keys in two groups.
 
-#define KEY_ROW(group_x, row, key, meaning)                                               \
+#define KEY_ROW(group_x, row, key, meaning)                                                  \
     {"STATIC", key, NO_ID, (short)((group_x) + 6), (short)(44 + 9 * (row)), 50, 8, SS_LEFT}, \
-    {"STATIC", meaning, NO_ID, (short)((group_x) + 58), (short)(44 + 9 * (row)), 100, 8, SS_LEFT}
+    {                                                                                        \
+        "STATIC", meaning, NO_ID, (short)((group_x) + 58), (short)(44 + 9 * (row)), 100, 8,  \
+            SS_LEFT                                                                          \
+    }
 
 const platform_dialog_item about_items[] = {
     {"STATIC", "", NO_ID, 7, 7, 21, 20, SS_ICON},
@@ -63,8 +66,10 @@ const platform_dialog_item about_items[] = {
 
 // ---- IDD_OPTIONS: eleven check boxes and OK.
 
-#define OPTION_ROW(row, id, text) \
-    {"BUTTON", text, id, 7, (short)(7 + 11 * (row)), 108, 10, CHECK_BOX}
+#define OPTION_ROW(row, id, text)                                          \
+    {                                                                      \
+        "BUTTON", text, id, 7, (short)(7 + 11 * (row)), 108, 10, CHECK_BOX \
+    }
 
 const platform_dialog_item options_items[] = {
     OPTION_ROW(0, IDC_BILINEAR, "Bi-linear Filtering"),
@@ -101,8 +106,8 @@ constexpr platform_dialog_resource resource(const char* caption, short width, sh
 }
 
 const platform_dialog_resource about_dialog = resource("About/Help", 339, 138, about_items);
-const platform_dialog_resource options_dialog =
-    resource("Rendering Options", 122, 146, options_items);
+const platform_dialog_resource options_dialog = resource("Rendering Options", 122, 146,
+                                                         options_items);
 const platform_dialog_resource load_script_dialog = resource("Dialog", 310, 92, load_script_items);
 
 // ---- the options

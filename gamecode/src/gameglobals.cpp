@@ -141,7 +141,8 @@ int gameglobals_write_config(FILE* session_file)
                               (long)(*(float*)value.field == GAMEGLOBALS_GRAVITY), value.key);
             break;
         case CONFIG_FLOAT:
-            written = fprintf(session_file, "%-44f//  %s\n", (double)*(float*)value.field, value.key);
+            written = fprintf(session_file, "%-44f//  %s\n", (double)*(float*)value.field,
+                              value.key);
             break;
         }
         ok = ok && written >= 0;

@@ -200,8 +200,8 @@ int menu_init_button(menu_screen* screen, int32_t id, int32_t left, int32_t top,
     menu_button* button = &screen->buttons[id];
     button->id = id;
     button->normal = menu_init_visual(name, left, top, width, height, highlighted ? 0 : 1);
-    button->highlight =
-        menu_init_visual(highlight_name, left, top, width, height, highlighted ? 1 : 0);
+    button->highlight = menu_init_visual(highlight_name, left, top, width, height,
+                                         highlighted ? 1 : 0);
     return 1;
 }
 

@@ -68,8 +68,8 @@ int png_io_read_png(FILE* png_file, int32_t sig_bytes, float screen_gamma)
     png_set_sig_bytes(png, sig_bytes);
     png_read_info(png, info);
     int bit_depth = 0, color_type = 0, interlace_type = 0;
-    png_get_IHDR(png, info, &png_io_width, &png_io_height, &bit_depth, &color_type,
-                 &interlace_type, nullptr, nullptr);
+    png_get_IHDR(png, info, &png_io_width, &png_io_height, &bit_depth, &color_type, &interlace_type,
+                 nullptr, nullptr);
     png_io_bit_depth = bit_depth;
     png_io_color_type = color_type;
     png_io_interlace_type = interlace_type;
@@ -136,9 +136,8 @@ HRESULT png_io_load_texture(IDirect3DDevice7* device, DWORD* flags, DWORD* width
     int32_t bytes_per_pixel = png_io_channels == 4 ? 4 : 3;
     if (format)
         *format = bytes_per_pixel == 4 ? D3DX_SF_A8R8G8B8 : D3DX_SF_R8G8B8;
-    IDirectDrawSurface7* surface =
-        d3dtextr_create_surface_from_memory((int32_t)png_io_height, (int32_t)png_io_width,
-                                            bytes_per_pixel);
+    IDirectDrawSurface7* surface = d3dtextr_create_surface_from_memory(
+        (int32_t)png_io_height, (int32_t)png_io_width, bytes_per_pixel);
     if (!surface) {
         LOG_ERROR("%s\n", "Failed to create matching surface.");
         png_io_free_rows();

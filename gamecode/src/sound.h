@@ -12,9 +12,9 @@
 #include <cstdio>
 
 struct sound_module_record {
-    int32_t sound_enabled;     // 1 when sound is on
-    int32_t enable_3d;         // 1: 3D mode through a 3D provider; 0: 2D
-    int32_t sound_initialized; // 1 after sound_init succeeded
+    int32_t sound_enabled;      // 1 when sound is on
+    int32_t enable_3d;          // 1: 3D mode through a 3D provider; 0: 2D
+    int32_t sound_initialized;  // 1 after sound_init succeeded
 };
 
 extern sound_module_record sound_module;

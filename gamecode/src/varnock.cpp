@@ -47,8 +47,8 @@ texture_container* keep_texture(const char* name)
     char writable[64];
     if (!STR_CPY(writable, sizeof writable, name))
         return nullptr;
-    texture_container* container =
-        d3dtextr_load_texture(writable, game_globals.bitmaps_pathname, nullptr);
+    texture_container* container = d3dtextr_load_texture(writable, game_globals.bitmaps_pathname,
+                                                         nullptr);
     if (container)
         container->texture_container_ref_cnt += 1;
     return container;
@@ -145,7 +145,7 @@ void varnock_load_interface_textures(void)
         if (!*texture.slot)
             LOG_ERROR("%s", texture.error);
     }
-    static const char* const digits[10] = {"zero", "one", "two", "three", "four",
+    static const char* const digits[10] = {"zero", "one", "two",   "three", "four",
                                            "five", "six", "seven", "eight", "nine"};
     for (int i = 0; i < 10; ++i) {
         give_back(scene.number_textures[i]);
@@ -365,8 +365,8 @@ void varnock_draw_text(void)
     float width = (float)d3dxframe_get_render_width();
     float height = (float)d3dxframe_get_render_height();
     DWORD shadow = 0xFF000000;
-    DWORD colour = 0xFF000000 | (DWORD)scene.text_color[0] << 16 |
-                   (DWORD)scene.text_color[1] << 8 | scene.text_color[2];
+    DWORD colour = 0xFF000000 | (DWORD)scene.text_color[0] << 16 | (DWORD)scene.text_color[1] << 8 |
+                   scene.text_color[2];
     for (int i = 0; i < scene.text_line_count && i < VARNOCK_TEXT_LINES; ++i) {
         float x = (float)scene.text_x * width / 640.0f;
         float y = (float)(scene.text_y + 14 * i) * height / 480.0f;
@@ -436,12 +436,15 @@ int varnock_final_cleanup(void)
 {
     LOG_NOTICE("%s\n", "varnock_final_cleanup called.");
     entity_unload_all(1);
-    texture_container** kept[] = {
-        &game_globals.interface_background, &game_globals.weapon_icon_texture,
-        &game_globals.item_icon_texture,    &scene.splash_texture,
-        &scene.weapitem_window_on_texture,  &scene.weapitem_window_off_texture,
-        &scene.healthbar_window_texture,    &scene.healthbar_texture,
-        &scene.no_attack_texture};
+    texture_container** kept[] = {&game_globals.interface_background,
+                                  &game_globals.weapon_icon_texture,
+                                  &game_globals.item_icon_texture,
+                                  &scene.splash_texture,
+                                  &scene.weapitem_window_on_texture,
+                                  &scene.weapitem_window_off_texture,
+                                  &scene.healthbar_window_texture,
+                                  &scene.healthbar_texture,
+                                  &scene.no_attack_texture};
     for (texture_container** slot : kept)
         give_back(*slot);
     for (texture_container*& digit : scene.number_textures)

@@ -55,14 +55,15 @@ const ACCEL winmain_main_accel[WINMAIN_ACCEL_COUNT] = {
 
 const WNDPROC winmain_wnd_proc_table[5] = {
     winmain_splash_wnd_proc, winmain_explore_wnd_proc, winmain_look_wnd_proc,
-    winmain_movie_wnd_proc, winmain_menu_wnd_proc,
+    winmain_movie_wnd_proc,  winmain_menu_wnd_proc,
 };
 
 namespace {
 
 const char* const accelerator_table_name = "IDR_MAIN_ACCEL";
 constexpr DWORD STATISTICS_COLOUR = 0xFFFFFF00;  // yellow
-constexpr UINT SESSION_BOX_FLAGS = MB_OK | MB_ICONHAND | MB_SYSTEMMODAL | MB_SETFOREGROUND | MB_TOPMOST;
+constexpr UINT SESSION_BOX_FLAGS = MB_OK | MB_ICONHAND | MB_SYSTEMMODAL | MB_SETFOREGROUND |
+                                   MB_TOPMOST;
 
 void present(void)
 {
@@ -95,7 +96,8 @@ void set_rate_sample(void)
 
 // A modal dialog between frames: the frame stops and the cursor shows while
 // it runs; the render states are set again after a dialog that changes them.
-void run_modal_dialog(HWND window, const char* dialog, DLGPROC procedure, bool render_states_changed)
+void run_modal_dialog(HWND window, const char* dialog, DLGPROC procedure,
+                      bool render_states_changed)
 {
     d3dxframe_deactivate();
     show_cursor();

@@ -117,8 +117,7 @@ void debug_warning(const char* source_path, long line, const char* format, ...)
 
 void debug_notice(const char* source_path, long line, const char* format, ...)
 {
-    if (debug_log.notice_level < 0 || debug_log.debug_master_level < 0 ||
-        !debug_log.debug_file)
+    if (debug_log.notice_level < 0 || debug_log.debug_master_level < 0 || !debug_log.debug_file)
         return;
     va_list args;
     va_start(args, format);

@@ -210,10 +210,10 @@ int dlink_bubble_sort(dlink** list_ptr, dlink_less_than_funct less_than_funct)
             dlink* cur = *list_ptr;
             dlink* nxt = cur->next_ptr;
             if (less_than_funct(nxt, cur)) {
-                dlink_remove(list_ptr);          // handle on nxt
+                dlink_remove(list_ptr);             // handle on nxt
                 *list_ptr = (*list_ptr)->next_ptr;  // the node after nxt
-                dlink_insert(list_ptr, cur);     // cur goes before it: after nxt
-                *list_ptr = cur->prev_ptr;       // back on nxt
+                dlink_insert(list_ptr, cur);        // cur goes before it: after nxt
+                *list_ptr = cur->prev_ptr;          // back on nxt
                 moved = 1;
                 swapped = 1;
             } else {

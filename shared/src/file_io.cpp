@@ -44,8 +44,7 @@ void write_int32_le(char* bytes, int32_t value)
 
 // Checks the type and the version of a header image, with the found values
 // and messages of both header checks.
-int check_header(const char* header, const char* filename, int32_t file_type,
-                 int32_t file_version)
+int check_header(const char* header, const char* filename, int32_t file_type, int32_t file_version)
 {
     file_hdr_type_found = read_int32_le(header + 64);
     if (file_hdr_type_found != file_type) {
@@ -82,15 +81,25 @@ FILE* file_open(const char* filename, int32_t file_mode)
     }
     const char* mode;
     switch (file_mode) {
-    case FILE_MODE_READ_BIN: mode = "rb"; break;
-    case FILE_MODE_WRITE_BIN: mode = "wb"; break;
+    case FILE_MODE_READ_BIN:
+        mode = "rb";
+        break;
+    case FILE_MODE_WRITE_BIN:
+        mode = "wb";
+        break;
     case FILE_MODE_READ_WRITE_BIN:
         LOG_NOTICE("Open for read_write binary: %s\n", filename);
         LOG_NOTICE("Not yet implemented\n");
         return nullptr;
-    case FILE_MODE_READ_TEXT: mode = "r"; break;
-    case FILE_MODE_WRITE_TEXT: mode = "w"; break;
-    case FILE_MODE_UPDATE_BIN: mode = "r+b"; break;
+    case FILE_MODE_READ_TEXT:
+        mode = "r";
+        break;
+    case FILE_MODE_WRITE_TEXT:
+        mode = "w";
+        break;
+    case FILE_MODE_UPDATE_BIN:
+        mode = "r+b";
+        break;
     default:
         LOG_ERROR("Error opening %s\n", filename);
         LOG_ERROR("Bad file_mode: %ld\n", (long)file_mode);
@@ -474,8 +483,8 @@ FILE* file_open_search_verify_version_text(const char* filename, int16_t* line_c
     }
     file_hdr_version_found = version;
     if (version != file_version) {
-        LOG_ERROR("Wrong file version in '%s', found %ld expected %ld\n", filename,
-                  (long)version, (long)file_version);
+        LOG_ERROR("Wrong file version in '%s', found %ld expected %ld\n", filename, (long)version,
+                  (long)file_version);
         std::fclose(file);
         return nullptr;
     }

@@ -190,8 +190,8 @@ lex_define* malloc_lex_define(const char* lex_define_name, const char* lex_defin
     to_lower_case(define->lex_define_name);
     define->lex_define_str = STRDUP(lex_define_str);
     if (!define->lex_define_str) {
-        LOG_ERROR("Unable to STRDUP lex_define_str '%s' at %s(%d)\n", lex_define_str,
-                  lex_file_name, (int)lex_line_cnt);
+        LOG_ERROR("Unable to STRDUP lex_define_str '%s' at %s(%d)\n", lex_define_str, lex_file_name,
+                  (int)lex_line_cnt);
         free_lex_define(define);
         return nullptr;
     }

@@ -116,8 +116,7 @@ int variants_known(const record_type* type, const void* rec)
 {
     for (uint32_t i = 0; i < type->n_fields; ++i) {
         const record_field& field = type->fields[i];
-        if (field.kind == RECORD_VARIANT && get_ptr(rec, field.offset) &&
-            !variant_type(field, rec))
+        if (field.kind == RECORD_VARIANT && get_ptr(rec, field.offset) && !variant_type(field, rec))
             return 0;
     }
     return 1;
@@ -244,8 +243,7 @@ void release_record(const record_type* type, void* rec)
 int write_bytes(FILE* bin_file, const uint8_t* bytes, int32_t length)
 {
     static const char padding[4] = {};
-    return length > 0 && file_write(bin_file, &length, 4) &&
-           file_write(bin_file, bytes, length) &&
+    return length > 0 && file_write(bin_file, &length, 4) && file_write(bin_file, bytes, length) &&
            (length % 4 == 0 || file_write(bin_file, padding, 4 - length % 4));
 }
 
@@ -621,16 +619,15 @@ void* record_malloc_array(const record_type* type, int32_t array_size)
 namespace {
 
 // The three refusals of both list operations.
-int list_arguments(const record_type* type, const char* operation, dlink** list,
-                          int32_t* list_size, dlink* rec)
+int list_arguments(const record_type* type, const char* operation, dlink** list, int32_t* list_size,
+                   dlink* rec)
 {
     if (!list) {
         LOG_ERROR("Cannot %s_%s_list with NULL %s_list.\n", operation, type->name, type->name);
         return 0;
     }
     if (!list_size) {
-        LOG_ERROR("Cannot %s_%s_list with NULL %s_list_size.\n", operation, type->name,
-                  type->name);
+        LOG_ERROR("Cannot %s_%s_list with NULL %s_list_size.\n", operation, type->name, type->name);
         return 0;
     }
     if (!rec) {
@@ -652,8 +649,7 @@ int record_add_to_list(const record_type* type, dlink** list, int32_t* list_size
     return dlink_add(list, rec);
 }
 
-int record_remove_from_list(const record_type* type, dlink** list, int32_t* list_size,
-                            dlink* rec)
+int record_remove_from_list(const record_type* type, dlink** list, int32_t* list_size, dlink* rec)
 {
     if (!list_arguments(type, "remove_from", list, list_size, rec))
         return 0;
@@ -978,8 +974,7 @@ void* record_link_array(const record_type* type, link_cursor* data_hdl, int32_t 
         set_template(type, element(type, array, i));
     const char* images = data_hdl->data;
     data_hdl->data += (size_t)array_size * type->image_size;
-    return fill_array(type, source{nullptr, data_hdl}, array, images, array_size) ? array
-                                                                                  : nullptr;
+    return fill_array(type, source{nullptr, data_hdl}, array, images, array_size) ? array : nullptr;
 }
 
 void* record_link_list(const record_type* type, link_cursor* data_hdl, int32_t list_size)

@@ -168,17 +168,17 @@ struct record_variant {
 // One row of a type's description. Made by the REC_ macros below.
 struct record_field {
     record_kind kind = RECORD_WORDS;
-    const char* name = "";             // the member, for messages
-    uint32_t offset = 0;               // of the member in the record
-    uint32_t size = 0;                 // bytes in memory
+    const char* name = "";  // the member, for messages
+    uint32_t offset = 0;    // of the member in the record
+    uint32_t size = 0;      // bytes in memory
     uint32_t align = 1;
-    uint32_t count_offset = 0;         // ARRAY, LIST, NUMBERS: the count; VARIANT: the tag;
-                                       // LINKS: the next link
-    const char* count_name = "";       // that member, for messages
-    const record_type* elem = nullptr; // ARRAY, LIST, RECORD
-    uint32_t elem_size = 0;            // NUMBERS: bytes of one number
-    const char* word = "";             // NUMBERS: one element; ARRAY, LIST, RECORD: the
-                                       // write-message word when not empty
+    uint32_t count_offset = 0;          // ARRAY, LIST, NUMBERS: the count; VARIANT: the tag;
+                                        // LINKS: the next link
+    const char* count_name = "";        // that member, for messages
+    const record_type* elem = nullptr;  // ARRAY, LIST, RECORD
+    uint32_t elem_size = 0;             // NUMBERS: bytes of one number
+    const char* word = "";              // NUMBERS: one element; ARRAY, LIST, RECORD: the
+                                        // write-message word when not empty
     const record_variant* variants = nullptr;
     uint32_t n_variants = 0;
     int32_t (*byte_count)(const void* rec) = nullptr;  // BYTES: the buffer's length
@@ -187,9 +187,9 @@ struct record_field {
 // A record type as the engine sees it. Made by RECORD_END.
 struct record_type {
     const char* name;
-    uint32_t size;        // in memory
-    int32_t image_size;   // in the files
-    const void* templ;    // the default template
+    uint32_t size;       // in memory
+    int32_t image_size;  // in the files
+    const void* templ;   // the default template
     const record_field* fields;
     uint32_t n_fields;
     bool list_type;
@@ -228,8 +228,7 @@ void link_arena_free(link_arena* arena);
 void* record_malloc(const record_type* type, const char* name);
 void* record_malloc_array(const record_type* type, int32_t array_size);
 int record_add_to_list(const record_type* type, dlink** list, int32_t* list_size, dlink* rec);
-int record_remove_from_list(const record_type* type, dlink** list, int32_t* list_size,
-                            dlink* rec);
+int record_remove_from_list(const record_type* type, dlink** list, int32_t* list_size, dlink* rec);
 int record_free(const record_type* type, void* rec);
 int record_free_array(const record_type* type, void* array, int32_t array_size);
 int record_free_list(const record_type* type, void* list);
@@ -253,8 +252,12 @@ int record_free_funct(void* node)
 
 // ---- Compile-time side of the descriptions ----
 
-enum { RECORD_TRAITS_PLAIN = 0, RECORD_TRAITS_NAMED = 1, RECORD_TRAITS_LIST = 2,
-       RECORD_TRAITS_NAMED_LIST = 3 };
+enum {
+    RECORD_TRAITS_PLAIN = 0,
+    RECORD_TRAITS_NAMED = 1,
+    RECORD_TRAITS_LIST = 2,
+    RECORD_TRAITS_NAMED_LIST = 3
+};
 
 constexpr bool record_kind_has_count(record_kind kind)
 {
@@ -442,105 +445,104 @@ consteval bool record_is_byte_buffer()
 template <class Member>
 consteval uint32_t record_number_size()
 {
-    static_assert(std::is_pointer_v<Member> &&
-                      std::is_arithmetic_v<std::remove_pointer_t<Member>>,
+    static_assert(std::is_pointer_v<Member> && std::is_arithmetic_v<std::remove_pointer_t<Member>>,
                   "REC_NUMBERS needs a pointer to 16- or 32-bit numbers");
     return (uint32_t)sizeof(std::remove_pointer_t<Member>);
 }
 
 // ---- The description macros ----
 
-#define REC_ROW_(KIND, MEMBER, ...)                                                              \
-    record_field{.kind = KIND,                                                                   \
-                 .name = #MEMBER,                                                                \
-                 .offset = offsetof(T, MEMBER),                                                  \
-                 .size = sizeof(T::MEMBER),                                                      \
+#define REC_ROW_(KIND, MEMBER, ...)             \
+    record_field{.kind = KIND,                  \
+                 .name = #MEMBER,               \
+                 .offset = offsetof(T, MEMBER), \
+                 .size = sizeof(T::MEMBER),     \
                  .align = alignof(decltype(T::MEMBER)) __VA_ARGS__},
 
 #define REC_WORDS(MEMBER) REC_ROW_(RECORD_WORDS, MEMBER)
-#define REC_LINKS(PREV, NEXT)                                                                    \
-    record_field{.kind = RECORD_LINKS,                                                           \
-                 .name = #PREV,                                                                  \
-                 .offset = offsetof(T, PREV),                                                    \
-                 .size = sizeof(T::PREV) + sizeof(T::NEXT),                                      \
-                 .align = alignof(decltype(T::PREV)),                                            \
+#define REC_LINKS(PREV, NEXT)                               \
+    record_field{.kind = RECORD_LINKS,                      \
+                 .name = #PREV,                             \
+                 .offset = offsetof(T, PREV),               \
+                 .size = sizeof(T::PREV) + sizeof(T::NEXT), \
+                 .align = alignof(decltype(T::PREV)),       \
                  .count_offset = offsetof(T, NEXT)},
 #define REC_NAME(MEMBER) REC_ROW_(RECORD_NAME, MEMBER)
 #define REC_REF_CNT(MEMBER) REC_ROW_(RECORD_REF_CNT, MEMBER)
 #define REC_STRING(MEMBER) REC_ROW_(RECORD_STRING, MEMBER)
 #define REC_SLOT(MEMBER) REC_ROW_(RECORD_SLOT, MEMBER)
 #define REC_RUNTIME(MEMBER) REC_ROW_(RECORD_RUNTIME, MEMBER)
-#define REC_COUNTED_ROW_(KIND, COUNT, MEMBER, ...)                                               \
-    REC_ROW_(KIND, MEMBER,                                                                       \
-             , .count_offset = record_count_at<decltype(T::COUNT)>(offsetof(T, COUNT)),          \
+#define REC_COUNTED_ROW_(KIND, COUNT, MEMBER, ...)                                    \
+    REC_ROW_(KIND, MEMBER, ,                                                          \
+             .count_offset = record_count_at<decltype(T::COUNT)>(offsetof(T, COUNT)), \
              .count_name = #COUNT __VA_ARGS__)
-#define REC_ARRAY(COUNT, MEMBER, ELEM, ...)                                                      \
-    REC_COUNTED_ROW_(RECORD_ARRAY, COUNT, MEMBER,                                                \
-                     , .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc),          \
+#define REC_ARRAY(COUNT, MEMBER, ELEM, ...)                                           \
+    REC_COUNTED_ROW_(RECORD_ARRAY, COUNT, MEMBER, ,                                   \
+                     .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc), \
                      .word = "" #__VA_ARGS__)
-#define REC_LIST(COUNT, MEMBER, ELEM, ...)                                                       \
-    REC_COUNTED_ROW_(RECORD_LIST, COUNT, MEMBER,                                                 \
-                     , .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc),          \
+#define REC_LIST(COUNT, MEMBER, ELEM, ...)                                            \
+    REC_COUNTED_ROW_(RECORD_LIST, COUNT, MEMBER, ,                                    \
+                     .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc), \
                      .word = "" #__VA_ARGS__)
-#define REC_NUMBERS(COUNT, MEMBER, WORD)                                                         \
-    REC_COUNTED_ROW_(RECORD_NUMBERS, COUNT, MEMBER,                                              \
-                     , .elem_size = record_number_size<decltype(T::MEMBER)>(), .word = #WORD)
-#define REC_RECORD(MEMBER, ELEM, ...)                                                            \
-    REC_ROW_(RECORD_RECORD, MEMBER,                                                              \
-             , .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc),                  \
+#define REC_NUMBERS(COUNT, MEMBER, WORD)              \
+    REC_COUNTED_ROW_(RECORD_NUMBERS, COUNT, MEMBER, , \
+                     .elem_size = record_number_size<decltype(T::MEMBER)>(), .word = #WORD)
+#define REC_RECORD(MEMBER, ELEM, ...)                                         \
+    REC_ROW_(RECORD_RECORD, MEMBER, ,                                         \
+             .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc), \
              .word = "" #__VA_ARGS__)
-#define REC_BYTES(MEMBER, SIZE_FN)                                                               \
-    REC_ROW_(RECORD_BYTES, MEMBER,                                                               \
-             , .byte_count = record_is_byte_buffer<decltype(T::MEMBER)>() ? SIZE_FN : nullptr)
-#define REC_VARIANT(TAG, MEMBER, TABLE)                                                          \
-    REC_ROW_(RECORD_VARIANT, MEMBER,                                                             \
-             , .count_offset = offsetof(T, TAG), .count_name = #TAG, .variants = TABLE,          \
-             .n_variants = (uint32_t)std::size(TABLE))
+#define REC_BYTES(MEMBER, SIZE_FN)   \
+    REC_ROW_(RECORD_BYTES, MEMBER, , \
+             .byte_count = record_is_byte_buffer<decltype(T::MEMBER)>() ? SIZE_FN : nullptr)
+#define REC_VARIANT(TAG, MEMBER, TABLE)                                                      \
+    REC_ROW_(RECORD_VARIANT, MEMBER, , .count_offset = offsetof(T, TAG), .count_name = #TAG, \
+             .variants = TABLE, .n_variants = (uint32_t)std::size(TABLE))
 
 // The record itself as the one row (pointer typedefs and all-word values).
-#define REC_SELF_(KIND, ...)                                                                     \
+#define REC_SELF_(KIND, ...) \
     record_field{.kind = KIND, .offset = 0, .size = sizeof(T), .align = alignof(T) __VA_ARGS__},
 #define REC_SELF_WORDS() REC_SELF_(RECORD_WORDS)
 #define REC_SELF_STRING() REC_SELF_(RECORD_STRING)
 #define REC_SELF_SLOT() REC_SELF_(RECORD_SLOT)
-#define REC_SELF_RECORD(ELEM)                                                                    \
+#define REC_SELF_RECORD(ELEM) \
     REC_SELF_(RECORD_RECORD, , .elem = record_elem_of<T, ELEM>(&ELEM##_desc))
 
 // Lets a type own records of its own type (or of a type declared after it).
 #define RECORD_FORWARD(X) extern const record_type X##_desc
 
-#define RECORD_BEGIN(X, IMAGE_SIZE)                                                              \
-    RECORD_FORWARD(X);                                                                           \
-    struct X##_record_desc {                                                                     \
-        using T = X;                                                                             \
-        static constexpr int32_t image_size = IMAGE_SIZE;                                        \
+#define RECORD_BEGIN(X, IMAGE_SIZE)                       \
+    RECORD_FORWARD(X);                                    \
+    struct X##_record_desc {                              \
+        using T = X;                                      \
+        static constexpr int32_t image_size = IMAGE_SIZE; \
         static constexpr record_field fields[] = {
-
-#define RECORD_END(X, TRAITS, ...)                                                               \
-        };                                                                                       \
-        _Pragma("GCC diagnostic push")                                                           \
-        _Pragma("GCC diagnostic ignored \"-Wmissing-field-initializers\"")                      \
-        static constexpr T templ = {__VA_ARGS__};                                                \
-        _Pragma("GCC diagnostic pop")                                                            \
-    };                                                                                           \
-    static_assert(std::is_trivially_copyable_v<X> && std::is_standard_layout_v<X>,               \
-                  #X ": records are plain structs");                                             \
-    static_assert(record_layout_ok<X##_record_desc>(),                                           \
+#define RECORD_END(X, TRAITS, ...)                                                              \
+    }                                                                                           \
+    ;                                                                                           \
+    _Pragma("GCC diagnostic push") _Pragma(                                                     \
+        "GCC diagnostic ignored \"-Wmissing-field-initializers\"") static constexpr T templ = { \
+        __VA_ARGS__};                                                                           \
+    _Pragma("GCC diagnostic pop")                                                               \
+    }                                                                                           \
+    ;                                                                                           \
+    static_assert(std::is_trivially_copyable_v<X> && std::is_standard_layout_v<X>,              \
+                  #X ": records are plain structs");                                            \
+    static_assert(record_layout_ok<X##_record_desc>(),                                          \
                   #X ": the rows must cover every member once, in member order");               \
-    static_assert(record_image_size<X##_record_desc>() == X##_record_desc::image_size,           \
+    static_assert(record_image_size<X##_record_desc>() == X##_record_desc::image_size,          \
                   #X ": the rows make an image of another size than the one declared");         \
-    static_assert(X##_record_desc::image_size <= RECORD_MAX_IMAGE, #X ": image too large");      \
-    static_assert(record_traits<X##_record_desc>() == RECORD_TRAITS_##TRAITS,                    \
-                  #X ": the traits do not match the rows (NAMED: REC_NAME, LIST: REC_LINKS)");   \
-    static_assert(record_name_placed<X##_record_desc>(),                                         \
+    static_assert(X##_record_desc::image_size <= RECORD_MAX_IMAGE, #X ": image too large");     \
+    static_assert(record_traits<X##_record_desc>() == RECORD_TRAITS_##TRAITS,                   \
+                  #X ": the traits do not match the rows (NAMED: REC_NAME, LIST: REC_LINKS)");  \
+    static_assert(record_name_placed<X##_record_desc>(),                                        \
                   #X ": one name, the first owned item, right after the links");                \
-    inline constinit const record_type X##_desc =                                                \
-        record_type_of<X##_record_desc>(#X, &record_free_funct<&X##_desc>);                     \
+    inline constinit const record_type X##_desc = record_type_of<X##_record_desc>(              \
+        #X, &record_free_funct<&X##_desc>);                                                     \
     RECORD_FAMILY_##TRAITS(X)
 
-#define RECORD_VALUE(X, IMAGE_SIZE, ...)                                                         \
-    RECORD_BEGIN(X, IMAGE_SIZE)                                                                  \
-        REC_SELF_WORDS()                                                                         \
+#define RECORD_VALUE(X, IMAGE_SIZE, ...) \
+    RECORD_BEGIN(X, IMAGE_SIZE)          \
+        REC_SELF_WORDS()                 \
     RECORD_END(X, PLAIN, __VA_ARGS__)
 
 // ---- The typed families ----
@@ -550,7 +552,10 @@ consteval uint32_t record_number_size()
     {                                                                                            \
         return (X*)record_malloc_array(&X##_desc, X##_array_size);                               \
     }                                                                                            \
-    inline int free_##X(X* X##_ptr) { return record_free(&X##_desc, X##_ptr); }                  \
+    inline int free_##X(X* X##_ptr)                                                              \
+    {                                                                                            \
+        return record_free(&X##_desc, X##_ptr);                                                  \
+    }                                                                                            \
     inline int free_##X##_array(X* X##_array, int32_t X##_array_size)                            \
     {                                                                                            \
         return record_free_array(&X##_desc, X##_array, X##_array_size);                          \
@@ -563,12 +568,18 @@ consteval uint32_t record_number_size()
     {                                                                                            \
         return record_write_array_bin(&X##_desc, bin_file, X##_array, X##_array_size);           \
     }                                                                                            \
-    inline X* read_##X##_bin(FILE* bin_file) { return (X*)record_read_bin(&X##_desc, bin_file); } \
+    inline X* read_##X##_bin(FILE* bin_file)                                                     \
+    {                                                                                            \
+        return (X*)record_read_bin(&X##_desc, bin_file);                                         \
+    }                                                                                            \
     inline X* read_##X##_array_bin(FILE* bin_file, int32_t X##_array_size)                       \
     {                                                                                            \
         return (X*)record_read_array_bin(&X##_desc, bin_file, X##_array_size);                   \
     }                                                                                            \
-    inline X* link_##X(link_cursor* data_hdl) { return (X*)record_link(&X##_desc, data_hdl); }   \
+    inline X* link_##X(link_cursor* data_hdl)                                                    \
+    {                                                                                            \
+        return (X*)record_link(&X##_desc, data_hdl);                                             \
+    }                                                                                            \
     inline X* link_##X##_array(link_cursor* data_hdl, int32_t X##_array_size)                    \
     {                                                                                            \
         return (X*)record_link_array(&X##_desc, data_hdl, X##_array_size);                       \
@@ -584,8 +595,14 @@ consteval uint32_t record_number_size()
         return record_remove_from_list(&X##_desc, (dlink**)X##_list, X##_list_size,              \
                                        (dlink*)X##_ptr);                                         \
     }                                                                                            \
-    inline int free_##X##_list(X* X##_list) { return record_free_list(&X##_desc, X##_list); }    \
-    inline int free_##X##_funct(void* X##_ptr) { return record_free(&X##_desc, X##_ptr); }       \
+    inline int free_##X##_list(X* X##_list)                                                      \
+    {                                                                                            \
+        return record_free_list(&X##_desc, X##_list);                                            \
+    }                                                                                            \
+    inline int free_##X##_funct(void* X##_ptr)                                                   \
+    {                                                                                            \
+        return record_free(&X##_desc, X##_ptr);                                                  \
+    }                                                                                            \
     inline int write_##X##_list_bin(FILE* bin_file, const X* X##_list, int32_t X##_list_size)    \
     {                                                                                            \
         return record_write_list_bin(&X##_desc, bin_file, X##_list, X##_list_size);              \
@@ -599,10 +616,16 @@ consteval uint32_t record_number_size()
         return (X*)record_link_list(&X##_desc, data_hdl, X##_list_size);                         \
     }
 
-#define RECORD_MALLOC_PLAIN_(X)                                                                  \
-    inline X* malloc_##X(void) { return (X*)record_malloc(&X##_desc, nullptr); }
-#define RECORD_MALLOC_NAMED_(X)                                                                  \
-    inline X* malloc_##X(const char* X##_name) { return (X*)record_malloc(&X##_desc, X##_name); }
+#define RECORD_MALLOC_PLAIN_(X)                       \
+    inline X* malloc_##X(void)                        \
+    {                                                 \
+        return (X*)record_malloc(&X##_desc, nullptr); \
+    }
+#define RECORD_MALLOC_NAMED_(X)                        \
+    inline X* malloc_##X(const char* X##_name)         \
+    {                                                  \
+        return (X*)record_malloc(&X##_desc, X##_name); \
+    }
 
 #define RECORD_FAMILY_PLAIN(X) RECORD_MALLOC_PLAIN_(X) RECORD_FAMILY_COMMON_(X)
 #define RECORD_FAMILY_NAMED(X) RECORD_MALLOC_NAMED_(X) RECORD_FAMILY_COMMON_(X)

@@ -1,8 +1,8 @@
 #include "str_util.h"
 
 #include <cctype>
-#include <cstdio>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -63,8 +63,8 @@ int str_cat(char* dest_str, size_t dest_size, const char* src_str, const char* f
     size_t used = strnlen(dest_str, dest_size);
     size_t length = std::strlen(src_str);
     if (used == dest_size || used + length + 1 > dest_size) {
-        LOG_ERROR("Cannot str_cat %ld characters onto %ld in %ld bytes in %s(%4ld)\n",
-                  (long)length, (long)used, (long)dest_size, file, line);
+        LOG_ERROR("Cannot str_cat %ld characters onto %ld in %ld bytes in %s(%4ld)\n", (long)length,
+                  (long)used, (long)dest_size, file, line);
         return 0;
     }
     std::memmove(dest_str + used, src_str, length + 1);
@@ -97,7 +97,8 @@ char* format_local_time(int64_t time, char* buffer, size_t size)
     std::time_t t = (std::time_t)time;
     struct tm local;
     // asctime's form, "Www Mmm dd hh:mm:ss yyyy", in the C locale.
-    if (!localtime_r(&t, &local) || std::strftime(buffer, size, "%a %b %e %H:%M:%S %Y", &local) == 0)
+    if (!localtime_r(&t, &local) ||
+        std::strftime(buffer, size, "%a %b %e %H:%M:%S %Y", &local) == 0)
         buffer[0] = '\0';
     return buffer;
 }

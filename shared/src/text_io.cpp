@@ -177,29 +177,29 @@ int read_numbers(FILE* text_file, int16_t* line_cnt, const number_reader_message
 
 }  // namespace
 
-#define NUMBER_READER_1(name, type, read, none, few)                                   \
-    int name(FILE* text_file, int16_t* line_cnt, type* a)                             \
-    {                                                                                 \
-        static const number_reader_messages messages = {read, none, few};             \
-        return read_numbers<type, 1>(text_file, line_cnt, messages, {a});             \
+#define NUMBER_READER_1(name, type, read, none, few)                      \
+    int name(FILE* text_file, int16_t* line_cnt, type* a)                 \
+    {                                                                     \
+        static const number_reader_messages messages = {read, none, few}; \
+        return read_numbers<type, 1>(text_file, line_cnt, messages, {a}); \
     }
-#define NUMBER_READER_2(name, type, read, none, few)                                   \
-    int name(FILE* text_file, int16_t* line_cnt, type* a, type* b)                    \
-    {                                                                                 \
-        static const number_reader_messages messages = {read, none, few};             \
-        return read_numbers<type, 2>(text_file, line_cnt, messages, {a, b});          \
+#define NUMBER_READER_2(name, type, read, none, few)                         \
+    int name(FILE* text_file, int16_t* line_cnt, type* a, type* b)           \
+    {                                                                        \
+        static const number_reader_messages messages = {read, none, few};    \
+        return read_numbers<type, 2>(text_file, line_cnt, messages, {a, b}); \
     }
-#define NUMBER_READER_3(name, type, read, none, few)                                   \
-    int name(FILE* text_file, int16_t* line_cnt, type* a, type* b, type* c)           \
-    {                                                                                 \
-        static const number_reader_messages messages = {read, none, few};             \
-        return read_numbers<type, 3>(text_file, line_cnt, messages, {a, b, c});       \
+#define NUMBER_READER_3(name, type, read, none, few)                            \
+    int name(FILE* text_file, int16_t* line_cnt, type* a, type* b, type* c)     \
+    {                                                                           \
+        static const number_reader_messages messages = {read, none, few};       \
+        return read_numbers<type, 3>(text_file, line_cnt, messages, {a, b, c}); \
     }
-#define NUMBER_READER_4(name, type, read, none, few)                                   \
-    int name(FILE* text_file, int16_t* line_cnt, type* a, type* b, type* c, type* d)  \
-    {                                                                                 \
-        static const number_reader_messages messages = {read, none, few};             \
-        return read_numbers<type, 4>(text_file, line_cnt, messages, {a, b, c, d});    \
+#define NUMBER_READER_4(name, type, read, none, few)                                 \
+    int name(FILE* text_file, int16_t* line_cnt, type* a, type* b, type* c, type* d) \
+    {                                                                                \
+        static const number_reader_messages messages = {read, none, few};            \
+        return read_numbers<type, 4>(text_file, line_cnt, messages, {a, b, c, d});   \
     }
 
 // clang-format off

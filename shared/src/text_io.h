@@ -46,8 +46,7 @@ int read_4_doubles_text(FILE* text_file, int16_t* line_cnt, double* a, double* b
 int read_float_text(FILE* text_file, int16_t* line_cnt, float* a);
 int read_2_floats_text(FILE* text_file, int16_t* line_cnt, float* a, float* b);
 int read_3_floats_text(FILE* text_file, int16_t* line_cnt, float* a, float* b, float* c);
-int read_4_floats_text(FILE* text_file, int16_t* line_cnt, float* a, float* b, float* c,
-                       float* d);
+int read_4_floats_text(FILE* text_file, int16_t* line_cnt, float* a, float* b, float* c, float* d);
 
 // Reads a line whose first word (upper-cased) is one of `key_table`; returns 1
 // with its index and the rest of the line in `the_line`.

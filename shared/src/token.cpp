@@ -15,9 +15,9 @@ int32_t token_end_flag = 0;
 // "."). A lone "%", "?", "{", "&" or backslash is no delimiter and so stays
 // part of a word.
 const char* const token_default_delim_tab[] = {
-    " ", "/*", "*/", "..", "\\\"", "\\\\", ":", ";", ".", ",", "'", "~", "`", "!", "@", "#",
-    "$", "%%", "^", "\"", "|", "?{", "}", "[", "]", "(", ")", "<", ">", "=", "+", "*",
-    "/", "-", nullptr,
+    " ", "/*", "*/", "..", "\\\"", "\\\\", ":", ";",  ".", ",",  "'",     "~",
+    "`", "!",  "@",  "#",  "$",    "%%",   "^", "\"", "|", "?{", "}",     "[",
+    "]", "(",  ")",  "<",  ">",    "=",    "+", "*",  "/", "-",  nullptr,
 };
 
 const char* const* token_delim_tab = token_default_delim_tab;
@@ -319,8 +319,7 @@ int get_next_token_val(FILE* token_file, int16_t* line_cnt, double* the_val)
     return 1;
 }
 
-char* get_token_or_token_val(FILE* token_file, int16_t* line_cnt, double* the_val,
-                             int32_t* is_val)
+char* get_token_or_token_val(FILE* token_file, int16_t* line_cnt, double* the_val, int32_t* is_val)
 {
     if (!token_file) {
         LOG_ERROR("%s\n", "Cannot get get_token_or_token_val with NULL token_file.");

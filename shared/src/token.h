@@ -19,8 +19,8 @@
 #include <cstdio>
 
 enum {
-    TOKEN_SLOT_COUNT = 64,   // tokens one line may hold
-    TOKEN_SLOT_SIZE = 300,   // characters of one token with its terminator
+    TOKEN_SLOT_COUNT = 64,  // tokens one line may hold
+    TOKEN_SLOT_SIZE = 300,  // characters of one token with its terminator
 };
 
 // How many "/*" comments are open, and the line of the last "/*" met.
@@ -62,8 +62,7 @@ int skip_tokens(FILE* token_file, int16_t* line_cnt, int32_t n);
 int get_next_token_val(FILE* token_file, int16_t* line_cnt, double* the_val);
 // The next token's text; when it is a number (optionally after a "-" token)
 // also its value into `the_val`, and 1 into `is_val`, else 0.
-char* get_token_or_token_val(FILE* token_file, int16_t* line_cnt, double* the_val,
-                             int32_t* is_val);
+char* get_token_or_token_val(FILE* token_file, int16_t* line_cnt, double* the_val, int32_t* is_val);
 
 // Strict conversions of a whole token text (blanks around it are allowed);
 // the result is negated when `negate` is set. 1, or 0 with the result left

@@ -201,9 +201,20 @@ TEST(WinGeo, GoldenBytes)
     for (const char* name : {"startup", "a", "level2"})
         add_to_win_load_script_list(&list, &size, malloc_win_load_script(name));
     EXPECT_EQ(written_bytes([&](FILE* f) { return write_win_load_script_list_bin(f, list, size); }),
-              ImageBytes().word(1).word(1).word(1).str("startup")
-                  .word(1).word(1).word(1).str("a")
-                  .word(1).word(1).word(1).str("level2").bytes());
+              ImageBytes()
+                  .word(1)
+                  .word(1)
+                  .word(1)
+                  .str("startup")
+                  .word(1)
+                  .word(1)
+                  .word(1)
+                  .str("a")
+                  .word(1)
+                  .word(1)
+                  .word(1)
+                  .str("level2")
+                  .bytes());
     free_win_load_script_list(list);
 }
 
@@ -318,21 +329,32 @@ TEST(WinGeo, StoredNamesAndStringsThatCannotStand)
     std::string nameless = ImageBytes().word(7).word(7).word(0).bytes();
     std::string empty_name = ImageBytes().word(7).word(7).word(1).str("").bytes();
     const Case cases[] = {
-        {"announced file name of length 0", ImageBytes().word(1).word(0).bytes(),
+        {"announced file name of length 0",
+         ImageBytes().word(1).word(0).bytes(),
          [](FILE* f) { return (void*)read_win_filename_ptr_bin(f); },
-         {"Could not read_str_bin."}, 0},
-        {"announced script name of length 0", ImageBytes().word(0).word(0).word(1).word(0).bytes(),
+         {"Could not read_str_bin."},
+         0},
+        {"announced script name of length 0",
+         ImageBytes().word(0).word(0).word(1).word(0).bytes(),
          [](FILE* f) { return (void*)read_win_load_script_bin(f); },
-         {"Could not read_str_bin win_load_script_name."}, 0},
-        {"first node of a list", ImageBytes().word(0).word(0).word(9).word(0).bytes(),
+         {"Could not read_str_bin win_load_script_name."},
+         0},
+        {"first node of a list",
+         ImageBytes().word(0).word(0).word(9).word(0).bytes(),
          [](FILE* f) { return (void*)read_win_load_script_list_bin(f, 1); },
          {"Could not read_str_bin win_load_script_name.",
           "Could not read_win_load_script_list_bin."},
          0},
-        {"no name word", nameless,
-         [](FILE* f) { return (void*)read_win_load_script_bin(f); }, {}, 1},
-        {"stored empty name", empty_name,
-         [](FILE* f) { return (void*)read_win_load_script_bin(f); }, {}, 1},
+        {"no name word",
+         nameless,
+         [](FILE* f) { return (void*)read_win_load_script_bin(f); },
+         {},
+         1},
+        {"stored empty name",
+         empty_name,
+         [](FILE* f) { return (void*)read_win_load_script_bin(f); },
+         {},
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -373,9 +395,20 @@ TEST(WinGeo, LinkFormsTakeTheImageInPlace)
     EXPECT_STREQ(held[2], "abcdefg");
 
     // A list of three in file order, a circle of its own.
-    std::string list_bytes = ImageBytes().word(1).word(1).word(1).str("a")
-                                 .word(1).word(1).word(1).str("b")
-                                 .word(1).word(1).word(1).str("c").bytes();
+    std::string list_bytes = ImageBytes()
+                                 .word(1)
+                                 .word(1)
+                                 .word(1)
+                                 .str("a")
+                                 .word(1)
+                                 .word(1)
+                                 .word(1)
+                                 .str("b")
+                                 .word(1)
+                                 .word(1)
+                                 .word(1)
+                                 .str("c")
+                                 .bytes();
     LinkImage scripts(list_bytes);
     win_load_script* list = link_win_load_script_list(&scripts.cursor, 3);
     ASSERT_NE(list, nullptr);

@@ -124,48 +124,82 @@ TEST(WinMathMatrix, BuildersMapPoints)
     };
     const win_vect3 axis_111 = {1.0f, 1.0f, 1.0f};
     const Case cases[] = {
-        {"rotate x", [](win_matrix43* m) { win_math_set_rotate_x_matrix43(m, kHalfPi); },
-         {0, 1, 0}, {0, 0, 1}, 1},
-        {"rotate y", [](win_matrix43* m) { win_math_set_rotate_y_matrix43(m, kHalfPi); },
-         {1, 0, 0}, {0, 0, -1}, 2},
-        {"rotate y, z axis", [](win_matrix43* m) { win_math_set_rotate_y_matrix43(m, kHalfPi); },
-         {0, 0, 1}, {1, 0, 0}, 2},
-        {"rotate z", [](win_matrix43* m) { win_math_set_rotate_z_matrix43(m, kHalfPi); },
-         {1, 0, 0}, {0, 1, 0}, 4},
-        {"rotate y by 0 keeps its bit",
-         [](win_matrix43* m) { win_math_set_rotate_y_matrix43(m, 0.0f); }, {1, 2, 3}, {1, 2, 3},
+        {"rotate x",
+         [](win_matrix43* m) { win_math_set_rotate_x_matrix43(m, kHalfPi); },
+         {0, 1, 0},
+         {0, 0, 1},
+         1},
+        {"rotate y",
+         [](win_matrix43* m) { win_math_set_rotate_y_matrix43(m, kHalfPi); },
+         {1, 0, 0},
+         {0, 0, -1},
          2},
-        {"translate", [](win_matrix43* m) { win_math_set_translate_matrix43(m, 1, 0, -2); },
-         {1, 1, 1}, {2, 1, -1}, 8 | 32},
+        {"rotate y, z axis",
+         [](win_matrix43* m) { win_math_set_rotate_y_matrix43(m, kHalfPi); },
+         {0, 0, 1},
+         {1, 0, 0},
+         2},
+        {"rotate z",
+         [](win_matrix43* m) { win_math_set_rotate_z_matrix43(m, kHalfPi); },
+         {1, 0, 0},
+         {0, 1, 0},
+         4},
+        {"rotate y by 0 keeps its bit",
+         [](win_matrix43* m) { win_math_set_rotate_y_matrix43(m, 0.0f); },
+         {1, 2, 3},
+         {1, 2, 3},
+         2},
+        {"translate",
+         [](win_matrix43* m) { win_math_set_translate_matrix43(m, 1, 0, -2); },
+         {1, 1, 1},
+         {2, 1, -1},
+         8 | 32},
         {"translate inline",
-         [](win_matrix43* m) { win_math_set_translate_matrix43_inline(m, 0, 5, 0); }, {1, 1, 1},
-         {1, 6, 1}, 16},
+         [](win_matrix43* m) { win_math_set_translate_matrix43_inline(m, 0, 5, 0); },
+         {1, 1, 1},
+         {1, 6, 1},
+         16},
         {"translate from vect3",
          [](win_matrix43* m) {
              const win_vect3 v = {1, 2, 3};
              win_math_set_translate_matrix43_from_vect3_inline(m, &v);
          },
-         {0, 0, 0}, {1, 2, 3}, 56},
-        {"scale", [](win_matrix43* m) { win_math_set_scale_matrix43_inline(m, 2, 1, 3); },
-         {1, 1, 1}, {2, 1, 3}, 64 | 256},
+         {0, 0, 0},
+         {1, 2, 3},
+         56},
+        {"scale",
+         [](win_matrix43* m) { win_math_set_scale_matrix43_inline(m, 2, 1, 3); },
+         {1, 1, 1},
+         {2, 1, 3},
+         64 | 256},
         {"scale from vect3",
          [](win_matrix43* m) {
              const win_vect3 v = {1, 0.5f, 1};
              win_math_set_scale_matrix43_from_vect3_inline(m, &v);
          },
-         {4, 4, 4}, {4, 2, 4}, 128},
+         {4, 4, 4},
+         {4, 2, 4},
+         128},
         {"rot_trans translation only",
          [](win_matrix43* m) { win_math_set_rot_trans_matrix43(m, 0, 0, 0, 1, 2, 3); },
-         {0, 0, 0}, {1, 2, 3}, 63},
+         {0, 0, 0},
+         {1, 2, 3},
+         63},
         {"rot_trans turns about x before y",
          [](win_matrix43* m) { win_math_set_rot_trans_matrix43(m, kHalfPi, kHalfPi, 0, 0, 0, 0); },
-         {0, 1, 0}, {1, 0, 0}, 7},
+         {0, 1, 0},
+         {1, 0, 0},
+         7},
         {"rot_trans turns before it moves",
          [](win_matrix43* m) { win_math_set_rot_trans_matrix43(m, 0, kHalfPi, 0, 1, 2, 3); },
-         {1, 0, 0}, {1, 2, 2}, 63},
+         {1, 0, 0},
+         {1, 2, 2},
+         63},
         {"axis (1, 1, 1) by 120 degrees",
          [&](win_matrix43* m) { win_math_set_rotation_matrix43(m, &axis_111, 2.0943951f); },
-         {1, 0, 0}, {0, 1, 0}, 7},
+         {1, 0, 0},
+         {0, 1, 0},
+         7},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -359,29 +393,59 @@ TEST(WinMathMatrix, XformConvertersFollowTheMaskAndTheirOrder)
     const float h = kHalfPi;
     const Case cases[] = {
         // The mask is trusted: values without their bit are not read.
-        {"attrib 0", win_math_xform_to_txzy_matrix43, {5, 5, 5, 1, 1, 1, 3, 3, 3, 0}, {1, 2, 3},
+        {"attrib 0",
+         win_math_xform_to_txzy_matrix43,
+         {5, 5, 5, 1, 1, 1, 3, 3, 3, 0},
+         {1, 2, 3},
          {1, 2, 3}},
         // y then z (not z then y).
-        {"y and z", win_math_xform_to_txzy_matrix43, {0, 0, 0, 0, h, h, 1, 1, 1, 6}, {0, 0, 1},
+        {"y and z",
+         win_math_xform_to_txzy_matrix43,
+         {0, 0, 0, 0, h, h, 1, 1, 1, 6},
+         {0, 0, 1},
          {0, 1, 0}},
         // All three: x, z, y for txzy and xzyt; x, y, z for xyzt.
-        {"txzy three axes", win_math_xform_to_txzy_matrix43, {0, 0, 0, h, h, h, 1, 1, 1, 7},
-         {0, 1, 0}, {1, 0, 0}},
-        {"xzyt three axes", win_math_xform_to_xzyt_matrix43, {0, 0, 0, h, h, h, 1, 1, 1, 7},
-         {0, 1, 0}, {1, 0, 0}},
-        {"xyzt three axes", win_math_xform_to_xyzt_matrix43, {0, 0, 0, h, h, h, 1, 1, 1, 7},
-         {0, 1, 0}, {0, 1, 0}},
+        {"txzy three axes",
+         win_math_xform_to_txzy_matrix43,
+         {0, 0, 0, h, h, h, 1, 1, 1, 7},
+         {0, 1, 0},
+         {1, 0, 0}},
+        {"xzyt three axes",
+         win_math_xform_to_xzyt_matrix43,
+         {0, 0, 0, h, h, h, 1, 1, 1, 7},
+         {0, 1, 0},
+         {1, 0, 0}},
+        {"xyzt three axes",
+         win_math_xform_to_xyzt_matrix43,
+         {0, 0, 0, h, h, h, 1, 1, 1, 7},
+         {0, 1, 0},
+         {0, 1, 0}},
         // The translation is copied by txzy and turned by the others.
-        {"txzy translation", win_math_xform_to_txzy_matrix43, {1, 0, 0, 0, h, 0, 1, 1, 1, 2 | 8},
-         {0, 0, 0}, {1, 0, 0}},
-        {"xzyt translation", win_math_xform_to_xzyt_matrix43, {1, 0, 0, 0, h, 0, 1, 1, 1, 2 | 8},
-         {0, 0, 0}, {0, 0, -1}},
-        {"txzy scale", win_math_xform_to_txzy_matrix43, {1, 2, 3, 0, 0, 0, 2, 2, 2, 0x1f8},
-         {0, 0, 0}, {1, 2, 3}},
-        {"xyzt scale", win_math_xform_to_xyzt_matrix43, {1, 2, 3, 0, 0, 0, 2, 2, 2, 0x1f8},
-         {0, 0, 0}, {2, 4, 6}},
-        {"xzyt scale", win_math_xform_to_xzyt_matrix43, {1, 2, 3, 0, 0, 0, 2, 2, 2, 0x1f8},
-         {1, 1, 1}, {4, 6, 8}},
+        {"txzy translation",
+         win_math_xform_to_txzy_matrix43,
+         {1, 0, 0, 0, h, 0, 1, 1, 1, 2 | 8},
+         {0, 0, 0},
+         {1, 0, 0}},
+        {"xzyt translation",
+         win_math_xform_to_xzyt_matrix43,
+         {1, 0, 0, 0, h, 0, 1, 1, 1, 2 | 8},
+         {0, 0, 0},
+         {0, 0, -1}},
+        {"txzy scale",
+         win_math_xform_to_txzy_matrix43,
+         {1, 2, 3, 0, 0, 0, 2, 2, 2, 0x1f8},
+         {0, 0, 0},
+         {1, 2, 3}},
+        {"xyzt scale",
+         win_math_xform_to_xyzt_matrix43,
+         {1, 2, 3, 0, 0, 0, 2, 2, 2, 0x1f8},
+         {0, 0, 0},
+         {2, 4, 6}},
+        {"xzyt scale",
+         win_math_xform_to_xzyt_matrix43,
+         {1, 2, 3, 0, 0, 0, 2, 2, 2, 0x1f8},
+         {1, 1, 1},
+         {4, 6, 8}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -544,10 +608,10 @@ TEST(WinMathVect, LengthsAndDotProducts)
     EXPECT_FLOAT_EQ(win_math_magnitude_vect3_inline(&a), 3.0f);
     EXPECT_FLOAT_EQ(win_math_magnitude_norm(&na), 3.0f);
     EXPECT_FLOAT_EQ(win_math_magnitude_norm_inline(&na), 3.0f);
-    for (float dot : {win_math_dot_product_vect3(&a, &b), win_math_dot_product_vect3_inline(&a, &b),
-                      win_math_dot_product_norm(&na, &nb),
-                      win_math_dot_product_norm_inline(&na, &nb),
-                      win_math_dot_product_vect4_inline(&a4, &b4)})
+    for (float dot :
+         {win_math_dot_product_vect3(&a, &b), win_math_dot_product_vect3_inline(&a, &b),
+          win_math_dot_product_norm(&na, &nb), win_math_dot_product_norm_inline(&na, &nb),
+          win_math_dot_product_vect4_inline(&a4, &b4)})
         EXPECT_EQ(dot, 2.0f);
 
     LogCapture log;
@@ -769,7 +833,8 @@ TEST(WinMathIntersect, ThreePlanes)
     win_vect3 p = {7, 7, 7};
     EXPECT_EQ(win_math_calc_3_plane_intersection(&p, &x1, &x1, &z3), 0);
     expect_vect(p, 7, 7, 7, 0.0f);
-    EXPECT_EQ(log.errors(), Strings{"planes are parallel. Unable to calculate intersection point."});
+    EXPECT_EQ(log.errors(),
+              Strings{"planes are parallel. Unable to calculate intersection point."});
 }
 
 TEST(WinMathIntersect, SegmentAgainstPlane)
@@ -859,12 +924,37 @@ TEST(WinMathIntersect, CapsuleAgainstCapsule)
     };
     const Case cases[] = {
         // Crossed axes: closest points (5, 0, 0) and (5, 0, 1.5).
-        {"crossed, touching", {0, 0, 0}, {10, 0, 0}, 10, 1, {5, -5, 1.5f}, {0, 10, 0}, 10, 1, 2.25f},
+        {"crossed, touching",
+         {0, 0, 0},
+         {10, 0, 0},
+         10,
+         1,
+         {5, -5, 1.5f},
+         {0, 10, 0},
+         10,
+         1,
+         2.25f},
         {"crossed, apart", {0, 0, 0}, {10, 0, 0}, 10, 1, {5, -5, 2.5f}, {0, 10, 0}, 10, 1, -1},
-        {"crossed beyond the first end", {0, 0, 0}, {10, 0, 0}, 10, 1, {15, -5, 0}, {0, 10, 0}, 10,
-         1, -1},
-        {"crossed within the radius past the end", {0, 0, 0}, {10, 0, 0}, 10, 1, {10.5f, -5, 0},
-         {0, 10, 0}, 10, 1, 0},
+        {"crossed beyond the first end",
+         {0, 0, 0},
+         {10, 0, 0},
+         10,
+         1,
+         {15, -5, 0},
+         {0, 10, 0},
+         10,
+         1,
+         -1},
+        {"crossed within the radius past the end",
+         {0, 0, 0},
+         {10, 0, 0},
+         10,
+         1,
+         {10.5f, -5, 0},
+         {0, 10, 0},
+         10,
+         1,
+         0},
         // Parallel axes 1 apart (A = 1).
         {"parallel, start inside", {0, 0, 0}, {10, 0, 0}, 10, 1, {8, 1, 0}, {4, 0, 0}, 4, 1, 1},
         {"parallel, end inside", {0, 0, 0}, {10, 0, 0}, 10, 1, {-4, 1, 0}, {4, 0, 0}, 4, 1, 1},
@@ -877,9 +967,9 @@ TEST(WinMathIntersect, CapsuleAgainstCapsule)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_NEAR(win_math_line_line_intersect(&c.P0, &c.D0, c.L0, c.R0, &c.P1, &c.D1, c.L1,
-                                                 c.R1),
-                    c.expected, kTol);
+        EXPECT_NEAR(
+            win_math_line_line_intersect(&c.P0, &c.D0, c.L0, c.R0, &c.P1, &c.D1, c.L1, c.R1),
+            c.expected, kTol);
     }
 }
 
@@ -919,10 +1009,12 @@ TEST(WinMathQuat, MatrixToQuaternion)
         {"half-turn about y", {0, 1, 0, 0}, {0, 1, 0, 0}},
         {"half-turn about x", {-1, 0, 0, 0}, {1, 0, 0, 0}},
         {"half-turn about z", {0, 0, 1, 0}, {0, 0, 1, 0}},
-        {"half-turn about (1, 1, 0)", {0.7071068f, 0.7071068f, 0, 0},
+        {"half-turn about (1, 1, 0)",
+         {0.7071068f, 0.7071068f, 0, 0},
          {0.7071068f, 0.7071068f, 0, 0}},
         {"near a half-turn", {0, -0.99999988f, 0, 0.0005f}, {0, -0.99999988f, 0, 0.0005f}},
-        {"near a half-turn, w negative", {0.6f, 0, 0.79999985f, -0.0005f},
+        {"near a half-turn, w negative",
+         {0.6f, 0, 0.79999985f, -0.0005f},
          {-0.6f, 0, -0.79999985f, 0.0005f}},
     };
     for (const Case& c : cases) {
@@ -1000,8 +1092,11 @@ TEST(WinMathQuat, Slerp)
         {"middle", quarter_z, 0.5f, {0, 0, 0.38268343f, 0.92387953f}, quarter_z},
         {"quarter", quarter_z, 0.25f, {0, 0, 0.19509032f, 0.98078528f}, quarter_z},
         // -q1 is the same rotation and nearer: the caller's q1 is negated.
-        {"far sign, middle", {0, 0, -0.7071068f, -0.7071068f}, 0.5f,
-         {0, 0, 0.38268343f, 0.92387953f}, quarter_z},
+        {"far sign, middle",
+         {0, 0, -0.7071068f, -0.7071068f},
+         0.5f,
+         {0, 0, 0.38268343f, 0.92387953f},
+         quarter_z},
         {"far sign, end", {0, 0, -0.7071068f, -0.7071068f}, 1.0f, quarter_z, quarter_z},
         {"opposite of q0", {0, 0, 0, -1}, 0.3f, {0, 0, 0, 1}, {0, 0, 0, 1}},
         // Closer than the threshold: a straight blend.

@@ -7,16 +7,15 @@
 
 #include "d3dtextr_dx7.h"
 #include "d3dxframe.h"
-#include "texture_support.h"
 #include "platform/d3d_record.h"
 #include "test_support.h"
+#include "texture_support.h"
 
 namespace {
 
-const char transtex_header[] =
-    "// textures keyed on black\n"
-    "47                                          //  file_type\n"
-    "101                                         //  file_version\n";
+const char transtex_header[] = "// textures keyed on black\n"
+                               "47                                          //  file_type\n"
+                               "101                                         //  file_version\n";
 
 class Cache : public TextureFrameTest {
 protected:
@@ -42,8 +41,8 @@ protected:
     texture_container* load(const char* name, const std::string& directory = "")
     {
         names.push_back(name);
-        return d3dtextr_load_texture(names.back().data(), (directory.empty() ? dir.path() : directory).c_str(),
-                                     nullptr);
+        return d3dtextr_load_texture(names.back().data(),
+                                     (directory.empty() ? dir.path() : directory).c_str(), nullptr);
     }
     static bool has_colour_key(texture_container* container, DDCOLORKEY* key)
     {
@@ -85,7 +84,8 @@ TEST_F(Cache, EveryFormOfANameSharesOneContainer)
 
     EXPECT_EQ(load("textures\\.tga"), nullptr);
     EXPECT_EQ(log->errors(),
-              std::vector<std::string>{"Cannot d3dtextr_load_texture 'textures\\.tga' without a base name."});
+              std::vector<std::string>{
+                  "Cannot d3dtextr_load_texture 'textures\\.tga' without a base name."});
 }
 
 TEST_F(Cache, HeldContainersStayAndIdsAreNeverReused)
@@ -100,8 +100,9 @@ TEST_F(Cache, HeldContainersStayAndIdsAreNeverReused)
 
     log->clear();
     EXPECT_EQ(d3dtextr_clean_texture_container_list(), 1);
-    EXPECT_EQ(log->notices(), (std::vector<std::string>{"d3dtextr_clean_texture_container_list called.",
-                                                        "removing texture_container a from list."}));
+    EXPECT_EQ(log->notices(),
+              (std::vector<std::string>{"d3dtextr_clean_texture_container_list called.",
+                                        "removing texture_container a from list."}));
     EXPECT_EQ(d3dtexr_texture_container_list, b);
     EXPECT_EQ(d3dtexr_texture_container_list_size, 1);
     EXPECT_NE(b->texture_container_surface, nullptr);
@@ -121,8 +122,9 @@ TEST_F(Cache, HeldContainersStayAndIdsAreNeverReused)
 TEST_F(Cache, AFailedLoadCachesNothingAndLeavesNothingBehind)
 {
     EXPECT_EQ(load("Wall"), nullptr);
-    EXPECT_EQ(log->errors(), (std::vector<std::string>{"Failed to D3DXCreateTextureFromFile wall.",
-                                                       "Failed d3dtextr_load_texture_image for 'wall'."}));
+    EXPECT_EQ(log->errors(),
+              (std::vector<std::string>{"Failed to D3DXCreateTextureFromFile wall.",
+                                        "Failed d3dtextr_load_texture_image for 'wall'."}));
     EXPECT_EQ(d3dtexr_texture_container_list, nullptr);
 
     // The PNG reader made its texture before D3DX failed to fill it.
@@ -183,8 +185,9 @@ TEST_F(Cache, ExtensionsAreTriedInOrderAndANameWithADotOnce)
 
 TEST_F(Cache, ListedTexturesGetBlackAsTheirColourKey)
 {
-    std::string list = dir.write("transtex.ttw", std::string(transtex_header) +
-                                                     "Skull\n// a comment line\nPLAIN\nend_of_entries\n");
+    std::string list = dir.write("transtex.ttw",
+                                 std::string(transtex_header) +
+                                     "Skull\n// a comment line\nPLAIN\nend_of_entries\n");
     EXPECT_EQ(d3dtextr_load_transparent_texture_list(list.c_str()), 1);
     EXPECT_EQ(d3dtextr_transparent_texture_list_size, 2);
     EXPECT_STREQ(d3dtextr_transparent_texture_list->next_ptr->transparent_texture_name, "plain");
@@ -274,8 +277,10 @@ TEST_F(Cache, TheWholeDeviceLossSequence)
     d3d_inject("Context.UpdateFrame", DDERR_SURFACELOST, 0, 1);
     EXPECT_EQ(d3dxframe_update_frame(0), DDERR_SURFACELOST);
     std::vector<std::string> notices = log->notices();
-    EXPECT_EQ(std::count(notices.begin(), notices.end(), "d3dtextr_invalidate_all_textures called."), 1);
-    EXPECT_EQ(std::count(notices.begin(), notices.end(), "d3dtextr_restore_all_textures called."), 1);
+    EXPECT_EQ(
+        std::count(notices.begin(), notices.end(), "d3dtextr_invalidate_all_textures called."), 1);
+    EXPECT_EQ(std::count(notices.begin(), notices.end(), "d3dtextr_restore_all_textures called."),
+              1);
     EXPECT_EQ(log->errors(), std::vector<std::string>{"Failed to D3DXCreateTextureFromFile gone."});
 
     EXPECT_EQ(d3dtexr_texture_container_list_size, 3);
@@ -327,7 +332,9 @@ TEST_F(Cache, StaleBindingsAreForgotten)
     EXPECT_EQ(d3d_record_count_of("Device.SetTexture"), 1);
 
     EXPECT_EQ(d3dtextr_invalidate_texture(nullptr), DDERR_NOTFOUND);
-    EXPECT_EQ(log->errors(), std::vector<std::string>{"Cannot d3dtextr_invalidate_texture with NULL texture_container."});
+    EXPECT_EQ(log->errors(),
+              std::vector<std::string>{
+                  "Cannot d3dtextr_invalidate_texture with NULL texture_container."});
 
     d3dtextr_current_texture = b;
     d3dtextr_clean_texture_container_list();

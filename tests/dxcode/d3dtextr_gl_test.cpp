@@ -39,10 +39,12 @@ protected:
     void draw(texture_container* container)
     {
         ASSERT_EQ(d3dxframe_begin_scene(0), 1);
-        EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, red, red, red, red, 320.0f, 0.0f, 159.0f, 119.0f), 1);
+        EXPECT_EQ(
+            d3dxframe_draw_screen_quad(nullptr, red, red, red, red, 320.0f, 0.0f, 159.0f, 119.0f),
+            1);
         d3dxframe_set_texture_filter(0);
-        EXPECT_EQ(d3dxframe_draw_screen_quad(container, white, white, white, white, 320.0f, 0.0f, 159.0f,
-                                             119.0f),
+        EXPECT_EQ(d3dxframe_draw_screen_quad(container, white, white, white, white, 320.0f, 0.0f,
+                                             159.0f, 119.0f),
                   1);
         ASSERT_EQ(d3dxframe_end_scene(), 1);
     }

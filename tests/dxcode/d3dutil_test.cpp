@@ -30,8 +30,10 @@ TEST(ErrorNames, KnownCodesHaveTheirNamesAndOthersAHexText)
     };
     for (const auto& c : cases)
         EXPECT_STREQ(d3dutil_get_error_string((HRESULT)c.code), c.name);
-    EXPECT_STREQ(d3dutil_get_error_string((HRESULT)0x88760003), "Unrecognized D3D error code = 88760003");
-    EXPECT_STREQ(d3dutil_get_error_string((HRESULT)0xC8770BDC), "Unrecognized D3D error code = c8770bdc");
+    EXPECT_STREQ(d3dutil_get_error_string((HRESULT)0x88760003),
+                 "Unrecognized D3D error code = 88760003");
+    EXPECT_STREQ(d3dutil_get_error_string((HRESULT)0xC8770BDC),
+                 "Unrecognized D3D error code = c8770bdc");
 }
 
 D3DMATRIX rotation_and_translation()

@@ -38,15 +38,16 @@ int make_keyed_texture()
     IDirectDrawSurface7* surface = nullptr;
     DWORD size = 4;
     D3DX_SURFACEFORMAT format = D3DX_SF_X8R8G8B8;
-    if (FAILED(D3DXCreateTexture(d3dx_globals.device, nullptr, &size, &size, &format, nullptr, &surface,
-                                 nullptr)))
+    if (FAILED(D3DXCreateTexture(d3dx_globals.device, nullptr, &size, &size, &format, nullptr,
+                                 &surface, nullptr)))
         return 0;
     DDSURFACEDESC2 desc = {};
     desc.dwSize = 124;
     surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x)
-            ((DWORD*)((uint8_t*)desc.lpSurface + y * desc.lPitch))[x] = (x == 1 && y == 1) ? black : green;
+            ((DWORD*)((uint8_t*)desc.lpSurface + y * desc.lPitch))[x] = (x == 1 && y == 1) ? black
+                                                                                           : green;
     surface->Unlock(nullptr);
     DDCOLORKEY key = {0, 0};
     surface->SetColorKey(DDCKEY_SRCBLT, &key);
@@ -75,8 +76,10 @@ struct lit_vertex {
 // A pretransformed rectangle, wound clockwise on the screen (front facing).
 void screen_rect(float x0, float y0, float x1, float y1, float z, DWORD colour)
 {
-    screen_vertex corners[4] = {{x0, y0, z, 1.0f, colour}, {x1, y0, z, 1.0f, colour},
-                                {x1, y1, z, 1.0f, colour}, {x0, y1, z, 1.0f, colour}};
+    screen_vertex corners[4] = {{x0, y0, z, 1.0f, colour},
+                                {x1, y0, z, 1.0f, colour},
+                                {x1, y1, z, 1.0f, colour},
+                                {x0, y1, z, 1.0f, colour}};
     EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLEFAN, 0x44, corners, 4, 0), 1);
 }
 
@@ -142,16 +145,17 @@ void draw_scene()
     set_fog(0);
 
     // Colour-keyed texture over red at (320 .. 480, 0 .. 120), point sampled.
-    EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, red, red, red, red, 320.0f, 0.0f, 159.0f, 119.0f), 1);
+    EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, red, red, red, red, 320.0f, 0.0f, 159.0f, 119.0f),
+              1);
     d3dxframe_set_texture_filter(0);
-    EXPECT_EQ(d3dxframe_draw_screen_quad(&keyed_texture, white, white, white, white, 320.0f, 0.0f, 159.0f,
-                                         119.0f),
+    EXPECT_EQ(d3dxframe_draw_screen_quad(&keyed_texture, white, white, white, white, 320.0f, 0.0f,
+                                         159.0f, 119.0f),
               1);
     d3dxframe_set_texture(0, nullptr);
 
     // Half-transparent white over black at (0 .. 160, 240 .. 360).
-    EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, 0x80FFFFFF, 0x80FFFFFF, 0x80FFFFFF, 0x80FFFFFF, 0.0f, 240.0f,
-                                         159.0f, 119.0f),
+    EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, 0x80FFFFFF, 0x80FFFFFF, 0x80FFFFFF, 0x80FFFFFF,
+                                         0.0f, 240.0f, 159.0f, 119.0f),
               1);
 
     // Wireframe triangle, and a counter-clockwise one that culling removes.
@@ -161,7 +165,9 @@ void draw_scene()
     screen_triangle(culled_triangle, white);
 
     // Screen quad with four corner colours at (480 .. 640, 240 .. 480).
-    EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, red, green, blue, white, 480.0f, 240.0f, 159.0f, 239.0f), 1);
+    EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, red, green, blue, white, 480.0f, 240.0f, 159.0f,
+                                         239.0f),
+              1);
 
     // Depth: a biased red rectangle keeps a coplanar green one drawn after it
     // out; a blue one that writes no depth lets a farther yellow one in.
@@ -190,20 +196,22 @@ DWORD pixel_at(int x, int y)
 ::testing::AssertionResult looks_like(int x, int y, float r, float g, float b, int tolerance = 3)
 {
     DWORD got = pixel_at(x, y);
-    int want[3] = {(int)std::lround(r * 255.0f), (int)std::lround(g * 255.0f), (int)std::lround(b * 255.0f)};
+    int want[3] = {(int)std::lround(r * 255.0f), (int)std::lround(g * 255.0f),
+                   (int)std::lround(b * 255.0f)};
     int have[3] = {(int)((got >> 16) & 0xFF), (int)((got >> 8) & 0xFF), (int)(got & 0xFF)};
     for (int i = 0; i < 3; ++i)
         if (std::abs(want[i] - have[i]) > tolerance)
             return ::testing::AssertionFailure()
-                   << "pixel (" << x << ", " << y << ") is " << have[0] << "," << have[1] << "," << have[2]
-                   << ", expected " << want[0] << "," << want[1] << "," << want[2];
+                   << "pixel (" << x << ", " << y << ") is " << have[0] << "," << have[1] << ","
+                   << have[2] << ", expected " << want[0] << "," << want[1] << "," << want[2];
     return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult looks_like(int x, int y, DWORD colour, int tolerance = 3)
 {
-    return looks_like(x, y, (float)((colour >> 16) & 0xFF) / 255.0f, (float)((colour >> 8) & 0xFF) / 255.0f,
-                      (float)(colour & 0xFF) / 255.0f, tolerance);
+    return looks_like(x, y, (float)((colour >> 16) & 0xFF) / 255.0f,
+                      (float)((colour >> 8) & 0xFF) / 255.0f, (float)(colour & 0xFF) / 255.0f,
+                      tolerance);
 }
 
 // Where a point of the lit triangle lands, in Direct3D's pixel-centred
@@ -369,8 +377,8 @@ TEST_P(GlFrame, EveryStateCombinationDraws)
     IDirectDrawSurface7* alpha_texture = nullptr;
     DWORD size = 4;
     D3DX_SURFACEFORMAT format = D3DX_SF_A8R8G8B8;
-    ASSERT_EQ(D3DXCreateTexture(d3dx_globals.device, nullptr, &size, &size, &format, nullptr, &alpha_texture,
-                                nullptr),
+    ASSERT_EQ(D3DXCreateTexture(d3dx_globals.device, nullptr, &size, &size, &format, nullptr,
+                                &alpha_texture, nullptr),
               S_OK);
     DDCOLORKEY key = {0, 0};
     alpha_texture->SetColorKey(DDCKEY_SRCBLT, &key);
@@ -389,14 +397,17 @@ TEST_P(GlFrame, EveryStateCombinationDraws)
         light.dvTheta = 0.5f;
         light.dvPhi = 1.0f;
         light.dvFalloff = 1.0f;
-        for (DWORD type : {D3DLIGHT_DIRECTIONAL, D3DLIGHT_POINT, D3DLIGHT_SPOT, D3DLIGHT_PARALLELPOINT}) {
+        for (DWORD type :
+             {D3DLIGHT_DIRECTIONAL, D3DLIGHT_POINT, D3DLIGHT_SPOT, D3DLIGHT_PARALLELPOINT}) {
             light.dltType = type == D3DLIGHT_PARALLELPOINT ? (DWORD)D3DLIGHT_POINT : type;
             device->SetLight(type, &light);
             device->LightEnable(type, TRUE);
         }
     };
     auto state = [](DWORD type, DWORD value) { d3dxframe_set_render_state((int32_t)type, value); };
-    auto stage = [](DWORD type, DWORD value) { d3dxframe_set_texture_stage_state(0, (int32_t)type, value); };
+    auto stage = [](DWORD type, DWORD value) {
+        d3dxframe_set_texture_stage_state(0, (int32_t)type, value);
+    };
     const struct {
         const char* name;
         bool pretransformed;
@@ -431,7 +442,8 @@ TEST_P(GlFrame, EveryStateCombinationDraws)
              state(D3DRENDERSTATE_FOGENABLE, 1);
              state(D3DRENDERSTATE_FOGTABLEMODE, D3DFOG_EXP2);
          }},
-        {"screen-space fog from the specular alpha", true, [&] { state(D3DRENDERSTATE_FOGENABLE, 1); }},
+        {"screen-space fog from the specular alpha", true,
+         [&] { state(D3DRENDERSTATE_FOGENABLE, 1); }},
         {"texture with alpha and a colour key", false,
          [&] {
              d3dxframe_set_texture(0, alpha_texture);
@@ -469,9 +481,11 @@ TEST_P(GlFrame, EveryStateCombinationDraws)
         ASSERT_EQ(d3dxframe_begin_scene(0), 1);
         test_case.setup();
         if (test_case.pretransformed)
-            EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLELIST, 0x1C4, (void*)screen, 3, 0), 1) << test_case.name;
+            EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLELIST, 0x1C4, (void*)screen, 3, 0), 1)
+                << test_case.name;
         else
-            EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLELIST, 0x1D2, (void*)world, 3, 0), 1) << test_case.name;
+            EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLELIST, 0x1D2, (void*)world, 3, 0), 1)
+                << test_case.name;
         d3dxframe_set_texture(0, nullptr);
         ASSERT_EQ(d3dxframe_end_scene(), 1);
     }

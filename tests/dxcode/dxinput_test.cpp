@@ -21,7 +21,7 @@ TEST(KeyNames, TokensAndCodes)
     struct {
         const char* token;
         int32_t code;
-    } cases[] = {{"1", 0x02},     {"0", 0x0B},     {"ENTER", 0x1C}, {"-", 0x0C},
+    } cases[] = {{"1", 0x02},     {"0", 0x0B},    {"ENTER", 0x1C},     {"-", 0x0C},
                  {"SPACE", 0x39}, {"DOWN", 0xD0}, {"RIGHT WIN", 0xDC}, {"F12", 0x58}};
     for (const auto& c : cases) {
         EXPECT_EQ(dxinput_get_code_from_token(c.token), c.code) << c.token;
@@ -35,10 +35,10 @@ TEST(KeyNames, TokensAndCodes)
     EXPECT_EQ(dxinput_get_code_from_token("enter"), -1);
     EXPECT_EQ(dxinput_get_display_string(0x54), nullptr);
     EXPECT_EQ(dxinput_get_token_string(-1), nullptr);
-    EXPECT_EQ(log.errors(), (std::vector<std::string>{
-                                "Could not find directx constant for string enter.",
-                                "Could not find display string for code 84.",
-                                "Could not find token string for code -1."}));
+    EXPECT_EQ(log.errors(),
+              (std::vector<std::string>{"Could not find directx constant for string enter.",
+                                        "Could not find display string for code 84.",
+                                        "Could not find token string for code -1."}));
 }
 
 TEST(KeyNames, AnUnknownKeyIsUnboundAndWrittenBackAsItsDefault)
@@ -87,10 +87,9 @@ TEST(KeyNames, EveryKeyAndEveryBindingReadsBackFromItsName)
         EXPECT_EQ(code, first->code) << key.token_str;
         EXPECT_TRUE(code == key.code || key.code >= 0x47) << key.token_str;
     }
-    const int32_t bindings[DXINPUT_BINDING_COUNT] = {DIK_S,   DIK_A,      DIK_D,      DIK_W,
-                                                     DIK_LSHIFT, DIK_SPACE, DIK_LCONTROL, DIK_F12,
-                                                     DIK_1,   DIK_SLASH,  DIK_PRIOR,  DIK_NEXT,
-                                                     DIK_TAB, DIK_RMENU};
+    const int32_t bindings[DXINPUT_BINDING_COUNT] = {
+        DIK_S,   DIK_A, DIK_D,     DIK_W,     DIK_LSHIFT, DIK_SPACE, DIK_LCONTROL,
+        DIK_F12, DIK_1, DIK_SLASH, DIK_PRIOR, DIK_NEXT,   DIK_TAB,   DIK_RMENU};
     std::memcpy(dxinput_key_bindings, bindings, sizeof bindings);
     std::string written = written_bytes(dxinput_write_config);
     dxinput_reset();
@@ -146,8 +145,8 @@ TEST_F(Devices, TheKeyboardTheMouseAndEveryJoystickAreListedAndTheKeyboardIsCurr
 {
     dinput_test_set_joystick_count(2);
     EXPECT_EQ(dxinput_init(nullptr, window), 1);
-    EXPECT_EQ(kinds(), (std::vector<DWORD>{DIDEVTYPE_KEYBOARD, DIDEVTYPE_MOUSE,
-                                           DIDEVTYPE_JOYSTICK, DIDEVTYPE_JOYSTICK}));
+    EXPECT_EQ(kinds(), (std::vector<DWORD>{DIDEVTYPE_KEYBOARD, DIDEVTYPE_MOUSE, DIDEVTYPE_JOYSTICK,
+                                           DIDEVTYPE_JOYSTICK}));
     EXPECT_EQ(dxinput_is_current_device(0), 1);
     EXPECT_EQ(dxinput_is_current_device(1), 0);
     EXPECT_EQ(dxinput_is_current_device(-1), 0);
@@ -243,12 +242,14 @@ TEST_F(Devices, WithoutAKeyboardThereAreNoDevicesAndNothingIsRead)
     } cases[] = {
         {"DirectInputCreate", {"dxinput_init - DirectInputCreate 3.0 FAILED."}},
         {"DirectInput.CreateDevice", {"dxinput_init_keyboard - CreateDevice FAILED.", no_keyboard}},
-        {"InputDevice.SetDataFormat", {"dxinput_init_keyboard - SetDataFormat FAILED.", no_keyboard}},
+        {"InputDevice.SetDataFormat",
+         {"dxinput_init_keyboard - SetDataFormat FAILED.", no_keyboard}},
         {"InputDevice.SetCooperativeLevel",
          {"dxinput_init_keyboard - SetCooperativeLevel FAILED.", no_keyboard}},
         {"InputDevice.SetProperty",
          {"dxinput_init_keyboard - SetProperty(DIPH_DEVICE) FAILED.", no_keyboard}},
-        {"InputDevice.GetDeviceInfo", {"dxinput_init_keyboard - GetDeviceInfo FAILED.", no_keyboard}},
+        {"InputDevice.GetDeviceInfo",
+         {"dxinput_init_keyboard - GetDeviceInfo FAILED.", no_keyboard}},
     };
     for (const auto& c : cases) {
         log.clear();
@@ -280,20 +281,29 @@ TEST_F(Devices, MouseAndJoystickFailuresOnlyLeaveThemOut)
         const char* notice;
     } cases[] = {
         // No DirectInput 7: the keyboard alone.
-        {"DirectInputCreate", 1, {DIDEVTYPE_KEYBOARD}, {},
+        {"DirectInputCreate",
+         1,
+         {DIDEVTYPE_KEYBOARD},
+         {},
          "dxinput_init - DirectInputCreate 5.0 FAILED. No joystick support."},
-        {"InputDevice.SetCooperativeLevel", 1,
+        {"InputDevice.SetCooperativeLevel",
+         1,
          {DIDEVTYPE_KEYBOARD, DIDEVTYPE_JOYSTICK, DIDEVTYPE_JOYSTICK, DIDEVTYPE_JOYSTICK},
-         {"dxinput_init_mouse - SetCooperativeLevel FAILED."}, nullptr},
+         {"dxinput_init_mouse - SetCooperativeLevel FAILED."},
+         nullptr},
         // A joystick that cannot be set up is skipped ...
-        {"InputDevice.SetDataFormat", 2,
+        {"InputDevice.SetDataFormat",
+         2,
          {DIDEVTYPE_KEYBOARD, DIDEVTYPE_MOUSE, DIDEVTYPE_JOYSTICK, DIDEVTYPE_JOYSTICK},
-         {}, "dxinput_init_joystick - SetDataFormat FAILED."},
+         {},
+         "dxinput_init_joystick - SetDataFormat FAILED."},
         // ... one whose axes cannot be set ends the enumeration: the keyboard's
         // buffer, four axis settings of the first joystick, the second's x range.
-        {"InputDevice.SetProperty", 6,
+        {"InputDevice.SetProperty",
+         6,
          {DIDEVTYPE_KEYBOARD, DIDEVTYPE_MOUSE, DIDEVTYPE_JOYSTICK},
-         {"dxinput_init_joystick - SetProperty(DIPH_RANGE Y) FAILED."}, nullptr},
+         {"dxinput_init_joystick - SetProperty(DIPH_RANGE Y) FAILED."},
+         nullptr},
     };
     for (const auto& c : cases) {
         dinput_test_set_joystick_count(3);

@@ -27,9 +27,15 @@ vk_bitmap* small_bitmap(const char* name)
 std::string bitmap_image(const char* name)
 {
     return ImageBytes()
-        .word(1).word(2).word(1).word(6).word(0).word(1)
+        .word(1)
+        .word(2)
+        .word(1)
+        .word(6)
+        .word(0)
+        .word(1)
         .str(name)
-        .word(6).raw(std::string("\x01\x00\x02\x00\x00\x03\x00\x00", 8))
+        .word(6)
+        .raw(std::string("\x01\x00\x02\x00\x00\x03\x00\x00", 8))
         .bytes();
 }
 
@@ -88,13 +94,25 @@ TEST(TextureContainer, AContainerReadBackHasNoSurfaceAndKeepsItsIdAndFlags)
     container->texture_container_bitmap = small_bitmap("skull_bits");
 
     std::string expected = ImageBytes()
-                               .word(1).word(1).word(1).word(4)  // links, name, count
-                               .word(0).word(1).word(0).word(0).word(0)  // run-time words, bitmap
-                               .word(0x1234).word(7).word(1).word(1).word(0)
+                               .word(1)
+                               .word(1)
+                               .word(1)
+                               .word(4)  // links, name, count
+                               .word(0)
+                               .word(1)
+                               .word(0)
+                               .word(0)
+                               .word(0)  // run-time words, bitmap
+                               .word(0x1234)
+                               .word(7)
+                               .word(1)
+                               .word(1)
+                               .word(0)
                                .str("skull")
                                .raw(bitmap_image("skull_bits"))
                                .bytes();
-    std::string bytes = written_bytes([&](FILE* f) { return write_texture_container_bin(f, container); });
+    std::string bytes = written_bytes(
+        [&](FILE* f) { return write_texture_container_bin(f, container); });
     EXPECT_EQ(bytes, expected);
 
     FILE* file = file_with_bytes(bytes);
@@ -136,7 +154,8 @@ TEST(TextureContainer, ListsAndHolderArraysCountTheirReferences)
         add_to_texture_container_list(&list, &size, container);
         --container->texture_container_ref_cnt;
     }
-    std::string list_bytes = written_bytes([&](FILE* f) { return write_texture_container_list_bin(f, list, 2); });
+    std::string list_bytes = written_bytes(
+        [&](FILE* f) { return write_texture_container_list_bin(f, list, 2); });
     FILE* file = file_with_bytes(list_bytes);
     texture_container* read_list = read_texture_container_list_bin(file, 2);
     std::fclose(file);
@@ -149,7 +168,8 @@ TEST(TextureContainer, ListsAndHolderArraysCountTheirReferences)
     // Presence words first, then one container stream for each present one.
     texture_container_ptr holders[3] = {malloc_texture_container("x"), nullptr,
                                         malloc_texture_container("y")};
-    std::string bytes = written_bytes([&](FILE* f) { return write_texture_container_ptr_array_bin(f, holders, 3); });
+    std::string bytes = written_bytes(
+        [&](FILE* f) { return write_texture_container_ptr_array_bin(f, holders, 3); });
     EXPECT_EQ(bytes.substr(0, 12), ImageBytes().word(1).word(0).word(1).bytes());
     file = file_with_bytes(bytes);
     texture_container_ptr* read = read_texture_container_ptr_array_bin(file, 3);
@@ -186,13 +206,29 @@ TEST(TextureContainer, BitmapPixelsTravelWholeAndBadLengthsAreRefused)
         std::string bytes;
     } refused[] = {
         // The header words say 6 bytes; the stored length says 8.
-        {"length other than the header's",
-         ImageBytes().word(1).word(2).word(1).word(6).word(0).word(1).str("p").word(8)
-             .raw(std::string(8, 'x')).bytes()},
+        {"length other than the header's", ImageBytes()
+                                               .word(1)
+                                               .word(2)
+                                               .word(1)
+                                               .word(6)
+                                               .word(0)
+                                               .word(1)
+                                               .str("p")
+                                               .word(8)
+                                               .raw(std::string(8, 'x'))
+                                               .bytes()},
         // Pitch 4 x width but no alpha.
-        {"pitch that does not fit the width",
-         ImageBytes().word(1).word(2).word(1).word(8).word(0).word(1).str("p").word(8)
-             .raw(std::string(8, 'x')).bytes()},
+        {"pitch that does not fit the width", ImageBytes()
+                                                  .word(1)
+                                                  .word(2)
+                                                  .word(1)
+                                                  .word(8)
+                                                  .word(0)
+                                                  .word(1)
+                                                  .str("p")
+                                                  .word(8)
+                                                  .raw(std::string(8, 'x'))
+                                                  .bytes()},
         {"pixels cut short", bitmap_image("p").substr(0, bitmap_image("p").size() - 4)},
     };
     for (const Case& c : refused) {

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <string>
 
-#include "texture_support.h"
 #include "platform/d3d_record.h"
 #include "platform/gdi.h"
 #include "test_support.h"
+#include "texture_support.h"
 #include "txtrload.h"
 
 namespace {
@@ -62,7 +62,9 @@ TEST_F(ImageFiles, PpmImagesReadTheSameFromFilesAndMemory)
         HBITMAP from_file = nullptr, from_memory = nullptr;
         ASSERT_EQ(txtrload_load_ppm_file(path.c_str(), &from_file), 0);
         std::string image = header + pixels;
-        ASSERT_EQ(txtrload_load_ppm_from_memory((const uint8_t*)image.data(), image.size(), &from_memory), 0);
+        ASSERT_EQ(
+            txtrload_load_ppm_from_memory((const uint8_t*)image.data(), image.size(), &from_memory),
+            0);
         EXPECT_EQ(bitmap_bytes(from_file), expected);  // the first row at the start of memory
         EXPECT_EQ(bitmap_bytes(from_memory), expected);
         DeleteObject(from_file);
@@ -74,16 +76,20 @@ TEST_F(ImageFiles, PpmImagesReadTheSameFromFilesAndMemory)
 TEST_F(ImageFiles, BrokenPpmImagesAreRefused)
 {
     HBITMAP bitmap = nullptr;
-    for (const std::string& image : {std::string("P3\n2 2\n255\n"), std::string("P6\n2 # no height"),
-                                     std::string("P6\n2 2\n255\n\x01\x02\x03"), std::string("P6 0 1 255 ")}) {
+    for (const std::string& image :
+         {std::string("P3\n2 2\n255\n"), std::string("P6\n2 # no height"),
+          std::string("P6\n2 2\n255\n\x01\x02\x03"), std::string("P6 0 1 255 ")}) {
         SCOPED_TRACE(image);
-        EXPECT_EQ(txtrload_load_ppm_from_memory((const uint8_t*)image.data(), image.size(), &bitmap), E_FAIL);
+        EXPECT_EQ(
+            txtrload_load_ppm_from_memory((const uint8_t*)image.data(), image.size(), &bitmap),
+            E_FAIL);
         std::string path = dir.write("broken.ppm", image);
         EXPECT_EQ(txtrload_load_ppm_file(path.c_str(), &bitmap), E_FAIL);
     }
     std::string good = "P6 1 1 255 abc";
     d3d_inject("GDI.CreateDIBSection", E_FAIL, 0, 1);
-    EXPECT_EQ(txtrload_load_ppm_from_memory((const uint8_t*)good.data(), good.size(), &bitmap), E_FAIL);
+    EXPECT_EQ(txtrload_load_ppm_from_memory((const uint8_t*)good.data(), good.size(), &bitmap),
+              E_FAIL);
     EXPECT_EQ(txtrload_load_ppm_file(dir.file("missing.ppm").c_str(), &bitmap), DDERR_NOTFOUND);
     EXPECT_EQ(txtrload_load_ppm_file(nullptr, &bitmap), E_INVALIDARG);
     EXPECT_EQ(txtrload_load_ppm_from_memory(nullptr, 0, &bitmap), E_INVALIDARG);
@@ -163,11 +169,15 @@ TEST_F(ImageFiles, VkbFilesWithBadHeadersAreRefused)
         const char* what;
         std::string bytes;
     } cases[] = {
-        {"pitch not 3 x width", name + ImageBytes().word(2).word(1).word(8).word(0).bytes() + std::string(8, 'x')},
-        {"has alpha neither 0 nor 1", name + ImageBytes().word(2).word(1).word(6).word(2).bytes() + std::string(6, 'x')},
+        {"pitch not 3 x width",
+         name + ImageBytes().word(2).word(1).word(8).word(0).bytes() + std::string(8, 'x')},
+        {"has alpha neither 0 nor 1",
+         name + ImageBytes().word(2).word(1).word(6).word(2).bytes() + std::string(6, 'x')},
         {"negative height", name + ImageBytes().word(2).word(-1).word(6).word(0).bytes()},
-        {"more pixels than the file holds", name + ImageBytes().word(2).word(2).word(6).word(0).bytes() + std::string(6, 'x')},
-        {"huge size", name + ImageBytes().word(0x10000000).word(0x10000000).word(0x30000000).word(0).bytes()},
+        {"more pixels than the file holds",
+         name + ImageBytes().word(2).word(2).word(6).word(0).bytes() + std::string(6, 'x')},
+        {"huge size",
+         name + ImageBytes().word(0x10000000).word(0x10000000).word(0x30000000).word(0).bytes()},
         {"header cut short", name.substr(0, 100)},
     };
     for (const Case& c : cases) {
@@ -177,11 +187,13 @@ TEST_F(ImageFiles, VkbFilesWithBadHeadersAreRefused)
         EXPECT_EQ(LoadVKBFile(path.c_str()), nullptr);
         EXPECT_FALSE(log.errors().empty());
     }
-    std::string good = name + ImageBytes().word(2).word(1).word(6).word(0).bytes() + std::string(6, 'x');
+    std::string good = name + ImageBytes().word(2).word(1).word(6).word(0).bytes() +
+                       std::string(6, 'x');
     vk_bitmap* read = LoadVKBFile(dir.write("good.vkb", good).c_str());
     ASSERT_NE(read, nullptr);
     EXPECT_EQ(std::strlen(read->vk_bitmap_name), 255u);
     free_vk_bitmap(read);
     EXPECT_EQ(LoadVKBFile(dir.file("none.vkb").c_str()), nullptr);
-    EXPECT_EQ(log.errors().back(), "Unable to open file to load bitmap " + dir.file("none.vkb") + ".");
+    EXPECT_EQ(log.errors().back(),
+              "Unable to open file to load bitmap " + dir.file("none.vkb") + ".");
 }

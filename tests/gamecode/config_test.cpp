@@ -84,14 +84,32 @@ TEST_F(Config, WithoutAFileTheDefaultsAreWrittenInSectionOrder)
     ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
 
     std::string text = file();
-    std::vector<std::string> expected = {
-        "21", "124",
-        "c:\\data\\win\\entity", "c:\\data\\win\\model", "c:\\data\\win\\anim",
-        "c:\\data\\win\\animtab", "c:\\data\\win\\script", "c:\\data\\win\\collision",
-        "c:\\data\\win\\shader", "c:\\data\\win\\bitmap", "c:\\data\\win\\sound",
-        "c:\\data\\win\\ai", "c:\\data\\win\\collision_tab", "c:\\data\\win", "startup",
-        "1", "0", "0", "1", "1", "0", "0",
-        "0.000000", "0.000000", "3.000000", "100.000000"};
+    std::vector<std::string> expected = {"21",
+                                         "124",
+                                         "c:\\data\\win\\entity",
+                                         "c:\\data\\win\\model",
+                                         "c:\\data\\win\\anim",
+                                         "c:\\data\\win\\animtab",
+                                         "c:\\data\\win\\script",
+                                         "c:\\data\\win\\collision",
+                                         "c:\\data\\win\\shader",
+                                         "c:\\data\\win\\bitmap",
+                                         "c:\\data\\win\\sound",
+                                         "c:\\data\\win\\ai",
+                                         "c:\\data\\win\\collision_tab",
+                                         "c:\\data\\win",
+                                         "startup",
+                                         "1",
+                                         "0",
+                                         "0",
+                                         "1",
+                                         "1",
+                                         "0",
+                                         "0",
+                                         "0.000000",
+                                         "0.000000",
+                                         "3.000000",
+                                         "100.000000"};
     std::vector<std::string> values = values_of(text);
     ASSERT_GE(values.size(), expected.size() + 12 + 1 + 14);
     EXPECT_EQ(std::vector<std::string>(values.begin(), values.begin() + (long)expected.size()),
@@ -255,17 +273,21 @@ TEST_F(Config, NullArgumentsAreRefusedWithTheirLines)
         int result;
         const char* message;
     } cases[] = {
-        {write_edit_session_file(nullptr), "Cannot write_edit_session_file with NULL session_name."},
+        {write_edit_session_file(nullptr),
+         "Cannot write_edit_session_file with NULL session_name."},
         {config_read_engine_config_file(nullptr),
          "Cannot config_read_engine_config_file with NULL session_name."},
-        {gameglobals_write_config(nullptr), "Cannot gameglobals_write_config with NULL session_file."},
+        {gameglobals_write_config(nullptr),
+         "Cannot gameglobals_write_config with NULL session_file."},
         {gameglobals_read_config(nullptr, &line_cnt),
          "Cannot gameglobals_read_config with NULL session_file."},
-        {gameglobals_read_config(file, nullptr), "Cannot gameglobals_read_config with NULL line_cnt."},
+        {gameglobals_read_config(file, nullptr),
+         "Cannot gameglobals_read_config with NULL line_cnt."},
         {sound_write_config(nullptr), "Cannot sound_write_config with NULL session_file."},
         {sound_read_config(file, nullptr), "Cannot sound_read_config with NULL line_cnt."},
         {dxinput_write_config(nullptr), "Cannot dxinput_write_config with NULL session_file."},
-        {dxinput_read_config(nullptr, &line_cnt), "Cannot dxinput_read_config with NULL session_file."},
+        {dxinput_read_config(nullptr, &line_cnt),
+         "Cannot dxinput_read_config with NULL session_file."},
         {write_session_3_long(file, 1, 2, 3, nullptr),
          "Cannot write_session_3_long with NULL comment_str."},
         {write_session_4_long(nullptr, 1, 2, 3, 4, "x"),

@@ -48,8 +48,8 @@ protected:
 
 TEST_F(LoadScriptList, NamesAreReadLowerCasedInFileOrder)
 {
-    std::string path =
-        dir.write("load_script.slt", list_file("Intro level2\n/* not this */ Third // nor this\n"));
+    std::string path = dir.write("load_script.slt",
+                                 list_file("Intro level2\n/* not this */ Third // nor this\n"));
     win_load_script* list = read_win_load_script_text_file(path.c_str());
     EXPECT_EQ(names_of(list), (std::vector<std::string>{"intro", "level2", "third"}));
     EXPECT_EQ(dlink_pos((dlink*)list, dlink_find((dlink*)list, "third")), 2);

@@ -5,9 +5,9 @@
 #include <zlib.h>
 
 #include "d3dtextr_dx7.h"
-#include "texture_support.h"
 #include "png_io.h"
 #include "test_support.h"
+#include "texture_support.h"
 
 namespace {
 
@@ -59,8 +59,8 @@ protected:
         width = height = D3DX_DEFAULT;
         format = D3DX_SF_UNKNOWN;
         mipmaps = 0;
-        return png_io_load_texture(device(), &flags, &width, &height, &format, nullptr,
-                                   &texture, &mipmaps, path.c_str(), D3DX_FT_POINT, gamma);
+        return png_io_load_texture(device(), &flags, &width, &height, &format, nullptr, &texture,
+                                   &mipmaps, path.c_str(), D3DX_FT_POINT, gamma);
     }
 
     IDirectDrawSurface7* texture = nullptr;
@@ -104,8 +104,8 @@ TEST_F(PngReader, ColourImagesLoadInTheMatchingLayout)
         EXPECT_EQ(format, c.format);
         EXPECT_EQ(width, 2u);
         EXPECT_EQ(height, 2u);
-        EXPECT_EQ(log->notices(), std::vector<std::string>{"opened " + dir.file("image.png") +
-                                                           " as PNG file."});
+        EXPECT_EQ(log->notices(),
+                  std::vector<std::string>{"opened " + dir.file("image.png") + " as PNG file."});
     }
     EXPECT_EQ(png_io_bit_depth, 8);
 }
@@ -143,9 +143,12 @@ TEST_F(PngReader, GreyAndPaletteImagesAreRefused)
         PngLayout layout;
         int color_type;
     } cases[] = {
-        {"grey", grey, 0},       {"grey with a transparent level", grey_key, 0},
-        {"grey, 4 bits", grey_4_bits, 0}, {"grey with alpha", grey_alpha, 4},
-        {"palette", palette, 3}, {"palette with transparency", palette_alpha, 3},
+        {"grey", grey, 0},
+        {"grey with a transparent level", grey_key, 0},
+        {"grey, 4 bits", grey_4_bits, 0},
+        {"grey with alpha", grey_alpha, 4},
+        {"palette", palette, 3},
+        {"palette with transparency", palette_alpha, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -186,7 +189,8 @@ TEST_F(PngReader, CorruptAndMissingFilesFailCleanly)
     flipped[flipped.size() - 20] ^= 0x55;  // inside the image data: its check fails
     PngLayout huge = rgb_png(1, 1, {0}, false);
     std::string too_large = png_file(huge);
-    too_large[16] = 0x00, too_large[17] = 0x00, too_large[18] = 0x4E, too_large[19] = 0x20;  // 20000 wide
+    too_large[16] = 0x00, too_large[17] = 0x00, too_large[18] = 0x4E,
+    too_large[19] = 0x20;                                           // 20000 wide
     uLong crc = crc32(0, (const Bytef*)too_large.data() + 12, 17);  // "IHDR" and its 13 bytes
     for (int i = 0; i < 4; ++i)
         too_large[29 + i] = (char)(crc >> (24 - 8 * i));
@@ -208,8 +212,8 @@ TEST_F(PngReader, CorruptAndMissingFilesFailCleanly)
     }
     log->clear();
     std::string missing = dir.file("missing.png");
-    EXPECT_EQ(png_io_load_texture(device(), &flags, &width, &height, &format, nullptr,
-                                  &texture, &mipmaps, missing.c_str(), D3DX_FT_POINT, 2.2f),
+    EXPECT_EQ(png_io_load_texture(device(), &flags, &width, &height, &format, nullptr, &texture,
+                                  &mipmaps, missing.c_str(), D3DX_FT_POINT, 2.2f),
               E_FAIL);
     EXPECT_TRUE(log->lines().empty());
 }
@@ -221,7 +225,8 @@ TEST_F(PngReader, TheCacheTriesTheNextExtensionAfterARefusedPng)
     grey.rows = {bytes_of({0x80})};
     dir.write("grey.png", png_file(grey));
     dir.write("grey.tga", tga_image(1, 1, 24, false, 0, {0xFF405060}));
-    dir.write("colour.png", png_file(rgb_png(2, 2, {0x80FF0000, 0xFF000000, 0xFF000000, 0xFF000000}, true)));
+    dir.write("colour.png",
+              png_file(rgb_png(2, 2, {0x80FF0000, 0xFF000000, 0xFF000000, 0xFF000000}, true)));
     char grey_name[] = "Grey";
     texture_container* container = d3dtextr_load_texture(grey_name, dir.path().c_str(), nullptr);
     ASSERT_NE(container, nullptr);

@@ -50,7 +50,7 @@ TEST_F(Scene, ActionButtonScript)
         const char* name;
         const char* stored;
     } cases[] = {{"open_door", "open_door"}, {"none", nullptr}, {"None", "None"},
-                 {"NONE", nullptr}, {"x", "x"}, {nullptr, nullptr}};
+                 {"NONE", nullptr},          {"x", "x"},        {nullptr, nullptr}};
     for (const auto& c : cases) {
         EXPECT_EQ(varnock_set_action_button_script(c.name), 1);
         if (c.stored)
@@ -137,9 +137,9 @@ TEST(GameGlobals, DefaultsAndLevelReset)
     EXPECT_STREQ(game_globals.collision_table_pathname, "c:\\data\\win\\collision_tab");
     EXPECT_EQ(game_globals.bShowStats, 1);
     EXPECT_EQ(game_globals.sound_enable, 1);
-    for (int32_t flag : {game_globals.bDisplayCollisionData, game_globals.skip_splash,
-                         game_globals.hide_gui, game_globals.wireframe_mode,
-                         game_globals.debug_camera, game_globals.display_map_nodes})
+    for (int32_t flag :
+         {game_globals.bDisplayCollisionData, game_globals.skip_splash, game_globals.hide_gui,
+          game_globals.wireframe_mode, game_globals.debug_camera, game_globals.display_map_nodes})
         EXPECT_EQ(flag, 0);
     EXPECT_EQ(game_globals.gravity, -386.4f);
     EXPECT_EQ(game_globals.overlay_alpha, 1.0f);

@@ -356,10 +356,8 @@ TEST_F(Frame, FramesDoTheWorkOfTheirState)
         int presents;
         int scenes;
     } cases[] = {
-        {GAME_MODE_SPLASH, 1, 1},
-        {GAME_MODE_EXPLORATION, 1, 1},
-        {GAME_MODE_CAMERA_LOOK, 1, 1},
-        {GAME_MODE_PLAYING_MOVIE, 1, 0},
+        {GAME_MODE_SPLASH, 1, 1},      {GAME_MODE_EXPLORATION, 1, 1},
+        {GAME_MODE_CAMERA_LOOK, 1, 1}, {GAME_MODE_PLAYING_MOVIE, 1, 0},
         {GAME_MODE_MENU, 1, 1},
     };
     for (const auto& c : cases) {
@@ -524,9 +522,12 @@ TEST_F(Cleanup, RunsInOrderAndWritesTheConfiguration)
 {
     winmain_cleanup(window);
     std::vector<std::string> notices = log->notices();
-    std::vector<std::string> order = {"winmain_cleanup called.", "varnock_final_cleanup called.",
-                                      "entity_unload_all called.", "sound_term aborted because sound is disabled.",
-                                      "Writing SES", "d3dxframe_unitialize called.",
+    std::vector<std::string> order = {"winmain_cleanup called.",
+                                      "varnock_final_cleanup called.",
+                                      "entity_unload_all called.",
+                                      "sound_term aborted because sound is disabled.",
+                                      "Writing SES",
+                                      "d3dxframe_unitialize called.",
                                       "Varnock - exiting...."};
     size_t at = 0;
     for (const std::string& notice : notices)
@@ -544,10 +545,15 @@ TEST_F(Cleanup, TheSessionReportCountsErrorsFirstThenWarnings)
         int errors, warnings;
         const char* box;
     } cases[] = {
-        {1, 5, "Error During Session: There was an error during this session.  Check the debug file."},
-        {3, 0, "Error During Session: There were 3 errors during this session.  Check the debug file."},
-        {0, 1, "Warning During Session: There was a warning during this session.  Check the debug file."},
-        {0, 2, "Warning During Session: There were 2 warnings during this session.  Check the debug file."},
+        {1, 5,
+         "Error During Session: There was an error during this session.  Check the debug file."},
+        {3, 0,
+         "Error During Session: There were 3 errors during this session.  Check the debug file."},
+        {0, 1,
+         "Warning During Session: There was a warning during this session.  Check the debug file."},
+        {0, 2,
+         "Warning During Session: There were 2 warnings during this session.  Check the debug "
+         "file."},
     };
     for (const auto& c : cases) {
         log->clear();
@@ -570,11 +576,12 @@ TEST_F(Cleanup, ListsStillHeldAreWarnedAboutBeforeTheBox)
     entity_io_global_win_entity_list = (win_entity*)&node;
     winmain_cleanup(window);
     entity_io_global_win_entity_list = nullptr;
-    EXPECT_EQ(log->warnings(),
-              std::vector<std::string>{"entity_io_global_win_entity_list is not NULL with 1 members"});
+    EXPECT_EQ(log->warnings(), std::vector<std::string>{
+                                   "entity_io_global_win_entity_list is not NULL with 1 members"});
     ASSERT_EQ(win32_message_box_count(), 1);
-    EXPECT_EQ(box_text(0),
-              "Warning During Session: There was a warning during this session.  Check the debug file.");
+    EXPECT_EQ(
+        box_text(0),
+        "Warning During Session: There was a warning during this session.  Check the debug file.");
 }
 
 // The whole program on the recording back-end: start-up, frames until a
@@ -605,10 +612,10 @@ TEST(WinMain, StartsRunsFramesAndEndsOnClose)
     EXPECT_EQ(result, 0);
     EXPECT_GE(frames, 5);
     std::string debug = here.file("debug.txt");
-    for (const char* notice : {"Varnock - starting up....", "Initializing globals...",
-                               "Reading SES", "Writing SES", "varnock_one_time_scene_init called.",
-                               "Initializing Direct Input.",
-                               "winmain_cleanup called.", "Varnock - exiting...."})
+    for (const char* notice :
+         {"Varnock - starting up....", "Initializing globals...", "Reading SES", "Writing SES",
+          "varnock_one_time_scene_init called.", "Initializing Direct Input.",
+          "winmain_cleanup called.", "Varnock - exiting...."})
         EXPECT_NE(debug.find(notice), std::string::npos) << notice;
     // No configuration yet: written at start-up and again at exit.
     EXPECT_NE(debug.find("Could not find"), std::string::npos);

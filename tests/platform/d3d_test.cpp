@@ -47,12 +47,12 @@ TEST_F(Device, StartsWithTheDirect3D7Defaults)
     struct {
         DWORD type, value;
     } render_states[] = {
-        {D3DRENDERSTATE_ZENABLE, D3DZB_TRUE},        {D3DRENDERSTATE_ZWRITEENABLE, TRUE},
-        {D3DRENDERSTATE_FILLMODE, D3DFILL_SOLID},    {D3DRENDERSTATE_CULLMODE, D3DCULL_CCW},
-        {D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE},     {D3DRENDERSTATE_DESTBLEND, D3DBLEND_ZERO},
-        {D3DRENDERSTATE_LIGHTING, TRUE},             {D3DRENDERSTATE_ALPHABLENDENABLE, FALSE},
-        {D3DRENDERSTATE_COLORKEYENABLE, FALSE},      {D3DRENDERSTATE_AMBIENT, 0},
-        {D3DRENDERSTATE_ZFUNC, D3DCMP_LESSEQUAL},    {D3DRENDERSTATE_FOGENABLE, FALSE},
+        {D3DRENDERSTATE_ZENABLE, D3DZB_TRUE},     {D3DRENDERSTATE_ZWRITEENABLE, TRUE},
+        {D3DRENDERSTATE_FILLMODE, D3DFILL_SOLID}, {D3DRENDERSTATE_CULLMODE, D3DCULL_CCW},
+        {D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE},  {D3DRENDERSTATE_DESTBLEND, D3DBLEND_ZERO},
+        {D3DRENDERSTATE_LIGHTING, TRUE},          {D3DRENDERSTATE_ALPHABLENDENABLE, FALSE},
+        {D3DRENDERSTATE_COLORKEYENABLE, FALSE},   {D3DRENDERSTATE_AMBIENT, 0},
+        {D3DRENDERSTATE_ZFUNC, D3DCMP_LESSEQUAL}, {D3DRENDERSTATE_FOGENABLE, FALSE},
     };
     for (const auto& state : render_states) {
         DWORD value = 0xDEAD;
@@ -113,7 +113,8 @@ TEST_F(Device, DrawsAreCheckedBeforeTheyReachTheBackEnd)
     struct vertex {
         float x, y, z, nx, ny, nz;
         DWORD diffuse;
-    } vertices[3] = {{0, 0, 0, 9, 9, 9, 0xFF0000FF}, {1, 0, 0, 9, 9, 9, 0xFF00FF00},
+    } vertices[3] = {{0, 0, 0, 9, 9, 9, 0xFF0000FF},
+                     {1, 0, 0, 9, 9, 9, 0xFF00FF00},
                      {0, 1, 0, 9, 9, 9, 0xFFFF0000}};
     D3DDRAWPRIMITIVESTRIDEDDATA strided = {};
     strided.position = {&vertices[0].x, sizeof(vertex)};
@@ -145,9 +146,9 @@ TEST_F(Device, ReferencesKeepObjectsAliveUntilTheLastRelease)
     IDirectDrawSurface7* texture = nullptr;
     DWORD width = 4, height = 4;
     D3DX_SURFACEFORMAT format = D3DX_SF_A8R8G8B8;
-    ASSERT_EQ(D3DXCreateTexture(device, nullptr, &width, &height, &format, nullptr, &texture,
-                                nullptr),
-              S_OK);
+    ASSERT_EQ(
+        D3DXCreateTexture(device, nullptr, &width, &height, &format, nullptr, &texture, nullptr),
+        S_OK);
     EXPECT_EQ(d3d_live_objects(), before + 1);
     ASSERT_EQ(device->SetTexture(0, texture), S_OK);
     EXPECT_EQ(texture->Release(), 1u);  // the device still holds it
@@ -162,7 +163,8 @@ TEST_F(Device, SurfacesKeepTheirPixelsThroughLocksContextsAndLoads)
     uint8_t memory[2 * 2 * 3] = {0x10, 0x20, 0x30, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF};
     DDSURFACEDESC2 desc = {};
     desc.dwSize = 124;
-    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_LPSURFACE | DDSD_PIXELFORMAT;
+    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_LPSURFACE |
+                   DDSD_PIXELFORMAT;
     desc.ddsCaps.dwCaps = DDSCAPS_SYSTEMMEMORY | DDSCAPS_OFFSCREENPLAIN;
     desc.dwWidth = desc.dwHeight = 2;
     desc.lPitch = 6;
@@ -190,16 +192,17 @@ TEST_F(Device, SurfacesKeepTheirPixelsThroughLocksContextsAndLoads)
     IDirectDrawSurface7* texture = nullptr;
     DWORD width = D3DX_DEFAULT, height = D3DX_DEFAULT;
     D3DX_SURFACEFORMAT format = D3DX_SF_R8G8B8;
-    ASSERT_EQ(D3DXCreateTexture(device, nullptr, &width, &height, &format, nullptr, &texture,
-                                nullptr),
-              S_OK);
+    ASSERT_EQ(
+        D3DXCreateTexture(device, nullptr, &width, &height, &format, nullptr, &texture, nullptr),
+        S_OK);
     EXPECT_EQ(width, 256u);
     EXPECT_EQ(format, (D3DX_SURFACEFORMAT)D3DX_SF_X8R8G8B8);
-    ASSERT_EQ(D3DXLoadTextureFromSurface(device, texture, 0, source, nullptr, nullptr, D3DX_FT_POINT),
-              S_OK);
+    ASSERT_EQ(
+        D3DXLoadTextureFromSurface(device, texture, 0, source, nullptr, nullptr, D3DX_FT_POINT),
+        S_OK);
     ASSERT_EQ(texture->Lock(nullptr, &locked, 0, nullptr), S_OK);
     const uint32_t* texels = (const uint32_t*)locked.lpSurface;
-    EXPECT_EQ(texels[0] & 0xFFFFFF, 0x302010u);        // top left quarter from pixel (0, 0)
+    EXPECT_EQ(texels[0] & 0xFFFFFF, 0x302010u);                // top left quarter from pixel (0, 0)
     EXPECT_EQ(texels[255 * 256 + 255] & 0xFFFFFF, 0xFFFFFFu);  // bottom right from pixel (1, 1)
     texture->Unlock(nullptr);
     texture->Release();

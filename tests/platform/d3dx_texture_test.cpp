@@ -10,8 +10,8 @@
 #include "platform/d3dx.h"
 #include "platform/gdi.h"
 #include "platform/win32.h"
-#include "texture_support.h"
 #include "test_support.h"
+#include "texture_support.h"
 
 namespace {
 
@@ -63,7 +63,8 @@ TEST_F(Textures, TgaAndBmpFilesDecodeInEveryLayoutTheyCome)
         Pixels expected;
         D3DX_SURFACEFORMAT format;
     } cases[] = {
-        {"tga 24 bits, bottom row first", tga_image(3, 2, 24, false, 0, six), six, D3DX_SF_X8R8G8B8},
+        {"tga 24 bits, bottom row first", tga_image(3, 2, 24, false, 0, six), six,
+         D3DX_SF_X8R8G8B8},
         {"tga 24 bits, run-length", tga_image(3, 2, 24, true, 0x20, six), six, D3DX_SF_X8R8G8B8},
         {"tga 32 bits with alpha, run-length", tga_image(3, 2, 32, true, 0x28, alpha), alpha,
          D3DX_SF_A8R8G8B8},
@@ -71,8 +72,10 @@ TEST_F(Textures, TgaAndBmpFilesDecodeInEveryLayoutTheyCome)
         {"tga 16 bits with one alpha bit", tga_image(3, 2, 16, false, 0x21, bits16), bits16,
          D3DX_SF_A8R8G8B8},
         {"bmp 24 bits, padded rows", bmp_image(3, 2, six), six, D3DX_SF_X8R8G8B8},
-        {"bmp 8 bits over a palette", bmp_image(3, 2, {2, 1, 0, 0, 1, 2}, {0xFF0000, 0x00FF00, 0x0000FF}),
-         {0xFF0000FF, 0xFF00FF00, 0xFFFF0000, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF}, D3DX_SF_X8R8G8B8},
+        {"bmp 8 bits over a palette",
+         bmp_image(3, 2, {2, 1, 0, 0, 1, 2}, {0xFF0000, 0x00FF00, 0x0000FF}),
+         {0xFF0000FF, 0xFF00FF00, 0xFFFF0000, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF},
+         D3DX_SF_X8R8G8B8},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -90,7 +93,8 @@ TEST_F(Textures, DdsBlocksDecodeWithTheLevelsTheFileHolds)
 {
     // DXT1, 4 x 4 with two smaller levels. The top block uses the four-colour
     // mode; the 2 x 2 level the three-colour mode with its transparent texel.
-    std::string top = dxt_colour_block(0xF800, 0x001F, {0, 1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1});
+    std::string top = dxt_colour_block(0xF800, 0x001F,
+                                       {0, 1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1});
     std::string middle = dxt_colour_block(0x001F, 0xF800, {2, 3, 0, 0, 0, 1});
     std::string last = dxt_colour_block(0x07E0, 0x07E0, {0});
     ASSERT_EQ(load("blocks.dds", dds_header(4, 4, 3, "DXT1") + top + middle + last), S_OK);
@@ -111,10 +115,12 @@ TEST_F(Textures, DdsBlocksDecodeWithTheLevelsTheFileHolds)
 
     // DXT3 and DXT5: the alpha half before the colour half.
     std::string red = dxt_colour_block(0xF800, 0xF800, {0});
-    std::string dxt3_alpha = ImageBytes().half(0x08F0).half(0).word(0).bytes();  // texels 0..3: 0, F, 8, 0
+    std::string dxt3_alpha =
+        ImageBytes().half(0x08F0).half(0).word(0).bytes();  // texels 0..3: 0, F, 8, 0
     ASSERT_EQ(load("a3.dds", dds_header(4, 4, 1, "DXT3") + dxt3_alpha + red), S_OK);
     pixels = surface_pixels(texture);
-    EXPECT_EQ((Pixels{pixels[0], pixels[1], pixels[2]}), (Pixels{0x00FF0000, 0xFFFF0000, 0x88FF0000}));
+    EXPECT_EQ((Pixels{pixels[0], pixels[1], pixels[2]}),
+              (Pixels{0x00FF0000, 0xFFFF0000, 0x88FF0000}));
     EXPECT_EQ(mipmaps, 3u);  // a one-level file gets the full chain
 
     // Eight-alpha mode (255 > 0): indices 0, 1, 2, 7.
@@ -143,8 +149,8 @@ TEST_F(Textures, ChainsSizesAndFormatsFollowTheRequest)
     std::string path = dir.file("a.tga");
     width = 8, height = 2, mipmaps = 2, flags = 0;
     format = D3DX_SF_R5G6B5;
-    ASSERT_EQ(D3DXCreateTextureFromFile(device(), &flags, &width, &height, &format, nullptr, &texture,
-                                        &mipmaps, path.c_str(), D3DX_FT_LINEAR),
+    ASSERT_EQ(D3DXCreateTextureFromFile(device(), &flags, &width, &height, &format, nullptr,
+                                        &texture, &mipmaps, path.c_str(), D3DX_FT_LINEAR),
               S_OK);
     EXPECT_EQ(format, (D3DX_SURFACEFORMAT)D3DX_SF_X8R8G8B8);
     EXPECT_EQ(mipmaps, 2u);
@@ -186,8 +192,9 @@ TEST_F(Textures, BrokenFilesAreRefusedWithoutATexture)
         EXPECT_EQ(texture, nullptr);
     }
     std::string missing = dir.file("missing.tga");
-    EXPECT_TRUE(FAILED(D3DXCreateTextureFromFile(device(), nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                 &texture, nullptr, missing.c_str(), D3DX_FT_POINT)));
+    EXPECT_TRUE(
+        FAILED(D3DXCreateTextureFromFile(device(), nullptr, nullptr, nullptr, nullptr, nullptr,
+                                         &texture, nullptr, missing.c_str(), D3DX_FT_POINT)));
     EXPECT_EQ(texture, nullptr);
 }
 

@@ -25,17 +25,17 @@ const platform_dialog_item test_items[] = {
     {"COMBOBOX", "", ID_FIELD, 7, 42, 120, 60, CBS_DROPDOWN | WS_TABSTOP},
     {"STATIC", "A label", ID_LABEL, 7, 62, 100, 8, SS_LEFT},
 };
-const platform_dialog_resource test_dialog = {
-    WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER,
-    0,
-    0,
-    210,
-    80,
-    "Test Dialog",
-    "MS Sans Serif",
-    8,
-    test_items,
-    sizeof test_items / sizeof test_items[0]};
+const platform_dialog_resource test_dialog = {WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME |
+                                                  DS_CENTER,
+                                              0,
+                                              0,
+                                              210,
+                                              80,
+                                              "Test Dialog",
+                                              "MS Sans Serif",
+                                              8,
+                                              test_items,
+                                              sizeof test_items / sizeof test_items[0]};
 
 // What the dialog procedure was told, and how it answers.
 struct proc_log {
@@ -52,8 +52,8 @@ INT_PTR test_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
         ++seen.init_count;
         for (int i = 0; i < seen.list_items; ++i) {
             std::string name = "item " + std::to_string(i);
-            LRESULT index =
-                SendDlgItemMessage(dialog, ID_LIST, CB_ADDSTRING, 0, (LPARAM)name.c_str());
+            LRESULT index = SendDlgItemMessage(dialog, ID_LIST, CB_ADDSTRING, 0,
+                                               (LPARAM)name.c_str());
             SendDlgItemMessage(dialog, ID_LIST, CB_SETITEMDATA, (WPARAM)index, 10 * i);
             SendDlgItemMessage(dialog, ID_FIELD, CB_ADDSTRING, 0, (LPARAM)name.c_str());
         }

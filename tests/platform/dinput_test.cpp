@@ -127,8 +127,8 @@ TEST_F(InputDevices, TheDeviceRefusesWhatDoesNotFitIt)
 
 TEST_F(InputDevices, TheMouseReportsMotionSinceTheLastReadAndHoldsThePointer)
 {
-    LPDIRECTINPUTDEVICE mouse =
-        open(GUID_SysMouse, &c_dfDIMouse, DISCL_EXCLUSIVE | DISCL_FOREGROUND);
+    LPDIRECTINPUTDEVICE mouse = open(GUID_SysMouse, &c_dfDIMouse,
+                                     DISCL_EXCLUSIVE | DISCL_FOREGROUND);
     ASSERT_NE(mouse, nullptr);
     EXPECT_EQ(dinput_test_mouse_captured(), 1);
     dinput_test_move_mouse(-3, 2);
@@ -147,10 +147,10 @@ TEST_F(InputDevices, TheMouseReportsMotionSinceTheLastReadAndHoldsThePointer)
 
 TEST_F(InputDevices, ForegroundDevicesFollowTheFocus)
 {
-    LPDIRECTINPUTDEVICE keyboard =
-        open(GUID_SysKeyboard, &c_dfDIKeyboard, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
-    LPDIRECTINPUTDEVICE mouse =
-        open(GUID_SysMouse, &c_dfDIMouse, DISCL_EXCLUSIVE | DISCL_FOREGROUND);
+    LPDIRECTINPUTDEVICE keyboard = open(GUID_SysKeyboard, &c_dfDIKeyboard,
+                                        DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
+    LPDIRECTINPUTDEVICE mouse = open(GUID_SysMouse, &c_dfDIMouse,
+                                     DISCL_EXCLUSIVE | DISCL_FOREGROUND);
     ASSERT_TRUE(keyboard && mouse);
     dinput_test_set_key(DIK_UP, 1);
     BYTE keys[256];

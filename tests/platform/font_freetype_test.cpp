@@ -20,8 +20,9 @@ const char mono_font[] = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.t
 
 HFONT make_font(int height, const char* face)
 {
-    return CreateFont(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                      CLIP_DEFAULT_PRECIS, PROOF_QUALITY, VARIABLE_PITCH | FF_SWISS, face);
+    return CreateFont(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
+                      VARIABLE_PITCH | FF_SWISS, face);
 }
 
 class FreeTypeFont : public ::testing::Test {

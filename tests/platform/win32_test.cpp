@@ -129,7 +129,8 @@ TEST_F(Messages, KeysAndMouseArePostedWithTheirParameters)
     feed({PLATFORM_EVENT_KEY_DOWN, 0, 0, "Return", PLATFORM_MOD_ALT, 0, 0, 0});
     feed({PLATFORM_EVENT_MOUSE_MOTION, 12, 34, nullptr, 0, 0, 0, 0});
     feed({PLATFORM_EVENT_BUTTON_DOWN, 5, 6, nullptr, 0, 0, 1, 1});
-    feed({PLATFORM_EVENT_BUTTON_DOWN, 5, 6, nullptr, 0, 0, 1, 2});  // the class has no double clicks
+    feed(
+        {PLATFORM_EVENT_BUTTON_DOWN, 5, 6, nullptr, 0, 0, 1, 2});  // the class has no double clicks
     feed({PLATFORM_EVENT_BUTTON_UP, 5, 6, nullptr, 0, 0, 3, 1});
     pump();
     ASSERT_EQ(seen.size(), 8u) << describe(seen);
@@ -249,7 +250,8 @@ TEST(MessageBoxes, ScriptedBoxesAnswerAtOnceAndAreKept)
 {
     test_reset_state();
     win32_message_box_script(1, IDOK);
-    EXPECT_EQ(MessageBoxEx(nullptr, "There was an error", "Error During Session", 0x51010, 0), IDOK);
+    EXPECT_EQ(MessageBoxEx(nullptr, "There was an error", "Error During Session", 0x51010, 0),
+              IDOK);
     ASSERT_EQ(win32_message_box_count(), 1);
     const char* text = nullptr;
     const char* caption = nullptr;

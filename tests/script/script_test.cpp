@@ -34,7 +34,8 @@ protected:
     {
         std::string path = std::string(game_globals.script_pathname) + "/" + name + ".scw";
         dir.write("Script/" + std::string(name) + ".scw", "");
-        FILE* file = file_open_write_version_bin(path.c_str(), FILE_TYPE_SCRIPT, FILE_VERSION_SCRIPT);
+        FILE* file = file_open_write_version_bin(path.c_str(), FILE_TYPE_SCRIPT,
+                                                 FILE_VERSION_SCRIPT);
         ASSERT_NE(file, nullptr);
         file_close(file);
     }

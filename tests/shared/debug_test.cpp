@@ -34,13 +34,15 @@ std::vector<std::string> file_lines(const std::string& path)
 TEST_F(DebugLog, EntryPrefixCarriesKindBaseNameAndLine)
 {
     LogCapture log;
+    const int error_line = __LINE__ + 1;
     LOG_ERROR("first %d\n", 7);
     LOG_WARNING("%s\n", "second");
     LOG_NOTICE("third\n");
     auto lines = log.lines();
     ASSERT_EQ(lines.size(), 3u);
     char expected[128];
-    std::snprintf(expected, sizeof expected, "ERROR   %18s(%4d): first 7", "debug_test.cpp", __LINE__ - 6);
+    std::snprintf(expected, sizeof expected, "ERROR   %18s(%4d): first 7", "debug_test.cpp",
+                  error_line);
     EXPECT_EQ(lines[0], expected);
     EXPECT_EQ(lines[1].substr(0, 8), "WARNING ");
     EXPECT_EQ(lines[2].substr(0, 8), "NOTICE  ");
@@ -129,10 +131,8 @@ TEST(DebugBaseFilename, CutsAtEitherSeparator)
         const char* path;
         const char* base;
     } cases[] = {
-        {"c:\\src\\debug.c", "debug.c"},
-        {"/src/shared/debug.cpp", "debug.cpp"},
-        {"c:\\src/sub/file.c", "file.c"},
-        {"dir/sub\\file.c", "file.c"},
+        {"c:\\src\\debug.c", "debug.c"},  {"/src/shared/debug.cpp", "debug.cpp"},
+        {"c:\\src/sub/file.c", "file.c"}, {"dir/sub\\file.c", "file.c"},
         {"plain.c", "plain.c"},
     };
     for (const Case& c : cases)

@@ -161,8 +161,7 @@ TEST(Dlink, BubbleSortIsStableAndReportsMoves)
         const char* sorted;
         int moved;
     } cases[] = {
-        {"CAB", "ABC", 1}, {"ABC", "ABC", 0}, {"BA", "AB", 1},
-        {"EDCBA", "ABCDE", 1}, {"A", "A", 0},
+        {"CAB", "ABC", 1}, {"ABC", "ABC", 0}, {"BA", "AB", 1}, {"EDCBA", "ABCDE", 1}, {"A", "A", 0},
     };
     for (const Case& c : cases) {
         Nodes n;
@@ -193,8 +192,8 @@ TEST(Dlink, LessThanRefusesMissingKeysInOrder)
     EXPECT_EQ(dlink_less_than(n['A'], n['B']), 0);
     EXPECT_EQ(dlink_less_than(n['A'], n['C']), 1);
     EXPECT_EQ(dlink_less_than(n['C'], n['A']), 0);
-    EXPECT_EQ(log.errors(),
-              std::vector<std::string>{"Cannot dlink_less_than with NULL second_ptr->dlink_key_str."});
+    EXPECT_EQ(log.errors(), std::vector<std::string>{
+                                "Cannot dlink_less_than with NULL second_ptr->dlink_key_str."});
 }
 
 TEST(Dlink, CombineListsKeepsTheFirstHead)

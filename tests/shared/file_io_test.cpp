@@ -94,9 +94,9 @@ TEST_F(FileIo, BinaryHeaderRefusals)
     }
 
     int found = -1;
-    EXPECT_EQ(file_open_search_verify_version_bin(dir.file("missing").c_str(), nullptr, 13, 155,
-                                                  &found),
-              nullptr);
+    EXPECT_EQ(
+        file_open_search_verify_version_bin(dir.file("missing").c_str(), nullptr, 13, 155, &found),
+        nullptr);
     EXPECT_EQ(found, 0);
 }
 
@@ -158,7 +158,8 @@ TEST_F(FileIo, TextHeaderRoundTripAndComments)
 
     int16_t line_cnt = -5;
     int found = 0;
-    FILE* in = file_open_search_verify_version_text(path.c_str(), &line_cnt, nullptr, 21, 124, &found);
+    FILE* in = file_open_search_verify_version_text(path.c_str(), &line_cnt, nullptr, 21, 124,
+                                                    &found);
     ASSERT_NE(in, nullptr);
     EXPECT_EQ(line_cnt, 7);
     file_close(in);
@@ -170,13 +171,15 @@ TEST_F(FileIo, TextHeaderRoundTripAndComments)
     file_close(in);
 
     std::string wrong = dir.write("wrong.txt", "21\n125\n");
-    EXPECT_EQ(file_open_search_verify_version_text(wrong.c_str(), &line_cnt, nullptr, 21, 124, &found),
-              nullptr);
+    EXPECT_EQ(
+        file_open_search_verify_version_text(wrong.c_str(), &line_cnt, nullptr, 21, 124, &found),
+        nullptr);
     EXPECT_EQ(file_hdr_type_found, 21);
     EXPECT_EQ(file_hdr_version_found, 125);
     std::string nothing = dir.write("nothing.txt", "// only a comment\n");
-    EXPECT_EQ(file_open_search_verify_version_text(nothing.c_str(), &line_cnt, nullptr, 21, 124, &found),
-              nullptr);
+    EXPECT_EQ(
+        file_open_search_verify_version_text(nothing.c_str(), &line_cnt, nullptr, 21, 124, &found),
+        nullptr);
     EXPECT_EQ(found, 1);
     EXPECT_EQ(file_hdr_type_found, 0);
     auto errors = log.errors();
@@ -237,11 +240,11 @@ TEST_F(FileIo, StringRecordLengthZeroIsNull)
 TEST_F(FileIo, CorruptStringRecordsAreRefused)
 {
     const std::string cases[] = {
-        le32(-4) + "abcd",           // negative length
-        le32(1000) + "abcd",         // longer than what is left
-        le32(4) + "abcd",            // not zero-terminated
+        le32(-4) + "abcd",                   // negative length
+        le32(1000) + "abcd",                 // longer than what is left
+        le32(4) + "abcd",                    // not zero-terminated
         le32(5) + std::string("abcd\0", 5),  // padding missing
-        std::string("\x01\x00", 2),  // length cut short
+        std::string("\x01\x00", 2),          // length cut short
     };
     for (const std::string& bytes : cases) {
         log.clear();
@@ -279,15 +282,15 @@ TEST_F(FileIo, StringRecordArgumentRefusals)
 TEST_F(FileIo, OpenModes)
 {
     EXPECT_EQ(file_open("x", FILE_MODE_READ_WRITE_BIN), nullptr);
-    EXPECT_EQ(log.notices(), (std::vector<std::string>{"Open for read_write binary: x",
-                                                       "Not yet implemented"}));
+    EXPECT_EQ(log.notices(),
+              (std::vector<std::string>{"Open for read_write binary: x", "Not yet implemented"}));
     EXPECT_EQ(file_open("x", 7), nullptr);
     EXPECT_EQ(file_open("", 0), nullptr);
     EXPECT_EQ(file_open(nullptr, 0), nullptr);
     EXPECT_EQ(file_open(dir.file("missing").c_str(), 0), nullptr);
-    EXPECT_EQ(log.errors(), (std::vector<std::string>{"Error opening x", "Bad file_mode: 7",
-                                                      "Illegal filename ''",
-                                                      "Cannot open a NULL filename"}));
+    EXPECT_EQ(log.errors(),
+              (std::vector<std::string>{"Error opening x", "Bad file_mode: 7",
+                                        "Illegal filename ''", "Cannot open a NULL filename"}));
 }
 
 TEST_F(FileIo, ReadWriteAndSize)

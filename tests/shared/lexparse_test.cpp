@@ -71,8 +71,8 @@ using Numbers = std::vector<int32_t>;
 TEST_F(Lex, TokenNumbersOfKeywordsClassesAndCharacters)
 {
     start("Spaz_Model_Name Arms { 12 , 1.5 } ; \\path \"any text\" 1..2 x%y\n");
-    EXPECT_EQ(all_tokens(), (Numbers{260, 257, 123, 258, ',', 258, '}', ';', 257, 259, 258, 261,
-                                     258, 257}));
+    EXPECT_EQ(all_tokens(),
+              (Numbers{260, 257, 123, 258, ',', 258, '}', ';', 257, 259, 258, 261, 258, 257}));
     // The ring keeps the texts as written.
     EXPECT_EQ(ring(0), "Spaz_Model_Name");
     EXPECT_EQ(ring(1), "Arms");
@@ -90,8 +90,8 @@ TEST_F(Lex, BadTokensAreErrors)
     lex_token_trans_tab = keywords_without_dots;
     EXPECT_EQ(all_tokens(), (Numbers{256, 256, 256}));
     EXPECT_EQ(log_->errors(), (std::vector<std::string>{"Bad token '%%' at input.txt(1)",
-                                                       "Bad token '..' at input.txt(1)",
-                                                       "Bad token '_x' at input.txt(1)"}));
+                                                        "Bad token '..' at input.txt(1)",
+                                                        "Bad token '_x' at input.txt(1)"}));
 }
 
 TEST_F(Lex, EndOfInputAndUnterminatedComment)

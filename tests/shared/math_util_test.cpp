@@ -41,7 +41,8 @@ TEST(MathUtil, SqrtOfNegativeGivesZeroWithOneWarning)
 {
     LogCapture log;
     EXPECT_EQ(math_util_sqrt(-4.0), 0.0);
-    EXPECT_EQ(log.warnings(), std::vector<std::string>{"Inside _matherr for 'sqrt', arg1 = -4.000000"});
+    EXPECT_EQ(log.warnings(),
+              std::vector<std::string>{"Inside _matherr for 'sqrt', arg1 = -4.000000"});
     EXPECT_TRUE(log.errors().empty());
     EXPECT_EQ(debug_log.warning_count, 1);
 
@@ -74,6 +75,7 @@ TEST(MathUtil, HookHandlesOnlySqrt)
     EXPECT_EQ(_matherr(&log_error), 0);
     EXPECT_EQ(log_error.retval, 99.0);
 
-    EXPECT_EQ(log.warnings(), std::vector<std::string>{"Inside _matherr for 'sqrt', arg1 = -1.500000"});
+    EXPECT_EQ(log.warnings(),
+              std::vector<std::string>{"Inside _matherr for 'sqrt', arg1 = -1.500000"});
     EXPECT_EQ(log.errors(), std::vector<std::string>{"Inside _matherr for 'log'"});
 }

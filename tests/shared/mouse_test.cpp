@@ -110,6 +110,6 @@ TEST_F(Mouse, DefaultsAndUnexpectedMessages)
     EXPECT_EQ(mouse_translate_msg(window, WM_MOUSEMOVE, 0, 0), 0);
     EXPECT_EQ(mouse_translate_msg(window, WM_KEYDOWN, 0, 0), 0);
     EXPECT_EQ(log.warnings(), std::vector<std::string>{"def_mouse_button_funct"});
-    EXPECT_EQ(log.errors(), std::vector<std::string>{"Unexpected mouse msg = " +
-                                                     std::to_string(WM_KEYDOWN)});
+    EXPECT_EQ(log.errors(),
+              std::vector<std::string>{"Unexpected mouse msg = " + std::to_string(WM_KEYDOWN)});
 }

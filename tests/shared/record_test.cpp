@@ -112,20 +112,36 @@ rt_node* small_node()
 std::string small_node_bytes()
 {
     return ImageBytes()
-        .word(1).word(1).word(1).word(1)         // links, name, count
-        .real(1.5f).real(2.0f).real(-1.0f)       // pos
-        .word(1).word(1)                         // leaf array
-        .word(0).word(0)                         // child list
-        .word(0)                                 // single leaf
-        .word(1).word(1)                         // weights
-        .word(0)                                 // run-time pointer
-        .word(5)                                 // slot
-        .word(1).word(1)                         // shape
+        .word(1)
+        .word(1)
+        .word(1)
+        .word(1)  // links, name, count
+        .real(1.5f)
+        .real(2.0f)
+        .real(-1.0f)  // pos
+        .word(1)
+        .word(1)  // leaf array
+        .word(0)
+        .word(0)  // child list
+        .word(0)  // single leaf
+        .word(1)
+        .word(1)  // weights
+        .word(0)  // run-time pointer
+        .word(5)  // slot
+        .word(1)
+        .word(1)  // shape
         .str("ab")
-        .word(7).word(1).word(3).word(1)         // the leaf's image
-        .str("xyz").half(1).half(2).half(3)
+        .word(7)
+        .word(1)
+        .word(3)
+        .word(1)  // the leaf's image
+        .str("xyz")
+        .half(1)
+        .half(2)
+        .half(3)
         .real(0.5f)
-        .real(2.0f).real(1.0f)                   // the box
+        .real(2.0f)
+        .real(1.0f)  // the box
         .bytes();
 }
 
@@ -287,16 +303,26 @@ TEST(RecordStream, FailuresAreReportedInTheWordsOfTheFieldAndType)
     // Name announced, but a string record of length 0 follows.
     {
         LogCapture log;
-        FILE* file = file_with_bytes(ImageBytes().word(1).word(1).word(1).raw(std::string(60, '\0'))
-                                         .word(0).bytes());
+        FILE* file = file_with_bytes(
+            ImageBytes().word(1).word(1).word(1).raw(std::string(60, '\0')).word(0).bytes());
         EXPECT_EQ(read_rt_node_bin(file), nullptr);
         std::fclose(file);
         EXPECT_EQ(log.errors(), std::vector<std::string>{"Could not read_str_bin rt_node_name."});
     }
     // A leaf array whose second element's label cannot be read.
     {
-        std::string leaves = ImageBytes().word(1).word(1).word(0).word(0)
-                                 .word(2).word(1).word(0).word(0).str("one").word(0).bytes();
+        std::string leaves = ImageBytes()
+                                 .word(1)
+                                 .word(1)
+                                 .word(0)
+                                 .word(0)
+                                 .word(2)
+                                 .word(1)
+                                 .word(0)
+                                 .word(0)
+                                 .str("one")
+                                 .word(0)
+                                 .bytes();
         LogCapture log;
         FILE* file = file_with_bytes(leaves);
         EXPECT_EQ(read_rt_leaf_array_bin(file, 2), nullptr);
@@ -342,8 +368,8 @@ TEST(RecordStream, FailuresAreReportedInTheWordsOfTheFieldAndType)
 
 TEST(RecordStream, AStoredEmptyNameIsNoNameReadSinglyButKeptInAnArray)
 {
-    std::string bytes = ImageBytes().word(0).word(0).word(1).word(9).raw(std::string(56, '\0'))
-                            .str("").bytes();
+    std::string bytes =
+        ImageBytes().word(0).word(0).word(1).word(9).raw(std::string(56, '\0')).str("").bytes();
     LogCapture log;
     FILE* file = file_with_bytes(bytes);
     rt_node* node = read_rt_node_bin(file);
@@ -375,8 +401,8 @@ TEST(RecordStream, TaggedRecordsFollowTheirTag)
     EXPECT_EQ(write_rt_node_bin(file, node), 0);
     std::fclose(file);
     EXPECT_EQ(free_rt_node(node), 0);  // nothing says what the pointer holds
-    EXPECT_EQ(log.errors(), (std::vector<std::string>{"Unknown shape_type = 3",
-                                                      "Unknown shape_type = 3"}));
+    EXPECT_EQ(log.errors(),
+              (std::vector<std::string>{"Unknown shape_type = 3", "Unknown shape_type = 3"}));
     EXPECT_EQ(node->rt_node_ref_cnt, 1);
     node->shape_type = 0;
     EXPECT_EQ(free_rt_node(node), 1);
@@ -390,8 +416,8 @@ TEST(RecordCounted, ReferenceCountRules)
         int32_t expected;
         const char* error;
     };
-    std::string stored = ImageBytes().word(0).word(0).word(0).word(57).raw(std::string(56, '\0'))
-                             .bytes();
+    std::string stored =
+        ImageBytes().word(0).word(0).word(0).word(57).raw(std::string(56, '\0')).bytes();
     auto read = [&](const std::function<rt_node*(FILE*)>& reader, int elements) {
         FILE* file = file_with_bytes(stored + stored);
         rt_node* node = reader(file);
@@ -411,13 +437,16 @@ TEST(RecordCounted, ReferenceCountRules)
         return count;
     };
     const Case cases[] = {
-        {"malloc gives the creator's reference", [](LogCapture&) {
+        {"malloc gives the creator's reference",
+         [](LogCapture&) {
              rt_node* node = malloc_rt_node("n");
              int32_t count = node->rt_node_ref_cnt;
              free_rt_node(node);
              return count;
-         }, 1, ""},
-        {"add_to_list adds the list's", [](LogCapture&) {
+         },
+         1, ""},
+        {"add_to_list adds the list's",
+         [](LogCapture&) {
              rt_node* list = nullptr;
              int32_t size = 0;
              rt_node* node = malloc_rt_node("n");
@@ -426,8 +455,10 @@ TEST(RecordCounted, ReferenceCountRules)
              free_rt_node(node);
              free_rt_node_list(list);
              return count;
-         }, 2, ""},
-        {"remove_from_list drops it, free releases at 0", [](LogCapture&) {
+         },
+         2, ""},
+        {"remove_from_list drops it, free releases at 0",
+         [](LogCapture&) {
              rt_node* list = nullptr;
              int32_t size = 0;
              rt_node* node = malloc_rt_node("n");
@@ -436,8 +467,10 @@ TEST(RecordCounted, ReferenceCountRules)
              int32_t count = node->rt_node_ref_cnt;
              EXPECT_EQ(free_rt_node(node), 1);  // LeakSanitizer sees it go
              return count;
-         }, 1, ""},
-        {"free above 1 only counts down", [](LogCapture&) {
+         },
+         1, ""},
+        {"free above 1 only counts down",
+         [](LogCapture&) {
              rt_node* node = malloc_rt_node("n");
              node->rt_node_ref_cnt = 3;
              EXPECT_EQ(free_rt_node(node), 1);
@@ -445,8 +478,10 @@ TEST(RecordCounted, ReferenceCountRules)
              node->rt_node_ref_cnt = 1;
              free_rt_node(node);
              return count;
-         }, 2, ""},
-        {"free below 0 is refused", [](LogCapture&) {
+         },
+         2, ""},
+        {"free below 0 is refused",
+         [](LogCapture&) {
              rt_node* node = malloc_rt_node("n");
              node->rt_node_ref_cnt = 0;
              EXPECT_EQ(free_rt_node(node), 0);
@@ -454,14 +489,18 @@ TEST(RecordCounted, ReferenceCountRules)
              node->rt_node_ref_cnt = 1;
              free_rt_node(node);
              return count;
-         }, 0, "rt_node_ref_cnt is less than 0"},
-        {"array elements are not counted", [](LogCapture&) {
+         },
+         0, "rt_node_ref_cnt is less than 0"},
+        {"array elements are not counted",
+         [](LogCapture&) {
              rt_node* array = malloc_rt_node_array(2);
              int32_t count = array[1].rt_node_ref_cnt;
              free_rt_node_array(array, 2);
              return count;
-         }, 0, ""},
-        {"a holder's release drops one reference", [](LogCapture&) {
+         },
+         0, ""},
+        {"a holder's release drops one reference",
+         [](LogCapture&) {
              rt_node* node = malloc_rt_node("n");
              node->rt_node_ref_cnt = 4;
              rt_node_ptr* holders = malloc_rt_node_ptr_array(3);
@@ -470,21 +509,26 @@ TEST(RecordCounted, ReferenceCountRules)
              int32_t count = node->rt_node_ref_cnt;
              free_rt_node(node);
              return count;
-         }, 1, ""},
+         },
+         1, ""},
         {"read singly", [&](LogCapture&) { return read(read_rt_node_bin, 0); }, 1, ""},
-        {"read in a list", [&](LogCapture&) {
-             return read([](FILE* f) { return read_rt_node_list_bin(f, 2); }, 0);
-         }, 1, ""},
-        {"read in an array", [&](LogCapture&) {
-             return read([](FILE* f) { return read_rt_node_array_bin(f, 2); }, 2);
-         }, 0, ""},
+        {"read in a list",
+         [&](LogCapture&) { return read([](FILE* f) { return read_rt_node_list_bin(f, 2); }, 0); },
+         1, ""},
+        {"read in an array",
+         [&](LogCapture&) { return read([](FILE* f) { return read_rt_node_array_bin(f, 2); }, 2); },
+         0, ""},
         {"linked singly", [&](LogCapture&) { return linked(link_rt_node); }, 1, ""},
-        {"linked in a list", [&](LogCapture&) {
+        {"linked in a list",
+         [&](LogCapture&) {
              return linked([](link_cursor* c) { return link_rt_node_list(c, 2); });
-         }, 1, ""},
-        {"linked in an array", [&](LogCapture&) {
+         },
+         1, ""},
+        {"linked in an array",
+         [&](LogCapture&) {
              return linked([](link_cursor* c) { return link_rt_node_array(c, 2); });
-         }, 0, ""},
+         },
+         0, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -126,18 +126,10 @@ TEST(DecimalScanner, AcceptsPlainDecimalsOnly)
         double value;
         const char* rest;
     } reals[] = {
-        {"12", 1, 12.0, ""},
-        {"  -.5 x", 1, -0.5, " x"},
-        {"+3.25", 1, 3.25, ""},
-        {"7.", 1, 7.0, ""},
-        {"1.5e3", 1, 1.5, "e3"},
-        {"inf", 0, 0, nullptr},
-        {"nan", 0, 0, nullptr},
-        {"Infantry", 0, 0, nullptr},
-        {"0x10", 1, 0.0, "x10"},
-        {"-", 0, 0, nullptr},
-        {".", 0, 0, nullptr},
-        {"", 0, 0, nullptr},
+        {"12", 1, 12.0, ""},    {"  -.5 x", 1, -0.5, " x"},  {"+3.25", 1, 3.25, ""},
+        {"7.", 1, 7.0, ""},     {"1.5e3", 1, 1.5, "e3"},     {"inf", 0, 0, nullptr},
+        {"nan", 0, 0, nullptr}, {"Infantry", 0, 0, nullptr}, {"0x10", 1, 0.0, "x10"},
+        {"-", 0, 0, nullptr},   {".", 0, 0, nullptr},        {"", 0, 0, nullptr},
     };
     for (const auto& c : reals) {
         const char* cursor = c.text;
@@ -156,9 +148,14 @@ TEST(DecimalScanner, AcceptsPlainDecimalsOnly)
         int ok;
         int32_t value;
     } ints[] = {
-        {"42", 1, 42},           {"-2147483648", 1, INT32_MIN}, {"2147483647", 1, INT32_MAX},
-        {"2147483648", 0, 0},    {"99999999999999999999", 0, 0}, {"+7", 1, 7},
-        {"1.5", 1, 1},           {"abc", 0, 0},
+        {"42", 1, 42},
+        {"-2147483648", 1, INT32_MIN},
+        {"2147483647", 1, INT32_MAX},
+        {"2147483648", 0, 0},
+        {"99999999999999999999", 0, 0},
+        {"+7", 1, 7},
+        {"1.5", 1, 1},
+        {"abc", 0, 0},
     };
     for (const auto& c : ints) {
         const char* cursor = c.text;

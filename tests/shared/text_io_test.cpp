@@ -81,23 +81,22 @@ TEST(TextLines, NullArgumentsAreRefused)
     EXPECT_EQ(get_text_line(text.file, nullptr, line), 0);
     EXPECT_EQ(get_text_line(text.file, &count, nullptr), 0);
     EXPECT_EQ(std_file_eof(nullptr), 0);
-    EXPECT_EQ(log.errors(), (std::vector<std::string>{"text_file is NULL", "line_cnt is NULL",
-                                                      "the_line is NULL",
-                                                      "Cannot get std_file_eof a NULL file"}));
+    EXPECT_EQ(log.errors(),
+              (std::vector<std::string>{"text_file is NULL", "line_cnt is NULL", "the_line is NULL",
+                                        "Cannot get std_file_eof a NULL file"}));
 }
 
 TEST(NumberReaders, IntegersAndShorts)
 {
     LogCapture log;
-    TextFile text(
-        "12   // twelve\n"
-        "12;\n"
-        "1 2 3 4\n"
-        "7.5\n"
-        "-32768\n"
-        "40000\n"
-        "5\n"
-        "0x10\n");
+    TextFile text("12   // twelve\n"
+                  "12;\n"
+                  "1 2 3 4\n"
+                  "7.5\n"
+                  "-32768\n"
+                  "40000\n"
+                  "5\n"
+                  "0x10\n");
     int32_t a = 0, b = 0, c = 0;
     int16_t s = 0;
     EXPECT_EQ(read_long_text(text.file, &text.line_cnt, &a), 1);
@@ -126,14 +125,13 @@ TEST(NumberReaders, IntegersAndShorts)
 TEST(NumberReaders, Reals)
 {
     LogCapture log;
-    TextFile text(
-        "1.5e3\n"
-        "-.5\n"
-        "1.25 2.5\n"
-        "7\n"
-        "1, 2, 3\n"
-        "0.5 1 1.5 2\n"
-        "inf\n");
+    TextFile text("1.5e3\n"
+                  "-.5\n"
+                  "1.25 2.5\n"
+                  "7\n"
+                  "1, 2, 3\n"
+                  "0.5 1 1.5 2\n"
+                  "inf\n");
     double d = 0, e = 0, f = 0, g = 0;
     float x = 0, y = 0;
     EXPECT_EQ(read_double_text(text.file, &text.line_cnt, &d), 0);

@@ -28,7 +28,8 @@ protected:
     // Opens a text file holding `content`; closed by the fixture.
     FILE* open_text(const std::string& content)
     {
-        std::string path = dir_.write("file" + std::to_string(open_files_.size()) + ".txt", content);
+        std::string path = dir_.write("file" + std::to_string(open_files_.size()) + ".txt",
+                                      content);
         FILE* file = file_open(path.c_str(), FILE_MODE_READ_TEXT);
         EXPECT_NE(file, nullptr);
         open_files_.push_back(file);
@@ -100,13 +101,12 @@ TEST_F(Token, SplitsWordsNumbersDelimitersAndStrings)
 
 TEST_F(Token, NestedCommentsSpanLinesAndAnOpenOneEndsTheInput)
 {
-    FILE* file = open_text(
-        "/* a /* b */ c */ d\n"
-        "e /*\n"
-        "f \"g\n"  // a comment's text is still split, and may be refused
-        "*/ h\n"
-        "/* never\n"
-        "i /* j */ k\n");
+    FILE* file = open_text("/* a /* b */ c */ d\n"
+                           "e /*\n"
+                           "f \"g\n"  // a comment's text is still split, and may be refused
+                           "*/ h\n"
+                           "/* never\n"
+                           "i /* j */ k\n");
     EXPECT_EQ(all_tokens(file), (Tokens{"d", "e"}));
     EXPECT_EQ(log_->errors(), (std::vector<std::string>{"Missing closing double-quote at line 3"}));
     // The rest of the refused line is still inside the comment.
@@ -160,7 +160,7 @@ TEST_F(Token, QuotedStringNeedsItsClosingQuote)
     // "//" cuts the line before the string's end.
     EXPECT_EQ(tokens_of("\"x // y\"\n"), Tokens{});
     EXPECT_EQ(log_->errors(), (std::vector<std::string>{"Missing closing double-quote at line 1",
-                                                       "Missing closing double-quote at line 1"}));
+                                                        "Missing closing double-quote at line 1"}));
 }
 
 TEST_F(Token, DelimiterTableSwapAndRestore)
@@ -253,11 +253,11 @@ TEST_F(Token, NumbersFromTheStream)
     EXPECT_EQ(get_next_token_val(file, &line_cnt_, &value), 0);
     EXPECT_EQ(get_token_or_token_val(file, &line_cnt_, &value, &is_val), nullptr);
     EXPECT_EQ(log_->errors(), (std::vector<std::string>{
-                                 "Could not convert 'abc' to value at line 1",
-                                 "Negative token was missed at line 1",
-                                 "Could not get_next_token_val at line 1",
-                                 "Could not get_token_or_token_val at line 1",
-                             }));
+                                  "Could not convert 'abc' to value at line 1",
+                                  "Negative token was missed at line 1",
+                                  "Could not get_next_token_val at line 1",
+                                  "Could not get_token_or_token_val at line 1",
+                              }));
 }
 
 TEST_F(Token, StrictConversions)
@@ -268,10 +268,11 @@ TEST_F(Token, StrictConversions)
         bool ok;
         int32_t value;
     } longs[] = {
-        {"12", 0, true, 12},        {"12", 1, true, -12},       {" 12 ", 0, true, 12},
-        {"-7", 0, true, -7},        {"12x", 0, false, 0},       {"", 0, false, 0},
-        {"1.5", 0, false, 0},       {"2147483647", 0, true, INT32_MAX},
-        {"2147483648", 0, false, 0}, {"-2147483648", 0, true, INT32_MIN},
+        {"12", 0, true, 12},          {"12", 1, true, -12},
+        {" 12 ", 0, true, 12},        {"-7", 0, true, -7},
+        {"12x", 0, false, 0},         {"", 0, false, 0},
+        {"1.5", 0, false, 0},         {"2147483647", 0, true, INT32_MAX},
+        {"2147483648", 0, false, 0},  {"-2147483648", 0, true, INT32_MIN},
         {"-2147483648", 1, false, 0},  // its negation is no int32
     };
     for (const auto& c : longs) {
@@ -285,8 +286,9 @@ TEST_F(Token, StrictConversions)
         bool ok;
         uint32_t value;
     } unsigneds[] = {
-        {"0", true, 0}, {"4294967295", true, UINT32_MAX}, {"4294967296", false, 0},
-        {"-1", false, 0}, {"1.0", false, 0}, {"7 x", false, 0},
+        {"0", true, 0},           {"4294967295", true, UINT32_MAX},
+        {"4294967296", false, 0}, {"-1", false, 0},
+        {"1.0", false, 0},        {"7 x", false, 0},
     };
     for (const auto& c : unsigneds) {
         uint32_t result = 42;
@@ -323,11 +325,11 @@ TEST_F(Token, RefusesNullArguments)
     EXPECT_EQ(get_next_token_val(file, &line_cnt_, nullptr), 0);
     EXPECT_EQ(token_to_double(0, nullptr, &value), 0);
     EXPECT_EQ(log_->errors(), (std::vector<std::string>{
-                                 "Cannot read_next_token_line with NULL token_file.",
-                                 "Cannot get get_next_token with NULL line_cnt.",
-                                 "Cannot get get_next_token_val with NULL the_val.",
-                                 "Cannot token_to_double with NULL numeric_str.",
-                             }));
+                                  "Cannot read_next_token_line with NULL token_file.",
+                                  "Cannot get get_next_token with NULL line_cnt.",
+                                  "Cannot get get_next_token_val with NULL the_val.",
+                                  "Cannot token_to_double with NULL numeric_str.",
+                              }));
 }
 
 }  // namespace

@@ -223,8 +223,8 @@ TEST_F(Parser, ErrorsDuringRecoveryAreNotReportedAgain)
 TEST_F(Parser, DestructorsRunOnEveryPoppedState)
 {
     EXPECT_EQ(parse("(1 + (2 - ; 3;"), 0);
-    EXPECT_EQ(events_, (Events{"begin after 0 reads", "drop sum 2", "drop sum 1", "skipped",
-                               "line 3"}));
+    EXPECT_EQ(events_,
+              (Events{"begin after 0 reads", "drop sum 2", "drop sum 1", "skipped", "line 3"}));
 }
 
 TEST_F(Parser, EndOfInputWhileDiscardingEndsTheParse)
@@ -235,8 +235,8 @@ TEST_F(Parser, EndOfInputWhileDiscardingEndsTheParse)
     EXPECT_EQ(yy_.yymtop, -1);
     EXPECT_EQ(yy_.yymerrorcount, 1);
     std::string trace = stream_text(trace_);
-    for (const char* line : {"syntax error", "entering error recovery",
-                             "shift token error (256)", "abort"})
+    for (const char* line :
+         {"syntax error", "entering error recovery", "shift token error (256)", "abort"})
         EXPECT_NE(trace.find(trace_line(line)), std::string::npos) << line;
 }
 
@@ -245,8 +245,8 @@ TEST_F(Parser, ActionRequestsErrorRecovery)
     // The error counts but is not reported; the line's symbols are popped.
     error_on_ = 13;
     EXPECT_EQ(parse("13; 2; 4;"), 0);
-    EXPECT_EQ(events_, (Events{"begin after 0 reads", "line 13", "drop sum 13", "skipped",
-                               "line 4"}));
+    EXPECT_EQ(events_,
+              (Events{"begin after 0 reads", "line 13", "drop sum 13", "skipped", "line 4"}));
     EXPECT_EQ(discarded_, (std::vector<int32_t>{SUM_GRAMMAR_NUMBER}));
     EXPECT_EQ(yy_.yymerrorcount, 1);
     EXPECT_EQ(stream_text(errors_), "");
@@ -432,8 +432,8 @@ TEST(ParserTables, CommittedTablesMatchTheirGrammars)
 
     for (const std::filesystem::path& grammar : grammars) {
         TempDir dir;
-        ASSERT_TRUE(run("bison --xml=" + dir.file("automaton.xml") + " -o " +
-                        dir.file("parser.c") + " " + grammar.string()));
+        ASSERT_TRUE(run("bison --xml=" + dir.file("automaton.xml") + " -o " + dir.file("parser.c") +
+                        " " + grammar.string()));
         ASSERT_TRUE(run(std::string(YYTABLES_PROGRAM) + " " + grammar.string() + " " +
                         dir.file("automaton.xml") + " " + dir.path()));
         std::string name = grammar.stem().string();
@@ -454,18 +454,17 @@ TEST(ParserTables, GrammarFileMatchesTheAutomatonRuleForRule)
     // "%prec", named references and braces inside the code do not disturb
     // the count.
     TempDir dir;
-    std::string grammar = dir.write("mixed.y",
-                                    "%{\n#include <x> /* } */\n%}\n"
-                                    "%token A 257 B 258\n%left '+'\n"
-                                    "%destructor { free($$); /* } */ } e\n"
-                                    "%%\n"
-                                    "s : e[first] { a(\"}\"); } ';' { b('}'); }\n"
-                                    "  | s e { c(); } { d(); }\n"
-                                    "  | s '!' t\n"
-                                    "  ;\n"
-                                    "e : A | e '+' e %prec '+' { e(); } | B // }\n"
-                                    "t : %empty { f(); }\n"
-                                    "%%\nint main() { return 0; }\n");
+    std::string grammar = dir.write("mixed.y", "%{\n#include <x> /* } */\n%}\n"
+                                               "%token A 257 B 258\n%left '+'\n"
+                                               "%destructor { free($$); /* } */ } e\n"
+                                               "%%\n"
+                                               "s : e[first] { a(\"}\"); } ';' { b('}'); }\n"
+                                               "  | s e { c(); } { d(); }\n"
+                                               "  | s '!' t\n"
+                                               "  ;\n"
+                                               "e : A | e '+' e %prec '+' { e(); } | B // }\n"
+                                               "t : %empty { f(); }\n"
+                                               "%%\nint main() { return 0; }\n");
     ASSERT_TRUE(run("bison -Wnone --xml=" + dir.file("automaton.xml") + " -o " +
                     dir.file("parser.c") + " " + grammar));
     ASSERT_TRUE(run(std::string(YYTABLES_PROGRAM) + " " + grammar + " " +
@@ -479,8 +478,8 @@ TEST(ParserTables, GrammarFileMatchesTheAutomatonRuleForRule)
 
     // A grammar file that does not belong to the automaton is refused.
     std::string other = dir.write("other/mixed.y", "%token A 257\n%%\ns : A { x(); } A ;\n");
-    EXPECT_FALSE(run(std::string(YYTABLES_PROGRAM) + " " + other + " " +
-                     dir.file("automaton.xml") + " " + dir.file("other") + " 2>/dev/null"));
+    EXPECT_FALSE(run(std::string(YYTABLES_PROGRAM) + " " + other + " " + dir.file("automaton.xml") +
+                     " " + dir.file("other") + " 2>/dev/null"));
 }
 
 }  // namespace

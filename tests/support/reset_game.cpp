@@ -6,9 +6,9 @@
 #include "platform/timer.h"
 #include "script.h"
 #include "sound.h"
+#include "test_support.h"
 #include "varnock.h"
 #include "winmain2.h"
-#include "test_support.h"
 
 TEST_RESET(game)
 {

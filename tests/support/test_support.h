@@ -125,7 +125,7 @@ typedef void (*test_reset_funct)(void);
 struct test_reset_registrar {
     explicit test_reset_registrar(test_reset_funct reset);
 };
-#define TEST_RESET(name)                                                         \
-    static void test_reset_##name(void);                                         \
+#define TEST_RESET(name)                                                              \
+    static void test_reset_##name(void);                                              \
     static const test_reset_registrar test_reset_registrar_##name(test_reset_##name); \
     static void test_reset_##name(void)

@@ -36,7 +36,8 @@ std::string tga_image(int width, int height, int bits, bool rle, int descriptor,
                               ((argb >> 11) & 31) << 5 | ((argb >> 3) & 31));
             return bytes_of({value & 0xFF, value >> 8});
         }
-        std::string bgr = bytes_of({(int)(argb & 0xFF), (int)(argb >> 8 & 0xFF), (int)(argb >> 16 & 0xFF)});
+        std::string bgr = bytes_of(
+            {(int)(argb & 0xFF), (int)(argb >> 8 & 0xFF), (int)(argb >> 16 & 0xFF)});
         return bits == 32 ? bgr + bytes_of({(int)(argb >> 24)}) : bgr;
     };
     for (int row = 0; row < height; ++row) {

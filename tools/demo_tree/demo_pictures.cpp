@@ -38,8 +38,9 @@ void blend_pixel(picture& target, int x, int y, uint32_t colour, int coverage)
     for (int shift = 0; shift < 24; shift += 8) {
         uint32_t a = (colour >> shift) & 0xFF, b = (pixel >> shift) & 0xFF;
         // Over a transparent pixel the colour stays the colour.
-        uint32_t mixed =
-            out_alpha ? (a * alpha + b * (pixel >> 24) * (255 - alpha) / 255) / out_alpha : a;
+        uint32_t mixed = out_alpha
+                             ? (a * alpha + b * (pixel >> 24) * (255 - alpha) / 255) / out_alpha
+                             : a;
         out |= std::min<uint32_t>(mixed, 255) << shift;
     }
     pixel = out;
@@ -104,17 +105,17 @@ void pictures_close_font(void)
 text_mask make_text(const char* text, int height)
 {
     text_mask mask;
-    HFONT font =
-        CreateFont(height, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                   CLIP_DEFAULT_PRECIS, PROOF_QUALITY, VARIABLE_PITCH | FF_SWISS, font_file);
+    HFONT font = CreateFont(height, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                            CLIP_DEFAULT_PRECIS, PROOF_QUALITY, VARIABLE_PITCH | FF_SWISS,
+                            font_file);
     if (!ddraw || !font)
         return mask;
     int width = height * (int)strlen(text) + 16, rows = height * 2;
     std::vector<uint32_t> pixels((size_t)width * rows, 0xFF000000u);
     DDSURFACEDESC2 desc = {};
     desc.dwSize = sizeof desc;
-    desc.dwFlags =
-        DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_LPSURFACE | DDSD_PIXELFORMAT;
+    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_LPSURFACE |
+                   DDSD_PIXELFORMAT;
     desc.dwWidth = (DWORD)width;
     desc.dwHeight = (DWORD)rows;
     desc.lPitch = width * 4;

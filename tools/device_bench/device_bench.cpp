@@ -36,7 +36,8 @@ const int indices_per_mesh = cells_x * cells_y * 6;
 const int texture_size = 64;
 const float ambient = 48.0f / 255.0f;
 const float light_colour[3] = {0.9f, 0.85f, 0.8f};
-const float light_direction[3] = {-0.4f, -0.5f, -0.77f};  // world space, shining away from the viewer
+const float light_direction[3] = {-0.4f, -0.5f,
+                                  -0.77f};  // world space, shining away from the viewer
 
 struct scene {
     std::vector<float> positions, normals, uvs;  // one mesh; every mesh is the same
@@ -81,7 +82,8 @@ scene make_scene()
         }
     for (int j = 0; j < cells_y; ++j)
         for (int i = 0; i < cells_x; ++i) {
-            WORD a = (WORD)(j * (cells_x + 1) + i), b = (WORD)(a + 1), c = (WORD)(a + cells_x + 1), d = (WORD)(c + 1);
+            WORD a = (WORD)(j * (cells_x + 1) + i), b = (WORD)(a + 1), c = (WORD)(a + cells_x + 1),
+                 d = (WORD)(c + 1);
             s.indices.insert(s.indices.end(), {a, c, b, b, c, d});  // clockwise from +z
         }
     for (int y = 0; y < texture_size; ++y)
@@ -90,8 +92,10 @@ scene make_scene()
     for (int m = 0; m < mesh_count; ++m) {
         float tilt = -0.5f + 0.1f * (float)m, turn = 0.3f * (float)(m % 5) - 0.6f;
         D3DMATRIX rx = identity(), ry = identity(), at = identity();
-        rx.m[1][1] = std::cos(tilt), rx.m[1][2] = std::sin(tilt), rx.m[2][1] = -std::sin(tilt), rx.m[2][2] = std::cos(tilt);
-        ry.m[0][0] = std::cos(turn), ry.m[0][2] = -std::sin(turn), ry.m[2][0] = std::sin(turn), ry.m[2][2] = std::cos(turn);
+        rx.m[1][1] = std::cos(tilt), rx.m[1][2] = std::sin(tilt), rx.m[2][1] = -std::sin(tilt),
+        rx.m[2][2] = std::cos(tilt);
+        ry.m[0][0] = std::cos(turn), ry.m[0][2] = -std::sin(turn), ry.m[2][0] = std::sin(turn),
+        ry.m[2][2] = std::cos(turn);
         at.m[3][0] = -4.4f + 2.2f * (float)(m % 5);
         at.m[3][1] = m < 5 ? 1.2f : -1.2f;
         s.worlds[m] = multiply(multiply(rx, ry), at);
@@ -129,19 +133,21 @@ bool device_start(device_run& run, const scene& s)
     window_class.lpfnWndProc = DefWindowProc;
     window_class.lpszClassName = "Device Bench";
     RegisterClass(&window_class);
-    run.window = CreateWindow("Device Bench", "device", WS_OVERLAPPEDWINDOW, 0, 0, width, height, nullptr, nullptr,
-                              nullptr, nullptr);
+    run.window = CreateWindow("Device Bench", "device", WS_OVERLAPPEDWINDOW, 0, 0, width, height,
+                              nullptr, nullptr, nullptr, nullptr);
     ShowWindow(run.window, SW_SHOW);
     d3d_select_backend(D3D_BACKEND_GL);
     if (FAILED(D3DXInitialize()) ||
-        FAILED(D3DXCreateContextEx(D3DX_DEFAULT, 0, run.window, nullptr, 32, D3DX_DEFAULT, D3DX_DEFAULT, 0,
-                                   D3DX_DEFAULT, width, height, D3DX_DEFAULT, &run.context)))
+        FAILED(D3DXCreateContextEx(D3DX_DEFAULT, 0, run.window, nullptr, 32, D3DX_DEFAULT,
+                                   D3DX_DEFAULT, 0, D3DX_DEFAULT, width, height, D3DX_DEFAULT,
+                                   &run.context)))
         return false;
     SDL_GL_SetSwapInterval(0);
     run.device = run.context->GetD3DDevice();
     DWORD size = texture_size;
     D3DX_SURFACEFORMAT format = D3DX_SF_X8R8G8B8;
-    if (FAILED(D3DXCreateTexture(run.device, nullptr, &size, &size, &format, nullptr, &run.texture, nullptr)))
+    if (FAILED(D3DXCreateTexture(run.device, nullptr, &size, &size, &format, nullptr, &run.texture,
+                                 nullptr)))
         return false;
     DDSURFACEDESC2 desc = {};
     desc.dwSize = 124;
@@ -184,8 +190,9 @@ void device_frame(device_run& run, scene& s, bool present)
     data.textureCoords[0] = {s.uvs.data(), 8};
     for (int m = 0; m < mesh_count; ++m) {
         d->SetTransform(D3DTRANSFORMSTATE_WORLD, &s.worlds[m]);
-        d->DrawIndexedPrimitiveStrided(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1, &data,
-                                       vertices_per_mesh, s.indices.data(), indices_per_mesh, 0);
+        d->DrawIndexedPrimitiveStrided(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1,
+                                       &data, vertices_per_mesh, s.indices.data(), indices_per_mesh,
+                                       0);
     }
     d->EndScene();
     if (present)
@@ -267,9 +274,11 @@ bool plain_start(plain_run& run, const scene& s)
     gl.UseProgram(run.program);
     run.world_view_projection = gl.GetUniformLocation(run.program, "world_view_projection");
     run.world = gl.GetUniformLocation(run.program, "world");
-    float length = std::sqrt(light_direction[0] * light_direction[0] + light_direction[1] * light_direction[1] +
+    float length = std::sqrt(light_direction[0] * light_direction[0] +
+                             light_direction[1] * light_direction[1] +
                              light_direction[2] * light_direction[2]);
-    float to_light[4] = {-light_direction[0] / length, -light_direction[1] / length, -light_direction[2] / length, 0.0f};
+    float to_light[4] = {-light_direction[0] / length, -light_direction[1] / length,
+                         -light_direction[2] / length, 0.0f};
     float colour[4] = {light_colour[0], light_colour[1], light_colour[2], ambient};
     gl.Uniform4fv(gl.GetUniformLocation(run.program, "to_light"), 1, to_light);
     gl.Uniform4fv(gl.GetUniformLocation(run.program, "light_colour"), 1, colour);
@@ -280,18 +289,18 @@ bool plain_start(plain_run& run, const scene& s)
     const std::vector<float>* streams[3] = {&s.positions, &s.normals, &s.uvs};
     for (GLuint i = 0; i < 3; ++i) {
         gl.BindBuffer(GL_ARRAY_BUFFER, run.buffers[i]);
-        gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(streams[i]->size() * sizeof(float)), streams[i]->data(),
-                      GL_STATIC_DRAW);
+        gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(streams[i]->size() * sizeof(float)),
+                      streams[i]->data(), GL_STATIC_DRAW);
         gl.VertexAttribPointer(i, i == 2 ? 2 : 3, GL_FLOAT, GL_FALSE, 0, nullptr);
         gl.EnableVertexAttribArray(i);
     }
     gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, run.buffers[3]);
-    gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)(s.indices.size() * sizeof(WORD)), s.indices.data(),
-                  GL_STATIC_DRAW);
+    gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)(s.indices.size() * sizeof(WORD)),
+                  s.indices.data(), GL_STATIC_DRAW);
     gl.GenTextures(1, &run.texture);
     gl.BindTexture(GL_TEXTURE_2D, run.texture);
-    gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, texture_size, texture_size, 0, GL_BGRA, GL_UNSIGNED_BYTE,
-                  s.texels.data());
+    gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, texture_size, texture_size, 0, GL_BGRA,
+                  GL_UNSIGNED_BYTE, s.texels.data());
     gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     gl.Enable(GL_DEPTH_TEST);
@@ -373,7 +382,8 @@ int main(int argc, char** argv)
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             DWORD a = device_pixels[(size_t)y * width + x];
-            DWORD b = plain_pixels[(size_t)(height - 1 - y) * width + x];  // GL's rows run bottom up
+            DWORD b =
+                plain_pixels[(size_t)(height - 1 - y) * width + x];  // GL's rows run bottom up
             drawn += (a & 0xFFFFFF) != 0;
             for (int shift = 0; shift < 24; shift += 8)
                 if (std::abs((int)((a >> shift) & 0xFF) - (int)((b >> shift) & 0xFF)) > 8) {
@@ -385,14 +395,17 @@ int main(int argc, char** argv)
     double device_best = 1e9, plain_best = 1e9;
     for (int round = 0; round < rounds; ++round) {
         time_frames(10, [&] { device_frame(device, s, true); });
-        device_best = std::min(device_best, time_frames(frames, [&] { device_frame(device, s, true); }));
+        device_best = std::min(device_best,
+                               time_frames(frames, [&] { device_frame(device, s, true); }));
         time_frames(10, [&] { plain_frame(plain, s, true); });
-        plain_best = std::min(plain_best, time_frames(frames, [&] { plain_frame(plain, s, true); }));
+        plain_best = std::min(plain_best,
+                              time_frames(frames, [&] { plain_frame(plain, s, true); }));
     }
     const char* renderer = (const char*)gl.GetString(GL_RENDERER);
     printf("renderer: %s\n", renderer ? renderer : "?");
-    printf("scene: %d triangles in %d draws at %dx%d; %ld pixels drawn, %ld differ between the two\n",
-           mesh_count * indices_per_mesh / 3, mesh_count, width, height, drawn, differing);
+    printf(
+        "scene: %d triangles in %d draws at %dx%d; %ld pixels drawn, %ld differ between the two\n",
+        mesh_count * indices_per_mesh / 3, mesh_count, width, height, drawn, differing);
     printf("device:   %.3f ms a frame\n", device_best);
     printf("plain GL: %.3f ms a frame\n", plain_best);
     printf("ratio:    %.2f\n", device_best / plain_best);

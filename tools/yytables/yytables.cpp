@@ -126,8 +126,8 @@ void XMLCALL xml_start(void* data, const XML_Char* name_chars, const XML_Char** 
             fail("rules out of order in the XML");
         a->rules.push_back({});
     } else if (name == "terminal") {
-        a->token_numbers[required_attribute(attributes, "name")] =
-            to_int(required_attribute(attributes, "token-number"));
+        a->token_numbers[required_attribute(attributes, "name")] = to_int(
+            required_attribute(attributes, "token-number"));
     } else if (name == "nonterminal") {
         reader->nonterminals.push_back({to_int(required_attribute(attributes, "symbol-number")),
                                         required_attribute(attributes, "name")});
@@ -372,7 +372,7 @@ struct grammar_rule {
 };
 
 struct grammar_file {
-    std::vector<grammar_rule> rules;  // from rule 1 on, in bison's order
+    std::vector<grammar_rule> rules;                    // from rule 1 on, in bison's order
     std::vector<std::vector<std::string>> destructors;  // symbols of each %destructor
 };
 
@@ -470,9 +470,8 @@ grammar_file read_grammar(const std::string& path)
                 } else if (token.kind == Y_PUNCT && token.text == "[") {
                     i += 2;  // a named reference: [name]
                 } else if (token.kind == Y_DIRECTIVE) {
-                    if (token.text == "%prec" || token.text == "%dprec" ||
-                        token.text == "%merge" || token.text == "%expect" ||
-                        token.text == "%expect-rr")
+                    if (token.text == "%prec" || token.text == "%dprec" || token.text == "%merge" ||
+                        token.text == "%expect" || token.text == "%expect-rr")
                         ++i;  // its argument
                     else if (token.text != "%empty")
                         error(token, "unsupported " + token.text + " in a rule");
@@ -583,8 +582,8 @@ tables build_tables(const automaton& a, const grammar_file& grammar)
 
     // Actions of the rules, checked against the automaton's rules.
     if (grammar.rules.size() + 1 != a.rules.size())
-        fail("the grammar has " + std::to_string(grammar.rules.size()) +
-             " rules, the automaton " + std::to_string(a.rules.size() - 1));
+        fail("the grammar has " + std::to_string(grammar.rules.size()) + " rules, the automaton " +
+             std::to_string(a.rules.size() - 1));
     result.rule_actions.push_back(-1);
     for (size_t r = 1; r < a.rules.size(); ++r) {
         const grammar_rule& g = grammar.rules[r - 1];
@@ -632,7 +631,8 @@ tables build_tables(const automaton& a, const grammar_file& grammar)
         const xml_state& state = a.states[s];
         state_row& row = rows[s];
         for (const xml_reduction& reduction : state.reductions) {
-            action act = reduction.rule < 0 ? action{T_ACCEPT, 0} : action{T_REDUCE, reduction.rule};
+            action act = reduction.rule < 0 ? action{T_ACCEPT, 0}
+                                            : action{T_REDUCE, reduction.rule};
             if (reduction.symbol == "$default")
                 row.default_action = act;
             else
@@ -686,10 +686,10 @@ tables build_tables(const automaton& a, const grammar_file& grammar)
     for (size_t s = 0; s < stored.size(); ++s)
         result.states[s].base = bases[s];
     for (const auto& slot : slots)
-        result.triples.push_back(slot.first < 0
-                                     ? std::pair<int, action>{-1, {T_ERROR, 0}}
-                                     : std::pair<int, action>{
-                                           slot.first, stored[slot.first].entries[slot.second]});
+        result.triples.push_back(
+            slot.first < 0
+                ? std::pair<int, action>{-1, {T_ERROR, 0}}
+                : std::pair<int, action>{slot.first, stored[slot.first].entries[slot.second]});
 
     // Gotos: each nonterminal's most frequent next state is its default.
     std::map<std::string, int> nonterminal_index;
@@ -725,10 +725,9 @@ tables build_tables(const automaton& a, const grammar_file& grammar)
     for (size_t n = 0; n < goto_rows.size(); ++n)
         result.gotos.push_back({goto_bases[n], defaults[n]});
     for (const auto& slot : goto_slots)
-        result.goto_pairs.push_back(slot.first < 0 ? std::pair<int, int>{-1, 0}
-                                                   : std::pair<int, int>{
-                                                         slot.first,
-                                                         goto_rows[slot.first][slot.second]});
+        result.goto_pairs.push_back(
+            slot.first < 0 ? std::pair<int, int>{-1, 0}
+                           : std::pair<int, int>{slot.first, goto_rows[slot.first][slot.second]});
     return result;
 }
 
@@ -829,8 +828,8 @@ std::string source_text(const std::string& name, const std::string& grammar_file
     for (size_t s = 0; s < t.states.size(); ++s) {
         const packed_state& state = t.states[s];
         out << "    {" << state.base << ", " << (state.lookahead ? 1 : 0) << ", "
-            << state.default_action.type << ", " << state.default_action.target << "},  // "
-            << s << ": " << type_names[state.default_action.type] << "\n";
+            << state.default_action.type << ", " << state.default_action.target << "},  // " << s
+            << ": " << type_names[state.default_action.type] << "\n";
     }
     out << "};\n\n";
 

@@ -24,8 +24,8 @@ enum {
 
 // Action types.
 enum {
-    YYM_SHIFT = 0,     // target: the state to push
-    YYM_REDUCE = 1,    // target: the rule
+    YYM_SHIFT = 0,   // target: the state to push
+    YYM_REDUCE = 1,  // target: the rule
     YYM_ERROR = 2,
     YYM_ACCEPT = 3,
     YYM_CONTINUE = 4,  // only as a state's default: look on in state target
@@ -81,7 +81,7 @@ struct yym_tables {
     const yym_goto* gotos;  // one per nonterminal
     const yym_goto_pair* goto_pairs;
     int32_t goto_pair_count;
-    const yym_rule* rules;  // one per rule
+    const yym_rule* rules;       // one per rule
     const int16_t* destructors;  // per state an action number or -1; NULL for none
     const yym_token_name* token_names;
     const char* const* rule_names;  // one per rule
@@ -179,11 +179,11 @@ void yymsskip(yym_parser* yy, int32_t n);
 int yymsssiz(yym_parser* yy, int32_t size);
 
 // The default callbacks.
-int32_t yymgtok(yym_parser* yy);   // the lexer bridge's next token
-void yymdisc(yym_parser* yy, int32_t token);  // nothing
-void yymsyner(yym_parser* yy);     // the error text "syntax error"
+int32_t yymgtok(yym_parser* yy);                  // the lexer bridge's next token
+void yymdisc(yym_parser* yy, int32_t token);      // nothing
+void yymsyner(yym_parser* yy);                    // the error text "syntax error"
 void yymerror(yym_parser* yy, const char* text);  // the text and a newline on yymerr
-void yymsoflw(yym_parser* yy);     // the error text "yacc stack overflow"
+void yymsoflw(yym_parser* yy);                    // the error text "yacc stack overflow"
 
 // The value of stack entry `index`.
 inline void* yym_attribute(const yym_parser* yy, int32_t index)

@@ -8,8 +8,7 @@ void yym_read_lookahead(yym_parser* yy)
     yym_trace_token(yy, "get", yy->yymchar);
 }
 
-void yym_lookup_action(yym_parser* yy, int32_t state, int32_t token, int32_t* type,
-                       int32_t* target)
+void yym_lookup_action(yym_parser* yy, int32_t state, int32_t token, int32_t* type, int32_t* target)
 {
     yym_require(yy->yymstateaction != nullptr, "state-action table present");
     // States are 16-bit, so a longer chain of continue entries is a loop.

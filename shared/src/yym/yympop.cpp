@@ -8,8 +8,7 @@ void yympop(yym_parser* yy, int32_t n)
     if (n > 0 && yym_tracing(yy)) {
         yym_trace(yy, "pop %d state(s)", (int)n);
         if (yy->yymtop >= 0)
-            std::fprintf(yy->yymdebugout, " uncovering state %d",
-                         (int)yy->yymstackptr[yy->yymtop]);
+            std::fprintf(yy->yymdebugout, " uncovering state %d", (int)yy->yymstackptr[yy->yymtop]);
         std::fprintf(yy->yymdebugout, "\n");
     }
 }

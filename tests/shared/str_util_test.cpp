@@ -143,6 +143,29 @@ TEST(DecimalScanner, AcceptsPlainDecimalsOnly)
         }
     }
 
+    // With an exponent: the standard conversion's form, and nothing wider.
+    struct ExponentCase {
+        const char* text;
+        int ok;
+        double value;
+        const char* rest;
+    } exponents[] = {
+        {"1.5e3", 1, 1500.0, ""}, {"-2E-2x", 1, -0.02, "x"}, {"7e+0", 1, 7.0, ""},
+        {"1e", 1, 1.0, "e"},      {"1e+", 1, 1.0, "e+"},     {"e5", 0, 0, nullptr},
+        {"1e999", 0, 0, nullptr}, {"inf", 0, 0, nullptr},    {"0x1p3", 1, 0.0, "x1p3"},
+    };
+    for (const auto& c : exponents) {
+        const char* cursor = c.text;
+        double value = -99.0;
+        EXPECT_EQ(scan_decimal_double_exponent(&cursor, &value), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_DOUBLE_EQ(value, c.value) << c.text;
+            EXPECT_STREQ(cursor, c.rest) << c.text;
+        } else {
+            EXPECT_EQ(cursor, c.text) << c.text;
+        }
+    }
+
     struct IntCase {
         const char* text;
         int ok;

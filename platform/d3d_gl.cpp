@@ -312,6 +312,12 @@ struct gl_backend : d3d_backend {
     DWORD width = 0, height = 0;
     bool has_depth = false;
     bool direct = false;  // drawing straight into the window's framebuffer
+    // The end of the frame presented before the last one. A swap that
+    // neither waits nor flushes (SDL's offscreen driver) would let the game
+    // queue frames in the driver faster than it draws them: without bound in
+    // memory, and with a context that then takes minutes to destroy. So at
+    // most one finished frame waits while the next is drawn.
+    GLsync earlier_frame = nullptr;
 
     GLuint framebuffer = 0, colour_buffer = 0, depth_buffer = 0;
     GLuint vertex_array = 0, empty_vertex_array = 0;
@@ -349,6 +355,7 @@ struct gl_backend : d3d_backend {
     // The first GL row of `rows` rows of the target from row y (top first).
     GLint gl_row(GLint y, GLint rows) const { return direct ? (GLint)height - y - rows : y; }
     bool make_current();
+    void limit_frames_in_flight();
     GLuint build_rect_program(const char* fragment, const char* what);
     bool make_buffers();
     // The frame into the window's back buffer: the frame buffer object
@@ -498,6 +505,8 @@ bool gl_backend::make_buffers()
 gl_backend::~gl_backend()
 {
     if (context && make_current()) {
+        if (earlier_frame)
+            gl.DeleteSync(earlier_frame);
         for (const compiled_program& made : programs)
             gl.DeleteProgram(made.program);
         if (text_program)
@@ -572,8 +581,19 @@ HRESULT gl_backend::present()
     if (!direct)
         show_frame();
     SDL_GL_SwapWindow(sdl);
+    limit_frames_in_flight();
     gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
     return D3D_OK;
+}
+
+void gl_backend::limit_frames_in_flight()
+{
+    const GLuint64 one_second = 1000000000u;  // a stalled driver does not stall the game
+    if (earlier_frame) {
+        gl.ClientWaitSync(earlier_frame, GL_SYNC_FLUSH_COMMANDS_BIT, one_second);
+        gl.DeleteSync(earlier_frame);
+    }
+    earlier_frame = gl.FenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
 }
 
 void gl_backend::show_frame()

@@ -216,7 +216,13 @@ int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char*, int show_com
         window = CreateWindowEx(0, winmain_class_name, game_globals.title, style, CW_USEDEFAULT,
                                 CW_USEDEFAULT, 640, 480, nullptr, nullptr, instance, nullptr);
         if (!window) {
+            // A player who started the game from a terminal sees why too.
+            const char* reason = platform_window_failure();
             LOG_ERROR("%s", "Unable to CreateWindow.\n");
+            if (reason[0])
+                LOG_ERROR("\t%s\n", reason);
+            fprintf(stderr, "varnock: cannot open the game window%s%s\n", reason[0] ? ": " : "",
+                    reason);
             result = -1;
         }
     }

@@ -33,6 +33,7 @@ float fps_ring[WINMAIN_FPS_RING_SIZE];
 int fps_frame_counter = 0;
 float fps_delta_sum = 0.0f;
 float fps = 0.0f;
+int32_t winmain_state_entries = 0;
 
 const char* const winmain_class_name = "Varnock Window";
 const char* const winmain_session_name = "varnock";
@@ -429,6 +430,7 @@ void winmain_set_game_state(int32_t new_state)
 {
     game_globals.previous_game_state = game_globals.game_state;
     game_globals.game_state = new_state;
+    winmain_state_entries += 1;
     // A state outside the table keeps the current procedure; the frame then
     // reports the unknown state.
     if (new_state >= 0 && new_state <= GAME_MODE_MENU)
@@ -696,4 +698,5 @@ void winmain_reset(void)
     fps_frame_counter = 0;
     fps_delta_sum = 0.0f;
     fps = 0.0f;
+    winmain_state_entries = 0;
 }

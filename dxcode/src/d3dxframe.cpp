@@ -565,6 +565,18 @@ int32_t d3dxframe_get_char_width(void)
     return width;
 }
 
+int32_t d3dxframe_get_text_width(const char* text)
+{
+    int32_t width = 0;
+    if (text)
+        with_font_context([&](HDC dc) {
+            SIZE size = {};
+            if (GetTextExtentPoint32(dc, text, (int)strlen(text), &size))
+                width = size.cx;
+        });
+    return width;
+}
+
 // ---- wrappers
 
 int d3dxframe_begin_scene(int32_t clear_flags)

@@ -100,6 +100,8 @@ int d3dxframe_create_game_font(void);
 // colour points to 0xAARRGGBB; alpha is ignored.
 int d3dxframe_draw_text(int32_t x, int32_t y, const char* text, const DWORD* colour);
 int32_t d3dxframe_get_char_width(void);
+// The width of `text` in the game font; 0 without a render target.
+int32_t d3dxframe_get_text_width(const char* text);
 
 // ---- wrappers
 

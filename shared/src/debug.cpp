@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 
 #include "platform/path.h"
 #include "str_util.h"
@@ -134,4 +135,19 @@ void debug_quiet_end(void)
 {
     if (debug_log.error_level < 0)
         debug_log.error_level += 1;
+}
+
+void debug_mute_begin(void)
+{
+    debug_log.error_level -= 1;
+    debug_log.warning_level -= 1;
+    debug_log.notice_level -= 1;
+}
+
+void debug_mute_end(void)
+{
+    for (int32_t* level :
+         {&debug_log.error_level, &debug_log.warning_level, &debug_log.notice_level})
+        if (*level < 0)
+            *level += 1;
 }

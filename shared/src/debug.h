@@ -56,3 +56,9 @@ void debug_notice(const char* source_path, long line, const char* format, ...)
 // between are neither counted nor written.
 void debug_quiet_begin(void);
 void debug_quiet_end(void);
+
+// Muting, for a caller that repeats an attempt whose failure it has logged
+// already (a texture a frame asks for every frame): errors, warnings and
+// notices in between are neither counted nor written. Pairs nest.
+void debug_mute_begin(void);
+void debug_mute_end(void);

@@ -5,8 +5,11 @@
 
 #include "d3dxframe.h"
 #include "gameglobals.h"
+#include "platform/d3d_record.h"
 #include "platform/win32.h"
+#include "str_util.h"
 #include "test_support.h"
+#include "texture_support.h"
 #include "varnock.h"
 #include "winmain2.h"
 
@@ -125,6 +128,38 @@ TEST_F(Scene, HealthCounterDigits)
     EXPECT_EQ(varnock_draw_health_counter(5, 0, 0, 0, 0), 1);
     EXPECT_EQ(varnock_draw_health_counter(100, 0, 0, 0, 0), 0);
     EXPECT_EQ(varnock_draw_health_counter(-1, 0, 0, 0, 0), 0);
+}
+
+class Splash : public TextureFrameTest {
+protected:
+    void TearDown() override
+    {
+        varnock_final_cleanup();  // gives the splash texture back
+        TextureFrameTest::TearDown();
+    }
+};
+
+// Without its picture (deleted, unreadable, the data folder renamed) the
+// splash still tells the player how to go on, and the log hears of the
+// picture once, not once a frame.
+TEST_F(Splash, WithoutItsPictureTheSplashStillSaysHowToGoOn)
+{
+    ASSERT_TRUE(STR_CPY(game_globals.bitmaps_pathname, sizeof game_globals.bitmaps_pathname,
+                        dir.path().c_str()));
+    d3dxframe_create_game_font();
+    d3d_record_start();
+    for (int frame = 0; frame < 3; ++frame)
+        EXPECT_EQ(varnock_render_splash(), 1);
+    // The recording font is half as wide as high: 14 characters of 12 pixels
+    // in the middle of 640 x 480.
+    EXPECT_GE(d3d_record_find("Font.Draw 24 236 228 0xffffff Click to start", 0), 0);
+    EXPECT_EQ(log->errors().size(), 2u) << "the failed load, once";
+
+    dir.write("splash_screen.tga", tga_image(2, 2, 24, false, 0x20, {0xFF102030, 0, 0, 0}));
+    int before = d3d_record_count();
+    EXPECT_EQ(varnock_render_splash(), 1);
+    EXPECT_LT(d3d_record_find("Font.Draw", before), 0) << "the picture says it itself";
+    EXPECT_NE(d3d_recorded_last_draw()->texture0, nullptr);
 }
 
 TEST(GameGlobals, DefaultsAndLevelReset)

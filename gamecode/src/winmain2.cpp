@@ -157,17 +157,20 @@ void report_session(HWND window)
         {debug_log.error_count, "Error During Session", "an error", "errors"},
         {debug_log.warning_count, "Warning During Session", "a warning", "warnings"},
     };
+    // Pointing at a log that could not be written sends the player to an
+    // empty or missing file; its reason went to stderr when it failed.
+    const char* advice = debug_log_written() ? "Check the debug file."
+                                             : "The debug file could not be written.";
     for (const auto& report : reports) {
         if (report.count <= 0)
             continue;
         char text[128];
         if (report.count == 1)
-            snprintf(text, sizeof text, "There was %s during this session.  Check the debug file.",
-                     report.one);
+            snprintf(text, sizeof text, "There was %s during this session.  %s", report.one,
+                     advice);
         else
-            snprintf(text, sizeof text,
-                     "There were %ld %s during this session.  Check the debug file.",
-                     (long)report.count, report.kind);
+            snprintf(text, sizeof text, "There were %ld %s during this session.  %s",
+                     (long)report.count, report.kind, advice);
         debug_log.error_level -= 1;
         MessageBoxEx(window, text, report.caption, SESSION_BOX_FLAGS, 0);
         if (debug_log.error_level < 0)

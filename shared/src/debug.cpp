@@ -1,5 +1,6 @@
 #include "debug.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
@@ -55,6 +56,10 @@ int debug_open(const char* filename, int append_flag)
     }
     debug_log.debug_file = platform_fopen(filename, append_flag ? "at+" : "wt");
     if (!debug_log.debug_file) {
+        // Nothing will be written where a user looks for it, so the reason
+        // goes where a user starting the program sees it.
+        std::fprintf(stderr, "Could not open debugging file '%s': %s\n", filename,
+                     std::strerror(errno));
         debug_log.debug_master_level = -1;
         LOG_ERROR("Could not open debugging file '%s'\n", filename);
         return 0;
@@ -79,6 +84,11 @@ int debug_close(void)
     debug_log.debug_file = nullptr;
     debug_log.debug_master_level = -1;
     return 1;
+}
+
+int debug_log_written(void)
+{
+    return debug_log.debug_file && !std::ferror(debug_log.debug_file) ? 1 : 0;
 }
 
 const char* debug_time_str(void)

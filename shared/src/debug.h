@@ -34,6 +34,10 @@ int debug_open(const char* filename, int append_flag);
 // The counts keep their values. Returns 1.
 int debug_close(void);
 
+// 1 while a log file is open and every entry so far reached it; 0 when none
+// could be opened (its reason went to stderr) or a write failed.
+int debug_log_written(void);
+
 // The current local time, 24 characters, in a static buffer.
 const char* debug_time_str(void);
 

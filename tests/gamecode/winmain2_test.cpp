@@ -569,6 +569,32 @@ TEST_F(Cleanup, TheSessionReportCountsErrorsFirstThenWarnings)
     }
 }
 
+// A log that could not be made, or that lost entries (a full disk), is no
+// place to send the player.
+TEST_F(Cleanup, TheReportSaysSoWhenTheLogCouldNotBeWritten)
+{
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(debug_open("missing/debug.txt", 0), 0);
+    std::string reason = testing::internal::GetCapturedStderr();
+    EXPECT_NE(reason.find("Could not open debugging file '"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("debug.txt': No such file or directory"), std::string::npos) << reason;
+    winmain_cleanup(window);
+    ASSERT_EQ(win32_message_box_count(), 1);
+    EXPECT_EQ(box_text(0), "Error During Session: There was an error during this session.  The "
+                           "debug file could not be written.");
+
+    if (FILE* full = fopen("/dev/full", "w")) {
+        fclose(full);
+        win32_message_box_script(1, IDOK);
+        ASSERT_EQ(debug_open("/dev/full", 0), 1);
+        LOG_WARNING("%s\n", "lost");
+        winmain_cleanup(window);
+        ASSERT_EQ(win32_message_box_count(), 1);
+        EXPECT_EQ(box_text(0), "Warning During Session: There was a warning during this session.  "
+                               "The debug file could not be written.");
+    }
+}
+
 TEST_F(Cleanup, ListsStillHeldAreWarnedAboutBeforeTheBox)
 {
     dlink node = {};

@@ -191,8 +191,11 @@ int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char*, int show_com
     LOG_NOTICE("%s", "Initializing globals...\n");
     gameglobals_init();
     d3dxframe_set_defaults();
+    // A file that cannot be read is kept aside before the defaults replace
+    // it: it may hold the player's key bindings.
     if (!config_read_engine_config_file(winmain_session_name) &&
-        !write_edit_session_file(winmain_session_name))
+        (!config_keep_unreadable_file(winmain_session_name) ||
+         !write_edit_session_file(winmain_session_name)))
         LOG_ERROR("%s", "Unable to read or write config file.\n");
 
     int result = 0;

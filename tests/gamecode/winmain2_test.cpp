@@ -650,6 +650,20 @@ TEST(WinMain, StartsRunsFramesAndEndsOnClose)
     EXPECT_EQ(d3d_live_objects(), 0);
 }
 
+TEST(WinMain, AnUnreadableConfigurationIsKeptBesideTheNewOne)
+{
+    start_program_test();
+    InTempDir here;
+    const std::string damaged = "21\n124\ne:\\my data\nnot a line of this file\n";
+    here.dir.write("varnock.cfg", damaged);
+    win32_message_box_script(1, IDOK);
+    d3d_inject("D3DXCreateContextEx", D3DXERR_NODIRECT3DDEVICEAVAILABLE, 0, 2);
+    WinMain(nullptr, nullptr, (char*)"", SW_SHOW);
+    EXPECT_EQ(here.file("varnock.cfg.bad"), damaged);
+    EXPECT_NE(here.file("varnock.cfg").find("//  [dxinput]"), std::string::npos);
+    EXPECT_NE(here.file("debug.txt").find("varnock.cfg.bad'."), std::string::npos);
+}
+
 TEST(WinMain, AFrameLayerThatCannotStartEndsTheProgram)
 {
     start_program_test();

@@ -1,3 +1,4 @@
+#include "config.h"
 #include "entity_io.h"
 #include "gameglobals.h"
 #include "gametime.h"
@@ -13,6 +14,7 @@
 TEST_RESET(game)
 {
     script_reset();
+    config_reset();
     // The screens' texture references outlive the cache (it leaves counted
     // containers to their holders), so this is safe after any test.
     menu_free_all_screens();

@@ -4,9 +4,8 @@
 // A window whose framebuffer has the context's buffer size is drawn into
 // directly. Otherwise (full screen, or a window of another size) the frame
 // is drawn into a framebuffer object of the buffer size, kept top row first
-// (see d3d_gl_shader.h), and presenting copies it to the window, stretched
-// to a window and scaled to fit the display, keeping its shape, in full
-// screen.
+// (see d3d_gl_shader.h), and presenting copies it to the window scaled to
+// fit, keeping its shape (d3dx_frame_rect), in a window as on the display.
 //
 // Surfaces keep their pixels in the objects; a GL texture follows a
 // surface's pixels when it is next drawn with after a change. Each draw
@@ -359,7 +358,7 @@ struct gl_backend : d3d_backend {
     GLuint build_rect_program(const char* fragment, const char* what);
     bool make_buffers();
     // The frame into the window's back buffer: the frame buffer object
-    // stretched (or scaled to fit in full screen).
+    // scaled to fit, keeping its shape.
     void show_frame();
     void draw_image(GLuint texture, const float rect[4]);
     void choose_framebuffer();
@@ -600,14 +599,10 @@ void gl_backend::show_frame()
 {
     int drawable_width = 0, drawable_height = 0;
     SDL_GL_GetDrawableSize(sdl_window(), &drawable_width, &drawable_height);
-    int x = 0, y = 0, w = drawable_width, h = drawable_height;
-    if (fullscreen) {
-        double scale = std::min((double)drawable_width / width, (double)drawable_height / height);
-        w = (int)(width * scale);
-        h = (int)(height * scale);
-        x = (drawable_width - w) / 2;
-        y = (drawable_height - h) / 2;
-    }
+    // The window's rows run bottom up: y is the picture's lowest row.
+    RECT shown = d3dx_frame_rect(width, height, drawable_width, drawable_height);
+    int x = shown.left, y = drawable_height - shown.bottom;
+    int w = shown.right - shown.left, h = shown.bottom - shown.top;
     gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     gl.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
     if (w != drawable_width || h != drawable_height) {

@@ -11,6 +11,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -412,6 +413,17 @@ HRESULT ID3DXContext::UpdateFrame(DWORD flags)
         return result;
     HRESULT presented = as_context(this)->ddraw->backend->present();
     return FAILED(presented) ? presented : result;
+}
+
+RECT d3dx_frame_rect(DWORD width, DWORD height, int area_width, int area_height)
+{
+    if (width == 0 || height == 0 || area_width <= 0 || area_height <= 0)
+        return {0, 0, area_width, area_height};
+    double scale = std::min((double)area_width / width, (double)area_height / height);
+    LONG w = std::min((LONG)std::lround(width * scale), (LONG)area_width);
+    LONG h = std::min((LONG)std::lround(height * scale), (LONG)area_height);
+    LONG x = (area_width - w) / 2, y = (area_height - h) / 2;
+    return {x, y, x + w, y + h};
 }
 
 void D3DXGetErrorString(HRESULT result, DWORD size, char* text)

@@ -242,11 +242,23 @@ class Game:
     def close(self):
         close_window(self.display, self.window)
 
+    def printed(self):
+        """What the program wrote to stdout and stderr so far."""
+        with open(os.path.join(self.work, "output.txt"), errors="replace") as output:
+            return output.read()
+
+    def terminate(self, signal_number):
+        """Sends the signal and waits (generously) for the end; the exit code."""
+        self.process.send_signal(signal_number)
+        try:
+            return self.process.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program did not end within 20 s of signal %d" % signal_number)
+
     def report(self):
         print("---- debug.txt ----\n" + self.log()[-4000:], file=sys.stderr)
         try:
-            with open(os.path.join(self.work, "output.txt"), errors="replace") as output:
-                print("---- output ----\n" + output.read()[-2000:], file=sys.stderr)
+            print("---- output ----\n" + self.printed()[-2000:], file=sys.stderr)
         except OSError:
             pass
 

@@ -24,6 +24,7 @@
 #include "platform/d3d_gl_shader.h"
 #include "platform/d3d_internal.h"
 #include "platform/gl_api.h"
+#include "platform/report.h"
 #include "platform/window_internal.h"
 
 namespace {
@@ -442,7 +443,7 @@ GLuint gl_backend::build_rect_program(const char* fragment, const char* what)
     GLuint program = gl_api_build_program(d3d_gl_shader::text_vertex, fragment, log,
                                           (int)sizeof log);
     if (!program)
-        fprintf(stderr, "GL back-end: the %s program did not build: %s\n", what, log);
+        PLATFORM_ERROR("GL back-end: the %s program did not build: %s\n", what, log);
     return program;
 }
 
@@ -796,7 +797,7 @@ GLuint gl_backend::program_for(const program_key& key)
     char log[2048];
     GLuint program = gl_api_build_program(vertex.c_str(), fragment.c_str(), log, (int)sizeof log);
     if (!program) {
-        fprintf(stderr, "GL back-end: a device program did not build: %s\n", log);
+        PLATFORM_ERROR("GL back-end: a device program did not build: %s\n", log);
         return 0;
     }
     GLuint block_index = gl.GetUniformBlockIndex(program, "device_block");

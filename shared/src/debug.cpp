@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "platform/path.h"
+#include "platform/report.h"
 #include "str_util.h"
 
 debug_log_record debug_log = {nullptr, -1, 0, 0, 0, 0, 0};
@@ -33,6 +34,18 @@ void counted_entry(int32_t level, int32_t* count, const char* tag, const char* s
     write_entry(tag, source_path, line, format, args);
 }
 
+// The platform's reports become entries of this log, under the platform's
+// own source file and line.
+void platform_entry(int kind, const char* source_path, long line, const char* text)
+{
+    if (kind == PLATFORM_REPORT_ERROR)
+        debug_error(source_path, line, "%s", text);
+    else if (kind == PLATFORM_REPORT_WARNING)
+        debug_warning(source_path, line, "%s", text);
+    else
+        debug_notice(source_path, line, "%s", text);
+}
+
 }  // namespace
 
 int debug_open(const char* filename, int append_flag)
@@ -47,6 +60,7 @@ int debug_open(const char* filename, int append_flag)
     debug_log.error_level = 0;
     debug_log.warning_level = 0;
     debug_log.notice_level = 0;
+    platform_set_report_funct(platform_entry);
 
     if (!filename) {
         debug_log.debug_master_level = -1;

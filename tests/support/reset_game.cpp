@@ -5,7 +5,6 @@
 #include "model_io.h"
 #include "platform/timer.h"
 #include "script.h"
-#include "sound.h"
 #include "test_support.h"
 #include "varnock.h"
 #include "winmain2.h"
@@ -17,7 +16,6 @@ TEST_RESET(game)
     // containers to their holders), so this is safe after any test.
     menu_free_all_screens();
     gameglobals_reset();
-    sound_reset();
     varnock_reset();
     winmain_reset();
     entity_io_global_win_entity_list = nullptr;

@@ -117,7 +117,8 @@ void AIL_close_3D_listener(ail_listener* listener);
 // failure, and AIL_file_error is nonzero until the next read.
 void* AIL_file_read(const char* filename, void* dest);
 int32_t AIL_file_error(void);
-// The kind of the `size` bytes at `data`, from their contents.
+// The kind of the `size` bytes at `data`, from their contents; for
+// AIL_FILE_TYPE_UNKNOWN the last error says why.
 int32_t AIL_file_type(const void* data, uint32_t size);
 // Describes the wave file image at `data` (inside a buffer of the library);
 // nonzero on success.

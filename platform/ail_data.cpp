@@ -355,17 +355,19 @@ int32_t AIL_file_error(void)
 
 int32_t AIL_file_type(const void* image, uint32_t size)
 {
-    if (!image)
-        return AIL_FILE_TYPE_UNKNOWN;
     wave_format format;
-    if (find_wave_format((const uint8_t*)image, size, &format)) {
+    if (image && find_wave_format((const uint8_t*)image, size, &format)) {
         if (format.tag == 1)
             return AIL_FILE_TYPE_PCM_WAV;
         if (format.tag == 0x11)
             return AIL_FILE_TYPE_ADPCM_WAV;
+        ail_set_last_error("the wave's format 0x%x is neither PCM nor IMA ADPCM", format.tag);
         return AIL_FILE_TYPE_UNKNOWN;
     }
-    return is_mp3((const uint8_t*)image, size) ? AIL_FILE_TYPE_MP3 : AIL_FILE_TYPE_UNKNOWN;
+    if (image && is_mp3((const uint8_t*)image, size))
+        return AIL_FILE_TYPE_MP3;
+    ail_set_last_error("the data is no wave file and no MP3");
+    return AIL_FILE_TYPE_UNKNOWN;
 }
 
 int32_t AIL_WAV_info(const void* image, ail_sound_info* info)

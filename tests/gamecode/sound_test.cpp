@@ -216,8 +216,8 @@ TEST_F(Sound, AFileThatCannotBeLoadedLeavesTheListAsItWas)
     // A failure of the library comes with the library's reason.
     log.clear();
     sound_load("notes.wav", 0, dir.path().c_str());
-    ASSERT_EQ(log.errors().size(), 2u);
-    EXPECT_EQ(log.errors()[1].rfind("AIL_last_error returned: ", 0), 0u);
+    EXPECT_EQ(log.errors().back(),
+              "AIL_last_error returned: the data is no wave file and no MP3.");
 }
 
 TEST_F(Sound, PcmAndAdpcmSoundsPlayToTheirEndAndFreeTheirChannel)

@@ -185,6 +185,18 @@ int open_voice(ail_voice* voice, int is_3d)
     return 1;
 }
 
+// A new 2D or 3D channel with its source; NULL when the output has none left.
+template <class Channel>
+Channel* new_channel(int is_3d)
+{
+    auto* channel = new Channel{};
+    if (!open_voice(&channel->voice, is_3d)) {
+        delete channel;
+        return nullptr;
+    }
+    return channel;
+}
+
 void close_voice(ail_voice* voice)
 {
     detach(voice);
@@ -396,11 +408,7 @@ ail_sample* AIL_allocate_sample_handle(ail_driver* driver)
         ail_set_last_error("no digital output is open");
         return nullptr;
     }
-    auto* sample = new ail_sample{};
-    if (!open_voice(&sample->voice, 0)) {
-        delete sample;
-        return nullptr;
-    }
+    ail_sample* sample = new_channel<ail_sample>(0);
     AIL_init_sample(sample);
     return sample;
 }
@@ -457,12 +465,7 @@ ail_3d_sample* AIL_allocate_3D_sample_handle(ail_provider* provider)
         ail_set_last_error("the 3D provider is not open");
         return nullptr;
     }
-    auto* sample = new ail_3d_sample{};
-    if (!open_voice(&sample->voice, 1)) {
-        delete sample;
-        return nullptr;
-    }
-    return sample;
+    return new_channel<ail_3d_sample>(1);
 }
 
 void AIL_release_3D_sample_handle(ail_3d_sample* sample)

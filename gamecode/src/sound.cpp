@@ -226,24 +226,26 @@ void release(win_sound_container* sound)
     free_win_sound_container(sound);
 }
 
-void release_2d_channels(void)
+// Releases every handle of a channel table and forgets the channels' sounds.
+template <class Channel>
+void release_table(Channel** table, win_sound_container** owners, void (*release)(Channel*))
 {
     for (int32_t i = 0; i < SOUND_MAX_CHANNELS; ++i) {
-        if (m.sound_2d_sample_table[i])
-            AIL_release_sample_handle(m.sound_2d_sample_table[i]);
-        m.sound_2d_sample_table[i] = nullptr;
-        m.sound_2d_channel_owner[i] = nullptr;
+        if (table[i])
+            release(table[i]);
+        table[i] = nullptr;
+        owners[i] = nullptr;
     }
+}
+
+void release_2d_channels(void)
+{
+    release_table(m.sound_2d_sample_table, m.sound_2d_channel_owner, AIL_release_sample_handle);
 }
 
 void release_3d_channels(void)
 {
-    for (int32_t i = 0; i < SOUND_MAX_CHANNELS; ++i) {
-        if (m.sound_3d_sample_table[i])
-            AIL_release_3D_sample_handle(m.sound_3d_sample_table[i]);
-        m.sound_3d_sample_table[i] = nullptr;
-        m.sound_3d_channel_owner[i] = nullptr;
-    }
+    release_table(m.sound_3d_sample_table, m.sound_3d_channel_owner, AIL_release_3D_sample_handle);
     if (m.sound_3d_provider)
         AIL_close_3D_provider(m.sound_3d_provider);
     m.sound_3d_provider = nullptr;

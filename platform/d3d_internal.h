@@ -73,6 +73,10 @@ struct d3d_draw_call {
     D3DDRAWPRIMITIVESTRIDEDDATA data;
     const WORD* indices;  // NULL: draw the vertices in order
     DWORD index_count;
+    // The vertices the draw uses: all of them without indices, else those
+    // from the smallest index to the largest (the device sets them as it
+    // checks the indices).
+    DWORD first_vertex, last_vertex;
 };
 
 struct d3d_context_params {

@@ -654,9 +654,20 @@ HRESULT submit(IDirect3DDevice7* device, d3d_draw_call& call)
     }
     if (call.index_count > 0 && !call.indices)
         return DDERR_INVALIDPARAMS;
-    for (DWORD i = 0; call.indices && i < call.index_count; ++i)
-        if (call.indices[i] >= call.vertex_count)
-            return DDERR_INVALIDPARAMS;
+    call.first_vertex = 0;
+    call.last_vertex = call.vertex_count > 0 ? call.vertex_count - 1 : 0;
+    if (call.indices && call.index_count > 0) {
+        DWORD low = 0xFFFF, high = 0;
+        for (DWORD i = 0; i < call.index_count; ++i) {
+            DWORD index = call.indices[i];
+            if (index >= call.vertex_count)
+                return DDERR_INVALIDPARAMS;
+            low = index < low ? index : low;
+            high = index > high ? index : high;
+        }
+        call.first_vertex = low;
+        call.last_vertex = high;
+    }
     return self->ddraw->backend->draw(self->state, call);
 }
 
@@ -895,7 +906,7 @@ HRESULT IDirect3DDevice7::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertex_form
                               vertex_count, flags);
     if (FAILED(result))
         return result;
-    d3d_draw_call call = {type, vertex_format, vertex_count, flags, {}, nullptr, 0};
+    d3d_draw_call call = {type, vertex_format, vertex_count, flags, {}, nullptr, 0, 0, 0};
     interleaved_layout(vertex_format, vertices, &call.data);
     if (!vertices)
         call.data.position.lpvData = nullptr;
@@ -911,7 +922,7 @@ HRESULT IDirect3DDevice7::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, DWORD vert
                               vertex_format, vertex_count, index_count, flags);
     if (FAILED(result))
         return result;
-    d3d_draw_call call = {type, vertex_format, vertex_count, flags, {}, indices, index_count};
+    d3d_draw_call call = {type, vertex_format, vertex_count, flags, {}, indices, index_count, 0, 0};
     interleaved_layout(vertex_format, vertices, &call.data);
     if (!vertices)
         call.data.position.lpvData = nullptr;
@@ -930,7 +941,8 @@ HRESULT IDirect3DDevice7::DrawIndexedPrimitiveStrided(D3DPRIMITIVETYPE type, DWO
         return result;
     if (!data)
         return DDERR_INVALIDPARAMS;
-    d3d_draw_call call = {type, vertex_format, vertex_count, flags, *data, indices, index_count};
+    d3d_draw_call call = {type, vertex_format, vertex_count, flags, *data, indices, index_count, 0,
+                          0};
     HRESULT drawn = submit(this, call);
     return FAILED(drawn) ? drawn : result;
 }

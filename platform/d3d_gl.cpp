@@ -25,6 +25,7 @@
 
 #include "platform/d3d_gl_shader.h"
 #include "platform/d3d_internal.h"
+#include "platform/frame_pacer.h"
 #include "platform/gl_api.h"
 #include "platform/window_internal.h"
 
@@ -321,7 +322,10 @@ struct gl_backend : d3d_backend {
     bool made_fullscreen = false;
     DWORD width = 0, height = 0;
     bool has_depth = false;
-    bool direct = false;  // drawing straight into the window's framebuffer
+    bool direct = false;   // drawing straight into the window's framebuffer
+    bool paced = false;    // presents wait for the vertical blank, or as long
+    int refresh_rate = 0;  // of the window's display; 0 unknown
+    frame_pacer pacer = {};
 
     GLuint framebuffer = 0, colour_buffer = 0, depth_buffer = 0;
     GLuint vertex_array = 0, empty_vertex_array = 0;
@@ -423,7 +427,13 @@ HRESULT gl_backend::start(const d3d_context_params& params)
     if (!context || !gl_api_load())
         return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
     d3dx_set_renderer_name((const char*)gl.GetString(GL_RENDERER));
-    SDL_GL_SetSwapInterval(1);
+    // Where the swap cannot wait for the vertical blank, present waits as
+    // long as it would (see present).
+    paced = d3d_vertical_blank_wait() != 0;
+    SDL_GL_SetSwapInterval(paced ? 1 : 0);
+    SDL_DisplayMode mode;
+    if (SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(sdl), &mode) == 0)
+        refresh_rate = mode.refresh_rate;
     if (!make_buffers())
         return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
     choose_framebuffer();
@@ -591,6 +601,8 @@ HRESULT gl_backend::present()
     if (!direct)
         show_frame();
     SDL_GL_SwapWindow(sdl);
+    if (paced)
+        frame_pacer_pace(&pacer, refresh_rate);
     gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
     return D3D_OK;
 }

@@ -46,7 +46,6 @@
     X(PFNGLBUFFERSUBDATAPROC, BufferSubData)                                             \
     X(PFNGLMAPBUFFERRANGEPROC, MapBufferRange)                                           \
     X(PFNGLUNMAPBUFFERPROC, UnmapBuffer)                                                 \
-    X(PFNGLBINDBUFFERRANGEPROC, BindBufferRange)                                         \
     X(PFNGLGENVERTEXARRAYSPROC, GenVertexArrays)                                         \
     X(PFNGLDELETEVERTEXARRAYSPROC, DeleteVertexArrays)                                   \
     X(PFNGLBINDVERTEXARRAYPROC, BindVertexArray)                                         \

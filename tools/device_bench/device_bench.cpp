@@ -185,12 +185,12 @@ bool device_start(device_run& run, const setting& s)
                               nullptr, nullptr, nullptr, nullptr);
     ShowWindow(run.window, SW_SHOW);
     d3d_select_backend(D3D_BACKEND_GL);
+    d3d_set_vertical_blank_wait(0);
     if (FAILED(D3DXInitialize()) ||
         FAILED(D3DXCreateContextEx(D3DX_DEFAULT, 0, run.window, nullptr, 32, D3DX_DEFAULT,
                                    depth_bits, 0, D3DX_DEFAULT, width, height, D3DX_DEFAULT,
                                    &run.context)))
         return false;
-    SDL_GL_SetSwapInterval(0);
     run.device = run.context->GetD3DDevice();
     DWORD size = texture_size;
     D3DX_SURFACEFORMAT format = D3DX_SF_X8R8G8B8;

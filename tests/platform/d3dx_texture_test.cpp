@@ -89,6 +89,29 @@ TEST_F(Textures, TgaAndBmpFilesDecodeInEveryLayoutTheyCome)
     }
 }
 
+TEST_F(Textures, TgaRunsGoOnIntoTheNextRowAndRowsRunEitherWay)
+{
+    // 3 x 2, top row first, right to left: a repeated run of four pixels
+    // fills the first row and the first of the second, a raw run of two the
+    // rest.
+    const uint32_t a = 0xFF102030, b = 0xFF405060, c = 0xFF708090;
+    auto bgr = [](uint32_t argb) {
+        return bytes_of({(int)(argb & 0xFF), (int)(argb >> 8 & 0xFF), (int)(argb >> 16 & 0xFF)});
+    };
+    std::string file = ImageBytes()
+                           .raw(bytes_of({0, 0, 10}))
+                           .raw(std::string(5, '\0'))
+                           .half(0)
+                           .half(0)
+                           .half(3)
+                           .half(2)
+                           .raw(bytes_of({24, 0x30}))
+                           .bytes() +
+                       bytes_of({0x83}) + bgr(a) + bytes_of({0x01}) + bgr(b) + bgr(c);
+    ASSERT_EQ(load("runs.tga", file), S_OK);
+    EXPECT_EQ(surface_pixels(texture), (Pixels{a, a, a, c, b, a}));
+}
+
 TEST_F(Textures, DdsBlocksDecodeWithTheLevelsTheFileHolds)
 {
     // DXT1, 4 x 4 with two smaller levels. The top block uses the four-colour

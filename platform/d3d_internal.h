@@ -145,6 +145,9 @@ struct d3d_surface : IDirectDrawSurface7 {
     // holds), NULL for the last or only one. Back-ends hear surface_changed
     // for the top level once all its levels are filled.
     d3d_surface* mip_next;
+    // The levels a texture reports, when more than its chain holds: levels
+    // past the chain are never made, as no back-end samples them.
+    DWORD mip_levels;
     ~d3d_surface() override;
 };
 

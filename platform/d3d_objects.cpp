@@ -74,6 +74,8 @@ void fill_desc(const d3d_surface* surface, DDSURFACEDESC2* desc)
     desc->dwMipMapCount = 1;
     for (const d3d_surface* level = surface->mip_next; level; level = level->mip_next)
         ++desc->dwMipMapCount;
+    if (surface->mip_levels > desc->dwMipMapCount)
+        desc->dwMipMapCount = surface->mip_levels;
     desc->ddpfPixelFormat = surface->format;
     desc->ddsCaps.dwCaps = surface->caps;
     if (surface->has_colour_key) {
@@ -301,6 +303,7 @@ d3d_surface* d3d_make_surface(d3d_ddraw* ddraw, DWORD width, DWORD height, DWORD
     surface->colour_key = {};
     surface->backend_data = nullptr;
     surface->mip_next = nullptr;
+    surface->mip_levels = 0;
     bool device_buffer = (caps & (DDSCAPS_3DDEVICE | DDSCAPS_ZBUFFER | DDSCAPS_PRIMARYSURFACE)) !=
                          0;
     if (user_pixels) {

@@ -443,38 +443,3 @@ int platform_image_full_chain(DWORD width, DWORD height)
     }
     return levels;
 }
-
-int platform_image_reduce(platform_image* image, int index, bool point_filter)
-{
-    if (index + 1 != image->level_count || image->level_count >= PLATFORM_IMAGE_MAX_LEVELS)
-        return 0;
-    platform_image_level& source = image->levels[index];
-    DWORD width = source.width > 1 ? source.width / 2 : 1;
-    DWORD height = source.height > 1 ? source.height / 2 : 1;
-    if (!add_level(image, width, height))
-        return 0;
-    platform_image_level& to = image->levels[index + 1];
-    for (DWORD y = 0; y < height; ++y) {
-        for (DWORD x = 0; x < width; ++x) {
-            DWORD x0 = x * 2 < source.width ? x * 2 : source.width - 1;
-            DWORD y0 = y * 2 < source.height ? y * 2 : source.height - 1;
-            DWORD x1 = x0 + 1 < source.width ? x0 + 1 : x0;
-            DWORD y1 = y0 + 1 < source.height ? y0 + 1 : y0;
-            if (point_filter) {
-                *pixel_at(to, x, y) = *pixel_at(source, x0, y0);
-                continue;
-            }
-            DWORD corners[4] = {*pixel_at(source, x0, y0), *pixel_at(source, x1, y0),
-                                *pixel_at(source, x0, y1), *pixel_at(source, x1, y1)};
-            DWORD average = 0;
-            for (int shift = 0; shift < 32; shift += 8) {
-                DWORD sum = 2;  // rounds to nearest
-                for (DWORD corner : corners)
-                    sum += corner >> shift & 0xFF;
-                average |= (sum / 4) << shift;
-            }
-            *pixel_at(to, x, y) = average;
-        }
-    }
-    return 1;
-}

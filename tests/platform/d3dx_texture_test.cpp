@@ -161,6 +161,26 @@ TEST_F(Textures, DdsBlocksDecodeWithTheLevelsTheFileHolds)
     EXPECT_EQ(surface_pixels(texture), (Pixels{0x80112233, 0xFF445566}));
 }
 
+TEST_F(Textures, AChainTheFileDoesNotHoldIsDescribedButNotMade)
+{
+    // No back-end samples below the top level: a one-level file reports the
+    // full chain and holds its top level alone.
+    ASSERT_EQ(load("a.tga", tga_image(4, 4, 24, false, 0, Pixels(16, 0xFF804020))), S_OK);
+    EXPECT_EQ(mipmaps, 3u);
+    DDSURFACEDESC2 desc = {};
+    desc.dwSize = 124;
+    ASSERT_EQ(texture->GetSurfaceDesc(&desc), S_OK);
+    EXPECT_EQ(desc.dwMipMapCount, 3u);
+    EXPECT_TRUE(desc.ddsCaps.dwCaps & DDSCAPS_MIPMAP);
+    EXPECT_EQ(static_cast<d3d_surface*>(texture)->mip_next, nullptr);
+
+    // A texture without alpha keeps the fourth byte of its pixels clear.
+    ASSERT_EQ(texture->Lock(nullptr, &desc, 0, nullptr), S_OK);
+    const uint8_t* pixel = (const uint8_t*)desc.lpSurface;
+    EXPECT_EQ(bytes_of({pixel[0], pixel[1], pixel[2], pixel[3]}), bytes_of({0x20, 0x40, 0x80, 0}));
+    texture->Unlock(nullptr);
+}
+
 TEST_F(Textures, ChainsSizesAndFormatsFollowTheRequest)
 {
     std::string file = tga_image(4, 4, 32, false, 0x28, Pixels(16, 0x80FF8040));

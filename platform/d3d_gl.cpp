@@ -852,39 +852,47 @@ compiled_program* gl_backend::program_for(const program_key& key)
 
 // Texels as 0xAARRGGBB words, which GL reads as BGRA bytes. Colour-keyed
 // texels (their colour bits within the key's range) get alpha 0; without
-// alpha in the format every other texel is opaque.
+// alpha in the format every other texel is opaque. The 32-bit formats
+// without a key go up as they are: the program reads a format without alpha
+// as opaque whatever its fourth byte holds (KEY_TEXTURE_ALPHA_ONE).
 void gl_backend::upload(d3d_surface* surface, gl_texture* texture)
 {
     const DDPIXELFORMAT& format = surface->format;
-    DWORD bytes = format.dwRGBBitCount / 8;
-    bool has_alpha = (format.dwFlags & DDPF_ALPHAPIXELS) != 0;
+    d3d_pixel_layout layout;
+    d3d_pixel_layout_make(format, &layout);
     bool keyed = surface->has_colour_key;
-    uint32_t colour_bits = format.dwRBitMask | format.dwGBitMask | format.dwBBitMask;
-    uint32_t key_low = surface->colour_key.dwColorSpaceLowValue & colour_bits;
-    uint32_t key_high = std::max(surface->colour_key.dwColorSpaceHighValue & colour_bits, key_low);
-    texels.resize((size_t)surface->width * surface->height);
-    for (DWORD y = 0; y < surface->height; ++y) {
-        const uint8_t* row = surface->pixels + (size_t)y * (size_t)surface->pitch;
-        uint32_t* out = &texels[(size_t)y * surface->width];
-        for (DWORD x = 0; x < surface->width; ++x) {
-            const uint8_t* pixel = row + (size_t)x * bytes;
-            uint32_t argb = d3d_read_pixel(format, pixel);
-            if (!has_alpha)
-                argb |= 0xFF000000u;
-            if (keyed) {
-                uint32_t raw = raw_pixel(pixel, bytes) & colour_bits;
-                if (raw >= key_low && raw <= key_high)
-                    argb &= 0x00FFFFFFu;
-            }
-            out[x] = argb;
-        }
-    }
     gl.BindTexture(GL_TEXTURE_2D, texture->name);
     cache.texture = texture->name;
-    gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, (GLsizei)surface->width, (GLsizei)surface->height, 0,
-                  GL_BGRA, GL_UNSIGNED_BYTE, texels.data());
-    texture->colour_key = keyed ? (has_alpha ? 1 : 2) : 0;
-    texture->alpha_one = !has_alpha;
+    bool as_they_are = !keyed && surface->pitch % 4 == 0 &&
+                       (layout.kind == d3d_pixel_layout::ARGB32 ||
+                        layout.kind == d3d_pixel_layout::XRGB32);
+    if (as_they_are) {
+        gl.PixelStorei(GL_UNPACK_ROW_LENGTH, surface->pitch / 4);
+        gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, (GLsizei)surface->width, (GLsizei)surface->height,
+                      0, GL_BGRA, GL_UNSIGNED_BYTE, surface->pixels);
+        gl.PixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    } else {
+        uint32_t colour_bits = format.dwRBitMask | format.dwGBitMask | format.dwBBitMask;
+        uint32_t key_low = surface->colour_key.dwColorSpaceLowValue & colour_bits;
+        uint32_t key_high = std::max(surface->colour_key.dwColorSpaceHighValue & colour_bits,
+                                     key_low);
+        texels.resize((size_t)surface->width * surface->height);
+        for (DWORD y = 0; y < surface->height; ++y) {
+            const uint8_t* row = surface->pixels + (size_t)y * (size_t)surface->pitch;
+            uint32_t* out = &texels[(size_t)y * surface->width];
+            d3d_pixels_to_argb(layout, row, out, surface->width);
+            for (DWORD x = 0; keyed && x < surface->width; ++x) {
+                uint32_t raw = raw_pixel(row + (size_t)x * layout.bytes, layout.bytes) &
+                               colour_bits;
+                if (raw >= key_low && raw <= key_high)
+                    out[x] &= 0x00FFFFFFu;
+            }
+        }
+        gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, (GLsizei)surface->width, (GLsizei)surface->height,
+                      0, GL_BGRA, GL_UNSIGNED_BYTE, texels.data());
+    }
+    texture->colour_key = keyed ? (layout.has_alpha ? 1 : 2) : 0;
+    texture->alpha_one = !layout.has_alpha;
     texture->dirty = false;
 }
 

@@ -18,13 +18,18 @@
 # links the whole game (varnock_link_game below). tools/check_layers.py checks
 # the includes against this table.
 
-# varnock_subsystem(name folder-of-headers... SOURCES module.cpp... LIBS lower...)
+# varnock_subsystem(name INCLUDES folders... SOURCES module.cpp...
+#                   HEADERS header-only.h... LIBS lower-libraries...)
+# A module's header stands beside its .cpp and belongs to its subsystem;
+# HEADERS names the headers that have no .cpp (record declarations, the
+# services header).
 function(varnock_subsystem name)
-  cmake_parse_arguments(arg "" "" "INCLUDES;SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(arg "" "" "INCLUDES;SOURCES;HEADERS;LIBS" ${ARGN})
   list(TRANSFORM arg_SOURCES PREPEND "${PROJECT_SOURCE_DIR}/")
+  list(TRANSFORM arg_HEADERS PREPEND "${PROJECT_SOURCE_DIR}/")
   list(TRANSFORM arg_INCLUDES PREPEND "${PROJECT_SOURCE_DIR}/")
   if(arg_SOURCES)
-    add_library(${name} STATIC ${arg_SOURCES})
+    add_library(${name} STATIC ${arg_SOURCES} ${arg_HEADERS})
     set(scope PUBLIC)
   else()
     add_library(${name} INTERFACE)  # a subsystem whose first module has not landed yet
@@ -47,6 +52,7 @@ varnock_subsystem(core
     shared/src/yym/yymsoflw.cpp shared/src/yym/yymsskip.cpp shared/src/yym/yymsssiz.cpp
     shared/src/yym/yymsyner.cpp shared/src/yym/yymtrace.cpp shared/src/yym/yymwork.cpp
     shared/src/yym/yyparse.cpp
+  HEADERS shared/src/yym/yym.h
   LIBS platform)
 
 varnock_subsystem(math
@@ -54,6 +60,7 @@ varnock_subsystem(math
   SOURCES
     convert/src/win_math.cpp convert/src/win_math_intersect.cpp convert/src/win_math_quat.cpp
     convert/src/win_math_vect.cpp
+  HEADERS convert/src/win_geo.h
   LIBS core)
 
 # The PNG texture reader reads through libpng.
@@ -73,16 +80,19 @@ varnock_subsystem(models
   INCLUDES convert/src gamecode/src
   SOURCES
     gamecode/src/model_io.cpp
+  HEADERS convert/src/models_services.h convert/src/win_ast.h
   LIBS frame)
 
 varnock_subsystem(world
   INCLUDES convert/src
+  HEADERS convert/src/world_services.h convert/src/win_entity.h
   LIBS models)
 
 varnock_subsystem(script
   INCLUDES script/src
   SOURCES
     script/src/script.cpp
+  HEADERS script/src/script_services.h script/src/parsestr.h
   LIBS world)
 
 varnock_subsystem(runtime
@@ -90,6 +100,7 @@ varnock_subsystem(runtime
   SOURCES
     gamecode/src/entity.cpp gamecode/src/entity_io.cpp gamecode/src/sound.cpp
     gamecode/src/varnock.cpp gamecode/src/vk_tail.cpp
+  HEADERS gamecode/src/runtime_services.h
   LIBS script)
 
 # Links `target` with the whole game. The frame's calls up into the models,

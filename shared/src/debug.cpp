@@ -1,6 +1,7 @@
 #include "debug.h"
 
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -123,6 +124,15 @@ void debug_notice(const char* source_path, long line, const char* format, ...)
     va_start(args, format);
     write_entry("NOTICE  ", source_path, line, format, args);
     va_end(args);
+}
+
+void debug_invariant_failed(const char* source_path, long line, const char* condition)
+{
+    debug_error(source_path, line, "Invariant failed: %s\n", condition);
+    std::fprintf(stderr, "%s(%ld): Invariant failed: %s\n", debug_base_filename(source_path), line,
+                 condition);
+    debug_close();
+    std::abort();
 }
 
 void debug_quiet_begin(void)

@@ -147,3 +147,36 @@ TEST(DebugTime, HasTheCalendarForm)
     EXPECT_EQ(text[3], ' ');
     EXPECT_EQ(text[13], ':');
 }
+
+// A broken invariant stops the program after saying which one, in the log
+// and on standard error.
+TEST(DebugInvariant, ABrokenInvariantIsLoggedAndStopsTheProgram)
+{
+    TempDir dir;
+    std::string path = dir.file("debug.txt");
+    int held = 1;
+    INVARIANT(held == 1);
+    EXPECT_DEATH(
+        {
+            debug_open(path.c_str(), 0);
+            INVARIANT(held == 2);
+        },
+        "debug_test.cpp\\([0-9]+\\): Invariant failed: held == 2");
+    std::string log = read_host_file(path);
+    EXPECT_NE(log.find("Invariant failed: held == 2"), std::string::npos) << log;
+}
+
+int refuse(const int* value)
+{
+    REFUSE_NULL(value, "refuse", "value", -1);
+    return *value;
+}
+
+TEST_F(DebugLog, ANullArgumentIsRefusedWithItsLine)
+{
+    LogCapture log;
+    int seven = 7;
+    EXPECT_EQ(refuse(&seven), 7);
+    EXPECT_EQ(refuse(nullptr), -1);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"Cannot refuse with NULL value."});
+}

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "debug.h"
+#include "platform/report.h"
 #include "test_support.h"
 
 namespace {
@@ -179,4 +180,30 @@ TEST_F(DebugLog, ANullArgumentIsRefusedWithItsLine)
     EXPECT_EQ(refuse(&seven), 7);
     EXPECT_EQ(refuse(nullptr), -1);
     EXPECT_EQ(log.errors(), std::vector<std::string>{"Cannot refuse with NULL value."});
+}
+
+// The platform has no log of its own: while the log is open its reports are
+// the log's entries, with the platform's file and line; otherwise they go to
+// standard error.
+TEST_F(DebugLog, PlatformReportsLandInTheOpenLogElseOnStandardError)
+{
+    {
+        LogCapture log;
+        const int line = __LINE__ + 1;
+        PLATFORM_ERROR("No window \"%s\": %s", "Varnock Window", "no display");
+        PLATFORM_NOTICE("%s", "a notice");
+        ASSERT_EQ(log.lines().size(), 2u);
+        char expected[128];
+        std::snprintf(expected, sizeof expected,
+                      "ERROR   %18s(%4d): No window \"Varnock Window\": no display",
+                      "debug_test.cpp", line);
+        EXPECT_EQ(log.lines()[0], expected);
+        EXPECT_EQ(log.notices(), std::vector<std::string>{"a notice"});
+        EXPECT_EQ(debug_log.error_count, 1);
+    }
+    testing::internal::CaptureStderr();
+    PLATFORM_WARNING("%s", "nobody listens");
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("debug_test.cpp("), std::string::npos) << err;
+    EXPECT_NE(err.find("warning: nobody listens"), std::string::npos) << err;
 }

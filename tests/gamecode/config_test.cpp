@@ -170,6 +170,13 @@ TEST_F(Config, EverySectionReadsBackByPosition)
     EXPECT_TRUE(log.errors().empty());
 }
 
+TEST_F(Config, ReadingNeedsNoHeapSoNoAllocationCanFailIt)
+{
+    ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
+    EXPECT_EQ(heap_failure_sweep([&] { return config_read_engine_config_file(session.c_str()); }),
+              0);
+}
+
 TEST_F(Config, ValuesAreTakenByPositionAndSwitchesReadOnlyOneAsOn)
 {
     ASSERT_EQ(write_edit_session_file(session.c_str()), 1);

@@ -6,16 +6,43 @@
 #include <filesystem>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "debug.h"
 #include "heap.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
 
+int heap_failure_sweep(const std::function<bool()>& attempt)
+{
+    for (int32_t nth = 1;; ++nth) {
+        int64_t live = heap_live_blocks();
+        int32_t errors = debug_log.error_count;
+        heap_fail_nth_allocation(nth);
+        bool succeeded = attempt();
+        bool failed_one = heap_fault_fired();
+        heap_fail_nth_allocation(0);
+        EXPECT_EQ(heap_live_blocks(), live) << "heap blocks left when allocation " << nth
+                                            << " failed (or, after the last, when none did)";
+        if (!failed_one) {
+            EXPECT_TRUE(succeeded) << "the run with no allocation failing";
+            return nth - 1;
+        }
+        EXPECT_FALSE(succeeded) << "allocation " << nth << " failed unnoticed";
+        EXPECT_GT(debug_log.error_count, errors) << "allocation " << nth << " failed silently";
+        if (testing::Test::HasFailure())
+            return nth;
+    }
+}
+
 LinkImage::LinkImage(const std::string& bytes)
 {
+    // Under an allocation-failure sweep the copy may fail: the cursor is then
+    // one over no bytes, which every link refuses.
     block = (char*)MALLOC(bytes.empty() ? 1 : bytes.size());
-    std::memcpy(block, bytes.data(), bytes.size());
+    if (block)
+        std::memcpy(block, bytes.data(), bytes.size());
     cursor = link_arena_begin(&arena, block, (int32_t)bytes.size(), 0);
 }
 

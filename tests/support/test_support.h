@@ -53,6 +53,14 @@ struct LinkImage {
     long consumed() const { return (long)(cursor.data - block); }
 };
 
+// Runs `attempt` once with each heap allocation it makes failing in turn (the
+// first, the second, ...), then once with none failing, and returns how many
+// allocations it swept. `attempt` returns true when it succeeded and releases
+// whatever it got either way. Each run with a failing allocation must refuse
+// (return false) with an ERROR line, and no run may change the number of live
+// heap blocks. Needs an open log (LogCapture) to count the errors.
+int heap_failure_sweep(const std::function<bool()>& attempt);
+
 // A shown 640 x 480 window of the class `class_name`, registered here with
 // `procedure`, with the frame's defaults and its device made for it, as
 // WinMain leaves them; NULL when either could not be made.

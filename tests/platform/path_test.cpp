@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 
 #include "platform/path.h"
-#include "test_support.h"
+#include "platform_support.h"
 
 namespace {
 

@@ -324,7 +324,7 @@ struct gl_backend : d3d_backend {
     DWORD width = 0, height = 0;
     bool has_depth = false;
     bool direct = false;   // drawing straight into the window's framebuffer
-    bool paced = false;    // presents wait for the vertical blank, or as long
+    bool paced = false;    // presents wait for the vertical blank (see present)
     int refresh_rate = 0;  // of the window's display; 0 unknown
     frame_pacer pacer = {};
 

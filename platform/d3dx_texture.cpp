@@ -1,8 +1,7 @@
 // D3DXCreateTextureFromFile: an image file decoded (image_file.h) into a
-// texture surface with its mipmap chain. The levels the file holds (DDS)
-// come with the texture; a chain made from the top level is only described
-// (the level count the texture reports), since no back-end samples below
-// the top level.
+// texture surface. The levels the file holds (DDS) come with the texture;
+// the rest of its mipmap chain is only described (the level count the
+// texture reports), since no back-end samples below the top level.
 #include <cstdlib>
 
 #include "platform/d3d_internal.h"

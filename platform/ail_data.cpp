@@ -432,7 +432,7 @@ void AIL_mem_free_lock(void* base)
         return;
     auto found = data.blocks.find((const uint8_t*)base);
     if (found == data.blocks.end()) {
-        PLATFORM_ERROR("AIL_mem_free_lock: %p is no buffer of the sound library.\n", base);
+        PLATFORM_ERROR("AIL_mem_free_lock: %p is no buffer of the sound library.", base);
         return;
     }
     ail_output_forget_block(&found->second);

@@ -4,25 +4,37 @@
 #include <cstdio>
 
 namespace {
-platform_report_funct report_sink = nullptr;
+
+platform_report_sink report_sink = nullptr;
+
+const char* base_name(const char* path)
+{
+    const char* base = path;
+    for (const char* c = path; *c; ++c)
+        if (*c == '/' || *c == '\\')
+            base = c + 1;
+    return base;
 }
 
-void platform_set_report_funct(platform_report_funct report)
+}  // namespace
+
+void platform_set_report_sink(platform_report_sink sink)
 {
-    report_sink = report;
+    report_sink = sink;
 }
 
-void platform_report(int kind, const char* source_path, long line, const char* format, ...)
+void platform_report(platform_report_kind kind, const char* source_path, long line,
+                     const char* format, ...)
 {
-    if (!report_sink)
-        return;
-    // A report is one log line; a longer text is cut.
     char text[1024];
     va_list args;
     va_start(args, format);
-    int length = std::vsnprintf(text, sizeof text, format, args);
+    vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    if (length >= (int)sizeof text)
-        text[sizeof text - 2] = '\n';
-    report_sink(kind, source_path, line, text);
+    if (report_sink) {
+        report_sink(kind, source_path, line, text);
+        return;
+    }
+    static const char* const kinds[] = {"error", "warning", "notice"};
+    fprintf(stderr, "%s(%ld): %s: %s\n", base_name(source_path), line, kinds[kind], text);
 }

@@ -1,10 +1,9 @@
-// How the platform stand-ins tell the game what went wrong inside them.
-//
-// A stand-in reports through PLATFORM_ERROR, PLATFORM_WARNING or
-// PLATFORM_NOTICE (printf formats). The reports go to the sink the game
-// registers, which is its log ("debug.txt"): the log registers itself when it
-// opens. Without a sink reports are dropped; the platform never writes to the
-// terminal.
+// How the platform stand-in says why something failed (a window, a GL
+// context, a font, a device that could not be made). The platform stands
+// below the game's log, so the game gives it a sink: the log installs itself
+// when it opens (debug_open), and every report then lands in "debug.txt" with
+// the platform's own file and line. Without a sink (a tool, a test of the
+// platform alone) reports go to standard error.
 #pragma once
 
 enum platform_report_kind {
@@ -13,15 +12,16 @@ enum platform_report_kind {
     PLATFORM_REPORT_NOTICE,
 };
 
-// Receives one report: its kind, the reporting source file and line, and the
-// formatted text (with its own "\n").
-typedef void (*platform_report_funct)(int kind, const char* source_path, long line,
-                                      const char* text);
-// Makes `report` the sink; NULL drops reports from now on.
-void platform_set_report_funct(platform_report_funct report);
+// Receives one report: its kind, the source file and line that made it, and
+// its text (one line, without a line end).
+typedef void (*platform_report_sink)(platform_report_kind kind, const char* source_path, long line,
+                                     const char* text);
 
-void platform_report(int kind, const char* source_path, long line, const char* format, ...)
-    __attribute__((format(printf, 4, 5)));
+// NULL sends the reports to standard error again.
+void platform_set_report_sink(platform_report_sink sink);
+
+void platform_report(platform_report_kind kind, const char* source_path, long line,
+                     const char* format, ...) __attribute__((format(printf, 4, 5)));
 
 #define PLATFORM_ERROR(...) platform_report(PLATFORM_REPORT_ERROR, __FILE__, __LINE__, __VA_ARGS__)
 #define PLATFORM_WARNING(...) \

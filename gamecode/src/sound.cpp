@@ -238,31 +238,6 @@ void release_table(Channel** table, win_sound_container** owners, void (*release
     }
 }
 
-void release_2d_channels(void)
-{
-    release_table(m.sound_2d_sample_table, m.sound_2d_channel_owner, AIL_release_sample_handle);
-}
-
-void release_3d_channels(void)
-{
-    release_table(m.sound_3d_sample_table, m.sound_3d_channel_owner, AIL_release_3D_sample_handle);
-    if (m.sound_3d_provider)
-        AIL_close_3D_provider(m.sound_3d_provider);
-    m.sound_3d_provider = nullptr;
-}
-
-// Closes the listener, the output and the library, as far as they are open.
-void close_library(void)
-{
-    if (m.sound_3d_listener)
-        AIL_close_3D_listener(m.sound_3d_listener);
-    m.sound_3d_listener = nullptr;
-    if (m.sound_digital_driver)
-        AIL_waveOutClose(m.sound_digital_driver);
-    m.sound_digital_driver = nullptr;
-    AIL_shutdown();
-}
-
 int refuse_null_or_stale(const win_sound_container* sound, const char* operation)
 {
     if (!sound) {
@@ -407,9 +382,13 @@ int sound_open_3d_provider(int32_t index)
 
 int sound_release_channels(void)
 {
-    release_2d_channels();
-    if (m.enable_3d)
-        release_3d_channels();
+    release_table(m.sound_2d_sample_table, m.sound_2d_channel_owner, AIL_release_sample_handle);
+    if (!m.enable_3d)
+        return 1;
+    release_table(m.sound_3d_sample_table, m.sound_3d_channel_owner, AIL_release_3D_sample_handle);
+    if (m.sound_3d_provider)
+        AIL_close_3D_provider(m.sound_3d_provider);
+    m.sound_3d_provider = nullptr;
     return 1;
 }
 
@@ -424,7 +403,13 @@ int sound_term(void)
     // What a failed start opened is closed too: a 3D start that found no
     // provider still holds the output.
     sound_release_channels();
-    close_library();
+    if (m.sound_3d_listener)
+        AIL_close_3D_listener(m.sound_3d_listener);
+    m.sound_3d_listener = nullptr;
+    if (m.sound_digital_driver)
+        AIL_waveOutClose(m.sound_digital_driver);
+    m.sound_digital_driver = nullptr;
+    AIL_shutdown();
     m.sound_initialized = 0;
     return 1;
 }
@@ -687,14 +672,14 @@ void sound_remove_forget_funct(sound_forget_funct forget)
 
 void sound_reset(void)
 {
+    // The library's shutdown gives back every buffer and channel, whenever
+    // it runs; the sounds need only their records freed.
     while (m.sound_container_list) {
         win_sound_container* sound = m.sound_container_list;
         remove_from_win_sound_container_list(&m.sound_container_list, &m.sound_container_list_size,
                                              sound);
-        release(sound);
+        free_win_sound_container(sound);
     }
-    release_2d_channels();
-    release_3d_channels();
-    close_library();
+    AIL_shutdown();
     sound_module = sound_module_record{};
 }

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "runtime_services.h"
 #include "win_geo.h"
 #include "win_sound.h"
 
@@ -62,16 +63,11 @@ struct sound_module_record {
 
 extern sound_module_record sound_module;
 
-int sound_set_enabled(void);
+// sound_set_enabled, sound_init, the configuration section and the
+// registration of the holders of sound pointers are in runtime_services.h.
 int sound_set_disabled(void);
 ail_driver* sound_get_digital_driver(void);
 
-// The "[sound]" section of the configuration file: enable_3d.
-int sound_write_config(FILE* session_file);
-int sound_read_config(FILE* session_file, int16_t* line_cnt);
-
-// Opens the library, the output and the channels; disabled: a notice and 1.
-int sound_init(void);
 // Opens provider `index` of the provider table with its listener and 3D
 // channels, after releasing the channels held; -1 opens none. 1 when open.
 int sound_open_3d_provider(int32_t index);
@@ -87,8 +83,8 @@ win_sound_container* sound_find(const char* name);
 // disabled. A second load of one file gives a second sound: callers that
 // share sounds look for them with sound_find first.
 win_sound_container* sound_load(const char* name, int32_t is_3d, const char* directory);
-// Stops a loaded sound, tells the holders of sound pointers to forget it and
-// frees it with its data.
+// Stops a loaded sound, tells the holders of sound pointers to forget it
+// (sound_add_forget_funct) and frees it with its data.
 int sound_unload(win_sound_container* sound);
 // Unloads every sound (all: also the music); the AND of the single results.
 int sound_unload_all(int32_t all);
@@ -114,16 +110,6 @@ int sound_set_sample_values(int32_t channel, const win_vect3* sound_position,
 int sound_stop_all(int32_t all);
 // The progress callback of MP3 decompression: goes on.
 int32_t sound_null_callback(uint32_t a, uint32_t b);
-
-// Whoever keeps pointers to loaded sounds beyond a call (a running script's
-// sound table, an animation state table's effect slots) registers a function
-// that clears them: sound_unload calls each with the sound before it frees
-// it. Registering twice is once; at most SOUND_MAX_FORGET_FUNCTS. 1, or 0
-// when the table is full. Registrations outlive sound_reset.
-enum { SOUND_MAX_FORGET_FUNCTS = 8 };
-typedef void (*sound_forget_funct)(const win_sound_container* sound);
-int sound_add_forget_funct(sound_forget_funct forget);
-void sound_remove_forget_funct(sound_forget_funct forget);
 
 // Lets go of every sound and channel and closes the library without a
 // message, then back to the start values; for tests.

@@ -214,13 +214,7 @@ TEST(WinCollisionFile, EveryTypeReadsAndLinksBackWhatWasWritten)
     std::string line = wall_bytes().substr(LINE_AT, CONVEX_AT - LINE_AT);
     std::string convex = wall_bytes().substr(CONVEX_AT, PLANAR_AT - CONVEX_AT);
     std::string planar = wall_bytes().substr(PLANAR_AT);
-    struct Case {
-        const record_type* type;
-        std::string bytes;
-        RecordForm form;
-        int32_t n;
-    };
-    const Case cases[] = {
+    expect_record_round_trips({
         {&win_collision_desc, wall_bytes(), RecordForm::single, 1},
         {&win_collision_desc, wall_bytes() + wall_bytes(), RecordForm::list, 2},
         {&win_collision_desc, element + element + wall_items() + wall_items(), RecordForm::array,
@@ -237,11 +231,7 @@ TEST(WinCollisionFile, EveryTypeReadsAndLinksBackWhatWasWritten)
          RecordForm::array, 2},
         {&win_planar_block_desc, planar, RecordForm::single, 1},
         {&win_planar_block_desc, planar + ImageBytes().word(2).bytes(), RecordForm::array, 2},
-    };
-    LogCapture log;
-    for (const Case& c : cases)
-        expect_record_round_trip(c.type, c.bytes, c.form, c.n);
-    EXPECT_TRUE(log.errors().empty());
+    });
 }
 
 TEST(WinCollisionFile, WordsWithoutMeaningInTheFileAreNotTaken)
@@ -290,57 +280,50 @@ TEST(WinCollisionFile, WordsWithoutMeaningInTheFileAreNotTaken)
 
 TEST(WinCollisionFile, CorruptStreamsAreRefusedWithTheirText)
 {
-    struct Case {
-        const char* what;
-        std::string bytes;
-        std::vector<std::string> errors;
-    };
     std::string wall = wall_bytes();
-    const Case cases[] = {
-        {"unknown block type",
-         with_word(wall, BLOCKS_AT + 8, 3),
-         {"Unknown win_block_type = 3", "Could not read_win_block_array_bin."}},
-        {"present corners counted 0",
-         with_word(wall, VTX_COUNT_AT, 0),
-         {"Bad win_vect3_array_size = 0", "Could not read_win_vect3_array_bin."}},
-        {"present planes counted -1",
-         with_word(wall, PLANE_COUNT_AT, 0xffffffff),
-         {"Bad win_plane_array_size = -1", "Could not read_win_plane_array_bin."}},
-        {"name of length 0",
-         with_word(wall, NAME_AT, 0),
-         {"Could not read_str_bin win_collision_name."}},
-        {"a corner index past the corners",
-         with_half(wall, LINE_AT + 8 + 2, 4),
-         {"Bad vtx_idx = 4 in win_block 0 of win_collision wall with win_vtx_array_size = 4"}},
-        {"a convex block's plane past the planes",
-         with_word(wall, CONVEX_AT + 8 + 8, 3),
-         {"Bad plane_idx = 3 in win_block 1 of win_collision wall with win_plane_array_size = "
-          "3"}},
-        {"no plane for a convex block",
-         with_word(wall, CONVEX_AT + 8, 0xffffffff),
-         {"Bad plane_idx = -1 in win_block 1 of win_collision wall with win_plane_array_size = "
-          "3"}},
-        {"a planar block's plane past the planes",
-         with_word(wall, PLANAR_AT, 3),
-         {"Bad plane_idx = 3 in win_block 2 of win_collision wall with win_plane_array_size = "
-          "3"}},
-        {"huge corner count",
-         with_word(wall, VTX_COUNT_AT, 0x10000000),
-         {"Bad win_vect3_array_size = 268435456 with 162 bytes left",
-          "Could not read_win_vect3_array_bin."}},
-        {"huge block count",
-         with_word(wall, BLOCK_COUNT_AT, 0x7fffffff),
-         {"Bad win_block_array_size = 2147483647 with 66 bytes left",
-          "Could not read_win_block_array_bin."}},
-        {"huge index count",
-         with_word(wall, LINE_AT, 0x7fffffff),
-         {"Bad win_vtx_idx_array_size = 2147483647 with 34 bytes left",
-          "Could not read_win_line_block_bin.", "Could not read_win_block_array_bin."}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(record_refusal(&win_collision_desc, c.bytes), c.errors);
-    }
+    expect_record_refusals(
+        &win_collision_desc,
+        {
+            {"unknown block type",
+             with_word(wall, BLOCKS_AT + 8, 3),
+             {"Unknown win_block_type = 3", "Could not read_win_block_array_bin."}},
+            {"present corners counted 0",
+             with_word(wall, VTX_COUNT_AT, 0),
+             {"Bad win_vect3_array_size = 0", "Could not read_win_vect3_array_bin."}},
+            {"present planes counted -1",
+             with_word(wall, PLANE_COUNT_AT, 0xffffffff),
+             {"Bad win_plane_array_size = -1", "Could not read_win_plane_array_bin."}},
+            {"name of length 0",
+             with_word(wall, NAME_AT, 0),
+             {"Could not read_str_bin win_collision_name."}},
+            {"a corner index past the corners",
+             with_half(wall, LINE_AT + 8 + 2, 4),
+             {"Bad vtx_idx = 4 in win_block 0 of win_collision wall with win_vtx_array_size = 4"}},
+            {"a convex block's plane past the planes",
+             with_word(wall, CONVEX_AT + 8 + 8, 3),
+             {"Bad plane_idx = 3 in win_block 1 of win_collision wall with win_plane_array_size = "
+              "3"}},
+            {"no plane for a convex block",
+             with_word(wall, CONVEX_AT + 8, 0xffffffff),
+             {"Bad plane_idx = -1 in win_block 1 of win_collision wall with win_plane_array_size = "
+              "3"}},
+            {"a planar block's plane past the planes",
+             with_word(wall, PLANAR_AT, 3),
+             {"Bad plane_idx = 3 in win_block 2 of win_collision wall with win_plane_array_size = "
+              "3"}},
+            {"huge corner count",
+             with_word(wall, VTX_COUNT_AT, 0x10000000),
+             {"Bad win_vect3_array_size = 268435456 with 162 bytes left",
+              "Could not read_win_vect3_array_bin."}},
+            {"huge block count",
+             with_word(wall, BLOCK_COUNT_AT, 0x7fffffff),
+             {"Bad win_block_array_size = 2147483647 with 66 bytes left",
+              "Could not read_win_block_array_bin."}},
+            {"huge index count",
+             with_word(wall, LINE_AT, 0x7fffffff),
+             {"Bad win_vtx_idx_array_size = 2147483647 with 34 bytes left",
+              "Could not read_win_line_block_bin.", "Could not read_win_block_array_bin."}},
+        });
 }
 
 TEST(WinCollisionFile, EveryTruncationIsRefused)

@@ -136,13 +136,7 @@ TEST(WinMap, EveryTypeReadsAndLinksBackWhatWasWritten)
     std::string gate = nodes.substr(0, 36) + yard.substr(NODES_AT + 72);
     std::string paths = yard.substr(PATHS_AT, CONNECTING_AT - PATHS_AT);
     std::string path = paths.substr(24, 24) + yard.substr(SECOND_ROUTE_AT - 12, 20);
-    struct Case {
-        const record_type* type;
-        std::string bytes;
-        RecordForm form;
-        int32_t n;
-    };
-    const Case cases[] = {
+    expect_record_round_trips({
         {&win_map_desc, yard, RecordForm::single, 1},
         {&win_map_desc, yard.substr(0, 12) + yard.substr(0, 12) + yard.substr(12) + yard.substr(12),
          RecordForm::array, 2},
@@ -151,49 +145,38 @@ TEST(WinMap, EveryTypeReadsAndLinksBackWhatWasWritten)
         {&win_path_desc, paths, RecordForm::array, 2},
         {&win_path_desc, path, RecordForm::single, 1},
         {&win_path_desc, path + path, RecordForm::list, 2},
-    };
-    LogCapture log;
-    for (const Case& c : cases)
-        expect_record_round_trip(c.type, c.bytes, c.form, c.n);
-    EXPECT_TRUE(log.errors().empty());
+    });
 }
 
 TEST(WinMap, CorruptStreamsAreRefusedWithTheirText)
 {
-    struct Case {
-        const char* what;
-        std::string bytes;
-        std::vector<std::string> errors;
-    };
     std::string yard = yard_bytes();
-    const Case cases[] = {
-        {"a route through a node the map lacks",
-         with_word(yard, SECOND_ROUTE_AT + 4, 5),
-         {"Bad node_idx = 5 in win_path 1 of win_path_node 0 of win_map yard with "
-          "node_array_size = 2"}},
-        {"a connecting node -1",
-         with_word(yard, CONNECTING_AT, 0xffffffff),
-         {"Bad connecting_node_idx = -1 in win_path_node 0 of win_map yard with "
-          "node_array_size = 2"}},
-        {"present nodes counted 0",
-         with_word(yard, NODE_COUNT_AT, 0),
-         {"Bad win_path_node_array_size = 0", "Could not read_win_path_node_array_bin."}},
-        {"map name of length 0",
-         with_word(yard, NAME_AT, 0),
-         {"Could not read_str_bin win_map_name."}},
-        {"huge path count",
-         with_word(yard, PATH_COUNT_AT, 0x7fffffff),
-         {"Bad win_path_array_size = 2147483647 with 96 bytes left",
-          "Could not read_win_path_array_bin.", "Could not read_win_path_node_array_bin."}},
-        {"huge route",
-         with_word(yard, PATHS_AT + 16, 0x20000000),
-         {"Bad node_idx_array_size = 536870912 with 36 bytes left",
-          "Could not read_win_path_array_bin.", "Could not read_win_path_node_array_bin."}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(record_refusal(&win_map_desc, c.bytes), c.errors);
-    }
+    expect_record_refusals(
+        &win_map_desc,
+        {
+            {"a route through a node the map lacks",
+             with_word(yard, SECOND_ROUTE_AT + 4, 5),
+             {"Bad node_idx = 5 in win_path 1 of win_path_node 0 of win_map yard with "
+              "node_array_size = 2"}},
+            {"a connecting node -1",
+             with_word(yard, CONNECTING_AT, 0xffffffff),
+             {"Bad connecting_node_idx = -1 in win_path_node 0 of win_map yard with "
+              "node_array_size = 2"}},
+            {"present nodes counted 0",
+             with_word(yard, NODE_COUNT_AT, 0),
+             {"Bad win_path_node_array_size = 0", "Could not read_win_path_node_array_bin."}},
+            {"map name of length 0",
+             with_word(yard, NAME_AT, 0),
+             {"Could not read_str_bin win_map_name."}},
+            {"huge path count",
+             with_word(yard, PATH_COUNT_AT, 0x7fffffff),
+             {"Bad win_path_array_size = 2147483647 with 96 bytes left",
+              "Could not read_win_path_array_bin.", "Could not read_win_path_node_array_bin."}},
+            {"huge route",
+             with_word(yard, PATHS_AT + 16, 0x20000000),
+             {"Bad node_idx_array_size = 536870912 with 36 bytes left",
+              "Could not read_win_path_array_bin.", "Could not read_win_path_node_array_bin."}},
+        });
 }
 
 TEST(WinMap, EveryTruncationIsRefused)

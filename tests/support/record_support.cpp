@@ -109,6 +109,22 @@ std::vector<std::string> record_refusal(const record_type* type, const std::stri
     return errors;
 }
 
+void expect_record_round_trips(const std::vector<RecordRoundTrip>& rows)
+{
+    LogCapture log;
+    for (const RecordRoundTrip& row : rows)
+        expect_record_round_trip(row.type, row.bytes, row.form, row.n);
+    EXPECT_TRUE(log.errors().empty());
+}
+
+void expect_record_refusals(const record_type* type, const std::vector<RecordRefusal>& rows)
+{
+    for (const RecordRefusal& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(record_refusal(type, row.bytes), row.errors);
+    }
+}
+
 void expect_every_prefix_refused(const record_type* type, const std::string& bytes, RecordForm form,
                                  int32_t n)
 {

@@ -38,6 +38,25 @@ void expect_record_round_trip(const record_type* type, const std::string& bytes,
 std::vector<std::string> record_refusal(const record_type* type, const std::string& bytes,
                                         RecordForm form = RecordForm::single, int32_t n = 1);
 
+// Rows of tables run by the two functions below.
+struct RecordRoundTrip {
+    const record_type* type;
+    std::string bytes;
+    RecordForm form;
+    int32_t n;
+};
+struct RecordRefusal {
+    const char* what;
+    std::string bytes;
+    std::vector<std::string> errors;  // of the stream form
+};
+
+// expect_record_round_trip for each row, with no error line on the way.
+void expect_record_round_trips(const std::vector<RecordRoundTrip>& rows);
+// Both forms refuse each row's bytes as one record of `type`, the stream form
+// with the row's error lines.
+void expect_record_refusals(const record_type* type, const std::vector<RecordRefusal>& rows);
+
 // Both forms refuse every proper prefix of `bytes`, each with an error line.
 void expect_every_prefix_refused(const record_type* type, const std::string& bytes,
                                  RecordForm form = RecordForm::single, int32_t n = 1);

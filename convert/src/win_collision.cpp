@@ -28,10 +28,7 @@ int index_fits(const win_collision* hull, int32_t block_idx, const char* idx_wor
 int win_collision_check_indexes(const void* win_collision_ptr)
 {
     const win_collision* hull = (const win_collision*)win_collision_ptr;
-    if (!hull) {
-        LOG_ERROR("%s\n", "Cannot win_collision_check_indexes with NULL win_collision_ptr.");
-        return 0;
-    }
+    REFUSE_NULL(hull, "win_collision_check_indexes", "win_collision_ptr", 0);
     int32_t vtx_count = entries(hull->win_vtx_array_size, hull->win_vtx_array);
     int32_t plane_count = entries(hull->win_plane_array_size, hull->win_plane_array);
     int32_t block_count = entries(hull->win_block_array_size, hull->win_block_array);

@@ -24,10 +24,7 @@ const char* map_name(const win_map* map)
 int win_map_check_node_indexes(const void* win_map_ptr)
 {
     const win_map* map = (const win_map*)win_map_ptr;
-    if (!map) {
-        LOG_ERROR("%s\n", "Cannot win_map_check_node_indexes with NULL win_map_ptr.");
-        return 0;
-    }
+    REFUSE_NULL(map, "win_map_check_node_indexes", "win_map_ptr", 0);
     // A count means nothing without its array.
     int32_t node_count = map->node_array ? map->node_array_size : 0;
     for (int32_t i = 0; i < node_count; ++i) {

@@ -326,9 +326,11 @@ TEST(WinCollisionFile, CorruptStreamsAreRefusedWithTheirText)
         });
 }
 
-TEST(WinCollisionFile, EveryTruncationIsRefused)
+TEST(WinCollisionFile, EveryTruncationAndEveryFailingAllocationIsRefused)
 {
     expect_every_prefix_refused(&win_collision_desc, wall_bytes());
+    LogCapture log;
+    EXPECT_GT(record_failure_sweep(&win_collision_desc, wall_bytes()), 5);
 }
 
 TEST(WinCollision, IndexesNeedTheArraysTheyIndex)

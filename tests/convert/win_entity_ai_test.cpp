@@ -264,9 +264,11 @@ TEST(WinAi, CorruptStreamsAreRefusedWithTheirText)
         });
 }
 
-TEST(WinAi, EveryTruncationIsRefused)
+TEST(WinAi, EveryTruncationAndEveryFailingAllocationIsRefused)
 {
     expect_every_prefix_refused(&win_ai_desc, guard_bytes());
+    LogCapture log;
+    EXPECT_GT(record_failure_sweep(&win_ai_desc, guard_bytes()), 5);
 }
 
 TEST(WinAi, ReleasingAnAiReleasesItsQueueAndSectors)

@@ -179,9 +179,11 @@ TEST(WinMap, CorruptStreamsAreRefusedWithTheirText)
         });
 }
 
-TEST(WinMap, EveryTruncationIsRefused)
+TEST(WinMap, EveryTruncationAndEveryFailingAllocationIsRefused)
 {
     expect_every_prefix_refused(&win_map_desc, yard_bytes());
+    LogCapture log;
+    EXPECT_GT(record_failure_sweep(&win_map_desc, yard_bytes()), 5);
 }
 
 TEST(WinMap, PathListsCountWhatTheyHold)

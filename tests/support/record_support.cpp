@@ -133,3 +133,18 @@ void expect_every_prefix_refused(const record_type* type, const std::string& byt
         EXPECT_FALSE(record_refusal(type, bytes.substr(0, length), form, n).empty());
     }
 }
+
+int record_failure_sweep(const record_type* type, const std::string& bytes)
+{
+    int swept = heap_failure_sweep([&] {
+        FILE* file = file_with_bytes(bytes);
+        void* rec = record_read_bin(type, file);
+        std::fclose(file);
+        return rec && record_free(type, rec);
+    });
+    heap_failure_sweep([&] {
+        LinkImage image(bytes);
+        return record_link(type, &image.cursor) != nullptr;
+    });
+    return swept;
+}

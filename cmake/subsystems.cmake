@@ -85,7 +85,9 @@ varnock_subsystem(models
 
 varnock_subsystem(world
   INCLUDES convert/src
-  HEADERS convert/src/world_services.h convert/src/win_entity.h
+  SOURCES
+    convert/src/win_collision.cpp convert/src/win_entity.cpp
+  HEADERS convert/src/world_services.h
   LIBS models)
 
 varnock_subsystem(script

@@ -105,10 +105,23 @@ dlink* dlink_get_nth(dlink* node, int n)
         LOG_ERROR("%s\n", "Cannot dlink_get_nth with NULL list_ptr.");
         return nullptr;
     }
-    for (; n > 0; --n)
+    // A walk that comes back to its start has measured the ring: the steps
+    // still to go are then taken modulo its size, so a position from data
+    // costs at most two rounds however large it is.
+    const dlink* start = node;
+    int steps = 0;
+    for (; n > 0; --n) {
         node = node->next_ptr;
-    for (; n < 0; ++n)
+        ++steps;
+        if (node == start)
+            n = (n - 1) % steps + 1;
+    }
+    for (; n < 0; ++n) {
         node = node->prev_ptr;
+        ++steps;
+        if (node == start)
+            n = (n + 1) % steps - 1;
+    }
     return node;
 }
 

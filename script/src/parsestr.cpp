@@ -316,10 +316,7 @@ void parse_release_script_code(running_script* script)
 
 parse_decode_result parse_decode_command(running_script* script)
 {
-    if (!script) {
-        LOG_ERROR("%s\n", "Cannot parse_decode_command with NULL running_script_ptr.");
-        return PARSE_CODE_END;
-    }
+    REFUSE_NULL(script, "parse_decode_command", "running_script_ptr", PARSE_CODE_END);
     if (!script->code_image || !script->pc)
         return PARSE_CODE_END;
     // The code goes on while pc lies before the last byte of the image, and a

@@ -97,10 +97,7 @@ float script_initiate_script(const char* name, running_script** out)
 
 int parse_run_script(running_script* script)
 {
-    if (!script) {
-        LOG_ERROR("%s\n", "Cannot parse_run_script with NULL running_script_ptr.");
-        return 0;
-    }
+    REFUSE_NULL(script, "parse_run_script", "running_script_ptr", 0);
     // Commands are decoded one after another until the code ends. Running
     // them comes with the game runtime; until then each one is done as soon
     // as it is decoded, so nothing blocks.
@@ -143,10 +140,7 @@ float script_update_script(void)
 
 int script_terminate_script(running_script* script)
 {
-    if (!script) {
-        LOG_ERROR("%s\n", "Cannot script_terminate_script with NULL running_script_ptr.");
-        return 0;
-    }
+    REFUSE_NULL(script, "script_terminate_script", "running_script_ptr", 0);
     // The tables live with the code image and end with it; the running
     // command goes with the record.
     parse_release_script_code(script);

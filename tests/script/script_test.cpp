@@ -186,4 +186,30 @@ TEST_F(Scripts, AScriptThatCannotBeLoadedDoesNotStart)
     }
 }
 
+// Every allocation of a start and of decoding, failing in turn, is reported
+// and releases what was made: the start fails, or the slice reports a command
+// whose operands could not be copied.
+TEST_F(Scripts, ExhaustedMemoryIsReportedAndLeaksNothing)
+{
+    write_script("memory", R"(
+.entity "env", "e2e_env", 1
+.variable "n", 0, 1
+.state_variable "door", 0, 3, 1
+.attach 1, 2, -1
+.function in_collision var(1), "trigger", 1, 2, 3, 4, 5, 6
+.sound "boom", "boom.wav", 0
+.shader 0, 1, 2
+if call(0) = 1, yes, 0, done
+yes: display_message 10, 10, 255, 255, 255, 3, "ok"
+done: orient 1, 0.5, 1.5, 2.5
+)");
+    int swept = heap_failure_sweep([&] {
+        running_script* script = nullptr;
+        if (script_initiate_script("memory", &script) == -1.0f)
+            return false;
+        return parse_run_script(script) == 1;
+    });
+    EXPECT_GT(swept, 20);
+}
+
 }  // namespace

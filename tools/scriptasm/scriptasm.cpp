@@ -326,20 +326,27 @@ struct assembler {
     {
         return record_malloc(type, name.c_str());
     }
-    bool entity()
+    // An entity or a sound: name, file name, id.
+    template <class T>
+    bool named_file(int table, const record_type* type, char* T::*filename, int32_t T::*id)
     {
-        std::string name, filename;
-        int32_t id = 0;
-        if (!(text(&name) && comma() && text(&filename) && comma() && integer(&id)))
+        std::string name, file_name;
+        int32_t id_value = 0;
+        if (!(text(&name) && comma() && text(&file_name) && comma() && integer(&id_value)))
             return false;
-        parsed_entity* record = (parsed_entity*)named(&parsed_entity_desc, name);
-        if (record && !(record->entity_filename = STRDUP(filename.c_str()))) {
-            free_parsed_entity(record);
+        T* record = (T*)named(type, name);
+        if (record && !(record->*filename = STRDUP(file_name.c_str()))) {
+            record_free(type, record);
             record = nullptr;
         }
         if (record)
-            record->id = id;
-        return add(0, &parsed_entity_desc, record);
+            record->*id = id_value;
+        return add(table, type, record);
+    }
+    bool entity()
+    {
+        return named_file(0, &parsed_entity_desc, &parsed_entity::entity_filename,
+                          &parsed_entity::id);
     }
     bool variable()
     {
@@ -406,18 +413,7 @@ struct assembler {
     }
     bool sound()
     {
-        std::string name, filename;
-        int32_t id = 0;
-        if (!(text(&name) && comma() && text(&filename) && comma() && integer(&id)))
-            return false;
-        parsed_sound* record = (parsed_sound*)named(&parsed_sound_desc, name);
-        if (record && !(record->sound_filename = STRDUP(filename.c_str()))) {
-            free_parsed_sound(record);
-            record = nullptr;
-        }
-        if (record)
-            record->id = id;
-        return add(5, &parsed_sound_desc, record);
+        return named_file(5, &parsed_sound_desc, &parsed_sound::sound_filename, &parsed_sound::id);
     }
     bool shader()
     {

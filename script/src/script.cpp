@@ -33,6 +33,15 @@ int script_path(char* path, size_t size, const char* name, const char* suffix)
     return length >= 0 && (size_t)length < size;
 }
 
+// A start that failed once its record was made: the record goes, with all it
+// holds.
+float abandon_start(running_script* script)
+{
+    parse_release_script_code(script);
+    free_running_script(script);
+    return -1.0f;
+}
+
 }  // namespace
 
 float script_initiate_script(const char* name, running_script** out)
@@ -72,22 +81,15 @@ float script_initiate_script(const char* name, running_script** out)
             LOG_ERROR("Couldn't load compiled script '%s' in script_initiate_script\n", path);
         else
             LOG_ERROR("Couldn't open the script file %s for reading\n", path);
-        free_running_script(script);
-        return -1.0f;
+        return abandon_start(script);
     }
-    if (!parse_link_script(script, image, size)) {
-        parse_release_script_code(script);
-        free_running_script(script);
-        return -1.0f;
-    }
+    if (!parse_link_script(script, image, size))
+        return abandon_start(script);
     // The entity and sound tables are resolved here once the game runtime
     // loads entities and sounds.
     script->wait_end_time = 0.0f;
-    if (!(script->running_command = malloc_compiled_info())) {
-        parse_release_script_code(script);
-        free_running_script(script);
-        return -1.0f;
-    }
+    if (!(script->running_command = malloc_compiled_info()))
+        return abandon_start(script);
     LOG_NOTICE("Script %s up and running\n", path);
     if (out)
         *out = script;

@@ -228,8 +228,9 @@ struct running_script {
     parsed_attach_info* parsed_attach_info_list;
     compiled_info* function_info_list;
     shader_info* shader_info_list;
-    link_arena code_arena;
-    if_info branch;  // of running_command when it is an `if` or `else`
+    // Kept in memory only, outside the image:
+    link_arena code_arena;  // owns code_image and the tables linked from it
+    if_info branch;         // an `if` command's if_info; an `else` one's target in endif_offset
 };
 RECORD_BEGIN(running_script, 72)
     REC_LINKS(prev, next)
@@ -382,12 +383,14 @@ RECORD_END(running_script, NAMED_LIST, .code_size = -1, .wait_end_time = -1.0f)
     X(COMMAND_CHANGE_GAME_MODE, "change_game_mode", 1, 1, 0, 0)
 // clang-format on
 
+// clang-format off
 enum compiled_command_type : int32_t {
 #define COMPILED_COMMAND_CODE_(CODE, KEYWORD, ARGUMENTS, STRINGS, OVERRIDE, CONSTANTS) CODE,
     COMPILED_COMMANDS(COMPILED_COMMAND_CODE_)
 #undef COMPILED_COMMAND_CODE_
-        COMPILED_COMMAND_COUNT
+    COMPILED_COMMAND_COUNT
 };
+// clang-format on
 
 struct compiled_command_info {
     const char* keyword;

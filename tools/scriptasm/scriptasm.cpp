@@ -80,6 +80,13 @@ const int operator_level[] = {0, 1, 2, 2, 2, 2, 2, 2, 3, 3, 4, 4, 4};
 static_assert(std::size(operator_level) == std::size(expression_operator_codes));
 const int operand_level = 5;
 
+// The seven tables of a compiled script, in file order.
+const record_type* const table_types[] = {
+    &parsed_entity_desc,      &parsed_variable_desc, &parsed_state_variable_desc,
+    &parsed_attach_info_desc, &compiled_info_desc,   &parsed_sound_desc,
+    &shader_info_desc};
+constexpr int table_count = (int)std::size(table_types);
+
 // A target of `if` or `else` that names a label, to fill in once the label
 // is known.
 struct label_use {
@@ -95,9 +102,9 @@ struct assembler {
     // The current statement's tokens.
     std::vector<token> tokens;
     size_t at = 0;
-    // The seven tables, in file order (see `tables` below).
-    dlink* lists[7] = {};
-    int32_t list_sizes[7] = {};
+    // The tables' records, by table_types.
+    dlink* lists[table_count] = {};
+    int32_t list_sizes[table_count] = {};
     bool tables_written = false;
     long code_start = 0;
     std::map<std::string, int32_t> labels;
@@ -315,10 +322,13 @@ struct assembler {
 
     // ---- Tables ----
 
-    bool add(int table, const record_type* type, void* record)
+    bool add(const record_type* type, void* record)
     {
         if (!record)
             return fail("out of memory");
+        int table = 0;
+        while (table_types[table] != type)
+            ++table;
         record_add_to_list(type, &lists[table], &list_sizes[table], (dlink*)record);
         return true;
     }
@@ -328,7 +338,7 @@ struct assembler {
     }
     // An entity or a sound: name, file name, id.
     template <class T>
-    bool named_file(int table, const record_type* type, char* T::*filename, int32_t T::*id)
+    bool named_file(const record_type* type, char* T::*filename, int32_t T::*id)
     {
         std::string name, file_name;
         int32_t id_value = 0;
@@ -341,12 +351,11 @@ struct assembler {
         }
         if (record)
             record->*id = id_value;
-        return add(table, type, record);
+        return add(type, record);
     }
     bool entity()
     {
-        return named_file(0, &parsed_entity_desc, &parsed_entity::entity_filename,
-                          &parsed_entity::id);
+        return named_file(&parsed_entity_desc, &parsed_entity::entity_filename, &parsed_entity::id);
     }
     bool variable()
     {
@@ -360,7 +369,7 @@ struct assembler {
             record->value = value;
             record->id = id;
         }
-        return add(1, &parsed_variable_desc, record);
+        return add(&parsed_variable_desc, record);
     }
     bool state_variable()
     {
@@ -376,7 +385,7 @@ struct assembler {
             record->slot = words[1];
             record->entity_id = words[2];
         }
-        return add(2, &parsed_state_variable_desc, record);
+        return add(&parsed_state_variable_desc, record);
     }
     bool attach()
     {
@@ -394,7 +403,7 @@ struct assembler {
             free_parsed_attach_info(record);
             return false;
         }
-        return add(3, &parsed_attach_info_desc, record);
+        return add(&parsed_attach_info_desc, record);
     }
     bool function()
     {
@@ -409,11 +418,11 @@ struct assembler {
             free_compiled_info(record);
             return false;
         }
-        return add(4, &compiled_info_desc, record);
+        return add(&compiled_info_desc, record);
     }
     bool sound()
     {
-        return named_file(5, &parsed_sound_desc, &parsed_sound::sound_filename, &parsed_sound::id);
+        return named_file(&parsed_sound_desc, &parsed_sound::sound_filename, &parsed_sound::id);
     }
     bool shader()
     {
@@ -425,7 +434,7 @@ struct assembler {
             free_shader_info(record);
             return false;
         }
-        return add(6, &shader_info_desc, record);
+        return add(&shader_info_desc, record);
     }
 
     // ---- Output ----
@@ -440,21 +449,13 @@ struct assembler {
     bool write_tables()
     {
         tables_written = true;
-        for (int table = 0; table < 7; ++table)
+        for (int table = 0; table < table_count; ++table)
             if (!put_word(list_sizes[table]) ||
                 (list_sizes[table] > 0 &&
-                 !record_write_list_bin(table_type(table), file, lists[table], list_sizes[table])))
+                 !record_write_list_bin(table_types[table], file, lists[table], list_sizes[table])))
                 return fail("write failed");
         code_start = std::ftell(file);
         return true;
-    }
-    static const record_type* table_type(int table)
-    {
-        static const record_type* const types[] = {
-            &parsed_entity_desc,      &parsed_variable_desc, &parsed_state_variable_desc,
-            &parsed_attach_info_desc, &compiled_info_desc,   &parsed_sound_desc,
-            &shader_info_desc};
-        return types[table];
     }
 
     // A branch target: a label (filled in at the end) or a byte offset.
@@ -491,20 +492,20 @@ struct assembler {
                 free_expression(condition);
             return ok;
         }
-        compiled_info* decoded = malloc_compiled_info();
-        if (!decoded)
+        compiled_info* parsed = malloc_compiled_info();
+        if (!parsed)
             return fail("out of memory");
-        bool ok = operands(shape, decoded, true);
-        for (int32_t i = 0; ok && i < decoded->n_expr; ++i)
-            ok = write_expression_bin(file, decoded->arg_ptr_array[i].exp_ptr) ||
+        bool ok = operands(shape, parsed, true);
+        for (int32_t i = 0; ok && i < parsed->n_expr; ++i)
+            ok = write_expression_bin(file, parsed->arg_ptr_array[i].exp_ptr) ||
                  fail("write failed");
-        for (int32_t i = 0; ok && i < decoded->n_str; ++i) {
-            const char* str = decoded->string_arg_array[i].str;
+        for (int32_t i = 0; ok && i < parsed->n_str; ++i) {
+            const char* str = parsed->string_arg_array[i].str;
             ok = put(str, (int32_t)std::strlen(str) + 1);
         }
-        if (ok && decoded->n_const > 0)
-            ok = put(decoded->const_arg, 4 * decoded->n_const);
-        free_compiled_info(decoded);
+        if (ok && parsed->n_const > 0)
+            ok = put(parsed->const_arg, 4 * parsed->n_const);
+        free_compiled_info(parsed);
         return ok;
     }
 
@@ -565,9 +566,9 @@ struct assembler {
 
     ~assembler()
     {
-        for (int table = 0; table < 7; ++table)
+        for (int table = 0; table < table_count; ++table)
             if (lists[table])
-                record_free_list(table_type(table), lists[table]);
+                record_free_list(table_types[table], lists[table]);
     }
 };
 

@@ -93,8 +93,8 @@ varnock_subsystem(world
 varnock_subsystem(script
   INCLUDES script/src
   SOURCES
-    script/src/script.cpp
-  HEADERS script/src/script_services.h script/src/parsestr.h
+    script/src/parsestr.cpp script/src/script.cpp
+  HEADERS script/src/script_services.h
   LIBS world)
 
 varnock_subsystem(runtime

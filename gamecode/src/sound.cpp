@@ -50,6 +50,14 @@ int is_loaded(const win_sound_container* sound)
     return 0;
 }
 
+// The channels to allocate: what the library offers, as far as the tables
+// reach.
+int32_t channels_offered(void)
+{
+    return std::clamp<int32_t>(AIL_get_preference(AIL_PREFERENCE_MIXER_CHANNELS), 0,
+                               SOUND_MAX_CHANNELS);
+}
+
 // The channels of the session's mode: 2D samples or 3D samples.
 int32_t channel_count(void)
 {
@@ -309,6 +317,8 @@ int sound_init(void)
         LOG_WARNING("%s\n", "AIL was already initialized. Redundant initialization call.");
     std::fill(std::begin(m.sound_2d_sample_table), std::end(m.sound_2d_sample_table), nullptr);
     std::fill(std::begin(m.sound_3d_sample_table), std::end(m.sound_3d_sample_table), nullptr);
+    std::fill(std::begin(m.sound_2d_channel_owner), std::end(m.sound_2d_channel_owner), nullptr);
+    std::fill(std::begin(m.sound_3d_channel_owner), std::end(m.sound_3d_channel_owner), nullptr);
     if (AIL_waveOutOpen(&m.sound_digital_driver, nullptr, -1, nullptr) != 0) {
         LOG_ERROR("%s\n", "Couldn't open a digital output device.");
         m.sound_digital_driver = nullptr;
@@ -330,8 +340,7 @@ int sound_init(void)
             m.sound_initialized = sound_open_3d_provider(i);
         return m.sound_initialized;
     }
-    m.sound_2d_channel_count = std::min<int32_t>(AIL_get_preference(AIL_PREFERENCE_MIXER_CHANNELS),
-                                                 SOUND_MAX_CHANNELS);
+    m.sound_2d_channel_count = channels_offered();
     for (int32_t i = 0; i < m.sound_2d_channel_count; ++i) {
         m.sound_2d_sample_table[i] = AIL_allocate_sample_handle(m.sound_digital_driver);
         if (!m.sound_2d_sample_table[i]) {
@@ -364,8 +373,7 @@ int sound_open_3d_provider(int32_t index)
     }
     LOG_NOTICE("Opened 3d provider %ld.\n", (long)index);
     m.sound_3d_provider = provider;
-    m.sound_3d_channel_count = std::min<int32_t>(AIL_get_preference(AIL_PREFERENCE_MIXER_CHANNELS),
-                                                 SOUND_MAX_CHANNELS);
+    m.sound_3d_channel_count = channels_offered();
     for (int32_t i = 0; i < m.sound_3d_channel_count; ++i) {
         m.sound_3d_sample_table[i] = AIL_allocate_3D_sample_handle(provider);
         if (!m.sound_3d_sample_table[i]) {
@@ -491,10 +499,8 @@ int sound_unload(win_sound_container* sound)
 {
     if (!m.sound_enabled)
         return 1;
-    if (!sound) {
-        LOG_ERROR("%s\n", "Unable to sound_unload - sound_container is NULL.");
+    if (refuse_null_or_stale(sound, "sound_unload"))
         return 0;
-    }
     LOG_NOTICE("Attempting to sound_unload %s.\n", sound->win_sound_container_name);
     if (!sound_stop(sound))
         return 0;
@@ -648,6 +654,10 @@ int32_t sound_null_callback(uint32_t, uint32_t)
 
 int sound_add_forget_funct(sound_forget_funct forget)
 {
+    if (!forget) {
+        LOG_ERROR("%s\n", "Cannot sound_add_forget_funct with NULL forget.");
+        return 0;
+    }
     sound_forget_funct* free_slot = nullptr;
     for (sound_forget_funct& slot : forget_functs) {
         if (slot == forget)
@@ -655,7 +665,7 @@ int sound_add_forget_funct(sound_forget_funct forget)
         if (!slot && !free_slot)
             free_slot = &slot;
     }
-    if (!forget || !free_slot) {
+    if (!free_slot) {
         LOG_ERROR("%s\n", "Cannot sound_add_forget_funct: no room for another.");
         return 0;
     }

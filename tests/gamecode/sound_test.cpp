@@ -216,8 +216,7 @@ TEST_F(Sound, AFileThatCannotBeLoadedLeavesTheListAsItWas)
     // A failure of the library comes with the library's reason.
     log.clear();
     sound_load("notes.wav", 0, dir.path().c_str());
-    EXPECT_EQ(log.errors().back(),
-              "AIL_last_error returned: the data is no wave file and no MP3.");
+    EXPECT_EQ(log.errors().back(), "AIL_last_error returned: the data is no wave file and no MP3.");
 }
 
 TEST_F(Sound, PcmAndAdpcmSoundsPlayToTheirEndAndFreeTheirChannel)
@@ -498,4 +497,7 @@ TEST_F(Sound, HoldersOfSoundPointersAreToldBeforeASoundGoes)
     load("step.wav", pcm_wav());
     sound_unload_all(1);
     EXPECT_EQ(forgotten.size(), 2u);
+    EXPECT_EQ(sound_add_forget_funct(nullptr), 0);
+    EXPECT_EQ(log.errors(),
+              std::vector<std::string>{"Cannot sound_add_forget_funct with NULL forget."});
 }

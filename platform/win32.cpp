@@ -1,7 +1,11 @@
 // Windows, the message queue and SDL event translation. See win32.h for the
 // message orders kept.
-#include "platform/win32.h"
 
+#include "platform/win32.h"
+#include "platform/report.h"
+#include "platform/timer.h"
+#include "platform/win32_test.h"
+#include "platform/window_internal.h"
 #include <SDL.h>
 #include <signal.h>
 
@@ -11,10 +15,6 @@
 #include <deque>
 #include <string>
 #include <vector>
-
-#include "platform/timer.h"
-#include "platform/win32_test.h"
-#include "platform/window_internal.h"
 
 struct platform_window {
     std::string class_name;
@@ -147,6 +147,7 @@ bool start_video(win32_state& s)
                            : std::string("no display found (SDL: ") + SDL_GetError() +
                                  "); set DISPLAY or WAYLAND_DISPLAY, or name a driver in "
                                  "SDL_VIDEODRIVER";
+    PLATFORM_ERROR("No video: %s", s.window_failure.c_str());
     return false;
 }
 
@@ -698,8 +699,10 @@ HWND CreateWindowEx(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style
         if (!window->sdl)
             window->sdl = SDL_CreateWindow(window->title.c_str(), sdl_x, sdl_y, window->width,
                                            window->height, flags);
-        if (!window->sdl)
+        if (!window->sdl) {
             s.window_failure = std::string("SDL could not make the window: ") + SDL_GetError();
+            PLATFORM_ERROR("No window \"%s\": %s", window->title.c_str(), SDL_GetError());
+        }
     }
     // Only headless is a window without a display right: anywhere else it
     // would be a game nobody can see.

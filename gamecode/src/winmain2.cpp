@@ -11,20 +11,16 @@
 #include "dialogs.h"
 #include "dlink.h"
 #include "dxinput.h"
-#include "entity.h"
-#include "entity_io.h"
 #include "gameglobals.h"
 #include "gametime.h"
 #include "input.h"
 #include "menu.h"
-#include "model_io.h"
+#include "models_services.h"
 #include "platform/gdi.h"
 #include "rand_util.h"
-#include "script.h"
-#include "sound.h"
-#include "varnock.h"
-#include "vk_tail.h"
-#include "win_entity.h"
+#include "runtime_services.h"
+#include "script_services.h"
+#include "world_services.h"
 
 float last_frame_time = 0.0f;
 float frame_delta_time = 0.0f;
@@ -223,11 +219,10 @@ int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char*, int show_com
         window = CreateWindowEx(0, winmain_class_name, game_globals.title, style, CW_USEDEFAULT,
                                 CW_USEDEFAULT, 640, 480, nullptr, nullptr, instance, nullptr);
         if (!window) {
-            // A player who started the game from a terminal sees why too.
+            // The platform logged its reason; a player who started the game
+            // from a terminal sees it too.
             const char* reason = platform_window_failure();
             LOG_ERROR("%s", "Unable to CreateWindow.\n");
-            if (reason[0])
-                LOG_ERROR("\t%s\n", reason);
             fprintf(stderr, "varnock: cannot open the game window%s%s\n", reason[0] ? ": " : "",
                     reason);
             result = -1;

@@ -87,7 +87,7 @@ varnock_subsystem(world
   INCLUDES convert/src
   SOURCES
     convert/src/win_collision.cpp convert/src/win_entity.cpp
-  HEADERS convert/src/world_services.h
+  HEADERS convert/src/win_trigger.h convert/src/world_services.h
   LIBS models)
 
 varnock_subsystem(script

@@ -35,6 +35,26 @@ int32_t poly_planes(const win_convex_poly_block* block)
     return block->win_plane_idx_array ? block->win_plane_idx_array_size : 0;
 }
 
+// The face of a convex block, or NULL when it has none: no planes, or one
+// the hull lacks (reported).
+const win_plane* poly_face(const win_convex_poly_block* block, const win_collision* hull)
+{
+    return poly_planes(block) >= 1 ? collide_poly_plane(block, hull, 0) : nullptr;
+}
+
+// Whether the point lies no farther than `limit` outside any edge of the
+// block (a block naming an edge the hull lacks holds nothing).
+bool within_edges(const win_convex_poly_block* block, const win_collision* hull,
+                  const win_vect3* point, float limit)
+{
+    for (int32_t k = 1; k < poly_planes(block); ++k) {
+        const win_plane* edge = collide_poly_plane(block, hull, k);
+        if (!edge || !(win_math_point_to_plane_dist(point, edge) <= limit))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 // ---- Walls ----
@@ -124,9 +144,7 @@ float collide_calc_sphere_poly_depth(const win_vect3* point, float radius,
     REFUSE_NULL(point, "collide_calc_sphere_poly_depth", "point", -1.0f);
     REFUSE_NULL(poly_block, "collide_calc_sphere_poly_depth", "poly_block", -1.0f);
     REFUSE_NULL(hull, "collide_calc_sphere_poly_depth", "win_collision", -1.0f);
-    if (poly_planes(poly_block) < 1)
-        return -1.0f;  // no face: nothing to touch
-    const win_plane* face = collide_poly_plane(poly_block, hull, 0);
+    const win_plane* face = poly_face(poly_block, hull);
     if (!face)
         return -1.0f;
     float c = win_math_point_to_plane_dist(point, face);
@@ -158,9 +176,7 @@ int collide_check_line_poly(const win_vect3* tail, const win_vect3* head, float 
     REFUSE_NULL(poly_block, "collide_check_line_poly", "poly_block", 0);
     REFUSE_NULL(hull, "collide_check_line_poly", "win_collision", 0);
     REFUSE_NULL(out_point, "collide_check_line_poly", "out_point", 0);
-    if (poly_planes(poly_block) < 1)
-        return 0;
-    const win_plane* face = collide_poly_plane(poly_block, hull, 0);
+    const win_plane* face = poly_face(poly_block, hull);
     if (!face)
         return 0;
     float t = win_math_line_plane_intersect_tolerance(tail, head, face, radius, out_point);
@@ -172,12 +188,7 @@ int collide_check_line_poly(const win_vect3* tail, const win_vect3* head, float 
     if (!crosses && std::fabs(win_math_point_to_plane_dist(tail, face)) >= radius &&
         std::fabs(win_math_point_to_plane_dist(head, face)) >= radius)
         return 0;
-    for (int32_t k = 1; k < poly_planes(poly_block); ++k) {
-        const win_plane* edge = collide_poly_plane(poly_block, hull, k);
-        if (!edge || win_math_point_to_plane_dist(out_point, edge) > radius)
-            return 0;
-    }
-    return 1;
+    return within_edges(poly_block, hull, out_point, radius);
 }
 
 int collide_inside_convex_poly(const win_vect3* point, float radius,
@@ -186,17 +197,10 @@ int collide_inside_convex_poly(const win_vect3* point, float radius,
     REFUSE_NULL(point, "collide_inside_convex_poly", "point", 0);
     REFUSE_NULL(poly_block, "collide_inside_convex_poly", "poly_block", 0);
     REFUSE_NULL(hull, "collide_inside_convex_poly", "win_collision", 0);
-    if (poly_planes(poly_block) < 1)
-        return 0;
-    const win_plane* face = collide_poly_plane(poly_block, hull, 0);
+    const win_plane* face = poly_face(poly_block, hull);
     if (!face || (radius >= 0.0f && std::fabs(win_math_point_to_plane_dist(point, face)) > radius))
         return 0;
-    for (int32_t k = 1; k < poly_planes(poly_block); ++k) {
-        const win_plane* edge = collide_poly_plane(poly_block, hull, k);
-        if (!edge || win_math_point_to_plane_dist(point, edge) > 0.0f)
-            return 0;
-    }
-    return 1;
+    return within_edges(poly_block, hull, point, 0.0f);
 }
 
 int collide_inside_win_line_block(const win_vect3* intersect_vtx,

@@ -141,6 +141,35 @@ void resolve_start(mover* mv, const win_collision* hull, const win_vect3* u)
     }
 }
 
+// The hull's blocks in order: each wall of a line block, one by one, to
+// `on_wall`, each convex block to `on_poly`. Planar and empty blocks are
+// passed over; a block of an unknown type is reported.
+template <class OnWall, class OnPoly>
+void visit_blocks(const win_collision* hull, OnWall on_wall, OnPoly on_poly)
+{
+    for (int32_t b = 0; b < blocks(hull); ++b) {
+        const win_block* block = &hull->win_block_array[b];
+        if (!block->win_block_data)
+            continue;
+        switch (block->win_block_type) {
+        case WIN_BLOCK_TYPE_LINE:
+            for (int32_t k = 0; k < collide_wall_count(line_block(block)); ++k) {
+                collide_wall wall;
+                if (collide_calc_wall(&wall, hull, line_block(block), k))
+                    on_wall(wall);
+            }
+            break;
+        case WIN_BLOCK_TYPE_PLANAR:
+            break;
+        case WIN_BLOCK_TYPE_CONVEX_POLY:
+            on_poly(poly_block(block));
+            break;
+        default:
+            LOG_ERROR("Unknown win_block_type: %ld\n", (long)block->win_block_type);
+        }
+    }
+}
+
 // A fast step: where the centre's path meets a wall (approached from its
 // front) or a polygon, the goal becomes that point pushed clear, and the
 // velocity mirrors.
@@ -148,47 +177,28 @@ void sweep_path(mover* mv, const win_collision* hull, const win_vect3* u)
 {
     collide_motion* m = mv->motion;
     float r = m->radius;
-    for (int32_t b = 0; b < blocks(hull); ++b) {
-        const win_block* block = &hull->win_block_array[b];
-        if (!block->win_block_data)
-            continue;
+    auto stop_at = [&](const win_vect3* cross, const win_plane* plane) {
+        collide_push_point_out_of_plane(&m->goal, cross, r, plane, 0.0f);
+        reflect(&m->velocity, plane, m->bounce_factor);
+        mv->changed = 1;
+    };
+    auto on_wall = [&](const collide_wall& wall) {
         win_vect3 cross;
-        switch (block->win_block_type) {
-        case WIN_BLOCK_TYPE_LINE: {
-            const win_line_block* line = line_block(block);
-            for (int32_t k = 0; k < collide_wall_count(line); ++k) {
-                collide_wall wall;
-                if (!collide_calc_wall(&wall, hull, line, k))
-                    continue;
-                float s = u->x * wall.wall_plane.nx + u->z * wall.wall_plane.nz;
-                float t = win_math_line_plane_intersect_tolerance(&m->start, &m->goal,
-                                                                  &wall.wall_plane, r, &cross);
-                if (s > 0.0f || t == WIN_MATH_PARALLEL || !(t > -0.001f && t < 1.001f) ||
-                    !(win_math_point_to_plane_dist(&cross, &wall.end_plane_a) >= -r) ||
-                    !(win_math_point_to_plane_dist(&cross, &wall.end_plane_b) >= -r))
-                    continue;
-                collide_push_point_out_of_plane(&m->goal, &cross, r, &wall.wall_plane, 0.0f);
-                reflect(&m->velocity, &wall.wall_plane, m->bounce_factor);
-                mv->changed = 1;
-            }
-            break;
-        }
-        case WIN_BLOCK_TYPE_PLANAR:
-            break;
-        case WIN_BLOCK_TYPE_CONVEX_POLY: {
-            const win_convex_poly_block* poly = poly_block(block);
-            if (!collide_check_line_poly(&m->start, &m->goal, r, poly, hull, &cross))
-                break;
-            const win_plane* face = collide_poly_plane(poly, hull, 0);
-            collide_push_point_out_of_plane(&m->goal, &cross, r, face, 0.0f);
-            reflect(&m->velocity, face, m->bounce_factor);
-            mv->changed = 1;
-            break;
-        }
-        default:
-            LOG_ERROR("Unknown win_block_type: %ld\n", (long)block->win_block_type);
-        }
-    }
+        float s = u->x * wall.wall_plane.nx + u->z * wall.wall_plane.nz;
+        float t = win_math_line_plane_intersect_tolerance(&m->start, &m->goal, &wall.wall_plane, r,
+                                                          &cross);
+        // The crossing may lie up to a radius beyond either end.
+        if (s <= 0.0f && t != WIN_MATH_PARALLEL && t > -0.001f && t < 1.001f &&
+            win_math_point_to_plane_dist(&cross, &wall.end_plane_a) >= -r &&
+            win_math_point_to_plane_dist(&cross, &wall.end_plane_b) >= -r)
+            stop_at(&cross, &wall.wall_plane);
+    };
+    auto on_poly = [&](const win_convex_poly_block* poly) {
+        win_vect3 cross;
+        if (collide_check_line_poly(&m->start, &m->goal, r, poly, hull, &cross))
+            stop_at(&cross, collide_poly_plane(poly, hull, 0));
+    };
+    visit_blocks(hull, on_wall, on_poly);
 }
 
 // A slow step: the sphere at its goal against every wall of the hull's
@@ -270,39 +280,23 @@ int collide_check_line_of_sight_hulls(const win_vect3* from, const win_vect3* to
     REFUSE_NULL(from, "collide_check_line_of_sight_hulls", "from", 0);
     REFUSE_NULL(to, "collide_check_line_of_sight_hulls", "to", 0);
     int blocked = 0;
+    const win_collision* hull = nullptr;
+    auto on_wall = [&](const collide_wall& wall) {
+        win_vect3 cross;
+        float t = win_math_line_plane_intersect(from, to, &wall.wall_plane, &cross);
+        if (t != WIN_MATH_PARALLEL && t > -0.001f && t < 1.001f &&
+            win_math_point_to_plane_dist(&cross, &wall.end_plane_a) >= 0.0f &&
+            win_math_point_to_plane_dist(&cross, &wall.end_plane_b) >= 0.0f)
+            blocked = 1;
+    };
+    auto on_poly = [&](const win_convex_poly_block* poly) {
+        win_vect3 cross;
+        if (collide_check_line_poly(from, to, 0.0f, poly, hull, &cross))
+            blocked = 1;
+    };
     // Every block is looked at, so every fault in the data is reported.
-    for (int32_t i = 0; hulls && i < hull_count; ++i) {
-        const win_collision* hull = hulls[i];
-        for (int32_t b = 0; hull && b < blocks(hull); ++b) {
-            const win_block* block = &hull->win_block_array[b];
-            if (!block->win_block_data)
-                continue;
-            win_vect3 cross;
-            switch (block->win_block_type) {
-            case WIN_BLOCK_TYPE_LINE: {
-                const win_line_block* line = line_block(block);
-                for (int32_t k = 0; k < collide_wall_count(line); ++k) {
-                    collide_wall wall;
-                    if (!collide_calc_wall(&wall, hull, line, k))
-                        continue;
-                    float t = win_math_line_plane_intersect(from, to, &wall.wall_plane, &cross);
-                    if (t != WIN_MATH_PARALLEL && t > -0.001f && t < 1.001f &&
-                        win_math_point_to_plane_dist(&cross, &wall.end_plane_a) >= 0.0f &&
-                        win_math_point_to_plane_dist(&cross, &wall.end_plane_b) >= 0.0f)
-                        blocked = 1;
-                }
-                break;
-            }
-            case WIN_BLOCK_TYPE_PLANAR:
-                break;
-            case WIN_BLOCK_TYPE_CONVEX_POLY:
-                if (collide_check_line_poly(from, to, 0.0f, poly_block(block), hull, &cross))
-                    blocked = 1;
-                break;
-            default:
-                LOG_ERROR("Unknown win_block_type: %ld\n", (long)block->win_block_type);
-            }
-        }
-    }
+    for (int32_t i = 0; hulls && i < hull_count; ++i)
+        if ((hull = hulls[i]))
+            visit_blocks(hull, on_wall, on_poly);
     return blocked;
 }

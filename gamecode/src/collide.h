@@ -36,7 +36,7 @@ win_collision* collide_load_win_collision(const char* name);
 // 1 when every removal and release succeeded.
 int collide_remove_win_collision(void);
 
-// ---- Walls ----
+// ---- Walls and blocks ----
 
 // The planes of one wall segment (a, b) of a line block. All three are
 // vertical: the wall plane runs through a and b, its normal horizontal; the
@@ -59,6 +59,57 @@ int32_t collide_wall_count(const win_line_block* block);
 // line (co-incident in x and z) or the block names a corner the hull lacks.
 int collide_calc_wall(collide_wall* wall, const win_collision* hull, const win_line_block* block,
                       int32_t segment);
+// The error line of a block whose type none of these operations knows.
+void collide_report_block_type(int32_t win_block_type);
+
+// The orders in which collide_visit_blocks hands over a hull's blocks.
+enum collide_visit_order {
+    // Block by block; a block of an unknown type is reported.
+    COLLIDE_VISIT_IN_ORDER,
+    // Every wall of every line block, then every convex block; blocks of
+    // other types are passed over silently.
+    COLLIDE_VISIT_WALLS_FIRST,
+};
+
+// Hands each wall of the hull's line blocks (a collide_wall, see
+// collide_calc_wall) to `on_wall` and each convex block to `on_poly`, in
+// `order`. Planar and empty blocks are passed over, and so are walls that
+// cannot be formed (reported).
+template <class OnWall, class OnPoly>
+void collide_visit_blocks(const win_collision* hull, collide_visit_order order, OnWall on_wall,
+                          OnPoly on_poly)
+{
+    int32_t blocks = hull->win_block_array ? hull->win_block_array_size : 0;
+    int passes = order == COLLIDE_VISIT_WALLS_FIRST ? 2 : 1;
+    for (int pass = 0; pass < passes; ++pass) {
+        for (int32_t b = 0; b < blocks; ++b) {
+            const win_block* block = &hull->win_block_array[b];
+            if (!block->win_block_data)
+                continue;
+            switch (block->win_block_type) {
+            case WIN_BLOCK_TYPE_LINE:
+                if (pass == 0) {
+                    const win_line_block* line = (const win_line_block*)block->win_block_data;
+                    for (int32_t k = 0; k < collide_wall_count(line); ++k) {
+                        collide_wall wall;
+                        if (collide_calc_wall(&wall, hull, line, k))
+                            on_wall(wall);
+                    }
+                }
+                break;
+            case WIN_BLOCK_TYPE_PLANAR:
+                break;
+            case WIN_BLOCK_TYPE_CONVEX_POLY:
+                if (pass == passes - 1)
+                    on_poly((const win_convex_poly_block*)block->win_block_data);
+                break;
+            default:
+                if (order == COLLIDE_VISIT_IN_ORDER)
+                    collide_report_block_type(block->win_block_type);
+            }
+        }
+    }
+}
 
 // ---- Spheres, points and segments against blocks ----
 

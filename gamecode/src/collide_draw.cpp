@@ -97,28 +97,10 @@ void collide_draw_win_collision(const win_collision* hull, const collide_draw_st
 {
     REFUSE_NULL(hull, "collide_draw_win_collision", "win_collision");
     REFUSE_NULL(style, "collide_draw_win_collision", "style");
-    for (int32_t b = 0; hull->win_block_array && b < hull->win_block_array_size; ++b) {
-        const win_block* block = &hull->win_block_array[b];
-        if (!block->win_block_data)
-            continue;
-        switch (block->win_block_type) {
-        case WIN_BLOCK_TYPE_LINE: {
-            const win_line_block* line = (const win_line_block*)block->win_block_data;
-            for (int32_t k = 0; k < collide_wall_count(line); ++k) {
-                collide_wall wall;
-                if (collide_calc_wall(&wall, hull, line, k))
-                    draw_wall(&wall, style);
-            }
-            break;
-        }
-        case WIN_BLOCK_TYPE_PLANAR:
-            break;
-        case WIN_BLOCK_TYPE_CONVEX_POLY:
+    collide_visit_blocks(
+        hull, COLLIDE_VISIT_IN_ORDER, [&](const collide_wall& wall) { draw_wall(&wall, style); },
+        [&](const win_convex_poly_block* poly) {
             if (style->draw_polygons)
-                draw_polygon((const win_convex_poly_block*)block->win_block_data, hull);
-            break;
-        default:
-            LOG_ERROR("Unknown win_block_type: %ld\n", (long)block->win_block_type);
-        }
-    }
+                draw_polygon(poly, hull);
+        });
 }

@@ -99,6 +99,11 @@ int collide_calc_wall(collide_wall* wall, const win_collision* hull, const win_l
            d3dmath_calc_norm(&wall->end_plane_b, b, &b_out, &b_up);
 }
 
+void collide_report_block_type(int32_t win_block_type)
+{
+    LOG_ERROR("Unknown win_block_type: %ld\n", (long)win_block_type);
+}
+
 // ---- Spheres, points and segments against blocks ----
 
 const win_plane* collide_poly_plane(const win_convex_poly_block* poly_block,
@@ -272,7 +277,7 @@ int collide_point_inside_win_collision(const win_vect3* point, const win_collisi
         case WIN_BLOCK_TYPE_PLANAR:
             break;
         default:
-            LOG_ERROR("Unknown win_block_type: %ld\n", (long)block->win_block_type);
+            collide_report_block_type(block->win_block_type);
         }
     }
     return 0;

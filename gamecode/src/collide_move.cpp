@@ -1,32 +1,11 @@
 // A sphere moving among the hulls of an environment, and line of sight
 // through them.
-#include <cmath>
-
 #include "collide.h"
 #include "debug.h"
 #include "math_util.h"
 #include "win_math.h"
 
 namespace {
-
-const win_line_block* line_block(const win_block* block)
-{
-    return block->win_block_type == WIN_BLOCK_TYPE_LINE
-               ? (const win_line_block*)block->win_block_data
-               : nullptr;
-}
-
-const win_convex_poly_block* poly_block(const win_block* block)
-{
-    return block->win_block_type == WIN_BLOCK_TYPE_CONVEX_POLY
-               ? (const win_convex_poly_block*)block->win_block_data
-               : nullptr;
-}
-
-int32_t blocks(const win_collision* hull)
-{
-    return hull->win_block_array ? hull->win_block_array_size : 0;
-}
 
 // The step being corrected and what the passes share.
 struct mover {
@@ -35,8 +14,8 @@ struct mover {
     int changed;
 };
 
-// The unit direction of the step when it is long enough to have one, else
-// none (a zero vector): a step that does not move faces no wall.
+// The unit direction of the step, or a zero vector when it is too short to
+// have one: a sphere that does not move leaves no wall behind it.
 win_vect3 step_direction(const collide_motion* m, float step_length)
 {
     win_vect3 u = {0.0f, 0.0f, 0.0f};
@@ -45,18 +24,32 @@ win_vect3 step_direction(const collide_motion* m, float step_length)
     return u;
 }
 
-// How far a sphere centre at `p` lies past the ends of the wall, measured in
-// the wall's direction: 0 between the ends, the distance past an end while
-// the circle of radius `h` the sphere cuts from the wall plane still reaches
-// the segment, -1 when it does not. `reach_edge` counts a circle that only
-// touches the end as reaching it.
-float end_offset(const collide_wall* wall, const win_vect3* p, float h, bool reach_edge)
+// Whether a step along `u` runs into the wall's front (or along the wall, or
+// nowhere); `flat` looks at its horizontal part only.
+bool faces(const win_vect3* u, const collide_wall& wall, bool flat)
+{
+    const win_plane& w = wall.wall_plane;
+    return u->x * w.nx + (flat ? 0.0f : u->y * w.ny) + u->z * w.nz <= 0.0f;
+}
+
+// The radius of the circle a sphere of radius r cuts from a plane its centre
+// lies `dist` from.
+float cut_radius(float r, float dist)
+{
+    return (float)math_util_sqrt((double)r * r - (double)dist * dist);
+}
+
+// How far a sphere centre at `p` lies past the ends of the wall, measured
+// along it: 0 between the ends; past an end, that distance while the circle
+// of radius `h` the sphere cuts from the wall plane still reaches the end;
+// -1 when it does not. `touching` counts a circle that only touches the end.
+float end_offset(const collide_wall& wall, const win_vect3* p, float h, bool touching)
 {
     float offset = 0.0f;
-    for (const win_plane* end : {&wall->end_plane_a, &wall->end_plane_b}) {
+    for (const win_plane* end : {&wall.end_plane_a, &wall.end_plane_b}) {
         float e = win_math_point_to_plane_dist(p, end);
         if (e < 0.0f) {
-            if (reach_edge ? -e > h : -e >= h)
+            if (touching ? -e > h : -e >= h)
                 return -1.0f;
             offset = -e;
         }
@@ -64,115 +57,48 @@ float end_offset(const collide_wall* wall, const win_vect3* p, float h, bool rea
     return offset;
 }
 
-win_norm normal_of(const win_plane* plane)
-{
-    return {plane->nx, plane->ny, plane->nz};
-}
-
 void reflect(win_vect3* velocity, const win_plane* plane, float factor)
 {
-    win_norm n = normal_of(plane);
+    const win_norm n = {plane->nx, plane->ny, plane->nz};
     win_math_reflect_vect3_about_norm(velocity, velocity, &n);
     *velocity = {velocity->x * factor, velocity->y * factor, velocity->z * factor};
 }
 
-// A sphere that overlaps a block where it stands is pushed out of it, and
-// its goal with it; it loses its velocity.
-void push_out_at_start(mover* mv, const win_plane* plane, float offset)
-{
-    collide_motion* m = mv->motion;
-    collide_push_point_out_of_plane(&m->start, &m->start, m->radius, plane, offset);
-    collide_push_point_out_of_plane(&m->goal, &m->goal, m->radius, plane, offset);
-    m->velocity = {0.0f, 0.0f, 0.0f};
-    mv->changed = 1;
-}
-
-// A slow contact at the goal: a sphere that barely moves stops where it
-// stood, pushed clear of the block; otherwise it is pushed clear at its goal
-// and bounces. The bounce scales the mirrored velocity by its own length
-// once more, which the game's tuning was made with.
-void stop_or_bounce(mover* mv, const win_plane* plane, float offset)
-{
-    collide_motion* m = mv->motion;
-    float m_len = win_math_magnitude_vect3(&m->velocity);
-    if (m_len + mv->speed <= m->bounce_speed_threshold) {
-        collide_push_point_out_of_plane(&m->goal, &m->start, m->radius, plane, offset);
-        m->velocity = {0.0f, 0.0f, 0.0f};
-    } else {
-        collide_push_point_out_of_plane(&m->goal, &m->goal, m->radius, plane, offset);
-        reflect(&m->velocity, plane, m_len * m->bounce_factor);
-    }
-    mv->changed = 1;
-}
-
-// Where it stands: every wall of the hull's outlines, then its polygons.
+// Where it stands: a sphere that overlaps a wall (not moving away from it)
+// or a polygon is pushed out of it, its goal with it, and loses its velocity.
 void resolve_start(mover* mv, const win_collision* hull, const win_vect3* u)
 {
     collide_motion* m = mv->motion;
     float r = m->radius;
-    for (int32_t b = 0; b < blocks(hull); ++b) {
-        const win_line_block* line = line_block(&hull->win_block_array[b]);
-        for (int32_t k = 0; line && k < collide_wall_count(line); ++k) {
-            collide_wall wall;
-            if (!collide_calc_wall(&wall, hull, line, k))
-                continue;
-            // Only the horizontal part of the step decides which side it faces.
-            float s = u->x * wall.wall_plane.nx + u->z * wall.wall_plane.nz;
-            float dist0 = win_math_point_to_plane_dist(&m->start, &wall.wall_plane);
-            if (s > 0.0f || !(dist0 < r - 0.001f) || !(dist0 >= 0.001f))
-                continue;
-            float h = (float)math_util_sqrt((double)r * r - (double)dist0 * dist0);
-            float offset = end_offset(&wall, &m->start, h, false);
-            if (offset < 0.0f)
-                continue;
-            push_out_at_start(mv, &wall.wall_plane, offset);
-            LOG_NOTICE("pushing entity %s out of 2d collision data.\n", m->name);
-        }
-    }
-    for (int32_t b = 0; b < blocks(hull); ++b) {
-        const win_convex_poly_block* poly = poly_block(&hull->win_block_array[b]);
-        if (!poly)
-            continue;
+    auto push_out = [&](const win_plane* plane, float offset) {
+        collide_push_point_out_of_plane(&m->start, &m->start, r, plane, offset);
+        collide_push_point_out_of_plane(&m->goal, &m->goal, r, plane, offset);
+        m->velocity = {0.0f, 0.0f, 0.0f};
+        mv->changed = 1;
+    };
+    auto on_wall = [&](const collide_wall& wall) {
+        float dist0 = win_math_point_to_plane_dist(&m->start, &wall.wall_plane);
+        if (!faces(u, wall, true) || !(dist0 < r - 0.001f) || !(dist0 >= 0.001f))
+            return;
+        float offset = end_offset(wall, &m->start, cut_radius(r, dist0), false);
+        if (offset < 0.0f)
+            return;
+        push_out(&wall.wall_plane, offset);
+        LOG_NOTICE("pushing entity %s out of 2d collision data.\n", m->name);
+    };
+    auto on_poly = [&](const win_convex_poly_block* poly) {
         float depth = collide_calc_sphere_poly_depth(&m->start, r, poly, hull);
         if (depth < 0.0f)
-            continue;
-        push_out_at_start(mv, collide_poly_plane(poly, hull, 0), depth);
+            return;
+        push_out(collide_poly_plane(poly, hull, 0), depth);
         LOG_NOTICE("pushing entity %s out of 3d collision data. radius = %f\n", m->name, r);
-    }
+    };
+    collide_visit_blocks(hull, COLLIDE_VISIT_WALLS_FIRST, on_wall, on_poly);
 }
 
-// The hull's blocks in order: each wall of a line block, one by one, to
-// `on_wall`, each convex block to `on_poly`. Planar and empty blocks are
-// passed over; a block of an unknown type is reported.
-template <class OnWall, class OnPoly>
-void visit_blocks(const win_collision* hull, OnWall on_wall, OnPoly on_poly)
-{
-    for (int32_t b = 0; b < blocks(hull); ++b) {
-        const win_block* block = &hull->win_block_array[b];
-        if (!block->win_block_data)
-            continue;
-        switch (block->win_block_type) {
-        case WIN_BLOCK_TYPE_LINE:
-            for (int32_t k = 0; k < collide_wall_count(line_block(block)); ++k) {
-                collide_wall wall;
-                if (collide_calc_wall(&wall, hull, line_block(block), k))
-                    on_wall(wall);
-            }
-            break;
-        case WIN_BLOCK_TYPE_PLANAR:
-            break;
-        case WIN_BLOCK_TYPE_CONVEX_POLY:
-            on_poly(poly_block(block));
-            break;
-        default:
-            LOG_ERROR("Unknown win_block_type: %ld\n", (long)block->win_block_type);
-        }
-    }
-}
-
-// A fast step: where the centre's path meets a wall (approached from its
-// front) or a polygon, the goal becomes that point pushed clear, and the
-// velocity mirrors.
+// A fast step: where the centre's path meets the front of a wall or a
+// polygon, the goal becomes that point pushed clear, and the velocity
+// mirrors.
 void sweep_path(mover* mv, const win_collision* hull, const win_vect3* u)
 {
     collide_motion* m = mv->motion;
@@ -184,11 +110,10 @@ void sweep_path(mover* mv, const win_collision* hull, const win_vect3* u)
     };
     auto on_wall = [&](const collide_wall& wall) {
         win_vect3 cross;
-        float s = u->x * wall.wall_plane.nx + u->z * wall.wall_plane.nz;
         float t = win_math_line_plane_intersect_tolerance(&m->start, &m->goal, &wall.wall_plane, r,
                                                           &cross);
         // The crossing may lie up to a radius beyond either end.
-        if (s <= 0.0f && t != WIN_MATH_PARALLEL && t > -0.001f && t < 1.001f &&
+        if (faces(u, wall, true) && t != WIN_MATH_PARALLEL && t > -0.001f && t < 1.001f &&
             win_math_point_to_plane_dist(&cross, &wall.end_plane_a) >= -r &&
             win_math_point_to_plane_dist(&cross, &wall.end_plane_b) >= -r)
             stop_at(&cross, &wall.wall_plane);
@@ -198,48 +123,52 @@ void sweep_path(mover* mv, const win_collision* hull, const win_vect3* u)
         if (collide_check_line_poly(&m->start, &m->goal, r, poly, hull, &cross))
             stop_at(&cross, collide_poly_plane(poly, hull, 0));
     };
-    visit_blocks(hull, on_wall, on_poly);
+    collide_visit_blocks(hull, COLLIDE_VISIT_IN_ORDER, on_wall, on_poly);
 }
 
-// A slow step: the sphere at its goal against every wall of the hull's
-// outlines (approached from the front, and not already against it where it
-// stands), then its polygons.
+// A slow step: the sphere at its goal against the front of every wall it was
+// not touching where it stood, then every polygon. A sphere that barely
+// moves stops where it stood, pushed clear; otherwise it is pushed clear at
+// its goal and bounces. The bounce scales the mirrored velocity by its own
+// length once more, which the game's motion was tuned with.
 void resolve_goal(mover* mv, const win_collision* hull, const win_vect3* u)
 {
     collide_motion* m = mv->motion;
     float r = m->radius;
-    for (int32_t b = 0; b < blocks(hull); ++b) {
-        const win_line_block* line = line_block(&hull->win_block_array[b]);
-        for (int32_t k = 0; line && k < collide_wall_count(line); ++k) {
-            collide_wall wall;
-            if (!collide_calc_wall(&wall, hull, line, k))
-                continue;
-            float s = u->x * wall.wall_plane.nx + u->y * wall.wall_plane.ny +
-                      u->z * wall.wall_plane.nz;
-            float dist1 = win_math_point_to_plane_dist(&m->goal, &wall.wall_plane);
-            float dist0 = win_math_point_to_plane_dist(&m->start, &wall.wall_plane);
-            if (s > 0.0f || !(dist1 < r - 0.001f) || !(dist1 > 0.001f) || !(dist0 > 0.001f))
-                continue;
-            float h = (float)math_util_sqrt((double)r * r - (double)dist1 * dist1);
-            float offset = end_offset(&wall, &m->goal, h, true);
-            if (offset >= 0.0f)
-                stop_or_bounce(mv, &wall.wall_plane, offset);
+    auto stop_or_bounce = [&](const win_plane* plane, float offset) {
+        float m_len = win_math_magnitude_vect3(&m->velocity);
+        if (m_len + mv->speed <= m->bounce_speed_threshold) {
+            collide_push_point_out_of_plane(&m->goal, &m->start, r, plane, offset);
+            m->velocity = {0.0f, 0.0f, 0.0f};
+        } else {
+            collide_push_point_out_of_plane(&m->goal, &m->goal, r, plane, offset);
+            reflect(&m->velocity, plane, m_len * m->bounce_factor);
         }
-    }
-    for (int32_t b = 0; b < blocks(hull); ++b) {
-        const win_convex_poly_block* poly = poly_block(&hull->win_block_array[b]);
-        if (!poly)
-            continue;
+        mv->changed = 1;
+    };
+    auto on_wall = [&](const collide_wall& wall) {
+        float dist1 = win_math_point_to_plane_dist(&m->goal, &wall.wall_plane);
+        float dist0 = win_math_point_to_plane_dist(&m->start, &wall.wall_plane);
+        if (!faces(u, wall, false) || !(dist1 < r - 0.001f) || !(dist1 > 0.001f) ||
+            !(dist0 > 0.001f))
+            return;
+        float offset = end_offset(wall, &m->goal, cut_radius(r, dist1), true);
+        if (offset >= 0.0f)
+            stop_or_bounce(&wall.wall_plane, offset);
+    };
+    auto on_poly = [&](const win_convex_poly_block* poly) {
         float depth = collide_calc_sphere_poly_depth(&m->goal, r, poly, hull);
         if (depth >= 0.0f)
-            stop_or_bounce(mv, collide_poly_plane(poly, hull, 0), depth);
-    }
+            stop_or_bounce(collide_poly_plane(poly, hull, 0), depth);
+    };
+    collide_visit_blocks(hull, COLLIDE_VISIT_WALLS_FIRST, on_wall, on_poly);
 }
 
 // Whether the hull takes part in moving: present, with blocks, switched on.
 bool hull_stops(const win_collision* hull)
 {
-    return hull && blocks(hull) > 0 && hull->win_collision_enabled;
+    return hull && hull->win_block_array && hull->win_block_array_size > 0 &&
+           hull->win_collision_enabled;
 }
 
 }  // namespace
@@ -251,8 +180,8 @@ int collide_move_sphere(collide_motion* motion, win_collision* const* hulls, int
         return 0;
     mover mv = {motion, 0.0f, 0};
     float step = win_math_calc_dist(&motion->start, &motion->goal);
-    // A frame that took no time has no speed to speak of (the division
-    // would give infinity or NaN and always bounce).
+    // A frame that took no time has no speed to speak of (the division would
+    // give infinity or NaN, and every contact would bounce).
     mv.speed = motion->frame_seconds > 0.0f ? step / motion->frame_seconds : 0.0f;
 
     win_vect3 u = step_direction(motion, step);
@@ -297,6 +226,6 @@ int collide_check_line_of_sight_hulls(const win_vect3* from, const win_vect3* to
     // Every block is looked at, so every fault in the data is reported.
     for (int32_t i = 0; hulls && i < hull_count; ++i)
         if ((hull = hulls[i]))
-            visit_blocks(hull, on_wall, on_poly);
+            collide_visit_blocks(hull, COLLIDE_VISIT_IN_ORDER, on_wall, on_poly);
     return blocked;
 }

@@ -33,24 +33,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     collide_move_sphere(&motion, hulls, 2);
     collide_check_line_of_sight_hulls(&start, &goal, hulls, 2);
     collide_point_inside_win_collision(&start, hull);
-    for (int32_t b = 0; hull->win_block_array && b < hull->win_block_array_size; ++b) {
-        const win_block* block = &hull->win_block_array[b];
-        if (!block->win_block_data)
-            continue;
-        if (block->win_block_type == WIN_BLOCK_TYPE_LINE) {
-            const win_line_block* line = (const win_line_block*)block->win_block_data;
-            collide_wall wall;
-            for (int32_t k = 0; k < collide_wall_count(line); ++k)
-                collide_calc_wall(&wall, hull, line, k);
-            collide_inside_win_line_block(&start, hull, line);
-        } else if (block->win_block_type == WIN_BLOCK_TYPE_CONVEX_POLY) {
-            const win_convex_poly_block* poly = (const win_convex_poly_block*)block->win_block_data;
+    collide_visit_blocks(
+        hull, COLLIDE_VISIT_IN_ORDER, [](const collide_wall&) {},
+        [&](const win_convex_poly_block* poly) {
             win_vect3 cross;
             collide_calc_sphere_poly_depth(&start, radius, poly, hull);
             collide_check_line_poly(&start, &goal, radius, poly, hull, &cross);
             collide_inside_convex_poly(&start, radius, poly, hull);
-        }
-    }
+        });
+    for (int32_t b = 0; hull->win_block_array && b < hull->win_block_array_size; ++b)
+        if (hull->win_block_array[b].win_block_type == WIN_BLOCK_TYPE_LINE &&
+            hull->win_block_array[b].win_block_data)
+            collide_inside_win_line_block(
+                &start, hull, (const win_line_block*)hull->win_block_array[b].win_block_data);
     // Without a device nothing is drawn, but every shape is still worked out.
     collide_draw_win_collision(hull, &collide_environment_style);
     free_win_collision(hull);

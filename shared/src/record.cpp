@@ -152,6 +152,8 @@ void encode_image(const record_type* type, const void* rec, char* image)
         case RECORD_REFERENCE:
             put_word(image, 0);
             break;
+        case RECORD_UNSTORED:
+            break;
         default:  // owned pointers
             put_word(image, presence(get_ptr(rec, field.offset)));
         }
@@ -161,7 +163,8 @@ void encode_image(const record_type* type, const void* rec, char* image)
 
 // Takes a stored image into a record that holds the template (and, read
 // singly, its own name, which stays). Owned pointers become NULL until their
-// items are read; run-time members 0; the reference count `ref_cnt`.
+// items are read; run-time and unstored members 0; the reference count
+// `ref_cnt`.
 void decode_image(const record_type* type, const char* image, void* rec, int32_t ref_cnt)
 {
     for (uint32_t i = 0; i < type->n_fields; ++i) {
@@ -189,6 +192,7 @@ void decode_image(const record_type* type, const char* image, void* rec, int32_t
             break;
         case RECORD_RUNTIME:
         case RECORD_REFERENCE:
+        case RECORD_UNSTORED:
             std::memset(member(rec, field.offset), 0, field.size);
             break;
         default:

@@ -59,6 +59,11 @@ int32_t collide_wall_count(const win_line_block* block);
 // line (co-incident in x and z) or the block names a corner the hull lacks.
 int collide_calc_wall(collide_wall* wall, const win_collision* hull, const win_line_block* block,
                       int32_t segment);
+// Plane k of a convex block (0: its face; 1 and on: its edges), or NULL
+// after an error line when the block has no plane k or the hull lacks the
+// plane the block names.
+const win_plane* collide_poly_plane(const win_convex_poly_block* poly_block,
+                                    const win_collision* hull, int32_t k);
 // The error line of a block whose type none of these operations knows.
 void collide_report_block_type(int32_t win_block_type);
 
@@ -74,7 +79,7 @@ enum collide_visit_order {
 // Hands each wall of the hull's line blocks (a collide_wall, see
 // collide_calc_wall) to `on_wall` and each convex block to `on_poly`, in
 // `order`. Planar and empty blocks are passed over, and so are walls that
-// cannot be formed (reported).
+// cannot be formed (reported). Takes no NULL hull.
 template <class OnWall, class OnPoly>
 void collide_visit_blocks(const win_collision* hull, collide_visit_order order, OnWall on_wall,
                           OnPoly on_poly)
@@ -112,12 +117,6 @@ void collide_visit_blocks(const win_collision* hull, collide_visit_order order, 
 }
 
 // ---- Spheres, points and segments against blocks ----
-
-// Plane k of a convex block (0 its face, 1 on its edges), or NULL after an
-// error line when the block has no plane k or the hull lacks the plane the
-// block names.
-const win_plane* collide_poly_plane(const win_convex_poly_block* poly_block,
-                                    const win_collision* hull, int32_t k);
 
 // Moves `src` along the plane's normal to just beyond where a sphere of
 // `radius` about it touches the plane (offset 0), or touches an edge lying

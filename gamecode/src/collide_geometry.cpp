@@ -57,7 +57,7 @@ bool within_edges(const win_convex_poly_block* block, const win_collision* hull,
 
 }  // namespace
 
-// ---- Walls ----
+// ---- Walls and blocks ----
 
 int32_t collide_wall_count(const win_line_block* block)
 {
@@ -99,13 +99,6 @@ int collide_calc_wall(collide_wall* wall, const win_collision* hull, const win_l
            d3dmath_calc_norm(&wall->end_plane_b, b, &b_out, &b_up);
 }
 
-void collide_report_block_type(int32_t win_block_type)
-{
-    LOG_ERROR("Unknown win_block_type: %ld\n", (long)win_block_type);
-}
-
-// ---- Spheres, points and segments against blocks ----
-
 const win_plane* collide_poly_plane(const win_convex_poly_block* poly_block,
                                     const win_collision* hull, int32_t k)
 {
@@ -124,6 +117,13 @@ const win_plane* collide_poly_plane(const win_convex_poly_block* poly_block,
               (long)(hull->win_plane_array ? hull->win_plane_array_size : 0));
     return nullptr;
 }
+
+void collide_report_block_type(int32_t win_block_type)
+{
+    LOG_ERROR("Unknown win_block_type: %ld\n", (long)win_block_type);
+}
+
+// ---- Spheres, points and segments against blocks ----
 
 int collide_push_point_out_of_plane(win_vect3* dst, const win_vect3* src, float radius,
                                     const win_plane* plane, float offset)

@@ -45,6 +45,8 @@ win_collision* make_hull(const char* name, const std::vector<win_vect3>& corners
     for (size_t b = 0; b < blocks.size(); ++b) {
         const BlockSpec& spec = blocks[b];
         void* data = nullptr;
+        // Index arrays are allocated even when empty (one spare byte), so a
+        // block can hold a count of 0 beside an array.
         int32_t n = (int32_t)spec.indexes.size();
         if (spec.type == WIN_BLOCK_TYPE_LINE) {
             win_line_block* line = malloc_win_line_block();

@@ -7,12 +7,11 @@
 #include "platform/win32_test.h"
 #include "platform/window_internal.h"
 #include <SDL.h>
-#include <signal.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <signal.h>
 #include <string>
 #include <vector>
 
@@ -710,9 +709,8 @@ HWND CreateWindowEx(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style
         delete window;
         return nullptr;
     }
-    if (window->sdl)
-        s.window_failure.clear();
     if (window->sdl) {
+        s.window_failure.clear();
         window->id = SDL_GetWindowID(window->sdl);
         SDL_GetWindowPosition(window->sdl, &window->x, &window->y);
         SDL_SetWindowBordered(window->sdl, (style & WS_CAPTION) ? SDL_TRUE : SDL_FALSE);

@@ -3,8 +3,9 @@
 //
 // One window record stands behind each HWND. With a video driver the record
 // owns an SDL window; headless (tests) it is a plain record with the same
-// messages. Without a display a top-level window cannot be made. SDL events become the messages a window procedure
-// expects, in the order Windows sends them:
+// messages; without a display a top-level window cannot be made. SDL events
+// become the messages a window procedure expects, in the order Windows sends
+// them:
 //   - showing a window for the first time: WM_SHOWWINDOW, WM_ACTIVATEAPP,
 //     WM_ACTIVATE, WM_SETFOCUS, WM_SIZE (SIZE_RESTORED, client size), WM_MOVE;
 //   - focus gained: WM_ACTIVATEAPP (TRUE), WM_ACTIVATE (WA_ACTIVE), WM_SETFOCUS;

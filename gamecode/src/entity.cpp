@@ -42,3 +42,57 @@ int entity_play_anim(win_entity* entity, int32_t)
     // module is in.
     return 1;
 }
+
+// The runtime completes these with the entity records; until then no entity
+// is ever loaded, so every query has its neutral answer.
+float* entity_state_array(win_entity*, int32_t* size)
+{
+    if (size)
+        *size = 0;
+    return nullptr;
+}
+
+win_entity* entity_find_closest(win_entity*, float)
+{
+    return nullptr;
+}
+
+float entity_calc_dist_to_entity(win_entity*, win_entity*)
+{
+    return -1.0f;
+}
+
+int entity_check_environment_name(const char*)
+{
+    return 0;
+}
+
+int entity_check_trigger_name(win_entity*, const char*)
+{
+    return 0;
+}
+
+int entity_is_facing_pos_z_dir(win_entity*)
+{
+    return 0;
+}
+
+int entity_is_facing_neg_z_dir(win_entity*)
+{
+    return 0;
+}
+
+int entity_is_facing_pos_x_dir(win_entity*)
+{
+    return 0;
+}
+
+int entity_is_facing_neg_x_dir(win_entity*)
+{
+    return 0;
+}
+
+float entity_get_hitpoints(win_entity*)
+{
+    return 0.0f;
+}

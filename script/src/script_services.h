@@ -1,12 +1,15 @@
-// The script engine as the frame sees it: the one header a lower subsystem
-// includes to start level scripts and to run them once per frame. The
-// program resolves these calls when it links the whole game; the frame's own
-// tests link small doubles of them instead.
+// The script engine as the other subsystems see it: the one header a lower
+// subsystem includes to start level scripts and to run them once per frame,
+// and the hooks by which the game runtime tells the running scripts that an
+// entity or a sound is gone. The program resolves these calls when it links
+// the whole game; the frame's own tests link small doubles of them instead.
 #pragma once
 
 #include <cstdint>
 
 struct running_script;
+struct win_entity;
+struct win_sound_container;
 
 // Starts the compiled script `name` (no directory, no extension) from
 // game_globals.script_pathname. Returns -1.0 on failure, else how far
@@ -22,3 +25,9 @@ int script_cleanup_script_list(void);
 // Replaces each running script that has an abort companion by the companion;
 // scripts without one keep running. Returns 1.
 int script_abort_all_scripts(void);
+
+// The runtime calls these just before it releases an entity (each
+// sub-entity too) or a sound: no running script's table resolves to it any
+// more, until a start or a load resolves the name again.
+void script_forget_entity(const win_entity* entity);
+void script_forget_sound(const win_sound_container* sound);

@@ -325,7 +325,7 @@ void parse_release_script_code(running_script* script)
     parsed_entity* head = script->parsed_entity_list;
     int32_t position = 0;
     for (parsed_entity* record = head; record;) {
-        parsed_entity* next = record->next == head ? nullptr : record->next;
+        parsed_entity* next = parse_ring_next(head, record);
         if (position++ >= script->linked_entity_count)
             free_parsed_entity(record);
         record = next;
@@ -391,7 +391,7 @@ namespace {
 template <typename T, typename Match>
 T* ring_find(T* head, Match matches)
 {
-    for (T* node = head; node; node = node->next == head ? nullptr : node->next)
+    for (T* node = head; node; node = parse_ring_next(head, node))
         if (matches(node))
             return node;
     return nullptr;
@@ -512,7 +512,7 @@ float entity_in_range(const compiled_info* info, running_script* script)
     for (parsed_entity* record = head; record; ++size) {
         if (record->entity == closest)
             return (float)size;
-        record = record->next == head ? nullptr : record->next;
+        record = parse_ring_next(head, record);
     }
     parsed_entity* record = malloc_parsed_entity(closest->win_entity_name);
     if (!record)

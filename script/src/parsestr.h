@@ -23,6 +23,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "record.h"
 #include "win_geo.h"
@@ -273,6 +274,16 @@ RECORD_BEGIN(running_script, 72)
     REC_UNSTORED(successor)
     REC_UNSTORED(next_ended)
 RECORD_END(running_script, NAMED_LIST, .code_size = -1, .wait_end_time = -1.0f)
+
+// The record after `record` in the ring whose head is `head`; NULL after
+// the last, so that a loop visits every record of a table (or script of
+// the running list) once:
+//     for (parsed_entity* record = head; record; record = parse_ring_next(head, record))
+template <typename T>
+T* parse_ring_next(std::type_identity_t<const T*> head, T* record)
+{
+    return record->next == head ? nullptr : record->next;
+}
 
 // ---- Command codes ----
 

@@ -90,8 +90,7 @@ template <typename Visit>
 void for_each_script(Visit visit)
 {
     running_script* head = script_global_running_script_list;
-    for (running_script* script = head; script;
-         script = script->next == head ? nullptr : script->next)
+    for (running_script* script = head; script; script = parse_ring_next(head, script))
         visit(script);
     for (running_script* script = ended_scripts; script; script = script->next_ended)
         visit(script);
@@ -403,7 +402,7 @@ int parse_block_for_script(running_script* script, const char* name)
     running_script* head = script_global_running_script_list;
     if (!head)
         LOG_ERROR("What? No scripts in script list in call to parse_block_for_script\n");
-    for (running_script* other = head; other; other = other->next == head ? nullptr : other->next)
+    for (running_script* other = head; other; other = parse_ring_next(head, other))
         if (other->serial == script->child_serial)
             return 0;
     script->child_script = nullptr;
@@ -486,25 +485,30 @@ int script_abort_all_scripts(void)
 
 // ---- Forgetting ----
 
+namespace {
+
+// Clears `field` of every record of the table that refers to `target`.
+template <typename Record, typename Target>
+void forget_in_table(Record* head, Target* Record::*field, const Target* target)
+{
+    for (Record* record = head; record; record = parse_ring_next(head, record))
+        if (record->*field == target)
+            record->*field = nullptr;
+}
+
+}  // namespace
+
 void script_forget_entity(const win_entity* entity)
 {
     for_each_script([&](running_script* script) {
-        parsed_entity* head = script->parsed_entity_list;
-        for (parsed_entity* record = head; record;
-             record = record->next == head ? nullptr : record->next)
-            if (record->entity == entity)
-                record->entity = nullptr;
+        forget_in_table(script->parsed_entity_list, &parsed_entity::entity, entity);
     });
 }
 
 void script_forget_sound(const win_sound_container* sound)
 {
     for_each_script([&](running_script* script) {
-        parsed_sound* head = script->parsed_sound_list;
-        for (parsed_sound* record = head; record;
-             record = record->next == head ? nullptr : record->next)
-            if (record->sound_container == sound)
-                record->sound_container = nullptr;
+        forget_in_table(script->parsed_sound_list, &parsed_sound::sound_container, sound);
     });
 }
 

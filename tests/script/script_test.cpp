@@ -93,7 +93,7 @@ protected:
     {
         std::vector<std::string> out;
         running_script* head = script_global_running_script_list;
-        for (running_script* s = head; s; s = s->next == head ? nullptr : s->next)
+        for (running_script* s = head; s; s = parse_ring_next(head, s))
             out.push_back(get_base_filename(s->running_script_name));
         return out;
     }

@@ -57,6 +57,13 @@ std::string name_of(const win_entity* entity)
     return entity ? text(entity->win_entity_name) : "NULL";
 }
 
+// The four facing queries share their answer.
+int facing(const char* query, const win_entity* entity)
+{
+    record(query, name_of(entity));
+    return service_double_host.facing;
+}
+
 double_entity* find_double(const win_entity* entity)
 {
     for (double_entity& made : double_entities)
@@ -171,26 +178,22 @@ int entity_check_trigger_name(win_entity* entity, const char* check_name)
 
 int entity_is_facing_pos_z_dir(win_entity* entity)
 {
-    record("entity_is_facing_pos_z_dir", name_of(entity));
-    return service_double_host.facing;
+    return facing("entity_is_facing_pos_z_dir", entity);
 }
 
 int entity_is_facing_neg_z_dir(win_entity* entity)
 {
-    record("entity_is_facing_neg_z_dir", name_of(entity));
-    return service_double_host.facing;
+    return facing("entity_is_facing_neg_z_dir", entity);
 }
 
 int entity_is_facing_pos_x_dir(win_entity* entity)
 {
-    record("entity_is_facing_pos_x_dir", name_of(entity));
-    return service_double_host.facing;
+    return facing("entity_is_facing_pos_x_dir", entity);
 }
 
 int entity_is_facing_neg_x_dir(win_entity* entity)
 {
-    record("entity_is_facing_neg_x_dir", name_of(entity));
-    return service_double_host.facing;
+    return facing("entity_is_facing_neg_x_dir", entity);
 }
 
 float entity_get_hitpoints(win_entity* entity)

@@ -3,11 +3,11 @@
 // engine's built-in functions ask of entities, the AI and collision, the
 // player-character scene module (scene, splash, fades, console text,
 // action-button script, letterbox, start-up and final clean-up), the tail
-// animations and the sound module's start, configuration section and
-// loaded sounds. This is the one runtime header the frame and the script
-// engine include; the program resolves these calls when it links the whole
-// game, and the lower subsystems' own tests link small doubles of them
-// instead.
+// animations and the sound module's start, its configuration section, its
+// loaded sounds and the registration of holders of sound pointers. This is
+// the one runtime header the frame and the script engine include; the
+// program resolves these calls when it links the whole game, and the lower
+// subsystems' own tests link small doubles of them instead.
 #pragma once
 
 #include <cstdint>
@@ -116,6 +116,17 @@ int sound_write_config(FILE* session_file);
 int sound_read_config(FILE* session_file, int16_t* line_cnt);
 // The first loaded sound named `name` (case-sensitive), or NULL.
 win_sound_container* sound_find(const char* name);
-// Loads directory\name as a new sound (is_3d 1: a 3D sound); NULL on failure
-// or while sound is disabled.
+// Loads directory\name (ADPCM and MP3 decompressed now) as a new sound at the
+// end of the list; is_3d 1 flags it as a 3D sound. NULL on failure or while
+// disabled. A second load of one file gives a second sound: callers that
+// share sounds look for them with sound_find first.
 win_sound_container* sound_load(const char* name, int32_t is_3d, const char* directory);
+// Whoever keeps pointers to loaded sounds beyond a call (a running script's
+// sound table, an animation state table's effect slots) registers a function
+// that clears them: sound_unload calls each with the sound before it frees
+// it. Registering twice is once; at most SOUND_MAX_FORGET_FUNCTS. 1, or 0
+// when the table is full. Registrations outlive sound_reset.
+enum { SOUND_MAX_FORGET_FUNCTS = 8 };
+typedef void (*sound_forget_funct)(const win_sound_container* sound);
+int sound_add_forget_funct(sound_forget_funct forget);
+void sound_remove_forget_funct(sound_forget_funct forget);

@@ -274,6 +274,8 @@ int parse_load_all_sounds(parsed_sound* list)
         LOG_ERROR("%s\n", "Null list passed to parse_load_all_sounds\n");
         return 0;
     }
+    // The sound module tells the scripts of every sound it unloads.
+    sound_add_forget_funct(script_forget_sound);
     parsed_sound* record = list;
     do {
         // A negative id only refers to a sound that something else loads.

@@ -466,6 +466,7 @@ TEST_F(Scripts, AStartResolvesItsEntitiesAndSounds)
                                  "entity_io_find_entity(hero)",
                                  "entity_io_load(hero, " + directories + ", -386, 0, 0)",
                                  "entity_io_find_entity(elsewhere)",
+                                 "sound_add_forget_funct()",
                                  "sound_find(step.wav)",
                                  "sound_load(step.wav, 0, c:\\data\\win\\sound)",
                                  "sound_find(echo.wav)",
@@ -536,8 +537,8 @@ TEST_F(Scripts, UnloadedEntitiesAndSoundsAreForgotten)
     win_sound_container* step = a->parsed_sound_list->sound_container;
     ASSERT_NE(step, nullptr);
 
-    script_forget_entity(hero);
-    script_forget_sound(step);
+    script_forget_entity(hero);         // as the entity's unload does
+    service_double_unload_sound(step);  // the sound's unload calls what the start registered
     EXPECT_EQ(parse_find_entity_by_id(1.0f, a->parsed_entity_list), nullptr);
     EXPECT_EQ(parse_find_entity_by_id(-1.0f, b->parsed_entity_list), nullptr);
     EXPECT_EQ(parse_find_sound_by_id(0.0f, a->parsed_sound_list), nullptr);

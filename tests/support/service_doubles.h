@@ -56,3 +56,7 @@ win_entity* service_double_entity(const std::string& name);
 std::vector<float>& service_double_state_values(win_entity* entity);
 // The name a sound of the doubles was loaded under.
 std::string service_double_sound_name(const win_sound_container* sound);
+// What sound_unload does for the holders of sound pointers: calls every
+// function registered with sound_add_forget_funct (registrations outlive
+// the resets, as the sound module's do).
+void service_double_unload_sound(win_sound_container* sound);

@@ -5,6 +5,7 @@
 // holds for it), a sound module whose configuration section holds one value.
 #include "runtime_services.h"
 
+#include <algorithm>
 #include <deque>
 
 #include "d3dtextr_dx7.h"
@@ -31,6 +32,8 @@ std::deque<double_entity> double_entities;
 // A sound of the doubles is the address of its name here; nothing reads
 // through it.
 std::deque<std::string> double_sounds;
+// The holders of sound pointers registered with sound_add_forget_funct.
+std::vector<sound_forget_funct> forget_functs;
 
 void record(const char* name, const std::string& arguments = "")
 {
@@ -91,6 +94,12 @@ std::vector<float>& service_double_state_values(win_entity* entity)
 std::string service_double_sound_name(const win_sound_container* sound)
 {
     return sound ? *(const std::string*)sound : "NULL";
+}
+
+void service_double_unload_sound(win_sound_container* sound)
+{
+    for (sound_forget_funct forget : forget_functs)
+        forget(sound);
 }
 
 TEST_RESET(runtime_doubles)
@@ -339,4 +348,19 @@ win_sound_container* sound_load(const char* name, int32_t is_3d, const char* dir
     if (!name || service_double_host.missing_sounds.count(name))
         return nullptr;
     return (win_sound_container*)&double_sounds.emplace_back(name);
+}
+
+int sound_add_forget_funct(sound_forget_funct forget)
+{
+    record("sound_add_forget_funct");
+    if (std::find(forget_functs.begin(), forget_functs.end(), forget) == forget_functs.end())
+        forget_functs.push_back(forget);
+    return 1;
+}
+
+void sound_remove_forget_funct(sound_forget_funct forget)
+{
+    record("sound_remove_forget_funct");
+    forget_functs.erase(std::remove(forget_functs.begin(), forget_functs.end(), forget),
+                        forget_functs.end());
 }

@@ -26,7 +26,9 @@ int entity_unload_all(int32_t unload_all)
     int ok = sound_stop_all(unload_all);
     // The members of the ring (those flagged persistent stay unless
     // unload_all is 1) are taken out and unloaded here once entities can be
-    // loaded; until then the ring is always empty.
+    // loaded, each entity and sub-entity forgotten by the scripts
+    // (script_forget_entity) before it is released; until then the ring is
+    // always empty.
     ok = sound_unload_all(unload_all) && ok;
     return ok;
 }

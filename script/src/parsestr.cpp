@@ -1,9 +1,9 @@
 #include "parsestr.h"
 
+#include <strings.h>
+
 #include <bit>
 #include <cstring>
-
-#include <strings.h>
 
 #include "debug.h"
 #include "file_io.h"
@@ -427,8 +427,6 @@ struct evaluation_state {
     bool cut;
 };
 evaluation_state evaluation;
-
-enum { EXPRESSION_MAX_EVALUATION_NODES = 1 << 16 };
 
 // ---- Operators ----
 

@@ -565,6 +565,11 @@ win_sound_container* parse_find_sound_by_id(float id, const parsed_sound* list);
 // The entity record with that id; NULL (logged) when none.
 parsed_entity* parse_get_entity_value(int32_t id, parsed_entity* list);
 
-// Evaluation nests at most this deep (tree levels and built-in calls
-// together), which also ends a built-in whose argument calls itself.
-enum { EXPRESSION_MAX_EVALUATION_DEPTH = 2 * EXPRESSION_MAX_DEPTH };
+// One evaluation, with the built-in calls inside it, nests at most this
+// deep (tree levels and calls together) and takes at most this many nodes:
+// a built-in whose argument calls it again, or calls that branch into calls,
+// are cut short there with an error.
+enum {
+    EXPRESSION_MAX_EVALUATION_DEPTH = 2 * EXPRESSION_MAX_DEPTH,
+    EXPRESSION_MAX_EVALUATION_NODES = 1 << 16,
+};

@@ -29,10 +29,6 @@
 // The running list: its head, NULL when no script runs.
 extern running_script* script_global_running_script_list;
 
-// One slice of one script; 0 when a command's strings could not be copied
-// during it, else 1. A script that ends during its slice is released when
-// the outermost call into the engine returns.
-int parse_run_script(running_script* script);
 // Runs the script's decoded command: 1 when it is done, 0 when it has not
 // finished (the script blocks on it).
 int parse_run_command(running_script* script);

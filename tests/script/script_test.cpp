@@ -307,6 +307,22 @@ TEST_F(Scripts, ANestedSliceEndsTheRunningScriptAndItsSuccessor)
     EXPECT_TRUE(log.errors().empty());
 }
 
+// The walk takes out of the frame the time that passed during it, never
+// less than none.
+TEST_F(Scripts, TheWalkReportsTheTimeItTook)
+{
+    write_script("slow", "mark slow\nwait 1000\n");
+    float step = 7.5f;
+    service_double_host.on_call = [&](const std::string&) { game_time += step; };
+    game_time = 100.0f;
+    start("slow");
+    EXPECT_EQ(script_update_script(), 7.5f);
+    script_cleanup_script_list();
+    start("slow");
+    step = -20.0f;
+    EXPECT_EQ(script_update_script(), 0.0f);
+}
+
 // A slice given from outside any walk (the animation path in the entity
 // update) releases a script that ends in it when it returns.
 TEST_F(Scripts, ASliceFromOutsideTheWalk)

@@ -15,7 +15,7 @@
 
 struct win_entity;
 struct win_sound_container;
-struct win_vect3;
+struct win_rot;
 
 // ---- Entities ----
 
@@ -75,10 +75,11 @@ float entity_get_hitpoints(win_entity* entity);
 // Where `target` stands around `entity`: 0x2000 ahead, 0x8000 on one side,
 // 0x10000 on the other, 0x4000 behind; 0 otherwise or for a NULL entity.
 int32_t ai_get_relative_direction_flags(win_entity* entity, win_entity* target);
-// 1 when the entity's horizontal facing lies within `tolerance` of `facing`
-// (rotations of which the y angles count).
-int collide_check_facing_arc(win_entity* entity, const win_vect3* facing,
-                             const win_vect3* tolerance);
+// 1 when the entity's horizontal facing lies within tolerance.y of the
+// heading facing.y (radians about y); a tolerance of 3.1415927 or more
+// accepts any facing.
+int collide_check_facing_arc(const win_entity* entity, const win_rot* facing,
+                             const win_rot* tolerance);
 
 // ---- The player-character scene module ----
 

@@ -570,8 +570,8 @@ float in_collision(const compiled_info* info, running_script* script)
         return 0.0f;
     }
     const float* c = info->const_arg;
-    win_vect3 facing = {c[0], c[1], c[2]};
-    win_vect3 tolerance = {c[3], c[4], c[5]};
+    win_rot facing = {c[0], c[1], c[2]};
+    win_rot tolerance = {c[3], c[4], c[5]};
     return truth(collide_check_facing_arc(entity, &facing, &tolerance));
 }
 

@@ -217,11 +217,11 @@ int32_t ai_get_relative_direction_flags(win_entity* entity, win_entity* target)
     return service_double_host.relative_direction;
 }
 
-int collide_check_facing_arc(win_entity* entity, const win_vect3* facing,
-                             const win_vect3* tolerance)
+int collide_check_facing_arc(const win_entity* entity, const win_rot* facing,
+                             const win_rot* tolerance)
 {
     std::string arguments = name_of(entity);
-    for (const win_vect3* v : {facing, tolerance})
+    for (const win_rot* v : {facing, tolerance})
         arguments += ", (" + number(v->x) + " " + number(v->y) + " " + number(v->z) + ")";
     record("collide_check_facing_arc", arguments);
     return service_double_host.in_facing_arc;

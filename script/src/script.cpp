@@ -235,8 +235,7 @@ int parse_load_all_entities(parsed_entity* list)
         LOG_ERROR("%s\n", "Null list passed to parse_load_all_entities\n");
         return 0;
     }
-    parsed_entity* record = list;
-    do {
+    for (parsed_entity* record = list; record; record = parse_ring_next(list, record)) {
         // Id 0: not loaded at the start. A negative id only refers to an
         // entity that something else loads.
         if (record->id != 0) {
@@ -261,8 +260,7 @@ int parse_load_all_entities(parsed_entity* list)
             }
             record->entity = entity;
         }
-        record = record->next;
-    } while (record != list);
+    }
     return 1;
 }
 
@@ -276,8 +274,7 @@ int parse_load_all_sounds(parsed_sound* list)
     }
     // The sound module tells the scripts of every sound it unloads.
     sound_add_forget_funct(script_forget_sound);
-    parsed_sound* record = list;
-    do {
+    for (parsed_sound* record = list; record; record = parse_ring_next(list, record)) {
         // A negative id only refers to a sound that something else loads.
         win_sound_container* sound = sound_find(record->sound_filename);
         if (!sound && record->id >= 0)
@@ -292,8 +289,7 @@ int parse_load_all_sounds(parsed_sound* list)
             LOG_WARNING("Script references sound %s that is not loaded\n",
                         shown(record->sound_filename));
         }
-        record = record->next;
-    } while (record != list);
+    }
     return 1;
 }
 
@@ -302,7 +298,7 @@ int parse_load_all_sounds(parsed_sound* list)
 int parse_run_script(running_script* script)
 {
     REFUSE_NULL(script, "parse_run_script", "running_script_ptr", 0);
-    if (script->ended)
+    if (script->ended)  // ended inside a call still under way: nothing more runs
         return 1;
     engine_enter();
     int ok = 1;

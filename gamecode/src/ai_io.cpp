@@ -110,14 +110,15 @@ struct text_source {
 struct text_kind {
     const char* extension;
     const char* label;         // of the reading notice
+    const char* record;        // of the messages of a failed allocation
     const char* found_kind;    // of the messages of a refused header
     const char* missing_kind;  // and of a missing file
     int32_t file_type;
     int32_t file_version;
 };
-const text_kind ai_text = {"int", "INT", "", "", FILE_TYPE_AI, FILE_VERSION_AI};
+const text_kind ai_text = {"int", "INT", "AI", "", "", FILE_TYPE_AI, FILE_VERSION_AI};
 const text_kind map_text = {
-    "map", "MAP", " map file", "map file ", FILE_TYPE_NAV_MAP, FILE_VERSION_NAV_MAP};
+    "map", "MAP", "MAP", " map file", "map file ", FILE_TYPE_NAV_MAP, FILE_VERSION_NAV_MAP};
 
 enum { AI_IO_PATH_SIZE = 512 };
 
@@ -161,6 +162,13 @@ int refuse_item(const text_source* in, const char* what)
 int refuse_value(const text_source* in, const char* what, long value)
 {
     LOG_ERROR("Bad %s = %ld in '%s' at line %d\n", what, value, in->path, (int)in->line_cnt);
+    return 0;
+}
+
+// What could not be allocated for a file's record ("AI" or "MAP").
+int out_of_memory(const char* record, const char* what, const char* filename)
+{
+    LOG_ERROR("Could not allocate memory for %s %s.  Filename: %s\n", record, what, filename);
     return 0;
 }
 
@@ -268,11 +276,7 @@ int read_keyword_value(text_source* in, win_ai* ai, int keyword, const char* fil
             return refuse_item(in, name);
         char** slot = keyword == AI_KEYWORD_GIVE_HIT_SCRIPT ? &ai->give_hit_script
                                                             : &ai->receive_hit_script;
-        if (!replace_string(slot, script)) {
-            LOG_ERROR("Could not allocate memory for AI %s.  Filename: %s\n", name, filename);
-            return 0;
-        }
-        return 1;
+        return replace_string(slot, script) ? 1 : out_of_memory("AI", name, filename);
     }
     }
 }
@@ -288,10 +292,8 @@ int read_keyword_section(text_source* in, win_ai* ai, const char* filename)
         if (keyword < 0) {
             if (strcasecmp(token, ai_no_end_script) == 0)
                 return 1;
-            if (!replace_string(&ai->ai_script_name, token)) {
-                LOG_ERROR("Could not allocate memory for AI end script.  Filename: %s\n", filename);
-                return 0;
-            }
+            if (!replace_string(&ai->ai_script_name, token))
+                return out_of_memory("AI", "end script", filename);
             to_lower_case(ai->ai_script_name);
             return 1;
         }
@@ -322,11 +324,8 @@ int read_default_goal(text_source* in, win_ai* ai, const char* filename)
         char name[TEXT_LINE_SIZE];
         if (!get_text_line(in->file, &in->line_cnt, name, sizeof name))
             return refuse_item(in, "the default goal target name");
-        if (!replace_string(&goal.target_name, name)) {
-            LOG_ERROR("Could not allocate memory for AI default goal target.  Filename: %s\n",
-                      filename);
-            return 0;
-        }
+        if (!replace_string(&goal.target_name, name))
+            return out_of_memory("AI", "default goal target", filename);
         return 1;
     }
     case AI_GOAL_ARGUMENT_NONE:
@@ -417,12 +416,6 @@ int read_ai(text_source* in, win_ai* ai, const char* filename)
 // the rest own nothing yet, not even the name that their release looks for,
 // so a map refused part way releases exactly what was read.
 
-int map_out_of_memory(const char* what, const char* filename)
-{
-    LOG_ERROR("Could not allocate memory for MAP %s.  Filename: %s\n", what, filename);
-    return 0;
-}
-
 // Releases a map refused part way; an array of which no record was begun
 // goes by itself.
 void free_partial_map(win_map* map)
@@ -449,7 +442,7 @@ int read_path(text_source* in, int32_t node_count, win_path_node* node, int32_t 
     win_path* path = &node->path_array[j];
     path->win_path_name = STRDUP("path");
     if (!path->win_path_name)
-        return map_out_of_memory("path name", filename);
+        return out_of_memory("MAP", "path name", filename);
     node->path_array_size = j + 1;
 
     int32_t count = 0;
@@ -462,7 +455,7 @@ int read_path(text_source* in, int32_t node_count, win_path_node* node, int32_t 
     }
     path->node_idx_array = (int32_t*)MALLOC((size_t)count * sizeof(int32_t));
     if (!path->node_idx_array)
-        return map_out_of_memory("path node index array", filename);
+        return out_of_memory("MAP", "path node index array", filename);
     path->node_idx_array_size = count;
     for (int32_t k = 0; k < count; ++k) {
         int32_t index = 0;
@@ -493,7 +486,7 @@ int read_node(text_source* in, int32_t node_count, win_map* map, int32_t i, cons
     win_path_node* node = &map->node_array[i];
     node->win_path_node_name = STRDUP(name);
     if (!node->win_path_node_name)
-        return map_out_of_memory("node name", filename);
+        return out_of_memory("MAP", "node name", filename);
     map->node_array_size = i + 1;
     node->win_path_node_idx = i;
     node->node_location = point;
@@ -504,7 +497,7 @@ int read_node(text_source* in, int32_t node_count, win_map* map, int32_t i, cons
         return 0;
     }
     if (!count_fits(in, "path_array_size", count))
-        return map_out_of_memory("node path array", filename);
+        return out_of_memory("MAP", "node path array", filename);
     // Path j leads toward node j: without one for each node, the walk from
     // this node toward the nodes beyond its paths has no way.
     if (count < node_count) {
@@ -514,7 +507,7 @@ int read_node(text_source* in, int32_t node_count, win_map* map, int32_t i, cons
     }
     node->path_array = malloc_win_path_array(count);
     if (!node->path_array)
-        return map_out_of_memory("node path array", filename);
+        return out_of_memory("MAP", "node path array", filename);
     for (int32_t j = 0; j < count; ++j)
         if (!read_path(in, node_count, node, j, filename))
             return 0;
@@ -528,14 +521,50 @@ int read_map(text_source* in, win_map* map, const char* filename)
     if (ok)
         ok = count_fits(in, "node_array_size", count);
     if (!ok)
-        return map_out_of_memory("node array", filename);
+        return out_of_memory("MAP", "node array", filename);
     map->node_array = malloc_win_path_node_array(count);
     if (!map->node_array)
-        return map_out_of_memory("node array", filename);
+        return out_of_memory("MAP", "node array", filename);
     for (int32_t i = 0; i < count; ++i)
         if (!read_node(in, count, map, i, filename))
             return 0;
     return 1;
+}
+
+// The two loaders: the record made, read from the file and released when the
+// file does not read whole.
+template <class R>
+R* load_text_file(char* filename, const char* directory, const text_kind& kind,
+                  R* (*make)(const char* name), int (*read)(text_source*, R*, const char*),
+                  void (*release)(R*))
+{
+    char path[AI_IO_PATH_SIZE];
+    text_source in = {};
+    if (!open_source(&in, path, filename, directory, kind))
+        return nullptr;
+    R* made = make(filename);
+    if (!made) {
+        out_of_memory(kind.record, "struct", filename);
+        file_close(in.file);
+        return nullptr;
+    }
+    int ok = read(&in, made, filename);
+    file_close(in.file);
+    if (!ok) {
+        release(made);
+        return nullptr;
+    }
+    return made;
+}
+
+win_ai* make_ai(const char*)
+{
+    return malloc_win_ai();
+}
+
+void release_ai(win_ai* ai)
+{
+    free_win_ai(ai);
 }
 
 }  // namespace
@@ -544,44 +573,13 @@ win_ai* ai_load_file(char* filename, const char* directory)
 {
     REFUSE_NULL(filename, "ai_load_file", "filename", nullptr);
     REFUSE_NULL(directory, "ai_load_file", "directory", nullptr);
-    char path[AI_IO_PATH_SIZE];
-    text_source in = {};
-    if (!open_source(&in, path, filename, directory, ai_text))
-        return nullptr;
-    win_ai* ai = malloc_win_ai();
-    if (!ai) {
-        LOG_ERROR("Could not allocate memory for AI struct.  Filename: %s\n", filename);
-        file_close(in.file);
-        return nullptr;
-    }
-    int ok = read_ai(&in, ai, filename);
-    file_close(in.file);
-    if (!ok) {
-        free_win_ai(ai);
-        return nullptr;
-    }
-    return ai;
+    return load_text_file(filename, directory, ai_text, make_ai, read_ai, release_ai);
 }
 
 win_map* ai_load_map_file(char* filename, const char* directory)
 {
     REFUSE_NULL(filename, "ai_load_map_file", "filename", nullptr);
     REFUSE_NULL(directory, "ai_load_map_file", "directory", nullptr);
-    char path[AI_IO_PATH_SIZE];
-    text_source in = {};
-    if (!open_source(&in, path, filename, directory, map_text))
-        return nullptr;
-    win_map* map = malloc_win_map(filename);
-    if (!map) {
-        map_out_of_memory("struct", filename);
-        file_close(in.file);
-        return nullptr;
-    }
-    int ok = read_map(&in, map, filename);
-    file_close(in.file);
-    if (!ok) {
-        free_partial_map(map);
-        return nullptr;
-    }
-    return map;
+    return load_text_file(filename, directory, map_text, malloc_win_map, read_map,
+                          free_partial_map);
 }

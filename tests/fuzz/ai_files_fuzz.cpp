@@ -107,44 +107,37 @@ bool same_map(const win_map* a, const win_map* b)
     return true;
 }
 
-void fuzz_description(const uint8_t* data, size_t size)
+// Reads the input as a file of `extension` from the scratch directory; what
+// is read must hold together, and, when the writer takes it, read back the
+// same from what it writes.
+template <class R>
+void fuzz_file_kind(const char* extension, const uint8_t* data, size_t size,
+                    R* (*load)(char*, const char*), void (*check)(const R*),
+                    int (*write)(const char*, const R*), bool (*same)(const R*, const R*),
+                    int (*release)(R*))
 {
-    fuzz_file("input.int", data, size);
+    fuzz_file(std::string("input.") + extension, data, size);
     std::string name = "input", again = "again";
-    win_ai* ai = ai_load_file(name.data(), fuzz_dir().c_str());
-    if (!ai)
+    R* read = load(name.data(), fuzz_dir().c_str());
+    if (!read)
         return;
-    check_description(ai);
-    if (demo_ai_write((fuzz_dir() + "/again.int").c_str(), ai)) {
-        win_ai* read = ai_load_file(again.data(), fuzz_dir().c_str());
-        FUZZ_CHECK(read && same_description(read, ai));
-        free_win_ai(read);
+    check(read);
+    if (write((fuzz_dir() + "/again." + extension).c_str(), read)) {
+        R* reread = load(again.data(), fuzz_dir().c_str());
+        FUZZ_CHECK(reread && same(reread, read));
+        release(reread);
     }
-    free_win_ai(ai);
-}
-
-void fuzz_map(const uint8_t* data, size_t size)
-{
-    fuzz_file("input.map", data, size);
-    std::string name = "input", again = "again";
-    win_map* map = ai_load_map_file(name.data(), fuzz_dir().c_str());
-    if (!map)
-        return;
-    check_map(map);
-    if (demo_ai_write_map((fuzz_dir() + "/again.map").c_str(), map)) {
-        win_map* read = ai_load_map_file(again.data(), fuzz_dir().c_str());
-        FUZZ_CHECK(read && same_map(read, map));
-        free_win_map(read);
-    }
-    free_win_map(map);
+    release(read);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    fuzz_description(data, size);
-    fuzz_map(data, size);
+    fuzz_file_kind("int", data, size, ai_load_file, check_description, demo_ai_write,
+                   same_description, free_win_ai);
+    fuzz_file_kind("map", data, size, ai_load_map_file, check_map, demo_ai_write_map, same_map,
+                   free_win_map);
     return 0;
 }
 

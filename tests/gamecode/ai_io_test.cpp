@@ -113,6 +113,29 @@ protected:
     std::string path(const std::string& file) const { return dir.path() + "\\" + file; }
     void put(const std::string& file, const Lines& lines) const { dir.write(file, text_of(lines)); }
 
+    struct Refusal {
+        const char* what;
+        Lines lines;
+        Lines errors;
+    };
+    // Each row's lines, put at `file` and loaded with `load`, are refused with
+    // the row's error lines, leaving no heap block and no warning behind (so
+    // no release of a record that was never read).
+    template <class Load>
+    void expect_refusals(const std::string& file, const std::vector<Refusal>& rows, Load load)
+    {
+        for (const Refusal& row : rows) {
+            SCOPED_TRACE(row.what);
+            put(file, row.lines);
+            log.clear();
+            int64_t live = heap_live_blocks();
+            EXPECT_EQ(load(), nullptr);
+            EXPECT_EQ(log.errors(), row.errors);
+            EXPECT_TRUE(log.warnings().empty());
+            EXPECT_EQ(heap_live_blocks(), live);
+        }
+    }
+
     TempDir dir;
     LogCapture log;
 };
@@ -296,82 +319,71 @@ TEST_F(AiIo, AnUnknownDemeanorIsKeptWithAWarning)
 TEST_F(AiIo, ABrokenDescriptionIsRefusedWithItsLineAndLeavesNothing)
 {
     const std::string file = path("guard.int");
-    struct Case {
-        const char* what;
-        Lines lines;
-        Lines errors;
-    };
-    const Case cases[] = {
-        {"a word for a number",
-         with_line(guard_lines, 6, "walk"),
-         {"Invalid character in line 6",
-          "Could not read mobility_type in '" + file + "' at line 6"}},
-        {"the numbers cut short",
-         up_to_line(guard_lines, 8),
-         {"Unable to read an int at line 8",
-          "Could not read attack_damage[2] in '" + file + "' at line 8"}},
-        {"no end to the keyword section",
-         up_to_line(guard_lines, 15),
-         {"Could not read the end script name in '" + file + "' at line 15"}},
-        {"a keyword without its value",
-         up_to_line(with_line(guard_lines, 15, "Receive_Hit_Script"), 15),
-         {"Could not read receive_hit_script in '" + file + "' at line 15"}},
-        {"a word for a keyword's number",
-         with_line(guard_lines, 13, "demeanor chicken flying_speed fast"),
-         {"Could not convert 'fast' to value at line 13",
-          "Could not read flying_speed in '" + file + "' at line 13"}},
-        {"a keyword's number beyond a float",
-         with_line(guard_lines, 13, "flying_speed 1" + std::string(39, '0')),
-         {"The flying_speed in '" + file + "' at line 13 is out of range"}},
-        {"a goal type past the table",
-         with_line(guard_lines, 17, "37"),
-         {"Unknown goal type 37 in '" + file + "' at line 17"}},
-        {"a negative goal type",
-         with_line(guard_lines, 17, "-1"),
-         {"Unknown goal type -1 in '" + file + "' at line 17"}},
-        {"a goal point of two numbers",
-         with_line(guard_lines, 18, "100 0"),
-         {"Unable to scan all three numbers at line 18",
-          "Could not read the default goal point in '" + file + "' at line 18"}},
-        {"no line for a target goal's name",
-         up_to_line(with_line(guard_lines, 17, "4"), 17),
-         {"Could not read the default goal target name in '" + file + "' at line 17"}},
-        {"a negative sector count",
-         with_line(guard_lines, 19, "-1"),
-         {"Bad attack_sector_list_size = -1 in '" + file + "' at line 19"}},
-        {"more sectors counted than given",
-         with_line(guard_lines, 19, "2"),
-         {"Unable to scan both numbers at line 23",
-          "Could not read the distances of attack sector 1 in '" + file + "' at line 23"}},
-        {"a word among the angles",
-         with_line(guard_lines, 21, "-45 right"),
-         {"Invalid character 4 in '-45 right' at line 21",
-          "Could not read the angles of attack sector 0 in '" + file + "' at line 21"}},
-        {"no kind word",
-         up_to_line(guard_lines, 21),
-         {"Could not read the kind of attack sector 0 in '" + file + "' at line 21"}},
-        {"a word for a hit-reaction kind",
-         with_line(guard_lines, 26, "stagger"),
-         {"Invalid character in line 26",
-          "Could not read the kind of hit-reaction sector 0 in '" + file + "' at line 26"}},
-        {"no hit-reaction sectors",
-         up_to_line(guard_lines, 22),
-         {"Unable to read an int at line 22",
-          "Could not read hit_reaction_sector_list_size in '" + file + "' at line 22"}},
-        {"another version",
-         with_line(guard_lines, 2, "104"),
-         {"Wrong file version in '" + file + "', found 104 expected 105",
-          "'" + file + "' found, but bad file type or file version"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        put("guard.int", c.lines);
-        log.clear();
-        int64_t live = heap_live_blocks();
-        EXPECT_EQ(load_ai(), nullptr);
-        EXPECT_EQ(log.errors(), c.errors);
-        EXPECT_EQ(heap_live_blocks(), live);
-    }
+    expect_refusals(
+        "guard.int",
+        {
+            {"a word for a number",
+             with_line(guard_lines, 6, "walk"),
+             {"Invalid character in line 6",
+              "Could not read mobility_type in '" + file + "' at line 6"}},
+            {"the numbers cut short",
+             up_to_line(guard_lines, 8),
+             {"Unable to read an int at line 8",
+              "Could not read attack_damage[2] in '" + file + "' at line 8"}},
+            {"no end to the keyword section",
+             up_to_line(guard_lines, 15),
+             {"Could not read the end script name in '" + file + "' at line 15"}},
+            {"a keyword without its value",
+             up_to_line(with_line(guard_lines, 15, "Receive_Hit_Script"), 15),
+             {"Could not read receive_hit_script in '" + file + "' at line 15"}},
+            {"a word for a keyword's number",
+             with_line(guard_lines, 13, "demeanor chicken flying_speed fast"),
+             {"Could not convert 'fast' to value at line 13",
+              "Could not read flying_speed in '" + file + "' at line 13"}},
+            {"a keyword's number beyond a float",
+             with_line(guard_lines, 13, "flying_speed 1" + std::string(39, '0')),
+             {"The flying_speed in '" + file + "' at line 13 is out of range"}},
+            {"a goal type past the table",
+             with_line(guard_lines, 17, "37"),
+             {"Unknown goal type 37 in '" + file + "' at line 17"}},
+            {"a negative goal type",
+             with_line(guard_lines, 17, "-1"),
+             {"Unknown goal type -1 in '" + file + "' at line 17"}},
+            {"a goal point of two numbers",
+             with_line(guard_lines, 18, "100 0"),
+             {"Unable to scan all three numbers at line 18",
+              "Could not read the default goal point in '" + file + "' at line 18"}},
+            {"no line for a target goal's name",
+             up_to_line(with_line(guard_lines, 17, "4"), 17),
+             {"Could not read the default goal target name in '" + file + "' at line 17"}},
+            {"a negative sector count",
+             with_line(guard_lines, 19, "-1"),
+             {"Bad attack_sector_list_size = -1 in '" + file + "' at line 19"}},
+            {"more sectors counted than given",
+             with_line(guard_lines, 19, "2"),
+             {"Unable to scan both numbers at line 23",
+              "Could not read the distances of attack sector 1 in '" + file + "' at line 23"}},
+            {"a word among the angles",
+             with_line(guard_lines, 21, "-45 right"),
+             {"Invalid character 4 in '-45 right' at line 21",
+              "Could not read the angles of attack sector 0 in '" + file + "' at line 21"}},
+            {"no kind word",
+             up_to_line(guard_lines, 21),
+             {"Could not read the kind of attack sector 0 in '" + file + "' at line 21"}},
+            {"a word for a hit-reaction kind",
+             with_line(guard_lines, 26, "stagger"),
+             {"Invalid character in line 26",
+              "Could not read the kind of hit-reaction sector 0 in '" + file + "' at line 26"}},
+            {"no hit-reaction sectors",
+             up_to_line(guard_lines, 22),
+             {"Unable to read an int at line 22",
+              "Could not read hit_reaction_sector_list_size in '" + file + "' at line 22"}},
+            {"another version",
+             with_line(guard_lines, 2, "104"),
+             {"Wrong file version in '" + file + "', found 104 expected 105",
+              "'" + file + "' found, but bad file type or file version"}},
+        },
+        [&] { return load_ai(); });
     log.clear();
     EXPECT_EQ(load_ai("missing"), nullptr);
     EXPECT_EQ(log.errors(), Lines{"Could not find '" + path("missing.int") + "'"});
@@ -390,12 +402,13 @@ TEST_F(AiIo, TheDemoGuardReadsBackAsItWasMade)
     free_win_ai(read);
 
     // The other demeanors, no end script and no hit script for the hits it
-    // gives, and a goal with a target.
+    // gives, and a goal with a target whose name fills the value column and
+    // ends in the first character of a comment.
     FREE(guard->ai_script_name);
     FREE(guard->give_hit_script);
     guard->ai_script_name = guard->give_hit_script = nullptr;
     guard->default_goal.goal_type = AI_GOAL_HUNT_TARGET;
-    guard->default_goal.target_name = STRDUP("the player");
+    guard->default_goal.target_name = STRDUP("the player, at the far end of the yard, by the /");
     guard->default_goal.goal_point = {};  // which such a goal does not use
     for (int32_t demeanor : {WIN_DEMEANOR_NEUTRAL, WIN_DEMEANOR_CHICKEN}) {
         guard->personality.demeanor = demeanor;
@@ -493,80 +506,67 @@ TEST_F(AiIo, ABrokenMapIsRefusedWithItsLineAndLeavesNothing)
     const std::string no_nodes = "Could not allocate memory for MAP node array.  Filename: yard";
     const std::string no_paths =
         "Could not allocate memory for MAP node path array.  Filename: yard";
-    struct Case {
-        const char* what;
-        Lines lines;
-        Lines errors;
-    };
-    const Case cases[] = {
-        {"no nodes",
-         with_line(yard_lines, 3, "0"),
-         {"Bad node_array_size = 0 in '" + file + "' at line 3", no_nodes}},
-        {"a word for the node count",
-         with_line(yard_lines, 3, "two"),
-         {"Invalid character in line 3", no_nodes}},
-        {"more nodes than the file can hold",
-         with_line(yard_lines, 3, "40"),
-         {"Bad node_array_size = 40 with 60 bytes left in '" + file + "' at line 3", no_nodes}},
-        {"a point of two numbers",
-         with_line(yard_lines, 5, "0 0"),
-         {"Unable to scan all three numbers at line 5", "Failed to read the node location."}},
-        {"the second node missing",
-         up_to_line(yard_lines, 10),
-         {"Could not read a node name in '" + file + "' at line 10",
-          "Failed to read the node location."}},
-        {"a node without paths",
-         with_line(yard_lines, 6, "0"),
-         {"Bad path_array_size = 0 in '" + file + "' at line 6", no_paths}},
-        {"a word for the path count",
-         with_line(yard_lines, 13, "x"),
-         {"Invalid character in line 13", "Failed to read the path array size."}},
-        {"a node without a path toward every node",
-         with_line(yard_lines, 6, "1"),
-         {"Node 0 has 1 paths for the 2 nodes of '" + file + "' at line 6"}},
-        {"a path without nodes",
-         with_line(yard_lines, 9, "0"),
-         {"Bad node_idx_array_size = 0 in '" + file + "' at line 9",
-          "Failed to read the number of node indexes for path 1."}},
-        {"a word for a path's node count",
-         with_line(yard_lines, 14, "one"),
-         {"Invalid character in line 14", "Failed to read the number of node indexes for path 0."}},
-        {"a node the map lacks",
-         with_line(yard_lines, 10, "2"),
-         {"Bad node index = 2 in '" + file + "' at line 10",
-          "Failed to read node index 0 of path 1."}},
-        {"a negative node",
-         with_line(yard_lines, 15, "-1"),
-         {"Bad node index = -1 in '" + file + "' at line 15",
-          "Failed to read node index 0 of path 0."}},
-        {"the last index missing",
-         up_to_line(yard_lines, 16),
-         {"Bad node_idx_array_size = 1 with 0 bytes left in '" + file + "' at line 16",
-          "Failed to read the number of node indexes for path 1."}},
-        {"a line too few for the last index, which a comment does not make up for",
-         [] {
-             Lines lines = with_line(yard_lines, 16, "2");
-             lines.push_back("// the end");
-             return lines;
-         }(),
-         {"Unable to read an int at line 18", "Failed to read node index 1 of path 1."}},
-        {"the type of another file",
-         with_line(yard_lines, 1, "56"),
-         {"Wrong file type in '" + file + "', found 56 expected 57",
-          "'" + file + "' map file found, but bad file type or file version"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        put("yard.map", c.lines);
-        log.clear();
-        int64_t live = heap_live_blocks();
-        EXPECT_EQ(load_map(), nullptr);
-        EXPECT_EQ(log.errors(), c.errors);
-        // Nodes and paths not reached own nothing, and are no nameless
-        // records to warn about.
-        EXPECT_TRUE(log.warnings().empty());
-        EXPECT_EQ(heap_live_blocks(), live);
-    }
+    expect_refusals(
+        "yard.map",
+        {
+            {"no nodes",
+             with_line(yard_lines, 3, "0"),
+             {"Bad node_array_size = 0 in '" + file + "' at line 3", no_nodes}},
+            {"a word for the node count",
+             with_line(yard_lines, 3, "two"),
+             {"Invalid character in line 3", no_nodes}},
+            {"more nodes than the file can hold",
+             with_line(yard_lines, 3, "40"),
+             {"Bad node_array_size = 40 with 60 bytes left in '" + file + "' at line 3", no_nodes}},
+            {"a point of two numbers",
+             with_line(yard_lines, 5, "0 0"),
+             {"Unable to scan all three numbers at line 5", "Failed to read the node location."}},
+            {"the second node missing",
+             up_to_line(yard_lines, 10),
+             {"Could not read a node name in '" + file + "' at line 10",
+              "Failed to read the node location."}},
+            {"a node without paths",
+             with_line(yard_lines, 6, "0"),
+             {"Bad path_array_size = 0 in '" + file + "' at line 6", no_paths}},
+            {"a word for the path count",
+             with_line(yard_lines, 13, "x"),
+             {"Invalid character in line 13", "Failed to read the path array size."}},
+            {"a node without a path toward every node",
+             with_line(yard_lines, 6, "1"),
+             {"Node 0 has 1 paths for the 2 nodes of '" + file + "' at line 6"}},
+            {"a path without nodes",
+             with_line(yard_lines, 9, "0"),
+             {"Bad node_idx_array_size = 0 in '" + file + "' at line 9",
+              "Failed to read the number of node indexes for path 1."}},
+            {"a word for a path's node count",
+             with_line(yard_lines, 14, "one"),
+             {"Invalid character in line 14",
+              "Failed to read the number of node indexes for path 0."}},
+            {"a node the map lacks",
+             with_line(yard_lines, 10, "2"),
+             {"Bad node index = 2 in '" + file + "' at line 10",
+              "Failed to read node index 0 of path 1."}},
+            {"a negative node",
+             with_line(yard_lines, 15, "-1"),
+             {"Bad node index = -1 in '" + file + "' at line 15",
+              "Failed to read node index 0 of path 0."}},
+            {"the last index missing",
+             up_to_line(yard_lines, 16),
+             {"Bad node_idx_array_size = 1 with 0 bytes left in '" + file + "' at line 16",
+              "Failed to read the number of node indexes for path 1."}},
+            {"a line too few for the last index, which a comment does not make up for",
+             [] {
+                 Lines lines = with_line(yard_lines, 16, "2");
+                 lines.push_back("// the end");
+                 return lines;
+             }(),
+             {"Unable to read an int at line 18", "Failed to read node index 1 of path 1."}},
+            {"the type of another file",
+             with_line(yard_lines, 1, "56"),
+             {"Wrong file type in '" + file + "', found 56 expected 57",
+              "'" + file + "' map file found, but bad file type or file version"}},
+        },
+        [&] { return load_map(); });
     log.clear();
     EXPECT_EQ(load_map("missing"), nullptr);
     EXPECT_EQ(log.errors(), Lines{"Could not find map file '" + path("missing.map") + "'"});

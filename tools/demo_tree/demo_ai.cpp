@@ -180,10 +180,12 @@ __attribute__((format(printf, 2, 3))) void put_line(text_sink* out, const char* 
         refuse(out, "a line");
 }
 
-// A value line with its comment, in the columns of every text data file.
+// A value line with its comment, in the columns of every text data file. A
+// blank always stands between them: a value ending in "/" would otherwise
+// make the comment start one character early.
 void put_value(text_sink* out, const char* value, const char* comment)
 {
-    put_line(out, "%-44s//  %s", value, comment);
+    put_line(out, "%-43s //  %s", value, comment);
 }
 
 // The shortest text that reads back as `value`, without an exponent, which

@@ -154,12 +154,11 @@ struct text_sink {
     bool ok;
 };
 
-bool refuse(text_sink* out, const char* what)
+void refuse(text_sink* out, const char* what)
 {
     if (out->ok)
         LOG_ERROR("Cannot write %s to '%s'\n", what, out->path);
     out->ok = false;
-    return false;
 }
 
 // One line, which must fit the readers' line.

@@ -87,14 +87,14 @@ varnock_subsystem(world
   INCLUDES convert/src
   SOURCES
     convert/src/win_collision.cpp convert/src/win_entity.cpp
-  HEADERS convert/src/world_services.h
+  HEADERS convert/src/world_services.h convert/src/win_sound.h
   LIBS models)
 
 varnock_subsystem(script
   INCLUDES script/src
   SOURCES
-    script/src/script.cpp
-  HEADERS script/src/script_services.h script/src/parsestr.h
+    script/src/parsestr.cpp script/src/script.cpp
+  HEADERS script/src/script_services.h
   LIBS world)
 
 varnock_subsystem(runtime

@@ -151,6 +151,8 @@ void encode_image(const record_type* type, const void* rec, char* image)
         case RECORD_RUNTIME:
             put_word(image, 0);
             break;
+        case RECORD_UNSTORED:
+            break;
         default:  // owned pointers
             put_word(image, presence(get_ptr(rec, field.offset)));
         }
@@ -160,7 +162,8 @@ void encode_image(const record_type* type, const void* rec, char* image)
 
 // Takes a stored image into a record that holds the template (and, read
 // singly, its own name, which stays). Owned pointers become NULL until their
-// items are read; run-time members 0; the reference count `ref_cnt`.
+// items are read; run-time and unstored members 0; the reference count
+// `ref_cnt`.
 void decode_image(const record_type* type, const char* image, void* rec, int32_t ref_cnt)
 {
     for (uint32_t i = 0; i < type->n_fields; ++i) {
@@ -187,6 +190,7 @@ void decode_image(const record_type* type, const char* image, void* rec, int32_t
             set_ptr(rec, field.offset, (void*)(uintptr_t)image_word(image));
             break;
         case RECORD_RUNTIME:
+        case RECORD_UNSTORED:
             std::memset(member(rec, field.offset), 0, field.size);
             break;
         default:

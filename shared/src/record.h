@@ -88,6 +88,10 @@
 //   REC_RUNTIME(m)            run-time pointer or word: a plain reference to
 //                             data owned elsewhere, a callback; written as 0,
 //                             reset to 0 by every reader, never freed
+//   REC_UNSTORED(m)           member of any plain type held in memory only: no
+//                             word in the image, 0 after every read and link,
+//                             never freed (state of the program's own that
+//                             the file format has no place for)
 // REC_ARRAY, REC_LIST and REC_RECORD take an optional last word that replaces
 // the default word in the write failure message ("Could not write_W_array_bin.").
 // One-word holder types declared as a pointer typedef describe the record
@@ -166,6 +170,7 @@ enum record_kind : uint8_t {
     RECORD_BYTES,
     RECORD_SLOT,
     RECORD_RUNTIME,
+    RECORD_UNSTORED,
 };
 
 struct record_type;
@@ -293,6 +298,8 @@ constexpr uint32_t record_image_bytes(const record_field& field)
 {
     if (field.kind == RECORD_WORDS)
         return field.size;
+    if (field.kind == RECORD_UNSTORED)
+        return 0;
     if (field.kind == RECORD_LINKS || record_kind_has_count(field.kind))
         return 8;
     return 4;
@@ -335,6 +342,8 @@ constexpr bool record_layout_ok()
         case RECORD_RUNTIME:
             if (field.size != 4 && field.size != sizeof(void*))
                 return false;
+            break;
+        case RECORD_UNSTORED:
             break;
         case RECORD_NUMBERS:
             if (field.size != sizeof(void*) || (field.elem_size != 2 && field.elem_size != 4))
@@ -490,6 +499,7 @@ consteval uint32_t record_number_size()
 #define REC_STRING(MEMBER) REC_ROW_(RECORD_STRING, MEMBER)
 #define REC_SLOT(MEMBER) REC_ROW_(RECORD_SLOT, MEMBER)
 #define REC_RUNTIME(MEMBER) REC_ROW_(RECORD_RUNTIME, MEMBER)
+#define REC_UNSTORED(MEMBER) REC_ROW_(RECORD_UNSTORED, MEMBER)
 #define REC_COUNTED_ROW_(KIND, COUNT, MEMBER, ...)                                    \
     REC_ROW_(KIND, MEMBER, ,                                                          \
              .count_offset = record_count_at<decltype(T::COUNT)>(offsetof(T, COUNT)), \

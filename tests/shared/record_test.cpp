@@ -13,8 +13,8 @@
 // Test-only record types that use every kind of row: a named, counted list
 // node that owns an array of records with owned data of their own, a list of
 // its own type, a single record, raw 16- and 32-bit numbers, a run-time
-// pointer, a slot and a tagged record. The leaf has a check: its indexes stay
-// below 1000.
+// pointer, a slot, a tagged record and words kept in memory only. The leaf
+// has a check: its indexes stay below 1000.
 struct rt_leaf {
     int32_t leaf_value;
     char* leaf_label;
@@ -52,6 +52,7 @@ struct rt_node {
     int32_t* slot;
     int32_t shape_type;
     void* shape;
+    int32_t marks[3];
 };
 RECORD_BEGIN(rt_node, 72)
     REC_LINKS(prev_ptr, next_ptr)
@@ -66,6 +67,7 @@ RECORD_BEGIN(rt_node, 72)
     REC_SLOT(slot)
     REC_WORDS(shape_type)
     REC_VARIANT(shape_type, shape, rt_shapes)
+    REC_UNSTORED(marks)
 RECORD_END(rt_node, NAMED_LIST, .pos = {0.0f, 0.0f, -1.0f})
 
 // A holder of one counted reference.
@@ -94,7 +96,7 @@ char* dup(const char* text)
 
 // A node "ab": one leaf "xyz" with three 16-bit indices, one weight after
 // them (so 2 bytes off a multiple of 4), a box shape, a slot word and a
-// run-time pointer.
+// run-time pointer, and marks that no image holds.
 rt_node* small_node()
 {
     rt_node* node = malloc_rt_node("ab");
@@ -113,6 +115,7 @@ rt_node* small_node()
     node->shape_type = 1;
     node->shape = malloc_rt_box();
     ((rt_box*)node->shape)->half[0] = 2.0f;
+    node->marks[2] = 9;
     return node;
 }
 
@@ -214,6 +217,7 @@ TEST(RecordStream, ReadsBackEveryStoredFieldAndResetsTheRest)
     EXPECT_EQ(node->resolved, nullptr);
     EXPECT_EQ((uintptr_t)node->slot, 5u);
     EXPECT_EQ(((rt_box*)node->shape)->half[0], 2.0f);
+    EXPECT_EQ(node->marks[2], 0);
     EXPECT_EQ(node_bytes(node), bytes);
     free_rt_node(node);
 }

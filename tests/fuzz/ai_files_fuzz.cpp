@@ -29,12 +29,16 @@ void require(bool holds)
 }
 
 // The directory the input is written to, made at the first input (with the
-// log off: errors are counted, nothing is written) and removed at exit.
+// log off: errors are counted, nothing is written) and removed at exit; in
+// memory where the machine has a memory file system, since every input is
+// written twice as a file.
 const char* scratch_dir(void)
 {
-    static char name[] = "/tmp/ai_files_fuzz_XXXXXX";
+    static char name[64];
     static const bool made = [] {
         debug_open(nullptr, 0);
+        const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        std::snprintf(name, sizeof name, "%s/ai_files_fuzz_XXXXXX", base);
         require(mkdtemp(name) != nullptr);
         std::atexit([] {
             std::error_code ignored;

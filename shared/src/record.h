@@ -114,9 +114,11 @@
 //
 // The link forms decode the records of a file image loaded whole into a
 // link_arena: records, arrays, lists and number arrays are allocated in the
-// arena, strings point into the image. The arena owns the image and all of
-// them; link_arena_free releases everything at once. Never apply free_X,
-// free_X_array or free_X_list to linked records.
+// arena, strings point into the image, and so do the records of types whose
+// memory is their image (the value types) wherever the image holds them at a
+// multiple of 4. The arena owns the image and all of them; link_arena_free
+// releases everything at once. Never apply free_X, free_X_array or
+// free_X_list to linked records.
 //
 //     int32_t size = 0;
 //     char* image = file_mem_load_search_verify_version_bin(name, paths, type, version,
@@ -129,14 +131,19 @@
 //
 // Readers never trust a stored count or length: each is checked against the
 // bytes that remain in the file or the image before anything is allocated, and
-// a failed read releases everything it made.
+// a failed read releases everything it made. A stream read takes what remains
+// of the file once and reads it ahead through a window (file_source); it
+// leaves the file just after the last byte of its records.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 #include <type_traits>
+#include <utility>
 
 #include "dlink.h"
 #include "file_io.h"
@@ -201,10 +208,32 @@ struct record_type {
     uint32_t name_image_offset;
     uint32_t ref_cnt_offset;
     dlink_free_funct free_funct;
+    // The rows of owned items other than the name, in order: what the walks
+    // over owned items visit.
+    const uint16_t* owned_rows;
+    uint32_t n_owned_rows;
+    // Takes a stored image into a record, every member: the words as stored,
+    // links to the record itself, owned pointers `record_announced` when
+    // the stored word announces their item (else NULL), run-time members 0,
+    // the reference count `ref_cnt`. Made from the rows at compile time.
+    void (*decode)(const char* image, void* rec, int32_t ref_cnt);
 };
+
+// What an owned pointer of a decoded record holds until its item is taken.
+extern char record_announced_mark;
+inline void* const record_announced = &record_announced_mark;
 
 // The largest image of one record.
 enum { RECORD_MAX_IMAGE = 1024 };
+
+// How deep records may nest: the records that one record owns (singly, in an
+// array or in a list) lie one level below it. Reading, linking, writing and
+// freeing refuse deeper records with one ERROR line instead of recursing
+// until the stack runs out. The data files nest a handful of levels, the
+// deepest being entities within entities and a script expression's tree (a
+// level per operator of one expression); a level costs a few hundred bytes
+// of stack, so the whole depth stays well inside any thread's stack.
+enum { RECORD_MAX_DEPTH = 1024 };
 
 // Link forms. The arena owns the loaded image and the records decoded from it.
 struct link_chunk;
@@ -387,6 +416,79 @@ constexpr bool record_name_placed()
     return names <= 1 && links <= 1 && counts <= 1;
 }
 
+// The decoder of a type: one straight piece of code per row, so that a
+// record costs a few moves rather than a walk through its description.
+template <class D, size_t I>
+constexpr uint32_t record_image_offset()
+{
+    uint32_t offset = 0;
+    for (size_t i = 0; i < I; ++i)
+        offset += record_image_bytes(D::fields[i]);
+    return offset;
+}
+
+template <class D, size_t I>
+inline void record_decode_row(const char* image, char* rec, int32_t ref_cnt)
+{
+    constexpr const record_field& field = D::fields[I];
+    const char* stored = image + record_image_offset<D, I>();
+    uint32_t word = 0;
+    if constexpr (field.kind != RECORD_WORDS && field.kind != RECORD_LINKS)
+        std::memcpy(&word, stored + (record_kind_has_count(field.kind) ? 4 : 0), 4);
+    void* ptr = nullptr;
+    if constexpr (field.kind == RECORD_WORDS) {
+        std::memcpy(rec + field.offset, stored, field.size);
+        return;
+    } else if constexpr (field.kind == RECORD_LINKS) {
+        ptr = rec;
+        std::memcpy(rec + field.count_offset, &ptr, sizeof ptr);
+    } else if constexpr (field.kind == RECORD_REF_CNT) {
+        std::memcpy(rec + field.offset, &ref_cnt, 4);
+        return;
+    } else if constexpr (field.kind == RECORD_SLOT) {
+        ptr = (void*)(uintptr_t)word;
+    } else if constexpr (field.kind == RECORD_RUNTIME) {
+        std::memset(rec + field.offset, 0, field.size);
+        return;
+    } else {  // owned
+        if constexpr (record_kind_has_count(field.kind))
+            std::memcpy(rec + field.count_offset, stored, 4);
+        ptr = word ? record_announced : nullptr;
+    }
+    std::memcpy(rec + field.offset, &ptr, sizeof ptr);
+}
+
+template <class D, size_t... I>
+void record_decode_rows(const char* image, void* rec, int32_t ref_cnt, std::index_sequence<I...>)
+{
+    (record_decode_row<D, I>(image, (char*)rec, ref_cnt), ...);
+}
+
+template <class D>
+void record_decode(const char* image, void* rec, int32_t ref_cnt)
+{
+    record_decode_rows<D>(image, rec, ref_cnt, std::make_index_sequence<std::size(D::fields)>());
+}
+
+template <class D>
+constexpr size_t record_owned_count()
+{
+    size_t count = 0;
+    for (const record_field& field : D::fields)
+        count += record_kind_owns(field.kind) && field.kind != RECORD_NAME;
+    return count;
+}
+
+template <class D>
+inline constexpr auto record_owned_rows = [] {
+    std::array<uint16_t, record_owned_count<D>()> rows{};
+    size_t n = 0;
+    for (size_t i = 0; i < std::size(D::fields); ++i)
+        if (record_kind_owns(D::fields[i].kind) && D::fields[i].kind != RECORD_NAME)
+            rows[n++] = (uint16_t)i;
+    return rows;
+}();
+
 template <class D>
 constexpr record_type record_type_of(const char* name, dlink_free_funct free_funct)
 {
@@ -400,6 +502,9 @@ constexpr record_type record_type_of(const char* name, dlink_free_funct free_fun
     type.n_fields = (uint32_t)std::size(D::fields);
     type.flat = sizeof(T) == (size_t)D::image_size;
     type.free_funct = free_funct;
+    type.decode = &record_decode<D>;
+    type.owned_rows = record_owned_rows<D>.data();
+    type.n_owned_rows = (uint32_t)record_owned_rows<D>.size();
     uint32_t image_offset = 0;
     for (const record_field& field : D::fields) {
         if (field.kind == RECORD_LINKS)

@@ -223,6 +223,24 @@ TEST_F(FileIo, StringRecordsPadToTheBoundary)
     EXPECT_TRUE(log.errors().empty());
 }
 
+TEST_F(FileIo, AStringReadLeavesTheStreamJustAfterItsRecord)
+{
+    // The reader takes more of the file than the record at once; what it
+    // took beyond the record goes back.
+    std::string tail(5000, 't');
+    std::string path = dir.write("strings.bin", le32(3) + std::string("ab\0", 3) + '\0' + tail);
+    FILE* in = file_open(path.c_str(), FILE_MODE_READ_BIN);
+    char* text = read_str_bin(in, 4);
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, "ab");
+    FREE(text);
+    EXPECT_EQ(std::ftell(in), 8);
+    std::string rest(tail.size(), '\0');
+    EXPECT_EQ(std::fread(rest.data(), 1, rest.size(), in), tail.size());
+    EXPECT_EQ(rest, tail);
+    file_close(in);
+}
+
 TEST_F(FileIo, StringRecordLengthZeroIsNull)
 {
     std::string bytes = le32(0) + "rest";

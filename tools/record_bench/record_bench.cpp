@@ -10,7 +10,7 @@
 // the median of the pairs' speed ratios (raw time / form time: 1.0x is as
 // fast as the raw read).
 //
-//     record_bench [pairs]      (default 21)
+//     record_bench [pairs [word]]   (21 pairs; only the measures that name the word)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -171,8 +171,9 @@ struct measure {
 int main(int argc, char** argv)
 {
     int pairs = argc > 1 ? std::atoi(argv[1]) : 21;
+    const char* only = argc > 2 ? argv[2] : "";
     if (pairs <= 0) {
-        std::fprintf(stderr, "usage: record_bench [pairs]\n");
+        std::fprintf(stderr, "usage: record_bench [pairs [word]]\n");
         return 2;
     }
     char dir[] = "/tmp/record_bench.XXXXXX";
@@ -210,6 +211,8 @@ int main(int argc, char** argv)
     std::printf("%-50s %9s %9s %8s %7s\n", "", "raw ms", "form ms", "speed", "goal");
     bool all_met = true;
     for (const measure& m : measures) {
+        if (!std::strstr(m.what, only))
+            continue;
         std::function<bool()> raw = [&] { return raw_read(*m.path); };
         timed(raw);  // the file in the page cache, the heap warmed
         timed(m.load);

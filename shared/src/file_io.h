@@ -135,9 +135,9 @@ inline int32_t file_source_left(const file_source* src)
 {
     return (int32_t)(src->end - src->data) + src->file_left;
 }
-int file_source_refill(file_source* src, int32_t n);
-// Makes `n` bytes lie together at `data`; 0 when the bound
-// has fewer or the stream fails. Logs nothing.
+// Makes `n` bytes lie together at `data`; 0 when the bound has fewer or the
+// stream fails. Logs nothing.
+int file_source_refill(file_source* src, int32_t n);  // the slow side of file_source_fill
 inline int file_source_fill(file_source* src, int32_t n)
 {
     return src->end - src->data >= n || file_source_refill(src, n);

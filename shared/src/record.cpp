@@ -99,8 +99,6 @@ const record_type* variant_type(const record_field& field, const void* rec)
     return nullptr;
 }
 
-// A record whose variant pointer is set under an unknown tag cannot be taken
-// apart: nothing says what the pointer holds.
 bool has_variants(const record_type* type)
 {
     for (uint32_t i = 0; i < type->n_owned_rows; ++i)
@@ -109,6 +107,8 @@ bool has_variants(const record_type* type)
     return false;
 }
 
+// A record whose variant pointer is set under an unknown tag cannot be taken
+// apart: nothing says what the pointer holds.
 int variants_known(const record_type* type, const void* rec)
 {
     for (uint32_t i = 0; i < type->n_owned_rows; ++i) {

@@ -432,30 +432,26 @@ inline void record_decode_row(const char* image, char* rec, int32_t ref_cnt)
 {
     constexpr const record_field& field = D::fields[I];
     const char* stored = image + record_image_offset<D, I>();
-    uint32_t word = 0;
-    if constexpr (field.kind != RECORD_WORDS && field.kind != RECORD_LINKS)
-        std::memcpy(&word, stored + (record_kind_has_count(field.kind) ? 4 : 0), 4);
-    void* ptr = nullptr;
     if constexpr (field.kind == RECORD_WORDS) {
         std::memcpy(rec + field.offset, stored, field.size);
-        return;
     } else if constexpr (field.kind == RECORD_LINKS) {
-        ptr = rec;
-        std::memcpy(rec + field.count_offset, &ptr, sizeof ptr);
+        void* self = rec;
+        std::memcpy(rec + field.offset, &self, sizeof self);
+        std::memcpy(rec + field.count_offset, &self, sizeof self);
     } else if constexpr (field.kind == RECORD_REF_CNT) {
         std::memcpy(rec + field.offset, &ref_cnt, 4);
-        return;
-    } else if constexpr (field.kind == RECORD_SLOT) {
-        ptr = (void*)(uintptr_t)word;
     } else if constexpr (field.kind == RECORD_RUNTIME) {
         std::memset(rec + field.offset, 0, field.size);
-        return;
-    } else {  // owned
+    } else {  // a slot's value, or an owned item's presence word after its count
+        uint32_t word;
         if constexpr (record_kind_has_count(field.kind))
             std::memcpy(rec + field.count_offset, stored, 4);
-        ptr = word ? record_announced : nullptr;
+        std::memcpy(&word, stored + (record_kind_has_count(field.kind) ? 4 : 0), 4);
+        void* ptr = word ? record_announced : nullptr;
+        if constexpr (field.kind == RECORD_SLOT)
+            ptr = (void*)(uintptr_t)word;
+        std::memcpy(rec + field.offset, &ptr, sizeof ptr);
     }
-    std::memcpy(rec + field.offset, &ptr, sizeof ptr);
 }
 
 template <class D, size_t... I>

@@ -99,14 +99,6 @@ const record_type* variant_type(const record_field& field, const void* rec)
     return nullptr;
 }
 
-bool has_variants(const record_type* type)
-{
-    for (uint32_t i = 0; i < type->n_owned_rows; ++i)
-        if (type->fields[type->owned_rows[i]].kind == RECORD_VARIANT)
-            return true;
-    return false;
-}
-
 // A record whose variant pointer is set under an unknown tag cannot be taken
 // apart: nothing says what the pointer holds.
 int variants_known(const record_type* type, const void* rec)
@@ -179,6 +171,8 @@ void encode_image(const record_type* type, const void* rec, char* image)
         case RECORD_RUNTIME:
             put_word(image, 0);
             break;
+        case RECORD_UNSTORED:
+            break;
         default:  // owned pointers
             put_word(image, presence(get_ptr(rec, field.offset)));
         }
@@ -227,9 +221,12 @@ int free_list(const record_type* type, void* list, nesting* levels)
     return dlink_free_list_with((dlink*)list, free_list_node, &release);
 }
 
-// Releases the owned items in field order, the name first.
-void release_owned(const record_type* type, void* rec, nesting* levels)
+// Releases the owned items in field order, the name first; 1 when every
+// release inside succeeded. A tagged record under an unknown tag is reported
+// and left where it is: nothing says what it holds.
+int release_owned(const record_type* type, void* rec, nesting* levels)
 {
+    int released = 1;
     if (type->named) {
         if (void* name = get_ptr(rec, type->name_offset))
             FREE(name);
@@ -243,28 +240,33 @@ void release_owned(const record_type* type, void* rec, nesting* levels)
             continue;
         switch (field.kind) {
         case RECORD_ARRAY:
-            free_array(field.elem, ptr, get_int(rec, field.count_offset), levels);
+            released &= free_array(field.elem, ptr, get_int(rec, field.count_offset), levels);
             break;
         case RECORD_LIST:
-            free_list(field.elem, ptr, levels);
+            released &= free_list(field.elem, ptr, levels);
             break;
         case RECORD_RECORD:
-            free_record(field.elem, ptr, levels);
+            released &= free_record(field.elem, ptr, levels);
             break;
         case RECORD_VARIANT:
-            free_record(variant_type(field, rec), ptr, levels);
+            if (const record_type* variant = variant_type(field, rec))
+                released &= free_record(variant, ptr, levels);
+            else
+                released = 0;
             break;
         default:  // strings, numbers, bytes
             FREE(ptr);
         }
     }
+    return released;
 }
 
-void release_record(const record_type* type, void* rec, nesting* levels)
+int release_record(const record_type* type, void* rec, nesting* levels)
 {
-    release_owned(type, rec, levels);
+    int released = release_owned(type, rec, levels);
     set_template(type, rec);
     FREE(rec);
+    return released;
 }
 
 // free_X past its refusals: a counted record only loses a reference while
@@ -286,8 +288,7 @@ int drop_record(const record_type* type, void* rec, nesting* levels)
             set_int(rec, type->ref_cnt_offset, 1);
         return 0;
     }
-    release_record(type, rec, levels);
-    return 1;
+    return release_record(type, rec, levels);
 }
 
 int free_record(const record_type* type, void* rec, nesting* levels)
@@ -317,24 +318,23 @@ int free_array(const record_type* type, void* array, int32_t array_size, nesting
         FREE(array);
         return 1;
     }
-    if (has_variants(type))
-        for (int32_t i = 0; i < array_size; ++i)
-            if (!variants_known(type, element(type, array, i)))
-                return 0;
     if (!nest(levels, "free", type->name, "_array"))
         return 0;
+    // Every element is released even when one cannot be: stopping would
+    // lose the rest and the array.
+    int released = 1;
     for (int32_t i = 0; i < array_size; ++i) {
         char* rec = element(type, array, i);
         if (type->counted && get_int(rec, type->ref_cnt_offset) != 0) {
             const char* name = type->named ? (const char*)get_ptr(rec, type->name_offset) : nullptr;
             LOG_WARNING("%s_ref_cnt is not 0 for %s\n", type->name, name ? name : "(null)");
         }
-        release_owned(type, rec, levels);
+        released &= release_owned(type, rec, levels);
         set_template(type, rec);
     }
     FREE(array);
     --levels->depth;
-    return 1;
+    return released;
 }
 
 // ---- Writing ----
@@ -775,6 +775,21 @@ int take_owned(const record_type* type, source* src, void* rec)
     return 1;
 }
 
+// Whether a record read or linked whole passes its type's check (RECORD_CHECK);
+// the check logs its own line.
+int check_passes(const record_type* type, const void* rec)
+{
+    return !type->check || type->check(rec);
+}
+
+int check_array_passes(const record_type* type, const void* array, int32_t array_size)
+{
+    for (int32_t i = 0; type->check && i < array_size; ++i)
+        if (!type->check(element(type, array, i)))
+            return 0;
+    return 1;
+}
+
 // One record: its image, then its owned items. A record read from a stream
 // is made as malloc_X makes it; a failed one is released with all it took.
 void* take_record(const record_type* type, source* src)
@@ -807,6 +822,11 @@ void* take_record(const record_type* type, source* src)
                 record_free(type, rec);
             rec = nullptr;
         }
+    }
+    if (rec && !check_passes(type, rec)) {
+        if (src->stream())
+            record_free(type, rec);
+        rec = nullptr;
     }
     --src->levels.depth;
     return rec;
@@ -868,6 +888,11 @@ void* take_array(const record_type* type, source* src, int32_t count)
         !nest(&src->levels, src->form(), type->name, src->stream() ? "_array_bin" : "_array"))
         return nullptr;
     void* array = take_elements(type, src, count);
+    if (array && !check_array_passes(type, array, count)) {
+        if (src->stream())
+            record_free_array(type, array, count);
+        array = nullptr;
+    }
     --src->levels.depth;
     return array;
 }

@@ -254,8 +254,9 @@ enum { RECORD_MAX_IMAGE = 1024 };
 // freeing refuse deeper records with one ERROR line instead of recursing
 // until the stack runs out. The data files nest a handful of levels, the
 // deepest being entities within entities and a script expression's tree (a
-// level per operator of one expression); a level costs a few hundred bytes
-// of stack, so the whole depth stays well inside any thread's stack.
+// level per operator of one expression); a level costs under 256 bytes of
+// stack (512 with the sanitizers), so the whole depth stays well inside any
+// thread's stack.
 enum { RECORD_MAX_DEPTH = 1024 };
 
 // Link forms. The arena owns the loaded image and the records decoded from it.

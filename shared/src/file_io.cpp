@@ -194,11 +194,22 @@ int32_t file_bytes_left(FILE* file)
 {
     if (!file)
         return 0;
-    struct stat st;
     long position = std::ftell(file);
-    if (position < 0 || fstat(fileno(file), &st) != 0 || st.st_size < position)
+    if (position < 0)
         return 0;
-    long long left = (long long)st.st_size - position;
+    long long size = -1;
+    struct stat st;
+    int descriptor = fileno(file);
+    if (descriptor >= 0) {
+        if (fstat(descriptor, &st) == 0)
+            size = st.st_size;
+    } else if (std::fseek(file, 0, SEEK_END) == 0) {  // a stream in memory: measured
+        size = std::ftell(file);
+        std::fseek(file, position, SEEK_SET);
+    }
+    if (size < position)
+        return 0;
+    long long left = size - position;
     return left > INT32_MAX ? INT32_MAX : (int32_t)left;
 }
 

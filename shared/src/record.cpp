@@ -169,6 +169,7 @@ void encode_image(const record_type* type, const void* rec, char* image)
             put_word(image, (uint32_t)(uintptr_t)get_ptr(rec, field.offset));
             break;
         case RECORD_RUNTIME:
+        case RECORD_REFERENCE:
             put_word(image, 0);
             break;
         case RECORD_UNSTORED:
@@ -221,9 +222,9 @@ int free_list(const record_type* type, void* list, nesting* levels)
     return dlink_free_list_with((dlink*)list, free_list_node, &release);
 }
 
-// Releases the owned items in field order, the name first; 1 when every
-// release inside succeeded. A tagged record under an unknown tag is reported
-// and left where it is: nothing says what it holds.
+// Releases the owned items and the references held in field order, the name
+// first; 1 when every release inside succeeded. A tagged record under an
+// unknown tag is reported and left where it is: nothing says what it holds.
 int release_owned(const record_type* type, void* rec, nesting* levels)
 {
     int released = 1;
@@ -246,6 +247,7 @@ int release_owned(const record_type* type, void* rec, nesting* levels)
             released &= free_list(field.elem, ptr, levels);
             break;
         case RECORD_RECORD:
+        case RECORD_REFERENCE:
             released &= free_record(field.elem, ptr, levels);
             break;
         case RECORD_VARIANT:
@@ -373,7 +375,7 @@ int write_owned(const record_type* type, sink* out, const void* rec, const char*
         if (field.kind == RECORD_VARIANT && !(variant = variant_type(field, rec)))
             return 0;
         void* ptr = get_ptr(rec, field.offset);
-        if (!ptr)
+        if (!ptr || field.kind == RECORD_REFERENCE)  // a reference is written as 0
             continue;
         int32_t count = record_kind_has_count(field.kind) ? get_int(rec, field.count_offset) : 0;
         int ok;

@@ -92,6 +92,11 @@
 //                             word in the image, 0 after every read and link,
 //                             never freed (state of the program's own that
 //                             the file format has no place for)
+//   REC_REFERENCE(m, E)       run-time pointer that holds one reference of a
+//                             shared, counted E record (a hull the record
+//                             names and gets at load): written as 0, reset to
+//                             NULL by every reader, released (free_E) with the
+//                             record
 // REC_ARRAY, REC_LIST and REC_RECORD take an optional last word that replaces
 // the default word in the write failure message ("Could not write_W_array_bin.").
 // One-word holder types declared as a pointer typedef describe the record
@@ -178,6 +183,7 @@ enum record_kind : uint8_t {
     RECORD_SLOT,
     RECORD_RUNTIME,
     RECORD_UNSTORED,
+    RECORD_REFERENCE,
 };
 
 struct record_type;
@@ -218,21 +224,21 @@ struct record_type {
     bool list_type;
     bool named;
     bool counted;
-    bool owns;  // has owned items (a name, strings, arrays, ...)
+    bool owns;  // has owned items (a name, strings, arrays, ...) or references
     bool flat;  // the memory layout is the image
     uint32_t name_offset;
     uint32_t name_image_offset;
     uint32_t ref_cnt_offset;
     dlink_free_funct free_funct;
     int (*check)(const void* rec);  // NULL, or the type's RECORD_CHECK
-    // The rows of owned items other than the name, in order: what the walks
-    // over owned items visit.
+    // The rows that a release visits other than the name, in order: the
+    // owned items, which the streams carry too, and the references held.
     const uint16_t* owned_rows;
     uint32_t n_owned_rows;
     // Takes a stored image into a record, every member: the words as stored,
     // links to the record itself, owned pointers `record_announced` when
-    // the stored word announces their item (else NULL), run-time and
-    // unstored members 0, the reference count `ref_cnt`. Made from the rows
+    // the stored word announces their item (else NULL), run-time, reference
+    // and unstored members 0, the reference count `ref_cnt`. Made from the rows
     // at compile time.
     void (*decode)(const char* image, void* rec, int32_t ref_cnt);
 };
@@ -322,6 +328,13 @@ constexpr bool record_kind_owns(record_kind kind)
     return kind == RECORD_NAME || kind == RECORD_STRING || kind == RECORD_ARRAY ||
            kind == RECORD_LIST || kind == RECORD_RECORD || kind == RECORD_NUMBERS ||
            kind == RECORD_VARIANT || kind == RECORD_BYTES;
+}
+
+// Whether releasing a record releases something the row holds: its owned
+// items, and the references it keeps of shared records.
+constexpr bool record_kind_releases(record_kind kind)
+{
+    return record_kind_owns(kind) || kind == RECORD_REFERENCE;
 }
 
 // Bytes of one row in the image.
@@ -468,7 +481,8 @@ inline void record_decode_row(const char* image, char* rec, int32_t ref_cnt)
         std::memcpy(rec + field.count_offset, &self, sizeof self);
     } else if constexpr (field.kind == RECORD_REF_CNT) {
         std::memcpy(rec + field.offset, &ref_cnt, 4);
-    } else if constexpr (field.kind == RECORD_RUNTIME || field.kind == RECORD_UNSTORED) {
+    } else if constexpr (field.kind == RECORD_RUNTIME || field.kind == RECORD_REFERENCE ||
+                         field.kind == RECORD_UNSTORED) {
         std::memset(rec + field.offset, 0, field.size);
     } else {  // a slot's value, or an owned item's presence word after its count
         uint32_t word;
@@ -499,7 +513,7 @@ constexpr size_t record_owned_count()
 {
     size_t count = 0;
     for (const record_field& field : D::fields)
-        count += record_kind_owns(field.kind) && field.kind != RECORD_NAME;
+        count += record_kind_releases(field.kind) && field.kind != RECORD_NAME;
     return count;
 }
 
@@ -508,7 +522,7 @@ inline constexpr auto record_owned_rows = [] {
     std::array<uint16_t, record_owned_count<D>()> rows{};
     size_t n = 0;
     for (size_t i = 0; i < std::size(D::fields); ++i)
-        if (record_kind_owns(D::fields[i].kind) && D::fields[i].kind != RECORD_NAME)
+        if (record_kind_releases(D::fields[i].kind) && D::fields[i].kind != RECORD_NAME)
             rows[n++] = (uint16_t)i;
     return rows;
 }();
@@ -543,7 +557,7 @@ constexpr record_type record_type_of(const char* name, dlink_free_funct free_fun
             type.counted = true;
             type.ref_cnt_offset = field.offset;
         }
-        if (record_kind_owns(field.kind))
+        if (record_kind_releases(field.kind))
             type.owns = true;
         if (field.kind != RECORD_WORDS)
             type.flat = false;
@@ -622,6 +636,9 @@ consteval uint32_t record_number_size()
     REC_ROW_(RECORD_RECORD, MEMBER, ,                                         \
              .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc), \
              .word = "" #__VA_ARGS__)
+#define REC_REFERENCE(MEMBER, ELEM)      \
+    REC_ROW_(RECORD_REFERENCE, MEMBER, , \
+             .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc))
 #define REC_BYTES(MEMBER, SIZE_FN)   \
     REC_ROW_(RECORD_BYTES, MEMBER, , \
              .byte_count = record_is_byte_buffer<decltype(T::MEMBER)>() ? SIZE_FN : nullptr)

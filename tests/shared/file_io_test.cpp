@@ -326,6 +326,14 @@ TEST_F(FileIo, ReadWriteAndSize)
     file_close(file);
     EXPECT_EQ(log.errors(), (std::vector<std::string>{"Unable to read 1 bytes",
                                                       "Cannot read 0 bytes from file"}));
+
+    // A stream with no file behind it is measured by seeking, and left where it was.
+    char bytes[] = "0123456789";
+    FILE* memory = fmemopen(bytes, 10, "rb");
+    ASSERT_EQ(std::fseek(memory, 3, SEEK_SET), 0);
+    EXPECT_EQ(file_bytes_left(memory), 7);
+    EXPECT_EQ(std::ftell(memory), 3);
+    std::fclose(memory);
 }
 
 TEST_F(FileIo, AppendCopiesWholeBlocksAndTheRest)

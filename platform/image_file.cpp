@@ -299,10 +299,11 @@ HRESULT decode_dds(const bytes_view& file, platform_image* image)
     uint32_t caps2 = file.u32(112);
     if (!size_ok(width, height) || (caps2 & (DDS_CUBEMAP | DDS_VOLUME)))
         return D3DXERR_INVALIDFILEFORMAT;
-    int levels = (flags & DDS_MIPMAPCOUNT) && mipmaps > 0 ? (int)mipmaps : 1;
-    int full = platform_image_full_chain(width, height);
-    if (levels > full)
-        levels = full;
+    // The stored count is unsigned and may be anything: it is bounded by the
+    // full chain before it becomes a level number.
+    uint32_t stored = (flags & DDS_MIPMAPCOUNT) && mipmaps > 0 ? mipmaps : 1;
+    uint32_t full = (uint32_t)platform_image_full_chain(width, height);
+    int levels = (int)(stored < full ? stored : full);
 
     size_t block_bytes = 0;
     DDPIXELFORMAT format = {};
@@ -400,6 +401,8 @@ HRESULT decode(const uint8_t* data, size_t size, platform_image_kind kind, platf
         result = decode_dds(file, image);
     else
         result = decode_tga(file, image);
+    if (SUCCEEDED(result) && image->level_count < 1)
+        result = D3DXERR_INVALIDFILEFORMAT;  // every user takes level 0
     if (FAILED(result)) {
         platform_image_free(image);
         return result;

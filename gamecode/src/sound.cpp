@@ -1,6 +1,7 @@
 #include "sound.h"
 
 #include "debug.h"
+#include "file_io.h"
 #include "text_io.h"
 
 sound_module_record sound_module;
@@ -24,8 +25,7 @@ int sound_write_config(FILE* session_file)
         return 0;
     }
     int ok = fprintf(session_file, "\n//  [sound]\n") >= 0;
-    ok = fprintf(session_file, "%-44ld//  enable_3d\n", (long)(sound_module.enable_3d == 1)) >= 0 &&
-         ok;
+    ok = file_write_long_line(session_file, sound_module.enable_3d == 1, "enable_3d") && ok;
     return ok ? 1 : 0;
 }
 

@@ -198,6 +198,23 @@ TEST_F(Textures, BrokenFilesAreRefusedWithoutATexture)
     EXPECT_EQ(texture, nullptr);
 }
 
+TEST_F(Textures, ADdsMipmapCountBeyondTheChainIsBoundedByIt)
+{
+    // A count of 2^31 or more used to become a negative level count: the file
+    // "decoded" with no levels and the texture was made from level -1.
+    std::string block = dxt_colour_block(0xF800, 0xF800, {0});
+    for (uint32_t count : {0x80000000u, 0xFFFFFFFFu, 4u}) {
+        SCOPED_TRACE(count);
+        std::string header = dds_header(4, 4, 2, "DXT1");
+        for (int i = 0; i < 4; ++i)
+            header[28 + i] = (char)(count >> (8 * i));
+        EXPECT_EQ(load("many.dds", header + block + block + block), S_OK);
+        EXPECT_EQ(mipmaps, 3u);
+        EXPECT_EQ(load("many.dds", header + block), D3DXERR_INVALIDFILEFORMAT);
+        EXPECT_EQ(texture, nullptr);
+    }
+}
+
 TEST_F(Textures, BitmapsAreMadeLoadedAndDescribed)
 {
     BITMAPINFO info = {};

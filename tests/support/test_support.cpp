@@ -29,44 +29,6 @@ std::string make_temp_dir()
 
 }  // namespace
 
-ImageBytes& ImageBytes::word(uint32_t value)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes_.push_back((char)(value >> shift & 0xff));
-    return *this;
-}
-
-ImageBytes& ImageBytes::real(float value)
-{
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return word(bits);
-}
-
-ImageBytes& ImageBytes::half(uint16_t value)
-{
-    bytes_.push_back((char)(value & 0xff));
-    bytes_.push_back((char)(value >> 8));
-    return *this;
-}
-
-ImageBytes& ImageBytes::str(const std::string& text)
-{
-    word((uint32_t)text.size() + 1);
-    bytes_ += text;
-    bytes_.push_back('\0');
-    // The padding counts from the string's own length, not from its offset.
-    for (size_t length = text.size() + 1; length % 4 != 0; ++length)
-        bytes_.push_back('\0');
-    return *this;
-}
-
-ImageBytes& ImageBytes::raw(const std::string& bytes)
-{
-    bytes_ += bytes;
-    return *this;
-}
-
 FILE* file_with_bytes(const std::string& bytes)
 {
     FILE* file = std::tmpfile();

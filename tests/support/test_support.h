@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "image_writers.h"
 #include "record.h"
 
 // Opens the debug log on a temporary file for the life of the object, so a
@@ -57,21 +58,6 @@ public:
 
 private:
     std::string path_;
-};
-
-// Binary images built word by word, little-endian, for golden-byte tests.
-class ImageBytes {
-public:
-    ImageBytes& word(uint32_t value);
-    ImageBytes& real(float value);
-    ImageBytes& half(uint16_t value);
-    // A string record: length with the zero, the text, zero padding to 4.
-    ImageBytes& str(const std::string& text);
-    ImageBytes& raw(const std::string& bytes);
-    const std::string& bytes() const { return bytes_; }
-
-private:
-    std::string bytes_;
 };
 
 // A temporary file (removed when closed) holding `bytes`, positioned at 0.

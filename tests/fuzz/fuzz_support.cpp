@@ -29,12 +29,15 @@ void remove_scratch_dir(void)
 
 void start(void)
 {
-    // One directory per process: libFuzzer's -fork and -jobs run several.
-    scratch_dir = (fs::temp_directory_path() / ("varnock-fuzz-" + std::to_string(getpid())))
-                      .string();
+    // One directory per process (libFuzzer's -fork and -jobs run several),
+    // in memory where the machine has a memory file system: most targets
+    // write their input to a file.
+    std::error_code ignored;
+    fs::path base = access("/dev/shm", W_OK) == 0 ? fs::path("/dev/shm")
+                                                   : fs::temp_directory_path(ignored);
+    scratch_dir = (base / ("varnock-fuzz-" + std::to_string(getpid()))).string();
     for (char& c : scratch_dir)
         c = (char)std::tolower((unsigned char)c);
-    std::error_code ignored;
     fs::create_directories(scratch_dir, ignored);
     std::atexit(remove_scratch_dir);
     debug_open("/dev/null", 0);

@@ -24,6 +24,7 @@
 #include "platform/d3d_gl_shader.h"
 #include "platform/d3d_internal.h"
 #include "platform/gl_api.h"
+#include "platform/report.h"
 #include "platform/window_internal.h"
 
 namespace {
@@ -404,8 +405,14 @@ HRESULT gl_backend::start(const d3d_context_params& params)
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     context = SDL_GL_CreateContext(sdl);
-    if (!context || !gl_api_load())
+    if (!context) {
+        PLATFORM_ERROR("No OpenGL 3.3 context: %s", SDL_GetError());
         return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
+    }
+    if (!gl_api_load()) {
+        PLATFORM_ERROR("%s", "The OpenGL library lacks functions the game draws with.");
+        return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
+    }
     d3dx_set_renderer_name((const char*)gl.GetString(GL_RENDERER));
     SDL_GL_SetSwapInterval(1);
     if (!make_buffers())
@@ -442,7 +449,7 @@ GLuint gl_backend::build_rect_program(const char* fragment, const char* what)
     GLuint program = gl_api_build_program(d3d_gl_shader::text_vertex, fragment, log,
                                           (int)sizeof log);
     if (!program)
-        fprintf(stderr, "GL back-end: the %s program did not build: %s\n", what, log);
+        PLATFORM_ERROR("GL back-end: the %s program did not build: %s", what, log);
     return program;
 }
 
@@ -796,7 +803,7 @@ GLuint gl_backend::program_for(const program_key& key)
     char log[2048];
     GLuint program = gl_api_build_program(vertex.c_str(), fragment.c_str(), log, (int)sizeof log);
     if (!program) {
-        fprintf(stderr, "GL back-end: a device program did not build: %s\n", log);
+        PLATFORM_ERROR("GL back-end: a device program did not build: %s", log);
         return 0;
     }
     GLuint block_index = gl.GetUniformBlockIndex(program, "device_block");

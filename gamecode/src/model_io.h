@@ -1,9 +1,9 @@
-// Model loading: the global list of loaded models, shared by name with a
-// reference count. The model files ("mow") and their loader are added with
-// the model records.
+// Model loading: the global list of loaded models (declared in
+// models_services.h), shared by name with a reference count. The model files
+// ("mow") and their loader are added with the model records.
 #pragma once
 
-struct mow_model;
+#include "models_services.h"
 
-// Head of the circular list of loaded models; NULL when empty.
-extern mow_model* model_io_global_mow_model_list;
+// An empty list again, without releasing anything; for tests.
+void model_io_reset(void);

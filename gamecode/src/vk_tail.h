@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "runtime_services.h"
+
 struct mow_anim;
 
 struct vk_tail_row {
@@ -26,7 +28,3 @@ struct vk_tail_state_record {
 };
 extern vk_tail_state_record vk_tail_state;
 
-// 1 when all three loaded.
-int vk_tail_load(void);
-// The AND of the releases.
-int vk_tail_free(void);

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/path.h"
-#include "test_support.h"
+#include "platform_support.h"
 
 namespace {
 

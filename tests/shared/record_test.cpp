@@ -574,3 +574,32 @@ TEST(RecordLink, RefusalsLeaveTheCursorWhereItWas)
                                 "Cannot link_arena_begin with a link_arena in use.",
                             }));
 }
+
+// A model-sized tree: forty children of two kinds under the deep node, each
+// with leaves, labels and numbers, read and linked while each allocation of
+// the reader fails in turn.
+TEST(RecordStream, EachFailingAllocationOfAReadIsRefusedWithoutALeak)
+{
+    rt_node* tree = deep_node();
+    for (int i = 0; i < 40; ++i) {
+        rt_node* kid = i % 2 ? small_node() : deep_node();
+        add_to_rt_node_list(&tree->child_list, &tree->child_list_size, kid);
+        free_rt_node(kid);
+    }
+    std::string bytes = node_bytes(tree);
+    free_rt_node(tree);
+
+    LogCapture log;
+    int swept = heap_failure_sweep([&] {
+        FILE* file = file_with_bytes(bytes);
+        rt_node* read = read_rt_node_bin(file);
+        std::fclose(file);
+        return read && free_rt_node(read);
+    });
+    EXPECT_GT(swept, 200);
+    swept = heap_failure_sweep([&] {
+        LinkImage linked(bytes);
+        return link_rt_node(&linked.cursor) != nullptr;
+    });
+    EXPECT_GT(swept, 1);
+}

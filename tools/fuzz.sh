@@ -30,9 +30,14 @@ shift $((OPTIND - 1))
 build=build-fuzz
 out=$build/fuzz
 echo "== $build (clang, libFuzzer)"
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DVARNOCK_FUZZ=ON >/dev/null
-cmake --build "$build" --target fuzz -j "$(nproc)"
+mkdir -p "$out"
+if ! { CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -Wno-dev \
+         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNOCK_FUZZ=ON &&
+       cmake --build "$build" --target fuzz -j "$(nproc)"; } >"$out/build.log" 2>&1; then
+  tail -40 "$out/build.log"
+  echo "fuzz: the build failed (all of it in $out/build.log)"
+  exit 1
+fi
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then

@@ -153,10 +153,12 @@ int d3dxframe_write_config(FILE* session_file)
             written = file_write_long_line(session_file, *(int32_t*)entry.field, entry.comment);
             break;
         case SETTING_FLAG_EXACT:
-            written = file_write_long_line(session_file, *(int32_t*)entry.field == 1, entry.comment);
+            written = file_write_long_line(session_file, *(int32_t*)entry.field == 1,
+                                           entry.comment);
             break;
         case SETTING_FLAG_NONZERO:
-            written = file_write_long_line(session_file, *(int32_t*)entry.field != 0, entry.comment);
+            written = file_write_long_line(session_file, *(int32_t*)entry.field != 0,
+                                           entry.comment);
             break;
         case SETTING_FLOAT:
             written = file_write_float_line(session_file, *(float*)entry.field, entry.comment);

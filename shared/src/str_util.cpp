@@ -2,8 +2,8 @@
 
 #include <cctype>
 #include <cfloat>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>

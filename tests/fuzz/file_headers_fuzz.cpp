@@ -132,12 +132,12 @@ void fuzz_write_seeds(void)
     file_write(file, &no_string, 4);
     file_close(file);
 
-    file = file_open_write_version_bin(fuzz_seed_path("header_only.bin").c_str(),
-                                       FILE_TYPE_MODEL, FILE_VERSION_MODEL);
+    file = file_open_write_version_bin(fuzz_seed_path("header_only.bin").c_str(), FILE_TYPE_MODEL,
+                                       FILE_VERSION_MODEL);
     file_close(file);
 
-    file = file_open_write_version_text(fuzz_seed_path("text_header.txt").c_str(),
-                                        FILE_TYPE_CONFIG, FILE_VERSION_CONFIG);
+    file = file_open_write_version_text(fuzz_seed_path("text_header.txt").c_str(), FILE_TYPE_CONFIG,
+                                        FILE_VERSION_CONFIG);
     file_write_value_line(file, "value", "a value line");
     file_close(file);
 }

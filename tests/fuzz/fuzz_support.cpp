@@ -34,7 +34,7 @@ void start(void)
     // write their input to a file.
     std::error_code ignored;
     fs::path base = access("/dev/shm", W_OK) == 0 ? fs::path("/dev/shm")
-                                                   : fs::temp_directory_path(ignored);
+                                                  : fs::temp_directory_path(ignored);
     scratch_dir = (base / ("varnock-fuzz-" + std::to_string(getpid()))).string();
     for (char& c : scratch_dir)
         c = (char)std::tolower((unsigned char)c);

@@ -27,8 +27,8 @@ bool start_frame(void)
     window_class.lpfnWndProc = DefWindowProc;
     window_class.lpszClassName = "Fuzz Window";
     RegisterClass(&window_class);
-    HWND window = CreateWindow("Fuzz Window", "fuzz", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                               nullptr, nullptr, nullptr, nullptr);
+    HWND window = CreateWindow("Fuzz Window", "fuzz", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr,
+                               nullptr, nullptr, nullptr);
     d3dxframe_set_defaults();
     d3dxframe_set_hwnd(window);
     ShowWindow(window, SW_SHOW);

@@ -152,7 +152,8 @@ TEST(NumberReaders, Reals)
                   "1, 2, 3\n"
                   "0.5 1 1.5 2\n"
                   "inf\n"
-                  "1" + std::string(39, '0') + "\n");
+                  "1" +
+                  std::string(39, '0') + "\n");
     double d = 0, e = 0, f = 0, g = 0;
     float x = 0, y = 0;
     EXPECT_EQ(read_double_text(text.file, &text.line_cnt, &d), 0);

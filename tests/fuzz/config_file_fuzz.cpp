@@ -26,7 +26,7 @@ void defaults(void)
 // The file without its third line, which holds the time of writing.
 std::string written_file(const std::string& path)
 {
-    std::string text = fuzz_read_file(path);
+    std::string text = read_host_file(path);
     size_t line_2 = text.find('\n');
     size_t line_3 = line_2 == std::string::npos ? line_2 : text.find('\n', line_2 + 1);
     size_t line_4 = line_3 == std::string::npos ? line_3 : text.find('\n', line_3 + 1);
@@ -58,7 +58,7 @@ void fuzz_write_seeds(void)
     std::string session = fuzz_dir() + "/varnock";
     defaults();
     write_edit_session_file(session.c_str());
-    fuzz_seed("defaults.cfg", fuzz_read_file(session + ".cfg"));
+    fuzz_seed("defaults.cfg", read_host_file(session + ".cfg"));
 
     std::snprintf(game_globals.entity_pathname, sizeof game_globals.entity_pathname, "%s",
                   "d:/a/directory/of/forty-four/characters/or/more/");
@@ -71,6 +71,6 @@ void fuzz_write_seeds(void)
     sound_module.enable_3d = 1;
     dxinput_key_bindings[13] = 0x39;
     write_edit_session_file(session.c_str());
-    fuzz_seed("changed.cfg", fuzz_read_file(session + ".cfg"));
+    fuzz_seed("changed.cfg", read_host_file(session + ".cfg"));
     defaults();
 }

@@ -27,7 +27,7 @@ int main(int argc, char** argv)
     }
     std::sort(inputs.begin(), inputs.end());
     for (const fs::path& input : inputs) {
-        std::string bytes = fuzz_read_file(input.string());
+        std::string bytes = read_host_file(input.string());
         LLVMFuzzerTestOneInput((const uint8_t*)bytes.data(), bytes.size());
     }
     std::printf("replayed %zu inputs\n", inputs.size());

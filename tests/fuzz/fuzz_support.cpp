@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "debug.h"
 #include "platform/d3d_record.h"
@@ -101,14 +100,6 @@ FILE* fuzz_stream(const uint8_t* data, size_t size)
     FILE* stream = fdopen(fd, "rb");
     FUZZ_CHECK(stream != nullptr);
     return stream;
-}
-
-std::string fuzz_read_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
 }
 
 std::string fuzz_seed_path(const std::string& name)

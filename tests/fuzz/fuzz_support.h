@@ -24,6 +24,8 @@
 #include <cstdio>
 #include <string>
 
+#include "image_writers.h"  // read_host_file, and the writers of image seeds
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
 void fuzz_write_seeds(void);
@@ -40,8 +42,6 @@ const std::string& fuzz_dir(void);
 std::string fuzz_file(const std::string& name, const uint8_t* data, size_t size);
 // A read stream over the bytes (an empty one for no bytes); fclose it.
 FILE* fuzz_stream(const uint8_t* data, size_t size);
-// A whole host file; empty when it cannot be read.
-std::string fuzz_read_file(const std::string& path);
 
 // Seeds, inside fuzz_write_seeds: writes one seed input, or gives the path
 // of one for a writer that writes its own file.

@@ -76,9 +76,9 @@ void fuzz_write_seeds(void)
     HBITMAP colour = dib_section(4, 2, 0x30);
     HBITMAP alpha = dib_section(4, 2, 0x80);
     SaveVKBFile("colour", &colour, nullptr, fuzz_dir().c_str());
-    fuzz_seed("colour.vkb", fuzz_read_file(fuzz_dir() + "/colour.vkb"));
+    fuzz_seed("colour.vkb", read_host_file(fuzz_dir() + "/colour.vkb"));
     SaveVKBFile("with_alpha", &colour, &alpha, fuzz_dir().c_str());
-    fuzz_seed("with_alpha.vkb", fuzz_read_file(fuzz_dir() + "/with_alpha.vkb"));
+    fuzz_seed("with_alpha.vkb", read_host_file(fuzz_dir() + "/with_alpha.vkb"));
     DeleteObject(colour);
     DeleteObject(alpha);
 }

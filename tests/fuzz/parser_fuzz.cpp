@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "../shared/yym/sum_grammar_tables.h"
+#include "../shared/yym/sum_grammar_values.h"
 #include "file_io.h"
 #include "fuzz_support.h"
 #include "lexparse.h"
@@ -41,30 +42,13 @@ void line_read(void)
 
 void sum_grammar_action(yym_parser* yy, int32_t action)
 {
-    uint32_t* result = (uint32_t*)yy->yymvalptr;
-    auto symbol = [yy](int length, int k) {
-        return *(uint32_t*)yym_attribute(yy, yy->yymtop - length + k);
-    };
-    switch (action) {
-    case 0:  // the first action: before any token is read
+    if (action == 0) {  // the first action: before any token is read
         lex_history_pos = 0;
         lex_parse_ok = 1;
-        break;
-    case 1:
-    case 2:
+    } else if (action == 1 || action == 2) {
         line_read();
-        break;
-    case 3:
-        *result = symbol(3, 1) + symbol(3, 3);  // unsigned: wraps, as values may
-        break;
-    case 4:
-        *result = symbol(3, 1) - symbol(3, 3);
-        break;
-    case 5:
-        *result = symbol(3, 2);
-        break;
-    default:  // destructors
-        break;
+    } else {
+        sum_grammar_value_action(yy, action);  // destructors (6, 7) do nothing
     }
 }
 

@@ -16,6 +16,7 @@
 #include "test_support.h"
 #include "token.h"
 #include "yym/sum_grammar_tables.h"
+#include "yym/sum_grammar_values.h"
 
 namespace {
 
@@ -143,10 +144,6 @@ void sum_grammar_action(yym_parser* yy, int32_t action)
 {
     Parser* p = current;
     int32_t* result = (int32_t*)yy->yymvalptr;
-    // $k of a rule of `length` symbols.
-    auto symbol = [yy](int length, int k) {
-        return *(int32_t*)yym_attribute(yy, yy->yymtop - length + k);
-    };
     switch (action) {
     case 0:
         p->events_.push_back("begin after " + std::to_string(p->reads_) + " reads");
@@ -168,13 +165,9 @@ void sum_grammar_action(yym_parser* yy, int32_t action)
         p->events_.push_back("skipped");
         break;
     case 3:
-        *result = symbol(3, 1) + symbol(3, 3);
-        break;
     case 4:
-        *result = symbol(3, 1) - symbol(3, 3);
-        break;
     case 5:
-        *result = symbol(3, 2);
+        sum_grammar_value_action(yy, action);
         break;
     case 6:
         p->events_.push_back("drop number " + std::to_string(*result));

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include <png.h>
 
@@ -194,4 +196,12 @@ std::string png_file(const PngLayout& layout)
     std::string bytes = *out;
     delete out;
     return bytes;
+}
+
+std::string read_host_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
 }

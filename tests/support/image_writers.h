@@ -1,6 +1,7 @@
 // Files built in code, byte by byte, for tests and fuzz seeds: binary images
 // word by word, and small writers of the image formats the texture loaders
-// read (TGA, BMP, DDS headers and DXT colour blocks, PNG through libpng).
+// read (TGA, BMP, DDS headers and DXT colour blocks, PNG through libpng); and
+// whole host files read back.
 #pragma once
 
 #include <cstdint>
@@ -60,3 +61,6 @@ struct PngLayout {
     bool interlaced = false;
 };
 std::string png_file(const PngLayout& layout);
+
+// Reads a whole host file; empty when it cannot be read.
+std::string read_host_file(const std::string& path);

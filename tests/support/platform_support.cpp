@@ -4,7 +4,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include <unistd.h>
 
@@ -56,14 +55,6 @@ std::string written_bytes(const std::function<int(FILE*)>& write)
     std::string bytes = file_contents(file);
     std::fclose(file);
     return bytes;
-}
-
-std::string read_host_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
 }
 
 TempDir::TempDir() : path_(make_temp_dir()) {}

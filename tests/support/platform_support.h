@@ -39,9 +39,6 @@ std::string file_contents(FILE* file);
 // What `write` (expected to succeed) puts into a fresh temporary file.
 std::string written_bytes(const std::function<int(FILE*)>& write);
 
-// Reads a whole host file; empty when it cannot be read.
-std::string read_host_file(const std::string& path);
-
 // Puts the module-wide state that tests touch back to its start values (the
 // log is LogCapture's business).
 void test_reset_state();

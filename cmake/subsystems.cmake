@@ -85,14 +85,16 @@ varnock_subsystem(models
 
 varnock_subsystem(world
   INCLUDES convert/src
-  HEADERS convert/src/world_services.h convert/src/win_entity.h
+  SOURCES
+    convert/src/win_collision.cpp convert/src/win_entity.cpp
+  HEADERS convert/src/world_services.h
   LIBS models)
 
 varnock_subsystem(script
   INCLUDES script/src
   SOURCES
-    script/src/script.cpp
-  HEADERS script/src/script_services.h script/src/parsestr.h
+    script/src/parsestr.cpp script/src/script.cpp
+  HEADERS script/src/script_services.h
   LIBS world)
 
 varnock_subsystem(runtime

@@ -6,10 +6,10 @@
 // all at once when a level is left, or replaced by their abort companions
 // ("<name>_abort") when the player skips a sequence.
 //
-// The compiled-script loader (its seven tables) and the command interpreter
-// grow this module; until they are in, a compiled script is found and its
-// header checked but it cannot start, and every script in the list has
-// reached the end of its code.
+// A start loads the compiled script whole and links its tables (parsestr.h);
+// a slice decodes its commands at the program counter. Running the commands
+// comes with the game runtime: until then every command is done as soon as
+// it is decoded, so a script runs to its end in its first slice.
 #pragma once
 
 #include <cstdint>

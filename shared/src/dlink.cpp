@@ -81,10 +81,23 @@ dlink* dlink_find(dlink* head, const char* key_str)
 dlink* dlink_get_nth(dlink* node, int n)
 {
     REFUSE_NULL(node, "dlink_get_nth", "list_ptr", nullptr);
-    for (; n > 0; --n)
+    // A walk that comes back to its start has measured the ring: the steps
+    // still to go are then taken modulo its size, so a position from data
+    // costs at most two rounds however large it is.
+    const dlink* start = node;
+    int steps = 0;
+    for (; n > 0; --n) {
         node = node->next_ptr;
-    for (; n < 0; ++n)
+        ++steps;
+        if (node == start)
+            n = (n - 1) % steps + 1;
+    }
+    for (; n < 0; ++n) {
         node = node->prev_ptr;
+        ++steps;
+        if (node == start)
+            n = (n + 1) % steps - 1;
+    }
     return node;
 }
 

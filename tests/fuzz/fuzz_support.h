@@ -14,9 +14,9 @@
 // which CTest runs on the seeds in every build.
 //
 // Before the first input the log is opened on /dev/null (every message is
-// still formatted, none is kept), the platform is headless with the
-// recording device back-end, and a private scratch directory exists; sanitizer reports, leaks and failed checks are
-// the findings.
+// still formatted, none is kept), the platform is headless with the recording
+// device back-end, and a private scratch directory exists. Sanitizer reports,
+// leaks, hangs and failed checks are the findings.
 #pragma once
 
 #include <cstddef>
@@ -40,7 +40,7 @@ void fuzz_write_seeds(void);
 const std::string& fuzz_dir(void);
 // Writes the bytes to fuzz_dir()/name and returns that path.
 std::string fuzz_file(const std::string& name, const uint8_t* data, size_t size);
-// A read stream over the bytes (an empty one for no bytes); fclose it.
+// A read stream over the bytes, a real file (in memory); fclose it.
 FILE* fuzz_stream(const uint8_t* data, size_t size);
 
 // Seeds, inside fuzz_write_seeds: writes one seed input, or gives the path

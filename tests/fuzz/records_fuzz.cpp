@@ -16,6 +16,8 @@
 #include "parsestr.h"
 #include "record.h"
 #include "texture_container.h"
+#include "win_collision.h"
+#include "win_entity.h"
 #include "win_geo.h"
 
 namespace {
@@ -54,6 +56,22 @@ const record_type* const fuzzed_types[] = {
     &texture_container_desc,
     &texture_container_ptr_desc,
     &transparent_texture_desc,
+    // collision hulls
+    &win_line_block_desc,
+    &win_planar_block_desc,
+    &win_convex_poly_block_desc,
+    &win_block_desc,
+    &win_collision_desc,
+    // entity slots, AI records, navigation maps
+    &win_collision_ptr_desc,
+    &win_state_name_ptr_desc,
+    &win_hot_sector_desc,
+    &win_personality_desc,
+    &win_goal_entry_desc,
+    &win_ai_desc,
+    &win_path_node_desc,
+    &win_path_desc,
+    &win_map_desc,
     // scripts
     &expression_desc,
     &string_desc,
@@ -181,12 +199,12 @@ bool same_record(const record_type* type, const void* a, const void* b)
         case RECORD_SLOT:
             same = pa == pb;
             break;
-        case RECORD_RUNTIME: {
-            static const char zero[sizeof(void*)] = {};
-            same = std::memcmp(at((void*)a, field.offset), zero, field.size) == 0 &&
-                   std::memcmp(at((void*)b, field.offset), zero, field.size) == 0;
+        case RECORD_RUNTIME:
+        case RECORD_UNSTORED:  // 0 after every read and link
+            for (uint32_t byte = 0; byte < field.size; ++byte)
+                same = same && *at((void*)a, field.offset + byte) == 0 &&
+                       *at((void*)b, field.offset + byte) == 0;
             break;
-        }
         }
         if (!same)
             return false;

@@ -29,6 +29,27 @@ ImageBytes& ImageBytes::half(uint16_t value)
     return *this;
 }
 
+ImageBytes& ImageBytes::words(std::initializer_list<uint32_t> values)
+{
+    for (uint32_t value : values)
+        word(value);
+    return *this;
+}
+
+ImageBytes& ImageBytes::reals(std::initializer_list<float> values)
+{
+    for (float value : values)
+        real(value);
+    return *this;
+}
+
+ImageBytes& ImageBytes::halves(std::initializer_list<uint16_t> values)
+{
+    for (uint16_t value : values)
+        half(value);
+    return *this;
+}
+
 ImageBytes& ImageBytes::str(const std::string& text)
 {
     word((uint32_t)text.size() + 1);

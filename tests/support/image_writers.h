@@ -15,6 +15,9 @@ public:
     ImageBytes& word(uint32_t value);
     ImageBytes& real(float value);
     ImageBytes& half(uint16_t value);
+    ImageBytes& words(std::initializer_list<uint32_t> values);
+    ImageBytes& reals(std::initializer_list<float> values);
+    ImageBytes& halves(std::initializer_list<uint16_t> values);
     // A string record: length with the zero, the text, zero padding to 4.
     ImageBytes& str(const std::string& text);
     ImageBytes& raw(const std::string& bytes);

@@ -214,6 +214,13 @@ TEST_F(Textures, BrokenFilesAreRefusedWithoutATexture)
     std::string rle_bmp = bmp_image(2, 2, Pixels(4, 0));
     rle_bmp[30] = 1;  // run-length compression
     std::string short_run = tga_image(3, 2, 24, true, 0, six);
+    ImageBytes gapped;  // 2 x 1, 16 bits, bit fields: red 0x0101
+    gapped.raw("BM").words({66 + 4, 0, 66, 40, 2, 1}).halves({1, 16});
+    gapped.words({3, 4, 0, 0, 0, 0, 0x0101, 0x03E0, 0x001F}).raw(std::string(4, '\xFF'));
+    std::string gapped_bmp = gapped.bytes();
+    std::string gapped_dds = dds_header(2, 1, 1, nullptr) + std::string(8, '\x7F');
+    for (int i = 0; i < 4; ++i)
+        gapped_dds[92 + i] = (char)(0x00FF0F00u >> (8 * i));
     struct Case {
         const char* what;
         std::string bytes;
@@ -228,6 +235,9 @@ TEST_F(Textures, BrokenFilesAreRefusedWithoutATexture)
         {"dds cube map", cube},
         {"dds unknown block format", dds_header(4, 4, 1, "ATI2") + std::string(16, '\0')},
         {"dds zero width", dds_header(0, 4, 1, "DXT1") + std::string(16, '\0')},
+        // Masks with gaps used to read past the conversion tables.
+        {"bmp mask with a gap", gapped_bmp},
+        {"dds mask with a gap", gapped_dds},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -19,6 +19,7 @@
 #include "win_collision.h"
 #include "win_entity.h"
 #include "win_geo.h"
+#include "win_sound.h"
 
 namespace {
 
@@ -72,6 +73,9 @@ const record_type* const fuzzed_types[] = {
     &win_path_node_desc,
     &win_path_desc,
     &win_map_desc,
+    // sound containers
+    &win_sound_container_desc,
+    &win_sound_container_ptr_desc,
     // scripts
     &expression_desc,
     &string_desc,

@@ -20,6 +20,7 @@
 #include "win_entity.h"
 #include "win_geo.h"
 #include "win_sound.h"
+#include "win_trigger.h"
 
 namespace {
 
@@ -73,6 +74,8 @@ const record_type* const fuzzed_types[] = {
     &win_path_node_desc,
     &win_path_desc,
     &win_map_desc,
+    // triggers
+    &win_trigger_desc,
     // sound containers
     &win_sound_container_desc,
     &win_sound_container_ptr_desc,
@@ -204,7 +207,8 @@ bool same_record(const record_type* type, const void* a, const void* b)
             same = pa == pb;
             break;
         case RECORD_RUNTIME:
-        case RECORD_UNSTORED:  // 0 after every read and link
+        case RECORD_UNSTORED:
+        case RECORD_REFERENCE:  // 0 after every read and link
             for (uint32_t byte = 0; byte < field.size; ++byte)
                 same = same && *at((void*)a, field.offset + byte) == 0 &&
                        *at((void*)b, field.offset + byte) == 0;

@@ -246,20 +246,7 @@ TEST(RecordStream, EveryProperPrefixOfANestedStreamIsRefused)
     rt_node* tree = deep_node();
     std::string bytes = node_bytes(tree);
     free_rt_node(tree);
-    for (size_t length = 0; length < bytes.size(); ++length) {
-        SCOPED_TRACE(length);
-        std::string prefix = bytes.substr(0, length);
-        LogCapture log;
-        FILE* file = file_with_bytes(prefix);
-        EXPECT_EQ(read_rt_node_bin(file), nullptr);
-        std::fclose(file);
-        size_t read_errors = log.errors().size();
-        EXPECT_GE(read_errors, 1u);
-
-        LinkImage linked(prefix);
-        EXPECT_EQ(link_rt_node(&linked.cursor), nullptr);
-        EXPECT_GT(log.errors().size(), read_errors);
-    }
+    expect_every_prefix_refused(&rt_node_desc, bytes);
 }
 
 TEST(RecordStream, StoredCountsAreCheckedBeforeAnythingIsAllocated)

@@ -22,7 +22,7 @@ TEST_RESET(game)
     winmain_reset();
     entity_io_global_win_entity_list = nullptr;
     entity_io_global_win_entity_list_size = 0;
-    model_io_global_mow_model_list = nullptr;
+    model_io_reset();
     platform_timer_set_source(nullptr);
     game_time = 0.0f;
 }

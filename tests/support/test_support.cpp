@@ -111,6 +111,24 @@ LinkImage::~LinkImage()
     link_arena_free(&arena);
 }
 
+void expect_every_prefix_refused(const record_type* type, const std::string& bytes)
+{
+    for (size_t length = 0; length < bytes.size(); ++length) {
+        SCOPED_TRACE(length);
+        std::string prefix = bytes.substr(0, length);
+        LogCapture log;
+        FILE* file = file_with_bytes(prefix);
+        EXPECT_EQ(record_read_bin(type, file), nullptr);
+        std::fclose(file);
+        size_t read_errors = log.errors().size();
+        EXPECT_GE(read_errors, 1u);
+
+        LinkImage image(prefix);
+        EXPECT_EQ(record_link(type, &image.cursor), nullptr);
+        EXPECT_GT(log.errors().size(), read_errors);
+    }
+}
+
 std::string read_host_file(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

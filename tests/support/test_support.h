@@ -96,6 +96,11 @@ struct LinkImage {
     long consumed() const { return (long)(cursor.data - block); }
 };
 
+// Reads every proper prefix of a record stream of `type` from a file and
+// links it from an image: each must be refused with at least one error line
+// (and, in the sanitizer build, leave nothing behind).
+void expect_every_prefix_refused(const record_type* type, const std::string& bytes);
+
 // Reads a whole host file; empty when it cannot be read.
 std::string read_host_file(const std::string& path);
 

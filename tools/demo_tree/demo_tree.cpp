@@ -7,6 +7,8 @@
 //                                   transparent-texture list
 //   drive_c/data/win/script/...     the load-script list
 //   drive_c/data/win/anim/...       the three tail animations
+//   drive_c/data/win/model/...      the demo figure (demo_model.h), whose
+//                                   texture is in the bitmap directory
 //   gamefont.ttf                    the game font, a copy of a free system
 //                                   face (Debian's fonts-dejavu-core), in
 //                                   which the pictures' text is set
@@ -25,6 +27,7 @@
 #include "config.h"
 #include "d3dxframe.h"
 #include "debug.h"
+#include "demo_model.h"
 #include "demo_pictures.h"
 #include "file_io.h"
 #include "gameglobals.h"
@@ -177,6 +180,14 @@ uint32_t digit_pixel(int x, int y, int size)
     return inside ? 0xFFF0F0F0 : 0xFF000000;
 }
 
+// The demo figure's skin: a checker of two warm tones inside a light frame.
+uint32_t demo_skin_pixel(int x, int y, int size)
+{
+    if (x < 2 || y < 2 || x >= size - 2 || y >= size - 2)
+        return 0xFFF0E0C0;
+    return ((x / 8 + y / 8) % 2) ? 0xFFB05A30 : 0xFF7A3A20;
+}
+
 // A versioned text file of one name a line.
 bool write_name_list(const char* directory, const char* file_name, int32_t type, int32_t version,
                      const std::vector<const char*>& names)
@@ -200,6 +211,17 @@ bool write_tail_animation(const char* directory, const char* name)
     snprintf(path, sizeof path, "%s\\%s.trw", directory, name);
     FILE* file = file_open_write_version_bin(path, FILE_TYPE_ANIM, FILE_VERSION_ANIM);
     return file && file_close(file);
+}
+
+// The demo figure under the name the game loads it by, and its texture: a
+// warm checker with a light border.
+bool write_demo_figure(const char* models, const char* bitmaps)
+{
+    char path[300];
+    snprintf(path, sizeof path, "%s\\%s.%s", models, "demo_figure", "mow");
+    to_lower_case(path);
+    return demo_model_write(path, path) &&
+           write_tga(bitmaps, demo_model_shader_name, square(64, demo_skin_pixel), false);
 }
 
 // The game adds its font from the working directory.
@@ -229,7 +251,8 @@ int main(int argc, char** argv)
 
     const char* bitmaps = game_globals.bitmaps_pathname;
     ok = make_directory(bitmaps) && make_directory(game_globals.animation_pathname) &&
-         make_directory(game_globals.script_pathname) && ok;
+         make_directory(game_globals.script_pathname) &&
+         make_directory(game_globals.model_pathname) && ok;
     ok = copy_game_font() && pictures_open_font() && ok;
     ok = write_name_list(bitmaps, "transtex.ttw", FILE_TYPE_TRANSTEX, FILE_VERSION_TRANSTEX,
                          {"no_attack", "end_of_entries"}) &&
@@ -249,6 +272,7 @@ int main(int argc, char** argv)
          {"zero", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine"})
         ok = write_tga(bitmaps, name, square(16, digit_pixel), true) && ok;
     pictures_close_font();
+    ok = write_demo_figure(game_globals.model_pathname, bitmaps) && ok;
     for (const char* name :
          {"vk_tail_animation", "vk_tail_anim_side_to_side", "vk_tail_anim_curly"})
         ok = write_tail_animation(game_globals.animation_pathname, name) && ok;

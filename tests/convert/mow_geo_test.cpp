@@ -12,11 +12,6 @@
 
 namespace {
 
-std::string zeros(int words)
-{
-    return std::string(4 * words, '\0');
-}
-
 std::string model_bytes(const mow_model* model)
 {
     return written_bytes([&](FILE* file) { return write_mow_model_bin(file, model); });
@@ -52,11 +47,11 @@ std::string model_image(int32_t joints, uint32_t joints_present, int32_t chains,
         .word(0)
         .word((uint32_t)joints)
         .word(joints_present)
-        .raw(zeros(6))
+        .raw(zero_words(6))
         .word(0xffffffff)
         .word((uint32_t)chains)
         .word(chains_present)
-        .raw(zeros(31 + 3))
+        .raw(zero_words(31 + 3))
         .real(-1.0f)
         .bytes();
 }
@@ -71,34 +66,40 @@ struct DefaultCase {
 TEST(MowGeo, NewRecordsHoldTheirDefaults)
 {
     const DefaultCase cases[] = {
-        {&mow_joint_desc,
-         ImageBytes().word(0).word(0xffffffff).raw(zeros(13)).real(-1.0f).raw(zeros(9)).bytes()},
-        {&mow_cluster_vtx_desc, ImageBytes().raw(zeros(6)).real(-1.0f).raw(zeros(2)).bytes()},
-        {&mow_cluster_desc, ImageBytes().word(0).word(0xffffffff).raw(zeros(2)).bytes()},
-        {&mow_shader_group_desc, ImageBytes().word(0).word(0xffffffff).raw(zeros(14)).bytes()},
-        {&mow_mesh_desc, ImageBytes().word(0).word(0xffffffff).raw(zeros(3)).bytes()},
+        {&mow_joint_desc, ImageBytes()
+                              .word(0)
+                              .word(0xffffffff)
+                              .raw(zero_words(13))
+                              .real(-1.0f)
+                              .raw(zero_words(9))
+                              .bytes()},
+        {&mow_cluster_vtx_desc,
+         ImageBytes().raw(zero_words(6)).real(-1.0f).raw(zero_words(2)).bytes()},
+        {&mow_cluster_desc, ImageBytes().word(0).word(0xffffffff).raw(zero_words(2)).bytes()},
+        {&mow_shader_group_desc, ImageBytes().word(0).word(0xffffffff).raw(zero_words(14)).bytes()},
+        {&mow_mesh_desc, ImageBytes().word(0).word(0xffffffff).raw(zero_words(3)).bytes()},
         {&mow_segment_info_desc, ImageBytes().word(0xffffffff).bytes()},
-        {&mow_appendage_info_desc, zeros(2)},
+        {&mow_appendage_info_desc, zero_words(2)},
         // Linked to itself, counted once, no appendages, no bounding sphere.
         {&mow_model_desc, ImageBytes()
                               .word(1)
                               .word(1)
                               .word(0)
                               .word(1)
-                              .raw(zeros(9))
+                              .raw(zero_words(9))
                               .word(0xffffffff)
-                              .raw(zeros(2 + 31 + 3))
+                              .raw(zero_words(2 + 31 + 3))
                               .real(-1.0f)
                               .bytes()},
         {&mow_track_augment_desc, ImageBytes()
-                                      .raw(zeros(26 + 6))
+                                      .raw(zero_words(26 + 6))
                                       .real(1)
                                       .real(1)
                                       .real(1)
                                       .word(0)
                                       .word(0)
                                       .real(-1.0f)
-                                      .raw(zeros(4))
+                                      .raw(zero_words(4))
                                       .bytes()},
     };
     for (const DefaultCase& c : cases) {
@@ -142,9 +143,9 @@ TEST(MowGeo, AModelWithoutChildrenIsTheHeaderAndItsImage)
                             .word(3)
                             .word(4)
                             .word(0)
-                            .raw(zeros(6))
+                            .raw(zero_words(6))
                             .word(0)  // mow_appendage_array_size
-                            .raw(zeros(2 + 31))
+                            .raw(zero_words(2 + 31))
                             .real(1)
                             .real(2)
                             .real(3)
@@ -188,12 +189,12 @@ TEST(MowGeo, GoldenBytesOfAShaderGroupAndAJointArray)
     std::string bytes = ImageBytes()
                             .word(0x12)
                             .word(2)
-                            .raw(zeros(8))
+                            .raw(zero_words(8))
                             .word(3)
                             .word(1)
                             .word(3)
                             .word(1)
-                            .raw(zeros(2))
+                            .raw(zero_words(2))
                             .half(0)
                             .half(2)
                             .half(0xfffe)
@@ -231,15 +232,15 @@ TEST(MowGeo, GoldenBytesOfAShaderGroupAndAJointArray)
                                   .real(2)
                                   .real(3)
                                   .word(0)
-                                  .raw(zeros(8))
+                                  .raw(zero_words(8))
                                   .word(5)
                                   .real(-1)
-                                  .raw(zeros(9))
+                                  .raw(zero_words(9))
                                   .word(0)
                                   .word(0)
-                                  .raw(zeros(13))
+                                  .raw(zero_words(13))
                                   .real(-1)
-                                  .raw(zeros(7))
+                                  .raw(zero_words(7))
                                   .real(0.5f)
                                   .word(0)
                                   .str("hip")
@@ -324,11 +325,11 @@ TEST(MowGeo, StoredCountsAreCheckedAgainstWhatTheyAnnounce)
          "Bad mow_joint_array_size = 0"},
         {"present joint array of -1", &mow_model_desc, model_image(-1, 1, 0, 0),
          "Bad mow_joint_array_size = -1"},
-        {"joint array past the end", &mow_model_desc, model_image(3, 1, 0, 0) + zeros(50),
+        {"joint array past the end", &mow_model_desc, model_image(3, 1, 0, 0) + zero_words(50),
          "Bad mow_joint_array_size = 3 with 200 bytes left"},
         {"count without its array", &mow_model_desc, model_image(0, 0, 6, 0), nullptr},
         {"present index array of 0", &mow_shader_group_desc,
-         ImageBytes().raw(zeros(10)).word(0).word(1).raw(zeros(4)).bytes(),
+         ImageBytes().raw(zero_words(10)).word(0).word(1).raw(zero_words(4)).bytes(),
          "Could not read_mow_vtx_idx_array_bin."},
         {"huge cluster vertex array", &mow_cluster_desc,
          ImageBytes().word(0).word(0).word(50000000).word(1).bytes(),

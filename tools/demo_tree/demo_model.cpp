@@ -209,13 +209,20 @@ mow_model* demo_model_make(const char* name)
     return model;
 }
 
-int demo_model_write_file(const char* path, const mow_model* model)
+int demo_write_record_file(const char* path, int32_t file_type, int32_t file_version,
+                           const record_type* type, const void* record)
 {
-    FILE* file = file_open_write_version_bin(path, FILE_TYPE_MODEL, FILE_VERSION_MODEL);
+    FILE* file = file_open_write_version_bin(path, file_type, file_version);
     if (!file)
         return 0;
-    int ok = write_mow_model_bin(file, model);
+    int ok = record_write_bin(type, file, record);
     return file_close(file) && ok;
+}
+
+int demo_model_write_file(const char* path, const mow_model* model)
+{
+    return demo_write_record_file(path, FILE_TYPE_MODEL, FILE_VERSION_MODEL, &mow_model_desc,
+                                  model);
 }
 
 int demo_model_write(const char* path, const char* name)

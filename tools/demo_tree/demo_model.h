@@ -27,6 +27,12 @@ extern const char* const demo_model_shader_name;
 // NULL after a log line when it cannot be made.
 mow_model* demo_model_make(const char* name);
 
+// Writes a data file of `file_type` and `file_version` at `path`: the header,
+// then the stream of `record`, of the record type `type`. 1, or 0 after a
+// log line.
+int demo_write_record_file(const char* path, int32_t file_type, int32_t file_version,
+                           const record_type* type, const void* record);
+
 // Writes `model` as a model file at `path` (header, then the model stream).
 // 1, or 0 after a log line.
 int demo_model_write_file(const char* path, const mow_model* model);

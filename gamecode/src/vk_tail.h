@@ -1,6 +1,6 @@
 // The player's tail: three tail animations loaded once at start-up, and the
 // state of the tail blend. The per-joint hooks that play them on the tail
-// joints are added with the animation records.
+// joints are added with the player character.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +26,8 @@ struct vk_tail_state_record {
 };
 extern vk_tail_state_record vk_tail_state;
 
-// 1 when all three loaded.
+// Reads the three tail animations from the animation directory; the last
+// row that loads becomes the current one. 1 when all three loaded.
 int vk_tail_load(void);
-// The AND of the releases.
+// Releases the loaded tail animations; the AND of the releases.
 int vk_tail_free(void);

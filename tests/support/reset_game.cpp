@@ -2,12 +2,12 @@
 #include "gameglobals.h"
 #include "gametime.h"
 #include "menu.h"
-#include "model_io.h"
 #include "platform/timer.h"
 #include "script.h"
 #include "sound.h"
 #include "test_support.h"
 #include "varnock.h"
+#include "vk_tail.h"
 #include "winmain2.h"
 
 TEST_RESET(game)
@@ -19,10 +19,10 @@ TEST_RESET(game)
     gameglobals_reset();
     sound_reset();
     varnock_reset();
+    vk_tail_free();
     winmain_reset();
     entity_io_global_win_entity_list = nullptr;
     entity_io_global_win_entity_list_size = 0;
-    model_io_reset();
     platform_timer_set_source(nullptr);
     game_time = 0.0f;
 }

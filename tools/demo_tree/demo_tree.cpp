@@ -6,7 +6,8 @@
 //                                   the menu's picture and buttons, and the
 //                                   transparent-texture list
 //   drive_c/data/win/script/...     the load-script list
-//   drive_c/data/win/anim/...       the three tail animations
+//   drive_c/data/win/anim/...       the three tail animations and the demo
+//                                   figure's wave (demo_anim.h)
 //   drive_c/data/win/model/...      the demo figure (demo_model.h), whose
 //                                   texture is in the bitmap directory
 //   gamefont.ttf                    the game font, a copy of a free system
@@ -27,6 +28,7 @@
 #include "config.h"
 #include "d3dxframe.h"
 #include "debug.h"
+#include "demo_anim.h"
 #include "demo_model.h"
 #include "demo_pictures.h"
 #include "file_io.h"
@@ -203,14 +205,17 @@ bool write_name_list(const char* directory, const char* file_name, int32_t type,
     return file_close(file) && ok;
 }
 
-// The tail animations: for now the file header alone. The animation records
-// and their writer fill them in when they exist.
-bool write_tail_animation(const char* directory, const char* name)
+// Writes `anim` (NULL when it could not be made; released here) as the
+// animation file `name` in the animation directory. Its stored name is its
+// base name, so that the game shares it.
+bool write_animation(const char* directory, const char* name, mow_anim* anim)
 {
     char path[300];
     snprintf(path, sizeof path, "%s\\%s.trw", directory, name);
-    FILE* file = file_open_write_version_bin(path, FILE_TYPE_ANIM, FILE_VERSION_ANIM);
-    return file && file_close(file);
+    bool ok = anim && demo_anim_write_file(path, anim);
+    if (anim)
+        free_mow_anim(anim);
+    return ok;
 }
 
 // The demo figure under the name the game loads it by, and its texture: a
@@ -273,9 +278,17 @@ int main(int argc, char** argv)
         ok = write_tga(bitmaps, name, square(16, digit_pixel), true) && ok;
     pictures_close_font();
     ok = write_demo_figure(game_globals.model_pathname, bitmaps) && ok;
-    for (const char* name :
-         {"vk_tail_animation", "vk_tail_anim_side_to_side", "vk_tail_anim_curly"})
-        ok = write_tail_animation(game_globals.animation_pathname, name) && ok;
+    const char* animations = game_globals.animation_pathname;
+    const struct {
+        const char* name;
+        float swing;  // radians
+    } tails[] = {{"vk_tail_animation", 0.3f},
+                 {"vk_tail_anim_side_to_side", 0.6f},
+                 {"vk_tail_anim_curly", 0.9f}};
+    for (const auto& tail : tails)
+        ok = write_animation(animations, tail.name, demo_anim_make_tail(tail.name, tail.swing)) &&
+             ok;
+    ok = write_animation(animations, "demo_wave", demo_anim_make_wave("demo_wave")) && ok;
     if (!ok || debug_log.error_count > 0) {
         fprintf(stderr, "demo_tree: could not write the tree\n");
         return 1;

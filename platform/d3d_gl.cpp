@@ -10,8 +10,9 @@
 //
 // Surfaces keep their pixels in the objects; a GL texture follows a
 // surface's pixels when it is next drawn with after a change. Each draw
-// sends its vertices from client memory, as the strided calls give them,
-// and picks the program compiled for its discrete states.
+// sends the vertices its indices use, and the indices, from client memory
+// in one upload through the stream buffer (see stream_map), and picks the
+// program compiled for its discrete states.
 #include <SDL2/SDL.h>
 
 #include <algorithm>
@@ -19,25 +20,33 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/d3d_gl_shader.h"
 #include "platform/d3d_internal.h"
+#include "platform/frame_pacer.h"
 #include "platform/gl_api.h"
+#include "platform/report.h"
 #include "platform/window_internal.h"
 
 namespace {
 
 const int max_lights = 10;
+// The stream buffer's first size; it doubles for a draw that does not fit.
+const size_t stream_start_size = 4u << 20;
 
-// The uniform block of d3d_gl_shader.h, in std140 layout.
+// The uniforms of d3d_gl_shader.h: the draw's own, and the device's block in
+// std140 layout.
+struct gl_draw_uniforms {
+    float world_view[16];
+    float normal_matrix[16];
+};
 struct gl_light_record {
     float diffuse[4], specular[4], ambient[4], position[4], direction[4], attenuation[4], spot[4];
 };
 struct gl_device_block {
-    float world_view[16];
     float projection[16];
-    float normal_matrix[16];
     float pixel[4];
     float target[4];
     float fog_params[4];
@@ -53,7 +62,7 @@ struct gl_device_block {
     int32_t switches[4];
     gl_light_record lights[max_lights];
 };
-static_assert(sizeof(gl_device_block) == 3 * 64 + 13 * 16 + max_lights * 112,
+static_assert(sizeof(gl_device_block) == 64 + 13 * 16 + max_lights * 112,
               "the block matches its std140 layout");
 
 // The discrete states a program is compiled for, one "#define" each.
@@ -116,6 +125,9 @@ struct program_key {
 struct compiled_program {
     uint64_t key;
     GLuint program;
+    GLint world_view, normal_matrix;  // uniform locations
+    gl_draw_uniforms sent;            // what the program has, when `has_sent`
+    bool has_sent;
 };
 
 // A surface's copy on the card.
@@ -311,11 +323,18 @@ struct gl_backend : d3d_backend {
     bool made_fullscreen = false;
     DWORD width = 0, height = 0;
     bool has_depth = false;
-    bool direct = false;  // drawing straight into the window's framebuffer
+    bool direct = false;   // drawing straight into the window's framebuffer
+    bool paced = false;    // presents wait for the vertical blank (see present)
+    int refresh_rate = 0;  // of the window's display; 0 unknown
+    frame_pacer pacer = {};
 
     GLuint framebuffer = 0, colour_buffer = 0, depth_buffer = 0;
     GLuint vertex_array = 0, empty_vertex_array = 0;
-    GLuint vertex_buffer = 0, index_buffer = 0, uniform_buffer = 0;
+    GLuint stream_buffer = 0, uniform_buffer = 0;
+    size_t stream_size = 0, stream_used = 0;
+    // The packed vertex layout the attributes point at (see send_draw_data);
+    // none at first.
+    unsigned vertex_layout = ~0u;
     GLuint samplers[2 * 2 * 3 * 3] = {};
     GLuint text_program = 0, text_texture = 0;
     GLint text_rect = -1, text_colour = -1;
@@ -323,8 +342,9 @@ struct gl_backend : d3d_backend {
     GLuint image_program = 0, overlay_texture = 0;
     GLint image_rect = -1;
     std::vector<compiled_program> programs;
-    gl_device_block block = {};  // the draw's uniforms
-    gl_device_block sent = {};   // the ones the card has
+    gl_draw_uniforms draw_part = {};  // the draw's uniforms
+    gl_device_block block = {};       // the device's uniforms
+    gl_device_block sent = {};        // the ones the card has
     bool block_sent = false;
     gl_state_cache cache = {};
     std::vector<uint32_t> texels;
@@ -356,12 +376,13 @@ struct gl_backend : d3d_backend {
     void show_frame();
     void draw_image(GLuint texture, const float rect[4]);
     void choose_framebuffer();
-    GLuint program_for(const program_key& key);
+    compiled_program* program_for(const program_key& key);
     GLuint sampler_for(int mag, int min, int u, int v);
     GLuint texture_for(d3d_surface* surface);
     void upload(d3d_surface* surface, gl_texture* texture);
     void fill_block(const d3d_device_state& state, const program_key& key);
-    void send_vertices(const d3d_draw_call& call);
+    uint8_t* stream_map(size_t bytes, size_t* offset);
+    bool send_draw_data(const d3d_draw_call& call, GLint* base_vertex, size_t* index_offset);
     void apply_states(const d3d_device_state& state, bool pretransformed);
     program_key key_for(const d3d_device_state& state, const d3d_draw_call& call,
                         const gl_texture* texture);
@@ -404,10 +425,22 @@ HRESULT gl_backend::start(const d3d_context_params& params)
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     context = SDL_GL_CreateContext(sdl);
-    if (!context || !gl_api_load())
+    if (!context) {
+        PLATFORM_ERROR("No OpenGL 3.3 context: %s", SDL_GetError());
         return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
+    }
+    if (!gl_api_load()) {
+        PLATFORM_ERROR("%s", "The OpenGL library lacks functions the game draws with.");
+        return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
+    }
     d3dx_set_renderer_name((const char*)gl.GetString(GL_RENDERER));
-    SDL_GL_SetSwapInterval(1);
+    // Where the swap cannot wait for the vertical blank, present waits as
+    // long as it would (see present).
+    paced = d3d_vertical_blank_wait() != 0;
+    SDL_GL_SetSwapInterval(paced ? 1 : 0);
+    SDL_DisplayMode mode;
+    if (SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(sdl), &mode) == 0)
+        refresh_rate = mode.refresh_rate;
     if (!make_buffers())
         return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
     choose_framebuffer();
@@ -442,7 +475,7 @@ GLuint gl_backend::build_rect_program(const char* fragment, const char* what)
     GLuint program = gl_api_build_program(d3d_gl_shader::text_vertex, fragment, log,
                                           (int)sizeof log);
     if (!program)
-        fprintf(stderr, "GL back-end: the %s program did not build: %s\n", what, log);
+        PLATFORM_ERROR("GL back-end: the %s program did not build: %s", what, log);
     return program;
 }
 
@@ -468,12 +501,16 @@ bool gl_backend::make_buffers()
 
     gl.GenVertexArrays(1, &vertex_array);
     gl.GenVertexArrays(1, &empty_vertex_array);
-    gl.GenBuffers(1, &vertex_buffer);
-    gl.GenBuffers(1, &index_buffer);
+    gl.GenBuffers(1, &stream_buffer);
     gl.GenBuffers(1, &uniform_buffer);
+    // Vertices and indices share the stream buffer; it stays bound.
     gl.BindVertexArray(vertex_array);
-    gl.BindBuffer(GL_ARRAY_BUFFER, vertex_buffer);
-    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, index_buffer);
+    gl.BindBuffer(GL_ARRAY_BUFFER, stream_buffer);
+    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, stream_buffer);
+    stream_size = stream_start_size;
+    stream_used = 0;
+
+    gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)stream_size, nullptr, GL_STREAM_DRAW);
     gl.BindBuffer(GL_UNIFORM_BUFFER, uniform_buffer);
     gl.BufferData(GL_UNIFORM_BUFFER, sizeof block, nullptr, GL_STREAM_DRAW);
     gl.BindBufferBase(GL_UNIFORM_BUFFER, 0, uniform_buffer);
@@ -507,8 +544,7 @@ gl_backend::~gl_backend()
         gl.DeleteTextures(1, &text_texture);
         gl.DeleteTextures(1, &overlay_texture);
         gl.DeleteSamplers((GLsizei)(sizeof samplers / sizeof samplers[0]), samplers);
-        gl.DeleteBuffers(1, &vertex_buffer);
-        gl.DeleteBuffers(1, &index_buffer);
+        gl.DeleteBuffers(1, &stream_buffer);
         gl.DeleteBuffers(1, &uniform_buffer);
         gl.DeleteVertexArrays(1, &vertex_array);
         gl.DeleteVertexArrays(1, &empty_vertex_array);
@@ -572,6 +608,8 @@ HRESULT gl_backend::present()
     if (!direct)
         show_frame();
     SDL_GL_SwapWindow(sdl);
+    if (paced)
+        frame_pacer_pace(&pacer, refresh_rate);
     gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
     return D3D_OK;
 }
@@ -781,12 +819,12 @@ GLuint gl_backend::sampler_for(int mag, int min, int u, int v)
     return sampler;
 }
 
-GLuint gl_backend::program_for(const program_key& key)
+compiled_program* gl_backend::program_for(const program_key& key)
 {
     uint64_t packed = key.packed();
-    for (const compiled_program& made : programs)
+    for (compiled_program& made : programs)
         if (made.key == packed)
-            return made.program;
+            return &made;
     std::string defines = "#version 330 core\n";
     for (int i = 0; i < KEY_FIELD_COUNT; ++i)
         defines += "#define " + std::string(key_fields[i].name) + " " +
@@ -796,8 +834,8 @@ GLuint gl_backend::program_for(const program_key& key)
     char log[2048];
     GLuint program = gl_api_build_program(vertex.c_str(), fragment.c_str(), log, (int)sizeof log);
     if (!program) {
-        fprintf(stderr, "GL back-end: a device program did not build: %s\n", log);
-        return 0;
+        PLATFORM_ERROR("GL back-end: a device program did not build: %s", log);
+        return nullptr;
     }
     GLuint block_index = gl.GetUniformBlockIndex(program, "device_block");
     if (block_index != GL_INVALID_INDEX)
@@ -808,47 +846,60 @@ GLuint gl_backend::program_for(const program_key& key)
         gl.Uniform1i(sampler, 0);
         cache.valid = false;
     }
-    programs.push_back({packed, program});
-    return program;
+    programs.push_back({packed,
+                        program,
+                        gl.GetUniformLocation(program, "world_view"),
+                        gl.GetUniformLocation(program, "normal_matrix"),
+                        {},
+                        false});
+    return &programs.back();
 }
 
 // ---- textures
 
 // Texels as 0xAARRGGBB words, which GL reads as BGRA bytes. Colour-keyed
 // texels (their colour bits within the key's range) get alpha 0; without
-// alpha in the format every other texel is opaque.
+// alpha in the format every other texel is opaque. The 32-bit formats
+// without a key go up as they are: the program reads a format without alpha
+// as opaque whatever its fourth byte holds (KEY_TEXTURE_ALPHA_ONE).
 void gl_backend::upload(d3d_surface* surface, gl_texture* texture)
 {
     const DDPIXELFORMAT& format = surface->format;
-    DWORD bytes = format.dwRGBBitCount / 8;
-    bool has_alpha = (format.dwFlags & DDPF_ALPHAPIXELS) != 0;
+    d3d_pixel_layout layout;
+    d3d_pixel_layout_make(format, &layout);
     bool keyed = surface->has_colour_key;
-    uint32_t colour_bits = format.dwRBitMask | format.dwGBitMask | format.dwBBitMask;
-    uint32_t key_low = surface->colour_key.dwColorSpaceLowValue & colour_bits;
-    uint32_t key_high = std::max(surface->colour_key.dwColorSpaceHighValue & colour_bits, key_low);
-    texels.resize((size_t)surface->width * surface->height);
-    for (DWORD y = 0; y < surface->height; ++y) {
-        const uint8_t* row = surface->pixels + (size_t)y * (size_t)surface->pitch;
-        uint32_t* out = &texels[(size_t)y * surface->width];
-        for (DWORD x = 0; x < surface->width; ++x) {
-            const uint8_t* pixel = row + (size_t)x * bytes;
-            uint32_t argb = d3d_read_pixel(format, pixel);
-            if (!has_alpha)
-                argb |= 0xFF000000u;
-            if (keyed) {
-                uint32_t raw = raw_pixel(pixel, bytes) & colour_bits;
-                if (raw >= key_low && raw <= key_high)
-                    argb &= 0x00FFFFFFu;
-            }
-            out[x] = argb;
-        }
-    }
     gl.BindTexture(GL_TEXTURE_2D, texture->name);
     cache.texture = texture->name;
-    gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, (GLsizei)surface->width, (GLsizei)surface->height, 0,
-                  GL_BGRA, GL_UNSIGNED_BYTE, texels.data());
-    texture->colour_key = keyed ? (has_alpha ? 1 : 2) : 0;
-    texture->alpha_one = !has_alpha;
+    bool as_they_are = !keyed && surface->pitch % 4 == 0 &&
+                       (layout.kind == d3d_pixel_layout::ARGB32 ||
+                        layout.kind == d3d_pixel_layout::XRGB32);
+    if (as_they_are) {
+        gl.PixelStorei(GL_UNPACK_ROW_LENGTH, surface->pitch / 4);
+        gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, (GLsizei)surface->width, (GLsizei)surface->height,
+                      0, GL_BGRA, GL_UNSIGNED_BYTE, surface->pixels);
+        gl.PixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    } else {
+        uint32_t colour_bits = format.dwRBitMask | format.dwGBitMask | format.dwBBitMask;
+        uint32_t key_low = surface->colour_key.dwColorSpaceLowValue & colour_bits;
+        uint32_t key_high = std::max(surface->colour_key.dwColorSpaceHighValue & colour_bits,
+                                     key_low);
+        texels.resize((size_t)surface->width * surface->height);
+        for (DWORD y = 0; y < surface->height; ++y) {
+            const uint8_t* row = surface->pixels + (size_t)y * (size_t)surface->pitch;
+            uint32_t* out = &texels[(size_t)y * surface->width];
+            d3d_pixels_to_argb(layout, row, out, surface->width);
+            for (DWORD x = 0; keyed && x < surface->width; ++x) {
+                uint32_t raw = raw_pixel(row + (size_t)x * layout.bytes, layout.bytes) &
+                               colour_bits;
+                if (raw >= key_low && raw <= key_high)
+                    out[x] &= 0x00FFFFFFu;
+            }
+        }
+        gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, (GLsizei)surface->width, (GLsizei)surface->height,
+                      0, GL_BGRA, GL_UNSIGNED_BYTE, texels.data());
+    }
+    texture->colour_key = keyed ? (layout.has_alpha ? 1 : 2) : 0;
+    texture->alpha_one = !layout.has_alpha;
     texture->dirty = false;
 }
 
@@ -874,15 +925,16 @@ GLuint gl_backend::texture_for(d3d_surface* surface)
 void gl_backend::fill_block(const d3d_device_state& state, const program_key& key)
 {
     const DWORD* rs = state.render_states;
-    gl_device_block& b = block;
-    memset(&b, 0, sizeof b);
     const D3DMATRIX& view = state.transforms[D3DTRANSFORMSTATE_VIEW];
     const D3DMATRIX& projection = state.transforms[D3DTRANSFORMSTATE_PROJECTION];
     D3DMATRIX world_view = multiply(state.transforms[D3DTRANSFORMSTATE_WORLD], view);
-    memcpy(b.world_view, world_view.m, sizeof b.world_view);
-    memcpy(b.projection, projection.m, sizeof b.projection);
+    memcpy(draw_part.world_view, world_view.m, sizeof draw_part.world_view);
     D3DMATRIX normals = normal_matrix(world_view);
-    memcpy(b.normal_matrix, normals.m, sizeof b.normal_matrix);
+    memcpy(draw_part.normal_matrix, normals.m, sizeof draw_part.normal_matrix);
+
+    gl_device_block& b = block;
+    memset(&b, 0, sizeof b);
+    memcpy(b.projection, projection.m, sizeof b.projection);
 
     const D3DVIEWPORT7& viewport = state.viewport;
     b.pixel[0] = viewport.dwWidth ? 1.0f / (float)viewport.dwWidth : 0.0f;
@@ -937,99 +989,146 @@ void gl_backend::fill_block(const d3d_device_state& state, const program_key& ke
         }
 }
 
-// Sends every component the call has, each span of client memory once
-// (components of interleaved vertices share one span), and points the
-// attributes at them.
-void gl_backend::send_vertices(const d3d_draw_call& call)
+// The next `bytes` of the stream buffer, mapped for writing; NULL when GL
+// cannot map it. The buffer is written front to back through unsynchronised
+// mappings, so a draw never waits for the draws before it that still read
+// their part. When the rest is too short the buffer is orphaned: GL keeps the
+// old storage for those draws, and writing starts again at the front of new
+// storage.
+uint8_t* gl_backend::stream_map(size_t bytes, size_t* offset)
+{
+    size_t start = (stream_used + 15) & ~(size_t)15;
+    if (start + bytes > stream_size) {
+        while (stream_size < bytes)
+            stream_size *= 2;
+        gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)stream_size, nullptr, GL_STREAM_DRAW);
+        start = 0;
+    }
+    void* memory = gl.MapBufferRange(GL_ARRAY_BUFFER, (GLintptr)start, (GLsizeiptr)bytes,
+                                     GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT |
+                                         GL_MAP_UNSYNCHRONIZED_BIT);
+    if (!memory)
+        return nullptr;
+    stream_used = start + bytes;
+    *offset = start;
+    return (uint8_t*)memory;
+}
+
+// Copies `count` items of `bytes` bytes from `in` (items `in_stride` apart)
+// to `out` (items `out_stride` apart); the sizes vertices come in are
+// copied with fixed-size moves.
+void copy_strided(uint8_t* out, size_t out_stride, const uint8_t* in, size_t in_stride, DWORD bytes,
+                  DWORD count)
+{
+    auto copy = [&](auto size) {
+        for (DWORD i = 0; i < count; ++i, out += out_stride, in += in_stride)
+            memcpy(out, in, size);
+    };
+    switch (bytes) {
+    case 4:
+        return copy(std::integral_constant<size_t, 4>());
+    case 8:
+        return copy(std::integral_constant<size_t, 8>());
+    case 12:
+        return copy(std::integral_constant<size_t, 12>());
+    default:
+        return copy(std::integral_constant<size_t, 16>());
+    }
+}
+
+// Sends the vertices the call uses (its index range) and its indices in one
+// upload.
+//
+// The vertices go up packed: the components the call gives, in attribute
+// order, interleaved. The attributes point at the stream buffer's start
+// with that layout and stay so while the layout does not change (pointing
+// them anew costs the driver more than the draw), and the draw reaches its
+// vertices through a base vertex: they are placed at a multiple of the
+// packed size, and `*base_vertex` is the first one's number less the call's
+// first vertex, which the indices count from. The indices land at
+// `*index_offset`.
+bool gl_backend::send_draw_data(const d3d_draw_call& call, GLint* base_vertex, size_t* index_offset)
 {
     bool pretransformed = (call.vertex_format & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
     struct component {
         const D3DDP_PTRSTRIDE* data;
-        GLuint location;
         GLint size;
         GLenum type;
         GLboolean normalised;
         DWORD bytes;
     };
+    // By attribute location.
     const component components[ATTRIBUTE_COUNT] = {
-        {&call.data.position, ATTRIBUTE_POSITION, pretransformed ? 4 : 3, GL_FLOAT, GL_FALSE,
+        {&call.data.position, pretransformed ? 4 : 3, GL_FLOAT, GL_FALSE,
          pretransformed ? 16u : 12u},
-        {&call.data.normal, ATTRIBUTE_NORMAL, 3, GL_FLOAT, GL_FALSE, 12},
-        {&call.data.diffuse, ATTRIBUTE_DIFFUSE, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 4},
-        {&call.data.specular, ATTRIBUTE_SPECULAR, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 4},
-        {&call.data.textureCoords[0], ATTRIBUTE_UV, 2, GL_FLOAT, GL_FALSE, 8},
+        {&call.data.normal, 3, GL_FLOAT, GL_FALSE, 12},
+        {&call.data.diffuse, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 4},
+        {&call.data.specular, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 4},
+        {&call.data.textureCoords[0], 2, GL_FLOAT, GL_FALSE, 8},
     };
-    struct span {
-        const uint8_t* start;
-        const uint8_t* end;
-        int component;
-    };
-    span spans[ATTRIBUTE_COUNT];
-    int span_count = 0;
+    DWORD offsets[ATTRIBUTE_COUNT] = {};
+    DWORD vertex_size = 0;
     unsigned arrays = 0;
     for (int i = 0; i < ATTRIBUTE_COUNT; ++i) {
         const D3DDP_PTRSTRIDE& data = *components[i].data;
         if (!data.lpvData)
             continue;
-        const uint8_t* start = (const uint8_t*)data.lpvData;
         if (data.dwStride == 0) {
             // One value for every vertex.
             float value[4] = {0.0f, 0.0f, 0.0f, 1.0f};
             if (components[i].type == GL_FLOAT)
-                memcpy(value, start, components[i].bytes);
+                memcpy(value, data.lpvData, components[i].bytes);
             else
-                colour_vector(raw_pixel(start, 4), value);
-            gl.VertexAttrib4f(components[i].location, value[0], value[1], value[2], value[3]);
+                colour_vector(raw_pixel((const uint8_t*)data.lpvData, 4), value);
+            gl.VertexAttrib4f((GLuint)i, value[0], value[1], value[2], value[3]);
             continue;
         }
-        spans[span_count++] = {
-            start, start + (size_t)data.dwStride * (call.vertex_count - 1) + components[i].bytes,
-            i};
-        arrays |= 1u << components[i].location;
+        offsets[i] = vertex_size;
+        vertex_size += components[i].bytes;
+        arrays |= 1u << i;
     }
-    for (int i = 1; i < span_count; ++i)  // by address; at most five
-        for (int j = i; j > 0 && spans[j].start < spans[j - 1].start; --j)
-            std::swap(spans[j], spans[j - 1]);
 
-    // Blocks of overlapping spans, each placed 16-byte aligned in the buffer.
-    struct block_of_spans {
-        const uint8_t* start;
-        const uint8_t* end;
-        size_t offset;
-    };
-    block_of_spans blocks[ATTRIBUTE_COUNT];
-    int block_of[ATTRIBUTE_COUNT] = {};
-    int block_count = 0;
-    size_t total = 0;
-    for (int i = 0; i < span_count; ++i) {
-        if (block_count > 0 && spans[i].start <= blocks[block_count - 1].end) {
-            blocks[block_count - 1].end = std::max(blocks[block_count - 1].end, spans[i].end);
-        } else {
-            blocks[block_count++] = {spans[i].start, spans[i].end, 0};
-        }
-        block_of[spans[i].component] = block_count - 1;
+    DWORD count = call.last_vertex - call.first_vertex + 1;
+    size_t vertex_bytes = (size_t)vertex_size * count;
+    size_t index_bytes = call.indices ? (size_t)call.index_count * sizeof(WORD) : 0;
+    // Room for the vertices at a multiple of their size, and the indices
+    // 16-byte aligned.
+    size_t room = vertex_size + vertex_bytes + 16 + index_bytes;
+    size_t base = 0;
+    uint8_t* memory = stream_map(room, &base);
+    if (!memory)
+        return false;
+    size_t first = base;
+    if (vertex_size)
+        first = (first + vertex_size - 1) / vertex_size * vertex_size;
+    size_t indices_at = (first + vertex_bytes + 15) & ~(size_t)15;
+    uint8_t* vertices = memory + (first - base);
+    for (int i = 0; i < ATTRIBUTE_COUNT; ++i) {
+        if (!(arrays & (1u << i)))
+            continue;
+        const D3DDP_PTRSTRIDE& data = *components[i].data;
+        copy_strided(vertices + offsets[i], vertex_size,
+                     (const uint8_t*)data.lpvData + (size_t)data.dwStride * call.first_vertex,
+                     data.dwStride, components[i].bytes, count);
     }
-    for (int i = 0; i < block_count; ++i) {
-        blocks[i].offset = total;
-        total += ((size_t)(blocks[i].end - blocks[i].start) + 15) & ~(size_t)15;
-    }
-    if (block_count == 1) {
-        gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(blocks[0].end - blocks[0].start),
-                      blocks[0].start, GL_STREAM_DRAW);
-    } else if (block_count > 1) {
-        gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)total, nullptr, GL_STREAM_DRAW);
-        for (int i = 0; i < block_count; ++i)
-            gl.BufferSubData(GL_ARRAY_BUFFER, (GLintptr)blocks[i].offset,
-                             (GLsizeiptr)(blocks[i].end - blocks[i].start), blocks[i].start);
-    }
-    for (int i = 0; i < span_count; ++i) {
-        const component& c = components[spans[i].component];
-        const block_of_spans& owner = blocks[block_of[spans[i].component]];
-        size_t offset = owner.offset + (size_t)(spans[i].start - owner.start);
-        gl.VertexAttribPointer(c.location, c.size, c.type, c.normalised, (GLsizei)c.data->dwStride,
-                               (const void*)offset);
+    if (index_bytes)
+        memcpy(memory + (indices_at - base), call.indices, index_bytes);
+    if (!gl.UnmapBuffer(GL_ARRAY_BUFFER))
+        return false;
+
+    unsigned layout = arrays | (pretransformed ? 1u << ATTRIBUTE_COUNT : 0u);
+    if (layout != vertex_layout) {
+        for (int i = 0; i < ATTRIBUTE_COUNT; ++i)
+            if (arrays & (1u << i))
+                gl.VertexAttribPointer((GLuint)i, components[i].size, components[i].type,
+                                       components[i].normalised, (GLsizei)vertex_size,
+                                       (const void*)(size_t)offsets[i]);
+        vertex_layout = layout;
     }
     set_arrays(arrays);
+    *base_vertex = vertex_size ? (GLint)(first / vertex_size) - (GLint)call.first_vertex : 0;
+    *index_offset = indices_at;
+    return true;
 }
 
 // Every cached value is written while the cache is not valid, whether its
@@ -1164,13 +1263,13 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
     GLuint texture = texture_for(surface);
     program_key key = key_for(state, call,
                               texture ? (const gl_texture*)surface->backend_data : nullptr);
-    GLuint program = program_for(key);
+    compiled_program* program = program_for(key);
     if (!program)
         return DDERR_GENERIC;
 
     if (!cache.valid)
         gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
-    use_program(program);
+    use_program(program->program);
     bind_vertex_array(vertex_array);
     GLuint sampler = texture ? sampler_for(filter_index(stage[D3DTSS_MAGFILTER]),
                                            filter_index(stage[D3DTSS_MINFILTER]),
@@ -1186,17 +1285,25 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
         sent = block;
         block_sent = true;
     }
-    send_vertices(call);
+    // The draw's own uniforms belong to the program: each keeps what it got.
+    if (!program->has_sent || memcmp(&program->sent, &draw_part, sizeof draw_part) != 0) {
+        gl.UniformMatrix4fv(program->world_view, 1, GL_FALSE, draw_part.world_view);
+        gl.UniformMatrix4fv(program->normal_matrix, 1, GL_FALSE, draw_part.normal_matrix);
+        program->sent = draw_part;
+        program->has_sent = true;
+    }
+    GLint base_vertex = 0;
+    size_t index_offset = 0;
+    if (!send_draw_data(call, &base_vertex, &index_offset))
+        return DDERR_GENERIC;
     cache.valid = true;
 
     GLenum mode = primitive_mode(call.primitive_type);
-    if (call.indices) {
-        gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)call.index_count * 2, call.indices,
-                      GL_STREAM_DRAW);
-        gl.DrawElements(mode, (GLsizei)call.index_count, GL_UNSIGNED_SHORT, nullptr);
-    } else {
-        gl.DrawArrays(mode, 0, (GLsizei)call.vertex_count);
-    }
+    if (call.indices)
+        gl.DrawElementsBaseVertex(mode, (GLsizei)call.index_count, GL_UNSIGNED_SHORT,
+                                  (const void*)index_offset, base_vertex);
+    else
+        gl.DrawArrays(mode, base_vertex, (GLsizei)call.vertex_count);
     return D3D_OK;
 }
 

@@ -6,9 +6,11 @@
 // sources of the material colours, fog source and formula, texture stage 0
 // operations, colour keying) in front of it and keeps one compiled program
 // per combination, so a software rasteriser runs no code a draw does not
-// need; everything numeric (matrices, colours, lights, fog range) comes from
-// the uniform block, whose layout is `gl_device_block` in d3d_gl.cpp. The
-// lights come in the block grouped by type: directional, point, spot.
+// need; everything numeric comes from uniforms: the world's matrices, new
+// with every draw (`gl_draw_uniforms` in d3d_gl.cpp), and the rest
+// (projection, colours, lights, fog range) from the uniform block, whose
+// layout is `gl_device_block` there. The lights come in the block grouped by
+// type: directional, point, spot.
 //
 // Conventions: matrices arrive as Direct3D stores them (row-major, for row
 // vectors), which GLSL reads as their transposes, so M * v computes v . M.
@@ -33,9 +35,7 @@ struct light_record {
 };
 
 layout(std140) uniform device_block {
-    mat4 world_view;
     mat4 projection;
-    mat4 normal_matrix;
     vec4 pixel;             // xy: half a viewport pixel in clip units; z: -1 top row first, +1 bottom
                             // row first; w: depth offset of the z bias
     vec4 target;            // xy: render target size
@@ -71,6 +71,11 @@ float fog_factor(float d)
 )glsl";
 
 const char vertex[] = R"glsl(
+// What changes with every draw, for the vertex stage alone, outside the
+// block: the fragment stage keeps its uniforms from one draw to the next.
+uniform mat4 world_view;
+uniform mat4 normal_matrix;
+
 layout(location = 0) in vec4 in_position;
 layout(location = 1) in vec3 in_normal;
 layout(location = 2) in vec4 in_diffuse;

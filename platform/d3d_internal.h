@@ -34,6 +34,7 @@
 #include <cstdint>
 
 #include "platform/d3d.h"
+#include "platform/d3d_pixels.h"
 #include "platform/d3d_record.h"
 #include "platform/d3dx.h"
 
@@ -73,6 +74,10 @@ struct d3d_draw_call {
     D3DDRAWPRIMITIVESTRIDEDDATA data;
     const WORD* indices;  // NULL: draw the vertices in order
     DWORD index_count;
+    // The vertices the draw uses: all of them without indices, else those
+    // from the smallest index to the largest (the device sets them as it
+    // checks the indices).
+    DWORD first_vertex, last_vertex;
 };
 
 struct d3d_context_params {
@@ -140,6 +145,9 @@ struct d3d_surface : IDirectDrawSurface7 {
     // holds), NULL for the last or only one. Back-ends hear surface_changed
     // for the top level once all its levels are filled.
     d3d_surface* mip_next;
+    // The levels a texture reports, when more than its chain holds: levels
+    // past the chain are never made, as no back-end samples them.
+    DWORD mip_levels;
     ~d3d_surface() override;
 };
 
@@ -170,12 +178,6 @@ void d3d_dc_free(HDC dc);
 // Deletes `object` when it is a bitmap (gdi_bitmap.cpp); false otherwise.
 bool gdi_bitmap_delete(HGDIOBJ object);
 
-// Pixel formats.
-DDPIXELFORMAT d3d_pixel_format(D3DX_SURFACEFORMAT format);
-DWORD d3d_read_pixel(const DDPIXELFORMAT& format, const uint8_t* pixel);  // as 0xAARRGGBB
-void d3d_write_pixel(const DDPIXELFORMAT& format, uint8_t* pixel, DWORD argb);
-// The surface's own pixel value for an 0xAARRGGBB colour.
-DWORD d3d_pack_pixel(const DDPIXELFORMAT& format, DWORD argb);
 // Whether a D3DX format carries alpha (textures of such a requested format
 // are made A8R8G8B8, others X8R8G8B8).
 bool d3dx_format_has_alpha(D3DX_SURFACEFORMAT format);

@@ -41,30 +41,6 @@ void release(T*& object)
     object = nullptr;
 }
 
-int bit_count(DWORD mask)
-{
-    return __builtin_popcount(mask);
-}
-
-DWORD channel_from(DWORD value, DWORD mask)
-{
-    if (!mask)
-        return 0;
-    int bits = bit_count(mask);
-    DWORD maximum = (bits >= 32) ? 0xFFFFFFFFu : ((1u << bits) - 1u);
-    DWORD raw = (value & mask) >> __builtin_ctz(mask);
-    return bits >= 8 ? (raw >> (bits - 8)) : (raw * 255u + maximum / 2) / maximum;
-}
-
-DWORD channel_to(DWORD channel, DWORD mask)
-{
-    if (!mask)
-        return 0;
-    int bits = bit_count(mask);
-    DWORD raw = bits >= 8 ? (channel << (bits - 8)) : (channel * ((1u << bits) - 1u) + 127u) / 255u;
-    return (raw << __builtin_ctz(mask)) & mask;
-}
-
 DWORD bytes_per_pixel(const DDPIXELFORMAT& format)
 {
     return format.dwRGBBitCount / 8;
@@ -98,6 +74,8 @@ void fill_desc(const d3d_surface* surface, DDSURFACEDESC2* desc)
     desc->dwMipMapCount = 1;
     for (const d3d_surface* level = surface->mip_next; level; level = level->mip_next)
         ++desc->dwMipMapCount;
+    if (surface->mip_levels > desc->dwMipMapCount)
+        desc->dwMipMapCount = surface->mip_levels;
     desc->ddpfPixelFormat = surface->format;
     desc->ddsCaps.dwCaps = surface->caps;
     if (surface->has_colour_key) {
@@ -145,67 +123,6 @@ void interleaved_layout(DWORD format, void* vertices, D3DDRAWPRIMITIVESTRIDEDDAT
 }
 
 }  // namespace
-
-// ---- pixel formats
-
-DDPIXELFORMAT d3d_pixel_format(D3DX_SURFACEFORMAT format)
-{
-    struct entry {
-        D3DX_SURFACEFORMAT format;
-        DWORD bits, red, green, blue, alpha;
-    };
-    static const entry table[] = {
-        {D3DX_SF_R8G8B8, 24, 0xFF0000, 0xFF00, 0xFF, 0},
-        {D3DX_SF_A8R8G8B8, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
-        {D3DX_SF_X8R8G8B8, 32, 0xFF0000, 0xFF00, 0xFF, 0},
-        {D3DX_SF_R5G6B5, 16, 0xF800, 0x07E0, 0x001F, 0},
-        {D3DX_SF_R5G5B5, 16, 0x7C00, 0x03E0, 0x001F, 0},
-        {D3DX_SF_A1R5G5B5, 16, 0x7C00, 0x03E0, 0x001F, 0x8000},
-        {D3DX_SF_A4R4G4B4, 16, 0x0F00, 0x00F0, 0x000F, 0xF000},
-    };
-    DDPIXELFORMAT pixel_format = {};
-    pixel_format.dwSize = 32;
-    for (const entry& known : table) {
-        if (known.format != format)
-            continue;
-        pixel_format.dwFlags = known.alpha ? DDPF_RGB | DDPF_ALPHAPIXELS : (DWORD)DDPF_RGB;
-        pixel_format.dwRGBBitCount = known.bits;
-        pixel_format.dwRBitMask = known.red;
-        pixel_format.dwGBitMask = known.green;
-        pixel_format.dwBBitMask = known.blue;
-        pixel_format.dwRGBAlphaBitMask = known.alpha;
-    }
-    return pixel_format;
-}
-
-DWORD d3d_read_pixel(const DDPIXELFORMAT& format, const uint8_t* pixel)
-{
-    DWORD value = 0;
-    for (DWORD i = 0; i < bytes_per_pixel(format) && i < 4; ++i)
-        value |= (DWORD)pixel[i] << (8 * i);
-    DWORD alpha = 0xFFu;
-    if (format.dwFlags & DDPF_ALPHAPIXELS)
-        alpha = channel_from(value, format.dwRGBAlphaBitMask);
-    return alpha << 24 | channel_from(value, format.dwRBitMask) << 16 |
-           channel_from(value, format.dwGBitMask) << 8 | channel_from(value, format.dwBBitMask);
-}
-
-DWORD d3d_pack_pixel(const DDPIXELFORMAT& format, DWORD argb)
-{
-    DWORD value = channel_to((argb >> 16) & 0xFF, format.dwRBitMask) |
-                  channel_to((argb >> 8) & 0xFF, format.dwGBitMask) |
-                  channel_to(argb & 0xFF, format.dwBBitMask);
-    if (format.dwFlags & DDPF_ALPHAPIXELS)
-        value |= channel_to(argb >> 24, format.dwRGBAlphaBitMask);
-    return value;
-}
-
-void d3d_write_pixel(const DDPIXELFORMAT& format, uint8_t* pixel, DWORD argb)
-{
-    DWORD value = d3d_pack_pixel(format, argb);
-    for (DWORD i = 0; i < bytes_per_pixel(format) && i < 4; ++i)
-        pixel[i] = (uint8_t)(value >> (8 * i));
-}
 
 // ---- state defaults
 
@@ -386,6 +303,7 @@ d3d_surface* d3d_make_surface(d3d_ddraw* ddraw, DWORD width, DWORD height, DWORD
     surface->colour_key = {};
     surface->backend_data = nullptr;
     surface->mip_next = nullptr;
+    surface->mip_levels = 0;
     bool device_buffer = (caps & (DDSCAPS_3DDEVICE | DDSCAPS_ZBUFFER | DDSCAPS_PRIMARYSURFACE)) !=
                          0;
     if (user_pixels) {
@@ -654,9 +572,20 @@ HRESULT submit(IDirect3DDevice7* device, d3d_draw_call& call)
     }
     if (call.index_count > 0 && !call.indices)
         return DDERR_INVALIDPARAMS;
-    for (DWORD i = 0; call.indices && i < call.index_count; ++i)
-        if (call.indices[i] >= call.vertex_count)
-            return DDERR_INVALIDPARAMS;
+    call.first_vertex = 0;
+    call.last_vertex = call.vertex_count > 0 ? call.vertex_count - 1 : 0;
+    if (call.indices && call.index_count > 0) {
+        DWORD low = 0xFFFF, high = 0;
+        for (DWORD i = 0; i < call.index_count; ++i) {
+            DWORD index = call.indices[i];
+            if (index >= call.vertex_count)
+                return DDERR_INVALIDPARAMS;
+            low = index < low ? index : low;
+            high = index > high ? index : high;
+        }
+        call.first_vertex = low;
+        call.last_vertex = high;
+    }
     return self->ddraw->backend->draw(self->state, call);
 }
 
@@ -895,7 +824,7 @@ HRESULT IDirect3DDevice7::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertex_form
                               vertex_count, flags);
     if (FAILED(result))
         return result;
-    d3d_draw_call call = {type, vertex_format, vertex_count, flags, {}, nullptr, 0};
+    d3d_draw_call call = {type, vertex_format, vertex_count, flags, {}, nullptr, 0, 0, 0};
     interleaved_layout(vertex_format, vertices, &call.data);
     if (!vertices)
         call.data.position.lpvData = nullptr;
@@ -911,7 +840,7 @@ HRESULT IDirect3DDevice7::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, DWORD vert
                               vertex_format, vertex_count, index_count, flags);
     if (FAILED(result))
         return result;
-    d3d_draw_call call = {type, vertex_format, vertex_count, flags, {}, indices, index_count};
+    d3d_draw_call call = {type, vertex_format, vertex_count, flags, {}, indices, index_count, 0, 0};
     interleaved_layout(vertex_format, vertices, &call.data);
     if (!vertices)
         call.data.position.lpvData = nullptr;
@@ -930,7 +859,8 @@ HRESULT IDirect3DDevice7::DrawIndexedPrimitiveStrided(D3DPRIMITIVETYPE type, DWO
         return result;
     if (!data)
         return DDERR_INVALIDPARAMS;
-    d3d_draw_call call = {type, vertex_format, vertex_count, flags, *data, indices, index_count};
+    d3d_draw_call call = {type, vertex_format, vertex_count, flags, *data, indices, index_count, 0,
+                          0};
     HRESULT drawn = submit(this, call);
     return FAILED(drawn) ? drawn : result;
 }

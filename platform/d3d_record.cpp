@@ -19,6 +19,7 @@ struct injection {
 
 struct record_state {
     int backend_kind = D3D_BACKEND_GL;  // the game draws; tests choose recording
+    bool vertical_blank_wait = true;
     bool recording = false;
     std::vector<std::string> lines;
     std::vector<injection> injections;
@@ -173,6 +174,16 @@ int d3d_selected_backend(void)
     return state().backend_kind;
 }
 
+void d3d_set_vertical_blank_wait(int on)
+{
+    state().vertical_blank_wait = on != 0;
+}
+
+int d3d_vertical_blank_wait(void)
+{
+    return state().vertical_blank_wait;
+}
+
 void d3d_record_start(void)
 {
     state().recording = true;
@@ -229,6 +240,7 @@ void d3d_record_reset(void)
 {
     record_state& s = state();
     s.backend_kind = D3D_BACKEND_RECORDING;
+    s.vertical_blank_wait = true;
     s.recording = false;
     s.lines.clear();
     s.injections.clear();

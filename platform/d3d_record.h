@@ -21,6 +21,13 @@ enum { D3D_BACKEND_RECORDING = 0, D3D_BACKEND_GL = 1 };
 void d3d_select_backend(int kind);
 int d3d_selected_backend(void);
 
+// Whether presents wait for the display's vertical blank, and, where the
+// buffer swap does not, as long as it would (frame_pacer.h). On by default;
+// off for programs that time frames, such as the device benchmark. Takes
+// effect at the next context creation.
+void d3d_set_vertical_blank_wait(int on);
+int d3d_vertical_blank_wait(void);
+
 // The call record: one line per call, "Name arg arg ...", numbers in decimal,
 // flags and colours in hexadecimal as each call formats them.
 void d3d_record_start(void);

@@ -559,15 +559,28 @@ HRESULT D3DXLoadTextureFromSurface(IDirect3DDevice7* device, IDirectDrawSurface7
     DWORD to_bytes = to->format.dwRGBBitCount / 8;
     LONG src_width = src.right - src.left, src_height = src.bottom - src.top;
     LONG dst_width = dst.right - dst.left, dst_height = dst.bottom - dst.top;
-    for (LONG y = 0; y < dst_height; ++y) {
-        LONG sy = src.top + (LONG)((int64_t)y * src_height / dst_height);
-        for (LONG x = 0; x < dst_width; ++x) {
-            LONG sx = src.left + (LONG)((int64_t)x * src_width / dst_width);
-            const uint8_t* in = from->pixels + (size_t)sy * (size_t)from->pitch +
-                                (size_t)sx * from_bytes;
-            uint8_t* out = to->pixels + (size_t)(dst.top + y) * (size_t)to->pitch +
-                           (size_t)(dst.left + x) * to_bytes;
-            d3d_write_pixel(to->format, out, d3d_read_pixel(from->format, in));
+    const uint8_t* in = from->pixels + (size_t)src.top * (size_t)from->pitch +
+                        (size_t)src.left * from_bytes;
+    uint8_t* out = to->pixels + (size_t)dst.top * (size_t)to->pitch + (size_t)dst.left * to_bytes;
+    if (src_width == dst_width && src_height == dst_height) {
+        d3d_convert_pixels(from->format, in, from->pitch, to->format, out, to->pitch,
+                           (DWORD)dst_width, (DWORD)dst_height);
+    } else {
+        // Stretched: the nearest source pixel of each.
+        d3d_pixel_layout reader, writer;
+        d3d_pixel_layout_make(from->format, &reader);
+        d3d_pixel_layout_make(to->format, &writer);
+        for (LONG y = 0; y < dst_height; ++y) {
+            LONG sy = (LONG)((int64_t)y * src_height / dst_height);
+            for (LONG x = 0; x < dst_width; ++x) {
+                LONG sx = (LONG)((int64_t)x * src_width / dst_width);
+                DWORD argb;
+                d3d_pixels_to_argb(reader,
+                                   in + (size_t)sy * (size_t)from->pitch + (size_t)sx * from_bytes,
+                                   &argb, 1);
+                d3d_pixels_from_argb(writer, &argb,
+                                     out + (size_t)y * (size_t)to->pitch + (size_t)x * to_bytes, 1);
+            }
         }
     }
     to->ddraw->backend->surface_changed(to);

@@ -1,5 +1,7 @@
 // D3DXCreateTextureFromFile: an image file decoded (image_file.h) into a
-// texture surface with its mipmap chain.
+// texture surface. The levels the file holds (DDS) come with the texture;
+// the rest of its mipmap chain is only described (the level count the
+// texture reports), since no back-end samples below the top level.
 #include <cstdlib>
 
 #include "platform/d3d_internal.h"
@@ -44,19 +46,23 @@ bool scale_image(platform_image* image, DWORD width, DWORD height, bool point_fi
     return true;
 }
 
-// A texture surface holding one level's pixels.
-d3d_surface* make_level(d3d_ddraw* ddraw, const platform_image_level& level, DWORD caps,
-                        D3DX_SURFACEFORMAT pixel_format)
+// A texture surface that takes over a level's pixels (the level is left
+// without them): a plain A8R8G8B8 image is already the surface's pixels;
+// X8R8G8B8 drops the alpha byte.
+d3d_surface* adopt_level(d3d_ddraw* ddraw, platform_image_level& level, DWORD caps,
+                         D3DX_SURFACEFORMAT pixel_format)
 {
-    d3d_surface* surface = d3d_make_surface(ddraw, level.width, level.height, caps,
-                                            d3d_pixel_format(pixel_format), nullptr, 0);
+    DDPIXELFORMAT format = d3d_pixel_format(pixel_format);
+    d3d_surface* surface = d3d_make_surface(ddraw, level.width, level.height, caps, format,
+                                            level.argb, (LONG)(level.width * 4));
     if (!surface)
         return nullptr;
-    for (DWORD y = 0; y < level.height; ++y)
-        for (DWORD x = 0; x < level.width; ++x)
-            d3d_write_pixel(surface->format,
-                            surface->pixels + (size_t)y * (size_t)surface->pitch + (size_t)x * 4,
-                            level.argb[(size_t)y * level.width + x]);
+    surface->own_pixels = true;
+    level.argb = nullptr;
+    d3d_pixel_layout layout;
+    d3d_pixel_layout_make(format, &layout);
+    d3d_pixels_from_argb(layout, (const DWORD*)surface->pixels, surface->pixels,
+                         surface->width * surface->height);
     return surface;
 }
 
@@ -99,7 +105,7 @@ HRESULT D3DXCreateTextureFromFile(IDirect3DDevice7* device, DWORD* flags, DWORD*
         }
     }
 
-    // Levels: the file's own, or a chain made from the top one.
+    // Levels: the file's own, or a chain from the top one.
     int full = platform_image_full_chain(wanted_width, wanted_height);
     int levels = image.level_count > 1 ? image.level_count : full;
     if (flags && (*flags & D3DX_TEXTURE_NOMIPMAP))
@@ -107,12 +113,7 @@ HRESULT D3DXCreateTextureFromFile(IDirect3DDevice7* device, DWORD* flags, DWORD*
     else if (mipmap_count && *mipmap_count != 0 && *mipmap_count != D3DX_DEFAULT &&
              (int)*mipmap_count < levels)
         levels = (int)*mipmap_count;
-    while (image.level_count < levels) {
-        if (!platform_image_reduce(&image, image.level_count - 1, point_filter)) {
-            platform_image_free(&image);
-            return D3DXERR_NOMEMORY;
-        }
-    }
+    int made = levels < image.level_count ? levels : image.level_count;
 
     D3DX_SURFACEFORMAT reported = image.format;
     if (format && *format != D3DX_SF_UNKNOWN)
@@ -123,8 +124,8 @@ HRESULT D3DXCreateTextureFromFile(IDirect3DDevice7* device, DWORD* flags, DWORD*
     DWORD caps = DDSCAPS_TEXTURE | (levels > 1 ? (DWORD)DDSCAPS_MIPMAP : 0u);
     d3d_surface* top = nullptr;
     d3d_surface* last = nullptr;
-    for (int i = 0; i < levels; ++i) {
-        d3d_surface* level = make_level(ddraw, image.levels[i], caps, pixel_format);
+    for (int i = 0; i < made; ++i) {
+        d3d_surface* level = adopt_level(ddraw, image.levels[i], caps, pixel_format);
         if (!level) {
             if (top)
                 top->Release();
@@ -139,6 +140,7 @@ HRESULT D3DXCreateTextureFromFile(IDirect3DDevice7* device, DWORD* flags, DWORD*
         last = level;
     }
     platform_image_free(&image);
+    top->mip_levels = (DWORD)levels;
     ddraw->backend->surface_changed(top);
 
     d3dx_write_back({flags ? *flags & D3DX_TEXTURE_NOMIPMAP : 0u, wanted_width, wanted_height,

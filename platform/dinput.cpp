@@ -1,14 +1,13 @@
 // The input devices on SDL2, and the test machine that stands in for them.
+
 #include "platform/dinput.h"
-
+#include "platform/d3d_internal.h"
+#include "platform/dinput_test.h"
+#include "platform/report.h"
 #include <SDL.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-
-#include "platform/d3d_internal.h"
-#include "platform/dinput_test.h"
 
 const GUID GUID_SysKeyboard = {
     0x6B657962, 0x6F61, 0x7264, {0x76, 0x61, 0x72, 0x6E, 0x6F, 0x63, 0x6B, 0x01}};
@@ -385,6 +384,8 @@ HRESULT DirectInputCreate(HINSTANCE, DWORD version, LPDIRECTINPUT* direct_input,
     dinput_state& s = state();
     if (!s.test_mode && !s.sdl_joysticks)
         s.sdl_joysticks = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
+    if (!s.test_mode && !s.sdl_joysticks)
+        PLATFORM_WARNING("No joysticks: %s", SDL_GetError());
     di_object* object = new di_object();
     object->version = version;
     *direct_input = object;

@@ -20,6 +20,7 @@
 #include "platform/d3d_internal.h"
 #include "platform/font.h"
 #include "platform/path.h"
+#include "platform/report.h"
 
 namespace {
 
@@ -56,8 +57,10 @@ struct face_record {
 FT_Library library()
 {
     static FT_Library made = nullptr;  // lives for the whole run
-    if (!made && FT_Init_FreeType(&made) != 0)
+    if (!made && FT_Init_FreeType(&made) != 0) {
+        PLATFORM_ERROR("%s", "FreeType could not start: no text can be drawn.");
         made = nullptr;
+    }
     return made;
 }
 

@@ -44,6 +44,8 @@
     X(PFNGLBINDBUFFERBASEPROC, BindBufferBase)                                           \
     X(PFNGLBUFFERDATAPROC, BufferData)                                                   \
     X(PFNGLBUFFERSUBDATAPROC, BufferSubData)                                             \
+    X(PFNGLMAPBUFFERRANGEPROC, MapBufferRange)                                           \
+    X(PFNGLUNMAPBUFFERPROC, UnmapBuffer)                                                 \
     X(PFNGLGENVERTEXARRAYSPROC, GenVertexArrays)                                         \
     X(PFNGLDELETEVERTEXARRAYSPROC, DeleteVertexArrays)                                   \
     X(PFNGLBINDVERTEXARRAYPROC, BindVertexArray)                                         \
@@ -53,6 +55,7 @@
     X(PFNGLVERTEXATTRIB4FPROC, VertexAttrib4f)                                           \
     X(PFNGLDRAWARRAYSPROC, DrawArrays)                                                   \
     X(PFNGLDRAWELEMENTSPROC, DrawElements)                                               \
+    X(PFNGLDRAWELEMENTSBASEVERTEXPROC, DrawElementsBaseVertex)                           \
     X(PFNGLCREATESHADERPROC, CreateShader)                                               \
     X(PFNGLSHADERSOURCEPROC, ShaderSource)                                               \
     X(PFNGLCOMPILESHADERPROC, CompileShader)                                             \

@@ -1,6 +1,7 @@
 // TGA, BMP and DDS decoding into 32-bit pixels.
 #include "platform/image_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,34 +22,17 @@ struct bytes_view {
     uint32_t u32(size_t offset) const { return u16(offset) | u16(offset + 2) << 16; }
 };
 
-DDPIXELFORMAT masks_format(DWORD bits, DWORD red, DWORD green, DWORD blue, DWORD alpha)
-{
-    DDPIXELFORMAT format = {};
-    format.dwSize = 32;
-    format.dwFlags = alpha ? DDPF_RGB | DDPF_ALPHAPIXELS : (DWORD)DDPF_RGB;
-    format.dwRGBBitCount = bits;
-    format.dwRBitMask = red;
-    format.dwGBitMask = green;
-    format.dwBBitMask = blue;
-    format.dwRGBAlphaBitMask = alpha;
-    return format;
-}
-
-DWORD grey(uint32_t value)
-{
-    return 0xFF000000u | value << 16 | value << 8 | value;
-}
-
 bool size_ok(uint32_t width, uint32_t height)
 {
     return width > 0 && height > 0 && width <= PLATFORM_IMAGE_MAX_SIZE &&
            height <= PLATFORM_IMAGE_MAX_SIZE;
 }
 
+// Every decoder writes every pixel of a level it adds.
 bool add_level(platform_image* image, DWORD width, DWORD height)
 {
     platform_image_level& level = image->levels[image->level_count];
-    level.argb = (DWORD*)calloc((size_t)width * height, sizeof(DWORD));
+    level.argb = (DWORD*)malloc((size_t)width * height * sizeof(DWORD));
     if (!level.argb)
         return false;
     level.width = width;
@@ -83,20 +67,26 @@ HRESULT decode_tga(const bytes_view& file, platform_image* image)
     size_t offset = 18 + id_length + (map_type ? (size_t)map_length * ((map_bits + 7) / 8) : 0);
     bool alpha = (bits == 32 && attribute_bits > 0) || (bits == 16 && attribute_bits == 1);
     DDPIXELFORMAT format = {};
-    if (bits == 15 || bits == 16)
-        format = masks_format(16, 0x7C00, 0x03E0, 0x001F, alpha ? 0x8000 : 0);
+    if (grey_image)
+        format = d3d_masks_format(8, 0xFF, 0xFF, 0xFF, 0);
+    else if (bits == 15 || bits == 16)
+        format = d3d_masks_format(16, 0x7C00, 0x03E0, 0x001F, alpha ? 0x8000 : 0);
     else
-        format = masks_format(bits, 0xFF0000, 0xFF00, 0xFF, alpha ? 0xFF000000u : 0);
+        format = d3d_masks_format(bits, 0xFF0000, 0xFF00, 0xFF, alpha ? 0xFF000000u : 0);
+    d3d_pixel_layout layout;
+    d3d_pixel_layout_make(format, &layout);
     size_t pixel_bytes = (bits + 7) / 8;
 
     if (!add_level(image, width, height))
         return D3DXERR_NOMEMORY;
     platform_image_level& level = image->levels[0];
     bool top_down = (descriptor & 0x20) != 0, right_to_left = (descriptor & 0x10) != 0;
+    // Pixels come row by row in file order; a run of them may go on into the
+    // next row.
     size_t total = (size_t)width * height;
     size_t done = 0;
     while (done < total) {
-        size_t run = 1;
+        size_t run = total - done;  // an uncompressed image is one raw run
         bool repeat = false;
         if (rle) {
             if (!file.has(offset, 1))
@@ -107,18 +97,29 @@ HRESULT decode_tga(const bytes_view& file, platform_image* image)
             if (run > total - done)
                 return D3DXERR_INVALIDFILEFORMAT;
         }
-        for (size_t i = 0; i < run; ++i, ++done) {
-            size_t source = repeat ? offset : offset + i * pixel_bytes;
-            if (!file.has(source, pixel_bytes))
-                return D3DXERR_INVALIDFILEFORMAT;
-            DWORD argb = grey_image ? grey(file.u8(source))
-                                    : d3d_read_pixel(format, file.data + source);
-            DWORD x = (DWORD)(done % width), y = (DWORD)(done / width);
-            *pixel_at(level, right_to_left ? width - 1 - x : x,
-                      top_down ? y : height - 1 - y) = argb;
+        size_t bytes = (repeat ? 1 : run) * pixel_bytes;
+        if (!file.has(offset, bytes))
+            return D3DXERR_INVALIDFILEFORMAT;
+        DWORD repeated = 0;
+        if (repeat)
+            d3d_pixels_to_argb(layout, file.data + offset, &repeated, 1);
+        for (size_t placed = 0; placed < run;) {
+            size_t x = done % width, y = done / width;
+            size_t count = std::min(run - placed, (size_t)width - x);
+            DWORD* out = pixel_at(level, (DWORD)x, top_down ? (DWORD)y : height - 1 - (DWORD)y);
+            if (repeat)
+                std::fill_n(out, count, repeated);
+            else
+                d3d_pixels_to_argb(layout, file.data + offset + placed * pixel_bytes, out,
+                                   (DWORD)count);
+            placed += count;
+            done += count;
         }
-        offset += (repeat ? 1 : run) * pixel_bytes;
+        offset += bytes;
     }
+    if (right_to_left)
+        for (DWORD y = 0; y < height; ++y)
+            std::reverse(pixel_at(level, 0, y), pixel_at(level, 0, y) + width);
     image->has_alpha = alpha;
     return D3D_OK;
 }
@@ -171,10 +172,10 @@ HRESULT decode_bmp(const bytes_view& file, platform_image* image)
         if (colours_used == 0 || colours_used > (1u << bits))
             colours_used = 1u << bits;
     } else if (compression == 0 && (bits == 16 || bits == 24 || bits == 32)) {
-        format = bits == 16 ? masks_format(16, 0x7C00, 0x03E0, 0x001F, 0)
-                            : masks_format(bits, 0xFF0000, 0xFF00, 0xFF, 0);
+        format = bits == 16 ? d3d_masks_format(16, 0x7C00, 0x03E0, 0x001F, 0)
+                            : d3d_masks_format(bits, 0xFF0000, 0xFF00, 0xFF, 0);
     } else if (compression == 3 && (bits == 16 || bits == 32) && red && green && blue) {
-        format = masks_format(bits, red, green, blue, alpha);
+        format = d3d_masks_format(bits, red, green, blue, alpha);
     } else {
         return D3DXERR_INVALIDFILEFORMAT;  // run-length encoded and unknown layouts
     }
@@ -188,22 +189,23 @@ HRESULT decode_bmp(const bytes_view& file, platform_image* image)
     if (!add_level(image, (DWORD)width, (DWORD)height))
         return D3DXERR_NOMEMORY;
     platform_image_level& level = image->levels[0];
+    d3d_pixel_layout layout;
+    if (!palette)
+        d3d_pixel_layout_make(format, &layout);
     for (DWORD row = 0; row < (DWORD)height; ++row) {
         const uint8_t* line = file.data + bits_offset + stride * row;
         DWORD y = top_down ? row : (DWORD)height - 1 - row;
+        if (!palette) {
+            d3d_pixels_to_argb(layout, line, pixel_at(level, 0, y), (DWORD)width);
+            continue;
+        }
         for (DWORD x = 0; x < (DWORD)width; ++x) {
-            DWORD argb;
-            if (palette) {
-                uint32_t index = (line[x * bits / 8] >> (8 - bits - x * bits % 8)) &
-                                 ((1u << bits) - 1);
-                if (index >= colours_used)
-                    return D3DXERR_INVALIDFILEFORMAT;
-                const uint8_t* entry = file.data + palette_offset + index * palette_entry;
-                argb = 0xFF000000u | (DWORD)entry[2] << 16 | (DWORD)entry[1] << 8 | entry[0];
-            } else {
-                argb = d3d_read_pixel(format, line + x * (bits / 8));
-            }
-            *pixel_at(level, x, y) = argb;
+            uint32_t index = (line[x * bits / 8] >> (8 - bits - x * bits % 8)) & ((1u << bits) - 1);
+            if (index >= colours_used)
+                return D3DXERR_INVALIDFILEFORMAT;
+            const uint8_t* entry = file.data + palette_offset + index * palette_entry;
+            *pixel_at(level, x, y) = 0xFF000000u | (DWORD)entry[2] << 16 | (DWORD)entry[1] << 8 |
+                                     entry[0];
         }
     }
     image->has_alpha = alpha != 0;
@@ -321,7 +323,7 @@ HRESULT decode_dds(const bytes_view& file, platform_image* image)
         if ((bits != 16 && bits != 24 && bits != 32) || !file.u32(92) || !file.u32(96) ||
             !file.u32(100))
             return D3DXERR_INVALIDFILEFORMAT;
-        format = masks_format(bits, file.u32(92), file.u32(96), file.u32(100), alpha);
+        format = d3d_masks_format(bits, file.u32(92), file.u32(96), file.u32(100), alpha);
         image->has_alpha = alpha != 0;
     } else {
         return D3DXERR_INVALIDFILEFORMAT;
@@ -342,10 +344,11 @@ HRESULT decode_dds(const bytes_view& file, platform_image* image)
         platform_image_level& level = image->levels[index];
         const uint8_t* data = file.data + offset;
         if (!block_bytes) {
+            d3d_pixel_layout layout;
+            d3d_pixel_layout_make(format, &layout);
             for (DWORD y = 0; y < level_height; ++y)
-                for (DWORD x = 0; x < level_width; ++x)
-                    *pixel_at(level, x, y) = d3d_read_pixel(
-                        format, data + ((size_t)y * level_width + x) * pixel_bytes);
+                d3d_pixels_to_argb(layout, data + (size_t)y * level_width * pixel_bytes,
+                                   pixel_at(level, 0, y), level_width);
         }
         for (size_t b = 0; block_bytes && b < across * down; ++b) {
             const uint8_t* block = data + b * block_bytes;
@@ -439,39 +442,4 @@ int platform_image_full_chain(DWORD width, DWORD height)
         ++levels;
     }
     return levels;
-}
-
-int platform_image_reduce(platform_image* image, int index, bool point_filter)
-{
-    if (index + 1 != image->level_count || image->level_count >= PLATFORM_IMAGE_MAX_LEVELS)
-        return 0;
-    platform_image_level& source = image->levels[index];
-    DWORD width = source.width > 1 ? source.width / 2 : 1;
-    DWORD height = source.height > 1 ? source.height / 2 : 1;
-    if (!add_level(image, width, height))
-        return 0;
-    platform_image_level& to = image->levels[index + 1];
-    for (DWORD y = 0; y < height; ++y) {
-        for (DWORD x = 0; x < width; ++x) {
-            DWORD x0 = x * 2 < source.width ? x * 2 : source.width - 1;
-            DWORD y0 = y * 2 < source.height ? y * 2 : source.height - 1;
-            DWORD x1 = x0 + 1 < source.width ? x0 + 1 : x0;
-            DWORD y1 = y0 + 1 < source.height ? y0 + 1 : y0;
-            if (point_filter) {
-                *pixel_at(to, x, y) = *pixel_at(source, x0, y0);
-                continue;
-            }
-            DWORD corners[4] = {*pixel_at(source, x0, y0), *pixel_at(source, x1, y0),
-                                *pixel_at(source, x0, y1), *pixel_at(source, x1, y1)};
-            DWORD average = 0;
-            for (int shift = 0; shift < 32; shift += 8) {
-                DWORD sum = 2;  // rounds to nearest
-                for (DWORD corner : corners)
-                    sum += corner >> shift & 0xFF;
-                average |= (sum / 4) << shift;
-            }
-            *pixel_at(to, x, y) = average;
-        }
-    }
-    return 1;
 }

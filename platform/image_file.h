@@ -39,7 +39,3 @@ void platform_image_free(platform_image* image);
 
 // The number of levels of a full mipmap chain for a width x height image.
 int platform_image_full_chain(DWORD width, DWORD height);
-// Makes level `index` + 1 from level `index` (half size, at least 1): the
-// top-left pixel of each 2 x 2 block with point filtering, else the block's
-// average. Returns 0 when memory runs out.
-int platform_image_reduce(platform_image* image, int index, bool point_filter);

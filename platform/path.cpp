@@ -9,6 +9,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <time.h>
 
 namespace {
 
@@ -26,24 +27,82 @@ bool equal_ignoring_case(const char* a, const char* b)
     return *a == *b;
 }
 
+// The names in directories that a match without regard to case had to
+// read, kept while the directory stays as it was: a texture is looked for
+// under four extensions, and reading a directory of many files for each
+// miss would cost more than loading the texture.
+struct listing {
+    std::string dir;
+    struct stat seen;   // the directory when it was read
+    long long read_ns;  // when it was read (the real-time clock)
+    std::vector<std::string> names;
+};
+
+const size_t kept_listings = 8;
+// A change to a directory stamps it from a clock that may run this far
+// behind the real-time clock.
+const long long stamp_lag_ns = 50000000;
+
+std::vector<listing>& listings()
+{
+    static std::vector<listing>* kept = new std::vector<listing>();  // lives for the whole run
+    return *kept;
+}
+
+long long nanoseconds(const struct timespec& t)
+{
+    return (long long)t.tv_sec * 1000000000ll + t.tv_nsec;
+}
+
+// A kept listing is good while the directory is the same one with the same
+// modification time, and that time lies clearly before the reading: a change
+// made just after the reading could carry the same time.
+bool still_good(const listing& kept, const struct stat& now)
+{
+    long long changed = nanoseconds(now.st_mtim);
+    return kept.seen.st_ino == now.st_ino && kept.seen.st_dev == now.st_dev &&
+           nanoseconds(kept.seen.st_mtim) == changed && changed < kept.read_ns - stamp_lag_ns;
+}
+
+const std::vector<std::string>* listing_of(const std::string& dir)
+{
+    struct stat now;
+    if (stat(dir.c_str(), &now) != 0)
+        return nullptr;
+    std::vector<listing>& kept = listings();
+    for (size_t i = 0; i < kept.size(); ++i)
+        if (kept[i].dir == dir) {
+            if (still_good(kept[i], now))
+                return &kept[i].names;
+            kept.erase(kept.begin() + (long)i);
+            break;
+        }
+    struct timespec read_at;
+    clock_gettime(CLOCK_REALTIME, &read_at);
+    DIR* d = opendir(dir.c_str());
+    if (!d)
+        return nullptr;
+    listing made = {dir, now, nanoseconds(read_at), {}};
+    while (struct dirent* entry = readdir(d))
+        made.names.push_back(entry->d_name);
+    closedir(d);
+    if (kept.size() >= kept_listings)
+        kept.erase(kept.begin());
+    kept.push_back(std::move(made));
+    return &kept.back().names;
+}
+
 // The entry of `dir` that matches `name` without regard to case, or `name`.
 std::string match_component(const std::string& dir, const std::string& name)
 {
     std::string candidate = dir.empty() ? name : (dir == "/" ? "/" + name : dir + "/" + name);
     if (exists(candidate))
         return name;
-    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
-    if (!d)
-        return name;
-    std::string found = name;
-    while (struct dirent* entry = readdir(d)) {
-        if (equal_ignoring_case(entry->d_name, name.c_str())) {
-            found = entry->d_name;
-            break;
-        }
-    }
-    closedir(d);
-    return found;
+    const std::vector<std::string>* names = listing_of(dir.empty() ? "." : dir);
+    for (size_t i = 0; names && i < names->size(); ++i)
+        if (equal_ignoring_case((*names)[i].c_str(), name.c_str()))
+            return (*names)[i];
+    return name;
 }
 
 std::string drive_root(char letter)
@@ -101,7 +160,14 @@ int platform_resolve_path(const char* path, char* host_path, size_t host_path_si
         start = end + 1;
     }
 
+    // Most paths name what exists as they are written: one look settles them.
     std::string result = root;
+    for (const std::string& part : parts)
+        result += (result.empty() || result == "/" ? "" : "/") + part;
+    if (result.empty() || !exists(result))
+        result = root;
+    else
+        parts.clear();
     for (const std::string& part : parts) {
         std::string name = part == ".." ? part : match_component(result, part);
         if (result.empty())

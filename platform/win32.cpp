@@ -1,19 +1,18 @@
 // Windows, the message queue and SDL event translation. See win32.h for the
 // message orders kept.
+
 #include "platform/win32.h"
-
+#include "platform/report.h"
+#include "platform/timer.h"
+#include "platform/win32_test.h"
+#include "platform/window_internal.h"
 #include <SDL.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <deque>
 #include <string>
 #include <vector>
-
-#include "platform/timer.h"
-#include "platform/win32_test.h"
-#include "platform/window_internal.h"
 
 struct platform_window {
     std::string class_name;
@@ -113,8 +112,11 @@ bool ensure_sdl_video()
     win32_state& s = state();
     if (s.headless)
         return false;
-    if (!s.sdl_video)
+    if (!s.sdl_video) {
         s.sdl_video = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        if (!s.sdl_video)
+            PLATFORM_ERROR("No video: %s", SDL_GetError());
+    }
     return s.sdl_video;
 }
 
@@ -655,6 +657,8 @@ HWND CreateWindowEx(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style
         if (!window->sdl)
             window->sdl = SDL_CreateWindow(window->title.c_str(), sdl_x, sdl_y, window->width,
                                            window->height, flags);
+        if (!window->sdl)
+            PLATFORM_ERROR("No window \"%s\": %s", window->title.c_str(), SDL_GetError());
     }
     if (window->sdl) {
         window->id = SDL_GetWindowID(window->sdl);

@@ -252,18 +252,9 @@ int mow_animate_model(const mow_model* mow_model_ptr, const mow_anim* mow_anim_p
                       mow_appendage_sphere_key* animated_sphere_key,
                       const win_matrix43* parent_matrix)
 {
-    if (!mow_model_ptr) {
-        LOG_ERROR("%s\n", "Cannot mow_animate_model with NULL mow_model.");
-        return 0;
-    }
-    if (!mow_augment_array) {
-        LOG_ERROR("%s\n", "Cannot mow_animate_model with NULL mow_augment_array.");
-        return 0;
-    }
-    if (!parent_matrix) {
-        LOG_ERROR("%s\n", "Cannot mow_animate_model with NULL parent_matrix.");
-        return 0;
-    }
+    REFUSE_NULL(mow_model_ptr, "mow_animate_model", "mow_model", 0);
+    REFUSE_NULL(mow_augment_array, "mow_animate_model", "mow_augment_array", 0);
+    REFUSE_NULL(parent_matrix, "mow_animate_model", "parent_matrix", 0);
     const pose_job job = {
         mow_model_ptr,
         mow_anim_ptr,
@@ -288,19 +279,13 @@ int mow_animate_interpolate_single_mow_track(win_xform* result, const mow_track*
         LOG_ERROR("%s\n", "Cannot mow_animate_interpolate_single_mow_track with NULL mow_track.");
         return 0;
     }
-    if (!result) {
-        LOG_ERROR("%s\n", "Cannot mow_animate_interpolate_single_mow_track with NULL win_xform.");
-        return 0;
-    }
+    REFUSE_NULL(result, "mow_animate_interpolate_single_mow_track", "win_xform", 0);
     return interpolate_mow_track(mow_track_ptr, time, result);
 }
 
 int32_t mow_animate_mow_shader_idx(const mow_anim* mow_anim_ptr, float time)
 {
-    if (!mow_anim_ptr) {
-        LOG_ERROR("%s\n", "Cannot mow_animate_mow_shader_idx with NULL mow_anim.");
-        return -1;
-    }
+    REFUSE_NULL(mow_anim_ptr, "mow_animate_mow_shader_idx", "mow_anim", -1);
     const mow_shader_idx_key* keys = mow_anim_ptr->mow_shader_idx_key_array;
     if (!present(keys, mow_anim_ptr->mow_shader_idx_key_array_size)) {
         const char* name = mow_anim_ptr->mow_anim_name;
@@ -326,10 +311,7 @@ int mow_animate_interpolate_mow_sphere(win_vect3* result_sphere_center, float* r
                   "Cannot mow_animate_interpolate_mow_sphere with NULL result_sphere_radius");
         return 0;
     }
-    if (!mow_sphere_key_array) {
-        LOG_ERROR("%s\n", "Cannot mow_animate_interpolate_mow_sphere with NULL mow_sphere_key.");
-        return 0;
-    }
+    REFUSE_NULL(mow_sphere_key_array, "mow_animate_interpolate_mow_sphere", "mow_sphere_key", 0);
     if (n <= 0) {
         LOG_ERROR("Bad mow_sphere_key_array_size = %ld\n", (long)n);
         return 0;

@@ -192,10 +192,7 @@ int32_t mow_geo_pose_count(const mow_model* mow_model_ptr)
 
 int mow_geo_validate_mow_model(const mow_model* mow_model_ptr)
 {
-    if (!mow_model_ptr) {
-        LOG_ERROR("%s\n", "Cannot mow_geo_validate_mow_model with NULL mow_model_ptr.");
-        return 0;
-    }
+    REFUSE_NULL(mow_model_ptr, "mow_geo_validate_mow_model", "mow_model_ptr", 0);
     model_fault found = {};
     if (!model_ok(&found, mow_model_ptr)) {
         const char* name = mow_model_ptr->mow_model_name;

@@ -52,33 +52,33 @@ static void build_translate43(win_matrix43* m, float x, float y, float z)
 
 void win_math_set_translate_matrix43_inline(win_matrix43* m, float x, float y, float z)
 {
-    WIN_MATH_REFUSE_NULL(m, "win_math_set_translate_matrix43_inline", "m", );
+    REFUSE_NULL(m, "win_math_set_translate_matrix43_inline", "m");
     build_translate43(m, x, y, z);
 }
 
 int win_math_set_translate_matrix43(win_matrix43* m, float x, float y, float z)
 {
-    WIN_MATH_REFUSE_NULL(m, "win_math_set_translate_matrix43", "m", 0);
+    REFUSE_NULL(m, "win_math_set_translate_matrix43", "m", 0);
     build_translate43(m, x, y, z);
     return 1;
 }
 
 void win_math_set_translate_matrix43_from_vect3_inline(win_matrix43* m, const win_vect3* v)
 {
-    WIN_MATH_REFUSE_NULL(m, "win_math_set_translate_matrix43_from_vect3_inline", "m", );
-    WIN_MATH_REFUSE_NULL(v, "win_math_set_translate_matrix43_from_vect3_inline", "v", );
+    REFUSE_NULL(m, "win_math_set_translate_matrix43_from_vect3_inline", "m");
+    REFUSE_NULL(v, "win_math_set_translate_matrix43_from_vect3_inline", "v");
     build_translate43(m, v->x, v->y, v->z);
 }
 
 void win_math_set_translate_matrix44_inline(win_matrix44* m, float x, float y, float z)
 {
-    WIN_MATH_REFUSE_NULL(m, "win_math_set_translate_matrix44_inline", "m", );
+    REFUSE_NULL(m, "win_math_set_translate_matrix44_inline", "m");
     build_translate(m, x, y, z);
 }
 
 int win_math_set_translate_matrix44(win_matrix44* m, float x, float y, float z)
 {
-    WIN_MATH_REFUSE_NULL(m, "win_math_set_translate_matrix44", "m", 0);
+    REFUSE_NULL(m, "win_math_set_translate_matrix44", "m", 0);
     build_translate(m, x, y, z);
     return 1;
 }
@@ -98,14 +98,14 @@ static void build_scale43(win_matrix43* m, float sx, float sy, float sz)
 
 void win_math_set_scale_matrix43_inline(win_matrix43* m, float sx, float sy, float sz)
 {
-    WIN_MATH_REFUSE_NULL(m, "win_math_set_scale_matrix43_inline", "m", );
+    REFUSE_NULL(m, "win_math_set_scale_matrix43_inline", "m");
     build_scale43(m, sx, sy, sz);
 }
 
 void win_math_set_scale_matrix43_from_vect3_inline(win_matrix43* m, const win_vect3* v)
 {
-    WIN_MATH_REFUSE_NULL(m, "win_math_set_scale_matrix43_from_vect3_inline", "m", );
-    WIN_MATH_REFUSE_NULL(v, "win_math_set_scale_matrix43_from_vect3_inline", "v", );
+    REFUSE_NULL(m, "win_math_set_scale_matrix43_from_vect3_inline", "m");
+    REFUSE_NULL(v, "win_math_set_scale_matrix43_from_vect3_inline", "v");
     build_scale43(m, v->x, v->y, v->z);
 }
 
@@ -136,7 +136,7 @@ static void build_axis_rotation43(win_matrix43* mat, int axis, float angle)
 #define AXIS_ROTATION_BUILDER(operation, matrix_type, build, axis) \
     void operation(matrix_type* mat, float angle)                  \
     {                                                              \
-        WIN_MATH_REFUSE_NULL(mat, #operation, "mat", );            \
+        REFUSE_NULL(mat, #operation, "mat");                       \
         build(mat, axis, angle);                                   \
     }
 
@@ -170,16 +170,16 @@ static void build_axis_angle_rotation(M* mat, const win_vect3* vDir, float angle
 
 void win_math_set_rotation_matrix43(win_matrix43* mat, const win_vect3* vDir, float angle)
 {
-    WIN_MATH_REFUSE_NULL(mat, "win_math_set_rotation_matrix43", "mat", );
-    WIN_MATH_REFUSE_NULL(vDir, "win_math_set_rotation_matrix43", "vDir", );
+    REFUSE_NULL(mat, "win_math_set_rotation_matrix43", "mat");
+    REFUSE_NULL(vDir, "win_math_set_rotation_matrix43", "vDir");
     build_axis_angle_rotation(mat, vDir, angle);
     mat->attrib = WIN_ATTRIB_ROTATE;
 }
 
 void win_math_set_rotation_matrix44(win_matrix44* mat, const win_vect3* vDir, float angle)
 {
-    WIN_MATH_REFUSE_NULL(mat, "win_math_set_rotation_matrix44", "mat", );
-    WIN_MATH_REFUSE_NULL(vDir, "win_math_set_rotation_matrix44", "vDir", );
+    REFUSE_NULL(mat, "win_math_set_rotation_matrix44", "mat");
+    REFUSE_NULL(vDir, "win_math_set_rotation_matrix44", "vDir");
     build_axis_angle_rotation(mat, vDir, angle);
 }
 
@@ -232,7 +232,7 @@ int win_math_set_rot_trans_matrix43(win_matrix43* mat, float rotate_x, float rot
                                     float rotate_z, float translate_x, float translate_y,
                                     float translate_z)
 {
-    WIN_MATH_REFUSE_NULL(mat, "win_math_set_rot_trans_matrix43", "mat", 0);
+    REFUSE_NULL(mat, "win_math_set_rot_trans_matrix43", "mat", 0);
     return build_rot_trans(mat, rotate_x, rotate_y, rotate_z, translate_x, translate_y,
                            translate_z);
 }
@@ -241,14 +241,14 @@ int win_math_set_rot_trans_matrix44(win_matrix44* mat, float rotate_x, float rot
                                     float rotate_z, float translate_x, float translate_y,
                                     float translate_z)
 {
-    WIN_MATH_REFUSE_NULL(mat, "win_math_set_rot_trans_matrix44", "mat", 0);
+    REFUSE_NULL(mat, "win_math_set_rot_trans_matrix44", "mat", 0);
     return build_rot_trans(mat, rotate_x, rotate_y, rotate_z, translate_x, translate_y,
                            translate_z);
 }
 
 void win_math_transpose_matrix43_inline(win_matrix43* m)
 {
-    WIN_MATH_REFUSE_NULL(m, "win_math_transpose_matrix43_inline", "m", );
+    REFUSE_NULL(m, "win_math_transpose_matrix43_inline", "m");
     for (int r = 0; r < 3; r++) {
         for (int c = r + 1; c < 3; c++) {
             float swap = m->m[r][c];
@@ -284,10 +284,10 @@ static void transform_by_matrix43(V* dest, const V* src, const win_matrix43* mat
 }
 
 // The NULL tests of the point and normal products.
-#define REFUSE_NULL_TRANSFORM(operation)                \
-    WIN_MATH_REFUSE_NULL(vDest, operation, "vDest", 0); \
-    WIN_MATH_REFUSE_NULL(vSrc, operation, "vSrc", 0);   \
-    WIN_MATH_REFUSE_NULL(mat, operation, "mat", 0)
+#define REFUSE_NULL_TRANSFORM(operation)       \
+    REFUSE_NULL(vDest, operation, "vDest", 0); \
+    REFUSE_NULL(vSrc, operation, "vSrc", 0);   \
+    REFUSE_NULL(mat, operation, "mat", 0)
 
 int win_math_multiply_vect3_by_matrix43(win_vect3* vDest, const win_vect3* vSrc,
                                         const win_matrix43* mat)
@@ -362,9 +362,9 @@ int win_math_multiply_norm_by_matrix44(win_norm* vDest, const win_norm* vSrc,
 // The NULL tests of a matrix product and the refusal of a result that is
 // one of its operands.
 #define REFUSE_NULL_OR_ALIASED_PRODUCT(operation)                                  \
-    WIN_MATH_REFUSE_NULL(q_mat, operation, "q_mat", 0);                            \
-    WIN_MATH_REFUSE_NULL(a_mat, operation, "a_mat", 0);                            \
-    WIN_MATH_REFUSE_NULL(b_mat, operation, "b_mat", 0);                            \
+    REFUSE_NULL(q_mat, operation, "q_mat", 0);                                     \
+    REFUSE_NULL(a_mat, operation, "a_mat", 0);                                     \
+    REFUSE_NULL(b_mat, operation, "b_mat", 0);                                     \
     if (q_mat == a_mat || q_mat == b_mat) {                                        \
         LOG_ERROR("%s\n", "Cannot store matrix_multiply result in source matrix"); \
         return 0;                                                                  \
@@ -413,8 +413,8 @@ int win_math_multiply_matrix44(win_matrix44* q_mat, const win_matrix44* a_mat,
 win_matrix44* win_math_matrix43_to_matrix44(win_matrix44* output_matrix,
                                             const win_matrix43* input_matrix)
 {
-    WIN_MATH_REFUSE_NULL(output_matrix, "win_math_matrix43_to_matrix44", "output_matrix", NULL);
-    WIN_MATH_REFUSE_NULL(input_matrix, "win_math_matrix43_to_matrix44", "input_matrix", NULL);
+    REFUSE_NULL(output_matrix, "win_math_matrix43_to_matrix44", "output_matrix", NULL);
+    REFUSE_NULL(input_matrix, "win_math_matrix43_to_matrix44", "input_matrix", NULL);
     for (int r = 0; r < 4; r++) {
         for (int c = 0; c < 3; c++)
             output_matrix->m[r][c] = input_matrix->m[r][c];
@@ -425,8 +425,8 @@ win_matrix44* win_math_matrix43_to_matrix44(win_matrix44* output_matrix,
 
 void win_math_matrix44_to_matrix43(win_matrix43* output_matrix, const win_matrix44* input_matrix)
 {
-    WIN_MATH_REFUSE_NULL(output_matrix, "win_math_matrix44_to_matrix43", "output_matrix", );
-    WIN_MATH_REFUSE_NULL(input_matrix, "win_math_matrix44_to_matrix43", "input_matrix", );
+    REFUSE_NULL(output_matrix, "win_math_matrix44_to_matrix43", "output_matrix");
+    REFUSE_NULL(input_matrix, "win_math_matrix44_to_matrix43", "input_matrix");
     for (int r = 0; r < 4; r++)
         for (int c = 0; c < 3; c++)
             output_matrix->m[r][c] = input_matrix->m[r][c];
@@ -437,7 +437,7 @@ void win_math_matrix44_to_matrix43(win_matrix43* output_matrix, const win_matrix
 
 int win_math_set_xform_attrib(win_xform* xform)
 {
-    WIN_MATH_REFUSE_NULL(xform, "win_math_set_xform_attrib", "win_xform", 0);
+    REFUSE_NULL(xform, "win_math_set_xform_attrib", "win_xform", 0);
     xform->attrib = (xform->rx != 0.0f ? WIN_ATTRIB_ROTATE_X : 0) |
                     (xform->ry != 0.0f ? WIN_ATTRIB_ROTATE_Y : 0) |
                     (xform->rz != 0.0f ? WIN_ATTRIB_ROTATE_Z : 0) |
@@ -515,22 +515,22 @@ static int xform_to_matrix43(const win_xform* xform, win_matrix43* matrix,
 
 int win_math_xform_to_txzy_matrix43(const win_xform* xform, win_matrix43* matrix)
 {
-    WIN_MATH_REFUSE_NULL(xform, "win_math_xform_to_txzy_matrix43", "win_xform", 0);
-    WIN_MATH_REFUSE_NULL(matrix, "win_math_xform_to_txzy_matrix43", "win_matrix43", 0);
+    REFUSE_NULL(xform, "win_math_xform_to_txzy_matrix43", "win_xform", 0);
+    REFUSE_NULL(matrix, "win_math_xform_to_txzy_matrix43", "win_matrix43", 0);
     return xform_to_matrix43(xform, matrix, order_xzy, 0);
 }
 
 int win_math_xform_to_xyzt_matrix43(const win_xform* xform, win_matrix43* matrix)
 {
-    WIN_MATH_REFUSE_NULL(xform, "win_math_xform_to_xyzt_matrix43", "win_xform", 0);
-    WIN_MATH_REFUSE_NULL(matrix, "win_math_xform_to_xyzt_matrix43", "win_matrix43", 0);
+    REFUSE_NULL(xform, "win_math_xform_to_xyzt_matrix43", "win_xform", 0);
+    REFUSE_NULL(matrix, "win_math_xform_to_xyzt_matrix43", "win_matrix43", 0);
     return xform_to_matrix43(xform, matrix, order_xyz, 1);
 }
 
 int win_math_xform_to_xzyt_matrix43(const win_xform* xform, win_matrix43* matrix)
 {
-    WIN_MATH_REFUSE_NULL(xform, "win_math_xform_to_xyzt_matrix43", "win_xform", 0);
-    WIN_MATH_REFUSE_NULL(matrix, "win_math_xform_to_xyzt_matrix43", "win_matrix43", 0);
+    REFUSE_NULL(xform, "win_math_xform_to_xyzt_matrix43", "win_xform", 0);
+    REFUSE_NULL(matrix, "win_math_xform_to_xyzt_matrix43", "win_matrix43", 0);
     return xform_to_matrix43(xform, matrix, order_xzy, 1);
 }
 
@@ -546,9 +546,9 @@ static win_vect3 perpendicular_part(const win_vect3& up, const win_vect3& view)
 int win_math_set_look_at_matrix43(win_matrix43* mat, const win_vect3* vFrom, const win_vect3* vAt,
                                   const win_vect3* vUp)
 {
-    WIN_MATH_REFUSE_NULL(mat, "win_math_set_look_at_matrix43", "mat", 0);
-    WIN_MATH_REFUSE_NULL(vFrom, "win_math_set_look_at_matrix43", "vFrom", 0);
-    WIN_MATH_REFUSE_NULL(vAt, "win_math_set_look_at_matrix43", "vAt", 0);
+    REFUSE_NULL(mat, "win_math_set_look_at_matrix43", "mat", 0);
+    REFUSE_NULL(vFrom, "win_math_set_look_at_matrix43", "vFrom", 0);
+    REFUSE_NULL(vAt, "win_math_set_look_at_matrix43", "vAt", 0);
 
     win_vect3 view = {vAt->x - vFrom->x, vAt->y - vFrom->y, vAt->z - vFrom->z};
     if (!(win_math_magnitude_vect3(&view) >= 1e-6f)) {  // NaN is refused too

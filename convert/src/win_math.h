@@ -242,14 +242,3 @@ int win_math_matrix44_to_quat(win_quat* quat, const win_matrix44* mat);
 // result = slerp(q0, q1, t), not renormalised. When q1 is nearer to -q0
 // than to q0 the caller's q1 is negated in place.
 int win_math_slerp_quat(win_quat* result, const win_quat* q0, win_quat* q1, float t);
-
-// Used by the library's sources: refuses a NULL pointer argument with the
-// error "Cannot <operation> with NULL <argument>." and returns `failure`
-// (left empty in operations without a result).
-#define WIN_MATH_REFUSE_NULL(ptr, operation, argument, failure)                \
-    do {                                                                       \
-        if ((ptr) == NULL) {                                                   \
-            LOG_ERROR("%s\n", "Cannot " operation " with NULL " argument "."); \
-            return failure;                                                    \
-        }                                                                      \
-    } while (0)

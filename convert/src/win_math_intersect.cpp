@@ -39,17 +39,17 @@ static float determinant(const float r0[3], const float r1[3], const float r2[3]
 
 float win_math_calc_matrix33_determinant(const win_matrix33* mat)
 {
-    WIN_MATH_REFUSE_NULL(mat, "win_math_calc_matrix33_determinant", "mat", WIN_MATH_NULL_VALUE);
+    REFUSE_NULL(mat, "win_math_calc_matrix33_determinant", "mat", WIN_MATH_NULL_VALUE);
     return determinant(mat->m[0], mat->m[1], mat->m[2]);
 }
 
 int win_math_calc_3_plane_intersection(win_vect3* intersect_pnt, const win_plane* plane_1,
                                        const win_plane* plane_2, const win_plane* plane_3)
 {
-    WIN_MATH_REFUSE_NULL(intersect_pnt, "win_math_calc_3_plane_intersection", "intersect_pnt", 0);
-    WIN_MATH_REFUSE_NULL(plane_1, "win_math_calc_3_plane_intersection", "plane_1", 0);
-    WIN_MATH_REFUSE_NULL(plane_2, "win_math_calc_3_plane_intersection", "plane_2", 0);
-    WIN_MATH_REFUSE_NULL(plane_3, "win_math_calc_3_plane_intersection", "plane_3", 0);
+    REFUSE_NULL(intersect_pnt, "win_math_calc_3_plane_intersection", "intersect_pnt", 0);
+    REFUSE_NULL(plane_1, "win_math_calc_3_plane_intersection", "plane_1", 0);
+    REFUSE_NULL(plane_2, "win_math_calc_3_plane_intersection", "plane_2", 0);
+    REFUSE_NULL(plane_3, "win_math_calc_3_plane_intersection", "plane_3", 0);
 
     // Cramer's rule on N p = d, the rows of N the three normals.
     const win_plane* planes[3] = {plane_1, plane_2, plane_3};
@@ -99,14 +99,11 @@ static float segment_plane(const win_vect3* tail_vtx, const win_vect3* head_vtx,
     return t;
 }
 
-#define REFUSE_NULL_SEGMENT_PLANE()                                                               \
-    WIN_MATH_REFUSE_NULL(tail_vtx, "win_math_line_plane_intersect", "tail_vtx",                   \
-                         WIN_MATH_PARALLEL);                                                      \
-    WIN_MATH_REFUSE_NULL(head_vtx, "win_math_line_plane_intersect", "head_vtx",                   \
-                         WIN_MATH_PARALLEL);                                                      \
-    WIN_MATH_REFUSE_NULL(plane, "win_math_line_plane_intersect", "win_plane", WIN_MATH_PARALLEL); \
-    WIN_MATH_REFUSE_NULL(result_vtx, "win_math_line_plane_intersect", "result_vtx",               \
-                         WIN_MATH_PARALLEL)
+#define REFUSE_NULL_SEGMENT_PLANE()                                                        \
+    REFUSE_NULL(tail_vtx, "win_math_line_plane_intersect", "tail_vtx", WIN_MATH_PARALLEL); \
+    REFUSE_NULL(head_vtx, "win_math_line_plane_intersect", "head_vtx", WIN_MATH_PARALLEL); \
+    REFUSE_NULL(plane, "win_math_line_plane_intersect", "win_plane", WIN_MATH_PARALLEL);   \
+    REFUSE_NULL(result_vtx, "win_math_line_plane_intersect", "result_vtx", WIN_MATH_PARALLEL)
 
 float win_math_line_plane_intersect(const win_vect3* tail_vtx, const win_vect3* head_vtx,
                                     const win_plane* plane, win_vect3* result_vtx)
@@ -128,9 +125,9 @@ int win_math_line_sphere_intersect(const win_vect3* tail, const win_vect3* head,
 {
     // A NULL point is refused as a miss: it must not read as an end point
     // inside the sphere.
-    WIN_MATH_REFUSE_NULL(tail, "win_math_line_sphere_intersect", "tail", 0);
-    WIN_MATH_REFUSE_NULL(head, "win_math_line_sphere_intersect", "head", 0);
-    WIN_MATH_REFUSE_NULL(centre, "win_math_line_sphere_intersect", "centre", 0);
+    REFUSE_NULL(tail, "win_math_line_sphere_intersect", "tail", 0);
+    REFUSE_NULL(head, "win_math_line_sphere_intersect", "head", 0);
+    REFUSE_NULL(centre, "win_math_line_sphere_intersect", "centre", 0);
 
     const float R = radius_a + radius_b;
     const float d0 = win_math_calc_dist(tail, centre);

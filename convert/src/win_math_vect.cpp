@@ -62,7 +62,7 @@ static float normalize(V* v)
 #define ONE_VECTOR_OPERATION(operation, parameter_type, engine) \
     float operation(parameter_type v)                           \
     {                                                           \
-        WIN_MATH_REFUSE_NULL(v, #operation, "v", -1.0f);        \
+        REFUSE_NULL(v, #operation, "v", -1.0f);                 \
         return engine(v);                                       \
     }
 #define VECTOR_LENGTH(operation, vector_type) \
@@ -75,9 +75,9 @@ VECTOR_LENGTH(win_math_magnitude_vect4_inline, win_vect4)
 VECTOR_LENGTH(win_math_magnitude_norm_inline, win_norm)
 VECTOR_LENGTH(win_math_magnitude_norm, win_norm)
 
-#define REFUSE_NULL_PAIR(operation, failure)            \
-    WIN_MATH_REFUSE_NULL(v1, operation, "v1", failure); \
-    WIN_MATH_REFUSE_NULL(v2, operation, "v2", failure)
+#define REFUSE_NULL_PAIR(operation, failure)   \
+    REFUSE_NULL(v1, operation, "v1", failure); \
+    REFUSE_NULL(v2, operation, "v2", failure)
 
 #define DOT_PRODUCT(operation, vector_type)                       \
     float operation(const vector_type* v1, const vector_type* v2) \
@@ -99,13 +99,13 @@ NORMALIZER(win_math_normalize_norm, win_norm)
 
 // The cross products: NULL messages of `operation`, then the refusal of a
 // result that is one of the operands.
-#define CROSS_PRODUCT(operation, refusal, failure)                \
-    WIN_MATH_REFUSE_NULL(vResult, operation, "vResult", failure); \
-    REFUSE_NULL_PAIR(operation, failure);                         \
-    if (vResult == v1 || vResult == v2) {                         \
-        LOG_ERROR("%s\n", refusal);                               \
-        return failure;                                           \
-    }                                                             \
+#define CROSS_PRODUCT(operation, refusal, failure)       \
+    REFUSE_NULL(vResult, operation, "vResult", failure); \
+    REFUSE_NULL_PAIR(operation, failure);                \
+    if (vResult == v1 || vResult == v2) {                \
+        LOG_ERROR("%s\n", refusal);                      \
+        return failure;                                  \
+    }                                                    \
     cross_into(vResult, v1, v2)
 
 void win_math_cross_product_vect3_inline(win_vect3* vResult, const win_vect3* v1,
@@ -149,7 +149,7 @@ int win_math_cross_product_norm(win_norm* vResult, const win_norm* v1, const win
 
 float win_math_unitize_win_vect(win_vect3* the_vect)
 {
-    WIN_MATH_REFUSE_NULL(the_vect, "win_math_unitize_win_vect", "the_vect", -1.0f);
+    REFUSE_NULL(the_vect, "win_math_unitize_win_vect", "the_vect", -1.0f);
     // The test is on the squared length, so vectors shorter than about
     // 0.0014 fail here although the normalisers would take them.
     const float squared = dot_of(the_vect, the_vect);
@@ -166,9 +166,9 @@ float win_math_unitize_win_vect(win_vect3* the_vect)
 
 // ---- Distances and directions ---------------------------------------------------
 
-#define REFUSE_NULL_POINTS(operation, failure)                  \
-    WIN_MATH_REFUSE_NULL(vect_0, operation, "vect_0", failure); \
-    WIN_MATH_REFUSE_NULL(vect_1, operation, "vect_1", failure)
+#define REFUSE_NULL_POINTS(operation, failure)         \
+    REFUSE_NULL(vect_0, operation, "vect_0", failure); \
+    REFUSE_NULL(vect_1, operation, "vect_1", failure)
 
 float win_math_calc_dist_squared(const win_vect3* vect_0, const win_vect3* vect_1)
 {
@@ -192,7 +192,7 @@ float win_math_calc_xz_dist(const win_vect3* vect_0, const win_vect3* vect_1)
 
 int win_math_calc_win_dist(win_vect3* result_vect, const win_vect3* vect_0, const win_vect3* vect_1)
 {
-    WIN_MATH_REFUSE_NULL(result_vect, "win_math_calc_win_dist", "result_vect", 0);
+    REFUSE_NULL(result_vect, "win_math_calc_win_dist", "result_vect", 0);
     REFUSE_NULL_POINTS("win_math_calc_win_dist", 0);
     *result_vect = {vect_1->x - vect_0->x, vect_1->y - vect_0->y, vect_1->z - vect_0->z};
     return 1;
@@ -201,7 +201,7 @@ int win_math_calc_win_dist(win_vect3* result_vect, const win_vect3* vect_0, cons
 int win_math_calc_normalized_win_dist(win_vect3* result_vect, const win_vect3* vect_0,
                                       const win_vect3* vect_1)
 {
-    WIN_MATH_REFUSE_NULL(result_vect, "win_math_calc_win_dist", "result_vect", 0);
+    REFUSE_NULL(result_vect, "win_math_calc_win_dist", "result_vect", 0);
     REFUSE_NULL_POINTS("win_math_calc_win_dist", 0);
     const win_vect3 d = {vect_1->x - vect_0->x, vect_1->y - vect_0->y, vect_1->z - vect_0->z};
     const float length = length_of(&d);
@@ -226,15 +226,15 @@ static const win_vect3 model_up = {0.0f, 1.0f, 0.0f};
 
 int win_math_calc_direction_win_vect(win_vect3* win_vect, const win_matrix43* win_matrix)
 {
-    WIN_MATH_REFUSE_NULL(win_vect, "win_math_calc_direction_win_vect", "win_vect", 0);
-    WIN_MATH_REFUSE_NULL(win_matrix, "win_math_calc_direction_win_vect", "win_matrix", 0);
+    REFUSE_NULL(win_vect, "win_math_calc_direction_win_vect", "win_vect", 0);
+    REFUSE_NULL(win_matrix, "win_math_calc_direction_win_vect", "win_matrix", 0);
     return direction_of(win_vect, win_matrix, model_forward);
 }
 
 int win_math_calc_up_direction_win_vect(win_vect3* win_vect, const win_matrix43* win_matrix)
 {
-    WIN_MATH_REFUSE_NULL(win_vect, "win_math_calc_direction_win_vect", "win_vect", 0);
-    WIN_MATH_REFUSE_NULL(win_matrix, "win_math_calc_direction_win_vect", "win_matrix", 0);
+    REFUSE_NULL(win_vect, "win_math_calc_direction_win_vect", "win_vect", 0);
+    REFUSE_NULL(win_matrix, "win_math_calc_direction_win_vect", "win_matrix", 0);
     return direction_of(win_vect, win_matrix, model_up);
 }
 
@@ -252,15 +252,15 @@ static int flat_direction_of(win_vect3* win_vect, const win_matrix43* win_matrix
 
 int win_math_calc_xz_direction_vect3(win_vect3* win_vect, const win_matrix43* win_matrix)
 {
-    WIN_MATH_REFUSE_NULL(win_vect, "win_math_calc_xz_direction_vect3", "win_vect", 0);
-    WIN_MATH_REFUSE_NULL(win_matrix, "win_math_calc_xz_direction_vect3", "win_matrix", 0);
+    REFUSE_NULL(win_vect, "win_math_calc_xz_direction_vect3", "win_vect", 0);
+    REFUSE_NULL(win_matrix, "win_math_calc_xz_direction_vect3", "win_matrix", 0);
     return flat_direction_of(win_vect, win_matrix, &win_vect3::y);
 }
 
 int win_math_calc_yz_direction_vect3(win_vect3* win_vect, const win_matrix43* win_matrix)
 {
-    WIN_MATH_REFUSE_NULL(win_vect, "win_math_calc_xz_direction_vect3", "win_vect", 0);
-    WIN_MATH_REFUSE_NULL(win_matrix, "win_math_calc_xz_direction_vect3", "win_matrix", 0);
+    REFUSE_NULL(win_vect, "win_math_calc_xz_direction_vect3", "win_vect", 0);
+    REFUSE_NULL(win_matrix, "win_math_calc_xz_direction_vect3", "win_matrix", 0);
     return flat_direction_of(win_vect, win_matrix, &win_vect3::x);
 }
 
@@ -274,10 +274,10 @@ int win_math_within_tolerance(float a, float b)
 int d3dmath_calc_norm(win_plane* plane, const win_vect3* vtx_0, const win_vect3* vtx_1,
                       const win_vect3* vtx_2)
 {
-    WIN_MATH_REFUSE_NULL(plane, "d3dmath_calc_norm", "plane", 0);
-    WIN_MATH_REFUSE_NULL(vtx_0, "d3dmath_calc_norm", "vtx_0", 0);
-    WIN_MATH_REFUSE_NULL(vtx_1, "d3dmath_calc_norm", "vtx_1", 0);
-    WIN_MATH_REFUSE_NULL(vtx_2, "d3dmath_calc_norm", "vtx_2", 0);
+    REFUSE_NULL(plane, "d3dmath_calc_norm", "plane", 0);
+    REFUSE_NULL(vtx_0, "d3dmath_calc_norm", "vtx_0", 0);
+    REFUSE_NULL(vtx_1, "d3dmath_calc_norm", "vtx_1", 0);
+    REFUSE_NULL(vtx_2, "d3dmath_calc_norm", "vtx_2", 0);
     win_norm e1 = {vtx_1->x - vtx_0->x, vtx_1->y - vtx_0->y, vtx_1->z - vtx_0->z};
     win_norm e2 = {vtx_2->x - vtx_0->x, vtx_2->y - vtx_0->y, vtx_2->z - vtx_0->z};
     int ok = win_math_normalize_norm(&e1) >= 0.0f;
@@ -300,17 +300,17 @@ static float signed_distance(const win_vect3* point, const win_plane* plane)
 
 float win_math_point_to_plane_dist(const win_vect3* point, const win_plane* plane)
 {
-    WIN_MATH_REFUSE_NULL(point, "win_math_point_to_plane_dist", "point", WIN_MATH_NULL_VALUE);
-    WIN_MATH_REFUSE_NULL(plane, "win_math_point_to_plane_dist", "plane", WIN_MATH_NULL_VALUE);
+    REFUSE_NULL(point, "win_math_point_to_plane_dist", "point", WIN_MATH_NULL_VALUE);
+    REFUSE_NULL(plane, "win_math_point_to_plane_dist", "plane", WIN_MATH_NULL_VALUE);
     return signed_distance(point, plane);
 }
 
 int win_math_project_point_onto_plane(win_vect3* result_point, const win_vect3* point,
                                       const win_plane* plane)
 {
-    WIN_MATH_REFUSE_NULL(result_point, "win_math_project_point_onto_plane", "result_point", 0);
-    WIN_MATH_REFUSE_NULL(point, "win_math_project_point_onto_plane", "point", 0);
-    WIN_MATH_REFUSE_NULL(plane, "win_math_project_point_onto_plane", "plane", 0);
+    REFUSE_NULL(result_point, "win_math_project_point_onto_plane", "result_point", 0);
+    REFUSE_NULL(point, "win_math_project_point_onto_plane", "point", 0);
+    REFUSE_NULL(plane, "win_math_project_point_onto_plane", "plane", 0);
     const float t = signed_distance(point, plane);
     *result_point = {point->x - t * plane->nx, point->y - t * plane->ny, point->z - t * plane->nz};
     return 1;
@@ -319,9 +319,9 @@ int win_math_project_point_onto_plane(win_vect3* result_point, const win_vect3* 
 void win_math_reflect_vect3_about_norm(win_vect3* result_vect, const win_vect3* vector,
                                        const win_norm* norm)
 {
-    WIN_MATH_REFUSE_NULL(result_vect, "win_math_reflect_vect3_about_norm", "result_vect", );
-    WIN_MATH_REFUSE_NULL(vector, "win_math_reflect_vect3_about_norm", "vector", );
-    WIN_MATH_REFUSE_NULL(norm, "win_math_reflect_vect3_about_norm", "norm", );
+    REFUSE_NULL(result_vect, "win_math_reflect_vect3_about_norm", "result_vect");
+    REFUSE_NULL(vector, "win_math_reflect_vect3_about_norm", "vector");
+    REFUSE_NULL(norm, "win_math_reflect_vect3_about_norm", "norm");
     const float k = 2.0f * (vector->x * norm->x + vector->y * norm->y + vector->z * norm->z);
     *result_vect = {vector->x - k * norm->x, vector->y - k * norm->y, vector->z - k * norm->z};
 }

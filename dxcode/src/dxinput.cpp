@@ -354,10 +354,7 @@ const char* dxinput_get_token_string(int32_t code)
 
 int dxinput_write_config(FILE* session_file)
 {
-    if (!session_file) {
-        LOG_ERROR("%s\n", "Cannot dxinput_write_config with NULL session_file.");
-        return 0;
-    }
+    REFUSE_NULL(session_file, "dxinput_write_config", "session_file", 0);
     int ok = fprintf(session_file, "\n//  [dxinput]\n") >= 0;
     for (int i = 0; i < DXINPUT_BINDING_COUNT; ++i) {
         // An unbound action (its key name was not known) keeps its default
@@ -372,14 +369,8 @@ int dxinput_write_config(FILE* session_file)
 
 int dxinput_read_config(FILE* session_file, int16_t* line_cnt)
 {
-    if (!session_file) {
-        LOG_ERROR("%s\n", "Cannot dxinput_read_config with NULL session_file.");
-        return 0;
-    }
-    if (!line_cnt) {
-        LOG_ERROR("%s\n", "Cannot dxinput_read_config with NULL line_cnt.");
-        return 0;
-    }
+    REFUSE_NULL(session_file, "dxinput_read_config", "session_file", 0);
+    REFUSE_NULL(line_cnt, "dxinput_read_config", "line_cnt", 0);
     int ok = 1;
     for (int i = 0; i < DXINPUT_BINDING_COUNT; ++i) {
         char line[TEXT_LINE_SIZE];

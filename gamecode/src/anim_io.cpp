@@ -144,14 +144,8 @@ mow_anim* anim_load_anim(const char* path)
 int anim_io_load_ast_anims(win_ast* win_ast_ptr, int32_t expected_num_tracks,
                            const char* anim_directory)
 {
-    if (!win_ast_ptr) {
-        LOG_ERROR("%s\n", "Cannot anim_io_load_ast_anims with NULL win_ast.");
-        return 0;
-    }
-    if (!anim_directory) {
-        LOG_ERROR("%s\n", "Cannot anim_io_load_ast_anims with NULL anim_directory.");
-        return 0;
-    }
+    REFUSE_NULL(win_ast_ptr, "anim_io_load_ast_anims", "win_ast", 0);
+    REFUSE_NULL(anim_directory, "anim_io_load_ast_anims", "anim_directory", 0);
     const char* table_name = or_empty(win_ast_ptr->win_ast_name);
     const int32_t animations = animation_count(win_ast_ptr);
     int ok = animations >= 0;
@@ -182,10 +176,8 @@ int anim_io_load_ast_anims(win_ast* win_ast_ptr, int32_t expected_num_tracks,
 
 int32_t anim_io_resolve_mow_anim_index(const win_ast* win_ast_ptr, const char* name)
 {
-    if (!win_ast_ptr || !name) {
-        LOG_ERROR("%s\n", "Cannot anim_io_resolve_mow_anim_index with NULL win_ast or name.");
-        return -1;
-    }
+    REFUSE_NULL(win_ast_ptr, "anim_io_resolve_mow_anim_index", "win_ast", -1);
+    REFUSE_NULL(name, "anim_io_resolve_mow_anim_index", "name", -1);
     if (strcasecmp(name, "none") == 0)
         return -1;
     const win_filename_ptr* names = win_ast_ptr->mow_anim_filename_array;
@@ -199,10 +191,8 @@ int32_t anim_io_resolve_mow_anim_index(const win_ast* win_ast_ptr, const char* n
 int32_t anim_io_resolve_anim_index(const char (*name_table)[ANIM_IO_NAME_SIZE], int32_t count,
                                    const char* name)
 {
-    if (!name_table || !name) {
-        LOG_ERROR("%s\n", "Cannot anim_io_resolve_anim_index with NULL name_table or name.");
-        return -1;
-    }
+    REFUSE_NULL(name_table, "anim_io_resolve_anim_index", "name_table", -1);
+    REFUSE_NULL(name, "anim_io_resolve_anim_index", "name", -1);
     for (int32_t i = 0; i < count; ++i)
         if (std::strncmp(name_table[i], name, ANIM_IO_NAME_SIZE) == 0)
             return i;

@@ -9,7 +9,7 @@
 #include "dxinput.h"
 #include "file_io.h"
 #include "gameglobals.h"
-#include "sound.h"
+#include "runtime_services.h"
 #include "str_util.h"
 
 namespace {

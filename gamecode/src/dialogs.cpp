@@ -6,13 +6,12 @@
 #include "d3dxframe.h"
 #include "debug.h"
 #include "dlink.h"
-#include "entity.h"
 #include "file_io.h"
 #include "gameglobals.h"
-#include "script.h"
+#include "runtime_services.h"
+#include "script_services.h"
 #include "str_util.h"
 #include "token.h"
-#include "varnock.h"
 
 win_load_script* dialogs_load_script_list = nullptr;
 int32_t dialogs_load_script_list_size = 0;

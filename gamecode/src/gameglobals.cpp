@@ -121,10 +121,7 @@ void gameglobals_reset_level_state(void)
 
 int gameglobals_write_config(FILE* session_file)
 {
-    if (!session_file) {
-        LOG_ERROR("%s\n", "Cannot gameglobals_write_config with NULL session_file.");
-        return 0;
-    }
+    REFUSE_NULL(session_file, "gameglobals_write_config", "session_file", 0);
     int ok = fprintf(session_file, "\n//  [gameglobals]\n") >= 0;
     for (const config_value& value : config_values) {
         int written = 0;
@@ -155,14 +152,8 @@ int gameglobals_write_config(FILE* session_file)
 // copy's error line) rather than cut.
 int gameglobals_read_config(FILE* session_file, int16_t* line_cnt)
 {
-    if (!session_file) {
-        LOG_ERROR("%s\n", "Cannot gameglobals_read_config with NULL session_file.");
-        return 0;
-    }
-    if (!line_cnt) {
-        LOG_ERROR("%s\n", "Cannot gameglobals_read_config with NULL line_cnt.");
-        return 0;
-    }
+    REFUSE_NULL(session_file, "gameglobals_read_config", "session_file", 0);
+    REFUSE_NULL(line_cnt, "gameglobals_read_config", "line_cnt", 0);
     int ok = 1;
     for (const config_value& value : config_values) {
         if (value.kind == CONFIG_STRING) {

@@ -3,13 +3,13 @@
 #include "d3dxframe.h"
 #include "debug.h"
 #include "dxinput.h"
-#include "entity.h"
 #include "gameglobals.h"
 #include "platform/win32.h"
-#include "script.h"
-#include "win_entity.h"
+#include "runtime_services.h"
+#include "script_services.h"
 #include "win_math.h"
 #include "winmain2.h"
+#include "world_services.h"
 
 namespace {
 

@@ -7,13 +7,12 @@
 #include "d3dutil.h"
 #include "d3dxframe.h"
 #include "debug.h"
-#include "entity.h"
 #include "gameglobals.h"
 #include "heap.h"
-#include "script.h"
+#include "runtime_services.h"
+#include "script_services.h"
 #include "str_util.h"
 #include "texture_container.h"
-#include "varnock.h"
 #include "winmain2.h"
 
 menu_screen menu_screens[MENU_SCREEN_COUNT];

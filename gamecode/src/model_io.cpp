@@ -27,10 +27,7 @@ int prepare_for_drawing(const mow_model* model)
 
 mow_model* model_io_load(const char* path)
 {
-    if (!path) {
-        LOG_ERROR("%s\n", "Cannot model_io_load with NULL path.");
-        return nullptr;
-    }
+    REFUSE_NULL(path, "model_io_load", "path", nullptr);
     LOG_NOTICE("Reading MOW '%s'\n", path);
     // Sharing compares the stored name with the path asked for, so a file
     // is shared exactly when it stores the path it is loaded by.

@@ -1,15 +1,16 @@
 // Model loading and sharing: every loaded model is read once and kept in one
-// global list, keyed by the name stored in its file; later loads of that
-// name share it. A sweep releases the models that only the list still holds.
+// global list (its head declared in models_services.h), keyed by the name
+// stored in its file; later loads of that name share it. A sweep releases the
+// models that only the list still holds.
 #pragma once
 
 #include <cstdint>
 
+#include "models_services.h"
 #include "mow_geo.h"
 
-// Head of the circular list of loaded models (NULL when empty) and its
-// member count. The list holds one reference to each model.
-extern mow_model* model_io_global_mow_model_list;
+// The number of models in model_io_global_mow_model_list. The list holds one
+// reference to each model.
 extern int32_t model_io_global_mow_model_list_size;
 
 // The listed model whose stored name equals `path`, or the model read from

@@ -28,6 +28,19 @@ const png_uint_32 max_image_size = 16384;
 const double default_screen_gamma = 2.2;
 const double default_file_gamma = 0.45455;
 
+// libpng's complaints belong in the game's log, not on standard error. An
+// error must not return: it goes back to the reader's recovery point.
+void png_error_to_log(png_structp png, png_const_charp message)
+{
+    LOG_ERROR("libpng error: %s\n", message);
+    png_longjmp(png, 1);
+}
+
+void png_warning_to_log(png_structp, png_const_charp message)
+{
+    LOG_WARNING("libpng warning: %s\n", message);
+}
+
 }  // namespace
 
 void png_io_free_rows(void)
@@ -44,7 +57,8 @@ int png_io_read_png(FILE* png_file, int32_t sig_bytes, float screen_gamma)
 {
     png_io_free_rows();
     // The library's own version: headers and library are one installation.
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_error_to_log,
+                                             png_warning_to_log);
     if (!png) {
         file_close(png_file);
         return 0;

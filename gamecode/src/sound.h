@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "runtime_services.h"
+
 struct sound_module_record {
     int32_t sound_enabled;      // 1 when sound is on
     int32_t enable_3d;          // 1: 3D mode through a 3D provider; 0: 2D
@@ -19,14 +21,8 @@ struct sound_module_record {
 
 extern sound_module_record sound_module;
 
-int sound_set_enabled(void);
 int sound_set_disabled(void);
 
-int sound_write_config(FILE* session_file);
-int sound_read_config(FILE* session_file, int16_t* line_cnt);
-
-// Opens the output and the channels; disabled: a notice and 1.
-int sound_init(void);
 // Unloads every sound and closes the output; disabled: a notice and 1.
 int sound_term(void);
 

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "runtime_services.h"
+
 struct texture_container;
 
 enum { VARNOCK_TEXT_LINES = 4, VARNOCK_TEXT_LINE_SIZE = 128 };
@@ -46,23 +48,14 @@ struct varnock_scene_record {
 
 extern varnock_scene_record varnock_scene;
 
-// Loads the interface textures; returns 1.
-int varnock_one_time_scene_init(void);
 void varnock_load_interface_textures(void);
 
-// One 3D frame between begin and end of scene: 0, or E_FAIL when the scene
-// could not begin or end.
-int32_t varnock_render_scene(void);
 void varnock_draw_hud(void);
 // Two digits of 16 x 16; 0 for a value outside 0 .. 99.
 int varnock_draw_health_counter(int32_t value, float tens_x, float tens_y, float units_x,
                                 float units_y);
 int varnock_draw_letterbox(void);
-// The splash screen over the whole screen; 1 drawn, 0 not.
-int varnock_render_splash(void);
 
-void varnock_update_screen_fade(void);
-void varnock_update_overlay_fade(void);
 int varnock_fade_out(float seconds);
 int varnock_fade_in(float seconds);
 int varnock_overlay_fade_out(float seconds);
@@ -74,17 +67,9 @@ int varnock_set_attack_enabled(int32_t flag);
 // "~" starts a new line; 0 when x > 639 or y > 479.
 int varnock_display_text(uint32_t x, uint32_t y, uint8_t red, uint8_t green, uint8_t blue,
                          int32_t seconds, const char* text);
-void varnock_draw_text(void);
-void varnock_clear_display_text(void);
 
-// NULL, "none" or "NONE" clear the script; returns 1.
-int varnock_set_action_button_script(const char* name);
-int varnock_set_letterbox(int32_t on);
 // "splash", "explore", "look", "movie", "menu": 1; any other name: 0.
 int varnock_change_game_mode(const char* name);
-
-// Unloads every entity, releases the textures, ends sound and input; 0.
-int varnock_final_cleanup(void);
 
 // Back to the start values, without releasing anything; for tests.
 void varnock_reset(void);

@@ -1,9 +1,12 @@
 // The player's tail: three tail animations loaded once at start-up, and the
 // state of the tail blend. The per-joint hooks that play them on the tail
-// joints are added with the player character.
+// joints are added with the player character. vk_tail_load and
+// vk_tail_free are declared in runtime_services.h.
 #pragma once
 
 #include <cstdint>
+
+#include "runtime_services.h"
 
 struct mow_anim;
 
@@ -26,8 +29,3 @@ struct vk_tail_state_record {
 };
 extern vk_tail_state_record vk_tail_state;
 
-// Reads the three tail animations from the animation directory; the last
-// row that loads becomes the current one. 1 when all three loaded.
-int vk_tail_load(void);
-// Releases the loaded tail animations; the AND of the releases.
-int vk_tail_free(void);

@@ -8,14 +8,13 @@
 #include "file_io.h"
 #include "gameglobals.h"
 #include "gametime.h"
-#include "heap.h"
 #include "str_util.h"
 
 running_script* script_global_running_script_list = nullptr;
 
 namespace {
 
-enum { SCRIPT_PATH_SIZE = 300, SCRIPT_COMMAND_SLOTS = 7 };
+enum { SCRIPT_PATH_SIZE = 300 };
 
 // The list itself keeps no count; the family's list operations want one.
 int32_t running_list_size = 0;
@@ -34,31 +33,13 @@ int script_path(char* path, size_t size, const char* name, const char* suffix)
     return length >= 0 && (size_t)length < size;
 }
 
-// The command record of a running script holds areas of fixed size whose
-// counts do not give their size; they are released here before the record.
-void release_running_command(running_script* script)
+// A start that failed once its record was made: the record goes, with all it
+// holds.
+float abandon_start(running_script* script)
 {
-    compiled_info* command = script->running_command;
-    if (!command)
-        return;
-    if (command->string_arg_array)
-        free_string_array(command->string_arg_array, command->n_str);
-    command->string_arg_array = nullptr;
-    command->n_str = 0;
-    if (command->arg_ptr_array) {
-        // The trees lie in the code image: only the slots go.
-        for (int i = 0; i < SCRIPT_COMMAND_SLOTS; ++i)
-            command->arg_ptr_array[i].exp_ptr = nullptr;
-        free_expression_ptr_array(command->arg_ptr_array, SCRIPT_COMMAND_SLOTS);
-    }
-    command->arg_ptr_array = nullptr;
-    command->n_expr = 0;
-    if (command->const_arg)
-        FREE(command->const_arg);
-    command->const_arg = nullptr;
-    command->n_const = 0;
-    free_compiled_info(command);
-    script->running_command = nullptr;
+    parse_release_script_code(script);
+    free_running_script(script);
+    return -1.0f;
 }
 
 }  // namespace
@@ -95,31 +76,45 @@ float script_initiate_script(const char* name, running_script** out)
     int32_t size = 0;
     char* image = file_mem_load_search_verify_version_bin(path, nullptr, FILE_TYPE_SCRIPT,
                                                           FILE_VERSION_SCRIPT, &found, &size);
-    if (!image && !found) {
-        LOG_ERROR("Couldn't open the script file %s for reading\n", path);
-    } else {
-        // With the file whole and its header right, its seven tables are
-        // linked and the command stream set up here once the compiled-script
-        // loader is in; until then the start ends as a failed load.
-        LOG_ERROR("Couldn't load compiled script '%s' in script_initiate_script\n", path);
+    if (!image) {
+        if (found)
+            LOG_ERROR("Couldn't load compiled script '%s' in script_initiate_script\n", path);
+        else
+            LOG_ERROR("Couldn't open the script file %s for reading\n", path);
+        return abandon_start(script);
     }
-    if (image)
-        FREE(image);
-    free_running_script(script);
-    return -1.0f;
+    if (!parse_link_script(script, image, size))
+        return abandon_start(script);
+    // The entity and sound tables are resolved here once the game runtime
+    // loads entities and sounds.
+    script->wait_end_time = 0.0f;
+    if (!(script->running_command = malloc_compiled_info()))
+        return abandon_start(script);
+    LOG_NOTICE("Script %s up and running\n", path);
+    if (out)
+        *out = script;
+    add_to_running_script_list(&script_global_running_script_list, &running_list_size, script);
+    return game_time - start_time;
 }
 
 int parse_run_script(running_script* script)
 {
-    if (!script) {
-        LOG_ERROR("%s\n", "Cannot parse_run_script with NULL running_script_ptr.");
-        return 0;
+    REFUSE_NULL(script, "parse_run_script", "running_script_ptr", 0);
+    // Commands are decoded one after another until the code ends. Running
+    // them comes with the game runtime; until then each one is done as soon
+    // as it is decoded, so nothing blocks.
+    int ok = 1;
+    for (;;) {
+        switch (parse_decode_command(script)) {
+        case PARSE_CODE_END:
+            return script_terminate_script(script) && ok;
+        case PARSE_COMMAND_LOST:
+            ok = 0;
+            break;
+        case PARSE_COMMAND_READY:
+            break;
+        }
     }
-    // A blocked command is run again, and the commands from pc decoded and
-    // run, once the command interpreter is in. No script with commands can
-    // start before then (see script_initiate_script): every script has
-    // reached the end of its code, and ends.
-    return script_terminate_script(script);
 }
 
 float script_update_script(void)
@@ -147,22 +142,10 @@ float script_update_script(void)
 
 int script_terminate_script(running_script* script)
 {
-    if (!script) {
-        LOG_ERROR("%s\n", "Cannot script_terminate_script with NULL running_script_ptr.");
-        return 0;
-    }
-    // The tables live in the code image and end with it.
-    if (script->code_image)
-        FREE(script->code_image);
-    script->code_image = script->code_start = script->pc = nullptr;
-    script->parsed_entity_list = nullptr;
-    script->parsed_sound_list = nullptr;
-    script->parsed_variable_list = nullptr;
-    script->parsed_state_variable_list = nullptr;
-    script->parsed_attach_info_list = nullptr;
-    script->function_info_list = nullptr;
-    script->shader_info_list = nullptr;
-    release_running_command(script);
+    REFUSE_NULL(script, "script_terminate_script", "running_script_ptr", 0);
+    // The tables live with the code image and end with it; the running
+    // command goes with the record.
+    parse_release_script_code(script);
 
     // Keep the walk of script_update_script on live scripts: it goes on with
     // the successor that an ended script had when it was unlinked.

@@ -6,39 +6,26 @@
 // all at once when a level is left, or replaced by their abort companions
 // ("<name>_abort") when the player skips a sequence.
 //
-// The compiled-script loader (its seven tables) and the command interpreter
-// grow this module; until they are in, a compiled script is found and its
-// header checked but it cannot start, and every script in the list has
-// reached the end of its code.
+// A start loads the compiled script whole and links its tables (parsestr.h);
+// a slice decodes its commands at the program counter. Running the commands
+// comes with the game runtime: until then every command is done as soon as
+// it is decoded, so a script runs to its end in its first slice.
 #pragma once
 
 #include <cstdint>
 
 #include "parsestr.h"
+#include "script_services.h"
 
 // The running list: its head, NULL when no script runs.
 extern running_script* script_global_running_script_list;
 
-// Starts the script `name` (no directory, no extension) from
-// game_globals.script_pathname. Returns -1.0 on failure, else how far
-// game_time advanced during the call; a script of the same path (compared
-// without regard to case) that already runs counts as success and starts
-// nothing. `out`, when given, receives the new script or NULL.
-float script_initiate_script(const char* name, running_script** out);
-// One slice for every running script; returns how far game_time advanced
-// during the walk, never below 0.
-float script_update_script(void);
 // One slice of one script; 0 when a string copy failed during it.
 int parse_run_script(running_script* script);
 // Ends a script: releases its code and command, unlinks and frees it.
 int script_terminate_script(running_script* script);
 // Ends the running script of that name (exact path); always 1.
 int script_unload_script(const char* name);
-// Ends every running script; 1 when every end succeeded.
-int script_cleanup_script_list(void);
-// Replaces each running script that has an abort companion by the companion;
-// scripts without one keep running. Returns 1.
-int script_abort_all_scripts(void);
 
 // Ends every script without messages and forgets the walk; for tests.
 void script_reset(void);

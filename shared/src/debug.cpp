@@ -1,10 +1,12 @@
 #include "debug.h"
 
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include "platform/path.h"
+#include "platform/report.h"
 #include "str_util.h"
 
 debug_log_record debug_log = {nullptr, -1, 0, 0, 0, 0, 0};
@@ -35,8 +37,25 @@ void counted_entry(int32_t level, int32_t* count, const char* tag, const char* s
 
 }  // namespace
 
+namespace {
+
+// The platform's reports, written as the log's own entries.
+void platform_report_to_log(platform_report_kind kind, const char* source_path, long line,
+                            const char* text)
+{
+    if (kind == PLATFORM_REPORT_ERROR)
+        debug_error(source_path, line, "%s\n", text);
+    else if (kind == PLATFORM_REPORT_WARNING)
+        debug_warning(source_path, line, "%s\n", text);
+    else
+        debug_notice(source_path, line, "%s\n", text);
+}
+
+}  // namespace
+
 int debug_open(const char* filename, int append_flag)
 {
+    platform_set_report_sink(nullptr);
     if (debug_log.debug_file) {
         std::fclose(debug_log.debug_file);
         debug_log.debug_file = nullptr;
@@ -58,6 +77,7 @@ int debug_open(const char* filename, int append_flag)
         LOG_ERROR("Could not open debugging file '%s'\n", filename);
         return 0;
     }
+    platform_set_report_sink(platform_report_to_log);
     LOG_NOTICE("%s opened at %s\n", filename, debug_time_str());
     LOG_NOTICE("\n");
     return 1;
@@ -77,6 +97,7 @@ int debug_close(void)
         std::fclose(debug_log.debug_file);
     debug_log.debug_file = nullptr;
     debug_log.debug_master_level = -1;
+    platform_set_report_sink(nullptr);
     return 1;
 }
 
@@ -123,6 +144,15 @@ void debug_notice(const char* source_path, long line, const char* format, ...)
     va_start(args, format);
     write_entry("NOTICE  ", source_path, line, format, args);
     va_end(args);
+}
+
+void debug_invariant_failed(const char* source_path, long line, const char* condition)
+{
+    debug_error(source_path, line, "Invariant failed: %s\n", condition);
+    std::fprintf(stderr, "%s(%ld): Invariant failed: %s\n", debug_base_filename(source_path), line,
+                 condition);
+    debug_close();
+    std::abort();
 }
 
 void debug_quiet_begin(void)

@@ -52,6 +52,29 @@ void debug_notice(const char* source_path, long line, const char* format, ...)
 #define LOG_WARNING(...) debug_warning(__FILE__, __LINE__, __VA_ARGS__)
 #define LOG_NOTICE(...) debug_notice(__FILE__, __LINE__, __VA_ARGS__)
 
+// The one way to refuse a NULL argument: the ERROR "Cannot <operation> with
+// NULL <argument>." and a return of the failure value that follows (none in a
+// function without a result). `operation` and `argument` are string literals.
+//     REFUSE_NULL(list_ptr, "dlink_add", "list_ptr", 0);
+#define REFUSE_NULL(ptr, operation, argument, ...)                             \
+    do {                                                                       \
+        if ((ptr) == NULL) {                                                   \
+            LOG_ERROR("%s\n", "Cannot " operation " with NULL " argument "."); \
+            return __VA_ARGS__;                                                \
+        }                                                                      \
+    } while (0)
+
+// An invariant of the program itself, never of data from outside (those are
+// refused with a log line): when it does not hold, the log gets the ERROR
+// "Invariant failed: <condition>", standard error gets the same, and the
+// program stops, because what follows would work on a broken state.
+#define INVARIANT(condition)                                        \
+    do {                                                            \
+        if (!(condition))                                           \
+            debug_invariant_failed(__FILE__, __LINE__, #condition); \
+    } while (0)
+[[noreturn]] void debug_invariant_failed(const char* source_path, long line, const char* condition);
+
 // The quiet idiom, for a caller that expects a call to fail: errors in
 // between are neither counted nor written.
 void debug_quiet_begin(void);

@@ -6,14 +6,8 @@
 
 int dlink_add(dlink** list_ptr, dlink* new_ptr)
 {
-    if (!list_ptr) {
-        LOG_ERROR("%s\n", "Cannot dlink_add with NULL list_ptr.");
-        return 0;
-    }
-    if (!new_ptr) {
-        LOG_ERROR("%s\n", "Cannot dlink_add with NULL new_ptr.");
-        return 0;
-    }
+    REFUSE_NULL(list_ptr, "dlink_add", "list_ptr", 0);
+    REFUSE_NULL(new_ptr, "dlink_add", "new_ptr", 0);
     dlink* head = *list_ptr;
     if (!head) {
         new_ptr->prev_ptr = new_ptr;
@@ -31,14 +25,8 @@ int dlink_add(dlink** list_ptr, dlink* new_ptr)
 
 int dlink_insert(dlink** list_ptr, dlink* new_ptr)
 {
-    if (!list_ptr) {
-        LOG_ERROR("%s\n", "Cannot dlink_insert with NULL list_ptr.");
-        return 0;
-    }
-    if (!new_ptr) {
-        LOG_ERROR("%s\n", "Cannot dlink_insert with NULL new_ptr.");
-        return 0;
-    }
+    REFUSE_NULL(list_ptr, "dlink_insert", "list_ptr", 0);
+    REFUSE_NULL(new_ptr, "dlink_insert", "new_ptr", 0);
     if (!dlink_add(list_ptr, new_ptr)) {
         LOG_ERROR("%s\n", "Could not dlink_add.");
         return 0;
@@ -49,15 +37,9 @@ int dlink_insert(dlink** list_ptr, dlink* new_ptr)
 
 int dlink_remove(dlink** list_ptr)
 {
-    if (!list_ptr) {
-        LOG_ERROR("%s\n", "Cannot dlink_remove with NULL list_ptr.");
-        return 0;
-    }
+    REFUSE_NULL(list_ptr, "dlink_remove", "list_ptr", 0);
     dlink* head = *list_ptr;
-    if (!head) {
-        LOG_ERROR("%s\n", "Cannot dlink_remove with NULL * list_ptr.");
-        return 0;
-    }
+    REFUSE_NULL(head, "dlink_remove", "* list_ptr", 0);
     if (head->next_ptr == head || !head->next_ptr) {
         *list_ptr = nullptr;
     } else {
@@ -84,10 +66,7 @@ unsigned dlink_count(const dlink* head)
 
 dlink* dlink_find(dlink* head, const char* key_str)
 {
-    if (!key_str) {
-        LOG_ERROR("%s\n", "Cannot dlink_find with NULL key_str.");
-        return nullptr;
-    }
+    REFUSE_NULL(key_str, "dlink_find", "key_str", nullptr);
     if (!head)
         return nullptr;
     dlink* node = head;
@@ -101,27 +80,31 @@ dlink* dlink_find(dlink* head, const char* key_str)
 
 dlink* dlink_get_nth(dlink* node, int n)
 {
-    if (!node) {
-        LOG_ERROR("%s\n", "Cannot dlink_get_nth with NULL list_ptr.");
-        return nullptr;
-    }
-    for (; n > 0; --n)
+    REFUSE_NULL(node, "dlink_get_nth", "list_ptr", nullptr);
+    // A walk that comes back to its start has measured the ring: the steps
+    // still to go are then taken modulo its size, so a position from data
+    // costs at most two rounds however large it is.
+    const dlink* start = node;
+    int steps = 0;
+    for (; n > 0; --n) {
         node = node->next_ptr;
-    for (; n < 0; ++n)
+        ++steps;
+        if (node == start)
+            n = (n - 1) % steps + 1;
+    }
+    for (; n < 0; ++n) {
         node = node->prev_ptr;
+        ++steps;
+        if (node == start)
+            n = (n + 1) % steps - 1;
+    }
     return node;
 }
 
 int dlink_pos(const dlink* head, const dlink* key_ptr)
 {
-    if (!head) {
-        LOG_ERROR("%s\n", "Cannot dlink_pos with NULL list_ptr.");
-        return -1;
-    }
-    if (!key_ptr) {
-        LOG_ERROR("%s\n", "Cannot dlink_pos with NULL key_ptr.");
-        return -1;
-    }
+    REFUSE_NULL(head, "dlink_pos", "list_ptr", -1);
+    REFUSE_NULL(key_ptr, "dlink_pos", "key_ptr", -1);
     int pos = 0;
     const dlink* node = head;
     do {
@@ -135,14 +118,8 @@ int dlink_pos(const dlink* head, const dlink* key_ptr)
 
 int for_each_dlink(dlink* head, dlink_action_funct action_funct, int continue_flag)
 {
-    if (!head) {
-        LOG_ERROR("%s\n", "Cannot for_each_dlink with NULL list_ptr.");
-        return 0;
-    }
-    if (!action_funct) {
-        LOG_ERROR("%s\n", "Cannot for_each_dlink with NULL action_funct.");
-        return 0;
-    }
+    REFUSE_NULL(head, "for_each_dlink", "list_ptr", 0);
+    REFUSE_NULL(action_funct, "for_each_dlink", "action_funct", 0);
     int failed = 0;
     dlink* node = head;
     for (;;) {
@@ -158,14 +135,8 @@ int for_each_dlink(dlink* head, dlink_action_funct action_funct, int continue_fl
 
 int dlink_free_list(dlink* head, dlink_free_funct free_funct)
 {
-    if (!head) {
-        LOG_ERROR("%s\n", "Cannot dlink_free_list with NULL list_ptr.");
-        return 0;
-    }
-    if (!free_funct) {
-        LOG_ERROR("%s\n", "Cannot dlink_free_list with NULL free_funct.");
-        return 0;
-    }
+    REFUSE_NULL(head, "dlink_free_list", "list_ptr", 0);
+    REFUSE_NULL(free_funct, "dlink_free_list", "free_funct", 0);
     int failed = 0;
     dlink* handle = head;
     while (handle) {
@@ -183,18 +154,12 @@ int dlink_free_list(dlink* head, dlink_free_funct free_funct)
 
 int dlink_bubble_sort(dlink** list_ptr, dlink_less_than_funct less_than_funct)
 {
-    if (!list_ptr) {
-        LOG_ERROR("%s\n", "Cannot dlink_bubble_sort with NULL list_ptr.");
-        return 0;
-    }
+    REFUSE_NULL(list_ptr, "dlink_bubble_sort", "list_ptr", 0);
     if (!*list_ptr) {
         LOG_ERROR("%s\n", "Cannot dlink_bubble_sort with NULL * list_ptr.");
         return 0;
     }
-    if (!less_than_funct) {
-        LOG_ERROR("%s\n", "Cannot dlink_bubble_sort with NULL less_than_funct.");
-        return 0;
-    }
+    REFUSE_NULL(less_than_funct, "dlink_bubble_sort", "less_than_funct", 0);
     unsigned n = dlink_count(*list_ptr);
     if (n < 2)
         return 0;
@@ -230,35 +195,17 @@ int dlink_less_than(void* first, void* second)
 {
     dlink* first_ptr = (dlink*)first;
     dlink* second_ptr = (dlink*)second;
-    if (!first_ptr) {
-        LOG_ERROR("%s\n", "Cannot dlink_less_than with NULL first_ptr.");
-        return 0;
-    }
-    if (!second_ptr) {
-        LOG_ERROR("%s\n", "Cannot dlink_less_than with NULL second_ptr.");
-        return 0;
-    }
-    if (!first_ptr->dlink_key_str) {
-        LOG_ERROR("%s\n", "Cannot dlink_less_than with NULL first_ptr->dlink_key_str.");
-        return 0;
-    }
-    if (!second_ptr->dlink_key_str) {
-        LOG_ERROR("%s\n", "Cannot dlink_less_than with NULL second_ptr->dlink_key_str.");
-        return 0;
-    }
+    REFUSE_NULL(first_ptr, "dlink_less_than", "first_ptr", 0);
+    REFUSE_NULL(second_ptr, "dlink_less_than", "second_ptr", 0);
+    REFUSE_NULL(first_ptr->dlink_key_str, "dlink_less_than", "first_ptr->dlink_key_str", 0);
+    REFUSE_NULL(second_ptr->dlink_key_str, "dlink_less_than", "second_ptr->dlink_key_str", 0);
     return std::strcmp(first_ptr->dlink_key_str, second_ptr->dlink_key_str) < 0 ? 1 : 0;
 }
 
 int dlink_combine_lists(dlink** list_ptr, dlink* second)
 {
-    if (!list_ptr) {
-        LOG_ERROR("%s\n", "Cannot dlink_combine_lists with NULL first list.");
-        return 0;
-    }
-    if (!second) {
-        LOG_ERROR("%s\n", "Cannot dlink_combine_lists with NULL second list.");
-        return 0;
-    }
+    REFUSE_NULL(list_ptr, "dlink_combine_lists", "first list", 0);
+    REFUSE_NULL(second, "dlink_combine_lists", "second list", 0);
     dlink* first = *list_ptr;
     if (!first) {
         *list_ptr = second;

@@ -825,3 +825,9 @@ const char* get_base_filename(const char* full_filename)
     base[length] = '\0';
     return base;
 }
+
+void file_io_reset(void)
+{
+    file_hdr_type_found = 0;
+    file_hdr_version_found = 0;
+}

@@ -57,6 +57,8 @@ enum {
 // caller's own message after a refused file.
 extern int32_t file_hdr_type_found;
 extern int32_t file_hdr_version_found;
+// The found values back to 0; for tests.
+void file_io_reset(void);
 
 // Stream access. Each returns 1 / a stream on success, 0 / NULL on failure
 // after one error entry, unless noted.

@@ -5,13 +5,35 @@
 
 #include "debug.h"
 
+namespace {
+
+int32_t allocations_until_fault = 0;  // 0: no fault planned
+int fault_fired = 0;
+int64_t live_blocks = 0;
+
+// Takes one allocation off the countdown; true when this one is to fail.
+bool fault_now(void)
+{
+    if (allocations_until_fault <= 0 || --allocations_until_fault > 0)
+        return false;
+    fault_fired = 1;
+    return true;
+}
+
+}  // namespace
+
 void* heap_malloc(size_t size, const char* file, long line)
 {
     if (size == 0) {
         LOG_ERROR("Attempting to malloc %ld bytes at %s(%ld)\n", (long)size, file, line);
         return nullptr;
     }
-    return std::malloc(size);
+    if (fault_now())
+        return nullptr;
+    void* block = std::malloc(size);
+    if (block)
+        ++live_blocks;
+    return block;
 }
 
 void heap_free(void* data_ptr, const char* file, long line)
@@ -21,6 +43,7 @@ void heap_free(void* data_ptr, const char* file, long line)
         return;
     }
     std::free(data_ptr);
+    --live_blocks;
 }
 
 char* heap_strdup(const char* char_ptr, const char* file, long line)
@@ -29,9 +52,29 @@ char* heap_strdup(const char* char_ptr, const char* file, long line)
         LOG_ERROR("Attempting to strdup with a NULL char_ptr at %s(%ld)\n", file, line);
         return nullptr;
     }
+    if (fault_now())
+        return nullptr;
     size_t size = std::strlen(char_ptr) + 1;
     char* copy = (char*)std::malloc(size);
-    if (copy)
+    if (copy) {
         std::memcpy(copy, char_ptr, size);
+        ++live_blocks;
+    }
     return copy;
+}
+
+void heap_fail_nth_allocation(int32_t nth)
+{
+    allocations_until_fault = nth > 0 ? nth : 0;
+    fault_fired = 0;
+}
+
+int heap_fault_fired(void)
+{
+    return fault_fired;
+}
+
+int64_t heap_live_blocks(void)
+{
+    return live_blocks;
 }

@@ -94,10 +94,7 @@ int32_t lex_yymlex_hook(void* lexer)
 
 int32_t lex_yymlex(void)
 {
-    if (!lex_token_trans_tab) {
-        LOG_ERROR("%s\n", "Cannot lex_yymlex with NULL lex_token_trans_tab.");
-        return LEX_ERROR_TOKEN;
-    }
+    REFUSE_NULL(lex_token_trans_tab, "lex_yymlex", "lex_token_trans_tab", LEX_ERROR_TOKEN);
     if (!lex_parse_ok) {
         LOG_ERROR("lex_error near %s(%d)\n", lex_file_name, (int)lex_line_cnt);
         return LEX_ERROR_TOKEN;
@@ -162,14 +159,8 @@ int32_t lex_yymlex(void)
 
 lex_define* malloc_lex_define(const char* lex_define_name, const char* lex_define_str)
 {
-    if (!lex_define_name) {
-        LOG_ERROR("%s\n", "Cannot malloc_lex_define with NULL lex_define_name.");
-        return nullptr;
-    }
-    if (!lex_define_str) {
-        LOG_ERROR("%s\n", "Cannot malloc_lex_define with NULL lex_define_str.");
-        return nullptr;
-    }
+    REFUSE_NULL(lex_define_name, "malloc_lex_define", "lex_define_name", nullptr);
+    REFUSE_NULL(lex_define_str, "malloc_lex_define", "lex_define_str", nullptr);
     lex_define* define = (lex_define*)MALLOC(sizeof(lex_define));
     if (!define) {
         LOG_ERROR("Could not malloc lex_define at %s(%d)\n", lex_file_name, (int)lex_line_cnt);
@@ -200,14 +191,8 @@ lex_define* malloc_lex_define(const char* lex_define_name, const char* lex_defin
 
 int lex_define_add(const char* lex_define_name, int32_t negative, const char* lex_define_str)
 {
-    if (!lex_define_name) {
-        LOG_ERROR("%s\n", "Cannot lex_define_add with NULL lex_define_name.");
-        return 0;
-    }
-    if (!lex_define_str) {
-        LOG_ERROR("%s\n", "Cannot lex_define_add with NULL lex_define_str.");
-        return 0;
-    }
+    REFUSE_NULL(lex_define_name, "lex_define_add", "lex_define_name", 0);
+    REFUSE_NULL(lex_define_str, "lex_define_add", "lex_define_str", 0);
     if (lex_define_suppress)
         return 1;
     lex_define* define = malloc_lex_define(lex_define_name, lex_define_str);
@@ -222,10 +207,7 @@ int lex_define_add(const char* lex_define_name, int32_t negative, const char* le
 
 int free_lex_define(lex_define* define)
 {
-    if (!define) {
-        LOG_ERROR("%s\n", "Cannot free_lex_define with NULL lex_define.");
-        return 0;
-    }
+    REFUSE_NULL(define, "free_lex_define", "lex_define", 0);
     if (define->lex_define_name)
         FREE(define->lex_define_name);
     if (define->lex_define_str)
@@ -242,11 +224,26 @@ int free_lex_define_funct(void* node)
 
 int free_lex_define_list(void)
 {
-    if (!lex_define_list) {
-        LOG_ERROR("%s\n", "Cannot free_lex_define_list with NULL lex_define_list.");
-        return 0;
-    }
+    REFUSE_NULL(lex_define_list, "free_lex_define_list", "lex_define_list", 0);
     int result = dlink_free_list((dlink*)lex_define_list, free_lex_define_funct);
     lex_define_list = nullptr;
     return result;
+}
+
+void lexparse_reset(void)
+{
+    if (lex_define_list)
+        free_lex_define_list();
+    lex_reset();
+    lex_token_file = nullptr;
+    lex_file_name[0] = '\0';
+    lex_token_trans_tab = nullptr;
+    lex_ident_token = 257;
+    lex_number_token = 258;
+    lex_quoted_string_token = 259;
+    lex_integer_token = -1;
+    lex_real_token = -1;
+    lex_parse_ok = 1;
+    lex_define_suppress = 0;
+    lex_define_add_level = 0;
 }

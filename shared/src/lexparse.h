@@ -95,6 +95,9 @@ int32_t lex_yymlex(void);
 int32_t lex_yymlex_hook(void* lexer);
 // lex_line_cnt, lex_history_pos and lex_history_write_pos := 0; returns 1.
 int lex_reset(void);
+// Every module-wide value of the bridge back to its start (the define table
+// freed, the token numbers and tables of no grammar); for tests.
+void lexparse_reset(void);
 // The ring index k places after lex_history_pos (k from -192 upward).
 int32_t lex_token_history(int32_t k);
 // Numbers become `integer_token`, or `real_token` when they hold a ".".

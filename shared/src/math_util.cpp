@@ -15,10 +15,7 @@ int32_t math_util_float_to_int(double value)
 
 int _matherr(math_util_error* except)
 {
-    if (except == NULL) {
-        LOG_ERROR("%s\n", "Cannot _matherr with NULL except.");
-        return 0;
-    }
+    REFUSE_NULL(except, "_matherr", "except", 0);
     const char* name = except->name ? except->name : "";
     if (std::strcmp(name, "sqrt") == 0) {
         LOG_WARNING("Inside _matherr for '%s', arg1 = %lf\n", name, except->arg1);

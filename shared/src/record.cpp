@@ -151,6 +151,8 @@ void encode_image(const record_type* type, const void* rec, char* image)
         case RECORD_RUNTIME:
             put_word(image, 0);
             break;
+        case RECORD_UNSTORED:
+            break;
         default:  // owned pointers
             put_word(image, presence(get_ptr(rec, field.offset)));
         }
@@ -160,7 +162,8 @@ void encode_image(const record_type* type, const void* rec, char* image)
 
 // Takes a stored image into a record that holds the template (and, read
 // singly, its own name, which stays). Owned pointers become NULL until their
-// items are read; run-time members 0; the reference count `ref_cnt`.
+// items are read; run-time and unstored members 0; the reference count
+// `ref_cnt`.
 void decode_image(const record_type* type, const char* image, void* rec, int32_t ref_cnt)
 {
     for (uint32_t i = 0; i < type->n_fields; ++i) {
@@ -187,6 +190,7 @@ void decode_image(const record_type* type, const char* image, void* rec, int32_t
             set_ptr(rec, field.offset, (void*)(uintptr_t)image_word(image));
             break;
         case RECORD_RUNTIME:
+        case RECORD_UNSTORED:
             std::memset(member(rec, field.offset), 0, field.size);
             break;
         default:
@@ -198,8 +202,12 @@ void decode_image(const record_type* type, const char* image, void* rec, int32_t
 
 // ---- Release ----
 
-void release_owned(const record_type* type, void* rec)
+// Releases what the record owns; 1 when every release inside succeeded. A
+// tagged record under an unknown tag is reported and left where it is:
+// nothing says what it holds.
+int release_owned(const record_type* type, void* rec)
 {
+    int released = 1;
     for (uint32_t i = 0; i < type->n_fields; ++i) {
         const record_field& field = type->fields[i];
         if (!record_kind_owns(field.kind))
@@ -213,28 +221,33 @@ void release_owned(const record_type* type, void* rec)
             continue;
         switch (field.kind) {
         case RECORD_ARRAY:
-            record_free_array(field.elem, ptr, get_int(rec, field.count_offset));
+            released &= record_free_array(field.elem, ptr, get_int(rec, field.count_offset));
             break;
         case RECORD_LIST:
-            record_free_list(field.elem, ptr);
+            released &= record_free_list(field.elem, ptr);
             break;
         case RECORD_RECORD:
-            record_free(field.elem, ptr);
+            released &= record_free(field.elem, ptr);
             break;
         case RECORD_VARIANT:
-            record_free(variant_type(field, rec), ptr);
+            if (const record_type* variant = variant_type(field, rec))
+                released &= record_free(variant, ptr);
+            else
+                released = 0;
             break;
         default:  // the name, strings, numbers
             FREE(ptr);
         }
     }
+    return released;
 }
 
-void release_record(const record_type* type, void* rec)
+int release_record(const record_type* type, void* rec)
 {
-    release_owned(type, rec);
+    int released = release_owned(type, rec);
     set_template(type, rec);
     FREE(rec);
+    return released;
 }
 
 // ---- Writing ----
@@ -533,6 +546,21 @@ int take_owned(const record_type* type, const source& src, void* rec, const char
     return 1;
 }
 
+// Whether a record read or linked whole passes its type's check (RECORD_CHECK);
+// the check logs its own line.
+int check_passes(const record_type* type, const void* rec)
+{
+    return !type->check || type->check(rec);
+}
+
+int check_array_passes(const record_type* type, const void* array, int32_t array_size)
+{
+    for (int32_t i = 0; type->check && i < array_size; ++i)
+        if (!type->check(element(type, array, i)))
+            return 0;
+    return 1;
+}
+
 // Decodes the elements of an array from their stored images, then takes
 // each element's owned items in index order.
 int fill_array(const record_type* type, const source& src, void* array, const char* images,
@@ -544,7 +572,7 @@ int fill_array(const record_type* type, const source& src, void* array, const ch
         if (!take_owned(type, src, element(type, array, i), images + (size_t)i * type->image_size,
                         true))
             return 0;
-    return 1;
+    return check_array_passes(type, array, array_size);
 }
 
 // Reads or links `list_size` records and appends them to a new list in order.
@@ -687,8 +715,7 @@ int record_free(const record_type* type, void* rec)
             set_int(rec, type->ref_cnt_offset, 1);
         return 0;
     }
-    release_record(type, rec);
-    return 1;
+    return release_record(type, rec);
 }
 
 int record_free_array(const record_type* type, void* array, int32_t array_size)
@@ -701,20 +728,20 @@ int record_free_array(const record_type* type, void* array, int32_t array_size)
         LOG_ERROR("Bad %s_array_size = %ld\n", type->name, (long)array_size);
         return 0;
     }
-    for (int32_t i = 0; i < array_size; ++i)
-        if (!variants_known(type, element(type, array, i)))
-            return 0;
+    // Every element is released even when one cannot be: stopping would
+    // lose the rest and the array.
+    int released = 1;
     for (int32_t i = 0; i < array_size; ++i) {
         char* rec = element(type, array, i);
         if (type->counted && get_int(rec, type->ref_cnt_offset) != 0) {
             const char* name = type->named ? (const char*)get_ptr(rec, type->name_offset) : nullptr;
             LOG_WARNING("%s_ref_cnt is not 0 for %s\n", type->name, name ? name : "(null)");
         }
-        release_owned(type, rec);
+        released &= release_owned(type, rec);
         set_template(type, rec);
     }
     FREE(array);
-    return 1;
+    return released;
 }
 
 int record_free_list(const record_type* type, void* list)
@@ -845,7 +872,8 @@ void* record_read_bin(const record_type* type, FILE* bin_file)
         return nullptr;
     }
     decode_image(type, image, rec, 1);
-    if (!take_owned(type, source{bin_file, nullptr}, rec, image, false)) {
+    if (!take_owned(type, source{bin_file, nullptr}, rec, image, false) ||
+        !check_passes(type, rec)) {
         record_free(type, rec);
         return nullptr;
     }
@@ -869,6 +897,10 @@ void* record_read_array_bin(const record_type* type, FILE* bin_file, int32_t arr
         }
         if (!file_read(bin_file, array, bytes)) {
             LOG_ERROR("Could not read_%s_array_bin.\n", type->name);
+            record_free_array(type, array, array_size);
+            return nullptr;
+        }
+        if (!check_array_passes(type, array, array_size)) {
             record_free_array(type, array, array_size);
             return nullptr;
         }
@@ -957,7 +989,9 @@ void* record_link(const record_type* type, link_cursor* data_hdl)
     data_hdl->data += type->image_size;
     set_template(type, rec);
     decode_image(type, image, rec, 1);
-    return take_owned(type, source{nullptr, data_hdl}, rec, image, true) ? rec : nullptr;
+    return take_owned(type, source{nullptr, data_hdl}, rec, image, true) && check_passes(type, rec)
+               ? rec
+               : nullptr;
 }
 
 void* record_link_array(const record_type* type, link_cursor* data_hdl, int32_t array_size)

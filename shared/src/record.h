@@ -88,12 +88,25 @@
 //   REC_RUNTIME(m)            run-time pointer or word: a plain reference to
 //                             data owned elsewhere, a callback; written as 0,
 //                             reset to 0 by every reader, never freed
+//   REC_UNSTORED(m)           member of any plain type held in memory only: no
+//                             word in the image, 0 after every read and link,
+//                             never freed (state of the program's own that
+//                             the file format has no place for)
 // REC_ARRAY, REC_LIST and REC_RECORD take an optional last word that replaces
 // the default word in the write failure message ("Could not write_W_array_bin.").
 // One-word holder types declared as a pointer typedef describe the record
-// itself: REC_SELF_STRING(), REC_SELF_SLOT(), REC_SELF_RECORD(E). Value types
-// whose every member is a 32-bit word are declared in one line:
+// itself: REC_SELF_STRING(), REC_SELF_SLOT(), REC_SELF_RECORD(E) (with the
+// same optional word). Value types whose every member is a 32-bit word are
+// declared in one line:
 //     RECORD_VALUE(win_quat, 16, -1.0f, -1.0f, -1.0f, -1.0f)
+//
+// A type whose stored words must agree with each other (indexes into its own
+// arrays) names a check before its description:
+//     RECORD_CHECK(win_trigger, win_trigger_check_indexes)
+// The check (int of const void* record) sees every record of the type once it
+// is read or linked whole, singly, in an array or in a list, and answers 1, or
+// 0 after one error line; the reader then refuses the record like any other
+// corrupt one, releasing what it made.
 //
 // Traits (the second argument of RECORD_END): PLAIN, NAMED (REC_NAME: malloc_X
 // takes the name), LIST (REC_LINKS: the list operations exist) or NAMED_LIST.
@@ -110,7 +123,9 @@
 // What malloc_X and the stream readers return belongs to the caller, with all
 // it owns: release it with free_X, free_X_array (with the same count) or
 // free_X_list (then set the head to NULL and the size to 0). free_X never
-// unlinks a record from a list: take it off first.
+// unlinks a record from a list: take it off first. Each answers 1 only when
+// every release inside it succeeded too; the array and list forms release
+// every element all the same.
 //
 // The link forms decode the records of a file image loaded whole into a
 // link_arena: records, arrays, lists and number arrays are allocated in the
@@ -155,6 +170,7 @@ enum record_kind : uint8_t {
     RECORD_BYTES,
     RECORD_SLOT,
     RECORD_RUNTIME,
+    RECORD_UNSTORED,
 };
 
 struct record_type;
@@ -201,7 +217,13 @@ struct record_type {
     uint32_t name_image_offset;
     uint32_t ref_cnt_offset;
     dlink_free_funct free_funct;
+    int (*check)(const void* rec);  // NULL, or the type's RECORD_CHECK
 };
+
+// The check of a type's stored words (RECORD_CHECK); none by default.
+typedef int (*record_check_funct)(const void* rec);
+template <class T>
+inline constexpr record_check_funct record_check = nullptr;
 
 // The largest image of one record.
 enum { RECORD_MAX_IMAGE = 1024 };
@@ -276,6 +298,8 @@ constexpr uint32_t record_image_bytes(const record_field& field)
 {
     if (field.kind == RECORD_WORDS)
         return field.size;
+    if (field.kind == RECORD_UNSTORED)
+        return 0;
     if (field.kind == RECORD_LINKS || record_kind_has_count(field.kind))
         return 8;
     return 4;
@@ -318,6 +342,8 @@ constexpr bool record_layout_ok()
         case RECORD_RUNTIME:
             if (field.size != 4 && field.size != sizeof(void*))
                 return false;
+            break;
+        case RECORD_UNSTORED:
             break;
         case RECORD_NUMBERS:
             if (field.size != sizeof(void*) || (field.elem_size != 2 && field.elem_size != 4))
@@ -400,6 +426,7 @@ constexpr record_type record_type_of(const char* name, dlink_free_funct free_fun
     type.n_fields = (uint32_t)std::size(D::fields);
     type.flat = sizeof(T) == (size_t)D::image_size;
     type.free_funct = free_funct;
+    type.check = record_check<T>;
     uint32_t image_offset = 0;
     for (const record_field& field : D::fields) {
         if (field.kind == RECORD_LINKS)
@@ -472,6 +499,7 @@ consteval uint32_t record_number_size()
 #define REC_STRING(MEMBER) REC_ROW_(RECORD_STRING, MEMBER)
 #define REC_SLOT(MEMBER) REC_ROW_(RECORD_SLOT, MEMBER)
 #define REC_RUNTIME(MEMBER) REC_ROW_(RECORD_RUNTIME, MEMBER)
+#define REC_UNSTORED(MEMBER) REC_ROW_(RECORD_UNSTORED, MEMBER)
 #define REC_COUNTED_ROW_(KIND, COUNT, MEMBER, ...)                                    \
     REC_ROW_(KIND, MEMBER, ,                                                          \
              .count_offset = record_count_at<decltype(T::COUNT)>(offsetof(T, COUNT)), \
@@ -504,11 +532,18 @@ consteval uint32_t record_number_size()
 #define REC_SELF_WORDS() REC_SELF_(RECORD_WORDS)
 #define REC_SELF_STRING() REC_SELF_(RECORD_STRING)
 #define REC_SELF_SLOT() REC_SELF_(RECORD_SLOT)
-#define REC_SELF_RECORD(ELEM) \
-    REC_SELF_(RECORD_RECORD, , .elem = record_elem_of<T, ELEM>(&ELEM##_desc))
+#define REC_SELF_RECORD(ELEM, ...)                                            \
+    REC_SELF_(RECORD_RECORD, , .elem = record_elem_of<T, ELEM>(&ELEM##_desc), \
+              .word = "" #__VA_ARGS__)
 
 // Lets a type own records of its own type (or of a type declared after it).
 #define RECORD_FORWARD(X) extern const record_type X##_desc
+
+// Names the check of a type's stored words; comes before its RECORD_BEGIN.
+#define RECORD_CHECK(X, FUNCT)  \
+    int FUNCT(const void* rec); \
+    template <>                 \
+    inline constexpr record_check_funct record_check<X> = FUNCT
 
 #define RECORD_BEGIN(X, IMAGE_SIZE)                       \
     RECORD_FORWARD(X);                                    \

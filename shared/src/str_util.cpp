@@ -10,20 +10,14 @@
 
 void to_upper_case(char* the_str)
 {
-    if (!the_str) {
-        LOG_ERROR("%s\n", "Cannot to_upper_case with NULL the_str.");
-        return;
-    }
+    REFUSE_NULL(the_str, "to_upper_case", "the_str");
     for (; *the_str; ++the_str)
         *the_str = (char)std::toupper((unsigned char)*the_str);
 }
 
 void to_lower_case(char* the_str)
 {
-    if (!the_str) {
-        LOG_ERROR("%s\n", "Cannot to_lower_case with NULL the_str.");
-        return;
-    }
+    REFUSE_NULL(the_str, "to_lower_case", "the_str");
     for (; *the_str; ++the_str)
         *the_str = (char)std::tolower((unsigned char)*the_str);
 }
@@ -73,10 +67,7 @@ int str_cat(char* dest_str, size_t dest_size, const char* src_str, const char* f
 
 int remove_quotes(char* the_str)
 {
-    if (!the_str) {
-        LOG_ERROR("%s\n", "Cannot remove_quotes with NULL the_str.");
-        return 0;
-    }
+    REFUSE_NULL(the_str, "remove_quotes", "the_str", 0);
     if (the_str[0] != '"') {
         LOG_ERROR("No leading double-quote in '%s'\n", the_str);
         return 0;

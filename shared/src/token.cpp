@@ -434,3 +434,9 @@ int token_to_unsigned_long(const char* numeric_str, uint32_t* result_unsigned_lo
     *result_unsigned_long = (uint32_t)value;
     return 1;
 }
+
+void token_reset_module(void)
+{
+    token_reset();
+    token_delim_tab = token_default_delim_tab;
+}

@@ -38,6 +38,8 @@ extern const char* const token_default_delim_tab[];
 // Starts a fresh file: comment depth and line, the tokens of the current
 // line and the end flag are cleared. token_delim_tab is left alone. Returns 1.
 int token_reset(void);
+// token_reset, and the default delimiter table back in place; for tests.
+void token_reset_module(void);
 
 // Every reader operation takes the open text stream and the caller's line
 // counter, which get_text_line advances and the messages quote.

@@ -6,6 +6,7 @@
 #include "demo_anim.h"
 #include "heap.h"
 #include "mow_anim.h"
+#include "record_support.h"
 #include "test_support.h"
 
 namespace {
@@ -138,18 +139,13 @@ const std::string small_anim_bytes = ImageBytes()
                                          .real(0.25f)
                                          .bytes();
 
-struct DefaultCase {
-    const record_type* type;
-    std::string image;  // of a new record
-};
-
 }  // namespace
 
 TEST(MowAnim, NewRecordsHoldTheirDefaults)
 {
     ImageBytes minus_one;
     minus_one.real(-1.0f);
-    const DefaultCase cases[] = {
+    expect_default_images({
         {&mow_rot_key_desc, minus_one.bytes() + zero_words(3)},
         {&mow_trans_key_desc, minus_one.bytes() + zero_words(3)},
         {&mow_scale_key_desc, ImageBytes().real(-1).real(1).real(1).real(1).bytes()},
@@ -171,16 +167,7 @@ TEST(MowAnim, NewRecordsHoldTheirDefaults)
                              .raw(zero_words(3))
                              .bytes()},
         {&mow_anim_ptr_desc, zero_words(1)},
-    };
-    for (const DefaultCase& c : cases) {
-        SCOPED_TRACE(c.type->name);
-        LogCapture log;
-        void* rec = record_malloc(c.type, nullptr);
-        EXPECT_EQ(written_bytes([&](FILE* f) { return record_write_bin(c.type, f, rec); }),
-                  c.image);
-        record_free(c.type, rec);
-        EXPECT_TRUE(log.errors().empty());
-    }
+    });
 }
 
 TEST(MowAnim, GoldenBytesOfASmallAnimationAndItsRoundTrip)
@@ -190,11 +177,8 @@ TEST(MowAnim, GoldenBytesOfASmallAnimationAndItsRoundTrip)
     EXPECT_EQ(anim_bytes(anim), small_anim_bytes);
     free_mow_anim(anim);
 
-    FILE* file = file_with_bytes(small_anim_bytes);
-    mow_anim* read = read_mow_anim_bin(file);
-    std::fclose(file);
+    mow_anim* read = (mow_anim*)record_read_bytes(&mow_anim_desc, small_anim_bytes);
     ASSERT_NE(read, nullptr);
-    EXPECT_EQ(anim_bytes(read), small_anim_bytes);
     EXPECT_EQ(read->mow_anim_ref_cnt, 1);
     EXPECT_EQ(read->next, read);
     EXPECT_STREQ(read->mow_track_array[0].mow_track_name, "hip");
@@ -202,12 +186,7 @@ TEST(MowAnim, GoldenBytesOfASmallAnimationAndItsRoundTrip)
     EXPECT_EQ(read->root_mow_track.mow_trans_key_array[0].translate.z, 1.0f);
     EXPECT_EQ(read->mow_anim_reserved[2], 9);
     free_mow_anim(read);
-
-    LinkImage image(small_anim_bytes);
-    mow_anim* linked = link_mow_anim(&image.cursor);
-    ASSERT_NE(linked, nullptr);
-    EXPECT_EQ(image.consumed(), (long)small_anim_bytes.size());
-    EXPECT_EQ(anim_bytes(linked), small_anim_bytes);
+    expect_record_round_trip(&mow_anim_desc, small_anim_bytes);
     EXPECT_TRUE(log.errors().empty());
 
     // The root track's name travels after the track array's items.
@@ -220,7 +199,7 @@ TEST(MowAnim, GoldenBytesOfASmallAnimationAndItsRoundTrip)
     EXPECT_EQ(bytes.substr(root_keys, 12), ImageBytes().str("root").bytes());
 }
 
-TEST(MowAnim, EveryProperPrefixOfAnAnimationIsRefused)
+TEST(MowAnim, EveryProperPrefixAndEveryFailedAllocationIsRefused)
 {
     mow_anim* wave = demo_anim_make_wave("wave");
     wave->root_mow_track.mow_rot_key_array = malloc_mow_rot_key_array(1);
@@ -228,57 +207,45 @@ TEST(MowAnim, EveryProperPrefixOfAnAnimationIsRefused)
     std::string bytes = anim_bytes(wave);
     free_mow_anim(wave);
     expect_every_prefix_refused(&mow_anim_desc, bytes);
+    LogCapture log;
+    EXPECT_GT(record_failure_sweep(&mow_anim_desc, bytes), 20);
 }
 
 TEST(MowAnim, StoredCountsAndNamesAreCheckedAgainstWhatTheyAnnounce)
 {
-    auto with_word = [](size_t word, uint32_t value) {
-        std::string bytes = small_anim_bytes;
-        std::memcpy(&bytes[4 * word], &value, 4);
-        return bytes;
+    // Words of the small animation's image: 6 its track count, 10 the root
+    // track's rotation keys present, 19 the appendage key count; 25 the
+    // length of its name after the image.
+    auto word = [](size_t index, uint32_t value) {
+        return with_word(small_anim_bytes, 4 * index, value);
     };
-    // A count is stored as it is when its array is absent.
+    expect_record_refusals(
+        &mow_anim_desc,
+        {{"present root rotation keys of 0",
+          word(10, 1),
+          {"Bad mow_rot_key_array_size = 0", "Could not read_mow_rot_key_array_bin."}},
+         {"present appendage keys of 0",
+          word(19, 0),
+          {"Bad mow_appendage_key_array_size = 0", "Could not read_mow_appendage_key_array_bin."}},
+         {"name of length 0", word(25, 0), {"Could not read_str_bin mow_anim_name."}},
+         {"tracks past the end",
+          word(6, 1000),
+          {"Bad mow_track_array_size = 1000 with 184 bytes left",
+           "Could not read_mow_track_array_bin."}}});
+
+    // A count is stored as it is when its array is absent, and read back so.
     mow_anim* anim = small_anim();
     free_mow_track_array(anim->mow_track_array, 1);
     anim->mow_track_array = nullptr;
     anim->mow_track_array_size = 5;
     std::string trackless = anim_bytes(anim);
     free_mow_anim(anim);
-    struct Case {
-        const char* what;
-        std::string bytes;
-        std::vector<std::string> errors;  // all of them; none: the read succeeds
-    };
-    const Case cases[] = {
-        {"present root rotation keys of 0",
-         with_word(10, 1),
-         {"Bad mow_rot_key_array_size = 0", "Could not read_mow_rot_key_array_bin."}},
-        {"present appendage keys of 0",
-         with_word(19, 0),
-         {"Bad mow_appendage_key_array_size = 0", "Could not read_mow_appendage_key_array_bin."}},
-        {"name of length 0", with_word(25, 0), {"Could not read_str_bin mow_anim_name."}},
-        {"tracks past the end",
-         with_word(6, 1000),
-         {"Bad mow_track_array_size = 1000 with 184 bytes left",
-          "Could not read_mow_track_array_bin."}},
-        {"track count without its array", trackless, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        LogCapture log;
-        FILE* file = file_with_bytes(c.bytes);
-        mow_anim* read = read_mow_anim_bin(file);
-        std::fclose(file);
-        EXPECT_EQ(log.errors(), c.errors);
-        if (c.errors.empty()) {
-            ASSERT_NE(read, nullptr);
-            EXPECT_EQ(read->mow_track_array_size, 5);
-            EXPECT_EQ(read->mow_track_array, nullptr);
-            free_mow_anim(read);
-        } else {
-            EXPECT_EQ(read, nullptr);
-        }
-    }
+    expect_record_round_trip(&mow_anim_desc, trackless);
+    mow_anim* read = (mow_anim*)record_read_bytes(&mow_anim_desc, trackless);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->mow_track_array_size, 5);
+    EXPECT_EQ(read->mow_track_array, nullptr);
+    free_mow_anim(read);
 }
 
 TEST(MowAnim, EachSlotHoldsOneReference)

@@ -8,6 +8,7 @@
 #include "heap.h"
 #include "mow_geo.h"
 #include "platform/d3d.h"
+#include "record_support.h"
 #include "test_support.h"
 
 namespace {
@@ -56,16 +57,11 @@ std::string model_image(int32_t joints, uint32_t joints_present, int32_t chains,
         .bytes();
 }
 
-struct DefaultCase {
-    const record_type* type;
-    std::string image;  // of a new record
-};
-
 }  // namespace
 
 TEST(MowGeo, NewRecordsHoldTheirDefaults)
 {
-    const DefaultCase cases[] = {
+    expect_default_images({
         {&mow_joint_desc, ImageBytes()
                               .word(0)
                               .word(0xffffffff)
@@ -101,20 +97,7 @@ TEST(MowGeo, NewRecordsHoldTheirDefaults)
                                       .real(-1.0f)
                                       .raw(zero_words(4))
                                       .bytes()},
-    };
-    for (const DefaultCase& c : cases) {
-        SCOPED_TRACE(c.type->name);
-        LogCapture log;
-        void* rec = record_malloc(c.type, "name");
-        std::string image = written_bytes(
-            [&](FILE* f) { return record_write_bin(c.type, f, rec); });
-        // A named record's presence word is the name's: compare past it.
-        if (c.type->named)
-            std::memset(&image[c.type->name_image_offset], 0, 4);
-        EXPECT_EQ(image.substr(0, (size_t)c.type->image_size), c.image);
-        record_free(c.type, rec);
-        EXPECT_TRUE(log.errors().empty());
-    }
+    });
 }
 
 TEST(MowGeo, AModelWithoutChildrenIsTheHeaderAndItsImage)
@@ -154,9 +137,7 @@ TEST(MowGeo, AModelWithoutChildrenIsTheHeaderAndItsImage)
     EXPECT_EQ(file.substr(100), image);
 
     log.clear();
-    FILE* stream = file_with_bytes(image);
-    mow_model* read = read_mow_model_bin(stream);
-    std::fclose(stream);
+    mow_model* read = (mow_model*)record_read_bytes(&mow_model_desc, image);
     ASSERT_NE(read, nullptr);
     EXPECT_EQ(log.warnings(),
               std::vector<std::string>{
@@ -204,19 +185,7 @@ TEST(MowGeo, GoldenBytesOfAShaderGroupAndAJointArray)
                             .bytes();
     EXPECT_EQ(written_bytes([&](FILE* f) { return write_mow_shader_group_bin(f, group); }), bytes);
     free_mow_shader_group(group);
-
-    FILE* file = file_with_bytes(bytes);
-    mow_shader_group* read = read_mow_shader_group_bin(file);
-    std::fclose(file);
-    ASSERT_NE(read, nullptr);
-    EXPECT_EQ(read->mow_vtx_idx_array[2], 0xfffe);
-    EXPECT_EQ((uintptr_t)read->mow_translate_vtx_array[2], 7997u);
-    free_mow_shader_group(read);
-    LinkImage image(bytes);
-    mow_shader_group* linked = link_mow_shader_group(&image.cursor);
-    ASSERT_NE(linked, nullptr);
-    EXPECT_EQ(image.consumed(), (long)bytes.size());
-    EXPECT_EQ((uintptr_t)linked->mow_translate_vtx_array[0], 7999u);
+    expect_record_round_trip(&mow_shader_group_desc, bytes);
 
     // All images first, then each joint's name.
     mow_joint* joints = malloc_mow_joint_array(2);
@@ -248,6 +217,7 @@ TEST(MowGeo, GoldenBytesOfAShaderGroupAndAJointArray)
     EXPECT_EQ(written_bytes([&](FILE* f) { return write_mow_joint_array_bin(f, joints, 2); }),
               joint_bytes);
     free_mow_joint_array(joints, 2);
+    expect_record_round_trip(&mow_joint_desc, joint_bytes, RecordForm::array, 2);
 }
 
 TEST(MowGeo, AModelWithEveryKindOfChildReadsAndLinksBack)
@@ -255,13 +225,10 @@ TEST(MowGeo, AModelWithEveryKindOfChildReadsAndLinksBack)
     LogCapture log;
     mow_model* model = full_model();
     std::string bytes = model_bytes(model);
+    free_mow_model(model);
 
-    FILE* file = file_with_bytes(bytes);
-    mow_model* read = read_mow_model_bin(file);
-    EXPECT_EQ(std::ftell(file), (long)bytes.size());
-    std::fclose(file);
+    mow_model* read = (mow_model*)record_read_bytes(&mow_model_desc, bytes);
     ASSERT_NE(read, nullptr);
-    EXPECT_EQ(model_bytes(read), bytes);
     EXPECT_STREQ(read->mow_model_name, "c:\\data\\win\\model\\figure.mow");
     EXPECT_STREQ(read->mow_joint_array[1].mow_joint_name, "arm");
     EXPECT_STREQ(read->mow_shader_filename_array[0], demo_model_shader_name);
@@ -273,87 +240,60 @@ TEST(MowGeo, AModelWithEveryKindOfChildReadsAndLinksBack)
     EXPECT_EQ(read->mow_mesh_array[1].mow_shader_group_array[0].mow_diffuse_array[2].color,
               0xFF102032u);
     EXPECT_EQ(read->mow_joint_array[1].mow_joint_reserved_b[5], 9);
-
-    LinkImage image(bytes);
-    mow_model* linked = link_mow_model(&image.cursor);
-    ASSERT_NE(linked, nullptr);
-    EXPECT_EQ(image.consumed(), (long)bytes.size());
-    EXPECT_EQ(linked->mow_model_ref_cnt, 1);
-    EXPECT_EQ(model_bytes(linked), bytes);
-
-    // A list of two: the members back to back, each held by the list alone.
-    mow_model* list = nullptr;
-    int32_t size = 0;
-    add_to_mow_model_list(&list, &size, model);
-    add_to_mow_model_list(&list, &size, read);
-    std::string list_bytes = written_bytes(
-        [&](FILE* f) { return write_mow_model_list_bin(f, list, size); });
-    EXPECT_EQ(list_bytes.size(), 2 * bytes.size());
-    LinkImage list_image(list_bytes);
-    mow_model* linked_list = link_mow_model_list(&list_image.cursor, 2);
-    ASSERT_NE(linked_list, nullptr);
-    EXPECT_EQ(linked_list->mow_model_ref_cnt, 1);
-    EXPECT_EQ(linked_list->next->mow_model_ref_cnt, 1);
-    EXPECT_EQ(linked_list->next->next, linked_list);
-    EXPECT_TRUE(log.errors().empty());
-    // Freeing the list drops its references; the records keep their own.
-    free_mow_model_list(list);
-    free_mow_model(model);
     free_mow_model(read);
+
+    // Alone and as a list of two, each member of which the list alone holds
+    // (its count, stored again, is 1).
+    expect_record_round_trip(&mow_model_desc, bytes);
+    expect_record_round_trip(&mow_model_desc, bytes + bytes, RecordForm::list, 2);
+    EXPECT_TRUE(log.errors().empty());
 }
 
-TEST(MowGeo, EveryProperPrefixOfAModelFileIsRefused)
+TEST(MowGeo, EveryProperPrefixAndEveryFailedAllocationIsRefused)
 {
     TempDir dir;
     mow_model* model = full_model();
     std::string path = dir.file("figure.mow");
     ASSERT_EQ(demo_model_write_file(path.c_str(), model), 1);
     free_mow_model(model);
-    expect_every_prefix_refused(&mow_model_desc, read_host_file(path).substr(FILE_HDR_SIZE));
+    std::string bytes = read_host_file(path).substr(FILE_HDR_SIZE);
+    expect_every_prefix_refused(&mow_model_desc, bytes);
+    LogCapture log;
+    EXPECT_GT(record_failure_sweep(&mow_model_desc, bytes), 30);
 }
 
 TEST(MowGeo, StoredCountsAreCheckedAgainstWhatTheyAnnounce)
 {
-    struct Case {
-        const char* what;
-        const record_type* type;
-        std::string bytes;
-        const char* error;  // among the read's errors; NULL: the read succeeds
-    };
-    const Case cases[] = {
-        {"present joint array of 0", &mow_model_desc, model_image(0, 1, 0, 0),
-         "Bad mow_joint_array_size = 0"},
-        {"present joint array of -1", &mow_model_desc, model_image(-1, 1, 0, 0),
-         "Bad mow_joint_array_size = -1"},
-        {"joint array past the end", &mow_model_desc, model_image(3, 1, 0, 0) + zero_words(50),
-         "Bad mow_joint_array_size = 3 with 200 bytes left"},
-        {"count without its array", &mow_model_desc, model_image(0, 0, 6, 0), nullptr},
-        {"present index array of 0", &mow_shader_group_desc,
-         ImageBytes().raw(zero_words(10)).word(0).word(1).raw(zero_words(4)).bytes(),
-         "Could not read_mow_vtx_idx_array_bin."},
-        {"huge cluster vertex array", &mow_cluster_desc,
-         ImageBytes().word(0).word(0).word(50000000).word(1).bytes(),
-         "Could not read_mow_cluster_vtx_array_bin."},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        LogCapture log;
-        FILE* file = file_with_bytes(c.bytes);
-        void* read = record_read_bin(c.type, file);
-        std::fclose(file);
-        if (!c.error) {
-            ASSERT_NE(read, nullptr);
-            const mow_model* model = (const mow_model*)read;
-            EXPECT_EQ(model->mow_appendage_info_array_size, 6);
-            EXPECT_EQ(model->mow_appendage_info_array, nullptr);
-            record_free(c.type, read);
-            continue;
-        }
-        EXPECT_EQ(read, nullptr);
-        std::vector<std::string> errors = log.errors();
-        EXPECT_NE(std::find(errors.begin(), errors.end(), c.error), errors.end())
-            << testing::PrintToString(errors);
-    }
+    expect_record_refusals(
+        &mow_model_desc,
+        {{"present joint array of 0",
+          model_image(0, 1, 0, 0),
+          {"Bad mow_joint_array_size = 0", "Could not read_mow_joint_array_bin."}},
+         {"present joint array of -1",
+          model_image(-1, 1, 0, 0),
+          {"Bad mow_joint_array_size = -1", "Could not read_mow_joint_array_bin."}},
+         {"joint array past the end",
+          model_image(3, 1, 0, 0) + zero_words(50),
+          {"Bad mow_joint_array_size = 3 with 200 bytes left",
+           "Could not read_mow_joint_array_bin."}}});
+    expect_record_refusals(
+        &mow_shader_group_desc,
+        {{"present index array of 0",
+          ImageBytes().raw(zero_words(10)).word(0).word(1).raw(zero_words(4)).bytes(),
+          {"Could not read_mow_vtx_idx_array_bin."}}});
+    expect_record_refusals(&mow_cluster_desc,
+                           {{"huge vertex array",
+                             ImageBytes().words({0, 0, 50000000, 1}).bytes(),
+                             {"Bad mow_cluster_vtx_array_size = 50000000 with 0 bytes left",
+                              "Could not read_mow_cluster_vtx_array_bin."}}});
+
+    // A count beside a zero presence word is kept as it was, with no array.
+    LogCapture log;
+    mow_model* read = (mow_model*)record_read_bytes(&mow_model_desc, model_image(0, 0, 6, 0));
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->mow_appendage_info_array_size, 6);
+    EXPECT_EQ(read->mow_appendage_info_array, nullptr);
+    free_mow_model(read);
 }
 
 TEST(MowGeo, ASegmentWordHoldsTwoSigned16BitJoints)

@@ -344,6 +344,66 @@ TEST_P(GlFrame, EveryKindOfDrawLandsOnItsPixels)
     EXPECT_EQ(d3dxframe_update_frame(1), 0);
 }
 
+// A draw sends the vertices from its smallest index to its largest, packed,
+// and reaches them through a base vertex: vertices outside that range, a
+// change of vertex layout between draws, and a stream buffer that fills and
+// starts again must not move any draw off its pixels.
+TEST_P(GlFrame, DrawsReachTheVerticesTheirIndicesUse)
+{
+    ASSERT_EQ(d3dxframe_begin_scene(0), 1);
+
+    // Interleaved: vertices 0..3 are a red rectangle no index names, 4..7 a
+    // green one at (20 .. 80, 20 .. 80).
+    screen_vertex interleaved[8] = {
+        {200, 20, 0.5f, 1, red},  {260, 20, 0.5f, 1, red},  {260, 80, 0.5f, 1, red},
+        {200, 80, 0.5f, 1, red},  {20, 20, 0.5f, 1, green}, {80, 20, 0.5f, 1, green},
+        {80, 80, 0.5f, 1, green}, {20, 80, 0.5f, 1, green},
+    };
+    WORD second_quad[6] = {4, 5, 6, 4, 6, 7};
+    EXPECT_EQ(d3dx_globals.device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0x44, interleaved, 8,
+                                                        second_quad, 6, 0),
+              D3D_OK);
+
+    // Strided: positions and colours in arrays of their own; the indices use
+    // vertices 2..5, a blue rectangle at (100 .. 160, 20 .. 80).
+    float positions[6][4] = {{300, 100, 0.5f, 1}, {360, 100, 0.5f, 1}, {100, 20, 0.5f, 1},
+                             {160, 20, 0.5f, 1},  {160, 80, 0.5f, 1},  {100, 80, 0.5f, 1}};
+    DWORD colours[6] = {red, red, blue, blue, blue, blue};
+    D3DDRAWPRIMITIVESTRIDEDDATA strided = {};
+    strided.position = {positions, sizeof positions[0]};
+    strided.diffuse = {colours, sizeof colours[0]};
+    WORD middle_quad[6] = {2, 3, 4, 2, 4, 5};
+    EXPECT_EQ(d3dxframe_draw_indexed_primitive_strided(D3DPT_TRIANGLELIST, 0x44, &strided, 6,
+                                                       middle_quad, 6, 0),
+              1);
+
+    // Draws whose indices span 4,000 vertices send them all: a hundred of
+    // them fill the stream buffer twice over. The last is white, at
+    // (400 .. 460, 300 .. 360).
+    std::vector<screen_vertex> wide(4000, screen_vertex{0, 0, 0.5f, 1, red});
+    WORD corners[6] = {0, 1, 3998, 0, 3998, 3999};
+    for (int i = 0; i < 100; ++i) {
+        DWORD colour = i == 99 ? white : (i % 2 ? yellow : red);
+        wide[0] = {400, 300, 0.5f, 1, colour};
+        wide[1] = {460, 300, 0.5f, 1, colour};
+        wide[3998] = {460, 360, 0.5f, 1, colour};
+        wide[3999] = {400, 360, 0.5f, 1, colour};
+        ASSERT_EQ(d3dx_globals.device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0x44, wide.data(),
+                                                            4000, corners, 6, 0),
+                  D3D_OK);
+    }
+    // Without indices every vertex is sent.
+    screen_rect(500, 20, 560, 80, 0.5f, yellow);
+    ASSERT_EQ(d3dxframe_end_scene(), 1);
+
+    EXPECT_TRUE(looks_like(50, 50, green)) << "interleaved, vertices 4..7";
+    EXPECT_TRUE(looks_like(230, 50, black)) << "vertices no index names";
+    EXPECT_TRUE(looks_like(130, 50, blue)) << "strided, vertices 2..5";
+    EXPECT_TRUE(looks_like(330, 120, black)) << "strided vertices no index names";
+    EXPECT_TRUE(looks_like(430, 330, white)) << "the last of the wide draws";
+    EXPECT_TRUE(looks_like(530, 50, yellow)) << "a draw without indices";
+}
+
 TEST_P(GlFrame, TheSceneIsTheSameAfterADeviceLossAndRestore)
 {
     draw_scene();

@@ -260,3 +260,27 @@ TEST_F(AnimIo, NamesResolveToIndexes)
               (std::vector<std::string>{"Could not find resolve anim Attack_2 to index.",
                                         "Could not find resolve anim attack_2 to index."}));
 }
+
+TEST_F(AnimIo, AFailedAllocationLeavesTheSlotsEmptyOrCounted)
+{
+    write_anim("wave");
+    write_anim("walk");
+    TestTable table({"wave", "walk"}, {state_of(1, -1.0f, -1.0f)});
+    int swept = heap_failure_sweep([&] {
+        int loaded = anim_io_load_ast_anims(&table.table, 2, dir.path().c_str());
+        // What loaded is in its slot with one reference for it; dropping
+        // them and the list leaves nothing behind.
+        for (int32_t i = 0; i < 2; ++i) {
+            mow_anim* anim = table.table.mow_anim_ptr_array[i];
+            if (anim && anim->mow_anim_ref_cnt != 2)
+                loaded = 0;
+            if (anim)
+                free_mow_anim(anim);
+            table.table.mow_anim_ptr_array[i] = nullptr;
+        }
+        anim_io_reset();
+        table.table.win_anim_table_base_array[0] = state_of(1, -1.0f, -1.0f);
+        return loaded == 1;
+    });
+    EXPECT_GT(swept, 20);
+}

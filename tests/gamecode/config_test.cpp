@@ -11,7 +11,7 @@
 #include "d3dxframe.h"
 #include "dxinput.h"
 #include "gameglobals.h"
-#include "sound.h"
+#include "service_doubles.h"
 #include "test_support.h"
 
 namespace {
@@ -143,13 +143,13 @@ TEST_F(Config, EverySectionReadsBackByPosition)
     game_globals.debug_mouse_speed = 12.25f;
     d3dx_globals.windowed_width = 800;
     d3dx_globals.gamma = 1.5f;
-    sound_module.enable_3d = 1;
+    service_double_sound_enable_3d = 1;
     dxinput_key_bindings[13] = 0x39;  // start on SPACE
     ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
 
     gameglobals_init();
     d3dxframe_set_defaults();
-    sound_reset();
+    service_double_sound_enable_3d = 0;
     dxinput_reset();
     ASSERT_EQ(config_read_engine_config_file(session.c_str()), 1);
     EXPECT_STREQ(game_globals.entity_pathname, "d:\\tree\\entity");
@@ -164,10 +164,17 @@ TEST_F(Config, EverySectionReadsBackByPosition)
     EXPECT_EQ(game_globals.debug_mouse_speed, 12.25f);
     EXPECT_EQ(d3dx_globals.windowed_width, 800);
     EXPECT_EQ(d3dx_globals.gamma, 1.5f);
-    EXPECT_EQ(sound_module.enable_3d, 1);
+    EXPECT_EQ(service_double_sound_enable_3d, 1);
     EXPECT_EQ(dxinput_key_bindings[13], 0x39);
     EXPECT_EQ(dxinput_key_bindings[0], 0xD0);
     EXPECT_TRUE(log.errors().empty());
+}
+
+TEST_F(Config, ReadingNeedsNoHeapSoNoAllocationCanFailIt)
+{
+    ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
+    EXPECT_EQ(heap_failure_sweep([&] { return config_read_engine_config_file(session.c_str()); }),
+              0);
 }
 
 TEST_F(Config, ValuesAreTakenByPositionAndSwitchesReadOnlyOneAsOn)
@@ -179,7 +186,6 @@ TEST_F(Config, ValuesAreTakenByPositionAndSwitchesReadOnlyOneAsOn)
     text = replace_line(text, "game_globals.model_pathname", "c:\\data\\win\\entity");
     text = replace_line(text, "game_globals.bShowStats", "2");
     text = replace_line(text, "game_globals.gravity", "7");
-    text = replace_line(text, "enable_3d", "3");
     put(text);
     game_globals.gravity = 1.0f;
     ASSERT_EQ(config_read_engine_config_file(session.c_str()), 1);
@@ -187,7 +193,6 @@ TEST_F(Config, ValuesAreTakenByPositionAndSwitchesReadOnlyOneAsOn)
     EXPECT_STREQ(game_globals.model_pathname, "c:\\data\\win\\entity");
     EXPECT_EQ(game_globals.bShowStats, 0);
     EXPECT_EQ(game_globals.gravity, 0.0f);
-    EXPECT_EQ(sound_module.enable_3d, 0);
 
     // Only exactly the gravity constant is written as 1.
     game_globals.gravity = -386.4f;
@@ -283,8 +288,6 @@ TEST_F(Config, NullArgumentsAreRefusedWithTheirLines)
          "Cannot gameglobals_read_config with NULL session_file."},
         {gameglobals_read_config(file, nullptr),
          "Cannot gameglobals_read_config with NULL line_cnt."},
-        {sound_write_config(nullptr), "Cannot sound_write_config with NULL session_file."},
-        {sound_read_config(file, nullptr), "Cannot sound_read_config with NULL line_cnt."},
         {dxinput_write_config(nullptr), "Cannot dxinput_write_config with NULL session_file."},
         {dxinput_read_config(nullptr, &line_cnt),
          "Cannot dxinput_read_config with NULL session_file."},

@@ -12,6 +12,7 @@
 #include "platform/dialog_test.h"
 #include "platform/win32.h"
 #include "platform/win32_test.h"
+#include "service_doubles.h"
 #include "test_support.h"
 
 namespace {
@@ -112,12 +113,14 @@ protected:
         log->clear();
         return DialogBoxParam(nullptr, name, window, procedure, 0);
     }
+    // The script the dialog started, "" for none.
     std::string started()
     {
-        for (const std::string& error : log->errors())
-            if (error.rfind("Couldn't open the script file ", 0) == 0)
-                return error.substr(error.find_last_of("\\/") + 1);
-        return "";
+        std::vector<std::string> calls = service_calls_of("script_initiate_script");
+        if (calls.empty())
+            return "";
+        const std::string& call = calls.back();
+        return call.substr(call.find('(') + 1, call.size() - call.find('(') - 2);
     }
     HWND window = nullptr;
 };
@@ -151,8 +154,8 @@ TEST_F(GameDialogs, TheStartUpScriptIsChosenFirstAndOkStartsTheChoice)
     EXPECT_EQ(at_start.data, 1);
     EXPECT_EQ(at_start.text, "level2");
     EXPECT_EQ(at_start.remember, (UINT)BST_CHECKED);
-    EXPECT_EQ(started(), "level2.scw for reading");
-    EXPECT_TRUE(log->contains("entity_unload_all called."));
+    EXPECT_EQ(started(), "level2");
+    EXPECT_TRUE(service_called("entity_unload_all(1)"));
     EXPECT_EQ(dialogs_load_script_list, nullptr) << "the list lives while the dialog does";
     EXPECT_EQ(dialogs_load_script_list_size, 0);
 }
@@ -172,7 +175,7 @@ TEST_F(GameDialogs, TheChoiceBecomesTheStartUpScriptUnlessTheBoxIsCleared)
         dialog_script_key("Return", 0);
         run("IDD_LOAD_SCRIPT", load_script_dlg_proc);
         EXPECT_STREQ(game_globals.startup_script_filename, c.startup_after);
-        EXPECT_EQ(started(), "intro.scw for reading");
+        EXPECT_EQ(started(), "intro");
     }
 }
 
@@ -181,8 +184,9 @@ TEST_F(GameDialogs, TypedNamesAreFoundWithoutRegardToCaseAndOthersStartNothing)
     struct {
         const char* typed;
         const char* started;
-    } cases[] = {{"LEVEL2", "level2.scw for reading"}, {"nowhere", ""}};
+    } cases[] = {{"LEVEL2", "level2"}, {"nowhere", ""}};
     for (const auto& c : cases) {
+        service_calls.clear();
         dialog_script_click(IDC_LOAD_SCRIPT_LIST);  // the list opens
         dialog_script_key("Escape", 0);             // and closes
         for (int i = 0; i < 6; ++i)
@@ -199,7 +203,7 @@ TEST_F(GameDialogs, CancelStartsNothing)
     dialog_script_click(IDCANCEL);
     EXPECT_EQ(run("IDD_LOAD_SCRIPT", load_script_dlg_proc), IDCANCEL);
     EXPECT_EQ(started(), "");
-    EXPECT_FALSE(log->contains("entity_unload_all called."));
+    EXPECT_FALSE(service_calls_of("entity_unload_all").size());
     EXPECT_EQ(dialogs_load_script_list, nullptr);
 }
 

@@ -7,17 +7,16 @@
 #include <vector>
 
 #include "dxinput.h"
-#include "file_io.h"
 #include "gameglobals.h"
+#include "heap.h"
 #include "input.h"
 #include "platform/dinput_test.h"
 #include "platform/win32.h"
 #include "platform/win32_test.h"
-#include "script.h"
+#include "service_doubles.h"
 #include "test_support.h"
-#include "varnock.h"
-#include "win_entity.h"
 #include "winmain2.h"
+#include "world_services.h"
 
 namespace {
 
@@ -29,18 +28,15 @@ int count_of(const std::vector<std::string>& lines, const std::string& line)
     return count;
 }
 
-// The keyboard as the current device, a player character with a state table
-// and a character payload, and a running script "seq" that has an abort
-// companion, so that each abort of the running scripts shows.
+// The keyboard as the current device, and a player character with a state
+// table and a character payload. The script engine is a double, whose calls
+// show each abort of the running scripts.
 class PlayerInput : public ::testing::Test {
 protected:
     void SetUp() override
     {
         test_reset_state();
-        std::strcpy(game_globals.script_pathname, (dir.path() + "/Script").c_str());
         std::strcpy(game_globals.startup_script_filename, "intro");
-        write_script("seq_abort");
-        run_seq();
         window = test_make_window("Input Test Window", DefWindowProc);
         ShowWindow(window, SW_SHOW);
         ASSERT_EQ(dxinput_init(nullptr, window), 1);
@@ -60,34 +56,23 @@ protected:
     void TearDown() override
     {
         dxinput_release_devices();
-        varnock_set_action_button_script(nullptr);
-        script_reset();
+        set_action_button_script(nullptr);
         win32_reset();
     }
-    void write_script(const char* name)
+    // As the scene module sets it: an owned copy, or NULL.
+    void set_action_button_script(const char* name)
     {
-        dir.write("Script/" + std::string(name) + ".scw", "");
-        std::string path = std::string(game_globals.script_pathname) + "/" + name + ".scw";
-        FILE* file = file_open_write_version_bin(path.c_str(), FILE_TYPE_SCRIPT,
-                                                 FILE_VERSION_SCRIPT);
-        ASSERT_NE(file, nullptr);
-        file_close(file);
+        if (game_globals.action_button_script)
+            FREE(game_globals.action_button_script);
+        game_globals.action_button_script = name ? STRDUP(name) : nullptr;
     }
-    void run_seq()
-    {
-        std::string path = std::string(game_globals.script_pathname) + "\\seq.scw";
-        int32_t size = 0;
-        add_to_running_script_list(&script_global_running_script_list, &size,
-                                   malloc_running_script(path.c_str()));
-    }
-    // Whether the running scripts were aborted since the last look; "seq"
-    // runs again afterwards.
+    // Whether the running scripts were aborted since the last look.
     bool aborted()
     {
-        if (script_global_running_script_list)
-            return false;
-        run_seq();
-        return true;
+        size_t aborts = service_calls_of("script_abort_all_scripts").size();
+        bool more = aborts > aborts_seen;
+        aborts_seen = aborts;
+        return more;
     }
     // One frame with exactly these keys held.
     int32_t frame(std::initializer_list<int32_t> keys = {})
@@ -104,7 +89,7 @@ protected:
         return count;
     }
 
-    TempDir dir;
+    size_t aborts_seen = 0;
     HWND window = nullptr;
     win_anim_table_base states[2] = {};
     win_ast table = {};
@@ -148,7 +133,8 @@ TEST_F(PlayerInput, TheStartKeyInTheMovieStartsTheGameAndResetsNothingUntilRelea
 
     frame({DIK_RETURN});
     EXPECT_EQ(game_globals.game_state, GAME_MODE_EXPLORATION);
-    EXPECT_TRUE(log.contains("intro.scw")) << "the start-up script was started";
+    EXPECT_TRUE(service_called("script_initiate_script(intro)"))
+        << "the start-up script was started";
     // The start key still held is the same press: no player reset.
     player.local_matrix.m[3][1] = 40.0f;
     frame({DIK_RETURN});
@@ -179,7 +165,7 @@ TEST_F(PlayerInput, ExplorationFeedsTheMaskToThePlayersAnimation)
 TEST_F(PlayerInput, OneShotButtonsActOncePerPress)
 {
     winmain_set_game_state(GAME_MODE_EXPLORATION);
-    varnock_set_action_button_script("door");
+    set_action_button_script("door");
     const std::string trying = "Trying to initiate action button script: door.";
 
     for (int held = 0; held < 3; ++held)

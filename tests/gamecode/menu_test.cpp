@@ -12,9 +12,10 @@
 #include "platform/d3d_record.h"
 #include "platform/win32.h"
 #include "platform/win32_test.h"
+#include "runtime_services.h"
+#include "service_doubles.h"
 #include "test_support.h"
 #include "texture_container.h"
-#include "varnock.h"
 #include "winmain2.h"
 
 namespace {
@@ -244,11 +245,10 @@ TEST_F(Menu, AnEpisodeButtonClearsTheLevelAndStartsItsScript)
     log->clear();
     menu_handle_message(WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_EQ(game_globals.game_state, GAME_MODE_EXPLORATION);
-    EXPECT_TRUE(log->contains("entity_unload_all called."));
-    EXPECT_TRUE(log->contains("Setting action_button script to NULL."));
-    EXPECT_EQ(log->errors(), std::vector<std::string>{
-                                 "Couldn't open the script file "
-                                 "c:\\data\\win\\script\\episode2_harbour_se.scw for reading"});
+    EXPECT_TRUE(service_called("entity_unload_all(1)"));
+    EXPECT_TRUE(service_called("varnock_set_action_button_script(none)"));
+    EXPECT_TRUE(service_called("script_initiate_script(episode2_harbour_se)"));
+    EXPECT_TRUE(log->errors().empty());
     EXPECT_EQ(d3d_recorded_present_count(), presents + 1);
     EXPECT_EQ(d3dx_globals.bActive, 1);
 }

@@ -145,3 +145,15 @@ TEST_F(ModelIo, AModelThatCannotBeLoadedLeavesTheListAsItWas)
         EXPECT_EQ(model_io_global_mow_model_list_size, 1);
     }
 }
+
+TEST_F(ModelIo, AFailedAllocationLeavesNothingListedOrHeld)
+{
+    std::string path = write_figure("figure.mow");
+    int swept = heap_failure_sweep([&] {
+        mow_model* model = model_io_load(path.c_str());
+        bool listed = model && model_io_global_mow_model_list == model;
+        model_io_remove_mow_model();
+        return listed && model_io_global_mow_model_list == nullptr;
+    });
+    EXPECT_GT(swept, 30);
+}

@@ -218,6 +218,22 @@ TEST_F(PngReader, CorruptAndMissingFilesFailCleanly)
     EXPECT_TRUE(log->lines().empty());
 }
 
+TEST_F(PngReader, EachFailingAllocationOfTheRowsIsRefusedWithoutALeak)
+{
+    Pixels pixels(16 * 16, 0xFF204060);
+    std::string path = dir.write("rows.png", png_file(rgb_png(16, 16, pixels, true)));
+    int swept = heap_failure_sweep([&] {
+        FILE* file = fopen(path.c_str(), "rb");
+        int read = png_io_read_png(file, 0, 2.2f);  // closes the file when it fails
+        if (read)
+            fclose(file);
+        bool whole = read && png_io_row_pointers && png_io_height == 16;
+        png_io_free_rows();
+        return whole;
+    });
+    EXPECT_EQ(swept, 17) << "the row table and its sixteen rows";
+}
+
 TEST_F(PngReader, TheCacheTriesTheNextExtensionAfterARefusedPng)
 {
     PngLayout grey;

@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "d3dxframe.h"
 #include "gameglobals.h"
+#include "platform/d3d_record.h"
 #include "platform/win32.h"
+#include "platform/win32_test.h"
 #include "test_support.h"
+#include "texture_container.h"
 #include "varnock.h"
 #include "winmain2.h"
 
@@ -158,6 +163,63 @@ TEST(GameGlobals, DefaultsAndLevelReset)
     EXPECT_EQ(game_globals.parked_acceleration.y, 1.0f);
     EXPECT_EQ(game_globals.display_closeup, 0);
     game_globals.current_camera = nullptr;
+}
+
+// The splash screen on a game window of the recording back-end, with a
+// 2 x 2 true-colour TGA image as its picture.
+class Splash : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test_reset_state();
+        ImageBytes tga;
+        tga.raw(std::string("\0\0\2\0\0\0\0\0\0\0\0\0", 12)).half(2).half(2).raw("\x20\x28");
+        for (int i = 0; i < 4; ++i)
+            tga.word(0xFF8040C0);
+        dir.write("bitmap/splash_screen.tga", tga.bytes());
+        std::strcpy(game_globals.bitmaps_pathname, dir.file("bitmap").c_str());
+        window = test_open_game_window("Splash Test Window", DefWindowProc);
+        ASSERT_NE(window, nullptr);
+        d3d_record_start();
+        log.clear();
+    }
+    void TearDown() override
+    {
+        varnock_final_cleanup();  // the splash texture
+        d3dxframe_unitialize();
+        win32_reset();
+    }
+    TempDir dir;
+    HWND window = nullptr;
+    LogCapture log;
+};
+
+TEST_F(Splash, IsOneOpaqueQuadOfTheSplashTextureOverTheScreen)
+{
+    int draws = d3d_recorded_draw_count();
+    EXPECT_EQ(varnock_render_splash(), 1);
+    EXPECT_EQ(varnock_render_splash(), 1);
+    texture_container* splash = varnock_scene.splash_texture;
+    ASSERT_NE(splash, nullptr);
+    EXPECT_EQ(splash->texture_container_ref_cnt, 2) << "the cache's reference and the scene's";
+    EXPECT_EQ(d3d_recorded_draw_count() - draws, 2);
+    const d3d_recorded_draw* draw = d3d_recorded_last_draw();
+    ASSERT_NE(draw, nullptr);
+    EXPECT_EQ(draw->texture0, splash->texture_container_surface);
+    float left = 1e9f, right = -1e9f, top = 1e9f, bottom = -1e9f;
+    for (DWORD i = 0; i < draw->vertex_count && i < D3D_RECORDED_VERTICES; ++i) {
+        left = std::min(left, draw->vertices[i].x);
+        right = std::max(right, draw->vertices[i].x);
+        top = std::min(top, draw->vertices[i].y);
+        bottom = std::max(bottom, draw->vertices[i].y);
+        EXPECT_EQ(draw->vertices[i].diffuse, 0xFFFFFFFFu);
+    }
+    EXPECT_NEAR(left, 0.0f, 1.0f);
+    EXPECT_NEAR(top, 0.0f, 1.0f);
+    EXPECT_NEAR(right, 639.0f, 1.5f);
+    EXPECT_NEAR(bottom, 479.0f, 1.5f);
+    EXPECT_EQ(game_globals.game_state, GAME_MODE_SPLASH) << "drawing does not change the state";
+    EXPECT_TRUE(log.errors().empty());
 }
 
 }  // namespace

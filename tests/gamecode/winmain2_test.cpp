@@ -13,7 +13,6 @@
 #include "dialogs.h"
 #include "dlink.h"
 #include "dxinput.h"
-#include "entity_io.h"
 #include "gameglobals.h"
 #include "gametime.h"
 #include "menu.h"
@@ -23,12 +22,11 @@
 #include "platform/timer.h"
 #include "platform/win32.h"
 #include "platform/win32_test.h"
-#include "script.h"
+#include "runtime_services.h"
+#include "service_doubles.h"
 #include "test_support.h"
-#include "texture_container.h"
-#include "varnock.h"
-#include "win_entity.h"
 #include "winmain2.h"
+#include "world_services.h"
 
 namespace {
 
@@ -157,7 +155,7 @@ TEST_F(FrameClock, ACorrectedDeltaAboveTheMaximumIsClamped)
 
 // The window, the device and the frame as WinMain leaves them, on the
 // recording back-end.
-class Frame : public ::testing::Test {
+class MainLoop : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -177,7 +175,6 @@ protected:
     }
     void TearDown() override
     {
-        varnock_final_cleanup();  // the textures the frames loaded
         d3dxframe_unitialize();
         win32_reset();
     }
@@ -217,7 +214,7 @@ protected:
     std::unique_ptr<LogCapture> log;
 };
 
-TEST_F(Frame, EachStateHasItsProcedure)
+TEST_F(MainLoop, EachStateHasItsProcedure)
 {
     for (int32_t state : {1, 2, 3, 4, 0}) {
         int32_t before = game_globals.game_state;
@@ -233,7 +230,7 @@ TEST_F(Frame, EachStateHasItsProcedure)
     EXPECT_EQ(log->errors(), std::vector<std::string>{"Unknown game_state = 7"});
 }
 
-TEST_F(Frame, TheSplashIgnoresEscAndAltXAndAClickOpensTheMenu)
+TEST_F(MainLoop, TheSplashIgnoresEscAndAltXAndAClickOpensTheMenu)
 {
     press("Escape");
     press("X", PLATFORM_MOD_ALT);
@@ -248,7 +245,7 @@ TEST_F(Frame, TheSplashIgnoresEscAndAltXAndAClickOpensTheMenu)
     EXPECT_EQ(ShowCursor(FALSE) + 1, cursor + 1) << "the cursor is shown";
 }
 
-TEST_F(Frame, KeysActByState)
+TEST_F(MainLoop, KeysActByState)
 {
     winmain_set_game_state(GAME_MODE_EXPLORATION);
     press("F5");  // nothing in exploration
@@ -274,7 +271,7 @@ TEST_F(Frame, KeysActByState)
     log->clear();
     press("F7");
     EXPECT_TRUE(log->contains("IDM_TEST_SCRIPT key pressed."));
-    EXPECT_TRUE(log->contains("Couldn't open the script file c:\\data\\win\\script\\cheat.scw"));
+    EXPECT_TRUE(service_called("script_initiate_script(cheat)"));
 
     // Movie and menu: Esc does not leave them.
     for (int32_t state : {GAME_MODE_PLAYING_MOVIE, GAME_MODE_MENU}) {
@@ -285,7 +282,7 @@ TEST_F(Frame, KeysActByState)
     }
 }
 
-TEST_F(Frame, FunctionKeysOpenTheDialogsOfTheirState)
+TEST_F(MainLoop, FunctionKeysOpenTheDialogsOfTheirState)
 {
     dialogs_register_resources();
     struct {
@@ -321,7 +318,7 @@ TEST_F(Frame, FunctionKeysOpenTheDialogsOfTheirState)
     dialog_script_end();
 }
 
-TEST_F(Frame, TheMenuTakesTheKeysAndThePointer)
+TEST_F(MainLoop, TheMenuTakesTheKeysAndThePointer)
 {
     menu_build_main_menu();
     winmain_set_game_state(GAME_MODE_MENU);
@@ -336,7 +333,7 @@ TEST_F(Frame, TheMenuTakesTheKeysAndThePointer)
     EXPECT_EQ(menu_screens[0].selected, &menu_screens[0].buttons[5]);
 }
 
-TEST_F(Frame, AltEnterTogglesFullScreenInEveryState)
+TEST_F(MainLoop, AltEnterTogglesFullScreenInEveryState)
 {
     for (int32_t state = 0; state <= 4; ++state) {
         winmain_set_game_state(state);
@@ -349,60 +346,54 @@ TEST_F(Frame, AltEnterTogglesFullScreenInEveryState)
     }
 }
 
-TEST_F(Frame, FramesDoTheWorkOfTheirState)
+TEST_F(MainLoop, FramesDoTheWorkOfTheirState)
 {
+    // The menu draws itself; the scene module (a double here) draws the rest.
     struct {
         int32_t state;
-        int presents;
         int scenes;
+        std::vector<std::string> calls;
     } cases[] = {
-        {GAME_MODE_SPLASH, 1, 1},      {GAME_MODE_EXPLORATION, 1, 1},
-        {GAME_MODE_CAMERA_LOOK, 1, 1}, {GAME_MODE_PLAYING_MOVIE, 1, 0},
-        {GAME_MODE_MENU, 1, 1},
+        {GAME_MODE_SPLASH, 0, {"varnock_render_splash()"}},
+        {GAME_MODE_EXPLORATION,
+         0,
+         {"script_update_script()", "entity_update_all()", "varnock_update_screen_fade()",
+          "varnock_update_overlay_fade()", "varnock_render_scene()", "varnock_draw_text()"}},
+        {GAME_MODE_CAMERA_LOOK,
+         0,
+         {"entity_update_all()", "varnock_render_scene()", "varnock_draw_text()"}},
+        {GAME_MODE_PLAYING_MOVIE, 0, {}},
+        {GAME_MODE_MENU, 1, {}},
     };
     for (const auto& c : cases) {
         winmain_set_game_state(c.state);
         int presents = d3d_recorded_present_count();
         int scenes = d3d_record_count_of("Device.BeginScene");
+        service_calls.clear();
         clock_ms += 20;
         winmain_run_frame();
-        EXPECT_EQ(d3d_recorded_present_count() - presents, c.presents) << "state " << c.state;
+        EXPECT_EQ(d3d_recorded_present_count() - presents, 1) << "state " << c.state;
         EXPECT_EQ(d3d_record_count_of("Device.BeginScene") - scenes, c.scenes)
             << "state " << c.state;
+        EXPECT_EQ(service_calls, c.calls) << "state " << c.state;
     }
 }
 
-TEST_F(Frame, TheSplashIsOneOpaqueQuadOfTheSplashTextureOverTheScreen)
+TEST_F(MainLoop, TheSplashIsDrawnByTheSceneModuleAndPresentedEachFrame)
 {
-    int draws = d3d_recorded_draw_count();
+    service_calls.clear();
+    int presents = d3d_recorded_present_count();
     clock_ms += 20;
     winmain_run_frame();
     clock_ms += 20;
     winmain_run_frame();
-    texture_container* splash = varnock_scene.splash_texture;
-    ASSERT_NE(splash, nullptr);
-    EXPECT_EQ(splash->texture_container_ref_cnt, 2) << "the cache's reference and the scene's";
-    EXPECT_EQ(d3d_recorded_draw_count() - draws, 2);
-    const d3d_recorded_draw* draw = d3d_recorded_last_draw();
-    ASSERT_NE(draw, nullptr);
-    EXPECT_EQ(draw->texture0, splash->texture_container_surface);
-    float left = 1e9f, right = -1e9f, top = 1e9f, bottom = -1e9f;
-    for (DWORD i = 0; i < draw->vertex_count && i < D3D_RECORDED_VERTICES; ++i) {
-        left = std::min(left, draw->vertices[i].x);
-        right = std::max(right, draw->vertices[i].x);
-        top = std::min(top, draw->vertices[i].y);
-        bottom = std::max(bottom, draw->vertices[i].y);
-        EXPECT_EQ(draw->vertices[i].diffuse, 0xFFFFFFFFu);
-    }
-    EXPECT_NEAR(left, 0.0f, 1.0f);
-    EXPECT_NEAR(top, 0.0f, 1.0f);
-    EXPECT_NEAR(right, 639.0f, 1.5f);
-    EXPECT_NEAR(bottom, 479.0f, 1.5f);
+    EXPECT_EQ(service_calls_of("varnock_render_splash").size(), 2u);
+    EXPECT_EQ(d3d_recorded_present_count() - presents, 2);
     EXPECT_EQ(game_globals.game_state, GAME_MODE_SPLASH) << "drawing does not change the state";
     EXPECT_TRUE(log->errors().empty());
 }
 
-TEST_F(Frame, AnExplorationFrameDrawsTheStatisticsLine)
+TEST_F(MainLoop, AnExplorationFrameDrawsTheStatisticsLine)
 {
     winmain_set_game_state(GAME_MODE_EXPLORATION);
     clock_ms += 40;
@@ -420,7 +411,7 @@ TEST_F(Frame, AnExplorationFrameDrawsTheStatisticsLine)
     EXPECT_EQ(std::string(text).size(), 19u);
 }
 
-TEST_F(Frame, TheStatisticsLineShowsThePlayersStateOrTheTwoPositions)
+TEST_F(MainLoop, TheStatisticsLineShowsThePlayersStateOrTheTwoPositions)
 {
     win_ast table = {};
     table.current_anim_index = 4;
@@ -439,7 +430,7 @@ TEST_F(Frame, TheStatisticsLineShowsThePlayersStateOrTheTwoPositions)
                  "camera:  -12.50    0.00    0.00 player:    0.00    3.00    0.00 debugcam on");
 }
 
-TEST_F(Frame, F4CyclesTheInputDevicesAsFarAsTheyExist)
+TEST_F(MainLoop, F4CyclesTheInputDevicesAsFarAsTheyExist)
 {
     struct {
         int joysticks;
@@ -470,7 +461,7 @@ TEST_F(Frame, F4CyclesTheInputDevicesAsFarAsTheyExist)
     EXPECT_TRUE(log->contains("IDM_KEYJOY key pressed."));
 }
 
-TEST_F(Frame, TheFocusAcquiresTheInputDeviceAgain)
+TEST_F(MainLoop, TheFocusAcquiresTheInputDeviceAgain)
 {
     ASSERT_EQ(dxinput_init(nullptr, window), 1);
     dinput_test_set_key(DIK_UP, 1);
@@ -485,7 +476,7 @@ TEST_F(Frame, TheFocusAcquiresTheInputDeviceAgain)
     EXPECT_EQ(dxinput_read_current_device(), ACTION_UP);
 }
 
-TEST_F(Frame, WindowChangesPresentAndRestartTheClock)
+TEST_F(MainLoop, WindowChangesPresentAndRestartTheClock)
 {
     for (WNDPROC proc : winmain_wnd_proc_table) {
         game_time = 1.0f;
@@ -497,11 +488,11 @@ TEST_F(Frame, WindowChangesPresentAndRestartTheClock)
 }
 
 // Shut-down, with the session report box answered at once.
-class Cleanup : public Frame {
+class Cleanup : public MainLoop {
 protected:
     void SetUp() override
     {
-        Frame::SetUp();
+        MainLoop::SetUp();
         win32_message_box_script(1, IDOK);
     }
     std::string box_text(int index)
@@ -520,20 +511,18 @@ protected:
 
 TEST_F(Cleanup, RunsInOrderAndWritesTheConfiguration)
 {
+    service_calls.clear();
     winmain_cleanup(window);
     std::vector<std::string> notices = log->notices();
-    std::vector<std::string> order = {"winmain_cleanup called.",
-                                      "varnock_final_cleanup called.",
-                                      "entity_unload_all called.",
-                                      "sound_term aborted because sound is disabled.",
-                                      "Writing SES",
-                                      "d3dxframe_unitialize called.",
-                                      "Varnock - exiting...."};
+    std::vector<std::string> order = {"winmain_cleanup called.", "Writing SES",
+                                      "d3dxframe_unitialize called.", "Varnock - exiting...."};
     size_t at = 0;
     for (const std::string& notice : notices)
         if (at < order.size() && notice.rfind(order[at], 0) == 0)
             ++at;
     EXPECT_EQ(at, order.size()) << "notices out of order";
+    EXPECT_EQ(service_calls, (std::vector<std::string>{"varnock_final_cleanup()", "vk_tail_free()",
+                                                       "sound_write_config()"}));
     EXPECT_FALSE(here.file("varnock.cfg").empty());
     EXPECT_EQ(win32_message_box_count(), 0) << "no box without errors or warnings";
     EXPECT_EQ(d3dx_globals.bInitialized, 0);
@@ -614,9 +603,11 @@ TEST(WinMain, StartsRunsFramesAndEndsOnClose)
     std::string debug = here.file("debug.txt");
     for (const char* notice :
          {"Varnock - starting up....", "Initializing globals...", "Reading SES", "Writing SES",
-          "varnock_one_time_scene_init called.", "Initializing Direct Input.",
-          "winmain_cleanup called.", "Varnock - exiting...."})
+          "Initializing Direct Input.", "winmain_cleanup called.", "Varnock - exiting...."})
         EXPECT_NE(debug.find(notice), std::string::npos) << notice;
+    for (const char* call : {"varnock_one_time_scene_init()", "vk_tail_load()",
+                             "varnock_render_splash()", "varnock_final_cleanup()"})
+        EXPECT_TRUE(service_called(call)) << call;
     // No configuration yet: written at start-up and again at exit.
     EXPECT_NE(debug.find("Could not find"), std::string::npos);
     EXPECT_FALSE(here.file("varnock.cfg").empty());

@@ -9,7 +9,7 @@
 #include "platform/dinput_test.h"
 #include "platform/win32.h"
 #include "platform/win32_test.h"
-#include "test_support.h"
+#include "platform_support.h"
 
 namespace {
 

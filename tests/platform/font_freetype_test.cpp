@@ -12,7 +12,7 @@
 #include "platform/d3d_record.h"
 #include "platform/font.h"
 #include "platform/gdi.h"
-#include "test_support.h"
+#include "platform_support.h"
 
 namespace {
 

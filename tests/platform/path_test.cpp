@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+
+#include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 
 #include "platform/path.h"
-#include "test_support.h"
+#include "platform_support.h"
 
 namespace {
 
@@ -29,6 +32,26 @@ TEST(PathResolver, MatchesComponentsWithoutRegardToCase)
     EXPECT_EQ(resolve(dir.path() + "/Data/Win/entity.txt"), dir.path() + "/Data/Win/entity.txt");
     // What does not exist is kept as written, so files can be created.
     EXPECT_EQ(resolve(dir.path() + "\\DATA\\new\\File.cfg"), dir.path() + "/Data/new/File.cfg");
+}
+
+// Directories read for a match are kept while unchanged; a file that comes
+// after the reading is found all the same, in a directory changed long ago
+// and in one changed a moment before it was read.
+TEST(PathResolver, FindsFilesMadeAfterTheirDirectoryWasRead)
+{
+    TempDir dir;
+    dir.write("old/keep.txt", "x");
+    dir.write("new/keep.txt", "x");
+    struct timespec long_ago[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (dir.path() + "/old").c_str(), long_ago, 0), 0);
+    for (const char* folder : {"old", "new"}) {
+        SCOPED_TRACE(folder);
+        std::string base = dir.path() + "/" + folder;
+        EXPECT_EQ(resolve(base + "/KEEP.TXT"), base + "/keep.txt");
+        EXPECT_EQ(resolve(base + "/LATE.TXT"), base + "/LATE.TXT");  // read, and missing
+        dir.write(std::string(folder) + "/late.txt", "y");
+        EXPECT_EQ(resolve(base + "/LATE.TXT"), base + "/late.txt");
+    }
 }
 
 TEST(PathResolver, ResolvesDotsLexically)

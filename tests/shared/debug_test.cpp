@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "debug.h"
+#include "platform/report.h"
 #include "test_support.h"
 
 namespace {
@@ -146,4 +147,63 @@ TEST(DebugTime, HasTheCalendarForm)
     EXPECT_EQ(text.size(), 24u) << text;
     EXPECT_EQ(text[3], ' ');
     EXPECT_EQ(text[13], ':');
+}
+
+// A broken invariant stops the program after saying which one, in the log
+// and on standard error.
+TEST(DebugInvariant, ABrokenInvariantIsLoggedAndStopsTheProgram)
+{
+    TempDir dir;
+    std::string path = dir.file("debug.txt");
+    int held = 1;
+    INVARIANT(held == 1);
+    EXPECT_DEATH(
+        {
+            debug_open(path.c_str(), 0);
+            INVARIANT(held == 2);
+        },
+        "debug_test.cpp\\([0-9]+\\): Invariant failed: held == 2");
+    std::string log = read_host_file(path);
+    EXPECT_NE(log.find("Invariant failed: held == 2"), std::string::npos) << log;
+}
+
+int refuse(const int* value)
+{
+    REFUSE_NULL(value, "refuse", "value", -1);
+    return *value;
+}
+
+TEST_F(DebugLog, ANullArgumentIsRefusedWithItsLine)
+{
+    LogCapture log;
+    int seven = 7;
+    EXPECT_EQ(refuse(&seven), 7);
+    EXPECT_EQ(refuse(nullptr), -1);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"Cannot refuse with NULL value."});
+}
+
+// The platform has no log of its own: while the log is open its reports are
+// the log's entries, with the platform's file and line; otherwise they go to
+// standard error.
+TEST_F(DebugLog, PlatformReportsLandInTheOpenLogElseOnStandardError)
+{
+    {
+        LogCapture log;
+        const int line = __LINE__ + 1;
+        PLATFORM_ERROR("No window \"%s\": %s", "Varnock Window", "no display");
+        PLATFORM_NOTICE("%s", "a notice");
+        ASSERT_EQ(log.lines().size(), 2u);
+        char expected[128];
+        std::snprintf(expected, sizeof expected,
+                      "ERROR   %18s(%4d): No window \"Varnock Window\": no display",
+                      "debug_test.cpp", line);
+        EXPECT_EQ(log.lines()[0], expected);
+        EXPECT_EQ(log.notices(), std::vector<std::string>{"a notice"});
+        EXPECT_EQ(debug_log.error_count, 1);
+    }
+    testing::internal::CaptureStderr();
+    PLATFORM_WARNING("%s", "nobody listens");
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("debug_test.cpp("), std::string::npos) << err;
+    EXPECT_NE(err.find("warning: nobody listens"), std::string::npos) << err;
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 #include "dlink.h"
@@ -126,6 +127,10 @@ TEST(Dlink, FindCountNthAndPos)
     EXPECT_EQ(dlink_get_nth(n['A'], -1), n['E']);
     EXPECT_EQ(dlink_get_nth(n['A'], 6), n['B']);
     EXPECT_EQ(dlink_get_nth(n['A'], 0), n['A']);
+    // Positions from data may be huge: they land where n mod 5 steps do, at
+    // once instead of after two billion steps.
+    EXPECT_EQ(dlink_get_nth(n['A'], INT_MAX), n['C']);  // INT_MAX % 5 == 2
+    EXPECT_EQ(dlink_get_nth(n['B'], INT_MIN), n['D']);  // INT_MIN % 5 == -3
     EXPECT_EQ(dlink_pos(n.list, n['C']), 2);
     EXPECT_EQ(dlink_pos(n.list, n['F']), -1);
     EXPECT_TRUE(log.errors().empty());

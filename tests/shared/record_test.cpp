@@ -4,20 +4,24 @@
 #include <cstring>
 #include <functional>
 
+#include "debug.h"
 #include "heap.h"
 #include "record.h"
+#include "record_support.h"
 #include "test_support.h"
 
 // Test-only record types that use every kind of row: a named, counted list
 // node that owns an array of records with owned data of their own, a list of
 // its own type, a single record, raw 16- and 32-bit numbers, a run-time
-// pointer, a slot and a tagged record.
+// pointer, a slot, a tagged record and words kept in memory only. The leaf
+// has a check: its indexes stay below 1000.
 struct rt_leaf {
     int32_t leaf_value;
     char* leaf_label;
     int32_t leaf_idx_array_size;
     uint16_t* leaf_idx_array;
 };
+RECORD_CHECK(rt_leaf, rt_leaf_check);
 RECORD_BEGIN(rt_leaf, 16)
     REC_WORDS(leaf_value)
     REC_STRING(leaf_label)
@@ -48,6 +52,7 @@ struct rt_node {
     int32_t* slot;
     int32_t shape_type;
     void* shape;
+    int32_t marks[3];
 };
 RECORD_BEGIN(rt_node, 72)
     REC_LINKS(prev_ptr, next_ptr)
@@ -62,6 +67,7 @@ RECORD_BEGIN(rt_node, 72)
     REC_SLOT(slot)
     REC_WORDS(shape_type)
     REC_VARIANT(shape_type, shape, rt_shapes)
+    REC_UNSTORED(marks)
 RECORD_END(rt_node, NAMED_LIST, .pos = {0.0f, 0.0f, -1.0f})
 
 // A holder of one counted reference.
@@ -70,6 +76,17 @@ RECORD_BEGIN(rt_node_ptr, 4)
     REC_SELF_RECORD(rt_node)
 RECORD_END(rt_node_ptr, PLAIN)
 
+int rt_leaf_check(const void* rec)
+{
+    const rt_leaf* leaf = (const rt_leaf*)rec;
+    for (int32_t i = 0; i < leaf->leaf_idx_array_size; ++i)
+        if (leaf->leaf_idx_array[i] >= 1000) {
+            LOG_ERROR("Bad rt_idx = %ld\n", (long)leaf->leaf_idx_array[i]);
+            return 0;
+        }
+    return 1;
+}
+
 namespace {
 
 char* dup(const char* text)
@@ -77,17 +94,9 @@ char* dup(const char* text)
     return STRDUP(text);
 }
 
-template <class N>
-N* numbers(std::initializer_list<N> values)
-{
-    N* block = (N*)MALLOC(values.size() * sizeof(N));
-    std::copy(values.begin(), values.end(), block);
-    return block;
-}
-
 // A node "ab": one leaf "xyz" with three 16-bit indices, one weight after
 // them (so 2 bytes off a multiple of 4), a box shape, a slot word and a
-// run-time pointer.
+// run-time pointer, and marks that no image holds.
 rt_node* small_node()
 {
     rt_node* node = malloc_rt_node("ab");
@@ -97,15 +106,16 @@ rt_node* small_node()
     node->rt_leaf_array_size = 1;
     node->rt_leaf_array[0].leaf_value = 7;
     node->rt_leaf_array[0].leaf_label = dup("xyz");
-    node->rt_leaf_array[0].leaf_idx_array = numbers<uint16_t>({1, 2, 3});
+    node->rt_leaf_array[0].leaf_idx_array = heap_numbers<uint16_t>({1, 2, 3});
     node->rt_leaf_array[0].leaf_idx_array_size = 3;
-    node->weight_array = numbers<float>({0.5f});
+    node->weight_array = heap_numbers<float>({0.5f});
     node->weight_array_size = 1;
     node->resolved = node;
     node->slot = (int32_t*)(uintptr_t)5;
     node->shape_type = 1;
     node->shape = malloc_rt_box();
     ((rt_box*)node->shape)->half[0] = 2.0f;
+    node->marks[2] = 9;
     return node;
 }
 
@@ -156,12 +166,12 @@ rt_node* deep_node()
     ((rt_leaf*)kid->shape)->leaf_label = dup("shape");
     kid->rt_leaf_array = malloc_rt_leaf_array(2);
     kid->rt_leaf_array_size = 2;
-    kid->rt_leaf_array[1].leaf_idx_array = numbers<uint16_t>({9});
+    kid->rt_leaf_array[1].leaf_idx_array = heap_numbers<uint16_t>({9});
     kid->rt_leaf_array[1].leaf_idx_array_size = 1;
     add_to_rt_node_list(&root->child_list, &root->child_list_size, kid);
     free_rt_node(kid);  // the list holds it now
     rt_node* nameless = malloc_rt_node(nullptr);
-    nameless->weight_array = numbers<float>({1.0f, 2.0f});
+    nameless->weight_array = heap_numbers<float>({1.0f, 2.0f});
     nameless->weight_array_size = 2;
     add_to_rt_node_list(&root->child_list, &root->child_list_size, nameless);
     free_rt_node(nameless);
@@ -207,6 +217,7 @@ TEST(RecordStream, ReadsBackEveryStoredFieldAndResetsTheRest)
     EXPECT_EQ(node->resolved, nullptr);
     EXPECT_EQ((uintptr_t)node->slot, 5u);
     EXPECT_EQ(((rt_box*)node->shape)->half[0], 2.0f);
+    EXPECT_EQ(node->marks[2], 0);
     EXPECT_EQ(node_bytes(node), bytes);
     free_rt_node(node);
 }
@@ -560,4 +571,124 @@ TEST(RecordLink, RefusalsLeaveTheCursorWhereItWas)
                                 "Bad rt_node_array_size = 0",
                                 "Cannot link_arena_begin with a link_arena in use.",
                             }));
+}
+
+// A model-sized tree: forty children of two kinds under the deep node, each
+// with leaves, labels and numbers, read and linked while each allocation of
+// the reader fails in turn.
+TEST(RecordStream, EachFailingAllocationOfAReadIsRefusedWithoutALeak)
+{
+    rt_node* tree = deep_node();
+    for (int i = 0; i < 40; ++i) {
+        rt_node* kid = i % 2 ? small_node() : deep_node();
+        add_to_rt_node_list(&tree->child_list, &tree->child_list_size, kid);
+        free_rt_node(kid);
+    }
+    std::string bytes = node_bytes(tree);
+    free_rt_node(tree);
+
+    LogCapture log;
+    int swept = heap_failure_sweep([&] {
+        FILE* file = file_with_bytes(bytes);
+        rt_node* read = read_rt_node_bin(file);
+        std::fclose(file);
+        return read && free_rt_node(read);
+    });
+    EXPECT_GT(swept, 200);
+    swept = heap_failure_sweep([&] {
+        LinkImage linked(bytes);
+        return link_rt_node(&linked.cursor) != nullptr;
+    });
+    EXPECT_GT(swept, 1);
+}
+
+TEST(RecordCheck, ARecordThatFailsItsTypesCheckIsRefusedInEveryForm)
+{
+    // The leaf's first index (after the node's image and name, the leaf's
+    // image and label) becomes 1000.
+    std::string bytes = small_node_bytes();
+    size_t leaf_at = 72 + 8;
+    bytes[leaf_at + 16 + 8] = (char)0xe8;
+    bytes[leaf_at + 16 + 8 + 1] = 0x03;
+    std::string leaf_bytes = bytes.substr(leaf_at, 16 + 8 + 6);
+    struct Case {
+        const char* what;
+        std::function<bool(void)> refused;
+    };
+    const Case cases[] = {{"a node owning it in an array",
+                           [&] {
+                               FILE* file = file_with_bytes(bytes);
+                               rt_node* node = read_rt_node_bin(file);
+                               std::fclose(file);
+                               return node == nullptr;
+                           }},
+                          {"the node linked",
+                           [&] {
+                               LinkImage linked(bytes);
+                               return link_rt_node(&linked.cursor) == nullptr;
+                           }},
+                          {"a list of such nodes",
+                           [&] {
+                               FILE* file = file_with_bytes(bytes);
+                               rt_node* list = read_rt_node_list_bin(file, 1);
+                               std::fclose(file);
+                               return list == nullptr;
+                           }},
+                          {"the leaf alone",
+                           [&] {
+                               FILE* file = file_with_bytes(leaf_bytes);
+                               rt_leaf* leaf = read_rt_leaf_bin(file);
+                               std::fclose(file);
+                               return leaf == nullptr;
+                           }},
+                          {"an array of leaves", [&] {
+                               FILE* file = file_with_bytes(leaf_bytes);
+                               rt_leaf* leaves = read_rt_leaf_array_bin(file, 1);
+                               std::fclose(file);
+                               return leaves == nullptr;
+                           }}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        LogCapture log;
+        EXPECT_TRUE(c.refused());
+        std::vector<std::string> errors = log.errors();
+        ASSERT_FALSE(errors.empty());
+        EXPECT_EQ(errors[0], "Bad rt_idx = 1000");
+    }
+}
+
+TEST(RecordRelease, ResultsAreTheAndOfEveryReleaseInsideAndNoElementIsSkipped)
+{
+    // Holders of three nodes, the middle one already released too often.
+    rt_node* spent = malloc_rt_node("spent");
+    spent->rt_node_ref_cnt = 0;
+    rt_node_ptr* holders = malloc_rt_node_ptr_array(3);
+    holders[0] = small_node();
+    holders[1] = spent;
+    holders[2] = deep_node();
+    {
+        LogCapture log;
+        EXPECT_EQ(free_rt_node_ptr_array(holders, 3), 0);
+        EXPECT_EQ(log.errors(), std::vector<std::string>{"rt_node_ref_cnt is less than 0"});
+    }
+    spent->rt_node_ref_cnt = 1;
+    EXPECT_EQ(free_rt_node(spent), 1);
+
+    // An array whose middle element's shape has an unknown tag: the elements
+    // around it and its other items are released, its shape cannot be.
+    rt_node* nodes = malloc_rt_node_array(3);
+    nodes[0].rt_node_name = dup("first");
+    nodes[1].rt_node_name = dup("odd");
+    nodes[1].weight_array = heap_numbers<float>({1.0f});
+    nodes[1].weight_array_size = 1;
+    nodes[1].shape_type = 7;
+    rt_box* shape = malloc_rt_box();
+    nodes[1].shape = shape;
+    nodes[2].single_leaf = malloc_rt_leaf();
+    {
+        LogCapture log;
+        EXPECT_EQ(free_rt_node_array(nodes, 3), 0);
+        EXPECT_EQ(log.errors(), std::vector<std::string>{"Unknown shape_type = 7"});
+    }
+    free_rt_box(shape);
 }

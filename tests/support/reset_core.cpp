@@ -1,14 +1,17 @@
 #include "file_io.h"
 #include "gametime.h"
-#include "platform/timer.h"
+#include "lexparse.h"
 #include "rand_util.h"
 #include "test_support.h"
+#include "token.h"
+#include "yym/yym.h"
 
 TEST_RESET(core)
 {
-    game_time = 0.0f;
-    file_hdr_type_found = 0;
-    file_hdr_version_found = 0;
-    platform_timer_set_source(nullptr);
+    gametime_reset();
+    file_io_reset();
     rand_util_srand(1);
+    token_reset_module();
+    lexparse_reset();
+    yymtrace_reset();
 }

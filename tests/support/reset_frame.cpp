@@ -1,19 +1,25 @@
+#include "d3dtextr_dx7.h"
 #include "d3dxenum.h"
 #include "d3dxframe.h"
-#include "platform/d3d_record.h"
-#include "platform/dialog_test.h"
-#include "platform/font.h"
-#include "platform/win32_test.h"
+#include "dxinput.h"
+#include "gameglobals.h"
+#include "input.h"
+#include "menu.h"
+#include "png_io.h"
 #include "test_support.h"
+#include "winmain2.h"
 
 TEST_RESET(frame)
 {
-    win32_reset();
-    dialog_reset();
-    win32_set_headless(1);
-    d3d_record_reset();
-    d3dx_set_display_modes(nullptr, 0, nullptr);
-    platform_font_use(nullptr);
     d3dxframe_reset();
     d3dxenum_reset();
+    dxinput_reset();
+    input_reset();
+    // The screens' texture references outlive the cache (it leaves counted
+    // containers to their holders), so this is safe after any test.
+    menu_free_all_screens();
+    d3dtextr_reset();
+    png_io_free_rows();
+    gameglobals_reset();
+    winmain_reset();
 }

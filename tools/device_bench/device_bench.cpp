@@ -1,14 +1,20 @@
 // Frame time of the device's GL back-end against a minimal plain-GL program
-// drawing the same scene: 10,000 lit, textured triangles at 640 x 480 (ten
-// meshes of 1,000 triangles, one directional light plus ambient light, a
-// bilinear-filtered 64 x 64 texture, depth test, back faces culled).
+// drawing the same scene, for two scenes at 640 x 480, each lit by one
+// directional light plus ambient light, with a bilinear-filtered 64 x 64
+// texture, depth test and back faces culled:
+//   meshes      10,000 triangles in 10 draws (meshes of 1,000 triangles);
+//   many draws  1,000 draws a frame of a small patch (18 triangles), each
+//               with its own world transform, as a level's small objects.
 //
-// Both run in one process, in alternating rounds; each prints its best
-// round's mean frame time (clear, draws, present, all finished), then the
-// ratio. The device gets its vertices from client memory every frame, as the
-// game hands them over; the plain program keeps them in buffers on the card.
-// It also reports how many pixels of the two frames differ, to show that the
-// scenes match.
+// Both paths run in one process, in windows side by side that do not overlap,
+// each drawing into its window's own framebuffer with a 24-bit depth buffer
+// and no vertical-blank wait. Rounds alternate between the paths; a round
+// times a number of frames (clear, draws, present, all finished) of each.
+// For each scene the tool prints the median round of each path and the
+// median of the rounds' ratios. The device gets its vertices from client
+// memory at every draw, as the game hands them over; the plain program keeps
+// them in buffers on the card. It also reports how many pixels of the two
+// frames differ, to show that the scenes match.
 //
 // Usage: device_bench [frames per round]   (needs a GL 3.3 display; see README)
 #include <SDL2/SDL.h>
@@ -29,21 +35,31 @@
 namespace {
 
 const int width = 640, height = 480;
-const int mesh_count = 10;
-const int cells_x = 25, cells_y = 20;  // 500 quads: 1,000 triangles a mesh
-const int vertices_per_mesh = (cells_x + 1) * (cells_y + 1);
-const int indices_per_mesh = cells_x * cells_y * 6;
+const int window_gap = 16;  // between the two windows
+const int depth_bits = 24;
+const int rounds = 15;
 const int texture_size = 64;
 const float ambient = 48.0f / 255.0f;
 const float light_colour[3] = {0.9f, 0.85f, 0.8f};
 const float light_direction[3] = {-0.4f, -0.5f,
                                   -0.77f};  // world space, shining away from the viewer
 
-struct scene {
-    std::vector<float> positions, normals, uvs;  // one mesh; every mesh is the same
+// A bumpy square from (-1, -1) to (1, 1), wound clockwise as seen from +z.
+struct mesh {
+    std::vector<float> positions, normals, uvs;
     std::vector<WORD> indices;
+    DWORD vertex_count() const { return (DWORD)(positions.size() / 3); }
+};
+
+struct scene {
+    const char* name;
+    mesh shape;
+    std::vector<D3DMATRIX> worlds;  // one draw each
+};
+
+// What every scene shares: the texture, the camera and the projection.
+struct setting {
     std::vector<DWORD> texels;
-    D3DMATRIX worlds[mesh_count];
     D3DMATRIX view, projection;
 };
 
@@ -65,10 +81,24 @@ D3DMATRIX multiply(const D3DMATRIX& a, const D3DMATRIX& b)
     return p;
 }
 
-// A bumpy square, wound clockwise as seen from +z, with a checker texture.
-scene make_scene()
+// Tilted about x, turned about y, scaled and moved to (x, y).
+D3DMATRIX placement(float tilt, float turn, float scale, float x, float y)
 {
-    scene s;
+    D3DMATRIX rx = identity(), ry = identity(), at = identity();
+    rx.m[1][1] = std::cos(tilt), rx.m[1][2] = std::sin(tilt), rx.m[2][1] = -std::sin(tilt),
+    rx.m[2][2] = std::cos(tilt);
+    ry.m[0][0] = std::cos(turn), ry.m[0][2] = -std::sin(turn), ry.m[2][0] = std::sin(turn),
+    ry.m[2][2] = std::cos(turn);
+    for (int i = 0; i < 3; ++i)
+        at.m[i][i] = scale;
+    at.m[3][0] = x;
+    at.m[3][1] = y;
+    return multiply(multiply(rx, ry), at);
+}
+
+mesh make_mesh(int cells_x, int cells_y)
+{
+    mesh m;
     for (int j = 0; j <= cells_y; ++j)
         for (int i = 0; i <= cells_x; ++i) {
             float x = -1.0f + 2.0f * (float)i / cells_x, y = -1.0f + 2.0f * (float)j / cells_y;
@@ -76,30 +106,48 @@ scene make_scene()
             float dx = 0.45f * std::cos(3.0f * x) * std::cos(3.0f * y);
             float dy = -0.45f * std::sin(3.0f * x) * std::sin(3.0f * y);
             float length = std::sqrt(dx * dx + dy * dy + 1.0f);
-            s.positions.insert(s.positions.end(), {x, y, z});
-            s.normals.insert(s.normals.end(), {-dx / length, -dy / length, 1.0f / length});
-            s.uvs.insert(s.uvs.end(), {x + 1.0f, 1.0f - y});
+            m.positions.insert(m.positions.end(), {x, y, z});
+            m.normals.insert(m.normals.end(), {-dx / length, -dy / length, 1.0f / length});
+            m.uvs.insert(m.uvs.end(), {x + 1.0f, 1.0f - y});
         }
     for (int j = 0; j < cells_y; ++j)
         for (int i = 0; i < cells_x; ++i) {
             WORD a = (WORD)(j * (cells_x + 1) + i), b = (WORD)(a + 1), c = (WORD)(a + cells_x + 1),
                  d = (WORD)(c + 1);
-            s.indices.insert(s.indices.end(), {a, c, b, b, c, d});  // clockwise from +z
+            m.indices.insert(m.indices.end(), {a, c, b, b, c, d});  // clockwise from +z
         }
+    return m;
+}
+
+scene make_meshes_scene()
+{
+    scene s = {"meshes", make_mesh(25, 20), {}};  // 1,000 triangles a mesh
+    for (int m = 0; m < 10; ++m)
+        s.worlds.push_back(placement(-0.5f + 0.1f * (float)m, 0.3f * (float)(m % 5) - 0.6f, 1.0f,
+                                     -4.4f + 2.2f * (float)(m % 5), m < 5 ? 1.2f : -1.2f));
+    return s;
+}
+
+// 40 x 25 patches over the whole view, each turned its own way.
+scene make_many_draws_scene()
+{
+    scene s = {"many draws", make_mesh(3, 3), {}};  // 18 triangles a patch
+    const int across = 40, down = 25;
+    for (int j = 0; j < down; ++j)
+        for (int i = 0; i < across; ++i) {
+            float n = (float)(j * across + i);
+            s.worlds.push_back(placement(0.4f * std::sin(n), 0.4f * std::cos(0.7f * n), 0.13f,
+                                         -5.7f + 0.29f * (float)i, -4.2f + 0.35f * (float)j));
+        }
+    return s;
+}
+
+setting make_setting()
+{
+    setting s;
     for (int y = 0; y < texture_size; ++y)
         for (int x = 0; x < texture_size; ++x)
             s.texels.push_back(((x / 8 + y / 8) % 2) ? 0xFFE0C040u : 0xFF4060A0u);
-    for (int m = 0; m < mesh_count; ++m) {
-        float tilt = -0.5f + 0.1f * (float)m, turn = 0.3f * (float)(m % 5) - 0.6f;
-        D3DMATRIX rx = identity(), ry = identity(), at = identity();
-        rx.m[1][1] = std::cos(tilt), rx.m[1][2] = std::sin(tilt), rx.m[2][1] = -std::sin(tilt),
-        rx.m[2][2] = std::cos(tilt);
-        ry.m[0][0] = std::cos(turn), ry.m[0][2] = -std::sin(turn), ry.m[2][0] = std::sin(turn),
-        ry.m[2][2] = std::cos(turn);
-        at.m[3][0] = -4.4f + 2.2f * (float)(m % 5);
-        at.m[3][1] = m < 5 ? 1.2f : -1.2f;
-        s.worlds[m] = multiply(multiply(rx, ry), at);
-    }
     // Camera at (0, 0, 8) looking down -z; projection as the game builds it.
     s.view = identity();
     s.view.m[3][2] = -8.0f;
@@ -127,7 +175,7 @@ struct device_run {
     IDirectDrawSurface7* texture = nullptr;
 };
 
-bool device_start(device_run& run, const scene& s)
+bool device_start(device_run& run, const setting& s)
 {
     WNDCLASS window_class = {};
     window_class.lpfnWndProc = DefWindowProc;
@@ -137,12 +185,12 @@ bool device_start(device_run& run, const scene& s)
                               nullptr, nullptr, nullptr, nullptr);
     ShowWindow(run.window, SW_SHOW);
     d3d_select_backend(D3D_BACKEND_GL);
+    d3d_set_vertical_blank_wait(0);
     if (FAILED(D3DXInitialize()) ||
         FAILED(D3DXCreateContextEx(D3DX_DEFAULT, 0, run.window, nullptr, 32, D3DX_DEFAULT,
-                                   D3DX_DEFAULT, 0, D3DX_DEFAULT, width, height, D3DX_DEFAULT,
+                                   depth_bits, 0, D3DX_DEFAULT, width, height, D3DX_DEFAULT,
                                    &run.context)))
         return false;
-    SDL_GL_SetSwapInterval(0);
     run.device = run.context->GetD3DDevice();
     DWORD size = texture_size;
     D3DX_SURFACEFORMAT format = D3DX_SF_X8R8G8B8;
@@ -162,6 +210,7 @@ bool device_start(device_run& run, const scene& s)
     d->SetTransform(D3DTRANSFORMSTATE_PROJECTION, (D3DMATRIX*)&s.projection);
     d->SetRenderState(D3DRENDERSTATE_LIGHTING, TRUE);
     d->SetRenderState(D3DRENDERSTATE_AMBIENT, 0xFF303030);
+    d->SetRenderState(D3DRENDERSTATE_NORMALIZENORMALS, TRUE);  // the patches are scaled
     D3DMATERIAL7 material = {};
     material.diffuse = material.ambient = {1.0f, 1.0f, 1.0f, 1.0f};
     d->SetMaterial(&material);
@@ -184,15 +233,16 @@ void device_frame(device_run& run, scene& s, bool present)
     IDirect3DDevice7* d = run.device;
     d->BeginScene();
     run.context->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
+    mesh& m = s.shape;
     D3DDRAWPRIMITIVESTRIDEDDATA data = {};
-    data.position = {s.positions.data(), 12};
-    data.normal = {s.normals.data(), 12};
-    data.textureCoords[0] = {s.uvs.data(), 8};
-    for (int m = 0; m < mesh_count; ++m) {
-        d->SetTransform(D3DTRANSFORMSTATE_WORLD, &s.worlds[m]);
+    data.position = {m.positions.data(), 12};
+    data.normal = {m.normals.data(), 12};
+    data.textureCoords[0] = {m.uvs.data(), 8};
+    for (D3DMATRIX& world : s.worlds) {
+        d->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
         d->DrawIndexedPrimitiveStrided(D3DPT_TRIANGLELIST, D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1,
-                                       &data, vertices_per_mesh, s.indices.data(), indices_per_mesh,
-                                       0);
+                                       &data, m.vertex_count(), m.indices.data(),
+                                       (DWORD)m.indices.size(), 0);
     }
     d->EndScene();
     if (present)
@@ -231,7 +281,7 @@ void main()
     vec4 clip = world_view_projection * vec4(position, 1.0);
     // Depth 0..1 to -1..1, and pixel centres where the device puts them.
     gl_Position = vec4(clip.x + clip.w / 640.0, clip.y - clip.w / 480.0, 2.0 * clip.z - clip.w, clip.w);
-    vec3 n = mat3(world) * normal;
+    vec3 n = normalize(mat3(world) * normal);
     v_colour = clamp(vec3(light_colour.w) + light_colour.rgb * max(dot(n, to_light.xyz), 0.0), 0.0, 1.0);
     v_uv = uv;
 }
@@ -248,20 +298,26 @@ void main()
 }
 )glsl";
 
+// A scene's mesh in buffers on the card.
+struct plain_mesh {
+    GLuint vertex_array = 0, buffers[4] = {};
+};
+
 struct plain_run {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
-    GLuint program = 0, vertex_array = 0, buffers[4] = {}, texture = 0;
+    GLuint program = 0, texture = 0;
     GLint world_view_projection = -1, world = -1;
+    std::vector<plain_mesh> meshes;  // one a scene
 };
 
-bool plain_start(plain_run& run, const scene& s)
+bool plain_start(plain_run& run, const setting& s)
 {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    run.window = SDL_CreateWindow("plain GL", 0, 0, width, height, SDL_WINDOW_OPENGL);
+    run.window = SDL_CreateWindow("plain GL", width + window_gap, 0, width, height,
+                                  SDL_WINDOW_OPENGL);
     if (!run.window || !(run.context = SDL_GL_CreateContext(run.window)) || !gl_api_load())
         return false;
     SDL_GL_SetSwapInterval(0);
@@ -282,21 +338,6 @@ bool plain_start(plain_run& run, const scene& s)
     float colour[4] = {light_colour[0], light_colour[1], light_colour[2], ambient};
     gl.Uniform4fv(gl.GetUniformLocation(run.program, "to_light"), 1, to_light);
     gl.Uniform4fv(gl.GetUniformLocation(run.program, "light_colour"), 1, colour);
-
-    gl.GenVertexArrays(1, &run.vertex_array);
-    gl.BindVertexArray(run.vertex_array);
-    gl.GenBuffers(4, run.buffers);
-    const std::vector<float>* streams[3] = {&s.positions, &s.normals, &s.uvs};
-    for (GLuint i = 0; i < 3; ++i) {
-        gl.BindBuffer(GL_ARRAY_BUFFER, run.buffers[i]);
-        gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(streams[i]->size() * sizeof(float)),
-                      streams[i]->data(), GL_STATIC_DRAW);
-        gl.VertexAttribPointer(i, i == 2 ? 2 : 3, GL_FLOAT, GL_FALSE, 0, nullptr);
-        gl.EnableVertexAttribArray(i);
-    }
-    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, run.buffers[3]);
-    gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)(s.indices.size() * sizeof(WORD)),
-                  s.indices.data(), GL_STATIC_DRAW);
     gl.GenTextures(1, &run.texture);
     gl.BindTexture(GL_TEXTURE_2D, run.texture);
     gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, texture_size, texture_size, 0, GL_BGRA,
@@ -312,16 +353,38 @@ bool plain_start(plain_run& run, const scene& s)
     return true;
 }
 
-void plain_frame(plain_run& run, const scene& s, bool present)
+plain_mesh plain_load(const mesh& m)
+{
+    plain_mesh made;
+    gl.GenVertexArrays(1, &made.vertex_array);
+    gl.BindVertexArray(made.vertex_array);
+    gl.GenBuffers(4, made.buffers);
+    const std::vector<float>* streams[3] = {&m.positions, &m.normals, &m.uvs};
+    for (GLuint i = 0; i < 3; ++i) {
+        gl.BindBuffer(GL_ARRAY_BUFFER, made.buffers[i]);
+        gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)(streams[i]->size() * sizeof(float)),
+                      streams[i]->data(), GL_STATIC_DRAW);
+        gl.VertexAttribPointer(i, i == 2 ? 2 : 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+        gl.EnableVertexAttribArray(i);
+    }
+    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, made.buffers[3]);
+    gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, (GLsizeiptr)(m.indices.size() * sizeof(WORD)),
+                  m.indices.data(), GL_STATIC_DRAW);
+    return made;
+}
+
+void plain_frame(plain_run& run, const setting& setting, const scene& s, const plain_mesh& m,
+                 bool present)
 {
     SDL_GL_MakeCurrent(run.window, run.context);
+    gl.BindVertexArray(m.vertex_array);
     gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    D3DMATRIX view_projection = multiply(s.view, s.projection);
-    for (int m = 0; m < mesh_count; ++m) {
-        D3DMATRIX all = multiply(s.worlds[m], view_projection);
+    D3DMATRIX view_projection = multiply(setting.view, setting.projection);
+    for (const D3DMATRIX& world : s.worlds) {
+        D3DMATRIX all = multiply(world, view_projection);
         gl.UniformMatrix4fv(run.world_view_projection, 1, GL_FALSE, &all.m[0][0]);
-        gl.UniformMatrix4fv(run.world, 1, GL_FALSE, &s.worlds[m].m[0][0]);
-        gl.DrawElements(GL_TRIANGLES, indices_per_mesh, GL_UNSIGNED_SHORT, nullptr);
+        gl.UniformMatrix4fv(run.world, 1, GL_FALSE, &world.m[0][0]);
+        gl.DrawElements(GL_TRIANGLES, (GLsizei)s.shape.indices.size(), GL_UNSIGNED_SHORT, nullptr);
     }
     if (present)
         SDL_GL_SwapWindow(run.window);
@@ -331,9 +394,11 @@ void plain_stop(plain_run& run)
 {
     if (run.context) {
         SDL_GL_MakeCurrent(run.window, run.context);
+        for (plain_mesh& m : run.meshes) {
+            gl.DeleteBuffers(4, m.buffers);
+            gl.DeleteVertexArrays(1, &m.vertex_array);
+        }
         gl.DeleteTextures(1, &run.texture);
-        gl.DeleteBuffers(4, run.buffers);
-        gl.DeleteVertexArrays(1, &run.vertex_array);
         gl.DeleteProgram(run.program);
         SDL_GL_DeleteContext(run.context);
     }
@@ -352,63 +417,88 @@ double time_frames(int frames, F frame)
     return seconds_since(start) * 1000.0 / frames;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+double median(std::vector<double> values)
 {
-    int frames = argc > 1 ? std::max(1, atoi(argv[1])) : 60;
-    const int rounds = 20;
-    scene s = make_scene();
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        fprintf(stderr, "device_bench: no video: %s\n", SDL_GetError());
-        return 1;
-    }
-    device_run device;
-    plain_run plain;
-    if (!device_start(device, s) || !plain_start(plain, s)) {
-        fprintf(stderr, "device_bench: no GL 3.3 context\n");
-        device_stop(device);
-        plain_stop(plain);
-        return 1;
-    }
+    std::sort(values.begin(), values.end());
+    size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
+}
 
-    // The frames the two draw, compared before anything is timed.
+// Pixels of the two frames that differ by more than 8 in a channel, and the
+// pixels drawn at all.
+void compare_frames(device_run& device, plain_run& plain, const setting& setting, scene& s,
+                    const plain_mesh& m, long* drawn, long* differing)
+{
     std::vector<DWORD> device_pixels((size_t)width * height), plain_pixels((size_t)width * height);
     device_frame(device, s, false);
     d3d_read_render_target(device.device, 0, 0, width, height, device_pixels.data());
-    plain_frame(plain, s, false);
+    plain_frame(plain, setting, s, m, false);
     gl.ReadPixels(0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, plain_pixels.data());
-    long differing = 0, drawn = 0;
+    *drawn = *differing = 0;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             DWORD a = device_pixels[(size_t)y * width + x];
             DWORD b =
                 plain_pixels[(size_t)(height - 1 - y) * width + x];  // GL's rows run bottom up
-            drawn += (a & 0xFFFFFF) != 0;
+            *drawn += (a & 0xFFFFFF) != 0;
             for (int shift = 0; shift < 24; shift += 8)
                 if (std::abs((int)((a >> shift) & 0xFF) - (int)((b >> shift) & 0xFF)) > 8) {
-                    ++differing;
+                    ++*differing;
                     break;
                 }
         }
+}
 
-    double device_best = 1e9, plain_best = 1e9;
+void run_scene(device_run& device, plain_run& plain, const setting& setting, scene& s,
+               const plain_mesh& m, int frames)
+{
+    long drawn = 0, differing = 0;
+    compare_frames(device, plain, setting, s, m, &drawn, &differing);
+    std::vector<double> device_times, plain_times, ratios;
     for (int round = 0; round < rounds; ++round) {
-        time_frames(10, [&] { device_frame(device, s, true); });
-        device_best = std::min(device_best,
-                               time_frames(frames, [&] { device_frame(device, s, true); }));
-        time_frames(10, [&] { plain_frame(plain, s, true); });
-        plain_best = std::min(plain_best,
-                              time_frames(frames, [&] { plain_frame(plain, s, true); }));
+        time_frames(3, [&] { device_frame(device, s, true); });
+        double device_time = time_frames(frames, [&] { device_frame(device, s, true); });
+        time_frames(3, [&] { plain_frame(plain, setting, s, m, true); });
+        double plain_time = time_frames(frames, [&] { plain_frame(plain, setting, s, m, true); });
+        device_times.push_back(device_time);
+        plain_times.push_back(plain_time);
+        ratios.push_back(device_time / plain_time);
     }
+    printf("scene %s: %d triangles in %d draws at %dx%d; %ld pixels drawn, %ld differ\n", s.name,
+           (int)(s.worlds.size() * s.shape.indices.size() / 3), (int)s.worlds.size(), width, height,
+           drawn, differing);
+    printf("  device:   %.3f ms a frame (median of %d rounds)\n", median(device_times), rounds);
+    printf("  plain GL: %.3f ms a frame\n", median(plain_times));
+    printf("  ratio:    %.2f (median of the rounds' ratios)\n", median(ratios));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int frames = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
+    setting setting = make_setting();
+    scene scenes[] = {make_meshes_scene(), make_many_draws_scene()};
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        fprintf(stderr, "device_bench: no video: %s\n", SDL_GetError());
+        return 1;
+    }
+    // Both windows are made with the same depth buffer.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depth_bits);
+    device_run device;
+    plain_run plain;
+    if (!device_start(device, setting) || !plain_start(plain, setting)) {
+        fprintf(stderr, "device_bench: no GL 3.3 context\n");
+        device_stop(device);
+        plain_stop(plain);
+        return 1;
+    }
+    for (const scene& s : scenes)
+        plain.meshes.push_back(plain_load(s.shape));
     const char* renderer = (const char*)gl.GetString(GL_RENDERER);
     printf("renderer: %s\n", renderer ? renderer : "?");
-    printf(
-        "scene: %d triangles in %d draws at %dx%d; %ld pixels drawn, %ld differ between the two\n",
-        mesh_count * indices_per_mesh / 3, mesh_count, width, height, drawn, differing);
-    printf("device:   %.3f ms a frame\n", device_best);
-    printf("plain GL: %.3f ms a frame\n", plain_best);
-    printf("ratio:    %.2f\n", device_best / plain_best);
+    for (size_t i = 0; i < std::size(scenes); ++i)
+        run_scene(device, plain, setting, scenes[i], plain.meshes[i], frames);
     plain_stop(plain);
     device_stop(device);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);

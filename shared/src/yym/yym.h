@@ -146,6 +146,8 @@ struct yym_parser {
 
 // The trace switch of every record (a record traces when either is set).
 extern int32_t yymdebug_all;
+// Tracing of every parser off again; for tests.
+void yymtrace_reset(void);
 
 // A grammar's record with its initial values: no requests, empty stacks on
 // the given static storage (`static_stack_size` entries of states and of

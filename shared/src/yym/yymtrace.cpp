@@ -45,3 +45,8 @@ void yym_trace_token(const yym_parser* yy, const char* what, int32_t token)
     }
     yym_trace(yy, "%s token %s (%d)\n", what, name, (int)token);
 }
+
+void yymtrace_reset(void)
+{
+    yymdebug_all = 0;
+}

@@ -1,4 +1,4 @@
-#include "test_support.h"
+#include "platform_support.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -10,9 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include "d3dxframe.h"
-#include "debug.h"
-#include "heap.h"
 #include "platform/d3d_record.h"
 #include "platform/win32_test.h"
 
@@ -47,6 +44,27 @@ ImageBytes& ImageBytes::half(uint16_t value)
 {
     bytes_.push_back((char)(value & 0xff));
     bytes_.push_back((char)(value >> 8));
+    return *this;
+}
+
+ImageBytes& ImageBytes::words(std::initializer_list<uint32_t> values)
+{
+    for (uint32_t value : values)
+        word(value);
+    return *this;
+}
+
+ImageBytes& ImageBytes::reals(std::initializer_list<float> values)
+{
+    for (float value : values)
+        real(value);
+    return *this;
+}
+
+ImageBytes& ImageBytes::halves(std::initializer_list<uint16_t> values)
+{
+    for (uint16_t value : values)
+        half(value);
     return *this;
 }
 
@@ -104,98 +122,12 @@ std::string written_bytes(const std::function<int(FILE*)>& write)
     return bytes;
 }
 
-LinkImage::LinkImage(const std::string& bytes)
-{
-    block = (char*)MALLOC(bytes.empty() ? 1 : bytes.size());
-    std::memcpy(block, bytes.data(), bytes.size());
-    cursor = link_arena_begin(&arena, block, (int32_t)bytes.size(), 0);
-}
-
-LinkImage::~LinkImage()
-{
-    link_arena_free(&arena);
-}
-
-void expect_every_prefix_refused(const record_type* type, const std::string& bytes)
-{
-    for (size_t length = 0; length < bytes.size(); ++length) {
-        SCOPED_TRACE(length);
-        std::string prefix = bytes.substr(0, length);
-        LogCapture log;
-        FILE* file = file_with_bytes(prefix);
-        EXPECT_EQ(record_read_bin(type, file), nullptr);
-        std::fclose(file);
-        size_t read_errors = log.errors().size();
-        EXPECT_GE(read_errors, 1u);
-
-        LinkImage image(prefix);
-        EXPECT_EQ(record_link(type, &image.cursor), nullptr);
-        EXPECT_GT(log.errors().size(), read_errors);
-    }
-}
-
 std::string read_host_file(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
-}
-
-LogCapture::LogCapture()
-{
-    static int serial = 0;
-    path_ = (fs::temp_directory_path() /
-             ("varnock-log-" + std::to_string(getpid()) + "-" + std::to_string(serial++) + ".txt"))
-                .string();
-    debug_open(path_.c_str(), 0);
-    skip_ = lines().size();  // the two opening notices
-}
-
-LogCapture::~LogCapture()
-{
-    debug_close();
-    std::error_code ignored;
-    fs::remove(path_, ignored);
-}
-
-void LogCapture::clear()
-{
-    debug_open(path_.c_str(), 0);
-}
-
-std::vector<std::string> LogCapture::lines() const
-{
-    std::vector<std::string> result;
-    std::istringstream in(read_host_file(path_));
-    std::string line;
-    size_t index = 0;
-    while (std::getline(in, line)) {
-        if (index++ >= skip_)
-            result.push_back(line);
-    }
-    return result;
-}
-
-std::vector<std::string> LogCapture::messages(const std::string& kind) const
-{
-    std::vector<std::string> result;
-    for (const std::string& line : lines()) {
-        if (line.compare(0, kind.size(), kind) != 0 || line.size() < 8 || line[kind.size()] != ' ')
-            continue;
-        size_t end_of_prefix = line.find("): ", 8);
-        if (end_of_prefix != std::string::npos)
-            result.push_back(line.substr(end_of_prefix + 3));
-    }
-    return result;
-}
-
-bool LogCapture::contains(const std::string& text) const
-{
-    for (const std::string& line : lines())
-        if (line.find(text) != std::string::npos)
-            return true;
-    return false;
 }
 
 TempDir::TempDir() : path_(make_temp_dir()) {}
@@ -256,17 +188,6 @@ HWND test_make_window(const char* class_name, WNDPROC procedure, int x, int y)
     RegisterClass(&window_class);
     return CreateWindow(class_name, "test", WS_OVERLAPPEDWINDOW, x, y, 640, 480, nullptr, nullptr,
                         nullptr, nullptr);
-}
-
-HWND test_open_game_window(const char* class_name, WNDPROC procedure)
-{
-    HWND window = test_make_window(class_name, procedure);
-    if (!window)
-        return nullptr;
-    d3dxframe_set_defaults();
-    d3dxframe_set_hwnd(window);
-    ShowWindow(window, SW_SHOW);
-    return SUCCEEDED(d3dxframe_initialize(window)) ? window : nullptr;
 }
 
 void test_use_gl_backend()

@@ -89,6 +89,29 @@ TEST_F(Textures, TgaAndBmpFilesDecodeInEveryLayoutTheyCome)
     }
 }
 
+TEST_F(Textures, TgaRunsGoOnIntoTheNextRowAndRowsRunEitherWay)
+{
+    // 3 x 2, top row first, right to left: a repeated run of four pixels
+    // fills the first row and the first of the second, a raw run of two the
+    // rest.
+    const uint32_t a = 0xFF102030, b = 0xFF405060, c = 0xFF708090;
+    auto bgr = [](uint32_t argb) {
+        return bytes_of({(int)(argb & 0xFF), (int)(argb >> 8 & 0xFF), (int)(argb >> 16 & 0xFF)});
+    };
+    std::string file = ImageBytes()
+                           .raw(bytes_of({0, 0, 10}))
+                           .raw(std::string(5, '\0'))
+                           .half(0)
+                           .half(0)
+                           .half(3)
+                           .half(2)
+                           .raw(bytes_of({24, 0x30}))
+                           .bytes() +
+                       bytes_of({0x83}) + bgr(a) + bytes_of({0x01}) + bgr(b) + bgr(c);
+    ASSERT_EQ(load("runs.tga", file), S_OK);
+    EXPECT_EQ(surface_pixels(texture), (Pixels{a, a, a, c, b, a}));
+}
+
 TEST_F(Textures, DdsBlocksDecodeWithTheLevelsTheFileHolds)
 {
     // DXT1, 4 x 4 with two smaller levels. The top block uses the four-colour
@@ -136,6 +159,26 @@ TEST_F(Textures, DdsBlocksDecodeWithTheLevelsTheFileHolds)
     ASSERT_EQ(load("plain.dds", dds_header(2, 1, 1, nullptr) + argb), S_OK);
     EXPECT_EQ(format, (D3DX_SURFACEFORMAT)D3DX_SF_A8R8G8B8);
     EXPECT_EQ(surface_pixels(texture), (Pixels{0x80112233, 0xFF445566}));
+}
+
+TEST_F(Textures, AChainTheFileDoesNotHoldIsDescribedButNotMade)
+{
+    // No back-end samples below the top level: a one-level file reports the
+    // full chain and holds its top level alone.
+    ASSERT_EQ(load("a.tga", tga_image(4, 4, 24, false, 0, Pixels(16, 0xFF804020))), S_OK);
+    EXPECT_EQ(mipmaps, 3u);
+    DDSURFACEDESC2 desc = {};
+    desc.dwSize = 124;
+    ASSERT_EQ(texture->GetSurfaceDesc(&desc), S_OK);
+    EXPECT_EQ(desc.dwMipMapCount, 3u);
+    EXPECT_TRUE(desc.ddsCaps.dwCaps & DDSCAPS_MIPMAP);
+    EXPECT_EQ(static_cast<d3d_surface*>(texture)->mip_next, nullptr);
+
+    // A texture without alpha keeps the fourth byte of its pixels clear.
+    ASSERT_EQ(texture->Lock(nullptr, &desc, 0, nullptr), S_OK);
+    const uint8_t* pixel = (const uint8_t*)desc.lpSurface;
+    EXPECT_EQ(bytes_of({pixel[0], pixel[1], pixel[2], pixel[3]}), bytes_of({0x20, 0x40, 0x80, 0}));
+    texture->Unlock(nullptr);
 }
 
 TEST_F(Textures, ChainsSizesAndFormatsFollowTheRequest)

@@ -1,0 +1,116 @@
+# The architecture of the game: one static library per subsystem, each listing
+# its modules, linked only downward. The folders follow the data layout of the
+# game (convert/ holds the records of three subsystems, gamecode/ the modules
+# of three), so a library names its modules wherever they stand.
+#
+#   1 core      core services: log, lists, heap, files, text, tokenizer,
+#               record engine, the parser engine
+#   2 math      math and geometry value types
+#   3 frame     application frame and DirectX layer
+#   4 models    models and animation
+#   5 world     world data records
+#   6 script    script engine
+#   7 runtime   game runtime
+#
+# The platform stand-in (platform/) is the bottom library. A lower subsystem
+# calls a higher one only through the higher one's services header
+# (<subsystem>_services.h); those calls are resolved once, where a program
+# links the whole game (varnock_link_game below). tools/check_layers.py checks
+# the includes against this table.
+
+# varnock_subsystem(name INCLUDES folders... SOURCES module.cpp...
+#                   HEADERS header-only.h... LIBS lower-libraries...)
+# A module's header stands beside its .cpp and belongs to its subsystem;
+# HEADERS names the headers that have no .cpp (record declarations, the
+# services header).
+function(varnock_subsystem name)
+  cmake_parse_arguments(arg "" "" "INCLUDES;SOURCES;HEADERS;LIBS" ${ARGN})
+  list(TRANSFORM arg_SOURCES PREPEND "${PROJECT_SOURCE_DIR}/")
+  list(TRANSFORM arg_HEADERS PREPEND "${PROJECT_SOURCE_DIR}/")
+  list(TRANSFORM arg_INCLUDES PREPEND "${PROJECT_SOURCE_DIR}/")
+  if(arg_SOURCES)
+    add_library(${name} STATIC ${arg_SOURCES} ${arg_HEADERS})
+    set(scope PUBLIC)
+  else()
+    add_library(${name} INTERFACE)  # a subsystem whose first module has not landed yet
+    set(scope INTERFACE)
+  endif()
+  target_include_directories(${name} ${scope} ${arg_INCLUDES})
+  target_link_libraries(${name} ${scope} ${arg_LIBS})
+endfunction()
+
+varnock_subsystem(core
+  INCLUDES shared/src
+  SOURCES
+    shared/src/debug.cpp shared/src/dlink.cpp shared/src/file_io.cpp shared/src/gametime.cpp
+    shared/src/heap.cpp shared/src/lexparse.cpp shared/src/math_util.cpp shared/src/mouse.cpp
+    shared/src/rand_util.cpp shared/src/record.cpp shared/src/str_util.cpp
+    shared/src/text_io.cpp shared/src/token.cpp
+    shared/src/yym/yymdepop.cpp shared/src/yym/yymdisc.cpp shared/src/yym/yymerror.cpp
+    shared/src/yym/yymgtok.cpp shared/src/yym/yyminit.cpp shared/src/yym/yymlookup.cpp
+    shared/src/yym/yympop.cpp shared/src/yym/yympush.cpp shared/src/yym/yymsetup.cpp
+    shared/src/yym/yymsoflw.cpp shared/src/yym/yymsskip.cpp shared/src/yym/yymsssiz.cpp
+    shared/src/yym/yymsyner.cpp shared/src/yym/yymtrace.cpp shared/src/yym/yymwork.cpp
+    shared/src/yym/yyparse.cpp
+  HEADERS shared/src/yym/yym.h
+  LIBS platform)
+
+varnock_subsystem(math
+  INCLUDES convert/src
+  SOURCES
+    convert/src/win_math.cpp convert/src/win_math_intersect.cpp convert/src/win_math_quat.cpp
+    convert/src/win_math_vect.cpp
+  HEADERS convert/src/win_geo.h
+  LIBS core)
+
+# The PNG texture reader reads through libpng.
+find_package(PNG REQUIRED)
+varnock_subsystem(frame
+  INCLUDES dxcode/src gamecode/src script/src
+  SOURCES
+    dxcode/src/d3dmath.cpp dxcode/src/d3dtextr_dx7.cpp dxcode/src/d3dutil.cpp
+    dxcode/src/d3dxenum.cpp dxcode/src/d3dxframe.cpp dxcode/src/dxinput.cpp
+    dxcode/src/texture_container.cpp dxcode/src/txtrload.cpp
+    gamecode/src/config.cpp gamecode/src/dialogs.cpp gamecode/src/gameglobals.cpp
+    gamecode/src/input.cpp gamecode/src/menu.cpp gamecode/src/png_io.cpp
+    gamecode/src/winmain2.cpp
+  LIBS math PNG::PNG)
+
+varnock_subsystem(models
+  INCLUDES convert/src gamecode/src
+  SOURCES
+    convert/src/mow_animate.cpp convert/src/mow_geo.cpp
+    gamecode/src/anim_io.cpp gamecode/src/model_io.cpp
+  HEADERS convert/src/models_services.h convert/src/mow_anim.h convert/src/win_ast.h
+  LIBS frame)
+
+varnock_subsystem(world
+  INCLUDES convert/src
+  SOURCES
+    convert/src/win_collision.cpp convert/src/win_entity.cpp
+  HEADERS convert/src/world_services.h
+  LIBS models)
+
+varnock_subsystem(script
+  INCLUDES script/src
+  SOURCES
+    script/src/parsestr.cpp script/src/script.cpp
+  HEADERS script/src/script_services.h
+  LIBS world)
+
+varnock_subsystem(runtime
+  INCLUDES gamecode/src
+  SOURCES
+    gamecode/src/entity.cpp gamecode/src/entity_io.cpp gamecode/src/sound.cpp
+    gamecode/src/varnock.cpp gamecode/src/vk_tail.cpp
+  HEADERS gamecode/src/runtime_services.h
+  LIBS script)
+
+# Links `target` with the whole game. The frame's calls up into the models,
+# the script engine and the runtime (and the state machine's into sound and
+# scripts) are resolved here, once: the linker rescans the group until every
+# symbol is found.
+function(varnock_link_game target)
+  target_link_libraries(${target} PRIVATE
+    "$<LINK_GROUP:RESCAN,frame,models,world,script,runtime>" math core platform)
+endfunction()

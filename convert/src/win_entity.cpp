@@ -1,0 +1,55 @@
+#include "win_entity.h"
+
+#include "debug.h"
+
+namespace {
+
+// The first entry of a node-number array that is no index of a map of
+// `node_count` nodes, or -1 when all are.
+int32_t first_stray_node_number(const int32_t* array, int32_t array_size, int32_t node_count)
+{
+    for (int32_t k = 0; array && k < array_size; ++k)
+        if (array[k] < 0 || array[k] >= node_count)
+            return k;
+    return -1;
+}
+
+const char* map_name(const win_map* map)
+{
+    return map->win_map_name ? map->win_map_name : "(null)";
+}
+
+}  // namespace
+
+int win_map_check_node_indexes(const void* win_map_ptr)
+{
+    const win_map* map = (const win_map*)win_map_ptr;
+    REFUSE_NULL(map, "win_map_check_node_indexes", "win_map_ptr", 0);
+    // A count means nothing without its array.
+    int32_t node_count = map->node_array ? map->node_array_size : 0;
+    for (int32_t i = 0; i < node_count; ++i) {
+        const win_path_node* node = &map->node_array[i];
+        int32_t k = first_stray_node_number(node->connecting_node_idx_array,
+                                            node->connecting_node_idx_array_size, node_count);
+        if (k >= 0) {
+            LOG_ERROR("Bad connecting_node_idx = %ld in win_path_node %ld of win_map %s with "
+                      "node_array_size = %ld\n",
+                      (long)node->connecting_node_idx_array[k], (long)i, map_name(map),
+                      (long)node_count);
+            return 0;
+        }
+        for (int32_t j = 0; node->path_array && j < node->path_array_size; ++j) {
+            const win_path* path = &node->path_array[j];
+            k = first_stray_node_number(path->node_idx_array, path->node_idx_array_size,
+                                        node_count);
+            if (k >= 0) {
+                LOG_ERROR("Bad node_idx = %ld in win_path %ld of win_path_node %ld of win_map %s "
+                          "with node_array_size = %ld\n",
+                          (long)path->node_idx_array[k], (long)j, (long)i, map_name(map),
+                          (long)node_count);
+                return 0;
+            }
+        }
+    }
+    return 1;
+}

@@ -1,0 +1,29 @@
+// The script engine's services, as doubles: no script ever runs.
+#include "script_services.h"
+#include "service_doubles.h"
+
+float script_initiate_script(const char* name, running_script** out)
+{
+    service_calls.push_back(std::string("script_initiate_script(") + (name ? name : "NULL") + ")");
+    if (out)
+        *out = nullptr;
+    return 0.0f;
+}
+
+float script_update_script(void)
+{
+    service_calls.push_back("script_update_script()");
+    return 0.0f;
+}
+
+int script_cleanup_script_list(void)
+{
+    service_calls.push_back("script_cleanup_script_list()");
+    return 1;
+}
+
+int script_abort_all_scripts(void)
+{
+    service_calls.push_back("script_abort_all_scripts()");
+    return 1;
+}

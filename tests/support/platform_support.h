@@ -1,0 +1,90 @@
+// The test helpers every test program can use, the platform's own included:
+// temporary files and directories, golden bytes, the registry of module
+// resets, windows and the choice of the GL back-end.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "platform/win32.h"
+
+// A temporary directory, removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    // path() + "/" + relative
+    std::string file(const std::string& relative) const;
+    // Writes `content` to path()/relative, creating directories on the way.
+    std::string write(const std::string& relative, const std::string& content) const;
+    std::string read(const std::string& relative) const;
+
+private:
+    std::string path_;
+};
+
+// Binary images built word by word, little-endian, for golden-byte tests.
+class ImageBytes {
+public:
+    ImageBytes& word(uint32_t value);
+    ImageBytes& real(float value);
+    ImageBytes& half(uint16_t value);
+    ImageBytes& words(std::initializer_list<uint32_t> values);
+    ImageBytes& reals(std::initializer_list<float> values);
+    ImageBytes& halves(std::initializer_list<uint16_t> values);
+    // A string record: length with the zero, the text, zero padding to 4.
+    ImageBytes& str(const std::string& text);
+    ImageBytes& raw(const std::string& bytes);
+    const std::string& bytes() const { return bytes_; }
+
+private:
+    std::string bytes_;
+};
+
+// `words` zero words of an image.
+std::string zero_words(int words);
+
+// A temporary file (removed when closed) holding `bytes`, positioned at 0.
+FILE* file_with_bytes(const std::string& bytes);
+// Everything in `file` from its start; the position is kept.
+std::string file_contents(FILE* file);
+
+// What `write` (expected to succeed) puts into a fresh temporary file.
+std::string written_bytes(const std::function<int(FILE*)>& write);
+
+// Reads a whole host file; empty when it cannot be read.
+std::string read_host_file(const std::string& path);
+
+// Puts the module-wide state that tests touch back to its start values (the
+// log is LogCapture's business).
+void test_reset_state();
+
+// A 640 x 480 window (not shown) of the class `class_name`, registered here
+// with `procedure`, its client origin at x, y.
+HWND test_make_window(const char* class_name, WNDPROC procedure, int x = 0, int y = 0);
+
+// After test_reset_state: the next device is a GL one with a real (hidden)
+// window, drawn through SDL's offscreen video driver by Mesa's software
+// renderer, so no display server is needed and the pixels are the same on
+// every machine.
+void test_use_gl_backend();
+
+// A module with module-wide state registers its reset in a file of its own
+// under tests/support/ (reset_<module>.cpp), so that test_reset_state runs it:
+//     TEST_RESET(token) { token_reset(); ... }
+typedef void (*test_reset_funct)(void);
+struct test_reset_registrar {
+    explicit test_reset_registrar(test_reset_funct reset);
+};
+#define TEST_RESET(name)                                                              \
+    static void test_reset_##name(void);                                              \
+    static const test_reset_registrar test_reset_registrar_##name(test_reset_##name); \
+    static void test_reset_##name(void)

@@ -1,0 +1,21 @@
+#include "platform/d3d_record.h"
+#include "platform/d3dx.h"
+#include "platform/dialog_test.h"
+#include "platform/dinput_test.h"
+#include "platform/font.h"
+#include "platform/timer.h"
+#include "platform/win32_test.h"
+#include "platform_support.h"
+
+TEST_RESET(platform)
+{
+    win32_reset();
+    dialog_reset();
+    win32_set_headless(1);
+    d3d_record_reset();
+    d3dx_set_display_modes(nullptr, 0, nullptr);
+    platform_font_use(nullptr);
+    platform_timer_set_source(nullptr);
+    // A machine with a keyboard and a mouse, no joystick, nothing held.
+    dinput_set_test_mode(1);
+}

@@ -1,0 +1,7 @@
+#include "script.h"
+#include "test_support.h"
+
+TEST_RESET(script)
+{
+    script_reset();
+}

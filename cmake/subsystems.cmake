@@ -88,7 +88,7 @@ varnock_subsystem(world
   INCLUDES convert/src
   SOURCES
     convert/src/win_collision.cpp convert/src/win_entity.cpp
-  HEADERS convert/src/world_services.h
+  HEADERS convert/src/world_services.h convert/src/win_sound.h
   LIBS models)
 
 varnock_subsystem(script

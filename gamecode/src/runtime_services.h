@@ -1,16 +1,18 @@
 // The game runtime as the lower subsystems see it: the per-frame update of
 // the entities, their unloading, the player-character scene module (scene,
 // splash, fades, console text, action-button script, letterbox, start-up and
-// final clean-up), the tail animations and the sound module's start and
-// configuration section. This is the one runtime header the frame includes;
-// the program resolves these calls when it links the whole game, and the
-// frame's own tests link small doubles of them instead.
+// final clean-up), the tail animations and the sound module's start, its
+// configuration section and the registration of holders of sound pointers.
+// This is the one runtime header the frame includes; the program resolves
+// these calls when it links the whole game, and the frame's own tests link
+// small doubles of them instead.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 
 struct win_entity;
+struct win_sound_container;
 
 // ---- Entities ----
 
@@ -63,3 +65,12 @@ int sound_init(void);
 // The "[sound]" section of the configuration file.
 int sound_write_config(FILE* session_file);
 int sound_read_config(FILE* session_file, int16_t* line_cnt);
+// Whoever keeps pointers to loaded sounds beyond a call (a running script's
+// sound table, an animation state table's effect slots) registers a function
+// that clears them: sound_unload calls each with the sound before it frees
+// it. Registering twice is once; at most SOUND_MAX_FORGET_FUNCTS. 1, or 0
+// when the table is full. Registrations outlive sound_reset.
+enum { SOUND_MAX_FORGET_FUNCTS = 8 };
+typedef void (*sound_forget_funct)(const win_sound_container* sound);
+int sound_add_forget_funct(sound_forget_funct forget);
+void sound_remove_forget_funct(sound_forget_funct forget);

@@ -1,35 +1,116 @@
-// Sound playback: the sound module's switches, its start and end, and its
-// section of the configuration file ("[sound]": whether 3D sound is used).
+// Sound playback: sound files ("wav" holding PCM or ADPCM, and "mp3") are
+// loaded into memory, kept in one list of loaded sounds, and played on the
+// sound library's fixed table of channels: as plain stereo samples (2D mode)
+// or as positioned samples of a 3D provider (3D mode, the "[sound]" section's
+// enable_3d). The mode is fixed for the session when sound_init runs.
 //
 // While the module is disabled (sound_enable off in the configuration) it
-// does nothing but write its notices. Loading, playing and the channel tables
-// come with the sound library stand-in; until then an enabled module finds
-// no digital output and stays with no channels, so every play fails for want
-// of a channel, as on a machine without an audio device.
+// does nothing but write its notices, and loads nothing. When no audio output
+// opens, sound_init fails with one error and every later play fails for want
+// of a channel: the game runs silent.
+//
+// Channels: a sound keeps the channel it was last given and plays there again
+// when that channel is free, else on the first free one. Music (a name of at
+// least 10 characters ending in "music.wav" or "music.mp3", in any case)
+// takes the last channel on its first play and is spared by stop-all and
+// unload-all unless everything is asked for. Each channel remembers the
+// sound whose data it holds, so stopping or unloading a sound touches its
+// own channels only, wherever it plays, and a sound's data is never freed
+// while a channel plays it.
+//
+// Positions are world units (inches); the listener is the current camera.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 
 #include "runtime_services.h"
+#include "win_geo.h"
+#include "win_sound.h"
+
+struct ail_driver;
+struct ail_provider;
+struct ail_listener;
+struct ail_sample;
+struct ail_3d_sample;
+
+enum {
+    SOUND_MAX_CHANNELS = 128,      // of each table; the library may offer fewer
+    SOUND_MAX_3D_PROVIDERS = 256,  // enumerated at most
+    SOUND_MAX_PATH = 128,          // directory, "\" and name, with the zero
+};
 
 struct sound_module_record {
     int32_t sound_enabled;      // 1 when sound is on
     int32_t enable_3d;          // 1: 3D mode through a 3D provider; 0: 2D
     int32_t sound_initialized;  // 1 after sound_init succeeded
+    ail_driver* sound_digital_driver;
+    ail_provider* sound_3d_provider_table[SOUND_MAX_3D_PROVIDERS];
+    int32_t sound_3d_provider_index = -1;  // the provider last asked for; -1 for none
+    ail_provider* sound_3d_provider;       // the open one, NULL for none
+    ail_listener* sound_3d_listener;
+    ail_sample* sound_2d_sample_table[SOUND_MAX_CHANNELS];  // slot i is channel i
+    int32_t sound_2d_channel_count;
+    ail_3d_sample* sound_3d_sample_table[SOUND_MAX_CHANNELS];
+    int32_t sound_3d_channel_count;
+    // The sound whose data each channel was last given; NULL for none.
+    win_sound_container* sound_2d_channel_owner[SOUND_MAX_CHANNELS];
+    win_sound_container* sound_3d_channel_owner[SOUND_MAX_CHANNELS];
+    // Every loaded sound, in load order.
+    win_sound_container* sound_container_list;
+    int32_t sound_container_list_size;
 };
 
 extern sound_module_record sound_module;
 
+// sound_set_enabled, sound_init, the configuration section and the
+// registration of the holders of sound pointers are in runtime_services.h.
 int sound_set_disabled(void);
+ail_driver* sound_get_digital_driver(void);
 
-// Unloads every sound and closes the output; disabled: a notice and 1.
+// Opens provider `index` of the provider table with its listener and 3D
+// channels, after releasing the channels held; -1 opens none. 1 when open.
+int sound_open_3d_provider(int32_t index);
+// Releases every channel and closes the 3D provider; 1.
+int sound_release_channels(void);
+// Unloads every sound and closes the library; disabled: a notice and 1.
 int sound_term(void);
 
-// Stops every sound (all: also the music).
-int sound_stop_all(int32_t all);
+// The first loaded sound named `name` (case-sensitive), or NULL.
+win_sound_container* sound_find(const char* name);
+// Loads directory\name (ADPCM and MP3 decompressed now) as a new sound at the
+// end of the list; is_3d 1 flags it as a 3D sound. NULL on failure or while
+// disabled. A second load of one file gives a second sound: callers that
+// share sounds look for them with sound_find first.
+win_sound_container* sound_load(const char* name, int32_t is_3d, const char* directory);
+// Stops a loaded sound, tells the holders of sound pointers to forget it
+// (sound_add_forget_funct) and frees it with its data.
+int sound_unload(win_sound_container* sound);
 // Unloads every sound (all: also the music); the AND of the single results.
 int sound_unload_all(int32_t all);
 
-// Back to the start values; for tests.
+// Plays a loaded sound `loop_count` times (0: until stopped). A 3D-flagged
+// sound given a `position` (and a `velocity`) sounds from there as the
+// current camera hears it; any other sound plays at the listener. 1 when it
+// started.
+int sound_play(win_sound_container* sound, const win_vect3* position, const win_vect3* velocity,
+               int32_t loop_count);
+// Ends the sound on every channel it plays on.
+int sound_stop(win_sound_container* sound);
+// Volume 0 .. 127 and, in 2D mode, pan (`extra_info`) 0 .. 127 (left to
+// right) of the sound's channel; a sound without a channel gets one, its data
+// attached and not started.
+int sound_set_volume(win_sound_container* sound, int32_t volume, int32_t extra_info);
+// Places 3D channel `channel` (positions in world units) and the listener,
+// who faces along `facing`.
+int sound_set_sample_values(int32_t channel, const win_vect3* sound_position,
+                            const win_vect3* listener_position, const win_vect3* facing,
+                            const win_vect3* sound_velocity);
+// Stops every sound (all: also the music, and every channel of both tables).
+int sound_stop_all(int32_t all);
+// The progress callback of MP3 decompression: goes on.
+int32_t sound_null_callback(uint32_t a, uint32_t b);
+
+// Lets go of every sound and channel and closes the library without a
+// message, then back to the start values; for tests.
 void sound_reset(void);

@@ -1,3 +1,5 @@
+#include "platform/ail.h"
+#include "platform/ail_test.h"
 #include "platform/d3d_record.h"
 #include "platform/d3dx.h"
 #include "platform/dialog_test.h"
@@ -18,4 +20,9 @@ TEST_RESET(platform)
     platform_timer_set_source(nullptr);
     // A machine with a keyboard and a mouse, no joystick, nothing held.
     dinput_set_test_mode(1);
+    // No sound library left started. Tests never open the machine's own
+    // audio device: a test that wants sound asks for the loopback output.
+    AIL_shutdown();
+    ail_test_set_output(AIL_TEST_OUTPUT_NONE);
+    ail_test_set_channel_count(0);
 }

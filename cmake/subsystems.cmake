@@ -88,7 +88,7 @@ varnock_subsystem(world
   INCLUDES convert/src
   SOURCES
     convert/src/win_collision.cpp convert/src/win_entity.cpp
-  HEADERS convert/src/world_services.h convert/src/win_sound.h
+  HEADERS convert/src/world_services.h convert/src/win_sound.h convert/src/win_trigger.h
   LIBS models)
 
 varnock_subsystem(script
@@ -101,7 +101,9 @@ varnock_subsystem(script
 varnock_subsystem(runtime
   INCLUDES gamecode/src
   SOURCES
-    gamecode/src/entity.cpp gamecode/src/entity_io.cpp gamecode/src/sound.cpp
+    gamecode/src/collide.cpp gamecode/src/collide_draw.cpp gamecode/src/collide_geometry.cpp
+    gamecode/src/collide_move.cpp gamecode/src/entity.cpp gamecode/src/entity_io.cpp
+    gamecode/src/sound.cpp
     gamecode/src/varnock.cpp gamecode/src/vk_tail.cpp
   HEADERS gamecode/src/runtime_services.h
   LIBS script)

@@ -149,6 +149,7 @@ void encode_image(const record_type* type, const void* rec, char* image)
             put_word(image, (uint32_t)(uintptr_t)get_ptr(rec, field.offset));
             break;
         case RECORD_RUNTIME:
+        case RECORD_REFERENCE:
             put_word(image, 0);
             break;
         case RECORD_UNSTORED:
@@ -190,6 +191,7 @@ void decode_image(const record_type* type, const char* image, void* rec, int32_t
             set_ptr(rec, field.offset, (void*)(uintptr_t)image_word(image));
             break;
         case RECORD_RUNTIME:
+        case RECORD_REFERENCE:
         case RECORD_UNSTORED:
             std::memset(member(rec, field.offset), 0, field.size);
             break;
@@ -202,15 +204,15 @@ void decode_image(const record_type* type, const char* image, void* rec, int32_t
 
 // ---- Release ----
 
-// Releases what the record owns; 1 when every release inside succeeded. A
-// tagged record under an unknown tag is reported and left where it is:
-// nothing says what it holds.
+// Releases what the record owns and the references it holds; 1 when every
+// release inside succeeded. A tagged record under an unknown tag is reported
+// and left where it is: nothing says what it holds.
 int release_owned(const record_type* type, void* rec)
 {
     int released = 1;
     for (uint32_t i = 0; i < type->n_fields; ++i) {
         const record_field& field = type->fields[i];
-        if (!record_kind_owns(field.kind))
+        if (!record_kind_releases(field.kind))
             continue;
         void* ptr = get_ptr(rec, field.offset);
         if (field.kind == RECORD_NAME && !ptr) {
@@ -227,6 +229,7 @@ int release_owned(const record_type* type, void* rec)
             released &= record_free_list(field.elem, ptr);
             break;
         case RECORD_RECORD:
+        case RECORD_REFERENCE:
             released &= record_free(field.elem, ptr);
             break;
         case RECORD_VARIANT:

@@ -92,6 +92,11 @@
 //                             word in the image, 0 after every read and link,
 //                             never freed (state of the program's own that
 //                             the file format has no place for)
+//   REC_REFERENCE(m, E)       run-time pointer that holds one reference of a
+//                             shared, counted E record (a hull the record
+//                             names and gets at load): written as 0, reset to
+//                             NULL by every reader, released (free_E) with the
+//                             record
 // REC_ARRAY, REC_LIST and REC_RECORD take an optional last word that replaces
 // the default word in the write failure message ("Could not write_W_array_bin.").
 // One-word holder types declared as a pointer typedef describe the record
@@ -171,6 +176,7 @@ enum record_kind : uint8_t {
     RECORD_SLOT,
     RECORD_RUNTIME,
     RECORD_UNSTORED,
+    RECORD_REFERENCE,
 };
 
 struct record_type;
@@ -211,7 +217,7 @@ struct record_type {
     bool list_type;
     bool named;
     bool counted;
-    bool owns;  // has owned items (a name, strings, arrays, ...)
+    bool owns;  // has owned items (a name, strings, arrays, ...) or references
     bool flat;  // the memory layout is the image
     uint32_t name_offset;
     uint32_t name_image_offset;
@@ -291,6 +297,13 @@ constexpr bool record_kind_owns(record_kind kind)
     return kind == RECORD_NAME || kind == RECORD_STRING || kind == RECORD_ARRAY ||
            kind == RECORD_LIST || kind == RECORD_RECORD || kind == RECORD_NUMBERS ||
            kind == RECORD_VARIANT || kind == RECORD_BYTES;
+}
+
+// Whether releasing a record releases something the row holds: its owned
+// items, and the references it keeps of shared records.
+constexpr bool record_kind_releases(record_kind kind)
+{
+    return record_kind_owns(kind) || kind == RECORD_REFERENCE;
 }
 
 // Bytes of one row in the image.
@@ -440,7 +453,7 @@ constexpr record_type record_type_of(const char* name, dlink_free_funct free_fun
             type.counted = true;
             type.ref_cnt_offset = field.offset;
         }
-        if (record_kind_owns(field.kind))
+        if (record_kind_releases(field.kind))
             type.owns = true;
         if (field.kind != RECORD_WORDS)
             type.flat = false;
@@ -519,6 +532,9 @@ consteval uint32_t record_number_size()
     REC_ROW_(RECORD_RECORD, MEMBER, ,                                         \
              .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc), \
              .word = "" #__VA_ARGS__)
+#define REC_REFERENCE(MEMBER, ELEM) \
+    REC_ROW_(RECORD_REFERENCE, MEMBER, , \
+             .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc))
 #define REC_BYTES(MEMBER, SIZE_FN)   \
     REC_ROW_(RECORD_BYTES, MEMBER, , \
              .byte_count = record_is_byte_buffer<decltype(T::MEMBER)>() ? SIZE_FN : nullptr)

@@ -76,6 +76,17 @@ RECORD_BEGIN(rt_node_ptr, 4)
     REC_SELF_RECORD(rt_node)
 RECORD_END(rt_node_ptr, PLAIN)
 
+// A user of a shared node: it holds one reference of a node that it is
+// given at run time, never stored.
+struct rt_user {
+    int32_t user_value;
+    rt_node* used;
+};
+RECORD_BEGIN(rt_user, 8)
+    REC_WORDS(user_value)
+    REC_REFERENCE(used, rt_node)
+RECORD_END(rt_user, PLAIN)
+
 int rt_leaf_check(const void* rec)
 {
     const rt_leaf* leaf = (const rt_leaf*)rec;
@@ -548,6 +559,42 @@ TEST(RecordCounted, ReleasingAnArrayWarnsForElementsStillHeld)
     LogCapture log;
     EXPECT_EQ(free_rt_node_array(array, 2), 1);
     EXPECT_EQ(log.warnings(), std::vector<std::string>{"rt_node_ref_cnt is not 0 for held"});
+}
+
+TEST(RecordCounted, ARunTimeReferenceIsNeitherStoredNorTakenButReleased)
+{
+    rt_node* node = malloc_rt_node("shared");
+    rt_user* user = malloc_rt_user();
+    user->user_value = 3;
+    user->used = node;
+    ++node->rt_node_ref_cnt;
+    std::string bytes = written_bytes([&](FILE* file) { return write_rt_user_bin(file, user); });
+    EXPECT_EQ(bytes, ImageBytes().words({3, 0}).bytes());
+
+    // Whatever word stands there, readers and linkers leave the reference empty.
+    std::string stored = ImageBytes().words({3, 0xdeadbeef}).bytes();
+    FILE* file = file_with_bytes(stored + stored);
+    rt_user* read = read_rt_user_bin(file);
+    rt_user* array = read_rt_user_array_bin(file, 1);
+    std::fclose(file);
+    ASSERT_NE(read, nullptr);
+    ASSERT_NE(array, nullptr);
+    EXPECT_EQ(read->used, nullptr);
+    EXPECT_EQ(array[0].used, nullptr);
+    LinkImage image(stored);
+    rt_user* linked = link_rt_user(&image.cursor);
+    ASSERT_NE(linked, nullptr);
+    EXPECT_EQ(linked->used, nullptr);
+    EXPECT_EQ(free_rt_user(read), 1);
+
+    // Each holder lets its reference go with itself; the node goes with the last.
+    array[0].used = node;
+    ++node->rt_node_ref_cnt;
+    EXPECT_EQ(free_rt_user(user), 1);
+    EXPECT_EQ(node->rt_node_ref_cnt, 2);
+    EXPECT_EQ(free_rt_user_array(array, 1), 1);
+    EXPECT_EQ(node->rt_node_ref_cnt, 1);
+    EXPECT_EQ(free_rt_node(node), 1);  // LeakSanitizer sees it go
 }
 
 TEST(RecordLink, RefusalsLeaveTheCursorWhereItWas)

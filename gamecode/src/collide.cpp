@@ -1,0 +1,77 @@
+// The global hull list: hulls loaded by name, shared, and swept when unused.
+#include "collide.h"
+
+#include <cstdio>
+
+#include "debug.h"
+#include "dlink.h"
+#include "file_io.h"
+#include "gameglobals.h"
+
+win_collision* collide_load_win_collision(const char* name)
+{
+    REFUSE_NULL(name, "collide_load_win_collision", "name", nullptr);
+    LOG_NOTICE("Loading collision data %s.\n", name);
+    win_collision* listed = (win_collision*)dlink_find((dlink*)game_globals.win_collision_list,
+                                                       name);
+    if (listed) {
+        ++listed->win_collision_ref_cnt;
+        return listed;
+    }
+
+    char path[400];
+    int length = snprintf(path, sizeof path, "%s\\%s.%s", game_globals.collision_pathname, name,
+                          "cow");
+    if (length < 0 || length >= (int)sizeof path) {
+        // A cut path would name another file.
+        LOG_ERROR("Could not find '%s' for reading\n", name);
+        return nullptr;
+    }
+    int found = 0;
+    FILE* file = file_open_search_verify_version_bin(path, nullptr, FILE_TYPE_COLLISION,
+                                                     FILE_VERSION_COLLISION, &found);
+    if (!file) {
+        if (found)
+            LOG_ERROR("Bad file type or file version '%s'\n", path);
+        else
+            LOG_ERROR("Could not find '%s' for reading\n", path);
+        return nullptr;
+    }
+    win_collision* hull = read_win_collision_bin(file);
+    file_close(file);
+    if (!hull) {
+        LOG_ERROR("Could not read-to-verify win_collision file '%s'\n", name);
+        return nullptr;
+    }
+    if (!add_to_win_collision_list(&game_globals.win_collision_list,
+                                   &game_globals.win_collision_list_size, hull)) {
+        LOG_ERROR("Unable to add win_collision %s to global list.\n", name);
+        free_win_collision(hull);
+        return nullptr;
+    }
+    return hull;
+}
+
+int collide_remove_win_collision(void)
+{
+    int ok = 1;
+    win_collision* hull = game_globals.win_collision_list;
+    // One round of the list as it stands: removals do not change which hull
+    // follows which.
+    int32_t steps = game_globals.win_collision_list_size;
+    for (int32_t i = 0; i < steps && game_globals.win_collision_list; ++i) {
+        win_collision* next = hull->next_ptr;
+        if (hull->win_collision_ref_cnt <= 1) {
+            LOG_NOTICE("removing win_collision %s from list.\n",
+                       hull->win_collision_name ? hull->win_collision_name : "(null)");
+            // Off the list (its reference goes with it), then the
+            // reference it came with is released, and the hull with it.
+            ok &= remove_from_win_collision_list(&game_globals.win_collision_list,
+                                                 &game_globals.win_collision_list_size, hull);
+            ++hull->win_collision_ref_cnt;
+            ok &= free_win_collision(hull);
+        }
+        hull = next;
+    }
+    return ok;
+}

@@ -133,23 +133,45 @@ int for_each_dlink(dlink* head, dlink_action_funct action_funct, int continue_fl
     }
 }
 
-int dlink_free_list(dlink* head, dlink_free_funct free_funct)
+namespace {
+
+// Detaches the nodes one by one from the head and releases each.
+int free_nodes(dlink* head, dlink_free_with_funct free_funct, void* context)
 {
-    REFUSE_NULL(head, "dlink_free_list", "list_ptr", 0);
-    REFUSE_NULL(free_funct, "dlink_free_list", "free_funct", 0);
     int failed = 0;
     dlink* handle = head;
     while (handle) {
         if (!handle->next_ptr) {
             LOG_WARNING("%s\n", "Improperly terminating list.");
-            return free_funct(handle);
+            return free_funct(handle, context);
         }
         dlink* node = handle;
         dlink_remove(&handle);
-        if (!free_funct(node))
+        if (!free_funct(node, context))
             failed = 1;
     }
     return failed ? 0 : 1;
+}
+
+int call_free_funct(void* node, void* context)
+{
+    return (*(dlink_free_funct*)context)(node);
+}
+
+}  // namespace
+
+int dlink_free_list(dlink* head, dlink_free_funct free_funct)
+{
+    REFUSE_NULL(head, "dlink_free_list", "list_ptr", 0);
+    REFUSE_NULL(free_funct, "dlink_free_list", "free_funct", 0);
+    return free_nodes(head, call_free_funct, &free_funct);
+}
+
+int dlink_free_list_with(dlink* head, dlink_free_with_funct free_funct, void* context)
+{
+    REFUSE_NULL(head, "dlink_free_list_with", "list_ptr", 0);
+    REFUSE_NULL(free_funct, "dlink_free_list_with", "free_funct", 0);
+    return free_nodes(head, free_funct, context);
 }
 
 int dlink_bubble_sort(dlink** list_ptr, dlink_less_than_funct less_than_funct)

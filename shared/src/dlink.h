@@ -16,6 +16,7 @@ struct dlink {
 
 typedef int (*dlink_action_funct)(void* node);
 typedef int (*dlink_free_funct)(void* node);
+typedef int (*dlink_free_with_funct)(void* node, void* context);
 typedef int (*dlink_less_than_funct)(void* first, void* second);
 
 // Appends at the tail; on an empty list the node becomes the head.
@@ -39,6 +40,8 @@ int for_each_dlink(dlink* head, dlink_action_funct action_funct, int continue_fl
 // Detaches and releases every node through `free_funct`; 1 when all succeeded.
 // The caller's handle is untouched: set it to NULL afterwards.
 int dlink_free_list(dlink* head, dlink_free_funct free_funct);
+// The same, with `context` handed to every call of `free_funct`.
+int dlink_free_list_with(dlink* head, dlink_free_with_funct free_funct, void* context);
 // Stable ascending bubble sort; 1 when any node moved.
 int dlink_bubble_sort(dlink** list_ptr, dlink_less_than_funct less_than_funct);
 // Byte-wise comparison of the two nodes' keys.

@@ -64,6 +64,8 @@ int check_header(const char* header, const char* filename, int32_t file_type, in
 
 int padding_for(int32_t length, int16_t byte_boundary)
 {
+    if ((byte_boundary & (byte_boundary - 1)) == 0)  // 4, as everywhere: no division
+        return (int)((0u - (uint32_t)length) & (uint32_t)(byte_boundary - 1));
     return (byte_boundary - length % byte_boundary) % byte_boundary;
 }
 
@@ -192,11 +194,22 @@ int32_t file_bytes_left(FILE* file)
 {
     if (!file)
         return 0;
-    struct stat st;
     long position = std::ftell(file);
-    if (position < 0 || fstat(fileno(file), &st) != 0 || st.st_size < position)
+    if (position < 0)
         return 0;
-    long long left = (long long)st.st_size - position;
+    long long size = -1;
+    struct stat st;
+    int descriptor = fileno(file);
+    if (descriptor >= 0) {
+        if (fstat(descriptor, &st) == 0)
+            size = st.st_size;
+    } else if (std::fseek(file, 0, SEEK_END) == 0) {  // a stream in memory: measured
+        size = std::ftell(file);
+        std::fseek(file, position, SEEK_SET);
+    }
+    if (size < position)
+        return 0;
+    long long left = size - position;
     return left > INT32_MAX ? INT32_MAX : (int32_t)left;
 }
 
@@ -541,45 +554,10 @@ char* read_str_bin(FILE* str_file, int16_t byte_boundary)
         LOG_ERROR("Bad byte_boundary = %d\n", (int)byte_boundary);
         return nullptr;
     }
-    char length_bytes[4];
-    if (std::fread(length_bytes, 1, 4, str_file) != 4) {
-        LOG_ERROR("Unable to read actual_len.\n");
-        return nullptr;
-    }
-    int32_t length = read_int32_le(length_bytes);
-    if (length == 0)
-        return nullptr;
-    int32_t left = file_bytes_left(str_file);
-    if (length < 0 || length > left) {
-        LOG_ERROR("Bad string length %ld with %ld bytes left\n", (long)length, (long)left);
-        return nullptr;
-    }
-    char* the_str = (char*)MALLOC((size_t)length);
-    if (!the_str) {
-        LOG_ERROR("Could not MALLOC the_str while reading\n");
-        return nullptr;
-    }
-    if (std::fread(the_str, 1, (size_t)length, str_file) != (size_t)length) {
-        LOG_ERROR("Could not read the_str.\n");
-        FREE(the_str);
-        return nullptr;
-    }
-    if (the_str[length - 1] != '\0') {
-        LOG_ERROR("String of length %ld is not zero-terminated\n", (long)length);
-        FREE(the_str);
-        return nullptr;
-    }
-    char junk[32];
-    int pad = padding_for(length, byte_boundary);
-    while (pad > 0) {
-        int chunk = pad < (int)sizeof junk ? pad : (int)sizeof junk;
-        if (std::fread(junk, 1, (size_t)chunk, str_file) != (size_t)chunk) {
-            LOG_ERROR("Could not read_str_bin junk char.\n");
-            FREE(the_str);
-            return nullptr;
-        }
-        pad -= chunk;
-    }
+    file_source src;
+    file_source_open(&src, str_file);
+    char* the_str = file_source_str(&src, byte_boundary);
+    file_source_close(&src);
     return the_str;
 }
 
@@ -597,28 +575,171 @@ char* link_str(data_cursor* data_hdl, int16_t byte_boundary)
         LOG_ERROR("Bad byte_boundary = %d\n", (int)byte_boundary);
         return nullptr;
     }
-    long left = (long)(data_hdl->end - data_hdl->data);
-    if (left < 4) {
-        LOG_ERROR("Cannot link_str length with %ld bytes left\n", left);
-        return nullptr;
-    }
-    int32_t length = read_int32_le(data_hdl->data);
-    if (length == 0) {
-        data_hdl->data += 4;
-        return nullptr;
-    }
-    long padded = length < 0 ? -1 : (long)length + padding_for(length, byte_boundary);
-    if (padded < 0 || padded > left - 4) {
-        LOG_ERROR("Bad string length %ld with %ld bytes left\n", (long)length, left - 4);
-        return nullptr;
-    }
-    char* text = data_hdl->data + 4;
-    if (text[length - 1] != '\0') {
-        LOG_ERROR("String of length %ld is not zero-terminated\n", (long)length);
-        return nullptr;
-    }
-    data_hdl->data = text + padded;
+    file_source src;
+    file_source_image(&src, data_hdl->data, data_hdl->end);
+    char* text = file_source_str(&src, byte_boundary);
+    data_hdl->data = src.data;
     return text;
+}
+
+namespace {
+
+// The first read ahead stays within the stream's own buffer, so that a small
+// read costs no more than before; each later one doubles, up to the largest.
+constexpr int32_t source_first_block = 256;
+constexpr int32_t source_largest_block = 65536;
+
+}  // namespace
+
+void file_source_open(file_source* src, FILE* file)
+{
+    *src = {};
+    src->file = file;
+    src->file_left = file_bytes_left(file);
+    src->block = source_first_block;
+}
+
+void file_source_image(file_source* src, char* data, const char* end)
+{
+    *src = {};
+    src->data = data;
+    src->end = end;
+}
+
+void file_source_close(file_source* src)
+{
+    // What the window holds beyond the last byte taken goes back to the stream.
+    long unread = (long)(src->end - src->data);
+    if (src->file && unread > 0)
+        std::fseek(src->file, -unread, SEEK_CUR);
+    if (src->buffer)
+        FREE(src->buffer);
+    *src = {};
+}
+
+int file_source_refill(file_source* src, int32_t n)
+{
+    int32_t have = (int32_t)(src->end - src->data);
+    if (!src->file || n - have > src->file_left)
+        return 0;
+    int32_t wanted = n - have > src->block ? n - have : src->block;
+    int32_t more = wanted < src->file_left ? wanted : src->file_left;
+    if (have + more > src->capacity) {
+        char* buffer = (char*)MALLOC((size_t)(have + more));
+        if (!buffer)
+            return 0;
+        if (have > 0)
+            std::memcpy(buffer, src->data, (size_t)have);
+        if (src->buffer)
+            FREE(src->buffer);
+        src->buffer = buffer;
+        src->capacity = have + more;
+    } else if (have > 0) {
+        std::memmove(src->buffer, src->data, (size_t)have);
+    }
+    src->data = src->buffer;
+    src->end = src->buffer + have;
+    if (std::fread(src->buffer + have, 1, (size_t)more, src->file) != (size_t)more) {
+        src->file_left = 0;  // what the stream did give is lost with the read
+        return 0;
+    }
+    src->end += more;
+    src->file_left -= more;
+    if (src->block < source_largest_block)
+        src->block *= 2;
+    return 1;
+}
+
+int file_source_read(file_source* src, void* dest, int32_t n)
+{
+    int32_t have = (int32_t)(src->end - src->data);
+    if (n < 0 || n - have > src->file_left)
+        return 0;
+    if (n <= have || n - have < src->block) {
+        if (!file_source_fill(src, n))
+            return 0;
+        std::memcpy(dest, src->data, (size_t)n);
+        src->data += n;
+        return 1;
+    }
+    // Larger than a block: the window's part, then straight from the stream.
+    if (have > 0) {
+        std::memcpy(dest, src->data, (size_t)have);
+        src->data += have;
+    }
+    int32_t rest = n - have;
+    src->file_left -= rest;
+    return std::fread((char*)dest + have, 1, (size_t)rest, src->file) == (size_t)rest;
+}
+
+char* file_source_str(file_source* src, int16_t byte_boundary)
+{
+    bool image = !src->file;
+    int32_t left = file_source_left(src);
+    if (left < 4) {
+        if (image)
+            LOG_ERROR("Cannot link_str length with %ld bytes left\n", (long)left);
+        else
+            LOG_ERROR("Unable to read actual_len.\n");
+        return nullptr;
+    }
+    file_source_fill(src, 4);
+    int32_t length = read_int32_le(src->data);
+    left -= 4;
+    if (length == 0) {
+        src->data += 4;
+        return nullptr;
+    }
+    int pad = length > 0 ? padding_for(length, byte_boundary) : 0;
+    if (image) {
+        // In place: the whole record must lie in the image; a refused record
+        // leaves the cursor on its length.
+        if (length < 0 || (long)length + pad > left) {
+            LOG_ERROR("Bad string length %ld with %ld bytes left\n", (long)length, (long)left);
+            return nullptr;
+        }
+        char* text = src->data + 4;
+        if (text[length - 1] != '\0') {
+            LOG_ERROR("String of length %ld is not zero-terminated\n", (long)length);
+            return nullptr;
+        }
+        src->data = text + length + pad;
+        return text;
+    }
+    src->data += 4;
+    if (length < 0 || length > left) {
+        LOG_ERROR("Bad string length %ld with %ld bytes left\n", (long)length, (long)left);
+        return nullptr;
+    }
+    char* the_str = (char*)MALLOC((size_t)length);
+    if (!the_str) {
+        LOG_ERROR("Could not MALLOC the_str while reading\n");
+        return nullptr;
+    }
+    bool terminated;
+    if (src->end - src->data >= length) {  // as a rule, the window holds it
+        terminated = src->data[length - 1] == '\0';
+        std::memcpy(the_str, src->data, (size_t)length);
+        src->data += length;
+    } else if (file_source_read(src, the_str, length)) {
+        terminated = the_str[length - 1] == '\0';
+    } else {
+        LOG_ERROR("Could not read the_str.\n");
+        FREE(the_str);
+        return nullptr;
+    }
+    if (!terminated) {
+        LOG_ERROR("String of length %ld is not zero-terminated\n", (long)length);
+        FREE(the_str);
+        return nullptr;
+    }
+    if (pad > 0 && !file_source_fill(src, pad)) {
+        LOG_ERROR("Could not read_str_bin junk char.\n");
+        FREE(the_str);
+        return nullptr;
+    }
+    src->data += pad;
+    return the_str;
 }
 
 dlink* add_pathname(dlink** pathname_list, const char* pathname)

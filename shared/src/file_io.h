@@ -108,6 +108,48 @@ struct data_cursor {
 // 0); the cursor moves past the record and its padding.
 char* link_str(data_cursor* data_hdl, int16_t byte_boundary);
 
+// A bounded source of file bytes for the readers that decode records: the
+// rest of a stream, or a file image in memory. Its bound, the bytes left in
+// the stream or the image, is taken once, when it is opened; readers check
+// every stored count and length against it before they allocate. A stream
+// is read ahead in growing blocks into a window that readers decode from, so
+// that a record costs no read call per field; closing the source puts the
+// stream back just after the last byte taken.
+struct file_source {
+    char* data;         // the next byte not taken
+    const char* end;    // one past the window's last byte
+    FILE* file;         // the stream behind the window; NULL for an image
+    int32_t file_left;  // bytes of the stream within the bound not yet in the window
+    char* buffer;       // the window's storage, for a stream
+    int32_t capacity;
+    int32_t block;  // bytes of the next read ahead
+};
+// Opens a source on the rest of `file`.
+void file_source_open(file_source* src, FILE* file);
+// Opens a source on the image bytes [data, end).
+void file_source_image(file_source* src, char* data, const char* end);
+// Puts a stream back just after the last byte taken and releases the window.
+void file_source_close(file_source* src);
+// Bytes left within the bound.
+inline int32_t file_source_left(const file_source* src)
+{
+    return (int32_t)(src->end - src->data) + src->file_left;
+}
+// Makes `n` bytes lie together at `data`; 0 when the bound has fewer or the
+// stream fails. Logs nothing.
+int file_source_refill(file_source* src, int32_t n);  // the slow side of file_source_fill
+inline int file_source_fill(file_source* src, int32_t n)
+{
+    return src->end - src->data >= n || file_source_refill(src, n);
+}
+// Copies `n` bytes out of the source; 0 when the bound has fewer or the
+// stream fails. Logs nothing.
+int file_source_read(file_source* src, void* dest, int32_t n);
+// The string record at the source with the checks and messages of
+// read_str_bin (a stream: a new heap string) or of link_str (an image: a
+// pointer into it).
+char* file_source_str(file_source* src, int16_t byte_boundary);
+
 // Search-path list: nodes holding only the list head; keys are upper-cased
 // directory names without trailing backslashes.
 dlink* add_pathname(dlink** pathname_list, const char* pathname);

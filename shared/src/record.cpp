@@ -10,6 +10,8 @@
 // and from them as they lie in memory.
 static_assert(std::endian::native == std::endian::little);
 
+char record_announced_mark;
+
 namespace {
 
 // ---- Access to the members of a record ----
@@ -48,13 +50,6 @@ void set_int(void* rec, uint32_t offset, int32_t value)
     std::memcpy(member(rec, offset), &value, sizeof value);
 }
 
-uint32_t image_word(const char* image)
-{
-    uint32_t word;
-    std::memcpy(&word, image, sizeof word);
-    return word;
-}
-
 void put_word(char* image, uint32_t word)
 {
     std::memcpy(image, &word, sizeof word);
@@ -73,12 +68,6 @@ char* element(const record_type* type, void* array, int32_t index)
 const char* element(const record_type* type, const void* array, int32_t index)
 {
     return (const char*)array + (size_t)index * type->size;
-}
-
-// The word of the pointer of a row inside its stretch of the image.
-uint32_t stored_pointer(const record_field& field, const char* image)
-{
-    return image_word(image + (record_kind_has_count(field.kind) ? 4 : 0));
 }
 
 void self_link(const record_type* type, void* rec)
@@ -114,11 +103,42 @@ const record_type* variant_type(const record_field& field, const void* rec)
 // apart: nothing says what the pointer holds.
 int variants_known(const record_type* type, const void* rec)
 {
-    for (uint32_t i = 0; i < type->n_fields; ++i) {
-        const record_field& field = type->fields[i];
+    for (uint32_t i = 0; i < type->n_owned_rows; ++i) {
+        const record_field& field = type->fields[type->owned_rows[i]];
         if (field.kind == RECORD_VARIANT && get_ptr(rec, field.offset) && !variant_type(field, rec))
             return 0;
     }
+    return 1;
+}
+
+void warn_nameless(const record_type* type)
+{
+    LOG_WARNING("%s_name is NULL (or 0 length) in malloc_%s %s_struct\n", type->name, type->name,
+                type->name);
+}
+
+// ---- Nesting ----
+
+// How deep the records of one operation lie. Past RECORD_MAX_DEPTH the
+// operation is refused with one line; the levels above it then fail without
+// adding lines of their own.
+struct nesting {
+    int32_t depth = 0;
+    bool refused = false;
+};
+
+// Enters the level of a record (or of the elements of an array), named in
+// the refusal by its operation, as "read_expression_bin".
+int nest(nesting* levels, const char* operation, const char* type_name, const char* form)
+{
+    if (levels->depth >= RECORD_MAX_DEPTH) {
+        if (!levels->refused)
+            LOG_ERROR("Cannot %s_%s%s nested deeper than %ld records.\n", operation, type_name,
+                      form, (long)RECORD_MAX_DEPTH);
+        levels->refused = true;
+        return 0;
+    }
+    ++levels->depth;
     return 1;
 }
 
@@ -161,99 +181,177 @@ void encode_image(const record_type* type, const void* rec, char* image)
     }
 }
 
-// Takes a stored image into a record that holds the template (and, read
-// singly, its own name, which stays). Owned pointers become NULL until their
-// items are read; run-time and unstored members 0; the reference count
-// `ref_cnt`.
-void decode_image(const record_type* type, const char* image, void* rec, int32_t ref_cnt)
+// Decoding marks the owned pointers whose items follow; taking an item
+// replaces its mark. After a failure the marks still standing are cleared
+// before the record is released, so a release never meets one.
+void clear_announced(const record_type* type, void* rec)
 {
-    for (uint32_t i = 0; i < type->n_fields; ++i) {
-        const record_field& field = type->fields[i];
-        switch (field.kind) {
-        case RECORD_WORDS:
-            std::memcpy(member(rec, field.offset), image, field.size);
-            break;
-        case RECORD_LINKS:
-            dlink_init((dlink*)rec);
-            break;
-        case RECORD_NAME:
-            break;
-        case RECORD_ARRAY:
-        case RECORD_LIST:
-        case RECORD_NUMBERS:
-            set_int(rec, field.count_offset, (int32_t)image_word(image));
+    if (type->named && get_ptr(rec, type->name_offset) == record_announced)
+        set_ptr(rec, type->name_offset, nullptr);
+    for (uint32_t i = 0; i < type->n_owned_rows; ++i) {
+        const record_field& field = type->fields[type->owned_rows[i]];
+        if (get_ptr(rec, field.offset) == record_announced)
             set_ptr(rec, field.offset, nullptr);
-            break;
-        case RECORD_REF_CNT:
-            set_int(rec, field.offset, ref_cnt);
-            break;
-        case RECORD_SLOT:
-            set_ptr(rec, field.offset, (void*)(uintptr_t)image_word(image));
-            break;
-        case RECORD_RUNTIME:
-        case RECORD_REFERENCE:
-        case RECORD_UNSTORED:
-            std::memset(member(rec, field.offset), 0, field.size);
-            break;
-        default:
-            set_ptr(rec, field.offset, nullptr);
-        }
-        image += record_image_bytes(field);
     }
 }
 
 // ---- Release ----
 
-// Releases what the record owns and the references it holds; 1 when every
-// release inside succeeded. A tagged record under an unknown tag is reported
-// and left where it is: nothing says what it holds.
-int release_owned(const record_type* type, void* rec)
+int free_record(const record_type* type, void* rec, nesting* levels);
+int free_array(const record_type* type, void* array, int32_t array_size, nesting* levels);
+
+// A list's nodes, each released as free_X does, one level below their owner.
+struct list_release {
+    const record_type* type;
+    nesting* levels;
+};
+
+int free_list_node(void* node, void* context)
+{
+    const list_release* release = (const list_release*)context;
+    return free_record(release->type, node, release->levels);
+}
+
+int free_list(const record_type* type, void* list, nesting* levels)
+{
+    if (!list) {
+        LOG_ERROR("Cannot free_%s_list with NULL %s_list.\n", type->name, type->name);
+        return 0;
+    }
+    list_release release = {type, levels};
+    return dlink_free_list_with((dlink*)list, free_list_node, &release);
+}
+
+// Releases the owned items and the references held in field order, the name
+// first; 1 when every release inside succeeded. A tagged record under an
+// unknown tag is reported and left where it is: nothing says what it holds.
+int release_owned(const record_type* type, void* rec, nesting* levels)
 {
     int released = 1;
-    for (uint32_t i = 0; i < type->n_fields; ++i) {
-        const record_field& field = type->fields[i];
-        if (!record_kind_releases(field.kind))
-            continue;
-        void* ptr = get_ptr(rec, field.offset);
-        if (field.kind == RECORD_NAME && !ptr) {
+    if (type->named) {
+        if (void* name = get_ptr(rec, type->name_offset))
+            FREE(name);
+        else
             LOG_WARNING("%s_ptr did not have %s_name to free.\n", type->name, type->name);
-            continue;
-        }
+    }
+    for (uint32_t i = 0; i < type->n_owned_rows; ++i) {
+        const record_field& field = type->fields[type->owned_rows[i]];
+        void* ptr = get_ptr(rec, field.offset);
         if (!ptr)
             continue;
         switch (field.kind) {
         case RECORD_ARRAY:
-            released &= record_free_array(field.elem, ptr, get_int(rec, field.count_offset));
+            released &= free_array(field.elem, ptr, get_int(rec, field.count_offset), levels);
             break;
         case RECORD_LIST:
-            released &= record_free_list(field.elem, ptr);
+            released &= free_list(field.elem, ptr, levels);
             break;
         case RECORD_RECORD:
         case RECORD_REFERENCE:
-            released &= record_free(field.elem, ptr);
+            released &= free_record(field.elem, ptr, levels);
             break;
         case RECORD_VARIANT:
             if (const record_type* variant = variant_type(field, rec))
-                released &= record_free(variant, ptr);
+                released &= free_record(variant, ptr, levels);
             else
                 released = 0;
             break;
-        default:  // the name, strings, numbers
+        default:  // strings, numbers, bytes
             FREE(ptr);
         }
     }
     return released;
 }
 
-int release_record(const record_type* type, void* rec)
+int release_record(const record_type* type, void* rec, nesting* levels)
 {
-    int released = release_owned(type, rec);
+    int released = release_owned(type, rec, levels);
     set_template(type, rec);
     FREE(rec);
     return released;
 }
 
+// free_X past its refusals: a counted record only loses a reference while
+// others hold it.
+int drop_record(const record_type* type, void* rec, nesting* levels)
+{
+    if (type->counted) {
+        int32_t ref_cnt = get_int(rec, type->ref_cnt_offset) - 1;
+        if (ref_cnt < 0) {
+            LOG_ERROR("%s_ref_cnt is less than 0\n", type->name);
+            return 0;
+        }
+        set_int(rec, type->ref_cnt_offset, ref_cnt);
+        if (ref_cnt > 0)
+            return 1;
+    }
+    if (!variants_known(type, rec)) {
+        if (type->counted)
+            set_int(rec, type->ref_cnt_offset, 1);
+        return 0;
+    }
+    return release_record(type, rec, levels);
+}
+
+int free_record(const record_type* type, void* rec, nesting* levels)
+{
+    if (!rec) {
+        LOG_ERROR("Cannot free_%s with NULL %s_ptr.\n", type->name, type->name);
+        return 0;
+    }
+    if (!nest(levels, "free", type->name, ""))
+        return 0;
+    int freed = drop_record(type, rec, levels);
+    --levels->depth;
+    return freed;
+}
+
+int free_array(const record_type* type, void* array, int32_t array_size, nesting* levels)
+{
+    if (!array) {
+        LOG_ERROR("Cannot free_%s_array with NULL %s_array.\n", type->name, type->name);
+        return 0;
+    }
+    if (array_size <= 0) {
+        LOG_ERROR("Bad %s_array_size = %ld\n", type->name, (long)array_size);
+        return 0;
+    }
+    if (!type->owns && !type->counted) {  // nothing to do element by element
+        FREE(array);
+        return 1;
+    }
+    if (!nest(levels, "free", type->name, "_array"))
+        return 0;
+    // Every element is released even when one cannot be: stopping would
+    // lose the rest and the array.
+    int released = 1;
+    for (int32_t i = 0; i < array_size; ++i) {
+        char* rec = element(type, array, i);
+        if (type->counted && get_int(rec, type->ref_cnt_offset) != 0) {
+            const char* name = type->named ? (const char*)get_ptr(rec, type->name_offset) : nullptr;
+            LOG_WARNING("%s_ref_cnt is not 0 for %s\n", type->name, name ? name : "(null)");
+        }
+        released &= release_owned(type, rec, levels);
+        set_template(type, rec);
+    }
+    FREE(array);
+    --levels->depth;
+    return released;
+}
+
 // ---- Writing ----
+
+// Where the stream forms write, and how deep they are. A record's image is
+// written before anything it owns, so one image buffer serves every level.
+struct sink {
+    FILE* bin_file;
+    nesting levels;
+    char image[RECORD_MAX_IMAGE];
+};
+
+int write_record(const record_type* type, sink* out, const void* rec);
+int write_array(const record_type* type, sink* out, const void* array, int32_t array_size);
+int write_list(const record_type* type, sink* out, const void* list, int32_t list_size);
 
 // A byte buffer: its length, the bytes, zero padding to a multiple of 4.
 int write_bytes(FILE* bin_file, const uint8_t* bytes, int32_t length)
@@ -263,57 +361,146 @@ int write_bytes(FILE* bin_file, const uint8_t* bytes, int32_t length)
            (length % 4 == 0 || file_write(bin_file, padding, 4 - length % 4));
 }
 
-int write_owned(const record_type* type, FILE* bin_file, const void* rec, const char* form)
+// Writes the owned items in field order, the name first.
+int write_owned(const record_type* type, sink* out, const void* rec, const char* form)
 {
-    for (uint32_t i = 0; i < type->n_fields; ++i) {
-        const record_field& field = type->fields[i];
-        if (!record_kind_owns(field.kind))
-            continue;
+    const char* name = type->named ? (const char*)get_ptr(rec, type->name_offset) : nullptr;
+    if (name && !write_str_bin(out->bin_file, name, 4)) {
+        LOG_ERROR("Could not write_%s%s_bin %s_name.\n", type->name, form, type->name);
+        return 0;
+    }
+    for (uint32_t i = 0; i < type->n_owned_rows; ++i) {
+        const record_field& field = type->fields[type->owned_rows[i]];
         const record_type* variant = nullptr;
         if (field.kind == RECORD_VARIANT && !(variant = variant_type(field, rec)))
             return 0;
         void* ptr = get_ptr(rec, field.offset);
-        if (!ptr)
+        if (!ptr || field.kind == RECORD_REFERENCE)  // a reference is written as 0
             continue;
         int32_t count = record_kind_has_count(field.kind) ? get_int(rec, field.count_offset) : 0;
         int ok;
         switch (field.kind) {
-        case RECORD_NAME:
-            if (!(ok = write_str_bin(bin_file, (const char*)ptr, 4)))
-                LOG_ERROR("Could not write_%s%s_bin %s_name.\n", type->name, form, type->name);
-            break;
         case RECORD_STRING:
-            if (!(ok = write_str_bin(bin_file, (const char*)ptr, 4)))
+            if (!(ok = write_str_bin(out->bin_file, (const char*)ptr, 4)))
                 LOG_ERROR("%s\n", "Could not write_str_bin.");
             break;
         case RECORD_ARRAY:
-            if (!(ok = record_write_array_bin(field.elem, bin_file, ptr, count)))
+            if (!(ok = write_array(field.elem, out, ptr, count)) && !out->levels.refused)
                 LOG_ERROR("Could not write_%s_array_bin.\n", write_word(field, field.name));
             break;
         case RECORD_LIST:
-            if (!(ok = record_write_list_bin(field.elem, bin_file, ptr, count)))
+            if (!(ok = write_list(field.elem, out, ptr, count)) && !out->levels.refused)
                 LOG_ERROR("Could not write_%s_bin.\n", write_word(field, field.name));
             break;
         case RECORD_RECORD:
-            if (!(ok = record_write_bin(field.elem, bin_file, ptr)))
+            if (!(ok = write_record(field.elem, out, ptr)) && !out->levels.refused)
                 LOG_ERROR("Could not write_%s_bin.\n", write_word(field, field.elem->name));
             break;
         case RECORD_NUMBERS:
             ok = count > 0 && count <= INT32_MAX / (int32_t)field.elem_size &&
-                 file_write(bin_file, ptr, count * (int32_t)field.elem_size);
+                 file_write(out->bin_file, ptr, count * (int32_t)field.elem_size);
             if (!ok)
                 LOG_ERROR("Could not write_%s_bin.\n", field.name);
             break;
         case RECORD_BYTES:
-            if (!(ok = write_bytes(bin_file, (const uint8_t*)ptr, field.byte_count(rec))))
+            if (!(ok = write_bytes(out->bin_file, (const uint8_t*)ptr, field.byte_count(rec))))
                 LOG_ERROR("Could not write_%s_bin.\n", field.name);
             break;
         default:  // RECORD_VARIANT
-            if (!(ok = record_write_bin(variant, bin_file, ptr)))
+            if (!(ok = write_record(variant, out, ptr)) && !out->levels.refused)
                 LOG_ERROR("Could not write_%s_bin.\n", variant->name);
         }
         if (!ok)
             return 0;
+    }
+    return 1;
+}
+
+int write_record(const record_type* type, sink* out, const void* rec)
+{
+    if (!out->bin_file) {
+        LOG_ERROR("Cannot write_%s_bin with NULL bin_file.\n", type->name);
+        return 0;
+    }
+    if (!rec) {
+        LOG_ERROR("Cannot write_%s_bin with NULL %s_ptr.\n", type->name, type->name);
+        return 0;
+    }
+    if (!nest(&out->levels, "write", type->name, "_bin"))
+        return 0;
+    encode_image(type, rec, out->image);
+    int ok = file_write(out->bin_file, out->image, type->image_size);
+    if (!ok)
+        LOG_ERROR("Could not write_%s_bin.\n", type->name);
+    else
+        ok = write_owned(type, out, rec, "");
+    --out->levels.depth;
+    return ok;
+}
+
+int write_array(const record_type* type, sink* out, const void* array, int32_t array_size)
+{
+    if (!out->bin_file) {
+        LOG_ERROR("Cannot write_%s_array_bin with NULL bin_file.\n", type->name);
+        return 0;
+    }
+    if (!array) {
+        LOG_ERROR("Cannot write_%s_array_bin with NULL %s_array.\n", type->name, type->name);
+        return 0;
+    }
+    if (array_size <= 0 || array_size > INT32_MAX / type->image_size) {
+        LOG_ERROR("Bad %s_array_size = %ld\n", type->name, (long)array_size);
+        return 0;
+    }
+    if (!nest(&out->levels, "write", type->name, "_array_bin"))
+        return 0;
+    int32_t bytes = array_size * type->image_size;
+    int ok;
+    if (type->flat) {
+        ok = file_write(out->bin_file, array, bytes);
+    } else {
+        char* images = (char*)MALLOC((size_t)bytes);
+        ok = images != nullptr;
+        if (images) {
+            for (int32_t i = 0; i < array_size; ++i)
+                encode_image(type, element(type, array, i), images + (size_t)i * type->image_size);
+            ok = file_write(out->bin_file, images, bytes);
+            FREE(images);
+        }
+    }
+    if (!ok)
+        LOG_ERROR("Could not write_%s_array_bin.\n", type->name);
+    for (int32_t i = 0; ok && type->owns && i < array_size; ++i)
+        ok = write_owned(type, out, element(type, array, i), "_array");
+    --out->levels.depth;
+    return ok;
+}
+
+int write_list(const record_type* type, sink* out, const void* list, int32_t list_size)
+{
+    if (!out->bin_file) {
+        LOG_ERROR("Cannot write_%s_list_bin with NULL bin_file.\n", type->name);
+        return 0;
+    }
+    if (!list) {
+        LOG_ERROR("Cannot write_%s_list_bin with NULL %s_list.\n", type->name, type->name);
+        return 0;
+    }
+    int32_t written = 0;
+    const dlink* node = (const dlink*)list;
+    do {
+        if (!write_record(type, out, node)) {
+            if (!out->levels.refused)
+                LOG_ERROR("Could not write_%s_list_bin.\n", type->name);
+            return 0;
+        }
+        ++written;
+        node = node->next_ptr;
+    } while (node && node != list);
+    if (written != list_size) {
+        LOG_ERROR("Could not write_%s_list_bin, list_size = %ld, elements written = %ld.\n",
+                  type->name, (long)list_size, (long)written);
+        return 0;
     }
     return 1;
 }
@@ -324,16 +511,29 @@ int write_owned(const record_type* type, FILE* bin_file, const void* rec, const 
 // heap, the link forms read an image and build in its arena. The operation
 // names in the messages follow ("read_X_bin" or "link_X").
 struct source {
-    FILE* bin_file;
-    link_cursor* data_hdl;
+    file_source bytes;
+    link_arena* arena;  // NULL for a stream
+    nesting levels;
 
-    const char* form() const { return bin_file ? "read" : "link"; }
-    const char* suffix() const { return bin_file ? "_bin" : ""; }
-    long left() const
-    {
-        return bin_file ? (long)file_bytes_left(bin_file) : (long)(data_hdl->end - data_hdl->data);
-    }
+    bool stream() const { return !arena; }
+    const char* form() const { return arena ? "link" : "read"; }
+    const char* suffix() const { return arena ? "" : "_bin"; }
 };
+
+source stream_source(FILE* bin_file)
+{
+    source src = {};
+    file_source_open(&src.bytes, bin_file);
+    return src;
+}
+
+source link_source(link_cursor* data_hdl)
+{
+    source src = {};
+    file_source_image(&src.bytes, data_hdl->data, data_hdl->end);
+    src.arena = data_hdl->arena;
+    return src;
+}
 
 // The arena hands out memory from chunks that it releases all together.
 constexpr size_t arena_align = 16;
@@ -370,6 +570,12 @@ void* arena_alloc(link_arena* arena, size_t size)
     return block;
 }
 
+// Memory for what a read builds: the heap for a stream, the arena for a link.
+void* take_memory(const source* src, size_t size)
+{
+    return src->stream() ? MALLOC(size) : arena_alloc(src->arena, size);
+}
+
 // The refusals every link form makes first.
 int cursor_usable(const link_cursor* data_hdl, const char* type_name, const char* form)
 {
@@ -403,51 +609,36 @@ int count_fits(const record_type* type, const char* form, int32_t count, long le
     return 1;
 }
 
-char* take_str(const source& src)
+// Records of a type whose memory is its image are used where the image holds
+// them, when it holds them at a multiple of 4 (every member is 32-bit words).
+bool in_place(const record_type* type, const source* src)
 {
-    return src.bin_file ? read_str_bin(src.bin_file, 4) : link_str(src.data_hdl, 4);
+    return type->flat && !src->stream() && (uintptr_t)src->bytes.data % 4 == 0;
 }
 
-void* take_record(const record_type* type, const source& src)
-{
-    return src.bin_file ? record_read_bin(type, src.bin_file) : record_link(type, src.data_hdl);
-}
-
-void* take_array(const record_type* type, const source& src, int32_t count)
-{
-    return src.bin_file ? record_read_array_bin(type, src.bin_file, count)
-                        : record_link_array(type, src.data_hdl, count);
-}
-
-void* take_list(const record_type* type, const source& src, int32_t count)
-{
-    return src.bin_file ? record_read_list_bin(type, src.bin_file, count)
-                        : record_link_list(type, src.data_hdl, count);
-}
+void* take_record(const record_type* type, source* src);
+void* take_array(const record_type* type, source* src, int32_t count);
+void* take_list(const record_type* type, source* src, int32_t count);
 
 // Raw numbers: a heap block read from the file, or a copy in the arena (in
 // the image they may lie 2 bytes off a multiple of 4).
-void* take_numbers(const record_field& field, const source& src, int32_t count)
+void* take_numbers(const record_field& field, source* src, int32_t count)
 {
-    long left = src.left();
+    long left = file_source_left(&src->bytes);
     if (count > 0 && count > left / (long)field.elem_size) {
         LOG_ERROR("Bad %s = %ld with %ld bytes left\n", field.count_name, (long)count, left);
         return nullptr;
     }
-    size_t bytes = (size_t)count * field.elem_size;
-    void* numbers = nullptr;
-    if (count > 0)
-        numbers = src.bin_file ? MALLOC(bytes) : arena_alloc(src.data_hdl->arena, bytes);
+    int32_t bytes = count * (int32_t)field.elem_size;
+    void* numbers = count > 0 ? take_memory(src, (size_t)bytes) : nullptr;
     if (!numbers) {
-        LOG_ERROR("Could not %s_%s%s.\n", src.form(), field.name, src.suffix());
+        LOG_ERROR("Could not %s_%s%s.\n", src->form(), field.name, src->suffix());
         return nullptr;
     }
-    if (src.data_hdl) {
-        std::memcpy(numbers, src.data_hdl->data, bytes);
-        src.data_hdl->data += bytes;
-    } else if (!file_read(src.bin_file, numbers, (int32_t)bytes)) {
+    if (!file_source_read(&src->bytes, numbers, bytes)) {
         LOG_ERROR("Could not read_%s_bin.\n", field.word);
-        FREE(numbers);
+        if (src->stream())
+            FREE(numbers);
         return nullptr;
     }
     return numbers;
@@ -456,81 +647,115 @@ void* take_numbers(const record_field& field, const source& src, int32_t count)
 // A byte buffer whose length the record's words give: a heap block read from
 // the file, or a copy in the arena. The stored length must be that length and
 // fit, with its padding, in the bytes left.
-void* take_bytes(const record_field& field, const source& src, const void* rec)
+void* take_bytes(const record_field& field, source* src, const void* rec)
 {
     int32_t expected = field.byte_count(rec);
     int32_t length = -1;
-    if (src.data_hdl) {
-        if (src.left() >= 4)
-            std::memcpy(&length, src.data_hdl->data, 4);
-    } else if (src.left() >= 4) {
-        file_read(src.bin_file, &length, 4);
+    long left = file_source_left(&src->bytes);
+    if (file_source_fill(&src->bytes, 4)) {
+        std::memcpy(&length, src->bytes.data, 4);
+        src->bytes.data += 4;
+        left -= 4;
     }
-    long left = src.left() - (src.data_hdl ? 4 : 0);
     long padded = length > 0 ? (long)length + (4 - length % 4) % 4 : 0;
     if (expected <= 0 || length != expected || padded > left) {
         LOG_ERROR("Bad %s length = %ld, expected %ld with %ld bytes left\n", field.name,
-                  (long)length, (long)expected, left < 0 ? 0L : left);
+                  (long)length, (long)expected, left);
         return nullptr;
     }
-    void* bytes = src.bin_file ? MALLOC((size_t)padded)
-                               : arena_alloc(src.data_hdl->arena, (size_t)padded);
+    void* bytes = take_memory(src, (size_t)padded);
     if (!bytes) {
-        LOG_ERROR("Could not %s_%s%s.\n", src.form(), field.name, src.suffix());
+        LOG_ERROR("Could not %s_%s%s.\n", src->form(), field.name, src->suffix());
         return nullptr;
     }
-    if (src.data_hdl) {
-        std::memcpy(bytes, src.data_hdl->data + 4, (size_t)padded);
-        src.data_hdl->data += 4 + padded;
-    } else if (!file_read(src.bin_file, bytes, (int32_t)padded)) {
+    if (!file_source_read(&src->bytes, bytes, (int32_t)padded)) {
         LOG_ERROR("Could not read_%s_bin.\n", field.name);
-        FREE(bytes);
+        if (src->stream())
+            FREE(bytes);
         return nullptr;
     }
     return bytes;
 }
 
-// Takes the owned items that the stored image announces, the name too when
-// `with_name`. Each item is stored in the record at once, so releasing the
-// record after a failure releases what was taken.
-int take_owned(const record_type* type, const source& src, void* rec, const char* image,
-               bool with_name)
+// Takes the name that the image announced. A record taken singly holds no
+// empty name (it is made as malloc_X makes it, and the stream form warns as
+// malloc_X does when it has none); an array element keeps what is stored.
+int take_name(const record_type* type, source* src, void* rec, bool single)
 {
-    const char* form = src.form();
-    const char* suffix = src.suffix();
-    for (uint32_t i = 0; i < type->n_fields; ++i) {
-        const record_field& field = type->fields[i];
-        const char* stored = image;
-        image += record_image_bytes(field);
-        if (!record_kind_owns(field.kind) || (field.kind == RECORD_NAME && !with_name))
-            continue;
-        const record_type* variant = nullptr;
-        if (field.kind == RECORD_VARIANT && !(variant = variant_type(field, rec)))
+    char* name = nullptr;
+    if (get_ptr(rec, type->name_offset) == record_announced) {
+        name = file_source_str(&src->bytes, 4);
+        if (!name) {
+            set_ptr(rec, type->name_offset, nullptr);
+            LOG_ERROR("Could not %s_str%s %s_name.\n", src->form(), src->suffix(), type->name);
             return 0;
-        if (!stored_pointer(field, stored))
+        }
+        if (single && !name[0]) {
+            if (src->stream())
+                FREE(name);
+            name = nullptr;
+        }
+    }
+    set_ptr(rec, type->name_offset, name);
+    if (single && !name && src->stream())
+        warn_nameless(type);
+    return 1;
+}
+
+// The line of a failed owned item, in the words of the field and its type.
+void report_item(const record_field& field, const record_type* variant, const source* src)
+{
+    const char* form = src->form();
+    const char* suffix = src->suffix();
+    switch (field.kind) {
+    case RECORD_STRING:
+        LOG_ERROR("Could not %s_str%s.\n", form, suffix);
+        break;
+    case RECORD_ARRAY:
+        LOG_ERROR("Could not %s_%s_array%s.\n", form, field.elem->name, suffix);
+        break;
+    case RECORD_LIST:
+        LOG_ERROR("Could not %s_%s_list%s.\n", form, field.elem->name, suffix);
+        break;
+    case RECORD_RECORD:
+        LOG_ERROR("Could not %s_%s%s.\n", form, field.elem->name, suffix);
+        break;
+    case RECORD_VARIANT:
+        LOG_ERROR("Could not %s_%s%s.\n", form, variant->name, suffix);
+        break;
+    default:  // numbers and bytes report themselves
+        break;
+    }
+}
+
+// Takes the owned items (but the name) that the image announced, in field
+// order. Each item is stored in the record at once, so releasing the record
+// after a failure releases what was taken; the marks left are cleared.
+int take_owned(const record_type* type, source* src, void* rec)
+{
+    for (uint32_t i = 0; i < type->n_owned_rows; ++i) {
+        const record_field& field = type->fields[type->owned_rows[i]];
+        const record_type* variant = nullptr;
+        if (field.kind == RECORD_VARIANT && !(variant = variant_type(field, rec))) {
+            clear_announced(type, rec);
+            return 0;
+        }
+        if (get_ptr(rec, field.offset) != record_announced)
             continue;
         int32_t count = record_kind_has_count(field.kind) ? get_int(rec, field.count_offset) : 0;
-        void* item = nullptr;
+        void* item;
         switch (field.kind) {
-        case RECORD_NAME:
-            if (!(item = take_str(src)))
-                LOG_ERROR("Could not %s_str%s %s_name.\n", form, suffix, type->name);
-            break;
         case RECORD_STRING:
-            if (!(item = take_str(src)))
-                LOG_ERROR("Could not %s_str%s.\n", form, suffix);
+            item = file_source_str(&src->bytes, 4);
             break;
         case RECORD_ARRAY:
-            if (!(item = take_array(field.elem, src, count)))
-                LOG_ERROR("Could not %s_%s_array%s.\n", form, field.elem->name, suffix);
+            item = take_array(field.elem, src, count);
             break;
         case RECORD_LIST:
-            if (!(item = take_list(field.elem, src, count)))
-                LOG_ERROR("Could not %s_%s_list%s.\n", form, field.elem->name, suffix);
+            item = take_list(field.elem, src, count);
             break;
         case RECORD_RECORD:
-            if (!(item = take_record(field.elem, src)))
-                LOG_ERROR("Could not %s_%s%s.\n", form, field.elem->name, suffix);
+            item = take_record(field.elem, src);
             break;
         case RECORD_NUMBERS:
             item = take_numbers(field, src, count);
@@ -539,12 +764,15 @@ int take_owned(const record_type* type, const source& src, void* rec, const char
             item = take_bytes(field, src, rec);
             break;
         default:  // RECORD_VARIANT
-            if (!(item = take_record(variant, src)))
-                LOG_ERROR("Could not %s_%s%s.\n", form, variant->name, suffix);
+            item = take_record(variant, src);
         }
-        if (!item)
-            return 0;
         set_ptr(rec, field.offset, item);
+        if (!item) {
+            if (!src->levels.refused)
+                report_item(field, variant, src);
+            clear_announced(type, rec);
+            return 0;
+        }
     }
     return 1;
 }
@@ -564,32 +792,126 @@ int check_array_passes(const record_type* type, const void* array, int32_t array
     return 1;
 }
 
-// Decodes the elements of an array from their stored images, then takes
-// each element's owned items in index order.
-int fill_array(const record_type* type, const source& src, void* array, const char* images,
-               int32_t array_size)
+// One record: its image, then its owned items. A record read from a stream
+// is made as malloc_X makes it; a failed one is released with all it took.
+void* take_record(const record_type* type, source* src)
 {
-    for (int32_t i = 0; i < array_size; ++i)
-        decode_image(type, images + (size_t)i * type->image_size, element(type, array, i), 0);
-    for (int32_t i = 0; type->owns && i < array_size; ++i)
-        if (!take_owned(type, src, element(type, array, i), images + (size_t)i * type->image_size,
-                        true))
-            return 0;
-    return check_array_passes(type, array, array_size);
+    if (!nest(&src->levels, src->form(), type->name, src->suffix()))
+        return nullptr;
+    void* rec = nullptr;
+    if (!file_source_fill(&src->bytes, type->image_size)) {
+        if (src->stream()) {
+            LOG_ERROR("Unable to read %ld bytes\n", (long)type->image_size);
+            LOG_ERROR("Could not read_%s_bin.\n", type->name);
+        } else {
+            LOG_ERROR("Cannot link_%s with %ld bytes left\n", type->name,
+                      (long)file_source_left(&src->bytes));
+        }
+    } else if (in_place(type, src)) {
+        rec = src->bytes.data;
+        src->bytes.data += type->image_size;
+    } else if (!(rec = take_memory(src, type->size))) {
+        LOG_ERROR("Could not malloc_%s.\n", type->name);
+    } else {
+        type->decode(src->bytes.data, rec, 1);
+        src->bytes.data += type->image_size;
+        if (type->named && !take_name(type, src, rec, true)) {
+            if (src->stream())  // nothing taken yet: the record was never made
+                FREE(rec);
+            rec = nullptr;
+        } else if (type->owns && !take_owned(type, src, rec)) {
+            if (src->stream())
+                record_free(type, rec);
+            rec = nullptr;
+        }
+    }
+    if (rec && !check_passes(type, rec)) {
+        if (src->stream())
+            record_free(type, rec);
+        rec = nullptr;
+    }
+    --src->levels.depth;
+    return rec;
 }
 
-// Reads or links `list_size` records and appends them to a new list in order.
-void* take_list_of(const record_type* type, const source& src, int32_t list_size)
+// The images of an array first, then each element's owned items in index
+// order. Array elements hold no reference of their own.
+void* take_elements(const record_type* type, source* src, int32_t count)
 {
-    if (!count_fits(type, "list", list_size, src.left()))
+    int32_t bytes = count * type->image_size;
+    if (in_place(type, src)) {
+        void* array = src->bytes.data;
+        src->bytes.data += bytes;
+        return array;
+    }
+    char* array = (char*)take_memory(src, (size_t)count * type->size);
+    if (!array) {
+        if (type->flat)
+            LOG_ERROR("Could not malloc_%s_array temp_%s_array.\n", type->name, type->name);
+        else
+            LOG_ERROR("Could not malloc_%s_array %s_array.\n", type->name, type->name);
+        return nullptr;
+    }
+    if (type->flat) {  // the images are the records
+        if (!file_source_read(&src->bytes, array, bytes)) {
+            LOG_ERROR("Could not read_%s_array_bin.\n", type->name);
+            if (src->stream())
+                FREE(array);
+            return nullptr;
+        }
+        return array;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        if (!file_source_fill(&src->bytes, type->image_size)) {
+            LOG_ERROR("Could not %s_%s_array%s.\n", src->form(), type->name, src->suffix());
+            if (src->stream())  // nothing owned taken yet
+                FREE(array);
+            return nullptr;
+        }
+        type->decode(src->bytes.data, element(type, array, i), 0);
+        src->bytes.data += type->image_size;
+    }
+    for (int32_t i = 0; type->owns && i < count; ++i) {
+        char* rec = element(type, array, i);
+        if ((type->named && !take_name(type, src, rec, false)) || !take_owned(type, src, rec)) {
+            for (int32_t rest = i; rest < count; ++rest)
+                clear_announced(type, element(type, array, rest));
+            if (src->stream())
+                record_free_array(type, array, count);
+            return nullptr;
+        }
+    }
+    return array;
+}
+
+void* take_array(const record_type* type, source* src, int32_t count)
+{
+    if (!count_fits(type, "array", count, file_source_left(&src->bytes)) ||
+        !nest(&src->levels, src->form(), type->name, src->stream() ? "_array_bin" : "_array"))
+        return nullptr;
+    void* array = take_elements(type, src, count);
+    if (array && !check_array_passes(type, array, count)) {
+        if (src->stream())
+            record_free_array(type, array, count);
+        array = nullptr;
+    }
+    --src->levels.depth;
+    return array;
+}
+
+// Reads or links `count` records and appends them to a new list in order.
+void* take_list(const record_type* type, source* src, int32_t count)
+{
+    if (!count_fits(type, "list", count, file_source_left(&src->bytes)))
         return nullptr;
     dlink* list = nullptr;
     int32_t taken = 0;
-    for (int32_t i = 0; i < list_size; ++i) {
+    for (int32_t i = 0; i < count; ++i) {
         dlink* node = (dlink*)take_record(type, src);
         if (!node) {
-            LOG_ERROR("Could not %s_%s_list%s.\n", src.form(), type->name, src.suffix());
-            if (list && src.bin_file)
+            if (!src->levels.refused)
+                LOG_ERROR("Could not %s_%s_list%s.\n", src->form(), type->name, src->suffix());
+            if (list && src->stream())
                 record_free_list(type, list);
             return nullptr;
         }
@@ -617,13 +939,13 @@ void* record_malloc(const record_type* type, const char* name)
             char* copy = STRDUP(name);
             if (!copy) {
                 LOG_ERROR("Could not strdup '%s'\n", name);
-                release_record(type, rec);
+                nesting levels;
+                release_record(type, rec, &levels);
                 return nullptr;
             }
             set_ptr(rec, type->name_offset, copy);
         } else {
-            LOG_WARNING("%s_name is NULL (or 0 length) in malloc_%s %s_struct\n", type->name,
-                        type->name, type->name);
+            warn_nameless(type);
         }
     }
     if (type->counted)
@@ -697,154 +1019,45 @@ int record_remove_from_list(const record_type* type, dlink** list, int32_t* list
     return dlink_remove(&handle);
 }
 
+// A release that had to leave records nested too deep is no success.
 int record_free(const record_type* type, void* rec)
 {
-    if (!rec) {
-        LOG_ERROR("Cannot free_%s with NULL %s_ptr.\n", type->name, type->name);
-        return 0;
-    }
-    if (type->counted) {
-        int32_t ref_cnt = get_int(rec, type->ref_cnt_offset) - 1;
-        if (ref_cnt < 0) {
-            LOG_ERROR("%s_ref_cnt is less than 0\n", type->name);
-            return 0;
-        }
-        set_int(rec, type->ref_cnt_offset, ref_cnt);
-        if (ref_cnt > 0)
-            return 1;
-    }
-    if (!variants_known(type, rec)) {
-        if (type->counted)
-            set_int(rec, type->ref_cnt_offset, 1);
-        return 0;
-    }
-    return release_record(type, rec);
+    nesting levels;
+    return free_record(type, rec, &levels) && !levels.refused;
 }
 
 int record_free_array(const record_type* type, void* array, int32_t array_size)
 {
-    if (!array) {
-        LOG_ERROR("Cannot free_%s_array with NULL %s_array.\n", type->name, type->name);
-        return 0;
-    }
-    if (array_size <= 0) {
-        LOG_ERROR("Bad %s_array_size = %ld\n", type->name, (long)array_size);
-        return 0;
-    }
-    // Every element is released even when one cannot be: stopping would
-    // lose the rest and the array.
-    int released = 1;
-    for (int32_t i = 0; i < array_size; ++i) {
-        char* rec = element(type, array, i);
-        if (type->counted && get_int(rec, type->ref_cnt_offset) != 0) {
-            const char* name = type->named ? (const char*)get_ptr(rec, type->name_offset) : nullptr;
-            LOG_WARNING("%s_ref_cnt is not 0 for %s\n", type->name, name ? name : "(null)");
-        }
-        released &= release_owned(type, rec);
-        set_template(type, rec);
-    }
-    FREE(array);
-    return released;
+    nesting levels;
+    return free_array(type, array, array_size, &levels) && !levels.refused;
 }
 
 int record_free_list(const record_type* type, void* list)
 {
-    if (!list) {
-        LOG_ERROR("Cannot free_%s_list with NULL %s_list.\n", type->name, type->name);
-        return 0;
-    }
-    return dlink_free_list((dlink*)list, type->free_funct);
+    nesting levels;
+    return free_list(type, list, &levels) && !levels.refused;
 }
 
 // ---- Stream forms ----
 
 int record_write_bin(const record_type* type, FILE* bin_file, const void* rec)
 {
-    if (!bin_file) {
-        LOG_ERROR("Cannot write_%s_bin with NULL bin_file.\n", type->name);
-        return 0;
-    }
-    if (!rec) {
-        LOG_ERROR("Cannot write_%s_bin with NULL %s_ptr.\n", type->name, type->name);
-        return 0;
-    }
-    char image[RECORD_MAX_IMAGE];
-    encode_image(type, rec, image);
-    if (!file_write(bin_file, image, type->image_size)) {
-        LOG_ERROR("Could not write_%s_bin.\n", type->name);
-        return 0;
-    }
-    return write_owned(type, bin_file, rec, "");
+    sink out = {bin_file, {}, {}};
+    return write_record(type, &out, rec);
 }
 
 int record_write_array_bin(const record_type* type, FILE* bin_file, const void* array,
                            int32_t array_size)
 {
-    if (!bin_file) {
-        LOG_ERROR("Cannot write_%s_array_bin with NULL bin_file.\n", type->name);
-        return 0;
-    }
-    if (!array) {
-        LOG_ERROR("Cannot write_%s_array_bin with NULL %s_array.\n", type->name, type->name);
-        return 0;
-    }
-    if (array_size <= 0 || array_size > INT32_MAX / type->image_size) {
-        LOG_ERROR("Bad %s_array_size = %ld\n", type->name, (long)array_size);
-        return 0;
-    }
-    int32_t bytes = array_size * type->image_size;
-    int written;
-    if (type->flat) {
-        written = file_write(bin_file, array, bytes);
-    } else {
-        char* images = (char*)MALLOC((size_t)bytes);
-        if (!images) {
-            LOG_ERROR("Could not write_%s_array_bin.\n", type->name);
-            return 0;
-        }
-        for (int32_t i = 0; i < array_size; ++i)
-            encode_image(type, element(type, array, i), images + (size_t)i * type->image_size);
-        written = file_write(bin_file, images, bytes);
-        FREE(images);
-    }
-    if (!written) {
-        LOG_ERROR("Could not write_%s_array_bin.\n", type->name);
-        return 0;
-    }
-    if (type->owns)
-        for (int32_t i = 0; i < array_size; ++i)
-            if (!write_owned(type, bin_file, element(type, array, i), "_array"))
-                return 0;
-    return 1;
+    sink out = {bin_file, {}, {}};
+    return write_array(type, &out, array, array_size);
 }
 
 int record_write_list_bin(const record_type* type, FILE* bin_file, const void* list,
                           int32_t list_size)
 {
-    if (!bin_file) {
-        LOG_ERROR("Cannot write_%s_list_bin with NULL bin_file.\n", type->name);
-        return 0;
-    }
-    if (!list) {
-        LOG_ERROR("Cannot write_%s_list_bin with NULL %s_list.\n", type->name, type->name);
-        return 0;
-    }
-    int32_t written = 0;
-    const dlink* node = (const dlink*)list;
-    do {
-        if (!record_write_bin(type, bin_file, node)) {
-            LOG_ERROR("Could not write_%s_list_bin.\n", type->name);
-            return 0;
-        }
-        ++written;
-        node = node->next_ptr;
-    } while (node && node != list);
-    if (written != list_size) {
-        LOG_ERROR("Could not write_%s_list_bin, list_size = %ld, elements written = %ld.\n",
-                  type->name, (long)list_size, (long)written);
-        return 0;
-    }
-    return 1;
+    sink out = {bin_file, {}, {}};
+    return write_list(type, &out, list, list_size);
 }
 
 void* record_read_bin(const record_type* type, FILE* bin_file)
@@ -853,33 +1066,9 @@ void* record_read_bin(const record_type* type, FILE* bin_file)
         LOG_ERROR("Cannot read_%s_bin with NULL bin_file.\n", type->name);
         return nullptr;
     }
-    char image[RECORD_MAX_IMAGE];
-    if (!file_read(bin_file, image, type->image_size)) {
-        LOG_ERROR("Could not read_%s_bin.\n", type->name);
-        return nullptr;
-    }
-    // The name comes first: the record is made with it.
-    char* name = nullptr;
-    if (type->named && image_word(image + type->name_image_offset)) {
-        name = read_str_bin(bin_file, 4);
-        if (!name) {
-            LOG_ERROR("Could not read_str_bin %s_name.\n", type->name);
-            return nullptr;
-        }
-    }
-    void* rec = record_malloc(type, name);
-    if (name)
-        FREE(name);
-    if (!rec) {
-        LOG_ERROR("Could not malloc_%s.\n", type->name);
-        return nullptr;
-    }
-    decode_image(type, image, rec, 1);
-    if (!take_owned(type, source{bin_file, nullptr}, rec, image, false) ||
-        !check_passes(type, rec)) {
-        record_free(type, rec);
-        return nullptr;
-    }
+    source src = stream_source(bin_file);
+    void* rec = take_record(type, &src);
+    file_source_close(&src.bytes);
     return rec;
 }
 
@@ -889,44 +1078,9 @@ void* record_read_array_bin(const record_type* type, FILE* bin_file, int32_t arr
         LOG_ERROR("Cannot read_%s_array_bin with NULL bin_file.\n", type->name);
         return nullptr;
     }
-    if (!count_fits(type, "array", array_size, file_bytes_left(bin_file)))
-        return nullptr;
-    int32_t bytes = array_size * type->image_size;
-    if (type->flat) {  // the images are the records
-        void* array = record_malloc_array(type, array_size);
-        if (!array) {
-            LOG_ERROR("Could not malloc_%s_array temp_%s_array.\n", type->name, type->name);
-            return nullptr;
-        }
-        if (!file_read(bin_file, array, bytes)) {
-            LOG_ERROR("Could not read_%s_array_bin.\n", type->name);
-            record_free_array(type, array, array_size);
-            return nullptr;
-        }
-        if (!check_array_passes(type, array, array_size)) {
-            record_free_array(type, array, array_size);
-            return nullptr;
-        }
-        return array;
-    }
-    char* images = (char*)MALLOC((size_t)bytes);
-    if (!images) {
-        LOG_ERROR("Could not malloc_%s_array temp_%s_array.\n", type->name, type->name);
-        return nullptr;
-    }
-    if (!file_read(bin_file, images, bytes)) {
-        LOG_ERROR("Could not read_%s_array_bin.\n", type->name);
-        FREE(images);
-        return nullptr;
-    }
-    void* array = record_malloc_array(type, array_size);
-    if (!array) {
-        LOG_ERROR("Could not malloc_%s_array %s_array.\n", type->name, type->name);
-    } else if (!fill_array(type, source{bin_file, nullptr}, array, images, array_size)) {
-        record_free_array(type, array, array_size);
-        array = nullptr;
-    }
-    FREE(images);
+    source src = stream_source(bin_file);
+    void* array = take_array(type, &src, array_size);
+    file_source_close(&src.bytes);
     return array;
 }
 
@@ -936,7 +1090,10 @@ void* record_read_list_bin(const record_type* type, FILE* bin_file, int32_t list
         LOG_ERROR("Cannot read_%s_list_bin with NULL bin_file.\n", type->name);
         return nullptr;
     }
-    return take_list_of(type, source{bin_file, nullptr}, list_size);
+    source src = stream_source(bin_file);
+    void* list = take_list(type, &src, list_size);
+    file_source_close(&src.bytes);
+    return list;
 }
 
 // ---- Link forms ----
@@ -978,45 +1135,28 @@ void* record_link(const record_type* type, link_cursor* data_hdl)
 {
     if (!cursor_usable(data_hdl, type->name, ""))
         return nullptr;
-    long left = (long)(data_hdl->end - data_hdl->data);
-    if (left < type->image_size) {
-        LOG_ERROR("Cannot link_%s with %ld bytes left\n", type->name, left);
-        return nullptr;
-    }
-    void* rec = arena_alloc(data_hdl->arena, type->size);
-    if (!rec) {
-        LOG_ERROR("Could not malloc_%s.\n", type->name);
-        return nullptr;
-    }
-    const char* image = data_hdl->data;
-    data_hdl->data += type->image_size;
-    set_template(type, rec);
-    decode_image(type, image, rec, 1);
-    return take_owned(type, source{nullptr, data_hdl}, rec, image, true) && check_passes(type, rec)
-               ? rec
-               : nullptr;
+    source src = link_source(data_hdl);
+    void* rec = take_record(type, &src);
+    data_hdl->data = src.bytes.data;
+    return rec;
 }
 
 void* record_link_array(const record_type* type, link_cursor* data_hdl, int32_t array_size)
 {
-    if (!cursor_usable(data_hdl, type->name, "_array") ||
-        !count_fits(type, "array", array_size, (long)(data_hdl->end - data_hdl->data)))
+    if (!cursor_usable(data_hdl, type->name, "_array"))
         return nullptr;
-    char* array = (char*)arena_alloc(data_hdl->arena, (size_t)array_size * type->size);
-    if (!array) {
-        LOG_ERROR("Could not malloc_%s_array.\n", type->name);
-        return nullptr;
-    }
-    for (int32_t i = 0; i < array_size; ++i)
-        set_template(type, element(type, array, i));
-    const char* images = data_hdl->data;
-    data_hdl->data += (size_t)array_size * type->image_size;
-    return fill_array(type, source{nullptr, data_hdl}, array, images, array_size) ? array : nullptr;
+    source src = link_source(data_hdl);
+    void* array = take_array(type, &src, array_size);
+    data_hdl->data = src.bytes.data;
+    return array;
 }
 
 void* record_link_list(const record_type* type, link_cursor* data_hdl, int32_t list_size)
 {
     if (!cursor_usable(data_hdl, type->name, "_list"))
         return nullptr;
-    return take_list_of(type, source{nullptr, data_hdl}, list_size);
+    source src = link_source(data_hdl);
+    void* list = take_list(type, &src, list_size);
+    data_hdl->data = src.bytes.data;
+    return list;
 }

@@ -134,9 +134,11 @@
 //
 // The link forms decode the records of a file image loaded whole into a
 // link_arena: records, arrays, lists and number arrays are allocated in the
-// arena, strings point into the image. The arena owns the image and all of
-// them; link_arena_free releases everything at once. Never apply free_X,
-// free_X_array or free_X_list to linked records.
+// arena, strings point into the image, and so do the records of types whose
+// memory is their image (the value types) wherever the image holds them at a
+// multiple of 4. The arena owns the image and all of them; link_arena_free
+// releases everything at once. Never apply free_X, free_X_array or
+// free_X_list to linked records.
 //
 //     int32_t size = 0;
 //     char* image = file_mem_load_search_verify_version_bin(name, paths, type, version,
@@ -149,14 +151,19 @@
 //
 // Readers never trust a stored count or length: each is checked against the
 // bytes that remain in the file or the image before anything is allocated, and
-// a failed read releases everything it made.
+// a failed read releases everything it made. A stream read takes what remains
+// of the file once and reads it ahead through a window (file_source); it
+// leaves the file just after the last byte of its records.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 #include <type_traits>
+#include <utility>
 
 #include "dlink.h"
 #include "file_io.h"
@@ -224,7 +231,21 @@ struct record_type {
     uint32_t ref_cnt_offset;
     dlink_free_funct free_funct;
     int (*check)(const void* rec);  // NULL, or the type's RECORD_CHECK
+    // The rows that a release visits other than the name, in order: the
+    // owned items, which the streams carry too, and the references held.
+    const uint16_t* owned_rows;
+    uint32_t n_owned_rows;
+    // Takes a stored image into a record, every member: the words as stored,
+    // links to the record itself, owned pointers `record_announced` when
+    // the stored word announces their item (else NULL), run-time, reference
+    // and unstored members 0, the reference count `ref_cnt`. Made from the rows
+    // at compile time.
+    void (*decode)(const char* image, void* rec, int32_t ref_cnt);
 };
+
+// What an owned pointer of a decoded record holds until its item is taken.
+extern char record_announced_mark;
+inline void* const record_announced = &record_announced_mark;
 
 // The check of a type's stored words (RECORD_CHECK); none by default.
 typedef int (*record_check_funct)(const void* rec);
@@ -233,6 +254,16 @@ inline constexpr record_check_funct record_check = nullptr;
 
 // The largest image of one record.
 enum { RECORD_MAX_IMAGE = 1024 };
+
+// How deep records may nest: the records that one record owns (singly, in an
+// array or in a list) lie one level below it. Reading, linking, writing and
+// freeing refuse deeper records with one ERROR line instead of recursing
+// until the stack runs out. The data files nest a handful of levels, the
+// deepest being entities within entities and a script expression's tree (a
+// level per operator of one expression); a level costs under 256 bytes of
+// stack (512 with the sanitizers), so the whole depth stays well inside any
+// thread's stack.
+enum { RECORD_MAX_DEPTH = 1024 };
 
 // Link forms. The arena owns the loaded image and the records decoded from it.
 struct link_chunk;
@@ -426,6 +457,76 @@ constexpr bool record_name_placed()
     return names <= 1 && links <= 1 && counts <= 1;
 }
 
+// The decoder of a type: one straight piece of code per row, so that a
+// record costs a few moves rather than a walk through its description.
+template <class D, size_t I>
+constexpr uint32_t record_image_offset()
+{
+    uint32_t offset = 0;
+    for (size_t i = 0; i < I; ++i)
+        offset += record_image_bytes(D::fields[i]);
+    return offset;
+}
+
+template <class D, size_t I>
+inline void record_decode_row(const char* image, char* rec, int32_t ref_cnt)
+{
+    constexpr const record_field& field = D::fields[I];
+    const char* stored = image + record_image_offset<D, I>();
+    if constexpr (field.kind == RECORD_WORDS) {
+        std::memcpy(rec + field.offset, stored, field.size);
+    } else if constexpr (field.kind == RECORD_LINKS) {
+        void* self = rec;
+        std::memcpy(rec + field.offset, &self, sizeof self);
+        std::memcpy(rec + field.count_offset, &self, sizeof self);
+    } else if constexpr (field.kind == RECORD_REF_CNT) {
+        std::memcpy(rec + field.offset, &ref_cnt, 4);
+    } else if constexpr (field.kind == RECORD_RUNTIME || field.kind == RECORD_REFERENCE ||
+                         field.kind == RECORD_UNSTORED) {
+        std::memset(rec + field.offset, 0, field.size);
+    } else {  // a slot's value, or an owned item's presence word after its count
+        uint32_t word;
+        if constexpr (record_kind_has_count(field.kind))
+            std::memcpy(rec + field.count_offset, stored, 4);
+        std::memcpy(&word, stored + (record_kind_has_count(field.kind) ? 4 : 0), 4);
+        void* ptr = word ? record_announced : nullptr;
+        if constexpr (field.kind == RECORD_SLOT)
+            ptr = (void*)(uintptr_t)word;
+        std::memcpy(rec + field.offset, &ptr, sizeof ptr);
+    }
+}
+
+template <class D, size_t... I>
+void record_decode_rows(const char* image, void* rec, int32_t ref_cnt, std::index_sequence<I...>)
+{
+    (record_decode_row<D, I>(image, (char*)rec, ref_cnt), ...);
+}
+
+template <class D>
+void record_decode(const char* image, void* rec, int32_t ref_cnt)
+{
+    record_decode_rows<D>(image, rec, ref_cnt, std::make_index_sequence<std::size(D::fields)>());
+}
+
+template <class D>
+constexpr size_t record_owned_count()
+{
+    size_t count = 0;
+    for (const record_field& field : D::fields)
+        count += record_kind_releases(field.kind) && field.kind != RECORD_NAME;
+    return count;
+}
+
+template <class D>
+inline constexpr auto record_owned_rows = [] {
+    std::array<uint16_t, record_owned_count<D>()> rows{};
+    size_t n = 0;
+    for (size_t i = 0; i < std::size(D::fields); ++i)
+        if (record_kind_releases(D::fields[i].kind) && D::fields[i].kind != RECORD_NAME)
+            rows[n++] = (uint16_t)i;
+    return rows;
+}();
+
 template <class D>
 constexpr record_type record_type_of(const char* name, dlink_free_funct free_funct)
 {
@@ -440,6 +541,9 @@ constexpr record_type record_type_of(const char* name, dlink_free_funct free_fun
     type.flat = sizeof(T) == (size_t)D::image_size;
     type.free_funct = free_funct;
     type.check = record_check<T>;
+    type.decode = &record_decode<D>;
+    type.owned_rows = record_owned_rows<D>.data();
+    type.n_owned_rows = (uint32_t)record_owned_rows<D>.size();
     uint32_t image_offset = 0;
     for (const record_field& field : D::fields) {
         if (field.kind == RECORD_LINKS)
@@ -532,7 +636,7 @@ consteval uint32_t record_number_size()
     REC_ROW_(RECORD_RECORD, MEMBER, ,                                         \
              .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc), \
              .word = "" #__VA_ARGS__)
-#define REC_REFERENCE(MEMBER, ELEM) \
+#define REC_REFERENCE(MEMBER, ELEM)      \
     REC_ROW_(RECORD_REFERENCE, MEMBER, , \
              .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc))
 #define REC_BYTES(MEMBER, SIZE_FN)   \

@@ -208,7 +208,7 @@ TEST(MowAnim, EveryProperPrefixAndEveryFailedAllocationIsRefused)
     free_mow_anim(wave);
     expect_every_prefix_refused(&mow_anim_desc, bytes);
     LogCapture log;
-    EXPECT_GT(record_failure_sweep(&mow_anim_desc, bytes), 20);
+    EXPECT_GT(record_failure_sweep(&mow_anim_desc, bytes), 10);
 }
 
 TEST(MowAnim, StoredCountsAndNamesAreCheckedAgainstWhatTheyAnnounce)

@@ -259,7 +259,7 @@ TEST(MowGeo, EveryProperPrefixAndEveryFailedAllocationIsRefused)
     std::string bytes = read_host_file(path).substr(FILE_HDR_SIZE);
     expect_every_prefix_refused(&mow_model_desc, bytes);
     LogCapture log;
-    EXPECT_GT(record_failure_sweep(&mow_model_desc, bytes), 30);
+    EXPECT_GT(record_failure_sweep(&mow_model_desc, bytes), 10);
 }
 
 TEST(MowGeo, StoredCountsAreCheckedAgainstWhatTheyAnnounce)

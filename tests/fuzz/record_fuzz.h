@@ -11,20 +11,6 @@
 #include "heap.h"
 #include "record.h"
 
-// A temporary file holding `bytes`, at its start. A real file: the stream
-// form bounds every count by the bytes left in it, which a memory stream
-// without a descriptor cannot tell.
-inline FILE* record_fuzz_file(const std::string& bytes)
-{
-    FILE* file = std::tmpfile();
-    if (file && (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() ||
-                 std::fseek(file, 0, SEEK_SET) != 0)) {
-        std::fclose(file);
-        file = nullptr;
-    }
-    return file;
-}
-
 // What is done with each record that comes out, before it is released: a
 // check of the reader's type that must not fail on anything a reader gives.
 typedef void (*record_fuzz_use)(const void* record);
@@ -34,7 +20,7 @@ typedef void (*record_fuzz_use)(const void* record);
 inline bool record_fuzz_rewrite(const record_type* type, const std::string& bytes,
                                 std::string* written, record_fuzz_use use = nullptr)
 {
-    FILE* in = record_fuzz_file(bytes);
+    FILE* in = bytes.empty() ? std::tmpfile() : fmemopen((void*)bytes.data(), bytes.size(), "rb");
     if (!in)
         return false;
     void* rec = record_read_bin(type, in);

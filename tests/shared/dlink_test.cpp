@@ -100,11 +100,13 @@ TEST(Dlink, RefusalsChangeNothing)
     EXPECT_EQ(dlink_add(&n.list, nullptr), 0);
     EXPECT_EQ(dlink_remove(&n.list), 0);
     EXPECT_EQ(dlink_free_list(nullptr, release_node), 0);
+    EXPECT_EQ(dlink_free_list_with(nullptr, nullptr, nullptr), 0);
     EXPECT_EQ(log.errors(), (std::vector<std::string>{
                                 "Cannot dlink_add with NULL list_ptr.",
                                 "Cannot dlink_add with NULL new_ptr.",
                                 "Cannot dlink_remove with NULL * list_ptr.",
                                 "Cannot dlink_free_list with NULL list_ptr.",
+                                "Cannot dlink_free_list_with with NULL list_ptr.",
                             }));
     EXPECT_EQ(n.list, nullptr);
 }
@@ -157,6 +159,17 @@ TEST(Dlink, FreeListReleasesEveryNodeEvenAfterAFailure)
     EXPECT_EQ(released, 3);
     for (char k : std::string("ABC"))
         EXPECT_TRUE(self_linked(n[k]));
+
+    // The same walk with a context handed to every release.
+    n.list = nullptr;
+    n.add("ABC");
+    int calls = 0;
+    auto count_release = [](void* node, void* context) {
+        ++*(int*)context;
+        return release_node(node);
+    };
+    EXPECT_EQ(dlink_free_list_with(n.list, count_release, &calls), 0);
+    EXPECT_EQ(calls, 3);
 }
 
 TEST(Dlink, BubbleSortIsStableAndReportsMoves)

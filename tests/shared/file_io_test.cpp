@@ -223,6 +223,24 @@ TEST_F(FileIo, StringRecordsPadToTheBoundary)
     EXPECT_TRUE(log.errors().empty());
 }
 
+TEST_F(FileIo, AStringReadLeavesTheStreamJustAfterItsRecord)
+{
+    // The reader takes more of the file than the record at once; what it
+    // took beyond the record goes back.
+    std::string tail(5000, 't');
+    std::string path = dir.write("strings.bin", le32(3) + std::string("ab\0", 3) + '\0' + tail);
+    FILE* in = file_open(path.c_str(), FILE_MODE_READ_BIN);
+    char* text = read_str_bin(in, 4);
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, "ab");
+    FREE(text);
+    EXPECT_EQ(std::ftell(in), 8);
+    std::string rest(tail.size(), '\0');
+    EXPECT_EQ(std::fread(rest.data(), 1, rest.size(), in), tail.size());
+    EXPECT_EQ(rest, tail);
+    file_close(in);
+}
+
 TEST_F(FileIo, StringRecordLengthZeroIsNull)
 {
     std::string bytes = le32(0) + "rest";
@@ -308,6 +326,14 @@ TEST_F(FileIo, ReadWriteAndSize)
     file_close(file);
     EXPECT_EQ(log.errors(), (std::vector<std::string>{"Unable to read 1 bytes",
                                                       "Cannot read 0 bytes from file"}));
+
+    // A stream with no file behind it is measured by seeking, and left where it was.
+    char bytes[] = "0123456789";
+    FILE* memory = fmemopen(bytes, 10, "rb");
+    ASSERT_EQ(std::fseek(memory, 3, SEEK_SET), 0);
+    EXPECT_EQ(file_bytes_left(memory), 7);
+    EXPECT_EQ(std::ftell(memory), 3);
+    std::fclose(memory);
 }
 
 TEST_F(FileIo, AppendCopiesWholeBlocksAndTheRest)

@@ -70,6 +70,21 @@ RECORD_BEGIN(rt_node, 72)
     REC_UNSTORED(marks)
 RECORD_END(rt_node, NAMED_LIST, .pos = {0.0f, 0.0f, -1.0f})
 
+// A tree node shaped as a script's expression node: it nests one level for
+// each left child.
+struct rt_expr {
+    rt_expr* left;
+    rt_expr* right;
+    uint32_t expr_type;
+    float expr_value;
+};
+RECORD_BEGIN(rt_expr, 16)
+    REC_RECORD(left, rt_expr)
+    REC_RECORD(right, rt_expr)
+    REC_WORDS(expr_type)
+    REC_WORDS(expr_value)
+RECORD_END(rt_expr, PLAIN)
+
 // A holder of one counted reference.
 typedef rt_node* rt_node_ptr;
 RECORD_BEGIN(rt_node_ptr, 4)
@@ -618,6 +633,163 @@ TEST(RecordLink, RefusalsLeaveTheCursorWhereItWas)
                                 "Bad rt_node_array_size = 0",
                                 "Cannot link_arena_begin with a link_arena in use.",
                             }));
+}
+
+TEST(RecordStream, TheLinkFormsTakeAStoredEmptyNameAsTheStreamFormsDo)
+{
+    // Read or linked singly (alone or as a list node) the name is none; an
+    // array element keeps it.
+    std::string bytes =
+        ImageBytes().word(0).word(0).word(1).word(9).raw(std::string(56, '\0')).str("").bytes();
+    struct Case {
+        const char* what;
+        std::function<rt_node*(FILE*)> read;
+        std::function<rt_node*(link_cursor*)> link;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"single", read_rt_node_bin, link_rt_node, nullptr},
+        {"list", [](FILE* f) { return read_rt_node_list_bin(f, 1); },
+         [](link_cursor* c) { return link_rt_node_list(c, 1); }, nullptr},
+        {"array", [](FILE* f) { return read_rt_node_array_bin(f, 1); },
+         [](link_cursor* c) { return link_rt_node_array(c, 1); }, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        LogCapture log;
+        FILE* file = file_with_bytes(bytes);
+        rt_node* read = c.read(file);
+        std::fclose(file);
+        LinkImage linked(bytes);
+        rt_node* link = c.link(&linked.cursor);
+        ASSERT_NE(read, nullptr);
+        ASSERT_NE(link, nullptr);
+        EXPECT_EQ(linked.consumed(), (long)bytes.size());
+        if (c.name) {
+            EXPECT_STREQ(read->rt_node_name, c.name);
+            EXPECT_STREQ(link->rt_node_name, c.name);
+            free_rt_node_array(read, 1);
+        } else {
+            EXPECT_EQ(read->rt_node_name, nullptr);
+            EXPECT_EQ(link->rt_node_name, nullptr);
+            free_rt_node(read);
+        }
+        EXPECT_TRUE(log.errors().empty());
+    }
+}
+
+TEST(RecordStream, AReadLeavesTheFileJustAfterItsRecords)
+{
+    // Records with owned data, a stretch of other bytes longer than any read
+    // ahead, and the same records again.
+    rt_node* tree = deep_node();
+    std::string record = node_bytes(tree);
+    free_rt_node(tree);
+    std::string other(200000, 'x');
+    FILE* file = file_with_bytes(record + other + record);
+    for (long at : {0L, (long)(record.size() + other.size())}) {
+        ASSERT_EQ(std::fseek(file, at, SEEK_SET), 0);
+        rt_node* node = read_rt_node_bin(file);
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(std::ftell(file), at + (long)record.size());
+        free_rt_node(node);
+    }
+    std::fclose(file);
+}
+
+TEST(RecordStream, LargeArraysReadThroughTheWindowAsWritten)
+{
+    // Many elements whose labels cross the read-ahead blocks, and one label
+    // longer than the largest block.
+    const int32_t count = 5000;
+    rt_leaf* leaves = malloc_rt_leaf_array(count);
+    for (int32_t i = 0; i < count; ++i) {
+        leaves[i].leaf_value = i;
+        std::string label(i == 4000 ? 100000 : (size_t)(i % 37), (char)('a' + i % 26));
+        leaves[i].leaf_label = dup(label.c_str());
+        if (i % 3 == 0) {
+            leaves[i].leaf_idx_array = heap_numbers<uint16_t>({(uint16_t)(i % 1000)});
+            leaves[i].leaf_idx_array_size = 1;
+        }
+    }
+    std::string bytes = written_bytes(
+        [&](FILE* f) { return write_rt_leaf_array_bin(f, leaves, count); });
+    free_rt_leaf_array(leaves, count);
+
+    FILE* file = file_with_bytes(bytes + "tail");
+    rt_leaf* read = read_rt_leaf_array_bin(file, count);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(std::ftell(file), (long)bytes.size());
+    std::fclose(file);
+    EXPECT_EQ(written_bytes([&](FILE* f) { return write_rt_leaf_array_bin(f, read, count); }),
+              bytes);
+    EXPECT_EQ(std::strlen(read[4000].leaf_label), 100000u);
+    free_rt_leaf_array(read, count);
+}
+
+namespace {
+
+// A stream of `depth` expression nodes, each the left child of the one before.
+std::string left_chain_bytes(int depth)
+{
+    ImageBytes bytes;
+    for (int i = 0; i < depth; ++i)
+        bytes.word(i + 1 < depth).word(0).word(7).real((float)i);
+    return bytes.bytes();
+}
+
+}  // namespace
+
+TEST(RecordNesting, StreamsDeeperThanTheBoundAreRefusedWithOneLine)
+{
+    // 7,000 levels (110 KB) once overflowed the stack of a normal build.
+    for (int depth : {(int)RECORD_MAX_DEPTH, (int)RECORD_MAX_DEPTH + 1, 7000}) {
+        SCOPED_TRACE(depth);
+        std::string bytes = left_chain_bytes(depth);
+        LogCapture log;
+        FILE* file = file_with_bytes(bytes);
+        rt_expr* read = read_rt_expr_bin(file);
+        std::fclose(file);
+        LinkImage linked(bytes);
+        rt_expr* link = link_rt_expr(&linked.cursor);
+        if (depth <= RECORD_MAX_DEPTH) {
+            ASSERT_NE(read, nullptr);
+            ASSERT_NE(link, nullptr);
+            EXPECT_EQ(written_bytes([&](FILE* f) { return write_rt_expr_bin(f, link); }), bytes);
+            EXPECT_EQ(free_rt_expr(read), 1);
+            EXPECT_TRUE(log.errors().empty());
+        } else {
+            EXPECT_EQ(read, nullptr);
+            EXPECT_EQ(link, nullptr);
+            EXPECT_EQ(log.errors(), (std::vector<std::string>{
+                                        "Cannot read_rt_expr_bin nested deeper than 1024 records.",
+                                        "Cannot link_rt_expr nested deeper than 1024 records.",
+                                    }));
+        }
+    }
+}
+
+TEST(RecordNesting, TreesDeeperThanTheBoundAreNeitherWrittenNorFreedPastIt)
+{
+    // Built in memory one level too deep: the write is refused; the free
+    // releases the levels within the bound, leaves the one below them and
+    // says so.
+    rt_expr* root = malloc_rt_expr();
+    rt_expr* deepest = root;
+    for (int level = 1; level <= RECORD_MAX_DEPTH; ++level) {
+        deepest->left = malloc_rt_expr();
+        deepest = deepest->left;
+    }
+    LogCapture log;
+    FILE* file = std::tmpfile();
+    EXPECT_EQ(write_rt_expr_bin(file, root), 0);
+    std::fclose(file);
+    EXPECT_EQ(free_rt_expr(root), 0);
+    EXPECT_EQ(log.errors(), (std::vector<std::string>{
+                                "Cannot write_rt_expr_bin nested deeper than 1024 records.",
+                                "Cannot free_rt_expr nested deeper than 1024 records.",
+                            }));
+    EXPECT_EQ(free_rt_expr(deepest), 1);  // still whole
 }
 
 // A model-sized tree: forty children of two kinds under the deep node, each

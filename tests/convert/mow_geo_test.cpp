@@ -280,6 +280,9 @@ TEST(MowGeo, StoredCountsAreCheckedAgainstWhatTheyAnnounce)
         &mow_shader_group_desc,
         {{"present index array of 0",
           ImageBytes().raw(zero_words(10)).word(0).word(1).raw(zero_words(4)).bytes(),
+          {"Could not read_mow_vtx_idx_array_bin."}},
+         {"present index array of a large negative count",
+          ImageBytes().raw(zero_words(10)).word(0x80000040).word(1).raw(zero_words(4)).bytes(),
           {"Could not read_mow_vtx_idx_array_bin."}}});
     expect_record_refusals(&mow_cluster_desc,
                            {{"huge vertex array",

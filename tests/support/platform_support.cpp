@@ -85,6 +85,11 @@ ImageBytes& ImageBytes::raw(const std::string& bytes)
     return *this;
 }
 
+std::string zero_words(int words)
+{
+    return std::string(4 * (size_t)words, '\0');
+}
+
 FILE* file_with_bytes(const std::string& bytes)
 {
     FILE* file = std::tmpfile();

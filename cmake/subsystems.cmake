@@ -79,8 +79,9 @@ varnock_subsystem(frame
 varnock_subsystem(models
   INCLUDES convert/src gamecode/src
   SOURCES
-    gamecode/src/model_io.cpp
-  HEADERS convert/src/models_services.h convert/src/win_ast.h
+    convert/src/mow_animate.cpp convert/src/mow_geo.cpp
+    gamecode/src/anim_io.cpp gamecode/src/model_io.cpp
+  HEADERS convert/src/models_services.h convert/src/mow_anim.h convert/src/win_ast.h
   LIBS frame)
 
 varnock_subsystem(world
@@ -100,9 +101,9 @@ varnock_subsystem(script
 varnock_subsystem(runtime
   INCLUDES gamecode/src
   SOURCES
-    gamecode/src/ai_io.cpp gamecode/src/collide.cpp gamecode/src/collide_draw.cpp
-    gamecode/src/collide_geometry.cpp gamecode/src/collide_move.cpp gamecode/src/entity.cpp
-    gamecode/src/entity_io.cpp gamecode/src/sound.cpp
+    gamecode/src/ai.cpp gamecode/src/ai_io.cpp gamecode/src/collide.cpp
+    gamecode/src/collide_draw.cpp gamecode/src/collide_geometry.cpp gamecode/src/collide_move.cpp
+    gamecode/src/entity.cpp gamecode/src/entity_io.cpp gamecode/src/sound.cpp
     gamecode/src/varnock.cpp gamecode/src/vk_tail.cpp
   HEADERS gamecode/src/runtime_services.h
   LIBS script)

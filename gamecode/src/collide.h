@@ -22,6 +22,7 @@
 
 #include <cstdint>
 
+#include "runtime_services.h"
 #include "win_collision.h"
 #include "win_entity.h"
 #include "win_geo.h"
@@ -154,11 +155,8 @@ int collide_check_inside_collision(const win_entity* entity, const win_collision
 // the sphere, or -1.0 when it enters none ahead of the origin.
 float collide_calc_ray_sphere_dist(const win_vect3* origin, const win_vect3* unit_dir,
                                    const win_vect3* centre, float radius_squared);
-// 1 when the entity's horizontal facing lies within tolerance.y of the
-// heading facing.y (radians about y); a tolerance of 3.1415927 or more
-// accepts any facing.
-int collide_check_facing_arc(const win_entity* entity, const win_rot* facing,
-                             const win_rot* tolerance);
+// collide_check_facing_arc, which the script engine asks too, is in
+// runtime_services.h.
 
 // ---- A sphere moving among hulls ----
 

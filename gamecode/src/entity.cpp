@@ -26,7 +26,9 @@ int entity_unload_all(int32_t unload_all)
     int ok = sound_stop_all(unload_all);
     // The members of the ring (those flagged persistent stay unless
     // unload_all is 1) are taken out and unloaded here once entities can be
-    // loaded; until then the ring is always empty.
+    // loaded, each entity and sub-entity forgotten by the scripts
+    // (script_forget_entity) before it is released; until then the ring is
+    // always empty.
     ok = sound_unload_all(unload_all) && ok;
     return ok;
 }
@@ -41,4 +43,58 @@ int entity_play_anim(win_entity* entity, int32_t)
     // here, with its velocities, sound and script, once the animation
     // module is in.
     return 1;
+}
+
+// The runtime completes these with the entity records; until then no entity
+// is ever loaded, so every query has its neutral answer.
+float* entity_state_array(win_entity*, int32_t* size)
+{
+    if (size)
+        *size = 0;
+    return nullptr;
+}
+
+win_entity* entity_find_closest(win_entity*, float)
+{
+    return nullptr;
+}
+
+float entity_calc_dist_to_entity(win_entity*, win_entity*)
+{
+    return -1.0f;
+}
+
+int entity_check_environment_name(const char*)
+{
+    return 0;
+}
+
+int entity_check_trigger_name(win_entity*, const char*)
+{
+    return 0;
+}
+
+int entity_is_facing_pos_z_dir(win_entity*)
+{
+    return 0;
+}
+
+int entity_is_facing_neg_z_dir(win_entity*)
+{
+    return 0;
+}
+
+int entity_is_facing_pos_x_dir(win_entity*)
+{
+    return 0;
+}
+
+int entity_is_facing_neg_x_dir(win_entity*)
+{
+    return 0;
+}
+
+float entity_get_hitpoints(win_entity*)
+{
+    return 0.0f;
 }

@@ -63,8 +63,9 @@ struct sound_module_record {
 
 extern sound_module_record sound_module;
 
-// sound_set_enabled, sound_init, the configuration section and the
-// registration of the holders of sound pointers are in runtime_services.h.
+// sound_set_enabled, sound_init, the configuration section, finding and
+// loading sounds and the registration of the holders of sound pointers are
+// in runtime_services.h.
 int sound_set_disabled(void);
 ail_driver* sound_get_digital_driver(void);
 
@@ -76,13 +77,6 @@ int sound_release_channels(void);
 // Unloads every sound and closes the library; disabled: a notice and 1.
 int sound_term(void);
 
-// The first loaded sound named `name` (case-sensitive), or NULL.
-win_sound_container* sound_find(const char* name);
-// Loads directory\name (ADPCM and MP3 decompressed now) as a new sound at the
-// end of the list; is_3d 1 flags it as a 3D sound. NULL on failure or while
-// disabled. A second load of one file gives a second sound: callers that
-// share sounds look for them with sound_find first.
-win_sound_container* sound_load(const char* name, int32_t is_3d, const char* directory);
 // Stops a loaded sound, tells the holders of sound pointers to forget it
 // (sound_add_forget_funct) and frees it with its data.
 int sound_unload(win_sound_container* sound);

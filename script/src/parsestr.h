@@ -23,6 +23,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "record.h"
 #include "win_geo.h"
@@ -205,7 +206,9 @@ RECORD_END(shader_info, LIST, .entity_position = -1, .shader_slot = -1, .shader_
 // Its compiled file belongs to `code_arena`: `code_image` is the file (header
 // included), the table lists are linked from it and live in the arena (never
 // release them with the family's free operations), `code_start` and `pc`
-// point into it. parse_release_script_code releases all of it; the script's
+// point into it. The entity table may grow at run time (`entity_in_range`):
+// the records after the first `linked_entity_count` are heap records of the
+// script's own. parse_release_script_code releases all of it; the script's
 // own release operation does not, so a script that holds code is ended
 // through script_terminate_script. `running_command` owns the decoded
 // command with its trees, strings and constants.
@@ -231,6 +234,18 @@ struct running_script {
     // Kept in memory only, outside the image:
     link_arena code_arena;  // owns code_image and the tables linked from it
     if_info branch;         // an `if` command's if_info; an `else` one's target in endif_offset
+    int32_t linked_entity_count;  // entity records linked from the file
+    // The run model's own (script.cpp): a number no other script of the run
+    // has; the child this script waits for, by its number, since a child's
+    // address may be reused once it has ended; and, once the script has
+    // ended (left the list, its release put off until the engine's outermost
+    // call returns), the successor it had in the list and the next ended
+    // script waiting for release.
+    uint32_t serial;
+    uint32_t child_serial;
+    int32_t ended;
+    running_script* successor;
+    running_script* next_ended;
 };
 RECORD_BEGIN(running_script, 72)
     REC_LINKS(prev, next)
@@ -252,7 +267,23 @@ RECORD_BEGIN(running_script, 72)
     REC_RUNTIME(shader_info_list)
     REC_UNSTORED(code_arena)
     REC_UNSTORED(branch)
+    REC_UNSTORED(linked_entity_count)
+    REC_UNSTORED(serial)
+    REC_UNSTORED(child_serial)
+    REC_UNSTORED(ended)
+    REC_UNSTORED(successor)
+    REC_UNSTORED(next_ended)
 RECORD_END(running_script, NAMED_LIST, .code_size = -1, .wait_end_time = -1.0f)
+
+// The record after `record` in the ring whose head is `head`; NULL after
+// the last, so that a loop visits every record of a table (or script of
+// the running list) once:
+//     for (parsed_entity* record = head; record; record = parse_ring_next(head, record))
+template <typename T>
+T* parse_ring_next(std::type_identity_t<const T*> head, T* record)
+{
+    return record->next == head ? nullptr : record->next;
+}
 
 // ---- Command codes ----
 
@@ -465,12 +496,27 @@ enum { EXPRESSION_MAX_DEPTH = 256 };
 
 // ---- The compiled script file ----
 
+// The seven tables, in file order.
+enum script_table {
+    SCRIPT_TABLE_ENTITY,
+    SCRIPT_TABLE_VARIABLE,
+    SCRIPT_TABLE_STATE_VARIABLE,
+    SCRIPT_TABLE_ATTACH,
+    SCRIPT_TABLE_FUNCTION_INFO,
+    SCRIPT_TABLE_SOUND,
+    SCRIPT_TABLE_SHADER,
+};
+// Told each table as soon as it is linked, with the caller's `context`.
+typedef void (*parse_table_linked_funct)(running_script* script, script_table table, void* context);
+
 // Gives `image`, the whole compiled script file of `size` bytes (a heap
-// block, header checked), to the script, links its seven tables and sets
-// code_size, code_start and pc. On a table that does not fit, 0 after the
-// family's message and the table's ("Could not read entity list from file in
-// script_initiate_script"); the image is the script's either way.
-int parse_link_script(running_script* script, char* image, int32_t size);
+// block, header checked), to the script, links its seven tables, telling
+// `table_linked` (when given) of each, and sets code_size, code_start and pc.
+// On a table that does not fit, 0 after the family's message and the
+// table's ("Could not read entity list from file in script_initiate_script");
+// the image is the script's either way.
+int parse_link_script(running_script* script, char* image, int32_t size,
+                      parse_table_linked_funct table_linked = nullptr, void* context = nullptr);
 // Releases the script's code, the image with the tables linked from it, and
 // clears the pointers into it (running_command is the record's own).
 void parse_release_script_code(running_script* script);
@@ -485,3 +531,45 @@ enum parse_decode_result {
 // Decodes the command at the script's pc into its running_command, releasing
 // the command held before.
 parse_decode_result parse_decode_command(running_script* script);
+
+// ---- Evaluation ----
+//
+// Every value is a float; ids, table positions and operator indices are
+// whole numbers stored as floats, truncated toward zero where an integer is
+// needed. Table positions wrap around their table (a negative one counts
+// back from the first record). Nothing here stops a command: a fault is
+// logged and replaced by a neutral value (-1.0 or 0.0), and the command goes
+// on with it.
+
+// The value of the tree at `node`, with the script's tables.
+float parse_evaluate_expression(const expression* node, running_script* script);
+// The value of the first variable whose id is trunc(id); -1.0 when none.
+float parse_get_variable_value(float id, const parsed_variable* list);
+// The value of the state variable at `position` of the script's table:
+// slot `slot` of its entity's state values (with a notice), or the constant
+// `slot`. `entity`, when given, receives the entity meant (NULL when it
+// does not resolve). -1.0 when there is no value.
+float parse_get_state_variable_value(float position, running_script* script, win_entity** entity);
+// The result of the built-in call at `position` of the script's function
+// info table; *success becomes 0 when there is no record to call.
+float parse_execute_expression_function(float position, running_script* script, int* success);
+// `assign`: the variable whose id equals `target`, else the state value that
+// the state variable at position trunc(target) names, becomes `value`. 0
+// when neither exists yet (the entity is not loaded), so the command waits.
+int parse_assign_variable(float target, float value, running_script* script);
+
+// Entity and sound arguments: the loaded entity (sound) of the first record
+// whose id equals `id`; NULL when none or not loaded.
+win_entity* parse_find_entity_by_id(float id, const parsed_entity* list);
+win_sound_container* parse_find_sound_by_id(float id, const parsed_sound* list);
+// The entity record with that id; NULL (logged) when none.
+parsed_entity* parse_get_entity_value(int32_t id, parsed_entity* list);
+
+// One evaluation, with the built-in calls inside it, nests at most this
+// deep (tree levels and calls together) and takes at most this many nodes:
+// a built-in whose argument calls it again, or calls that branch into calls,
+// are cut short there with an error.
+enum {
+    EXPRESSION_MAX_EVALUATION_DEPTH = 2 * EXPRESSION_MAX_DEPTH,
+    EXPRESSION_MAX_EVALUATION_NODES = 1 << 16,
+};

@@ -2,12 +2,15 @@
 
 #include <strings.h>
 
+#include <array>
 #include <cstring>
 
 #include "debug.h"
+#include "dlink.h"
 #include "file_io.h"
 #include "gameglobals.h"
 #include "gametime.h"
+#include "runtime_services.h"
 #include "str_util.h"
 
 running_script* script_global_running_script_list = nullptr;
@@ -16,16 +19,30 @@ namespace {
 
 enum { SCRIPT_PATH_SIZE = 300 };
 
+// A walk gives at most this many slices. Scripts that end and start each
+// other anew could otherwise keep one walk going for ever; sane levels run a
+// few scripts a frame.
+enum { SCRIPT_MAX_SLICES_PER_WALK = 1024 };
+
 // The list itself keeps no count; the family's list operations want one.
 int32_t running_list_size = 0;
 
-// The walk of script_update_script: the script whose slice runs, and, once
-// that script has been ended during its slice, the successor it had then.
-running_script* walk_current = nullptr;
-running_script* walk_next = nullptr;
-bool walk_current_ended = false;
+// The calls into the engine under way that run commands (walks and slices).
+// A script ended inside one of them is released only once the outermost
+// returns, since a caller further up may still hold it: until then it waits
+// in `ended_scripts`, linked by next_ended.
+int32_t engine_depth = 0;
+running_script* ended_scripts = nullptr;
 
-// "<script directory>\<name>.scw"; 0 when it does not fit.
+// The serial number of the last script started; 0 stands for none.
+uint32_t last_serial = 0;
+
+const char* shown(const char* text)
+{
+    return text ? text : "(null)";
+}
+
+// "<script directory>\<name><suffix>.scw"; 0 when it does not fit.
 int script_path(char* path, size_t size, const char* name, const char* suffix)
 {
     int length = snprintf(path, size, "%s\\%s%s.%s", game_globals.script_pathname, name, suffix,
@@ -33,16 +50,124 @@ int script_path(char* path, size_t size, const char* name, const char* suffix)
     return length >= 0 && (size_t)length < size;
 }
 
+// The script with its code, its tables and its command.
+void release_script(running_script* script)
+{
+    parse_release_script_code(script);
+    free_running_script(script);
+}
+
 // A start that failed once its record was made: the record goes, with all it
 // holds.
 float abandon_start(running_script* script)
 {
-    parse_release_script_code(script);
-    free_running_script(script);
+    release_script(script);
     return -1.0f;
 }
 
+void release_ended_scripts(void)
+{
+    while (running_script* script = ended_scripts) {
+        ended_scripts = script->next_ended;
+        release_script(script);
+    }
+}
+
+void engine_enter(void)
+{
+    ++engine_depth;
+}
+
+void engine_leave(void)
+{
+    if (--engine_depth == 0)
+        release_ended_scripts();
+}
+
+// Every script whose tables may still be read: the running ones and those
+// ended but not yet released.
+template <typename Visit>
+void for_each_script(Visit visit)
+{
+    running_script* head = script_global_running_script_list;
+    for (running_script* script = head; script; script = parse_ring_next(head, script))
+        visit(script);
+    for (running_script* script = ended_scripts; script; script = script->next_ended)
+        visit(script);
+}
+
+// Resolves the entity and sound tables as soon as each is linked; a table
+// that does not resolve marks the start as flawed (*context).
+void resolve_table(running_script* script, script_table table, void* context)
+{
+    int* flawed = (int*)context;
+    if (table == SCRIPT_TABLE_ENTITY && script->parsed_entity_list &&
+        !parse_load_all_entities(script->parsed_entity_list))
+        *flawed = 1;
+    if (table == SCRIPT_TABLE_SOUND && script->parsed_sound_list &&
+        !parse_load_all_sounds(script->parsed_sound_list))
+        *flawed = 1;
+}
+
+// ---- Commands ----
+
+// The operands of the decoded command; the decoder gives every command the
+// operands its code has.
+const expression* command_tree(const running_script* script, int32_t i)
+{
+    const compiled_info* command = script->running_command;
+    INVARIANT(i < command->n_expr);
+    return command->arg_ptr_array[i].exp_ptr;
+}
+
+const char* command_string(const running_script* script, int32_t i)
+{
+    const compiled_info* command = script->running_command;
+    INVARIANT(i < command->n_str);
+    return command->string_arg_array[i].str;
+}
+
+int run_assign(running_script* script)
+{
+    float target = command_tree(script, 0)->value;  // never evaluated
+    float value = parse_evaluate_expression(command_tree(script, 1), script);
+    return parse_assign_variable(target, value, script);
+}
+
+int run_wait(running_script* script)
+{
+    return parse_wait(parse_evaluate_expression(command_tree(script, 0), script),
+                      &script->wait_end_time);
+}
+
+int run_subscript(running_script* script)
+{
+    return parse_block_for_script(script, command_string(script, 0));
+}
+
+int run_unload_script(running_script* script)
+{
+    return script_unload_script(command_string(script, 0));
+}
+
+typedef int (*command_funct)(running_script* script);
+
+// What each command code does. The commands of the game runtime join this
+// table as the runtime comes; until then a code without an entry is done at
+// once.
+constexpr std::array<command_funct, COMPILED_COMMAND_COUNT> command_functs = [] {
+    std::array<command_funct, COMPILED_COMMAND_COUNT> functs{};
+    functs[COMMAND_ASSIGN] = run_assign;
+    functs[COMMAND_WAIT] = run_wait;
+    functs[COMMAND_RUN_SCRIPT] = run_subscript;
+    functs[COMMAND_UNLOAD_SCRIPT] = run_unload_script;
+    functs[COMMAND_RUN_SETUP_SCRIPT] = run_subscript;
+    return functs;
+}();
+
 }  // namespace
+
+// ---- Starting ----
 
 float script_initiate_script(const char* name, running_script** out)
 {
@@ -83,83 +208,225 @@ float script_initiate_script(const char* name, running_script** out)
             LOG_ERROR("Couldn't open the script file %s for reading\n", path);
         return abandon_start(script);
     }
-    if (!parse_link_script(script, image, size))
+    // A table that does not resolve leaves the start flawed: the script
+    // starts all the same.
+    int flawed = 0;
+    if (!parse_link_script(script, image, size, resolve_table, &flawed))
         return abandon_start(script);
-    // The entity and sound tables are resolved here once the game runtime
-    // loads entities and sounds.
     script->wait_end_time = 0.0f;
     if (!(script->running_command = malloc_compiled_info()))
         return abandon_start(script);
+    if (++last_serial == 0)
+        ++last_serial;
+    script->serial = last_serial;
     LOG_NOTICE("Script %s up and running\n", path);
     if (out)
         *out = script;
-    add_to_running_script_list(&script_global_running_script_list, &running_list_size, script);
+    if (!add_to_running_script_list(&script_global_running_script_list, &running_list_size, script))
+        flawed = 1;
+    if (flawed)
+        LOG_ERROR("There was an error in script_initiate_script for '%s'\n", name);
     return game_time - start_time;
 }
+
+int parse_load_all_entities(parsed_entity* list)
+{
+    if (!list) {
+        LOG_ERROR("%s\n", "Null list passed to parse_load_all_entities\n");
+        return 0;
+    }
+    for (parsed_entity* record = list; record; record = parse_ring_next(list, record)) {
+        // Id 0: not loaded at the start. A negative id only refers to an
+        // entity that something else loads.
+        if (record->id != 0) {
+            win_entity* entity = entity_io_find_entity(entity_io_global_win_entity_list,
+                                                       record->entity_filename);
+            if (!entity && record->id > 0) {
+                entity = entity_io_load(record->entity_filename, game_globals.entity_pathname,
+                                        game_globals.model_pathname, game_globals.shaders_pathname,
+                                        game_globals.bitmaps_pathname,
+                                        game_globals.animation_pathname,
+                                        game_globals.anim_table_pathname, game_globals.ai_pathname,
+                                        game_globals.sound_pathname, game_globals.gravity,
+                                        game_globals.x_wind, game_globals.z_wind);
+                if (!entity) {
+                    LOG_ERROR("Could not entity_io_load '%s' in parse_load_all_entities\n",
+                              shown(record->entity_filename));
+                    return 0;
+                }
+                // Appended at the tail of the ring, as add_to_win_entity_list does.
+                dlink_add((dlink**)&entity_io_global_win_entity_list, (dlink*)entity);
+                ++entity_io_global_win_entity_list_size;
+            }
+            record->entity = entity;
+        }
+    }
+    return 1;
+}
+
+int parse_load_all_sounds(parsed_sound* list)
+{
+    if (!game_globals.sound_enable)
+        return 1;
+    if (!list) {
+        LOG_ERROR("%s\n", "Null list passed to parse_load_all_sounds\n");
+        return 0;
+    }
+    // The sound module tells the scripts of every sound it unloads.
+    sound_add_forget_funct(script_forget_sound);
+    for (parsed_sound* record = list; record; record = parse_ring_next(list, record)) {
+        // A negative id only refers to a sound that something else loads.
+        win_sound_container* sound = sound_find(record->sound_filename);
+        if (!sound && record->id >= 0)
+            sound = sound_load(record->sound_filename, 0, game_globals.sound_pathname);
+        if (sound) {
+            record->sound_container = sound;
+        } else if (record->id >= 0) {
+            LOG_ERROR("Couldn't find sound %s in parse_load_all_sounds",
+                      shown(record->sound_filename));
+            return 0;
+        } else {
+            LOG_WARNING("Script references sound %s that is not loaded\n",
+                        shown(record->sound_filename));
+        }
+    }
+    return 1;
+}
+
+// ---- Running ----
 
 int parse_run_script(running_script* script)
 {
     REFUSE_NULL(script, "parse_run_script", "running_script_ptr", 0);
-    // Commands are decoded one after another until the code ends. Running
-    // them comes with the game runtime; until then each one is done as soon
-    // as it is decoded, so nothing blocks.
+    if (script->ended)  // ended inside a call still under way: nothing more runs
+        return 1;
+    engine_enter();
     int ok = 1;
-    for (;;) {
+    bool going = true;
+    if (script->blocked) {
+        going = parse_run_command(script) != 0;
+        if (going)
+            script->blocked = 0;
+    }
+    // Each command may end the script (its own `unload_script`, a nested
+    // slice of another script): the slice then stops, and the record stays
+    // until the outermost call returns.
+    while (going && !script->ended) {
         switch (parse_decode_command(script)) {
         case PARSE_CODE_END:
-            return script_terminate_script(script) && ok;
+            script_terminate_script(script);
+            going = false;
+            break;
         case PARSE_COMMAND_LOST:
             ok = 0;
             break;
         case PARSE_COMMAND_READY:
+            if (!parse_run_command(script)) {
+                script->blocked = 1;
+                going = false;
+            }
             break;
         }
     }
+    engine_leave();
+    return ok;
+}
+
+int parse_run_command(running_script* script)
+{
+    REFUSE_NULL(script, "parse_run_command", "running_script_ptr", 1);
+    int32_t code = script->running_command ? script->running_command->compiled_info_type : -1;
+    command_funct run = code >= 0 && code < COMPILED_COMMAND_COUNT ? command_functs[code] : nullptr;
+    return run ? run(script) : 1;
 }
 
 float script_update_script(void)
 {
     float start_time = game_time;
-    running_script* script = script_global_running_script_list;
-    while (script) {
-        // The slice may end the script and release its name.
-        char name[SCRIPT_PATH_SIZE];
-        STR_CPY(name, sizeof name, script->running_script_name ? script->running_script_name : "");
-        walk_current = script;
-        walk_current_ended = false;
-        if (!parse_run_script(script))
-            LOG_ERROR("Script %s execution error in script_update_script\n", name);
-        running_script* head = script_global_running_script_list;
-        running_script* next = walk_current_ended ? walk_next : script->next;
-        walk_current = nullptr;
-        if (!head || !next || next == head)
+    engine_enter();
+    int32_t slices = 0;
+    for (running_script* script = script_global_running_script_list; script;) {
+        if (++slices > SCRIPT_MAX_SLICES_PER_WALK) {
+            LOG_ERROR("script_update_script stops after %d slices; the other scripts run next "
+                      "frame\n",
+                      (int)SCRIPT_MAX_SLICES_PER_WALK);
             break;
-        script = next;
+        }
+        if (!parse_run_script(script))
+            LOG_ERROR("Script %s execution error in script_update_script\n",
+                      script->running_script_name);
+        // The successor as the list stands now; a script that has left the
+        // list gives the successor it had then, and so on past every script
+        // that left after it.
+        running_script* next = script->ended ? script->successor : script->next;
+        while (next && next->ended)
+            next = next->successor;
+        running_script* head = script_global_running_script_list;
+        script = head && next != head ? next : nullptr;
     }
+    engine_leave();
     float elapsed = game_time - start_time;
     return elapsed < 0.0f ? 0.0f : elapsed;
 }
 
+int parse_wait(float ms, float* wait_end_time)
+{
+    REFUSE_NULL(wait_end_time, "parse_wait", "wait_end_time", 1);
+    if (*wait_end_time == 0.0f) {
+        *wait_end_time = game_time + ms;
+        return 0;
+    }
+    if (game_time < *wait_end_time)
+        return 0;
+    *wait_end_time = 0.0f;
+    return 1;
+}
+
+int parse_block_for_script(running_script* script, const char* name)
+{
+    REFUSE_NULL(script, "parse_block_for_script", "running_script_ptr", 1);
+    if (!script->child_serial) {
+        // A script of that path that runs already starts nothing: the start
+        // is tried again at every slice until that copy has ended.
+        running_script* child = nullptr;
+        if (script_initiate_script(name, &child) == -1.0f) {
+            LOG_ERROR("Couldn't init subscript %s", shown(name));
+            return 1;
+        }
+        script->child_script = child;
+        script->child_serial = child ? child->serial : 0;
+        return 0;
+    }
+    running_script* head = script_global_running_script_list;
+    if (!head)
+        LOG_ERROR("What? No scripts in script list in call to parse_block_for_script\n");
+    for (running_script* other = head; other; other = parse_ring_next(head, other))
+        if (other->serial == script->child_serial)
+            return 0;
+    script->child_script = nullptr;
+    script->child_serial = 0;
+    return 1;
+}
+
+// ---- Ending ----
+
 int script_terminate_script(running_script* script)
 {
     REFUSE_NULL(script, "script_terminate_script", "running_script_ptr", 0);
-    // The tables live with the code image and end with it; the running
-    // command goes with the record.
-    parse_release_script_code(script);
-
-    // Keep the walk of script_update_script on live scripts: it goes on with
-    // the successor that an ended script had when it was unlinked.
-    running_script* successor = script->next == script ? nullptr : script->next;
-    if (script == walk_current) {
-        walk_current_ended = true;
-        walk_next = successor;
-    } else if (walk_current_ended && script == walk_next) {
-        walk_next = successor;
-    }
-    if (script_global_running_script_list)
+    if (script->ended)
+        return 1;
+    script->ended = 1;
+    script->successor = script->next == script ? nullptr : script->next;
+    if (script_global_running_script_list &&
+        dlink_pos((dlink*)script_global_running_script_list, (dlink*)script) >= 0)
         remove_from_running_script_list(&script_global_running_script_list, &running_list_size,
                                         script);
-    free_running_script(script);
+    if (engine_depth > 0) {
+        script->next_ended = ended_scripts;
+        ended_scripts = script;
+    } else {
+        release_script(script);
+    }
     return 1;
 }
 
@@ -169,7 +436,7 @@ int script_unload_script(const char* name)
     if (name && script_path(path, sizeof path, name, ""))
         if (dlink* found = dlink_find((dlink*)script_global_running_script_list, path))
             return script_terminate_script((running_script*)found);
-    LOG_NOTICE("Didn't find script %s to remove\n", name ? name : "(null)");
+    LOG_NOTICE("Didn't find script %s to remove\n", shown(name));
     return 1;
 }
 
@@ -214,12 +481,42 @@ int script_abort_all_scripts(void)
     return 1;
 }
 
+// ---- Forgetting ----
+
+namespace {
+
+// Clears `field` of every record of the table that refers to `target`.
+template <typename Record, typename Target>
+void forget_in_table(Record* head, Target* Record::*field, const Target* target)
+{
+    for (Record* record = head; record; record = parse_ring_next(head, record))
+        if (record->*field == target)
+            record->*field = nullptr;
+}
+
+}  // namespace
+
+void script_forget_entity(const win_entity* entity)
+{
+    for_each_script([&](running_script* script) {
+        forget_in_table(script->parsed_entity_list, &parsed_entity::entity, entity);
+    });
+}
+
+void script_forget_sound(const win_sound_container* sound)
+{
+    for_each_script([&](running_script* script) {
+        forget_in_table(script->parsed_sound_list, &parsed_sound::sound_container, sound);
+    });
+}
+
 void script_reset(void)
 {
     debug_quiet_begin();
     script_cleanup_script_list();
     debug_quiet_end();
+    engine_depth = 0;
+    release_ended_scripts();
     running_list_size = 0;
-    walk_current = walk_next = nullptr;
-    walk_current_ended = false;
+    last_serial = 0;
 }

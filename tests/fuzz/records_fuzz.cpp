@@ -13,6 +13,8 @@
 
 #include "fuzz_support.h"
 #include "heap.h"
+#include "mow_anim.h"
+#include "mow_geo.h"
 #include "parsestr.h"
 #include "record.h"
 #include "texture_container.h"
@@ -58,6 +60,28 @@ const record_type* const fuzzed_types[] = {
     &texture_container_desc,
     &texture_container_ptr_desc,
     &transparent_texture_desc,
+    // models
+    &mow_joint_desc,
+    &mow_cluster_vtx_desc,
+    &mow_cluster_desc,
+    &mow_shader_group_desc,
+    &mow_mesh_desc,
+    &mow_segment_info_desc,
+    &mow_appendage_info_desc,
+    &mow_model_desc,
+    &mow_track_augment_desc,
+    // animations
+    &mow_rot_key_desc,
+    &mow_trans_key_desc,
+    &mow_scale_key_desc,
+    &mow_shader_idx_key_desc,
+    &mow_sphere_key_desc,
+    &mow_segment_key_desc,
+    &mow_appendage_sphere_key_desc,
+    &mow_appendage_key_desc,
+    &mow_track_desc,
+    &mow_anim_desc,
+    &mow_anim_ptr_desc,
     // collision hulls
     &win_line_block_desc,
     &win_planar_block_desc,

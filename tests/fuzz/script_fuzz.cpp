@@ -1,13 +1,17 @@
 // libFuzzer target of the compiled-script reader. The input is a whole
 // compiled script file, header included: its seven tables are linked, a
 // command is decoded at every position of its code (as a jump may land
-// anywhere), and the code is decoded from its start as a script runs it.
+// anywhere), and the code is decoded from its start as a script runs it,
+// every tree of each command evaluated, then every built-in call of the
+// function table. Evaluation asks the game runtime: link the target with
+// the game's libraries, whose runtime answers as with no entity loaded.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "dlink.h"
 #include "fuzz_support.h"
 #include "heap.h"
 #include "parsestr.h"
@@ -35,7 +39,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             parse_decode_command(script);
         }
         script->pc = script->code_start;
-        while (parse_decode_command(script) != PARSE_CODE_END) {
+        parse_decode_result result;
+        while ((result = parse_decode_command(script)) != PARSE_CODE_END) {
+            const compiled_info* command = script->running_command;
+            for (int32_t i = 0; result == PARSE_COMMAND_READY && i < command->n_expr; ++i)
+                parse_evaluate_expression(command->arg_ptr_array[i].exp_ptr, script);
+        }
+        int functions = (int)dlink_count((dlink*)script->function_info_list);
+        for (int i = 0; i < functions; ++i) {
+            int success = 1;
+            parse_execute_expression_function((float)i, script, &success);
         }
     }
     parse_release_script_code(script);

@@ -25,6 +25,11 @@ std::string make_temp_dir()
 
 }  // namespace
 
+std::string zero_words(int words)
+{
+    return std::string(4 * (size_t)words, '\0');
+}
+
 FILE* file_with_bytes(const std::string& bytes)
 {
     FILE* file = std::tmpfile();

@@ -32,6 +32,9 @@ private:
     std::string path_;
 };
 
+// `words` zero words of an image.
+std::string zero_words(int words);
+
 // A temporary file (removed when closed) holding `bytes`, positioned at 0.
 FILE* file_with_bytes(const std::string& bytes);
 // Everything in `file` from its start; the position is kept.

@@ -10,8 +10,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
+
+struct win_entity;
+struct win_sound_container;
 
 // The calls received since the last test_reset_state, in order.
 extern std::vector<std::string> service_calls;
@@ -22,3 +27,36 @@ std::vector<std::string> service_calls_of(const std::string& name);
 
 // The one value of the sound double's section of the configuration file.
 extern int32_t service_double_sound_enable_3d;
+
+// The fake host: what the runtime doubles of the entity, AI, collision and
+// sound services answer, as a test sets it (back to these values before
+// each test). Entities and sounds the doubles make live until then.
+struct runtime_double_host {
+    // entity_io_load and sound_load fail for these names, as for a missing
+    // file; any other name loads a new entity or sound of that name.
+    std::set<std::string> missing_entities;
+    std::set<std::string> missing_sounds;
+    win_entity* closest = nullptr;   // entity_find_closest
+    float distance = -1.0f;          // entity_calc_dist_to_entity
+    float hitpoints = 0.0f;          // entity_get_hitpoints
+    int environment_named = 0;       // entity_check_environment_name
+    int in_trigger = 0;              // entity_check_trigger_name
+    int facing = 0;                  // the four entity_is_facing_* queries
+    int in_facing_arc = 0;           // collide_check_facing_arc
+    int32_t relative_direction = 0;  // ai_get_relative_direction_flags
+    // Called with each call once it is recorded, so that a test can act as
+    // the runtime would inside it (start a script and give it a slice).
+    std::function<void(const std::string& call)> on_call;
+};
+extern runtime_double_host service_double_host;
+
+// A new entity named `name`, made by the doubles and in no ring.
+win_entity* service_double_entity(const std::string& name);
+// The state values of an entity the doubles made (none at first).
+std::vector<float>& service_double_state_values(win_entity* entity);
+// The name a sound of the doubles was loaded under.
+std::string service_double_sound_name(const win_sound_container* sound);
+// What sound_unload does for the holders of sound pointers: calls every
+// function registered with sound_add_forget_funct (registrations outlive
+// the resets, as the sound module's do).
+void service_double_unload_sound(win_sound_container* sound);

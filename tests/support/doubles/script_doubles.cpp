@@ -16,6 +16,12 @@ float script_update_script(void)
     return 0.0f;
 }
 
+int parse_run_script(running_script*)
+{
+    service_calls.push_back("parse_run_script()");
+    return 1;
+}
+
 int script_cleanup_script_list(void)
 {
     service_calls.push_back("script_cleanup_script_list()");

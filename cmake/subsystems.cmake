@@ -79,8 +79,9 @@ varnock_subsystem(frame
 varnock_subsystem(models
   INCLUDES convert/src gamecode/src
   SOURCES
-    gamecode/src/model_io.cpp
-  HEADERS convert/src/models_services.h convert/src/win_ast.h
+    convert/src/mow_animate.cpp convert/src/mow_geo.cpp
+    gamecode/src/anim_io.cpp gamecode/src/model_io.cpp
+  HEADERS convert/src/models_services.h convert/src/mow_anim.h convert/src/win_ast.h
   LIBS frame)
 
 varnock_subsystem(world

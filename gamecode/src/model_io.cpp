@@ -1,8 +1,95 @@
 #include "model_io.h"
 
+#include <cstdio>
+
+#include "debug.h"
+#include "file_io.h"
+
 mow_model* model_io_global_mow_model_list = nullptr;
+int32_t model_io_global_mow_model_list_size = 0;
+
+namespace {
+
+const char* model_name(const mow_model* model)
+{
+    return model->mow_model_name ? model->mow_model_name : "(null)";
+}
+
+// Makes a freshly read model ready to be drawn. The renderer's preparation
+// checks the model in the same way before it turns the skinning slots into
+// addresses.
+int prepare_for_drawing(const mow_model* model)
+{
+    return mow_geo_validate_mow_model(model);
+}
+
+}  // namespace
+
+mow_model* model_io_load(const char* path)
+{
+    REFUSE_NULL(path, "model_io_load", "path", nullptr);
+    LOG_NOTICE("Reading MOW '%s'\n", path);
+    // Sharing compares the stored name with the path asked for, so a file
+    // is shared exactly when it stores the path it is loaded by.
+    mow_model* listed = (mow_model*)dlink_find((dlink*)model_io_global_mow_model_list, path);
+    if (listed)
+        return listed;
+    int found = 0;
+    FILE* file = file_open_search_verify_version_bin(path, nullptr, FILE_TYPE_MODEL,
+                                                     FILE_VERSION_MODEL, &found);
+    if (!file) {
+        if (found)
+            LOG_ERROR("Bad file type or file version '%s', found version %ld, expected %ld\n", path,
+                      (long)file_hdr_version_found, (long)FILE_VERSION_MODEL);
+        else
+            LOG_ERROR("Could not find '%s' for reading\n", path);
+        return nullptr;
+    }
+    mow_model* model = read_mow_model_bin(file);
+    file_close(file);
+    if (!model) {
+        LOG_ERROR("Could not read-to-verify mow_model file '%s'\n", path);
+        return nullptr;
+    }
+    if (!prepare_for_drawing(model)) {
+        free_mow_model(model);
+        return nullptr;
+    }
+    add_to_mow_model_list(&model_io_global_mow_model_list, &model_io_global_mow_model_list_size,
+                          model);
+    --model->mow_model_ref_cnt;  // the reference it was read with is the list's
+    return model;
+}
+
+int model_io_remove_mow_model(void)
+{
+    int ok = 1;
+    const int32_t listed = model_io_global_mow_model_list_size;
+    mow_model* model = model_io_global_mow_model_list;
+    for (int32_t i = 0; i < listed && model; ++i) {
+        mow_model* next = model->next;
+        if (model->mow_model_ref_cnt <= 1) {
+            LOG_NOTICE("removing mow_model %s from list.\n", model_name(model));
+            if (remove_from_mow_model_list(&model_io_global_mow_model_list,
+                                           &model_io_global_mow_model_list_size, model)) {
+                ++model->mow_model_ref_cnt;  // the list's reference, released now
+                ok = free_mow_model(model) && ok;
+            } else {
+                ok = 0;
+            }
+        }
+        model = next;
+    }
+    return ok;
+}
 
 void model_io_reset(void)
 {
-    model_io_global_mow_model_list = nullptr;
+    while (mow_model* model = model_io_global_mow_model_list) {
+        remove_from_mow_model_list(&model_io_global_mow_model_list,
+                                   &model_io_global_mow_model_list_size, model);
+        model->mow_model_ref_cnt = 1;
+        free_mow_model(model);
+    }
+    model_io_global_mow_model_list_size = 0;
 }

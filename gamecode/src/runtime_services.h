@@ -102,9 +102,10 @@ int varnock_final_cleanup(void);
 
 // ---- The tail animations ----
 
-// 1 when all three loaded.
+// Reads the three tail animations from the animation directory; the last
+// row that loads becomes the current one. 1 when all three loaded.
 int vk_tail_load(void);
-// The AND of the releases.
+// Releases the loaded tail animations; the AND of the releases.
 int vk_tail_free(void);
 
 // ---- Sound ----

@@ -5,6 +5,7 @@
 #include "debug.h"
 #include "file_io.h"
 #include "gameglobals.h"
+#include "mow_anim.h"
 
 vk_tail_row vk_tail_data[VK_TAIL_ROW_COUNT] = {
     {"vk_tail_animation", nullptr, 0.0f, 0.3333f},
@@ -39,11 +40,17 @@ int vk_tail_load(void)
             ok = 0;
             continue;
         }
-        // The animation record is read here (its duration is its end time
-        // minus its begin time, and the row becomes the current one) once
-        // the animation records are in; until then the row stays empty.
+        mow_anim* anim = read_mow_anim_bin(file);
         file_close(file);
-        ok = 0;
+        if (!anim) {
+            LOG_ERROR("Could not read_mow_anim_bin for '%s'\n", path);
+            ok = 0;
+            continue;
+        }
+        // Read directly, not through the shared list: the tail owns them.
+        row.anim = anim;
+        row.duration = anim->mow_anim_end_time - anim->mow_anim_begin_time;
+        vk_tail_state.cur_vk_tail_data = &row;
     }
     vk_tail_state.vk_tail_state = 2;
     vk_tail_state.tail_last_time = 0.0f;
@@ -54,10 +61,12 @@ int vk_tail_load(void)
 
 int vk_tail_free(void)
 {
-    // Loaded animations are released here with the animation records; no
-    // row holds one before then.
-    for (vk_tail_row& row : vk_tail_data)
+    int ok = 1;
+    for (vk_tail_row& row : vk_tail_data) {
+        if (row.anim)
+            ok = free_mow_anim(row.anim) && ok;
         row.anim = nullptr;
+    }
     vk_tail_state.cur_vk_tail_data = nullptr;
-    return 1;
+    return ok;
 }

@@ -1,6 +1,7 @@
 // The player's tail: three tail animations loaded once at start-up, and the
 // state of the tail blend. The per-joint hooks that play them on the tail
-// joints are added with the animation records.
+// joints are added with the player character. vk_tail_load and
+// vk_tail_free are declared in runtime_services.h.
 #pragma once
 
 #include <cstdint>

@@ -629,7 +629,8 @@ void* take_numbers(const record_field& field, source* src, int32_t count)
         LOG_ERROR("Bad %s = %ld with %ld bytes left\n", field.count_name, (long)count, left);
         return nullptr;
     }
-    int32_t bytes = count * (int32_t)field.elem_size;
+    // A count of 0 or less is refused below, before it is multiplied.
+    int32_t bytes = count > 0 ? count * (int32_t)field.elem_size : 0;
     void* numbers = count > 0 ? take_memory(src, (size_t)bytes) : nullptr;
     if (!numbers) {
         LOG_ERROR("Could not %s_%s%s.\n", src->form(), field.name, src->suffix());

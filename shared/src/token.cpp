@@ -392,9 +392,7 @@ int token_to_float(int32_t negate, const char* numeric_str, float* result_float)
     double value;
     if (!token_to_double(negate, numeric_str, &value))
         return 0;
-    // An exponent reaches far past the float range; such a value would
-    // become infinity, which is no number here.
-    if (std::fabs(value) > FLT_MAX)
+    if (std::fabs(value) > (double)FLT_MAX)  // no float: it would become infinity
         return token_illegal_number(numeric_str);
     *result_float = (float)value;
     return 1;

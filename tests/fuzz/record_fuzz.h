@@ -11,9 +11,14 @@
 #include "heap.h"
 #include "record.h"
 
+// What is done with each record that comes out, before it is released: a
+// check of the reader's type that must not fail on anything a reader gives.
+typedef void (*record_fuzz_use)(const void* record);
+
 // What a record read from `bytes` writes; false when the bytes are refused.
+// `use`, when given, sees the record read.
 inline bool record_fuzz_rewrite(const record_type* type, const std::string& bytes,
-                                std::string* written)
+                                std::string* written, record_fuzz_use use = nullptr)
 {
     FILE* in = bytes.empty() ? std::tmpfile() : fmemopen((void*)bytes.data(), bytes.size(), "rb");
     if (!in)
@@ -22,6 +27,8 @@ inline bool record_fuzz_rewrite(const record_type* type, const std::string& byte
     std::fclose(in);
     if (!rec)
         return false;
+    if (use)
+        use(rec);
     char* buffer = nullptr;
     size_t size = 0;
     FILE* out = open_memstream(&buffer, &size);
@@ -34,12 +41,14 @@ inline bool record_fuzz_rewrite(const record_type* type, const std::string& byte
 }
 
 // Reads and links `data` as one record of `type`. What is read must write
-// back, and what that writes must read and write back unchanged.
-inline int record_fuzz_one_input(const record_type* type, const uint8_t* data, size_t size)
+// back, and what that writes must read and write back unchanged. `use`, when
+// given, sees the record read and the record linked.
+inline int record_fuzz_one_input(const record_type* type, const uint8_t* data, size_t size,
+                                 record_fuzz_use use = nullptr)
 {
     std::string bytes((const char*)data, size);
     std::string first, second;
-    if (record_fuzz_rewrite(type, bytes, &first) &&
+    if (record_fuzz_rewrite(type, bytes, &first, use) &&
         (!record_fuzz_rewrite(type, first, &second) || second != first))
         __builtin_trap();
 
@@ -47,7 +56,9 @@ inline int record_fuzz_one_input(const record_type* type, const uint8_t* data, s
     std::memcpy(image, data, size);
     link_arena arena = {};
     link_cursor cursor = link_arena_begin(&arena, image, (int32_t)size, 0);
-    record_link(type, &cursor);
+    void* linked = record_link(type, &cursor);
+    if (linked && use)
+        use(linked);
     link_arena_free(&arena);
     return 0;
 }

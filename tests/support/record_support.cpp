@@ -75,6 +75,26 @@ std::string with_half(std::string bytes, size_t offset, uint16_t value)
     return bytes;
 }
 
+void* record_read_bytes(const record_type* type, const std::string& bytes)
+{
+    FILE* file = file_with_bytes(bytes);
+    void* rec = record_read_bin(type, file);
+    std::fclose(file);
+    return rec;
+}
+
+void expect_default_images(const std::vector<RecordDefault>& rows)
+{
+    LogCapture log;
+    for (const RecordDefault& row : rows) {
+        SCOPED_TRACE(row.type->name);
+        void* rec = record_malloc(row.type, nullptr);
+        EXPECT_EQ(written_form(row.type, rec, RecordForm::single, 1), row.image);
+        EXPECT_EQ(record_free(row.type, rec), 1);
+    }
+    EXPECT_TRUE(log.errors().empty());
+}
+
 void expect_record_round_trip(const record_type* type, const std::string& bytes, RecordForm form,
                               int32_t n)
 {

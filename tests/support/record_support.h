@@ -38,6 +38,18 @@ void expect_record_round_trip(const record_type* type, const std::string& bytes,
 std::vector<std::string> record_refusal(const record_type* type, const std::string& bytes,
                                         RecordForm form = RecordForm::single, int32_t n = 1);
 
+// One record of `type` read from `bytes` with the stream form, or NULL; the
+// caller releases it.
+void* record_read_bytes(const record_type* type, const std::string& bytes);
+
+// A new record of each row's type, made without a name, writes the row's
+// image: the type's default template as it is stored.
+struct RecordDefault {
+    const record_type* type;
+    std::string image;
+};
+void expect_default_images(const std::vector<RecordDefault>& rows);
+
 // Rows of tables run by the two functions below.
 struct RecordRoundTrip {
     const record_type* type;

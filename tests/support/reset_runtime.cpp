@@ -1,13 +1,13 @@
 #include "entity_io.h"
-#include "model_io.h"
 #include "sound.h"
 #include "test_support.h"
 #include "varnock.h"
+#include "vk_tail.h"
 
 TEST_RESET(runtime)
 {
     sound_reset();
     varnock_reset();
+    vk_tail_free();
     entity_io_reset();
-    model_io_reset();
 }

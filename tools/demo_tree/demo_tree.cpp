@@ -8,7 +8,10 @@
 //                                   the menu's picture and buttons, and the
 //                                   transparent-texture list
 //   drive_c/data/win/script/...     the load-script list
-//   drive_c/data/win/anim/...       the three tail animations
+//   drive_c/data/win/anim/...       the three tail animations and the demo
+//                                   figure's wave (demo_anim.h)
+//   drive_c/data/win/model/...      the demo figure (demo_model.h), whose
+//                                   texture is in the bitmap directory
 //   gamefont.ttf                    the game font, a copy of a free system
 //                                   face (Debian's fonts-dejavu-core), in
 //                                   which the pictures' text is set
@@ -27,6 +30,8 @@
 #include "config.h"
 #include "d3dxframe.h"
 #include "debug.h"
+#include "demo_anim.h"
+#include "demo_model.h"
 #include "demo_pictures.h"
 #include "file_io.h"
 #include "gameglobals.h"
@@ -179,6 +184,14 @@ uint32_t digit_pixel(int x, int y, int size)
     return inside ? 0xFFF0F0F0 : 0xFF000000;
 }
 
+// The demo figure's skin: a checker of two warm tones inside a light frame.
+uint32_t demo_skin_pixel(int x, int y, int size)
+{
+    if (x < 2 || y < 2 || x >= size - 2 || y >= size - 2)
+        return 0xFFF0E0C0;
+    return ((x / 8 + y / 8) % 2) ? 0xFFB05A30 : 0xFF7A3A20;
+}
+
 // A versioned text file of one name a line.
 bool write_name_list(const char* directory, const char* file_name, int32_t type, int32_t version,
                      const std::vector<const char*>& names)
@@ -194,14 +207,28 @@ bool write_name_list(const char* directory, const char* file_name, int32_t type,
     return file_close(file) && ok;
 }
 
-// The tail animations: for now the file header alone. The animation records
-// and their writer fill them in when they exist.
-bool write_tail_animation(const char* directory, const char* name)
+// Writes `anim` (NULL when it could not be made; released here) as the
+// animation file `name` in the animation directory. Its stored name is its
+// base name, so that the game shares it.
+bool write_animation(const char* directory, const char* name, mow_anim* anim)
 {
     char path[300];
     snprintf(path, sizeof path, "%s\\%s.trw", directory, name);
-    FILE* file = file_open_write_version_bin(path, FILE_TYPE_ANIM, FILE_VERSION_ANIM);
-    return file && file_close(file);
+    bool ok = anim && demo_anim_write_file(path, anim);
+    if (anim)
+        free_mow_anim(anim);
+    return ok;
+}
+
+// The demo figure under the name the game loads it by, and its texture: a
+// warm checker with a light border.
+bool write_demo_figure(const char* models, const char* bitmaps)
+{
+    char path[300];
+    snprintf(path, sizeof path, "%s\\%s.%s", models, "demo_figure", "mow");
+    to_lower_case(path);
+    return demo_model_write(path, path) &&
+           write_tga(bitmaps, demo_model_shader_name, square(64, demo_skin_pixel), false);
 }
 
 // The game adds its font from the working directory.
@@ -235,7 +262,8 @@ int main(int argc, char** argv)
 
     const char* bitmaps = game_globals.bitmaps_pathname;
     ok = make_directory(bitmaps) && make_directory(game_globals.animation_pathname) &&
-         make_directory(game_globals.script_pathname) && ok;
+         make_directory(game_globals.script_pathname) &&
+         make_directory(game_globals.model_pathname) && ok;
     ok = copy_game_font() && pictures_open_font() && ok;
     ok = write_name_list(bitmaps, "transtex.ttw", FILE_TYPE_TRANSTEX, FILE_VERSION_TRANSTEX,
                          {"no_attack", "end_of_entries"}) &&
@@ -255,9 +283,18 @@ int main(int argc, char** argv)
          {"zero", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine"})
         ok = write_tga(bitmaps, name, square(16, digit_pixel), true) && ok;
     pictures_close_font();
-    for (const char* name :
-         {"vk_tail_animation", "vk_tail_anim_side_to_side", "vk_tail_anim_curly"})
-        ok = write_tail_animation(game_globals.animation_pathname, name) && ok;
+    ok = write_demo_figure(game_globals.model_pathname, bitmaps) && ok;
+    const char* animations = game_globals.animation_pathname;
+    const struct {
+        const char* name;
+        float swing;  // radians
+    } tails[] = {{"vk_tail_animation", 0.3f},
+                 {"vk_tail_anim_side_to_side", 0.6f},
+                 {"vk_tail_anim_curly", 0.9f}};
+    for (const auto& tail : tails)
+        ok = write_animation(animations, tail.name, demo_anim_make_tail(tail.name, tail.swing)) &&
+             ok;
+    ok = write_animation(animations, "demo_wave", demo_anim_make_wave("demo_wave")) && ok;
     if (!ok || debug_log.error_count > 0) {
         fprintf(stderr, "demo_tree: could not write the tree\n");
         return 1;

@@ -1,0 +1,9 @@
+#include "anim_io.h"
+#include "model_io.h"
+#include "test_support.h"
+
+TEST_RESET(models)
+{
+    model_io_reset();
+    anim_io_reset();
+}

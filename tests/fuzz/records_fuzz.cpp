@@ -185,8 +185,7 @@ bool same_record(const record_type* type, const void* a, const void* b)
         int32_t count = record_kind_has_count(field.kind) ? word(a, field.count_offset) : 0;
         if (record_kind_has_count(field.kind) && count != word(b, field.count_offset))
             return false;
-        if (record_kind_owns(field.kind) && field.kind != RECORD_NAME &&
-            (pa == nullptr) != (pb == nullptr))
+        if (record_kind_owns(field.kind) && (pa == nullptr) != (pb == nullptr))
             return false;
         bool same = true;
         switch (field.kind) {
@@ -197,12 +196,6 @@ bool same_record(const record_type* type, const void* a, const void* b)
         case RECORD_LINKS:  // the list walk checks them
             break;
         case RECORD_NAME:
-            // The stream form drops an empty name that the link form keeps; the
-            // record engine is being mended to apply one rule in both. Until
-            // then an empty name and none count as the same here.
-            same = same_text(pa && *(const char*)pa ? (const char*)pa : nullptr,
-                             pb && *(const char*)pb ? (const char*)pb : nullptr);
-            break;
         case RECORD_STRING:
             same = same_text((const char*)pa, (const char*)pb);
             break;

@@ -72,8 +72,9 @@
 //   REC_VARIANT(tag, m, tbl)  owned record (a void*) whose type the int32 word
 //                             `tag`, a REC_WORDS row before it, picks from
 //                             the table `tbl`; an unknown tag fails reads,
-//                             writes and links, and a free that would have to
-//                             release the pointer:
+//                             writes, links and frees (a free still releases
+//                             the record and all else it holds, but cannot
+//                             take apart what nothing says the type of):
 //                                 inline constexpr record_variant win_block_kinds[] = {
 //                                     {0, &win_line_block_desc}, {1, &win_planar_block_desc}};
 //   REC_BYTES(m, size_fn)     owned byte buffer (a uint8_t*) whose length the
@@ -94,9 +95,10 @@
 //                             the file format has no place for)
 //   REC_REFERENCE(m, E)       run-time pointer that holds one reference of a
 //                             shared, counted E record (a hull the record
-//                             names and gets at load): written as 0, reset to
-//                             NULL by every reader, released (free_E) with the
-//                             record
+//                             names and gets at load), or an E of its own
+//                             that is made at run time and never stored:
+//                             written as 0, reset to NULL by every reader,
+//                             released (free_E) with the record
 // REC_ARRAY, REC_LIST and REC_RECORD take an optional last word that replaces
 // the default word in the write failure message ("Could not write_W_array_bin.").
 // One-word holder types declared as a pointer typedef describe the record

@@ -424,12 +424,20 @@ TEST(RecordStream, TaggedRecordsFollowTheirTag)
     FILE* file = std::tmpfile();
     EXPECT_EQ(write_rt_node_bin(file, node), 0);
     std::fclose(file);
-    EXPECT_EQ(free_rt_node(node), 0);  // nothing says what the pointer holds
+    // Nothing says what the pointer holds: the free fails and lets go of all
+    // else, the record too.
+    rt_leaf* leaf = (rt_leaf*)node->shape;
+    EXPECT_EQ(free_rt_node(node), 0);
     EXPECT_EQ(log.errors(),
               (std::vector<std::string>{"Unknown shape_type = 3", "Unknown shape_type = 3"}));
-    EXPECT_EQ(node->rt_node_ref_cnt, 1);
-    node->shape_type = 0;
-    EXPECT_EQ(free_rt_node(node), 1);
+    free_rt_leaf(leaf);
+
+    // An unknown tag fails a free even without a tagged record.
+    log.clear();
+    rt_node* bare = malloc_rt_node("bare");
+    bare->shape_type = 5;
+    EXPECT_EQ(free_rt_node(bare), 0);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"Unknown shape_type = 5"});
 }
 
 TEST(RecordCounted, ReferenceCountRules)

@@ -31,7 +31,7 @@ struct win_shader {
 RECORD_BEGIN(win_shader, 52)
     REC_NAME(win_shader_name)
     REC_STRING(win_ast_filename)
-    REC_RUNTIME(win_ast)
+    REC_RECORD(win_ast, win_ast)
     REC_ARRAY(win_texture_filename_array_size, win_texture_filename_array, win_filename_ptr)
     REC_ARRAY(texture_container_ptr_array_size, texture_container_ptr_array,
               texture_container_ptr)

@@ -521,7 +521,7 @@ enum : uint32_t {
     ENTITY_FLAG_WEAPON = 0x4000,
     ENTITY_FLAG_PROJECTILE = 0x8000,  // a particle that remembers who fired it
     ENTITY_FLAG_ITEM = 0x10000,
-    ENTITY_FLAG_PERSISTENT = 0x20000,  // survives unloading all but everything
+    ENTITY_FLAG_PERSISTENT = 0x20000,  // kept when the level is unloaded, not when everything is
     ENTITY_FLAG_ENVIRONMENT_COLLISION = 0x80000,
     ENTITY_FLAG_CHARACTER_COLLISION = 0x100000,
     ENTITY_FLAG_UPRIGHT_BILLBOARD = 0x200000,
@@ -565,7 +565,8 @@ struct win_entity {
     win_vect3 velocity;      // world units per second
     win_vect3 acceleration;  // the runtime's: gravity times gravity_factor
     // Relative to the parent's world matrix, to a joint of the parent or to
-    // nothing, as parent_joint_idx says; the translation row is the position.
+    // the identity, as parent_joint_idx says; the translation row is the
+    // position.
     win_matrix43 local_matrix;
     float life_span;  // seconds left; ETERNAL_LIFE_SPAN: never ends
     // -1: relative to the parent's world matrix; -2: to the identity; n: to
@@ -574,9 +575,9 @@ struct win_entity {
     win_xform root_xform;  // the root track's transform of the last frame (root motion)
     win_matrix43 world_matrix;
     win_matrix43 prev_world_matrix;
-    win_vect3 gravity_factor;  // per axis
-    float bounce_threshold;    // speed under which a collision does not bounce
-    void* win_entity_spare_ptr;
+    win_vect3 gravity_factor;    // per axis
+    float bounce_threshold;      // the speed threshold of a collision's bounce
+    void* win_entity_spare_ptr;  // nothing uses it; NULL
     char* win_ast_filename;
     struct win_ast* win_ast;  // its own state table, never shared
     int32_t win_entity_filename_array_size;

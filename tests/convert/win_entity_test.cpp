@@ -436,13 +436,19 @@ TEST(WinEntityFile, GoldenBytesOfEachKindOfEntityWithAChild)
 
 namespace {
 
-// The demo level with an AI on its camera, as a stream.
-std::string level_stream()
+// The demo level, with an AI on its camera so that the tree holds one.
+win_entity* level_with_ai()
 {
     win_entity* level = demo_entity_make_level();
-    win_entity* camera = level->win_sub_entity_list->next->next;
-    camera->u.win_camera->win_ai = malloc_win_ai();
-    camera->u.win_camera->win_ai->target_joint = 3;
+    win_camera* camera = level->win_sub_entity_list->next->next->u.win_camera;
+    camera->win_ai = malloc_win_ai();
+    camera->win_ai->target_joint = 3;
+    return level;
+}
+
+std::string level_stream()
+{
+    win_entity* level = level_with_ai();
     std::string stream = entity_bytes(level);
     free_win_entity(level);
     return stream;
@@ -508,12 +514,9 @@ void expect_demo_level(const win_entity* level)
 TEST(WinEntityFile, TheDemoLevelReadsAndLinksBackAsOneTree)
 {
     LogCapture log;
-    std::string stream = level_stream();
-    win_entity* level = demo_entity_make_level();
-    win_entity* camera = level->win_sub_entity_list->next->next;
-    camera->u.win_camera->win_ai = malloc_win_ai();
-    camera->u.win_camera->win_ai->target_joint = 3;
-    EXPECT_EQ(file_stream_of(level), stream);  // both forms write back what they took
+    win_entity* level = level_with_ai();
+    std::string stream = file_stream_of(level);  // both forms write back what they took
+    EXPECT_EQ(stream, entity_bytes(level));
     free_win_entity(level);
 
     win_entity* read = (win_entity*)record_read_bytes(&win_entity_desc, stream);

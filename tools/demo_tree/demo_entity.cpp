@@ -1,10 +1,8 @@
 #include "demo_entity.h"
 
-#include <cstdio>
 #include <initializer_list>
 
 #include "demo_model.h"
-#include "dlink.h"
 #include "file_io.h"
 #include "heap.h"
 
@@ -25,16 +23,6 @@ bool set_names(char*** array, int32_t* array_size, std::initializer_list<const c
     for (const char* name : names)
         ok = ((*array)[i++] = STRDUP(name)) != nullptr && ok;
     return ok;
-}
-
-char** malloc_filenames(int32_t size)
-{
-    return malloc_win_filename_ptr_array(size);
-}
-
-char** malloc_state_names(int32_t size)
-{
-    return malloc_win_state_name_ptr_array(size);
 }
 
 // A new entity of `type` without payload, placed at `position`.
@@ -76,9 +64,10 @@ win_ast* hero_table(void)
     if (!table)
         return nullptr;
     bool ok = set_names(&table->mow_anim_filename_array, &table->mow_anim_filename_array_size,
-                        {"demo_wave"}, malloc_filenames) &&
+                        {"demo_wave"}, malloc_win_filename_ptr_array) &&
               set_names(&table->win_anim_state_filename_array,
-                        &table->win_anim_state_filename_array_size, {"wave"}, malloc_filenames);
+                        &table->win_anim_state_filename_array_size, {"wave"},
+                        malloc_win_filename_ptr_array);
     table->win_anim_table_base_array = malloc_win_anim_table_base_array(DEMO_ENTITY_HERO_STATES);
     if (table->win_anim_table_base_array) {
         table->win_anim_table_base_array_size = DEMO_ENTITY_HERO_STATES;
@@ -209,9 +198,9 @@ win_entity* demo_entity_make_hero(void)
     hero->win_ast = hero_table();
     bool ok = hero->win_ast_filename && hero->win_ast &&
               set_names(&hero->win_entity_filename_array, &hero->win_entity_filename_array_size,
-                        {"torch"}, malloc_filenames) &&
+                        {"torch"}, malloc_win_filename_ptr_array) &&
               set_names(&hero->win_state_name_array, &hero->win_state_name_array_size,
-                        {"door_open", "alarm"}, malloc_state_names);
+                        {"door_open", "alarm"}, malloc_win_state_name_ptr_array);
     hero->win_state_array = (float*)MALLOC(2 * sizeof(float));
     if (hero->win_state_array) {
         hero->win_state_array_size = 2;
@@ -240,7 +229,7 @@ win_entity* demo_entity_make_courtyard(void)
     if (!env)
         return finished(courtyard, false);
     bool ok = set_names(&env->win_collision_filename_array, &env->win_collision_filename_array_size,
-                        {"courtyard_wall"}, malloc_filenames);
+                        {"courtyard_wall"}, malloc_win_filename_ptr_array);
     env->win_collision_ptr_array = malloc_win_collision_ptr_array(1);
     if (env->win_collision_ptr_array) {
         env->win_collision_ptr_array_size = 1;

@@ -13,12 +13,13 @@
 enum { DEMO_ENTITY_HERO_STATES = 1 };
 
 // "hero": a character posed from the demo figure (model file "demo_figure"),
-// visible, driven and a target, 50 units down z, with its own state table
+// visible, driven and a target, 50 units along z, with its own state table
 // (file name "hero"), the AI file "hero", the state names "door_open" and
-// "alarm" with the values 0 and 1, hit points 80 of 100, weapon values of
+// "alarm" with the values 0 and 1, hit points 80 of 100 and weapon values of
 // its own (clip 4, 2 shots since the reload, charge 0.5 of 2 gained at 0.25
-// a second, ammo 12 of 40), and one sub-entity, named also by file: "sword",
-// a melee weapon held at the figure's arm joint (1).
+// a second, ammo 12 of 40). It names the entity file "torch" as a
+// sub-entity (loaded by the runtime) and holds one in its tree: "sword", a
+// melee weapon held at the figure's arm joint (1).
 win_entity* demo_entity_make_hero(void);
 
 // "courtyard": an environment with the collision file "courtyard_wall" and

@@ -53,3 +53,19 @@ int win_map_check_node_indexes(const void* win_map_ptr)
     }
     return 1;
 }
+
+win_light* duplicate_win_light(const win_light* template_win_light)
+{
+    REFUSE_NULL(template_win_light, "duplicate_win_light", "template_win_light", nullptr);
+    const char* name = template_win_light->win_light_name;
+    win_light* light = malloc_win_light(name);
+    if (!light) {
+        LOG_ERROR("Could not malloc_win_light for '%s'.\n", name ? name : "(null)");
+        return nullptr;
+    }
+    light->d3d_light = template_win_light->d3d_light;
+    // The template's device slot stays the template's: the copy takes one of
+    // its own when it first lights.
+    light->light_slot = -1;
+    return light;
+}

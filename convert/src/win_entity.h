@@ -1,24 +1,28 @@
 // The level objects (win_entity) and the records an entity file carries
-// besides them, each with its record family (record.h), one section each:
+// with them, each with its record family (record.h), one section each:
 //   reference slots   one-word holders of a hull reference or a state name,
 //                     kept in arrays
 //   AI                win_ai with its personality, goals and hot sectors
 //   navigation maps   win_map with its nodes and their paths
-//   entity            every character, environment, light, camera and
-//                     particle emitter of a level, with its payload chosen by
-//                     its type
-//
-// Only the fields of the entity that the frame's player input and statistics
-// line use are here so far, in their record order; the entity records add the
-// rest of the entity and its payloads and their families.
+//   payloads          of characters (with their weapon values),
+//                     environments (with their explore cameras), lights
+//                     (with the device's light description), cameras (with
+//                     their targets) and particle emitters
+//   entity            every object of a level, with its payload chosen by
+//                     its type, and the slot that holds one
 #pragma once
 
 #include <cstdint>
 
+#include "mow_anim.h"
+#include "mow_geo.h"
+#include "platform/d3d.h"
 #include "record.h"
 #include "win_ast.h"
 #include "win_collision.h"
 #include "win_geo.h"
+#include "win_shader.h"
+#include "win_trigger.h"
 
 // ---- Reference slots ----
 //
@@ -209,14 +213,327 @@ RECORD_END(win_map, NAMED)
 // any other builder of maps.
 int win_map_check_node_indexes(const void* win_map_ptr);
 
-// ---- Entity ----
+// ---- Character payload ----
+//
+// A character is posed from a model: the player, the other characters,
+// weapons and items (flagged ENTITY_FLAG_WEAPON or ENTITY_FLAG_ITEM) and the
+// particles that emitters launch. The runtime completes a character when it
+// loads it: the model's reference, the pose array, the shaders, the
+// appendage spheres and the AI. The stream carries the arrays but never the
+// model or the AI.
 
-// Bits of win_entity_flag.
+// A weapon's rounds and charge. On a weapon the hit-point operations act on
+// ammo, clamped to max_ammo.
+struct win_weapon_data {
+    int32_t clip_size;           // shots between two reloads
+    int32_t shots_since_reload;  // reaching clip_size picks the reload and starts again at 0
+    int32_t weapon_data_reserved;
+    float charge_rate;  // charge gained per second while charging
+    float max_charge;
+    float charge;
+    int32_t max_ammo;
+    int32_t ammo;
+};
+RECORD_VALUE(win_weapon_data, 32, 6, 0, 0, 0.0f, 1.0f, 1.0f, 99, 99)
+
+struct win_character {
+    char* mow_model_filename;     // loaded with the extension "mow" from the model directory
+    struct mow_model* mow_model;  // one reference to the shared model, taken at load
+    int32_t mow_track_augment_array_size;
+    mow_track_augment* mow_track_augment_array;  // the pose: one record per joint of the model
+    int32_t win_shader_array_size;
+    win_shader* win_shader_array;  // one per shader file of the model
+    int32_t current_appendage_sphere_keys_size;
+    // The appendage spheres of the current pose, one per appendage.
+    mow_appendage_sphere_key* current_appendage_sphere_keys;
+    win_vect3 location;     // as last placed or launched; character collision reads it
+    char* win_ai_filename;  // loaded with the extension ".int" from the AI directory
+    struct win_ai* win_ai;  // its own, made at load or by duplication; never stored
+    // The weapon and item sub-entities in use (NULL: the standard ones),
+    // owned by the entity tree. A projectile particle keeps the entity that
+    // fired it in current_weapon.
+    win_entity* current_weapon;
+    win_entity* current_item;
+    float bounce_factor;  // of the velocity that a collision with the environment reflects
+    float radius_scale;   // the model's sphere radius is scaled by it once, at load
+    float hitpoints;      // -1.0: not given
+    float max_hitpoints;  // adding or setting hit points clamps to it
+    float mass;           // for character-to-character collision
+    win_weapon_data weapon_data;
+};
+// clang-format off
+RECORD_BEGIN(win_character, 112)
+    REC_STRING(mow_model_filename)
+    REC_REFERENCE(mow_model, mow_model)
+    REC_ARRAY(mow_track_augment_array_size, mow_track_augment_array, mow_track_augment)
+    REC_ARRAY(win_shader_array_size, win_shader_array, win_shader)
+    REC_ARRAY(current_appendage_sphere_keys_size, current_appendage_sphere_keys,
+              mow_appendage_sphere_key)
+    REC_WORDS(location)
+    REC_STRING(win_ai_filename)
+    REC_REFERENCE(win_ai, win_ai)
+    REC_RUNTIME(current_weapon)
+    REC_RUNTIME(current_item)
+    REC_WORDS(bounce_factor)
+    REC_WORDS(radius_scale)
+    REC_WORDS(hitpoints)
+    REC_WORDS(max_hitpoints)
+    REC_WORDS(mass)
+    REC_WORDS(weapon_data)
+RECORD_END(win_character, PLAIN, .radius_scale = 1.0f, .hitpoints = -1.0f,
+           .max_hitpoints = -1.0f, .mass = 1.0f,
+           .weapon_data = win_weapon_data_record_desc::templ)
+// clang-format on
+
+// ---- Environment payload ----
+//
+// The level's static surroundings: its collision files and their hulls, the
+// trigger volumes, the explore cameras and the navigation map. The runtime
+// loads the hulls afresh from the file names (slot i for name i); hull slots
+// in a stream are read but not what the game uses.
+
+// While the followed entity stands in the explore camera's zone (enabled),
+// the camera moves to cam_position. Counted as a hull is: one made or read
+// alone has one reference, each list that holds it one more; an
+// environment keeps its explore cameras in an array, whose elements hold 0.
+struct win_explore_cam {
+    win_explore_cam* prev_ptr;
+    win_explore_cam* next_ptr;
+    // The list key; scripts switch a camera zone by this name without its
+    // directory and extension.
+    char* win_explore_cam_name;
+    int32_t win_explore_cam_ref_cnt;
+    win_vect3 cam_position;
+    win_vect3 focus_point;  // all three within 0.0001 of 0: not set
+    char* cam_script_name;  // started when the camera switches to it; NULL: none
+    // -1.0: not given (the runtime's load gives 1000, 200 and 1000). Within
+    // braking_dist of cam_position the speed falls with the distance left.
+    float cam_acceleration;
+    float braking_dist;
+    float cam_speed;
+    char* camzone_filename;  // the collision file of the zone
+    win_collision* camzone;  // that hull once loaded; its enabled word switches the zone
+};
+// clang-format off
+RECORD_BEGIN(win_explore_cam, 64)
+    REC_LINKS(prev_ptr, next_ptr)
+    REC_NAME(win_explore_cam_name)
+    REC_REF_CNT(win_explore_cam_ref_cnt)
+    REC_WORDS(cam_position)
+    REC_WORDS(focus_point)
+    REC_STRING(cam_script_name)
+    REC_WORDS(cam_acceleration)
+    REC_WORDS(braking_dist)
+    REC_WORDS(cam_speed)
+    REC_STRING(camzone_filename)
+    REC_REFERENCE(camzone, win_collision)
+RECORD_END(win_explore_cam, NAMED_LIST, .cam_acceleration = -1.0f, .braking_dist = -1.0f,
+           .cam_speed = -1.0f)
+// clang-format on
+
+struct win_environment {
+    int32_t win_collision_filename_array_size;
+    win_filename_ptr* win_collision_filename_array;
+    int32_t win_collision_ptr_array_size;
+    win_collision_ptr* win_collision_ptr_array;  // each slot one reference
+    int32_t win_trigger_array_size;
+    win_trigger* win_trigger_array;
+    int32_t win_explore_cam_array_size;
+    win_explore_cam* win_explore_cam_array;
+    char* win_map_filename;  // loaded with the extension "map"
+    struct win_map* win_map;
+};
+// clang-format off
+RECORD_BEGIN(win_environment, 40)
+    REC_ARRAY(win_collision_filename_array_size, win_collision_filename_array, win_filename_ptr)
+    REC_ARRAY(win_collision_ptr_array_size, win_collision_ptr_array, win_collision_ptr)
+    REC_ARRAY(win_trigger_array_size, win_trigger_array, win_trigger)
+    REC_ARRAY(win_explore_cam_array_size, win_explore_cam_array, win_explore_cam)
+    REC_STRING(win_map_filename)
+    REC_RECORD(win_map, win_map)
+RECORD_END(win_environment, PLAIN)
+// clang-format on
+
+// ---- Light payload ----
+//
+// A dynamic light of the level: its description, handed whole to the
+// frame's dynamic lights while the light entity lives, and the device light
+// slot it holds there. Entity files give the diffuse red, green and blue of
+// lights of types 1 to 4 in 0 to 255 (the runtime's load scales them); the
+// records keep what they are given.
+
+// The device's light description, held by value.
+typedef D3DLIGHT7 d3d_light;
+RECORD_VALUE(d3d_light, 104, .dcvDiffuse = {-1.0f, -1.0f, -1.0f, -1.0f},
+             .dcvSpecular = {-1.0f, -1.0f, -1.0f, -1.0f},
+             .dcvAmbient = {-1.0f, -1.0f, -1.0f, -1.0f}, .dvRange = -1.0f, .dvFalloff = -1.0f,
+             .dvAttenuation0 = -1.0f, .dvAttenuation1 = -1.0f, .dvAttenuation2 = -1.0f,
+             .dvTheta = -1.0f, .dvPhi = -1.0f)
+
+struct win_light {
+    win_light* prev_ptr;
+    win_light* next_ptr;
+    char* win_light_name;
+    D3DLIGHT7 d3d_light;
+    // The device light slot it holds, kept by the runtime; -1: none. A
+    // stored slot is read back as stored.
+    int32_t light_slot;
+};
+// clang-format off
+RECORD_BEGIN(win_light, 120)
+    REC_LINKS(prev_ptr, next_ptr)
+    REC_NAME(win_light_name)
+    REC_WORDS(d3d_light)
+    REC_WORDS(light_slot)
+RECORD_END(win_light, NAMED_LIST, .d3d_light = d3d_light_record_desc::templ, .light_slot = -1)
+// clang-format on
+
+// A new light named as `template_win_light`, with its description: the copy
+// a duplicated light entity gets. The copy holds no device light slot (-1),
+// whatever the template holds: two lights on one slot would drive one
+// device light, and the first to go out would switch it off under the
+// other. NULL after a log line.
+win_light* duplicate_win_light(const win_light* template_win_light);
+
+// ---- Camera payload ----
+//
+// A camera driven by its own AI, following the first target of its ring.
+
+// What a camera follows: the entity of its name (at one of its joints, when
+// target_joint_idx names one), or a fixed point.
+struct win_camera_target {
+    win_camera_target* prev_ptr;
+    win_camera_target* next_ptr;
+    char* win_camera_target_name;  // the entity followed; the list key
+    win_entity* target_entity;     // found by the name at load; NULL: none
+    // Into the target character's pose array: the joint whose sphere centre
+    // is followed; -1: none.
+    int32_t target_joint_idx;
+    win_vect3 target_point;  // followed while target_entity is NULL
+    // Into the environment's explore cameras: the one in use (kept on the
+    // ring's head target); -1: none.
+    int32_t explore_cam_idx;
+};
+// clang-format off
+RECORD_BEGIN(win_camera_target, 36)
+    REC_LINKS(prev_ptr, next_ptr)
+    REC_NAME(win_camera_target_name)
+    REC_RUNTIME(target_entity)
+    REC_WORDS(target_joint_idx)
+    REC_WORDS(target_point)
+    REC_WORDS(explore_cam_idx)
+RECORD_END(win_camera_target, NAMED_LIST, .target_joint_idx = -1, .explore_cam_idx = -1)
+// clang-format on
+
+struct win_camera {
+    int32_t camera_target_list_size;
+    win_camera_target* camera_target_list;  // the head is the target followed
+    struct win_ai* win_ai;                  // its goals
+    // The full vertical view angle in radians, from which the game camera's
+    // projection is built; -1.0: not given.
+    float field_of_view;
+};
+// clang-format off
+RECORD_BEGIN(win_camera, 16)
+    REC_LIST(camera_target_list_size, camera_target_list, win_camera_target)
+    REC_RECORD(win_ai, win_ai)
+    REC_WORDS(field_of_view)
+RECORD_END(win_camera, PLAIN, .field_of_view = -1.0f)
+// clang-format on
+
+// ---- Emitter payload ----
+//
+// A particle emitter: the runtime keeps particle_count copies of the
+// template entity as the emitter's sub-entities and launches them at
+// emit_rate. A spread or variance v draws a random offset in about -v/2 to
+// v/2 (0 when v is 0).
+
+struct win_emitter {
+    // The particle: an entity loaded under that name, else the entity file
+    // of that name.
+    char* particle_template;
+    int32_t particle_count;
+    int32_t use_emitter_direction;  // 0: particles leave along (0, 0, -1)
+    float emit_rate;                // particles per second; 0 or less: never fires
+    float emit_rate_variance;
+    float particle_speed;             // half the launch speed
+    int32_t particle_speed_variance;  // a whole number, unlike its neighbours
+    float emit_time;                  // seconds since the last firing
+    float angle_spread;               // degrees about each axis
+    float position_spread;            // in the emitter's x and y
+    // Given to each particle about x, y and z (radians per second), each
+    // value followed by its variance.
+    float particle_rot_velocity[3][2];
+    float particle_life;           // seconds
+    float particle_life_variance;  // drawn in steps of 0.001
+};
+// clang-format off
+RECORD_BEGIN(win_emitter, 72)
+    REC_STRING(particle_template)
+    REC_WORDS(particle_count)
+    REC_WORDS(use_emitter_direction)
+    REC_WORDS(emit_rate)
+    REC_WORDS(emit_rate_variance)
+    REC_WORDS(particle_speed)
+    REC_WORDS(particle_speed_variance)
+    REC_WORDS(emit_time)
+    REC_WORDS(angle_spread)
+    REC_WORDS(position_spread)
+    REC_WORDS(particle_rot_velocity)
+    REC_WORDS(particle_life)
+    REC_WORDS(particle_life_variance)
+RECORD_END(win_emitter, PLAIN, .particle_count = 20, .emit_rate = 10.0f,
+           .particle_speed = 50.0f, .emit_time = -1.0f,
+           .particle_rot_velocity = {{-1.0f, -1.0f}, {-1.0f, -1.0f}, {-1.0f, -1.0f}},
+           .particle_life = -1.0f, .particle_life_variance = -1.0f)
+// clang-format on
+
+// ---- Entity ----
+//
+// Every object of a level is an entity, with a payload chosen by its type.
+// An entity owns its whole tree: its state table, the names of its
+// sub-entity files, its child entities (weapons, items, particles, attached
+// parts; to any depth the record engine allows), its state names and values
+// and its payload. It is a member of at most one ring at a time, the
+// runtime's ring of live entities or its parent's win_sub_entity_list, and
+// free_win_entity does not take it off: remove it first.
+//
+// An entity file ("enw", FILE_TYPE_ENTITY / FILE_VERSION_ENTITY) holds the
+// binary header and one entity stream (write_win_entity_bin), the whole
+// tree; the link form (link_win_entity) decodes the same bytes from a file
+// image.
+
+// Bits of win_entity_flag. The default, 0x0018003d, is visible, with a
+// brain, colliding with the environment and with characters, and three
+// bits that nothing reads (0x8, 0x10, 0x20).
 enum : uint32_t {
+    ENTITY_FLAG_VISIBLE = 0x1,
+    ENTITY_FLAG_SECOND_PASS = 0x2,
     ENTITY_FLAG_BRAIN = 0x4,  // driven: by the player's input or by its AI
+    ENTITY_FLAG_BILLBOARD = 0x40,
+    ENTITY_FLAG_NO_LIGHTING = 0x80,
+    ENTITY_FLAG_MELEE_1 = 0x100,  // the weapon's kind: melee 1 to 3, projectile 1 to 3
+    ENTITY_FLAG_MELEE_2 = 0x200,
+    ENTITY_FLAG_MELEE_3 = 0x400,
+    ENTITY_FLAG_PROJECTILE_1 = 0x800,
+    ENTITY_FLAG_PROJECTILE_2 = 0x1000,
+    ENTITY_FLAG_PROJECTILE_3 = 0x2000,
+    ENTITY_FLAG_WEAPON = 0x4000,
+    ENTITY_FLAG_PROJECTILE = 0x8000,  // a particle that remembers who fired it
+    ENTITY_FLAG_ITEM = 0x10000,
+    ENTITY_FLAG_PERSISTENT = 0x20000,  // kept when the level is unloaded, not when everything is
+    ENTITY_FLAG_ENVIRONMENT_COLLISION = 0x80000,
+    ENTITY_FLAG_CHARACTER_COLLISION = 0x100000,
+    ENTITY_FLAG_UPRIGHT_BILLBOARD = 0x200000,
+    ENTITY_FLAG_NO_FILTERING = 0x800000,
+    ENTITY_FLAG_TARGET = 0x2000000,
+    ENTITY_FLAG_WEAPON_EMITTER = 0x4000000,
+    ENTITY_FLAG_NO_ZWRITE = 0x8000000,
 };
 
-// win_entity_type: the kind of entity and of its payload `u`.
+// win_entity_type: the kind of entity and of its payload `u`. No other type
+// is read, written or linked, and freeing an entity of another type fails
+// (the entity is released all the same, but for a payload it may hold).
 enum : int32_t {
     WIN_ENTITY_TYPE_CHARACTER = 1,
     WIN_ENTITY_TYPE_ENVIRONMENT = 2,
@@ -225,24 +542,99 @@ enum : int32_t {
     WIN_ENTITY_TYPE_EMITTER = 5,
 };
 
-// The payload of a character entity.
-struct win_character {
-    float hitpoints;
-    float max_hitpoints;  // adding or setting hit points clamps to it
+// A life_span that never runs out (-2^31 seconds).
+constexpr float ETERNAL_LIFE_SPAN = -2147483648.0f;
+
+inline constexpr record_variant win_entity_payloads[] = {
+    {WIN_ENTITY_TYPE_CHARACTER, &win_character_desc},
+    {WIN_ENTITY_TYPE_ENVIRONMENT, &win_environment_desc},
+    {WIN_ENTITY_TYPE_LIGHT, &win_light_desc},
+    {WIN_ENTITY_TYPE_CAMERA, &win_camera_desc},
+    {WIN_ENTITY_TYPE_EMITTER, &win_emitter_desc},
 };
 
-// A circular-list node (dlink): links, then the name as its key.
+// A list node (links, then the name as its key).
 struct win_entity {
     win_entity* prev;
     win_entity* next;
     char* win_entity_name;
-    uint32_t win_entity_flag;
-    win_vect3 rot_velocity;     // radians per second about x, y, z
-    win_vect3 velocity;         // world units per second
-    win_matrix43 local_matrix;  // the translation row is the position
-    struct win_ast* win_ast;    // owned; NULL for none
-    int32_t win_entity_type;
+    uint32_t win_entity_flag;  // ENTITY_FLAG_*
+    int32_t win_entity_reserved1;
+    win_vect3 rot_velocity;  // radians per second about x, y, z
+    int32_t win_entity_reserved2[3];
+    win_vect3 velocity;      // world units per second
+    win_vect3 acceleration;  // the runtime's: gravity times gravity_factor
+    // Relative to the parent's world matrix, to a joint of the parent or to
+    // the identity, as parent_joint_idx says; the translation row is the
+    // position.
+    win_matrix43 local_matrix;
+    float life_span;  // seconds left; ETERNAL_LIFE_SPAN: never ends
+    // -1: relative to the parent's world matrix; -2: to the identity; n: to
+    // joint n of the parent character.
+    int32_t parent_joint_idx;
+    win_xform root_xform;  // the root track's transform of the last frame (root motion)
+    win_matrix43 world_matrix;
+    win_matrix43 prev_world_matrix;
+    win_vect3 gravity_factor;    // per axis
+    float bounce_threshold;      // the speed threshold of a collision's bounce
+    void* win_entity_spare_ptr;  // nothing uses it; NULL
+    char* win_ast_filename;
+    struct win_ast* win_ast;  // its own state table, never shared
+    int32_t win_entity_filename_array_size;
+    win_filename_ptr* win_entity_filename_array;  // the entity files of the sub-entities
+    int32_t win_sub_entity_list_size;
+    win_entity* win_sub_entity_list;  // the child entities, in file order
+    int32_t win_state_name_array_size;
+    win_state_name_ptr* win_state_name_array;
+    int32_t win_state_array_size;
+    float* win_state_array;   // the state values, one per state name
+    int32_t win_entity_type;  // WIN_ENTITY_TYPE_*
     union {
-        struct win_character* win_character;  // WIN_ENTITY_TYPE_CHARACTER
-    } u;                                      // NULL: no payload
+        struct win_character* win_character;
+        struct win_environment* win_environment;
+        struct win_light* win_light;
+        struct win_camera* win_camera;
+        struct win_emitter* win_emitter;
+    } u;  // the payload of the type; NULL: none
 };
+// clang-format off
+RECORD_BEGIN(win_entity, 340)
+    REC_LINKS(prev, next)
+    REC_NAME(win_entity_name)
+    REC_WORDS(win_entity_flag)
+    REC_WORDS(win_entity_reserved1)
+    REC_WORDS(rot_velocity)
+    REC_WORDS(win_entity_reserved2)
+    REC_WORDS(velocity)
+    REC_WORDS(acceleration)
+    REC_WORDS(local_matrix)
+    REC_WORDS(life_span)
+    REC_WORDS(parent_joint_idx)
+    REC_WORDS(root_xform)
+    REC_WORDS(world_matrix)
+    REC_WORDS(prev_world_matrix)
+    REC_WORDS(gravity_factor)
+    REC_WORDS(bounce_threshold)
+    REC_RUNTIME(win_entity_spare_ptr)
+    REC_STRING(win_ast_filename)
+    REC_RECORD(win_ast, win_ast)
+    REC_ARRAY(win_entity_filename_array_size, win_entity_filename_array, win_filename_ptr)
+    REC_LIST(win_sub_entity_list_size, win_sub_entity_list, win_entity)
+    REC_ARRAY(win_state_name_array_size, win_state_name_array, win_state_name_ptr)
+    REC_NUMBERS(win_state_array_size, win_state_array, float)
+    REC_WORDS(win_entity_type)
+    REC_VARIANT(win_entity_type, u, win_entity_payloads)
+RECORD_END(win_entity, NAMED_LIST, .win_entity_flag = 0x0018003d,
+           .life_span = ETERNAL_LIFE_SPAN, .parent_joint_idx = -1,
+           .root_xform = win_xform_record_desc::templ, .gravity_factor = {1.0f, 1.0f, 1.0f},
+           .bounce_threshold = 1.0f, .win_entity_type = WIN_ENTITY_TYPE_CHARACTER)
+// clang-format on
+
+// A slot holding an entity of its own (releasing the slot releases the
+// entity); NULL when empty. No record holds such slots.
+typedef win_entity* win_entity_ptr;
+// clang-format off
+RECORD_BEGIN(win_entity_ptr, 4)
+    REC_SELF_RECORD(win_entity, win_entity_ptr)
+RECORD_END(win_entity_ptr, PLAIN)
+// clang-format on

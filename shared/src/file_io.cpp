@@ -703,7 +703,11 @@ char* file_source_str(file_source* src, int16_t byte_boundary)
             LOG_ERROR("Unable to read actual_len.\n");
         return nullptr;
     }
-    file_source_fill(src, 4);
+    // The bytes are there, but a stream's window may fail to grow for them.
+    if (!file_source_fill(src, 4)) {
+        LOG_ERROR("Unable to read actual_len.\n");
+        return nullptr;
+    }
     int32_t length = read_int32_le(src->data);
     left -= 4;
     if (length == 0) {

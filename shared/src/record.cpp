@@ -99,18 +99,6 @@ const record_type* variant_type(const record_field& field, const void* rec)
     return nullptr;
 }
 
-// A record whose variant pointer is set under an unknown tag cannot be taken
-// apart: nothing says what the pointer holds.
-int variants_known(const record_type* type, const void* rec)
-{
-    for (uint32_t i = 0; i < type->n_owned_rows; ++i) {
-        const record_field& field = type->fields[type->owned_rows[i]];
-        if (field.kind == RECORD_VARIANT && get_ptr(rec, field.offset) && !variant_type(field, rec))
-            return 0;
-    }
-    return 1;
-}
-
 void warn_nameless(const record_type* type)
 {
     LOG_WARNING("%s_name is NULL (or 0 length) in malloc_%s %s_struct\n", type->name, type->name,
@@ -125,6 +113,9 @@ void warn_nameless(const record_type* type)
 struct nesting {
     int32_t depth = 0;
     bool refused = false;
+    // Releasing what a failed read or link made: the tags it met were judged
+    // (and an unknown one reported) on the way in.
+    bool discarding = false;
 };
 
 // Enters the level of a record (or of the elements of an array), named in
@@ -171,6 +162,10 @@ void encode_image(const record_type* type, const void* rec, char* image)
         case RECORD_RUNTIME:
         case RECORD_REFERENCE:
             put_word(image, 0);
+            break;
+        case RECORD_RUNTIME_ARRAY:
+            put_word(image, (uint32_t)get_int(rec, field.count_offset));
+            put_word(image + 4, 0);
             break;
         case RECORD_UNSTORED:
             break;
@@ -223,10 +218,15 @@ int free_list(const record_type* type, void* list, nesting* levels)
 }
 
 // Releases the owned items and the references held in field order, the name
-// first; 1 when every release inside succeeded. A tagged record under an
-// unknown tag is reported and left where it is: nothing says what it holds.
+// first, after the type's release step; 1 when every release inside
+// succeeded. An unknown tag is reported and fails the release, which goes
+// on with the rest: the record and all it holds are released but the tagged
+// record, which nothing says how to take apart (keeping the holder would
+// lose everything else it holds as well).
 int release_owned(const record_type* type, void* rec, nesting* levels)
 {
+    if (type->release)
+        type->release(rec);
     int released = 1;
     if (type->named) {
         if (void* name = get_ptr(rec, type->name_offset))
@@ -237,10 +237,17 @@ int release_owned(const record_type* type, void* rec, nesting* levels)
     for (uint32_t i = 0; i < type->n_owned_rows; ++i) {
         const record_field& field = type->fields[type->owned_rows[i]];
         void* ptr = get_ptr(rec, field.offset);
+        const record_type* variant = nullptr;
+        if (field.kind == RECORD_VARIANT && (ptr || !levels->discarding) &&
+            !(variant = variant_type(field, rec))) {
+            released = 0;
+            continue;
+        }
         if (!ptr)
             continue;
         switch (field.kind) {
         case RECORD_ARRAY:
+        case RECORD_RUNTIME_ARRAY:
             released &= free_array(field.elem, ptr, get_int(rec, field.count_offset), levels);
             break;
         case RECORD_LIST:
@@ -251,10 +258,7 @@ int release_owned(const record_type* type, void* rec, nesting* levels)
             released &= free_record(field.elem, ptr, levels);
             break;
         case RECORD_VARIANT:
-            if (const record_type* variant = variant_type(field, rec))
-                released &= free_record(variant, ptr, levels);
-            else
-                released = 0;
+            released &= free_record(variant, ptr, levels);
             break;
         default:  // strings, numbers, bytes
             FREE(ptr);
@@ -285,11 +289,6 @@ int drop_record(const record_type* type, void* rec, nesting* levels)
         if (ref_cnt > 0)
             return 1;
     }
-    if (!variants_known(type, rec)) {
-        if (type->counted)
-            set_int(rec, type->ref_cnt_offset, 1);
-        return 0;
-    }
     return release_record(type, rec, levels);
 }
 
@@ -316,7 +315,7 @@ int free_array(const record_type* type, void* array, int32_t array_size, nesting
         LOG_ERROR("Bad %s_array_size = %ld\n", type->name, (long)array_size);
         return 0;
     }
-    if (!type->owns && !type->counted) {  // nothing to do element by element
+    if (!type->owns && !type->counted && !type->release) {  // nothing to do element by element
         FREE(array);
         return 1;
     }
@@ -337,6 +336,32 @@ int free_array(const record_type* type, void* array, int32_t array_size, nesting
     FREE(array);
     --levels->depth;
     return released;
+}
+
+// Releases what a failed read made, without judging its tags again.
+nesting discarding_levels()
+{
+    nesting levels;
+    levels.discarding = true;
+    return levels;
+}
+
+void discard_record(const record_type* type, void* rec)
+{
+    nesting levels = discarding_levels();
+    free_record(type, rec, &levels);
+}
+
+void discard_array(const record_type* type, void* array, int32_t array_size)
+{
+    nesting levels = discarding_levels();
+    free_array(type, array, array_size, &levels);
+}
+
+void discard_list(const record_type* type, void* list)
+{
+    nesting levels = discarding_levels();
+    free_list(type, list, &levels);
 }
 
 // ---- Writing ----
@@ -375,7 +400,8 @@ int write_owned(const record_type* type, sink* out, const void* rec, const char*
         if (field.kind == RECORD_VARIANT && !(variant = variant_type(field, rec)))
             return 0;
         void* ptr = get_ptr(rec, field.offset);
-        if (!ptr || field.kind == RECORD_REFERENCE)  // a reference is written as 0
+        // References and run-time arrays are written as 0.
+        if (!ptr || field.kind == RECORD_REFERENCE || field.kind == RECORD_RUNTIME_ARRAY)
             continue;
         int32_t count = record_kind_has_count(field.kind) ? get_int(rec, field.count_offset) : 0;
         int ok;
@@ -822,13 +848,13 @@ void* take_record(const record_type* type, source* src)
             rec = nullptr;
         } else if (type->owns && !take_owned(type, src, rec)) {
             if (src->stream())
-                record_free(type, rec);
+                discard_record(type, rec);
             rec = nullptr;
         }
     }
     if (rec && !check_passes(type, rec)) {
         if (src->stream())
-            record_free(type, rec);
+            discard_record(type, rec);
         rec = nullptr;
     }
     --src->levels.depth;
@@ -878,7 +904,7 @@ void* take_elements(const record_type* type, source* src, int32_t count)
             for (int32_t rest = i; rest < count; ++rest)
                 clear_announced(type, element(type, array, rest));
             if (src->stream())
-                record_free_array(type, array, count);
+                discard_array(type, array, count);
             return nullptr;
         }
     }
@@ -893,7 +919,7 @@ void* take_array(const record_type* type, source* src, int32_t count)
     void* array = take_elements(type, src, count);
     if (array && !check_array_passes(type, array, count)) {
         if (src->stream())
-            record_free_array(type, array, count);
+            discard_array(type, array, count);
         array = nullptr;
     }
     --src->levels.depth;
@@ -913,7 +939,7 @@ void* take_list(const record_type* type, source* src, int32_t count)
             if (!src->levels.refused)
                 LOG_ERROR("Could not %s_%s_list%s.\n", src->form(), type->name, src->suffix());
             if (list && src->stream())
-                record_free_list(type, list);
+                discard_list(type, list);
             return nullptr;
         }
         record_add_to_list(type, &list, &taken, node);

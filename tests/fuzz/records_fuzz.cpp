@@ -18,9 +18,11 @@
 #include "parsestr.h"
 #include "record.h"
 #include "texture_container.h"
+#include "win_ast.h"
 #include "win_collision.h"
 #include "win_entity.h"
 #include "win_geo.h"
+#include "win_shader.h"
 #include "win_sound.h"
 #include "win_trigger.h"
 
@@ -98,6 +100,27 @@ const record_type* const fuzzed_types[] = {
     &win_path_node_desc,
     &win_path_desc,
     &win_map_desc,
+    // state tables
+    &win_anim_table_entry_desc,
+    &win_joint_pair_desc,
+    &win_joint_table_desc,
+    &win_anim_table_base_desc,
+    &win_sound_fx_ptr_desc,
+    &win_ast_desc,
+    // shaders
+    &win_shader_desc,
+    // entities and their payloads
+    &win_weapon_data_desc,
+    &win_character_desc,
+    &win_explore_cam_desc,
+    &win_environment_desc,
+    &d3d_light_desc,
+    &win_light_desc,
+    &win_camera_target_desc,
+    &win_camera_desc,
+    &win_emitter_desc,
+    &win_entity_desc,
+    &win_entity_ptr_desc,
     // triggers
     &win_trigger_desc,
     // sound containers
@@ -222,6 +245,9 @@ bool same_record(const record_type* type, const void* a, const void* b)
             break;
         case RECORD_SLOT:
             same = pa == pb;
+            break;
+        case RECORD_RUNTIME_ARRAY:  // the count is compared above; the slots are made at load
+            same = !pointer(a, field.offset) && !pointer(b, field.offset);
             break;
         case RECORD_RUNTIME:
         case RECORD_UNSTORED:

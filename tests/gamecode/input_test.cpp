@@ -45,7 +45,9 @@ protected:
         table.win_anim_table_base_array_size = 2;
         table.win_anim_table_base_array = states;
         table.current_anim_index = 1;
-        character = {10.0f, 100.0f};
+        character = {};
+        character.hitpoints = 10.0f;
+        character.max_hitpoints = 100.0f;
         player.win_entity_flag = ENTITY_FLAG_BRAIN;
         player.win_entity_type = WIN_ENTITY_TYPE_CHARACTER;
         player.u.win_character = &character;

@@ -241,6 +241,28 @@ TEST_F(FileIo, AStringReadLeavesTheStreamJustAfterItsRecord)
     file_close(in);
 }
 
+TEST_F(FileIo, AStringWhoseLengthTheWindowCannotGrowForIsRefused)
+{
+    // The first window of a source takes the padding whole; the string's
+    // length lies just past it, and the larger window it needs cannot be had.
+    std::string path = dir.write("window.bin",
+                                 std::string(256, 'p') + le32(3) + "ab" + '\0' + '\0');
+    FILE* in = file_open(path.c_str(), FILE_MODE_READ_BIN);
+    file_source src;
+    file_source_open(&src, in);
+    char padding[256];
+    ASSERT_EQ(file_source_read(&src, padding, 256), 1);
+    heap_fail_nth_allocation(1);
+    EXPECT_EQ(file_source_str(&src, 4), nullptr);
+    heap_fail_nth_allocation(0);
+    EXPECT_EQ(log.errors().back(), "Unable to read actual_len.");
+    char* text = file_source_str(&src, 4);  // the heap back, it reads
+    EXPECT_STREQ(text, "ab");
+    FREE(text);
+    file_source_close(&src);
+    file_close(in);
+}
+
 TEST_F(FileIo, StringRecordLengthZeroIsNull)
 {
     std::string bytes = le32(0) + "rest";

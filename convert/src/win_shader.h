@@ -1,0 +1,42 @@
+// Shaders (win_shader): the animated texture sets that models draw with,
+// with their record family (record.h).
+//
+// A shader names its textures and holds one counted reference to each one
+// loaded for them (a slot is NULL when its texture failed to load); the
+// animation of its own state table picks the texture shown now. A shader
+// lives in an array only (a character keeps one per shader file of its
+// model, indexed by a shader group's shader index): it has no links and no
+// count of its own.
+#pragma once
+
+#include <cstdint>
+
+#include "record.h"
+#include "texture_container.h"
+#include "win_ast.h"
+#include "win_geo.h"
+
+// clang-format off
+struct win_shader {
+    char* win_shader_name;
+    char* win_ast_filename;   // the state table's file, without directory or extension
+    struct win_ast* win_ast;  // its own; NULL for none
+    int32_t win_texture_filename_array_size;
+    win_filename_ptr* win_texture_filename_array;  // in texture index order
+    int32_t texture_container_ptr_array_size;
+    texture_container_ptr* texture_container_ptr_array;  // slot i: texture file name i
+    int32_t current_texture;  // the slot drawn now; -1: none
+    float shader_reserved[5];  // carried unchanged between file and memory
+};
+RECORD_BEGIN(win_shader, 52)
+    REC_NAME(win_shader_name)
+    REC_STRING(win_ast_filename)
+    REC_RECORD(win_ast, win_ast)
+    REC_ARRAY(win_texture_filename_array_size, win_texture_filename_array, win_filename_ptr)
+    REC_ARRAY(texture_container_ptr_array_size, texture_container_ptr_array,
+              texture_container_ptr)
+    REC_WORDS(current_texture)
+    REC_WORDS(shader_reserved)
+RECORD_END(win_shader, NAMED, .current_texture = -1,
+           .shader_reserved = {-1.0f, -1.0f, -1.0f, -1.0f, 1.0f})
+// clang-format on

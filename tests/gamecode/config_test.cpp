@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cfloat>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -234,6 +236,33 @@ TEST_F(Config, ABadOrShortFileIsRefusedAndKeepsWhatWasRead)
     EXPECT_EQ(game_globals.x_wind, 4.0f);
 }
 
+// A file that cannot be read may still hold the player's key bindings: it
+// is set aside before the defaults replace it, or else left alone.
+TEST_F(Config, AnUnreadableFileIsKeptAsBadBeforeItIsReplaced)
+{
+    EXPECT_EQ(config_keep_unreadable_file(session.c_str()), 1) << "no file, nothing to keep";
+    EXPECT_TRUE(log.errors().empty());
+
+    put("21\n124\ncustom bindings, damaged\n");
+    dir.write("varnock.cfg.bad", "an older damaged file\n");
+    EXPECT_EQ(config_keep_unreadable_file(session.c_str()), 1);
+    EXPECT_EQ(read_host_file(dir.file("varnock.cfg.bad")), "21\n124\ncustom bindings, damaged\n");
+    EXPECT_TRUE(log.contains("The unreadable '" + cfg() + "' is kept as '" + cfg() + ".bad'."));
+    ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
+
+    // Where it cannot be set aside, nothing writes over it in this run.
+    put("custom bindings again\n");
+    std::remove(dir.file("varnock.cfg.bad").c_str());
+    dir.write("varnock.cfg.bad/in_the_way", "");
+    log.clear();
+    EXPECT_EQ(config_keep_unreadable_file(session.c_str()), 0);
+    EXPECT_EQ(write_edit_session_file(session.c_str()), 0);
+    EXPECT_EQ(file(), "custom bindings again\n");
+    EXPECT_TRUE(log.contains("Unable to keep the unreadable '" + cfg() + "' as '" + cfg() +
+                             ".bad'; it is not written over."));
+    EXPECT_TRUE(log.contains("Not writing over the unreadable '" + cfg() + "'."));
+}
+
 TEST_F(Config, ADirectoryLongerThanItsFieldIsRefusedNotCut)
 {
     ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
@@ -244,6 +273,36 @@ TEST_F(Config, ADirectoryLongerThanItsFieldIsRefusedNotCut)
     EXPECT_STREQ(game_globals.script_pathname, "c:\\data\\win\\script");
     EXPECT_STREQ(game_globals.collision_pathname, "c:\\data\\win\\collision");
     EXPECT_EQ(log.errors().size(), 1u);
+}
+
+// Whatever was read is written so that it reads back to the same values.
+TEST_F(Config, WhatIsReadIsWrittenBackAsItWasRead)
+{
+    ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
+    std::string good = file();
+    // A directory of 44 characters or more ending in "/" used to run into the
+    // comment marker ("...///  key") and lose its "/" on every save.
+    std::string directory = "c:/" + std::string(41, 'd') + "/";
+    std::string text = replace_line(good, "game_globals.entity_pathname", directory + " ");
+    // A float beyond the float range used to become infinity, which was then
+    // written as "inf" and refused at the next start; now it is refused like
+    // any bad number and the setting keeps its value.
+    text = replace_line(text, "Gamma Correction", "1" + std::string(40, '0') + ".5");
+    put(text);
+    EXPECT_EQ(config_read_engine_config_file(session.c_str()), 0);
+    EXPECT_EQ(std::string(game_globals.entity_pathname), directory);
+    EXPECT_EQ(d3dx_globals.gamma, 2.2f);
+
+    // The largest float and the long directory survive a save and a read.
+    game_globals.x_wind = -FLT_MAX;
+    ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
+    EXPECT_NE(file().find(directory + " //  game_globals.entity_pathname"), std::string::npos);
+    gameglobals_init();
+    log.clear();
+    ASSERT_EQ(config_read_engine_config_file(session.c_str()), 1);
+    EXPECT_EQ(std::string(game_globals.entity_pathname), directory);
+    EXPECT_EQ(game_globals.x_wind, -FLT_MAX);
+    EXPECT_TRUE(log.errors().empty());
 }
 
 TEST_F(Config, ThePathIsInTheWorkingDirectoryAndLowerCase)

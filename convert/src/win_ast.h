@@ -46,9 +46,8 @@
 
 struct win_sound_container;
 
-// Bits of a state's anim_type_flags and of the input word that the
-// animation system itself uses. The text file's keywords give the rest
-// (anim_io.h).
+// Bits of the input word (anim_input_flags, condition_mask) beside the
+// action mask, which the animation system itself uses.
 enum : int32_t {
     WIN_AST_END_OF_ANIM = 0x4000,  // input: the current state's stretch ended
     // Input: while set, the player's action mask is not merged into the word.
@@ -203,9 +202,12 @@ struct win_ast {
     int32_t win_joint_table_list_size;
     win_joint_table* win_joint_table_list;  // in definition order
     // The table's node on the register of sound holders; its links are NULL
-    // while it is not on it.
+    // while it is not on it. A table on the register is never copied by
+    // value: the register knows it by its address.
     dlink sound_holder;
 };
+// The check of the stored words (the agreement described at the top), and
+// the release step, which takes a table off the register of sound holders.
 RECORD_CHECK(win_ast, win_ast_check_indexes);
 RECORD_RELEASE(win_ast, win_ast_release);
 RECORD_BEGIN(win_ast, 88)

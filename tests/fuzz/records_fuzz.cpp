@@ -18,6 +18,7 @@
 #include "parsestr.h"
 #include "record.h"
 #include "texture_container.h"
+#include "win_ast.h"
 #include "win_collision.h"
 #include "win_entity.h"
 #include "win_geo.h"
@@ -82,6 +83,13 @@ const record_type* const fuzzed_types[] = {
     &mow_track_desc,
     &mow_anim_desc,
     &mow_anim_ptr_desc,
+    // animation state tables
+    &win_anim_table_entry_desc,
+    &win_joint_pair_desc,
+    &win_joint_table_desc,
+    &win_anim_table_base_desc,
+    &win_sound_fx_ptr_desc,
+    &win_ast_desc,
     // collision hulls
     &win_line_block_desc,
     &win_planar_block_desc,
@@ -226,6 +234,7 @@ bool same_record(const record_type* type, const void* a, const void* b)
         case RECORD_RUNTIME:
         case RECORD_UNSTORED:
         case RECORD_REFERENCE:  // 0 after every read and link
+        case RECORD_RUNTIME_ARRAY:
             for (uint32_t byte = 0; byte < field.size; ++byte)
                 same = same && *at((void*)a, field.offset + byte) == 0 &&
                        *at((void*)b, field.offset + byte) == 0;

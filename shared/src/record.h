@@ -112,8 +112,8 @@
 // the default word in the write failure message ("Could not write_W_array_bin.").
 // One-word holder types declared as a pointer typedef describe the record
 // itself: REC_SELF_STRING(), REC_SELF_SLOT(), REC_SELF_RECORD(E) (with the
-// same optional word), REC_SELF_RUNTIME() (a borrowed pointer). Value types whose every member is a 32-bit word are
-// declared in one line:
+// same optional word), REC_SELF_RUNTIME() (a borrowed pointer). Value types
+// whose every member is a 32-bit word are declared in one line:
 //     RECORD_VALUE(win_quat, 16, -1.0f, -1.0f, -1.0f, -1.0f)
 //
 // A type whose stored words must agree with each other (indexes into its own

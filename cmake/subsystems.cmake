@@ -79,9 +79,9 @@ varnock_subsystem(frame
 varnock_subsystem(models
   INCLUDES convert/src gamecode/src
   SOURCES
-    convert/src/mow_animate.cpp convert/src/mow_geo.cpp
+    convert/src/mow_animate.cpp convert/src/mow_geo.cpp convert/src/win_ast.cpp
     gamecode/src/anim_io.cpp gamecode/src/model_io.cpp
-  HEADERS convert/src/models_services.h convert/src/mow_anim.h convert/src/win_ast.h
+  HEADERS convert/src/models_services.h convert/src/mow_anim.h
   LIBS frame)
 
 varnock_subsystem(world

@@ -172,6 +172,10 @@ void encode_image(const record_type* type, const void* rec, char* image)
         case RECORD_REFERENCE:
             put_word(image, 0);
             break;
+        case RECORD_RUNTIME_ARRAY:
+            put_word(image, (uint32_t)get_int(rec, field.count_offset));
+            put_word(image + 4, 0);
+            break;
         case RECORD_UNSTORED:
             break;
         default:  // owned pointers
@@ -223,10 +227,13 @@ int free_list(const record_type* type, void* list, nesting* levels)
 }
 
 // Releases the owned items and the references held in field order, the name
-// first; 1 when every release inside succeeded. A tagged record under an
-// unknown tag is reported and left where it is: nothing says what it holds.
+// first, after the type's release step; 1 when every release inside
+// succeeded. A tagged record under an unknown tag is reported and left where
+// it is: nothing says what it holds.
 int release_owned(const record_type* type, void* rec, nesting* levels)
 {
+    if (type->release)
+        type->release(rec);
     int released = 1;
     if (type->named) {
         if (void* name = get_ptr(rec, type->name_offset))
@@ -241,6 +248,7 @@ int release_owned(const record_type* type, void* rec, nesting* levels)
             continue;
         switch (field.kind) {
         case RECORD_ARRAY:
+        case RECORD_RUNTIME_ARRAY:
             released &= free_array(field.elem, ptr, get_int(rec, field.count_offset), levels);
             break;
         case RECORD_LIST:
@@ -316,7 +324,7 @@ int free_array(const record_type* type, void* array, int32_t array_size, nesting
         LOG_ERROR("Bad %s_array_size = %ld\n", type->name, (long)array_size);
         return 0;
     }
-    if (!type->owns && !type->counted) {  // nothing to do element by element
+    if (!type->owns && !type->counted && !type->release) {  // nothing to do element by element
         FREE(array);
         return 1;
     }
@@ -375,7 +383,8 @@ int write_owned(const record_type* type, sink* out, const void* rec, const char*
         if (field.kind == RECORD_VARIANT && !(variant = variant_type(field, rec)))
             return 0;
         void* ptr = get_ptr(rec, field.offset);
-        if (!ptr || field.kind == RECORD_REFERENCE)  // a reference is written as 0
+        // References and run-time arrays are written as 0.
+        if (!ptr || field.kind == RECORD_REFERENCE || field.kind == RECORD_RUNTIME_ARRAY)
             continue;
         int32_t count = record_kind_has_count(field.kind) ? get_int(rec, field.count_offset) : 0;
         int ok;

@@ -97,11 +97,20 @@
 //                             names and gets at load): written as 0, reset to
 //                             NULL by every reader, released (free_E) with the
 //                             record
+//   REC_RUNTIME_ARRAY(count, m, E)
+//                             run-time array of E slots that the record owns,
+//                             filled at load (the animations a state table
+//                             names): the count is stored and read back as
+//                             data, the pointer written as 0 and reset to NULL
+//                             by every reader; released with free_E_array
+//                             (count) with the record, so the slot type says
+//                             what a slot lets go (a counted slot its
+//                             reference, a borrowed one nothing)
 // REC_ARRAY, REC_LIST and REC_RECORD take an optional last word that replaces
 // the default word in the write failure message ("Could not write_W_array_bin.").
 // One-word holder types declared as a pointer typedef describe the record
 // itself: REC_SELF_STRING(), REC_SELF_SLOT(), REC_SELF_RECORD(E) (with the
-// same optional word). Value types whose every member is a 32-bit word are
+// same optional word), REC_SELF_RUNTIME() (a borrowed pointer). Value types whose every member is a 32-bit word are
 // declared in one line:
 //     RECORD_VALUE(win_quat, 16, -1.0f, -1.0f, -1.0f, -1.0f)
 //
@@ -112,6 +121,14 @@
 // is read or linked whole, singly, in an array or in a list, and answers 1, or
 // 0 after one error line; the reader then refuses the record like any other
 // corrupt one, releasing what it made.
+//
+// A type whose records are known somewhere else while they live (a record
+// that put itself on a register of the program) names a release step before
+// its description:
+//     RECORD_RELEASE(win_ast, win_ast_release)
+// The step (void of void* record) runs whenever a record of the type is
+// released, singly, in an array or in a list, before what it owns is; a
+// record that never registered passes through it too.
 //
 // Traits (the second argument of RECORD_END): PLAIN, NAMED (REC_NAME: malloc_X
 // takes the name), LIST (REC_LINKS: the list operations exist) or NAMED_LIST.
@@ -184,6 +201,7 @@ enum record_kind : uint8_t {
     RECORD_RUNTIME,
     RECORD_UNSTORED,
     RECORD_REFERENCE,
+    RECORD_RUNTIME_ARRAY,
 };
 
 struct record_type;
@@ -231,6 +249,7 @@ struct record_type {
     uint32_t ref_cnt_offset;
     dlink_free_funct free_funct;
     int (*check)(const void* rec);  // NULL, or the type's RECORD_CHECK
+    void (*release)(void* rec);     // NULL, or the type's RECORD_RELEASE
     // The rows that a release visits other than the name, in order: the
     // owned items, which the streams carry too, and the references held.
     const uint16_t* owned_rows;
@@ -251,6 +270,11 @@ inline void* const record_announced = &record_announced_mark;
 typedef int (*record_check_funct)(const void* rec);
 template <class T>
 inline constexpr record_check_funct record_check = nullptr;
+
+// The release step of a type (RECORD_RELEASE); none by default.
+typedef void (*record_release_funct)(void* rec);
+template <class T>
+inline constexpr record_release_funct record_release = nullptr;
 
 // The largest image of one record.
 enum { RECORD_MAX_IMAGE = 1024 };
@@ -320,7 +344,8 @@ enum {
 
 constexpr bool record_kind_has_count(record_kind kind)
 {
-    return kind == RECORD_ARRAY || kind == RECORD_LIST || kind == RECORD_NUMBERS;
+    return kind == RECORD_ARRAY || kind == RECORD_LIST || kind == RECORD_NUMBERS ||
+           kind == RECORD_RUNTIME_ARRAY;
 }
 
 constexpr bool record_kind_owns(record_kind kind)
@@ -334,7 +359,7 @@ constexpr bool record_kind_owns(record_kind kind)
 // items, and the references it keeps of shared records.
 constexpr bool record_kind_releases(record_kind kind)
 {
-    return record_kind_owns(kind) || kind == RECORD_REFERENCE;
+    return record_kind_owns(kind) || kind == RECORD_REFERENCE || kind == RECORD_RUNTIME_ARRAY;
 }
 
 // Bytes of one row in the image.
@@ -484,6 +509,10 @@ inline void record_decode_row(const char* image, char* rec, int32_t ref_cnt)
     } else if constexpr (field.kind == RECORD_RUNTIME || field.kind == RECORD_REFERENCE ||
                          field.kind == RECORD_UNSTORED) {
         std::memset(rec + field.offset, 0, field.size);
+    } else if constexpr (field.kind == RECORD_RUNTIME_ARRAY) {  // the count only
+        void* none = nullptr;
+        std::memcpy(rec + field.count_offset, stored, 4);
+        std::memcpy(rec + field.offset, &none, sizeof none);
     } else {  // a slot's value, or an owned item's presence word after its count
         uint32_t word;
         if constexpr (record_kind_has_count(field.kind))
@@ -541,6 +570,7 @@ constexpr record_type record_type_of(const char* name, dlink_free_funct free_fun
     type.flat = sizeof(T) == (size_t)D::image_size;
     type.free_funct = free_funct;
     type.check = record_check<T>;
+    type.release = record_release<T>;
     type.decode = &record_decode<D>;
     type.owned_rows = record_owned_rows<D>.data();
     type.n_owned_rows = (uint32_t)record_owned_rows<D>.size();
@@ -639,6 +669,9 @@ consteval uint32_t record_number_size()
 #define REC_REFERENCE(MEMBER, ELEM)      \
     REC_ROW_(RECORD_REFERENCE, MEMBER, , \
              .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc))
+#define REC_RUNTIME_ARRAY(COUNT, MEMBER, ELEM)              \
+    REC_COUNTED_ROW_(RECORD_RUNTIME_ARRAY, COUNT, MEMBER, , \
+                     .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc))
 #define REC_BYTES(MEMBER, SIZE_FN)   \
     REC_ROW_(RECORD_BYTES, MEMBER, , \
              .byte_count = record_is_byte_buffer<decltype(T::MEMBER)>() ? SIZE_FN : nullptr)
@@ -652,6 +685,7 @@ consteval uint32_t record_number_size()
 #define REC_SELF_WORDS() REC_SELF_(RECORD_WORDS)
 #define REC_SELF_STRING() REC_SELF_(RECORD_STRING)
 #define REC_SELF_SLOT() REC_SELF_(RECORD_SLOT)
+#define REC_SELF_RUNTIME() REC_SELF_(RECORD_RUNTIME)
 #define REC_SELF_RECORD(ELEM, ...)                                            \
     REC_SELF_(RECORD_RECORD, , .elem = record_elem_of<T, ELEM>(&ELEM##_desc), \
               .word = "" #__VA_ARGS__)
@@ -664,6 +698,12 @@ consteval uint32_t record_number_size()
     int FUNCT(const void* rec); \
     template <>                 \
     inline constexpr record_check_funct record_check<X> = FUNCT
+
+// Names the release step of a type; comes before its RECORD_BEGIN.
+#define RECORD_RELEASE(X, FUNCT) \
+    void FUNCT(void* rec);       \
+    template <>                  \
+    inline constexpr record_release_funct record_release<X> = FUNCT
 
 #define RECORD_BEGIN(X, IMAGE_SIZE)                       \
     RECORD_FORWARD(X);                                    \

@@ -14,47 +14,44 @@ namespace {
 // A state table as its loader leaves it: the animation names, as many empty
 // slots, and the states with their animation indexes and times.
 struct TestTable {
-    win_ast table = {};
+    win_ast* table = nullptr;
     explicit TestTable(std::vector<const char*> names, std::vector<win_anim_table_base> states = {})
     {
-        table.win_ast_name = STRDUP("guard");
-        table.current_anim_index = -1;
+        table = malloc_win_ast("guard");
         int32_t n = (int32_t)names.size();
-        table.mow_anim_filename_array = malloc_win_filename_ptr_array(n);
-        table.mow_anim_filename_array_size = n;
+        table->mow_anim_filename_array = malloc_win_filename_ptr_array(n);
+        table->mow_anim_filename_array_size = n;
         for (int32_t i = 0; i < n; ++i)
-            table.mow_anim_filename_array[i] = names[i] ? STRDUP(names[i]) : nullptr;
-        table.mow_anim_ptr_array = malloc_mow_anim_ptr_array(n);
-        table.mow_anim_ptr_array_size = n;
+            table->mow_anim_filename_array[i] = names[i] ? STRDUP(names[i]) : nullptr;
+        table->mow_anim_ptr_array = malloc_mow_anim_ptr_array(n);
+        table->mow_anim_ptr_array_size = n;
         if (!states.empty()) {
-            table.win_anim_table_base_array = new win_anim_table_base[states.size()];
-            table.win_anim_table_base_array_size = (int32_t)states.size();
-            std::copy(states.begin(), states.end(), table.win_anim_table_base_array);
+            table->win_anim_table_base_array = malloc_win_anim_table_base_array(
+                (int32_t)states.size());
+            table->win_anim_table_base_array_size = (int32_t)states.size();
+            std::copy(states.begin(), states.end(), table->win_anim_table_base_array);
         }
     }
     ~TestTable() { release(); }
-    // Drops the table's references, as freeing the table does.
+    // Frees the table, which drops its references.
     void release()
     {
-        if (table.mow_anim_ptr_array)
-            free_mow_anim_ptr_array(table.mow_anim_ptr_array, table.mow_anim_ptr_array_size);
-        table.mow_anim_ptr_array = nullptr;
-        if (table.mow_anim_filename_array)
-            free_win_filename_ptr_array(table.mow_anim_filename_array,
-                                        table.mow_anim_filename_array_size);
-        table.mow_anim_filename_array = nullptr;
-        delete[] table.win_anim_table_base_array;
-        table.win_anim_table_base_array = nullptr;
-        if (table.win_ast_name)
-            FREE(table.win_ast_name);
-        table.win_ast_name = nullptr;
+        if (table) {
+            EXPECT_EQ(free_win_ast(table), 1);
+        }
+        table = nullptr;
     }
-    const win_anim_table_base& state(int i) const { return table.win_anim_table_base_array[i]; }
+    const win_anim_table_base& state(int i) const { return table->win_anim_table_base_array[i]; }
 };
 
+// A state of the default template with an animation and a stretch.
 win_anim_table_base state_of(int32_t anim_index, float begin_time, float end_time)
 {
-    return {anim_index, begin_time, end_time, {0, 0, 0}};
+    win_anim_table_base state = *(const win_anim_table_base*)win_anim_table_base_desc.templ;
+    state.mow_anim_index = anim_index;
+    state.begin_time = begin_time;
+    state.end_time = end_time;
+    return state;
 }
 
 class AnimIo : public testing::Test {
@@ -90,11 +87,11 @@ TEST_F(AnimIo, TablesThatNameOneAnimationShareIt)
 {
     write_anim("wave");
     TestTable first({"wave"}), second({"wave"});
-    ASSERT_EQ(anim_io_load_ast_anims(&first.table, 2, dir.path().c_str()), 1);
-    ASSERT_EQ(anim_io_load_ast_anims(&second.table, 2, dir.path().c_str()), 1);
-    mow_anim* wave = first.table.mow_anim_ptr_array[0];
+    ASSERT_EQ(anim_io_load_ast_anims(first.table, 2, dir.path().c_str()), 1);
+    ASSERT_EQ(anim_io_load_ast_anims(second.table, 2, dir.path().c_str()), 1);
+    mow_anim* wave = first.table->mow_anim_ptr_array[0];
     ASSERT_NE(wave, nullptr);
-    EXPECT_EQ(second.table.mow_anim_ptr_array[0], wave);
+    EXPECT_EQ(second.table->mow_anim_ptr_array[0], wave);
     EXPECT_EQ(wave->mow_anim_ref_cnt, 3);  // the list and each table
     EXPECT_EQ(anim_io_global_mow_anim_list, wave);
     EXPECT_EQ(anim_io_global_mow_anim_list_size, 1);
@@ -111,8 +108,8 @@ TEST_F(AnimIo, TablesThatNameOneAnimationShareIt)
     // A file whose stored name is not its base name is read again.
     write_anim("walk", "walk_cycle");
     TestTable third({"walk", "walk"});
-    ASSERT_EQ(anim_io_load_ast_anims(&third.table, -1, dir.path().c_str()), 1);
-    EXPECT_NE(third.table.mow_anim_ptr_array[0], third.table.mow_anim_ptr_array[1]);
+    ASSERT_EQ(anim_io_load_ast_anims(third.table, -1, dir.path().c_str()), 1);
+    EXPECT_NE(third.table->mow_anim_ptr_array[0], third.table->mow_anim_ptr_array[1]);
     EXPECT_EQ(anim_io_global_mow_anim_list_size, 3);
 }
 
@@ -167,7 +164,7 @@ TEST_F(AnimIo, StateTimesAreBroughtIntoTheAnimation)
         SCOPED_TRACE(c.what);
         TestTable table({"long"}, {c.state});
         log.clear();
-        ASSERT_EQ(anim_io_load_ast_anims(&table.table, -1, dir.path().c_str()), 1);
+        ASSERT_EQ(anim_io_load_ast_anims(table.table, -1, dir.path().c_str()), 1);
         EXPECT_EQ(table.state(0).begin_time, c.begin_time);
         EXPECT_EQ(table.state(0).end_time, c.end_time);
         EXPECT_EQ(log.warnings(), c.warnings);
@@ -212,14 +209,14 @@ TEST_F(AnimIo, EveryNameIsTriedBeforeTheTableFails)
         SCOPED_TRACE(c.what);
         TestTable table(c.names, {state_of(0, -1.0f, -1.0f)});
         log.clear();
-        EXPECT_EQ(anim_io_load_ast_anims(&table.table, c.expected_num_tracks, dir.path().c_str()),
+        EXPECT_EQ(anim_io_load_ast_anims(table.table, c.expected_num_tracks, dir.path().c_str()),
                   c.errors.empty() ? 1 : 0);
         EXPECT_EQ(log.errors(), c.errors);
         // Whatever loaded stays in its slot, counted; on failure the states'
         // times are left alone.
-        for (int32_t i = 0; i < table.table.mow_anim_ptr_array_size; ++i) {
+        for (int32_t i = 0; i < table.table->mow_anim_ptr_array_size; ++i) {
             if (c.names[i] && std::string(c.names[i]) == "wave") {
-                EXPECT_NE(table.table.mow_anim_ptr_array[i], nullptr);
+                EXPECT_NE(table.table->mow_anim_ptr_array[i], nullptr);
             }
         }
         EXPECT_EQ(table.state(0).begin_time, c.errors.empty() ? 0.0f : -1.0f);
@@ -227,13 +224,13 @@ TEST_F(AnimIo, EveryNameIsTriedBeforeTheTableFails)
 
     // A table with fewer slots than names is refused before anything loads.
     TestTable short_of_slots({"wave", "wave"});
-    short_of_slots.table.mow_anim_ptr_array_size = 1;
+    short_of_slots.table->mow_anim_ptr_array_size = 1;
     log.clear();
-    EXPECT_EQ(anim_io_load_ast_anims(&short_of_slots.table, -1, dir.path().c_str()), 0);
+    EXPECT_EQ(anim_io_load_ast_anims(short_of_slots.table, -1, dir.path().c_str()), 0);
     EXPECT_EQ(log.errors(), (std::vector<std::string>{
                                 "win_ast 'guard' has 1 animation slots for 2 animation names.",
                                 "Could not load all animations"}));
-    short_of_slots.table.mow_anim_ptr_array_size = 2;
+    short_of_slots.table->mow_anim_ptr_array_size = 2;
 }
 
 TEST_F(AnimIo, NamesResolveToIndexes)
@@ -248,7 +245,7 @@ TEST_F(AnimIo, NamesResolveToIndexes)
     for (const auto& c : animations) {
         SCOPED_TRACE(c.name);
         log.clear();
-        EXPECT_EQ(anim_io_resolve_mow_anim_index(&table.table, c.name), c.index);
+        EXPECT_EQ(anim_io_resolve_mow_anim_index(table.table, c.name), c.index);
         EXPECT_EQ(log.errors().size(), c.error ? 1u : 0u);
     }
 
@@ -267,19 +264,19 @@ TEST_F(AnimIo, AFailedAllocationLeavesTheSlotsEmptyOrCounted)
     write_anim("walk");
     TestTable table({"wave", "walk"}, {state_of(1, -1.0f, -1.0f)});
     int swept = heap_failure_sweep([&] {
-        int loaded = anim_io_load_ast_anims(&table.table, 2, dir.path().c_str());
+        int loaded = anim_io_load_ast_anims(table.table, 2, dir.path().c_str());
         // What loaded is in its slot with one reference for it; dropping
         // them and the list leaves nothing behind.
         for (int32_t i = 0; i < 2; ++i) {
-            mow_anim* anim = table.table.mow_anim_ptr_array[i];
+            mow_anim* anim = table.table->mow_anim_ptr_array[i];
             if (anim && anim->mow_anim_ref_cnt != 2)
                 loaded = 0;
             if (anim)
                 free_mow_anim(anim);
-            table.table.mow_anim_ptr_array[i] = nullptr;
+            table.table->mow_anim_ptr_array[i] = nullptr;
         }
         anim_io_reset();
-        table.table.win_anim_table_base_array[0] = state_of(1, -1.0f, -1.0f);
+        table.table->win_anim_table_base_array[0] = state_of(1, -1.0f, -1.0f);
         return loaded == 1;
     });
     EXPECT_GT(swept, 10);

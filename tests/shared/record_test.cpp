@@ -102,6 +102,26 @@ RECORD_BEGIN(rt_user, 8)
     REC_REFERENCE(used, rt_node)
 RECORD_END(rt_user, PLAIN)
 
+// A holder of counted slots made at run time (their count is stored, they
+// are not), whose releases are counted by its release step.
+struct rt_holder {
+    int32_t holder_value;
+    int32_t slot_array_size;
+    rt_node_ptr* slot_array;
+};
+RECORD_RELEASE(rt_holder, rt_holder_release);
+RECORD_BEGIN(rt_holder, 12)
+    REC_WORDS(holder_value)
+    REC_RUNTIME_ARRAY(slot_array_size, slot_array, rt_node_ptr)
+RECORD_END(rt_holder, PLAIN)
+
+int rt_holders_released = 0;
+
+void rt_holder_release(void*)
+{
+    ++rt_holders_released;
+}
+
 int rt_leaf_check(const void* rec)
 {
     const rt_leaf* leaf = (const rt_leaf*)rec;
@@ -611,6 +631,47 @@ TEST(RecordCounted, ARunTimeReferenceIsNeitherStoredNorTakenButReleased)
     EXPECT_EQ(free_rt_user_array(array, 1), 1);
     EXPECT_EQ(node->rt_node_ref_cnt, 1);
     EXPECT_EQ(free_rt_node(node), 1);  // LeakSanitizer sees it go
+}
+
+TEST(RecordCounted, ARunTimeArrayKeepsItsCountAndReleasesItsSlots)
+{
+    rt_node* node = malloc_rt_node("shared");
+    rt_holder* holder = malloc_rt_holder();
+    holder->holder_value = 3;
+    holder->slot_array = malloc_rt_node_ptr_array(2);
+    holder->slot_array_size = 2;
+    holder->slot_array[1] = node;
+    ++node->rt_node_ref_cnt;
+    std::string bytes = written_bytes(
+        [&](FILE* file) { return write_rt_holder_bin(file, holder); });
+    EXPECT_EQ(bytes, ImageBytes().words({3, 2, 0}).bytes());
+
+    // Readers and linkers keep the count and leave the slots to be made.
+    std::string stored = ImageBytes().words({3, 2, 0xdeadbeef}).bytes();
+    FILE* file = file_with_bytes(stored + stored + stored);
+    rt_holder* read = read_rt_holder_bin(file);
+    rt_holder* array = read_rt_holder_array_bin(file, 2);
+    std::fclose(file);
+    ASSERT_NE(read, nullptr);
+    ASSERT_NE(array, nullptr);
+    EXPECT_EQ(read->slot_array_size, 2);
+    EXPECT_EQ(read->slot_array, nullptr);
+    EXPECT_EQ(array[1].slot_array_size, 2);
+    EXPECT_EQ(array[1].slot_array, nullptr);
+    LinkImage image(stored);
+    rt_holder* linked = link_rt_holder(&image.cursor);
+    ASSERT_NE(linked, nullptr);
+    EXPECT_EQ(linked->slot_array, nullptr);
+
+    // Releasing a holder releases its slots, and the slots their references;
+    // the release step runs for every holder released, alone or in an array.
+    rt_holders_released = 0;
+    EXPECT_EQ(free_rt_holder(holder), 1);
+    EXPECT_EQ(node->rt_node_ref_cnt, 1);
+    EXPECT_EQ(free_rt_holder(read), 1);
+    EXPECT_EQ(free_rt_holder_array(array, 2), 1);
+    EXPECT_EQ(rt_holders_released, 4);
+    EXPECT_EQ(free_rt_node(node), 1);
 }
 
 TEST(RecordLink, RefusalsLeaveTheCursorWhereItWas)

@@ -1,3 +1,4 @@
+#include "anim.h"
 #include "anim_io.h"
 #include "model_io.h"
 #include "test_support.h"
@@ -5,6 +6,7 @@
 
 TEST_RESET(models)
 {
+    anim_reset();
     model_io_reset();
     anim_io_reset();
     win_ast_reset();

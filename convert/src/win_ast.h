@@ -28,15 +28,18 @@
 // unloaded sound leaves every slot that named it (win_ast_forget_sound);
 // releasing the table takes it off.
 //
-// The stored words must agree: every state index (the current state, each
-// state's own, next and block-to state, each transition's target) is -1 or
-// a state of the table, and every state's animation is -1 or one of its
-// animation names; a stream that says otherwise is refused when read.
-// Sound and joint-table indexes are checked where they are used.
+// The stored words must agree: every count of an owned array or list goes
+// with its items (none without them), every state index (the current state,
+// each state's own, next and block-to state, each transition's target) is
+// -1 or a state of the table, and every state's animation is -1 or one of
+// its animation names; a stream that says otherwise is refused when read.
+// Sound and joint-table indexes are checked where they are used; the counts
+// of the slots are the loader's to set.
 #pragma once
 
 #include <cstdint>
 
+#include "dlink.h"
 #include "mow_anim.h"
 #include "record.h"
 #include "win_geo.h"
@@ -199,10 +202,9 @@ struct win_ast {
     char* spaz_model_name;  // the model whose joints the joint tables index
     int32_t win_joint_table_list_size;
     win_joint_table* win_joint_table_list;  // in definition order
-    // The register of sound holders: the neighbours of a table on it, NULL
-    // while it is not.
-    win_ast* sound_holder_prev;
-    win_ast* sound_holder_next;
+    // The table's node on the register of sound holders; its links are NULL
+    // while it is not on it.
+    dlink sound_holder;
 };
 RECORD_CHECK(win_ast, win_ast_check_indexes);
 RECORD_RELEASE(win_ast, win_ast_release);
@@ -224,8 +226,7 @@ RECORD_BEGIN(win_ast, 88)
     REC_RUNTIME_ARRAY(sound_fx_array_size, sound_fx_array, win_sound_fx_ptr)
     REC_STRING(spaz_model_name)
     REC_LIST(win_joint_table_list_size, win_joint_table_list, win_joint_table)
-    REC_UNSTORED(sound_holder_prev)
-    REC_UNSTORED(sound_holder_next)
+    REC_UNSTORED(sound_holder)
 RECORD_END(win_ast, NAMED, .current_anim_index = -1)
 // clang-format on
 

@@ -29,7 +29,8 @@ void walk(const void* record)
     const win_ast* table = (const win_ast*)record;
     require(!table->mow_anim_ptr_array && !table->sound_fx_array && !table->current_mow_anim);
     state_at(table, table->current_anim_index);
-    int32_t states = table->win_anim_table_base_array ? table->win_anim_table_base_array_size : 0;
+    require(table->win_anim_table_base_array || table->win_anim_table_base_array_size == 0);
+    int32_t states = table->win_anim_table_base_array_size;
     for (int32_t s = 0; s < states; ++s) {
         const win_anim_table_base* state = &table->win_anim_table_base_array[s];
         state_at(table, state->anim_index);
@@ -39,6 +40,7 @@ void walk(const void* record)
             require(table->mow_anim_filename_array && state->mow_anim_index >= 0 &&
                     state->mow_anim_index < table->mow_anim_filename_array_size);
         const win_anim_table_entry* entry = state->win_anim_table_entry_list;
+        require(entry || state->win_anim_table_entry_list_size == 0);
         for (int32_t e = 0; e < state->win_anim_table_entry_list_size; ++e) {
             state_at(table, entry->target_anim_index);
             entry = entry->next_ptr;

@@ -10,6 +10,7 @@
 
 #include "ai_io.h"
 #include "debug.h"
+#include "demo_text.h"
 #include "dlink.h"
 #include "file_io.h"
 #include "heap.h"
@@ -122,142 +123,36 @@ bool make_paths(win_path_node* node, int32_t i)
 
 // ---- Writing ----
 
-// Whether `name` reads back from the keyword section as one token: no blank,
-// nothing the tokenizer splits at, and no leading digit (which starts a
-// number).
-bool reads_as_token(const char* name)
-{
-    size_t length = std::strlen(name);
-    if (length == 0 || length >= TOKEN_SLOT_SIZE || (name[0] >= '0' && name[0] <= '9'))
-        return false;
-    for (size_t i = 0; i < length; ++i)
-        if ((unsigned char)name[i] <= ' ' || name[i] == 0x7f || token_delim_lookup(name + i))
-            return false;
-    return true;
-}
-
-// Whether `text` reads back as a line of its own: not empty, not starting or
-// ending with a blank, and holding no comment and no line end.
-bool reads_as_line(const char* text)
-{
-    size_t length = std::strlen(text);
-    auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    return length > 0 && !blank(text[0]) && !blank(text[length - 1]) && !std::strstr(text, "//") &&
-           !std::strpbrk(text, "\r\n");
-}
-
-// A text data file being written; `ok` turns false at the first fault, after
-// its log line.
-struct text_sink {
-    FILE* file;
-    const char* path;
-    bool ok;
-};
-
-void refuse(text_sink* out, const char* what)
-{
-    if (out->ok)
-        LOG_ERROR("Cannot write %s to '%s'\n", what, out->path);
-    out->ok = false;
-}
-
-// One line, which must fit the readers' line.
-__attribute__((format(printf, 2, 3))) void put_line(text_sink* out, const char* format, ...)
-{
-    if (!out->ok)
-        return;
-    char line[TEXT_LINE_SIZE];
-    va_list args;
-    va_start(args, format);
-    int length = std::vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    if (length < 0 || length >= (int)sizeof line) {
-        refuse(out, "a line longer than a line may be");
-        return;
-    }
-    if (std::fprintf(out->file, "%s\n", line) < 0)
-        refuse(out, "a line");
-}
-
-// A value line with its comment, in the columns of every text data file. A
-// blank always stands between them: a value ending in "/" would otherwise
-// make the comment start one character early.
-void put_value(text_sink* out, const char* value, const char* comment)
-{
-    put_line(out, "%-43s //  %s", value, comment);
-}
-
-// The shortest text that reads back as `value`, without an exponent, which
-// the readers do not take.
-struct real_text {
-    char text[64];
-};
-real_text real(text_sink* out, float value)
-{
-    real_text made = {"0"};
-    if (!std::isfinite(value)) {
-        refuse(out, "a number that is not finite");
-        return made;
-    }
-    std::to_chars_result end = std::to_chars(made.text, made.text + sizeof made.text - 1, value,
-                                             std::chars_format::fixed);
-    if (end.ec != std::errc()) {
-        refuse(out, "a number");
-        return made;
-    }
-    *end.ptr = '\0';
-    return made;
-}
-
-void put_reals(text_sink* out, const float* values, int count, const char* comment)
+void put_reals(demo_text_sink* out, const float* values, int count, const char* comment)
 {
     char line[TEXT_LINE_SIZE] = "";
     for (int i = 0; i < count; ++i) {
         std::strcat(line, i ? " " : "");
-        std::strcat(line, real(out, values[i]).text);
+        std::strcat(line, demo_text_real_of(out, values[i]).text);
     }
-    put_value(out, line, comment);
+    demo_text_put_value(out, line, comment);
 }
 
-void put_long(text_sink* out, int32_t value, const char* comment)
+void put_long(demo_text_sink* out, int32_t value, const char* comment)
 {
     char text[16];
     std::snprintf(text, sizeof text, "%ld", (long)value);
-    put_value(out, text, comment);
+    demo_text_put_value(out, text, comment);
 }
 
-// Opens `path` for a text data file of `type` and `version` into `out`.
-bool open_sink(text_sink* out, const char* path, int32_t type, int32_t version)
-{
-    out->path = path;
-    out->file = file_open_write_version_text(path, type, version);
-    out->ok = out->file != nullptr;
-    return out->ok;
-}
-
-// Closes the file; one that was not written whole goes.
-int close_sink(text_sink* out)
-{
-    if (!file_close(out->file))
-        refuse(out, "the end of the file");
-    if (!out->ok)
-        remove_file(out->path);
-    return out->ok ? 1 : 0;
-}
-
-void put_keywords(text_sink* out, const win_ai* ai)
+void put_keywords(demo_text_sink* out, const win_ai* ai)
 {
     const win_personality& personality = ai->personality;
     if (personality.demeanor < 0 || personality.demeanor > 2) {
-        refuse(out, "a demeanor that has no word");
+        demo_text_refuse(out, "a demeanor that has no word");
         return;
     }
-    put_line(out, "%s %s", ai_keywords[AI_KEYWORD_DEMEANOR],
-             ai_demeanor_words[personality.demeanor]);
-    put_line(out, "%s %s", ai_keywords[AI_KEYWORD_FLYING_SPEED],
-             real(out, personality.flying_speed).text);
-    put_line(out, "%s %s", ai_keywords[AI_KEYWORD_FAST_FLYING_SPEED],
-             real(out, personality.fast_flying_speed).text);
+    demo_text_put_line(out, "%s %s", ai_keywords[AI_KEYWORD_DEMEANOR],
+                       ai_demeanor_words[personality.demeanor]);
+    demo_text_put_line(out, "%s %s", ai_keywords[AI_KEYWORD_FLYING_SPEED],
+                       demo_text_real_of(out, personality.flying_speed).text);
+    demo_text_put_line(out, "%s %s", ai_keywords[AI_KEYWORD_FAST_FLYING_SPEED],
+                       demo_text_real_of(out, personality.fast_flying_speed).text);
     const struct {
         ai_keyword keyword;
         const char* script;
@@ -266,24 +161,24 @@ void put_keywords(text_sink* out, const win_ai* ai)
     for (const auto& script : scripts) {
         if (!script.script)
             continue;
-        if (!reads_as_token(script.script))
-            refuse(out, "a hit script name that is no word");
-        put_line(out, "%s %s", ai_keywords[script.keyword], script.script);
+        if (!demo_text_reads_as_token(script.script))
+            demo_text_refuse(out, "a hit script name that is no word");
+        demo_text_put_line(out, "%s %s", ai_keywords[script.keyword], script.script);
     }
-    put_line(out, "%s %ld", ai_keywords[AI_KEYWORD_TARGET_JOINT], (long)ai->target_joint);
+    demo_text_put_line(out, "%s %ld", ai_keywords[AI_KEYWORD_TARGET_JOINT], (long)ai->target_joint);
 
     // The section ends at the first word that is no keyword: the end script.
     const char* end_script = ai->ai_script_name ? ai->ai_script_name : ai_no_end_script;
     bool keyword = false;
     for (const char* word : ai_keywords)
         keyword = keyword || strcasecmp(end_script, word) == 0;
-    if (ai->ai_script_name &&
-        (!reads_as_token(end_script) || keyword || strcasecmp(end_script, ai_no_end_script) == 0))
-        refuse(out, "an end script name that does not read back as itself");
-    put_value(out, end_script, "end script");
+    if (ai->ai_script_name && (!demo_text_reads_as_token(end_script) || keyword ||
+                               strcasecmp(end_script, ai_no_end_script) == 0))
+        demo_text_refuse(out, "an end script name that does not read back as itself");
+    demo_text_put_value(out, end_script, "end script");
 }
 
-void put_default_goal(text_sink* out, const win_goal_entry& goal)
+void put_default_goal(demo_text_sink* out, const win_goal_entry& goal)
 {
     put_long(out, goal.goal_type, "default goal type");
     switch (ai_default_goal_argument(goal.goal_type)) {
@@ -291,17 +186,17 @@ void put_default_goal(text_sink* out, const win_goal_entry& goal)
         put_reals(out, &goal.goal_point.x, 3, "default goal point");
         break;
     case AI_GOAL_ARGUMENT_NAME:
-        if (!goal.target_name || !reads_as_line(goal.target_name))
-            refuse(out, "a default goal target name that is no line of its own");
+        if (!goal.target_name || !demo_text_reads_as_line(goal.target_name))
+            demo_text_refuse(out, "a default goal target name that is no line of its own");
         else
-            put_value(out, goal.target_name, "default goal target");
+            demo_text_put_value(out, goal.target_name, "default goal target");
         break;
     case AI_GOAL_ARGUMENT_NONE:
         break;
     }
 }
 
-void put_sectors(text_sink* out, const win_hot_sector* list, bool attack)
+void put_sectors(demo_text_sink* out, const win_hot_sector* list, bool attack)
 {
     int32_t count = list ? dlink_count((dlink*)list) : 0;
     put_long(out, count, attack ? "attack sectors" : "hit-reaction sectors");
@@ -318,9 +213,9 @@ void put_sectors(text_sink* out, const win_hot_sector* list, bool attack)
         put_reals(out, angles, 2, "angles in degrees");
         const char* word = ai_attack_kind_word(sector->sector_kind);
         if (!word)
-            refuse(out, "an attack kind that no word gives");
+            demo_text_refuse(out, "an attack kind that no word gives");
         else
-            put_value(out, word, "attack kind");
+            demo_text_put_value(out, word, "attack kind");
     }
 }
 
@@ -396,13 +291,14 @@ int demo_ai_write(const char* path, const win_ai* ai)
 {
     REFUSE_NULL(path, "demo_ai_write", "path", 0);
     REFUSE_NULL(ai, "demo_ai_write", "ai", 0);
-    text_sink out;
-    if (!open_sink(&out, path, FILE_TYPE_AI, FILE_VERSION_AI))
+    demo_text_sink out;
+    if (!demo_text_open(&out, path, FILE_TYPE_AI, FILE_VERSION_AI))
         return 0;
     for (const ai_file_number& number : ai_file_numbers) {
         const char* field = (const char*)&ai->personality + number.offset;
         if (number.real)
-            put_value(&out, real(&out, *(const float*)field).text, number.name);
+            demo_text_put_value(&out, demo_text_real_of(&out, *(const float*)field).text,
+                                number.name);
         else
             put_long(&out, *(const int32_t*)field, number.name);
     }
@@ -410,15 +306,15 @@ int demo_ai_write(const char* path, const win_ai* ai)
     put_default_goal(&out, ai->default_goal);
     put_sectors(&out, ai->attack_sector_list, true);
     put_sectors(&out, ai->hit_reaction_sector_list, false);
-    return close_sink(&out);
+    return demo_text_close(&out);
 }
 
 int demo_ai_write_map(const char* path, const win_map* map)
 {
     REFUSE_NULL(path, "demo_ai_write_map", "path", 0);
     REFUSE_NULL(map, "demo_ai_write_map", "map", 0);
-    text_sink out;
-    if (!open_sink(&out, path, FILE_TYPE_NAV_MAP, FILE_VERSION_NAV_MAP))
+    demo_text_sink out;
+    if (!demo_text_open(&out, path, FILE_TYPE_NAV_MAP, FILE_VERSION_NAV_MAP))
         return 0;
     // A count goes with its array: without the array there is nothing.
     int32_t node_count = map->node_array ? map->node_array_size : 0;
@@ -428,10 +324,10 @@ int demo_ai_write_map(const char* path, const win_map* map)
         char comment[32];
         std::snprintf(comment, sizeof comment, "node %ld", (long)i);
         const char* name = node->win_path_node_name;
-        if (!name || !reads_as_line(name))
-            refuse(&out, "a node name that is no line of its own");
+        if (!name || !demo_text_reads_as_line(name))
+            demo_text_refuse(&out, "a node name that is no line of its own");
         else
-            put_value(&out, name, comment);
+            demo_text_put_value(&out, name, comment);
         put_reals(&out, &node->node_location.x, 3, "location");
         int32_t path_count = node->path_array ? node->path_array_size : 0;
         put_long(&out, path_count, "paths");
@@ -441,8 +337,8 @@ int demo_ai_write_map(const char* path, const win_map* map)
             std::snprintf(comment, sizeof comment, "path %ld", (long)j);
             put_long(&out, index_count, comment);
             for (int32_t k = 0; k < index_count; ++k)
-                put_line(&out, "%ld", (long)route->node_idx_array[k]);
+                demo_text_put_line(&out, "%ld", (long)route->node_idx_array[k]);
         }
     }
-    return close_sink(&out);
+    return demo_text_close(&out);
 }

@@ -1,0 +1,38 @@
+// Animation state tables for the demo tree and for tests, built as records
+// and written in the text form that the game's state table loader reads
+// (anim_io.h).
+#pragma once
+
+#include "win_ast.h"
+
+// The guard's state table, named `name`, for the demo figure (demo_model.h)
+// stored under the model name `model_name`, with one sound, "step.wav", and
+// the animations "idle" and "wave":
+//   state 0 "stand"   plays idle at 1.5 times its pace, turning only about
+//                     y, the tail idling; "u" leads to walk, "c" to strike
+//   state 1 "walk"    plays 0.25 s to 1 s of wave with its step sound and
+//                     the script "guard_walks", moving at 10 units/s along
+//                     z; "u" walks on, the end of the stretch stands
+//   state 2 "strike"  plays wave as an attack of 12, a hard melee blow from
+//                     the front, forced to restart, blocked into "hurt" 40
+//                     times in 100; "u b" (up with b) strikes again
+//   state 3 "hurt"    plays idle backwards, a fatal hit from behind
+// and two collision joint tables, "body" (the figure's joints 0 to 1) and
+// "arm" (joint 1). Every keyword group of the file has a value in it.
+// NULL after a log line.
+win_ast* demo_ast_make_guard(const char* name, const char* model_name);
+
+// Writes `table` as a state table text file at `path` (a path of the
+// game's form). 1, or 0 after a log line, with nothing left at `path`,
+// when the file cannot be written or the table holds what the file has no
+// way to say or what would not read back as itself: a name that is no line
+// of its own (or "end", or would not pass the collision-table pass), a
+// joint table or play script name that is no word, a state out of its
+// place in the state list or without a next state, a transition without a
+// target, flag or mask bits that no keyword or input token gives, a time
+// that whole seconds do not give back, an attack value without the attack
+// flag, a block value without its state, a combat or vulnerable joint table
+// in a table without joint tables. Joint indexes are written as numbers;
+// the reserved words, aux_str and what lives only at run time (slots, the
+// current state, the input word, the play state) are no part of the file.
+int demo_ast_write(const char* path, const win_ast* table);

@@ -223,10 +223,12 @@ bool same_record(const record_type* type, const void* a, const void* b)
         case RECORD_SLOT:
             same = pa == pb;
             break;
+        case RECORD_RUNTIME_ARRAY:  // the count is compared above; the slots are made at load
+            same = !pointer(a, field.offset) && !pointer(b, field.offset);
+            break;
         case RECORD_RUNTIME:
         case RECORD_UNSTORED:
-        case RECORD_REFERENCE:
-        case RECORD_RUNTIME_ARRAY:  // 0 after every read and link
+        case RECORD_REFERENCE:  // 0 after every read and link
             for (uint32_t byte = 0; byte < field.size; ++byte)
                 same = same && *at((void*)a, field.offset + byte) == 0 &&
                        *at((void*)b, field.offset + byte) == 0;

@@ -39,9 +39,9 @@ int entity_play_anim(win_entity* entity, int32_t)
         LOG_ERROR("%s", "Cannot entity_play_anim with NULL entity.\n");
         return 0;
     }
-    // The animation state machine (start_next_anim_state) enters the state
-    // here, with its velocities, sound and script, once the animation
-    // module is in.
+    // The animation state machine (start_next_anim_state, anim.h) enters the
+    // state here, with the entity's root transform and velocities, once the
+    // entity records are in.
     return 1;
 }
 
@@ -97,4 +97,36 @@ int entity_is_facing_neg_x_dir(win_entity*)
 float entity_get_hitpoints(win_entity*)
 {
     return 0.0f;
+}
+
+// The weapons and items come with the entity records; until then no
+// character holds any.
+win_entity* entity_find_next_weapon(win_entity*)
+{
+    return nullptr;
+}
+
+win_entity* entity_find_prev_weapon(win_entity*)
+{
+    return nullptr;
+}
+
+win_entity* entity_find_next_item(win_entity*)
+{
+    return nullptr;
+}
+
+win_entity* entity_find_prev_item(win_entity*)
+{
+    return nullptr;
+}
+
+int entity_set_current_item(win_entity*, win_entity*)
+{
+    return 0;
+}
+
+texture_container* entity_retrieve_icon_texture(win_entity*)
+{
+    return nullptr;
 }

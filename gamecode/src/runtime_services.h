@@ -1,11 +1,12 @@
 // The game runtime as the lower subsystems see it: the per-frame update of
 // the entities, their loading and unloading, the queries that the script
-// engine's built-in functions ask of entities, the AI and collision, the
+// engine's built-in functions ask of entities, the weapons and items that the
+// animation state machine browses, the AI and collision, the
 // player-character scene module (scene, splash, fades, console text,
 // action-button script, letterbox, start-up and final clean-up), the tail
 // animations and the sound module's start, its configuration section, its
-// loaded sounds and the registration of holders of sound pointers. This is
-// the one runtime header the frame and the script engine include; the
+// loaded sounds, playing them and the registration of holders of sound
+// pointers. This is the one runtime header the lower subsystems include; the
 // program resolves these calls when it links the whole game, and the lower
 // subsystems' own tests link small doubles of them instead.
 #pragma once
@@ -13,9 +14,11 @@
 #include <cstdint>
 #include <cstdio>
 
+struct texture_container;
 struct win_entity;
 struct win_sound_container;
 struct win_rot;
+struct win_vect3;
 
 // ---- Entities ----
 
@@ -70,7 +73,29 @@ int entity_is_facing_neg_x_dir(win_entity* entity);
 // A character's hit points (a weapon's ammunition); -1.0 for another type.
 float entity_get_hitpoints(win_entity* entity);
 
+// ---- Weapons and items ----
+
+// The character's next or previous weapon sub-entity after the one selected,
+// in the order of its sub-entities (wrapping round); NULL when it has none.
+win_entity* entity_find_next_weapon(win_entity* entity);
+win_entity* entity_find_prev_weapon(win_entity* entity);
+// The same for its item sub-entities.
+win_entity* entity_find_next_item(win_entity* entity);
+win_entity* entity_find_prev_item(win_entity* entity);
+// Makes `item` (NULL: the standard one) the character's current item; for
+// the player it also becomes the selected item with its icon. 1, or 0 after
+// an error line.
+int entity_set_current_item(win_entity* entity, win_entity* item);
+// The heads-up display icon of an entity: the texture named after it with
+// "_icon" appended, or the default icon.
+texture_container* entity_retrieve_icon_texture(win_entity* entity);
+
 // ---- AI and collision ----
+
+// The attack kind (reaction bits) of the first attack sector of the
+// character's AI that holds `target`, after equipping that sector's weapon;
+// -1 or -2 when no sector applies.
+int32_t ai_find_attack_sector(win_entity* entity, win_entity* target);
 
 // Where `target` stands around `entity`: 0x2000 ahead, 0x8000 on one side,
 // 0x10000 on the other, 0x4000 behind; 0 otherwise or for a NULL entity.
@@ -123,6 +148,12 @@ win_sound_container* sound_find(const char* name);
 // disabled. A second load of one file gives a second sound: callers that
 // share sounds look for them with sound_find first.
 win_sound_container* sound_load(const char* name, int32_t is_3d, const char* directory);
+// Plays a loaded sound `loop_count` times (0: until stopped). A 3D-flagged
+// sound given a `position` in world units (and a `velocity`) sounds from
+// there as the current camera hears it; any other sound plays at the
+// listener. 1 when it started.
+int sound_play(win_sound_container* sound, const win_vect3* position, const win_vect3* velocity,
+               int32_t loop_count);
 // Whoever keeps pointers to loaded sounds beyond a call (a running script's
 // sound table, an animation state table's effect slots) registers a function
 // that clears them: sound_unload calls each with the sound before it frees

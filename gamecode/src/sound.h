@@ -63,9 +63,9 @@ struct sound_module_record {
 
 extern sound_module_record sound_module;
 
-// sound_set_enabled, sound_init, the configuration section, finding and
-// loading sounds and the registration of the holders of sound pointers are
-// in runtime_services.h.
+// sound_set_enabled, sound_init, the configuration section, finding,
+// loading and playing sounds and the registration of the holders of sound
+// pointers are in runtime_services.h.
 int sound_set_disabled(void);
 ail_driver* sound_get_digital_driver(void);
 
@@ -83,12 +83,6 @@ int sound_unload(win_sound_container* sound);
 // Unloads every sound (all: also the music); the AND of the single results.
 int sound_unload_all(int32_t all);
 
-// Plays a loaded sound `loop_count` times (0: until stopped). A 3D-flagged
-// sound given a `position` (and a `velocity`) sounds from there as the
-// current camera hears it; any other sound plays at the listener. 1 when it
-// started.
-int sound_play(win_sound_container* sound, const win_vect3* position, const win_vect3* velocity,
-               int32_t loop_count);
 // Ends the sound on every channel it plays on.
 int sound_stop(win_sound_container* sound);
 // Volume 0 .. 127 and, in 2D mode, pan (`extra_info`) 0 .. 127 (left to

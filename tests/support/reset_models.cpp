@@ -1,3 +1,4 @@
+#include "anim.h"
 #include "anim_io.h"
 #include "anim_io_yacc.h"
 #include "model_io.h"
@@ -6,6 +7,7 @@
 
 TEST_RESET(models)
 {
+    anim_reset();
     // The grammar pass lets go of its model before the model list goes.
     anim_io_yacc_reset_module();
     model_io_reset();

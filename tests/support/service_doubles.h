@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+struct running_script;
 struct win_entity;
 struct win_sound_container;
 
@@ -27,6 +28,12 @@ std::vector<std::string> service_calls_of(const std::string& name);
 
 // The one value of the sound double's section of the configuration file.
 extern int32_t service_double_sound_enable_3d;
+
+// What the script double's script_initiate_script hands back as the new
+// running script: NULL (as for a script that runs already) unless a test
+// sets it; parse_run_script records whether it was given that one
+// ("parse_run_script(new_script)").
+extern running_script* service_double_new_script;
 
 // The fake host: what the runtime doubles of the entity, AI, collision and
 // sound services answer, as a test sets it (back to these values before
@@ -44,6 +51,12 @@ struct runtime_double_host {
     int facing = 0;                  // the four entity_is_facing_* queries
     int in_facing_arc = 0;           // collide_check_facing_arc
     int32_t relative_direction = 0;  // ai_get_relative_direction_flags
+    int32_t attack_sector = -1;      // ai_find_attack_sector
+    // What the weapon and item finders answer.
+    win_entity* next_weapon = nullptr;
+    win_entity* prev_weapon = nullptr;
+    win_entity* next_item = nullptr;
+    win_entity* prev_item = nullptr;
     // Called with each call once it is recorded, so that a test can act as
     // the runtime would inside it (start a script and give it a slice).
     std::function<void(const std::string& call)> on_call;

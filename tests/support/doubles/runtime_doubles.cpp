@@ -55,6 +55,12 @@ std::string number(double value)
     return formatted;
 }
 
+// Three numbers of a vector or a rotation, "(x y z)".
+std::string triple(float x, float y, float z)
+{
+    return "(" + number(x) + " " + number(y) + " " + number(z) + ")";
+}
+
 std::string name_of(const win_entity* entity)
 {
     return entity ? text(entity->win_entity_name) : "NULL";
@@ -211,6 +217,49 @@ float entity_get_hitpoints(win_entity* entity)
     return service_double_host.hitpoints;
 }
 
+win_entity* entity_find_next_weapon(win_entity* entity)
+{
+    record("entity_find_next_weapon", name_of(entity));
+    return service_double_host.next_weapon;
+}
+
+win_entity* entity_find_prev_weapon(win_entity* entity)
+{
+    record("entity_find_prev_weapon", name_of(entity));
+    return service_double_host.prev_weapon;
+}
+
+win_entity* entity_find_next_item(win_entity* entity)
+{
+    record("entity_find_next_item", name_of(entity));
+    return service_double_host.next_item;
+}
+
+win_entity* entity_find_prev_item(win_entity* entity)
+{
+    record("entity_find_prev_item", name_of(entity));
+    return service_double_host.prev_item;
+}
+
+int entity_set_current_item(win_entity* entity, win_entity* item)
+{
+    record("entity_set_current_item", name_of(entity) + ", " + name_of(item));
+    return entity ? 1 : 0;
+}
+
+// No texture is made: the call is what a test looks at.
+texture_container* entity_retrieve_icon_texture(win_entity* entity)
+{
+    record("entity_retrieve_icon_texture", name_of(entity));
+    return nullptr;
+}
+
+int32_t ai_find_attack_sector(win_entity* entity, win_entity* target)
+{
+    record("ai_find_attack_sector", name_of(entity) + ", " + name_of(target));
+    return service_double_host.attack_sector;
+}
+
 int32_t ai_get_relative_direction_flags(win_entity* entity, win_entity* target)
 {
     record("ai_get_relative_direction_flags", name_of(entity) + ", " + name_of(target));
@@ -222,7 +271,7 @@ int collide_check_facing_arc(const win_entity* entity, const win_rot* facing,
 {
     std::string arguments = name_of(entity);
     for (const win_rot* v : {facing, tolerance})
-        arguments += ", (" + number(v->x) + " " + number(v->y) + " " + number(v->z) + ")";
+        arguments += ", " + triple(v->x, v->y, v->z);
     record("collide_check_facing_arc", arguments);
     return service_double_host.in_facing_arc;
 }
@@ -348,6 +397,16 @@ win_sound_container* sound_load(const char* name, int32_t is_3d, const char* dir
     if (!name || service_double_host.missing_sounds.count(name))
         return nullptr;
     return (win_sound_container*)&double_sounds.emplace_back(name);
+}
+
+int sound_play(win_sound_container* sound, const win_vect3* position, const win_vect3* velocity,
+               int32_t loop_count)
+{
+    std::string arguments = service_double_sound_name(sound);
+    for (const win_vect3* v : {position, velocity})
+        arguments += ", " + (v ? triple(v->x, v->y, v->z) : std::string("NULL"));
+    record("sound_play", arguments + ", " + std::to_string(loop_count));
+    return sound ? 1 : 0;
 }
 
 int sound_add_forget_funct(sound_forget_funct forget)

@@ -1,12 +1,21 @@
 // The script engine's services, as doubles: no script ever runs.
 #include "script_services.h"
+
+#include "platform_support.h"
 #include "service_doubles.h"
+
+running_script* service_double_new_script = nullptr;
+
+TEST_RESET(script_doubles)
+{
+    service_double_new_script = nullptr;
+}
 
 float script_initiate_script(const char* name, running_script** out)
 {
     service_calls.push_back(std::string("script_initiate_script(") + (name ? name : "NULL") + ")");
     if (out)
-        *out = nullptr;
+        *out = service_double_new_script;
     return 0.0f;
 }
 
@@ -16,9 +25,12 @@ float script_update_script(void)
     return 0.0f;
 }
 
-int parse_run_script(running_script*)
+int parse_run_script(running_script* script)
 {
-    service_calls.push_back("parse_run_script()");
+    const char* which = !script                               ? "NULL"
+                        : script == service_double_new_script ? "new_script"
+                                                              : "script";
+    service_calls.push_back(std::string("parse_run_script(") + which + ")");
     return 1;
 }
 

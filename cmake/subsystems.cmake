@@ -79,7 +79,7 @@ varnock_subsystem(frame
 varnock_subsystem(models
   INCLUDES convert/src gamecode/src
   SOURCES
-    convert/src/mow_animate.cpp convert/src/mow_geo.cpp
+    convert/src/mow_animate.cpp convert/src/mow_geo.cpp convert/src/mow_rend_dx7.cpp
     gamecode/src/anim_io.cpp gamecode/src/model_io.cpp
   HEADERS convert/src/models_services.h convert/src/mow_anim.h convert/src/win_ast.h
   LIBS frame)
@@ -88,7 +88,8 @@ varnock_subsystem(world
   INCLUDES convert/src
   SOURCES
     convert/src/win_collision.cpp convert/src/win_entity.cpp
-  HEADERS convert/src/world_services.h convert/src/win_sound.h convert/src/win_trigger.h
+  HEADERS convert/src/world_services.h convert/src/win_shader.h convert/src/win_sound.h
+          convert/src/win_trigger.h
   LIBS models)
 
 varnock_subsystem(script

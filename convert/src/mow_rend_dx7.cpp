@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 
 #include "d3dtextr_dx7.h"
@@ -206,20 +207,64 @@ int init_mow_mesh(const mow_model* model, int32_t m)
 
 // ---- skinning
 
-// p M and n M (without the translation row) for a matrix whose floats hold
-// it: inlined, as this runs for every skinned vertex of every frame.
-inline void skin_vertex(const win_matrix43& m, const mow_cluster_vtx& vtx)
+// Skinning works on vectors of four floats: a matrix's rows (the fourth
+// lane 0), and a vertex's position and normal, each read with the float
+// after it. A point or normal then takes three multiplies and adds of
+// whole rows, in the order of the scalar products of win_math, so the
+// results are the same to the bit. The compiler maps the vectors to the
+// machine's own.
+typedef float four_floats __attribute__((vector_size(16)));
+typedef float four_floats_unaligned __attribute__((vector_size(16), aligned(4)));
+struct skin_rows {
+    four_floats row[4];
+};
+
+skin_rows rows_of(const win_matrix43& m)
 {
-    const win_vect3& p = vtx.mow_cluster_vtx_pos;
-    const win_norm& n = vtx.mow_cluster_vtx_norm;
-    win_vect3& out_p = skin_vtx[slot_number(vtx.mow_cluster_vtx_translate_vtx)];
-    win_norm& out_n = skin_norm[slot_number(vtx.mow_cluster_vtx_translate_norm)];
-    out_p.x = p.x * m.m[0][0] + p.y * m.m[1][0] + p.z * m.m[2][0] + m.m[3][0];
-    out_p.y = p.x * m.m[0][1] + p.y * m.m[1][1] + p.z * m.m[2][1] + m.m[3][1];
-    out_p.z = p.x * m.m[0][2] + p.y * m.m[1][2] + p.z * m.m[2][2] + m.m[3][2];
-    out_n.x = n.x * m.m[0][0] + n.y * m.m[1][0] + n.z * m.m[2][0];
-    out_n.y = n.x * m.m[0][1] + n.y * m.m[1][1] + n.z * m.m[2][1];
-    out_n.z = n.x * m.m[0][2] + n.y * m.m[1][2] + n.z * m.m[2][2];
+    skin_rows rows;
+    for (int r = 0; r < 4; ++r)
+        rows.row[r] = four_floats{m.m[r][0], m.m[r][1], m.m[r][2], 0.0f};
+    return rows;
+}
+
+// Lane I of v in every lane.
+template <int I>
+four_floats lane(four_floats v)
+{
+    return __builtin_shufflevector(v, v, I, I, I, I);
+}
+
+// v's first three lanes times the first three rows.
+inline four_floats times_rows(four_floats v, const skin_rows& m)
+{
+    return lane<0>(v) * m.row[0] + lane<1>(v) * m.row[1] + lane<2>(v) * m.row[2];
+}
+
+template <class V>
+inline void store_three(V* out, four_floats v)
+{
+    out->x = v[0];
+    out->y = v[1];
+    out->z = v[2];
+}
+
+// p M and n M (without the translation row): inlined, as this runs for
+// every skinned vertex of every frame. The vertex is read whole before
+// anything is written, so that no write to the buffers makes the compiler
+// read it again.
+inline void skin_vertex(const skin_rows& m, const mow_cluster_vtx& vtx)
+{
+    static_assert(offsetof(mow_cluster_vtx, mow_cluster_vtx_norm) == 12 &&
+                      offsetof(mow_cluster_vtx, mow_cluster_vtx_weight) == 24,
+                  "position, normal and weight are seven floats in a row");
+    const char* floats = reinterpret_cast<const char*>(&vtx);
+    const four_floats p = *reinterpret_cast<const four_floats_unaligned*>(floats);
+    const four_floats n = *reinterpret_cast<const four_floats_unaligned*>(
+        floats + offsetof(mow_cluster_vtx, mow_cluster_vtx_norm));
+    const uintptr_t p_slot = slot_number(vtx.mow_cluster_vtx_translate_vtx);
+    const uintptr_t n_slot = slot_number(vtx.mow_cluster_vtx_translate_norm);
+    store_three(&skin_vtx[p_slot], times_rows(p, m) + m.row[3]);
+    store_three(&skin_norm[n_slot], times_rows(n, m));
 }
 
 // The matrix itself, or the identity's floats for attrib 0.
@@ -236,22 +281,26 @@ int rend_mow_cluster(const mow_cluster* cluster, const mow_track_augment* pose)
 {
     int ok = 1;
     float previous_weight = -2147483648.0f;  // never a real weight
-    win_matrix43 skin = win_math_identity_matrix43;
-    const win_matrix43* matrix = &skin;
-    for (int32_t v = 0; v < cluster->mow_cluster_vtx_array_size; ++v) {
-        const mow_cluster_vtx& vtx = cluster->mow_cluster_vtx_array[v];
+    // The matrix, the vertex array and its count are copied into locals:
+    // the compiler then knows that the writes to the skinning buffers change
+    // none of them, and keeps them in registers.
+    skin_rows matrix = rows_of(win_math_identity_matrix43);
+    const mow_cluster_vtx* vertices = cluster->mow_cluster_vtx_array;
+    const int32_t count = cluster->mow_cluster_vtx_array_size;
+    for (int32_t v = 0; v < count; ++v) {
+        const mow_cluster_vtx& vtx = vertices[v];
         if (vtx.mow_cluster_vtx_weight != previous_weight) {
             previous_weight = vtx.mow_cluster_vtx_weight;
             win_xform share = pose->mow_augment_xform;
             share.rx *= previous_weight;
             share.ry *= previous_weight;
             share.rz *= previous_weight;
-            win_matrix43 local;
+            win_matrix43 local, skin;
             ok &= win_math_xform_to_txzy_matrix43(&share, &local);
             ok &= win_math_multiply_matrix43(&skin, &local, &pose->mow_augment_joint_matrix);
-            matrix = &floats_of(skin);
+            matrix = rows_of(floats_of(skin));
         }
-        skin_vertex(*matrix, vtx);
+        skin_vertex(matrix, vtx);
     }
     return ok;
 }
@@ -260,9 +309,11 @@ int rend_mow_cluster(const mow_cluster* cluster, const mow_track_augment* pose)
 // weights.
 int rend_mow_cluster_no_weight(const mow_cluster* cluster, const mow_track_augment* pose)
 {
-    const win_matrix43& matrix = floats_of(pose->mow_augment_matrix);
-    for (int32_t v = 0; v < cluster->mow_cluster_vtx_array_size; ++v)
-        skin_vertex(matrix, cluster->mow_cluster_vtx_array[v]);
+    const skin_rows matrix = rows_of(floats_of(pose->mow_augment_matrix));
+    const mow_cluster_vtx* vertices = cluster->mow_cluster_vtx_array;
+    const int32_t count = cluster->mow_cluster_vtx_array_size;
+    for (int32_t v = 0; v < count; ++v)
+        skin_vertex(matrix, vertices[v]);
     return 1;
 }
 

@@ -119,8 +119,9 @@ int mow_rend_track_augment_spheres(int32_t count, const mow_track_augment* mow_t
 // appendages whose current sphere has a radius above 0, two solid spheres
 // of each segment's radius, at the segment joint's sphere centre and that
 // centre plus the segment's vector. `mow_appendage_info_array` is the
-// model's (prepared: its segment joints lie within the pose array); a
-// segment that the key or the model lacks is not drawn.
+// model's (prepared: its segment joints lie within the pose array) and
+// `count` at most its mow_appendage_array_size; a segment that the key or
+// the model lacks is not drawn.
 int mow_rend_appendage_spheres(int32_t count,
                                const mow_appendage_sphere_key* mow_appendage_sphere_key_array,
                                const mow_track_augment* mow_track_augment_array,

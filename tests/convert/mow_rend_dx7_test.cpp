@@ -402,6 +402,25 @@ TEST_F(ModelRenderer, WireframeSendsFlatColouredLinesAndPutsItsStatesBack)
     ASSERT_EQ(draw(&shader.shader, 1), 1);
     EXPECT_EQ(d3d_recorded_last_draw()->vertex_format, (DWORD)0x112);
     EXPECT_EQ(d3d_recorded_last_draw()->texture0, plain->container.texture_container_surface);
+
+    // A rigid group larger than the wireframe colours is drawn, but not as
+    // wireframe.
+    mow_shader_group* hat_group = model->mow_mesh_array[1].mow_shader_group_array;
+    const int32_t large = MOW_REND_BUFFER_SIZE + 1;
+    free_win_vect3_array(hat_group->mow_vtx_array, hat_group->mow_vtx_array_size);
+    free_win_norm_array(hat_group->mow_norm_array, hat_group->mow_norm_array_size);
+    free_win_uv_array(hat_group->mow_uv_array, hat_group->mow_uv_array_size);
+    hat_group->mow_vtx_array = malloc_win_vect3_array(large);
+    hat_group->mow_norm_array = malloc_win_norm_array(large);
+    hat_group->mow_uv_array = malloc_win_uv_array(large);
+    hat_group->mow_vtx_array_size = hat_group->mow_norm_array_size = hat_group->mow_uv_array_size =
+        large;
+    ASSERT_EQ(mow_rend_init_mow_model(model), 1);
+    int draws = d3d_recorded_draw_count();
+    ASSERT_EQ(draw(&shader.shader, 1), 1);
+    EXPECT_EQ(d3d_recorded_draw_count(), draws + 2);
+    ASSERT_EQ(mow_rend_wire_mow_model(model, poses, 0), 1);
+    EXPECT_EQ(d3d_recorded_draw_count(), draws + 3) << "the body alone";
     EXPECT_TRUE(log->errors().empty());
 }
 
@@ -700,7 +719,8 @@ TEST_F(ModelRenderer, AShapePutsBackTheStatesItChangedAndUnbindsTheModelsTexture
         EXPECT_EQ(d3dtextr_current_texture, nullptr);
     }
     // The model binds its texture again.
-    d3dxframe_set_world_transform(const_cast<win_matrix44*>(&win_math_identity_matrix44));
+    win_matrix44 identity = win_math_identity_matrix44;
+    d3dxframe_set_world_transform(&identity);
     ASSERT_EQ(draw(&shader.shader, 1), 1);
     EXPECT_EQ(d3d_recorded_last_draw()->texture0, plain->container.texture_container_surface);
     EXPECT_TRUE(log->errors().empty());

@@ -3,6 +3,8 @@
 // passes is posed at rest, skinned and drawn with its collision spheres
 // (without a device, so nothing reaches a screen, but every buffer is read
 // and written as in a frame).
+#include "demo_model.h"
+#include "fuzz_support.h"
 #include "mow_animate.h"
 #include "mow_rend_dx7.h"
 #include "record_fuzz.h"
@@ -56,4 +58,17 @@ void draw_prepared(const void* record)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     return record_fuzz_one_input(&mow_model_desc, data, size, draw_prepared);
+}
+
+void fuzz_write_seeds(void)
+{
+    mow_model* seed = demo_model_make("figure");
+    char* buffer = nullptr;
+    size_t length = 0;
+    FILE* file = open_memstream(&buffer, &length);
+    write_mow_model_bin(file, seed);
+    std::fclose(file);
+    fuzz_seed("figure", std::string(buffer, length));
+    std::free(buffer);
+    free_mow_model(seed);
 }

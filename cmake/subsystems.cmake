@@ -79,7 +79,8 @@ varnock_subsystem(frame
 varnock_subsystem(models
   INCLUDES convert/src gamecode/src
   SOURCES
-    convert/src/mow_animate.cpp convert/src/mow_geo.cpp convert/src/win_ast.cpp
+    convert/src/mow_animate.cpp convert/src/mow_geo.cpp convert/src/mow_rend_dx7.cpp
+    convert/src/win_ast.cpp
     gamecode/src/anim.cpp gamecode/src/anim_io.cpp gamecode/src/anim_io_yacc.cpp
     gamecode/src/anim_io_yacc_tables.cpp gamecode/src/model_io.cpp
   HEADERS convert/src/models_services.h convert/src/mow_anim.h

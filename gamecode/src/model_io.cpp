@@ -4,6 +4,7 @@
 
 #include "debug.h"
 #include "file_io.h"
+#include "mow_rend_dx7.h"
 
 mow_model* model_io_global_mow_model_list = nullptr;
 int32_t model_io_global_mow_model_list_size = 0;
@@ -13,14 +14,6 @@ namespace {
 const char* model_name(const mow_model* model)
 {
     return model->mow_model_name ? model->mow_model_name : "(null)";
-}
-
-// Makes a freshly read model ready to be drawn. The renderer's preparation
-// checks the model in the same way before it turns the skinning slots into
-// addresses.
-int prepare_for_drawing(const mow_model* model)
-{
-    return mow_geo_validate_mow_model(model);
 }
 
 }  // namespace
@@ -51,7 +44,8 @@ mow_model* model_io_load(const char* path)
         LOG_ERROR("Could not read-to-verify mow_model file '%s'\n", path);
         return nullptr;
     }
-    if (!prepare_for_drawing(model)) {
+    if (!mow_rend_init_mow_model(model)) {
+        LOG_ERROR("Could not mow_rend_init_mow_model '%s'\n", model_name(model));
         free_mow_model(model);
         return nullptr;
     }

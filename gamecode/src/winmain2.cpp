@@ -275,8 +275,7 @@ int winmain_initialize(HINSTANCE instance, HWND window)
         sound_set_enabled();
     sound_init();
     vk_tail_load();
-    // The model renderer's one-time set-up (mow_rend_init) comes last, with
-    // the model renderer.
+    mow_rend_init();
     return 1;
 }
 
@@ -285,8 +284,7 @@ int winmain_cleanup(HWND window)
     LOG_NOTICE("%s", "winmain_cleanup called.\n");
     varnock_final_cleanup();
     vk_tail_free();
-    // The model renderer's clean-up (mow_rend_cleanup) follows here with the
-    // model renderer.
+    mow_rend_cleanup();
     if (!write_edit_session_file(winmain_session_name))
         LOG_ERROR("%s", "Unable to write config file.\n");
     leak_warning(entity_io_global_win_entity_list, "entity_io_global_win_entity_list");

@@ -521,8 +521,9 @@ TEST_F(Cleanup, RunsInOrderAndWritesTheConfiguration)
         if (at < order.size() && notice.rfind(order[at], 0) == 0)
             ++at;
     EXPECT_EQ(at, order.size()) << "notices out of order";
-    EXPECT_EQ(service_calls, (std::vector<std::string>{"varnock_final_cleanup()", "vk_tail_free()",
-                                                       "sound_write_config()"}));
+    EXPECT_EQ(service_calls,
+              (std::vector<std::string>{"varnock_final_cleanup()", "vk_tail_free()",
+                                        "mow_rend_cleanup()", "sound_write_config()"}));
     EXPECT_FALSE(here.file("varnock.cfg").empty());
     EXPECT_EQ(win32_message_box_count(), 0) << "no box without errors or warnings";
     EXPECT_EQ(d3dx_globals.bInitialized, 0);
@@ -631,9 +632,15 @@ TEST(WinMain, StartsRunsFramesAndEndsOnClose)
          {"Varnock - starting up....", "Initializing globals...", "Reading SES", "Writing SES",
           "Initializing Direct Input.", "winmain_cleanup called.", "Varnock - exiting...."})
         EXPECT_NE(debug.find(notice), std::string::npos) << notice;
-    for (const char* call : {"varnock_one_time_scene_init()", "vk_tail_load()",
-                             "varnock_render_splash()", "varnock_final_cleanup()"})
+    for (const char* call :
+         {"varnock_one_time_scene_init()", "vk_tail_load()", "mow_rend_init()",
+          "varnock_render_splash()", "varnock_final_cleanup()", "mow_rend_cleanup()"})
         EXPECT_TRUE(service_called(call)) << call;
+    // The model renderer is set up last, once everything it draws with is.
+    auto at = [](const char* call) {
+        return std::find(service_calls.begin(), service_calls.end(), call) - service_calls.begin();
+    };
+    EXPECT_EQ(at("mow_rend_init()"), at("vk_tail_load()") + 1);
     // No configuration yet: written at start-up and again at exit.
     EXPECT_NE(debug.find("Could not find"), std::string::npos);
     EXPECT_FALSE(here.file("varnock.cfg").empty());

@@ -2,6 +2,7 @@
 #include "anim_io.h"
 #include "anim_io_yacc.h"
 #include "model_io.h"
+#include "mow_rend_dx7.h"
 #include "test_support.h"
 #include "win_ast.h"
 
@@ -13,4 +14,5 @@ TEST_RESET(models)
     model_io_reset();
     anim_io_reset();
     win_ast_reset();
+    mow_rend_reset();
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "debug.h"
+#include "demo_model.h"
 #include "heap.h"
 #include "mow_animate.h"
 #include "win_math.h"
@@ -15,24 +16,6 @@ namespace {
 
 enum { JOINTS = 60 };
 const float length = 2000.0f;  // milliseconds
-
-// A chain of joints, each one unit above its parent, with a sphere each.
-mow_model* make_chain(void)
-{
-    mow_model* model = malloc_mow_model("chain");
-    model->mow_joint_array = malloc_mow_joint_array(JOINTS);
-    model->mow_joint_array_size = JOINTS;
-    for (int32_t i = 0; i < JOINTS; ++i) {
-        mow_joint* joint = &model->mow_joint_array[i];
-        joint->mow_joint_name = STRDUP("joint");
-        joint->mow_joint_parent_idx = i - 1;
-        joint->mow_joint_origin = {0.0f, i ? 1.0f : 0.0f, 0.0f};
-        joint->mow_joint_attrib = WIN_ATTRIB_TRANSLATE_Y;
-        joint->mow_joint_sphere_radius = 0.5f;
-        joint->mow_joint_sphere_center = {0.0f, 0.5f, 0.0f};
-    }
-    return model;
-}
 
 // Every track with `keys` rotation, translation and scale keys spread evenly
 // over the animation, every value moving.
@@ -64,7 +47,7 @@ mow_anim* make_anim(int32_t keys)
 
 void BM_AnimateModel(benchmark::State& state)
 {
-    mow_model* model = make_chain();
+    mow_model* model = demo_model_make_chain("chain", JOINTS);
     mow_anim* anim = make_anim((int32_t)state.range(0));
     mow_track_augment* poses = malloc_mow_track_augment_array(JOINTS);
     win_matrix43 parent;

@@ -209,6 +209,33 @@ mow_model* demo_model_make(const char* name)
     return model;
 }
 
+mow_model* demo_model_make_chain(const char* name, int32_t joints)
+{
+    mow_model* model = malloc_mow_model(name);
+    if (!model)
+        return nullptr;
+    model->mow_joint_array = malloc_mow_joint_array(joints);
+    bool ok = model->mow_joint_array != nullptr;
+    if (ok)
+        model->mow_joint_array_size = joints;
+    for (int32_t i = 0; ok && i < joints; ++i) {
+        mow_joint* joint = &model->mow_joint_array[i];
+        joint->mow_joint_name = STRDUP("joint");
+        joint->mow_joint_parent_idx = i - 1;
+        joint->mow_joint_origin = {0.0f, i ? 1.0f : 0.0f, 0.0f};
+        joint->mow_joint_attrib = WIN_ATTRIB_TRANSLATE_Y;
+        joint->mow_joint_sphere_radius = 0.5f;
+        joint->mow_joint_sphere_center = {0.0f, 0.5f, 0.0f};
+        ok = joint->mow_joint_name != nullptr;
+    }
+    if (!ok) {
+        LOG_ERROR("%s\n", "Could not make a demo chain.");
+        free_mow_model(model);
+        return nullptr;
+    }
+    return model;
+}
+
 int demo_write_record_file(const char* path, int32_t file_type, int32_t file_version,
                            const record_type* type, const void* record)
 {

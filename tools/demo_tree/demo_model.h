@@ -27,6 +27,11 @@ extern const char* const demo_model_shader_name;
 // NULL after a log line when it cannot be made.
 mow_model* demo_model_make(const char* name);
 
+// A chain of `joints` joints named "joint", each one unit above its parent,
+// with a collision sphere of radius 0.5 half way up to the next: the
+// skeleton the benchmarks pose and skin. Count 1; NULL after a log line.
+mow_model* demo_model_make_chain(const char* name, int32_t joints);
+
 // Writes a data file of `file_type` and `file_version` at `path`: the header,
 // then the stream of `record`, of the record type `type`. 1, or 0 after a
 // log line.

@@ -210,8 +210,7 @@ int entity_update_all(void)
 
 int entity_unload_all(int32_t unload_all)
 {
-    record("entity_unload_all", std::to_string(unload_all));
-    return 1;
+    return command("entity_unload_all", unload_all);
 }
 
 int entity_play_anim(win_entity* entity, int32_t state)
@@ -642,14 +641,12 @@ int shader_play_anim2(win_shader* shader, int32_t state)
 
 int varnock_set_action_button_script(const char* name)
 {
-    record("varnock_set_action_button_script", name ? name : "NULL");
-    return 1;
+    return command("varnock_set_action_button_script", name);
 }
 
 int varnock_set_letterbox(int32_t on)
 {
-    record("varnock_set_letterbox", std::to_string(on));
-    return 1;
+    return command("varnock_set_letterbox", on);
 }
 
 // What the real one does of the frame's own: the texture cache and the

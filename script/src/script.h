@@ -10,7 +10,9 @@
 //
 // A start loads the compiled script whole, links its tables (parsestr.h) and
 // finds or loads the entities and sounds they name; a slice decodes the
-// commands at the program counter and runs each through parse_run_command.
+// commands at the program counter and runs each through parse_run_command,
+// whose one table of commands (script_commands.cpp) is where commands reach
+// the game runtime.
 //
 // Everything here is re-entrant on the one thread: a command may start
 // scripts (appended at the tail, they get their first slice in the same

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "platform/d3d_internal.h"
 #include "platform/path.h"
@@ -44,6 +45,18 @@ bool add_level(platform_image* image, DWORD width, DWORD height)
 DWORD* pixel_at(platform_image_level& level, DWORD x, DWORD y)
 {
     return level.argb + (size_t)y * level.width + x;
+}
+
+// Bit-field masks from a file: each one run of bits, or none. A mask with
+// gaps gives its channel no width, and values past the ones its width allows.
+bool masks_contiguous(std::initializer_list<uint32_t> masks)
+{
+    for (uint32_t mask : masks) {
+        uint32_t run = mask ? mask >> __builtin_ctz(mask) : 0;
+        if ((run & (run + 1)) != 0)
+            return false;
+    }
+    return true;
 }
 
 // ---- TGA
@@ -174,7 +187,8 @@ HRESULT decode_bmp(const bytes_view& file, platform_image* image)
     } else if (compression == 0 && (bits == 16 || bits == 24 || bits == 32)) {
         format = bits == 16 ? d3d_masks_format(16, 0x7C00, 0x03E0, 0x001F, 0)
                             : d3d_masks_format(bits, 0xFF0000, 0xFF00, 0xFF, 0);
-    } else if (compression == 3 && (bits == 16 || bits == 32) && red && green && blue) {
+    } else if (compression == 3 && (bits == 16 || bits == 32) && red && green && blue &&
+               masks_contiguous({red, green, blue, alpha})) {
         format = d3d_masks_format(bits, red, green, blue, alpha);
     } else {
         return D3DXERR_INVALIDFILEFORMAT;  // run-length encoded and unknown layouts
@@ -301,10 +315,11 @@ HRESULT decode_dds(const bytes_view& file, platform_image* image)
     uint32_t caps2 = file.u32(112);
     if (!size_ok(width, height) || (caps2 & (DDS_CUBEMAP | DDS_VOLUME)))
         return D3DXERR_INVALIDFILEFORMAT;
-    int levels = (flags & DDS_MIPMAPCOUNT) && mipmaps > 0 ? (int)mipmaps : 1;
-    int full = platform_image_full_chain(width, height);
-    if (levels > full)
-        levels = full;
+    // The stored count is unsigned and may be anything: it is bounded by the
+    // full chain before it becomes a level number.
+    uint32_t stored = (flags & DDS_MIPMAPCOUNT) && mipmaps > 0 ? mipmaps : 1;
+    uint32_t full = (uint32_t)platform_image_full_chain(width, height);
+    int levels = (int)(stored < full ? stored : full);
 
     size_t block_bytes = 0;
     DDPIXELFORMAT format = {};
@@ -321,7 +336,7 @@ HRESULT decode_dds(const bytes_view& file, platform_image* image)
         uint32_t bits = file.u32(88);
         uint32_t alpha = (format_flags & DDS_ALPHAPIXELS) ? file.u32(104) : 0;
         if ((bits != 16 && bits != 24 && bits != 32) || !file.u32(92) || !file.u32(96) ||
-            !file.u32(100))
+            !file.u32(100) || !masks_contiguous({file.u32(92), file.u32(96), file.u32(100), alpha}))
             return D3DXERR_INVALIDFILEFORMAT;
         format = d3d_masks_format(bits, file.u32(92), file.u32(96), file.u32(100), alpha);
         image->has_alpha = alpha != 0;
@@ -403,6 +418,8 @@ HRESULT decode(const uint8_t* data, size_t size, platform_image_kind kind, platf
         result = decode_dds(file, image);
     else
         result = decode_tga(file, image);
+    if (SUCCEEDED(result) && image->level_count < 1)
+        result = D3DXERR_INVALIDFILEFORMAT;  // every user takes level 0
     if (FAILED(result)) {
         platform_image_free(image);
         return result;

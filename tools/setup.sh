@@ -21,6 +21,8 @@ packages=(
   libexpat1-dev
   # regenerating grammar tables (not needed to build)
   bison
+  # fuzzing: clang with libFuzzer and the sanitizer runtimes (tools/fuzz.sh)
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -2,7 +2,9 @@
 # Builds the project twice and runs every test in each build:
 #   build/          the normal build (RelWithDebInfo), all tests
 #   build-sanitize/ AddressSanitizer + UndefinedBehaviorSanitizer, all tests
-# Fails on any failing test and on any sanitizer report.
+# then builds the fuzz targets with clang and runs each for 15 seconds
+# (tools/fuzz.sh, in build-fuzz/). Fails on any failing test, any sanitizer
+# report and any fuzz finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,4 +27,5 @@ run_build() {
 
 run_build build RelWithDebInfo
 run_build build-sanitize Sanitize
+bash tools/fuzz.sh -t 15
 echo "== all tests passed"

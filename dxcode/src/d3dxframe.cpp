@@ -6,6 +6,7 @@
 #include "d3dtextr_dx7.h"
 #include "d3dutil.h"
 #include "debug.h"
+#include "file_io.h"
 #include "text_io.h"
 
 d3dx_globals_record d3dx_globals;
@@ -149,23 +150,21 @@ int d3dxframe_write_config(FILE* session_file)
         int written = 0;
         switch (entry.kind) {
         case SETTING_LONG:
-            written = fprintf(session_file, "%-44ld//  %s\n", (long)*(int32_t*)entry.field,
-                              entry.comment);
+            written = file_write_long_line(session_file, *(int32_t*)entry.field, entry.comment);
             break;
         case SETTING_FLAG_EXACT:
-            written = fprintf(session_file, "%-44ld//  %s\n", (long)(*(int32_t*)entry.field == 1),
-                              entry.comment);
+            written = file_write_long_line(session_file, *(int32_t*)entry.field == 1,
+                                           entry.comment);
             break;
         case SETTING_FLAG_NONZERO:
-            written = fprintf(session_file, "%-44ld//  %s\n", (long)(*(int32_t*)entry.field != 0),
-                              entry.comment);
+            written = file_write_long_line(session_file, *(int32_t*)entry.field != 0,
+                                           entry.comment);
             break;
         case SETTING_FLOAT:
-            written = fprintf(session_file, "%-44f//  %s\n", (double)*(float*)entry.field,
-                              entry.comment);
+            written = file_write_float_line(session_file, *(float*)entry.field, entry.comment);
             break;
         }
-        ok = ok && written >= 0;
+        ok = ok && written;
     }
     return ok ? 1 : 0;
 }

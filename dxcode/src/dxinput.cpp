@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "debug.h"
+#include "file_io.h"
 #include "text_io.h"
 
 // In every row the token is the display string. Keypad keys that repeat a
@@ -362,7 +363,7 @@ int dxinput_write_config(FILE* session_file)
         const dxinput_key* key = find_code(dxinput_key_bindings[i]);
         if (!key)
             key = find_code(dxinput_default_key_bindings[i]);
-        ok = fprintf(session_file, "%-44s//  %s\n", key->token_str, binding_keys[i]) >= 0 && ok;
+        ok = file_write_value_line(session_file, key->token_str, binding_keys[i]) && ok;
     }
     return ok ? 1 : 0;
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "debug.h"
+#include "file_io.h"
 #include "heap.h"
 #include "str_util.h"
 #include "text_io.h"
@@ -127,22 +128,20 @@ int gameglobals_write_config(FILE* session_file)
         int written = 0;
         switch (value.kind) {
         case CONFIG_STRING:
-            written = fprintf(session_file, "%-44s//  %s\n", (const char*)value.field, value.key);
+            written = file_write_value_line(session_file, (const char*)value.field, value.key);
             break;
         case CONFIG_SWITCH:
-            written = fprintf(session_file, "%-44ld//  %s\n", (long)(*(int32_t*)value.field == 1),
-                              value.key);
+            written = file_write_long_line(session_file, *(int32_t*)value.field == 1, value.key);
             break;
         case CONFIG_GRAVITY:
-            written = fprintf(session_file, "%-44ld//  %s\n",
-                              (long)(*(float*)value.field == GAMEGLOBALS_GRAVITY), value.key);
+            written = file_write_long_line(session_file,
+                                           *(float*)value.field == GAMEGLOBALS_GRAVITY, value.key);
             break;
         case CONFIG_FLOAT:
-            written = fprintf(session_file, "%-44f//  %s\n", (double)*(float*)value.field,
-                              value.key);
+            written = file_write_float_line(session_file, *(float*)value.field, value.key);
             break;
         }
-        ok = ok && written >= 0;
+        ok = ok && written;
     }
     return ok ? 1 : 0;
 }

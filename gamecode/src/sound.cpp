@@ -5,6 +5,7 @@
 #include <strings.h>
 
 #include "debug.h"
+#include "file_io.h"
 #include "gameglobals.h"
 #include "math_util.h"
 #include "platform/ail.h"
@@ -285,7 +286,7 @@ int sound_write_config(FILE* session_file)
         return 0;
     }
     int ok = fprintf(session_file, "\n//  [sound]\n") >= 0;
-    ok = fprintf(session_file, "%-44ld//  enable_3d\n", (long)(m.enable_3d == 1)) >= 0 && ok;
+    ok = file_write_long_line(session_file, m.enable_3d == 1, "enable_3d") && ok;
     return ok ? 1 : 0;
 }
 

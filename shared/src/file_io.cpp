@@ -355,14 +355,34 @@ FILE* file_open_write_version_text(const char* filename, int32_t file_type, int3
     failed |= std::fprintf(file, "//  %s written at %s\n", filename, file_time_str()) < 0;
     failed |= std::fprintf(file, "//\n") < 0;
     failed |= std::fprintf(file, "\n") < 0;
-    failed |= std::fprintf(file, "%-44ld//  file_type\n", (long)file_type) < 0;
-    failed |= std::fprintf(file, "%-44ld//  file_version\n", (long)file_version) < 0;
+    failed |= !file_write_long_line(file, file_type, "file_type");
+    failed |= !file_write_long_line(file, file_version, "file_version");
     if (failed) {
         LOG_ERROR("Could not file_optn_write_version_text for '%s'\n", filename);
         std::fclose(file);
         return nullptr;
     }
     return file;
+}
+
+int file_write_value_line(FILE* file, const char* value, const char* comment)
+{
+    const char* separator = std::strlen(value) >= 44 ? " " : "";
+    return std::fprintf(file, "%-44s%s//  %s\n", value, separator, comment) >= 0;
+}
+
+int file_write_long_line(FILE* file, int32_t value, const char* comment)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%ld", (long)value);
+    return file_write_value_line(file, text, comment);
+}
+
+int file_write_float_line(FILE* file, float value, const char* comment)
+{
+    char text[64];  // FLT_MAX takes 39 digits before the six decimals
+    std::snprintf(text, sizeof text, "%f", (double)value);
+    return file_write_value_line(file, text, comment);
 }
 
 FILE* file_open_search_verify_version_bin(const char* filename, dlink* pathname_list,

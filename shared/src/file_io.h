@@ -91,6 +91,15 @@ FILE* file_open_search_verify_version_text(const char* filename, int16_t* line_c
                                            dlink* pathname_list, int32_t file_type,
                                            int32_t file_version, int* found);
 
+// Value lines of text data files: the value left-aligned in 44 columns, then
+// "//  " and the comment (numbers as "%ld" and "%f"). A value of 44 characters
+// or more is followed by one blank, so that its end never joins the comment
+// marker (a directory ending in "/" would lose it when read back). Each
+// returns 1 when the line was written.
+int file_write_value_line(FILE* file, const char* value, const char* comment);
+int file_write_long_line(FILE* file, int32_t value, const char* comment);
+int file_write_float_line(FILE* file, float value, const char* comment);
+
 // String records: int32 length with the terminating zero (0 = NULL string),
 // the bytes, zero padding to a multiple of `byte_boundary` (4 everywhere).
 int write_str_bin(FILE* str_file, const char* the_str, int16_t byte_boundary);

@@ -38,6 +38,18 @@ const lex_define lex_define_default = {nullptr, nullptr, nullptr, nullptr, -1, -
 int32_t lex_negative_pending = 0;
 char lex_negative_str[LEX_TOKEN_TEXT_SIZE];
 
+// Set after an error that no further call could get past (a comment open at
+// the end of the file, a parse the grammar has stopped): every later call
+// gives the end of the input. Repeating the error token instead would keep
+// the parser's error recovery discarding it forever.
+int32_t lex_input_ended = 0;
+
+int32_t lex_end_input(void)
+{
+    lex_input_ended = 1;
+    return LEX_ERROR_TOKEN;
+}
+
 // The class number of a token whose lower-cased text is `text`; 0 when the
 // text fits no class.
 int32_t lex_token_class(const char* text)
@@ -70,6 +82,7 @@ int lex_reset(void)
     // A "-" delivered at the end of the previous parse must not carry its
     // text over into this one.
     lex_negative_pending = 0;
+    lex_input_ended = 0;
     return 1;
 }
 
@@ -95,9 +108,11 @@ int32_t lex_yymlex_hook(void* lexer)
 int32_t lex_yymlex(void)
 {
     REFUSE_NULL(lex_token_trans_tab, "lex_yymlex", "lex_token_trans_tab", LEX_ERROR_TOKEN);
+    if (lex_input_ended)
+        return 0;
     if (!lex_parse_ok) {
         LOG_ERROR("lex_error near %s(%d)\n", lex_file_name, (int)lex_line_cnt);
-        return LEX_ERROR_TOKEN;
+        return lex_end_input();
     }
 
     char text[LEX_TOKEN_TEXT_SIZE];
@@ -116,7 +131,7 @@ int32_t lex_yymlex(void)
                 LOG_ERROR("Nesting comment never terminated.  Last nested comment start was "
                           "at %s(%d)\n",
                           lex_file_name, (int)token_comment_line);
-                return LEX_ERROR_TOKEN;
+                return lex_end_input();
             }
             return 0;
         }

@@ -76,7 +76,7 @@ extern int32_t lex_integer_token;        // -1
 extern int32_t lex_real_token;           // -1
 
 // 1 while the grammar's actions have found nothing wrong; while 0 the bridge
-// delivers no tokens.
+// delivers no tokens: the error token once, then the end of the input.
 extern int32_t lex_parse_ok;
 
 extern lex_define* lex_define_list;
@@ -89,11 +89,14 @@ extern int32_t lex_history_pos;        // advanced by the grammar's actions
 
 // The next token number: a keyword's number, a class number, a single
 // character's code, 0 at the end of the input, or LEX_ERROR_TOKEN after one
-// error entry.
+// error entry. A comment still open at the end of the file, or a parse the
+// grammar's actions have stopped (lex_parse_ok 0), is reported once with the
+// error token; after that the input has ended (0) until the next lex_reset.
 int32_t lex_yymlex(void);
 // The parser engine's default token source; the argument is not used.
 int32_t lex_yymlex_hook(void* lexer);
-// lex_line_cnt, lex_history_pos and lex_history_write_pos := 0; returns 1.
+// lex_line_cnt, lex_history_pos and lex_history_write_pos := 0, and the input
+// open again after an error that ended it; returns 1.
 int lex_reset(void);
 // Every module-wide value of the bridge back to its start (the define table
 // freed, the token numbers and tables of no grammar); for tests.

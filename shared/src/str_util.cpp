@@ -1,7 +1,9 @@
 #include "str_util.h"
 
 #include <cctype>
+#include <cfloat>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -171,6 +173,21 @@ int scan_decimal_double(const char** cursor, double* value)
     if (error != std::errc() || last != end)
         return 0;
     *value = result;
+    *cursor = end;
+    return 1;
+}
+
+int scan_decimal_float(const char** cursor, float* value)
+{
+    if (!cursor || !value)
+        return 0;
+    const char* end = *cursor;
+    double wide;
+    // Narrowing a double beyond the float range is no float at all (and would
+    // read as infinity, which no writer can write back as a number).
+    if (!scan_decimal_double(&end, &wide) || std::fabs(wide) > (double)FLT_MAX)
+        return 0;
+    *value = (float)wide;
     *cursor = end;
     return 1;
 }

@@ -34,6 +34,8 @@ char* format_local_time(int64_t time, char* buffer, size_t size);
 // digits (for reals also one "." with digits on either side of it). "inf",
 // "nan", hex and exponents are not numbers. On success it stores the value,
 // moves `*cursor` past the number and returns 1; else it returns 0 and leaves
-// `*cursor` alone. An integer outside the int32 range is not a number.
+// `*cursor` alone. A number outside the range of its type (an integer beyond
+// int32, a real beyond float for the float scanner) is not a number.
 int scan_decimal_long(const char** cursor, int32_t* value);
 int scan_decimal_double(const char** cursor, double* value);
+int scan_decimal_float(const char** cursor, float* value);

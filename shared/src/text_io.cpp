@@ -23,24 +23,32 @@ int std_file_eof(FILE* file)
 
 namespace {
 
-// After a read that filled the buffer without a line end: consumes the line
-// end when it comes next (the line did fit) and returns 1; else consumes the
-// rest of the physical line and returns 0.
-int line_end_follows(FILE* file)
+enum physical_line { LINE_READ, LINE_END_OF_FILE, LINE_TOO_LONG, LINE_HOLDS_NUL };
+
+// Reads one physical line up to its "\n" (which is consumed, not stored) into
+// `buffer`, at most `length` - 1 characters and a terminator. A line that does
+// not fit, or that holds a NUL byte (which would cut the text where it stands),
+// is consumed whole and refused. A "\r" that ends a line does not count
+// against its length.
+physical_line read_physical_line(FILE* file, char* buffer, int length, size_t* count)
 {
-    int c = std::fgetc(file);
-    if (c == EOF)
-        return 1;
-    if (c == '\r') {
-        c = std::fgetc(file);
-        if (c == '\n' || c == EOF)
-            return 1;
+    size_t n = 0, beyond = 0;
+    bool holds_nul = false;
+    int c, last = EOF;
+    while ((c = std::getc(file)) != EOF && c != '\n') {
+        holds_nul = holds_nul || c == '\0';
+        if (n + 1 < (size_t)length)
+            buffer[n++] = (char)c;
+        else
+            ++beyond, last = c;
     }
-    if (c == '\n')
-        return 1;
-    while (c != '\n' && c != EOF)
-        c = std::fgetc(file);
-    return 0;
+    buffer[n] = '\0';
+    *count = n;
+    if (c == EOF && n == 0 && beyond == 0 && !holds_nul)
+        return LINE_END_OF_FILE;
+    if (beyond > 1 || (beyond == 1 && last != '\r'))
+        return LINE_TOO_LONG;
+    return holds_nul ? LINE_HOLDS_NUL : LINE_READ;
 }
 
 bool is_blank(char c)
@@ -70,18 +78,20 @@ int get_text_line(FILE* text_file, int16_t* line_cnt, char* the_line, size_t lin
     }
     int length = line_size < TEXT_LINE_SIZE ? (int)line_size : TEXT_LINE_SIZE;
     for (;;) {
-        if (!std_file_gets(text_file, the_line, length)) {
-            if (!std_file_eof(text_file))
+        size_t n = 0;
+        physical_line read = read_physical_line(text_file, the_line, length, &n);
+        if (read == LINE_END_OF_FILE) {
+            if (std::ferror(text_file))
                 LOG_ERROR("Unable able to get string at line %d\n", (int)*line_cnt);
             return 0;
         }
         *line_cnt = (int16_t)(*line_cnt + 1);
-
-        size_t n = std::strlen(the_line);
-        if (n > 0 && the_line[n - 1] == '\n') {
-            the_line[--n] = '\0';
-        } else if (n + 1 == (size_t)length && !line_end_follows(text_file)) {
+        if (read == LINE_TOO_LONG) {
             LOG_ERROR("Line %d is longer than %d characters\n", (int)*line_cnt, length - 1);
+            return 0;
+        }
+        if (read == LINE_HOLDS_NUL) {
+            LOG_ERROR("Line %d holds a NUL character\n", (int)*line_cnt);
             return 0;
         }
         if (n > 0 && the_line[n - 1] == '\r')
@@ -133,11 +143,7 @@ int scan_value(const char** cursor, double* value)
 
 int scan_value(const char** cursor, float* value)
 {
-    double wide;
-    if (!scan_decimal_double(cursor, &wide))
-        return 0;
-    *value = (float)wide;
-    return 1;
+    return scan_decimal_float(cursor, value);
 }
 
 // Reads one line and scans it into `values`, as every number reader does:

@@ -17,7 +17,8 @@ int std_file_eof(FILE* file);
 
 // The next line with content into `the_line` (`line_size` bytes, at most
 // TEXT_LINE_SIZE are used). Returns 1, or 0 at the end of the file (silently)
-// or on failure. A physical line that does not fit is refused (and consumed).
+// or on failure. A physical line that does not fit, or that holds a NUL byte,
+// is refused whole (and consumed).
 int get_text_line(FILE* text_file, int16_t* line_cnt, char* the_line,
                   size_t line_size = TEXT_LINE_SIZE);
 

@@ -1,6 +1,8 @@
 #include "token.h"
 
 #include <cctype>
+#include <cfloat>
+#include <cmath>
 #include <cstring>
 
 #include "debug.h"
@@ -389,6 +391,8 @@ int token_to_float(int32_t negate, const char* numeric_str, float* result_float)
     double value;
     if (!token_to_double(negate, numeric_str, &value))
         return 0;
+    if (std::fabs(value) > (double)FLT_MAX)  // no float: it would become infinity
+        return token_illegal_number(numeric_str);
     *result_float = (float)value;
     return 1;
 }

@@ -214,6 +214,13 @@ TEST_F(Textures, BrokenFilesAreRefusedWithoutATexture)
     std::string rle_bmp = bmp_image(2, 2, Pixels(4, 0));
     rle_bmp[30] = 1;  // run-length compression
     std::string short_run = tga_image(3, 2, 24, true, 0, six);
+    ImageBytes gapped;  // 2 x 1, 16 bits, bit fields: red 0x0101
+    gapped.raw("BM").words({66 + 4, 0, 66, 40, 2, 1}).halves({1, 16});
+    gapped.words({3, 4, 0, 0, 0, 0, 0x0101, 0x03E0, 0x001F}).raw(std::string(4, '\xFF'));
+    std::string gapped_bmp = gapped.bytes();
+    std::string gapped_dds = dds_header(2, 1, 1, nullptr) + std::string(8, '\x7F');
+    for (int i = 0; i < 4; ++i)
+        gapped_dds[92 + i] = (char)(0x00FF0F00u >> (8 * i));
     struct Case {
         const char* what;
         std::string bytes;
@@ -228,6 +235,9 @@ TEST_F(Textures, BrokenFilesAreRefusedWithoutATexture)
         {"dds cube map", cube},
         {"dds unknown block format", dds_header(4, 4, 1, "ATI2") + std::string(16, '\0')},
         {"dds zero width", dds_header(0, 4, 1, "DXT1") + std::string(16, '\0')},
+        // Masks with gaps used to read past the conversion tables.
+        {"bmp mask with a gap", gapped_bmp},
+        {"dds mask with a gap", gapped_dds},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -239,6 +249,23 @@ TEST_F(Textures, BrokenFilesAreRefusedWithoutATexture)
         FAILED(D3DXCreateTextureFromFile(device(), nullptr, nullptr, nullptr, nullptr, nullptr,
                                          &texture, nullptr, missing.c_str(), D3DX_FT_POINT)));
     EXPECT_EQ(texture, nullptr);
+}
+
+TEST_F(Textures, ADdsMipmapCountBeyondTheChainIsBoundedByIt)
+{
+    // A count of 2^31 or more used to become a negative level count: the file
+    // "decoded" with no levels and the texture was made from level -1.
+    std::string block = dxt_colour_block(0xF800, 0xF800, {0});
+    for (uint32_t count : {0x80000000u, 0xFFFFFFFFu, 4u}) {
+        SCOPED_TRACE(count);
+        std::string header = dds_header(4, 4, 2, "DXT1");
+        for (int i = 0; i < 4; ++i)
+            header[28 + i] = (char)(count >> (8 * i));
+        EXPECT_EQ(load("many.dds", header + block + block + block), S_OK);
+        EXPECT_EQ(mipmaps, 3u);
+        EXPECT_EQ(load("many.dds", header + block), D3DXERR_INVALIDFILEFORMAT);
+        EXPECT_EQ(texture, nullptr);
+    }
 }
 
 TEST_F(Textures, BitmapsAreMadeLoadedAndDescribed)

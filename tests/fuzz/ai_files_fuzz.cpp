@@ -5,59 +5,16 @@
 // path toward every node); what it took, once written by the demo writers,
 // must read back the same. Seeds: the demo guard and the demo map as
 // demo_ai_write and demo_ai_write_map write them.
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "ai_io.h"
-#include "debug.h"
 #include "demo_ai.h"
+#include "fuzz_support.h"
 
 namespace {
-
-// A property that must hold for every input: a broken one is a finding.
-void require(bool holds)
-{
-    if (!holds)
-        __builtin_trap();
-}
-
-// The directory the input is written to, made at the first input (with the
-// log off: errors are counted, nothing is written) and removed at exit; in
-// memory where the machine has a memory file system, since every input is
-// written twice as a file.
-const char* scratch_dir(void)
-{
-    static char name[64];
-    static const bool made = [] {
-        debug_open(nullptr, 0);
-        const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        std::snprintf(name, sizeof name, "%s/ai_files_fuzz_XXXXXX", base);
-        require(mkdtemp(name) != nullptr);
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(name, ignored);
-        });
-        return true;
-    }();
-    (void)made;
-    return name;
-}
-
-void write_input(const std::string& path, const uint8_t* data, size_t size)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    require(file != nullptr);
-    if (size > 0)
-        require(std::fwrite(data, 1, size, file) == size);
-    std::fclose(file);
-}
 
 bool same_text(const char* a, const char* b)
 {
@@ -106,25 +63,25 @@ bool same_description(const win_ai* a, const win_ai* b)
 void check_description(const win_ai* ai)
 {
     int32_t type = ai->default_goal.goal_type;
-    require(type >= 0 && type < AI_GOAL_TYPE_COUNT);
-    require((ai->default_goal.target_name != nullptr) ==
-            (ai_default_goal_argument(type) == AI_GOAL_ARGUMENT_NAME));
+    FUZZ_CHECK(type >= 0 && type < AI_GOAL_TYPE_COUNT);
+    FUZZ_CHECK((ai->default_goal.target_name != nullptr) ==
+               (ai_default_goal_argument(type) == AI_GOAL_ARGUMENT_NAME));
     const win_hot_sector* sector = ai->attack_sector_list;
     for (int32_t i = 0; i < ai->attack_sector_list_size; ++i, sector = sector->next_ptr)
-        require(ai_attack_kind_word(sector->sector_kind) != nullptr);
-    require(sector == ai->attack_sector_list);
+        FUZZ_CHECK(ai_attack_kind_word(sector->sector_kind) != nullptr);
+    FUZZ_CHECK(sector == ai->attack_sector_list);
 }
 
 void check_map(const win_map* map)
 {
     int32_t n = map->node_array_size;
-    require(n >= 1 && map->node_array && win_map_check_node_indexes(map));
+    FUZZ_CHECK(n >= 1 && map->node_array && win_map_check_node_indexes(map));
     for (int32_t i = 0; i < n; ++i) {
         const win_path_node& node = map->node_array[i];
-        require(node.win_path_node_name && node.win_path_node_idx == i);
-        require(node.path_array && node.path_array_size >= n);
+        FUZZ_CHECK(node.win_path_node_name && node.win_path_node_idx == i);
+        FUZZ_CHECK(node.path_array && node.path_array_size >= n);
         for (int32_t j = 0; j < node.path_array_size; ++j)
-            require(node.path_array[j].node_idx_array_size >= 1);
+            FUZZ_CHECK(node.path_array[j].node_idx_array_size >= 1);
     }
 }
 
@@ -160,8 +117,8 @@ void fuzz_file_kind(const char* extension, const uint8_t* data, size_t size,
                     int (*write)(const char*, const R*), bool (*same)(const R*, const R*),
                     int (*release)(R*))
 {
-    const std::string dir = scratch_dir();
-    write_input(dir + "/input." + extension, data, size);
+    const std::string& dir = fuzz_dir();
+    fuzz_file(std::string("input.") + extension, data, size);
     std::string name = "input", again = "again";
     R* read = load(name.data(), dir.c_str());
     if (!read)
@@ -169,7 +126,7 @@ void fuzz_file_kind(const char* extension, const uint8_t* data, size_t size,
     check(read);
     if (write((dir + "/again." + extension).c_str(), read)) {
         R* reread = load(again.data(), dir.c_str());
-        require(reread && same(reread, read));
+        FUZZ_CHECK(reread && same(reread, read));
         release(reread);
     }
     release(read);
@@ -184,4 +141,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz_file_kind("map", data, size, ai_load_map_file, check_map, demo_ai_write_map, same_map,
                    free_win_map);
     return 0;
+}
+
+void fuzz_write_seeds(void)
+{
+    win_ai* guard = demo_ai_make_guard();
+    FUZZ_CHECK(demo_ai_write(fuzz_seed_path("guard.int").c_str(), guard));
+    free_win_ai(guard);
+    win_map* map = demo_ai_make_map("demo");
+    FUZZ_CHECK(demo_ai_write_map(fuzz_seed_path("demo.map").c_str(), map));
+    free_win_map(map);
 }

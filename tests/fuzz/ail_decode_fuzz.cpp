@@ -4,13 +4,12 @@
 // attached to a channel of a loopback output, which decodes it as a first
 // play does. Whatever the bytes, each step gives a result or refuses with a
 // reason, and leaks nothing.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "demo_sounds.h"
+#include "fuzz_support.h"
 #include "platform/ail.h"
 #include "platform/ail_test.h"
 
@@ -19,18 +18,7 @@ namespace {
 // The bytes as a buffer of the library, as AIL_file_read gives it.
 uint8_t* library_buffer(const uint8_t* data, size_t size)
 {
-    static const std::string path = [] {
-        char name[] = "/tmp/ail_decode_fuzz_XXXXXX";
-        int fd = mkstemp(name);
-        if (fd >= 0)
-            close(fd);
-        return std::string(name);
-    }();
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return nullptr;
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    std::string path = fuzz_file("sound.wav", data, size);
     return (uint8_t*)AIL_file_read(path.c_str(), AIL_FILE_READ_WITH_SIZE);
 }
 
@@ -75,4 +63,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     AIL_mem_free_lock(decoded);
     AIL_mem_free_lock(file);
     return 0;
+}
+
+void fuzz_write_seeds(void)
+{
+    std::vector<int16_t> mono = sound_tone(600, 1, 22050, 440.0, 0.5);
+    std::vector<int16_t> stereo = sound_tone(600, 2, 11025, 880.0, 0.25);
+    fuzz_seed("pcm16.wav", sound_wav_pcm(mono, 1, 22050));
+    fuzz_seed("pcm8_stereo.wav", sound_wav_pcm(stereo, 2, 11025, 8));
+    fuzz_seed("ima_adpcm.wav", sound_wav_ima_adpcm(mono, 1, 22050));
+    fuzz_seed("ima_adpcm_stereo.wav", sound_wav_ima_adpcm(stereo, 2, 11025));
 }

@@ -4,9 +4,13 @@
 // its radius); the rest is the hull stream.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "collide.h"
+#include "fuzz_support.h"
+#include "heap.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -16,9 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::memcpy(numbers, data, sizeof numbers);
     size -= sizeof numbers;
     data += sizeof numbers;
-    FILE* in = size ? fmemopen((void*)data, size, "rb") : std::tmpfile();
-    if (!in)
-        return 0;
+    FILE* in = fuzz_stream(data, size);
     win_collision* hull = read_win_collision_bin(in);
     std::fclose(in);
     if (!hull)
@@ -50,4 +52,59 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     collide_draw_win_collision(hull, &collide_environment_style);
     free_win_collision(hull);
     return 0;
+}
+
+namespace {
+
+// A hull of `blocks` blocks over two corners and one plane; its line blocks
+// join the corners, its planar blocks name the plane.
+win_collision* seed_hull(int32_t type, int32_t blocks)
+{
+    win_collision* hull = malloc_win_collision("seed");
+    hull->win_vtx_array_size = 2;
+    hull->win_vtx_array = malloc_win_vect3_array(2);
+    hull->win_vtx_array[1] = {100.0f, 0.0f, 0.0f};
+    hull->win_plane_array_size = 1;
+    hull->win_plane_array = malloc_win_plane_array(1);
+    hull->win_plane_array[0] = {0.0f, 1.0f, 0.0f, 0.0f};
+    hull->win_block_array_size = blocks;
+    hull->win_block_array = malloc_win_block_array(blocks);
+    for (int32_t b = 0; b < blocks; ++b) {
+        void* data;
+        if (type == WIN_BLOCK_TYPE_LINE) {
+            win_line_block* line = malloc_win_line_block();
+            line->win_vtx_idx_array_size = 2;
+            line->win_vtx_idx_array = (uint16_t*)MALLOC(2 * sizeof(uint16_t));
+            line->win_vtx_idx_array[0] = 0;
+            line->win_vtx_idx_array[1] = 1;
+            data = line;
+        } else {
+            win_planar_block* planar = malloc_win_planar_block();
+            planar->plane_idx = 0;
+            data = planar;
+        }
+        hull->win_block_array[b] = {type, data};
+    }
+    return hull;
+}
+
+}  // namespace
+
+void fuzz_write_seeds(void)
+{
+    // A sphere of radius 8 moving through the hull.
+    const float numbers[10] = {50.0f, 4.0f, -20.0f, 50.0f, 4.0f, 20.0f, 0.0f, 0.0f, 40.0f, 8.0f};
+    const int32_t types[] = {WIN_BLOCK_TYPE_LINE, WIN_BLOCK_TYPE_PLANAR};
+    for (int32_t type : types) {
+        win_collision* hull = seed_hull(type, 2);
+        char* buffer = nullptr;
+        size_t length = 0;
+        FILE* file = open_memstream(&buffer, &length);
+        write_win_collision_bin(file, hull);
+        std::fclose(file);
+        fuzz_seed(type == WIN_BLOCK_TYPE_LINE ? "wall" : "floor",
+                  std::string((const char*)numbers, sizeof numbers) + std::string(buffer, length));
+        std::free(buffer);
+        free_win_collision(hull);
+    }
 }

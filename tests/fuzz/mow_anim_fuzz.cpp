@@ -1,6 +1,8 @@
 // Fuzz target: an animation stream, as an animation file holds it after its
 // header; an animation that comes out is evaluated too, on a chain of four
 // joints.
+#include "demo_anim.h"
+#include "fuzz_support.h"
 #include "mow_anim.h"
 #include "mow_animate.h"
 #include "record_fuzz.h"
@@ -41,4 +43,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     return record_fuzz_one_input(&mow_anim_desc, data, size,
                                  [](const void* anim) { evaluate((const mow_anim*)anim); });
+}
+
+void fuzz_write_seeds(void)
+{
+    mow_anim* seed = demo_anim_make_wave("wave");
+    char* buffer = nullptr;
+    size_t length = 0;
+    FILE* file = open_memstream(&buffer, &length);
+    write_mow_anim_bin(file, seed);
+    std::fclose(file);
+    fuzz_seed("wave", std::string(buffer, length));
+    std::free(buffer);
+    free_mow_anim(seed);
 }

@@ -7,17 +7,18 @@
 // the game's libraries, whose runtime answers as with no entity loaded.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
-#include "debug.h"
 #include "dlink.h"
+#include "fuzz_support.h"
 #include "heap.h"
 #include "parsestr.h"
+#include "scriptasm.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool log_off = (debug_open(nullptr, 0), true);  // count errors, write no log
-    (void)log_off;
     if (size > INT32_MAX)
         return 0;
     running_script* script = malloc_running_script("fuzz");
@@ -53,4 +54,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     parse_release_script_code(script);
     free_running_script(script);
     return 0;
+}
+
+void fuzz_write_seeds(void)
+{
+    // Written by the script assembler, with the game's record writers.
+    const char* const sources[][2] = {
+        {"tables_and_branches.scw", ".entity \"env\", \"e2e_env\", 1\n"
+                                    ".variable \"n\", 0.0, 1\n"
+                                    ".state_variable \"door\", 0, 3, 1\n"
+                                    ".attach 1, 2, -1\n"
+                                    ".function entity_loaded 1\n"
+                                    ".sound \"boom\", \"boom.wav\", 0\n"
+                                    ".shader 0, 1, 2\n"
+                                    "set_environment 1\n"
+                                    "if call(0) = 1, yes, no, done\n"
+                                    "yes: display_message 10, 10, 255, 255, 255, 3, \"ok\"\n"
+                                    "else done\n"
+                                    "no: assign var(1), (5 + var(1)) * 2 % 7\n"
+                                    "done: wait 100\n"},
+        {"expressions.scw",
+         ".variable \"a\", 1.5, 1\n"
+         "assign var(1), !(var(1) >= 2 or var(1) < -3) and node(3, 4.0, _, _) != 0\n"
+         ".code 200\n"},
+    };
+    for (const auto& source : sources) {
+        std::string error;
+        if (!scriptasm_write(source[1], fuzz_seed_path(source[0]).c_str(), &error))
+            std::fprintf(stderr, "script seed %s: %s\n", source[0], error.c_str());
+    }
 }

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cfloat>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -244,6 +245,36 @@ TEST_F(Config, ADirectoryLongerThanItsFieldIsRefusedNotCut)
     EXPECT_STREQ(game_globals.script_pathname, "c:\\data\\win\\script");
     EXPECT_STREQ(game_globals.collision_pathname, "c:\\data\\win\\collision");
     EXPECT_EQ(log.errors().size(), 1u);
+}
+
+// Whatever was read is written so that it reads back to the same values.
+TEST_F(Config, WhatIsReadIsWrittenBackAsItWasRead)
+{
+    ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
+    std::string good = file();
+    // A directory of 44 characters or more ending in "/" used to run into the
+    // comment marker ("...///  key") and lose its "/" on every save.
+    std::string directory = "c:/" + std::string(41, 'd') + "/";
+    std::string text = replace_line(good, "game_globals.entity_pathname", directory + " ");
+    // A float beyond the float range used to become infinity, which was then
+    // written as "inf" and refused at the next start; now it is refused like
+    // any bad number and the setting keeps its value.
+    text = replace_line(text, "Gamma Correction", "1" + std::string(40, '0') + ".5");
+    put(text);
+    EXPECT_EQ(config_read_engine_config_file(session.c_str()), 0);
+    EXPECT_EQ(std::string(game_globals.entity_pathname), directory);
+    EXPECT_EQ(d3dx_globals.gamma, 2.2f);
+
+    // The largest float and the long directory survive a save and a read.
+    game_globals.x_wind = -FLT_MAX;
+    ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
+    EXPECT_NE(file().find(directory + " //  game_globals.entity_pathname"), std::string::npos);
+    gameglobals_init();
+    log.clear();
+    ASSERT_EQ(config_read_engine_config_file(session.c_str()), 1);
+    EXPECT_EQ(std::string(game_globals.entity_pathname), directory);
+    EXPECT_EQ(game_globals.x_wind, -FLT_MAX);
+    EXPECT_TRUE(log.errors().empty());
 }
 
 TEST_F(Config, ThePathIsInTheWorkingDirectoryAndLowerCase)

@@ -299,6 +299,7 @@ TEST(RecordStream, StoredCountsAreCheckedBeforeAnythingIsAllocated)
         {"negative leaf array", 7, (uint32_t)-2, "Bad rt_leaf_array_size = -2"},
         {"huge number array", 12, 1000000, "Bad weight_array_size = 1000000 with 12 bytes left"},
         {"empty number array", 12, 0, "Could not read_weight_array_bin."},
+        {"negative number array", 12, 0x9FFF0002u, "Could not read_weight_array_bin."},
         {"huge child list", 9, 70000, "Bad rt_node_list_size = 70000 with 12 bytes left"},
         {"unknown shape", 16, 7, "Unknown shape_type = 7"},
     };

@@ -71,6 +71,26 @@ TEST(TextLines, ALineLongerThanTheBufferIsRefusedWhole)
     EXPECT_EQ(get_text_line(small.file, &small.line_cnt, little, sizeof little), 0);
 }
 
+TEST(TextLines, ALineHoldingANulByteIsRefusedWhole)
+{
+    // A NUL used to cut the text where it stood: a long line came back in
+    // pieces (two physical lines gave three values), a short one cut short.
+    LogCapture log;
+    std::string long_line = std::string(200, '1') + '\0' + std::string(200, '2');
+    std::string short_line = std::string("ab") + '\0' + "cd";
+    TextFile text(long_line + "\n" + short_line + "\n" + std::string(299, 'x') + "\nlast\n");
+    char line[TEXT_LINE_SIZE];
+    EXPECT_EQ(get_text_line(text.file, &text.line_cnt, line), 0);
+    EXPECT_EQ(get_text_line(text.file, &text.line_cnt, line), 0);
+    ASSERT_EQ(get_text_line(text.file, &text.line_cnt, line), 1);
+    EXPECT_EQ(std::string(line), std::string(299, 'x'));
+    ASSERT_EQ(get_text_line(text.file, &text.line_cnt, line), 1);
+    EXPECT_STREQ(line, "last");
+    EXPECT_EQ(text.line_cnt, 4);
+    EXPECT_EQ(log.errors(), (std::vector<std::string>{"Line 1 is longer than 299 characters",
+                                                      "Line 2 holds a NUL character"}));
+}
+
 TEST(TextLines, NullArgumentsAreRefused)
 {
     LogCapture log;
@@ -131,7 +151,9 @@ TEST(NumberReaders, Reals)
                   "7\n"
                   "1, 2, 3\n"
                   "0.5 1 1.5 2\n"
-                  "inf\n");
+                  "inf\n"
+                  "1" +
+                  std::string(39, '0') + "\n");
     double d = 0, e = 0, f = 0, g = 0;
     float x = 0, y = 0;
     EXPECT_EQ(read_double_text(text.file, &text.line_cnt, &d), 0);
@@ -144,13 +166,18 @@ TEST(NumberReaders, Reals)
     EXPECT_EQ(read_4_doubles_text(text.file, &text.line_cnt, &d, &e, &f, &g), 1);
     EXPECT_EQ(g, 2.0);
     EXPECT_EQ(read_float_text(text.file, &text.line_cnt, &x), 0);
+    // Beyond the float range: refused, not infinity.
+    x = 1.0f;
+    EXPECT_EQ(read_float_text(text.file, &text.line_cnt, &x), 0);
+    EXPECT_EQ(x, 1.0f);
     EXPECT_EQ(read_float_text(text.file, &text.line_cnt, &x), 0);
     EXPECT_EQ(log.errors(), (std::vector<std::string>{
                                 "Invalid character 3 in '1.5e3' at line 1",
                                 "Unable to scan both numbers at line 4",
                                 "Invalid character 1 in '1, 2, 3' at line 5",
                                 "Invalid character 0 in 'inf' at line 7",
-                                "Unable to read a three floats at line 7",
+                                "Unable to scan the float at line 8",
+                                "Unable to read a three floats at line 8",
                             }));
 }
 

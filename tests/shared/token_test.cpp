@@ -313,6 +313,11 @@ TEST_F(Token, StrictConversions)
         EXPECT_EQ(result, c.ok ? c.value : 42.0) << c.text;
         EXPECT_EQ(result_float, c.ok ? (float)c.value : 42.0f) << c.text;
     }
+    // A real beyond the float range is no float (it used to become infinity).
+    std::string huge = "1" + std::string(39, '0');
+    float result_float = 42.0f;
+    EXPECT_EQ(token_to_float(1, huge.c_str(), &result_float), 0);
+    EXPECT_EQ(result_float, 42.0f);
     EXPECT_TRUE(log_->contains("Illegal numeric string value '12x'"));
 }
 

@@ -16,6 +16,7 @@
 #include "test_support.h"
 #include "token.h"
 #include "yym/sum_grammar_tables.h"
+#include "yym/sum_grammar_values.h"
 
 namespace {
 
@@ -143,10 +144,6 @@ void sum_grammar_action(yym_parser* yy, int32_t action)
 {
     Parser* p = current;
     int32_t* result = (int32_t*)yy->yymvalptr;
-    // $k of a rule of `length` symbols.
-    auto symbol = [yy](int length, int k) {
-        return *(int32_t*)yym_attribute(yy, yy->yymtop - length + k);
-    };
     switch (action) {
     case 0:
         p->events_.push_back("begin after " + std::to_string(p->reads_) + " reads");
@@ -168,13 +165,9 @@ void sum_grammar_action(yym_parser* yy, int32_t action)
         p->events_.push_back("skipped");
         break;
     case 3:
-        *result = symbol(3, 1) + symbol(3, 3);
-        break;
     case 4:
-        *result = symbol(3, 1) - symbol(3, 3);
-        break;
     case 5:
-        *result = symbol(3, 2);
+        sum_grammar_value_action(yy, action);
         break;
     case 6:
         p->events_.push_back("drop number " + std::to_string(*result));
@@ -366,34 +359,49 @@ TEST_F(Parser, TraceNamesUnknownTokensAndTheModuleSwitchTurnsItOn)
     EXPECT_NE(trace.find(trace_line("leaving error recovery")), std::string::npos);
 }
 
-TEST_F(Parser, ReadsTokensThroughTheLexerBridge)
+// Parses `content` with the grammar's own record through the lexer bridge,
+// as a grammar's reader does.
+int32_t parse_file(const std::string& content, FILE* errors)
 {
     static const lex_token_trans keywords[] = {{260, "unused"}, {0, ""}};
     TempDir dir;
-    std::string path = dir.write("sums.txt", "1 + (2 - 3);\n/* 7; */ 4;\noops;\n5;\n");
+    std::string path = dir.write("sums.txt", content);
     lex_token_trans_tab = keywords;
     token_reset();
     lex_reset();
     lex_token_file = file_open(path.c_str(), FILE_MODE_READ_TEXT);
-    ASSERT_NE(lex_token_file, nullptr);
-
-    // The grammar's own record, as the generated source sets it up.
+    if (!lex_token_file)
+        return -1;
     yym_parser* yy = &sum_grammar_parser;
     int lexer = 0;
     yy->yymlexerptr = &lexer;
-    yy->yymerr = errors_;
+    yy->yymerr = errors;
     int32_t result = yyparse(yy);
     yy->yymlexerptr = nullptr;
     yy->yymerr = stderr;
     file_close(lex_token_file);
     lex_token_file = nullptr;
+    return result;
+}
 
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(yy->yymerrorcount, 1);  // at the word "oops"
+TEST_F(Parser, ReadsTokensThroughTheLexerBridge)
+{
+    EXPECT_EQ(parse_file("1 + (2 - 3);\n/* 7; */ 4;\noops;\n5;\n", errors_), 0);
+    EXPECT_EQ(sum_grammar_parser.yymerrorcount, 1);  // at the word "oops"
     EXPECT_EQ(stream_text(errors_), "syntax error\n");
     ASSERT_EQ(events_.size(), 5u);
     EXPECT_EQ(events_[4].substr(0, 5), "line ");
     EXPECT_EQ(events_[3], "skipped");
+}
+
+TEST_F(Parser, AFileEndingInsideACommentEndsTheParse)
+{
+    // The bridge used to return the error token on every call, never the end
+    // of the input, so error recovery discarded it forever.
+    LogCapture log;
+    EXPECT_EQ(parse_file("1;\n2 /* open\n3;\n", errors_), 1);
+    EXPECT_EQ(events_, (Events{"begin after 0 reads", "line 0", "drop sum 0"}));
+    EXPECT_EQ(log.errors().size(), 1u);
 }
 
 TEST(ParserDeathTest, BrokenInvariantStopsTheProcess)

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include <unistd.h>
 
@@ -25,65 +24,6 @@ std::string make_temp_dir()
 }
 
 }  // namespace
-
-ImageBytes& ImageBytes::word(uint32_t value)
-{
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes_.push_back((char)(value >> shift & 0xff));
-    return *this;
-}
-
-ImageBytes& ImageBytes::real(float value)
-{
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return word(bits);
-}
-
-ImageBytes& ImageBytes::half(uint16_t value)
-{
-    bytes_.push_back((char)(value & 0xff));
-    bytes_.push_back((char)(value >> 8));
-    return *this;
-}
-
-ImageBytes& ImageBytes::words(std::initializer_list<uint32_t> values)
-{
-    for (uint32_t value : values)
-        word(value);
-    return *this;
-}
-
-ImageBytes& ImageBytes::reals(std::initializer_list<float> values)
-{
-    for (float value : values)
-        real(value);
-    return *this;
-}
-
-ImageBytes& ImageBytes::halves(std::initializer_list<uint16_t> values)
-{
-    for (uint16_t value : values)
-        half(value);
-    return *this;
-}
-
-ImageBytes& ImageBytes::str(const std::string& text)
-{
-    word((uint32_t)text.size() + 1);
-    bytes_ += text;
-    bytes_.push_back('\0');
-    // The padding counts from the string's own length, not from its offset.
-    for (size_t length = text.size() + 1; length % 4 != 0; ++length)
-        bytes_.push_back('\0');
-    return *this;
-}
-
-ImageBytes& ImageBytes::raw(const std::string& bytes)
-{
-    bytes_ += bytes;
-    return *this;
-}
 
 std::string zero_words(int words)
 {
@@ -120,14 +60,6 @@ std::string written_bytes(const std::function<int(FILE*)>& write)
     std::string bytes = file_contents(file);
     std::fclose(file);
     return bytes;
-}
-
-std::string read_host_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
 }
 
 TempDir::TempDir() : path_(make_temp_dir()) {}

@@ -1,5 +1,5 @@
 // The test helpers every test program can use, the platform's own included:
-// temporary files and directories, golden bytes, the registry of module
+// temporary files and directories, golden bytes (image_writers.h), the registry of module
 // resets, windows and the choice of the GL back-end.
 #pragma once
 
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "image_writers.h"
 #include "platform/win32.h"
 
 // A temporary directory, removed with everything in it when the object goes.
@@ -31,24 +32,6 @@ private:
     std::string path_;
 };
 
-// Binary images built word by word, little-endian, for golden-byte tests.
-class ImageBytes {
-public:
-    ImageBytes& word(uint32_t value);
-    ImageBytes& real(float value);
-    ImageBytes& half(uint16_t value);
-    ImageBytes& words(std::initializer_list<uint32_t> values);
-    ImageBytes& reals(std::initializer_list<float> values);
-    ImageBytes& halves(std::initializer_list<uint16_t> values);
-    // A string record: length with the zero, the text, zero padding to 4.
-    ImageBytes& str(const std::string& text);
-    ImageBytes& raw(const std::string& bytes);
-    const std::string& bytes() const { return bytes_; }
-
-private:
-    std::string bytes_;
-};
-
 // `words` zero words of an image.
 std::string zero_words(int words);
 
@@ -59,9 +42,6 @@ std::string file_contents(FILE* file);
 
 // What `write` (expected to succeed) puts into a fresh temporary file.
 std::string written_bytes(const std::function<int(FILE*)>& write);
-
-// Reads a whole host file; empty when it cannot be read.
-std::string read_host_file(const std::string& path);
 
 // Puts the module-wide state that tests touch back to its start values (the
 // log is LogCapture's business).

@@ -1,8 +1,0 @@
-// Fuzz target: an AI stream, as an entity file holds a camera's.
-#include "record_fuzz.h"
-#include "win_entity.h"
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    return record_fuzz_one_input(&win_ai_desc, data, size);
-}

@@ -4,9 +4,8 @@
 // A window whose framebuffer has the context's buffer size is drawn into
 // directly. Otherwise (full screen, or a window of another size) the frame
 // is drawn into a framebuffer object of the buffer size, kept top row first
-// (see d3d_gl_shader.h), and presenting copies it to the window, stretched
-// to a window and scaled to fit the display, keeping its shape, in full
-// screen.
+// (see d3d_gl_shader.h), and presenting copies it to the window scaled to
+// fit, keeping its shape (d3dx_frame_rect), in a window as on the display.
 //
 // Surfaces keep their pixels in the objects; a GL texture follows a
 // surface's pixels when it is next drawn with after a change. Each draw
@@ -327,6 +326,12 @@ struct gl_backend : d3d_backend {
     bool paced = false;    // presents wait for the vertical blank (see present)
     int refresh_rate = 0;  // of the window's display; 0 unknown
     frame_pacer pacer = {};
+    // The end of the frame presented before the last one. A swap that
+    // neither waits nor flushes (SDL's offscreen driver) would let an unpaced
+    // game queue frames in the driver faster than it draws them: without
+    // bound in memory, and with a context that then takes minutes to destroy.
+    // So at most one finished frame waits while the next is drawn.
+    GLsync earlier_frame = nullptr;
 
     GLuint framebuffer = 0, colour_buffer = 0, depth_buffer = 0;
     GLuint vertex_array = 0, empty_vertex_array = 0;
@@ -369,10 +374,11 @@ struct gl_backend : d3d_backend {
     // The first GL row of `rows` rows of the target from row y (top first).
     GLint gl_row(GLint y, GLint rows) const { return direct ? (GLint)height - y - rows : y; }
     bool make_current();
+    void limit_frames_in_flight();
     GLuint build_rect_program(const char* fragment, const char* what);
     bool make_buffers();
     // The frame into the window's back buffer: the frame buffer object
-    // stretched (or scaled to fit in full screen).
+    // scaled to fit, keeping its shape.
     void show_frame();
     void draw_image(GLuint texture, const float rect[4]);
     void choose_framebuffer();
@@ -535,6 +541,8 @@ bool gl_backend::make_buffers()
 gl_backend::~gl_backend()
 {
     if (context && make_current()) {
+        if (earlier_frame)
+            gl.DeleteSync(earlier_frame);
         for (const compiled_program& made : programs)
             gl.DeleteProgram(made.program);
         if (text_program)
@@ -608,24 +616,31 @@ HRESULT gl_backend::present()
     if (!direct)
         show_frame();
     SDL_GL_SwapWindow(sdl);
+    limit_frames_in_flight();
     if (paced)
         frame_pacer_pace(&pacer, refresh_rate);
     gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
     return D3D_OK;
 }
 
+void gl_backend::limit_frames_in_flight()
+{
+    const GLuint64 one_second = 1000000000u;  // a stalled driver does not stall the game
+    if (earlier_frame) {
+        gl.ClientWaitSync(earlier_frame, GL_SYNC_FLUSH_COMMANDS_BIT, one_second);
+        gl.DeleteSync(earlier_frame);
+    }
+    earlier_frame = gl.FenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+}
+
 void gl_backend::show_frame()
 {
     int drawable_width = 0, drawable_height = 0;
     SDL_GL_GetDrawableSize(sdl_window(), &drawable_width, &drawable_height);
-    int x = 0, y = 0, w = drawable_width, h = drawable_height;
-    if (fullscreen) {
-        double scale = std::min((double)drawable_width / width, (double)drawable_height / height);
-        w = (int)(width * scale);
-        h = (int)(height * scale);
-        x = (drawable_width - w) / 2;
-        y = (drawable_height - h) / 2;
-    }
+    // The window's rows run bottom up: y is the picture's lowest row.
+    RECT shown = d3dx_frame_rect(width, height, drawable_width, drawable_height);
+    int x = shown.left, y = drawable_height - shown.bottom;
+    int w = shown.right - shown.left, h = shown.bottom - shown.top;
     gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     gl.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
     if (w != drawable_width || h != drawable_height) {

@@ -11,6 +11,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -163,6 +164,20 @@ d3dx_context* as_context(ID3DXContext* context)
     return static_cast<d3dx_context*>(context);
 }
 
+// The display's mode as D3DX reports it: while a full-screen context holds
+// the display, the mode it asked for (the display runs at the desktop's
+// refresh rate, and the frame is scaled to it), else the desktop's.
+D3DX_VIDMODEDESC display_mode_now(void)
+{
+    D3DX_VIDMODEDESC desktop = current_mode();
+    for (ID3DXContext* context : display().contexts) {
+        const d3d_context_params& params = as_context(context)->params;
+        if (params.fullscreen)
+            return {params.width, params.height, params.colour_bits, desktop.refreshRate};
+    }
+    return desktop;
+}
+
 bool full_screen_mode_exists(DWORD width, DWORD height, DWORD bits)
 {
     for (const D3DX_VIDMODEDESC& mode : enumerate_modes())
@@ -274,10 +289,7 @@ HRESULT D3DXCreateContextEx(DWORD device_index, DWORD flags, HWND window, HWND, 
     display().contexts.push_back(made);
     made->params = params;
     made->ddraw = d3d_make_ddraw(backend);
-    if (params.fullscreen)
-        made->ddraw->display_mode = {params.width, params.height, params.colour_bits, 60};
-    else
-        made->ddraw->display_mode = current_mode();
+    made->ddraw->display_mode = display_mode_now();
     DDPIXELFORMAT format = d3d_pixel_format(params.colour_bits == 16 ? D3DX_SF_R5G6B5
                                                                      : D3DX_SF_X8R8G8B8);
     made->primary = d3d_make_surface(made->ddraw, params.width, params.height,
@@ -403,6 +415,17 @@ HRESULT ID3DXContext::UpdateFrame(DWORD flags)
     return FAILED(presented) ? presented : result;
 }
 
+RECT d3dx_frame_rect(DWORD width, DWORD height, int area_width, int area_height)
+{
+    if (width == 0 || height == 0 || area_width <= 0 || area_height <= 0)
+        return {0, 0, area_width, area_height};
+    double scale = std::min((double)area_width / width, (double)area_height / height);
+    LONG w = std::min((LONG)std::lround(width * scale), (LONG)area_width);
+    LONG h = std::min((LONG)std::lround(height * scale), (LONG)area_height);
+    LONG x = (area_width - w) / 2, y = (area_height - h) / 2;
+    return {x, y, x + w, y + h};
+}
+
 void D3DXGetErrorString(HRESULT result, DWORD size, char* text)
 {
     if (text && size > 0)
@@ -469,7 +492,7 @@ HRESULT D3DXGetCurrentVideoMode(DWORD device_index, D3DX_VIDMODEDESC* desc)
         return D3DXERR_NULLPOINTER;
     if (device_index != D3DX_DEFAULT && device_index >= D3DXGetDeviceCount())
         return D3DXERR_INVALIDD3DXDEVICEINDEX;
-    *desc = current_mode();
+    *desc = display_mode_now();
     return result;
 }
 

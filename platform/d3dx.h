@@ -97,6 +97,14 @@ HRESULT D3DXCreateContextEx(DWORD device_index, DWORD flags, HWND window, HWND f
                             DWORD stencil_bits, DWORD back_buffers, DWORD width, DWORD height,
                             DWORD refresh_rate, ID3DXContext** context);
 
+// Where a frame of `width` x `height` pixels shows in a window area of
+// `area_width` x `area_height`: as large as fits, keeping its shape, centred,
+// with black bars beside or above it. A frame whose size differs from its
+// window's (full screen, or buffers of a chosen mode in a window of another
+// size) is presented so, and pointer positions map back through the same
+// rectangle. The whole area for a frame or area without size.
+RECT d3dx_frame_rect(DWORD width, DWORD height, int area_width, int area_height);
+
 // A text for the result, cut to `size` - 1 characters.
 void D3DXGetErrorString(HRESULT result, DWORD size, char* text);
 

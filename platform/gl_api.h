@@ -28,6 +28,9 @@
     X(PFNGLPIXELSTOREIPROC, PixelStorei)                                                 \
     X(PFNGLREADPIXELSPROC, ReadPixels)                                                   \
     X(PFNGLFINISHPROC, Finish)                                                           \
+    X(PFNGLFENCESYNCPROC, FenceSync)                                                     \
+    X(PFNGLCLIENTWAITSYNCPROC, ClientWaitSync)                                           \
+    X(PFNGLDELETESYNCPROC, DeleteSync)                                                   \
     X(PFNGLGENTEXTURESPROC, GenTextures)                                                 \
     X(PFNGLDELETETEXTURESPROC, DeleteTextures)                                           \
     X(PFNGLBINDTEXTUREPROC, BindTexture)                                                 \

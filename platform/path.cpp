@@ -196,8 +196,10 @@ constexpr size_t host_path_max = 4096;
 FILE* platform_fopen(const char* path, const char* mode)
 {
     char host[host_path_max];
-    if (!mode || !platform_resolve_path(path, host, sizeof host))
+    if (!mode || !platform_resolve_path(path, host, sizeof host)) {
+        errno = path && mode ? ENAMETOOLONG : EINVAL;
         return nullptr;
+    }
     // The C library on Linux makes no difference between text and binary
     // streams; "t" is dropped so that modes such as "wt" open.
     char host_mode[8];

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <signal.h>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,11 @@ struct win32_state {
     std::deque<MSG> queue;
     bool quit_posted = false;
     int quit_code = 0;
+    // The program was asked to end (SIGINT, SIGTERM): no box waits for a
+    // click any more.
+    bool termination_requested = false;
+    // Why the last top-level window got no SDL window; empty after one did.
+    std::string window_failure;
     bool app_active = false;
     HWND focus = nullptr;
     HWND capture = nullptr;
@@ -107,16 +113,50 @@ bool ensure_sdl_events()
     return s.sdl_events;
 }
 
+// SDL's video drivers that show nothing. With no driver asked for, SDL falls
+// back to them when it reaches no display, and the game would run in a window
+// nobody sees, its frames paced by nothing: they serve only when asked for by
+// name (SDL_VIDEODRIVER=offscreen, as the GL tests do).
+bool shows_nothing(const char* driver)
+{
+    static const char* const unseen[] = {"offscreen", "dummy", "evdev"};
+    for (const char* name : unseen)
+        if (SDL_strcasecmp(driver, name) == 0)
+            return true;
+    return false;
+}
+
+bool start_video(win32_state& s)
+{
+    const char* requested = SDL_getenv("SDL_VIDEODRIVER");  // the user's choice
+    bool chosen_by_name = requested && *requested;
+    if (!chosen_by_name) {
+        std::string drivers;
+        for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+            const char* driver = SDL_GetVideoDriver(i);
+            if (!shows_nothing(driver))
+                drivers += (drivers.empty() ? "" : ",") + std::string(driver);
+        }
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+    }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
+        return true;
+    s.window_failure = chosen_by_name
+                           ? std::string("SDL could not start its video driver: ") + SDL_GetError()
+                           : std::string("no display found (SDL: ") + SDL_GetError() +
+                                 "); set DISPLAY or WAYLAND_DISPLAY, or name a driver in "
+                                 "SDL_VIDEODRIVER";
+    PLATFORM_ERROR("No video: %s", s.window_failure.c_str());
+    return false;
+}
+
 bool ensure_sdl_video()
 {
     win32_state& s = state();
     if (s.headless)
         return false;
-    if (!s.sdl_video) {
-        s.sdl_video = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-        if (!s.sdl_video)
-            PLATFORM_ERROR("No video: %s", SDL_GetError());
-    }
+    if (!s.sdl_video)
+        s.sdl_video = start_video(s);
     return s.sdl_video;
 }
 
@@ -439,6 +479,7 @@ void translate(const SDL_Event& event)
         // The program was asked to end (SIGINT, SIGTERM): every top-level
         // window gets the request its close button would give, so the game
         // shuts down in order and writes its configuration and log.
+        state().termination_requested = true;
         for (platform_window* window : std::vector<platform_window*>(state().windows))
             if (!window->parent)
                 request_close(window);
@@ -657,10 +698,19 @@ HWND CreateWindowEx(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style
         if (!window->sdl)
             window->sdl = SDL_CreateWindow(window->title.c_str(), sdl_x, sdl_y, window->width,
                                            window->height, flags);
-        if (!window->sdl)
+        if (!window->sdl) {
+            s.window_failure = std::string("SDL could not make the window: ") + SDL_GetError();
             PLATFORM_ERROR("No window \"%s\": %s", window->title.c_str(), SDL_GetError());
+        }
+    }
+    // Only headless is a window without a display right: anywhere else it
+    // would be a game nobody can see.
+    if (!window->sdl && !s.headless) {
+        delete window;
+        return nullptr;
     }
     if (window->sdl) {
+        s.window_failure.clear();
         window->id = SDL_GetWindowID(window->sdl);
         SDL_GetWindowPosition(window->sdl, &window->x, &window->y);
         SDL_SetWindowBordered(window->sdl, (style & WS_CAPTION) ? SDL_TRUE : SDL_FALSE);
@@ -1163,6 +1213,45 @@ HMODULE GetModuleHandle(LPCSTR)
 
 // ---- message boxes
 
+namespace {
+
+// Whether the program has been asked to end, also when the request still
+// waits in SDL's queue.
+bool termination_requested(win32_state& s)
+{
+    if (!s.termination_requested && s.sdl_events) {
+        SDL_PumpEvents();
+        s.termination_requested = SDL_HasEvent(SDL_QUIT) == SDL_TRUE;
+    }
+    return s.termination_requested;
+}
+
+// A native box runs an event loop of its own, which never hands on a
+// termination request; while it is up, SIGINT and SIGTERM end the program at
+// once, as they do without SDL (an ignored signal stays ignored).
+struct signals_while_boxed {
+    struct sigaction previous[2];
+    static constexpr int numbers[2] = {SIGINT, SIGTERM};
+
+    signals_while_boxed()
+    {
+        struct sigaction fatal = {};
+        fatal.sa_handler = SIG_DFL;
+        for (int i = 0; i < 2; ++i) {
+            sigaction(numbers[i], nullptr, &previous[i]);
+            if (previous[i].sa_handler != SIG_IGN)
+                sigaction(numbers[i], &fatal, nullptr);
+        }
+    }
+    ~signals_while_boxed()
+    {
+        for (int i = 0; i < 2; ++i)
+            sigaction(numbers[i], &previous[i], nullptr);
+    }
+};
+
+}  // namespace
+
 int MessageBoxEx(HWND owner, LPCSTR text, LPCSTR caption, UINT type, WORD)
 {
     win32_state& s = state();
@@ -1176,8 +1265,14 @@ int MessageBoxEx(HWND owner, LPCSTR text, LPCSTR caption, UINT type, WORD)
     else if ((type & 0xF0) == MB_ICONWARNING)
         flags = SDL_MESSAGEBOX_WARNING;
     SDL_Window* parent = is_window(owner) ? owner->sdl : nullptr;
-    if (!s.sdl_video ||
-        SDL_ShowSimpleMessageBox(flags, caption ? caption : "", text ? text : "", parent) != 0)
+    // A program asked to end waits for no click: the box goes to stderr.
+    bool shown = false;
+    if (s.sdl_video && !termination_requested(s)) {
+        signals_while_boxed fatal_signals;
+        shown = SDL_ShowSimpleMessageBox(flags, caption ? caption : "", text ? text : "", parent) ==
+                0;
+    }
+    if (!shown)
         fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
     return IDOK;
 }
@@ -1185,6 +1280,11 @@ int MessageBoxEx(HWND owner, LPCSTR text, LPCSTR caption, UINT type, WORD)
 int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
     return MessageBoxEx(owner, text, caption, type, 0);
+}
+
+const char* platform_window_failure(void)
+{
+    return state().window_failure.c_str();
 }
 
 // ---- test hooks
@@ -1207,6 +1307,8 @@ void win32_reset(void)
     s.queue.clear();
     s.quit_posted = false;
     s.quit_code = 0;
+    s.termination_requested = false;
+    s.window_failure.clear();
     s.app_active = false;
     s.focus = nullptr;
     s.capture = nullptr;

@@ -2,9 +2,10 @@
 // uses, declared under its usual names and implemented on SDL2.
 //
 // One window record stands behind each HWND. With a video driver the record
-// owns an SDL window; headless (tests, or no display) it is a plain record
-// with the same messages. SDL events become the messages a window procedure
-// expects, in the order Windows sends them:
+// owns an SDL window; headless (tests) it is a plain record with the same
+// messages; without a display a top-level window cannot be made. SDL events
+// become the messages a window procedure expects, in the order Windows sends
+// them:
 //   - showing a window for the first time: WM_SHOWWINDOW, WM_ACTIVATEAPP,
 //     WM_ACTIVATE, WM_SETFOCUS, WM_SIZE (SIZE_RESTORED, client size), WM_MOVE;
 //   - focus gained: WM_ACTIVATEAPP (TRUE), WM_ACTIVATE (WA_ACTIVE), WM_SETFOCUS;
@@ -258,6 +259,9 @@ HWND CreateWindowEx(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style
                     void* param);
 HWND CreateWindow(LPCSTR class_name, LPCSTR title, DWORD style, int x, int y, int width, int height,
                   HWND parent, HMENU menu, HINSTANCE instance, void* param);
+// Why the last window could not be made (no display, or the video driver's
+// own reason), for the program to tell its user; "" when it was made.
+const char* platform_window_failure(void);
 BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
 BOOL ShowWindow(HWND window, int command);
@@ -331,6 +335,8 @@ BOOL DestroyCursor(HCURSOR cursor);
 HMODULE GetModuleHandle(LPCSTR name);
 
 // Message boxes. In the scripted mode (tests) a box does not wait: it is
-// recorded and answered at once (see win32_test.h).
+// recorded and answered at once (see win32_test.h). Without a display, and
+// once the program has been asked to end (SIGINT, SIGTERM), a box waits for
+// nobody: its caption and text go to stderr and it answers IDOK.
 int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 int MessageBoxEx(HWND owner, LPCSTR text, LPCSTR caption, UINT type, WORD language);

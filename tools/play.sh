@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the game, writes the demo data tree into demo/ and runs the game
-# there (its configuration file and debug.txt land in demo/ too).
+# there (its configuration file and debug.txt land in demo/ too; a
+# configuration file from an earlier game is kept).
 #   bash tools/play.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -112,6 +112,41 @@ int drop_from_cache(texture_container* container)
     return free_texture_container(container) && ok;
 }
 
+// Names whose last load failed, the latest last. A frame that asks for a
+// missing texture asks again every frame: its failure is logged once, and
+// the attempts after it are muted until a load of the name succeeds. A name
+// pushed out of the table by newer ones is logged again when it next fails.
+enum { FAILING_NAME_ROOM = 16 };
+char failing_names[FAILING_NAME_ROOM][D3DTEXTR_PATH_SIZE];
+int failing_name_count = 0;
+
+int failing_name_index(const char* key)
+{
+    for (int i = 0; i < failing_name_count; ++i)
+        if (strcmp(failing_names[i], key) == 0)
+            return i;
+    return -1;
+}
+
+void forget_failing_name(int index)
+{
+    memmove(failing_names[index], failing_names[index + 1],
+            (size_t)(failing_name_count - index - 1) * sizeof failing_names[0]);
+    --failing_name_count;
+}
+
+void remember_failing_name(const char* key)
+{
+    if (failing_name_index(key) >= 0)
+        return;
+    if (failing_name_count == FAILING_NAME_ROOM)
+        forget_failing_name(0);
+    STR_CPY(failing_names[failing_name_count++], sizeof failing_names[0], key);
+}
+
+texture_container* load_into_cache(const char* texture_name, const char* key, const char* directory,
+                                   void* user_value);
+
 }  // namespace
 
 texture_container* d3dtextr_load_texture(char* texture_name, const char* directory,
@@ -122,17 +157,45 @@ texture_container* d3dtextr_load_texture(char* texture_name, const char* directo
         return nullptr;
     }
     to_lower_case(texture_name);
-    const char* key = get_base_filename(texture_name);
-    if (!key)
+    const char* base = get_base_filename(texture_name);
+    if (!base)
         return nullptr;
-    if (!key[0]) {
+    if (!base[0]) {
         LOG_ERROR("Cannot d3dtextr_load_texture '%s' without a base name.\n", texture_name);
         return nullptr;
     }
+    char key[D3DTEXTR_PATH_SIZE];  // the base name's buffer is shared
+    if (!STR_CPY(key, sizeof key, base))
+        return nullptr;
     dlink* cached = dlink_find((dlink*)d3dtexr_texture_container_list, key);
     if (cached)
         return (texture_container*)cached;
 
+    int failing = failing_name_index(key);
+    int32_t errors_before = debug_log.error_count;
+    if (failing >= 0)
+        debug_mute_begin();
+    texture_container* container = load_into_cache(texture_name, key, directory, user_value);
+    if (failing >= 0)
+        debug_mute_end();
+    // Only a failure that was reported is muted next time (none is without
+    // a device, or under the caller's quiet idiom).
+    if (!container && debug_log.error_count > errors_before) {
+        remember_failing_name(key);
+    } else if (container && failing >= 0) {
+        forget_failing_name(failing);
+        LOG_NOTICE("Texture %s loads again.\n", key);
+    }
+    return container;
+}
+
+namespace {
+
+// A new container for `key` with the image loaded, in the cache; NULL when
+// no file of the name loads.
+texture_container* load_into_cache(const char* texture_name, const char* key, const char* directory,
+                                   void* user_value)
+{
     texture_container* container = malloc_texture_container(key);
     if (!container) {
         LOG_ERROR("Failed to allocate memory for the texture container for '%s'.\n", texture_name);
@@ -159,6 +222,8 @@ texture_container* d3dtextr_load_texture(char* texture_name, const char* directo
     --container->texture_container_ref_cnt;  // the list's reference is the only one
     return container;
 }
+
+}  // namespace
 
 int d3dtextr_dx7_load_texture_image(const char* texture_name, const char* directory,
                                     texture_container* container)
@@ -450,4 +515,5 @@ void d3dtextr_reset(void)
     d3dtextr_texture_id_counter = 0;
     d3dtextr_current_texture = nullptr;
     restore_directory[0] = '\0';
+    failing_name_count = 0;
 }

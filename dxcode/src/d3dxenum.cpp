@@ -32,6 +32,20 @@ const D3DX_VIDMODEDESC* chosen_mode(void)
     return &entry.vid_modes[selected_mode];
 }
 
+// The device the frame runs on: the one configured, or for -1 the one that
+// D3DX chooses by default, so that the dialog opens with it chosen.
+int32_t device_in_use(void)
+{
+    int32_t configured = d3dx_globals.device_index;
+    if (configured >= 0)
+        return configured;
+    D3DX_DEVICEDESC chosen = {};
+    if (SUCCEEDED(D3DXGetDeviceDescription(D3DX_DEFAULT, &chosen)) &&
+        chosen.deviceIndex < device_list_count)
+        return (int32_t)chosen.deviceIndex;
+    return configured;
+}
+
 bool can_render_windowed(uint32_t device)
 {
     DDCAPS hardware = {}, emulation = {};
@@ -66,11 +80,11 @@ int d3dxframe_change_device(HWND window)
 INT_PTR d3dxenum_user_dlg_select_driver(HWND window, int32_t windowed)
 {
     LOG_NOTICE("%s", "d3dxenum_user_dlg_select_driver called.\n");
-    // The display's current mode is known before it is taken as the chosen
-    // one, so that OK on an untouched dialog changes nothing, the first time
-    // too.
+    // The dialog opens on what the game runs with: its device, and the
+    // display's current mode, known before it is taken as the chosen one. OK
+    // on an untouched dialog then changes nothing, the first time too.
     d3dxenum_enum_devices();
-    selected_device = d3dx_globals.device_index;
+    selected_device = device_in_use();
     selected_mode = current_mode_index;
     selected_windowed = windowed;
     DLGTEMPLATE* dialog_template = d3dxenum_build_driver_select_template();
@@ -242,7 +256,7 @@ INT_PTR d3dxenum_driver_dlg_proc(HWND dialog, UINT message, WPARAM wparam, LPARA
     int id = LOWORD(wparam);
     d3dx_globals_record& g = d3dx_globals;
     if (id == IDOK) {
-        if (selected_device == g.device_index && selected_mode == current_mode_index &&
+        if (selected_device == device_in_use() && selected_mode == current_mode_index &&
             selected_windowed != g.m_bIsFullscreen) {
             EndDialog(dialog, 2);
             return TRUE;

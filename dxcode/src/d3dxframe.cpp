@@ -18,6 +18,13 @@ const char game_font_file[] = "gamefont.ttf";
 d3dxframe_texture_funct invalidate_textures = nullptr;
 d3dxframe_texture_funct restore_textures = nullptr;
 
+// The size of the device's buffers, which every frame is drawn at. In
+// windowed operation they are made windowed_width x windowed_height (a mode
+// chosen in the device dialog, or the window of an earlier run) while the
+// window keeps its own size until it is resized, so they may differ from it;
+// the picture then fills the window keeping its shape (d3dx_frame_rect).
+int32_t buffer_width = 0, buffer_height = 0;
+
 // The projection last given to the device, set again after every
 // re-creation of the device.
 win_matrix44 last_projection;
@@ -60,10 +67,15 @@ HRESULT create_context(void)
     d3dx_globals_record& g = d3dx_globals;
     DWORD width = (DWORD)(g.m_bIsFullscreen ? g.fullscreen_width : g.windowed_width);
     DWORD height = (DWORD)(g.m_bIsFullscreen ? g.fullscreen_height : g.windowed_height);
-    return D3DXCreateContextEx((DWORD)g.device_index,
-                               g.m_bIsFullscreen ? (DWORD)D3DX_CONTEXT_FULLSCREEN : 0u, g.hwnd,
-                               nullptr, (DWORD)g.fullscreen_bitdepth, D3DX_DEFAULT, D3DX_DEFAULT, 0,
-                               D3DX_DEFAULT, width, height, D3DX_DEFAULT, &g.context);
+    HRESULT result = D3DXCreateContextEx(
+        (DWORD)g.device_index, g.m_bIsFullscreen ? (DWORD)D3DX_CONTEXT_FULLSCREEN : 0u, g.hwnd,
+        nullptr, (DWORD)g.fullscreen_bitdepth, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DX_DEFAULT, width,
+        height, D3DX_DEFAULT, &g.context);
+    if (SUCCEEDED(result)) {
+        buffer_width = (int32_t)width;
+        buffer_height = (int32_t)height;
+    }
+    return result;
 }
 
 void show_cursor_for_mode(void)
@@ -432,6 +444,8 @@ int d3dxframe_on_size(int32_t size_type, int32_t packed_size)
                 PostQuitMessage(0);
                 return 0;
             }
+            buffer_width = (int32_t)width;
+            buffer_height = (int32_t)height;
             GetWindowRect(g.hwnd, &g.window_rect);
             RECT client = {};
             GetClientRect(g.hwnd, &client);
@@ -499,6 +513,8 @@ int d3dxframe_display_error(HRESULT hresult)
 
 int32_t d3dxframe_get_render_width(void)
 {
+    if (d3dx_globals.bInitialized && buffer_width > 0)
+        return buffer_width;
     if (d3dx_globals.m_bIsFullscreen)
         return d3dx_globals.fullscreen_width;
     RECT client = {};
@@ -509,12 +525,29 @@ int32_t d3dxframe_get_render_width(void)
 
 int32_t d3dxframe_get_render_height(void)
 {
+    if (d3dx_globals.bInitialized && buffer_height > 0)
+        return buffer_height;
     if (d3dx_globals.m_bIsFullscreen)
         return d3dx_globals.fullscreen_height;
     RECT client = {};
     if (!GetClientRect(d3dx_globals.hwnd, &client))
         return d3dx_globals.windowed_height;
     return client.bottom - client.top;
+}
+
+int d3dxframe_client_to_render(int32_t* x, int32_t* y)
+{
+    int32_t width = d3dxframe_get_render_width(), height = d3dxframe_get_render_height();
+    RECT client = {};
+    if (!x || !y || width <= 0 || height <= 0 || !GetClientRect(d3dx_globals.hwnd, &client))
+        return 0;
+    RECT shown = d3dx_frame_rect((DWORD)width, (DWORD)height, client.right - client.left,
+                                 client.bottom - client.top);
+    if (shown.right <= shown.left || shown.bottom <= shown.top)
+        return 0;
+    *x = (int32_t)((int64_t)(*x - shown.left) * width / (shown.right - shown.left));
+    *y = (int32_t)((int64_t)(*y - shown.top) * height / (shown.bottom - shown.top));
+    return 1;
 }
 
 // ---- the game font
@@ -561,6 +594,18 @@ int32_t d3dxframe_get_char_width(void)
         if (GetTextMetrics(dc, &metrics))
             width = metrics.tmAveCharWidth;
     });
+    return width;
+}
+
+int32_t d3dxframe_get_text_width(const char* text)
+{
+    int32_t width = 0;
+    if (text)
+        with_font_context([&](HDC dc) {
+            SIZE size = {};
+            if (GetTextExtentPoint32(dc, text, (int)strlen(text), &size))
+                width = size.cx;
+        });
     return width;
 }
 
@@ -1017,4 +1062,5 @@ void d3dxframe_reset(void)
     restore_textures = nullptr;
     has_last_projection = false;
     memset(&last_projection, 0, sizeof last_projection);
+    buffer_width = buffer_height = 0;
 }

@@ -91,8 +91,14 @@ typedef int (*d3dxframe_texture_funct)(void);
 void d3dxframe_set_texture_functs(d3dxframe_texture_funct invalidate_all,
                                   d3dxframe_texture_funct restore_all);
 
+// The render size: the size of the buffers the frame is drawn into.
 int32_t d3dxframe_get_render_width(void);
 int32_t d3dxframe_get_render_height(void);
+// A client position of the window as a pixel position of the render target,
+// through the rectangle the picture fills in the window (d3dx_frame_rect):
+// a point beside the picture lies outside the render size. 0 without a
+// window or render size.
+int d3dxframe_client_to_render(int32_t* x, int32_t* y);
 
 // ---- the game font ("gamefont.ttf"), in render-target pixels
 
@@ -100,6 +106,8 @@ int d3dxframe_create_game_font(void);
 // colour points to 0xAARRGGBB; alpha is ignored.
 int d3dxframe_draw_text(int32_t x, int32_t y, const char* text, const DWORD* colour);
 int32_t d3dxframe_get_char_width(void);
+// The width of `text` in the game font; 0 without a render target.
+int32_t d3dxframe_get_text_width(const char* text);
 
 // ---- wrappers
 

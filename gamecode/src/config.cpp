@@ -33,6 +33,10 @@ int refuse_null(const void* pointer, const char* function, const char* name)
     return 1;
 }
 
+// A file that could not be read and could not be set aside either: it is
+// not written over in this run, so none of its settings are lost.
+char unreadable_kept_in_place[CONFIG_PATH_SIZE];
+
 }  // namespace
 
 int config_session_path(const char* session_name, char* path, size_t size)
@@ -68,6 +72,10 @@ int write_edit_session_file(const char* session_name)
     if (!config_session_path(session_name, path, sizeof path))
         return 0;
     LOG_NOTICE("Writing SES '%s'\n", path);
+    if (strcmp(path, unreadable_kept_in_place) == 0) {
+        LOG_ERROR("Not writing over the unreadable '%s'.\n", path);
+        return 0;
+    }
     FILE* session_file = file_open_write_version_text(path, FILE_TYPE_CONFIG, FILE_VERSION_CONFIG);
     if (!session_file) {
         LOG_ERROR("Unable to file_open_write_version_text for '%s'\n", path);
@@ -108,6 +116,32 @@ int config_read_engine_config_file(const char* session_name)
         ok = section.read(session_file, &line_cnt) && ok;
     file_close(session_file);
     return ok;
+}
+
+int config_keep_unreadable_file(const char* session_name)
+{
+    if (refuse_null(session_name, "config_keep_unreadable_file", "session_name"))
+        return 0;
+    char path[CONFIG_PATH_SIZE];
+    if (!config_session_path(session_name, path, sizeof path))
+        return 0;
+    if (!file_exists(path))
+        return 1;
+    char kept[CONFIG_PATH_SIZE + 4];
+    snprintf(kept, sizeof kept, "%s.bad", path);
+    if (!rename_file(path, kept)) {
+        LOG_ERROR("Unable to keep the unreadable '%s' as '%s'; it is not written over.\n", path,
+                  kept);
+        STR_CPY(unreadable_kept_in_place, sizeof unreadable_kept_in_place, path);
+        return 0;
+    }
+    LOG_NOTICE("The unreadable '%s' is kept as '%s'.\n", path, kept);
+    return 1;
+}
+
+void config_reset(void)
+{
+    unreadable_kept_in_place[0] = '\0';
 }
 
 int write_session_3_long(FILE* session_file, int32_t a, int32_t b, int32_t c,

@@ -19,6 +19,13 @@ int config_session_path(const char* session_name, char* path, size_t size);
 
 int write_edit_session_file(const char* session_name);
 int config_read_engine_config_file(const char* session_name);
+// Before defaults are written over a file that could not be read, the file
+// is kept beside it with ".bad" added (a previous one is replaced). Returns 1
+// when it was kept or there is none; 0 when it stays where it is, and then
+// write_edit_session_file leaves it alone for the rest of the run.
+int config_keep_unreadable_file(const char* session_name);
+// Forgets a file left in place (for tests).
+void config_reset(void);
 
 // Line writers for sections with several numbers on a line.
 int write_session_3_long(FILE* session_file, int32_t a, int32_t b, int32_t c,

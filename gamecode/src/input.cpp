@@ -19,6 +19,9 @@ struct press_flags {
     int32_t start, aim, scroll_up, scroll_down, toggle, z, any_key, action, other;
 };
 press_flags press = {};
+// The state entry (winmain_state_entries) in which exploration last warned
+// that it has no player: once per entry, not once per frame.
+int32_t warned_without_player = -1;
 
 void show_menu(void)
 {
@@ -107,7 +110,10 @@ void explore_input(int32_t mask)
 {
     win_entity* player = game_globals.player_character;
     if (!player) {
-        LOG_WARNING("%s", "No player_character defined\n");
+        if (warned_without_player != winmain_state_entries) {
+            LOG_WARNING("%s", "No player_character defined\n");
+            warned_without_player = winmain_state_entries;
+        }
         return;
     }
     if (mask != 0 && !press.any_key) {
@@ -246,4 +252,5 @@ int32_t input_update(void)
 void input_reset(void)
 {
     press = {};
+    warned_without_player = -1;
 }

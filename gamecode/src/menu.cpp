@@ -70,15 +70,17 @@ void activate(menu_screen* screen, int32_t button_id)
 
 // A client position of the window as a point of the 640 x 480 screen, kept
 // inside it (the pointer may lie outside the client area while the window
-// holds the mouse). False without a render size to scale from.
+// holds the mouse). The picture fills the window keeping its shape, so the
+// position maps through the rectangle it shows in. False without a render
+// size to scale from.
 bool screen_point(LPARAM lparam, int32_t* x, int32_t* y)
 {
     int32_t width = d3dxframe_get_render_width(), height = d3dxframe_get_render_height();
-    if (width <= 0 || height <= 0)
+    int32_t render_x = (short)LOWORD(lparam), render_y = (short)HIWORD(lparam);
+    if (width <= 0 || height <= 0 || !d3dxframe_client_to_render(&render_x, &render_y))
         return false;
-    int32_t client_x = (short)LOWORD(lparam), client_y = (short)HIWORD(lparam);
-    int32_t scaled_x = (int32_t)((int64_t)client_x * VIRTUAL_WIDTH / width);
-    int32_t scaled_y = (int32_t)((int64_t)client_y * VIRTUAL_HEIGHT / height);
+    int32_t scaled_x = (int32_t)((int64_t)render_x * VIRTUAL_WIDTH / width);
+    int32_t scaled_y = (int32_t)((int64_t)render_y * VIRTUAL_HEIGHT / height);
     *x = scaled_x < 0 ? 0 : scaled_x >= VIRTUAL_WIDTH ? VIRTUAL_WIDTH - 1 : scaled_x;
     *y = scaled_y < 0 ? 0 : scaled_y >= VIRTUAL_HEIGHT ? VIRTUAL_HEIGHT - 1 : scaled_y;
     return true;

@@ -248,18 +248,25 @@ int varnock_draw_letterbox(void)
 
 int varnock_render_splash(void)
 {
-    if (!scene.splash_texture && d3dxframe_is_ready()) {
+    // Asked for every frame until it loads; the texture cache logs a failure
+    // once.
+    if (!scene.splash_texture && d3dxframe_is_ready())
         scene.splash_texture = keep_texture("splash_screen");
-        if (!scene.splash_texture)
-            return 0;
-    }
     if (!d3dxframe_begin_scene(0))
         return 0;
     set_screen_transforms();
-    quad(scene.splash_texture, OPAQUE_WHITE, 0.0f, 0.0f, 639.0f, 479.0f);
+    if (scene.splash_texture)
+        quad(scene.splash_texture, OPAQUE_WHITE, 0.0f, 0.0f, 639.0f, 479.0f);
     if (!d3dxframe_end_scene()) {
         LOG_ERROR("%s", "Unable to EndScene.\n");
         return 0;
+    }
+    // Without its picture the splash still tells the player how to go on.
+    if (!scene.splash_texture) {
+        static const char prompt[] = "Click to start";
+        int32_t x = (d3dxframe_get_render_width() - d3dxframe_get_text_width(prompt)) / 2;
+        int32_t y = (d3dxframe_get_render_height() - d3dx_globals.font_height) / 2;
+        d3dxframe_draw_text(x, y, prompt, &OPAQUE_WHITE);
     }
     return 1;
 }

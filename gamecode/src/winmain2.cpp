@@ -29,6 +29,7 @@ float fps_ring[WINMAIN_FPS_RING_SIZE];
 int fps_frame_counter = 0;
 float fps_delta_sum = 0.0f;
 float fps = 0.0f;
+int32_t winmain_state_entries = 0;
 
 const char* const winmain_class_name = "Varnock Window";
 const char* const winmain_session_name = "varnock";
@@ -152,17 +153,20 @@ void report_session(HWND window)
         {debug_log.error_count, "Error During Session", "an error", "errors"},
         {debug_log.warning_count, "Warning During Session", "a warning", "warnings"},
     };
+    // Pointing at a log that could not be written sends the player to an
+    // empty or missing file; its reason went to stderr when it failed.
+    const char* advice = debug_log_written() ? "Check the debug file."
+                                             : "The debug file could not be written.";
     for (const auto& report : reports) {
         if (report.count <= 0)
             continue;
         char text[128];
         if (report.count == 1)
-            snprintf(text, sizeof text, "There was %s during this session.  Check the debug file.",
-                     report.one);
+            snprintf(text, sizeof text, "There was %s during this session.  %s", report.one,
+                     advice);
         else
-            snprintf(text, sizeof text,
-                     "There were %ld %s during this session.  Check the debug file.",
-                     (long)report.count, report.kind);
+            snprintf(text, sizeof text, "There were %ld %s during this session.  %s",
+                     (long)report.count, report.kind, advice);
         debug_log.error_level -= 1;
         MessageBoxEx(window, text, report.caption, SESSION_BOX_FLAGS, 0);
         if (debug_log.error_level < 0)
@@ -183,8 +187,11 @@ int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char*, int show_com
     LOG_NOTICE("%s", "Initializing globals...\n");
     gameglobals_init();
     d3dxframe_set_defaults();
+    // A file that cannot be read is kept aside before the defaults replace
+    // it: it may hold the player's key bindings.
     if (!config_read_engine_config_file(winmain_session_name) &&
-        !write_edit_session_file(winmain_session_name))
+        (!config_keep_unreadable_file(winmain_session_name) ||
+         !write_edit_session_file(winmain_session_name)))
         LOG_ERROR("%s", "Unable to read or write config file.\n");
 
     int result = 0;
@@ -212,7 +219,12 @@ int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char*, int show_com
         window = CreateWindowEx(0, winmain_class_name, game_globals.title, style, CW_USEDEFAULT,
                                 CW_USEDEFAULT, 640, 480, nullptr, nullptr, instance, nullptr);
         if (!window) {
+            // The platform logged its reason; a player who started the game
+            // from a terminal sees it too.
+            const char* reason = platform_window_failure();
             LOG_ERROR("%s", "Unable to CreateWindow.\n");
+            fprintf(stderr, "varnock: cannot open the game window%s%s\n", reason[0] ? ": " : "",
+                    reason);
             result = -1;
         }
     }
@@ -419,6 +431,7 @@ void winmain_set_game_state(int32_t new_state)
 {
     game_globals.previous_game_state = game_globals.game_state;
     game_globals.game_state = new_state;
+    winmain_state_entries += 1;
     // A state outside the table keeps the current procedure; the frame then
     // reports the unknown state.
     if (new_state >= 0 && new_state <= GAME_MODE_MENU)
@@ -686,4 +699,5 @@ void winmain_reset(void)
     fps_frame_counter = 0;
     fps_delta_sum = 0.0f;
     fps = 0.0f;
+    winmain_state_entries = 0;
 }

@@ -76,6 +76,10 @@ void winmain_format_statistics(char* text, size_t size);
 // previous_game_state := game_state; game_state := new_state; the window
 // procedure of the main window becomes the state's.
 void winmain_set_game_state(int32_t new_state);
+// Counts the entries into game states (every winmain_set_game_state). A
+// frame that would repeat a warning every frame keeps the count at which it
+// last warned, and warns once per entry.
+extern int32_t winmain_state_entries;
 
 // Window procedures: the shared command handler, refresh and base, and one
 // per game state, indexed by game_state in winmain_wnd_proc_table.

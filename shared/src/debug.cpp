@@ -1,9 +1,11 @@
 #include "debug.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 
 #include "platform/path.h"
 #include "platform/report.h"
@@ -73,6 +75,10 @@ int debug_open(const char* filename, int append_flag)
     }
     debug_log.debug_file = platform_fopen(filename, append_flag ? "at+" : "wt");
     if (!debug_log.debug_file) {
+        // Nothing will be written where a user looks for it, so the reason
+        // goes where a user starting the program sees it.
+        std::fprintf(stderr, "Could not open debugging file '%s': %s\n", filename,
+                     std::strerror(errno));
         debug_log.debug_master_level = -1;
         LOG_ERROR("Could not open debugging file '%s'\n", filename);
         return 0;
@@ -99,6 +105,11 @@ int debug_close(void)
     debug_log.debug_master_level = -1;
     platform_set_report_sink(nullptr);
     return 1;
+}
+
+int debug_log_written(void)
+{
+    return debug_log.debug_file && !std::ferror(debug_log.debug_file) ? 1 : 0;
 }
 
 const char* debug_time_str(void)
@@ -164,4 +175,19 @@ void debug_quiet_end(void)
 {
     if (debug_log.error_level < 0)
         debug_log.error_level += 1;
+}
+
+void debug_mute_begin(void)
+{
+    debug_log.error_level -= 1;
+    debug_log.warning_level -= 1;
+    debug_log.notice_level -= 1;
+}
+
+void debug_mute_end(void)
+{
+    for (int32_t* level :
+         {&debug_log.error_level, &debug_log.warning_level, &debug_log.notice_level})
+        if (*level < 0)
+            *level += 1;
 }

@@ -34,6 +34,10 @@ int debug_open(const char* filename, int append_flag);
 // The counts keep their values. Returns 1.
 int debug_close(void);
 
+// 1 while a log file is open and every entry so far reached it; 0 when none
+// could be opened (its reason went to stderr) or a write failed.
+int debug_log_written(void);
+
 // The current local time, 24 characters, in a static buffer.
 const char* debug_time_str(void);
 
@@ -79,3 +83,9 @@ void debug_notice(const char* source_path, long line, const char* format, ...)
 // between are neither counted nor written.
 void debug_quiet_begin(void);
 void debug_quiet_end(void);
+
+// Muting, for a caller that repeats an attempt whose failure it has logged
+// already (a texture a frame asks for every frame): errors, warnings and
+// notices in between are neither counted nor written. Pairs nest.
+void debug_mute_begin(void);
+void debug_mute_end(void);

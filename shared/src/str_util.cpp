@@ -105,8 +105,11 @@ const char* time_to_str(int32_t time)
 namespace {
 
 // The extent of a decimal number at `text` after blanks: sign, digits and,
-// when `real`, one "." Returns the position after it, or NULL.
-const char* decimal_extent(const char* text, bool real, const char** number_start)
+// when `real`, one "." and, when `exponent`, an exponent ("e" or "E", an
+// optional sign and at least one digit; an "e" without digits is left out,
+// as the standard conversion leaves it). Returns the position after it, or
+// NULL.
+const char* decimal_extent(const char* text, bool real, bool exponent, const char** number_start)
 {
     while (*text == ' ' || *text == '\t')
         ++text;
@@ -126,7 +129,41 @@ const char* decimal_extent(const char* text, bool real, const char** number_star
             ++digits;
         }
     }
-    return digits > 0 ? p : nullptr;
+    if (digits == 0)
+        return nullptr;
+    if (exponent && (*p == 'e' || *p == 'E')) {
+        const char* q = p + 1;
+        if (*q == '+' || *q == '-')
+            ++q;
+        if (*q >= '0' && *q <= '9') {
+            while (*q >= '0' && *q <= '9')
+                ++q;
+            p = q;
+        }
+    }
+    return p;
+}
+
+int scan_real(const char** cursor, double* value, bool exponent)
+{
+    if (!cursor || !*cursor || !value)
+        return 0;
+    const char* start;
+    const char* end = decimal_extent(*cursor, true, exponent, &start);
+    if (!end)
+        return 0;
+    // from_chars is locale-free and takes no "+"; within the extent it sees
+    // only digits, one "." and the exponent. A value beyond the double
+    // range (either way) is out of range, and so no number.
+    if (*start == '+')
+        ++start;
+    double result = 0.0;
+    auto [last, error] = std::from_chars(start, end, result);
+    if (error != std::errc() || last != end)
+        return 0;
+    *value = result;
+    *cursor = end;
+    return 1;
 }
 
 }  // namespace
@@ -136,7 +173,7 @@ int scan_decimal_long(const char** cursor, int32_t* value)
     if (!cursor || !*cursor || !value)
         return 0;
     const char* start;
-    const char* end = decimal_extent(*cursor, false, &start);
+    const char* end = decimal_extent(*cursor, false, false, &start);
     if (!end)
         return 0;
     bool negative = *start == '-';
@@ -158,23 +195,12 @@ int scan_decimal_long(const char** cursor, int32_t* value)
 
 int scan_decimal_double(const char** cursor, double* value)
 {
-    if (!cursor || !*cursor || !value)
-        return 0;
-    const char* start;
-    const char* end = decimal_extent(*cursor, true, &start);
-    if (!end)
-        return 0;
-    // from_chars is locale-free; it takes no "+", and within the extent it
-    // sees nothing but digits and one ".".
-    if (*start == '+')
-        ++start;
-    double result = 0.0;
-    auto [last, error] = std::from_chars(start, end, result);
-    if (error != std::errc() || last != end)
-        return 0;
-    *value = result;
-    *cursor = end;
-    return 1;
+    return scan_real(cursor, value, false);
+}
+
+int scan_decimal_double_exponent(const char** cursor, double* value)
+{
+    return scan_real(cursor, value, true);
 }
 
 int scan_decimal_float(const char** cursor, float* value)

@@ -35,7 +35,12 @@ char* format_local_time(int64_t time, char* buffer, size_t size);
 // "nan", hex and exponents are not numbers. On success it stores the value,
 // moves `*cursor` past the number and returns 1; else it returns 0 and leaves
 // `*cursor` alone. A number outside the range of its type (an integer beyond
-// int32, a real beyond float for the float scanner) is not a number.
+// int32, a real beyond double, or beyond float for the float scanner) is not
+// a number.
 int scan_decimal_long(const char** cursor, int32_t* value);
 int scan_decimal_double(const char** cursor, double* value);
 int scan_decimal_float(const char** cursor, float* value);
+// The same for reals with an optional exponent, as the tokenizer's numbers
+// have them: "e" or "E", an optional sign and digits ("1e+5", "2.5E-3"). An
+// "e" not followed by digits is no part of the number ("1ex" scans as 1).
+int scan_decimal_double_exponent(const char** cursor, double* value);

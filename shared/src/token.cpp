@@ -165,11 +165,12 @@ int read_next_token_line(FILE* token_file, int16_t* line_cnt)
         char* slot = token_slot[token_count];
         size_t used = std::strlen(slot);
         if (used == 0 && *cursor >= '0' && *cursor <= '9') {
-            // A number is exactly what the scanner takes, less a final "."
-            // (so 1..5 is 1, ".." and 5, and 2. is 2 and ".").
+            // A number is exactly what the scanner takes, exponent included,
+            // less a final "." (so 1..5 is 1, ".." and 5, 2. is 2 and ".",
+            // and 1e+5 is one token).
             const char* end = cursor;
             double ignored;
-            if (scan_decimal_double(&end, &ignored)) {
+            if (scan_decimal_double_exponent(&end, &ignored)) {
                 size_t length = (size_t)(end - cursor);
                 if (cursor[length - 1] == '.')
                     --length;
@@ -312,7 +313,7 @@ int get_next_token_val(FILE* token_file, int16_t* line_cnt, double* the_val)
     }
     const char* cursor = token;
     double value = 0.0;
-    if (!scan_decimal_double(&cursor, &value)) {
+    if (!scan_decimal_double_exponent(&cursor, &value)) {
         *the_val = 0.0;
         LOG_ERROR("Could not convert '%s' to value at line %d\n", token, (int)*line_cnt);
         return 0;
@@ -347,7 +348,7 @@ char* get_token_or_token_val(FILE* token_file, int16_t* line_cnt, double* the_va
     }
     const char* cursor = token;
     double value = 0.0;
-    if (!scan_decimal_double(&cursor, &value)) {
+    if (!scan_decimal_double_exponent(&cursor, &value)) {
         if (negate) {
             LOG_ERROR("Negative token was missed at line %d\n", (int)*line_cnt);
             return nullptr;
@@ -372,7 +373,7 @@ int token_to_double(int32_t negate, const char* numeric_str, double* result_doub
     }
     const char* cursor = numeric_str;
     double value;
-    if (!scan_decimal_double(&cursor, &value) || !token_rest_is_blank(cursor))
+    if (!scan_decimal_double_exponent(&cursor, &value) || !token_rest_is_blank(cursor))
         return token_illegal_number(numeric_str);
     *result_double = negate ? -value : value;
     return 1;

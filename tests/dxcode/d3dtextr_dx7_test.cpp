@@ -7,6 +7,7 @@
 
 #include "d3dtextr_dx7.h"
 #include "d3dxframe.h"
+#include "debug.h"
 #include "platform/d3d_record.h"
 #include "test_support.h"
 #include "texture_support.h"
@@ -140,6 +141,38 @@ TEST_F(Cache, AFailedLoadCachesNothingAndLeavesNothingBehind)
     ASSERT_NE(wall, nullptr);
     EXPECT_EQ(surface_pixels(wall->texture_container_surface), Pixels{0xFF010203});
     EXPECT_EQ(wall->texture_container_id, 1);
+}
+
+// A frame asks for a missing texture every frame: the log gets its failure
+// once, until a load of the name succeeds.
+TEST_F(Cache, ARepeatedFailureIsLoggedOnceUntilALoadSucceeds)
+{
+    const std::vector<std::string> failure = {"Failed to D3DXCreateTextureFromFile wall.",
+                                              "Failed d3dtextr_load_texture_image for 'wall'."};
+    for (int frame = 0; frame < 3; ++frame)
+        EXPECT_EQ(load("wall"), nullptr);
+    EXPECT_EQ(load("floor"), nullptr);
+    EXPECT_EQ(log->errors(), (std::vector<std::string>{failure[0], failure[1],
+                                                       "Failed to D3DXCreateTextureFromFile floor.",
+                                                       "Failed d3dtextr_load_texture_image for "
+                                                       "'floor'."}));
+    EXPECT_EQ(debug_log.error_count, 4);
+    std::vector<std::string> notices = log->notices();
+    EXPECT_EQ(std::count(notices.begin(), notices.end(),
+                         "d3dtextr_dx7_load_texture_image called for wall."),
+              1);
+
+    write_tga("wall.tga");
+    ASSERT_NE(load("wall"), nullptr);
+    EXPECT_TRUE(log->contains("Texture wall loads again."));
+
+    // Failing again after a success is news again.
+    d3dtextr_clean_texture_container_list();
+    std::remove(dir.file("wall.tga").c_str());
+    log->clear();
+    EXPECT_EQ(load("wall"), nullptr);
+    EXPECT_EQ(load("wall"), nullptr);
+    EXPECT_EQ(log->errors(), failure);
 }
 
 TEST_F(Cache, ExtensionsAreTriedInOrderAndANameWithADotOnce)

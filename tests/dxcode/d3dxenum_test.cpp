@@ -176,23 +176,20 @@ void look(HWND dialog, void* data)
     seen->mode_name = text;
 }
 
-TEST_F(DriverDialog, WithTheDefaultDeviceNothingIsChosenUntilADeviceIsPicked)
+// The dialog opens on what the game runs with: D3DX's default device (-1
+// configured) and the display's current mode.
+TEST_F(DriverDialog, OpensOnTheDeviceAndModeInUse)
 {
-    lists at_start, picked;
+    lists at_start;
     dialog_script_call(look, &at_start);
-    dialog_script_click(1001);
-    dialog_script_click_item(1001, 0);
-    dialog_script_call(look, &picked);
     dialog_script_key("Escape", 0);
     EXPECT_EQ(d3dxenum_user_dlg_select_driver(window, 1), 2);
     EXPECT_EQ(at_start.devices, 1);
-    EXPECT_EQ(at_start.device_choice, CB_ERR);
-    EXPECT_EQ(at_start.modes, 0);
+    EXPECT_EQ(at_start.device_choice, 0);
+    EXPECT_EQ(at_start.modes, 6);
+    EXPECT_EQ(at_start.mode_choice, 5) << "the display's current mode";
+    EXPECT_EQ(at_start.mode_name, "1024 x 768 x 32");
     EXPECT_EQ(at_start.windowed, (UINT)BST_CHECKED);
-    EXPECT_EQ(picked.device_choice, 0);
-    EXPECT_EQ(picked.modes, 6);
-    EXPECT_EQ(picked.mode_choice, 5) << "the display's current mode";
-    EXPECT_EQ(picked.mode_name, "1024 x 768 x 32");
     EXPECT_EQ(selected_device, 0);
     EXPECT_EQ(d3dx_globals.device_index, -1) << "cancelled";
     EXPECT_TRUE(log->contains("d3dxenum_user_dlg_select_driver called."));
@@ -244,17 +241,27 @@ TEST_F(DriverDialog, ClearingTheWindowedBoxGoesFullScreenInTheChosenMode)
     EXPECT_EQ(d3dx_globals.fullscreen_height, 600);
     EXPECT_EQ(d3dx_globals.fullscreen_bitdepth, 32);
     EXPECT_EQ(d3d_record_count_of("D3DXCreateContextEx 0 0x1 32 -1 -1 0 -1 800 600"), 1);
+
+    // Opened again in full screen, it shows the full-screen mode, and OK on
+    // it changes nothing.
+    lists again;
+    dialog_script_call(look, &again);
+    dialog_script_click(IDOK);
+    d3dxframe_change_device(window);
+    EXPECT_EQ(again.mode_name, "800 x 600 x 32");
+    EXPECT_EQ(again.windowed, (UINT)BST_UNCHECKED);
+    EXPECT_EQ(d3d_record_count_of("D3DXCreateContextEx"), 1) << "not created again";
 }
 
-TEST_F(DriverDialog, ConfirmingWithoutADeviceLeavesTheModeSettingsAlone)
+TEST_F(DriverDialog, ClearingOnlyTheBoxGoesFullScreenInTheModeShown)
 {
-    // Full screen asked for with no device picked, so no mode to take.
     dialog_script_click(1000);
     dialog_script_click(IDOK);
     EXPECT_EQ(d3dxenum_user_dlg_select_driver(window, 1), 1);
-    EXPECT_EQ(d3dx_globals.fullscreen_width, 640);
-    EXPECT_EQ(d3dx_globals.fullscreen_bitdepth, 16);
-    EXPECT_EQ(d3dx_globals.device_index, -1);
+    EXPECT_EQ(d3dx_globals.device_index, 0);
+    EXPECT_EQ(d3dx_globals.fullscreen_width, 1024);
+    EXPECT_EQ(d3dx_globals.fullscreen_height, 768);
+    EXPECT_EQ(d3dx_globals.fullscreen_bitdepth, 32);
 }
 
 TEST_F(DriverDialog, NothingHappensUnlessTheFrameIsActive)

@@ -48,6 +48,39 @@ def count_pixels(shot, box, test):
     return sum(1 for y in range(top, bottom) for x in range(left, right) if test(*rows[y][x]))
 
 
+# The menu of tools/demo_tree on the game's 640 x 480 screen: a gradient, seen
+# at the right edge above the hills, and the six buttons of the main screen
+# (left, top, width, height); a highlighted button shows a gold bar.
+MENU_TOP, MENU_BOTTOM = (0x0E, 0x14, 0x24), (0x2C, 0x10, 0x0E)
+BUTTONS = [(41, 106, 104, 30), (41, 156, 189, 32), (41, 205, 244, 33),
+           (40, 255, 251, 32), (39, 305, 249, 33), (41, 406, 54, 28)]
+EXIT = 5
+WHOLE_WINDOW = (0, 0, 640, 480)
+
+
+def on_screen(frame, x, y):
+    """A point of the 640 x 480 screen in the window, the picture shown in
+    the window rectangle `frame` (left, top, right, bottom)."""
+    left, top, right, bottom = frame
+    return left + x * (right - left) // 640, top + y * (bottom - top) // 480
+
+
+def is_gold(r, g, b):
+    return r > 170 and 100 < g < 210 and b < 110
+
+
+def highlighted(shot, frame=WHOLE_WINDOW):
+    """The menu buttons that show the gold bar."""
+    # 40 gold pixels at full size, fewer in a smaller picture.
+    least = 40 * (frame[2] - frame[0]) * (frame[3] - frame[1]) // (640 * 480)
+    lit = []
+    for i, (x, y, w, h) in enumerate(BUTTONS):
+        box = on_screen(frame, x + 2, y + 2) + on_screen(frame, x + w - 2, y + h - 2)
+        if count_pixels(shot, box, is_gold) > least:
+            lit.append(i)
+    return lit
+
+
 def start_xvfb():
     read_end, write_end = os.pipe()
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
@@ -97,6 +130,22 @@ def close_window(display, window):
     x11.XCloseDisplay(connection)
 
 
+def set_setting(directory, key, value):
+    """Gives the setting `key` of varnock.cfg in `directory` another value,
+    written as the game writes it (left-aligned in 44 columns)."""
+    path = os.path.join(directory, "varnock.cfg")
+    with open(path) as text:
+        lines = text.read().split("\n")
+    for i, line in enumerate(lines):
+        if line.endswith("//  " + key) and not line.startswith("//"):
+            lines[i] = "%-44s//  %s" % (value, key)
+            break
+    else:
+        raise Failure("varnock.cfg has no setting " + key)
+    with open(path, "w") as text:
+        text.write("\n".join(lines))
+
+
 def write_png(path, shot):
     width, height, rows = shot
     raw = b"".join(b"\0" + bytes(c for pixel in row for c in pixel) for row in rows)
@@ -119,7 +168,8 @@ class Game:
     and the program's output are shown after a failure, and the program,
     the display and the directory go."""
 
-    def __init__(self, varnock, demo_tree):
+    def __init__(self, varnock, demo_tree, prepare=None):
+        """prepare(directory), when given, changes the tree before the start."""
         self.work = tempfile.mkdtemp(prefix="varnock-e2e-")
         self.xvfb, self.display = start_xvfb()
         # Sound goes to the audio library's null output: the game plays its
@@ -129,6 +179,8 @@ class Game:
         self.env.pop("VARNOCK_DRIVE_C", None)
         self.process = None
         subprocess.run([demo_tree, self.work], check=True, timeout=60)
+        if prepare:
+            prepare(self.work)
         self.output = open(os.path.join(self.work, "output.txt"), "wb")
         self.process = subprocess.Popen([varnock], cwd=self.work, env=self.env, stdout=self.output,
                                         stderr=subprocess.STDOUT)
@@ -192,11 +244,23 @@ class Game:
     def close(self):
         close_window(self.display, self.window)
 
+    def printed(self):
+        """What the program wrote to stdout and stderr so far."""
+        with open(os.path.join(self.work, "output.txt"), errors="replace") as output:
+            return output.read()
+
+    def terminate(self, signal_number):
+        """Sends the signal and waits (generously) for the end; the exit code."""
+        self.process.send_signal(signal_number)
+        try:
+            return self.process.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program did not end within 20 s of signal %d" % signal_number)
+
     def report(self):
         print("---- debug.txt ----\n" + self.log()[-4000:], file=sys.stderr)
         try:
-            with open(os.path.join(self.work, "output.txt"), errors="replace") as output:
-                print("---- output ----\n" + output.read()[-2000:], file=sys.stderr)
+            print("---- output ----\n" + self.printed()[-2000:], file=sys.stderr)
         except OSError:
             pass
 

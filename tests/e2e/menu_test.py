@@ -19,15 +19,8 @@ Exit code 77 (skipped) when Xvfb, xdotool or xwd is not installed.
 import sys
 import time
 
-from e2e_support import Failure, Game, count_pixels, main, mix, near, save_screenshot
-
-# The menu picture of tools/demo_tree: a gradient, seen at the right edge
-# above the hills, and the six buttons of the main screen (640 x 480 screen,
-# the window's pixels); a highlighted button shows a gold bar.
-MENU_TOP, MENU_BOTTOM = (0x0E, 0x14, 0x24), (0x2C, 0x10, 0x0E)
-BUTTONS = [(41, 106, 104, 30), (41, 156, 189, 32), (41, 205, 244, 33),
-           (40, 255, 251, 32), (39, 305, 249, 33), (41, 406, 54, 28)]
-EXIT = 5
+from e2e_support import (BUTTONS, EXIT, MENU_BOTTOM, MENU_TOP, Failure, Game, highlighted, main,
+                         mix, near, save_screenshot)
 
 # Dialogs in dialog units (7 pixels a 4 across, 14 pixels a 8 down), in the
 # middle of the window, with a 3-pixel border and a 22-pixel caption.
@@ -48,16 +41,6 @@ DRIVER = dialog_origin(299, 84)
 DRIVER_CANCEL = control_middle(DRIVER, 123, 65, 51, 14)
 DRIVER_DEVICES = (DRIVER[0] + 36 * 7 // 4 + 150, DRIVER[1] + 24 * 14 // 8 + 10)
 FIRST_ITEM_BELOW = 21 + 1 + 8  # the open list starts under the 21-pixel field
-
-
-def is_gold(r, g, b):
-    return r > 170 and 100 < g < 210 and b < 110
-
-
-def highlighted(shot):
-    """The buttons that show the gold bar."""
-    return [i for i, (x, y, w, h) in enumerate(BUTTONS)
-            if count_pixels(shot, (x + 2, y + 2, x + w - 2, y + h - 2), is_gold) > 40]
 
 
 def shows_menu(shot, button):

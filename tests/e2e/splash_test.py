@@ -10,13 +10,22 @@ that dialog still open, ends the program with exit code 0, "varnock.cfg"
 written again and "debug.txt" holding the start-up and exit notices and no
 error or warning.
 
+Without its picture (deleted) the splash still says "Click to start" in the
+game font, the log has the failed load once however many frames ask for it,
+and a click still goes on to the menu; a SIGTERM then ends the program at
+once, the session's error report going to stderr instead of a box that waits.
+
 usage: splash_test.py VARNOCK DEMO_TREE [SCREENSHOT_DIRECTORY]
 Exit code 77 (skipped) when Xvfb, xdotool or xwd is not installed.
 """
 import sys
 import time
 
-from e2e_support import Failure, Game, count_pixels, main, mix, near, save_screenshot, wait_for
+import os
+import signal
+
+from e2e_support import (MENU_TOP, Failure, Game, count_pixels, main, mix, near, save_screenshot,
+                         wait_for)
 
 # The splash picture of tools/demo_tree: a gradient from the top row to the
 # bottom one, and the title in gold in the upper middle.
@@ -67,6 +76,28 @@ def run(varnock, demo_tree, output):
         if "Changing 3d environment." in game.log():
             raise Failure("closing the window confirmed the device selection")
         print("closing the window ended the program; varnock.cfg and debug.txt are as expected")
+
+    remove_splash = lambda directory: os.remove(
+        os.path.join(directory, "drive_c", "data", "win", "bitmap", "splash_screen.tga"))
+    with Game(varnock, demo_tree, prepare=remove_splash) as game:
+        prompt = (200, 220, 440, 260)  # "Click to start", white, in the middle
+        shot = game.wait_for_screen("the prompt without the picture", lambda s: count_pixels(
+            s, prompt, lambda r, g, b: min(r, g, b) > 200) > 300)
+        save_screenshot(output, "e2e_splash_without_picture.png", shot)
+        time.sleep(1.0)  # many more frames ask for the picture
+        failures = game.log().count("Failed to D3DXCreateTextureFromFile splash_screen.")
+        if failures != 1:
+            raise Failure("the missing picture was logged %d times, not once" % failures)
+        game.click(320, 240)
+        game.wait_for_screen("the menu", lambda s: near(s[2][10][630], MENU_TOP))
+        print("without its picture the splash says how to go on, and its failure is logged once")
+
+        code = game.terminate(signal.SIGTERM)
+        if code != 0 or "winmain_cleanup called." not in game.log():
+            raise Failure("SIGTERM did not end the program in order (exit code %d)" % code)
+        if "Error During Session: There were 3 errors" not in game.printed():
+            raise Failure("the session report did not go to stderr")
+        print("a SIGTERM then ends it at once; the report goes to stderr")
 
 
 if __name__ == "__main__":

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cfloat>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -233,6 +234,33 @@ TEST_F(Config, ABadOrShortFileIsRefusedAndKeepsWhatWasRead)
     game_globals.x_wind = 4.0f;
     EXPECT_EQ(config_read_engine_config_file(session.c_str()), 0);
     EXPECT_EQ(game_globals.x_wind, 4.0f);
+}
+
+// A file that cannot be read may still hold the player's key bindings: it
+// is set aside before the defaults replace it, or else left alone.
+TEST_F(Config, AnUnreadableFileIsKeptAsBadBeforeItIsReplaced)
+{
+    EXPECT_EQ(config_keep_unreadable_file(session.c_str()), 1) << "no file, nothing to keep";
+    EXPECT_TRUE(log.errors().empty());
+
+    put("21\n124\ncustom bindings, damaged\n");
+    dir.write("varnock.cfg.bad", "an older damaged file\n");
+    EXPECT_EQ(config_keep_unreadable_file(session.c_str()), 1);
+    EXPECT_EQ(read_host_file(dir.file("varnock.cfg.bad")), "21\n124\ncustom bindings, damaged\n");
+    EXPECT_TRUE(log.contains("The unreadable '" + cfg() + "' is kept as '" + cfg() + ".bad'."));
+    ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
+
+    // Where it cannot be set aside, nothing writes over it in this run.
+    put("custom bindings again\n");
+    std::remove(dir.file("varnock.cfg.bad").c_str());
+    dir.write("varnock.cfg.bad/in_the_way", "");
+    log.clear();
+    EXPECT_EQ(config_keep_unreadable_file(session.c_str()), 0);
+    EXPECT_EQ(write_edit_session_file(session.c_str()), 0);
+    EXPECT_EQ(file(), "custom bindings again\n");
+    EXPECT_TRUE(log.contains("Unable to keep the unreadable '" + cfg() + "' as '" + cfg() +
+                             ".bad'; it is not written over."));
+    EXPECT_TRUE(log.contains("Not writing over the unreadable '" + cfg() + "'."));
 }
 
 TEST_F(Config, ADirectoryLongerThanItsFieldIsRefusedNotCut)

@@ -155,8 +155,17 @@ TEST_F(PlayerInput, ExplorationFeedsTheMaskToThePlayersAnimation)
     frame({DIK_C});
     EXPECT_EQ(table.anim_input_flags, WIN_AST_INPUT_HOLD);
 
+    // Without a player the warning comes once per entry into the state, not
+    // once per frame.
     game_globals.player_character = nullptr;
     frame({DIK_UP});
+    frame();
+    frame({DIK_UP});
+    EXPECT_EQ(log.warnings(), (std::vector<std::string>{"No player_character defined"}));
+    winmain_set_game_state(GAME_MODE_MENU);
+    frame();
+    winmain_set_game_state(GAME_MODE_EXPLORATION);
+    frame();
     frame();
     EXPECT_EQ(log.warnings(), (std::vector<std::string>{"No player_character defined",
                                                         "No player_character defined"}));

@@ -172,6 +172,28 @@ TEST_F(Menu, PointerPositionsAreScaledToTheScreenAndKeptInsideIt)
     EXPECT_EQ(selected_id(), 2);
 }
 
+// Buffers of another shape than the window (the window of an earlier run was
+// 1000 x 500): the picture shows at 640 x 320 between bars, and the pointer
+// takes the button drawn under it.
+TEST_F(Menu, APictureOfAnotherSizeTakesThePointerWhereItShows)
+{
+    d3dxframe_unitialize();
+    d3dx_globals.windowed_width = 1000;
+    d3dx_globals.windowed_height = 500;
+    ASSERT_EQ(d3dxframe_initialize(window), S_OK);
+    ASSERT_EQ(d3dxframe_get_render_width(), 1000);
+    ASSERT_EQ(d3dxframe_get_render_height(), 500);
+    for (int32_t id : {4, 1}) {
+        const menu_visual* v = menu_screens[0].buttons[id].normal;
+        int32_t x = (v->left + v->right) / 2, y = (v->top + v->bottom) / 2;
+        menu_handle_message(WM_MOUSEMOVE, 0, MAKELPARAM(x, 80 + y * 2 / 3));
+        EXPECT_EQ(selected_id(), id);
+    }
+    // Where the unscaled window would have a button, the picture has none.
+    menu_handle_message(WM_MOUSEMOVE, 0, middle_of(4));
+    EXPECT_EQ(selected_id(), 1);
+}
+
 TEST_F(Menu, EscReturnsToTheGameItCameFromAndPutsTheSelectionFirst)
 {
     struct {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -220,6 +221,30 @@ TEST_F(Splash, IsOneOpaqueQuadOfTheSplashTextureOverTheScreen)
     EXPECT_NEAR(bottom, 479.0f, 1.5f);
     EXPECT_EQ(game_globals.game_state, GAME_MODE_SPLASH) << "drawing does not change the state";
     EXPECT_TRUE(log.errors().empty());
+}
+
+// Without its picture (deleted, unreadable, the data folder renamed) the
+// splash still tells the player how to go on, and the log hears of the
+// picture once, not once a frame.
+TEST_F(Splash, WithoutItsPictureTheSplashStillSaysHowToGoOn)
+{
+    const std::string picture = dir.read("bitmap/splash_screen.tga");
+    std::remove(dir.file("bitmap/splash_screen.tga").c_str());
+    d3dxframe_create_game_font();
+    for (int frame = 0; frame < 3; ++frame)
+        EXPECT_EQ(varnock_render_splash(), 1);
+    // The recording font is half as wide as high: 14 characters of 12 pixels
+    // in the middle of 640 x 480.
+    EXPECT_GE(d3d_record_find("Font.Draw 24 236 228 0xffffff Click to start", 0), 0);
+    EXPECT_EQ(log.errors().size(), 2u) << "the failed load, once";
+
+    dir.write("bitmap/splash_screen.tga", picture);
+    int before = d3d_record_count();
+    EXPECT_EQ(varnock_render_splash(), 1);
+    EXPECT_LT(d3d_record_find("Font.Draw", before), 0) << "the picture says it itself";
+    ASSERT_NE(varnock_scene.splash_texture, nullptr);
+    EXPECT_EQ(d3d_recorded_last_draw()->texture0,
+              varnock_scene.splash_texture->texture_container_surface);
 }
 
 }  // namespace

@@ -558,6 +558,32 @@ TEST_F(Cleanup, TheSessionReportCountsErrorsFirstThenWarnings)
     }
 }
 
+// A log that could not be made, or that lost entries (a full disk), is no
+// place to send the player.
+TEST_F(Cleanup, TheReportSaysSoWhenTheLogCouldNotBeWritten)
+{
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(debug_open("missing/debug.txt", 0), 0);
+    std::string reason = testing::internal::GetCapturedStderr();
+    EXPECT_NE(reason.find("Could not open debugging file '"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("debug.txt': No such file or directory"), std::string::npos) << reason;
+    winmain_cleanup(window);
+    ASSERT_EQ(win32_message_box_count(), 1);
+    EXPECT_EQ(box_text(0), "Error During Session: There was an error during this session.  The "
+                           "debug file could not be written.");
+
+    if (FILE* full = fopen("/dev/full", "w")) {
+        fclose(full);
+        win32_message_box_script(1, IDOK);
+        ASSERT_EQ(debug_open("/dev/full", 0), 1);
+        LOG_WARNING("%s\n", "lost");
+        winmain_cleanup(window);
+        ASSERT_EQ(win32_message_box_count(), 1);
+        EXPECT_EQ(box_text(0), "Warning During Session: There was a warning during this session.  "
+                               "The debug file could not be written.");
+    }
+}
+
 TEST_F(Cleanup, ListsStillHeldAreWarnedAboutBeforeTheBox)
 {
     dlink node = {};
@@ -613,6 +639,20 @@ TEST(WinMain, StartsRunsFramesAndEndsOnClose)
     EXPECT_FALSE(here.file("varnock.cfg").empty());
     EXPECT_GE(win32_message_box_count(), 1);
     EXPECT_EQ(d3d_live_objects(), 0);
+}
+
+TEST(WinMain, AnUnreadableConfigurationIsKeptBesideTheNewOne)
+{
+    start_program_test();
+    InTempDir here;
+    const std::string damaged = "21\n124\ne:\\my data\nnot a line of this file\n";
+    here.dir.write("varnock.cfg", damaged);
+    win32_message_box_script(1, IDOK);
+    d3d_inject("D3DXCreateContextEx", D3DXERR_NODIRECT3DDEVICEAVAILABLE, 0, 2);
+    WinMain(nullptr, nullptr, (char*)"", SW_SHOW);
+    EXPECT_EQ(here.file("varnock.cfg.bad"), damaged);
+    EXPECT_NE(here.file("varnock.cfg").find("//  [dxinput]"), std::string::npos);
+    EXPECT_NE(here.file("debug.txt").find("varnock.cfg.bad'."), std::string::npos);
 }
 
 TEST(WinMain, AFrameLayerThatCannotStartEndsTheProgram)

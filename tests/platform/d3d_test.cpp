@@ -210,4 +210,28 @@ TEST_F(Device, SurfacesKeepTheirPixelsThroughLocksContextsAndLoads)
     ddraw->Release();
 }
 
+// A frame of another size than its window fills the window keeping its
+// shape, centred between black bars.
+TEST(FrameRect, FitsKeepingTheShapeAndCentres)
+{
+    struct {
+        DWORD width, height;
+        int area_width, area_height;
+        RECT shown;
+    } cases[] = {
+        {800, 600, 640, 480, {0, 0, 640, 480}},      // the same shape: all of it
+        {1000, 500, 640, 480, {0, 80, 640, 400}},    // wider: bars above and below
+        {640, 480, 1280, 720, {160, 0, 1120, 720}},  // narrower: bars beside
+        {640, 480, 641, 481, {0, 0, 641, 481}},      // rounding keeps it inside
+        {0, 480, 640, 480, {0, 0, 640, 480}},        // no frame: the whole area
+        {640, 480, 0, 0, {0, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        RECT shown = d3dx_frame_rect(c.width, c.height, c.area_width, c.area_height);
+        EXPECT_EQ(std::vector<LONG>({shown.left, shown.top, shown.right, shown.bottom}),
+                  std::vector<LONG>({c.shown.left, c.shown.top, c.shown.right, c.shown.bottom}))
+            << c.width << "x" << c.height << " in " << c.area_width << "x" << c.area_height;
+    }
+}
+
 }  // namespace

@@ -119,6 +119,23 @@ TEST_F(DebugLog, QuietIdiomSuppressesAndRestores)
     EXPECT_EQ(debug_log.error_level, 0);
 }
 
+TEST_F(DebugLog, MutingHidesEveryKindAndNests)
+{
+    LogCapture log;
+    debug_mute_begin();
+    debug_mute_begin();
+    LOG_ERROR("hidden\n");
+    debug_mute_end();
+    LOG_WARNING("hidden\n");
+    LOG_NOTICE("hidden\n");
+    debug_mute_end();
+    EXPECT_EQ(debug_log.error_count, 0);
+    EXPECT_EQ(debug_log.warning_count, 0);
+    EXPECT_TRUE(log.lines().empty());
+    LOG_NOTICE("shown\n");
+    EXPECT_EQ(log.notices(), std::vector<std::string>{"shown"});
+}
+
 TEST_F(DebugLog, LongBaseNameAndLineWidenTheirColumns)
 {
     LogCapture log;

@@ -118,23 +118,34 @@ TEST(StrUtil, TimeToStrHasTheCalendarForm)
     EXPECT_EQ(std::strlen(time_to_str(0)), 24u);
 }
 
-TEST(DecimalScanner, AcceptsPlainDecimalsOnly)
+TEST(DecimalScanner, TakesAnExponentOnlyWhereAsked)
 {
+    // Reals, and reals with an exponent in the standard conversion's form
+    // (nothing wider).
+    const auto plain = scan_decimal_double, exponent = scan_decimal_double_exponent;
     struct Case {
+        int (*scan)(const char**, double*);
         const char* text;
         int ok;
         double value;
         const char* rest;
     } reals[] = {
-        {"12", 1, 12.0, ""},    {"  -.5 x", 1, -0.5, " x"},  {"+3.25", 1, 3.25, ""},
-        {"7.", 1, 7.0, ""},     {"1.5e3", 1, 1.5, "e3"},     {"inf", 0, 0, nullptr},
-        {"nan", 0, 0, nullptr}, {"Infantry", 0, 0, nullptr}, {"0x10", 1, 0.0, "x10"},
-        {"-", 0, 0, nullptr},   {".", 0, 0, nullptr},        {"", 0, 0, nullptr},
+        {plain, "12", 1, 12.0, ""},          {plain, "  -.5 x", 1, -0.5, " x"},
+        {plain, "+3.25", 1, 3.25, ""},       {plain, "7.", 1, 7.0, ""},
+        {plain, "1.5e3", 1, 1.5, "e3"},      {plain, "inf", 0, 0, nullptr},
+        {plain, "nan", 0, 0, nullptr},       {plain, "Infantry", 0, 0, nullptr},
+        {plain, "0x10", 1, 0.0, "x10"},      {plain, "-", 0, 0, nullptr},
+        {plain, ".", 0, 0, nullptr},         {plain, "", 0, 0, nullptr},
+        {exponent, "1.5e3", 1, 1500.0, ""},  {exponent, "-2E-2x", 1, -0.02, "x"},
+        {exponent, "7e+0", 1, 7.0, ""},      {exponent, "1e", 1, 1.0, "e"},
+        {exponent, "1e+", 1, 1.0, "e+"},     {exponent, "e5", 0, 0, nullptr},
+        {exponent, "1e999", 0, 0, nullptr},  {exponent, "inf", 0, 0, nullptr},
+        {exponent, "0x1p3", 1, 0.0, "x1p3"},
     };
     for (const auto& c : reals) {
         const char* cursor = c.text;
         double value = -99.0;
-        EXPECT_EQ(scan_decimal_double(&cursor, &value), c.ok) << c.text;
+        EXPECT_EQ(c.scan(&cursor, &value), c.ok) << c.text;
         if (c.ok) {
             EXPECT_DOUBLE_EQ(value, c.value) << c.text;
             EXPECT_STREQ(cursor, c.rest) << c.text;

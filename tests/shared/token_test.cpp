@@ -82,8 +82,13 @@ TEST_F(Token, SplitsWordsNumbersDelimitersAndStrings)
         {"1.5.3", {"1.5", ".", "3"}},
         {"12abc", {"12", "abc"}},
         {"abc123", {"abc123"}},
-        // Exponents are no part of a number.
-        {"1e+5", {"1", "e", "+", "5"}},
+        // A number takes its exponent; an "e" without digits stays a word.
+        {"1e+5", {"1e+5"}},
+        {"2.5E-3;", {"2.5E-3", ";"}},
+        {"1e5x", {"1e5", "x"}},
+        {"1ex", {"1", "ex"}},
+        {"1e+", {"1", "e", "+"}},
+        {"3.e2.", {"3.e2", "."}},
         {"50%x", {"50", "%x"}},
         {"a%%b", {"a", "%%", "b"}},
         {"a?b{ ?{x}", {"a?b{", "?{", "x", "}"}},
@@ -234,12 +239,14 @@ TEST_F(Token, SkipTokens)
 
 TEST_F(Token, NumbersFromTheStream)
 {
-    FILE* file = open_text("- 2.5 7 abc - 3 word - word\n");
+    FILE* file = open_text("- 2.5 7 1e3 abc - 3 word - word\n");
     double value = 99.0;
     EXPECT_EQ(get_next_token_val(file, &line_cnt_, &value), 1);
     EXPECT_EQ(value, -2.5);
     EXPECT_EQ(get_next_token_val(file, &line_cnt_, &value), 1);
     EXPECT_EQ(value, 7.0);
+    EXPECT_EQ(get_next_token_val(file, &line_cnt_, &value), 1);
+    EXPECT_EQ(value, 1000.0);
     EXPECT_EQ(get_next_token_val(file, &line_cnt_, &value), 0);
     EXPECT_EQ(value, 0.0);
 
@@ -274,6 +281,7 @@ TEST_F(Token, StrictConversions)
         {"1.5", 0, false, 0},         {"2147483647", 0, true, INT32_MAX},
         {"2147483648", 0, false, 0},  {"-2147483648", 0, true, INT32_MIN},
         {"-2147483648", 1, false, 0},  // its negation is no int32
+        {"1e3", 0, false, 0},          // integers take no exponent
     };
     for (const auto& c : longs) {
         int32_t result = 42;
@@ -289,6 +297,7 @@ TEST_F(Token, StrictConversions)
         {"0", true, 0},           {"4294967295", true, UINT32_MAX},
         {"4294967296", false, 0}, {"-1", false, 0},
         {"1.0", false, 0},        {"7 x", false, 0},
+        {"1e3", false, 0},
     };
     for (const auto& c : unsigneds) {
         uint32_t result = 42;
@@ -302,8 +311,10 @@ TEST_F(Token, StrictConversions)
         bool ok;
         double value;
     } reals[] = {
-        {"1.5", 0, true, 1.5}, {"1.5", 1, true, -1.5}, {"3", 0, true, 3.0},
-        {"1e5", 0, false, 0},  {"nan", 0, false, 0},   {"0x10", 0, false, 0},
+        {"1.5", 0, true, 1.5},  {"1.5", 1, true, -1.5},     {"3", 0, true, 3.0},
+        {"1e2", 0, true, 100},  {"2.5E-1", 1, true, -0.25}, {"1e", 0, false, 0},
+        {"inf", 0, false, 0},   {"nan", 0, false, 0},       {"0x10", 0, false, 0},
+        {"1e400", 0, false, 0},
     };
     for (const auto& c : reals) {
         double result = 42.0;
@@ -319,6 +330,13 @@ TEST_F(Token, StrictConversions)
     EXPECT_EQ(token_to_float(1, huge.c_str(), &result_float), 0);
     EXPECT_EQ(result_float, 42.0f);
     EXPECT_TRUE(log_->contains("Illegal numeric string value '12x'"));
+
+    // A double beyond the float range is no float (it would be infinity).
+    double wide = 0.0;
+    float narrow = 42.0f;
+    EXPECT_EQ(token_to_double(0, "1e39", &wide), 1);
+    EXPECT_EQ(token_to_float(1, "1e39", &narrow), 0);
+    EXPECT_EQ(narrow, 42.0f);
 }
 
 TEST_F(Token, RefusesNullArguments)

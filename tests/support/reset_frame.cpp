@@ -1,3 +1,4 @@
+#include "config.h"
 #include "d3dtextr_dx7.h"
 #include "d3dxenum.h"
 #include "d3dxframe.h"
@@ -22,4 +23,5 @@ TEST_RESET(frame)
     png_io_free_rows();
     gameglobals_reset();
     winmain_reset();
+    config_reset();
 }

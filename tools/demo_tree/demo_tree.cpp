@@ -1,7 +1,9 @@
 // Writes the demo data tree the game starts on, into the directory given
 // (default: the working directory), with the game's own writers:
 //   varnock.cfg                     the configuration file, its data
-//                                   directories under c:\data\win
+//                                   directories under c:\data\win; only
+//                                   when there is none (after a game it
+//                                   holds the player's settings)
 //   drive_c/data/win/bitmap/...     the interface textures, the splash screen,
 //                                   the menu's picture and buttons, and the
 //                                   transparent-texture list
@@ -252,7 +254,11 @@ int main(int argc, char** argv)
     debug_open(nullptr, 0);  // count failures, write no log
     gameglobals_init();
     d3dxframe_set_defaults();
-    bool ok = write_edit_session_file("varnock") == 1;
+    // tools/play.sh writes the tree before every start: the game's own
+    // configuration, with the player's settings, stays as it is.
+    std::error_code error;
+    bool ok = std::filesystem::exists("varnock.cfg", error) ||
+              write_edit_session_file("varnock") == 1;
 
     const char* bitmaps = game_globals.bitmaps_pathname;
     ok = make_directory(bitmaps) && make_directory(game_globals.animation_pathname) &&

@@ -121,7 +121,14 @@ win_entity* entity_find_prev_item(win_entity*)
     return nullptr;
 }
 
-int entity_set_current_item(win_entity*, win_entity*)
+// The runtime completes these with the entity operations; until then no
+// entity is ever loaded, and each operation changes nothing and is done.
+int entity_unload(win_entity*, int32_t)
+{
+    return 1;
+}
+
+int entity_unlink(win_entity**, int32_t*, win_entity*)
 {
     return 0;
 }
@@ -129,4 +136,164 @@ int entity_set_current_item(win_entity*, win_entity*)
 texture_container* entity_retrieve_icon_texture(win_entity*)
 {
     return nullptr;
+}
+
+int entity_place(win_entity*, float, float, float)
+{
+    return 1;
+}
+
+int entity_orient(win_entity*, float, float, float)
+{
+    return 1;
+}
+
+int entity_add_rotation(win_entity*, float, float, float)
+{
+    return 1;
+}
+
+int entity_add_translation(win_entity*, float, float, float)
+{
+    return 1;
+}
+
+int entity_set_velocity(win_entity*, float, float, float)
+{
+    return 1;
+}
+
+int entity_set_rot_velocity(win_entity*, float, float, float)
+{
+    return 1;
+}
+
+int entity_set_acceleration(win_entity*, float, float, float)
+{
+    return 1;
+}
+
+int entity_set_mass(win_entity*, float)
+{
+    return 1;
+}
+
+int entity_set_life_span(win_entity*, float)
+{
+    return 1;
+}
+
+int entity_enable_brain(win_entity*, int32_t)
+{
+    return 1;
+}
+
+int entity_enable_collision(win_entity*, int32_t)
+{
+    return 1;
+}
+
+int entity_enable_environment_collision(win_entity*, int32_t)
+{
+    return 1;
+}
+
+int entity_enable_character_collision(win_entity*, int32_t)
+{
+    return 1;
+}
+
+int entity_set_player_character(win_entity*)
+{
+    return 1;
+}
+
+int entity_set_environment(win_entity*)
+{
+    return 1;
+}
+
+int entity_set_game_camera(win_entity*)
+{
+    return 1;
+}
+
+int entity_set_camera_target(win_entity*, win_entity*, int32_t, float, float, float)
+{
+    return 1;
+}
+
+int entity_set_camera_shake(float, float, float, float)
+{
+    return 1;
+}
+
+int entity_attach_to_joint(win_entity*, win_entity*, int32_t, const win_matrix43*)
+{
+    return 1;
+}
+
+int entity_detach_from_parent(win_entity*, win_entity*)
+{
+    return 1;
+}
+
+int entity_play_anim2(win_entity*, int32_t)
+{
+    return 1;
+}
+
+int entity_start_next_anim_state(win_entity*, int32_t, int32_t, int32_t)
+{
+    return 0;
+}
+
+win_shader* entity_shader(win_entity*, int32_t)
+{
+    return nullptr;
+}
+
+int entity_turn_to_face_entity(win_entity*, win_entity*)
+{
+    return 1;
+}
+
+int entity_face_entity(win_entity*, win_entity*)
+{
+    return 1;
+}
+
+int entity_set_player_step_sound(const char*)
+{
+    return 1;
+}
+
+int entity_null_command(win_entity*, float)
+{
+    return 1;
+}
+
+int entity_holster_current_weapon(win_entity*)
+{
+    return 1;
+}
+
+int entity_set_current_weapon(win_entity*, win_entity*)
+{
+    return 1;
+}
+
+int entity_set_current_item(win_entity*, win_entity*)
+{
+    return 1;
+}
+
+int entity_add_hitpoints(win_entity*, float)
+{
+    return 1;
+}
+
+int entity_display_closeup(win_entity*)
+{
+    return 1;
 }

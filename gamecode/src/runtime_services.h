@@ -1,14 +1,21 @@
 // The game runtime as the lower subsystems see it: the per-frame update of
-// the entities, their loading and unloading, the queries that the script
-// engine's built-in functions ask of entities, the weapons and items that the
-// animation state machine browses, the AI and collision, the
-// player-character scene module (scene, splash, fades, console text,
-// action-button script, letterbox, start-up and final clean-up), the tail
-// animations and the sound module's start, its configuration section, its
-// loaded sounds, playing them and the registration of holders of sound
-// pointers. This is the one runtime header the lower subsystems include; the
-// program resolves these calls when it links the whole game, and the lower
-// subsystems' own tests link small doubles of them instead.
+// the entities, their loading and unloading, the operations that script
+// commands perform on entities and the queries that the script engine's
+// built-in functions ask of them, the weapons and items that the animation
+// state machine browses, the AI goals, collision and its switches,
+// the player-character scene module (scene, splash, fades, console text,
+// fog, action-button script, letterbox, game mode, start-up and final
+// clean-up), shader animation, the tail animations and the sound module's
+// start, its configuration section, its loaded sounds, their playing and the
+// registration of holders of sound pointers. This is the one runtime header
+// the lower subsystems include; the program resolves these calls
+// when it links the whole game, and the lower subsystems' own tests link
+// small doubles of them instead.
+//
+// The operations of script commands follow one convention: 1 when the work
+// is done, 0 when it was refused (a NULL entity, with an error line) or, for
+// the blocking ones, has not finished yet; a command that gets 0 runs again
+// in its script's next slice.
 #pragma once
 
 #include <cstdint>
@@ -16,9 +23,45 @@
 
 struct texture_container;
 struct win_entity;
-struct win_sound_container;
+struct win_matrix43;
+struct win_rgba;
 struct win_rot;
+struct win_shader;
+struct win_sound_container;
 struct win_vect3;
+
+// ai_goal_type: the goal codes shared by the script command add_new_goal,
+// the AI description files and the goal machine, 0 to 36. Codes without a
+// name have no behaviour of their own.
+enum ai_goal_type : int32_t {
+    AI_GOAL_IDLE = 0,
+    AI_GOAL_FACE_AND_WALK_TO_POINT = 1,
+    AI_GOAL_WALK_TO_POINT = 2,
+    AI_GOAL_HUNT_TARGET = 4,
+    AI_GOAL_WAIT = 7,
+    AI_GOAL_ROAM_NODES = 8,
+    AI_GOAL_SEEK_PLAYER = 10,
+    AI_GOAL_TURN_TO_POINT = 12,
+    AI_GOAL_ATTACK = 13,
+    AI_GOAL_TURN_TO_TARGET = 18,
+    AI_GOAL_APPROACH_TARGET = 19,
+    AI_GOAL_FACE_ATTACK_SECTOR = 20,
+    AI_GOAL_GUARD_POINT = 21,
+    AI_GOAL_HUNT_TARGET_TO_WEAKNESS = 22,
+    AI_GOAL_PICK_RANDOM_NODE = 23,
+    AI_GOAL_WALK_TO_NODE = 24,
+    AI_GOAL_WALK_STRAIGHT_TO_NODE = 25,
+    AI_GOAL_DRIFT_TO_POINT = 26,
+    AI_GOAL_BACK_TO_POINT = 28,
+    AI_GOAL_SIDESTEP_TO_POINT = 29,
+    AI_GOAL_ATTACK_OR_ROAM = 31,
+    AI_GOAL_RUN_TO_NODE = 32,
+    AI_GOAL_RUN_TO_POINT = 33,
+    AI_GOAL_ATTACK_FROM_NODE = 34,
+    AI_GOAL_RETREAT_FROM_POINT = 35,
+    AI_GOAL_GO_TO_POINT_ALERT = 36,
+    AI_GOAL_TYPE_COUNT = 37,
+};
 
 // ---- Entities ----
 
@@ -50,6 +93,95 @@ win_entity* entity_io_load(const char* entity_name, const char* entity_pathname,
 // The entity's state values and, in *size, their count (0 and NULL for
 // none).
 float* entity_state_array(win_entity* entity, int32_t* size);
+
+// Unloads an entity that is in no ring any more, with its sub-entities (with
+// unload_all 0 the player character's weapons and items are parked); every
+// running script forgets it first (script_forget_entity). 1 when every
+// release step succeeded.
+int entity_unload(win_entity* entity, int32_t unload_all);
+// Takes `entity` itself out of the ring from *ring_head, or out of the
+// sub-entity ring that holds it, searched as entity_io_find_entity searches
+// but by identity, and lowers that ring's count; 1 when it was in one, else
+// 0. Unlike a search by name, it never takes another entity of the same name.
+int entity_unlink(win_entity** ring_head, int32_t* ring_size, win_entity* entity);
+
+// ---- Entity operations of the script commands ----
+//
+// A NULL entity is refused (error line, 0). Angles are radians unless said
+// otherwise; x, y, z are world units.
+
+// Puts the entity at (x, y, z) with no rotation, stopped, in animation state
+// 0 when it has a state table.
+int entity_place(win_entity* entity, float x, float y, float z);
+// Rotates it about x, then y, then z, keeping its position.
+int entity_orient(win_entity* entity, float x, float y, float z);
+// Turns it further about its own position; degrees.
+int entity_add_rotation(win_entity* entity, float x, float y, float z);
+// Moves it along its own axes.
+int entity_add_translation(win_entity* entity, float x, float y, float z);
+int entity_set_velocity(win_entity* entity, float x, float y, float z);
+int entity_set_rot_velocity(win_entity* entity, float x, float y, float z);
+// The acceleration (x * x_wind, y * gravity, z * z_wind).
+int entity_set_acceleration(win_entity* entity, float x, float y, float z);
+int entity_set_mass(win_entity* entity, float mass);
+// Seconds; ETERNAL_LIFE_SPAN (win_entity.h) never runs out.
+int entity_set_life_span(win_entity* entity, float seconds);
+int entity_enable_brain(win_entity* entity, int32_t enable);
+// Both kinds of collision, then each kind alone.
+int entity_enable_collision(win_entity* entity, int32_t enable);
+int entity_enable_environment_collision(win_entity* entity, int32_t enable);
+int entity_enable_character_collision(win_entity* entity, int32_t enable);
+int entity_set_player_character(win_entity* entity);
+int entity_set_environment(win_entity* entity);
+int entity_set_game_camera(win_entity* camera);
+// Aims the camera's first camera target at `target`'s joint `joint_idx`
+// (a joint it does not have counts as 0), or at the point (x, y, z) when
+// `target` is NULL. A camera without a camera target, an entity that is
+// not a camera and a target that is not a character are refused.
+int entity_set_camera_target(win_entity* camera, win_entity* target, int32_t joint_idx, float x,
+                             float y, float z);
+// Shakes the view by the amplitudes x, y, z for `seconds`.
+int entity_set_camera_shake(float x, float y, float z, float seconds);
+// Hangs `child` on `parent` at joint `joint_idx` (-1 the parent's world
+// matrix, -2 the identity, n >= 0 joint n of a character parent's model),
+// placed by `orient_trans_matrix`; a joint the parent does not have (any
+// n >= 0 for a parent without a model) is refused.
+int entity_attach_to_joint(win_entity* parent, win_entity* child, int32_t joint_idx,
+                           const win_matrix43* orient_trans_matrix);
+// Takes `child` off `parent`, leaving it where it was drawn, as a top-level
+// entity.
+int entity_detach_from_parent(win_entity* parent, win_entity* child);
+// Plays animation state `state` and blocks: 0 while it plays, 1 once when it
+// has finished. An entity without a state table is refused.
+int entity_play_anim2(win_entity* entity, int32_t state);
+// start_next_anim_state on the entity's own state table, root transform,
+// rotation velocity and velocity: 1 when a new state started, 0 when the
+// request was ignored. An entity without a state table is refused.
+int entity_start_next_anim_state(win_entity* entity, int32_t state, int32_t force,
+                                 int32_t force_reset);
+// Shader `shader_slot` of a character's shader array; NULL for an entity
+// that is not a character or has no shaders, and for a slot outside them.
+win_shader* entity_shader(win_entity* entity, int32_t shader_slot);
+// Queues a turn toward `target` and blocks until it is over.
+int entity_turn_to_face_entity(win_entity* entity, win_entity* target);
+// Turns the entity toward `target` at once.
+int entity_face_entity(win_entity* entity, win_entity* target);
+// The player character's footstep sound, loaded from the sound directory;
+// NULL: none.
+int entity_set_player_step_sound(const char* name);
+// Does nothing; 1.
+int entity_null_command(win_entity* entity, float value);
+
+// Weapons, items, hitpoints and closeups.
+//
+// Holsters the current weapon; blocks while the holster state plays.
+int entity_holster_current_weapon(win_entity* entity);
+// NULL: the standard weapon (item).
+int entity_set_current_weapon(win_entity* entity, win_entity* weapon);
+// A weapon's ammunition takes trunc(amount).
+int entity_add_hitpoints(win_entity* entity, float amount);
+// Shows the entity's closeup and blocks until the player dismisses it.
+int entity_display_closeup(win_entity* entity);
 
 // Queries of the script's built-in functions. A NULL entity is refused with
 // an error line and the neutral answer (0, or -1.0 for distances).
@@ -96,6 +228,19 @@ texture_container* entity_retrieve_icon_texture(win_entity* entity);
 // character's AI that holds `target`, after equipping that sector's weapon;
 // -1 or -2 when no sector applies.
 int32_t ai_find_attack_sector(win_entity* entity, win_entity* target);
+// Appends a goal of `goal_type` (0 to 36) aimed at `target_entity` or the
+// point (x, y, z), with the extra value `extra` (-1 none), to the entity's
+// goal list; for a character it becomes the current goal at once. 1.
+int ai_add_goal(win_entity* entity, int32_t goal_type, win_entity* target_entity, float x, float y,
+                float z, int32_t extra);
+// Empties the entity's goal list. 1.
+int ai_clear_goals(win_entity* entity);
+// Sets the switch of the current environment's collision hull, trigger or
+// camera zone named `name` to `value`: 1, or 0 (with an error line) when the
+// environment has none of that name.
+int collide_enable_collision_data(const char* name, int32_t value);
+int collide_enable_trigger_data(const char* name, int32_t value);
+int collide_enable_camzone_data(const char* name, int32_t value);
 
 // Where `target` stands around `entity`: 0x2000 ahead, 0x8000 on one side,
 // 0x10000 on the other, 0x4000 behind; 0 otherwise or for a NULL entity.
@@ -119,11 +264,39 @@ void varnock_update_screen_fade(void);
 void varnock_update_overlay_fade(void);
 void varnock_draw_text(void);
 void varnock_clear_display_text(void);
+// The screen fades (through the light scale) and the overlay fades (black,
+// or the colour given); seconds. 1.
+int varnock_fade_out(float seconds);
+int varnock_fade_in(float seconds);
+int varnock_overlay_fade_out(float seconds);
+int varnock_overlay_fade_in(float seconds);
+int varnock_overlay_fade_out_color(float seconds, uint8_t red, uint8_t green, uint8_t blue);
+int varnock_overlay_fade_in_color(float seconds, uint8_t red, uint8_t green, uint8_t blue);
+// Whether the player may attack (0 shows the no-attack icon). 1.
+int varnock_set_attack_enabled(int32_t flag);
+// Console text at (x, y) in 640 x 480 units for `seconds`; "~" starts a new
+// line. 0 when x > 639 or y > 479.
+int varnock_display_text(uint32_t x, uint32_t y, uint8_t red, uint8_t green, uint8_t blue,
+                         int32_t seconds, const char* text);
+// Linear fog from `start` to `end` in `color` (red, green, blue 0 to 1;
+// alpha unused), or none with `enable` 0; 0 when the device refuses it.
+int varnock_set_fog(int32_t enable, const win_rgba* color, float start, float end);
 // NULL, "none" or "NONE" clear the script; returns 1.
 int varnock_set_action_button_script(const char* name);
 int varnock_set_letterbox(int32_t on);
+// "splash", "explore", "look", "movie", "menu": 1; any other name: 0.
+int varnock_change_game_mode(const char* name);
 // Unloads every entity, releases the textures, ends sound and input; 0.
 int varnock_final_cleanup(void);
+
+// ---- Shader animation ----
+
+// Starts animation state `state` of the shader's state table; 0 for a NULL
+// shader.
+int shader_play_anim(win_shader* shader, int32_t state);
+// The same, blocking: 0 while the animation plays, 1 once when it has
+// finished.
+int shader_play_anim2(win_shader* shader, int32_t state);
 
 // ---- The tail animations ----
 
@@ -163,3 +336,18 @@ enum { SOUND_MAX_FORGET_FUNCTS = 8 };
 typedef void (*sound_forget_funct)(const win_sound_container* sound);
 int sound_add_forget_funct(sound_forget_funct forget);
 void sound_remove_forget_funct(sound_forget_funct forget);
+// Stops a loaded sound, tells the holders of sound pointers to forget it
+// (sound_add_forget_funct) and frees it with its data.
+int sound_unload(win_sound_container* sound);
+// Plays a loaded sound `loop_count` times (0: until stopped). A 3D-flagged
+// sound given a `position` (and a `velocity`) sounds from there as the
+// current camera hears it; any other sound plays at the listener. 1 when it
+// started.
+int sound_play(win_sound_container* sound, const win_vect3* position, const win_vect3* velocity,
+               int32_t loop_count);
+// Ends the sound on every channel it plays on.
+int sound_stop(win_sound_container* sound);
+// Volume 0 .. 127 and, in 2D mode, pan (`extra_info`) 0 .. 127 (left to
+// right) of the sound's channel; a sound without a channel gets one, its data
+// attached and not started.
+int sound_set_volume(win_sound_container* sound, int32_t volume, int32_t extra_info);

@@ -64,8 +64,8 @@ struct sound_module_record {
 extern sound_module_record sound_module;
 
 // sound_set_enabled, sound_init, the configuration section, finding,
-// loading and playing sounds and the registration of the holders of sound
-// pointers are in runtime_services.h.
+// loading, unloading and playing sounds and the registration of the holders
+// of sound pointers are in runtime_services.h.
 int sound_set_disabled(void);
 ail_driver* sound_get_digital_driver(void);
 
@@ -77,18 +77,9 @@ int sound_release_channels(void);
 // Unloads every sound and closes the library; disabled: a notice and 1.
 int sound_term(void);
 
-// Stops a loaded sound, tells the holders of sound pointers to forget it
-// (sound_add_forget_funct) and frees it with its data.
-int sound_unload(win_sound_container* sound);
 // Unloads every sound (all: also the music); the AND of the single results.
 int sound_unload_all(int32_t all);
 
-// Ends the sound on every channel it plays on.
-int sound_stop(win_sound_container* sound);
-// Volume 0 .. 127 and, in 2D mode, pan (`extra_info`) 0 .. 127 (left to
-// right) of the sound's channel; a sound without a channel gets one, its data
-// attached and not started.
-int sound_set_volume(win_sound_container* sound, int32_t volume, int32_t extra_info);
 // Places 3D channel `channel` (positions in world units) and the listener,
 // who faces along `facing`.
 int sound_set_sample_values(int32_t channel, const win_vect3* sound_position,

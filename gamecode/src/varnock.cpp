@@ -437,6 +437,13 @@ int varnock_change_game_mode(const char* name)
     return 0;
 }
 
+// The runtime completes this with the fog's render states; until then it
+// changes nothing and is done.
+int varnock_set_fog(int32_t, const win_rgba*, float, float)
+{
+    return 1;
+}
+
 // The module gives back the texture references it keeps before the cache
 // lets go of the textures, so none of them outlives the program's end.
 int varnock_final_cleanup(void)

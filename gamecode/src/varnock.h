@@ -56,20 +56,8 @@ int varnock_draw_health_counter(int32_t value, float tens_x, float tens_y, float
                                 float units_y);
 int varnock_draw_letterbox(void);
 
-int varnock_fade_out(float seconds);
-int varnock_fade_in(float seconds);
-int varnock_overlay_fade_out(float seconds);
-int varnock_overlay_fade_in(float seconds);
-int varnock_overlay_fade_out_color(float seconds, uint8_t red, uint8_t green, uint8_t blue);
-int varnock_overlay_fade_in_color(float seconds, uint8_t red, uint8_t green, uint8_t blue);
-
-int varnock_set_attack_enabled(int32_t flag);
-// "~" starts a new line; 0 when x > 639 or y > 479.
-int varnock_display_text(uint32_t x, uint32_t y, uint8_t red, uint8_t green, uint8_t blue,
-                         int32_t seconds, const char* text);
-
-// "splash", "explore", "look", "movie", "menu": 1; any other name: 0.
-int varnock_change_game_mode(const char* name);
+// The fades, the console text, the fog and the change of game mode, which
+// script commands call, are in runtime_services.h.
 
 // Back to the start values, without releasing anything; for tests.
 void varnock_reset(void);

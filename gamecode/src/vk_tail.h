@@ -28,4 +28,3 @@ struct vk_tail_state_record {
     int32_t vk_tail_state;  // 0 off, 1 fading in, 2 on, 3 fading out
 };
 extern vk_tail_state_record vk_tail_state;
-

@@ -397,15 +397,6 @@ T* ring_find(T* head, Match matches)
     return nullptr;
 }
 
-// The record at `position` of a table (dlink_get_nth: positions wrap, and
-// a negative one counts back from the first record). NULL, after the
-// list's message, only for an empty table.
-template <typename T>
-T* table_record(T* head, float position)
-{
-    return (T*)dlink_get_nth((dlink*)head, math_util_float_to_int(position));
-}
-
 const char* entity_name(const win_entity* entity)
 {
     return entity->win_entity_name ? entity->win_entity_name : "(unnamed)";
@@ -764,8 +755,8 @@ float parse_get_state_variable_value(float position, running_script* script, win
     REFUSE_NULL(script, "parse_get_state_variable_value", "running_script_ptr", -1.0f);
     if (!script->parsed_state_variable_list)
         return -1.0f;
-    const parsed_state_variable* record = table_record(script->parsed_state_variable_list,
-                                                       position);
+    const parsed_state_variable* record = parse_table_record(script->parsed_state_variable_list,
+                                                             math_util_float_to_int(position));
     win_entity* owner = parse_find_entity_by_id((float)record->entity_id,
                                                 script->parsed_entity_list);
     if (entity)
@@ -798,7 +789,8 @@ float parse_execute_expression_function(float position, running_script* script, 
         LOG_ERROR("%s\n", "Can't parse_execute_expression_function with NULL success flag\n");
         return -1.0f;
     }
-    const compiled_info* info = table_record(script->function_info_list, position);
+    const compiled_info* info = parse_table_record(script->function_info_list,
+                                                   math_util_float_to_int(position));
     if (!info) {
         LOG_ERROR("Couldn't find function_info_idx %d in function list\n",
                   (int)math_util_float_to_int(position));
@@ -835,7 +827,8 @@ int parse_assign_variable(float target, float value, running_script* script)
     // loaded, the command waits for it.
     if (!script->parsed_state_variable_list)
         return 0;
-    const parsed_state_variable* record = table_record(script->parsed_state_variable_list, target);
+    const parsed_state_variable* record = parse_table_record(script->parsed_state_variable_list,
+                                                             math_util_float_to_int(target));
     win_entity* owner = parse_find_entity_by_id((float)record->entity_id,
                                                 script->parsed_entity_list);
     if (!owner)

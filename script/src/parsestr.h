@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "dlink.h"
 #include "record.h"
 #include "win_geo.h"
 
@@ -283,6 +284,15 @@ template <typename T>
 T* parse_ring_next(std::type_identity_t<const T*> head, T* record)
 {
     return record->next == head ? nullptr : record->next;
+}
+
+// The record at `position` of a table: positions wrap around the table, and
+// a negative one counts back from the first record (dlink_get_nth). NULL,
+// after the list's message, only for an empty table.
+template <typename T>
+T* parse_table_record(T* head, int32_t position)
+{
+    return (T*)dlink_get_nth((dlink*)head, position);
 }
 
 // ---- Command codes ----

@@ -2,7 +2,6 @@
 
 #include <strings.h>
 
-#include <array>
 #include <cstring>
 
 #include "debug.h"
@@ -10,6 +9,7 @@
 #include "file_io.h"
 #include "gameglobals.h"
 #include "gametime.h"
+#include "math_util.h"
 #include "runtime_services.h"
 #include "str_util.h"
 
@@ -96,6 +96,26 @@ void for_each_script(Visit visit)
         visit(script);
 }
 
+// Loads the entity `name` with the game's directories and appends it to the
+// ring; NULL after the message when it does not load.
+win_entity* load_into_ring(const char* name)
+{
+    win_entity* entity = entity_io_load(
+        name, game_globals.entity_pathname, game_globals.model_pathname,
+        game_globals.shaders_pathname, game_globals.bitmaps_pathname,
+        game_globals.animation_pathname, game_globals.anim_table_pathname, game_globals.ai_pathname,
+        game_globals.sound_pathname, game_globals.gravity, game_globals.x_wind,
+        game_globals.z_wind);
+    if (!entity) {
+        LOG_ERROR("Could not entity_io_load '%s' in parse_load_all_entities\n", shown(name));
+        return nullptr;
+    }
+    // Appended at the tail of the ring, as add_to_win_entity_list does.
+    dlink_add((dlink**)&entity_io_global_win_entity_list, (dlink*)entity);
+    ++entity_io_global_win_entity_list_size;
+    return entity;
+}
+
 // Resolves the entity and sound tables as soon as each is linked; a table
 // that does not resolve marks the start as flawed (*context).
 void resolve_table(running_script* script, script_table table, void* context)
@@ -108,62 +128,6 @@ void resolve_table(running_script* script, script_table table, void* context)
         !parse_load_all_sounds(script->parsed_sound_list))
         *flawed = 1;
 }
-
-// ---- Commands ----
-
-// The operands of the decoded command; the decoder gives every command the
-// operands its code has.
-const expression* command_tree(const running_script* script, int32_t i)
-{
-    const compiled_info* command = script->running_command;
-    INVARIANT(i < command->n_expr);
-    return command->arg_ptr_array[i].exp_ptr;
-}
-
-const char* command_string(const running_script* script, int32_t i)
-{
-    const compiled_info* command = script->running_command;
-    INVARIANT(i < command->n_str);
-    return command->string_arg_array[i].str;
-}
-
-int run_assign(running_script* script)
-{
-    float target = command_tree(script, 0)->value;  // never evaluated
-    float value = parse_evaluate_expression(command_tree(script, 1), script);
-    return parse_assign_variable(target, value, script);
-}
-
-int run_wait(running_script* script)
-{
-    return parse_wait(parse_evaluate_expression(command_tree(script, 0), script),
-                      &script->wait_end_time);
-}
-
-int run_subscript(running_script* script)
-{
-    return parse_block_for_script(script, command_string(script, 0));
-}
-
-int run_unload_script(running_script* script)
-{
-    return script_unload_script(command_string(script, 0));
-}
-
-typedef int (*command_funct)(running_script* script);
-
-// What each command code does. The commands of the game runtime join this
-// table as the runtime comes; until then a code without an entry is done at
-// once.
-constexpr std::array<command_funct, COMPILED_COMMAND_COUNT> command_functs = [] {
-    std::array<command_funct, COMPILED_COMMAND_COUNT> functs{};
-    functs[COMMAND_ASSIGN] = run_assign;
-    functs[COMMAND_WAIT] = run_wait;
-    functs[COMMAND_RUN_SCRIPT] = run_subscript;
-    functs[COMMAND_UNLOAD_SCRIPT] = run_unload_script;
-    functs[COMMAND_RUN_SETUP_SCRIPT] = run_subscript;
-    return functs;
-}();
 
 }  // namespace
 
@@ -241,23 +205,8 @@ int parse_load_all_entities(parsed_entity* list)
         if (record->id != 0) {
             win_entity* entity = entity_io_find_entity(entity_io_global_win_entity_list,
                                                        record->entity_filename);
-            if (!entity && record->id > 0) {
-                entity = entity_io_load(record->entity_filename, game_globals.entity_pathname,
-                                        game_globals.model_pathname, game_globals.shaders_pathname,
-                                        game_globals.bitmaps_pathname,
-                                        game_globals.animation_pathname,
-                                        game_globals.anim_table_pathname, game_globals.ai_pathname,
-                                        game_globals.sound_pathname, game_globals.gravity,
-                                        game_globals.x_wind, game_globals.z_wind);
-                if (!entity) {
-                    LOG_ERROR("Could not entity_io_load '%s' in parse_load_all_entities\n",
-                              shown(record->entity_filename));
-                    return 0;
-                }
-                // Appended at the tail of the ring, as add_to_win_entity_list does.
-                dlink_add((dlink**)&entity_io_global_win_entity_list, (dlink*)entity);
-                ++entity_io_global_win_entity_list_size;
-            }
+            if (!entity && record->id > 0 && !(entity = load_into_ring(record->entity_filename)))
+                return 0;
             record->entity = entity;
         }
     }
@@ -290,6 +239,26 @@ int parse_load_all_sounds(parsed_sound* list)
                         shown(record->sound_filename));
         }
     }
+    return 1;
+}
+
+int script_load_referenced_entity(float id, parsed_entity* list)
+{
+    parsed_entity* record = nullptr;
+    for (parsed_entity* r = list; r && !record; r = parse_ring_next(list, r))
+        if ((float)r->id == id)
+            record = r;
+    if (!record) {
+        LOG_ERROR("Couldn't find entity id %d in script_load_referenced_entity\n",
+                  (int)math_util_float_to_int(id));
+        return 1;
+    }
+    // Found in the ring, the entity resolves the record as a load would.
+    win_entity* entity = entity_io_find_entity(entity_io_global_win_entity_list,
+                                               record->parsed_entity_name);
+    if (!entity && !(entity = load_into_ring(record->parsed_entity_name)))
+        return 0;
+    record->entity = entity;
     return 1;
 }
 
@@ -330,14 +299,6 @@ int parse_run_script(running_script* script)
     }
     engine_leave();
     return ok;
-}
-
-int parse_run_command(running_script* script)
-{
-    REFUSE_NULL(script, "parse_run_command", "running_script_ptr", 1);
-    int32_t code = script->running_command ? script->running_command->compiled_info_type : -1;
-    command_funct run = code >= 0 && code < COMPILED_COMMAND_COUNT ? command_functs[code] : nullptr;
-    return run ? run(script) : 1;
 }
 
 float script_update_script(void)

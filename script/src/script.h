@@ -10,7 +10,9 @@
 //
 // A start loads the compiled script whole, links its tables (parsestr.h) and
 // finds or loads the entities and sounds they name; a slice decodes the
-// commands at the program counter and runs each through parse_run_command.
+// commands at the program counter and runs each through parse_run_command,
+// whose one table of commands (script_commands.cpp) is where commands reach
+// the game runtime.
 //
 // Everything here is re-entrant on the one thread: a command may start
 // scripts (appended at the tail, they get their first slice in the same
@@ -29,8 +31,10 @@
 // The running list: its head, NULL when no script runs.
 extern running_script* script_global_running_script_list;
 
-// Runs the script's decoded command: 1 when it is done, 0 when it has not
-// finished (the script blocks on it).
+// Runs the script's decoded command (script_commands.cpp): 1 when it is
+// done, 0 when it has not finished (the script blocks on it). Codes that are
+// no commands (punctuation, operators, declarations, built-in functions)
+// are reported and done.
 int parse_run_command(running_script* script);
 // Ends a script: it leaves the list and is released (at once, or when the
 // outermost call into the engine returns); 1.
@@ -50,6 +54,11 @@ int parse_block_for_script(running_script* script, const char* name);
 // entities and sounds, loading what is missing; 0 at the first failure.
 int parse_load_all_entities(parsed_entity* list);
 int parse_load_all_sounds(parsed_sound* list);
+// `load_entity`: resolves the first record of the table whose id is `id`
+// with the entity of its name, found in the ring or loaded into it. 0 while
+// it does not load (the command tries again); 1 when resolved, or when no
+// record has the id (reported).
+int script_load_referenced_entity(float id, parsed_entity* list);
 
 // Ends every script without messages and forgets the walk; for tests.
 void script_reset(void);

@@ -2,9 +2,11 @@
 // compiled script file, header included: its seven tables are linked, a
 // command is decoded at every position of its code (as a jump may land
 // anywhere), and the code is decoded from its start as a script runs it,
-// every tree of each command evaluated, then every built-in call of the
-// function table. Evaluation asks the game runtime: link the target with
-// the game's libraries, whose runtime answers as with no entity loaded.
+// every tree of each command evaluated and the command run (its jumps taken,
+// up to a bound, since a jump may go back; a command that has not finished is
+// passed over), then every built-in call of the function table. Evaluation
+// and commands ask the game runtime: link the target with the game's
+// libraries, whose runtime answers as with no entity loaded.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +17,7 @@
 #include "fuzz_support.h"
 #include "heap.h"
 #include "parsestr.h"
+#include "script.h"
 #include "scriptasm.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -40,11 +43,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         script->pc = script->code_start;
         parse_decode_result result;
-        while ((result = parse_decode_command(script)) != PARSE_CODE_END) {
+        for (int run = 0; run < 4096 && (result = parse_decode_command(script)) != PARSE_CODE_END;
+             ++run) {
+            if (result != PARSE_COMMAND_READY)
+                continue;
             const compiled_info* command = script->running_command;
-            for (int32_t i = 0; result == PARSE_COMMAND_READY && i < command->n_expr; ++i)
+            for (int32_t i = 0; i < command->n_expr; ++i)
                 parse_evaluate_expression(command->arg_ptr_array[i].exp_ptr, script);
+            parse_run_command(script);
         }
+        script_cleanup_script_list();  // children that commands started
         int functions = (int)dlink_count((dlink*)script->function_info_list);
         for (int i = 0; i < functions; ++i) {
             int success = 1;
@@ -73,6 +81,29 @@ void fuzz_write_seeds(void)
                                     "else done\n"
                                     "no: assign var(1), (5 + var(1)) * 2 % 7\n"
                                     "done: wait 100\n"},
+        {"commands.scw", ".entity \"hero\", \"hero\", 1\n"
+                         ".state_variable \"pose\", 0, 7, 1\n"
+                         ".attach 1, 9, -3\n"
+                         ".attach 5, -7, 2\n"
+                         ".sound \"boom\", \"boom.wav\", 0\n"
+                         ".shader 4, 9, 2\n"
+                         "top: place 1, 1, 2, 3\n"
+                         "animate 0\n"
+                         "animate_loop 3\n"
+                         "attach_entity 1\n"
+                         "attach_entity_id 0, 1\n"
+                         "set_camera_target 1\n"
+                         "shader_animate 2\n"
+                         "shader_animate_cont -1\n"
+                         "add_new_goal 1, 1, 0, 0, 0, -1, 99\n"
+                         "load_entity 1\n"
+                         "unload_entity 1\n"
+                         "set_lifespan 1, -999\n"
+                         "play_3d_sound 0, 1, 2, 3, 4\n"
+                         "set_fog 1, 0.5, 0.5, 0.5, 10, 100\n"
+                         "display_message 700, 10, 255, 255, 255, 3, \"far\"\n"
+                         "change_game_mode \"nowhere\"\n"
+                         "else top\n"},
         {"expressions.scw",
          ".variable \"a\", 1.5, 1\n"
          "assign var(1), !(var(1) >= 2 or var(1) < -3) and node(3, 4.0, _, _) != 0\n"

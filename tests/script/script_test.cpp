@@ -654,7 +654,7 @@ TEST_F(Scripts, ExhaustedMemoryIsReportedAndLeaksNothing)
 .function in_collision var(1), "trigger", 1, 2, 3, 4, 5, 6
 .sound "boom", "boom.wav", 0
 .shader 0, 1, 2
-if call(0) = 1, yes, 0, done
+if call(0) = 0, yes, 0, done    # the entity stands in no trigger: true
 yes: display_message 10, 10, 255, 255, 255, 3, "ok"
 done: orient 1, 0.5, 1.5, 2.5
 )");

@@ -10,13 +10,16 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 struct running_script;
 struct win_entity;
+struct win_shader;
 struct win_sound_container;
 
 // The calls received since the last test_reset_state, in order.
@@ -57,6 +60,13 @@ struct runtime_double_host {
     win_entity* prev_weapon = nullptr;
     win_entity* next_item = nullptr;
     win_entity* prev_item = nullptr;
+    // What the operations of script commands answer (entity, AI, collision
+    // switch, scene, shader and sound operations), one per call in order; 1
+    // once none is left.
+    std::deque<int> results;
+    // How many shaders an entity of that name has (entity_shader); none
+    // when not listed.
+    std::map<std::string, int32_t> shader_counts;
     // Called with each call once it is recorded, so that a test can act as
     // the runtime would inside it (start a script and give it a slice).
     std::function<void(const std::string& call)> on_call;
@@ -69,6 +79,8 @@ win_entity* service_double_entity(const std::string& name);
 std::vector<float>& service_double_state_values(win_entity* entity);
 // The name a sound of the doubles was loaded under.
 std::string service_double_sound_name(const win_sound_container* sound);
+// A shader of the doubles' entities shows as "<entity>:<slot>".
+std::string service_double_shader_name(const win_shader* shader);
 // What sound_unload does for the holders of sound pointers: calls every
 // function registered with sound_add_forget_funct (registrations outlive
 // the resets, as the sound module's do).

@@ -1,20 +1,26 @@
 // The game runtime's services, as doubles: an entity ring that only the test
 // and script starts fill, entities and sounds that load by any name and
-// answer the queries as the fake host says (service_doubles.h), a scene
-// module that draws nothing (its final clean-up releases what the frame
-// holds for it), a sound module whose configuration section holds one value.
+// answer the queries as the fake host says (service_doubles.h), operations
+// of script commands that record their arguments and answer as the fake
+// host says, a scene module that draws nothing (its final clean-up releases
+// what the frame holds for it), a sound module whose configuration section
+// holds one value.
 #include "runtime_services.h"
 
 #include <algorithm>
+#include <charconv>
 #include <deque>
+#include <iterator>
 
 #include "d3dtextr_dx7.h"
 #include "dlink.h"
 #include "dxinput.h"
 #include "platform_support.h"
+#include "script_services.h"
 #include "service_doubles.h"
 #include "text_io.h"
 #include "win_entity.h"
+#include "win_geo.h"
 
 win_entity* entity_io_global_win_entity_list = nullptr;
 int32_t entity_io_global_win_entity_list_size = 0;
@@ -32,6 +38,8 @@ std::deque<double_entity> double_entities;
 // A sound of the doubles is the address of its name here; nothing reads
 // through it.
 std::deque<std::string> double_sounds;
+// A shader of the doubles is the address of its name here.
+std::deque<std::string> double_shaders;
 // The holders of sound pointers registered with sound_add_forget_funct.
 std::vector<sound_forget_funct> forget_functs;
 
@@ -48,11 +56,12 @@ std::string text(const char* value)
     return value ? value : "NULL";
 }
 
-std::string number(double value)
+// The shortest text that reads back as the same float, so a test sees
+// exactly what was passed.
+std::string number(float value)
 {
     char formatted[32];
-    std::snprintf(formatted, sizeof formatted, "%g", value);
-    return formatted;
+    return std::string(formatted, std::to_chars(formatted, std::end(formatted), value).ptr);
 }
 
 // Three numbers of a vector or a rotation, "(x y z)".
@@ -64,6 +73,82 @@ std::string triple(float x, float y, float z)
 std::string name_of(const win_entity* entity)
 {
     return entity ? text(entity->win_entity_name) : "NULL";
+}
+
+// The arguments of the command operations as the calls show them.
+std::string shown(win_entity* entity)
+{
+    return name_of(entity);
+}
+
+std::string shown(const char* value)
+{
+    return text(value);
+}
+
+std::string shown(float value)
+{
+    return number(value);
+}
+
+std::string shown(int32_t value)
+{
+    return std::to_string(value);
+}
+
+std::string shown(uint32_t value)
+{
+    return std::to_string(value);
+}
+
+std::string shown(uint8_t value)
+{
+    return std::to_string((int)value);
+}
+
+std::string shown(win_sound_container* sound)
+{
+    return service_double_sound_name(sound);
+}
+
+std::string shown(win_shader* shader)
+{
+    return service_double_shader_name(shader);
+}
+
+std::string shown(const win_vect3* v)
+{
+    return v ? triple(v->x, v->y, v->z) : "NULL";
+}
+
+std::string shown(const win_rgba* c)
+{
+    return c ? "(" + number(c->r) + " " + number(c->g) + " " + number(c->b) + " " + number(c->a) +
+                   ")"
+             : "NULL";
+}
+
+// A placing matrix shows as its translation.
+std::string shown(const win_matrix43* m)
+{
+    return m ? "(" + number(m->m[3][0]) + " " + number(m->m[3][1]) + " " + number(m->m[3][2]) + ")"
+             : "NULL";
+}
+
+// Records the call of a command operation and gives the fake host's next
+// answer.
+template <typename... Arguments>
+int command(const char* name, Arguments... arguments)
+{
+    std::string joined;
+    ((joined += (joined.empty() ? "" : ", ") + shown(arguments)), ...);
+    record(name, joined);
+    std::deque<int>& results = service_double_host.results;
+    if (results.empty())
+        return 1;
+    int result = results.front();
+    results.pop_front();
+    return result;
 }
 
 // The four facing queries share their answer.
@@ -102,6 +187,11 @@ std::string service_double_sound_name(const win_sound_container* sound)
     return sound ? *(const std::string*)sound : "NULL";
 }
 
+std::string service_double_shader_name(const win_shader* shader)
+{
+    return shader ? *(const std::string*)shader : "NULL";
+}
+
 void service_double_unload_sound(win_sound_container* sound)
 {
     for (sound_forget_funct forget : forget_functs)
@@ -115,6 +205,7 @@ TEST_RESET(runtime_doubles)
     entity_io_global_win_entity_list_size = 0;
     double_entities.clear();
     double_sounds.clear();
+    double_shaders.clear();
 }
 
 int entity_update_all(void)
@@ -125,8 +216,7 @@ int entity_update_all(void)
 
 int entity_unload_all(int32_t unload_all)
 {
-    record("entity_unload_all", std::to_string(unload_all));
-    return 1;
+    return command("entity_unload_all", unload_all);
 }
 
 int entity_play_anim(win_entity* entity, int32_t state)
@@ -158,6 +248,30 @@ win_entity* entity_io_load(const char* entity_name, const char* entity_pathname,
     if (!entity_name || service_double_host.missing_entities.count(entity_name))
         return nullptr;
     return service_double_entity(entity_name);
+}
+
+// Each entity of the doubles is a top-level one: the ring is the only one
+// to search.
+int entity_unlink(win_entity** ring_head, int32_t* ring_size, win_entity* entity)
+{
+    record("entity_unlink", name_of(entity));
+    if (!ring_head || !*ring_head || !entity || dlink_pos((dlink*)*ring_head, (dlink*)entity) < 0)
+        return 0;
+    if (entity == *ring_head) {
+        dlink_remove((dlink**)ring_head);
+    } else {
+        dlink* member = (dlink*)entity;
+        dlink_remove(&member);
+    }
+    --*ring_size;
+    return 1;
+}
+
+int entity_unload(win_entity* entity, int32_t unload_all)
+{
+    if (entity)
+        script_forget_entity(entity);
+    return command("entity_unload", entity, unload_all);
 }
 
 float* entity_state_array(win_entity* entity, int32_t* size)
@@ -241,10 +355,203 @@ win_entity* entity_find_prev_item(win_entity* entity)
     return service_double_host.prev_item;
 }
 
+int entity_place(win_entity* entity, float x, float y, float z)
+{
+    return command("entity_place", entity, x, y, z);
+}
+
+int entity_orient(win_entity* entity, float x, float y, float z)
+{
+    return command("entity_orient", entity, x, y, z);
+}
+
+int entity_add_rotation(win_entity* entity, float x, float y, float z)
+{
+    return command("entity_add_rotation", entity, x, y, z);
+}
+
+int entity_add_translation(win_entity* entity, float x, float y, float z)
+{
+    return command("entity_add_translation", entity, x, y, z);
+}
+
+int entity_set_velocity(win_entity* entity, float x, float y, float z)
+{
+    return command("entity_set_velocity", entity, x, y, z);
+}
+
+int entity_set_rot_velocity(win_entity* entity, float x, float y, float z)
+{
+    return command("entity_set_rot_velocity", entity, x, y, z);
+}
+
+int entity_set_acceleration(win_entity* entity, float x, float y, float z)
+{
+    return command("entity_set_acceleration", entity, x, y, z);
+}
+
+int entity_set_mass(win_entity* entity, float mass)
+{
+    return command("entity_set_mass", entity, mass);
+}
+
+int entity_set_life_span(win_entity* entity, float seconds)
+{
+    return command("entity_set_life_span", entity, seconds);
+}
+
+int entity_enable_brain(win_entity* entity, int32_t enable)
+{
+    return command("entity_enable_brain", entity, enable);
+}
+
+int entity_enable_collision(win_entity* entity, int32_t enable)
+{
+    return command("entity_enable_collision", entity, enable);
+}
+
+int entity_enable_environment_collision(win_entity* entity, int32_t enable)
+{
+    return command("entity_enable_environment_collision", entity, enable);
+}
+
+int entity_enable_character_collision(win_entity* entity, int32_t enable)
+{
+    return command("entity_enable_character_collision", entity, enable);
+}
+
+int entity_set_player_character(win_entity* entity)
+{
+    return command("entity_set_player_character", entity);
+}
+
+int entity_set_environment(win_entity* entity)
+{
+    return command("entity_set_environment", entity);
+}
+
+int entity_set_game_camera(win_entity* camera)
+{
+    return command("entity_set_game_camera", camera);
+}
+
+int entity_set_camera_target(win_entity* camera, win_entity* target, int32_t joint_idx, float x,
+                             float y, float z)
+{
+    return command("entity_set_camera_target", camera, target, joint_idx, x, y, z);
+}
+
+int entity_set_camera_shake(float x, float y, float z, float seconds)
+{
+    return command("entity_set_camera_shake", x, y, z, seconds);
+}
+
+int entity_attach_to_joint(win_entity* parent, win_entity* child, int32_t joint_idx,
+                           const win_matrix43* orient_trans_matrix)
+{
+    return command("entity_attach_to_joint", parent, child, joint_idx, orient_trans_matrix);
+}
+
+int entity_detach_from_parent(win_entity* parent, win_entity* child)
+{
+    return command("entity_detach_from_parent", parent, child);
+}
+
+int entity_play_anim2(win_entity* entity, int32_t state)
+{
+    return command("entity_play_anim2", entity, state);
+}
+
+int entity_start_next_anim_state(win_entity* entity, int32_t state, int32_t force,
+                                 int32_t force_reset)
+{
+    return command("entity_start_next_anim_state", entity, state, force, force_reset);
+}
+
+win_shader* entity_shader(win_entity* entity, int32_t shader_slot)
+{
+    if (!entity || !entity->win_entity_name)
+        return nullptr;
+    auto count = service_double_host.shader_counts.find(entity->win_entity_name);
+    if (count == service_double_host.shader_counts.end() || shader_slot < 0 ||
+        shader_slot >= count->second)
+        return nullptr;
+    std::string name = name_of(entity) + ":" + std::to_string(shader_slot);
+    for (std::string& shader : double_shaders)
+        if (shader == name)
+            return (win_shader*)&shader;
+    return (win_shader*)&double_shaders.emplace_back(name);
+}
+
+int entity_turn_to_face_entity(win_entity* entity, win_entity* target)
+{
+    return command("entity_turn_to_face_entity", entity, target);
+}
+
+int entity_face_entity(win_entity* entity, win_entity* target)
+{
+    return command("entity_face_entity", entity, target);
+}
+
+int entity_set_player_step_sound(const char* name)
+{
+    return command("entity_set_player_step_sound", name);
+}
+
+int entity_null_command(win_entity* entity, float value)
+{
+    return command("entity_null_command", entity, value);
+}
+
+int entity_holster_current_weapon(win_entity* entity)
+{
+    return command("entity_holster_current_weapon", entity);
+}
+
+int entity_set_current_weapon(win_entity* entity, win_entity* weapon)
+{
+    return command("entity_set_current_weapon", entity, weapon);
+}
+
 int entity_set_current_item(win_entity* entity, win_entity* item)
 {
-    record("entity_set_current_item", name_of(entity) + ", " + name_of(item));
-    return entity ? 1 : 0;
+    return command("entity_set_current_item", entity, item);
+}
+
+int entity_add_hitpoints(win_entity* entity, float amount)
+{
+    return command("entity_add_hitpoints", entity, amount);
+}
+
+int entity_display_closeup(win_entity* entity)
+{
+    return command("entity_display_closeup", entity);
+}
+
+int ai_add_goal(win_entity* entity, int32_t goal_type, win_entity* target_entity, float x, float y,
+                float z, int32_t extra)
+{
+    return command("ai_add_goal", entity, goal_type, target_entity, x, y, z, extra);
+}
+
+int ai_clear_goals(win_entity* entity)
+{
+    return command("ai_clear_goals", entity);
+}
+
+int collide_enable_collision_data(const char* name, int32_t value)
+{
+    return command("collide_enable_collision_data", name, value);
+}
+
+int collide_enable_trigger_data(const char* name, int32_t value)
+{
+    return command("collide_enable_trigger_data", name, value);
+}
+
+int collide_enable_camzone_data(const char* name, int32_t value)
+{
+    return command("collide_enable_camzone_data", name, value);
 }
 
 // No texture is made: the call is what a test looks at.
@@ -314,16 +621,75 @@ void varnock_clear_display_text(void)
     record("varnock_clear_display_text");
 }
 
+int varnock_fade_out(float seconds)
+{
+    return command("varnock_fade_out", seconds);
+}
+
+int varnock_fade_in(float seconds)
+{
+    return command("varnock_fade_in", seconds);
+}
+
+int varnock_overlay_fade_out(float seconds)
+{
+    return command("varnock_overlay_fade_out", seconds);
+}
+
+int varnock_overlay_fade_in(float seconds)
+{
+    return command("varnock_overlay_fade_in", seconds);
+}
+
+int varnock_overlay_fade_out_color(float seconds, uint8_t red, uint8_t green, uint8_t blue)
+{
+    return command("varnock_overlay_fade_out_color", seconds, red, green, blue);
+}
+
+int varnock_overlay_fade_in_color(float seconds, uint8_t red, uint8_t green, uint8_t blue)
+{
+    return command("varnock_overlay_fade_in_color", seconds, red, green, blue);
+}
+
+int varnock_set_attack_enabled(int32_t flag)
+{
+    return command("varnock_set_attack_enabled", flag);
+}
+
+int varnock_display_text(uint32_t x, uint32_t y, uint8_t red, uint8_t green, uint8_t blue,
+                         int32_t seconds, const char* text)
+{
+    return command("varnock_display_text", x, y, red, green, blue, seconds, text);
+}
+
+int varnock_set_fog(int32_t enable, const win_rgba* color, float start, float end)
+{
+    return command("varnock_set_fog", enable, color, start, end);
+}
+
+int varnock_change_game_mode(const char* name)
+{
+    return command("varnock_change_game_mode", name);
+}
+
+int shader_play_anim(win_shader* shader, int32_t state)
+{
+    return command("shader_play_anim", shader, state);
+}
+
+int shader_play_anim2(win_shader* shader, int32_t state)
+{
+    return command("shader_play_anim2", shader, state);
+}
+
 int varnock_set_action_button_script(const char* name)
 {
-    record("varnock_set_action_button_script", name ? name : "NULL");
-    return 1;
+    return command("varnock_set_action_button_script", name);
 }
 
 int varnock_set_letterbox(int32_t on)
 {
-    record("varnock_set_letterbox", std::to_string(on));
-    return 1;
+    return command("varnock_set_letterbox", on);
 }
 
 // What the real one does of the frame's own: the texture cache and the
@@ -399,16 +765,6 @@ win_sound_container* sound_load(const char* name, int32_t is_3d, const char* dir
     return (win_sound_container*)&double_sounds.emplace_back(name);
 }
 
-int sound_play(win_sound_container* sound, const win_vect3* position, const win_vect3* velocity,
-               int32_t loop_count)
-{
-    std::string arguments = service_double_sound_name(sound);
-    for (const win_vect3* v : {position, velocity})
-        arguments += ", " + (v ? triple(v->x, v->y, v->z) : std::string("NULL"));
-    record("sound_play", arguments + ", " + std::to_string(loop_count));
-    return sound ? 1 : 0;
-}
-
 int sound_add_forget_funct(sound_forget_funct forget)
 {
     record("sound_add_forget_funct");
@@ -422,4 +778,27 @@ void sound_remove_forget_funct(sound_forget_funct forget)
     record("sound_remove_forget_funct");
     forget_functs.erase(std::remove(forget_functs.begin(), forget_functs.end(), forget),
                         forget_functs.end());
+}
+
+int sound_unload(win_sound_container* sound)
+{
+    if (sound)
+        service_double_unload_sound(sound);
+    return command("sound_unload", sound);
+}
+
+int sound_play(win_sound_container* sound, const win_vect3* position, const win_vect3* velocity,
+               int32_t loop_count)
+{
+    return command("sound_play", sound, position, velocity, loop_count);
+}
+
+int sound_stop(win_sound_container* sound)
+{
+    return command("sound_stop", sound);
+}
+
+int sound_set_volume(win_sound_container* sound, int32_t volume, int32_t extra_info)
+{
+    return command("sound_set_volume", sound, volume, extra_info);
 }

@@ -45,3 +45,7 @@ int script_abort_all_scripts(void)
     service_calls.push_back("script_abort_all_scripts()");
     return 1;
 }
+
+void script_forget_entity(const win_entity*) {}
+
+void script_forget_sound(const win_sound_container*) {}

@@ -638,3 +638,38 @@ RECORD_BEGIN(win_entity_ptr, 4)
     REC_SELF_RECORD(win_entity, win_entity_ptr)
 RECORD_END(win_entity_ptr, PLAIN)
 // clang-format on
+
+// The payload of an entity as its type: NULL for a NULL entity, an entity of
+// another type or one without a payload. Scripts and goals can point the
+// player character, the camera or the environment at an entity of any type,
+// so every reader of a payload goes through these instead of reading `u`.
+inline win_character* win_entity_character(const win_entity* entity)
+{
+    return entity && entity->win_entity_type == WIN_ENTITY_TYPE_CHARACTER ? entity->u.win_character
+                                                                          : nullptr;
+}
+
+inline win_environment* win_entity_environment(const win_entity* entity)
+{
+    return entity && entity->win_entity_type == WIN_ENTITY_TYPE_ENVIRONMENT
+               ? entity->u.win_environment
+               : nullptr;
+}
+
+inline win_light* win_entity_light(const win_entity* entity)
+{
+    return entity && entity->win_entity_type == WIN_ENTITY_TYPE_LIGHT ? entity->u.win_light
+                                                                      : nullptr;
+}
+
+inline win_camera* win_entity_camera(const win_entity* entity)
+{
+    return entity && entity->win_entity_type == WIN_ENTITY_TYPE_CAMERA ? entity->u.win_camera
+                                                                       : nullptr;
+}
+
+inline win_emitter* win_entity_emitter(const win_entity* entity)
+{
+    return entity && entity->win_entity_type == WIN_ENTITY_TYPE_EMITTER ? entity->u.win_emitter
+                                                                        : nullptr;
+}

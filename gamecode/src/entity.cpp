@@ -3,7 +3,6 @@
 #include "d3dxframe.h"
 #include "debug.h"
 #include "entity_io.h"
-#include "sound.h"
 
 win_entity* entity_update_cursor = nullptr;
 win_entity* entity_update_next = nullptr;
@@ -18,19 +17,6 @@ int entity_update_all(void)
     // device re-creation keep them.
     d3dxframe_set_light_allocation(0);
     return 1;
-}
-
-int entity_unload_all(int32_t unload_all)
-{
-    LOG_NOTICE("%s\n", "entity_unload_all called.");
-    int ok = sound_stop_all(unload_all);
-    // The members of the ring (those flagged persistent stay unless
-    // unload_all is 1) are taken out and unloaded here once entities can be
-    // loaded, each entity and sub-entity forgotten by the scripts
-    // (script_forget_entity) before it is released; until then the ring is
-    // always empty.
-    ok = sound_unload_all(unload_all) && ok;
-    return ok;
 }
 
 int entity_play_anim(win_entity* entity, int32_t)
@@ -121,18 +107,8 @@ win_entity* entity_find_prev_item(win_entity*)
     return nullptr;
 }
 
-// The runtime completes these with the entity operations; until then no
-// entity is ever loaded, and each operation changes nothing and is done.
-int entity_unload(win_entity*, int32_t)
-{
-    return 1;
-}
-
-int entity_unlink(win_entity**, int32_t*, win_entity*)
-{
-    return 0;
-}
-
+// The runtime completes these with the entity operations; until then each
+// operation changes nothing and is done.
 texture_container* entity_retrieve_icon_texture(win_entity*)
 {
     return nullptr;

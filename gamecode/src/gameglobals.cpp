@@ -7,6 +7,7 @@
 #include "heap.h"
 #include "str_util.h"
 #include "text_io.h"
+#include "texture_container.h"
 
 game_globals_record game_globals;
 
@@ -112,12 +113,24 @@ void gameglobals_reset_level_state(void)
     g.parked_child_list_size = 0;
     g.parked_acceleration = {0.0f, 1.0f, 0.0f};
     g.parked_entity_flag = 0;
-    g.weapon_icon_texture = nullptr;
-    g.item_icon_texture = nullptr;
-    g.closeup_texture = nullptr;
+    gameglobals_hold_texture(&g.weapon_icon_texture, nullptr);
+    gameglobals_hold_texture(&g.item_icon_texture, nullptr);
+    gameglobals_hold_texture(&g.closeup_texture, nullptr);
     g.display_closeup = 0;
     g.browse_mode = 0;
     g.action_button_pressed = 0;
+}
+
+void gameglobals_hold_texture(texture_container** slot, texture_container* texture)
+{
+    REFUSE_NULL(slot, "gameglobals_hold_texture", "slot");
+    // Counted before the old one goes, so a texture stored again over itself
+    // never reaches 0 on the way.
+    if (texture)
+        texture->texture_container_ref_cnt += 1;
+    if (*slot)
+        free_texture_container(*slot);
+    *slot = texture;
 }
 
 int gameglobals_write_config(FILE* session_file)

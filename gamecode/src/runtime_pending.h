@@ -4,3 +4,21 @@
 #pragma once
 
 #include "runtime_services.h"
+
+#include "win_entity.h"
+#include "win_geo.h"
+#include "win_shader.h"
+
+// shader_io (the shader files): a new array of `win_shader_filename_ptr_array_size`
+// shaders read from the shader files named, with their textures and state
+// tables; NULL after its messages. The placeholder loads none.
+win_shader* load_win_shader_array(win_filename_ptr* win_shader_filename_ptr_array,
+                                  int32_t win_shader_filename_ptr_array_size,
+                                  const char* shader_pathname, const char* texture_pathname,
+                                  const char* anim_pathname, const char* anim_table_pathname,
+                                  const char* model_pathname);
+
+// entity_dup (entity duplication): a new entity tree equal to the template,
+// sharing its models, hulls and textures by count; NULL after its messages.
+// The placeholder copies nothing.
+win_entity* entity_duplicate_win_entity(win_entity* template_win_entity);

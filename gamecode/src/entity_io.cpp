@@ -45,10 +45,24 @@ const entity_io_forget_funct entity_io_forget_functs[] = {
 };
 
 int32_t walk_depth = 0;
-// Entities unloaded while a walk was open, waiting for the outermost end: a
-// ring through their own links, which no other ring uses any more.
+// Entities unloaded while a walk was open, waiting for the outermost end,
+// chained through their run-time word, newest first. Their own links stay
+// as the unlinking left them (on themselves), so a walk that reads the next
+// entity of one it holds never wanders into the queue.
 win_entity* release_queue = nullptr;
-int32_t release_queue_size = 0;
+
+win_entity* queue_next(const win_entity* entity)
+{
+    return static_cast<win_entity*>(entity->win_entity_spare_ptr);
+}
+
+bool is_queued(const win_entity* entity)
+{
+    for (win_entity* queued = release_queue; queued; queued = queue_next(queued))
+        if (queued == entity)
+            return true;
+    return false;
+}
 
 // The names being loaded now, innermost first, one frame on the stack of each
 // entity_io_load in progress. An entity file that names, as a sub-entity or a
@@ -528,7 +542,8 @@ void release_queued(void)
         return;
     while (release_queue) {
         win_entity* entity = release_queue;
-        remove_from_win_entity_list(&release_queue, &release_queue_size, entity);
+        release_queue = queue_next(entity);
+        entity->win_entity_spare_ptr = nullptr;
         free_win_entity(entity);
     }
     // What the released entities were the last to hold goes too.
@@ -693,8 +708,7 @@ int entity_unload(win_entity* entity, int32_t unload_all)
     }
     // Releasing an entity that a ring still holds, or one unloaded already,
     // would leave the ring pointing at freed memory.
-    if (entity->next != entity || entity == entity_io_global_win_entity_list ||
-        (release_queue && dlink_pos((dlink*)release_queue, (dlink*)entity) >= 0)) {
+    if (entity->next != entity || entity == entity_io_global_win_entity_list || is_queued(entity)) {
         LOG_ERROR("Cannot entity_unload '%s': it is still in a ring or unloaded already.\n",
                   entity->win_entity_name ? entity->win_entity_name : "");
         return 0;
@@ -715,7 +729,8 @@ int entity_unload(win_entity* entity, int32_t unload_all)
     ok = stop_sounds(entity) && ok;
     ok = unload_ring(&entity->win_sub_entity_list, &entity->win_sub_entity_list_size, unload_all) &&
          ok;
-    add_to_win_entity_list(&release_queue, &release_queue_size, entity);
+    entity->win_entity_spare_ptr = release_queue;
+    release_queue = entity;
     entity_io_end_walk();
 
     if (game_globals.player_character) {
@@ -779,6 +794,5 @@ void entity_io_reset(void)
     entity_io_global_win_entity_list_size = 0;
     walk_depth = 0;
     release_queue = nullptr;
-    release_queue_size = 0;
     loading_stack = nullptr;
 }

@@ -267,11 +267,9 @@ void complete_camera(win_entity* entity, const char* entity_name)
     win_camera* camera = win_entity_camera(entity);
     if (!camera)
         return;
-    for (int32_t i = 0; i < camera->camera_target_list_size; ++i) {
-        win_camera_target* target = (win_camera_target*)dlink_get_nth(
-            (dlink*)camera->camera_target_list, i);
-        if (!target)
-            break;
+    win_camera_target* head = camera->camera_target_list;
+    for (win_camera_target* target = head; target;
+         target = target->next_ptr == head ? nullptr : target->next_ptr) {
         target->target_entity = entity_io_find_entity(entity_io_global_win_entity_list,
                                                       target->win_camera_target_name);
         if (!target->target_entity)

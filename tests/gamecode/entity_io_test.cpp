@@ -13,12 +13,15 @@
 #include "demo_ast.h"
 #include "demo_entity.h"
 #include "demo_model.h"
+#include "demo_sounds.h"
 #include "entity.h"
 #include "entity_io.h"
 #include "file_io.h"
 #include "gameglobals.h"
 #include "heap.h"
 #include "model_io.h"
+#include "platform/ail_test.h"
+#include "sound.h"
 #include "str_util.h"
 #include "test_support.h"
 #include "texture_container.h"
@@ -87,10 +90,16 @@ protected:
 
     // The hero with its model, state table, animation and AI file, and the
     // torch it names.
-    void write_hero(mow_anim* wave = nullptr)
+    void write_hero(mow_anim* wave = nullptr, const char* sound = nullptr)
     {
         win_entity* hero = demo_entity_make_hero();
         ASSERT_NE(hero, nullptr);
+        if (sound) {
+            win_ast* table = hero->win_ast;
+            table->sound_fx_filename_array = malloc_win_filename_ptr_array(1);
+            table->sound_fx_filename_array[0] = STRDUP(sound);
+            table->sound_fx_filename_array_size = 1;
+        }
         EXPECT_EQ(demo_ast_write(dir.file("animtab/hero.ast").c_str(), hero->win_ast), 1);
         write_entity(hero);
         EXPECT_EQ(demo_model_write(dir.file("model/demo_figure.mow").c_str(), model_key().c_str()),
@@ -508,6 +517,28 @@ TEST_F(EntityIo, UnlinkFindsTheEntityInAnyRing)
                             &entity_io_global_win_entity_list_size, torch),
               0);
     EXPECT_EQ(entity_unload(torch, 1), 1);
+}
+
+// The sounds of the state table are the entity's: they stop and go with it.
+TEST_F(EntityIo, TheStateTablesSoundsGoWithTheEntity)
+{
+    ail_test_set_output(AIL_TEST_OUTPUT_LOOPBACK);
+    sound_set_enabled();
+    ASSERT_EQ(sound_init(), 1);
+    dir.write("sound/step.wav", sound_wav_pcm(sound_tone(AIL_TEST_LOOPBACK_RATE, 1,
+                                                         AIL_TEST_LOOPBACK_RATE, 441.0, 0.5),
+                                              1, AIL_TEST_LOOPBACK_RATE));
+    write_hero(nullptr, "step.wav");
+    win_entity* hero = load("hero");
+    ASSERT_NE(hero, nullptr);
+    ASSERT_EQ(hero->win_ast->sound_fx_array_size, 1);
+    win_sound_container* step = hero->win_ast->sound_fx_array[0];
+    ASSERT_NE(step, nullptr);
+    EXPECT_EQ(sound_find("step.wav"), step);
+    EXPECT_EQ(sound_play(step, nullptr, nullptr, 0), 1);
+    EXPECT_EQ(entity_unload(hero, 1), 1);
+    EXPECT_EQ(sound_find("step.wav"), nullptr);
+    EXPECT_TRUE(errors().empty()) << errors().front();
 }
 
 // ---- Walks ----

@@ -173,6 +173,16 @@ protected:
         return entity;
     }
 
+    // Takes `entity` out of whatever ring holds it and unloads it, as the
+    // script command does; the result of the unload.
+    int unlink_and_unload(win_entity* entity, int32_t unload_all)
+    {
+        EXPECT_EQ(entity_unlink(&entity_io_global_win_entity_list,
+                                &entity_io_global_win_entity_list_size, entity),
+                  1);
+        return entity_unload(entity, unload_all);
+    }
+
     void load_level()
     {
         for (const char* name : {"hero", "courtyard", "lamp", "camera", "sparks"})
@@ -442,10 +452,7 @@ TEST_F(EntityIo, ThePlayersSubEntitiesAreParked)
     game_globals.player_character = hero;
     win_entity* sword = hero->win_sub_entity_list;
     game_globals.current_weapon = sword;
-    EXPECT_EQ(entity_unlink(&entity_io_global_win_entity_list,
-                            &entity_io_global_win_entity_list_size, hero),
-              1);
-    EXPECT_EQ(entity_unload(hero, 0), 1);
+    EXPECT_EQ(unlink_and_unload(hero, 0), 1);
     EXPECT_EQ(game_globals.player_character, nullptr);
     EXPECT_EQ(game_globals.parked_child_list, sword);
     EXPECT_EQ(game_globals.parked_child_list_size, 2);
@@ -455,8 +462,7 @@ TEST_F(EntityIo, ThePlayersSubEntitiesAreParked)
     hero = load_into_ring("hero");
     ASSERT_NE(hero, nullptr);
     game_globals.player_character = hero;
-    entity_unlink(&entity_io_global_win_entity_list, &entity_io_global_win_entity_list_size, hero);
-    EXPECT_EQ(entity_unload(hero, 0), 1);
+    EXPECT_EQ(unlink_and_unload(hero, 0), 1);
     EXPECT_EQ(game_globals.parked_child_list_size, 2);
     EXPECT_EQ(game_globals.current_weapon, nullptr);  // the first sword is gone
 
@@ -477,10 +483,7 @@ TEST_F(EntityIo, UnloadingClearsEveryReference)
     entity_update_cursor = courtyard;
     entity_update_next = camera;
     for (win_entity* entity : {courtyard, camera}) {
-        EXPECT_EQ(entity_unlink(&entity_io_global_win_entity_list,
-                                &entity_io_global_win_entity_list_size, entity),
-                  1);
-        EXPECT_EQ(entity_unload(entity, 1), 1);
+        EXPECT_EQ(unlink_and_unload(entity, 1), 1);
     }
     EXPECT_EQ(game_globals.current_environment, nullptr);
     EXPECT_EQ(game_globals.current_camera, nullptr);
@@ -561,10 +564,7 @@ TEST_F(EntityIo, MemoryOfAnEntityUnloadedInAWalkOutlivesTheWalk)
         entity_io_begin_walk();  // the update
         if (situation == SCRIPT_SLICE)
             entity_io_begin_walk();  // a state's play script, run inside it
-        EXPECT_EQ(entity_unlink(&entity_io_global_win_entity_list,
-                                &entity_io_global_win_entity_list_size, victim),
-                  1);
-        EXPECT_EQ(entity_unload(victim, 1), 1);
+        EXPECT_EQ(unlink_and_unload(victim, 1), 1);
         EXPECT_EQ(game_globals.current_weapon, nullptr);
         if (situation == SCRIPT_SLICE)
             entity_io_end_walk();

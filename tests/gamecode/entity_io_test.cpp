@@ -597,7 +597,11 @@ TEST_F(EntityIo, TheIconSlotsHoldCountedReferences)
     ASSERT_NE(icon, nullptr);
     add_to_texture_container_list(&d3dtexr_texture_container_list,
                                   &d3dtexr_texture_container_list_size, icon);
+    // The list's reference alone, as the cache keeps a texture it loaded.
+    if (icon->texture_container_ref_cnt > 1)
+        free_texture_container(icon);
     int32_t listed = icon->texture_container_ref_cnt;
+    ASSERT_EQ(listed, 1);
     gameglobals_hold_texture(&game_globals.weapon_icon_texture, icon);
     gameglobals_hold_texture(&game_globals.item_icon_texture, icon);
     EXPECT_EQ(icon->texture_container_ref_cnt, listed + 2);
@@ -609,4 +613,7 @@ TEST_F(EntityIo, TheIconSlotsHoldCountedReferences)
     gameglobals_reset_level_state();
     EXPECT_EQ(game_globals.weapon_icon_texture, nullptr);
     EXPECT_EQ(icon->texture_container_ref_cnt, listed);
+    // Given back, it goes with the next sweep.
+    EXPECT_EQ(d3dtextr_clean_texture_container_list(), 1);
+    EXPECT_EQ(d3dtexr_texture_container_list, nullptr);
 }

@@ -264,11 +264,33 @@ TEST_F(EntityIo, TheCharacterGetsItsModelTableAnimationsAndSubEntities)
     EXPECT_STREQ(hero->win_sub_entity_list->next->win_entity_name, "torch");
     EXPECT_TRUE(log.contains("Reading ENW '"));
 
+    // A second character of the same model shares it.
+    win_entity* twin = load("hero");
+    ASSERT_NE(twin, nullptr);
+    EXPECT_EQ(win_entity_character(twin)->mow_model, character->mow_model);
+    EXPECT_EQ(character->mow_model->mow_model_ref_cnt, 3);
+    EXPECT_EQ(entity_unload(twin, 1), 1);
+    EXPECT_EQ(character->mow_model->mow_model_ref_cnt, 2);
+
     add_to_win_entity_list(&entity_io_global_win_entity_list,
                            &entity_io_global_win_entity_list_size, hero);
     EXPECT_EQ(entity_io_find_entity(entity_io_global_win_entity_list, "torch"),
               hero->win_sub_entity_list->next);
     EXPECT_EQ(entity_io_find_entity(entity_io_global_win_entity_list, "Torch"), nullptr);
+}
+
+// A sub-entity already loaded anywhere is not loaded again.
+TEST_F(EntityIo, ASubEntityThatIsLoadedAlreadyIsRefused)
+{
+    write_hero();
+    write_bare("shelf", {"torch"});
+    ASSERT_NE(load_into_ring("shelf"), nullptr);
+    log.clear();
+    win_entity* hero = load_into_ring("hero");
+    ASSERT_NE(hero, nullptr);
+    EXPECT_EQ(hero->win_sub_entity_list_size, 1);  // the sword of its file alone
+    EXPECT_TRUE(has(log.errors(), "Attempting to to load a sub entity that's already loaded, "
+                                  "sub_entity name 'torch'"));
 }
 
 TEST_F(EntityIo, EachPayloadIsCompleted)

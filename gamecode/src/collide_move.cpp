@@ -192,21 +192,20 @@ win_collision* const* environment_hulls(const win_entity* entity, int32_t* count
 int32_t check_count = 0;
 
 // Moves the matrix to `position`, keeping its rotation and scale. A matrix
-// without parts stands for the identity whatever its rows hold, so it gets
-// the identity's rows before it gets a translation.
+// without parts stands for the identity whatever its rows hold, so it
+// becomes a translation matrix.
 void set_translation(win_matrix43* matrix, const win_vect3* position)
 {
-    if (matrix->attrib == 0)
+    if (matrix->attrib == 0) {
         win_math_set_translate_matrix43_from_vect3_inline(matrix, position);
+        return;
+    }
     matrix->m[3][0] = position->x;
     matrix->m[3][1] = position->y;
     matrix->m[3][2] = position->z;
-    if (position->x != 0.0f)
-        matrix->attrib |= WIN_ATTRIB_TRANSLATE_X;
-    if (position->y != 0.0f)
-        matrix->attrib |= WIN_ATTRIB_TRANSLATE_Y;
-    if (position->z != 0.0f)
-        matrix->attrib |= WIN_ATTRIB_TRANSLATE_Z;
+    matrix->attrib |= (position->x != 0.0f ? WIN_ATTRIB_TRANSLATE_X : 0) |
+                      (position->y != 0.0f ? WIN_ATTRIB_TRANSLATE_Y : 0) |
+                      (position->z != 0.0f ? WIN_ATTRIB_TRANSLATE_Z : 0);
 }
 
 win_vect3 translation_of(const win_matrix43* matrix)

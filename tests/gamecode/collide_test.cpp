@@ -755,6 +755,24 @@ TEST_F(CollideEntity, WhatIsNotMovedAndWhatStartsElsewhere)
     expect_near(crate->velocity, {0, 0, 0});
 }
 
+TEST_F(CollideEntity, AMatrixWithoutPartsGetsATranslation)
+{
+    // The default matrix of a new entity is all zeros without parts: the
+    // identity at the origin, which lies on the floor's corner. Lifted off
+    // the floor, the matrix becomes a translation, not a collapse to a
+    // point.
+    EntityHolder ball(make_mover("ball", WIN_ENTITY_TYPE_CHARACTER, {0, 0, 0}, 10.0f));
+    ball->local_matrix = {};
+    win_matrix43 m = {};
+    EXPECT_EQ(collide_check_entity(&m, ball.entity, level), 1);
+    win_matrix43 want;
+    win_math_set_translate_matrix43_inline(&want, 0, 0.001f, 0);
+    EXPECT_EQ(m.attrib, want.attrib);
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 3; ++column)
+            EXPECT_NEAR(m.m[row][column], want.m[row][column], 1e-6f) << row << ", " << column;
+}
+
 TEST_F(CollideEntity, RefusalsAndEnvironmentsWithoutHulls)
 {
     EntityHolder crate(make_mover("crate", WIN_ENTITY_TYPE_CHARACTER, {50, 0, 12}, 10.0f));

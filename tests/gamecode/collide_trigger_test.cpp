@@ -107,18 +107,19 @@ TEST_F(Triggers, EachEntryStartsTheScriptOnce)
 
 TEST_F(Triggers, TheRulesOfFiring)
 {
-    // Each case stands the player in (or beside) one trigger of the room,
-    // facing -z unless turned; the trigger's heading is -z.
+    // Each case stands the player in (or beside) one trigger of the room
+    // that starts a script, the action button pressed; the player is turned
+    // by turn_y, the trigger's heading and tolerance are the y angles given.
     struct Case {
         const char* what;
-        void (*arrange)(win_trigger* trigger, win_entity* player);
+        void (*arrange)(win_trigger* trigger, win_entity* player);  // NULL: nothing more
         int fired;
         int32_t count_after;
         int32_t button_after;
+        float turn_y = 0.0f, heading_y = 0.0f, tolerance_y = 0.0f;
     };
     const Case cases[] = {
-        {"inside, facing the heading exactly: the firing clears the button",
-         [](win_trigger*, win_entity*) {}, 1, 1, 0},
+        {"inside, facing the heading exactly: the firing clears the button", nullptr, 1, 1, 0},
         {"outside the volume", [](win_trigger*, win_entity* p) { p->local_matrix.m[3][0] = 150; },
          0, 0, 1},
         {"switched off", [](win_trigger* t, win_entity*) { t->win_trigger_enabled = 0; }, 0, 0, 1},
@@ -164,39 +165,13 @@ TEST_F(Triggers, TheRulesOfFiring)
              t->win_trigger_max_activations = 1;
          },
          1, 0, 1},
-        {"facing sideways, no tolerance", [](win_trigger*, win_entity* p) { turn(p, 1.5707964f); },
-         0, 0, 1},
-        {"facing backwards, tolerance pi",
-         [](win_trigger* t, win_entity* p) {
-             turn(p, 3.1415927f);
-             t->win_trigger_facing_tolerance.y = 3.1415927f;
-         },
-         1, 1, 0},
-        {"turned 0.4 one way within a tolerance of 0.5",
-         [](win_trigger* t, win_entity* p) {
-             turn(p, 0.4f);
-             t->win_trigger_facing_tolerance.y = 0.5f;
-         },
-         1, 1, 0},
-        {"turned 0.4 the other way",
-         [](win_trigger* t, win_entity* p) {
-             turn(p, -0.4f);
-             t->win_trigger_facing_tolerance.y = 0.5f;
-         },
-         1, 1, 0},
-        {"turned 0.6, beyond a tolerance of 0.5",
-         [](win_trigger* t, win_entity* p) {
-             turn(p, -0.6f);
-             t->win_trigger_facing_tolerance.y = 0.5f;
-         },
-         0, 0, 1},
-        {"a heading of 1.0 faced from 1.2 with a tolerance of 0.3",
-         [](win_trigger* t, win_entity* p) {
-             turn(p, 1.2f);
-             t->win_trigger_facing.y = 1.0f;
-             t->win_trigger_facing_tolerance.y = 0.3f;
-         },
-         1, 1, 0},
+        {"facing sideways, no tolerance", nullptr, 0, 0, 1, 1.5707964f, 0, 0},
+        {"facing backwards, tolerance pi", nullptr, 1, 1, 0, 3.1415927f, 0, 3.1415927f},
+        {"turned 0.4 one way within a tolerance of 0.5", nullptr, 1, 1, 0, 0.4f, 0, 0.5f},
+        {"turned 0.4 the other way", nullptr, 1, 1, 0, -0.4f, 0, 0.5f},
+        {"turned 0.6, beyond a tolerance of 0.5", nullptr, 0, 0, 1, -0.6f, 0, 0.5f},
+        {"a heading of 1.0 faced from 1.2 with a tolerance of 0.3", nullptr, 1, 1, 0, 1.2f, 1.0f,
+         0.3f},
         {"a player who does not collide with the environment",
          [](win_trigger*, win_entity* p) {
              p->win_entity_flag &= ~ENTITY_FLAG_ENVIRONMENT_COLLISION;
@@ -211,7 +186,11 @@ TEST_F(Triggers, TheRulesOfFiring)
         win_trigger* trigger = give_triggers(room.entity, 1);
         set_trigger(trigger, "door", room_hull(), "door_open");
         game_globals.action_button_pressed = 1;
-        c.arrange(trigger, hero.entity);
+        turn(hero.entity, c.turn_y);
+        trigger->win_trigger_facing.y = c.heading_y;
+        trigger->win_trigger_facing_tolerance.y = c.tolerance_y;
+        if (c.arrange)
+            c.arrange(trigger, hero.entity);
         LogCapture log;
         EXPECT_EQ(collide_check_triggers(hero.entity, room.entity), c.fired);
         EXPECT_EQ(trigger->win_trigger_activation_count, c.count_after);

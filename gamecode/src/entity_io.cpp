@@ -124,13 +124,10 @@ void drop_read_array(T*& array, int32_t& size, int (*free_array)(T*, int32_t))
 
 void complete_character_model(win_character* character, const load_context& context)
 {
-    // The file may hold a pose, appendage spheres and shaders of its own: the
-    // model decides them.
+    // The file may hold a pose and shaders of its own: the model decides
+    // them.
     drop_read_array(character->mow_track_augment_array, character->mow_track_augment_array_size,
                     free_mow_track_augment_array);
-    drop_read_array(character->current_appendage_sphere_keys,
-                    character->current_appendage_sphere_keys_size,
-                    free_mow_appendage_sphere_key_array);
     drop_read_array(character->win_shader_array, character->win_shader_array_size,
                     free_win_shader_array);
 
@@ -373,10 +370,13 @@ void make_appendage_spheres(win_entity* entity)
     win_character* character = win_entity_character(entity);
     if (!character)
         return;
+    // Spheres the file held give way to those of the model.
+    drop_read_array(character->current_appendage_sphere_keys,
+                    character->current_appendage_sphere_keys_size,
+                    free_mow_appendage_sphere_key_array);
     const mow_model* model = character->mow_model;
     if (!model || model->mow_appendage_array_size <= 0) {
         LOG_NOTICE("%s\n", "model has no appendages. Defaulting to 0 appendages.");
-        character->current_appendage_sphere_keys_size = 0;
         return;
     }
     int32_t appendages = model->mow_appendage_array_size;

@@ -378,6 +378,42 @@ TEST_F(EntityIo, CyclesOfSubEntitiesAndTemplatesAreRefused)
     EXPECT_EQ(entity_unload(fountain, 1), 1);
 }
 
+// What the file holds where the loader makes its own (appendage spheres of
+// a character without a model, state values, a camera's AI record) is
+// released, not lost.
+TEST_F(EntityIo, ItemsTheLoaderReplacesAreReleased)
+{
+    win_entity* ghost = malloc_win_entity("ghost");
+    ghost->win_entity_type = WIN_ENTITY_TYPE_CHARACTER;
+    win_character* character = ghost->u.win_character = malloc_win_character();
+    character->current_appendage_sphere_keys = malloc_mow_appendage_sphere_key_array(1);
+    character->current_appendage_sphere_keys_size = 1;
+    character->current_appendage_sphere_keys[0].mow_segment_key_array =
+        malloc_mow_segment_key_array(2);
+    character->current_appendage_sphere_keys[0].mow_segment_key_array_size = 2;
+    ghost->win_state_array = (float*)MALLOC(3 * sizeof(float));
+    ghost->win_state_array_size = 3;
+    std::fill_n(ghost->win_state_array, 3, 7.0f);
+    write_entity(ghost);
+    win_entity* camera = demo_entity_make_camera();
+    camera->u.win_camera->win_ai = demo_ai_make_guard();
+    write_entity(camera);
+
+    int64_t blocks = heap_live_blocks();
+    ghost = load("ghost");
+    ASSERT_NE(ghost, nullptr);
+    EXPECT_EQ(ghost->u.win_character->current_appendage_sphere_keys, nullptr);
+    EXPECT_EQ(ghost->u.win_character->current_appendage_sphere_keys_size, 0);
+    EXPECT_EQ(ghost->win_state_array, nullptr);  // no state names
+    EXPECT_EQ(ghost->win_state_array_size, 0);
+    camera = load("camera");
+    ASSERT_NE(camera, nullptr);
+    EXPECT_EQ(camera->u.win_camera->win_ai->attack_sector_list, nullptr);  // made afresh
+    EXPECT_EQ(entity_unload(ghost, 1), 1);
+    EXPECT_EQ(entity_unload(camera, 1), 1);
+    EXPECT_EQ(heap_live_blocks(), blocks);
+}
+
 // An animation that gives fewer appendage spheres than the model has
 // appendages leaves the others without segments instead of reading past it.
 TEST_F(EntityIo, AppendageKeysAreReadOnlyAsFarAsTheAnimationGoes)

@@ -89,8 +89,8 @@ varnock_subsystem(models
 varnock_subsystem(world
   INCLUDES convert/src
   SOURCES
-    convert/src/win_collision.cpp convert/src/win_entity.cpp
-  HEADERS convert/src/world_services.h convert/src/win_shader.h convert/src/win_sound.h
+    convert/src/win_collision.cpp convert/src/win_entity.cpp convert/src/win_shader.cpp
+  HEADERS convert/src/world_services.h convert/src/win_sound.h
           convert/src/win_trigger.h
   LIBS models)
 

@@ -45,13 +45,23 @@ mow_track_augment* arm_pose(const win_entity* entity)
     return nullptr;
 }
 
-void switch_on(void)
+// Switches auto-aim on and puts `callback` on joint 7: in place of what is
+// there with `replace`, else only on an empty slot.
+int switch_on_with(win_entity* entity, mow_augment_callback_funct callback, bool replace)
 {
+    REFUSE_NULL(entity, "vk_auto_aim_setup", "win_entity", 0);
+    mow_track_augment* pose = arm_pose(entity);
+    if (!pose)
+        return 0;
     if (vk_auto_aim_state.auto_aim_off == 1) {
         LOG_NOTICE("%s\n", "AUTO_AIM: ON");
         vk_auto_aim_state.auto_aim_off = 0;
         vk_auto_aim_state.arm_slerp_fraction = 0.0f;
     }
+    mow_augment_callback_funct& slot = pose[VK_AUTO_AIM_ARM_JOINT].mow_augment_callback;
+    if (replace || !slot)
+        slot = callback;
+    return 1;
 }
 
 // Where the arm aims at `candidate`: the centre of its AI's target joint, or
@@ -137,26 +147,12 @@ int move_arm(mow_track_augment* pose, float toward, bool with_notices)
 
 int vk_auto_aim_setup(win_entity* entity)
 {
-    REFUSE_NULL(entity, "vk_auto_aim_setup", "win_entity", 0);
-    mow_track_augment* pose = arm_pose(entity);
-    if (!pose)
-        return 0;
-    switch_on();
-    mow_track_augment& arm = pose[VK_AUTO_AIM_ARM_JOINT];
-    if (!arm.mow_augment_callback)
-        arm.mow_augment_callback = varnock_aim_left_arm_at_closest_enemy;
-    return 1;
+    return switch_on_with(entity, varnock_aim_left_arm_at_closest_enemy, false);
 }
 
 int vk_auto_aim_undo_setup(win_entity* entity)
 {
-    REFUSE_NULL(entity, "vk_auto_aim_setup", "win_entity", 0);
-    mow_track_augment* pose = arm_pose(entity);
-    if (!pose)
-        return 0;
-    switch_on();
-    pose[VK_AUTO_AIM_ARM_JOINT].mow_augment_callback = varnock_undo_aim_left_arm_at_closest_enemy;
-    return 1;
+    return switch_on_with(entity, varnock_undo_aim_left_arm_at_closest_enemy, true);
 }
 
 int vk_auto_aim_clear(win_entity* entity)

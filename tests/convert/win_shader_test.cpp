@@ -17,13 +17,7 @@ namespace {
 // empty slot for the second, showing texture 1.
 win_shader* glow_shader()
 {
-    win_shader* shader = demo_shader_make("glow", "flicker", "glow_a", "glow_b");
-    shader->win_ast = demo_shader_make_table("flicker", "flicker");
-    shader->texture_container_ptr_array = malloc_texture_container_ptr_array(2);
-    shader->texture_container_ptr_array_size = 2;
-    shader->texture_container_ptr_array[0] = malloc_texture_container("glow_a");
-    shader->current_texture = 1;
-    return shader;
+    return demo_shader_make_whole("glow", "flicker", "glow_a", "glow_b");
 }
 
 // The stream of the flicker table; with `next_of_flash`, flash leads there.

@@ -33,12 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 void fuzz_write_seeds(void)
 {
     win_shader* plain = demo_shader_make("glow", "flicker", "glow_a", "glow_b");
-    win_shader* full = demo_shader_make("flicker", "flicker", "glow_a", "glow_b");
-    full->win_ast = demo_shader_make_table("flicker", "flicker");
-    full->texture_container_ptr_array = malloc_texture_container_ptr_array(2);
-    full->texture_container_ptr_array_size = 2;
-    full->texture_container_ptr_array[1] = malloc_texture_container("glow_b");
-    full->current_texture = 1;
+    win_shader* full = demo_shader_make_whole("flicker", "flicker", "glow_a", "glow_b");
     for (win_shader* seed : {plain, full}) {
         char* buffer = nullptr;
         size_t length = 0;

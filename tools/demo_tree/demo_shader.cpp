@@ -107,6 +107,27 @@ win_shader* demo_shader_make(const char* name, const char* table_name, const cha
     return shader;
 }
 
+win_shader* demo_shader_make_whole(const char* name, const char* table_name, const char* texture_0,
+                                   const char* texture_1)
+{
+    win_shader* shader = demo_shader_make(name, table_name, texture_0, texture_1);
+    if (!shader)
+        return nullptr;
+    shader->win_ast = demo_shader_make_table(table_name, table_name);
+    shader->texture_container_ptr_array = malloc_texture_container_ptr_array(2);
+    if (!shader->win_ast || !shader->texture_container_ptr_array ||
+        !(shader->texture_container_ptr_array[0] = malloc_texture_container(texture_0))) {
+        LOG_ERROR("%s\n", "Could not make the whole demo shader.");
+        if (shader->texture_container_ptr_array)
+            shader->texture_container_ptr_array_size = 2;
+        free_win_shader(shader);
+        return nullptr;
+    }
+    shader->texture_container_ptr_array_size = 2;
+    shader->current_texture = 1;
+    return shader;
+}
+
 int demo_shader_write_file(const char* path, const win_shader* shader)
 {
     return demo_write_record_file(path, FILE_TYPE_SHADER, FILE_VERSION_SHADER, &win_shader_desc,

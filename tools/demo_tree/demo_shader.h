@@ -29,6 +29,13 @@ win_ast* demo_shader_make_table(const char* name, const char* anim_name);
 win_shader* demo_shader_make(const char* name, const char* table_name, const char* texture_0,
                              const char* texture_1);
 
+// demo_shader_make's shader as a file may also hold it: its state table
+// stored with it, and two texture slots, the first holding a container
+// (outside the texture cache) for `texture_0`, the second empty; it shows
+// texture 1. NULL after a log line.
+win_shader* demo_shader_make_whole(const char* name, const char* table_name, const char* texture_0,
+                                   const char* texture_1);
+
 // Writes `shader` as a shader file at `path` (header, then the shader
 // stream). 1, or 0 after a log line.
 int demo_shader_write_file(const char* path, const win_shader* shader);

@@ -28,20 +28,23 @@ win_vect3 position_of(const win_entity* entity)
             entity->local_matrix.m[3][2]};
 }
 
+// The last entity warned about for a pose without the arm joints: the
+// set-up runs every frame, the warning once.
+const win_entity* warned_entity = nullptr;
+
 // The player's pose when it has the arm joints; else NULL, warned once for
 // the entity.
 mow_track_augment* arm_pose(const win_entity* entity)
 {
-    static const win_entity* warned = nullptr;
     const win_character* character = win_entity_character(entity);
     if (character && character->mow_track_augment_array &&
         character->mow_track_augment_array_size > VK_AUTO_AIM_HAND_JOINT)
         return character->mow_track_augment_array;
-    if (warned != entity)
+    if (warned_entity != entity)
         LOG_WARNING("No auto-aim for %s: it has no pose with the joints %ld and %ld\n",
                     entity->win_entity_name ? entity->win_entity_name : "(null)",
                     (long)VK_AUTO_AIM_ARM_JOINT, (long)VK_AUTO_AIM_HAND_JOINT);
-    warned = entity;
+    warned_entity = entity;
     return nullptr;
 }
 
@@ -90,8 +93,11 @@ void turn_arm(mow_track_augment* pose, bool with_notices)
 {
     const vk_auto_aim_state_record& s = vk_auto_aim_state;
     win_matrix43 look = {};
-    win_math_set_look_at_matrix43(&look, &s.auto_aim_point,
-                                  &pose[VK_AUTO_AIM_HAND_JOINT].mow_augment_sphere_center, nullptr);
+    // An aim point on the hand itself gives no direction: the arm stays.
+    if (!win_math_set_look_at_matrix43(&look, &s.auto_aim_point,
+                                       &pose[VK_AUTO_AIM_HAND_JOINT].mow_augment_sphere_center,
+                                       nullptr))
+        return;
     look.attrib = 7;
     win_math_transpose_matrix43_inline(&look);
     win_matrix43 offset = {};
@@ -251,4 +257,5 @@ void vk_auto_aim_forget_entity(const win_entity* entity)
 void vk_auto_aim_reset(void)
 {
     vk_auto_aim_state = vk_auto_aim_state_record{};
+    warned_entity = nullptr;
 }

@@ -120,8 +120,8 @@ public:
             sector->sector = s;
             sector->sector_kind = k < kinds.size() ? kinds[k] : AI_ATTACK_STANDARD_1;
             ++k;
-            add_to_win_hot_sector_list(&record->attack_sector_list, &record->attack_sector_list_size,
-                                       sector);
+            add_to_win_hot_sector_list(&record->attack_sector_list,
+                                       &record->attack_sector_list_size, sector);
         }
         return record;
     }
@@ -137,7 +137,8 @@ public:
         payload->win_map = map;
         if (!walls.empty()) {
             payload->win_collision_ptr_array_size = (int32_t)walls.size();
-            payload->win_collision_ptr_array = malloc_win_collision_ptr_array((int32_t)walls.size());
+            payload->win_collision_ptr_array = malloc_win_collision_ptr_array(
+                (int32_t)walls.size());
             for (size_t i = 0; i < walls.size(); ++i)
                 payload->win_collision_ptr_array[i] = ai_make_wall_hull(walls[i]);
         }

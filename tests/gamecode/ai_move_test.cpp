@@ -23,14 +23,10 @@ TEST(AiDirections, TurnStrafeAndVerticalAnswerBySideAndTolerance)
         int32_t turn;
         int32_t strafe;
     } cases[] = {
-        {{0, 0, -100}, 0, -1},
-        {{8.7f, 0, -100}, 0, -1},  // 5 degrees off: still ahead
-        {{-8.7f, 0, -100}, 0, -1},
-        {{17.6f, 0, -100}, -1, -1},  // 10 degrees off
-        {{-17.6f, 0, -100}, 1, -1},
-        {{100, 0, 0}, -1, 0},  // on the sideways axis: no strafe
-        {{-100, 0, 0}, 1, 0},
-        {{0, 0, 100}, -1, 1},  // straight behind turns left
+        {{0, 0, -100}, 0, -1},      {{8.7f, 0, -100}, 0, -1},    // 5 degrees off: still ahead
+        {{-8.7f, 0, -100}, 0, -1},  {{17.6f, 0, -100}, -1, -1},  // 10 degrees off
+        {{-17.6f, 0, -100}, 1, -1}, {{100, 0, 0}, -1, 0},        // on the sideways axis: no strafe
+        {{-100, 0, 0}, 1, 0},       {{0, 0, 100}, -1, 1},        // straight behind turns left
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ai_calc_turn_direction(self, &c.point), c.turn) << c.point.x << " " << c.point.z;
@@ -136,8 +132,9 @@ TEST(AiMove, WanderingDrawsTwiceInOrder)
         rand_util_srand(seed);
         const int step = rand_util_rand() % 100 - 50;
         const int turn = rand_util_rand() % 100 - 50;
-        const int32_t expected = (step > 0 ? ACTION_UP : 0) |
-                                 (turn >= 26 ? ACTION_RIGHT : turn < -25 ? ACTION_LEFT : 0);
+        const int32_t expected = (step > 0 ? ACTION_UP : 0) | (turn >= 26   ? ACTION_RIGHT
+                                                               : turn < -25 ? ACTION_LEFT
+                                                                            : 0);
         const int next = rand_util_rand();
         rand_util_srand(seed);
         self->win_ast->anim_input_flags = 0;

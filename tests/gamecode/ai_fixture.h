@@ -3,6 +3,8 @@
 // navigation map and wall hulls; a scene that owns them and releases them.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "heap.h"
 #include "mow_geo.h"
 #include "runtime_services.h"
+#include "test_support.h"
 #include "win_ast.h"
 #include "win_collision.h"
 #include "win_entity.h"
@@ -183,3 +186,9 @@ inline const win_goal_entry* ai_current(const win_entity* entity)
 {
     return ai_entity_ai(entity)->current_goal;
 }
+
+// The suites start each case from a fresh program state.
+class AiTest : public ::testing::Test {
+protected:
+    void SetUp() override { test_reset_state(); }
+};

@@ -9,11 +9,15 @@
 
 namespace {
 
+using AiDirections = AiTest;
+using AiMove = AiTest;
+using AiSight = AiTest;
+
 constexpr float DEG = AI_PI / 180.0f;
 
 // ---- Directions ----
 
-TEST(AiDirections, TurnStrafeAndVerticalAnswerBySideAndTolerance)
+TEST_F(AiDirections, TurnStrafeAndVerticalAnswerBySideAndTolerance)
 {
     AiScene scene;
     // Facing -z from the origin, with a model of radius 10 (half height 5).
@@ -44,7 +48,7 @@ TEST(AiDirections, TurnStrafeAndVerticalAnswerBySideAndTolerance)
     EXPECT_EQ(ai_calc_vertical_direction(bare, &slight), 1);
 }
 
-TEST(AiDirections, CompassCodesGoRoundFromPlusZ)
+TEST_F(AiDirections, CompassCodesGoRoundFromPlusZ)
 {
     AiScene scene;
     win_entity* self = scene.character("self", {0, 0, 0}, 0.0f, 10.0f);
@@ -65,7 +69,7 @@ struct MoveCase {
     int32_t input;
 };
 
-TEST(AiMove, WritesTheBitsOfEachMobilityType)
+TEST_F(AiMove, WritesTheBitsOfEachMobilityType)
 {
     // The point 60 degrees to +x needs a left turn (0x2); ahead, none.
     const MoveCase cases[] = {
@@ -100,7 +104,7 @@ TEST(AiMove, WritesTheBitsOfEachMobilityType)
     }
 }
 
-TEST(AiMove, FliersSlowDownWithinTheirRadius)
+TEST_F(AiMove, FliersSlowDownWithinTheirRadius)
 {
     AiScene scene;
     win_ai* ai = scene.ai();
@@ -124,7 +128,7 @@ TEST(AiMove, FliersSlowDownWithinTheirRadius)
     EXPECT_FLOAT_EQ(flier->velocity.z, 10.0f);
 }
 
-TEST(AiMove, WanderingDrawsTwiceInOrder)
+TEST_F(AiMove, WanderingDrawsTwiceInOrder)
 {
     AiScene scene;
     win_entity* self = scene.character("self", {0, 0, 0}, AI_FACE_NEG_Z, 10.0f, scene.ai());
@@ -145,7 +149,7 @@ TEST(AiMove, WanderingDrawsTwiceInOrder)
     }
 }
 
-TEST(AiMove, RefusesUnknownSubgoalsAndReportsUnknownMobility)
+TEST_F(AiMove, RefusesUnknownSubgoalsAndReportsUnknownMobility)
 {
     LogCapture log;
     AiScene scene;
@@ -168,7 +172,7 @@ TEST(AiMove, RefusesUnknownSubgoalsAndReportsUnknownMobility)
 
 // ---- Sight ----
 
-TEST(AiSight, SeesWithinThirtyDegreesAndItsRangeWhenTheLineIsFree)
+TEST_F(AiSight, SeesWithinThirtyDegreesAndItsRangeWhenTheLineIsFree)
 {
     AiScene scene;
     scene.environment(NULL, {{{-50, 0, -400}, {50, 0, -400}}});  // a wall 400 ahead
@@ -195,7 +199,7 @@ TEST(AiSight, SeesWithinThirtyDegreesAndItsRangeWhenTheLineIsFree)
     }
 }
 
-TEST(AiSight, PointsAreLookedAtFromAboveTheGround)
+TEST_F(AiSight, PointsAreLookedAtFromAboveTheGround)
 {
     LogCapture log;
     AiScene scene;
@@ -213,7 +217,7 @@ TEST(AiSight, PointsAreLookedAtFromAboveTheGround)
     EXPECT_TRUE(log.contains("Cannot ai_find_closest_node with NULL target_entity."));
 }
 
-TEST(AiSight, TheClosestNodeIsTheNearestInSight)
+TEST_F(AiSight, TheClosestNodeIsTheNearestInSight)
 {
     LogCapture log;
     AiScene scene;

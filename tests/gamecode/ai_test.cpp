@@ -10,6 +10,10 @@
 
 namespace {
 
+using AiGoals = AiTest;
+using AiPatrol = AiTest;
+using AiSectors = AiTest;
+
 constexpr float DEG = AI_PI / 180.0f;
 
 win_sector sector(float min, float max, float from_degrees, float to_degrees)
@@ -19,7 +23,7 @@ win_sector sector(float min, float max, float from_degrees, float to_degrees)
 
 // ---- The goal stack ----
 
-TEST(AiGoals, APushedGoalRunsFirstAndTheOneBelowResumes)
+TEST_F(AiGoals, APushedGoalRunsFirstAndTheOneBelowResumes)
 {
     LogCapture log;
     AiScene scene;
@@ -47,7 +51,7 @@ TEST(AiGoals, APushedGoalRunsFirstAndTheOneBelowResumes)
     EXPECT_TRUE(log.errors().empty());
 }
 
-TEST(AiGoals, GoalTypesOutsideTheTableAreRefused)
+TEST_F(AiGoals, GoalTypesOutsideTheTableAreRefused)
 {
     LogCapture log;
     AiScene scene;
@@ -72,7 +76,7 @@ TEST(AiGoals, GoalTypesOutsideTheTableAreRefused)
     EXPECT_TRUE(log.contains("Entity statue has no AI.  Cannot create default goal."));
 }
 
-TEST(AiGoals, GoalsWithoutBehaviourWarnEveryFrameAndStay)
+TEST_F(AiGoals, GoalsWithoutBehaviourWarnEveryFrameAndStay)
 {
     LogCapture log;
     AiScene scene;
@@ -84,7 +88,7 @@ TEST(AiGoals, GoalsWithoutBehaviourWarnEveryFrameAndStay)
     EXPECT_EQ(ai_current(guard)->goal_type, 5);
 }
 
-TEST(AiGoals, WaitingEndsOnceTheFramesAddUp)
+TEST_F(AiGoals, WaitingEndsOnceTheFramesAddUp)
 {
     AiScene scene;
     win_entity* guard = scene.character("guard", {0, 0, 0}, 0.0f, 20.0f, scene.ai());
@@ -97,7 +101,7 @@ TEST(AiGoals, WaitingEndsOnceTheFramesAddUp)
     EXPECT_EQ(ai_current(guard)->goal_type, AI_GOAL_IDLE);
 }
 
-TEST(AiGoals, OnlyLivingBrainyCharactersWithAnAiThink)
+TEST_F(AiGoals, OnlyLivingBrainyCharactersWithAnAiThink)
 {
     AiScene scene;
     win_ai* ai = scene.ai();
@@ -116,7 +120,7 @@ TEST(AiGoals, OnlyLivingBrainyCharactersWithAnAiThink)
     EXPECT_FLOAT_EQ(ai->personality.attack_timer, 0.1f);
 }
 
-TEST(AiGoals, HuntingToWeaknessStartsTheEndScriptAndStays)
+TEST_F(AiGoals, HuntingToWeaknessStartsTheEndScriptAndStays)
 {
     LogCapture log;
     AiScene scene;
@@ -131,7 +135,7 @@ TEST(AiGoals, HuntingToWeaknessStartsTheEndScriptAndStays)
     EXPECT_EQ(ai_current(guard)->goal_type, AI_GOAL_HUNT_TARGET_TO_WEAKNESS);
 }
 
-TEST(AiGoals, DuplicatesKeepThePersonalityAlone)
+TEST_F(AiGoals, DuplicatesKeepThePersonalityAlone)
 {
     AiScene scene;
     win_ai* source = scene.ai({sector(0, 60, -30, 30)});
@@ -151,7 +155,7 @@ TEST(AiGoals, DuplicatesKeepThePersonalityAlone)
 
 // ---- Attack sectors ----
 
-TEST(AiSectors, ClassifyTargetsByAngleThenDistance)
+TEST_F(AiSectors, ClassifyTargetsByAngleThenDistance)
 {
     AiScene scene;
     win_entity* self = scene.character("self", {0, 0, 0}, AI_FACE_NEG_Z, 20.0f);
@@ -183,7 +187,7 @@ TEST(AiSectors, ClassifyTargetsByAngleThenDistance)
     EXPECT_EQ(std::max(sides[0], sides[1]), AI_SECTOR_BEYOND_ANGLE_TO);
 }
 
-TEST(AiSectors, TooNearCountsOnlyForALoneSector)
+TEST_F(AiSectors, TooNearCountsOnlyForALoneSector)
 {
     AiScene scene;
     win_entity* target = scene.character("target", {0, 0, -20}, 0.0f, 20.0f);
@@ -209,7 +213,7 @@ TEST(AiSectors, TooNearCountsOnlyForALoneSector)
     EXPECT_EQ(ai_find_sector_goal(unarmed, target), nullptr);
 }
 
-TEST(AiSectors, TheSectorGoalPointsMostNearlyAtTheTarget)
+TEST_F(AiSectors, TheSectorGoalPointsMostNearlyAtTheTarget)
 {
     AiScene scene;
     win_entity* target = scene.character("target", {0, 0, -1}, 0.0f, 20.0f);
@@ -224,7 +228,7 @@ TEST(AiSectors, TheSectorGoalPointsMostNearlyAtTheTarget)
     EXPECT_EQ(ai_find_sector_goal(self, target)->sector_kind, 2);
 }
 
-TEST(AiSectors, RelativeDirectionsAreQuarters)
+TEST_F(AiSectors, RelativeDirectionsAreQuarters)
 {
     AiScene scene;
     win_entity* self = scene.character("self", {0, 0, 0}, AI_FACE_NEG_Z, 20.0f);
@@ -253,7 +257,7 @@ TEST(AiSectors, RelativeDirectionsAreQuarters)
 
 // ---- Unloaded targets and map indexes ----
 
-TEST(AiGoals, AnUnloadedTargetIsNoLongerFollowed)
+TEST_F(AiGoals, AnUnloadedTargetIsNoLongerFollowed)
 {
     LogCapture log;
     AiScene scene;
@@ -279,7 +283,7 @@ TEST(AiGoals, AnUnloadedTargetIsNoLongerFollowed)
     EXPECT_EQ(ai_current(guard), nullptr);
 }
 
-TEST(AiGoals, NodesOutsideTheMapAreNeverWalkedTo)
+TEST_F(AiGoals, NodesOutsideTheMapAreNeverWalkedTo)
 {
     LogCapture log;
     AiScene scene;
@@ -343,7 +347,7 @@ struct PatrolFrame {
     std::optional<win_vect3> goal_point = {};
 };
 
-TEST(AiPatrol, AGuardPatrolsAttacksHuntsAndFollowsTheMapWhenItLosesSight)
+TEST_F(AiPatrol, AGuardPatrolsAttacksHuntsAndFollowsTheMapWhenItLosesSight)
 {
     // The demo square (gate 0,0; tower 200,0; well 200,200; yard 0,200) and
     // a wall across beyond the well, from x 205 to 300 at z 260.

@@ -117,17 +117,6 @@ win_goal_entry* ai_create_default_goal(win_entity* entity)
     return goal;
 }
 
-// The explore camera `index` of the current environment; NULL when there is
-// none of that index.
-static const win_explore_cam* explore_cam(int32_t index)
-{
-    const win_environment* environment = win_entity_environment(game_globals.current_environment);
-    if (!environment || !environment->win_explore_cam_array || index < 0 ||
-        index >= environment->win_explore_cam_array_size)
-        return NULL;
-    return &environment->win_explore_cam_array[index];
-}
-
 win_goal_entry* ai_next_goal(win_entity* entity)
 {
     REFUSE_NULL(entity, "ai_next_goal", "entity", NULL);
@@ -149,7 +138,7 @@ win_goal_entry* ai_next_goal(win_entity* entity)
         resumed = ai_create_default_goal(entity);
     ai_set_current_goal(ai, resumed);
     if (camera && resumed && resumed->goal_type == AI_CAMERA_GOAL_EXPLORE_CAM) {
-        const win_explore_cam* cam = explore_cam(resumed->goal_arg);
+        const win_explore_cam* cam = ai_explore_cam(resumed->goal_arg);
         if (cam && cam->cam_script_name)
             script_initiate_script(cam->cam_script_name, NULL);
     }
@@ -282,10 +271,10 @@ int32_t ai_get_relative_direction_flags(win_entity* entity, win_entity* target)
         float from, to;
         int32_t flags;
     } quarters[] = {
-        {-0.7853982f, 0.7853982f, 0x2000},
-        {-2.3561945f, -0.7853982f, 0x8000},
-        {0.7853982f, 2.3561945f, 0x10000},
-        {2.3561945f, -2.3561945f, 0x4000},
+        {-0.7853982f, 0.7853982f, AI_DIRECTION_AHEAD},
+        {-2.3561945f, -0.7853982f, AI_DIRECTION_NEGATIVE_SIDE},
+        {0.7853982f, 2.3561945f, AI_DIRECTION_POSITIVE_SIDE},
+        {2.3561945f, -2.3561945f, AI_DIRECTION_BEHIND},
     };
     win_hot_sector sector = win_hot_sector_record_desc::templ;
     sector.sector.f[AI_SECTOR_MIN_DISTANCE] = 0.0f;
@@ -414,6 +403,9 @@ static bool can_see(const ai_step& s, const win_entity* entity)
     return entity && ai_find_closest_node(s.self, entity) == 1;
 }
 
+// The state flag of the state tables' keyword "impervious".
+static const int32_t AI_STATE_IMPERVIOUS = 0x2;
+
 // The type and reaction flags of the entity's current animation state; 0
 // without a table or a current state.
 static const win_anim_table_base* current_state(const win_entity* entity)
@@ -537,13 +529,29 @@ static void goal_run_to_point(ai_step& s)
     walk_to_point(s, AI_GOAL_RUN_TO_POINT, MOVE_RUN_TOWARD);
 }
 
+// By the attack sectors: back off from a target too near, attack it when an
+// attack is due and a sector holds it, else face it with a sector when it is
+// within their range, or approach it.
+static void close_in(ai_step& s, win_entity* target)
+{
+    const int32_t sector = ai_find_attack_sector(s.self, target);
+    if (sector == AI_TARGET_TOO_NEAR)
+        push(s, AI_GOAL_RETREAT_FROM_POINT, NULL, ai_entity_position(target));
+    else if (sector >= 0 && attack_due(s))
+        push_target(s, AI_GOAL_ATTACK, target);
+    else if (within_range(s, target))
+        push_target(s, AI_GOAL_FACE_ATTACK_SECTOR, target);
+    else
+        push(s, AI_GOAL_APPROACH_TARGET, target, {1.0f, 0.0f, 0.0f});
+}
+
 // Closing in on the target: back off or dodge when it attacks, follow the
 // map while it is out of sight, then attack, face or approach it.
 static void hunt(ai_step& s, int32_t type)
 {
     win_entity* target = s.goal->target_entity;
     const int r = rand_util_rand() % 100;
-    if ((state_type_flags(target) & 0xa0) && r < 50) {
+    if ((state_type_flags(target) & (ANIM_TYPE_ATTACKING | ANIM_TYPE_AIMING)) && r < 50) {
         if (r > 24 && (type == AI_GOAL_HUNT_TARGET_TO_WEAKNESS ||
                        can_see(s, game_globals.player_character))) {
             push_target(s, AI_GOAL_BACK_TO_POINT, target);
@@ -569,15 +577,7 @@ static void hunt(ai_step& s, int32_t type)
             }
         }
     }
-    const int32_t sector = ai_find_attack_sector(s.self, target);
-    if (sector == AI_TARGET_TOO_NEAR)
-        push(s, AI_GOAL_RETREAT_FROM_POINT, NULL, ai_entity_position(target));
-    else if (sector >= 0 && attack_due(s))
-        push_target(s, AI_GOAL_ATTACK, target);
-    else if (within_range(s, target))
-        push_target(s, AI_GOAL_FACE_ATTACK_SECTOR, target);
-    else
-        push(s, AI_GOAL_APPROACH_TARGET, target, {1.0f, 0.0f, 0.0f});
+    close_in(s, target);
 }
 
 static void goal_hunt_target(ai_step& s)
@@ -673,8 +673,8 @@ static void goal_attack(ai_step& s)
         push(s, AI_GOAL_RETREAT_FROM_POINT, NULL, ai_entity_position(target));
         return;
     }
-    // No sector holds the target, or it is taking a hit: no attack now.
-    if (sector < 0 || (state_type_flags(target) & 0x2)) {
+    // No sector holds the target, or it cannot be hurt now: no attack.
+    if (sector < 0 || (state_type_flags(target) & AI_STATE_IMPERVIOUS)) {
         set_input(s.self, 0);
         pop(s);
         return;
@@ -755,24 +755,19 @@ static void goal_guard_point(ai_step& s)
     const win_vect3 post = s.goal->goal_point;
     const win_vect3 position = ai_entity_position(s.self);
     if (win_math_calc_dist(&position, &post) <= (float)s.goal->goal_arg) {
-        if (!within_range(s, player)) {
-            push(s, AI_GOAL_SIDESTEP_TO_POINT, NULL, post);
-            return;
-        }
-        const int32_t sector = ai_find_attack_sector(s.self, player);
-        if (sector == AI_TARGET_TOO_NEAR)
-            push(s, AI_GOAL_RETREAT_FROM_POINT, NULL, ai_entity_position(player));
-        else if (sector >= 0 && attack_due(s))
-            push_target(s, AI_GOAL_ATTACK, player);
+        // Within range of its sectors the player is closed in on, never
+        // approached; out of it the guard keeps to its post.
+        if (within_range(s, player))
+            close_in(s, player);
         else
-            push_target(s, AI_GOAL_FACE_ATTACK_SECTOR, player);
+            push(s, AI_GOAL_SIDESTEP_TO_POINT, NULL, post);
         return;
     }
     const int32_t around = ai_get_relative_direction_flags(s.self, player);
     push(s,
-         around == 0x2000   ? AI_GOAL_FACE_AND_WALK_TO_POINT
-         : around == 0x4000 ? AI_GOAL_BACK_TO_POINT
-                            : AI_GOAL_SIDESTEP_TO_POINT,
+         around == AI_DIRECTION_AHEAD    ? AI_GOAL_FACE_AND_WALK_TO_POINT
+         : around == AI_DIRECTION_BEHIND ? AI_GOAL_BACK_TO_POINT
+                                         : AI_GOAL_SIDESTEP_TO_POINT,
          NULL, post);
 }
 
@@ -1013,7 +1008,10 @@ static void flier_aim(ai_step& s)
     const win_entity* player = game_globals.player_character;
     if (s.ai->personality.mobility_type != AI_MOBILITY_FLY || !s.goal->target_entity || !player)
         return;
-    if (!(state_type_flags(s.self) & ANIM_TYPE_ATTACKING) || !(state_reaction_flags(s.self) & 0x7))
+    const int32_t standard_attacks = ANIM_REACTION_STANDARD_1 | ANIM_REACTION_STANDARD_2 |
+                                     ANIM_REACTION_STANDARD_3;
+    if (!(state_type_flags(s.self) & ANIM_TYPE_ATTACKING) ||
+        !(state_reaction_flags(s.self) & standard_attacks))
         return;
     win_vect3 aim = ai_entity_position(player);
     aim.y += ai_model_radius(player) * 0.5f;

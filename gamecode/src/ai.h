@@ -41,6 +41,14 @@ enum : int32_t {
     AI_NO_ATTACK_SECTOR = -1,
     AI_TARGET_TOO_NEAR = -2,
 };
+// Where a target stands around an entity (ai_get_relative_direction_flags):
+// the quarters of angles about y from the entity's facing.
+enum ai_relative_direction : int32_t {
+    AI_DIRECTION_AHEAD = 0x2000,           // -45 to 45 degrees
+    AI_DIRECTION_BEHIND = 0x4000,          // 135 round to -135 degrees
+    AI_DIRECTION_NEGATIVE_SIDE = 0x8000,   // -135 to -45 degrees
+    AI_DIRECTION_POSITIVE_SIDE = 0x10000,  // 45 to 135 degrees
+};
 // The word of a hot sector's win_sector: distances, then angles in radians
 // about the vertical axis from the entity's facing.
 enum {

@@ -136,7 +136,7 @@ static void place_eye(const win_entity* camera, bool attached)
 
 // ---- Goals ----
 
-static const win_explore_cam* explore_cam(int32_t index)
+const win_explore_cam* ai_explore_cam(int32_t index)
 {
     const win_environment* environment = win_entity_environment(game_globals.current_environment);
     if (!environment || !environment->win_explore_cam_array || index < 0 ||
@@ -167,6 +167,15 @@ static void enter_zones(win_entity* camera, win_ai* ai, win_camera_target* targe
         ai_set_current_goal(ai, ai->win_goal_entry_list);
         target->explore_cam_idx = i;
     }
+}
+
+// The explore camera the camera comes from: the one of the last camera goal
+// finished, else the one whose zone the target was last found in.
+static int32_t explore_cam_come_from(const win_camera_target* target)
+{
+    if (ai_last_explore_cam_index >= 0)
+        return ai_last_explore_cam_index;
+    return target ? target->explore_cam_idx : -1;
 }
 
 static void stop(win_entity* camera)
@@ -205,7 +214,7 @@ static void fly_to_point(win_entity* camera, win_goal_entry* goal)
 // so (a speed of -2.0 or less).
 static void go_to_explore_cam(win_entity* camera, win_goal_entry* goal, int32_t from_index)
 {
-    const win_explore_cam* cam = explore_cam(goal->goal_arg);
+    const win_explore_cam* cam = ai_explore_cam(goal->goal_arg);
     if (!cam) {
         LOG_ERROR("Camera %s has a goal toward explore cam %ld, which the environment does not "
                   "have.\n",
@@ -213,7 +222,7 @@ static void go_to_explore_cam(win_entity* camera, win_goal_entry* goal, int32_t 
         ai_next_goal(camera);
         return;
     }
-    const win_explore_cam* from = explore_cam(from_index);
+    const win_explore_cam* from = ai_explore_cam(from_index);
     const bool cut = cam->cam_speed <= -2.0f && from && from->cam_speed == cam->cam_speed;
     const win_vect3 position = ai_entity_position(camera);
     const float d = win_math_calc_dist(&position, &goal->goal_point);
@@ -275,9 +284,7 @@ static void goal_step(win_entity* camera, win_ai* ai, win_camera_target* target)
 {
     ensure_goal(camera, ai);
     enter_zones(camera, ai, target);
-    const int32_t from_index = ai_last_explore_cam_index >= 0 ? ai_last_explore_cam_index
-                               : target                       ? target->explore_cam_idx
-                                                              : -1;
+    const int32_t from_index = explore_cam_come_from(target);
     win_goal_entry* goal = ai->current_goal;
     if (!goal)
         return;
@@ -312,13 +319,11 @@ static void attached_view(win_entity* camera, const win_goal_entry* goal,
             look_at_target(target, 0.75f, false);
         return;
     }
-    const win_explore_cam* cam = explore_cam(goal->goal_arg);
+    const win_explore_cam* cam = ai_explore_cam(goal->goal_arg);
     if (!cam)
         return;
-    const int32_t from_index = ai_last_explore_cam_index >= 0 ? ai_last_explore_cam_index
-                               : target                       ? target->explore_cam_idx
-                                                              : -1;
-    const win_explore_cam* from = explore_cam(from_index);
+    const int32_t from_index = explore_cam_come_from(target);
+    const win_explore_cam* from = ai_explore_cam(from_index);
     const auto set = [](const win_vect3& v) {
         return std::fabs(v.x) > 0.0001f || std::fabs(v.y) > 0.0001f || std::fabs(v.z) > 0.0001f;
     };

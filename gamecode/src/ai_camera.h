@@ -29,6 +29,10 @@ enum ai_camera_goal_type : int32_t {
 extern int32_t ai_last_explore_cam_index;
 extern int32_t ai_current_explore_cam_zone;
 
+// The explore camera `index` of the current environment; NULL when there is
+// no current environment or it has none of that index.
+const win_explore_cam* ai_explore_cam(int32_t index);
+
 // One frame of the camera's AI, after the camera has moved. 1, or 0 when it
 // did nothing: in camera-look mode, and for a camera without an AI record
 // (after an error line) or without ENTITY_FLAG_BRAIN (the current camera's

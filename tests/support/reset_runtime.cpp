@@ -1,3 +1,4 @@
+#include "ai_camera.h"
 #include "collide.h"
 #include "entity_io.h"
 #include "sound.h"
@@ -11,5 +12,6 @@ TEST_RESET(runtime)
     varnock_reset();
     vk_tail_free();
     entity_io_reset();
+    ai_camera_reset();
     collide_reset_check_count();
 }

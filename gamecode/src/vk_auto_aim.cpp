@@ -4,7 +4,7 @@
 
 #include "debug.h"
 #include "gameglobals.h"
-#include "runtime_pending.h"
+#include "ai.h"
 #include "win_entity.h"
 #include "win_math.h"
 

@@ -97,36 +97,29 @@ int step_blend(bool wanted, float dt)
 {
     vk_tail_state_record& s = vk_tail_state;
     switch (s.vk_tail_state) {
-    case 0:
-        if (wanted) {
+    case 0:    // off
+    case 2: {  // on
+        // A change of what the state asks for starts the fade that follows.
+        const bool on = s.vk_tail_state == 2;
+        if (wanted != on) {
             s.tail_transition_timer = VK_TAIL_TRANSITION_TIME;
-            s.vk_tail_state = 1;
+            s.vk_tail_state += 1;
         }
         return 1;
-    case 1:
+    }
+    case 1:    // fading in
+    case 3: {  // fading out
+        const bool in = s.vk_tail_state == 1;
         s.tail_transition_timer -= dt;
         if (s.tail_transition_timer > 0.0f) {
-            s.tail_blend_weight = 1.0f - s.tail_transition_timer / VK_TAIL_TRANSITION_TIME;
+            const float left = s.tail_transition_timer / VK_TAIL_TRANSITION_TIME;
+            s.tail_blend_weight = in ? 1.0f - left : left;
         } else {
-            s.tail_blend_weight = 1.0f;
-            s.vk_tail_state = 2;
+            s.tail_blend_weight = in ? 1.0f : 0.0f;
+            s.vk_tail_state = in ? 2 : 0;
         }
         return 1;
-    case 2:
-        if (!wanted) {
-            s.tail_transition_timer = VK_TAIL_TRANSITION_TIME;
-            s.vk_tail_state = 3;
-        }
-        return 1;
-    case 3:
-        s.tail_transition_timer -= dt;
-        if (s.tail_transition_timer > 0.0f) {
-            s.tail_blend_weight = s.tail_transition_timer / VK_TAIL_TRANSITION_TIME;
-        } else {
-            s.tail_blend_weight = 0.0f;
-            s.vk_tail_state = 0;
-        }
-        return 1;
+    }
     default:
         LOG_ERROR("Unknown vk_tail_state = %ld\n", (long)s.vk_tail_state);
         return 0;

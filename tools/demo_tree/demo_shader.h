@@ -25,12 +25,12 @@ win_ast* demo_shader_make_table(const char* name, const char* anim_name);
 
 // A shader named `name` with the two textures `texture_0` and `texture_1`
 // and the state table `table_name` (a name only: the loader reads the
-// table). NULL after a log line.
+// table; NULL for none). NULL after a log line.
 win_shader* demo_shader_make(const char* name, const char* table_name, const char* texture_0,
                              const char* texture_1);
 
 // demo_shader_make's shader as a file may also hold it: its state table
-// stored with it, and two texture slots, the first holding a container
+// (demo_shader_make_table of `table_name`, which must be given) stored with it, and two texture slots, the first holding a container
 // (outside the texture cache) for `texture_0`, the second empty; it shows
 // texture 1. NULL after a log line.
 win_shader* demo_shader_make_whole(const char* name, const char* table_name, const char* texture_0,

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ai.h"
 #include "ai_io.h"
 #include "anim_io.h"
 #include "collide.h"
@@ -20,8 +21,10 @@
 #include "mow_anim.h"
 #include "runtime_pending.h"
 #include "script_services.h"
+#include "shader_io.h"
 #include "sound.h"
 #include "str_util.h"
+#include "vk_auto_aim.h"
 #include "win_ast.h"
 #include "win_entity.h"
 
@@ -39,9 +42,8 @@ enum { ENTITY_IO_PATH_SIZE = 400 };
 // (holders, projectile owners, the current weapon and item of a character),
 // the auto-aim target and the collision and trigger code join here.
 const entity_io_forget_funct entity_io_forget_functs[] = {
-    script_forget_entity,
-    // ENTITY_IO_FORGET_FUNCTS: ai_forget_entity, entity_weapon_forget_entity,
-    // vk_auto_aim_forget_entity, collide_forget_entity
+    script_forget_entity, ai_forget_entity, vk_auto_aim_forget_entity,
+    // ENTITY_IO_FORGET_FUNCTS: entity_weapon_forget_entity, collide_forget_entity
 };
 
 int32_t walk_depth = 0;

@@ -8,11 +8,10 @@ int collide_check_entity_to_entity(win_entity*, win_entity*, win_vect3*)
     return 0;
 }
 
-// shader_io
-win_shader* load_win_shader_array(win_filename_ptr*, int32_t, const char*, const char*, const char*,
-                                  const char*, const char*)
+// entity_weapon: until weapons land, every attack uses the standard weapon.
+win_entity* entity_find_weapon_by_attack(win_entity*, int32_t)
 {
-    return nullptr;
+    return NULL;
 }
 
 // entity_dup

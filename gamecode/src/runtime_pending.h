@@ -17,14 +17,12 @@ struct win_vect3;
 // resolved. The placeholder finds no contact.
 int collide_check_entity_to_entity(win_entity* entity_a, win_entity* entity_b, win_vect3* centre);
 
-// shader_io (the shader files): a new array of `win_shader_filename_ptr_array_size`
-// shaders read from the shader files named, with their textures and state
-// tables; NULL after its messages. The placeholder loads none.
-win_shader* load_win_shader_array(win_filename_ptr* win_shader_filename_ptr_array,
-                                  int32_t win_shader_filename_ptr_array_size,
-                                  const char* shader_pathname, const char* texture_pathname,
-                                  const char* anim_pathname, const char* anim_table_pathname,
-                                  const char* model_pathname);
+// ---- Weapons (entity_weapon) ----
+
+// The first sub-entity of the character, in ring order, whose flags have the
+// weapon bit that `attack_kind` selects (ai_attack_kind); NULL for the plain
+// kinds and when the character has none.
+win_entity* entity_find_weapon_by_attack(win_entity* entity, int32_t attack_kind);
 
 // entity_dup (entity duplication): a new entity tree equal to the template,
 // sharing its models, hulls and textures by count; NULL after its messages.

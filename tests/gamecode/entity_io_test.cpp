@@ -13,6 +13,7 @@
 #include "demo_ast.h"
 #include "demo_entity.h"
 #include "demo_model.h"
+#include "demo_shader.h"
 #include "demo_sounds.h"
 #include "entity.h"
 #include "entity_io.h"
@@ -25,17 +26,19 @@
 #include "str_util.h"
 #include "test_support.h"
 #include "texture_container.h"
+#include "texture_support.h"
 #include "win_collision.h"
 
 namespace {
 
 // A data tree in a temporary directory, written with the project's own
-// writers, and the game's directories pointed at it.
-class EntityIo : public testing::Test {
+// writers, and the game's directories pointed at it, with the render frame up
+// for the textures of the shaders.
+class EntityIo : public TextureFrameTest {
 protected:
     void SetUp() override
     {
-        test_reset_state();
+        TextureFrameTest::SetUp();
         struct {
             char* field;
             const char* folder;
@@ -59,6 +62,8 @@ protected:
     void TearDown() override
     {
         entity_unload_all(1);
+        d3dtextr_cleanup();
+        TextureFrameTest::TearDown();
         test_reset_state();
     }
 
@@ -104,6 +109,15 @@ protected:
         write_entity(hero);
         EXPECT_EQ(demo_model_write(dir.file("model/demo_figure.mow").c_str(), model_key().c_str()),
                   1);
+        // The figure's one shader, flipping between two textures.
+        win_shader* skin = demo_shader_make(demo_model_shader_name, nullptr, "skin_a", "skin_b");
+        std::string shader_path = dir.file("shader/" + std::string(demo_model_shader_name) +
+                                           ".shw");
+        EXPECT_EQ(demo_shader_write_file(shader_path.c_str(), skin), 1);
+        free_win_shader(skin);
+        for (const char* texture : {"skin_a", "skin_b"})
+            dir.write("bitmap/" + std::string(texture) + ".tga",
+                      tga_image(2, 2, 32, false, 0x28, Pixels(4, 0xff00ff00)));
         if (!wave)
             wave = demo_anim_make_wave("demo_wave");
         EXPECT_EQ(demo_anim_write_file(dir.file("anim/demo_wave.trw").c_str(), wave), 1);
@@ -206,15 +220,14 @@ protected:
         return now;
     }
 
-    // The errors logged since the log was cleared, with the ones every load
-    // of the demo level gives while shaders and duplication are not in:
-    // those left out.
+    // The errors logged since the log was cleared, but for the ones every
+    // load of the demo level gives: the camera's fixed target is no entity,
+    // and duplication is not in yet.
     std::vector<std::string> errors()
     {
         std::vector<std::string> out;
-        for (const std::string& error : log.errors())
-            if (error.find("win_shader_array") == std::string::npos &&
-                error.find("entity_duplicate_win_entity") == std::string::npos &&
+        for (const std::string& error : log->errors())
+            if (error.find("entity_duplicate_win_entity") == std::string::npos &&
                 error.find("camera_target entity 'gate'") == std::string::npos)
                 out.push_back(error);
         return out;
@@ -226,9 +239,6 @@ protected:
             return line.find(text) != std::string::npos;
         });
     }
-
-    TempDir dir;
-    LogCapture log;
 };
 
 }  // namespace
@@ -238,7 +248,7 @@ protected:
 TEST_F(EntityIo, TheCharacterGetsItsModelTableAnimationsAndSubEntities)
 {
     write_hero();
-    log.clear();
+    log->clear();
     win_entity* hero = load("hero");
     ASSERT_NE(hero, nullptr);
     EXPECT_TRUE(errors().empty()) << errors().front();
@@ -247,6 +257,9 @@ TEST_F(EntityIo, TheCharacterGetsItsModelTableAnimationsAndSubEntities)
     ASSERT_NE(character->mow_model, nullptr);
     EXPECT_EQ(character->mow_model->mow_model_ref_cnt, 2);  // the list's and the hero's
     EXPECT_EQ(character->mow_track_augment_array_size, DEMO_MODEL_JOINTS);
+    ASSERT_EQ(character->win_shader_array_size, 1);
+    EXPECT_STREQ(character->win_shader_array[0].win_shader_name, demo_model_shader_name);
+    EXPECT_EQ(d3dtexr_texture_container_list_size, 2);
     EXPECT_NE(character->win_ai, nullptr);
     EXPECT_EQ(character->current_appendage_sphere_keys_size, 1);
     ASSERT_NE(hero->win_ast, nullptr);
@@ -262,7 +275,7 @@ TEST_F(EntityIo, TheCharacterGetsItsModelTableAnimationsAndSubEntities)
     ASSERT_EQ(hero->win_sub_entity_list_size, 2);
     EXPECT_STREQ(hero->win_sub_entity_list->win_entity_name, "sword");
     EXPECT_STREQ(hero->win_sub_entity_list->next->win_entity_name, "torch");
-    EXPECT_TRUE(log.contains("Reading ENW '"));
+    EXPECT_TRUE(log->contains("Reading ENW '"));
 
     // A second character of the same model shares it.
     win_entity* twin = load("hero");
@@ -285,12 +298,12 @@ TEST_F(EntityIo, ASubEntityThatIsLoadedAlreadyIsRefused)
     write_hero();
     write_bare("shelf", {"torch"});
     ASSERT_NE(load_into_ring("shelf"), nullptr);
-    log.clear();
+    log->clear();
     win_entity* hero = load_into_ring("hero");
     ASSERT_NE(hero, nullptr);
     EXPECT_EQ(hero->win_sub_entity_list_size, 1);  // the sword of its file alone
-    EXPECT_TRUE(has(log.errors(), "Attempting to to load a sub entity that's already loaded, "
-                                  "sub_entity name 'torch'"));
+    EXPECT_TRUE(has(log->errors(), "Attempting to to load a sub entity that's already loaded, "
+                                   "sub_entity name 'torch'"));
 }
 
 TEST_F(EntityIo, EachPayloadIsCompleted)
@@ -321,7 +334,7 @@ TEST_F(EntityIo, EachPayloadIsCompleted)
     EXPECT_EQ(camera->camera_target_list->target_entity,
               entity_io_find_entity(entity_io_global_win_entity_list, "hero"));
     EXPECT_EQ(camera->camera_target_list->next_ptr->target_entity, nullptr);
-    EXPECT_TRUE(log.contains("Could not find camera_target entity 'gate'"));
+    EXPECT_TRUE(log->contains("Could not find camera_target entity 'gate'"));
     EXPECT_NE(camera->win_ai, nullptr);
 
     // The template was not loaded: it is the first particle.
@@ -335,16 +348,16 @@ TEST_F(EntityIo, EachPayloadIsCompleted)
 TEST_F(EntityIo, MissingAndForeignFilesAreRefused)
 {
     EXPECT_EQ(load("nobody"), nullptr);
-    EXPECT_TRUE(has(log.errors(), "Could not find '"));
+    EXPECT_TRUE(has(log->errors(), "Could not find '"));
 
     write_bare("old");
     std::string path = dir.file("entity/old.enw");
     std::string bytes = read_host_file(path);
     bytes[68] = (char)154;  // the version word
     dir.write("entity/old.enw", bytes);
-    log.clear();
+    log->clear();
     EXPECT_EQ(load("old"), nullptr);
-    EXPECT_TRUE(has(log.errors(), "version found 154, expected 155"));
+    EXPECT_TRUE(has(log->errors(), "version found 154, expected 155"));
 }
 
 // A sub-entity or particle template that is being loaded already would be
@@ -360,8 +373,8 @@ TEST_F(EntityIo, CyclesOfSubEntitiesAndTemplatesAreRefused)
     win_entity* b = a->win_sub_entity_list;
     ASSERT_EQ(b->win_sub_entity_list_size, 1);
     EXPECT_STREQ(b->win_sub_entity_list->win_entity_name, "c");
-    EXPECT_TRUE(has(log.errors(), "Refusing to load entity 'a' inside its own load"));
-    EXPECT_TRUE(has(log.errors(), "Could not load sub entity 'a'"));
+    EXPECT_TRUE(has(log->errors(), "Refusing to load entity 'a' inside its own load"));
+    EXPECT_TRUE(has(log->errors(), "Could not load sub entity 'a'"));
     EXPECT_EQ(entity_unload(a, 1), 1);
 
     win_entity* emitter = malloc_win_entity("fountain");
@@ -370,11 +383,11 @@ TEST_F(EntityIo, CyclesOfSubEntitiesAndTemplatesAreRefused)
     emitter->u.win_emitter->particle_template = STRDUP("fountain");
     emitter->u.win_emitter->particle_count = 3;
     write_entity(emitter);
-    log.clear();
+    log->clear();
     win_entity* fountain = load("fountain");
     ASSERT_NE(fountain, nullptr);
     EXPECT_EQ(fountain->win_sub_entity_list_size, 0);
-    EXPECT_TRUE(has(log.errors(), "Could not load particle_template 'fountain'"));
+    EXPECT_TRUE(has(log->errors(), "Could not load particle_template 'fountain'"));
     EXPECT_EQ(entity_unload(fountain, 1), 1);
 }
 
@@ -447,6 +460,7 @@ TEST_F(EntityIo, LoadingAndUnloadingTheLevelLeavesEveryCountAsItWas)
         load_level();
         EXPECT_EQ(counts().models, 1);
         EXPECT_GT(counts().hulls, 0);
+        EXPECT_EQ(counts().textures, 2);
         EXPECT_EQ(entity_unload_all(1), 1);
         EXPECT_EQ(entity_io_global_win_entity_list, nullptr);
         EXPECT_EQ(entity_io_global_win_entity_list_size, 0);
@@ -470,11 +484,11 @@ TEST_F(EntityIo, AFailedAllocationWhileLoadingLeaksNothing)
     // A first round lists the animations, which stay for the session.
     load_level();
     entity_unload_all(1);
-    log.clear();
+    log->clear();
     load_level();
     entity_unload_all(1);
     int32_t clean_errors = debug_log.error_count;
-    log.clear();
+    log->clear();
     int swept = heap_failure_sweep([&] {
         int32_t errors_before = debug_log.error_count;
         for (const char* name : {"hero", "courtyard", "lamp", "camera", "sparks"})
@@ -556,7 +570,7 @@ TEST_F(EntityIo, AnEntityStillInARingIsNotUnloaded)
     win_entity* lone = load_into_ring("lone");
     ASSERT_NE(lone, nullptr);
     EXPECT_EQ(entity_unload(lone, 1), 0);
-    EXPECT_TRUE(has(log.errors(), "it is still in a ring or unloaded already"));
+    EXPECT_TRUE(has(log->errors(), "it is still in a ring or unloaded already"));
     EXPECT_EQ(entity_io_global_win_entity_list, lone);
     EXPECT_EQ(entity_unload(nullptr, 1), 0);
 }
@@ -642,9 +656,9 @@ TEST_F(EntityIo, MemoryOfAnEntityUnloadedInAWalkOutlivesTheWalk)
         entity_unload_all(1);
         EXPECT_EQ(model_io_global_mow_model_list_size, 0);
     }
-    log.clear();
+    log->clear();
     entity_io_end_walk();
-    EXPECT_TRUE(has(log.errors(), "entity_io_end_walk without a walk open."));
+    EXPECT_TRUE(has(log->errors(), "entity_io_end_walk without a walk open."));
 }
 
 // ---- Textures that game_globals keeps ----

@@ -1,8 +1,10 @@
+#include "ai_camera.h"
 #include "collide.h"
 #include "entity_io.h"
 #include "sound.h"
 #include "test_support.h"
 #include "varnock.h"
+#include "vk_auto_aim.h"
 #include "vk_tail.h"
 
 TEST_RESET(runtime)
@@ -10,6 +12,8 @@ TEST_RESET(runtime)
     sound_reset();
     varnock_reset();
     vk_tail_free();
+    vk_auto_aim_reset();
     entity_io_reset();
+    ai_camera_reset();
     collide_reset_check_count();
 }

@@ -4,3 +4,24 @@
 #pragma once
 
 #include "runtime_services.h"
+
+struct mow_track_augment;
+struct win_ai;
+struct win_entity;
+struct win_shader;
+
+// ai (ai.h): a new AI record with the personality of `win_ai_ptr` and
+// nothing else (no goals, scripts or sectors); NULL for NULL.
+win_ai* ai_create_duplicate(const win_ai* win_ai_ptr);
+
+// shader (shader.h): a copy of a character's shader array of `size` shaders;
+// NULL after an error line.
+win_shader* shader_duplicate_win_shader_array(const win_shader* template_array, int32_t size);
+
+// vk_tail (vk_tail.h): hangs the tail callbacks on the player's pose array;
+// 1, or 0 without a pose array or a loaded tail.
+int vk_tail_set_anim_hook(mow_track_augment* mow_track_augment_array);
+
+// entity (entity.h): launches the next particle of `particle_ring_head` from
+// `emitter`, remembering `owner` as who fired it; 1 launched, 0 none.
+int entity_emit_particle(win_entity* particle_ring_head, win_entity* emitter, win_entity* owner);

@@ -1,4 +1,6 @@
 #include "entity_io.h"
+#include "entity_ops.h"
+#include "entity_weapon.h"
 #include "sound.h"
 #include "test_support.h"
 #include "varnock.h"
@@ -10,4 +12,6 @@ TEST_RESET(runtime)
     varnock_reset();
     vk_tail_free();
     entity_io_reset();
+    entity_ops_reset();
+    entity_weapon_reset();
 }

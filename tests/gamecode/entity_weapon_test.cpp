@@ -1,0 +1,1 @@
+#include "entity_weapon.h"

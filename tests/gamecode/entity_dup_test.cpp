@@ -40,6 +40,15 @@ win_entity* child_named(const win_entity* parent, const std::string& name)
     return nullptr;
 }
 
+// The loader gives a state table a slot for each animation it names; the
+// demo hero's table comes without them.
+void give_anim_slots(win_entity* entity)
+{
+    win_ast* table = entity->win_ast;
+    table->mow_anim_ptr_array = malloc_mow_anim_ptr_array(table->mow_anim_filename_array_size);
+    table->mow_anim_ptr_array_size = table->mow_anim_filename_array_size;
+}
+
 // A character with what the loader gives a loaded one: a shared model, a
 // pose of three joints (joint 1 with a callback), two appendage spheres of
 // two segments each and its own AI record with a goal.
@@ -55,6 +64,7 @@ struct LoadedCharacter {
     LoadedCharacter()
     {
         entity = demo_entity_make_hero();
+        give_anim_slots(entity);
         model = malloc_mow_model("demo_figure");
         win_character* character = entity->u.win_character;
         character->mow_model = model;
@@ -103,6 +113,7 @@ TEST_F(Duplication, CopiesTheWholeTreeInOrderWithItsOwnMembers)
     ASSERT_NE(level, nullptr);
     win_entity* lamp = child_named(level, "lamp");
     lamp->u.win_light->light_slot = 3;
+    give_anim_slots(child_named(level, "hero"));
     win_collision* wall = level->u.win_environment->win_collision_ptr_array[0];
     int32_t wall_count = wall->win_collision_ref_cnt;
 

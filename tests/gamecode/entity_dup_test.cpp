@@ -183,9 +183,9 @@ TEST_F(Duplication, ACharacterSharesItsModelAndOwnsItsPoseKeysAndAi)
         EXPECT_EQ(character->current_appendage_sphere_keys[1].radius, 5.0f);
         EXPECT_NE(character->current_appendage_sphere_keys[1].mow_segment_key_array,
                   templ->current_appendage_sphere_keys[1].mow_segment_key_array);
-        EXPECT_EQ(character->current_appendage_sphere_keys[1].mow_segment_key_array[1]
-                      .segment_length,
-                  7.0f);
+        EXPECT_EQ(
+            character->current_appendage_sphere_keys[1].mow_segment_key_array[1].segment_length,
+            7.0f);
 
         // The AI keeps its personality and starts without goals.
         ASSERT_NE(character->win_ai, nullptr);
@@ -265,8 +265,7 @@ TEST_F(Duplication, RefusalsLeaveNothingAllocated)
         {entity_duplicate_win_entity(odd) != nullptr, "Unknown win_entity_type = 6"},
         {duplicate_win_filename_ptr_array(nullptr, 2) != nullptr,
          "Cannot duplicate_win_filename_ptr_array with NULL template_filename_ptr_array."},
-        {duplicate_win_filename_ptr_array(names, 0) != nullptr,
-         "Bad filename_ptr_array_size = 0"},
+        {duplicate_win_filename_ptr_array(names, 0) != nullptr, "Bad filename_ptr_array_size = 0"},
         {duplicate_win_state_name_ptr_array(names, -1) != nullptr,
          "Bad template_state_name_ptr_array_size = -1"},
         {duplicate_win_explore_cam_array(nullptr, 1) != nullptr,

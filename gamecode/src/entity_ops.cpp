@@ -150,6 +150,25 @@ bool tree_holds(const win_entity* root, const win_entity* entity)
     return false;
 }
 
+// 1 when `entity` is a sub-entity, at any depth, of a member of the ring or
+// of the parked ring. (A member of a ring of one links to itself, as an
+// entity in no ring does.)
+bool held_by_another(const win_entity* entity)
+{
+    const struct {
+        const win_entity* head;
+        int32_t count;
+    } rings[] = {{entity_io_global_win_entity_list, entity_io_global_win_entity_list_size},
+                 {game_globals.parked_child_list, game_globals.parked_child_list_size}};
+    for (const auto& ring : rings) {
+        const win_entity* member = ring.head;
+        for (int32_t i = 0; member && i < ring.count; ++i, member = member->next)
+            if (member != entity && tree_holds(member, entity))
+                return true;
+    }
+    return false;
+}
+
 // The joints a sub-entity may hang from: the parent's world matrix (-1), the
 // identity (-2), or a joint of a character parent's pose.
 bool valid_attach_joint(const win_entity* parent, int32_t joint_idx)
@@ -503,7 +522,7 @@ int entity_attach_to_joint(win_entity* parent, win_entity* child, int32_t joint_
                                 entity_io_global_win_entity_list_size, child);
     // Only a top-level entity or one in no ring can move: appending a member
     // of another ring would break both rings.
-    if (!top_level && child->next != child) {
+    if (!top_level && (child->next != child || held_by_another(child))) {
         LOG_ERROR("Cannot attach %s to %s because it is a sub-entity of another entity.\n",
                   name_of(child), name_of(parent));
         return 0;
@@ -680,8 +699,10 @@ int entity_set_player_step_sound(const char* name)
         !table->sound_fx_array || table->sound_fx_array_size < 1)
         return refuse("Unable to set player step sound because the player character has no "
                       "sound slot.\n");
-    FREE(table->sound_fx_filename_array[0]);
-    table->sound_fx_filename_array[0] = nullptr;
+    if (char* step_name = table->sound_fx_filename_array[0]) {
+        table->sound_fx_filename_array[0] = nullptr;
+        FREE(step_name);
+    }
     if (win_sound_container* step = table->sound_fx_array[0]) {
         table->sound_fx_array[0] = nullptr;
         sound_unload(step);
@@ -692,6 +713,10 @@ int entity_set_player_step_sound(const char* name)
         return 1;
     }
     table->sound_fx_filename_array[0] = STRDUP(name);
+    if (!table->sound_fx_filename_array[0]) {
+        LOG_ERROR("Could not strdup step sound name %s.\n", name);
+        return 0;
+    }
     table->sound_fx_array[0] = sound_load(name, 1, game_globals.sound_pathname);
     if (!table->sound_fx_array[0]) {
         LOG_ERROR("Failed to sound_load %s.\n", name);

@@ -6,7 +6,9 @@
 // that states ask for), and the queries scripts test.
 //
 // Most operations are declared in runtime_services.h, where the lower
-// subsystems reach them; this header adds the rest. Each returns 1 when its
+// subsystems reach them; this header adds the rest. entity_play_anim plays a
+// state and then draws (the player), holsters (the player), fires or reloads
+// the weapon in hand as the new state's type says. Each returns 1 when its
 // work is done and 0 when it was refused (one error line, nothing changed)
 // or, for the blocking ones, has not finished yet.
 #pragma once
@@ -24,10 +26,6 @@ extern int32_t entity_turn_state;
 
 // local_matrix := a copy of `matrix`.
 int entity_set_local_xform_matrix(win_entity* entity, const win_matrix43* matrix);
-// Plays animation state `state` of the entity's table: 1 when no new state
-// started or it started; for a new state the weapon is drawn (the player),
-// holstered (the player), fired or reloaded as the state's type says.
-int entity_play_anim(win_entity* entity, int32_t state);
 // For each joint of the source character's pose that was posed from keys,
 // the destination character's pose takes the source's transform, matrices
 // and no-keys flag. 0 after an error line when the two poses differ in size.

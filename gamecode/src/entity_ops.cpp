@@ -111,6 +111,17 @@ win_weapon_data* current_weapon_data(const win_entity* entity)
     return weapon ? &weapon->weapon_data : nullptr;
 }
 
+// Sets one of the entity's motion vectors, `what` in the notice.
+int set_motion(win_entity* entity, win_vect3 win_entity::*field, const win_vect3& value,
+               const char* what, const char* null_message)
+{
+    if (!entity)
+        return refuse(null_message);
+    LOG_NOTICE("Setting %s for entity to %f, %f, %f.\n", what, value.x, value.y, value.z);
+    entity->*field = value;
+    return 1;
+}
+
 // Sets or clears `bits` of the entity's flags, the `kind` of collision they
 // stand for, with the notice that says so.
 int switch_flags(win_entity* entity, uint32_t bits, int32_t enable, const char* kind,
@@ -284,20 +295,14 @@ int entity_set_local_xform_matrix(win_entity* entity, const win_matrix43* matrix
 
 int entity_set_velocity(win_entity* entity, float x, float y, float z)
 {
-    if (!entity)
-        return refuse("Cannot entity_set_velocity with NULL entity.\n");
-    LOG_NOTICE("Setting velocity for entity to %f, %f, %f.\n", x, y, z);
-    entity->velocity = {x, y, z};
-    return 1;
+    return set_motion(entity, &win_entity::velocity, {x, y, z}, "velocity",
+                      "Cannot entity_set_velocity with NULL entity.\n");
 }
 
 int entity_set_rot_velocity(win_entity* entity, float x, float y, float z)
 {
-    if (!entity)
-        return refuse("Cannot entity_set_rot_velocity with NULL entity.\n");
-    LOG_NOTICE("Setting rotational velocity for entity to %f, %f, %f.\n", x, y, z);
-    entity->rot_velocity = {x, y, z};
-    return 1;
+    return set_motion(entity, &win_entity::rot_velocity, {x, y, z}, "rotational velocity",
+                      "Cannot entity_set_rot_velocity with NULL entity.\n");
 }
 
 int entity_set_acceleration(win_entity* entity, float x, float y, float z)

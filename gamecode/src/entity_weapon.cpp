@@ -97,6 +97,18 @@ void add_at_most(T* value, T amount, T limit)
         *value = limit;
 }
 
+// The character whose hitpoints are to change; NULL after `null_message`
+// for a NULL entity or after the refusal of another type.
+win_character* hitpoint_holder(const win_entity* entity, const char* null_message)
+{
+    if (!entity) {
+        LOG_ERROR("%s\n", null_message);
+        return nullptr;
+    }
+    return character_or_refuse(entity, "Cannot change hitpoints of entity ",
+                               " because entity is not a character.\n");
+}
+
 // The inventory walk: from the reference's neighbour in `step` direction
 // round the ring to just before the reference, the first member with `flag`;
 // without a reference, from the head. A ring of one (the reference alone)
@@ -293,12 +305,8 @@ int entity_holster_current_weapon(win_entity* entity)
 
 int entity_add_hitpoints(win_entity* entity, float amount)
 {
-    if (!entity) {
-        LOG_ERROR("%s\n", "Cannot entity_add_hitpoints of a NULL entity.");
-        return 0;
-    }
-    win_character* character = character_or_refuse(entity, "Cannot change hitpoints of entity ",
-                                                   " because entity is not a character.\n");
+    win_character* character = hitpoint_holder(entity,
+                                               "Cannot entity_add_hitpoints of a NULL entity.");
     if (!character)
         return 0;
     if (is_weapon(entity))
@@ -315,12 +323,8 @@ int entity_add_hitpoints(win_entity* entity, float amount)
 
 int entity_set_hitpoints(win_entity* entity, float value)
 {
-    if (!entity) {
-        LOG_ERROR("%s\n", "Cannot entity_set_hitpoints of a NULL entity.");
-        return 0;
-    }
-    win_character* character = character_or_refuse(entity, "Cannot change hitpoints of entity ",
-                                                   " because entity is not a character.\n");
+    win_character* character = hitpoint_holder(entity,
+                                               "Cannot entity_set_hitpoints of a NULL entity.");
     if (!character)
         return 0;
     if (is_weapon(entity)) {

@@ -235,7 +235,6 @@ TEST_F(Duplication, AnAllocationFailureAnywhereLeavesNothingAndEveryCountAsItWas
     win_collision* wall = level->u.win_environment->win_collision_ptr_array[0];
     win_collision* zone = malloc_win_collision("gate_zone");
     level->u.win_environment->win_explore_cam_array[0].camzone = zone;
-    level->u.win_environment->win_map_filename = nullptr;  // not copied anyway
     child_named(level, "camera")->u.win_camera->win_ai = malloc_win_ai();
     for (win_entity* templ : {hero.entity, level}) {
         int swept = heap_failure_sweep([&] {

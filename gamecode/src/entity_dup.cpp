@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ai.h"
 #include "anim.h"
 #include "debug.h"
 #include "heap.h"

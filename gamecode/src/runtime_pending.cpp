@@ -3,21 +3,11 @@
 #include "runtime_pending.h"
 
 #include "debug.h"
-#include "win_entity.h"
 
-// ai: the personality is all a copy keeps, so the placeholder is the whole
-// behaviour.
-win_ai* ai_create_duplicate(const win_ai* win_ai_ptr)
+// collide_character
+int collide_check_entity_to_entity(win_entity*, win_entity*, win_vect3*)
 {
-    if (!win_ai_ptr)
-        return nullptr;
-    win_ai* copy = malloc_win_ai();
-    if (!copy) {
-        LOG_ERROR("%s\n", "unable to allocate memory for duplicating ai struct.");
-        return nullptr;
-    }
-    copy->personality = win_ai_ptr->personality;
-    return copy;
+    return 0;
 }
 
 // shader: no shader can be copied until shader duplication lands.

@@ -6,13 +6,15 @@
 #include "runtime_services.h"
 
 struct mow_track_augment;
-struct win_ai;
 struct win_entity;
 struct win_shader;
+struct win_vect3;
 
-// ai (ai.h): a new AI record with the personality of `win_ai_ptr` and
-// nothing else (no goals, scripts or sectors); NULL for NULL.
-win_ai* ai_create_duplicate(const win_ai* win_ai_ptr);
+// collide_character (character collision): 1 when the character `entity_a`,
+// its sphere moved to `centre` (its goal sphere centre, moved in place by
+// its push), touches `entity_b`; the two are pushed apart and the hit is
+// resolved. The placeholder finds no contact.
+int collide_check_entity_to_entity(win_entity* entity_a, win_entity* entity_b, win_vect3* centre);
 
 // shader (shader.h): a copy of a character's shader array of `size` shaders;
 // NULL after an error line.

@@ -549,13 +549,14 @@ TEST_F(EntityOps, TurningToFaceWaitsForTheTurnGoal)
     win_entity* hero = make_entity("hero");
     win_entity* goblin = make_entity("goblin");
     hero->u.win_character->win_ai = malloc_win_ai();
-    win_goal_entry turn = win_goal_entry_record_desc::templ;
-    turn.goal_type = AI_GOAL_TURN_TO_TARGET;
-    hero->u.win_character->win_ai->current_goal = &turn;
+    const win_ai* ai = hero->u.win_character->win_ai;
     EXPECT_EQ(entity_turn_to_face_entity(hero, goblin), 0);
-    EXPECT_EQ(entity_turn_state, 0);
+    ASSERT_NE(ai->current_goal, nullptr);
+    EXPECT_EQ(ai->current_goal->goal_type, AI_GOAL_TURN_TO_TARGET);
+    EXPECT_EQ(ai->current_goal->target_entity, goblin);
     EXPECT_EQ(entity_turn_to_face_entity(hero, goblin), 0);
-    hero->u.win_character->win_ai->current_goal = nullptr;  // the turn is over
+    EXPECT_EQ(ai->win_goal_entry_list_size, 1) << "queued once";
+    ai_clear_goals(hero);  // the turn is over
     EXPECT_EQ(entity_turn_to_face_entity(hero, goblin), 1);
     EXPECT_EQ(entity_turn_state, 1);
     free_win_entity(hero);

@@ -1,3 +1,5 @@
+#include "ai_camera.h"
+#include "collide.h"
 #include "entity_io.h"
 #include "entity_ops.h"
 #include "entity_weapon.h"
@@ -14,4 +16,6 @@ TEST_RESET(runtime)
     entity_io_reset();
     entity_ops_reset();
     entity_weapon_reset();
+    ai_camera_reset();
+    collide_reset_check_count();
 }

@@ -139,16 +139,6 @@ int switch_flags(win_entity* entity, uint32_t bits, int32_t enable, const char* 
     return 1;
 }
 
-// 1 when `entity` is a member of the ring from `head` of `count` members.
-bool ring_holds(const win_entity* head, int32_t count, const win_entity* entity)
-{
-    const win_entity* member = head;
-    for (int32_t i = 0; member && i < count; ++i, member = member->next)
-        if (member == entity)
-            return true;
-    return false;
-}
-
 // 1 when `entity` is `root` or lies anywhere in its tree.
 bool tree_holds(const win_entity* root, const win_entity* entity)
 {
@@ -523,8 +513,7 @@ int entity_attach_to_joint(win_entity* parent, win_entity* child, int32_t joint_
                   name_of(child));
         return 0;
     }
-    bool top_level = ring_holds(entity_io_global_win_entity_list,
-                                entity_io_global_win_entity_list_size, child);
+    bool top_level = entity_ring_holds(entity_io_global_win_entity_list, child);
     // Only a top-level entity or one in no ring can move: appending a member
     // of another ring would break both rings.
     if (!top_level && (child->next != child || held_by_another(child))) {
@@ -551,7 +540,7 @@ int entity_detach_from_parent(win_entity* parent, win_entity* child)
         return refuse("Cannot entity_detach_from_parent with NULL parent.\n");
     if (!child)
         return refuse("Cannot entity_detach_from_parent with NULL child.\n");
-    if (!ring_holds(parent->win_sub_entity_list, parent->win_sub_entity_list_size, child)) {
+    if (!entity_ring_holds(parent->win_sub_entity_list, child)) {
         LOG_ERROR("Cannot detach %s because it is not a sub-entity of %s.\n", name_of(child),
                   name_of(parent));
         return 0;
@@ -875,6 +864,11 @@ float* entity_state_array(win_entity* entity, int32_t* size)
         return nullptr;
     *size = entity->win_state_array_size;
     return entity->win_state_array;
+}
+
+int entity_ring_holds(const win_entity* head, const win_entity* entity)
+{
+    return head && entity && dlink_pos((const dlink*)head, (const dlink*)entity) >= 0;
 }
 
 void entity_ops_reset(void)

@@ -31,5 +31,8 @@ int entity_set_local_xform_matrix(win_entity* entity, const win_matrix43* matrix
 // and no-keys flag. 0 after an error line when the two poses differ in size.
 int entity_copy_augment_array(win_entity* destination, const win_entity* source);
 
+// 1 when `entity` is a member of the ring from `head` (NULL: empty).
+int entity_ring_holds(const win_entity* head, const win_entity* entity);
+
 // The module state to its start; for tests.
 void entity_ops_reset(void);

@@ -5,6 +5,7 @@
 #include "anim.h"
 #include "d3dtextr_dx7.h"
 #include "debug.h"
+#include "entity_ops.h"
 #include "gameglobals.h"
 #include "math_util.h"
 #include "runtime_pending.h"
@@ -109,10 +110,11 @@ win_character* hitpoint_holder(const win_entity* entity, const char* null_messag
                                " because entity is not a character.\n");
 }
 
-// The inventory walk: from the reference's neighbour in `step` direction
-// round the ring to just before the reference, the first member with `flag`;
-// without a reference, from the head. A ring of one (the reference alone)
-// gives the reference when `lone_reference` is set, else NULL.
+// The inventory walk: from the reference's neighbour (the next one when
+// `forward`, else the previous) round the ring to just before the reference,
+// the first member with `flag`; without a reference in the ring, from the
+// head. A ring of one (the reference alone) gives the reference when
+// `lone_reference` is set, else NULL.
 win_entity* find_in_inventory(const win_entity* holder, const win_entity* reference, uint32_t flag,
                               bool forward, bool lone_reference)
 {
@@ -120,6 +122,10 @@ win_entity* find_in_inventory(const win_entity* holder, const win_entity* refere
     if (!head)
         return nullptr;
     int32_t count = holder->win_sub_entity_list_size;
+    // The player's weapon may belong to another character: walking from it
+    // would answer with a member of that character's ring.
+    if (reference && !entity_ring_holds(head, reference))
+        reference = nullptr;
     if (!reference) {
         win_entity* member = head;
         for (int32_t i = 0; i < count; ++i, member = forward ? member->next : member->prev)
@@ -130,7 +136,6 @@ win_entity* find_in_inventory(const win_entity* holder, const win_entity* refere
     win_entity* member = forward ? reference->next : reference->prev;
     if (member == reference)
         return lone_reference ? member : nullptr;
-    // The count bounds the walk should the reference not be a member.
     for (int32_t i = 0; i < count && member != reference;
          ++i, member = forward ? member->next : member->prev)
         if (member->win_entity_flag & flag)

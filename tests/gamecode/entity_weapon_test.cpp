@@ -159,6 +159,8 @@ TEST_F(Inventory, ALoneWeaponIsItsOwnNextButALoneItemIsNobodys)
     EXPECT_EQ(entity_find_prev_weapon(knight), nullptr);
     EXPECT_EQ(entity_find_next_item(bard), nullptr);
     EXPECT_EQ(entity_find_prev_item(bard), nullptr);
+    EXPECT_EQ(entity_find_next_weapon(hero), sword)
+        << "the lance is the knight's: the hero's walk starts at its head";
     win_entity* empty = make_character("empty");
     EXPECT_EQ(entity_find_next_weapon(empty), nullptr);
     for (win_entity* e : {knight, bard, empty})

@@ -6,7 +6,7 @@
 #include "anim.h"
 #include "debug.h"
 #include "heap.h"
-#include "runtime_pending.h"
+#include "shader.h"
 
 namespace {
 

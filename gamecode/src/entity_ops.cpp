@@ -10,8 +10,8 @@
 #include "entity_weapon.h"
 #include "gameglobals.h"
 #include "heap.h"
-#include "runtime_pending.h"
 #include "sound.h"
+#include "vk_tail.h"
 #include "win_entity.h"
 #include "win_math.h"
 
@@ -398,7 +398,8 @@ int entity_set_player_character(win_entity* entity)
     // the hook logs its own refusal, and the command is done either way, or
     // the level script would wait here for ever.
     const win_character* character = win_entity_character(entity);
-    vk_tail_set_anim_hook(character ? character->mow_track_augment_array : nullptr);
+    vk_tail_set_anim_hook(character ? character->mow_track_augment_array : nullptr,
+                          character ? character->mow_track_augment_array_size : 0);
     return 1;
 }
 

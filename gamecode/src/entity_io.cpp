@@ -14,12 +14,13 @@
 #include "debug.h"
 #include "dlink.h"
 #include "entity.h"
+#include "entity_dup.h"
+#include "entity_weapon.h"
 #include "file_io.h"
 #include "gameglobals.h"
 #include "heap.h"
 #include "model_io.h"
 #include "mow_anim.h"
-#include "runtime_pending.h"
 #include "script_services.h"
 #include "shader_io.h"
 #include "sound.h"
@@ -42,8 +43,8 @@ enum { ENTITY_IO_PATH_SIZE = 400 };
 // (holders, projectile owners, the current weapon and item of a character),
 // the auto-aim target and the collision and trigger code join here.
 const entity_io_forget_funct entity_io_forget_functs[] = {
-    script_forget_entity, ai_forget_entity, vk_auto_aim_forget_entity,
-    // ENTITY_IO_FORGET_FUNCTS: entity_weapon_forget_entity, collide_forget_entity
+    script_forget_entity, ai_forget_entity, vk_auto_aim_forget_entity, entity_weapon_forget_entity,
+    // ENTITY_IO_FORGET_FUNCTS: collide_forget_entity, if collision keeps any
 };
 
 int32_t walk_depth = 0;
@@ -734,10 +735,10 @@ int entity_unload(win_entity* entity, int32_t unload_all)
     entity_io_end_walk();
 
     if (game_globals.player_character) {
-        gameglobals_hold_texture(&game_globals.weapon_icon_texture,
-                                 entity_retrieve_icon_texture(game_globals.current_weapon));
-        gameglobals_hold_texture(&game_globals.item_icon_texture,
-                                 entity_retrieve_icon_texture(game_globals.current_item));
+        entity_weapon_hold_texture(&game_globals.weapon_icon_texture,
+                                   entity_retrieve_icon_texture(game_globals.current_weapon));
+        entity_weapon_hold_texture(&game_globals.item_icon_texture,
+                                   entity_retrieve_icon_texture(game_globals.current_item));
     }
     return ok;
 }

@@ -5,9 +5,9 @@
 #include "debug.h"
 #include "file_io.h"
 #include "heap.h"
+#include "runtime_services.h"
 #include "str_util.h"
 #include "text_io.h"
-#include "texture_container.h"
 
 game_globals_record game_globals;
 
@@ -113,24 +113,13 @@ void gameglobals_reset_level_state(void)
     g.parked_child_list_size = 0;
     g.parked_acceleration = {0.0f, 1.0f, 0.0f};
     g.parked_entity_flag = 0;
-    gameglobals_hold_texture(&g.weapon_icon_texture, nullptr);
-    gameglobals_hold_texture(&g.item_icon_texture, nullptr);
-    gameglobals_hold_texture(&g.closeup_texture, nullptr);
+    // Each slot holds a counted reference: given back, not dropped.
+    entity_weapon_hold_texture(&g.weapon_icon_texture, nullptr);
+    entity_weapon_hold_texture(&g.item_icon_texture, nullptr);
+    entity_weapon_hold_texture(&g.closeup_texture, nullptr);
     g.display_closeup = 0;
     g.browse_mode = 0;
     g.action_button_pressed = 0;
-}
-
-void gameglobals_hold_texture(texture_container** slot, texture_container* texture)
-{
-    REFUSE_NULL(slot, "gameglobals_hold_texture", "slot");
-    // Counted before the old one goes, so a texture stored again over itself
-    // never reaches 0 on the way.
-    if (texture)
-        texture->texture_container_ref_cnt += 1;
-    if (*slot)
-        free_texture_container(*slot);
-    *slot = texture;
 }
 
 int gameglobals_write_config(FILE* session_file)

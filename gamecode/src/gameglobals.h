@@ -109,12 +109,6 @@ void gameglobals_init(void);
 // camera, environment, interface texture and every setting stay.
 void gameglobals_reset_level_state(void);
 
-// Stores `texture` in one of the texture slots above (`slot`), holding one
-// counted reference to it and giving back the one the slot held, so the
-// texture cache's sweep never frees a texture a slot still shows. NULL
-// empties the slot.
-void gameglobals_hold_texture(texture_container** slot, texture_container* texture);
-
 // The "[gameglobals]" section: 13 directories and names, 7 switches, 4 floats.
 int gameglobals_write_config(FILE* session_file);
 int gameglobals_read_config(FILE* session_file, int16_t* line_cnt);

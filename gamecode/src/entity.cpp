@@ -201,8 +201,7 @@ void update_view(win_entity* camera)
     if (win_math_set_look_at_matrix43(&look_at, &g.camera_eye_point, &g.camera_look_at_point,
                                       &up)) {
         win_math_matrix43_to_matrix44(&g.view_matrix, &look_at);
-        d3dxframe_matrix_look_at(&g.view_matrix, &g.camera_eye_point, &g.camera_look_at_point,
-                                 &up);
+        d3dxframe_matrix_look_at(&g.view_matrix, &g.camera_eye_point, &g.camera_look_at_point, &up);
     }
 }
 
@@ -303,7 +302,7 @@ void interpret_weapon_input(win_entity* entity, win_character* character)
         view.current_weapon = character->current_weapon;
         weapon = weapon_data_of(character->current_weapon);
         if (weapon)
-            view.weapon_data = {weapon->clip_size,  weapon->shots_since_reload,
+            view.weapon_data = {weapon->clip_size,   weapon->shots_since_reload,
                                 weapon->charge_rate, weapon->max_charge,
                                 weapon->charge,      weapon->ammo};
         if (character->win_ai && character->win_ai->current_goal)
@@ -364,10 +363,9 @@ void pose_model(win_character* character, win_ast* table, float anim_time,
     mow_animate_model(model, anim, anim ? anim_time : 0.0f, character->mow_track_augment_array,
                       character->current_appendage_sphere_keys, world);
     if (anim && anim->mow_sphere_key_array_size > 0)
-        mow_animate_interpolate_mow_sphere(&model->mow_model_sphere_center,
-                                           &model->mow_model_sphere_radius,
-                                           anim->mow_sphere_key_array,
-                                           anim->mow_sphere_key_array_size, anim_time);
+        mow_animate_interpolate_mow_sphere(
+            &model->mow_model_sphere_center, &model->mow_model_sphere_radius,
+            anim->mow_sphere_key_array, anim->mow_sphere_key_array_size, anim_time);
 }
 
 // Runs the state table through `delta_ms` in slices, each up to the end of
@@ -388,8 +386,7 @@ float run_time_slices(win_entity* entity, float delta_ms, win_entity* parent, wi
         }
         if (slices == MAX_TIME_SLICES) {
             LOG_WARNING("%s ran %ld animation slices in one frame; the rest is dropped.\n",
-                        entity->win_entity_name ? entity->win_entity_name : "(null)",
-                        (long)slices);
+                        entity->win_entity_name ? entity->win_entity_name : "(null)", (long)slices);
             break;
         }
         float consumed = 0.0f;
@@ -404,9 +401,8 @@ float run_time_slices(win_entity* entity, float delta_ms, win_entity* parent, wi
             // A state without a next state plays again.
             if (state && state->next_anim_index >= 0) {
                 int32_t silent = !(entity->win_entity_flag & ENTITY_FLAG_BRAIN);
-                if (start_next_anim_state(entity, table, &entity->root_xform,
-                                          &entity->rot_velocity, &entity->velocity,
-                                          state->next_anim_index, silent, 1))
+                if (start_next_anim_state(entity, table, &entity->root_xform, &entity->rot_velocity,
+                                          &entity->velocity, state->next_anim_index, silent, 1))
                     entity_act_on_new_state(entity);
             }
         }
@@ -611,8 +607,7 @@ int entity_environ_collide_character_entity(win_entity* entity,
     REFUSE_NULL(entity, "entity_environ_collide_character_entity", "entity", 0);
     REFUSE_NULL(desired_spatial_matrix, "entity_environ_collide_character_entity",
                 "desired_spatial_matrix", 0);
-    if (parent && entity->parent_joint_idx != -2 &&
-        !(entity->win_entity_flag & ENTITY_FLAG_WEAPON))
+    if (parent && entity->parent_joint_idx != -2 && !(entity->win_entity_flag & ENTITY_FLAG_WEAPON))
         return 1;
     if (!push_out(desired_spatial_matrix, entity))
         return 1;
@@ -723,8 +718,7 @@ int entity_emit_particle(win_entity* particle_ring_head, win_entity* emitter, wi
         particle->local_matrix = emitter->world_matrix;
     }
     win_vect3 direction = forward;
-    win_math_multiply_norm_by_matrix43((win_norm*)&direction, (const win_norm*)&forward,
-                                       &rotation);
+    win_math_multiply_norm_by_matrix43((win_norm*)&direction, (const win_norm*)&forward, &rotation);
     particle->parent_joint_idx = -2;
     particle->world_matrix = emitter->world_matrix;
     particle->local_matrix.attrib = 0x1FF;

@@ -34,9 +34,8 @@ void draw_collision_spheres(const win_entity* entity, const win_character* chara
             mow_rend_appendage_spheres(count, character->current_appendage_sphere_keys, poses,
                                        model->mow_appendage_info_array);
         if (model->mow_model_sphere_radius > 0.0f)
-            mow_rend_single_sphere(&model->mow_model_sphere_center,
-                                   model->mow_model_sphere_radius, &poses[0].mow_augment_matrix,
-                                   DEBUG_FVF, DEBUG_FILL, DEBUG_CULL);
+            mow_rend_single_sphere(&model->mow_model_sphere_center, model->mow_model_sphere_radius,
+                                   &poses[0].mow_augment_matrix, DEBUG_FVF, DEBUG_FILL, DEBUG_CULL);
     } else {
         mow_rend_track_augment_spheres(character->mow_track_augment_array_size, poses, DEBUG_FVF,
                                        DEBUG_FILL, DEBUG_CULL);

@@ -11,8 +11,8 @@
 #include "entity.h"
 #include "entity_render.h"
 #include "gameglobals.h"
-#include "math_util.h"
 #include "heap.h"
+#include "math_util.h"
 #include "sound.h"
 #include "str_util.h"
 #include "win_entity.h"
@@ -182,7 +182,7 @@ void varnock_load_interface_textures(void)
     const win_character* player = win_entity_character(game_globals.player_character);
     if (game_globals.player_character) {
         win_entity* weapon = player && player->current_weapon ? game_globals.current_weapon
-                                                               : nullptr;
+                                                              : nullptr;
         keep_in(game_globals.weapon_icon_texture, entity_retrieve_icon_texture(weapon));
         keep_in(game_globals.item_icon_texture,
                 entity_retrieve_icon_texture(player ? player->current_item : nullptr));

@@ -48,8 +48,8 @@ win_ast* two_state_table(void)
 
 }  // namespace
 
-win_entity* fixture_character(const char* name, bool with_model, bool with_table, float x,
-                              float y, float z)
+win_entity* fixture_character(const char* name, bool with_model, bool with_table, float x, float y,
+                              float z)
 {
     win_entity* entity = new_entity(name, WIN_ENTITY_TYPE_CHARACTER);
     win_math_set_translate_matrix43(&entity->local_matrix, x, y, z);

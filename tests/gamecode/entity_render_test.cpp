@@ -251,7 +251,9 @@ protected:
     void TearDown() override
     {
         game_globals.current_camera = nullptr;
-        { FixtureRing release; }
+        {
+            FixtureRing release;
+        }
         d3dtextr_cleanup();
         TextureFrameTest::TearDown();
     }

@@ -72,8 +72,8 @@ TEST_F(Update, ACharacterWalksByItsRootMotionAndAStateEndingMidFrameHandsOnTheRe
     hero->local_matrix.m[3][0] = 9.0f;
     run(1, 0.0f);
     EXPECT_NEAR(table->anim_progress, 200.0f / 500.0f, EPS);
-    EXPECT_NEAR(hero->u.win_character->mow_track_augment_array[0].mow_augment_matrix.m[3][0],
-                9.0f, EPS);
+    EXPECT_NEAR(hero->u.win_character->mow_track_augment_array[0].mow_augment_matrix.m[3][0], 9.0f,
+                EPS);
 }
 
 TEST_F(Update, TheLatchKeepsTheInputWord)
@@ -112,7 +112,8 @@ TEST_F(Update, SubEntitiesFollowTheirParentsFrameOrOneOfItsJoints)
         int32_t joint;
         const win_matrix43* (*frame)(const win_entity* hero);
     } cases[] = {
-        {1, [](const win_entity* h) -> const win_matrix43* {
+        {1,
+         [](const win_entity* h) -> const win_matrix43* {
              return &h->u.win_character->mow_track_augment_array[1].mow_augment_matrix;
          }},
         {-1, [](const win_entity* h) { return &h->world_matrix; }},
@@ -122,8 +123,8 @@ TEST_F(Update, SubEntitiesFollowTheirParentsFrameOrOneOfItsJoints)
     };
     std::vector<win_entity*> children;
     for (const auto& c : cases)
-        children.push_back(fixture_attach(hero, fixture_character("held", false, false, 0, 0, 1),
-                                          c.joint));
+        children.push_back(
+            fixture_attach(hero, fixture_character("held", false, false, 0, 0, 1), c.joint));
     run(2, 250.0f);
     for (size_t i = 0; i < children.size(); ++i) {
         win_matrix43 want;
@@ -320,8 +321,8 @@ TEST_F(Update, ParticleSpreadsDrawInTheirOrder)
     win_math_multiply_norm_by_matrix43(&direction, &forward, &rotation);
     const float speed = 2.0f * (50.0f + (float)(draws[3] % 10) - 5.0f);
     const win_entity* particle = sparks->win_sub_entity_list;
-    expect_near(particle->velocity,
-                {direction.x * speed, direction.y * speed, direction.z * speed}, "velocity");
+    expect_near(particle->velocity, {direction.x * speed, direction.y * speed, direction.z * speed},
+                "velocity");
     EXPECT_NEAR(particle->life_span, 1.0f + (float)(draws[4] % 500) / 1000.0f - 0.25f, 1e-5f);
 }
 

@@ -249,7 +249,6 @@ TEST_F(Splash, WithoutItsPictureTheSplashStillSaysHowToGoOn)
               varnock_scene.splash_texture->texture_container_surface);
 }
 
-
 // The heads-up display and the scene on a frame of the recording back-end,
 // without interface textures (the quads draw untextured).
 class Hud : public TextureFrameTest {

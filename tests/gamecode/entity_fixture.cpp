@@ -4,6 +4,7 @@
 
 #include "anim.h"
 #include "demo_anim.h"
+#include "demo_ast.h"
 #include "demo_model.h"
 #include "heap.h"
 #include "runtime_services.h"
@@ -18,32 +19,6 @@ win_entity* new_entity(const char* name, int32_t type)
     entity->local_matrix = win_math_identity_matrix43;
     entity->world_matrix = win_math_identity_matrix43;
     return entity;
-}
-
-win_ast* two_state_table(void)
-{
-    win_ast* table = malloc_win_ast("figure");
-    table->mow_anim_filename_array = malloc_win_filename_ptr_array(1);
-    table->mow_anim_filename_array_size = 1;
-    table->mow_anim_filename_array[0] = STRDUP("wave");
-    table->mow_anim_ptr_array = malloc_mow_anim_ptr_array(1);
-    table->mow_anim_ptr_array_size = 1;
-    table->mow_anim_ptr_array[0] = demo_anim_make_wave("wave");
-    table->win_anim_table_base_array = malloc_win_anim_table_base_array(2);
-    table->win_anim_table_base_array_size = 2;
-    const float ends[2] = {1000.0f, 500.0f};
-    for (int32_t i = 0; i < 2; ++i) {
-        win_anim_table_base& state = table->win_anim_table_base_array[i];
-        state.anim_index = i;
-        state.mow_anim_index = 0;
-        state.begin_time = 0.0f;
-        state.end_time = ends[i];
-        state.next_anim_index = 1 - i;
-        state.translation_multiplier = {1.0f, 1.0f, 1.0f};
-        state.rotation_multiplier = {1.0f, 1.0f, 1.0f};
-    }
-    table->current_anim_index = -1;
-    return table;
 }
 
 }  // namespace
@@ -61,7 +36,7 @@ win_entity* fixture_character(const char* name, bool with_model, bool with_table
         character->mow_track_augment_array_size = DEMO_MODEL_JOINTS;
     }
     if (with_table) {
-        entity->win_ast = two_state_table();
+        entity->win_ast = demo_ast_make_relay("figure", demo_anim_make_wave("wave"));
         EXPECT_EQ(start_next_anim_state(entity, entity->win_ast, &entity->root_xform,
                                         &entity->rot_velocity, &entity->velocity, 0, 1, 1),
                   1);

@@ -12,13 +12,9 @@
 // The wave's root walks 2 units along z over its 1000 ms.
 constexpr float WAVE_WALK_PER_MS = 2.0f / 1000.0f;
 
-// The figure's state table: state 0 plays the whole wave (1000 ms) and leads
-// to state 1, which plays its first 500 ms and leads back to state 0.
-enum { FIXTURE_LONG_STATE = 0, FIXTURE_SHORT_STATE = 1 };
-
 // A character named `name` at (x, y, z): with the demo figure and a pose
-// array when `with_model`, with the two-state table (in state 0, at its
-// beginning) when `with_table`.
+// array when `with_model`, with the demo relay table over the demo wave
+// (demo_ast.h; in DEMO_RELAY_LONG, at its beginning) when `with_table`.
 win_entity* fixture_character(const char* name, bool with_model, bool with_table, float x = 0.0f,
                               float y = 0.0f, float z = 0.0f);
 // A light of D3D light type `type` (0 the ambient light), diffuse white.

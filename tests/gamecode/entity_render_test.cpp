@@ -208,14 +208,8 @@ protected:
             return;
         ASSERT_EQ(mow_rend_init(), 1);
         // The skin: green above, blue below.
-        Pixels texels(16, green);
-        std::fill(texels.begin() + 8, texels.end(), blue);
-        dir.write(std::string(demo_model_shader_name) + ".tga",
-                  tga_image(4, 4, 24, false, 0x20, texels));
-        ASSERT_EQ(d3dtextr_attach_to_frame(dir.path().c_str()), 1);
-        char name[32];
-        snprintf(name, sizeof name, "%s", demo_model_shader_name);
-        texture_container* skin = d3dtextr_load_texture(name, dir.path().c_str(), nullptr);
+        texture_container* skin = test_load_two_tone_texture(dir, demo_model_shader_name, green,
+                                                             blue);
         ASSERT_NE(skin, nullptr);
 
         hero = ring.add(fixture_character("hero", true, true));

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "d3dxframe.h"
+#include "demo_ast.h"
 #include "entity.h"
 #include "entity_fixture.h"
 #include "gameglobals.h"
@@ -57,7 +58,7 @@ TEST_F(Update, ACharacterWalksByItsRootMotionAndAStateEndingMidFrameHandsOnTheRe
     // 1200 ms: the whole long state (1000 ms, 2 units), then 200 ms of the
     // short one from its beginning.
     run(4, 300.0f);
-    EXPECT_EQ(table->current_anim_index, FIXTURE_SHORT_STATE);
+    EXPECT_EQ(table->current_anim_index, DEMO_RELAY_SHORT);
     EXPECT_NEAR(table->anim_progress, 200.0f / 500.0f, EPS);
     expect_near(fixture_position(hero->local_matrix), {5.0f, 0.0f, 1200.0f * WAVE_WALK_PER_MS},
                 "position");

@@ -23,10 +23,10 @@
 #include "d3dxframe.h"
 #include "debug.h"
 #include "demo_anim.h"
+#include "demo_ast.h"
 #include "demo_model.h"
 #include "entity_render.h"
 #include "gameglobals.h"
-#include "heap.h"
 #include "mow_rend_dx7.h"
 #include "platform/d3d_record.h"
 #include "platform/win32.h"
@@ -62,31 +62,6 @@ const cast casts[] = {
      [] { return demo_anim_make_tail("swing", 0.5f); }},
 };
 
-win_ast* walking_table(const cast& c)
-{
-    win_ast* table = malloc_win_ast("walker");
-    table->mow_anim_filename_array = malloc_win_filename_ptr_array(1);
-    table->mow_anim_filename_array_size = 1;
-    table->mow_anim_filename_array[0] = STRDUP("wave");
-    table->mow_anim_ptr_array = malloc_mow_anim_ptr_array(1);
-    table->mow_anim_ptr_array_size = 1;
-    table->mow_anim_ptr_array[0] = c.anim();
-    table->win_anim_table_base_array = malloc_win_anim_table_base_array(2);
-    table->win_anim_table_base_array_size = 2;
-    const float ends[2] = {1000.0f, 500.0f};
-    for (int32_t i = 0; i < 2; ++i) {
-        win_anim_table_base& state = table->win_anim_table_base_array[i];
-        state.anim_index = i;
-        state.mow_anim_index = 0;
-        state.begin_time = 0.0f;
-        state.end_time = ends[i];
-        state.next_anim_index = 1 - i;
-        state.translation_multiplier = {1.0f, 1.0f, 1.0f};
-        state.rotation_multiplier = {1.0f, 1.0f, 1.0f};
-    }
-    return table;
-}
-
 win_entity* add_to_ring(win_entity* entity, int32_t type)
 {
     entity->win_entity_type = type;
@@ -109,7 +84,9 @@ bool add_walker(const cast& c, int i)
     character->mow_track_augment_array_size = poses;
     win_math_set_translate_matrix43(&entity->local_matrix, (float)(i % 10) * 4.0f, 0.0f,
                                     (float)(i / 10) * 4.0f);
-    entity->win_ast = walking_table(c);
+    entity->win_ast = demo_ast_make_relay("walker", c.anim());
+    if (!entity->win_ast)
+        return false;
     if (start_next_anim_state(entity, entity->win_ast, &entity->root_xform, &entity->rot_velocity,
                               &entity->velocity, 0, 1, 1) != 1)
         return false;

@@ -24,8 +24,9 @@ namespace {
 // Input word bit that keeps the word from being cleared after the frame.
 constexpr int32_t INPUT_LATCH = WIN_AST_INPUT_HOLD;
 constexpr float DEGREES_TO_RADIANS = 0.017453292f;
-// More slices than this in one frame can only come from a state table whose
-// states end without consuming time; the rest of the frame is dropped.
+// A state that ends exactly at a slice's start consumes nothing and hands
+// the slice on; more slices than this in one frame can only come from a
+// table whose states keep ending so, and the rest of the frame is dropped.
 constexpr int MAX_TIME_SLICES = 1000;
 // The check budget of the environment collision answers 0 by the eleventh
 // call; the loops stop there even should a check keep answering 1.
@@ -392,8 +393,6 @@ float run_time_slices(win_entity* entity, float delta_ms, win_entity* parent, wi
         float consumed = 0.0f;
         anim_calc_time_advance(table, remaining, &consumed, &anim_time);
         sliced = true;
-        if (consumed <= 0.0f)
-            consumed = remaining;
         remaining -= consumed;
         entity_accum_rts_delta(entity, delta, consumed * 0.001f, anim_time, apply_physics);
         if (!anim_interpret_input(entity) && (table->anim_input_flags & WIN_AST_END_OF_ANIM)) {

@@ -5,10 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 
+#include "anim.h"
 #include "d3dxframe.h"
+#include "demo_anim.h"
 #include "demo_ast.h"
+#include "demo_entity.h"
+#include "demo_model.h"
 #include "entity.h"
 #include "entity_fixture.h"
 #include "gameglobals.h"
@@ -371,6 +376,126 @@ TEST_F(Update, NullArgumentsAreRefused)
               (std::vector<std::string>{"Tried to update a NULL entity.",
                                         "Tried to update_entity, NULL parent_matrix.",
                                         "emitter empty has no sub-entities available to emit!."}));
+}
+
+// The demo level as the loader completes it (the hero's figure, pose and
+// state table, the sparks' particles), run for a second and a half with the
+// courtyard as the environment and its camera as the game's.
+TEST_F(Update, TheDemoLevelRunsForFifteenFrames)
+{
+    win_entity* courtyard = ring.add(demo_entity_make_level());
+    ASSERT_NE(courtyard, nullptr);
+    std::vector<win_entity*> members = fixture_children(courtyard);
+    ASSERT_EQ(members.size(), 4u);
+    win_entity *hero = members[0], *lamp = members[1], *camera = members[2], *sparks = members[3];
+    win_character* figure = hero->u.win_character;
+    figure->mow_model = demo_model_make("figure");
+    figure->mow_track_augment_array = malloc_mow_track_augment_array(DEMO_MODEL_JOINTS);
+    figure->mow_track_augment_array_size = DEMO_MODEL_JOINTS;
+    hero->win_ast = demo_ast_make_relay("hero", demo_anim_make_wave("wave"));
+    ASSERT_EQ(start_next_anim_state(hero, hero->win_ast, &hero->root_xform, &hero->rot_velocity,
+                                    &hero->velocity, DEMO_RELAY_LONG, 1, 1),
+              1);
+    win_entity* sword = hero->win_sub_entity_list;
+    for (int i = 0; i < 3; ++i)
+        fixture_attach(sparks, fixture_character("spark", false, false), -2)->life_span = 0.0f;
+    game_globals.current_environment = courtyard;
+    game_globals.current_camera = camera;
+    game_globals.camera_eye_point = {0.0f, 40.0f, -120.0f};
+    game_globals.camera_look_at_point = fixture_position(hero->local_matrix);
+    const win_vect3 hero_start = fixture_position(hero->local_matrix);
+
+    run(15, 100.0f);
+    // 1500 ms: the long state, then the whole short one, from where it stood.
+    EXPECT_EQ(hero->win_ast->current_anim_index, DEMO_RELAY_LONG);
+    EXPECT_NEAR(hero->win_ast->anim_progress, 0.0f, EPS);
+    expect_near(fixture_position(hero->world_matrix),
+                {hero_start.x, hero_start.y, hero_start.z + 1500.0f * WAVE_WALK_PER_MS}, "hero");
+    win_matrix43 held;
+    win_math_multiply_matrix43(&held, &sword->local_matrix,
+                               &figure->mow_track_augment_array[1].mow_augment_matrix);
+    expect_near(fixture_position(sword->world_matrix), fixture_position(held), "sword in hand");
+    EXPECT_EQ(lamp->u.win_light->light_slot, 0);
+    expect_near({lamp->u.win_light->d3d_light.dvPosition.x,
+                 lamp->u.win_light->d3d_light.dvPosition.y,
+                 lamp->u.win_light->d3d_light.dvPosition.z},
+                fixture_position(lamp->world_matrix), "the lamp shines from where it stands");
+    win_matrix44 view;
+    const win_vect3 up = {0.0f, 1.0f, 0.0f};
+    d3dxframe_matrix_look_at(&view, &game_globals.camera_eye_point,
+                             &game_globals.camera_look_at_point, &up);
+    EXPECT_EQ(std::memcmp(&view, &game_globals.view_matrix, sizeof view), 0);
+    EXPECT_GE(live_particles(sparks), 1);
+    game_globals.current_environment = nullptr;
+    game_globals.current_camera = nullptr;
+}
+
+// What an unload does that the walks see: the entity leaves its ring, and
+// the walk position that names it is cleared. Its memory stays until the
+// walk ends (here: until the test ends).
+void unlink_as_unloading_does(win_entity** head, int32_t* size, win_entity* entity)
+{
+    ASSERT_EQ(remove_from_win_entity_list(head, size, entity), 1);
+    if (entity_update_cursor == entity)
+        entity_update_cursor = nullptr;
+    if (entity_update_next == entity)
+        entity_update_next = nullptr;
+}
+
+// A pose callback is the one hook a test has inside an entity's update; the
+// game's own come from the scripts that animation states and triggers start.
+struct Unloader {
+    static Unloader* active;
+    win_entity** head = nullptr;
+    int32_t* size = nullptr;
+    win_entity* victim = nullptr;
+    static int hook(mow_track_augment*, const win_matrix43*)
+    {
+        if (active && active->victim) {
+            unlink_as_unloading_does(active->head, active->size, active->victim);
+            active->victim = nullptr;
+        }
+        return 1;
+    }
+};
+Unloader* Unloader::active = nullptr;
+
+TEST_F(Update, AnEntityUnloadedDuringTheWalkIsPassedOverAndTheWalkGoesOn)
+{
+    win_entity* first = ring.add(fixture_character("first", true, false));
+    win_entity* second = ring.add(fixture_character("second", false, false));
+    win_entity* third = ring.add(fixture_character("third", false, false));
+    for (win_entity* e : {first, second, third})
+        e->velocity = {1.0f, 0.0f, 0.0f};
+    Unloader unloader{&entity_io_global_win_entity_list, &entity_io_global_win_entity_list_size,
+                      second};
+    Unloader::active = &unloader;
+    first->u.win_character->mow_track_augment_array[0].mow_augment_callback = Unloader::hook;
+    run(1, 1000.0f);
+    Unloader::active = nullptr;
+    EXPECT_NEAR(first->local_matrix.m[3][0], 1.0f, EPS);
+    EXPECT_NEAR(second->local_matrix.m[3][0], 0.0f, EPS) << "unloaded before its turn";
+    EXPECT_NEAR(third->local_matrix.m[3][0], 1.0f, EPS);
+    EXPECT_EQ(entity_update_cursor, nullptr);
+    free_win_entity(second);
+}
+
+TEST_F(Update, ASubEntityUnloadingASiblingEndsItsParentsWalkForTheFrame)
+{
+    win_entity* parent = ring.add(fixture_character("parent", false, false));
+    win_entity* first = fixture_attach(parent, fixture_character("first", true, false, 0, 1, 0));
+    win_entity* second = fixture_attach(parent, fixture_character("second", false, false, 0, 2));
+    win_entity* third = fixture_attach(parent, fixture_character("third", false, false, 0, 3));
+    (void)first;
+    Unloader unloader{&parent->win_sub_entity_list, &parent->win_sub_entity_list_size, second};
+    Unloader::active = &unloader;
+    first->u.win_character->mow_track_augment_array[0].mow_augment_callback = Unloader::hook;
+    run(1, 100.0f);
+    Unloader::active = nullptr;
+    EXPECT_EQ(third->world_matrix.m[3][1], 0.0f) << "its turn comes next frame";
+    run(1, 100.0f);
+    EXPECT_NEAR(third->world_matrix.m[3][1], 3.0f, EPS);
+    free_win_entity(second);
 }
 
 }  // namespace

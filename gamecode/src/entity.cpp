@@ -105,18 +105,25 @@ bool push_out(win_matrix43* matrix, win_entity* entity)
     return first;
 }
 
-// The motion step of lights and cameras: the local matrix turned by the
-// rotation velocity (its translation with it) and moved by the velocity,
-// which the acceleration changes first.
-win_matrix43 motion_step(win_entity* entity, float seconds)
+// The local matrix turned by the rotation velocity over `seconds`, its
+// translation turned with it.
+win_matrix43 turned_local(const win_entity* entity, float seconds)
 {
-    add_scaled(&entity->velocity, &entity->acceleration, seconds);
     win_matrix43 rotation;
     win_math_set_rot_trans_matrix43(&rotation, entity->rot_velocity.x * seconds,
                                     entity->rot_velocity.y * seconds,
                                     entity->rot_velocity.z * seconds, 0.0f, 0.0f, 0.0f);
-    win_matrix43 moved;
-    win_math_multiply_matrix43(&moved, &entity->local_matrix, &rotation);
+    win_matrix43 turned;
+    win_math_multiply_matrix43(&turned, &entity->local_matrix, &rotation);
+    return turned;
+}
+
+// The motion step of lights and cameras: the local matrix turned, then moved
+// by the velocity, which the acceleration changes first.
+win_matrix43 motion_step(win_entity* entity, float seconds)
+{
+    add_scaled(&entity->velocity, &entity->acceleration, seconds);
+    win_matrix43 moved = turned_local(entity, seconds);
     add_scaled(translation(&moved), &entity->velocity, seconds);
     return moved;
 }
@@ -169,12 +176,8 @@ void update_light(win_entity* entity, win_light* light, const win_matrix43* pare
         break;
     }
     case D3DLIGHT_DIRECTIONAL: {
-        win_matrix43 rotation, turned;
-        win_math_set_rot_trans_matrix43(&rotation, entity->rot_velocity.x * seconds,
-                                        entity->rot_velocity.y * seconds,
-                                        entity->rot_velocity.z * seconds, 0.0f, 0.0f, 0.0f);
-        win_math_multiply_matrix43(&turned, &entity->local_matrix, &rotation);
-        entity->local_matrix = turned;
+        // A directional light only turns.
+        entity->local_matrix = turned_local(entity, seconds);
         win_vect3 direction = facing(&entity->local_matrix);
         d3d_light.dvDirection = {direction.x, direction.y, direction.z};
         set_world(entity, parent_matrix);
@@ -270,14 +273,6 @@ void update_emitter(win_entity* entity, win_emitter* emitter, const win_matrix43
         entity_emit_particle(entity->win_sub_entity_list, entity, parent);
 }
 
-// The time on the current animation's time line that the state has reached.
-float current_anim_time(win_ast* table)
-{
-    float consumed = 0.0f, anim_time = 0.0f;
-    anim_calc_time_advance(table, 0.0f, &consumed, &anim_time);
-    return anim_time;
-}
-
 const win_anim_table_base* current_state(const win_ast* table)
 {
     int32_t index = table->current_anim_index;
@@ -285,6 +280,16 @@ const win_anim_table_base* current_state(const win_ast* table)
         index >= table->win_anim_table_base_array_size)
         return nullptr;
     return &table->win_anim_table_base_array[index];
+}
+
+// The time on the current animation's time line that the state has reached
+// (forward or backward through its stretch), for a frame without slices.
+float current_anim_time(const win_ast* table)
+{
+    const win_anim_table_base* state = current_state(table);
+    if (!state)
+        return 0.0f;
+    return state->begin_time + (state->end_time - state->begin_time) * table->anim_progress;
 }
 
 win_weapon_data* weapon_data_of(win_entity* weapon)

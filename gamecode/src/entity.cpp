@@ -1,6 +1,10 @@
 #include "entity.h"
 
+#include "ai.h"
+#include "ai_camera.h"
 #include "anim.h"
+#include "collide.h"
+#include "collide_trigger.h"
 #include "d3dxframe.h"
 #include "debug.h"
 #include "entity_io.h"
@@ -28,9 +32,9 @@ constexpr float DEGREES_TO_RADIANS = 0.017453292f;
 // the slice on; more slices than this in one frame can only come from a
 // table whose states keep ending so, and the rest of the frame is dropped.
 constexpr int MAX_TIME_SLICES = 1000;
-// The check budget of the environment collision answers 0 by the eleventh
-// call; the loops stop there even should a check keep answering 1.
-constexpr int MAX_PUSH_OUT_CHECKS = 11;
+// The check budget of the environment collision answers 0 by the call after
+// it; the loops stop there even should a check keep answering 1.
+constexpr int MAX_PUSH_OUT_CHECKS = COLLIDE_MAX_CHECKS + 1;
 
 bool is_live(const win_entity* entity)
 {
@@ -92,9 +96,12 @@ void set_world(win_entity* entity, const win_matrix43* parent_matrix)
 }
 
 // Repeats the environment check on `matrix` while it reports a collision;
-// whether the first check reported one.
+// whether the first check reported one. Without an environment there is
+// nothing to collide with.
 bool push_out(win_matrix43* matrix, win_entity* entity)
 {
+    if (!game_globals.current_environment)
+        return false;
     bool first = false;
     for (int i = 0; i < MAX_PUSH_OUT_CHECKS; ++i) {
         if (!collide_check_entity(matrix, entity, game_globals.current_environment))
@@ -468,7 +475,7 @@ int update_entity(win_entity* entity, const win_matrix43* parent_matrix, win_ent
     }
     const float seconds = frame_delta_time * 0.001f;
     entity->prev_world_matrix = entity->world_matrix;
-    collide_check_count = 0;
+    collide_reset_check_count();
     switch (entity->win_entity_type) {
     case WIN_ENTITY_TYPE_CHARACTER:
         if (is_live(entity)) {

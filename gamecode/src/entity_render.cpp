@@ -1,5 +1,6 @@
 #include "entity_render.h"
 
+#include "collide.h"
 #include "d3dxframe.h"
 #include "debug.h"
 #include "entity_io.h"

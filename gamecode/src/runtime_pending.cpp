@@ -2,38 +2,27 @@
 // (see runtime_pending.h).
 #include "runtime_pending.h"
 
-// entity_io
+// collide_character
+int collide_check_entity_to_entity(win_entity*, win_entity*, win_vect3*)
+{
+    return 0;
+}
+
+// entity_weapon: until weapons land, every attack uses the standard weapon.
+win_entity* entity_find_weapon_by_attack(win_entity*, int32_t)
+{
+    return NULL;
+}
+
+int entity_fire_current_weapon(win_entity*)
+{
+    return 0;
+}
+
+// entity_io: until deferred destruction lands, nothing is unloaded during a
+// walk.
 void entity_io_begin_walk(void) {}
 void entity_io_end_walk(void) {}
-
-// collide
-int32_t collide_check_count = 0;
-
-int collide_check_entity(win_matrix43*, win_entity*, win_entity*)
-{
-    return 0;
-}
-
-int collide_check_triggers(win_entity*, win_entity*)
-{
-    return 0;
-}
-
-int collide_draw_collision_data(win_entity*)
-{
-    return 1;
-}
-
-// ai
-int ai_update_character(win_entity*, float)
-{
-    return 1;
-}
-
-int ai_update_camera(win_entity*)
-{
-    return 0;
-}
 
 // vk_auto_aim
 int vk_auto_aim_setup(win_entity*)
@@ -66,10 +55,4 @@ int shader_interpret_input(win_shader*, win_ast*)
 int shader_update_anim(win_shader*, win_ast*)
 {
     return 1;
-}
-
-// entity_weapon
-int entity_fire_current_weapon(win_entity*)
-{
-    return 0;
 }

@@ -64,6 +64,9 @@ win_entity* fixture_camera(const char* name)
 {
     win_entity* entity = new_entity(name, WIN_ENTITY_TYPE_CAMERA);
     entity->u.win_camera = malloc_win_camera();
+    entity->u.win_camera->win_ai = malloc_win_ai();
+    // Without a brain its AI pursues no goals: it stays where it is put.
+    entity->win_entity_flag &= ~ENTITY_FLAG_BRAIN;
     return entity;
 }
 

@@ -19,7 +19,8 @@ win_entity* fixture_character(const char* name, bool with_model, bool with_table
                               float y = 0.0f, float z = 0.0f);
 // A light of D3D light type `type` (0 the ambient light), diffuse white.
 win_entity* fixture_light(const char* name, uint32_t type);
-// A camera at the origin.
+// A camera at the origin with an AI but no brain: the camera AI puts the
+// eye where the camera stands and pursues no goals.
 win_entity* fixture_camera(const char* name);
 // An emitter of `particles` character particles (no model), firing `rate`
 // a second at speed 50, each particle living 1 second.

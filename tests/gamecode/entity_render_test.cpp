@@ -234,8 +234,8 @@ protected:
         win_math_set_rotate_y_matrix43(&lamp->local_matrix, (float)M_PI);
 
         win_entity* camera = ring.add(fixture_camera("camera"));
+        win_math_set_translate_matrix43(&camera->local_matrix, 0.0f, 2.5f, -8.0f);
         game_globals.current_camera = camera;
-        game_globals.camera_eye_point = {0.0f, 2.5f, -8.0f};
         game_globals.camera_look_at_point = {0.0f, 2.5f, 0.0f};
         game_globals.overlay_alpha = 0.0f;
         game_globals.hide_gui = 1;

@@ -210,8 +210,8 @@ TEST_F(Update, TheCurrentCameraSetsTheView)
         int32_t game_state;
         win_vect3 eye, at;
     } cases[] = {
-        // Exploring, the camera AI places the eye and the target.
-        {GAME_MODE_EXPLORATION, {0.0f, 20.0f, -40.0f}, {0.0f, 0.0f, 0.0f}},
+        // Exploring, the camera AI places the eye where the camera stands.
+        {GAME_MODE_EXPLORATION, {0.0f, 10.0f, -50.0f}, {0.0f, 0.0f, 0.0f}},
         // Looking, the eye is the camera and the target lies at the offset.
         {GAME_MODE_CAMERA_LOOK, {0.0f, 10.0f, -50.0f}, {0.0f, 11.0f, -48.0f}},
     };

@@ -1,3 +1,5 @@
+#include "ai_camera.h"
+#include "collide.h"
 #include "entity.h"
 #include "entity_io.h"
 #include "sound.h"
@@ -12,4 +14,6 @@ TEST_RESET(runtime)
     vk_tail_free();
     entity_io_reset();
     entity_reset();
+    ai_camera_reset();
+    collide_reset_check_count();
 }

@@ -131,6 +131,7 @@ int main(int argc, char** argv)
         lamp->u.win_light->d3d_light.dltType = D3DLIGHT_POINT;
         win_entity* camera = add_to_ring(malloc_win_entity("camera"), WIN_ENTITY_TYPE_CAMERA);
         camera->u.win_camera = malloc_win_camera();
+        camera->u.win_camera->win_ai = malloc_win_ai();
         game_globals.current_camera = camera;
         game_globals.camera_eye_point = {18.0f, 10.0f, -30.0f};
         game_globals.camera_look_at_point = {18.0f, 0.0f, 18.0f};

@@ -482,13 +482,13 @@ int varnock_set_fog(int32_t enable, const win_rgba* color, float start, float en
         }
         return 1;
     }
+    REFUSE_NULL(color, "varnock_set_fog", "color", 0);
     // Each channel within 0 .. 255, so that none spills into its neighbour.
     auto channel = [](float value) -> DWORD {
         int32_t v = math_util_float_to_int(value * 255.0f);
         return (DWORD)(v < 0 ? 0 : v > 255 ? 255 : v);
     };
-    REFUSE_NULL(color, "varnock_set_fog", "color", 0);
-    const win_rgba* c = color;
+    // Start and end go to the device as the bits of their floats.
     auto bits = [](float value) {
         DWORD word;
         std::memcpy(&word, &value, sizeof word);
@@ -500,7 +500,8 @@ int varnock_set_fog(int32_t enable, const win_rgba* color, float start, float en
         const char* error;
     } steps[] = {
         {D3DRENDERSTATE_FOGENABLE, 1, "Unable to enable fog.\n"},
-        {D3DRENDERSTATE_FOGCOLOR, channel(c->r) << 16 | channel(c->g) << 8 | channel(c->b),
+        {D3DRENDERSTATE_FOGCOLOR,
+         channel(color->r) << 16 | channel(color->g) << 8 | channel(color->b),
          "Unable to set fog color.\n"},
         {D3DRENDERSTATE_FOGVERTEXMODE, D3DFOG_LINEAR, "Unable to set fog mode.\n"},
         {D3DRENDERSTATE_FOGSTART, bits(start), "Unable to set fog start.\n"},

@@ -13,7 +13,10 @@
 #include "mow_animate.h"
 #include "rand_util.h"
 #include "runtime_pending.h"
+#include "shader.h"
 #include "sound.h"
+#include "vk_auto_aim.h"
+#include "vk_tail.h"
 #include "win_entity.h"
 #include "win_math.h"
 #include "winmain2.h"
@@ -541,7 +544,9 @@ int entity_update_character_entity(win_entity* entity, float delta_ms,
             anim_interpret_browse_input(entity);
             entity_vk_auto_aim(entity, delta_ms);
         }
-        collide_check_triggers(entity, game_globals.current_environment);
+        // Without an environment there are no triggers to stand in.
+        if (game_globals.current_environment)
+            collide_check_triggers(entity, game_globals.current_environment);
     } else {
         ai_update_character(entity, delta_ms);
     }

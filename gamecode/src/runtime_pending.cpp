@@ -23,36 +23,3 @@ int entity_fire_current_weapon(win_entity*)
 // walk.
 void entity_io_begin_walk(void) {}
 void entity_io_end_walk(void) {}
-
-// vk_auto_aim
-int vk_auto_aim_setup(win_entity*)
-{
-    return 1;
-}
-
-int vk_auto_aim_undo_setup(win_entity*)
-{
-    return 1;
-}
-
-int vk_auto_aim_clear(win_entity*)
-{
-    return 1;
-}
-
-// vk_tail
-int vk_tail_update_transition_state(win_entity*)
-{
-    return 1;
-}
-
-// shader
-int shader_interpret_input(win_shader*, win_ast*)
-{
-    return 0;
-}
-
-int shader_update_anim(win_shader*, win_ast*)
-{
-    return 1;
-}

@@ -7,7 +7,6 @@
 
 #include "runtime_services.h"
 
-struct win_ast;
 struct win_vect3;
 
 // collide_character (character collision): 1 when the character `entity_a`,
@@ -32,15 +31,3 @@ int entity_fire_current_weapon(win_entity* entity);
 // its memory is released only when the outermost walk ends.
 void entity_io_begin_walk(void);
 void entity_io_end_walk(void);
-
-// ---- The player's arm and tail (vk_auto_aim, vk_tail) ----
-
-int vk_auto_aim_setup(win_entity* entity);
-int vk_auto_aim_undo_setup(win_entity* entity);
-int vk_auto_aim_clear(win_entity* entity);
-int vk_tail_update_transition_state(win_entity* entity);
-
-// ---- The state tables of a character's shaders (shader) ----
-
-int shader_interpret_input(win_shader* shader, win_ast* table);
-int shader_update_anim(win_shader* shader, win_ast* table);

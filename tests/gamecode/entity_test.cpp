@@ -82,6 +82,18 @@ TEST_F(Update, ACharacterWalksByItsRootMotionAndAStateEndingMidFrameHandsOnTheRe
                 EPS);
 }
 
+TEST_F(Update, ThePlayerWalksUnderItsInputAsTheOthersUnderTheirAi)
+{
+    win_entity* player = ring.add(fixture_character("player", true, true));
+    win_entity* other = ring.add(fixture_character("other", true, true, 10.0f, 0.0f, 0.0f));
+    game_globals.player_character = player;
+    run(5, 100.0f);
+    for (const win_entity* e : {player, other})
+        EXPECT_NEAR(e->local_matrix.m[3][2], 500.0f * WAVE_WALK_PER_MS, EPS) << e->win_entity_name;
+    EXPECT_TRUE(log->errors().empty());
+    game_globals.player_character = nullptr;
+}
+
 TEST_F(Update, TheLatchKeepsTheInputWord)
 {
     win_entity* hero = ring.add(fixture_character("hero", true, true));

@@ -283,20 +283,11 @@ void update_emitter(win_entity* entity, win_emitter* emitter, const win_matrix43
         entity_emit_particle(entity->win_sub_entity_list, entity, parent);
 }
 
-const win_anim_table_base* current_state(const win_ast* table)
-{
-    int32_t index = table->current_anim_index;
-    if (!table->win_anim_table_base_array || index < 0 ||
-        index >= table->win_anim_table_base_array_size)
-        return nullptr;
-    return &table->win_anim_table_base_array[index];
-}
-
 // The time on the current animation's time line that the state has reached
 // (forward or backward through its stretch), for a frame without slices.
 float current_anim_time(const win_ast* table)
 {
-    const win_anim_table_base* state = current_state(table);
+    const win_anim_table_base* state = win_ast_current_state(table);
     if (!state)
         return 0.0f;
     return state->begin_time + (state->end_time - state->begin_time) * table->anim_progress;
@@ -411,7 +402,7 @@ float run_time_slices(win_entity* entity, float delta_ms, win_entity* parent, wi
         remaining -= consumed;
         entity_accum_rts_delta(entity, delta, consumed * 0.001f, anim_time, apply_physics);
         if (!anim_interpret_input(entity) && (table->anim_input_flags & WIN_AST_END_OF_ANIM)) {
-            const win_anim_table_base* state = current_state(table);
+            const win_anim_table_base* state = win_ast_current_state(table);
             // A state without a next state plays again.
             if (state && state->next_anim_index >= 0) {
                 int32_t silent = !(entity->win_entity_flag & ENTITY_FLAG_BRAIN);
@@ -767,7 +758,7 @@ int entity_vk_auto_aim(win_entity* entity, float)
 {
     REFUSE_NULL(entity, "entity_vk_auto_aim", "entity", 0);
     REFUSE_NULL(entity->win_ast, "entity_vk_auto_aim", "win_ast", 0);
-    const win_anim_table_base* state = current_state(entity->win_ast);
+    const win_anim_table_base* state = win_ast_current_state(entity->win_ast);
     const int32_t type = state ? state->anim_type_flags : 0;
     const int32_t reaction = state ? state->reaction_flags : 0;
     if ((type & 0x200A0) && (reaction & 0x1C0))
@@ -780,7 +771,8 @@ int entity_vk_auto_aim(win_entity* entity, float)
 void entity_act_on_new_state(win_entity* entity)
 {
     win_character* character = win_entity_character(entity);
-    const win_anim_table_base* state = entity->win_ast ? current_state(entity->win_ast) : nullptr;
+    const win_anim_table_base* state = entity->win_ast ? win_ast_current_state(entity->win_ast)
+                                                       : nullptr;
     if (!character || !state)
         return;
     const int32_t type = state->anim_type_flags;

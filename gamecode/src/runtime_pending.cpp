@@ -8,17 +8,6 @@ int collide_check_entity_to_entity(win_entity*, win_entity*, win_vect3*)
     return 0;
 }
 
-// entity_weapon: until weapons land, every attack uses the standard weapon.
-win_entity* entity_find_weapon_by_attack(win_entity*, int32_t)
-{
-    return NULL;
-}
-
-int entity_fire_current_weapon(win_entity*)
-{
-    return 0;
-}
-
 // entity_io: until deferred destruction lands, nothing is unloaded during a
 // walk.
 void entity_io_begin_walk(void) {}

@@ -8,8 +8,3 @@ int collide_check_entity_to_entity(win_entity*, win_entity*, win_vect3*)
     return 0;
 }
 
-// entity: no particle is launched until the emitter update lands.
-int entity_emit_particle(win_entity*, win_entity*, win_entity*)
-{
-    return 0;
-}

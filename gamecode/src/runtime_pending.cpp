@@ -7,4 +7,3 @@ int collide_check_entity_to_entity(win_entity*, win_entity*, win_vect3*)
 {
     return 0;
 }
-

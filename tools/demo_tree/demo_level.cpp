@@ -1,0 +1,501 @@
+#include "demo_level.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "demo_ai.h"
+#include "demo_anim.h"
+#include "demo_ast.h"
+#include "demo_entity.h"
+#include "demo_model.h"
+#include "demo_sounds.h"
+#include "file_io.h"
+#include "gameglobals.h"
+#include "heap.h"
+#include "platform/path.h"
+#include "scriptasm.h"
+#include "str_util.h"
+#include "win_collision.h"
+#include "win_shader.h"
+
+const char* const demo_level_start_script = "episode1_prologue_se";
+const char* const demo_level_gate_script = "open_gate";
+const char* const demo_level_guard_end_script = "guard_beaten";
+const char* const demo_level_end_script = "prologue_end";
+
+namespace {
+
+constexpr float PI = 3.1415927f;
+constexpr win_vect3 LAMP_POSITION = {0.0f, 80.0f, 0.0f};
+constexpr win_vect3 CAMERA_START = {0.0f, 70.0f, 300.0f};
+constexpr win_vect3 SPARKS_POSITION = {0.0f, 5.0f, -175.0f};
+
+// The path of the data file `name`.`extension` in the game's `directory`,
+// lower-cased as the game asks for it.
+std::string data_path(const char* directory, const char* name, const char* extension)
+{
+    char path[400];
+    snprintf(path, sizeof path, "%s\\%s.%s", directory, name, extension);
+    to_lower_case(path);
+    return path;
+}
+
+// ---- Collision hulls ----
+
+// A hull of one closed outline: the rectangle from (x0, z0) to (x1, z1) on
+// the ground. Raised into walls it is a solid block (or, seen from inside,
+// four walls); as a trigger's or camera's zone it is the space above it.
+win_collision* rectangle_hull(const char* name, float x0, float z0, float x1, float z1)
+{
+    win_collision* hull = malloc_win_collision(name);
+    win_line_block* line = malloc_win_line_block();
+    bool ok = hull && line && (hull->win_vtx_array = malloc_win_vect3_array(4)) &&
+              (hull->win_block_array = malloc_win_block_array(1)) &&
+              (line->win_vtx_idx_array = (uint16_t*)MALLOC(5 * sizeof(uint16_t)));
+    if (!ok) {
+        if (line)
+            free_win_line_block(line);
+        if (hull)
+            free_win_collision(hull);
+        return nullptr;
+    }
+    hull->win_vtx_array_size = 4;
+    hull->win_vtx_array[0] = {x0, 0.0f, z0};
+    hull->win_vtx_array[1] = {x1, 0.0f, z0};
+    hull->win_vtx_array[2] = {x1, 0.0f, z1};
+    hull->win_vtx_array[3] = {x0, 0.0f, z1};
+    line->win_vtx_idx_array_size = 5;
+    for (uint16_t i = 0; i < 5; ++i)
+        line->win_vtx_idx_array[i] = i % 4;
+    hull->win_block_array_size = 1;
+    hull->win_block_array[0] = {WIN_BLOCK_TYPE_LINE, line};
+    return hull;
+}
+
+bool write_hull(const char* name, float x0, float z0, float x1, float z1)
+{
+    win_collision* hull = rectangle_hull(name, x0, z0, x1, z1);
+    bool ok = hull && demo_write_record_file(
+                          data_path(game_globals.collision_pathname, name, "cow").c_str(),
+                          FILE_TYPE_COLLISION, FILE_VERSION_COLLISION, &win_collision_desc, hull);
+    if (hull)
+        free_win_collision(hull);
+    return ok;
+}
+
+bool write_hulls(void)
+{
+    const float side = DEMO_LEVEL_HALF_SIDE;
+    return write_hull("courtyard_wall", -side, -side, side, side) &&
+           write_hull("gate_wall", -side, DEMO_LEVEL_GATE_WALL[0], side, DEMO_LEVEL_GATE_WALL[1]) &&
+           write_hull("gate_zone", -side, DEMO_LEVEL_GATE_ZONE[0], side, DEMO_LEVEL_GATE_ZONE[1]) &&
+           write_hull("exit_zone", -side, DEMO_LEVEL_EXIT_ZONE[0], side, DEMO_LEVEL_EXIT_ZONE[1]);
+}
+
+// ---- Entities ----
+
+// A trigger over the whole width of the courtyard that fires once for a
+// player facing any way, without the action button.
+bool set_trigger(win_trigger* trigger, const char* name, const char* zone, const char* script,
+                 int32_t enabled)
+{
+    trigger->win_trigger_name = STRDUP(name);
+    trigger->win_trigger_collision_name = STRDUP(zone);
+    trigger->win_trigger_script_name = STRDUP(script);
+    trigger->win_trigger_facing_tolerance = {0.0f, PI, 0.0f};
+    trigger->win_trigger_enabled = enabled;
+    trigger->win_trigger_gated = 0;
+    trigger->win_trigger_max_activations = 1;
+    return trigger->win_trigger_name && trigger->win_trigger_collision_name &&
+           trigger->win_trigger_script_name;
+}
+
+win_entity* make_courtyard(void)
+{
+    win_entity* courtyard = demo_entity_new("courtyard", WIN_ENTITY_TYPE_ENVIRONMENT,
+                                            {0.0f, 0.0f, 0.0f});
+    win_environment* env = courtyard ? courtyard->u.win_environment = malloc_win_environment()
+                                     : nullptr;
+    if (!env)
+        return courtyard ? demo_entity_finished(courtyard, false) : nullptr;
+    // The hulls are loaded by name when the level loads; the exit opens
+    // once the guard is beaten.
+    bool ok = demo_entity_set_names(&env->win_collision_filename_array,
+                                    &env->win_collision_filename_array_size,
+                                    {"courtyard_wall", "gate_wall"}, malloc_win_filename_ptr_array);
+    if ((env->win_trigger_array = malloc_win_trigger_array(2))) {
+        env->win_trigger_array_size = 2;
+        ok = set_trigger(&env->win_trigger_array[0], "gate", "gate_zone", demo_level_gate_script,
+                         1) &&
+             set_trigger(&env->win_trigger_array[1], "exit", "exit_zone", demo_level_end_script,
+                         0) &&
+             ok;
+    }
+    // Before the gate the camera swings round to look at it.
+    if ((env->win_explore_cam_array = malloc_win_explore_cam_array(1))) {
+        env->win_explore_cam_array_size = 1;
+        win_explore_cam* cam = env->win_explore_cam_array;
+        cam->win_explore_cam_name = STRDUP("gate_cam");
+        cam->cam_position = {120.0f, 90.0f, 150.0f};
+        cam->focus_point = {0.0f, 10.0f, DEMO_LEVEL_GATE_WALL[0]};
+        cam->camzone_filename = STRDUP("gate_zone");
+        ok = cam->win_explore_cam_name && cam->camzone_filename && ok;
+    }
+    env->win_map_filename = STRDUP("courtyard");
+    return demo_entity_finished(courtyard, ok && env->win_trigger_array &&
+                                               env->win_explore_cam_array && env->win_map_filename);
+}
+
+// A character drawn as the demo figure, with its state table, and `flags`.
+win_entity* make_figure(const char* name, const char* table, win_vect3 position, uint32_t flags,
+                        float hitpoints)
+{
+    win_entity* entity = demo_entity_new(name, WIN_ENTITY_TYPE_CHARACTER, position);
+    if (!entity)
+        return nullptr;
+    entity->win_entity_flag = flags;
+    win_character* character = entity->u.win_character = malloc_win_character();
+    bool ok = character && (character->mow_model_filename = STRDUP("demo_figure")) &&
+              (!table || (entity->win_ast_filename = STRDUP(table)));
+    if (character) {
+        character->hitpoints = hitpoints;
+        character->max_hitpoints = hitpoints;
+    }
+    return demo_entity_finished(entity, ok);
+}
+
+constexpr uint32_t FIGHTER_FLAGS = ENTITY_FLAG_VISIBLE | ENTITY_FLAG_BRAIN | ENTITY_FLAG_TARGET |
+                                   ENTITY_FLAG_ENVIRONMENT_COLLISION |
+                                   ENTITY_FLAG_CHARACTER_COLLISION;
+
+// The hero, with a sword in the figure's arm (joint 1).
+win_entity* make_hero(void)
+{
+    win_entity* hero = make_figure("hero", "hero", DEMO_LEVEL_HERO_START, FIGHTER_FLAGS, 100.0f);
+    if (!hero)
+        return nullptr;
+    win_entity* sword = demo_entity_new("sword", WIN_ENTITY_TYPE_CHARACTER, {0.0f, 1.0f, 0.0f});
+    if (sword) {
+        sword->win_entity_flag = ENTITY_FLAG_VISIBLE | ENTITY_FLAG_WEAPON | ENTITY_FLAG_MELEE_1;
+        sword->parent_joint_idx = 1;
+        sword->u.win_character = malloc_win_character();
+        if (!sword->u.win_character)
+            sword = demo_entity_finished(sword, false);
+    }
+    return demo_entity_finished(hero, demo_entity_adopt(hero, sword));
+}
+
+win_entity* make_guard(void)
+{
+    win_entity* guard = make_figure("guard", "guard", DEMO_LEVEL_GUARD_START, FIGHTER_FLAGS,
+                                    DEMO_LEVEL_GUARD_HITPOINTS);
+    if (guard && !(guard->u.win_character->win_ai_filename = STRDUP("guard")))
+        return demo_entity_finished(guard, false);
+    return guard;
+}
+
+win_entity* make_lamp(void)
+{
+    win_entity* lamp = demo_entity_new("lamp", WIN_ENTITY_TYPE_LIGHT, LAMP_POSITION);
+    win_light* light = lamp ? lamp->u.win_light = malloc_win_light("lamp_light") : nullptr;
+    if (light) {
+        D3DLIGHT7& d3d = light->d3d_light;
+        d3d.dltType = D3DLIGHT_POINT;
+        d3d.dcvDiffuse = {255.0f, 210.0f, 150.0f, 1.0f};  // the files' 0 to 255
+        d3d.dvPosition = {LAMP_POSITION.x, LAMP_POSITION.y, LAMP_POSITION.z};
+        d3d.dvRange = 500.0f;
+        d3d.dvAttenuation0 = 1.0f;
+    }
+    return lamp ? demo_entity_finished(lamp, light != nullptr) : nullptr;
+}
+
+// The game camera, following the hero's arm joint.
+win_entity* make_camera(void)
+{
+    win_entity* entity = demo_entity_new("camera", WIN_ENTITY_TYPE_CAMERA, CAMERA_START);
+    win_camera* camera = entity ? entity->u.win_camera = malloc_win_camera() : nullptr;
+    win_camera_target* hero = camera ? malloc_win_camera_target("hero") : nullptr;
+    if (!hero)
+        return entity ? demo_entity_finished(entity, false) : nullptr;
+    camera->field_of_view = 0.9f;
+    hero->target_joint_idx = 1;
+    return demo_entity_finished(
+        entity, add_to_win_camera_target_list(&camera->camera_target_list,
+                                              &camera->camera_target_list_size, hero));
+}
+
+// Sparks rising by the way out: small copies of the figure, unlit.
+win_entity* make_sparks(void)
+{
+    win_entity* sparks = demo_entity_new("sparks", WIN_ENTITY_TYPE_EMITTER, SPARKS_POSITION);
+    win_emitter* emitter = sparks ? sparks->u.win_emitter = malloc_win_emitter() : nullptr;
+    if (emitter) {
+        emitter->particle_template = STRDUP("spark");
+        emitter->particle_count = 6;
+        emitter->emit_rate = 3.0f;
+        emitter->particle_speed = 20.0f;
+        emitter->particle_speed_variance = 5;
+        emitter->angle_spread = 20.0f;
+        emitter->particle_life = 1.5f;
+        emitter->particle_life_variance = 0.5f;
+    }
+    return sparks ? demo_entity_finished(sparks, emitter && emitter->particle_template) : nullptr;
+}
+
+win_entity* make_spark(void)
+{
+    return make_figure("spark", nullptr, {0.0f, 0.0f, 0.0f},
+                       ENTITY_FLAG_VISIBLE | ENTITY_FLAG_NO_LIGHTING, -1.0f);
+}
+
+bool write_entities(void)
+{
+    bool ok = true;
+    for (win_entity* (*make)(void) :
+         {make_courtyard, make_hero, make_guard, make_lamp, make_camera, make_sparks, make_spark}) {
+        win_entity* entity = make();
+        ok = entity &&
+             demo_entity_write_file(
+                 data_path(game_globals.entity_pathname, entity->win_entity_name, "enw").c_str(),
+                 entity) &&
+             ok;
+        if (entity)
+            free_win_entity(entity);
+    }
+    return ok;
+}
+
+// ---- State tables, animations, the shader ----
+
+// The fighters' table is the guard's of demo_ast.h, walking forward (-z)
+// at `speed` on its own velocity alone and striking for `attack`.
+bool write_fighter_table(const char* name, float speed, int32_t attack)
+{
+    enum { WALK = 1, STRIKE = 2 };
+    win_ast* table = demo_ast_make_guard(name, "demo_figure");
+    if (!table)
+        return false;
+    win_anim_table_base& walk = table->win_anim_table_base_array[WALK];
+    walk.translation_multiplier = {0.0f, 0.0f, 0.0f};
+    walk.extra_translation_velocity = {0.0f, 0.0f, -speed};
+    FREE(walk.play_script);
+    walk.play_script = nullptr;
+    table->win_anim_table_base_array[STRIKE].attack_value = attack;
+    bool ok = demo_ast_write(data_path(game_globals.anim_table_pathname, name, "ast").c_str(),
+                             table);
+    free_win_ast(table);
+    return ok;
+}
+
+bool write_animation(const char* name)
+{
+    mow_anim* anim = demo_anim_make_wave(name);
+    bool ok = anim && demo_anim_write_file(
+                          data_path(game_globals.animation_pathname, name, "trw").c_str(), anim);
+    if (anim)
+        free_mow_anim(anim);
+    return ok;
+}
+
+// The figure's one shader: its skin texture, not animated.
+bool write_shader(void)
+{
+    win_shader* shader = malloc_win_shader(demo_model_shader_name);
+    bool ok = shader &&
+              demo_entity_set_names(&shader->win_texture_filename_array,
+                                    &shader->win_texture_filename_array_size,
+                                    {demo_model_shader_name}, malloc_win_filename_ptr_array);
+    if (shader)
+        shader->current_texture = 0;
+    ok = ok && demo_write_record_file(
+                   data_path(game_globals.shaders_pathname, demo_model_shader_name, "shw").c_str(),
+                   FILE_TYPE_SHADER, FILE_VERSION_SHADER, &win_shader_desc, shader);
+    if (shader)
+        free_win_shader(shader);
+    return ok;
+}
+
+// ---- The guard's mind ----
+
+bool write_ai(void)
+{
+    win_ai* ai = demo_ai_make_guard();
+    win_map* map = demo_ai_make_map("courtyard");
+    bool ok = ai && map;
+    if (ok) {
+        // Until the gate opens the guard keeps its post behind it.
+        ai->default_goal.goal_point = DEMO_LEVEL_GUARD_START;
+        ok = demo_ai_write(data_path(game_globals.ai_pathname, "guard", "int").c_str(), ai) &&
+             demo_ai_write_map(data_path(game_globals.ai_pathname, "courtyard", "map").c_str(),
+                               map);
+    }
+    if (ai)
+        free_win_ai(ai);
+    if (map)
+        free_win_map(map);
+    return ok;
+}
+
+// ---- Sounds ----
+
+bool write_sound(const char* name, double seconds, double frequency, double amplitude)
+{
+    const int32_t rate = 22050;
+    std::string image = sound_wav_pcm(
+        sound_tone((int32_t)(seconds * rate), 1, rate, frequency, amplitude), 1, rate);
+    char host[1024];
+    std::string path = game_globals.sound_pathname + std::string("\\") + name;
+    FILE* file = platform_resolve_path(path.c_str(), host, sizeof host) ? fopen(host, "wb")
+                                                                        : nullptr;
+    bool ok = file && fwrite(image.data(), 1, image.size(), file) == image.size();
+    if (file)
+        ok = fclose(file) == 0 && ok;
+    if (!ok)
+        fprintf(stderr, "demo_tree: cannot write %s\n", path.c_str());
+    return ok;
+}
+
+bool write_sounds(void)
+{
+    static const struct {
+        const char* name;
+        double seconds, frequency, amplitude;
+    } sounds[] = {
+        {"step.wav", 0.08, 180.0, 0.3},   {"gate.wav", 0.9, 90.0, 0.6},
+        {"clash.wav", 0.15, 1400.0, 0.4}, {"groan.wav", 0.4, 140.0, 0.5},
+        {"fall.wav", 0.7, 70.0, 0.6},     {"fanfare.wav", 1.5, 523.25, 0.4},
+    };
+    bool ok = true;
+    for (const auto& sound : sounds)
+        ok = write_sound(sound.name, sound.seconds, sound.frequency, sound.amplitude) && ok;
+    return ok;
+}
+
+// ---- Scripts ----
+
+// The level's scripts in the assembler's text form (scriptasm.h). Entity
+// ids are the start script's throughout; the later scripts find the
+// entities that the start loaded. The sword, which comes with the hero, has a
+// negative id: it is only looked for, never loaded by itself.
+const struct {
+    const char* name;
+    const char* source;
+} level_scripts[] = {
+    {demo_level_start_script, R"(
+# The prologue: the courtyard, the hero at its south end with a sword, the
+# guard at its post behind the closed gate.
+.entity "courtyard", "courtyard", 1
+.entity "hero", "hero", 2
+.entity "guard", "guard", 3
+.entity "lamp", "lamp", 4
+.entity "camera", "camera", 5
+.entity "sparks", "sparks", 6
+.entity "sword", "sword", -7
+display_message 24, 40, 255, 236, 200, 8, "The Prologue~Walk to the gate: Up arrow~Strike: C"
+set_environment 1
+set_player 2
+set_camera 5
+place 2, 0, 0, 160
+place 3, 0, 0, -60
+orient 3, 0, 3.1415927, 0
+place 5, 0, 70, 300
+place 6, 0, 5, -175
+set_current_weapon 2, 7
+enable_brain 3, 0
+set_ambient_light 90, 90, 100
+fade_in_screen 1.5
+)"},
+    {demo_level_gate_script, R"(
+# The hero stands before the gate: it opens and the guard comes for him.
+.entity "hero", "hero", 2
+.entity "guard", "guard", 3
+.sound "gate", "gate.wav", 1
+enable_collision_file 0, "gate_wall"
+play_sound 1, 1
+display_message 24, 40, 255, 236, 200, 6, "The gate swings open.~The guard attacks: strike with C!"
+enable_brain 3, 1
+add_new_goal 3, 2, 0, 0, 0, -1, 4
+)"},
+    {"guard_strikes", R"(
+.sound "clash", "clash.wav", 1
+play_sound 1, 1
+shake_camera 2, 2, 0, 0.3
+)"},
+    {"guard_hurt", R"(
+.sound "groan", "groan.wav", 1
+play_sound 1, 1
+)"},
+    {demo_level_guard_end_script, R"(
+# The guard is beaten: the way out opens.
+.sound "fall", "fall.wav", 1
+play_sound 1, 1
+display_message 24, 40, 255, 236, 200, 6, "The guard is beaten.~Walk on to the far end of the yard."
+enable_trigger_file 1, "exit"
+)"},
+    {demo_level_end_script, R"(
+# The end of the episode: the screen darkens, the closing words stand,
+# then the menu.
+.sound "fanfare", "fanfare.wav", 1
+play_sound 1, 1
+letterbox 1
+fade_out_screen 2
+display_message 200, 220, 255, 236, 200, 6, "End of the Prologue~Thank you for playing"
+wait 6000
+change_game_mode "menu"
+)"},
+};
+
+// The other episodes of the menu (menu_episode_scripts) are no part of the
+// demo: their scripts say so on the console and go back to the menu.
+const struct {
+    const char* script;
+    const char* title;
+} absent_episodes[] = {
+    {"episode2_harbour_se", "The Harbour"},
+    {"episode2_foundry_se", "The Old Foundry"},
+    {"episode3_citadel_se", "Citadel of Ash"},
+    {"episode4_summit_se", "The Last Summit"},
+};
+
+bool write_script(const char* name, const std::string& source)
+{
+    std::string error;
+    if (!scriptasm_write(source.c_str(),
+                         data_path(game_globals.script_pathname, name, "scw").c_str(), &error)) {
+        fprintf(stderr, "demo_tree: script %s: %s\n", name, error.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool write_scripts(void)
+{
+    bool ok = true;
+    for (const auto& script : level_scripts)
+        ok = write_script(script.name, script.source) && ok;
+    for (const auto& episode : absent_episodes)
+        ok = write_script(episode.script,
+                          std::string("display_message 140, 220, 255, 236, 200, 4, \"") +
+                              episode.title + " is not in the demo.\"\nwait 4000\n" +
+                              "change_game_mode \"menu\"\n") &&
+             ok;
+    return ok;
+}
+
+}  // namespace
+
+int demo_level_write(void)
+{
+    bool ok = write_hulls();
+    ok = write_entities() && ok;
+    ok = write_fighter_table("hero", DEMO_LEVEL_HERO_SPEED, 20) && ok;
+    ok = write_fighter_table("guard", 40.0f, 12) && ok;
+    for (const char* name : {"idle", "wave"})
+        ok = write_animation(name) && ok;
+    ok = write_shader() && ok;
+    ok = write_ai() && ok;
+    ok = write_sounds() && ok;
+    ok = write_scripts() && ok;
+    return ok;
+}

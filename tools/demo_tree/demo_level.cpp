@@ -392,7 +392,7 @@ const struct {
 .entity "camera", "camera", 5
 .entity "sparks", "sparks", 6
 .entity "sword", "sword", -7
-display_message 24, 40, 255, 236, 200, 8, "The Prologue~Walk to the gate: Up arrow~Strike: C"
+display_message 24, 40, 255, 236, 200, 8, "Walk to the gate: Up arrow. Strike: C"
 set_environment 1
 set_player 2
 set_camera 5
@@ -413,7 +413,7 @@ fade_in_screen 1.5
 .sound "gate", "gate.wav", 1
 enable_collision_file 0, "gate_wall"
 play_sound 1, 1
-display_message 24, 40, 255, 236, 200, 6, "The gate swings open.~The guard attacks: strike with C!"
+display_message 24, 40, 255, 236, 200, 6, "The gate opens. The guard attacks!"
 enable_brain 3, 1
 add_new_goal 3, 2, 0, 0, 0, -1, 4
 )"},
@@ -430,7 +430,7 @@ play_sound 1, 1
 # The guard is beaten: the way out opens.
 .sound "fall", "fall.wav", 1
 play_sound 1, 1
-display_message 24, 40, 255, 236, 200, 6, "The guard is beaten.~Walk on to the far end of the yard."
+display_message 24, 40, 255, 236, 200, 6, "The guard is beaten. Walk on north."
 enable_trigger_file 1, "exit"
 )"},
     {demo_level_end_script, R"(
@@ -440,7 +440,7 @@ enable_trigger_file 1, "exit"
 play_sound 1, 1
 letterbox 1
 fade_out_screen 2
-display_message 200, 220, 255, 236, 200, 6, "End of the Prologue~Thank you for playing"
+display_message 205, 220, 255, 236, 200, 6, "End of the Prologue"
 wait 6000
 change_game_mode "menu"
 )"},

@@ -17,6 +17,7 @@
 #include "file_io.h"
 #include "gameglobals.h"
 #include "menu.h"
+#include "model_io.h"
 #include "parsestr.h"
 #include "str_util.h"
 #include "test_support.h"
@@ -39,15 +40,12 @@ protected:
                                    {game_globals.ai_pathname, "ai"},
                                    {game_globals.sound_pathname, "sound"},
                                    {game_globals.script_pathname, "script"},
-                                   {game_globals.model_pathname, "model"}}) {
+                                   {game_globals.model_pathname, "model"},
+                                   {game_globals.bitmaps_pathname, "bitmap"}}) {
             std::filesystem::create_directories(dir.file(name));
             STR_CPY(field, GAMEGLOBALS_PATH_SIZE, dir.file(name).c_str());
         }
         ASSERT_EQ(demo_level_write(), 1);
-        // The figure comes from the tree's writer, beside the level.
-        ASSERT_EQ(demo_model_write(path(game_globals.model_pathname, "demo_figure", "mow").c_str(),
-                                   "demo_figure"),
-                  1);
     }
 
     static std::string path(const char* directory, const std::string& name, const char* extension)
@@ -110,7 +108,7 @@ TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
     std::set<std::string> scripts = {demo_level_start_script};
     for (const char* episode : menu_episode_scripts)
         scripts.insert(episode);
-    std::set<std::string> hulls, tables, ai_files, maps;
+    std::set<std::string> hulls, tables, ai_files, maps, models;
 
     // The entities the scripts load, and what each of them names.
     std::set<std::string> entities, sounds, read;
@@ -126,7 +124,7 @@ TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
             if (entity->win_ast_filename)
                 tables.insert(entity->win_ast_filename);
             if (const win_character* character = win_entity_character(entity)) {
-                EXPECT_STREQ(character->mow_model_filename, "demo_figure");
+                models.insert(character->mow_model_filename);
                 if (character->win_ai_filename)
                     ai_files.insert(character->win_ai_filename);
             }
@@ -146,8 +144,8 @@ TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
             free_win_entity(entity);
         }
     }
-    EXPECT_EQ(read, (std::set<std::string>{"courtyard", "hero", "guard", "lamp", "camera", "sparks",
-                                           "spark"}));
+    EXPECT_EQ(read, (std::set<std::string>{"courtyard", "yard", "gate", "hero", "guard", "lamp",
+                                           "camera", "embers", "ember"}));
 
     for (const std::string& name : hulls) {
         SCOPED_TRACE(name);
@@ -200,18 +198,35 @@ TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
         EXPECT_TRUE(std::filesystem::exists(std::string(game_globals.sound_pathname) + "/" + sound))
             << sound;
 
-    // The figure's shader, with its texture's name.
-    int found = 0;
-    FILE* file = file_open_search_verify_version_bin(
-        path(game_globals.shaders_pathname, demo_model_shader_name, "shw").c_str(), nullptr,
-        FILE_TYPE_SHADER, FILE_VERSION_SHADER, &found);
-    ASSERT_NE(file, nullptr);
-    win_shader* shader = read_win_shader_bin(file);
-    file_close(file);
-    ASSERT_NE(shader, nullptr);
-    ASSERT_EQ(shader->win_texture_filename_array_size, 1);
-    EXPECT_STREQ(shader->win_texture_filename_array[0], demo_model_shader_name);
-    free_win_shader(shader);
+    // The models, each checked for drawing as it loads, their shaders and
+    // the shaders' textures (the figure's own is the tree's, written with
+    // the figure).
+    EXPECT_EQ(models, (std::set<std::string>{"fighter", "yard", "gate", "ember"}));
+    for (const std::string& name : models) {
+        SCOPED_TRACE(name);
+        std::string file = path(game_globals.model_pathname, name, "mow");
+        to_lower_case(file.data());
+        mow_model* model = model_io_load(file.c_str());
+        ASSERT_NE(model, nullptr);
+        for (int32_t i = 0; i < model->mow_shader_filename_array_size; ++i) {
+            const char* shader_name = model->mow_shader_filename_array[i];
+            int found = 0;
+            FILE* shader_file = file_open_search_verify_version_bin(
+                path(game_globals.shaders_pathname, shader_name, "shw").c_str(), nullptr,
+                FILE_TYPE_SHADER, FILE_VERSION_SHADER, &found);
+            ASSERT_NE(shader_file, nullptr) << shader_name;
+            win_shader* shader = read_win_shader_bin(shader_file);
+            file_close(shader_file);
+            ASSERT_NE(shader, nullptr) << shader_name;
+            ASSERT_EQ(shader->win_texture_filename_array_size, 1);
+            const char* texture = shader->win_texture_filename_array[0];
+            EXPECT_TRUE(exists(game_globals.bitmaps_pathname, texture, "tga") ||
+                        std::string(texture) == demo_model_shader_name)
+                << texture;
+            free_win_shader(shader);
+        }
+    }
+    model_io_reset();
 
     collide_remove_win_collision();
     EXPECT_EQ(log.errors(), std::vector<std::string>{});

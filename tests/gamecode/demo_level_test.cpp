@@ -177,7 +177,7 @@ TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
         EXPECT_EQ(anim_io_load_ast_anims(table, DEMO_MODEL_JOINTS, game_globals.animation_pathname),
                   1);
         // Every state the player's input or the AI drives stands in the table.
-        EXPECT_EQ(table->win_anim_table_base_array_size, 4);
+        EXPECT_EQ(table->win_anim_table_base_array_size, 6);
         for (int32_t i = 0; i < table->win_anim_table_base_array_size; ++i)
             EXPECT_EQ(table->win_anim_table_base_array[i].play_script, nullptr);
         free_win_ast(table);

@@ -35,6 +35,11 @@ constexpr float WALL_HEIGHT = 4.0f;
 constexpr win_vect3 LAMP_POSITION = {0.0f, 14.0f, 2.0f};
 constexpr win_vect3 CAMERA_START = {0.0f, 6.0f, 30.0f};
 constexpr win_vect3 EMBERS_POSITION = {0.0f, 0.5f, -21.0f};
+// The fighters' bounding sphere: the figure is 2 units wide; two fighters
+// must close in far enough for their arms to meet.
+constexpr float FIGHTER_RADIUS = 1.2f;
+// Of the game's gravity (downward), as an ember feels it: a gentle rise.
+constexpr float EMBER_LIFT = -0.01f;
 // The AI files of demo_ai.h are drawn at ten to twenty times this scale.
 constexpr float MAP_SCALE = 0.1f, SECTOR_SCALE = 0.05f;
 
@@ -90,11 +95,11 @@ bool show_both_sides(mow_shader_group* group)
 }
 
 // A rigid model of one joint at the origin, one segmented mesh of `faces`
-// drawn with the shader `shader`, its faces showing from both sides, within
-// the sphere of `radius` about the origin; its stored name is `path`, by
-// which the game shares it. NULL when it cannot be made.
-mow_model* rigid_model(const std::string& path, const char* shader, const std::vector<face>& faces,
-                       float radius)
+// drawn with the shader `shader`, its faces showing from both sides; its
+// stored name is `path`, by which the game shares it. It has no collision
+// sphere: scenery is no character to push or to be pushed by (its hulls
+// stand for it). NULL when it cannot be made.
+mow_model* rigid_model(const std::string& path, const char* shader, const std::vector<face>& faces)
 {
     const int32_t vertices = 4 * (int32_t)faces.size(), indices = 6 * (int32_t)faces.size();
     mow_model* model = malloc_mow_model(path.c_str());
@@ -144,7 +149,7 @@ mow_model* rigid_model(const std::string& path, const char* shader, const std::v
         }
         ok = show_both_sides(group);
     }
-    model->mow_model_sphere_radius = radius;
+    model->mow_model_sphere_radius = -1.0f;
     if (!ok) {
         free_mow_model(model);
         return nullptr;
@@ -152,11 +157,20 @@ mow_model* rigid_model(const std::string& path, const char* shader, const std::v
     return model;
 }
 
-// The demo figure with every face showing from both sides.
+// The demo figure with every face showing from both sides and a fighter's
+// reach.
 mow_model* fighter_model(const std::string& path)
 {
     mow_model* model = demo_model_make(path.c_str());
     bool ok = model != nullptr;
+    if (ok) {
+        model->mow_model_sphere_radius = FIGHTER_RADIUS;
+        // The arm's reach: a sphere before the figure (which faces -z) at
+        // the height of its swing, that meets an opponent's at arm's length.
+        mow_joint& arm = model->mow_joint_array[1];
+        arm.mow_joint_sphere_radius = 1.5f;
+        arm.mow_joint_sphere_center = {0.0f, 1.0f, -1.0f};
+    }
     for (int32_t m = 0; ok && m < model->mow_mesh_array_size; ++m)
         for (int32_t g = 0; ok && g < model->mow_mesh_array[m].mow_shader_group_array_size; ++g)
             ok = show_both_sides(&model->mow_mesh_array[m].mow_shader_group_array[g]);
@@ -192,15 +206,14 @@ mow_model* yard_model(const std::string& path)
         std::vector<face> sides = box_faces(wall.first, wall.second);
         faces.insert(faces.end(), sides.begin(), sides.end());
     }
-    return rigid_model(path, "yard_stone", faces, 1.5f * SIDE);
+    return rigid_model(path, "yard_stone", faces);
 }
 
 mow_model* gate_model(const std::string& path)
 {
     return rigid_model(path, "gate_wood",
                        box_faces({-SIDE, 0.0f, DEMO_LEVEL_GATE_WALL[0]},
-                                 {SIDE, WALL_HEIGHT, DEMO_LEVEL_GATE_WALL[1]}),
-                       SIDE);
+                                 {SIDE, WALL_HEIGHT, DEMO_LEVEL_GATE_WALL[1]}));
 }
 
 // An ember: a small glowing diamond.
@@ -209,12 +222,21 @@ mow_model* ember_model(const std::string& path)
     const float r = 0.25f;
     return rigid_model(path, "ember_glow",
                        {{{{0.0f, 0.0f, 0.0f}, {-r, r, 0.0f}, {0.0f, 2 * r, 0.0f}, {r, r, 0.0f}},
-                         {0.0f, 0.0f, -1.0f}}},
-                       2 * r);
+                         {0.0f, 0.0f, -1.0f}}});
 }
 
-// A shader showing one texture, not animated, and the texture, `size`
-// pixels square, of `pixel`.
+// The texture `name`, `size` pixels square, of `pixel`.
+bool write_texture(const char* name, int size, uint32_t (*pixel)(int x, int y, int size))
+{
+    picture image(size, size, 0);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            image.at(x, y) = pixel(x, y, size);
+    return write_tga(game_globals.bitmaps_pathname, name, image, false);
+}
+
+// A shader showing one texture of its own name, not animated, and the
+// texture (NULL `pixel`: another writer's).
 bool write_shader(const char* name, int size, uint32_t (*pixel)(int x, int y, int size))
 {
     win_shader* shader = malloc_win_shader(name);
@@ -228,13 +250,7 @@ bool write_shader(const char* name, int size, uint32_t (*pixel)(int x, int y, in
                                 FILE_TYPE_SHADER, FILE_VERSION_SHADER, &win_shader_desc, shader);
     if (shader)
         free_win_shader(shader);
-    if (!pixel)
-        return ok;
-    picture image(size, size, 0);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x)
-            image.at(x, y) = pixel(x, y, size);
-    return write_tga(game_globals.bitmaps_pathname, name, image, false) && ok;
+    return (!pixel || write_texture(name, size, pixel)) && ok;
 }
 
 // Grey flagstones: a grid of joints over stones of slightly varied shade.
@@ -263,13 +279,28 @@ uint32_t glow_pixel(int x, int y, int size)
     return d < size ? 0xFFFFC040 : 0xFFE06010;
 }
 
+// The sword's icon for the HUD: a blade and hilt on dark slate.
+uint32_t sword_icon_pixel(int x, int y, int size)
+{
+    int middle = size / 2;
+    if (y > size / 8 && y < size * 5 / 8 && std::abs(x - middle) <= 2)
+        return 0xFFD8DCE4;  // the blade
+    if (y >= size * 5 / 8 && y < size * 5 / 8 + 3 && std::abs(x - middle) <= size / 4)
+        return 0xFFC09030;  // the guard
+    if (y >= size * 5 / 8 + 3 && y < size * 7 / 8 && std::abs(x - middle) <= 1)
+        return 0xFF6A4020;  // the grip
+    return 0xFF283038;
+}
+
 bool write_models(void)
 {
     return write_model("fighter", fighter_model) && write_model("yard", yard_model) &&
            write_model("gate", gate_model) && write_model("ember", ember_model) &&
            write_shader(demo_model_shader_name, 0, nullptr) &&  // the tree's figure texture
            write_shader("yard_stone", 128, stone_pixel) &&
-           write_shader("gate_wood", 64, wood_pixel) && write_shader("ember_glow", 16, glow_pixel);
+           write_shader("gate_wood", 64, wood_pixel) &&
+           write_shader("ember_glow", 16, glow_pixel) &&
+           write_texture("sword_icon", 42, sword_icon_pixel);
 }
 
 // ---- Collision hulls ----
@@ -376,6 +407,10 @@ win_entity* make_courtyard(void)
         cam->win_explore_cam_name = STRDUP("gate_cam");
         cam->cam_position = {9.0f, 7.0f, 16.0f};
         cam->focus_point = {0.0f, 1.0f, DEMO_LEVEL_GATE_WALL[1]};
+        // The runtime's defaults fly a camera across a much larger level.
+        cam->cam_acceleration = 20.0f;
+        cam->braking_dist = 4.0f;
+        cam->cam_speed = 12.0f;
         cam->camzone_filename = STRDUP("gate_zone");
         ok = cam->win_explore_cam_name && cam->camzone_filename && ok;
     }
@@ -505,6 +540,10 @@ bool write_entities(void)
     for (win_entity* (*make)(void) : {make_courtyard, make_yard, make_gate, make_hero, make_guard,
                                       make_lamp, make_camera, make_embers, make_ember}) {
         win_entity* entity = make();
+        // The yard has no floor (no 3d collision data) to stand on: nothing
+        // here feels the game's gravity but the embers, which it lifts.
+        if (entity)
+            entity->gravity_factor = {0.0f, make == make_ember ? EMBER_LIFT : 0.0f, 0.0f};
         ok = entity &&
              demo_entity_write_file(
                  data_path(game_globals.entity_pathname, entity->win_entity_name, "enw").c_str(),
@@ -518,16 +557,19 @@ bool write_entities(void)
 
 // ---- State tables and animations ----
 
-// The fighters' table is the guard's of demo_ast.h, walking forward (-z)
-// at `speed` on its own velocity alone and striking for `attack`.
+// The fighters' table of demo_ast.h, walking forward (-z) at `speed` on
+// its own velocity alone and striking for `attack`.
 bool write_fighter_table(const char* name, float speed, int32_t attack)
 {
     enum { WALK = 1, STRIKE = 2 };
-    win_ast* table = demo_ast_make_guard(name, "fighter");
+    win_ast* table = demo_ast_make_fighter(name, "fighter");
     if (!table)
         return false;
+    // The animations' root walks and bobs; here the fighters move by their
+    // states' velocities alone, and stand still where they stand.
+    for (int32_t i = 0; i < table->win_anim_table_base_array_size; ++i)
+        table->win_anim_table_base_array[i].translation_multiplier = {0.0f, 0.0f, 0.0f};
     win_anim_table_base& walk = table->win_anim_table_base_array[WALK];
-    walk.translation_multiplier = {0.0f, 0.0f, 0.0f};
     walk.extra_translation_velocity = {0.0f, 0.0f, -speed};
     FREE(walk.play_script);
     walk.play_script = nullptr;
@@ -541,6 +583,10 @@ bool write_fighter_table(const char* name, float speed, int32_t attack)
 bool write_animation(const char* name)
 {
     mow_anim* anim = demo_anim_make_wave(name);
+    // The wave's bounding sphere keys hold the whole swing; the fighters
+    // keep a tighter one.
+    for (int32_t i = 0; anim && i < anim->mow_sphere_key_array_size; ++i)
+        anim->mow_sphere_key_array[i].radius = FIGHTER_RADIUS;
     bool ok = anim && demo_anim_write_file(
                           data_path(game_globals.animation_pathname, name, "trw").c_str(), anim);
     if (anim)
@@ -639,13 +685,16 @@ const struct {
 display_message 24, 40, 255, 236, 200, 8, "Walk to the gate: Up arrow. Strike: C"
 set_environment 1
 set_player 2
+# A new player character takes the acceleration parked by the last one,
+# which is a gentle lift when there was none.
+set_acceleration 2, 0, 0, 0
 set_camera 5
 place 2, 0, 0, 18
 place 3, 0, 0, -6
 orient 3, 0, 3.1415927, 0
 place 5, 0, 6, 30
 place 6, 0, 0.5, -21
-set_current_weapon 2, 7
+set_current_weapon 2, -7
 enable_brain 3, 0
 set_ambient_light 90, 90, 100
 fade_in_screen 1.5

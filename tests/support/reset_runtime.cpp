@@ -1,3 +1,5 @@
+#include "ai_camera.h"
+#include "collide.h"
 #include "entity_io.h"
 #include "sound.h"
 #include "test_support.h"
@@ -10,4 +12,6 @@ TEST_RESET(runtime)
     varnock_reset();
     vk_tail_free();
     entity_io_reset();
+    ai_camera_reset();
+    collide_reset_check_count();
 }

@@ -288,23 +288,28 @@ win_entity* demo_entity_make_camera(void)
     return demo_entity_finished(entity, ok);
 }
 
+win_entity* demo_entity_new_emitter(const char* name, win_vect3 position,
+                                    const char* particle_template, const demo_emission& emission)
+{
+    win_entity* entity = demo_entity_new(name, WIN_ENTITY_TYPE_EMITTER, position);
+    win_emitter* emitter = entity ? entity->u.win_emitter = malloc_win_emitter() : nullptr;
+    if (emitter) {
+        emitter->particle_template = STRDUP(particle_template);
+        emitter->particle_count = emission.count;
+        emitter->emit_rate = emission.rate;
+        emitter->particle_speed = emission.speed;
+        emitter->particle_speed_variance = emission.speed_variance;
+        emitter->angle_spread = emission.spread;
+        emitter->particle_life = emission.life;
+        emitter->particle_life_variance = emission.life_variance;
+    }
+    return entity ? demo_entity_finished(entity, emitter && emitter->particle_template) : nullptr;
+}
+
 win_entity* demo_entity_make_sparks(void)
 {
-    win_entity* sparks = demo_entity_new("sparks", WIN_ENTITY_TYPE_EMITTER, {30.0f, 5.0f, -180.0f});
-    if (!sparks)
-        return nullptr;
-    win_emitter* emitter = sparks->u.win_emitter = malloc_win_emitter();
-    if (emitter) {
-        emitter->particle_template = STRDUP("spark");
-        emitter->particle_count = 12;
-        emitter->emit_rate = 4.0f;
-        emitter->particle_speed = 30.0f;
-        emitter->particle_speed_variance = 7;
-        emitter->angle_spread = 15.0f;
-        emitter->particle_life = 1.5f;
-        emitter->particle_life_variance = 0.5f;
-    }
-    return demo_entity_finished(sparks, emitter && emitter->particle_template);
+    return demo_entity_new_emitter("sparks", {30.0f, 5.0f, -180.0f}, "spark",
+                                   {12, 4.0f, 30.0f, 7, 15.0f, 1.5f, 0.5f});
 }
 
 win_entity* demo_entity_make_level(void)

@@ -64,6 +64,21 @@ bool demo_entity_set_names(char*** array, int32_t* array_size,
                            char** (*malloc_array)(int32_t));
 // Appends `child` (NULL: false) to the sub-entities of `parent`.
 bool demo_entity_adopt(win_entity* parent, win_entity* child);
+// What an emitter launches: `count` particles, `rate` a second, at twice
+// `speed` (+- `speed_variance`), within `spread` degrees about each axis,
+// living `life` (+- `life_variance`) seconds.
+struct demo_emission {
+    int32_t count;
+    float rate;
+    float speed;
+    int32_t speed_variance;
+    float spread;
+    float life;
+    float life_variance;
+};
+// A new emitter entity of copies of the entity `particle_template`.
+win_entity* demo_entity_new_emitter(const char* name, win_vect3 position,
+                                    const char* particle_template, const demo_emission& emission);
 // `entity` when `ok`, else NULL with the entity released.
 win_entity* demo_entity_finished(win_entity* entity, bool ok);
 

@@ -513,19 +513,8 @@ win_entity* make_camera(void)
 // Embers rising by the way out.
 win_entity* make_embers(void)
 {
-    win_entity* embers = demo_entity_new("embers", WIN_ENTITY_TYPE_EMITTER, EMBERS_POSITION);
-    win_emitter* emitter = embers ? embers->u.win_emitter = malloc_win_emitter() : nullptr;
-    if (emitter) {
-        emitter->particle_template = STRDUP("ember");
-        emitter->particle_count = 8;
-        emitter->emit_rate = 4.0f;
-        emitter->particle_speed = 1.5f;
-        emitter->particle_speed_variance = 1;
-        emitter->angle_spread = 25.0f;
-        emitter->particle_life = 1.5f;
-        emitter->particle_life_variance = 0.5f;
-    }
-    return embers ? demo_entity_finished(embers, emitter && emitter->particle_template) : nullptr;
+    return demo_entity_new_emitter("embers", EMBERS_POSITION, "ember",
+                                   {8, 4.0f, 1.5f, 1, 25.0f, 1.5f, 0.5f});
 }
 
 win_entity* make_ember(void)

@@ -33,7 +33,7 @@ constexpr float PI = 3.1415927f;
 constexpr float SIDE = DEMO_LEVEL_HALF_SIDE;
 constexpr float WALL_HEIGHT = 4.0f;
 constexpr win_vect3 LAMP_POSITION = {0.0f, 14.0f, 2.0f};
-constexpr win_vect3 CAMERA_START = {0.0f, 6.0f, 30.0f};
+constexpr win_vect3 CAMERA_START = {0.0f, 5.0f, 23.0f};
 constexpr win_vect3 EMBERS_POSITION = {0.0f, 0.5f, -21.0f};
 // The fighters' bounding sphere: the figure is 2 units wide; two fighters
 // must close in far enough for their arms to meet.
@@ -681,7 +681,7 @@ set_camera 5
 place 2, 0, 0, 18
 place 3, 0, 0, -6
 orient 3, 0, 3.1415927, 0
-place 5, 0, 6, 30
+place 5, 0, 5, 23
 place 6, 0, 0.5, -21
 set_current_weapon 2, -7
 enable_brain 3, 0

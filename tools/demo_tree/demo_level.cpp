@@ -11,6 +11,7 @@
 #include "demo_entity.h"
 #include "demo_model.h"
 #include "demo_pictures.h"
+#include "demo_shader.h"
 #include "demo_sounds.h"
 #include "file_io.h"
 #include "gameglobals.h"
@@ -245,9 +246,8 @@ bool write_shader(const char* name, int size, uint32_t (*pixel)(int x, int y, in
                                               malloc_win_filename_ptr_array);
     if (shader)
         shader->current_texture = 0;
-    ok = ok &&
-         demo_write_record_file(data_path(game_globals.shaders_pathname, name, "shw").c_str(),
-                                FILE_TYPE_SHADER, FILE_VERSION_SHADER, &win_shader_desc, shader);
+    ok = ok && demo_shader_write_file(data_path(game_globals.shaders_pathname, name, "shw").c_str(),
+                                      shader);
     if (shader)
         free_win_shader(shader);
     return (!pixel || write_texture(name, size, pixel)) && ok;

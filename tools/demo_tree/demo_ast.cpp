@@ -15,7 +15,7 @@
 
 namespace {
 
-// ---- The guard ----
+// ---- The guard and the fighters ----
 
 enum {
     STAND,
@@ -27,8 +27,8 @@ enum {
     TURN_RIGHT,
     FIGHTER_STATES
 };
-const char* const guard_state_names[FIGHTER_STATES] = {"stand", "walk",      "strike",
-                                                       "hurt",  "turn_left", "turn_right"};
+const char* const state_names[FIGHTER_STATES] = {"stand", "walk",      "strike",
+                                                 "hurt",  "turn_left", "turn_right"};
 
 // A name array of copies of `names` into `*array` and `*size`; false when
 // one could not be made (what was made is the table's to release).
@@ -400,9 +400,9 @@ win_ast* make_table(const char* name, const char* model_name, int32_t state_coun
                         {"step.wav"}) &&
               set_names(&table->mow_anim_filename_array, &table->mow_anim_filename_array_size,
                         {"idle", "wave"}) &&
-              set_names(
-                  &table->win_anim_state_filename_array, &table->win_anim_state_filename_array_size,
-                  std::vector<const char*>(guard_state_names, guard_state_names + state_count)) &&
+              set_names(&table->win_anim_state_filename_array,
+                        &table->win_anim_state_filename_array_size,
+                        std::vector<const char*>(state_names, state_names + state_count)) &&
               (table->win_anim_table_base_array = malloc_win_anim_table_base_array(state_count));
     if (ok) {
         table->win_anim_table_base_array_size = state_count;

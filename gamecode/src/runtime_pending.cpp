@@ -8,8 +8,8 @@ int collide_check_entity_to_entity(win_entity*, win_entity*, win_vect3*)
     return 0;
 }
 
-// entity_weapon: until weapons land, every attack uses the standard weapon.
-win_entity* entity_find_weapon_by_attack(win_entity*, int32_t)
+// entity: no particle is launched until the emitter update lands.
+int entity_emit_particle(win_entity*, win_entity*, win_entity*)
 {
-    return NULL;
+    return 0;
 }

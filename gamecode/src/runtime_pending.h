@@ -5,6 +5,7 @@
 
 #include "runtime_services.h"
 
+struct win_entity;
 struct win_vect3;
 
 // collide_character (character collision): 1 when the character `entity_a`,
@@ -13,9 +14,6 @@ struct win_vect3;
 // resolved. The placeholder finds no contact.
 int collide_check_entity_to_entity(win_entity* entity_a, win_entity* entity_b, win_vect3* centre);
 
-// ---- Weapons (entity_weapon) ----
-
-// The first sub-entity of the character, in ring order, whose flags have the
-// weapon bit that `attack_kind` selects (ai_attack_kind); NULL for the plain
-// kinds and when the character has none.
-win_entity* entity_find_weapon_by_attack(win_entity* entity, int32_t attack_kind);
+// entity (entity.h): launches the next particle of `particle_ring_head` from
+// `emitter`, remembering `owner` as who fired it; 1 launched, 0 none.
+int entity_emit_particle(win_entity* particle_ring_head, win_entity* emitter, win_entity* owner);

@@ -3,6 +3,8 @@
 // declarations and placeholders out of here into its own files.
 #pragma once
 
+#include <cstdint>
+
 #include "runtime_services.h"
 
 struct win_entity;
@@ -14,6 +16,10 @@ struct win_vect3;
 // resolved. The placeholder finds no contact.
 int collide_check_entity_to_entity(win_entity* entity_a, win_entity* entity_b, win_vect3* centre);
 
-// entity (entity.h): launches the next particle of `particle_ring_head` from
-// `emitter`, remembering `owner` as who fired it; 1 launched, 0 none.
-int entity_emit_particle(win_entity* particle_ring_head, win_entity* emitter, win_entity* owner);
+// ---- Deferred destruction (entity_io) ----
+
+// Brackets a walk over entities (the update, the render). While a walk is
+// open an unloaded entity is gone from every ring and reference at once, but
+// its memory is released only when the outermost walk ends.
+void entity_io_begin_walk(void);
+void entity_io_end_walk(void);

@@ -1,5 +1,6 @@
 #include "ai_camera.h"
 #include "collide.h"
+#include "entity.h"
 #include "entity_io.h"
 #include "entity_ops.h"
 #include "entity_weapon.h"
@@ -16,6 +17,7 @@ TEST_RESET(runtime)
     vk_tail_free();
     vk_auto_aim_reset();
     entity_io_reset();
+    entity_reset();
     entity_ops_reset();
     entity_weapon_reset();
     ai_camera_reset();

@@ -21,6 +21,20 @@ const char* map_name(const win_map* map)
 
 }  // namespace
 
+void win_ai_release(void* win_ai_ptr)
+{
+    win_ai* ai = (win_ai*)win_ai_ptr;
+    win_goal_entry* goal = ai->current_goal;
+    ai->current_goal = nullptr;
+    if (!goal || goal == &ai->default_goal)
+        return;
+    const win_goal_entry* entry = ai->win_goal_entry_list;
+    for (int32_t i = 0; entry && i < ai->win_goal_entry_list_size; ++i, entry = entry->next_ptr)
+        if (entry == goal)
+            return;
+    free_win_goal_entry(goal);
+}
+
 int win_map_check_node_indexes(const void* win_map_ptr)
 {
     const win_map* map = (const win_map*)win_map_ptr;

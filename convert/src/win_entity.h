@@ -130,6 +130,9 @@ struct win_ai {
     int32_t hit_reaction_sector_list_size;
     win_hot_sector* hit_reaction_sector_list;
 };
+// The release step frees a goal in hand that no ring holds (a default goal
+// made at run time), which nothing else owns.
+RECORD_RELEASE(win_ai, win_ai_release);
 RECORD_BEGIN(win_ai, 136)
     REC_WORDS(personality)
     REC_STRING(ai_script_name)

@@ -335,9 +335,8 @@ void ai_forget_entity(const win_entity* entity)
     if (!entity)
         return;
     forget_in_ring(entity_io_global_win_entity_list, entity_io_global_win_entity_list_size, entity);
-    // Its own default goal is the one thing of its AI that no ring holds.
-    if (win_ai* ai = ai_entity_ai(entity))
-        ai_set_current_goal(ai, goal_in_ring(ai, ai->current_goal) ? ai->current_goal : NULL);
+    // Its own default goal, which no ring holds, goes with its AI record when
+    // the entity's memory is released: its goal code may still be running.
 }
 
 // ---- The goal machine ----

@@ -1,3 +1,4 @@
+#include "ai_hit.h"
 #include "entity_io.h"
 #include "sound.h"
 #include "test_support.h"
@@ -10,4 +11,5 @@ TEST_RESET(runtime)
     varnock_reset();
     vk_tail_free();
     entity_io_reset();
+    ai_hit_reset();
 }

@@ -26,11 +26,7 @@ constexpr int NOT_DECIDED = -1;
 
 const win_anim_table_base* current_state(const win_entity* entity)
 {
-    const win_ast* table = entity->win_ast;
-    if (!table || !table->win_anim_table_base_array || table->current_anim_index < 0 ||
-        table->current_anim_index >= table->win_anim_table_base_array_size)
-        return nullptr;
-    return &table->win_anim_table_base_array[table->current_anim_index];
+    return anim_current_state(entity->win_ast);
 }
 
 // The current state's flags; 0 without a state.

@@ -721,6 +721,11 @@ win_ast* anim_create_duplicate_ast(const win_ast* win_ast_ptr)
     return copy;
 }
 
+win_anim_table_base* anim_current_state(const win_ast* win_ast_ptr)
+{
+    return win_ast_ptr ? current_state(win_ast_ptr) : nullptr;
+}
+
 void anim_reset(void)
 {
     latch = {};

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "ai_hit.h"
+#include "anim.h"
 #include "debug.h"
 #include "dlink.h"
 #include "gameglobals.h"
@@ -353,15 +354,6 @@ bool any_range(const win_entity* entity, const win_joint_table* table, Visit vis
     return false;
 }
 
-const win_anim_table_base* current_state(const win_entity* entity)
-{
-    const win_ast* table = entity->win_ast;
-    if (!table || !table->win_anim_table_base_array || table->current_anim_index < 0 ||
-        table->current_anim_index >= table->win_anim_table_base_array_size)
-        return nullptr;
-    return &table->win_anim_table_base_array[table->current_anim_index];
-}
-
 // Translation row of a matrix, set so that the matrix carries it: a matrix
 // that was the identity by its attrib gets an identity rotation first.
 void set_translation(win_matrix43* matrix, const win_vect3& translation)
@@ -523,8 +515,8 @@ int collide_check_entity_attack(win_entity* entity_a, win_entity* entity_b, int3
     REFUSE_NULL(entity_b, "collide_check_entity_attack", "entity_b", 0);
     REFUSE_NULL(joint_pair, "collide_check_entity_attack", "joint_pair", 0);
     *joint_pair = COLLIDE_NO_PAIR;
-    const win_anim_table_base* state_a = current_state(entity_a);
-    const win_anim_table_base* state_b = current_state(entity_b);
+    const win_anim_table_base* state_a = anim_current_state(entity_a->win_ast);
+    const win_anim_table_base* state_b = anim_current_state(entity_b->win_ast);
     if (!entity_a->win_ast || !entity_b->win_ast) {
         LOG_ERROR("%s\n", "Cannot collide_check_entity_attack without both win_ast.");
         return 0;

@@ -61,7 +61,8 @@ public:
         return {t[0], t[1], t[2]};
     }
 
-    // A model of bounding radius `radius`, or the model of `other`.
+    // A model of bounding radius `radius`, or the model of `other` in place
+    // of its own.
     void model(float radius)
     {
         c->mow_model = malloc_mow_model(entity->win_entity_name);
@@ -69,13 +70,19 @@ public:
     }
     void share_model(const Figure& other)
     {
+        if (c->mow_model)
+            free_mow_model(c->mow_model);
         c->mow_model = other.c->mow_model;
         ++c->mow_model->mow_model_ref_cnt;
     }
 
+    // One collision sphere per joint, in place of the pose it had.
     void pose(const std::vector<JointSphere>& joints)
     {
         int32_t n = (int32_t)joints.size();
+        if (c->mow_track_augment_array)
+            free_mow_track_augment_array(c->mow_track_augment_array,
+                                         c->mow_track_augment_array_size);
         c->mow_track_augment_array = malloc_mow_track_augment_array(n);
         c->mow_track_augment_array_size = n;
         for (int32_t i = 0; i < n; ++i) {

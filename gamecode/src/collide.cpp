@@ -75,21 +75,3 @@ int collide_remove_win_collision(void)
     }
     return ok;
 }
-
-// The runtime completes these with the collision switches; until then no
-// environment is loaded to hold hulls, triggers or camera zones, and each
-// switch changes nothing and is done.
-int collide_enable_collision_data(const char*, int32_t)
-{
-    return 1;
-}
-
-int collide_enable_trigger_data(const char*, int32_t)
-{
-    return 1;
-}
-
-int collide_enable_camzone_data(const char*, int32_t)
-{
-    return 1;
-}

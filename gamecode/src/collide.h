@@ -187,6 +187,36 @@ int collide_move_sphere(collide_motion* motion, win_collision* const* hulls, int
 int collide_check_line_of_sight_hulls(const win_vect3* from, const win_vect3* to,
                                       win_collision* const* hulls, int32_t hull_count);
 
+// ---- Entities among the hulls of the current environment ----
+
+// How many collision checks of one entity update do work; the further ones
+// answer 0, which ends the caller's repeat-while-colliding loop.
+constexpr int32_t COLLIDE_MAX_CHECKS = 10;
+
+// Starts the check budget afresh: the entity update calls it at the start of
+// every entity's update (the checks that push other characters aside count
+// against the moving entity's budget).
+void collide_reset_check_count(void);
+
+// Corrects the move of `movable_entity` to the translation of
+// `desired_spatial_matrix` against the hulls of the environment `entity` (in
+// practice game_globals.current_environment): with its environment
+// collision flag, its sphere (its model's radius, or a point for what has no
+// model) is pushed out of the walls and polygons it overlaps, stopped or
+// bounced; with its character collision flag, it is then offered to every
+// entity of the ring. The corrected translation is written back into the
+// matrix, the velocity may change. 1 when the position was corrected or the
+// velocity changed (the entity may still collide: call again), else 0; 0 as
+// well without hulls, for the environment itself, and once the budget of
+// the entity update is spent.
+int collide_check_entity(win_matrix43* desired_spatial_matrix, win_entity* movable_entity,
+                         win_entity* entity);
+
+// 1 when a wall or polygon of the current environment stands across the
+// segment from-to (its switched-off hulls too); 0 when it is free or there
+// is no current environment.
+int collide_check_line_of_sight(const win_vect3* from, const win_vect3* to);
+
 // ---- Debug drawing ----
 
 // How one kind of hull is drawn: each wall segment as an upright quad of
@@ -212,3 +242,7 @@ int collide_draw_begin(const win_matrix43* world_matrix);
 int collide_draw_end(void);
 // Draws the hull's blocks in the style, one primitive per shape.
 void collide_draw_win_collision(const win_collision* hull, const collide_draw_style* style);
+// Draws all collision data of an environment entity, in its matrix: its
+// hulls, the zones of its explore cameras, its trigger volumes. Nothing for
+// an entity without hull slots.
+void collide_draw_collision_data(const win_entity* environment_entity);

@@ -7,6 +7,7 @@
 
 #include "ai_hit.h"
 #include "anim.h"
+#include "collide.h"
 #include "debug.h"
 #include "dlink.h"
 #include "gameglobals.h"

@@ -104,3 +104,27 @@ void collide_draw_win_collision(const win_collision* hull, const collide_draw_st
                 draw_polygon(poly, hull);
         });
 }
+
+void collide_draw_collision_data(const win_entity* environment_entity)
+{
+    const win_environment* environment = win_entity_environment(environment_entity);
+    if (!environment || !environment->win_collision_ptr_array ||
+        environment->win_collision_ptr_array_size < 1)
+        return;
+    collide_draw_begin(&environment_entity->local_matrix);
+    for (int32_t i = 0; i < environment->win_collision_ptr_array_size; ++i)
+        if (environment->win_collision_ptr_array[i])
+            collide_draw_win_collision(environment->win_collision_ptr_array[i],
+                                       &collide_environment_style);
+    for (int32_t i = 0;
+         environment->win_explore_cam_array && i < environment->win_explore_cam_array_size; ++i)
+        if (environment->win_explore_cam_array[i].camzone)
+            collide_draw_win_collision(environment->win_explore_cam_array[i].camzone,
+                                       &collide_camzone_style);
+    for (int32_t i = 0; environment->win_trigger_array && i < environment->win_trigger_array_size;
+         ++i)
+        if (environment->win_trigger_array[i].win_trigger_collision)
+            collide_draw_win_collision(environment->win_trigger_array[i].win_trigger_collision,
+                                       &collide_trigger_style);
+    collide_draw_end();
+}

@@ -1,9 +1,13 @@
 // A sphere moving among the hulls of an environment, and line of sight
-// through them.
+// through them; an entity moving among the hulls of the current environment.
 #include "collide.h"
+#include "collide_character.h"
 #include "debug.h"
+#include "gameglobals.h"
 #include "math_util.h"
+#include "mow_geo.h"
 #include "win_math.h"
+#include "winmain2.h"
 
 namespace {
 
@@ -171,6 +175,44 @@ bool hull_stops(const win_collision* hull)
            hull->win_collision_enabled;
 }
 
+// The environment's hull slots, or NULL (and a count of 0) when it has none.
+win_collision* const* environment_hulls(const win_entity* entity, int32_t* count)
+{
+    const win_environment* environment = win_entity_environment(entity);
+    if (!environment || !environment->win_collision_ptr_array ||
+        environment->win_collision_ptr_array_size < 1) {
+        *count = 0;
+        return nullptr;
+    }
+    *count = environment->win_collision_ptr_array_size;
+    return environment->win_collision_ptr_array;
+}
+
+// The checks done in this entity update (see collide_reset_check_count).
+int32_t check_count = 0;
+
+// Moves the matrix to `position`, keeping its rotation and scale. A matrix
+// without parts stands for the identity whatever its rows hold, so it
+// becomes a translation matrix.
+void set_translation(win_matrix43* matrix, const win_vect3* position)
+{
+    if (matrix->attrib == 0) {
+        win_math_set_translate_matrix43_from_vect3_inline(matrix, position);
+        return;
+    }
+    matrix->m[3][0] = position->x;
+    matrix->m[3][1] = position->y;
+    matrix->m[3][2] = position->z;
+    matrix->attrib |= (position->x != 0.0f ? WIN_ATTRIB_TRANSLATE_X : 0) |
+                      (position->y != 0.0f ? WIN_ATTRIB_TRANSLATE_Y : 0) |
+                      (position->z != 0.0f ? WIN_ATTRIB_TRANSLATE_Z : 0);
+}
+
+win_vect3 translation_of(const win_matrix43* matrix)
+{
+    return {matrix->m[3][0], matrix->m[3][1], matrix->m[3][2]};
+}
+
 }  // namespace
 
 int collide_move_sphere(collide_motion* motion, win_collision* const* hulls, int32_t hull_count)
@@ -228,4 +270,86 @@ int collide_check_line_of_sight_hulls(const win_vect3* from, const win_vect3* to
         if ((hull = hulls[i]))
             collide_visit_blocks(hull, COLLIDE_VISIT_IN_ORDER, on_wall, on_poly);
     return blocked;
+}
+
+void collide_reset_check_count(void)
+{
+    check_count = 0;
+}
+
+int collide_check_entity(win_matrix43* desired_spatial_matrix, win_entity* movable_entity,
+                         win_entity* entity)
+{
+    REFUSE_NULL(desired_spatial_matrix, "collide_check_entity", "desired_spatial_matrix", 0);
+    REFUSE_NULL(movable_entity, "collide_check_entity", "movable_entity", 0);
+    REFUSE_NULL(entity, "collide_check_entity", "entity", 0);
+    int32_t hull_count = 0;
+    win_collision* const* hulls = environment_hulls(entity, &hull_count);
+    if (movable_entity == entity || hull_count < 1)
+        return 0;
+    // The budget is counted up to its end and no further, so a caller that
+    // never resets it keeps getting 0 rather than a counter that wraps round.
+    if (check_count >= COLLIDE_MAX_CHECKS)
+        return 0;
+    ++check_count;
+
+    // The entity is a sphere resting on its origin: a character's of its
+    // model's radius, anything else's a point.
+    const win_character* character = win_entity_character(movable_entity);
+    float radius = 0.001f;
+    if (character && character->mow_model && character->mow_model->mow_model_sphere_radius > 0.0f)
+        radius = character->mow_model->mow_model_sphere_radius;
+    // A held melee weapon stands where its holder's joint carries it.
+    const uint32_t flags = movable_entity->win_entity_flag;
+    const bool held_melee = (flags &
+                             (ENTITY_FLAG_MELEE_1 | ENTITY_FLAG_MELEE_2 | ENTITY_FLAG_MELEE_3)) &&
+                            movable_entity->parent_joint_idx >= 0;
+    win_vect3 start = translation_of(held_melee ? &movable_entity->world_matrix
+                                                : &movable_entity->local_matrix);
+    win_vect3 goal = translation_of(desired_spatial_matrix);
+    start.y += radius;
+    goal.y += radius;
+
+    collide_motion motion = {start,
+                             goal,
+                             movable_entity->velocity,
+                             radius,
+                             character ? character->bounce_factor : 0.0f,
+                             movable_entity->bounce_threshold,
+                             frame_delta_time / 1000.0f,
+                             movable_entity->win_entity_name ? movable_entity->win_entity_name
+                                                             : "(null)"};
+    int result = 0;
+    if (flags & ENTITY_FLAG_ENVIRONMENT_COLLISION) {
+        result = collide_move_sphere(&motion, hulls, hull_count);
+        movable_entity->velocity = motion.velocity;
+    }
+
+    if (flags & ENTITY_FLAG_CHARACTER_COLLISION) {
+        // Once round the ring as it stands when the walk begins; the tests
+        // may unload entities (a hit can run a script), which the entity
+        // update's walk keeps in memory until it ends, and the step count
+        // keeps the walk finite whatever leaves the ring.
+        win_entity* other = entity_io_global_win_entity_list;
+        const int32_t steps = entity_io_global_win_entity_list_size;
+        for (int32_t i = 0; i < steps && other && entity_io_global_win_entity_list; ++i) {
+            win_entity* next = other->next;
+            if (collide_check_entity_to_entity(movable_entity, other, &motion.goal))
+                result = 1;
+            other = next;
+        }
+    }
+
+    const win_vect3 corrected = {motion.goal.x, motion.goal.y - radius, motion.goal.z};
+    set_translation(desired_spatial_matrix, &corrected);
+    return result;
+}
+
+int collide_check_line_of_sight(const win_vect3* from, const win_vect3* to)
+{
+    REFUSE_NULL(from, "collide_check_line_of_sight", "from", 0);
+    REFUSE_NULL(to, "collide_check_line_of_sight", "to", 0);
+    int32_t hull_count = 0;
+    win_collision* const* hulls = environment_hulls(game_globals.current_environment, &hull_count);
+    return hull_count > 0 ? collide_check_line_of_sight_hulls(from, to, hulls, hull_count) : 0;
 }

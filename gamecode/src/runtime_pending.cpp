@@ -2,14 +2,14 @@
 // (see runtime_pending.h).
 #include "runtime_pending.h"
 
-// entity_weapon's: until weapons land, no entity has a hit emitter.
-int entity_fire_emitter(win_entity*, int32_t, win_vect3*)
+// entity_weapon: until weapons land, every attack uses the standard weapon.
+win_entity* entity_find_weapon_by_attack(win_entity*, int32_t)
 {
-    return 0;
+    return NULL;
 }
 
-// collide's: until the environment test lands, nothing stands in the way.
-int collide_check_entity(win_matrix43*, win_entity*, win_entity*)
+// entity_weapon: until weapons land, no entity has a hit emitter.
+int entity_fire_emitter(win_entity*, int32_t, win_vect3*)
 {
     return 0;
 }

@@ -3,24 +3,21 @@
 // declarations and placeholders out of here into its own files.
 #pragma once
 
-#include "runtime_services.h"
-
 #include <cstdint>
 
-struct win_entity;
-struct win_matrix43;
+#include "runtime_services.h"
+
 struct win_vect3;
 
-// ---- Asked by the character collision and the hit resolution ----
+// ---- Weapons (entity_weapon) ----
 
-// entity_weapon (weapons, items and hitpoints): the entity's hit emitter (its
-// first emitter sub-entity flagged ENTITY_FLAG_WEAPON_EMITTER) fired at joint
-// `joint_idx` along `direction`, which it makes unit length in place. 1, or
-// 0 when the entity has no such emitter.
+// The first sub-entity of the character, in ring order, whose flags have the
+// weapon bit that `attack_kind` selects (ai_attack_kind); NULL for the plain
+// kinds and when the character has none.
+win_entity* entity_find_weapon_by_attack(win_entity* entity, int32_t attack_kind);
+
+// The entity's hit emitter (its first emitter sub-entity flagged
+// ENTITY_FLAG_WEAPON_EMITTER) fired at joint `joint_idx` along `direction`,
+// which it makes unit length in place. 1, or 0 when the entity has no such
+// emitter.
 int entity_fire_emitter(win_entity* entity, int32_t joint_idx, win_vect3* direction);
-
-// collide (collision against the environment): corrects the translation of
-// `desired_spatial_matrix`, where `movable_entity` wants to move, against the
-// hulls of the environment `entity`. 1 when it still collides.
-int collide_check_entity(win_matrix43* desired_spatial_matrix, win_entity* movable_entity,
-                         win_entity* entity);

@@ -1,7 +1,9 @@
 // Fuzz target: a hull read from a collision file's body, and every geometric
-// query of the environment collision run on it. The first 40 bytes are the
-// queries' numbers (ten floats: a sphere's start and goal, its velocity and
-// its radius); the rest is the hull stream.
+// query of the environment collision run on it, then the same hull as the
+// current environment's hull, trigger volume and camera zone for an entity
+// moving through it. The first 40 bytes are the queries' numbers (ten
+// floats: a sphere's start and goal, its velocity and its radius); the rest
+// is the hull stream.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,8 +11,74 @@
 #include <string>
 
 #include "collide.h"
+#include "collide_trigger.h"
 #include "fuzz_support.h"
+#include "gameglobals.h"
 #include "heap.h"
+#include "mow_geo.h"
+#include "win_math.h"
+#include "winmain2.h"
+
+namespace {
+
+// The hull as everything of an environment at once (each use holding a
+// reference), and a character of the numbers' radius moving through it as
+// the entity update moves it: checked again while it collides.
+void move_through_environment(win_collision* hull, const float* numbers)
+{
+    win_entity* level = malloc_win_entity("level");
+    win_entity* mover = malloc_win_entity("fuzz");
+    if (!level || !mover) {
+        free_win_entity(level);
+        free_win_entity(mover);
+        return;
+    }
+    level->win_entity_type = WIN_ENTITY_TYPE_ENVIRONMENT;
+    win_environment* environment = malloc_win_environment();
+    level->u.win_environment = environment;
+    environment->win_collision_ptr_array_size = 1;
+    environment->win_collision_ptr_array = malloc_win_collision_ptr_array(1);
+    environment->win_collision_ptr_array[0] = hull;
+    environment->win_trigger_array_size = 1;
+    environment->win_trigger_array = malloc_win_trigger_array(1);
+    environment->win_trigger_array[0].win_trigger_collision = hull;
+    environment->win_trigger_array[0].win_trigger_facing_tolerance.y = 3.1415927f;
+    environment->win_explore_cam_array_size = 1;
+    environment->win_explore_cam_array = malloc_win_explore_cam_array(1);
+    environment->win_explore_cam_array[0].win_explore_cam_name = STRDUP("fuzz");
+    environment->win_explore_cam_array[0].camzone = hull;
+    hull->win_collision_ref_cnt += 3;
+
+    win_character* character = malloc_win_character();
+    mover->u.win_character = character;
+    character->mow_model = malloc_mow_model("fuzz");
+    character->mow_model->mow_model_sphere_radius = numbers[9];
+    character->bounce_factor = 0.5f;
+    win_math_set_translate_matrix43_inline(&mover->local_matrix, numbers[0], numbers[1],
+                                           numbers[2]);
+    mover->velocity = {numbers[6], numbers[7], numbers[8]};
+    win_matrix43 desired;
+    win_math_set_translate_matrix43_inline(&desired, numbers[3], numbers[4], numbers[5]);
+
+    game_globals.current_environment = level;
+    frame_delta_time = 16.0f;
+    collide_reset_check_count();
+    while (collide_check_entity(&desired, mover, level)) {
+    }
+    const win_vect3 from = {numbers[0], numbers[1], numbers[2]};
+    const win_vect3 to = {numbers[3], numbers[4], numbers[5]};
+    collide_check_line_of_sight(&from, &to);
+    collide_check_triggers(mover, level);
+    if (hull->win_collision_name)
+        collide_enable_collision_data(hull->win_collision_name, 0);
+    collide_enable_camzone_data("fuzz", 1);
+    collide_draw_collision_data(level);
+    game_globals.current_environment = nullptr;
+    free_win_entity(mover);
+    free_win_entity(level);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -50,6 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 &start, hull, (const win_line_block*)hull->win_block_array[b].win_block_data);
     // Without a device nothing is drawn, but every shape is still worked out.
     collide_draw_win_collision(hull, &collide_environment_style);
+    move_through_environment(hull, numbers);
     free_win_collision(hull);
     return 0;
 }

@@ -313,17 +313,30 @@ TEST(CollideCharacterTest, AttackReachWithATableIndexButNoTablesTakesTheFullRang
 // ---- Contact and push ----
 
 // Two characters without models (their limb test always touches), flagged
-// for character collision, a at the origin unless said.
+// for character collision, a at the origin unless said, in an environment
+// without hulls (b's push stands as it is).
 struct Pair {
     Figure a{"a"};
     Figure b;
     win_vect3 centre;
+    win_entity* environment;
     Pair(win_vect3 b_at, win_vect3 a_goal = {0, 0, 0}, win_vect3 a_at = {0, 0, 0})
         : b("b", b_at), centre(a_goal)
     {
         a.c->location = a_at;
         a.move_to(a_at);
+        environment = malloc_win_entity("level");
+        environment->win_entity_type = WIN_ENTITY_TYPE_ENVIRONMENT;
+        environment->u.win_environment = malloc_win_environment();
+        game_globals.current_environment = environment;
     }
+    ~Pair()
+    {
+        game_globals.current_environment = nullptr;
+        free_win_entity(environment);
+    }
+    Pair(const Pair&) = delete;
+    Pair& operator=(const Pair&) = delete;
 };
 
 struct PushCase {

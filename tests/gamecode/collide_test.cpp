@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "collide.h"
+#include "collide_support.h"
 #include "d3dxframe.h"
 #include "file_io.h"
 #include "gameglobals.h"
@@ -15,92 +16,9 @@
 #include "platform/win32_test.h"
 #include "test_support.h"
 #include "win_math.h"
+#include "winmain2.h"
 
 namespace {
-
-// ---- Hulls built in memory ----
-
-// One block of a hull: its type and the corners or planes it names.
-struct BlockSpec {
-    int32_t type;
-    std::vector<int32_t> indexes;
-};
-
-win_collision* make_hull(const char* name, const std::vector<win_vect3>& corners,
-                         const std::vector<win_plane>& planes, const std::vector<BlockSpec>& blocks)
-{
-    win_collision* hull = malloc_win_collision(name);
-    if (!corners.empty()) {
-        hull->win_vtx_array_size = (int32_t)corners.size();
-        hull->win_vtx_array = malloc_win_vect3_array(hull->win_vtx_array_size);
-        std::memcpy(hull->win_vtx_array, corners.data(), corners.size() * sizeof(win_vect3));
-    }
-    if (!planes.empty()) {
-        hull->win_plane_array_size = (int32_t)planes.size();
-        hull->win_plane_array = malloc_win_plane_array(hull->win_plane_array_size);
-        std::memcpy(hull->win_plane_array, planes.data(), planes.size() * sizeof(win_plane));
-    }
-    hull->win_block_array_size = (int32_t)blocks.size();
-    hull->win_block_array = malloc_win_block_array(hull->win_block_array_size);
-    for (size_t b = 0; b < blocks.size(); ++b) {
-        const BlockSpec& spec = blocks[b];
-        void* data = nullptr;
-        // Index arrays are allocated even when empty (one spare byte), so a
-        // block can hold a count of 0 beside an array.
-        int32_t n = (int32_t)spec.indexes.size();
-        if (spec.type == WIN_BLOCK_TYPE_LINE) {
-            win_line_block* line = malloc_win_line_block();
-            line->win_vtx_idx_array_size = n;
-            line->win_vtx_idx_array = (uint16_t*)MALLOC(n * sizeof(uint16_t) + 1);
-            for (int32_t k = 0; k < n; ++k)
-                line->win_vtx_idx_array[k] = (uint16_t)spec.indexes[k];
-            data = line;
-        } else if (spec.type == WIN_BLOCK_TYPE_CONVEX_POLY) {
-            win_convex_poly_block* poly = malloc_win_convex_poly_block();
-            poly->win_plane_idx_array_size = n;
-            poly->win_plane_idx_array = (int32_t*)MALLOC(n * sizeof(int32_t) + 1);
-            std::copy(spec.indexes.begin(), spec.indexes.end(), poly->win_plane_idx_array);
-            data = poly;
-        } else {
-            win_planar_block* planar = malloc_win_planar_block();
-            planar->plane_idx = n ? spec.indexes[0] : -1;
-            data = planar;
-        }
-        hull->win_block_array[b] = {spec.type, data};
-    }
-    return hull;
-}
-
-// One wall from (0, 0, 0) to (100, 0, 0): its front faces +z.
-win_collision* wall_hull()
-{
-    return make_hull("wall", {{0, 0, 0}, {100, 0, 0}}, {}, {{WIN_BLOCK_TYPE_LINE, {0, 1}}});
-}
-
-// A square room, 0 to 100 in x and z, its four walls facing in.
-win_collision* room_hull()
-{
-    return make_hull("room", {{0, 0, 0}, {100, 0, 0}, {100, 0, 100}, {0, 0, 100}}, {},
-                     {{WIN_BLOCK_TYPE_LINE, {0, 1, 2, 3, 0}}});
-}
-
-// A floor: the square 0 to 100 in x and z of the plane y = 0, facing up. Its
-// edges go round: x <= 100, z <= 100, x >= 0, z >= 0.
-const std::vector<win_plane> floor_planes = {
-    {0, 1, 0, 0}, {1, 0, 0, 100}, {0, 0, 1, 100}, {-1, 0, 0, 0}, {0, 0, -1, 0}};
-
-win_collision* floor_hull()
-{
-    return make_hull("floor", {}, floor_planes, {{WIN_BLOCK_TYPE_CONVEX_POLY, {0, 1, 2, 3, 4}}});
-}
-
-struct HullHolder {
-    win_collision* hull;
-    explicit HullHolder(win_collision* h) : hull(h) {}
-    ~HullHolder() { free_win_collision(hull); }
-    HullHolder(const HullHolder&) = delete;
-    HullHolder& operator=(const HullHolder&) = delete;
-};
 
 const win_line_block* line_of(const win_collision* hull, int32_t b = 0)
 {
@@ -628,6 +546,276 @@ TEST(CollideLineOfSight, ThroughAndPastBlocks)
     EXPECT_EQ(collide_check_line_of_sight_hulls(&cases[0].from, &cases[0].to, nullptr, 0), 0);
 }
 
+// ---- Entities among the hulls of the current environment ----
+
+namespace {
+
+// A frame of 0.1 s in the level "level", its hulls a wall and a floor.
+class CollideEntity : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test_reset_state();
+        frame_delta_time = 100.0f;
+        wall = wall_hull();
+        floor = floor_hull();
+        level = make_environment("level", {wall, nullptr, floor});
+        game_globals.current_environment = level;
+    }
+    void TearDown() override
+    {
+        game_globals.current_environment = nullptr;
+        free_win_entity(level);
+    }
+    // The matrix an entity wants to move to: its own, translated to `to`.
+    static win_matrix43 move_of(const win_entity* entity, win_vect3 to)
+    {
+        win_matrix43 m = entity->local_matrix;
+        m.m[3][0] = to.x;
+        m.m[3][1] = to.y;
+        m.m[3][2] = to.z;
+        m.attrib |= WIN_ATTRIB_TRANSLATE;
+        return m;
+    }
+    static win_vect3 position(const win_matrix43& m) { return {m.m[3][0], m.m[3][1], m.m[3][2]}; }
+
+    win_collision* wall = nullptr;
+    win_collision* floor = nullptr;
+    win_entity* level = nullptr;
+};
+
+}  // namespace
+
+TEST_F(CollideEntity, MovesAgainstWallsAndFloorsByKind)
+{
+    // Characters have a model sphere of radius 10 and bounce factor 0.5;
+    // anything else is a point of radius 0.001 that loses its speed in a
+    // bounce. Positions are the entity's origin, the sphere rests on it.
+    struct Case {
+        const char* what;
+        int32_t type;
+        win_vect3 from, to, velocity;
+        float bounce_threshold;
+        win_vect3 want, want_velocity;
+        int result;
+    };
+    const Case cases[] = {
+        {"a lamp through a wall: stops 0.002 in front at the crossing, loses its speed",
+         WIN_ENTITY_TYPE_LIGHT,
+         {50, 5, 5},
+         {50, 5, -5},
+         {0, 0, -100},
+         1,
+         {50, 5, 0.002f},
+         {0, 0, 0},
+         1},
+        {"a character into a wall: pushed out, bounced by its speed and bounce factor",
+         WIN_ENTITY_TYPE_CHARACTER,
+         {50, 5, 12},
+         {50, 5, 8},
+         {0, 0, -40},
+         1,
+         {50, 5, 10.001f},
+         {0, 0, 800},
+         1},
+        {"a character nudging a wall below its bounce threshold: stops where it stood",
+         WIN_ENTITY_TYPE_CHARACTER,
+         {50, 5, 10.5f},
+         {50, 5, 9.5f},
+         {0, 0, 0},
+         20,
+         {50, 5, 10.001f},
+         {0, 0, 0},
+         1},
+        {"a character at the wall's back: passes",
+         WIN_ENTITY_TYPE_CHARACTER,
+         {50, 5, -12},
+         {50, 5, -8},
+         {0, 0, 40},
+         1,
+         {50, 5, -8},
+         {0, 0, 40},
+         0},
+        {"a character past the wall's end: passes",
+         WIN_ENTITY_TYPE_CHARACTER,
+         {130, 5, 12},
+         {130, 5, 8},
+         {0, 0, -40},
+         1,
+         {130, 5, 8},
+         {0, 0, -40},
+         0},
+        {"a sphere resting on the floor: free",
+         WIN_ENTITY_TYPE_CHARACTER,
+         {50, 0.001f, 50},
+         {50, 0.001f, 50},
+         {0, 0, 0},
+         1,
+         {50, 0.001f, 50},
+         {0, 0, 0},
+         0},
+        {"a sphere touching the floor: lifted clear of it",
+         WIN_ENTITY_TYPE_CHARACTER,
+         {50, 0, 50},
+         {50, 0, 50},
+         {0, -5, 0},
+         1,
+         {50, 0.001f, 50},
+         {0, 0, 0},
+         1},
+        {"a sphere falling onto the floor: put on it, bounced up",
+         WIN_ENTITY_TYPE_CHARACTER,
+         {50, 3, 50},
+         {50, -1, 50},
+         {0, -40, 0},
+         1,
+         {50, 0.001f, 50},
+         {0, 800, 0},
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        collide_reset_check_count();
+        EntityHolder mover(make_mover("crate", c.type, c.from, 10.0f));
+        if (win_character* character = win_entity_character(mover.entity))
+            character->bounce_factor = 0.5f;
+        mover->velocity = c.velocity;
+        mover->bounce_threshold = c.bounce_threshold;
+        win_matrix43 m = move_of(mover.entity, c.to);
+        EXPECT_EQ(collide_check_entity(&m, mover.entity, level), c.result);
+        expect_near(position(m), c.want);
+        expect_near(mover->velocity, c.want_velocity);
+        // The rotation rows are the entity's own still.
+        EXPECT_EQ(std::memcmp(m.m, mover->local_matrix.m, sizeof(float) * 9), 0);
+    }
+}
+
+TEST_F(CollideEntity, TheUpdateLoopEndsWithinTheBudget)
+{
+    // The entity update checks again while the answer is 1. A sphere that
+    // touches the floor where it stands keeps touching it (its start does
+    // not move), so only the budget of ten checks ends the loop; the
+    // eleventh answers 0 and leaves the matrix alone.
+    EntityHolder ball(make_mover("ball", WIN_ENTITY_TYPE_CHARACTER, {50, 0, 50}, 10.0f));
+    win_matrix43 m = move_of(ball.entity, {50, 0, 50});
+    int calls = 1;
+    while (collide_check_entity(&m, ball.entity, level))
+        ++calls;
+    EXPECT_EQ(calls, COLLIDE_MAX_CHECKS + 1);
+    expect_near(position(m), {50, 0.001f, 50});
+
+    // A new entity update starts a new budget.
+    collide_reset_check_count();
+    m = move_of(ball.entity, {50, 0, 50});
+    EXPECT_EQ(collide_check_entity(&m, ball.entity, level), 1);
+}
+
+TEST_F(CollideEntity, WhatIsNotMovedAndWhatStartsElsewhere)
+{
+    // Clear of the floor (y = 5), walls decide. Without collision flags the
+    // entity goes through, but the check counts.
+    EntityHolder ghost(make_mover("ghost", WIN_ENTITY_TYPE_CHARACTER, {50, 5, 12}, 10.0f));
+    ghost->win_entity_flag &= ~(ENTITY_FLAG_ENVIRONMENT_COLLISION |
+                                ENTITY_FLAG_CHARACTER_COLLISION);
+    for (int i = 0; i < COLLIDE_MAX_CHECKS; ++i) {
+        win_matrix43 m = move_of(ghost.entity, {50, 5, -8});
+        EXPECT_EQ(collide_check_entity(&m, ghost.entity, level), 0);
+        expect_near(position(m), {50, 5, -8});
+    }
+    collide_reset_check_count();
+
+    // A switched-off hull stops nothing.
+    EntityHolder crate(make_mover("crate", WIN_ENTITY_TYPE_CHARACTER, {50, 5, 12}, 10.0f));
+    wall->win_collision_enabled = 0;
+    win_matrix43 m = move_of(crate.entity, {50, 5, 8});
+    EXPECT_EQ(collide_check_entity(&m, crate.entity, level), 0);
+    expect_near(position(m), {50, 5, 8});
+    wall->win_collision_enabled = 1;
+
+    // A held melee weapon starts where its holder carries it (its world
+    // matrix): from there its path crosses the wall; from its local position
+    // the path would pass the wall's end.
+    EntityHolder sword(make_mover("sword", WIN_ENTITY_TYPE_CHARACTER, {200, 5, 12}));
+    sword->win_entity_flag |= ENTITY_FLAG_MELEE_1;
+    sword->parent_joint_idx = 2;
+    win_math_set_translate_matrix43_inline(&sword->world_matrix, 50, 5, 12);
+    m = move_of(sword.entity, {50, 5, -8});
+    EXPECT_EQ(collide_check_entity(&m, sword.entity, level), 1);
+    expect_near(position(m), {50, 5, 0.002f});
+    sword->parent_joint_idx = -1;  // not held: it starts from its local position
+    m = move_of(sword.entity, {50, 5, -8});
+    EXPECT_EQ(collide_check_entity(&m, sword.entity, level), 0);
+
+    // A frame that took no time gives the step no speed: a slow contact
+    // stops instead of bouncing at infinite speed.
+    frame_delta_time = 0.0f;
+    m = move_of(crate.entity, {50, 5, 9.5f});
+    EXPECT_EQ(collide_check_entity(&m, crate.entity, level), 1);
+    expect_near(position(m), {50, 5, 10.001f});
+    expect_near(crate->velocity, {0, 0, 0});
+}
+
+TEST_F(CollideEntity, AMatrixWithoutPartsGetsATranslation)
+{
+    // The default matrix of a new entity is all zeros without parts: the
+    // identity at the origin, which lies on the floor's corner. Lifted off
+    // the floor, the matrix becomes a translation, not a collapse to a
+    // point.
+    EntityHolder ball(make_mover("ball", WIN_ENTITY_TYPE_CHARACTER, {0, 0, 0}, 10.0f));
+    ball->local_matrix = {};
+    win_matrix43 m = {};
+    EXPECT_EQ(collide_check_entity(&m, ball.entity, level), 1);
+    win_matrix43 want;
+    win_math_set_translate_matrix43_inline(&want, 0, 0.001f, 0);
+    EXPECT_EQ(m.attrib, want.attrib);
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 3; ++column)
+            EXPECT_NEAR(m.m[row][column], want.m[row][column], 1e-6f) << row << ", " << column;
+}
+
+TEST_F(CollideEntity, RefusalsAndEnvironmentsWithoutHulls)
+{
+    EntityHolder crate(make_mover("crate", WIN_ENTITY_TYPE_CHARACTER, {50, 0, 12}, 10.0f));
+    win_matrix43 m = move_of(crate.entity, {50, 0, 8});
+    LogCapture log;
+    EXPECT_EQ(collide_check_entity(nullptr, crate.entity, level), 0);
+    EXPECT_EQ(collide_check_entity(&m, nullptr, level), 0);
+    EXPECT_EQ(collide_check_entity(&m, crate.entity, nullptr), 0);
+    EXPECT_EQ(log.errors(), (std::vector<std::string>{
+                                "Cannot collide_check_entity with NULL desired_spatial_matrix.",
+                                "Cannot collide_check_entity with NULL movable_entity.",
+                                "Cannot collide_check_entity with NULL entity."}));
+
+    // Silently 0: the environment itself, one without hulls, and an entity
+    // of another type made the environment.
+    log.clear();
+    win_matrix43 own = level->local_matrix;
+    EXPECT_EQ(collide_check_entity(&own, level, level), 0);
+    EntityHolder bare(make_environment("bare", {}));
+    EXPECT_EQ(collide_check_entity(&m, crate.entity, bare.entity), 0);
+    EntityHolder lamp(make_mover("lamp", WIN_ENTITY_TYPE_LIGHT, {0, 0, 0}));
+    EXPECT_EQ(collide_check_entity(&m, crate.entity, lamp.entity), 0);
+    expect_near(position(m), {50, 0, 8});
+    EXPECT_TRUE(log.errors().empty());
+}
+
+TEST_F(CollideEntity, LineOfSightThroughTheCurrentEnvironment)
+{
+    // Through the wall, and across its line beyond its end (at x = -10).
+    const win_vect3 front = {50, 10, 30}, back = {50, 10, -30}, aside = {-70, 10, -30};
+    EXPECT_EQ(collide_check_line_of_sight(&front, &back), 1);
+    EXPECT_EQ(collide_check_line_of_sight(&front, &aside), 0);
+    wall->win_collision_enabled = 0;  // switched off, it still blocks sight
+    EXPECT_EQ(collide_check_line_of_sight(&front, &back), 1);
+
+    EntityHolder lamp(make_mover("lamp", WIN_ENTITY_TYPE_LIGHT, {0, 0, 0}));
+    game_globals.current_environment = lamp.entity;
+    EXPECT_EQ(collide_check_line_of_sight(&front, &back), 0);
+    game_globals.current_environment = nullptr;
+    EXPECT_EQ(collide_check_line_of_sight(&front, &back), 0);
+    game_globals.current_environment = level;
+}
+
 TEST(CollideHostileHulls, BlocksNamingWhatTheHullLacksArePassedOver)
 {
     // Each block names a corner or plane the hull does not have, or has its
@@ -940,4 +1128,55 @@ TEST_F(CollideDraw, ShapesThatCannotBeFoundAreLeftOut)
     EXPECT_EQ(draw->vertices[3].y, 8.0f);
     EXPECT_EQ(draw->vertices[0].diffuse, 0xFFFFFF00u);
     collide_draw_end();
+}
+
+TEST_F(CollideDraw, AnEnvironmentDrawsItsHullsThenZonesThenTriggers)
+{
+    // Each source is a wall (one quad) or a floor (one fan, drawn for the
+    // environment's own hulls only); empty slots are passed over.
+    EntityHolder level(make_environment("level", {wall_hull(), nullptr, floor_hull()}));
+    give_explore_cams(level.entity, {{"hall", wall_hull()}, {"none", nullptr}});
+    win_trigger* triggers = give_triggers(level.entity, 2);
+    set_trigger(&triggers[0], "door", wall_hull(), nullptr);
+    set_trigger(&triggers[1], "pad", floor_hull(), nullptr);
+    win_math_set_translate_matrix43_inline(&level->local_matrix, 0, 0, 30);
+
+    LogCapture log;
+    int before = d3d_recorded_draw_count();
+    collide_draw_collision_data(level.entity);
+    // The wall and the floor, the zone, the door's quad last.
+    EXPECT_EQ(d3d_recorded_draw_count() - before, 4);
+    const d3d_recorded_draw* draw = d3d_recorded_last_draw();
+    ASSERT_NE(draw, nullptr);
+    EXPECT_EQ(draw->vertex_count, 4u);
+    EXPECT_EQ(draw->vertices[0].diffuse, 0xFF00FF00u);
+    EXPECT_EQ(draw->vertices[2].y, 4.0f);
+    EXPECT_EQ(draw->world.m[3][2], 30.0f);
+    EXPECT_EQ(draw->render_states[D3DRENDERSTATE_CULLMODE], (DWORD)D3DCULL_NONE);
+    EXPECT_EQ(render_state(D3DRENDERSTATE_CULLMODE), (DWORD)D3DCULL_CCW);
+    EXPECT_EQ(render_state(D3DRENDERSTATE_ZBIAS), 0u);
+
+    // Without the door's volume the zone comes last.
+    free_win_collision(triggers[0].win_trigger_collision);
+    triggers[0].win_trigger_collision = nullptr;
+    before = d3d_recorded_draw_count();
+    collide_draw_collision_data(level.entity);
+    EXPECT_EQ(d3d_recorded_draw_count() - before, 3);
+    draw = d3d_recorded_last_draw();
+    EXPECT_EQ(draw->vertices[0].diffuse, 0xFFFFFF00u);
+    EXPECT_EQ(draw->vertices[2].y, 8.0f);
+
+    // Without hull slots, or for an entity that is not an environment,
+    // nothing is drawn and no state changes.
+    EntityHolder bare(make_environment("bare", {}));
+    give_triggers(bare.entity, 1);
+    EntityHolder lamp(make_mover("lamp", WIN_ENTITY_TYPE_LIGHT, {0, 0, 0}));
+    d3dxframe_set_render_state(D3DRENDERSTATE_ZBIAS, 3);
+    before = d3d_recorded_draw_count();
+    collide_draw_collision_data(bare.entity);
+    collide_draw_collision_data(lamp.entity);
+    collide_draw_collision_data(nullptr);
+    EXPECT_EQ(d3d_recorded_draw_count(), before);
+    EXPECT_EQ(render_state(D3DRENDERSTATE_ZBIAS), 3u);
+    EXPECT_TRUE(log.errors().empty());
 }

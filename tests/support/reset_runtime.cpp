@@ -1,4 +1,6 @@
+#include "ai_camera.h"
 #include "ai_hit.h"
+#include "collide.h"
 #include "entity_io.h"
 #include "sound.h"
 #include "test_support.h"
@@ -11,5 +13,7 @@ TEST_RESET(runtime)
     varnock_reset();
     vk_tail_free();
     entity_io_reset();
+    ai_camera_reset();
     ai_hit_reset();
+    collide_reset_check_count();
 }

@@ -5,6 +5,7 @@
 
 #include "character_fixture.h"
 #include "collide_character.h"
+#include "collide_support.h"
 #include "gameglobals.h"
 #include "test_support.h"
 
@@ -468,6 +469,20 @@ TEST(CollideCharacterTest, OnlyLiveCollidingCharactersTouch)
     }
     Pair p({2, 0, 0});
     EXPECT_EQ(collide_check_entity_to_entity(p.a.entity, p.a.entity, &p.centre), 0);
+}
+
+TEST(CollideCharacterTest, APushedCharacterStopsAtAWall)
+{
+    // b stands 1 in front of a wall along x (its front faces +z) and is
+    // pushed 2 toward it: the environment test stops it 0.002 in front.
+    Pair p({50, 0, 1}, {50, 0, 3}, {50, 0, 3});
+    HullHolder wall(wall_hull());
+    EntityHolder level(make_environment("walled", {wall.hull}));
+    game_globals.current_environment = level.entity;
+    EXPECT_EQ(collide_check_entity_to_entity(p.a.entity, p.b.entity, &p.centre), 1);
+    expect_near(p.centre, {50, 0, 5});
+    EXPECT_NEAR(p.b.position().z, 0.002f, EPS);
+    EXPECT_NEAR(p.b.position().x, 50.0f, EPS);
 }
 
 TEST(CollideCharacterTest, ACentreOnTheOtherCharacterPushesNeither)

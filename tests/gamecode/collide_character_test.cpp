@@ -476,8 +476,7 @@ TEST(CollideCharacterTest, APushedCharacterStopsAtAWall)
     // b stands 1 in front of a wall along x (its front faces +z) and is
     // pushed 2 toward it: the environment test stops it 0.002 in front.
     Pair p({50, 0, 1}, {50, 0, 3}, {50, 0, 3});
-    HullHolder wall(wall_hull());
-    EntityHolder level(make_environment("walled", {wall.hull}));
+    EntityHolder level(make_environment("walled", {wall_hull()}));
     game_globals.current_environment = level.entity;
     EXPECT_EQ(collide_check_entity_to_entity(p.a.entity, p.b.entity, &p.centre), 1);
     expect_near(p.centre, {50, 0, 5});

@@ -89,8 +89,8 @@ varnock_subsystem(models
 varnock_subsystem(world
   INCLUDES convert/src
   SOURCES
-    convert/src/win_collision.cpp convert/src/win_entity.cpp
-  HEADERS convert/src/world_services.h convert/src/win_shader.h convert/src/win_sound.h
+    convert/src/win_collision.cpp convert/src/win_entity.cpp convert/src/win_shader.cpp
+  HEADERS convert/src/world_services.h convert/src/win_sound.h
           convert/src/win_trigger.h
   LIBS models)
 
@@ -109,8 +109,8 @@ varnock_subsystem(runtime
     gamecode/src/collide_draw.cpp gamecode/src/collide_geometry.cpp gamecode/src/collide_move.cpp
     gamecode/src/collide_trigger.cpp
     gamecode/src/entity.cpp gamecode/src/entity_io.cpp gamecode/src/runtime_pending.cpp
-    gamecode/src/shader.cpp gamecode/src/sound.cpp
-    gamecode/src/varnock.cpp gamecode/src/vk_tail.cpp
+    gamecode/src/shader.cpp gamecode/src/shader_io.cpp gamecode/src/sound.cpp
+    gamecode/src/varnock.cpp gamecode/src/vk_auto_aim.cpp gamecode/src/vk_tail.cpp
   HEADERS gamecode/src/runtime_services.h
   LIBS script)
 

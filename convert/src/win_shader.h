@@ -7,6 +7,17 @@
 // lives in an array only (a character keeps one per shader file of its
 // model, indexed by a shader group's shader index): it has no links and no
 // count of its own.
+//
+// A shader file ("shw", FILE_TYPE_SHADER / FILE_VERSION_SHADER) holds the
+// binary header and one shader stream (write_win_shader_bin); the runtime's
+// shader loader reads it and then fills the texture slots and the state table
+// from the names.
+//
+// current_texture indexes the shader's textures: it is -1 or below the number
+// of them (the texture names, or the slots when there are more of those). The
+// readers and the link forms refuse a record whose stored index is another
+// value, and every writer of the index at run time goes through
+// win_shader_set_current_texture, so the renderer never reads past the slots.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +39,7 @@ struct win_shader {
     int32_t current_texture;  // the slot drawn now; -1: none
     float shader_reserved[5];  // carried unchanged between file and memory
 };
+RECORD_CHECK(win_shader, win_shader_check_current_texture);
 RECORD_BEGIN(win_shader, 52)
     REC_NAME(win_shader_name)
     REC_STRING(win_ast_filename)
@@ -40,3 +52,9 @@ RECORD_BEGIN(win_shader, 52)
 RECORD_END(win_shader, NAMED, .current_texture = -1,
            .shader_reserved = {-1.0f, -1.0f, -1.0f, -1.0f, 1.0f})
 // clang-format on
+
+// Makes `texture_index` the shader's current texture when it is -1 or names
+// one of its texture slots, and answers 1. Another index (an animation key
+// beyond the shader's textures) leaves the shader showing nothing (-1) and
+// answers 0, with a WARNING when the shader showed something before.
+int win_shader_set_current_texture(win_shader* win_shader_ptr, int32_t texture_index);

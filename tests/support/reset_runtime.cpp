@@ -5,6 +5,7 @@
 #include "sound.h"
 #include "test_support.h"
 #include "varnock.h"
+#include "vk_auto_aim.h"
 #include "vk_tail.h"
 
 TEST_RESET(runtime)
@@ -12,6 +13,7 @@ TEST_RESET(runtime)
     sound_reset();
     varnock_reset();
     vk_tail_free();
+    vk_auto_aim_reset();
     entity_io_reset();
     ai_camera_reset();
     ai_hit_reset();

@@ -227,13 +227,13 @@ void browse(win_entity* player, win_entity* (*find_weapon)(win_entity*),
 {
     if (game_globals.browse_mode == 0) {
         game_globals.current_weapon = find_weapon(player);
-        game_globals.weapon_icon_texture = entity_retrieve_icon_texture(
-            game_globals.current_weapon);
+        entity_weapon_hold_texture(&game_globals.weapon_icon_texture,
+                                   entity_retrieve_icon_texture(game_globals.current_weapon));
         return;
     }
     win_entity* item = find_item(player);
     game_globals.current_item = item;
-    game_globals.item_icon_texture = entity_retrieve_icon_texture(item);
+    entity_weapon_hold_texture(&game_globals.item_icon_texture, entity_retrieve_icon_texture(item));
     entity_set_current_item(player, item);
 }
 

@@ -12,7 +12,6 @@
 #include "dlink.h"
 #include "gameglobals.h"
 #include "math_util.h"
-#include "runtime_pending.h"
 #include "win_math.h"
 
 namespace {

@@ -221,6 +221,10 @@ int entity_set_current_item(win_entity* entity, win_entity* item);
 // The heads-up display icon of an entity: the texture named after it with
 // "_icon" appended, or the default icon.
 texture_container* entity_retrieve_icon_texture(win_entity* entity);
+// Holds `texture` (may be NULL) in the heads-up display slot `*slot` of
+// game_globals with one counted reference, giving back the one the slot held:
+// an uncounted slot would be swept from the texture cache under the display.
+void entity_weapon_hold_texture(texture_container** slot, texture_container* texture);
 
 // ---- AI and collision ----
 

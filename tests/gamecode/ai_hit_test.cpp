@@ -11,8 +11,16 @@
 
 namespace {
 
-// The victim's states, one for each reaction it can be asked for (the
-// direction of a hit is not told apart here: every side is 0).
+// Every case starts from the module states of a fresh program (the block
+// flag, the random sequence, the game settings).
+class AiHitTest : public ::testing::Test {
+protected:
+    void SetUp() override { test_reset_state(); }
+    void TearDown() override { test_reset_state(); }
+};
+
+// The victim's states, one for each reaction it can be asked for (victim and
+// attacker stand at one point, so no hit comes from a side).
 enum {
     IDLE,
     SOFT_HIT,
@@ -43,7 +51,20 @@ struct Victim : Figure {
         state(ANSWERS_STANDARD_3, AI_HIT_TYPE_HIT, AI_HIT_STANDARD_3_REACTION);
         ai();
         c->hitpoints = c->max_hitpoints = 40.0f;
+        spark = malloc_win_entity("spark");
+        spark->win_entity_type = WIN_ENTITY_TYPE_EMITTER;
+        spark->u.win_emitter = malloc_win_emitter();
+        spark->win_entity_flag |= ENTITY_FLAG_WEAPON_EMITTER;
+        spark->life_span = -1.0f;
+        add_to_win_entity_list(&entity->win_sub_entity_list, &entity->win_sub_entity_list_size,
+                               spark);
     }
+    // Its hit emitter, fired (for a quarter second) at the struck joint.
+    bool sparked(int32_t joint) const
+    {
+        return spark->life_span == 0.25f && spark->parent_joint_idx == joint;
+    }
+    win_entity* spark;
 };
 
 // A character in an attacking state of its own, dealing 10, 15 and 20 by
@@ -74,7 +95,7 @@ struct ReactionCase {
     int32_t reaction;
 };
 
-TEST(AiHitTest, AHitChoosesItsDamageAndReactionByTheKindOfAttack)
+TEST_F(AiHitTest, AHitChoosesItsDamageAndReactionByTheKindOfAttack)
 {
     const ReactionCase cases[] = {
         // 10 of 40 leaves 30: 10 / 30 is a medium hit.
@@ -111,7 +132,7 @@ TEST(AiHitTest, AHitChoosesItsDamageAndReactionByTheKindOfAttack)
     }
 }
 
-TEST(AiHitTest, CharactersOfOneModelNeverHurtEachOther)
+TEST_F(AiHitTest, CharactersOfOneModelNeverHurtEachOther)
 {
     Victim victim;
     Attacker attacker;
@@ -120,7 +141,7 @@ TEST(AiHitTest, CharactersOfOneModelNeverHurtEachOther)
     EXPECT_FLOAT_EQ(victim.c->hitpoints, 40.0f);
 }
 
-TEST(AiHitTest, ABlockTakesNoDamage)
+TEST_F(AiHitTest, ABlockTakesNoDamage)
 {
     Victim victim;
     Attacker attacker;
@@ -131,7 +152,7 @@ TEST(AiHitTest, ABlockTakesNoDamage)
     EXPECT_EQ(ai_block_flag, 1);
 }
 
-TEST(AiHitTest, VictimsThatCannotReactAreLeftAlone)
+TEST_F(AiHitTest, VictimsThatCannotReactAreLeftAlone)
 {
     struct Case {
         const char* what;
@@ -156,7 +177,7 @@ TEST(AiHitTest, VictimsThatCannotReactAreLeftAlone)
     }
 }
 
-TEST(AiHitTest, APlayerWithoutAnAiOrStatesStillTakesTheHit)
+TEST_F(AiHitTest, APlayerWithoutAnAiOrStatesStillTakesTheHit)
 {
     Figure player("player");
     player.c->hitpoints = 40.0f;
@@ -167,7 +188,7 @@ TEST(AiHitTest, APlayerWithoutAnAiOrStatesStillTakesTheHit)
     EXPECT_FLOAT_EQ(player.c->hitpoints, 33.0f);
 }
 
-TEST(AiHitTest, ADeathStopsTheVictimAndStartsItsEndScriptOnce)
+TEST_F(AiHitTest, ADeathStopsTheVictimAndStartsItsEndScriptOnce)
 {
     LogCapture log;
     Victim victim;
@@ -188,7 +209,7 @@ TEST(AiHitTest, ADeathStopsTheVictimAndStartsItsEndScriptOnce)
 
 // ---- Resolution ----
 
-TEST(AiHitTest, ContactsWithoutBrainsAreRefused)
+TEST_F(AiHitTest, ContactsWithoutBrainsAreRefused)
 {
     Victim victim;
     Attacker attacker;
@@ -197,7 +218,7 @@ TEST(AiHitTest, ContactsWithoutBrainsAreRefused)
     EXPECT_FLOAT_EQ(victim.c->hitpoints, 40.0f);
 }
 
-TEST(AiHitTest, AProjectileStrikesAnyoneButItsShooter)
+TEST_F(AiHitTest, AProjectileStrikesAnyoneButItsShooter)
 {
     Victim victim;
     Attacker shooter;
@@ -212,16 +233,19 @@ TEST(AiHitTest, AProjectileStrikesAnyoneButItsShooter)
     EXPECT_EQ(ai_resolve_hit(victim.entity, shot.entity, 1, -1), 1);
     EXPECT_EQ(shot.entity->life_span, 0.0f);
     EXPECT_FLOAT_EQ(victim.c->hitpoints, 28.0f);
+    EXPECT_EQ(victim.entity->win_ast->current_anim_index, MEDIUM_HIT);
+    EXPECT_TRUE(victim.sparked(1));
 
     // One impervious to projectiles is not hurt, but the projectile is spent.
     shot.entity->life_span = ETERNAL_LIFE_SPAN;
+    victim.stand_in(IDLE);
     victim.state(IDLE, AI_HIT_TYPE_IMPERVIOUS_TO_PROJECTILE, 0);
     EXPECT_EQ(ai_resolve_hit(shot.entity, victim.entity, -1, 1), 0);
     EXPECT_EQ(shot.entity->life_span, 0.0f);
     EXPECT_FLOAT_EQ(victim.c->hitpoints, 28.0f);
 }
 
-TEST(AiHitTest, AMeleeWeaponHitsWhileItsWielderAttacks)
+TEST_F(AiHitTest, AMeleeWeaponHitsWhileItsWielderAttacks)
 {
     Victim victim;
     Attacker wielder;
@@ -235,6 +259,8 @@ TEST(AiHitTest, AMeleeWeaponHitsWhileItsWielderAttacks)
     EXPECT_FLOAT_EQ(wielder.c->hitpoints, -1.0f);
     EXPECT_EQ(ai_resolve_hit(victim.entity, sword.entity, 1, 3), 1);
     EXPECT_FLOAT_EQ(victim.c->hitpoints, 28.0f);
+    EXPECT_EQ(victim.entity->win_ast->current_anim_index, MEDIUM_HIT);
+    victim.stand_in(IDLE);
 
     // Put away in an idle state, the sword is just another character.
     wielder.state(0, 0, 0);
@@ -256,23 +282,25 @@ struct AttackCase {
     int32_t block_chance;
     int expected;
     float hitpoints_after;
+    int32_t victim_state_after;  // the reaction it plays
+    bool sparks;                 // its hit emitter fires
 };
 
-TEST(AiHitTest, AnAttackStateHitsWhenItsCombatJointsReach)
+TEST_F(AiHitTest, AnAttackStateHitsWhenItsCombatJointsReach)
 {
     const AttackCase cases[] = {
-        {"a attacks b", true, 0, 0, -1, -1, 1, 30},
-        {"b attacks a", false, 0, 0, -1, -1, 1, 30},
+        {"a attacks b", true, 0, 0, -1, -1, 1, 30, MEDIUM_HIT, true},
+        {"b attacks a", false, 0, 0, -1, -1, 1, 30, MEDIUM_HIT, true},
         {"a standard 1 attack on a guard against it", true, AI_HIT_TYPE_IMPERVIOUS_TO_STANDARD_1,
-         ANIM_REACTION_STANDARD_1, -1, -1, 1, 40},
+         ANIM_REACTION_STANDARD_1, -1, -1, 1, 40, IDLE, false},
         {"the same, b attacking", false, AI_HIT_TYPE_IMPERVIOUS_TO_STANDARD_1,
-         ANIM_REACTION_STANDARD_1, -1, -1, 0, 40},
+         ANIM_REACTION_STANDARD_1, -1, -1, 0, 40, IDLE, false},
         {"a guard against another kind", true, AI_HIT_TYPE_IMPERVIOUS_TO_STANDARD_2,
-         ANIM_REACTION_STANDARD_1, -1, -1, 1, 30},
+         ANIM_REACTION_STANDARD_1, -1, -1, 1, 30, ANSWERS_STANDARD_1, true},
         {"impervious to standard attacks", true, AI_HIT_TYPE_IMPERVIOUS_TO_STANDARD, 0, -1, -1, 1,
-         40},
-        {"a joint outside the combat set", true, 0, 0, 0, -1, 0, 40},
-        {"blocked every time", true, 0, 0, -1, 100, 1, 40},
+         40, IDLE, false},
+        {"a joint outside the combat set", true, 0, 0, 0, -1, 0, 40, IDLE, false},
+        {"blocked every time", true, 0, 0, -1, 100, 1, 40, BLOCKED, false},
     };
     for (const AttackCase& t : cases) {
         SCOPED_TRACE(t.what);
@@ -287,11 +315,13 @@ TEST(AiHitTest, AnAttackStateHitsWhenItsCombatJointsReach)
                                       : ai_resolve_hit(victim.entity, attacker.entity, 1, 1);
         EXPECT_EQ(answer, t.expected);
         EXPECT_FLOAT_EQ(victim.c->hitpoints, t.hitpoints_after);
+        EXPECT_EQ(victim.entity->win_ast->current_anim_index, t.victim_state_after);
+        EXPECT_EQ(victim.sparked(1), t.sparks);
         EXPECT_EQ(ai_block_flag, 0);  // a block is spent on the hit that chose it
     }
 }
 
-TEST(AiHitTest, AnAttackThatDoesNotReachDoesNothing)
+TEST_F(AiHitTest, AnAttackThatDoesNotReachDoesNothing)
 {
     Victim victim;
     Attacker attacker;
@@ -300,7 +330,7 @@ TEST(AiHitTest, AnAttackThatDoesNotReachDoesNothing)
     EXPECT_FLOAT_EQ(victim.c->hitpoints, 40.0f);
 }
 
-TEST(AiHitTest, HostileJointIndexesNeverReachAnArray)
+TEST_F(AiHitTest, HostileJointIndexesNeverReachAnArray)
 {
     // Joints far outside both pose arrays, and a current state the table
     // does not have: the hit resolves from the bodies without reading past
@@ -317,7 +347,7 @@ TEST(AiHitTest, HostileJointIndexesNeverReachAnArray)
 
 // ---- Joint tables ----
 
-TEST(AiHitTest, JointTablesCountTheirRanges)
+TEST_F(AiHitTest, JointTablesCountTheirRanges)
 {
     Figure f("tables");
     f.table(1);

@@ -16,6 +16,14 @@ void PrintTo(const collide_pair& p, std::ostream* os)
 
 namespace {
 
+// Every case starts from the module states of a fresh program (the game
+// settings, the environment, the check budget of the entity update).
+class CollideCharacterTest : public ::testing::Test {
+protected:
+    void SetUp() override { test_reset_state(); }
+    void TearDown() override { test_reset_state(); }
+};
+
 constexpr float EPS = 1e-4f;
 
 void expect_near(const win_vect3& v, const win_vect3& want)
@@ -41,7 +49,7 @@ struct JointCase {
     collide_pair pair;
 };
 
-TEST(CollideCharacterTest, JointSpheresReportTheDeepestPair)
+TEST_F(CollideCharacterTest, JointSpheresReportTheDeepestPair)
 {
     const JointCase cases[] = {
         {"all joints", {1, 3}, {1, 3}, false, 1, {2, 2}},
@@ -69,7 +77,7 @@ TEST(CollideCharacterTest, JointSpheresReportTheDeepestPair)
     }
 }
 
-TEST(CollideCharacterTest, JointSpheresOfCharactersWithoutModelsAlwaysTouch)
+TEST_F(CollideCharacterTest, JointSpheresOfCharactersWithoutModelsAlwaysTouch)
 {
     Figure a("a"), b("b", {500.0f, 0.0f, 0.0f});
     collide_pair pair = {4, 4};
@@ -79,7 +87,7 @@ TEST(CollideCharacterTest, JointSpheresOfCharactersWithoutModelsAlwaysTouch)
     EXPECT_EQ(pair, COLLIDE_NO_PAIR);
 }
 
-TEST(CollideCharacterTest, JointsWithoutACollisionSphereNeverTouch)
+TEST_F(CollideCharacterTest, JointsWithoutACollisionSphereNeverTouch)
 {
     Figure a("a"), b("b");
     a.model(5.0f);
@@ -92,7 +100,7 @@ TEST(CollideCharacterTest, JointsWithoutACollisionSphereNeverTouch)
         0);
 }
 
-TEST(CollideCharacterTest, NullArgumentsAreRefused)
+TEST_F(CollideCharacterTest, NullArgumentsAreRefused)
 {
     LogCapture log;
     Figure a("a");
@@ -140,7 +148,7 @@ struct LimbCase {
     collide_pair joints, appendages, segments;
 };
 
-TEST(CollideCharacterTest, AppendageCapsulesReportTheClosestSegments)
+TEST_F(CollideCharacterTest, AppendageCapsulesReportTheClosestSegments)
 {
     Arms plain, second_outside_pose(40), start_outside_pose(2, 99);
     const LimbCase cases[] = {
@@ -180,7 +188,7 @@ TEST(CollideCharacterTest, AppendageCapsulesReportTheClosestSegments)
     }
 }
 
-TEST(CollideCharacterTest, ABodyWithoutAppendagesSweepsIntoTheOthersCapsules)
+TEST_F(CollideCharacterTest, ABodyWithoutAppendagesSweepsIntoTheOthersCapsules)
 {
     // A (radius 1) moves along z at x = 10, y = 5 and ends on B's upright
     // capsule from (10, 0, 0); standing where it started it reaches nothing.
@@ -203,7 +211,7 @@ TEST(CollideCharacterTest, ABodyWithoutAppendagesSweepsIntoTheOthersCapsules)
     EXPECT_EQ(joints, COLLIDE_NO_PAIR);
 }
 
-TEST(CollideCharacterTest, SweptCapsulesReachABodyWithoutAppendages)
+TEST_F(CollideCharacterTest, SweptCapsulesReachABodyWithoutAppendages)
 {
     // A's arm from (10, 0, 0) up 10 moves 8 along x toward B's body sphere
     // (radius 2) at (20, 5, 0).
@@ -225,7 +233,7 @@ TEST(CollideCharacterTest, SweptCapsulesReachABodyWithoutAppendages)
               0);
 }
 
-TEST(CollideCharacterTest, HostileAppendageDataIsCutToWhatTheCharacterHas)
+TEST_F(CollideCharacterTest, HostileAppendageDataIsCutToWhatTheCharacterHas)
 {
     // The model claims more appendages and segments than the pose has keys
     // for, and a segment of no length: nothing is read beyond the arrays and
@@ -240,7 +248,7 @@ TEST(CollideCharacterTest, HostileAppendageDataIsCutToWhatTheCharacterHas)
               0);
 }
 
-TEST(CollideCharacterTest, TheOldAlgorithmTestsJointSpheresAndLeavesLimbPairs)
+TEST_F(CollideCharacterTest, TheOldAlgorithmTestsJointSpheresAndLeavesLimbPairs)
 {
     Arms arms;
     game_globals.bUseOldCollisionAlgorithm = 1;
@@ -274,7 +282,7 @@ struct Duel {
     }
 };
 
-TEST(CollideCharacterTest, AttackReachComparesTheStatesJointSets)
+TEST_F(CollideCharacterTest, AttackReachComparesTheStatesJointSets)
 {
     struct Case {
         const char* what;
@@ -299,7 +307,7 @@ TEST(CollideCharacterTest, AttackReachComparesTheStatesJointSets)
     }
 }
 
-TEST(CollideCharacterTest, AttackReachWithATableIndexButNoTablesTakesTheFullRange)
+TEST_F(CollideCharacterTest, AttackReachWithATableIndexButNoTablesTakesTheFullRange)
 {
     Duel d;
     d.b.pose({{{0, -100, 0}, 1}, {{5, 1, 0}, 1}, {{0, -300, 0}, 1}, {{0, -300, 0}, 1}});
@@ -351,7 +359,7 @@ struct PushCase {
     win_vect3 b_after;
 };
 
-TEST(CollideCharacterTest, TouchingCharactersArePushedApartByMass)
+TEST_F(CollideCharacterTest, TouchingCharactersArePushedApartByMass)
 {
     // Standing at the origin a counts as a body of radius 3 against b's of
     // 0: depth = 3 - distance + 3, along the line from a's goal to b.
@@ -418,7 +426,7 @@ TEST(CollideCharacterTest, TouchingCharactersArePushedApartByMass)
     }
 }
 
-TEST(CollideCharacterTest, WeaponsAndAttachedCharactersAreNotPushed)
+TEST_F(CollideCharacterTest, WeaponsAndAttachedCharactersAreNotPushed)
 {
     struct Case {
         const char* what;
@@ -445,7 +453,7 @@ TEST(CollideCharacterTest, WeaponsAndAttachedCharactersAreNotPushed)
     }
 }
 
-TEST(CollideCharacterTest, OnlyLiveCollidingCharactersTouch)
+TEST_F(CollideCharacterTest, OnlyLiveCollidingCharactersTouch)
 {
     struct Case {
         const char* what;
@@ -471,7 +479,7 @@ TEST(CollideCharacterTest, OnlyLiveCollidingCharactersTouch)
     EXPECT_EQ(collide_check_entity_to_entity(p.a.entity, p.a.entity, &p.centre), 0);
 }
 
-TEST(CollideCharacterTest, APushedCharacterStopsAtAWall)
+TEST_F(CollideCharacterTest, APushedCharacterStopsAtAWall)
 {
     // b stands 1 in front of a wall along x (its front faces +z) and is
     // pushed 2 toward it: the environment test stops it 0.002 in front.
@@ -484,7 +492,7 @@ TEST(CollideCharacterTest, APushedCharacterStopsAtAWall)
     EXPECT_NEAR(p.b.position().x, 50.0f, EPS);
 }
 
-TEST(CollideCharacterTest, ACentreOnTheOtherCharacterPushesNeither)
+TEST_F(CollideCharacterTest, ACentreOnTheOtherCharacterPushesNeither)
 {
     LogCapture log;
     Pair p({0, 0, 0});

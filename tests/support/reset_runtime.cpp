@@ -2,6 +2,8 @@
 #include "ai_hit.h"
 #include "collide.h"
 #include "entity_io.h"
+#include "entity_ops.h"
+#include "entity_weapon.h"
 #include "sound.h"
 #include "test_support.h"
 #include "varnock.h"
@@ -15,6 +17,8 @@ TEST_RESET(runtime)
     vk_tail_free();
     vk_auto_aim_reset();
     entity_io_reset();
+    entity_ops_reset();
+    entity_weapon_reset();
     ai_camera_reset();
     ai_hit_reset();
     collide_reset_check_count();

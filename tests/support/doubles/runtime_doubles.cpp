@@ -561,6 +561,13 @@ texture_container* entity_retrieve_icon_texture(win_entity* entity)
     return nullptr;
 }
 
+// The slot takes the texture as it is; the double's textures are never
+// counted.
+void entity_weapon_hold_texture(texture_container** slot, texture_container* texture)
+{
+    *slot = texture;
+}
+
 int32_t ai_find_attack_sector(win_entity* entity, win_entity* target)
 {
     record("ai_find_attack_sector", name_of(entity) + ", " + name_of(target));

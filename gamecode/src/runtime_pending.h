@@ -10,6 +10,10 @@
 struct win_entity;
 struct win_vect3;
 
-// entity (entity.h): launches the next particle of `particle_ring_head` from
-// `emitter`, remembering `owner` as who fired it; 1 launched, 0 none.
-int entity_emit_particle(win_entity* particle_ring_head, win_entity* emitter, win_entity* owner);
+// ---- Deferred destruction (entity_io) ----
+
+// Brackets a walk over entities (the update, the render). While a walk is
+// open an unloaded entity is gone from every ring and reference at once, but
+// its memory is released only when the outermost walk ends.
+void entity_io_begin_walk(void);
+void entity_io_end_walk(void);

@@ -152,3 +152,12 @@ void win_ast_reset(void)
     while (sound_holders)
         win_ast_release(holder_table(sound_holders));
 }
+
+win_anim_table_base* win_ast_current_state(const win_ast* win_ast_ptr)
+{
+    const int32_t index = win_ast_ptr->current_anim_index;
+    if (!win_ast_ptr->win_anim_table_base_array || index < 0 ||
+        index >= win_ast_ptr->win_anim_table_base_array_size)
+        return nullptr;
+    return &win_ast_ptr->win_anim_table_base_array[index];
+}

@@ -232,6 +232,10 @@ RECORD_BEGIN(win_ast, 88)
 RECORD_END(win_ast, NAMED, .current_anim_index = -1)
 // clang-format on
 
+// The state the table stands in, or NULL when it stands in none or in one it
+// does not have. Takes no NULL table.
+win_anim_table_base* win_ast_current_state(const win_ast* win_ast_ptr);
+
 // Puts the table on the register of sound holders (once), so that its
 // sound slots forget a sound the sound module unloads. Whoever fills a
 // table's sound slots calls it; releasing the table takes it off. 1, or 0

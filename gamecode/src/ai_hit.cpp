@@ -26,7 +26,7 @@ constexpr int NOT_DECIDED = -1;
 
 const win_anim_table_base* current_state(const win_entity* entity)
 {
-    return anim_current_state(entity->win_ast);
+    return entity->win_ast ? win_ast_current_state(entity->win_ast) : nullptr;
 }
 
 // The current state's flags; 0 without a state.

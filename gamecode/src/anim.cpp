@@ -95,15 +95,10 @@ win_anim_table_base* state_at(const win_ast* table, int32_t index)
     return &table->win_anim_table_base_array[index];
 }
 
-win_anim_table_base* current_state(const win_ast* table)
-{
-    return state_at(table, table->current_anim_index);
-}
-
 // The type flags of the current state; 0 without one.
 int32_t current_type_flags(const win_ast* table)
 {
-    const win_anim_table_base* state = current_state(table);
+    const win_anim_table_base* state = win_ast_current_state(table);
     return state ? state->anim_type_flags : 0;
 }
 
@@ -428,7 +423,7 @@ void anim_calc_time_advance(win_ast* win_ast_ptr, float time_slice, float* time_
     win_ast* table = win_ast_ptr;
     // Time never runs backwards: a negative slice is none.
     const float slice = time_slice > 0.0f ? time_slice : 0.0f;
-    const win_anim_table_base* state = current_state(table);
+    const win_anim_table_base* state = win_ast_current_state(table);
     if (!state) {
         LOG_ERROR("Bad current_anim_index = %ld for '%s'\n", (long)table->current_anim_index,
                   table_name(table));
@@ -479,7 +474,7 @@ int start_next_anim_state(win_entity* entity, win_ast* win_ast_ptr, win_xform* l
     }
     const mow_anim* previous_anim = table->current_mow_anim;
     // Without a current state there is no extra velocity of its to take back.
-    const win_anim_table_base* previous = current_state(table);
+    const win_anim_table_base* previous = win_ast_current_state(table);
     const win_vect3 previous_velocity = previous ? previous->extra_translation_velocity
                                                  : win_vect3{0.0f, 0.0f, 0.0f};
 
@@ -530,7 +525,7 @@ int32_t anim_accum_root_motion(const win_ast* win_ast_ptr, float interpolation_t
     REFUSE_NULL(last_win_xform, "anim_accum_root_motion", "last_win_xform", 0);
     REFUSE_NULL(delta_xform, "anim_accum_root_motion", "delta_xform", 0);
     const win_ast* table = win_ast_ptr;
-    const win_anim_table_base* state = current_state(table);
+    const win_anim_table_base* state = win_ast_current_state(table);
     if (!table->current_mow_anim || !state)
         return 0;
     const win_xform root = scaled_root_pose(table->current_mow_anim, state, interpolation_time);
@@ -557,12 +552,13 @@ int anim_interpret_input(win_entity* entity)
         return 0;
     const int32_t input = table->anim_input_flags;
     int32_t target = -1;
-    bool taken = any_transition(current_state(table), [&](const win_anim_table_entry& entry) {
-        if (entry.condition_mask != input)
-            return false;
-        target = entry.target_anim_index;
-        return true;
-    });
+    bool taken = any_transition(win_ast_current_state(table),
+                                [&](const win_anim_table_entry& entry) {
+                                    if (entry.condition_mask != input)
+                                        return false;
+                                    target = entry.target_anim_index;
+                                    return true;
+                                });
     if (taken)
         entity_play_anim(entity, target);
     return taken ? 1 : 0;
@@ -604,7 +600,7 @@ void anim_interpret_reaction_input(win_entity* entity, anim_character* character
     const win_ast* table = table_of(entity, "anim_interpret_reaction_input");
     if (!table)
         return;
-    const win_anim_table_base* state = current_state(table);
+    const win_anim_table_base* state = win_ast_current_state(table);
     const bool player = entity == game_globals.player_character;
     if (!has_transitions(state) || (player && game_globals.attack_enabled == 0))
         return;
@@ -647,7 +643,7 @@ void anim_interpret_aim_input(win_entity* entity, const anim_character* characte
     const win_ast* table = table_of(entity, "anim_interpret_aim_input");
     if (!table)
         return;
-    const win_anim_table_base* state = current_state(table);
+    const win_anim_table_base* state = win_ast_current_state(table);
     if (!has_transitions(state))
         return;
     const win_entity* weapon = character ? character->current_weapon : nullptr;
@@ -716,14 +712,9 @@ win_ast* anim_create_duplicate_ast(const win_ast* win_ast_ptr)
     copy->anim_input_flags = fresh.anim_input_flags;
     copy->anim_progress = fresh.anim_progress;
     copy->anim_blocking_state = fresh.anim_blocking_state;
-    const win_anim_table_base* state = current_state(copy);
+    const win_anim_table_base* state = win_ast_current_state(copy);
     copy->current_mow_anim = state ? state_anim(copy, state) : nullptr;
     return copy;
-}
-
-win_anim_table_base* anim_current_state(const win_ast* win_ast_ptr)
-{
-    return win_ast_ptr ? current_state(win_ast_ptr) : nullptr;
 }
 
 void anim_reset(void)

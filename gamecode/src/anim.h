@@ -186,9 +186,5 @@ int32_t anim_find_state_by_flags(win_entity* entity, int32_t key, int32_t want);
 // input word and no blocking play. NULL after an error line.
 win_ast* anim_create_duplicate_ast(const win_ast* win_ast_ptr);
 
-// The table's current state; NULL for a NULL table and for a current index
-// the table has no state for.
-win_anim_table_base* anim_current_state(const win_ast* win_ast_ptr);
-
 // The interpreters' edge latches back to their start; for tests.
 void anim_reset(void);

@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "ai_hit.h"
-#include "anim.h"
 #include "collide.h"
 #include "debug.h"
 #include "dlink.h"
@@ -515,12 +514,12 @@ int collide_check_entity_attack(win_entity* entity_a, win_entity* entity_b, int3
     REFUSE_NULL(entity_b, "collide_check_entity_attack", "entity_b", 0);
     REFUSE_NULL(joint_pair, "collide_check_entity_attack", "joint_pair", 0);
     *joint_pair = COLLIDE_NO_PAIR;
-    const win_anim_table_base* state_a = anim_current_state(entity_a->win_ast);
-    const win_anim_table_base* state_b = anim_current_state(entity_b->win_ast);
     if (!entity_a->win_ast || !entity_b->win_ast) {
         LOG_ERROR("%s\n", "Cannot collide_check_entity_attack without both win_ast.");
         return 0;
     }
+    const win_anim_table_base* state_a = win_ast_current_state(entity_a->win_ast);
+    const win_anim_table_base* state_b = win_ast_current_state(entity_b->win_ast);
     int32_t index_a = -1, index_b = -1;
     if (state_a && state_b) {
         if (a_attacks) {

@@ -5,6 +5,7 @@
 #include "anim.h"
 #include "d3dtextr_dx7.h"
 #include "debug.h"
+#include "entity.h"
 #include "entity_ops.h"
 #include "gameglobals.h"
 #include "math_util.h"

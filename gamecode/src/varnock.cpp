@@ -9,10 +9,13 @@
 #include "debug.h"
 #include "dxinput.h"
 #include "entity.h"
+#include "entity_render.h"
 #include "gameglobals.h"
 #include "heap.h"
+#include "math_util.h"
 #include "sound.h"
 #include "str_util.h"
+#include "win_entity.h"
 #include "winmain2.h"
 
 varnock_scene_record varnock_scene = [] {
@@ -59,6 +62,27 @@ void give_back(texture_container*& container)
     if (container)
         free_texture_container(container);
     container = nullptr;
+}
+
+// Replaces the texture kept in `slot` by `container` (NULL keeps the old
+// one), holding one reference of the new texture.
+void keep_in(texture_container*& slot, texture_container* container)
+{
+    if (!container || container == slot)
+        return;
+    container->texture_container_ref_cnt += 1;
+    give_back(slot);
+    slot = container;
+}
+
+// The health bar's share of its full width: hit points of the maximum,
+// within 0 .. 1 (a maximum of 0 or a value that is no number shows none).
+float health_share(const win_character* player)
+{
+    float share = player->hitpoints / player->max_hitpoints;
+    if (!(share > 0.0f))
+        return 0.0f;
+    return share < 1.0f ? share : 1.0f;
 }
 
 void quad(texture_container* texture, DWORD colour, float x, float y, float width, float height)
@@ -154,7 +178,15 @@ void varnock_load_interface_textures(void)
             LOG_ERROR("Could not load number_textures[%d].\n", i);
     }
     // With a player character, the two icons become those of its current
-    // weapon and item; that comes with the entity records.
+    // weapon and item (the default icon for none).
+    const win_character* player = win_entity_character(game_globals.player_character);
+    if (game_globals.player_character) {
+        win_entity* weapon = player && player->current_weapon ? game_globals.current_weapon
+                                                              : nullptr;
+        keep_in(game_globals.weapon_icon_texture, entity_retrieve_icon_texture(weapon));
+        keep_in(game_globals.item_icon_texture,
+                entity_retrieve_icon_texture(player ? player->current_item : nullptr));
+    }
 }
 
 int32_t varnock_render_scene(void)
@@ -164,8 +196,8 @@ int32_t varnock_render_scene(void)
         return E_FAIL;
     }
     set_screen_transforms();
-    // The entities (both passes) and the navigation-map nodes are drawn here
-    // with the entity records.
+    entity_render_all();
+    entity_draw_map_nodes();
     if (!game_globals.hide_gui)
         varnock_draw_hud();
     varnock_draw_letterbox();
@@ -199,11 +231,15 @@ void varnock_draw_hud(void)
                  SLOT_SIZE);
         quad(game_globals.item_icon_texture, PANEL_COLOUR, ITEM_SLOT_X, ITEM_SLOT_Y, SLOT_SIZE,
              SLOT_SIZE);
-        // The bar is as wide as the player's hitpoints are of its maximum
-        // (119 units at full health), and the weapon's ammunition shows
-        // beside it; both read the player's character payload, which comes
-        // with the entity records. Without a player the bar has width 0.
-        quad(scene.healthbar_texture, PANEL_COLOUR, 12.0f, 461.0f, 0.0f, 7.0f);
+        // The bar is as wide as the player's hit points are of its maximum,
+        // 119 units at full health; without a player it has width 0.
+        const win_entity* player = game_globals.player_character;
+        const win_character* character = win_entity_character(player);
+        quad(scene.healthbar_texture, PANEL_COLOUR, 12.0f, 461.0f,
+             character ? health_share(character) * 119.0f : 0.0f, 7.0f);
+        const win_character* weapon = win_entity_character(game_globals.current_weapon);
+        if (player && weapon)
+            varnock_draw_health_counter(weapon->weapon_data.ammo, 39.0f, 322.0f, 52.0f, 322.0f);
     }
     if (game_globals.closeup_texture && game_globals.display_closeup == 1)
         quad(game_globals.closeup_texture, PANEL_COLOUR, 0.0f, 0.0f, 639.0f, 479.0f);
@@ -437,10 +473,48 @@ int varnock_change_game_mode(const char* name)
     return 0;
 }
 
-// The runtime completes this with the fog's render states; until then it
-// changes nothing and is done.
-int varnock_set_fog(int32_t, const win_rgba*, float, float)
+int varnock_set_fog(int32_t enable, const win_rgba* color, float start, float end)
 {
+    if (!enable) {
+        if (!d3dxframe_set_render_state(D3DRENDERSTATE_FOGENABLE, 0)) {
+            LOG_ERROR("%s", "Unable to disable fog.\n");
+            return 0;
+        }
+        return 1;
+    }
+    REFUSE_NULL(color, "varnock_set_fog", "color", 0);
+    // Each channel within 0 .. 255, so that none spills into its neighbour.
+    auto channel = [](float value) -> DWORD {
+        int32_t v = math_util_float_to_int(value * 255.0f);
+        return (DWORD)(v < 0 ? 0 : v > 255 ? 255 : v);
+    };
+    // Start and end go to the device as the bits of their floats.
+    auto bits = [](float value) {
+        DWORD word;
+        std::memcpy(&word, &value, sizeof word);
+        return word;
+    };
+    const struct {
+        int32_t state;
+        DWORD value;
+        const char* error;
+    } steps[] = {
+        {D3DRENDERSTATE_FOGENABLE, 1, "Unable to enable fog.\n"},
+        {D3DRENDERSTATE_FOGCOLOR,
+         channel(color->r) << 16 | channel(color->g) << 8 | channel(color->b),
+         "Unable to set fog color.\n"},
+        {D3DRENDERSTATE_FOGVERTEXMODE, D3DFOG_LINEAR, "Unable to set fog mode.\n"},
+        {D3DRENDERSTATE_FOGSTART, bits(start), "Unable to set fog start.\n"},
+        {D3DRENDERSTATE_FOGEND, bits(end), "Unable to set fog end.\n"},
+    };
+    for (const auto& step : steps) {
+        if (!d3dxframe_set_render_state(step.state, step.value)) {
+            LOG_ERROR("%s", step.error);
+            return 0;
+        }
+    }
+    if (!d3dxframe_set_render_state(D3DRENDERSTATE_RANGEFOGENABLE, 1))
+        LOG_NOTICE("%s", "Unable to use range based fog..\n");
     return 1;
 }
 

@@ -52,14 +52,7 @@ protected:
         ASSERT_EQ(mow_rend_init(), 1);
         // The skin: green above, blue below, as the cache loads it from the
         // bitmap directory, which the frame reloads it from after a loss.
-        Pixels texels(16, green);
-        std::fill(texels.begin() + 8, texels.end(), blue);
-        dir.write(std::string(demo_model_shader_name) + ".tga",
-                  tga_image(4, 4, 24, false, 0x20, texels));
-        ASSERT_EQ(d3dtextr_attach_to_frame(dir.path().c_str()), 1);
-        char name[32];
-        snprintf(name, sizeof name, "%s", demo_model_shader_name);
-        skin = d3dtextr_load_texture(name, dir.path().c_str(), nullptr);
+        skin = test_load_two_tone_texture(dir, demo_model_shader_name, green, blue);
         ASSERT_NE(skin, nullptr);
         slot = skin;
         shader.texture_container_ptr_array_size = 1;

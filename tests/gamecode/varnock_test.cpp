@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "d3dxframe.h"
+#include "entity_fixture.h"
 #include "gameglobals.h"
 #include "platform/d3d_record.h"
 #include "platform/win32.h"
 #include "platform/win32_test.h"
 #include "test_support.h"
 #include "texture_container.h"
+#include "texture_support.h"
 #include "varnock.h"
 #include "winmain2.h"
 
@@ -245,6 +247,121 @@ TEST_F(Splash, WithoutItsPictureTheSplashStillSaysHowToGoOn)
     ASSERT_NE(varnock_scene.splash_texture, nullptr);
     EXPECT_EQ(d3d_recorded_last_draw()->texture0,
               varnock_scene.splash_texture->texture_container_surface);
+}
+
+// The heads-up display and the scene on a frame of the recording back-end,
+// without interface textures (the quads draw untextured).
+class Hud : public TextureFrameTest {
+protected:
+    void SetUp() override
+    {
+        TextureFrameTest::SetUp();
+        game_globals.overlay_alpha = 0.0f;
+        d3d_record_start();
+    }
+    void TearDown() override
+    {
+        game_globals.player_character = nullptr;
+        game_globals.current_weapon = nullptr;
+        TextureFrameTest::TearDown();
+    }
+    // The extent in x of the last quad drawn, in 640 x 480 units.
+    float last_quad_width()
+    {
+        const d3d_recorded_draw* draw = d3d_recorded_last_draw();
+        EXPECT_NE(draw, nullptr);
+        if (!draw)
+            return -1.0f;
+        float left = 1e9f, right = -1e9f;
+        for (DWORD i = 0; i < draw->vertex_count && i < D3D_RECORDED_VERTICES; ++i) {
+            left = std::min(left, draw->vertices[i].x);
+            right = std::max(right, draw->vertices[i].x);
+        }
+        return (right - left) * 640.0f / (float)d3dxframe_get_render_width();
+    }
+    void draw_hud()
+    {
+        ASSERT_EQ(d3dxframe_begin_scene(0), 1);
+        varnock_draw_hud();
+        ASSERT_EQ(d3dxframe_end_scene(), 1);
+    }
+    FixtureRing ring;
+};
+
+TEST_F(Hud, TheHealthBarShowsThePlayersShareOfHitPoints)
+{
+    struct {
+        float hitpoints, max_hitpoints, width;
+    } cases[] = {
+        {80.0f, 100.0f, 95.2f}, {100.0f, 100.0f, 119.0f}, {-1.0f, -1.0f, 119.0f},
+        {-5.0f, 100.0f, 0.0f},  {150.0f, 100.0f, 119.0f}, {0.0f, 0.0f, 0.0f},
+    };
+    win_entity* hero = ring.add(fixture_character("hero", false, false));
+    game_globals.player_character = hero;
+    for (const auto& c : cases) {
+        hero->u.win_character->hitpoints = c.hitpoints;
+        hero->u.win_character->max_hitpoints = c.max_hitpoints;
+        draw_hud();
+        EXPECT_NEAR(last_quad_width(), c.width, 0.5f) << c.hitpoints << " of " << c.max_hitpoints;
+    }
+    game_globals.player_character = nullptr;
+    draw_hud();
+    EXPECT_NEAR(last_quad_width(), 0.0f, 0.5f) << "no player";
+}
+
+TEST_F(Hud, TheWeaponsAmmunitionShowsInTwoDigits)
+{
+    game_globals.player_character = ring.add(fixture_character("hero", false, false));
+    win_entity* gun = ring.add(fixture_character("gun", false, false));
+    gun->u.win_character->weapon_data.ammo = 12;
+    game_globals.current_weapon = gun;
+    const int before = d3d_recorded_draw_count();
+    draw_hud();
+    const int with_counter = d3d_recorded_draw_count() - before;
+    gun->u.win_character->weapon_data.ammo = 100;
+    draw_hud();
+    EXPECT_EQ(d3d_recorded_draw_count() - before - with_counter, with_counter - 2)
+        << "no digits beyond 99";
+}
+
+TEST_F(Hud, TheSceneDrawsTheEntitiesUnderTheHud)
+{
+    frame_delta_time = 10.0f;
+    ring.add(fixture_character("hero", true, true));
+    ASSERT_EQ(entity_update_all(), 1);
+    ASSERT_EQ(varnock_render_scene(), 0);
+    const int begin = d3d_record_find("Device.BeginScene", 0);
+    const int model = d3d_record_find("Device.DrawIndexedPrimitiveStrided", begin);
+    const int hud = d3d_record_find("Device.DrawPrimitive", begin);
+    EXPECT_GT(model, begin);
+    EXPECT_GT(hud, model);
+    EXPECT_GT(d3d_record_find("Device.EndScene", 0), hud);
+}
+
+TEST_F(Hud, FogSetsItsRenderStatesUntilOneFails)
+{
+    const win_rgba colour = {2.0f, 0.5f, -1.0f, 1.0f};
+    ASSERT_EQ(varnock_set_fog(1, &colour, 10.0f, 100.0f), 1);
+    DWORD value = 0;
+    d3dxframe_get_render_state(D3DRENDERSTATE_FOGENABLE, &value);
+    EXPECT_EQ(value, 1u);
+    d3dxframe_get_render_state(D3DRENDERSTATE_FOGCOLOR, &value);
+    EXPECT_EQ(value, 0xFF7F00u) << "each channel within its byte";
+    d3dxframe_get_render_state(D3DRENDERSTATE_FOGVERTEXMODE, &value);
+    EXPECT_EQ(value, (DWORD)D3DFOG_LINEAR);
+    d3dxframe_get_render_state(D3DRENDERSTATE_FOGEND, &value);
+    float end;
+    std::memcpy(&end, &value, sizeof end);
+    EXPECT_EQ(end, 100.0f);
+
+    ASSERT_EQ(varnock_set_fog(0, nullptr, 0.0f, 0.0f), 1);
+    d3dxframe_get_render_state(D3DRENDERSTATE_FOGENABLE, &value);
+    EXPECT_EQ(value, 0u);
+
+    log->clear();
+    d3d_inject("Device.SetRenderState", E_FAIL, 1, 1);
+    EXPECT_EQ(varnock_set_fog(1, &colour, 10.0f, 100.0f), 0);
+    EXPECT_EQ(log->errors().back(), "Unable to set fog color.");
 }
 
 }  // namespace

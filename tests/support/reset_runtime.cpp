@@ -1,6 +1,7 @@
 #include "ai_camera.h"
 #include "ai_hit.h"
 #include "collide.h"
+#include "entity.h"
 #include "entity_io.h"
 #include "entity_ops.h"
 #include "entity_weapon.h"
@@ -17,6 +18,7 @@ TEST_RESET(runtime)
     vk_tail_free();
     vk_auto_aim_reset();
     entity_io_reset();
+    entity_reset();
     entity_ops_reset();
     entity_weapon_reset();
     ai_camera_reset();

@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "d3dtextr_dx7.h"
 #include "d3dxframe.h"
 #include "platform/d3d_record.h"
 #include "platform/win32_test.h"
@@ -24,6 +26,19 @@ Pixels surface_pixels(IDirectDrawSurface7* surface)
     }
     surface->Unlock(nullptr);
     return out;
+}
+
+texture_container* test_load_two_tone_texture(const TempDir& dir, const char* name, uint32_t top,
+                                              uint32_t bottom)
+{
+    Pixels texels(16, top);
+    std::fill(texels.begin() + 8, texels.end(), bottom);
+    dir.write(std::string(name) + ".tga", tga_image(4, 4, 24, false, 0x20, texels));
+    if (!d3dtextr_attach_to_frame(dir.path().c_str()))
+        return nullptr;
+    // The cache lower-cases the name it is given in place.
+    std::string writable = name;
+    return d3dtextr_load_texture(writable.data(), dir.path().c_str(), nullptr);
 }
 
 void TextureFrameTest::SetUp()

@@ -16,6 +16,15 @@
 // has none.
 Pixels surface_pixels(IDirectDrawSurface7* surface);
 
+struct texture_container;
+
+// A 4 x 4 texture named `name`, its upper half `top` and its lower half
+// `bottom` (0xAARRGGBB), written into `dir` as a TGA file and loaded through
+// the texture cache attached to `dir` (which reloads it from there after a
+// device loss): the cache's container, uncounted, or NULL.
+texture_container* test_load_two_tone_texture(const TempDir& dir, const char* name, uint32_t top,
+                                              uint32_t bottom);
+
 // A window with the render frame initialised (d3dx_globals) on the recording
 // back-end, or on the GL one (test_use_gl_backend) for a fixture made with
 // `on_gl`, a log capture and a temporary directory. Where no GL context can

@@ -387,6 +387,39 @@ win_ast* demo_ast_make_guard(const char* name, const char* model_name)
     return table;
 }
 
+win_ast* demo_ast_make_relay(const char* name, mow_anim* anim)
+{
+    win_ast* table = malloc_win_ast(name);
+    bool ok = table && anim &&
+              set_names(&table->mow_anim_filename_array, &table->mow_anim_filename_array_size,
+                        {"walk"}) &&
+              (table->mow_anim_ptr_array = malloc_mow_anim_ptr_array(1)) &&
+              (table->win_anim_table_base_array = malloc_win_anim_table_base_array(2));
+    if (!ok) {
+        LOG_ERROR("%s\n", "Could not make the demo relay state table.");
+        if (table)
+            free_win_ast(table);
+        if (anim)
+            free_mow_anim(anim);
+        return nullptr;
+    }
+    table->mow_anim_ptr_array_size = 1;
+    table->mow_anim_ptr_array[0] = anim;
+    table->win_anim_table_base_array_size = 2;
+    const float ends[2] = {1000.0f, 500.0f};
+    for (int32_t i = 0; i < 2; ++i) {
+        win_anim_table_base& state = table->win_anim_table_base_array[i];
+        state.anim_index = i;
+        state.mow_anim_index = 0;
+        state.begin_time = 0.0f;
+        state.end_time = ends[i];
+        state.next_anim_index = 1 - i;
+        state.translation_multiplier = {1.0f, 1.0f, 1.0f};
+        state.rotation_multiplier = {1.0f, 1.0f, 1.0f};
+    }
+    return table;
+}
+
 int demo_ast_write(const char* path, const win_ast* table)
 {
     REFUSE_NULL(path, "demo_ast_write", "path", 0);

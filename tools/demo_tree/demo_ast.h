@@ -22,6 +22,16 @@
 // NULL after a log line.
 win_ast* demo_ast_make_guard(const char* name, const char* model_name);
 
+// A walking character's state table, named `name`, built as the loaders
+// leave one, for the runtime's tests and benchmarks: one animation slot
+// holding `anim` (its reference passes to the table, also on failure) under
+// the name "walk", and two states that hand over to each other at their
+// end: DEMO_RELAY_LONG plays the first 1000 ms of it, DEMO_RELAY_SHORT the
+// first 500 ms, each with its root motion whole. The table stands in no
+// state yet. NULL after a log line.
+enum { DEMO_RELAY_LONG = 0, DEMO_RELAY_SHORT = 1 };
+win_ast* demo_ast_make_relay(const char* name, mow_anim* anim);
+
 // Writes `table` as a state table text file at `path` (a path of the
 // game's form). 1, or 0 after a log line, with nothing left at `path`,
 // when the file cannot be written or the table holds what the file has no

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "anim_io.h"
 #include "debug.h"
@@ -14,14 +15,24 @@
 
 namespace {
 
-// ---- The guard ----
+// ---- The guard and the fighters ----
 
-enum { STAND, WALK, STRIKE, HURT, GUARD_STATES };
-const char* const guard_state_names[GUARD_STATES] = {"stand", "walk", "strike", "hurt"};
+enum {
+    STAND,
+    WALK,
+    STRIKE,
+    HURT,
+    GUARD_STATES,
+    TURN_LEFT = GUARD_STATES,
+    TURN_RIGHT,
+    FIGHTER_STATES
+};
+const char* const state_names[FIGHTER_STATES] = {"stand", "walk",      "strike",
+                                                 "hurt",  "turn_left", "turn_right"};
 
 // A name array of copies of `names` into `*array` and `*size`; false when
 // one could not be made (what was made is the table's to release).
-bool set_names(win_filename_ptr** array, int32_t* size, std::initializer_list<const char*> names)
+bool set_names(win_filename_ptr** array, int32_t* size, const std::vector<const char*>& names)
 {
     if (!(*array = malloc_win_filename_ptr_array((int32_t)names.size())))
         return false;
@@ -356,9 +367,32 @@ void put_states(demo_text_sink* out, const win_ast* table)
     }
 }
 
-}  // namespace
+// The two turning states of a fighter: idle at its own pace, turning about
+// y while the key is held, from standing or walking; a strike goes
+// straight.
+bool add_turns(win_anim_table_base* states)
+{
+    bool ok = true;
+    for (int32_t turn : {TURN_LEFT, TURN_RIGHT}) {
+        win_anim_table_base& state = states[turn];
+        state.anim_index = turn;
+        state.next_anim_index = STAND;
+        state.mow_anim_index = 0;
+        state.translation_multiplier = {0.0f, 0.0f, 0.0f};
+        state.rotation_multiplier = {1.0f, 1.0f, 1.0f};
+        const float pace = turn == TURN_LEFT ? -DEMO_AST_TURN_PACE : DEMO_AST_TURN_PACE;
+        state.extra_rotation_velocity = {0.0f, pace, 0.0f};
+        const int32_t key = turn == TURN_LEFT ? 0x2 : 0x4;  // l, r
+        ok = add_transition(&states[STAND], key, turn) &&
+             add_transition(&states[WALK], key, turn) && add_transition(&state, key, turn) &&
+             add_transition(&state, 0x8, WALK) &&
+             add_transition(&state, WIN_AST_END_OF_ANIM, STAND) && ok;
+    }
+    states[STRIKE].extra_rotation_velocity = {0.0f, 0.0f, 0.0f};
+    return ok;
+}
 
-win_ast* demo_ast_make_guard(const char* name, const char* model_name)
+win_ast* make_table(const char* name, const char* model_name, int32_t state_count)
 {
     win_ast* table = malloc_win_ast(name);
     bool ok = table &&
@@ -368,13 +402,13 @@ win_ast* demo_ast_make_guard(const char* name, const char* model_name)
                         {"idle", "wave"}) &&
               set_names(&table->win_anim_state_filename_array,
                         &table->win_anim_state_filename_array_size,
-                        {guard_state_names[STAND], guard_state_names[WALK],
-                         guard_state_names[STRIKE], guard_state_names[HURT]}) &&
-              (table->win_anim_table_base_array = malloc_win_anim_table_base_array(GUARD_STATES));
+                        std::vector<const char*>(state_names, state_names + state_count)) &&
+              (table->win_anim_table_base_array = malloc_win_anim_table_base_array(state_count));
     if (ok) {
-        table->win_anim_table_base_array_size = GUARD_STATES;
+        table->win_anim_table_base_array_size = state_count;
         ok = model_name && (table->spaz_model_name = STRDUP(model_name)) &&
              fill_guard_states(table->win_anim_table_base_array) &&
+             (state_count == GUARD_STATES || add_turns(table->win_anim_table_base_array)) &&
              add_joint_table(table, "body", 0, 1) && add_joint_table(table, "arm", 1, 1);
     }
     if (!ok) {
@@ -385,6 +419,18 @@ win_ast* demo_ast_make_guard(const char* name, const char* model_name)
     }
     table->current_anim_index = 0;
     return table;
+}
+
+}  // namespace
+
+win_ast* demo_ast_make_guard(const char* name, const char* model_name)
+{
+    return make_table(name, model_name, GUARD_STATES);
+}
+
+win_ast* demo_ast_make_fighter(const char* name, const char* model_name)
+{
+    return make_table(name, model_name, FIGHTER_STATES);
 }
 
 win_ast* demo_ast_make_relay(const char* name, mow_anim* anim)

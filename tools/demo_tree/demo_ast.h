@@ -22,6 +22,18 @@
 // NULL after a log line.
 win_ast* demo_ast_make_guard(const char* name, const char* model_name);
 
+// How fast a fighter turns while a turning key is held, in radians a second.
+constexpr float DEMO_AST_TURN_PACE = 1.5f;
+
+// A fighter's table (the demo level's hero and guard): the guard's four
+// states, with strike going straight, and two more that the player's left
+// and right keys (or the AI's) enter from standing or walking:
+//   state 4 "turn_left"   plays idle, turning about y at -DEMO_AST_TURN_PACE
+//   state 5 "turn_right"  the same at +DEMO_AST_TURN_PACE
+// each going on while its key is held, into walk with "u", else standing.
+// NULL after a log line.
+win_ast* demo_ast_make_fighter(const char* name, const char* model_name);
+
 // A walking character's state table, named `name`, built as the loaders
 // leave one, for the runtime's tests and benchmarks: one animation slot
 // holding `anim` (its reference passes to the table, also on failure) under

@@ -6,13 +6,12 @@
 #include "file_io.h"
 #include "heap.h"
 
-namespace {
-
 // Heap copies of `names` in a new array of name slots (file names and state
 // names are both heap strings), stored with its count; false when something
 // could not be made (whatever was made is held by the record).
-bool set_names(char*** array, int32_t* array_size, std::initializer_list<const char*> names,
-               char** (*malloc_array)(int32_t))
+bool demo_entity_set_names(char*** array, int32_t* array_size,
+                           std::initializer_list<const char*> names,
+                           char** (*malloc_array)(int32_t))
 {
     *array = malloc_array((int32_t)names.size());
     if (!*array)
@@ -26,7 +25,7 @@ bool set_names(char*** array, int32_t* array_size, std::initializer_list<const c
 }
 
 // A new entity of `type` without payload, placed at `position`.
-win_entity* new_entity(const char* name, int32_t type, win_vect3 position)
+win_entity* demo_entity_new(const char* name, int32_t type, win_vect3 position)
 {
     win_entity* entity = malloc_win_entity(name);
     if (!entity)
@@ -41,7 +40,7 @@ win_entity* new_entity(const char* name, int32_t type, win_vect3 position)
 }
 
 // The entity when everything was made, else NULL (the entity released).
-win_entity* finished(win_entity* entity, bool ok)
+win_entity* demo_entity_finished(win_entity* entity, bool ok)
 {
     if (!ok) {
         free_win_entity(entity);
@@ -50,11 +49,13 @@ win_entity* finished(win_entity* entity, bool ok)
     return entity;
 }
 
-bool adopt(win_entity* parent, win_entity* child)
+bool demo_entity_adopt(win_entity* parent, win_entity* child)
 {
     return child && add_to_win_entity_list(&parent->win_sub_entity_list,
                                            &parent->win_sub_entity_list_size, child);
 }
+
+namespace {
 
 // ---- The hero ----
 
@@ -63,11 +64,12 @@ win_ast* hero_table(void)
     win_ast* table = malloc_win_ast("hero");
     if (!table)
         return nullptr;
-    bool ok = set_names(&table->mow_anim_filename_array, &table->mow_anim_filename_array_size,
-                        {"demo_wave"}, malloc_win_filename_ptr_array) &&
-              set_names(&table->win_anim_state_filename_array,
-                        &table->win_anim_state_filename_array_size, {"wave"},
-                        malloc_win_filename_ptr_array);
+    bool ok = demo_entity_set_names(&table->mow_anim_filename_array,
+                                    &table->mow_anim_filename_array_size, {"demo_wave"},
+                                    malloc_win_filename_ptr_array) &&
+              demo_entity_set_names(&table->win_anim_state_filename_array,
+                                    &table->win_anim_state_filename_array_size, {"wave"},
+                                    malloc_win_filename_ptr_array);
     table->win_anim_table_base_array = malloc_win_anim_table_base_array(DEMO_ENTITY_HERO_STATES);
     if (table->win_anim_table_base_array) {
         table->win_anim_table_base_array_size = DEMO_ENTITY_HERO_STATES;
@@ -97,7 +99,7 @@ win_ast* hero_table(void)
 
 win_entity* make_sword(void)
 {
-    win_entity* sword = new_entity("sword", WIN_ENTITY_TYPE_CHARACTER, {0.0f, 1.0f, 0.0f});
+    win_entity* sword = demo_entity_new("sword", WIN_ENTITY_TYPE_CHARACTER, {0.0f, 1.0f, 0.0f});
     if (!sword)
         return nullptr;
     sword->win_entity_flag = ENTITY_FLAG_VISIBLE | ENTITY_FLAG_WEAPON | ENTITY_FLAG_MELEE_1;
@@ -105,7 +107,7 @@ win_entity* make_sword(void)
     win_character* blade = sword->u.win_character = malloc_win_character();
     if (blade)
         blade->weapon_data.clip_size = 1;
-    return finished(sword, blade != nullptr);
+    return demo_entity_finished(sword, blade != nullptr);
 }
 
 // ---- The courtyard ----
@@ -190,17 +192,18 @@ bool make_explore_cam(win_environment* env)
 
 win_entity* demo_entity_make_hero(void)
 {
-    win_entity* hero = new_entity("hero", WIN_ENTITY_TYPE_CHARACTER, {0.0f, 0.0f, 50.0f});
+    win_entity* hero = demo_entity_new("hero", WIN_ENTITY_TYPE_CHARACTER, {0.0f, 0.0f, 50.0f});
     if (!hero)
         return nullptr;
     hero->win_entity_flag |= ENTITY_FLAG_TARGET;
     hero->win_ast_filename = STRDUP("hero");
     hero->win_ast = hero_table();
     bool ok = hero->win_ast_filename && hero->win_ast &&
-              set_names(&hero->win_entity_filename_array, &hero->win_entity_filename_array_size,
-                        {"torch"}, malloc_win_filename_ptr_array) &&
-              set_names(&hero->win_state_name_array, &hero->win_state_name_array_size,
-                        {"door_open", "alarm"}, malloc_win_state_name_ptr_array);
+              demo_entity_set_names(&hero->win_entity_filename_array,
+                                    &hero->win_entity_filename_array_size, {"torch"},
+                                    malloc_win_filename_ptr_array) &&
+              demo_entity_set_names(&hero->win_state_name_array, &hero->win_state_name_array_size,
+                                    {"door_open", "alarm"}, malloc_win_state_name_ptr_array);
     hero->win_state_array = (float*)MALLOC(2 * sizeof(float));
     if (hero->win_state_array) {
         hero->win_state_array_size = 2;
@@ -216,20 +219,21 @@ win_entity* demo_entity_make_hero(void)
         character->weapon_data = {4, 2, 0, 0.25f, 2.0f, 0.5f, 40, 12};
         ok = ok && character->mow_model_filename && character->win_ai_filename;
     }
-    ok = ok && hero->win_state_array && character && adopt(hero, make_sword());
-    return finished(hero, ok);
+    ok = ok && hero->win_state_array && character && demo_entity_adopt(hero, make_sword());
+    return demo_entity_finished(hero, ok);
 }
 
 win_entity* demo_entity_make_courtyard(void)
 {
-    win_entity* courtyard = new_entity("courtyard", WIN_ENTITY_TYPE_ENVIRONMENT, {0, 0, 0});
+    win_entity* courtyard = demo_entity_new("courtyard", WIN_ENTITY_TYPE_ENVIRONMENT, {0, 0, 0});
     if (!courtyard)
         return nullptr;
     win_environment* env = courtyard->u.win_environment = malloc_win_environment();
     if (!env)
-        return finished(courtyard, false);
-    bool ok = set_names(&env->win_collision_filename_array, &env->win_collision_filename_array_size,
-                        {"courtyard_wall"}, malloc_win_filename_ptr_array);
+        return demo_entity_finished(courtyard, false);
+    bool ok = demo_entity_set_names(&env->win_collision_filename_array,
+                                    &env->win_collision_filename_array_size, {"courtyard_wall"},
+                                    malloc_win_filename_ptr_array);
     env->win_collision_ptr_array = malloc_win_collision_ptr_array(1);
     if (env->win_collision_ptr_array) {
         env->win_collision_ptr_array_size = 1;
@@ -238,12 +242,12 @@ win_entity* demo_entity_make_courtyard(void)
     ok = ok && env->win_collision_ptr_array && env->win_collision_ptr_array[0] &&
          make_trigger(env) && make_explore_cam(env);
     env->win_map_filename = STRDUP("courtyard");
-    return finished(courtyard, ok && env->win_map_filename);
+    return demo_entity_finished(courtyard, ok && env->win_map_filename);
 }
 
 win_entity* demo_entity_make_lamp(void)
 {
-    win_entity* lamp = new_entity("lamp", WIN_ENTITY_TYPE_LIGHT, {0.0f, 80.0f, 0.0f});
+    win_entity* lamp = demo_entity_new("lamp", WIN_ENTITY_TYPE_LIGHT, {0.0f, 80.0f, 0.0f});
     if (!lamp)
         return nullptr;
     win_light* light = lamp->u.win_light = malloc_win_light("lamp_light");
@@ -257,17 +261,17 @@ win_entity* demo_entity_make_lamp(void)
         d3d.dvAttenuation1 = 0.0f;
         d3d.dvAttenuation2 = 0.0f;
     }
-    return finished(lamp, light != nullptr);
+    return demo_entity_finished(lamp, light != nullptr);
 }
 
 win_entity* demo_entity_make_camera(void)
 {
-    win_entity* entity = new_entity("camera", WIN_ENTITY_TYPE_CAMERA, {0.0f, 40.0f, -100.0f});
+    win_entity* entity = demo_entity_new("camera", WIN_ENTITY_TYPE_CAMERA, {0.0f, 40.0f, -100.0f});
     if (!entity)
         return nullptr;
     win_camera* camera = entity->u.win_camera = malloc_win_camera();
     if (!camera)
-        return finished(entity, false);
+        return demo_entity_finished(entity, false);
     camera->field_of_view = 0.9f;
     win_camera_target* hero = malloc_win_camera_target("hero");
     win_camera_target* gate = malloc_win_camera_target("gate");
@@ -281,26 +285,31 @@ win_entity* demo_entity_make_camera(void)
              add_to_win_camera_target_list(&camera->camera_target_list,
                                            &camera->camera_target_list_size, target) &&
              ok;
-    return finished(entity, ok);
+    return demo_entity_finished(entity, ok);
+}
+
+win_entity* demo_entity_new_emitter(const char* name, win_vect3 position,
+                                    const char* particle_template, const demo_emission& emission)
+{
+    win_entity* entity = demo_entity_new(name, WIN_ENTITY_TYPE_EMITTER, position);
+    win_emitter* emitter = entity ? entity->u.win_emitter = malloc_win_emitter() : nullptr;
+    if (emitter) {
+        emitter->particle_template = STRDUP(particle_template);
+        emitter->particle_count = emission.count;
+        emitter->emit_rate = emission.rate;
+        emitter->particle_speed = emission.speed;
+        emitter->particle_speed_variance = emission.speed_variance;
+        emitter->angle_spread = emission.spread;
+        emitter->particle_life = emission.life;
+        emitter->particle_life_variance = emission.life_variance;
+    }
+    return entity ? demo_entity_finished(entity, emitter && emitter->particle_template) : nullptr;
 }
 
 win_entity* demo_entity_make_sparks(void)
 {
-    win_entity* sparks = new_entity("sparks", WIN_ENTITY_TYPE_EMITTER, {30.0f, 5.0f, -180.0f});
-    if (!sparks)
-        return nullptr;
-    win_emitter* emitter = sparks->u.win_emitter = malloc_win_emitter();
-    if (emitter) {
-        emitter->particle_template = STRDUP("spark");
-        emitter->particle_count = 12;
-        emitter->emit_rate = 4.0f;
-        emitter->particle_speed = 30.0f;
-        emitter->particle_speed_variance = 7;
-        emitter->angle_spread = 15.0f;
-        emitter->particle_life = 1.5f;
-        emitter->particle_life_variance = 0.5f;
-    }
-    return finished(sparks, emitter && emitter->particle_template);
+    return demo_entity_new_emitter("sparks", {30.0f, 5.0f, -180.0f}, "spark",
+                                   {12, 4.0f, 30.0f, 7, 15.0f, 1.5f, 0.5f});
 }
 
 win_entity* demo_entity_make_level(void)
@@ -311,8 +320,8 @@ win_entity* demo_entity_make_level(void)
     bool ok = true;
     for (win_entity* (*make)(void) : {demo_entity_make_hero, demo_entity_make_lamp,
                                       demo_entity_make_camera, demo_entity_make_sparks})
-        ok = adopt(level, make()) && ok;
-    return finished(level, ok);
+        ok = demo_entity_adopt(level, make()) && ok;
+    return demo_entity_finished(level, ok);
 }
 
 int demo_entity_write_file(const char* path, const win_entity* entity)

@@ -6,6 +6,8 @@
 // the records' defaults, so that a reader or writer that drops one shows.
 #pragma once
 
+#include <initializer_list>
+
 #include "win_entity.h"
 
 // The hero's state table: one state, "wave", playing the animation
@@ -47,6 +49,38 @@ win_entity* demo_entity_make_sparks(void);
 // the sword), the lamp, the camera and the sparks as its sub-entities, in
 // that order.
 win_entity* demo_entity_make_level(void);
+
+// The makers' building blocks, for the demo level's own entities
+// (demo_level.h).
+
+// A new entity of `type` without payload, placed at `position` (NULL when it
+// cannot be made).
+win_entity* demo_entity_new(const char* name, int32_t type, win_vect3 position);
+// Heap copies of `names` in a new array of name slots from `malloc_array`,
+// stored with its count; false when something could not be made (whatever
+// was made is held by the record).
+bool demo_entity_set_names(char*** array, int32_t* array_size,
+                           std::initializer_list<const char*> names,
+                           char** (*malloc_array)(int32_t));
+// Appends `child` (NULL: false) to the sub-entities of `parent`.
+bool demo_entity_adopt(win_entity* parent, win_entity* child);
+// What an emitter launches: `count` particles, `rate` a second, at twice
+// `speed` (+- `speed_variance`), within `spread` degrees about each axis,
+// living `life` (+- `life_variance`) seconds.
+struct demo_emission {
+    int32_t count;
+    float rate;
+    float speed;
+    int32_t speed_variance;
+    float spread;
+    float life;
+    float life_variance;
+};
+// A new emitter entity of copies of the entity `particle_template`.
+win_entity* demo_entity_new_emitter(const char* name, win_vect3 position,
+                                    const char* particle_template, const demo_emission& emission);
+// `entity` when `ok`, else NULL with the entity released.
+win_entity* demo_entity_finished(win_entity* entity, bool ok);
 
 // Writes `entity` with its whole tree as an entity file at `path` (header,
 // then the entity stream). 1, or 0 after a log line.

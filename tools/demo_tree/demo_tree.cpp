@@ -12,17 +12,22 @@
 //                                   figure's wave (demo_anim.h)
 //   drive_c/data/win/model/...      the demo figure (demo_model.h), whose
 //                                   texture is in the bitmap directory
+//   drive_c/data/win/{entity,collision,animtab,shader,ai,sound,script}/...
+//                                   the prologue, the demo level the first
+//                                   menu button starts (demo_level.h), and
+//                                   the scripts of the other buttons
 //   gamefont.ttf                    the game font, a copy of a free system
 //                                   face (Debian's fonts-dejavu-core), in
 //                                   which the pictures' text is set
 // Drive c: is the folder drive_c of the directory the game runs in (see
-// platform/path.h). The tree grows with the game until it is a level.
+// platform/path.h).
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <iterator>
 #include <system_error>
 #include <vector>
@@ -31,6 +36,7 @@
 #include "d3dxframe.h"
 #include "debug.h"
 #include "demo_anim.h"
+#include "demo_level.h"
 #include "demo_model.h"
 #include "demo_pictures.h"
 #include "file_io.h"
@@ -261,9 +267,12 @@ int main(int argc, char** argv)
               write_edit_session_file("varnock") == 1;
 
     const char* bitmaps = game_globals.bitmaps_pathname;
-    ok = make_directory(bitmaps) && make_directory(game_globals.animation_pathname) &&
-         make_directory(game_globals.script_pathname) &&
-         make_directory(game_globals.model_pathname) && ok;
+    for (const char* directory : std::initializer_list<const char*>{
+             bitmaps, game_globals.animation_pathname, game_globals.script_pathname,
+             game_globals.model_pathname, game_globals.entity_pathname,
+             game_globals.collision_pathname, game_globals.anim_table_pathname,
+             game_globals.shaders_pathname, game_globals.sound_pathname, game_globals.ai_pathname})
+        ok = make_directory(directory) && ok;
     ok = copy_game_font() && pictures_open_font() && ok;
     ok = write_name_list(bitmaps, "transtex.ttw", FILE_TYPE_TRANSTEX, FILE_VERSION_TRANSTEX,
                          {"no_attack", "end_of_entries"}) &&
@@ -295,6 +304,7 @@ int main(int argc, char** argv)
         ok = write_animation(animations, tail.name, demo_anim_make_tail(tail.name, tail.swing)) &&
              ok;
     ok = write_animation(animations, "demo_wave", demo_anim_make_wave("demo_wave")) && ok;
+    ok = demo_level_write() && ok;
     if (!ok || debug_log.error_count > 0) {
         fprintf(stderr, "demo_tree: could not write the tree\n");
         return 1;

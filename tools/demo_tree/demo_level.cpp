@@ -1,0 +1,785 @@
+#include "demo_level.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "demo_ai.h"
+#include "demo_anim.h"
+#include "demo_ast.h"
+#include "demo_entity.h"
+#include "demo_model.h"
+#include "demo_pictures.h"
+#include "demo_shader.h"
+#include "demo_sounds.h"
+#include "file_io.h"
+#include "gameglobals.h"
+#include "heap.h"
+#include "platform/d3d.h"
+#include "platform/path.h"
+#include "scriptasm.h"
+#include "str_util.h"
+#include "win_collision.h"
+#include "win_shader.h"
+
+const char* const demo_level_start_script = "episode1_prologue_se";
+const char* const demo_level_gate_script = "open_gate";
+const char* const demo_level_guard_end_script = "guard_beaten";
+const char* const demo_level_end_script = "prologue_end";
+
+namespace {
+
+constexpr float PI = 3.1415927f;
+constexpr float SIDE = DEMO_LEVEL_HALF_SIDE;
+constexpr float WALL_HEIGHT = 4.0f;
+constexpr win_vect3 LAMP_POSITION = {0.0f, 14.0f, 2.0f};
+constexpr win_vect3 CAMERA_START = {0.0f, 5.0f, 23.0f};
+constexpr win_vect3 EMBERS_POSITION = {0.0f, 0.5f, -21.0f};
+// The fighters' bounding sphere: the figure is 2 units wide; two fighters
+// must close in far enough for their arms to meet.
+constexpr float FIGHTER_RADIUS = 1.2f;
+// Of the game's gravity (downward), as an ember feels it: a gentle rise.
+constexpr float EMBER_LIFT = -0.01f;
+// The AI files of demo_ai.h are drawn at ten to twenty times this scale.
+constexpr float MAP_SCALE = 0.1f, SECTOR_SCALE = 0.05f;
+
+// The path of the data file `name`.`extension` in the game's `directory`,
+// lower-cased as the game asks for it.
+std::string data_path(const char* directory, const char* name, const char* extension)
+{
+    char path[400];
+    snprintf(path, sizeof path, "%s\\%s.%s", directory, name, extension);
+    to_lower_case(path);
+    return path;
+}
+
+// ---- Models, their shaders and textures ----
+
+// A flat four-cornered face of a rigid model, its corners in order round it.
+struct face {
+    win_vect3 corner[4];
+    win_norm normal;
+};
+
+// The faces of a box from `low` to `high` that a viewer outside sees: its
+// top and its four sides (no bottom).
+std::vector<face> box_faces(win_vect3 low, win_vect3 high)
+{
+    const float x0 = low.x, y0 = low.y, z0 = low.z, x1 = high.x, y1 = high.y, z1 = high.z;
+    return {
+        {{{x0, y1, z0}, {x1, y1, z0}, {x1, y1, z1}, {x0, y1, z1}}, {0.0f, 1.0f, 0.0f}},
+        {{{x0, y0, z0}, {x0, y1, z0}, {x1, y1, z0}, {x1, y0, z0}}, {0.0f, 0.0f, -1.0f}},
+        {{{x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1}, {x0, y0, z1}}, {0.0f, 0.0f, 1.0f}},
+        {{{x0, y0, z1}, {x0, y1, z1}, {x0, y1, z0}, {x0, y0, z0}}, {-1.0f, 0.0f, 0.0f}},
+        {{{x1, y0, z0}, {x1, y1, z0}, {x1, y1, z1}, {x1, y0, z1}}, {1.0f, 0.0f, 0.0f}},
+    };
+}
+
+// Appends to `indices` the triangles of every triangle already there with
+// the other winding: the faces show from both sides.
+bool show_both_sides(mow_shader_group* group)
+{
+    int32_t n = group->mow_vtx_idx_array_size;
+    uint16_t* both = (uint16_t*)MALLOC(2 * n * sizeof(uint16_t));
+    if (!both)
+        return false;
+    for (int32_t i = 0; i < n; i += 3) {
+        const uint16_t* t = group->mow_vtx_idx_array + i;
+        both[i] = t[0], both[i + 1] = t[1], both[i + 2] = t[2];
+        both[n + i] = t[0], both[n + i + 1] = t[2], both[n + i + 2] = t[1];
+    }
+    FREE(group->mow_vtx_idx_array);
+    group->mow_vtx_idx_array = both;
+    group->mow_vtx_idx_array_size = 2 * n;
+    return true;
+}
+
+// A rigid model of one joint at the origin, one segmented mesh of `faces`
+// drawn with the shader `shader`, its faces showing from both sides; its
+// stored name is `path`, by which the game shares it. It has no collision
+// sphere: scenery is no character to push or to be pushed by (its hulls
+// stand for it). NULL when it cannot be made.
+mow_model* rigid_model(const std::string& path, const char* shader, const std::vector<face>& faces)
+{
+    const int32_t vertices = 4 * (int32_t)faces.size(), indices = 6 * (int32_t)faces.size();
+    mow_model* model = malloc_mow_model(path.c_str());
+    if (!model)
+        return nullptr;
+    mow_shader_group* group = nullptr;
+    bool ok = (model->mow_joint_array = malloc_mow_joint_array(1)) &&
+              (model->mow_mesh_array = malloc_mow_mesh_array(1)) &&
+              (model->mow_shader_filename_array = malloc_win_filename_ptr_array(1));
+    if (ok) {
+        model->mow_joint_array_size = 1;
+        model->mow_mesh_array_size = 1;
+        model->mow_shader_filename_array_size = 1;
+        model->mow_joint_array[0].mow_joint_name = STRDUP("root");
+        model->mow_shader_filename_array[0] = STRDUP(shader);
+        mow_mesh* mesh = model->mow_mesh_array;
+        mesh->mow_mesh_name = STRDUP("surface");
+        mesh->mow_mesh_joint_idx = 0;
+        ok = model->mow_joint_array[0].mow_joint_name && model->mow_shader_filename_array[0] &&
+             mesh->mow_mesh_name &&
+             (mesh->mow_shader_group_array = malloc_mow_shader_group_array(1));
+        if (ok) {
+            mesh->mow_shader_group_array_size = 1;
+            group = mesh->mow_shader_group_array;
+            group->mow_shader_group_fvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
+            group->mow_shader_group_shader_idx = 0;
+            ok = (group->mow_vtx_array = malloc_win_vect3_array(vertices)) &&
+                 (group->mow_norm_array = malloc_win_norm_array(vertices)) &&
+                 (group->mow_uv_array = malloc_win_uv_array(vertices)) &&
+                 (group->mow_vtx_idx_array = (uint16_t*)MALLOC(indices * sizeof(uint16_t)));
+        }
+    }
+    if (ok) {
+        static const win_uv corner_uv[4] = {{0.0f, 1.0f}, {0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}};
+        group->mow_vtx_array_size = group->mow_norm_array_size = group->mow_uv_array_size =
+            vertices;
+        group->mow_vtx_idx_array_size = indices;
+        for (int32_t f = 0; f < (int32_t)faces.size(); ++f) {
+            for (int32_t c = 0; c < 4; ++c) {
+                group->mow_vtx_array[4 * f + c] = faces[f].corner[c];
+                group->mow_norm_array[4 * f + c] = faces[f].normal;
+                group->mow_uv_array[4 * f + c] = corner_uv[c];
+            }
+            static const uint16_t quad[6] = {0, 1, 2, 0, 2, 3};
+            for (int32_t i = 0; i < 6; ++i)
+                group->mow_vtx_idx_array[6 * f + i] = (uint16_t)(4 * f + quad[i]);
+        }
+        ok = show_both_sides(group);
+    }
+    model->mow_model_sphere_radius = -1.0f;
+    if (!ok) {
+        free_mow_model(model);
+        return nullptr;
+    }
+    return model;
+}
+
+// The demo figure with every face showing from both sides and a fighter's
+// reach.
+mow_model* fighter_model(const std::string& path)
+{
+    mow_model* model = demo_model_make(path.c_str());
+    bool ok = model != nullptr;
+    if (ok) {
+        model->mow_model_sphere_radius = FIGHTER_RADIUS;
+        // The arm's reach: a sphere before the figure (which faces -z) at
+        // the height of its swing, that meets an opponent's at arm's length.
+        mow_joint& arm = model->mow_joint_array[1];
+        arm.mow_joint_sphere_radius = 1.5f;
+        arm.mow_joint_sphere_center = {0.0f, 1.0f, -1.0f};
+    }
+    for (int32_t m = 0; ok && m < model->mow_mesh_array_size; ++m)
+        for (int32_t g = 0; ok && g < model->mow_mesh_array[m].mow_shader_group_array_size; ++g)
+            ok = show_both_sides(&model->mow_mesh_array[m].mow_shader_group_array[g]);
+    if (!ok && model) {
+        free_mow_model(model);
+        return nullptr;
+    }
+    return model;
+}
+
+bool write_model(const char* name, mow_model* (*make)(const std::string& path))
+{
+    std::string path = data_path(game_globals.model_pathname, name, "mow");
+    mow_model* model = make(path);
+    bool ok = model && demo_model_write_file(path.c_str(), model);
+    if (model)
+        free_mow_model(model);
+    return ok;
+}
+
+mow_model* yard_model(const std::string& path)
+{
+    std::vector<face> faces = {
+        {{{-SIDE, 0.0f, -SIDE}, {SIDE, 0.0f, -SIDE}, {SIDE, 0.0f, SIDE}, {-SIDE, 0.0f, SIDE}},
+         {0.0f, 1.0f, 0.0f}}};
+    // The four walls, each a thin box outside the yard.
+    const float t = 0.5f;
+    for (const auto& wall : {std::pair<win_vect3, win_vect3>{{-SIDE - t, 0, -SIDE - t},
+                                                             {SIDE + t, WALL_HEIGHT, -SIDE}},
+                             {{-SIDE - t, 0, SIDE}, {SIDE + t, WALL_HEIGHT, SIDE + t}},
+                             {{-SIDE - t, 0, -SIDE}, {-SIDE, WALL_HEIGHT, SIDE}},
+                             {{SIDE, 0, -SIDE}, {SIDE + t, WALL_HEIGHT, SIDE}}}) {
+        std::vector<face> sides = box_faces(wall.first, wall.second);
+        faces.insert(faces.end(), sides.begin(), sides.end());
+    }
+    return rigid_model(path, "yard_stone", faces);
+}
+
+mow_model* gate_model(const std::string& path)
+{
+    return rigid_model(path, "gate_wood",
+                       box_faces({-SIDE, 0.0f, DEMO_LEVEL_GATE_WALL[0]},
+                                 {SIDE, WALL_HEIGHT, DEMO_LEVEL_GATE_WALL[1]}));
+}
+
+// An ember: a small glowing diamond.
+mow_model* ember_model(const std::string& path)
+{
+    const float r = 0.25f;
+    return rigid_model(path, "ember_glow",
+                       {{{{0.0f, 0.0f, 0.0f}, {-r, r, 0.0f}, {0.0f, 2 * r, 0.0f}, {r, r, 0.0f}},
+                         {0.0f, 0.0f, -1.0f}}});
+}
+
+// The texture `name`, `size` pixels square, of `pixel`.
+bool write_texture(const char* name, int size, uint32_t (*pixel)(int x, int y, int size))
+{
+    picture image(size, size, 0);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            image.at(x, y) = pixel(x, y, size);
+    return write_tga(game_globals.bitmaps_pathname, name, image, false);
+}
+
+// A shader showing one texture of its own name, not animated, and the
+// texture (NULL `pixel`: another writer's).
+bool write_shader(const char* name, int size, uint32_t (*pixel)(int x, int y, int size))
+{
+    win_shader* shader = malloc_win_shader(name);
+    bool ok = shader && demo_entity_set_names(&shader->win_texture_filename_array,
+                                              &shader->win_texture_filename_array_size, {name},
+                                              malloc_win_filename_ptr_array);
+    if (shader)
+        shader->current_texture = 0;
+    ok = ok && demo_shader_write_file(data_path(game_globals.shaders_pathname, name, "shw").c_str(),
+                                      shader);
+    if (shader)
+        free_win_shader(shader);
+    return (!pixel || write_texture(name, size, pixel)) && ok;
+}
+
+// Grey flagstones: a grid of joints over stones of slightly varied shade.
+uint32_t stone_pixel(int x, int y, int)
+{
+    if (x % 32 < 2 || y % 32 < 2)
+        return 0xFF3A3632;
+    uint32_t shade = 0x6E + (uint32_t)((x / 32 * 7 + y / 32 * 13) % 5) * 6;
+    return 0xFF000000 | shade << 16 | (shade - 6) << 8 | (shade - 14);
+}
+
+// Planks of dark wood, with iron bands across them.
+uint32_t wood_pixel(int x, int y, int size)
+{
+    if (y % (size / 2) < 4)
+        return 0xFF505058;
+    if (x % 16 == 0)
+        return 0xFF2A180C;
+    return (x / 16) % 2 ? 0xFF6A4020 : 0xFF5C3818;
+}
+
+// Orange, brightest in the middle.
+uint32_t glow_pixel(int x, int y, int size)
+{
+    int d = std::abs(2 * x - size) + std::abs(2 * y - size);
+    return d < size ? 0xFFFFC040 : 0xFFE06010;
+}
+
+// The sword's icon for the HUD: a blade and hilt on dark slate.
+uint32_t sword_icon_pixel(int x, int y, int size)
+{
+    int middle = size / 2;
+    if (y > size / 8 && y < size * 5 / 8 && std::abs(x - middle) <= 2)
+        return 0xFFD8DCE4;  // the blade
+    if (y >= size * 5 / 8 && y < size * 5 / 8 + 3 && std::abs(x - middle) <= size / 4)
+        return 0xFFC09030;  // the guard
+    if (y >= size * 5 / 8 + 3 && y < size * 7 / 8 && std::abs(x - middle) <= 1)
+        return 0xFF6A4020;  // the grip
+    return 0xFF283038;
+}
+
+bool write_models(void)
+{
+    return write_model("fighter", fighter_model) && write_model("yard", yard_model) &&
+           write_model("gate", gate_model) && write_model("ember", ember_model) &&
+           write_shader(demo_model_shader_name, 0, nullptr) &&  // the tree's figure texture
+           write_shader("yard_stone", 128, stone_pixel) &&
+           write_shader("gate_wood", 64, wood_pixel) &&
+           write_shader("ember_glow", 16, glow_pixel) &&
+           write_texture("sword_icon", 42, sword_icon_pixel);
+}
+
+// ---- Collision hulls ----
+
+// A hull of one closed outline: the rectangle from (x0, z0) to (x1, z1) on
+// the ground, its walls facing in (`inward`: a yard to stay inside) or out
+// (a block to stay out of). As the zone of a trigger or a camera it is the
+// space above the rectangle. NULL when it cannot be made.
+win_collision* rectangle_hull(const char* name, float x0, float z0, float x1, float z1, bool inward)
+{
+    win_collision* hull = malloc_win_collision(name);
+    win_line_block* line = malloc_win_line_block();
+    bool ok = hull && line && (hull->win_vtx_array = malloc_win_vect3_array(4)) &&
+              (hull->win_block_array = malloc_win_block_array(1)) &&
+              (line->win_vtx_idx_array = (uint16_t*)MALLOC(5 * sizeof(uint16_t)));
+    if (!ok) {
+        if (line)
+            free_win_line_block(line);
+        if (hull)
+            free_win_collision(hull);
+        return nullptr;
+    }
+    // A wall faces the side to which its normal, (b - a) x up, points: to
+    // the left of the way round from above, so anticlockwise about +y
+    // faces in.
+    hull->win_vtx_array_size = 4;
+    hull->win_vtx_array[0] = {x0, 0.0f, z0};
+    hull->win_vtx_array[1] = {x1, 0.0f, z0};
+    hull->win_vtx_array[2] = {x1, 0.0f, z1};
+    hull->win_vtx_array[3] = {x0, 0.0f, z1};
+    line->win_vtx_idx_array_size = 5;
+    for (uint16_t i = 0; i < 5; ++i)
+        line->win_vtx_idx_array[i] = inward ? i % 4 : (4 - i) % 4;
+    hull->win_block_array_size = 1;
+    hull->win_block_array[0] = {WIN_BLOCK_TYPE_LINE, line};
+    return hull;
+}
+
+bool write_hull(const char* name, float x0, float z0, float x1, float z1, bool inward)
+{
+    win_collision* hull = rectangle_hull(name, x0, z0, x1, z1, inward);
+    bool ok = hull && demo_write_record_file(
+                          data_path(game_globals.collision_pathname, name, "cow").c_str(),
+                          FILE_TYPE_COLLISION, FILE_VERSION_COLLISION, &win_collision_desc, hull);
+    if (hull)
+        free_win_collision(hull);
+    return ok;
+}
+
+bool write_hulls(void)
+{
+    return write_hull("courtyard_wall", -SIDE, -SIDE, SIDE, SIDE, true) &&
+           write_hull("gate_wall", -SIDE, DEMO_LEVEL_GATE_WALL[0], SIDE, DEMO_LEVEL_GATE_WALL[1],
+                      false) &&
+           write_hull("gate_zone", -SIDE, DEMO_LEVEL_GATE_ZONE[0], SIDE, DEMO_LEVEL_GATE_ZONE[1],
+                      true) &&
+           write_hull("exit_zone", -SIDE, DEMO_LEVEL_EXIT_ZONE[0], SIDE, DEMO_LEVEL_EXIT_ZONE[1],
+                      true);
+}
+
+// ---- Entities ----
+
+// A trigger over the whole width of the courtyard that fires once for a
+// player facing any way, without the action button.
+bool set_trigger(win_trigger* trigger, const char* name, const char* zone, const char* script,
+                 int32_t enabled)
+{
+    trigger->win_trigger_name = STRDUP(name);
+    trigger->win_trigger_collision_name = STRDUP(zone);
+    trigger->win_trigger_script_name = STRDUP(script);
+    trigger->win_trigger_facing_tolerance = {0.0f, PI, 0.0f};
+    trigger->win_trigger_enabled = enabled;
+    trigger->win_trigger_gated = 0;
+    trigger->win_trigger_max_activations = 1;
+    return trigger->win_trigger_name && trigger->win_trigger_collision_name &&
+           trigger->win_trigger_script_name;
+}
+
+win_entity* make_courtyard(void)
+{
+    win_entity* courtyard = demo_entity_new("courtyard", WIN_ENTITY_TYPE_ENVIRONMENT,
+                                            {0.0f, 0.0f, 0.0f});
+    win_environment* env = courtyard ? courtyard->u.win_environment = malloc_win_environment()
+                                     : nullptr;
+    if (!env)
+        return courtyard ? demo_entity_finished(courtyard, false) : nullptr;
+    // The hulls are loaded by name when the level loads; the exit opens
+    // once the guard is beaten.
+    bool ok = demo_entity_set_names(&env->win_collision_filename_array,
+                                    &env->win_collision_filename_array_size,
+                                    {"courtyard_wall", "gate_wall"}, malloc_win_filename_ptr_array);
+    if ((env->win_trigger_array = malloc_win_trigger_array(2))) {
+        env->win_trigger_array_size = 2;
+        ok = set_trigger(&env->win_trigger_array[0], "gate", "gate_zone", demo_level_gate_script,
+                         1) &&
+             set_trigger(&env->win_trigger_array[1], "exit", "exit_zone", demo_level_end_script,
+                         0) &&
+             ok;
+    }
+    // Before the gate the camera swings round to look at it.
+    if ((env->win_explore_cam_array = malloc_win_explore_cam_array(1))) {
+        env->win_explore_cam_array_size = 1;
+        win_explore_cam* cam = env->win_explore_cam_array;
+        cam->win_explore_cam_name = STRDUP("gate_cam");
+        cam->cam_position = {9.0f, 7.0f, 16.0f};
+        cam->focus_point = {0.0f, 1.0f, DEMO_LEVEL_GATE_WALL[1]};
+        // The runtime's defaults fly a camera across a much larger level.
+        cam->cam_acceleration = 20.0f;
+        cam->braking_dist = 4.0f;
+        cam->cam_speed = 12.0f;
+        cam->camzone_filename = STRDUP("gate_zone");
+        ok = cam->win_explore_cam_name && cam->camzone_filename && ok;
+    }
+    env->win_map_filename = STRDUP("courtyard");
+    return demo_entity_finished(courtyard, ok && env->win_trigger_array &&
+                                               env->win_explore_cam_array && env->win_map_filename);
+}
+
+// A character drawn as the model `model`, with the state table `table`
+// (NULL: none) and `flags`.
+win_entity* make_character(const char* name, const char* model, const char* table,
+                           win_vect3 position, uint32_t flags, float hitpoints)
+{
+    win_entity* entity = demo_entity_new(name, WIN_ENTITY_TYPE_CHARACTER, position);
+    if (!entity)
+        return nullptr;
+    entity->win_entity_flag = flags;
+    win_character* character = entity->u.win_character = malloc_win_character();
+    bool ok = character && (character->mow_model_filename = STRDUP(model)) &&
+              (!table || (entity->win_ast_filename = STRDUP(table)));
+    if (character) {
+        character->hitpoints = hitpoints;
+        character->max_hitpoints = hitpoints;
+    }
+    return demo_entity_finished(entity, ok);
+}
+
+constexpr uint32_t FIGHTER_FLAGS = ENTITY_FLAG_VISIBLE | ENTITY_FLAG_BRAIN | ENTITY_FLAG_TARGET |
+                                   ENTITY_FLAG_ENVIRONMENT_COLLISION |
+                                   ENTITY_FLAG_CHARACTER_COLLISION;
+
+// The hero, with a sword in the figure's arm (joint 1).
+win_entity* make_hero(void)
+{
+    win_entity* hero = make_character("hero", "fighter", "hero", DEMO_LEVEL_HERO_START,
+                                      FIGHTER_FLAGS, 100.0f);
+    if (!hero)
+        return nullptr;
+    win_entity* sword = demo_entity_new("sword", WIN_ENTITY_TYPE_CHARACTER, {0.0f, 1.0f, 0.0f});
+    if (sword) {
+        sword->win_entity_flag = ENTITY_FLAG_VISIBLE | ENTITY_FLAG_WEAPON | ENTITY_FLAG_MELEE_1;
+        sword->parent_joint_idx = 1;
+        sword->u.win_character = malloc_win_character();
+        if (!sword->u.win_character)
+            sword = demo_entity_finished(sword, false);
+    }
+    return demo_entity_finished(hero, demo_entity_adopt(hero, sword));
+}
+
+win_entity* make_guard(void)
+{
+    win_entity* guard = make_character("guard", "fighter", "guard", DEMO_LEVEL_GUARD_START,
+                                       FIGHTER_FLAGS, DEMO_LEVEL_GUARD_HITPOINTS);
+    if (guard && !(guard->u.win_character->win_ai_filename = STRDUP("guard")))
+        return demo_entity_finished(guard, false);
+    return guard;
+}
+
+// The scenery: drawn, standing still where its model puts it.
+win_entity* make_yard(void)
+{
+    return make_character("yard", "yard", nullptr, {0.0f, 0.0f, 0.0f}, ENTITY_FLAG_VISIBLE, -1.0f);
+}
+
+win_entity* make_gate(void)
+{
+    return make_character("gate", "gate", nullptr, {0.0f, 0.0f, 0.0f}, ENTITY_FLAG_VISIBLE, -1.0f);
+}
+
+win_entity* make_lamp(void)
+{
+    win_entity* lamp = demo_entity_new("lamp", WIN_ENTITY_TYPE_LIGHT, LAMP_POSITION);
+    win_light* light = lamp ? lamp->u.win_light = malloc_win_light("lamp_light") : nullptr;
+    if (light) {
+        D3DLIGHT7& d3d = light->d3d_light;
+        d3d.dltType = D3DLIGHT_POINT;
+        d3d.dcvDiffuse = {255.0f, 210.0f, 150.0f, 1.0f};  // the files' 0 to 255
+        d3d.dvPosition = {LAMP_POSITION.x, LAMP_POSITION.y, LAMP_POSITION.z};
+        d3d.dvRange = 80.0f;
+        d3d.dvAttenuation0 = 1.0f;
+    }
+    return lamp ? demo_entity_finished(lamp, light != nullptr) : nullptr;
+}
+
+// The game camera, following the hero's arm joint.
+win_entity* make_camera(void)
+{
+    win_entity* entity = demo_entity_new("camera", WIN_ENTITY_TYPE_CAMERA, CAMERA_START);
+    win_camera* camera = entity ? entity->u.win_camera = malloc_win_camera() : nullptr;
+    win_camera_target* hero = camera ? malloc_win_camera_target("hero") : nullptr;
+    if (!hero)
+        return entity ? demo_entity_finished(entity, false) : nullptr;
+    camera->field_of_view = 0.9f;
+    hero->target_joint_idx = 1;
+    return demo_entity_finished(
+        entity, add_to_win_camera_target_list(&camera->camera_target_list,
+                                              &camera->camera_target_list_size, hero));
+}
+
+// Embers rising by the way out.
+win_entity* make_embers(void)
+{
+    return demo_entity_new_emitter("embers", EMBERS_POSITION, "ember",
+                                   {8, 4.0f, 1.5f, 1, 25.0f, 1.5f, 0.5f});
+}
+
+win_entity* make_ember(void)
+{
+    return make_character("ember", "ember", nullptr, {0.0f, 0.0f, 0.0f},
+                          ENTITY_FLAG_VISIBLE | ENTITY_FLAG_NO_LIGHTING, -1.0f);
+}
+
+bool write_entities(void)
+{
+    bool ok = true;
+    for (win_entity* (*make)(void) : {make_courtyard, make_yard, make_gate, make_hero, make_guard,
+                                      make_lamp, make_camera, make_embers, make_ember}) {
+        win_entity* entity = make();
+        // The yard has no floor (no 3d collision data) to stand on: nothing
+        // here feels the game's gravity but the embers, which it lifts.
+        if (entity)
+            entity->gravity_factor = {0.0f, make == make_ember ? EMBER_LIFT : 0.0f, 0.0f};
+        ok = entity &&
+             demo_entity_write_file(
+                 data_path(game_globals.entity_pathname, entity->win_entity_name, "enw").c_str(),
+                 entity) &&
+             ok;
+        if (entity)
+            free_win_entity(entity);
+    }
+    return ok;
+}
+
+// ---- State tables and animations ----
+
+// The fighters' table of demo_ast.h, walking forward (-z) at `speed` on
+// its own velocity alone and striking for `attack`.
+bool write_fighter_table(const char* name, float speed, int32_t attack)
+{
+    enum { WALK = 1, STRIKE = 2 };
+    win_ast* table = demo_ast_make_fighter(name, "fighter");
+    if (!table)
+        return false;
+    // The animations' root walks and bobs; here the fighters move by their
+    // states' velocities alone, and stand still where they stand.
+    for (int32_t i = 0; i < table->win_anim_table_base_array_size; ++i)
+        table->win_anim_table_base_array[i].translation_multiplier = {0.0f, 0.0f, 0.0f};
+    win_anim_table_base& walk = table->win_anim_table_base_array[WALK];
+    walk.extra_translation_velocity = {0.0f, 0.0f, -speed};
+    FREE(walk.play_script);
+    walk.play_script = nullptr;
+    table->win_anim_table_base_array[STRIKE].attack_value = attack;
+    bool ok = demo_ast_write(data_path(game_globals.anim_table_pathname, name, "ast").c_str(),
+                             table);
+    free_win_ast(table);
+    return ok;
+}
+
+bool write_animation(const char* name)
+{
+    mow_anim* anim = demo_anim_make_wave(name);
+    // The wave's bounding sphere keys hold the whole swing; the fighters
+    // keep a tighter one.
+    for (int32_t i = 0; anim && i < anim->mow_sphere_key_array_size; ++i)
+        anim->mow_sphere_key_array[i].radius = FIGHTER_RADIUS;
+    bool ok = anim && demo_anim_write_file(
+                          data_path(game_globals.animation_pathname, name, "trw").c_str(), anim);
+    if (anim)
+        free_mow_anim(anim);
+    return ok;
+}
+
+// ---- The guard's mind ----
+
+bool write_ai(void)
+{
+    win_ai* ai = demo_ai_make_guard();
+    win_map* map = demo_ai_make_map("courtyard");
+    bool ok = ai && map;
+    if (ok) {
+        // Until the gate opens the guard keeps its post behind it; it fights
+        // at arm's length.
+        ai->default_goal.goal_point = DEMO_LEVEL_GUARD_START;
+        for (win_hot_sector* sector = ai->attack_sector_list; sector;
+             sector = sector->next_ptr == ai->attack_sector_list ? nullptr : sector->next_ptr) {
+            sector->sector.f[0] *= SECTOR_SCALE;
+            sector->sector.f[1] *= SECTOR_SCALE;
+        }
+        for (int32_t i = 0; i < map->node_array_size; ++i) {
+            win_vect3& at = map->node_array[i].node_location;
+            at = {at.x * MAP_SCALE, at.y * MAP_SCALE, at.z * MAP_SCALE};
+        }
+        ok = demo_ai_write(data_path(game_globals.ai_pathname, "guard", "int").c_str(), ai) &&
+             demo_ai_write_map(data_path(game_globals.ai_pathname, "courtyard", "map").c_str(),
+                               map);
+    }
+    if (ai)
+        free_win_ai(ai);
+    if (map)
+        free_win_map(map);
+    return ok;
+}
+
+// ---- Sounds ----
+
+bool write_sound(const char* name, double seconds, double frequency, double amplitude)
+{
+    const int32_t rate = 22050;
+    std::string image = sound_wav_pcm(
+        sound_tone((int32_t)(seconds * rate), 1, rate, frequency, amplitude), 1, rate);
+    char host[1024];
+    std::string path = game_globals.sound_pathname + std::string("\\") + name;
+    FILE* file = platform_resolve_path(path.c_str(), host, sizeof host) ? fopen(host, "wb")
+                                                                        : nullptr;
+    bool ok = file && fwrite(image.data(), 1, image.size(), file) == image.size();
+    if (file)
+        ok = fclose(file) == 0 && ok;
+    if (!ok)
+        fprintf(stderr, "demo_tree: cannot write %s\n", path.c_str());
+    return ok;
+}
+
+bool write_sounds(void)
+{
+    static const struct {
+        const char* name;
+        double seconds, frequency, amplitude;
+    } sounds[] = {
+        {"step.wav", 0.08, 180.0, 0.3},   {"gate.wav", 0.9, 90.0, 0.6},
+        {"clash.wav", 0.15, 1400.0, 0.4}, {"groan.wav", 0.4, 140.0, 0.5},
+        {"fall.wav", 0.7, 70.0, 0.6},     {"fanfare.wav", 1.5, 523.25, 0.4},
+    };
+    bool ok = true;
+    for (const auto& sound : sounds)
+        ok = write_sound(sound.name, sound.seconds, sound.frequency, sound.amplitude) && ok;
+    return ok;
+}
+
+// ---- Scripts ----
+
+// The level's scripts in the assembler's text form (scriptasm.h). Entity
+// ids are the start script's throughout; the later scripts find the
+// entities that the start loaded. The sword, which comes with the hero, has a
+// negative id: it is only looked for, never loaded by itself.
+const struct {
+    const char* name;
+    const char* source;
+} level_scripts[] = {
+    {demo_level_start_script, R"(
+# The prologue: the courtyard, the hero at its south end with a sword, the
+# guard at its post behind the closed gate.
+.entity "courtyard", "courtyard", 1
+.entity "hero", "hero", 2
+.entity "guard", "guard", 3
+.entity "lamp", "lamp", 4
+.entity "camera", "camera", 5
+.entity "embers", "embers", 6
+.entity "sword", "sword", -7
+.entity "yard", "yard", 8
+.entity "gate", "gate", 9
+display_message 24, 40, 255, 236, 200, 8, "Walk to the gate: Up arrow. Strike: C"
+set_environment 1
+set_player 2
+# A new player character takes the acceleration parked by the last one,
+# which is a gentle lift when there was none.
+set_acceleration 2, 0, 0, 0
+set_camera 5
+place 2, 0, 0, 18
+place 3, 0, 0, -6
+orient 3, 0, 3.1415927, 0
+place 5, 0, 5, 23
+place 6, 0, 0.5, -21
+set_current_weapon 2, -7
+enable_brain 3, 0
+set_ambient_light 90, 90, 100
+fade_in_screen 1.5
+)"},
+    {demo_level_gate_script, R"(
+# The hero stands before the gate: it opens and the guard comes for him.
+.entity "hero", "hero", 2
+.entity "guard", "guard", 3
+.entity "gate", "gate", 9
+.sound "gate", "gate.wav", 1
+unload_entity 9
+enable_collision_file 0, "gate_wall"
+play_sound 1, 1
+display_message 24, 40, 255, 236, 200, 6, "The gate opens. The guard attacks!"
+enable_brain 3, 1
+add_new_goal 3, 2, 0, 0, 0, -1, 4
+)"},
+    {"guard_strikes", R"(
+.sound "clash", "clash.wav", 1
+play_sound 1, 1
+shake_camera 0.2, 0.2, 0, 0.3
+)"},
+    {"guard_hurt", R"(
+.sound "groan", "groan.wav", 1
+play_sound 1, 1
+)"},
+    {demo_level_guard_end_script, R"(
+# The guard is beaten: the way out opens.
+.sound "fall", "fall.wav", 1
+play_sound 1, 1
+display_message 24, 40, 255, 236, 200, 6, "The guard is beaten. Walk on north."
+enable_trigger_file 1, "exit"
+)"},
+    {demo_level_end_script, R"(
+# The end of the episode: the screen darkens, the closing words stand,
+# then the menu.
+.sound "fanfare", "fanfare.wav", 1
+play_sound 1, 1
+letterbox 1
+fade_out_screen 2
+display_message 205, 220, 255, 236, 200, 6, "End of the Prologue"
+wait 6000
+change_game_mode "menu"
+)"},
+};
+
+// The other episodes of the menu (menu_episode_scripts) are no part of the
+// demo: their scripts say so on the console and go back to the menu.
+const struct {
+    const char* script;
+    const char* title;
+} absent_episodes[] = {
+    {"episode2_harbour_se", "The Harbour"},
+    {"episode2_foundry_se", "The Old Foundry"},
+    {"episode3_citadel_se", "Citadel of Ash"},
+    {"episode4_summit_se", "The Last Summit"},
+};
+
+bool write_script(const char* name, const std::string& source)
+{
+    std::string error;
+    if (!scriptasm_write(source.c_str(),
+                         data_path(game_globals.script_pathname, name, "scw").c_str(), &error)) {
+        fprintf(stderr, "demo_tree: script %s: %s\n", name, error.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool write_scripts(void)
+{
+    bool ok = true;
+    for (const auto& script : level_scripts)
+        ok = write_script(script.name, script.source) && ok;
+    for (const auto& episode : absent_episodes)
+        ok = write_script(episode.script,
+                          std::string("display_message 140, 220, 255, 236, 200, 4, \"") +
+                              episode.title + " is not in the demo.\"\nwait 4000\n" +
+                              "change_game_mode \"menu\"\n") &&
+             ok;
+    return ok;
+}
+
+}  // namespace
+
+int demo_level_write(void)
+{
+    bool ok = write_models();
+    ok = write_hulls() && ok;
+    ok = write_entities() && ok;
+    ok = write_fighter_table("hero", DEMO_LEVEL_HERO_SPEED, 20) && ok;
+    ok = write_fighter_table("guard", 3.0f, 12) && ok;
+    for (const char* name : {"idle", "wave"})
+        ok = write_animation(name) && ok;
+    ok = write_ai() && ok;
+    ok = write_sounds() && ok;
+    ok = write_scripts() && ok;
+    return ok;
+}

@@ -1,0 +1,49 @@
+// The demo episode: the prologue level that the first menu button starts,
+// written into the data directories of game_globals with the game's own
+// writers and the script assembler.
+//
+// The level is a walled courtyard about the origin, built to the demo
+// figure's measure (it stands 3 units tall): a stone floor and walls (the
+// model "yard") with the matching collision hull. The hero starts at its
+// south end facing north (-z, the way an unturned entity faces) with a
+// sword; a band across the courtyard before the closed wooden gate (the
+// model "gate" and its hull) is the trigger "gate", which opens the gate
+// (the gate goes and its wall is switched off) and sets the guard behind it
+// on the hero. When the guard is beaten, its end script opens the trigger
+// "exit", a band at the north end, and walking into it ends the episode: the
+// screen fades, the closing words stand for a few seconds and the game goes
+// back to the menu. A lamp lights the yard, a camera follows the hero (an
+// explore camera looks at the gate while the hero stands before it) and an
+// emitter of embers marks the way out. The fighters are the demo figure
+// with faces on both sides (the model "fighter"), so that they show from
+// behind too.
+//
+// The other four episode buttons start scripts that say on the console that
+// their episode is not in the demo, and go back to the menu.
+#pragma once
+
+#include "win_geo.h"
+
+// Where things stand, in the figure's units (y is up).
+constexpr win_vect3 DEMO_LEVEL_HERO_START = {0.0f, 0.0f, 18.0f};
+constexpr win_vect3 DEMO_LEVEL_GUARD_START = {0.0f, 0.0f, -6.0f};
+constexpr float DEMO_LEVEL_HALF_SIDE = 24.0f;                // the courtyard's walls
+constexpr float DEMO_LEVEL_GATE_ZONE[2] = {5.0f, 11.0f};     // z of the gate trigger
+constexpr float DEMO_LEVEL_GATE_WALL[2] = {1.0f, 3.0f};      // z of the gate
+constexpr float DEMO_LEVEL_EXIT_ZONE[2] = {-24.0f, -17.0f};  // z of the exit trigger
+constexpr float DEMO_LEVEL_HERO_SPEED = 4.0f;                // units a second while walking
+constexpr float DEMO_LEVEL_GUARD_HITPOINTS = 30.0f;
+
+// The scripts the game starts by name.
+extern const char* const demo_level_start_script;  // the first menu button's
+extern const char* const demo_level_gate_script;
+extern const char* const demo_level_guard_end_script;
+extern const char* const demo_level_end_script;
+
+// Writes every file of the episode (entities, models with their shaders and
+// textures, collision hulls, state tables, animations, the AI description
+// and navigation map, sounds and compiled scripts) into the directories of
+// game_globals, which must exist. The textures' pictures are plain, with no
+// text: the game font need not be open. 1, or 0 after a message on stderr
+// or a log line.
+int demo_level_write(void);

@@ -1,0 +1,133 @@
+#!/usr/bin/env python3
+"""Plays the demo level over and over for a long time and reports the game's
+memory at the start and at the end (the goal: flat).
+
+The game runs on a fresh demo tree under its own Xvfb, as the end-to-end
+tests run it (tests/e2e/e2e_support.py). A scripted player starts the
+Prologue from the menu, walks (Up) and fights (C) in turns; whenever the
+menu is back (the episode ended) it starts the Prologue again, and after
+RESTART_AFTER seconds in one level it leaves with Esc and starts again, so
+that the level is loaded and unloaded many times. The resident and the
+heap-and-stack size of the process (VmRSS, VmData) are sampled every
+SAMPLE_EVERY seconds; the first sample is taken once the game has played
+for WARM_UP seconds, past the allocations of first use (the GL driver's
+caches, textures, sound decoders), which a level's first minute makes once.
+
+Not run by the tests (it takes 30 minutes by default):
+    cmake --build build --target varnock demo_tree
+    python3 tools/endurance.py build/varnock build/tools/demo_tree [minutes]
+
+Prints the samples, then start, end, the largest, the growth and the number
+of levels started; exits with 1 when the end exceeds the start by more than
+ALLOWED_GROWTH_KB.
+"""
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+from e2e_support import BUTTONS, EXIT, Game, wait_for  # noqa: E402
+from menu_test import shows_menu  # noqa: E402
+
+WARM_UP = 60.0
+SAMPLE_EVERY = 30.0
+RESTART_AFTER = 120.0
+ALLOWED_GROWTH_KB = 2048
+PROLOGUE = 0
+
+
+def memory_kb(pid):
+    """VmRSS and VmData of the process, in kB."""
+    fields = {}
+    with open("/proc/%d/status" % pid) as status:
+        for line in status:
+            key, _, value = line.partition(":")
+            if key in ("VmRSS", "VmData"):
+                fields[key] = int(value.split()[0])
+    return fields["VmRSS"], fields["VmData"]
+
+
+def press_button(game, button):
+    x, y, w, h = BUTTONS[button]
+    game.click(x + w // 2, y + h // 2)
+
+
+def hold(game, key, seconds):
+    game.xdotool("keydown", "--window", str(game.window), key)
+    time.sleep(seconds)
+    game.xdotool("keyup", "--window", str(game.window), key)
+
+
+def at_menu(game):
+    shot = game.screenshot()
+    return shot is not None and any(shows_menu(shot, button) for button in range(len(BUTTONS)))
+
+
+def main():
+    if len(sys.argv) not in (3, 4):
+        print(__doc__)
+        return 2
+    varnock, demo_tree = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    minutes = float(sys.argv[3]) if len(sys.argv) == 4 else 30.0
+    with Game(varnock, demo_tree) as game:
+        pid = game.process.pid
+        game.wait_for_screen("the splash screen", lambda s: s[0] == 640)
+        time.sleep(0.5)
+        game.click(320, 240)
+        wait_for("the menu", lambda: at_menu(game), timeout=20)
+
+        start = time.monotonic()
+        end = start + minutes * 60.0
+        samples = []
+        levels = 0
+        level_start = None
+        next_sample = start + WARM_UP
+        turn = 0
+        while time.monotonic() < end:
+            if game.process.poll() is not None:
+                print("the game ended with exit code %d" % game.process.returncode)
+                return 1
+            now = time.monotonic()
+            if level_start is None or at_menu(game):
+                press_button(game, PROLOGUE)
+                levels += 1
+                level_start = now
+            elif now - level_start > RESTART_AFTER:
+                game.key("Escape")
+                wait_for("the menu after Esc", lambda: at_menu(game), timeout=20)
+                level_start = None
+                continue
+            # The player: a step forward, then a strike.
+            hold(game, "Up" if turn % 2 == 0 else "c", 0.4)
+            turn += 1
+            if now >= next_sample:
+                rss, data = memory_kb(pid)
+                samples.append((now - start, rss, data))
+                print("%7.0f s  VmRSS %8d kB  VmData %8d kB  levels %d" %
+                      (now - start, rss, data, levels), flush=True)
+                next_sample += SAMPLE_EVERY
+
+        game.key("Escape")
+        wait_for("the menu", lambda: at_menu(game), timeout=20)
+        x, y, w, h = BUTTONS[EXIT]
+        game.click(x + w // 2, y + h // 2)
+        code = game.process.wait(timeout=60)
+        log = game.log()
+        errors = sum(1 for line in log.splitlines() if line.startswith("ERROR"))
+        warnings = sum(1 for line in log.splitlines() if line.startswith("WARNING"))
+
+    if len(samples) < 2:
+        print("too short a run for two samples")
+        return 2
+    (_, rss0, data0), (_, rss1, data1) = samples[0], samples[-1]
+    print("start  VmRSS %d kB  VmData %d kB" % (rss0, data0))
+    print("end    VmRSS %d kB  VmData %d kB" % (rss1, data1))
+    print("most   VmRSS %d kB" % max(s[1] for s in samples))
+    print("growth VmRSS %+d kB  VmData %+d kB over %g minutes, %d levels started" %
+          (rss1 - rss0, data1 - data0, minutes, levels))
+    print("exit code %d, %d errors and %d warnings in debug.txt" % (code, errors, warnings))
+    return 1 if rss1 - rss0 > ALLOWED_GROWTH_KB or code != 0 else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -575,9 +575,11 @@ struct win_entity {
     win_xform root_xform;  // the root track's transform of the last frame (root motion)
     win_matrix43 world_matrix;
     win_matrix43 prev_world_matrix;
-    win_vect3 gravity_factor;    // per axis
-    float bounce_threshold;      // the speed threshold of a collision's bounce
-    void* win_entity_spare_ptr;  // nothing uses it; NULL
+    win_vect3 gravity_factor;  // per axis
+    float bounce_threshold;    // the speed threshold of a collision's bounce
+    // The runtime's: the next entity waiting for its memory to be released
+    // after an unload inside a walk; NULL otherwise.
+    void* win_entity_spare_ptr;
     char* win_ast_filename;
     struct win_ast* win_ast;  // its own state table, never shared
     int32_t win_entity_filename_array_size;

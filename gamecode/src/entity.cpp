@@ -15,7 +15,6 @@
 #include "rand_util.h"
 #include "runtime_pending.h"
 #include "shader.h"
-#include "sound.h"
 #include "vk_auto_aim.h"
 #include "vk_tail.h"
 #include "win_entity.h"
@@ -798,31 +797,6 @@ void entity_reset(void)
     entity_update_cursor = nullptr;
     entity_update_next = nullptr;
     emit_particle_number = 0.0f;
-}
-
-int entity_unload_all(int32_t unload_all)
-{
-    LOG_NOTICE("%s\n", "entity_unload_all called.");
-    int ok = sound_stop_all(unload_all);
-    // The members of the ring (those flagged persistent stay unless
-    // unload_all is 1) are taken out and unloaded here once entities can be
-    // loaded, each entity and sub-entity forgotten by the scripts
-    // (script_forget_entity) before it is released; until then the ring is
-    // always empty.
-    ok = sound_unload_all(unload_all) && ok;
-    return ok;
-}
-
-// The runtime completes these with the entity operations; until then no
-// entity is ever loaded, and each operation changes nothing and is done.
-int entity_unload(win_entity*, int32_t)
-{
-    return 1;
-}
-
-int entity_unlink(win_entity**, int32_t*, win_entity*)
-{
-    return 0;
 }
 
 win_shader* entity_shader(win_entity*, int32_t)

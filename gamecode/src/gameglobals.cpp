@@ -5,6 +5,7 @@
 #include "debug.h"
 #include "file_io.h"
 #include "heap.h"
+#include "runtime_services.h"
 #include "str_util.h"
 #include "text_io.h"
 
@@ -112,9 +113,10 @@ void gameglobals_reset_level_state(void)
     g.parked_child_list_size = 0;
     g.parked_acceleration = {0.0f, 1.0f, 0.0f};
     g.parked_entity_flag = 0;
-    g.weapon_icon_texture = nullptr;
-    g.item_icon_texture = nullptr;
-    g.closeup_texture = nullptr;
+    // Each slot holds a counted reference: given back, not dropped.
+    entity_weapon_hold_texture(&g.weapon_icon_texture, nullptr);
+    entity_weapon_hold_texture(&g.item_icon_texture, nullptr);
+    entity_weapon_hold_texture(&g.closeup_texture, nullptr);
     g.display_closeup = 0;
     g.browse_mode = 0;
     g.action_button_pressed = 0;

@@ -99,6 +99,13 @@ float* entity_state_array(win_entity* entity, int32_t* size);
 // running script forgets it first (script_forget_entity). 1 when every
 // release step succeeded.
 int entity_unload(win_entity* entity, int32_t unload_all);
+// A walk over entities (the entity update, the rendering, a script slice,
+// which can run inside the update) is bracketed by these; walks nest. While
+// one is open an unloaded entity leaves the game at once but its memory is
+// released only when the outermost walk ends, so no walk is left holding
+// freed memory.
+void entity_io_begin_walk(void);
+void entity_io_end_walk(void);
 // Takes `entity` itself out of the ring from *ring_head, or out of the
 // sub-entity ring that holds it, searched as entity_io_find_entity searches
 // but by identity, and lowers that ring's count; 1 when it was in one, else

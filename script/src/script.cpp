@@ -304,6 +304,9 @@ int parse_run_script(running_script* script)
 float script_update_script(void)
 {
     float start_time = game_time;
+    // A command may unload an entity that the running scripts' tables or
+    // the walk's caller still hold: the memory goes when the walk has ended.
+    entity_io_begin_walk();
     engine_enter();
     int32_t slices = 0;
     for (running_script* script = script_global_running_script_list; script;) {
@@ -326,6 +329,7 @@ float script_update_script(void)
         script = head && next != head ? next : nullptr;
     }
     engine_leave();
+    entity_io_end_walk();
     float elapsed = game_time - start_time;
     return elapsed < 0.0f ? 0.0f : elapsed;
 }

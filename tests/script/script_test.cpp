@@ -323,6 +323,25 @@ TEST_F(Scripts, TheWalkReportsTheTimeItTook)
     EXPECT_EQ(script_update_script(), 0.0f);
 }
 
+// The commands of a walk run inside one entity walk, so an entity a command
+// unloads stays in memory until the walk has ended.
+TEST_F(Scripts, TheWalkIsOneEntityWalk)
+{
+    write_script("a", "mark a\nwait 1000\n");
+    write_script("b", "mark b\nwait 1000\n");
+    std::vector<int32_t> depths;
+    service_double_host.on_call = [&](const std::string&) {
+        depths.push_back(service_double_host.walk_depth);
+    };
+    start("a");
+    start("b");
+    script_update_script();
+    EXPECT_EQ(marks(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(depths, (std::vector<int32_t>(depths.size(), 1)));
+    EXPECT_FALSE(depths.empty());
+    EXPECT_EQ(service_double_host.walk_brackets, (std::vector<std::string>{"begin", "end"}));
+}
+
 // A slice given from outside any walk (the animation path in the entity
 // update) releases a script that ends in it when it returns.
 TEST_F(Scripts, ASliceFromOutsideTheWalk)

@@ -67,6 +67,10 @@ struct runtime_double_host {
     // How many shaders an entity of that name has (entity_shader); none
     // when not listed.
     std::map<std::string, int32_t> shader_counts;
+    // The walks open now (entity_io_begin_walk less entity_io_end_walk) and
+    // every bracket in order, "begin" or "end"; kept apart from the calls.
+    int32_t walk_depth = 0;
+    std::vector<std::string> walk_brackets;
     // Called with each call once it is recorded, so that a test can act as
     // the runtime would inside it (start a script and give it a slice).
     std::function<void(const std::string& call)> on_call;

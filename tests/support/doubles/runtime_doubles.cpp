@@ -274,6 +274,20 @@ int entity_unload(win_entity* entity, int32_t unload_all)
     return command("entity_unload", entity, unload_all);
 }
 
+// The brackets of a walk, recorded apart from the calls, so that a test sees
+// whether a call came inside a walk.
+void entity_io_begin_walk(void)
+{
+    ++service_double_host.walk_depth;
+    service_double_host.walk_brackets.push_back("begin");
+}
+
+void entity_io_end_walk(void)
+{
+    --service_double_host.walk_depth;
+    service_double_host.walk_brackets.push_back("end");
+}
+
 float* entity_state_array(win_entity* entity, int32_t* size)
 {
     double_entity* made = find_double(entity);

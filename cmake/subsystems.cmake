@@ -104,7 +104,8 @@ varnock_subsystem(script
 varnock_subsystem(runtime
   INCLUDES gamecode/src
   SOURCES
-    gamecode/src/ai.cpp gamecode/src/ai_camera.cpp gamecode/src/ai_io.cpp gamecode/src/ai_move.cpp gamecode/src/collide.cpp
+    gamecode/src/ai.cpp gamecode/src/ai_camera.cpp gamecode/src/ai_hit.cpp gamecode/src/ai_io.cpp
+    gamecode/src/ai_move.cpp gamecode/src/collide.cpp gamecode/src/collide_character.cpp
     gamecode/src/collide_draw.cpp gamecode/src/collide_geometry.cpp gamecode/src/collide_move.cpp
     gamecode/src/collide_trigger.cpp
     gamecode/src/entity.cpp gamecode/src/entity_dup.cpp gamecode/src/entity_io.cpp

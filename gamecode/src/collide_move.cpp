@@ -1,11 +1,11 @@
 // A sphere moving among the hulls of an environment, and line of sight
 // through them; an entity moving among the hulls of the current environment.
 #include "collide.h"
+#include "collide_character.h"
 #include "debug.h"
 #include "gameglobals.h"
 #include "math_util.h"
 #include "mow_geo.h"
-#include "runtime_pending.h"
 #include "win_math.h"
 #include "winmain2.h"
 

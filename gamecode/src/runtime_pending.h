@@ -9,10 +9,3 @@
 
 struct win_entity;
 struct win_vect3;
-
-// collide_character (character collision): 1 when the character `entity_a`,
-// its sphere moved to `centre` (its goal sphere centre, moved in place by
-// its push), touches `entity_b`; the two are pushed apart and the hit is
-// resolved. The placeholder finds no contact.
-int collide_check_entity_to_entity(win_entity* entity_a, win_entity* entity_b, win_vect3* centre);
-

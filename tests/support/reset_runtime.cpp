@@ -1,4 +1,5 @@
 #include "ai_camera.h"
+#include "ai_hit.h"
 #include "collide.h"
 #include "entity.h"
 #include "entity_io.h"
@@ -21,5 +22,6 @@ TEST_RESET(runtime)
     entity_ops_reset();
     entity_weapon_reset();
     ai_camera_reset();
+    ai_hit_reset();
     collide_reset_check_count();
 }

@@ -39,10 +39,19 @@ constexpr win_vect3 EMBERS_POSITION = {0.0f, 0.5f, -21.0f};
 // The fighters' bounding sphere: the figure is 2 units wide; two fighters
 // must close in far enough for their arms to meet.
 constexpr float FIGHTER_RADIUS = 1.2f;
+// The fighters' arms: the sphere round the swing and the capsule's
+// thickness, so that two arms held out before their figures meet at any
+// distance where the bodies touch, and the guard's one attack sector, which
+// brings it that close before it strikes.
+constexpr float ARM_SPHERE_RADIUS = FIGHTER_RADIUS;
+constexpr float ARM_RADIUS = 0.75f;
+constexpr float ARM_REACH = 2.0f;
 // Of the game's gravity (downward), as an ember feels it: a gentle rise.
 constexpr float EMBER_LIFT = -0.01f;
-// The AI files of demo_ai.h are drawn at ten to twenty times this scale.
-constexpr float MAP_SCALE = 0.1f, SECTOR_SCALE = 0.05f;
+// The map of demo_ai.h, drawn at 12.5 times this scale, moved to the yard
+// south of the gate.
+constexpr float MAP_SCALE = 0.08f;
+constexpr win_vect3 MAP_OFFSET = {-8.0f, 0.0f, 5.0f};
 
 // The path of the data file `name`.`extension` in the game's `directory`,
 // lower-cased as the game asks for it.
@@ -294,8 +303,11 @@ uint32_t sword_icon_pixel(int x, int y, int size)
 
 bool write_models(void)
 {
-    return write_model("fighter", fighter_model) && write_model("yard", yard_model) &&
-           write_model("gate", gate_model) && write_model("ember", ember_model) &&
+    // The guard is the hero's figure under a model of its own: characters of
+    // one model never hurt each other.
+    return write_model("fighter", fighter_model) && write_model("foe", fighter_model) &&
+           write_model("yard", yard_model) && write_model("gate", gate_model) &&
+           write_model("ember", ember_model) &&
            write_shader(demo_model_shader_name, 0, nullptr) &&  // the tree's figure texture
            write_shader("yard_stone", 128, stone_pixel) &&
            write_shader("gate_wood", 64, wood_pixel) &&
@@ -462,7 +474,7 @@ win_entity* make_hero(void)
 
 win_entity* make_guard(void)
 {
-    win_entity* guard = make_character("guard", "fighter", "guard", DEMO_LEVEL_GUARD_START,
+    win_entity* guard = make_character("guard", "foe", "guard", DEMO_LEVEL_GUARD_START,
                                        FIGHTER_FLAGS, DEMO_LEVEL_GUARD_HITPOINTS);
     if (guard && !(guard->u.win_character->win_ai_filename = STRDUP("guard")))
         return demo_entity_finished(guard, false);
@@ -576,6 +588,15 @@ bool write_animation(const char* name)
     // keep a tighter one.
     for (int32_t i = 0; anim && i < anim->mow_sphere_key_array_size; ++i)
         anim->mow_sphere_key_array[i].radius = FIGHTER_RADIUS;
+    for (int32_t i = 0; anim && i < anim->mow_appendage_key_array_size; ++i) {
+        mow_appendage_key& key = anim->mow_appendage_key_array[i];
+        for (int32_t a = 0; a < key.mow_appendage_sphere_key_array_size; ++a) {
+            mow_appendage_sphere_key& arm = key.mow_appendage_sphere_key_array[a];
+            arm.radius = ARM_SPHERE_RADIUS;
+            for (int32_t k = 0; k < arm.mow_segment_key_array_size; ++k)
+                arm.mow_segment_key_array[k].segment_radius = ARM_RADIUS;
+        }
+    }
     bool ok = anim && demo_anim_write_file(
                           data_path(game_globals.animation_pathname, name, "trw").c_str(), anim);
     if (anim)
@@ -592,16 +613,31 @@ bool write_ai(void)
     bool ok = ai && map;
     if (ok) {
         // Until the gate opens the guard keeps its post behind it; it fights
-        // at arm's length.
+        // at arm's length, with its first (melee) sector alone: a sector
+        // beyond the arms' reach would have it stand off and strike the air.
         ai->default_goal.goal_point = DEMO_LEVEL_GUARD_START;
-        for (win_hot_sector* sector = ai->attack_sector_list; sector;
-             sector = sector->next_ptr == ai->attack_sector_list ? nullptr : sector->next_ptr) {
-            sector->sector.f[0] *= SECTOR_SCALE;
-            sector->sector.f[1] *= SECTOR_SCALE;
+        // Its state table walks and has no running state: it closes in
+        // walking (a runner's input would leave it standing).
+        ai->personality.mobility_type = 2;
+        while (ai->attack_sector_list && ai->attack_sector_list_size > 1) {
+            win_hot_sector* far = ai->attack_sector_list->prev_ptr;
+            remove_from_win_hot_sector_list(&ai->attack_sector_list, &ai->attack_sector_list_size,
+                                            far);
+            free_win_hot_sector(far);
         }
+        if (ai->attack_sector_list) {
+            ai->attack_sector_list->sector.f[0] = 0.0f;
+            ai->attack_sector_list->sector.f[1] = ARM_REACH;
+        }
+        // The map's nodes lie in the hero's yard, south of the gate. Walls
+        // block sight at every height, switched off or not, so no node
+        // beyond the gate is ever in sight from the guard's side: with none
+        // in sight the guard walks straight at the hero through the opened
+        // gate, and finds the nodes once through.
         for (int32_t i = 0; i < map->node_array_size; ++i) {
             win_vect3& at = map->node_array[i].node_location;
-            at = {at.x * MAP_SCALE, at.y * MAP_SCALE, at.z * MAP_SCALE};
+            at = {at.x * MAP_SCALE + MAP_OFFSET.x, at.y * MAP_SCALE + MAP_OFFSET.y,
+                  at.z * MAP_SCALE + MAP_OFFSET.z};
         }
         ok = demo_ai_write(data_path(game_globals.ai_pathname, "guard", "int").c_str(), ai) &&
              demo_ai_write_map(data_path(game_globals.ai_pathname, "courtyard", "map").c_str(),

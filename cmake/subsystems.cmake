@@ -107,11 +107,9 @@ varnock_subsystem(runtime
     gamecode/src/ai.cpp gamecode/src/ai_camera.cpp gamecode/src/ai_hit.cpp gamecode/src/ai_io.cpp
     gamecode/src/ai_move.cpp gamecode/src/collide.cpp gamecode/src/collide_character.cpp
     gamecode/src/collide_draw.cpp gamecode/src/collide_geometry.cpp gamecode/src/collide_move.cpp
-    gamecode/src/collide_trigger.cpp
-    gamecode/src/entity.cpp gamecode/src/entity_dup.cpp gamecode/src/entity_io.cpp
-    gamecode/src/entity_ops.cpp gamecode/src/entity_render.cpp gamecode/src/entity_weapon.cpp
-    gamecode/src/runtime_pending.cpp
-    gamecode/src/shader.cpp gamecode/src/shader_io.cpp gamecode/src/sound.cpp
+    gamecode/src/collide_trigger.cpp gamecode/src/entity.cpp gamecode/src/entity_dup.cpp
+    gamecode/src/entity_io.cpp gamecode/src/entity_ops.cpp gamecode/src/entity_render.cpp
+    gamecode/src/entity_weapon.cpp gamecode/src/shader.cpp gamecode/src/shader_io.cpp gamecode/src/sound.cpp
     gamecode/src/varnock.cpp gamecode/src/vk_auto_aim.cpp gamecode/src/vk_tail.cpp
   HEADERS gamecode/src/runtime_services.h
   LIBS script)

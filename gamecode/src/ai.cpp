@@ -10,7 +10,6 @@
 #include "entity_weapon.h"
 #include "gameglobals.h"
 #include "rand_util.h"
-#include "runtime_pending.h"
 #include "script_services.h"
 #include "win_math.h"
 

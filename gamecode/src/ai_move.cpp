@@ -9,7 +9,6 @@
 #include "debug.h"
 #include "gameglobals.h"
 #include "rand_util.h"
-#include "runtime_pending.h"
 #include "win_math.h"
 
 // ---- Entities ----

@@ -13,7 +13,6 @@
 #include "math_util.h"
 #include "mow_animate.h"
 #include "rand_util.h"
-#include "runtime_pending.h"
 #include "shader.h"
 #include "vk_auto_aim.h"
 #include "vk_tail.h"
@@ -799,7 +798,11 @@ void entity_reset(void)
     emit_particle_number = 0.0f;
 }
 
-win_shader* entity_shader(win_entity*, int32_t)
+win_shader* entity_shader(win_entity* entity, int32_t shader_slot)
 {
-    return nullptr;
+    const win_character* character = win_entity_character(entity);
+    if (!character || !character->win_shader_array || shader_slot < 0 ||
+        shader_slot >= character->win_shader_array_size)
+        return nullptr;
+    return &character->win_shader_array[shader_slot];
 }

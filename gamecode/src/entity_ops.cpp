@@ -7,6 +7,7 @@
 #include "d3dxframe.h"
 #include "debug.h"
 #include "dlink.h"
+#include "entity.h"
 #include "entity_weapon.h"
 #include "gameglobals.h"
 #include "heap.h"
@@ -92,23 +93,6 @@ win_camera_target* first_camera_target(const win_entity* entity)
 {
     const win_camera* camera = win_entity_camera(entity);
     return camera ? camera->camera_target_list : nullptr;
-}
-
-// The state record the table's state `state` is, or NULL when it has none.
-const win_anim_table_base* table_state(const win_ast* table, int32_t state)
-{
-    if (!table || !table->win_anim_table_base_array || state < 0 ||
-        state >= table->win_anim_table_base_array_size)
-        return nullptr;
-    return &table->win_anim_table_base_array[state];
-}
-
-// The weapon data of a character's current weapon, or NULL.
-win_weapon_data* current_weapon_data(const win_entity* entity)
-{
-    const win_character* character = win_entity_character(entity);
-    win_character* weapon = character ? win_entity_character(character->current_weapon) : nullptr;
-    return weapon ? &weapon->weapon_data : nullptr;
 }
 
 // Sets one of the entity's motion vectors, `what` in the notice.
@@ -582,29 +566,10 @@ int entity_play_anim(win_entity* entity, int32_t state)
         LOG_NOTICE("%s playing animstate %ld, win_anim %s, started_new_state = %ld.\n",
                    name_of(entity), (long)state, anim_name, (long)started);
     }
-    const win_anim_table_base* entered = started ? table_state(table, state) : nullptr;
-    if (!entered)
-        return 1;
-    int32_t type_flags = entered->anim_type_flags;
-    if (entity == game_globals.player_character) {
-        if (type_flags & ANIM_TYPE_DRAWING_2)
-            entity_set_current_weapon(entity, game_globals.current_weapon);
-        if (type_flags & ANIM_TYPE_HOLSTERING_2) {
-            if (win_weapon_data* data = current_weapon_data(entity))
-                data->shots_since_reload = 0;
-            entity_set_current_weapon(entity, nullptr);
-        }
-    }
-    if (win_entity_character(entity)) {
-        constexpr int32_t PROJECTILE_REACTIONS = ANIM_REACTION_PROJECTILE_1 |
-                                                 ANIM_REACTION_PROJECTILE_2 |
-                                                 ANIM_REACTION_PROJECTILE_3;
-        if ((type_flags & ANIM_TYPE_ATTACKING) && (entered->reaction_flags & PROJECTILE_REACTIONS))
-            entity_fire_current_weapon(entity);
-        if (type_flags & ANIM_TYPE_RELOAD)
-            if (win_weapon_data* data = current_weapon_data(entity))
-                data->shots_since_reload = 0;
-    }
+    // What the new state does to the weapons: drawn, holstered, fired or
+    // reloaded, as in the update.
+    if (started)
+        entity_act_on_new_state(entity);
     return 1;
 }
 

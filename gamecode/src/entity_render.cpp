@@ -6,7 +6,6 @@
 #include "entity_io.h"
 #include "gameglobals.h"
 #include "mow_rend_dx7.h"
-#include "runtime_pending.h"
 #include "win_entity.h"
 #include "win_math.h"
 

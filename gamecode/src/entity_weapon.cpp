@@ -9,7 +9,6 @@
 #include "entity_ops.h"
 #include "gameglobals.h"
 #include "math_util.h"
-#include "runtime_pending.h"
 #include "script_services.h"
 #include "win_entity.h"
 #include "win_math.h"

@@ -9,9 +9,11 @@
 #include "demo_anim.h"
 #include "demo_ast.h"
 #include "demo_shader.h"
+#include "runtime_services.h"
 #include "shader.h"
 #include "shader_io.h"
 #include "texture_support.h"
+#include "win_entity.h"
 #include "winmain2.h"
 
 namespace {
@@ -333,4 +335,22 @@ TEST_F(Shader, ATableAndSlotsStoredInTheFileGiveWayToTheLoadedOnes)
     EXPECT_STREQ(shader->win_ast->win_ast_name, "flicker");
     EXPECT_TRUE(log->errors().empty());
     free_win_shader_array(shader, 1);  // what the file held is gone (LeakSanitizer)
+}
+
+// Script commands reach a character's shaders by slot; anything else, or a
+// slot outside the array, finds none.
+TEST(EntityShader, ASlotOfACharactersShaderArrayOrNone)
+{
+    win_entity* entity = malloc_win_entity("hero");
+    entity->u.win_character = malloc_win_character();
+    entity->u.win_character->win_shader_array = malloc_win_shader_array(2);
+    entity->u.win_character->win_shader_array_size = 2;
+    EXPECT_EQ(entity_shader(entity, 1), &entity->u.win_character->win_shader_array[1]);
+    for (int32_t slot : {-1, 2})
+        EXPECT_EQ(entity_shader(entity, slot), nullptr) << slot;
+    EXPECT_EQ(entity_shader(nullptr, 0), nullptr);
+    entity->win_entity_type = WIN_ENTITY_TYPE_LIGHT;  // the payload read as another type
+    EXPECT_EQ(entity_shader(entity, 0), nullptr);
+    entity->win_entity_type = WIN_ENTITY_TYPE_CHARACTER;
+    free_win_entity(entity);
 }

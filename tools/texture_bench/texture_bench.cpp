@@ -28,12 +28,11 @@
 
 #include <unistd.h>
 
+#include "bench_device.h"
 #include "d3dtextr_dx7.h"
 #include "d3dxframe.h"
 #include "debug.h"
-#include "platform/d3d_record.h"
 #include "platform/win32.h"
-#include "platform/win32_test.h"
 
 namespace {
 
@@ -351,18 +350,9 @@ int main(int argc, char** argv)
     }
 
     // The game's device and log, without a display.
-    win32_set_headless(1);
-    d3d_select_backend(D3D_BACKEND_RECORDING);
-    debug_open((work + "/debug.txt").c_str(), 0);
-    WNDCLASS window_class = {};
-    window_class.lpfnWndProc = DefWindowProc;
-    window_class.lpszClassName = "Texture Bench";
-    RegisterClass(&window_class);
-    HWND window = CreateWindow("Texture Bench", "textures", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                               nullptr, nullptr, nullptr, nullptr);
-    d3dxframe_set_defaults();
-    d3dxframe_set_hwnd(window);
-    if (!written || !window || FAILED(d3dxframe_initialize(window))) {
+    HWND window = nullptr;
+    if (!written ||
+        !(window = bench_open_recording_device("texture_bench", (work + "/debug.txt").c_str()))) {
         fprintf(stderr, "texture_bench: could not set up\n");
         return 1;
     }
@@ -377,9 +367,7 @@ int main(int argc, char** argv)
             k.plain_times.push_back(plain);
             k.ratios.push_back(cached / plain);
         }
-    d3dxframe_unitialize();
-    debug_close();
-    DestroyWindow(window);
+    bench_close_recording_device(window);
     std::string command = "rm -rf " + work;
     if (system(command.c_str()) != 0)
         fprintf(stderr, "texture_bench: %s is left behind\n", work.c_str());

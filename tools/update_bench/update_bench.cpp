@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "anim.h"
+#include "bench_device.h"
 #include "d3dxframe.h"
 #include "debug.h"
 #include "demo_anim.h"
@@ -30,7 +31,6 @@
 #include "mow_rend_dx7.h"
 #include "platform/d3d_record.h"
 #include "platform/win32.h"
-#include "platform/win32_test.h"
 #include "runtime_services.h"
 #include "win_entity.h"
 #include "win_math.h"
@@ -106,18 +106,8 @@ double median(std::vector<double> values)
 int main(int argc, char** argv)
 {
     int frames = argc > 1 ? std::max(1, atoi(argv[1])) : 500;
-    win32_set_headless(1);
-    d3d_select_backend(D3D_BACKEND_RECORDING);
-    debug_open("/dev/null", 0);
-    WNDCLASS window_class = {};
-    window_class.lpfnWndProc = DefWindowProc;
-    window_class.lpszClassName = "Update Bench";
-    RegisterClass(&window_class);
-    HWND window = CreateWindow("Update Bench", "update", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                               nullptr, nullptr, nullptr, nullptr);
-    d3dxframe_set_defaults();
-    d3dxframe_set_hwnd(window);
-    if (!window || FAILED(d3dxframe_initialize(window)) || !mow_rend_init()) {
+    HWND window = nullptr;
+    if (!(window = bench_open_recording_device("update_bench", "/dev/null")) || !mow_rend_init()) {
         fprintf(stderr, "update_bench: could not set up the device\n");
         return 1;
     }
@@ -172,8 +162,6 @@ int main(int argc, char** argv)
             free_win_entity(entity);
         }
     }
-    d3dxframe_unitialize();
-    debug_close();
-    DestroyWindow(window);
+    bench_close_recording_device(window);
     return passed ? 0 : 1;
 }

@@ -201,7 +201,7 @@ TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
     // The models, each checked for drawing as it loads, their shaders and
     // the shaders' textures (the figure's own is the tree's, written with
     // the figure).
-    EXPECT_EQ(models, (std::set<std::string>{"fighter", "yard", "gate", "ember"}));
+    EXPECT_EQ(models, (std::set<std::string>{"fighter", "foe", "yard", "gate", "ember"}));
     for (const std::string& name : models) {
         SCOPED_TRACE(name);
         std::string file = path(game_globals.model_pathname, name, "mow");

@@ -747,8 +747,11 @@ shake_camera 0.2, 0.2, 0, 0.3
 play_sound 1, 1
 )"},
     {demo_level_guard_end_script, R"(
-# The guard is beaten: the way out opens.
+# The guard is beaten: the way out opens, and the fallen guard no longer
+# stands in the hero's way.
+.entity "guard", "guard", 3
 .sound "fall", "fall.wav", 1
+enable_collision_character 3, 0
 play_sound 1, 1
 display_message 24, 40, 255, 236, 200, 6, "The guard is beaten. Walk on north."
 enable_trigger_file 1, "exit"

@@ -747,11 +747,14 @@ shake_camera 0.2, 0.2, 0, 0.3
 play_sound 1, 1
 )"},
     {demo_level_guard_end_script, R"(
-# The guard is beaten: the way out opens, and the fallen guard no longer
-# stands in the hero's way.
+# The guard is beaten: the way out opens, the fallen guard no longer stands
+# in the hero's way, and the hero, thrown about by the fight, turns to face
+# the way out.
+.entity "hero", "hero", 2
 .entity "guard", "guard", 3
 .sound "fall", "fall.wav", 1
 enable_collision_character 3, 0
+orient 2, 0, 0, 0
 play_sound 1, 1
 display_message 24, 40, 255, 236, 200, 6, "The guard is beaten. Walk on north."
 enable_trigger_file 1, "exit"

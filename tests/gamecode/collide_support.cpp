@@ -9,7 +9,7 @@
 #include "win_math.h"
 
 win_collision* make_hull(const char* name, const std::vector<win_vect3>& corners,
-                         const std::vector<win_plane>& planes, const std::vector<BlockSpec>& blocks)
+                         const std::vector<win_plane>& planes, const std::vector<HullBlock>& blocks)
 {
     win_collision* hull = malloc_win_collision(name);
     if (!corners.empty()) {
@@ -27,30 +27,30 @@ win_collision* make_hull(const char* name, const std::vector<win_vect3>& corners
     hull->win_block_array_size = (int32_t)blocks.size();
     hull->win_block_array = malloc_win_block_array(hull->win_block_array_size);
     for (size_t b = 0; b < blocks.size(); ++b) {
-        const BlockSpec& spec = blocks[b];
+        const HullBlock& block = blocks[b];
         void* data = nullptr;
         // Index arrays are allocated even when empty (one spare byte), so a
         // block can hold a count of 0 beside an array.
-        int32_t n = (int32_t)spec.indexes.size();
-        if (spec.type == WIN_BLOCK_TYPE_LINE) {
+        int32_t n = (int32_t)block.indexes.size();
+        if (block.type == WIN_BLOCK_TYPE_LINE) {
             win_line_block* line = malloc_win_line_block();
             line->win_vtx_idx_array_size = n;
             line->win_vtx_idx_array = (uint16_t*)MALLOC(n * sizeof(uint16_t) + 1);
             for (int32_t k = 0; k < n; ++k)
-                line->win_vtx_idx_array[k] = (uint16_t)spec.indexes[k];
+                line->win_vtx_idx_array[k] = (uint16_t)block.indexes[k];
             data = line;
-        } else if (spec.type == WIN_BLOCK_TYPE_CONVEX_POLY) {
+        } else if (block.type == WIN_BLOCK_TYPE_CONVEX_POLY) {
             win_convex_poly_block* poly = malloc_win_convex_poly_block();
             poly->win_plane_idx_array_size = n;
             poly->win_plane_idx_array = (int32_t*)MALLOC(n * sizeof(int32_t) + 1);
-            std::copy(spec.indexes.begin(), spec.indexes.end(), poly->win_plane_idx_array);
+            std::copy(block.indexes.begin(), block.indexes.end(), poly->win_plane_idx_array);
             data = poly;
         } else {
             win_planar_block* planar = malloc_win_planar_block();
-            planar->plane_idx = n ? spec.indexes[0] : -1;
+            planar->plane_idx = n ? block.indexes[0] : -1;
             data = planar;
         }
-        hull->win_block_array[b] = {spec.type, data};
+        hull->win_block_array[b] = {block.type, data};
     }
     return hull;
 }
@@ -105,7 +105,7 @@ void set_trigger(win_trigger* trigger, const char* name, win_collision* volume,
     trigger->win_trigger_script_name = script_name ? STRDUP(script_name) : nullptr;
 }
 
-win_explore_cam* give_explore_cams(win_entity* environment, const std::vector<CamSpec>& cams)
+win_explore_cam* give_explore_cams(win_entity* environment, const std::vector<ZoneCam>& cams)
 {
     win_environment* payload = win_entity_environment(environment);
     payload->win_explore_cam_array_size = (int32_t)cams.size();

@@ -10,7 +10,7 @@
 #include "win_trigger.h"
 
 // One block of a hull: its type and the corners or planes it names.
-struct BlockSpec {
+struct HullBlock {
     int32_t type;
     std::vector<int32_t> indexes;
 };
@@ -18,7 +18,7 @@ struct BlockSpec {
 // A hull with one reference, holding the corners, planes and blocks given.
 win_collision* make_hull(const char* name, const std::vector<win_vect3>& corners,
                          const std::vector<win_plane>& planes,
-                         const std::vector<BlockSpec>& blocks);
+                         const std::vector<HullBlock>& blocks);
 // One wall from (0, 0, 0) to (100, 0, 0): its front faces +z.
 win_collision* wall_hull();
 // A square room, 0 to 100 in x and z, its four walls facing in.
@@ -49,11 +49,11 @@ void set_trigger(win_trigger* trigger, const char* name, win_collision* volume,
                  const char* script_name);
 // Gives the environment one explore camera for each name, its zone the hull
 // beside it (taking its reference; NULL: none), and returns them.
-struct CamSpec {
+struct ZoneCam {
     const char* name;
     win_collision* zone;
 };
-win_explore_cam* give_explore_cams(win_entity* environment, const std::vector<CamSpec>& cams);
+win_explore_cam* give_explore_cams(win_entity* environment, const std::vector<ZoneCam>& cams);
 
 // An entity of `type` at `at`, turned by `turn_y` about y, with the default
 // flags; a character gets its payload, with a model of sphere `radius` when

@@ -11,6 +11,7 @@
 #include "gameglobals.h"
 #include "rand_util.h"
 #include "script_services.h"
+#include "win_ast.h"
 #include "win_math.h"
 
 // ---- Records ----
@@ -405,15 +406,11 @@ static bool can_see(const ai_step& s, const win_entity* entity)
 // The state flag of the state tables' keyword "impervious".
 static const int32_t AI_STATE_IMPERVIOUS = 0x2;
 
-// The type and reaction flags of the entity's current animation state; 0
-// without a table or a current state.
+// The entity's current animation state; NULL without a table or a current
+// state.
 static const win_anim_table_base* current_state(const win_entity* entity)
 {
-    const win_ast* table = entity ? entity->win_ast : NULL;
-    if (!table || !table->win_anim_table_base_array || table->current_anim_index < 0 ||
-        table->current_anim_index >= table->win_anim_table_base_array_size)
-        return NULL;
-    return &table->win_anim_table_base_array[table->current_anim_index];
+    return entity && entity->win_ast ? win_ast_current_state(entity->win_ast) : NULL;
 }
 static int32_t state_type_flags(const win_entity* entity)
 {

@@ -4,6 +4,7 @@
 #include "debug.h"
 #include "heap.h"
 #include "mow_animate.h"
+#include "win_ast.h"
 #include "winmain2.h"
 
 namespace {
@@ -21,15 +22,6 @@ const char* table_name(const win_ast* table)
 const char* shader_name(const win_shader* shader)
 {
     return shader && shader->win_shader_name ? shader->win_shader_name : "(null)";
-}
-
-const win_anim_table_base* current_state(const win_ast* table)
-{
-    int32_t index = table->current_anim_index;
-    if (!table->win_anim_table_base_array || index < 0 ||
-        index >= table->win_anim_table_base_array_size)
-        return nullptr;
-    return &table->win_anim_table_base_array[index];
 }
 
 // The animation slot a state names; NULL for none or a slot the table lacks.
@@ -142,7 +134,7 @@ int shader_update_anim(win_shader* shader, win_ast* win_ast_ptr)
         show_texture_at(shader, win_ast_ptr->current_mow_anim, time);
         if (!shader_interpret_input(shader, win_ast_ptr) &&
             (win_ast_ptr->anim_input_flags & WIN_AST_END_OF_ANIM)) {
-            const win_anim_table_base* state = current_state(win_ast_ptr);
+            const win_anim_table_base* state = win_ast_current_state(win_ast_ptr);
             if (state)
                 shader_start_next_anim_state(shader, win_ast_ptr, state->next_anim_index, 1);
         }
@@ -154,7 +146,7 @@ int shader_update_anim(win_shader* shader, win_ast* win_ast_ptr)
 int shader_interpret_input(win_shader* shader, win_ast* win_ast_ptr)
 {
     REFUSE_NULL(win_ast_ptr, "shader_interpret_input", "win_ast", 0);
-    const win_anim_table_base* state = current_state(win_ast_ptr);
+    const win_anim_table_base* state = win_ast_current_state(win_ast_ptr);
     if (!state)
         return 0;
     const win_anim_table_entry* entry = state->win_anim_table_entry_list;

@@ -47,17 +47,6 @@ def memory_kb(pid):
     return fields["VmRSS"], fields["VmData"]
 
 
-def press_button(game, button):
-    x, y, w, h = BUTTONS[button]
-    game.click(x + w // 2, y + h // 2)
-
-
-def hold(game, key, seconds):
-    game.xdotool("keydown", "--window", str(game.window), key)
-    time.sleep(seconds)
-    game.xdotool("keyup", "--window", str(game.window), key)
-
-
 def at_menu(game):
     shot = game.screenshot()
     return shot is not None and any(shows_menu(shot, button) for button in range(len(BUTTONS)))
@@ -89,7 +78,7 @@ def main():
                 return 1
             now = time.monotonic()
             if level_start is None or at_menu(game):
-                press_button(game, PROLOGUE)
+                game.click_button(PROLOGUE)
                 levels += 1
                 level_start = now
             elif now - level_start > RESTART_AFTER:
@@ -98,7 +87,7 @@ def main():
                 level_start = None
                 continue
             # The player: a step forward, then a strike.
-            hold(game, "Up" if turn % 2 == 0 else "c", 0.4)
+            game.hold("Up" if turn % 2 == 0 else "c", 0.4)
             turn += 1
             if now >= next_sample:
                 rss, data = memory_kb(pid)
@@ -109,8 +98,7 @@ def main():
 
         game.key("Escape")
         wait_for("the menu", lambda: at_menu(game), timeout=20)
-        x, y, w, h = BUTTONS[EXIT]
-        game.click(x + w // 2, y + h // 2)
+        game.click_button(EXIT)
         code = game.process.wait(timeout=60)
         log = game.log()
         errors = sum(1 for line in log.splitlines() if line.startswith("ERROR"))

@@ -195,6 +195,17 @@ class Game:
         self.xdotool("windowfocus", "--sync", str(self.window))
         self.xdotool("key", *keys)
 
+    def click_button(self, button):
+        """A click in the middle of the menu button `button` (of BUTTONS)."""
+        x, y, w, h = BUTTONS[button]
+        self.click(x + w // 2, y + h // 2)
+
+    def hold(self, key, seconds):
+        """Holds the key down for `seconds`, as a player holds a key."""
+        self.xdotool("keydown", "--window", str(self.window), key)
+        time.sleep(seconds)
+        self.xdotool("keyup", "--window", str(self.window), key)
+
     def move(self, x, y):
         self.xdotool("mousemove", "--window", str(self.window), str(x), str(y))
 
@@ -281,9 +292,9 @@ class Game:
         self.xvfb.wait()
         shutil.rmtree(self.work, ignore_errors=True)
 
-    def check_clean_exit(self, notices):
-        """Exit code 0, the notices in debug.txt, no error or warning, and the
-        configuration file written again."""
+    def check_clean_exit(self, notices, max_warnings=0):
+        """Exit code 0, the notices in debug.txt, no error, at most
+        `max_warnings` warnings, and the configuration file written again."""
         code = self.process.wait(timeout=30)
         if code != 0:
             raise Failure("the program ended with exit code %d" % code)
@@ -291,9 +302,12 @@ class Game:
         for notice in notices:
             if notice not in log:
                 raise Failure("debug.txt lacks the notice " + repr(notice))
-        bad = [line for line in log.splitlines() if line.startswith(("ERROR", "WARNING"))]
-        if bad:
-            raise Failure("debug.txt has errors or warnings:\n" + "\n".join(bad[:20]))
+        errors = [line for line in log.splitlines() if line.startswith("ERROR")]
+        warnings = [line for line in log.splitlines() if line.startswith("WARNING")]
+        if errors or len(warnings) > max_warnings:
+            raise Failure("debug.txt has %d errors and %d warnings (at most %d):\n%s" %
+                          (len(errors), len(warnings), max_warnings,
+                           "\n".join((errors + warnings)[:20])))
         text = self.file("varnock.cfg")
         for line in ("21", "124", "//  [gameglobals]", "//  [d3dxframe]", "//  [sound]", "//  [dxinput]"):
             if line not in text:

@@ -104,8 +104,7 @@ def run(varnock, demo_tree, output):
                              lambda s: shows_menu(s, 1) and not caption_blue(s, DRIVER))
         print("F2 shows the device selection; a device is chosen from its list; Cancel closes it")
 
-        x, y, w, h = BUTTONS[EXIT]
-        game.click(x + w // 2, y + h // 2)
+        game.click_button(EXIT)
         config = game.check_clean_exit(["IDM_HELP key pressed.", "IDM_CHANGEDEVICE key pressed.",
                                         "d3dxenum_user_dlg_select_driver called.", "Adding Dialog Control.",
                                         "entity_unload_all called.", "winmain_cleanup called.",

@@ -36,16 +36,24 @@ constexpr float WALL_HEIGHT = 4.0f;
 constexpr win_vect3 LAMP_POSITION = {0.0f, 14.0f, 2.0f};
 constexpr win_vect3 CAMERA_START = {0.0f, 5.0f, 23.0f};
 constexpr win_vect3 EMBERS_POSITION = {0.0f, 0.5f, -21.0f};
-// The fighters' bounding sphere: the figure is 2 units wide; two fighters
-// must close in far enough for their arms to meet.
+// The fighters' bounding sphere: the figure is 2 units wide. Two fighters'
+// arms are tested against each other only while these spheres overlap.
 constexpr float FIGHTER_RADIUS = 1.2f;
-// The fighters' arms: the sphere round the swing and the capsule's
-// thickness, so that two arms held out before their figures meet at any
-// distance where the bodies touch, and the guard's one attack sector, which
-// brings it that close before it strikes.
-constexpr float ARM_SPHERE_RADIUS = FIGHTER_RADIUS;
+// The fighters' arms, held out before them (they face -z): the arm joint's
+// sphere, which the attack reach tests, and a capsule ARM_REACH long from
+// its centre on forward. Two facing fighters' capsules overlap from the
+// moment their bounding spheres do, so every approach makes a contact,
+// which pushes them apart, and a contact while one of them strikes is a
+// blow. A strike lunges (STRIKE_LUNGE), so that a fighter who strikes at an
+// opponent standing off closes in; the guard strikes from STRIKE_RANGE, a
+// little beyond the distance of a contact.
+constexpr float ARM_JOINT_HEIGHT = 2.0f;                      // above the figure's root
+constexpr win_vect3 ARM_SPHERE_CENTRE = {0.0f, 1.0f, -1.0f};  // from the arm joint
+constexpr float ARM_SPHERE_RADIUS = 1.5f;
 constexpr float ARM_RADIUS = 0.75f;
 constexpr float ARM_REACH = 2.0f;
+constexpr float STRIKE_LUNGE = 2.0f;  // units a strike carries the striker forward
+constexpr float STRIKE_RANGE = 3.0f;
 // Of the game's gravity (downward), as an ember feels it: a gentle rise.
 constexpr float EMBER_LIFT = -0.01f;
 // The map of demo_ai.h, drawn at 12.5 times this scale, moved to the yard
@@ -175,11 +183,9 @@ mow_model* fighter_model(const std::string& path)
     bool ok = model != nullptr;
     if (ok) {
         model->mow_model_sphere_radius = FIGHTER_RADIUS;
-        // The arm's reach: a sphere before the figure (which faces -z) at
-        // the height of its swing, that meets an opponent's at arm's length.
         mow_joint& arm = model->mow_joint_array[1];
-        arm.mow_joint_sphere_radius = 1.5f;
-        arm.mow_joint_sphere_center = {0.0f, 1.0f, -1.0f};
+        arm.mow_joint_sphere_radius = ARM_SPHERE_RADIUS;
+        arm.mow_joint_sphere_center = ARM_SPHERE_CENTRE;
     }
     for (int32_t m = 0; ok && m < model->mow_mesh_array_size; ++m)
         for (int32_t g = 0; ok && g < model->mow_mesh_array[m].mow_shader_group_array_size; ++g)
@@ -558,23 +564,31 @@ bool write_entities(void)
 
 // ---- State tables and animations ----
 
-// The fighters' table of demo_ast.h, walking forward (-z) at `speed` on
-// its own velocity alone and striking for `attack`.
+// The fighters' table of demo_ast.h, walking forward (-z) at `speed` and
+// striking for `attack`.
 bool write_fighter_table(const char* name, float speed, int32_t attack)
 {
     enum { WALK = 1, STRIKE = 2 };
     win_ast* table = demo_ast_make_fighter(name, "fighter");
     if (!table)
         return false;
-    // The animations' root walks and bobs; here the fighters move by their
-    // states' velocities alone, and stand still where they stand.
+    // A fighter walks on its animation's root, a unit a second (see
+    // write_animation) scaled to its pace, lunges as it strikes and stands
+    // still in every other state. Root motion is a step from where the
+    // fighter stands, which a wall or another fighter may shorten. A state's
+    // extra velocity would not do: it is taken back at the next state change
+    // even after a wall has stopped the fighter, who then drifts off
+    // backwards while standing.
     for (int32_t i = 0; i < table->win_anim_table_base_array_size; ++i)
         table->win_anim_table_base_array[i].translation_multiplier = {0.0f, 0.0f, 0.0f};
     win_anim_table_base& walk = table->win_anim_table_base_array[WALK];
-    walk.extra_translation_velocity = {0.0f, 0.0f, -speed};
+    walk.translation_multiplier = {0.0f, 0.0f, speed};
+    walk.extra_translation_velocity = {0.0f, 0.0f, 0.0f};
     FREE(walk.play_script);
     walk.play_script = nullptr;
-    table->win_anim_table_base_array[STRIKE].attack_value = attack;
+    win_anim_table_base& strike = table->win_anim_table_base_array[STRIKE];
+    strike.translation_multiplier = {0.0f, 0.0f, STRIKE_LUNGE};
+    strike.attack_value = attack;
     bool ok = demo_ast_write(data_path(game_globals.anim_table_pathname, name, "ast").c_str(),
                              table);
     free_win_ast(table);
@@ -584,17 +598,26 @@ bool write_fighter_table(const char* name, float speed, int32_t attack)
 bool write_animation(const char* name)
 {
     mow_anim* anim = demo_anim_make_wave(name);
+    // Its root walks forward (-z) a unit a second (key times are in ms).
+    for (int32_t k = 0; anim && k < anim->root_mow_track.mow_trans_key_array_size; ++k) {
+        mow_trans_key& key = anim->root_mow_track.mow_trans_key_array[k];
+        key.translate = {0.0f, 0.0f, -0.001f * key.key_time};
+    }
     // The wave's bounding sphere keys hold the whole swing; the fighters
-    // keep a tighter one.
+    // keep a tighter one. Their arm is held out forward (see ARM_REACH)
+    // whatever the swing, and its sphere holds the capsule.
     for (int32_t i = 0; anim && i < anim->mow_sphere_key_array_size; ++i)
         anim->mow_sphere_key_array[i].radius = FIGHTER_RADIUS;
+    const win_vect3 arm_middle = {ARM_SPHERE_CENTRE.x, ARM_JOINT_HEIGHT + ARM_SPHERE_CENTRE.y,
+                                  ARM_SPHERE_CENTRE.z - ARM_REACH / 2.0f};
     for (int32_t i = 0; anim && i < anim->mow_appendage_key_array_size; ++i) {
         mow_appendage_key& key = anim->mow_appendage_key_array[i];
         for (int32_t a = 0; a < key.mow_appendage_sphere_key_array_size; ++a) {
             mow_appendage_sphere_key& arm = key.mow_appendage_sphere_key_array[a];
-            arm.radius = ARM_SPHERE_RADIUS;
+            arm.center = arm_middle;
+            arm.radius = ARM_REACH / 2.0f + ARM_RADIUS;
             for (int32_t k = 0; k < arm.mow_segment_key_array_size; ++k)
-                arm.mow_segment_key_array[k].segment_radius = ARM_RADIUS;
+                arm.mow_segment_key_array[k] = {{0.0f, 0.0f, -ARM_REACH}, ARM_REACH, ARM_RADIUS};
         }
     }
     bool ok = anim && demo_anim_write_file(
@@ -614,7 +637,7 @@ bool write_ai(void)
     if (ok) {
         // Until the gate opens the guard keeps its post behind it; it fights
         // at arm's length, with its first (melee) sector alone: a sector
-        // beyond the arms' reach would have it stand off and strike the air.
+        // farther off would have it stand off and strike the air.
         ai->default_goal.goal_point = DEMO_LEVEL_GUARD_START;
         // Its state table walks and has no running state: it closes in
         // walking (a runner's input would leave it standing).
@@ -627,7 +650,7 @@ bool write_ai(void)
         }
         if (ai->attack_sector_list) {
             ai->attack_sector_list->sector.f[0] = 0.0f;
-            ai->attack_sector_list->sector.f[1] = ARM_REACH;
+            ai->attack_sector_list->sector.f[1] = STRIKE_RANGE;
         }
         // The map's nodes lie in the hero's yard, south of the gate. Walls
         // block sight at every height, switched off or not, so no node

@@ -176,18 +176,36 @@ bool write_menu(const char* bitmaps)
     return ok;
 }
 
-// The interface pieces: a framed grey panel.
+// The interface pieces: a framed grey panel; the chosen one of the weapon
+// and item slots has a gold frame.
 uint32_t panel_pixel(int x, int y, int size)
 {
     bool frame = x < 2 || y < 2 || x >= size - 2 || y >= size - 2;
     return frame ? 0xFFE0E0E0 : 0xFF404850;
 }
 
-// A digit: a light block on black (each digit is one picture of its own).
-uint32_t digit_pixel(int x, int y, int size)
+uint32_t chosen_slot_pixel(int x, int y, int size)
 {
-    bool inside = x > size / 4 && x < size * 3 / 4 && y > size / 8 && y < size * 7 / 8;
-    return inside ? 0xFFF0F0F0 : 0xFF000000;
+    bool frame = x < 3 || y < 3 || x >= size - 3 || y >= size - 3;
+    return frame ? HIGHLIGHT_GOLD : 0xFF404850;
+}
+
+// The health bar's fill: red, lighter along its top edge.
+uint32_t health_pixel(int, int y, int size)
+{
+    return mix_colour(0xFFF06048, 0xFF901C14, y, size - 1);
+}
+
+// A digit of the counters (each digit is one picture of its own): the
+// digit in the game font, light on black.
+picture digit_picture(int digit)
+{
+    const int size = 16;
+    picture image(size, size, 0xFF000000);
+    const char text[2] = {(char)('0' + digit), 0};
+    text_mask mask = make_text(text, size);
+    draw_mask(image, mask, (size - mask.width) / 2, (size - mask.height) / 2, 0xFFF0F0F0);
+    return image;
 }
 
 // The demo figure's skin: a checker of two warm tones inside a light frame.
@@ -285,12 +303,15 @@ int main(int argc, char** argv)
                          std::vector<const char*>(std::begin(menu_episode_scripts),
                                                   std::end(menu_episode_scripts))) &&
          ok;
-    for (const char* name : {"interface", "default_icon", "weapitem_win_on", "weapitem_win_off",
-                             "health_bar", "skull", "no_attack"})
-        ok = write_tga(bitmaps, name, square(64, panel_pixel), true) && ok;
     for (const char* name :
-         {"zero", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine"})
-        ok = write_tga(bitmaps, name, square(16, digit_pixel), true) && ok;
+         {"interface", "default_icon", "weapitem_win_off", "health_bar", "no_attack"})
+        ok = write_tga(bitmaps, name, square(64, panel_pixel), true) && ok;
+    ok = write_tga(bitmaps, "weapitem_win_on", square(64, chosen_slot_pixel), true) && ok;
+    ok = write_tga(bitmaps, "skull", square(64, health_pixel), true) && ok;
+    const char* digits[] = {"zero", "one", "two",   "three", "four",
+                            "five", "six", "seven", "eight", "nine"};
+    for (int digit = 0; digit < 10; ++digit)
+        ok = write_tga(bitmaps, digits[digit], digit_picture(digit), true) && ok;
     pictures_close_font();
     ok = write_demo_figure(game_globals.model_pathname, bitmaps) && ok;
     const char* animations = game_globals.animation_pathname;

@@ -79,8 +79,11 @@ def main():
             now = time.monotonic()
             if level_start is None or at_menu(game):
                 game.click_button(PROLOGUE)
+                # The menu stands a moment after the click, until the level
+                # has loaded.
+                wait_for("the level to start", lambda: not at_menu(game), timeout=20)
                 levels += 1
-                level_start = now
+                level_start = time.monotonic()
             elif now - level_start > RESTART_AFTER:
                 game.key("Escape")
                 wait_for("the menu after Esc", lambda: at_menu(game), timeout=20)

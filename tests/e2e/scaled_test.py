@@ -24,6 +24,7 @@ import time
 from e2e_support import (BUTTONS, EXIT, MENU_BOTTOM, MENU_TOP, WHOLE_WINDOW, Failure, Game,
                          count_pixels, highlighted, main, mix, near, on_screen, save_screenshot,
                          set_setting)
+from menu_test import DRIVER, caption_blue
 
 LETTERBOX = (0, 80, 640, 400)  # 1000 x 500 shown in 640 x 480
 
@@ -71,7 +72,7 @@ def run(varnock, demo_tree, output):
         game.click(320, 240)
         game.wait_for_screen("the menu", lambda s: shows_menu(s, WHOLE_WINDOW))
         game.key("F2")
-        time.sleep(1.0)
+        game.wait_for_screen("the device selection", lambda s: caption_blue(s, DRIVER))
         # The focus starts on OK; the mode list is the fourth stop after it,
         # and 800 x 600 x 32 stands two above the display's own 1024 x 768 x 32.
         game.key("Tab", "Tab", "Tab", "Tab")

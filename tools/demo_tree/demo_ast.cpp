@@ -25,10 +25,15 @@ enum {
     GUARD_STATES,
     TURN_LEFT = GUARD_STATES,
     TURN_RIGHT,
+    WALK_LEFT,
+    WALK_RIGHT,
     FIGHTER_STATES
 };
-const char* const state_names[FIGHTER_STATES] = {"stand", "walk",      "strike",
-                                                 "hurt",  "turn_left", "turn_right"};
+// The states demo_ast.h names for the demo level.
+static_assert((int)WALK == DEMO_AST_WALK && (int)STRIKE == DEMO_AST_STRIKE &&
+              (int)WALK_LEFT == DEMO_AST_WALK_LEFT && (int)WALK_RIGHT == DEMO_AST_WALK_RIGHT);
+const char* const state_names[FIGHTER_STATES] = {
+    "stand", "walk", "strike", "hurt", "turn_left", "turn_right", "walk_left", "walk_right"};
 
 // A name array of copies of `names` into `*array` and `*size`; false when
 // one could not be made (what was made is the table's to release).
@@ -367,25 +372,40 @@ void put_states(demo_text_sink* out, const win_ast* table)
     }
 }
 
-// The two turning states of a fighter: idle at its own pace, turning about
-// y while the key is held, from standing or walking; a strike goes
-// straight.
+// The four turning states of a fighter, turning about y while the key is
+// held: on the spot (idle at its own pace) with "l" or "r", walking (as
+// walk does) with "u l" or "u r", from standing, walking or turning; a
+// strike goes straight.
 bool add_turns(win_anim_table_base* states)
 {
+    enum { L = 0x2, R = 0x4, U = 0x8 };
+    const struct {
+        int32_t state, keys, like;
+        float pace;
+    } turns[] = {
+        {TURN_LEFT, L, STAND, -DEMO_AST_TURN_PACE},
+        {TURN_RIGHT, R, STAND, DEMO_AST_TURN_PACE},
+        {WALK_LEFT, U | L, WALK, -DEMO_AST_TURN_PACE},
+        {WALK_RIGHT, U | R, WALK, DEMO_AST_TURN_PACE},
+    };
     bool ok = true;
-    for (int32_t turn : {TURN_LEFT, TURN_RIGHT}) {
-        win_anim_table_base& state = states[turn];
-        state.anim_index = turn;
+    for (const auto& turn : turns) {
+        win_anim_table_base& state = states[turn.state];
+        const win_anim_table_base& like = states[turn.like];
+        state.anim_index = turn.state;
         state.next_anim_index = STAND;
-        state.mow_anim_index = 0;
-        state.translation_multiplier = {0.0f, 0.0f, 0.0f};
+        state.mow_anim_index = like.mow_anim_index;
+        state.begin_time = like.begin_time;
+        state.end_time = like.end_time;
+        state.sound_effect = like.sound_effect;
+        state.translation_multiplier = turn.like == STAND ? win_vect3{0.0f, 0.0f, 0.0f}
+                                                          : like.translation_multiplier;
         state.rotation_multiplier = {1.0f, 1.0f, 1.0f};
-        const float pace = turn == TURN_LEFT ? -DEMO_AST_TURN_PACE : DEMO_AST_TURN_PACE;
-        state.extra_rotation_velocity = {0.0f, pace, 0.0f};
-        const int32_t key = turn == TURN_LEFT ? 0x2 : 0x4;  // l, r
-        ok = add_transition(&states[STAND], key, turn) &&
-             add_transition(&states[WALK], key, turn) && add_transition(&state, key, turn) &&
-             add_transition(&state, 0x8, WALK) &&
+        state.extra_rotation_velocity = {0.0f, turn.pace, 0.0f};
+        // Every state a fighter moves in leads here with these keys.
+        for (int32_t from : {STAND, WALK, TURN_LEFT, TURN_RIGHT, WALK_LEFT, WALK_RIGHT})
+            ok = add_transition(&states[from], turn.keys, turn.state) && ok;
+        ok = add_transition(&state, U, WALK) &&
              add_transition(&state, WIN_AST_END_OF_ANIM, STAND) && ok;
     }
     states[STRIKE].extra_rotation_velocity = {0.0f, 0.0f, 0.0f};

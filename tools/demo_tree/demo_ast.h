@@ -26,12 +26,20 @@ win_ast* demo_ast_make_guard(const char* name, const char* model_name);
 constexpr float DEMO_AST_TURN_PACE = 1.5f;
 
 // A fighter's table (the demo level's hero and guard): the guard's four
-// states, with strike going straight, and two more that the player's left
-// and right keys (or the AI's) enter from standing or walking:
+// states, with strike going straight, and four more that the player's left
+// and right keys (or the AI's) enter from standing, walking or turning:
 //   state 4 "turn_left"   plays idle, turning about y at -DEMO_AST_TURN_PACE
 //   state 5 "turn_right"  the same at +DEMO_AST_TURN_PACE
-// each going on while its key is held, into walk with "u", else standing.
-// NULL after a log line.
+//   state 6 "walk_left"   walks as walk does, turning as turn_left does
+//   state 7 "walk_right"  walks as walk does, turning as turn_right does
+// each going on while its keys are held ("l", "r", "u l", "u r"), into walk
+// with "u", else standing. NULL after a log line.
+enum {
+    DEMO_AST_WALK = 1,
+    DEMO_AST_STRIKE = 2,
+    DEMO_AST_WALK_LEFT = 6,
+    DEMO_AST_WALK_RIGHT = 7,
+};
 win_ast* demo_ast_make_fighter(const char* name, const char* model_name);
 
 // A walking character's state table, named `name`, built as the loaders

@@ -568,7 +568,6 @@ bool write_entities(void)
 // striking for `attack`.
 bool write_fighter_table(const char* name, float speed, int32_t attack)
 {
-    enum { WALK = 1, STRIKE = 2 };
     win_ast* table = demo_ast_make_fighter(name, "fighter");
     if (!table)
         return false;
@@ -579,14 +578,16 @@ bool write_fighter_table(const char* name, float speed, int32_t attack)
     // extra velocity would not do: it is taken back at the next state change
     // even after a wall has stopped the fighter, who then drifts off
     // backwards while standing.
+    win_anim_table_base* states = table->win_anim_table_base_array;
     for (int32_t i = 0; i < table->win_anim_table_base_array_size; ++i)
-        table->win_anim_table_base_array[i].translation_multiplier = {0.0f, 0.0f, 0.0f};
-    win_anim_table_base& walk = table->win_anim_table_base_array[WALK];
-    walk.translation_multiplier = {0.0f, 0.0f, speed};
+        states[i].translation_multiplier = {0.0f, 0.0f, 0.0f};
+    for (int32_t walking : {DEMO_AST_WALK, DEMO_AST_WALK_LEFT, DEMO_AST_WALK_RIGHT})
+        states[walking].translation_multiplier = {0.0f, 0.0f, speed};
+    win_anim_table_base& walk = states[DEMO_AST_WALK];
     walk.extra_translation_velocity = {0.0f, 0.0f, 0.0f};
     FREE(walk.play_script);
     walk.play_script = nullptr;
-    win_anim_table_base& strike = table->win_anim_table_base_array[STRIKE];
+    win_anim_table_base& strike = states[DEMO_AST_STRIKE];
     strike.translation_multiplier = {0.0f, 0.0f, STRIKE_LUNGE};
     strike.attack_value = attack;
     bool ok = demo_ast_write(data_path(game_globals.anim_table_pathname, name, "ast").c_str(),

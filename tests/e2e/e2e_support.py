@@ -83,8 +83,11 @@ def highlighted(shot, frame=WHOLE_WINDOW):
 
 def start_xvfb():
     read_end, write_end = os.pipe()
+    # Without -noreset the server starts afresh whenever its last client
+    # leaves, and a client connecting meanwhile (the game starting while an
+    # xdotool search leaves) is turned away.
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
-                             "-nolisten", "tcp"], pass_fds=[write_end],
+                             "-nolisten", "tcp", "-noreset"], pass_fds=[write_end],
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
     with os.fdopen(read_end) as pipe:
@@ -184,8 +187,15 @@ class Game:
         self.output = open(os.path.join(self.work, "output.txt"), "wb")
         self.process = subprocess.Popen([varnock], cwd=self.work, env=self.env, stdout=self.output,
                                         stderr=subprocess.STDOUT)
-        self.window = int(wait_for("the game window",
-                                   lambda: self.xdotool("search", "--name", "^Varnock").split("\n")[0]))
+        try:
+            self.window = int(wait_for("the game window",
+                                       lambda: self.xdotool("search", "--name", "^Varnock").split("\n")[0]))
+        except BaseException:
+            # No with statement holds the game yet to show what it said and
+            # end it.
+            self.report()
+            self.end()
+            raise
 
     def xdotool(self, *args):
         return subprocess.run(["xdotool", *args], env=self.env, capture_output=True, text=True,
@@ -196,8 +206,13 @@ class Game:
         self.xdotool("key", *keys)
 
     def click_button(self, button):
-        """A click in the middle of the menu button `button` (of BUTTONS)."""
+        """A click in the middle of the menu button `button` (of BUTTONS).
+        The menu takes a click on the button the pointer lit, so the pointer
+        first moves onto the button's corner: it may stand on the middle
+        already, and would then light nothing."""
         x, y, w, h = BUTTONS[button]
+        self.move(x + 2, y + 2)
+        time.sleep(0.1)
         self.click(x + w // 2, y + h // 2)
 
     def hold(self, key, seconds):

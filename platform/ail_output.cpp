@@ -620,10 +620,13 @@ void ail_output_forget_block(const ail_block* block)
     for (ail_voice* voice : out.voices)
         if (voice->block == block)
             detach(voice);
-    auto gone = std::remove_if(out.buffers.begin(), out.buffers.end(),
-                               [&](const decoded& entry) { return entry.block == block; });
-    std::for_each(gone, out.buffers.end(), delete_buffers);
-    out.buffers.erase(gone, out.buffers.end());
+    // Each entry's buffers go while the entry still names them (what a
+    // removal leaves past the new end is not what it removed).
+    auto of_block = [&](const decoded& entry) { return entry.block == block; };
+    for (const decoded& entry : out.buffers)
+        if (of_block(entry))
+            delete_buffers(entry);
+    std::erase_if(out.buffers, of_block);
 }
 
 // ---- Test hooks ----

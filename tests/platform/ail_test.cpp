@@ -394,6 +394,25 @@ TEST_F(SoundLibrary, GivingBackABufferStopsTheChannelsThatPlayIt)
     EXPECT_NE(reports[0].find("is no buffer of the sound library."), std::string::npos);
 }
 
+// Giving back one buffer lets go of its own sound and of no other: the
+// sound decoded after it still plays.
+TEST_F(SoundLibrary, GivingBackABufferLeavesTheOtherSoundsPlayable)
+{
+    uint8_t* first = read(sound_wav_pcm(tone(), 1, RATE));
+    uint8_t* second = read(sound_wav_pcm(tone(), 1, RATE));
+    // Both decoded, the first before the second; the channel then holds the
+    // first, so nothing holds the second.
+    ail_sample* sample = channel_with(first + 4);
+    ASSERT_NE(AIL_set_sample_file(sample, second + 4, 0), 0);
+    ASSERT_NE(AIL_set_sample_file(sample, first + 4, 0), 0);
+    AIL_mem_free_lock(first);
+
+    ASSERT_NE(AIL_set_sample_file(sample, second + 4, 0), 0) << AIL_last_error();
+    AIL_start_sample(sample);
+    EXPECT_GT(sound_energy(render_sound(RATE / 20)).total(), 0.06);
+    AIL_release_sample_handle(sample);
+}
+
 TEST(SoundLibraryLifecycle, StartsOnceAndFailsToOpenWithoutAnOutput)
 {
     test_reset_state();

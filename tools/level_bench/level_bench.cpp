@@ -29,15 +29,11 @@
 #include <thread>
 #include <vector>
 
-#include "config.h"
-#include "d3dxframe.h"
 #include "debug.h"
+#include "game_session.h"
 #include "gameglobals.h"
-#include "gametime.h"
 #include "menu.h"
-#include "platform/d3d_record.h"
 #include "platform/dinput_test.h"
-#include "platform/win32_test.h"
 #include "runtime_services.h"
 #include "script_services.h"
 #include "winmain2.h"
@@ -82,43 +78,12 @@ double percentile(std::vector<double> values, double fraction)
 double run(const char* mode, double seconds)
 {
     bool gl = std::strcmp(mode, "gl") == 0;
-    if (gl) {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-    } else {
-        win32_set_headless(1);
-    }
-    // Sound plays into the audio library's null output, as in the tests.
-    setenv("ALSOFT_DRIVERS", "null", 0);
-    d3d_select_backend(gl ? D3D_BACKEND_GL : D3D_BACKEND_RECORDING);
-    d3d_set_vertical_blank_wait(0);
-    win32_message_box_script(1, IDOK);  // the session report waits for no one
-
     debug_open("debug.txt", 0);
-    gameglobals_init();
-    d3dxframe_set_defaults();
-    if (!config_read_engine_config_file(winmain_session_name)) {
-        fprintf(stderr, "level_bench: no readable varnock.cfg; is this a demo tree?\n");
-        return -1.0;
-    }
-    WNDCLASS window_class = {};
-    window_class.lpfnWndProc = winmain_explore_wnd_proc;
-    window_class.lpszClassName = winmain_class_name;
-    RegisterClass(&window_class);
-    HWND window = CreateWindowEx(0, winmain_class_name, game_globals.title, WS_OVERLAPPEDWINDOW, 0,
-                                 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+    HWND window = game_session_open(gl);
     if (!window) {
-        fprintf(stderr, "level_bench: cannot open the game window: %s\n",
-                platform_window_failure());
+        fprintf(stderr, "level_bench: the game did not start\n");
         return -1.0;
     }
-    d3dxframe_set_hwnd(window);
-    ShowWindow(window, SW_SHOW);
-    if (!winmain_initialize(nullptr, window)) {
-        fprintf(stderr, "level_bench: the frame did not start (see debug.txt)\n");
-        return -1.0;
-    }
-    dinput_set_test_mode(1);
 
     // What the first menu button does.
     winmain_set_game_state(GAME_MODE_EXPLORATION);
@@ -153,8 +118,7 @@ double run(const char* mode, double seconds)
            *std::max_element(frames.begin(), frames.end()), percentile(cpu, 0.5),
            (long)entity_io_global_win_entity_list_size);
     fflush(stdout);
-    dinput_set_test_mode(0);
-    winmain_cleanup(window);
+    game_session_close(window);
     return median;
 }
 

@@ -1,9 +1,12 @@
 // Writes the demo data tree the game starts on (demo_tree_files.h) into the
-// directory given, by default the working directory.
+// directory given (made when it is not there), by default the working
+// directory.
 //   demo_tree [directory]
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "d3dxframe.h"
 #include "debug.h"
@@ -12,8 +15,13 @@
 
 int main(int argc, char** argv)
 {
-    if (argc > 2 || (argc == 2 && chdir(argv[1]) != 0)) {
+    if (argc > 2) {
         fprintf(stderr, "usage: demo_tree [directory]\n");
+        return 2;
+    }
+    std::error_code error;
+    if (argc == 2 && (std::filesystem::create_directories(argv[1], error), chdir(argv[1]) != 0)) {
+        fprintf(stderr, "demo_tree: cannot make or enter the directory %s\n", argv[1]);
         return 2;
     }
     debug_open(nullptr, 0);  // count failures, write no log

@@ -17,22 +17,7 @@ namespace {
 
 // ---- The guard and the fighters ----
 
-enum {
-    STAND,
-    WALK,
-    STRIKE,
-    HURT,
-    GUARD_STATES,
-    TURN_LEFT = GUARD_STATES,
-    TURN_RIGHT,
-    WALK_LEFT,
-    WALK_RIGHT,
-    FIGHTER_STATES
-};
-// The states demo_ast.h names for the demo level.
-static_assert((int)WALK == DEMO_AST_WALK && (int)STRIKE == DEMO_AST_STRIKE &&
-              (int)WALK_LEFT == DEMO_AST_WALK_LEFT && (int)WALK_RIGHT == DEMO_AST_WALK_RIGHT);
-const char* const state_names[FIGHTER_STATES] = {
+const char* const state_names[DEMO_AST_FIGHTER_STATES] = {
     "stand", "walk", "strike", "hurt", "turn_left", "turn_right", "walk_left", "walk_right"};
 
 // A name array of copies of `names` into `*array` and `*size`; false when
@@ -82,20 +67,20 @@ bool add_joint_table(win_ast* table, const char* name, int32_t first, int32_t la
 // The guard's states, as demo_ast.h describes them.
 bool fill_guard_states(win_anim_table_base* states)
 {
-    for (int32_t i = 0; i < GUARD_STATES; ++i) {
+    for (int32_t i = 0; i < DEMO_AST_GUARD_STATES; ++i) {
         states[i].anim_index = i;
-        states[i].next_anim_index = STAND;
+        states[i].next_anim_index = DEMO_AST_STAND;
         states[i].translation_multiplier = {1.0f, 1.0f, 1.0f};
         states[i].rotation_multiplier = {1.0f, 1.0f, 1.0f};
     }
-    win_anim_table_base& stand = states[STAND];
+    win_anim_table_base& stand = states[DEMO_AST_STAND];
     stand.mow_anim_index = 0;
     stand.anim_time_multiplier = 1.5f;
     stand.rotation_multiplier = {0.0f, 1.0f, 0.0f};
     stand.anim_type_flags = 0x8000 | 0x10000;  // use_tail_idle, idle_anim
     stand.win_joint_table_idx = 0;
 
-    win_anim_table_base& walk = states[WALK];
+    win_anim_table_base& walk = states[DEMO_AST_WALK];
     walk.mow_anim_index = 1;
     walk.begin_time = 250.0f;
     walk.end_time = 1000.0f;
@@ -105,7 +90,7 @@ bool fill_guard_states(win_anim_table_base* states)
     walk.anim_type_flags = 0x2000 | 0x4000;  // turn, side_step
     walk.play_script = STRDUP("guard_walks");
 
-    win_anim_table_base& strike = states[STRIKE];
+    win_anim_table_base& strike = states[DEMO_AST_STRIKE];
     strike.mow_anim_index = 1;
     strike.anim_type_flags = ANIM_IO_ATTACK_FLAG | 0x80000;  // attack, force_reset
     strike.attack_value = 12;
@@ -113,18 +98,19 @@ bool fill_guard_states(win_anim_table_base* states)
     strike.extra_rotation_velocity = {0.0f, 0.5f, 0.0f};
     strike.combat_win_joint_table_idx = 1;
     strike.vulnerable_win_joint_table_idx = 0;
-    strike.block_to_anim_index = HURT;
+    strike.block_to_anim_index = DEMO_AST_HURT;
     strike.block_to_value = 40;
 
-    win_anim_table_base& hurt = states[HURT];
+    win_anim_table_base& hurt = states[DEMO_AST_HURT];
     hurt.mow_anim_index = 0;
     hurt.anim_type_flags = 0x1 | 0x4;       // hit, impervious_to_projectile
     hurt.reaction_flags = 0x4000 | 0x1000;  // back, fatal
 
-    return walk.play_script && add_transition(&stand, 0x8, WALK) &&
-           add_transition(&stand, 0x40, STRIKE) && add_transition(&walk, 0x8, WALK) &&
-           add_transition(&walk, WIN_AST_END_OF_ANIM, STAND) &&
-           add_transition(&strike, 0x8 | 0x20, STRIKE);
+    return walk.play_script && add_transition(&stand, 0x8, DEMO_AST_WALK) &&
+           add_transition(&stand, 0x40, DEMO_AST_STRIKE) &&
+           add_transition(&walk, 0x8, DEMO_AST_WALK) &&
+           add_transition(&walk, WIN_AST_END_OF_ANIM, DEMO_AST_STAND) &&
+           add_transition(&strike, 0x8 | 0x20, DEMO_AST_STRIKE);
 }
 
 // ---- Writing ----
@@ -383,32 +369,33 @@ bool add_turns(win_anim_table_base* states)
         int32_t state, keys, like;
         float pace;
     } turns[] = {
-        {TURN_LEFT, L, STAND, -DEMO_AST_TURN_PACE},
-        {TURN_RIGHT, R, STAND, DEMO_AST_TURN_PACE},
-        {WALK_LEFT, U | L, WALK, -DEMO_AST_TURN_PACE},
-        {WALK_RIGHT, U | R, WALK, DEMO_AST_TURN_PACE},
+        {DEMO_AST_TURN_LEFT, L, DEMO_AST_STAND, -DEMO_AST_TURN_PACE},
+        {DEMO_AST_TURN_RIGHT, R, DEMO_AST_STAND, DEMO_AST_TURN_PACE},
+        {DEMO_AST_WALK_LEFT, U | L, DEMO_AST_WALK, -DEMO_AST_TURN_PACE},
+        {DEMO_AST_WALK_RIGHT, U | R, DEMO_AST_WALK, DEMO_AST_TURN_PACE},
     };
     bool ok = true;
     for (const auto& turn : turns) {
         win_anim_table_base& state = states[turn.state];
         const win_anim_table_base& like = states[turn.like];
         state.anim_index = turn.state;
-        state.next_anim_index = STAND;
+        state.next_anim_index = DEMO_AST_STAND;
         state.mow_anim_index = like.mow_anim_index;
         state.begin_time = like.begin_time;
         state.end_time = like.end_time;
         state.sound_effect = like.sound_effect;
-        state.translation_multiplier = turn.like == STAND ? win_vect3{0.0f, 0.0f, 0.0f}
-                                                          : like.translation_multiplier;
+        state.translation_multiplier = turn.like == DEMO_AST_STAND ? win_vect3{0.0f, 0.0f, 0.0f}
+                                                                   : like.translation_multiplier;
         state.rotation_multiplier = {1.0f, 1.0f, 1.0f};
         state.extra_rotation_velocity = {0.0f, turn.pace, 0.0f};
         // Every state a fighter moves in leads here with these keys.
-        for (int32_t from : {STAND, WALK, TURN_LEFT, TURN_RIGHT, WALK_LEFT, WALK_RIGHT})
+        for (int32_t from : {DEMO_AST_STAND, DEMO_AST_WALK, DEMO_AST_TURN_LEFT, DEMO_AST_TURN_RIGHT,
+                             DEMO_AST_WALK_LEFT, DEMO_AST_WALK_RIGHT})
             ok = add_transition(&states[from], turn.keys, turn.state) && ok;
-        ok = add_transition(&state, U, WALK) &&
-             add_transition(&state, WIN_AST_END_OF_ANIM, STAND) && ok;
+        ok = add_transition(&state, U, DEMO_AST_WALK) &&
+             add_transition(&state, WIN_AST_END_OF_ANIM, DEMO_AST_STAND) && ok;
     }
-    states[STRIKE].extra_rotation_velocity = {0.0f, 0.0f, 0.0f};
+    states[DEMO_AST_STRIKE].extra_rotation_velocity = {0.0f, 0.0f, 0.0f};
     return ok;
 }
 
@@ -428,7 +415,8 @@ win_ast* make_table(const char* name, const char* model_name, int32_t state_coun
         table->win_anim_table_base_array_size = state_count;
         ok = model_name && (table->spaz_model_name = STRDUP(model_name)) &&
              fill_guard_states(table->win_anim_table_base_array) &&
-             (state_count == GUARD_STATES || add_turns(table->win_anim_table_base_array)) &&
+             (state_count == DEMO_AST_GUARD_STATES ||
+              add_turns(table->win_anim_table_base_array)) &&
              add_joint_table(table, "body", 0, 1) && add_joint_table(table, "arm", 1, 1);
     }
     if (!ok) {
@@ -445,12 +433,12 @@ win_ast* make_table(const char* name, const char* model_name, int32_t state_coun
 
 win_ast* demo_ast_make_guard(const char* name, const char* model_name)
 {
-    return make_table(name, model_name, GUARD_STATES);
+    return make_table(name, model_name, DEMO_AST_GUARD_STATES);
 }
 
 win_ast* demo_ast_make_fighter(const char* name, const char* model_name)
 {
-    return make_table(name, model_name, FIGHTER_STATES);
+    return make_table(name, model_name, DEMO_AST_FIGHTER_STATES);
 }
 
 win_ast* demo_ast_make_relay(const char* name, mow_anim* anim)

@@ -5,6 +5,20 @@
 
 #include "win_ast.h"
 
+// The states of the guard's table (the first four) and of a fighter's (all).
+enum {
+    DEMO_AST_STAND,
+    DEMO_AST_WALK,
+    DEMO_AST_STRIKE,
+    DEMO_AST_HURT,
+    DEMO_AST_GUARD_STATES,
+    DEMO_AST_TURN_LEFT = DEMO_AST_GUARD_STATES,
+    DEMO_AST_TURN_RIGHT,
+    DEMO_AST_WALK_LEFT,
+    DEMO_AST_WALK_RIGHT,
+    DEMO_AST_FIGHTER_STATES
+};
+
 // The guard's state table, named `name`, for the demo figure (demo_model.h)
 // stored under the model name `model_name`, with one sound, "step.wav", and
 // the animations "idle" and "wave":
@@ -34,12 +48,6 @@ constexpr float DEMO_AST_TURN_PACE = 1.5f;
 //   state 7 "walk_right"  walks as walk does, turning as turn_right does
 // each going on while its keys are held ("l", "r", "u l", "u r"), into walk
 // with "u", else standing. NULL after a log line.
-enum {
-    DEMO_AST_WALK = 1,
-    DEMO_AST_STRIKE = 2,
-    DEMO_AST_WALK_LEFT = 6,
-    DEMO_AST_WALK_RIGHT = 7,
-};
 win_ast* demo_ast_make_fighter(const char* name, const char* model_name);
 
 // A walking character's state table, named `name`, built as the loaders

@@ -31,11 +31,9 @@
 
 #include "debug.h"
 #include "game_session.h"
-#include "gameglobals.h"
 #include "menu.h"
 #include "platform/dinput_test.h"
 #include "runtime_services.h"
-#include "script_services.h"
 #include "winmain2.h"
 
 namespace {
@@ -85,9 +83,7 @@ double run(const char* mode, double seconds)
         return -1.0;
     }
 
-    // What the first menu button does.
-    winmain_set_game_state(GAME_MODE_EXPLORATION);
-    script_initiate_script(menu_episode_scripts[0], nullptr);
+    menu_main_menu_activate(0);  // the first menu button, the Prologue
 
     std::vector<double> frames, cpu;
     auto start = std::chrono::steady_clock::now();

@@ -1277,6 +1277,11 @@ int MessageBoxEx(HWND owner, LPCSTR text, LPCSTR caption, UINT type, WORD)
     return IDOK;
 }
 
+int platform_termination_requested(void)
+{
+    return termination_requested(state()) ? 1 : 0;
+}
+
 int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
     return MessageBoxEx(owner, text, caption, type, 0);

@@ -430,6 +430,12 @@ void winmain_set_game_state(int32_t new_state)
     game_globals.previous_game_state = game_globals.game_state;
     game_globals.game_state = new_state;
     winmain_state_entries += 1;
+    // A level begins (from the menu, the splash or a movie, not back from the
+    // debug camera): what is held now acts in it only once released.
+    if (new_state == GAME_MODE_EXPLORATION &&
+        game_globals.previous_game_state != GAME_MODE_CAMERA_LOOK &&
+        game_globals.previous_game_state != GAME_MODE_EXPLORATION)
+        input_hold_back_held_keys();
     // A state outside the table keeps the current procedure; the frame then
     // reports the unknown state.
     if (new_state >= 0 && new_state <= GAME_MODE_MENU)

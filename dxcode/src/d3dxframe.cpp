@@ -62,11 +62,25 @@ const setting settings[] = {
     {SETTING_FLOAT, &d3dx_globals.gamma, "Gamma Correction"},
 };
 
+// The smallest buffers the game is shown in: its screen is laid out for 640 x
+// 480, and below the smallest display mode its text and pictures are lost.
+enum { D3DXFRAME_MIN_WIDTH = 320, D3DXFRAME_MIN_HEIGHT = 200 };
+
 HRESULT create_context(void)
 {
     d3dx_globals_record& g = d3dx_globals;
-    DWORD width = (DWORD)(g.m_bIsFullscreen ? g.fullscreen_width : g.windowed_width);
-    DWORD height = (DWORD)(g.m_bIsFullscreen ? g.fullscreen_height : g.windowed_height);
+    int32_t wanted_width = g.m_bIsFullscreen ? g.fullscreen_width : g.windowed_width;
+    int32_t wanted_height = g.m_bIsFullscreen ? g.fullscreen_height : g.windowed_height;
+    // A damaged configuration's 1 x 1 made one flat square: it is refused as
+    // D3DX refuses 0 x 0, and the frame falls back to its defaults.
+    if (wanted_width < D3DXFRAME_MIN_WIDTH || wanted_height < D3DXFRAME_MIN_HEIGHT) {
+        LOG_ERROR("Buffers of %ld x %ld are too small to show the game (at least %d x %d).\n",
+                  (long)wanted_width, (long)wanted_height, (int)D3DXFRAME_MIN_WIDTH,
+                  (int)D3DXFRAME_MIN_HEIGHT);
+        return D3DXERR_INVALIDPARAMETER;
+    }
+    DWORD width = (DWORD)wanted_width;
+    DWORD height = (DWORD)wanted_height;
     HRESULT result = D3DXCreateContextEx(
         (DWORD)g.device_index, g.m_bIsFullscreen ? (DWORD)D3DX_CONTEXT_FULLSCREEN : 0u, g.hwnd,
         nullptr, (DWORD)g.fullscreen_bitdepth, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DX_DEFAULT, width,

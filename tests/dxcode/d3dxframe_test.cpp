@@ -145,6 +145,45 @@ TEST_F(Frame, AContextThatCannotBeMadeIsRetriedOnceWithTheDefaults)
     EXPECT_EQ(d3d_record_count_of("D3DXCreateContextEx"), 2);
 }
 
+// Windowed Width/Height of 1 1 in the configuration made one flat square: a
+// window too small to show the game is refused as 0 x 0 and negative sizes
+// are, with a line, and the frame falls back to its defaults.
+TEST_F(Frame, BuffersTooSmallToShowTheGameAreRefused)
+{
+    ShowWindow(window, SW_SHOW);
+    const struct {
+        int32_t width, height;
+        const char* error;
+    } cases[] = {
+        {1, 1, "Buffers of 1 x 1 are too small to show the game (at least 320 x 200)."},
+        {319, 480, "Buffers of 319 x 480 are too small to show the game (at least 320 x 200)."},
+        {640, 199, "Buffers of 640 x 199 are too small to show the game (at least 320 x 200)."},
+        {0, 0, "Buffers of 0 x 0 are too small to show the game (at least 320 x 200)."},
+        {-5, 480, "Buffers of -5 x 480 are too small to show the game (at least 320 x 200)."},
+    };
+    for (const auto& c : cases) {
+        log->clear();
+        d3dxframe_set_defaults();
+        d3dx_globals.windowed_width = c.width;
+        d3dx_globals.windowed_height = c.height;
+        ASSERT_EQ(d3dxframe_initialize(window), S_OK) << c.width;
+        EXPECT_EQ(log->errors(),
+                  (std::vector<std::string>{
+                      c.error, "Failed D3DXCreateContextEx - retrying with default values. ",
+                      "\tError text was D3DXERR_INVALIDPARAMETER"}));
+        EXPECT_EQ(d3dxframe_get_render_width(), 640) << c.width;
+        EXPECT_EQ(d3dxframe_get_render_height(), 480) << c.width;
+        d3dxframe_unitialize();
+    }
+    d3dxframe_set_defaults();
+    d3dx_globals.windowed_width = 320;
+    d3dx_globals.windowed_height = 200;
+    log->clear();
+    ASSERT_EQ(d3dxframe_initialize(window), S_OK);
+    EXPECT_TRUE(log->errors().empty()) << "the smallest size shows the game";
+    EXPECT_GE(d3d_record_find("D3DXCreateContextEx -1 0x0 16 -1 -1 0 -1 320 200", 0), 0);
+}
+
 TEST_F(Frame, ASecondFailureIsReturned)
 {
     d3d_inject("D3DXCreateContextEx", D3DXERR_NODIRECT3DDEVICEAVAILABLE, 0, 2);

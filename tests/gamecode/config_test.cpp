@@ -320,7 +320,7 @@ TEST_F(Config, ALineThatCannotBeReadMovesNoOtherSetting)
         dxinput_reset();
         log.clear();
         EXPECT_EQ(config_read_engine_config_file(session.c_str()), 0) << "kept aside at start-up";
-        ASSERT_FALSE(log.warnings().empty());
+        ASSERT_FALSE(log.warnings().empty()) << (log.errors().empty() ? "" : log.errors().front());
         EXPECT_EQ(log.warnings().front(), c.warnings.front());
         EXPECT_TRUE(log.errors().empty()) << log.errors().front();
         EXPECT_EQ(dxinput_key_bindings[1], c.left);

@@ -7,6 +7,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -24,8 +25,6 @@ namespace {
 
 // The largest decoded sound: about 25 minutes of 44.1 kHz stereo.
 constexpr size_t MAX_DECODED_BYTES = 256u << 20;
-// The largest sound file read.
-constexpr long MAX_FILE_BYTES = 256L << 20;
 
 struct data_state {
     std::map<const uint8_t*, ail_block> blocks;  // by base address
@@ -324,16 +323,16 @@ void* AIL_file_read(const char* filename, void* dest)
     }
     FILE* file = platform_fopen(filename, "rb");
     if (!file) {
-        ail_set_last_error("cannot open the file %s", filename);
+        ail_set_last_error(errno == EISDIR ? "%s is not a file: it is a directory"
+                                           : "cannot open the file %s",
+                           filename);
         return nullptr;
     }
-    long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0)
-        size = std::ftell(file);
+    long long size = platform_file_size(file);
     uint8_t* buffer = nullptr;
-    if (size < 0 || size > MAX_FILE_BYTES || std::fseek(file, 0, SEEK_SET) != 0)
-        ail_set_last_error("cannot read the file %s (of %ld bytes at most)", filename,
-                           MAX_FILE_BYTES);
+    if (size < 0 || size > PLATFORM_MAX_WHOLE_FILE)
+        ail_set_last_error("cannot read the file %s (of %lld bytes at most)", filename,
+                           PLATFORM_MAX_WHOLE_FILE);
     else if ((buffer = new_block(4 + (size_t)size)) != nullptr &&
              std::fread(buffer + 4, 1, (size_t)size, file) != (size_t)size) {
         ail_set_last_error("cannot read the file %s", filename);

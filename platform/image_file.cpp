@@ -2,6 +2,7 @@
 #include "platform/image_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,7 @@
 
 #include "platform/d3d_internal.h"
 #include "platform/path.h"
+#include "platform/report.h"
 
 namespace {
 
@@ -388,15 +390,23 @@ HRESULT decode_dds(const bytes_view& file, platform_image* image)
     return D3D_OK;
 }
 
+// The whole file, or NULL when it cannot be read: a directory, or a size
+// beyond what is read whole, is reported and refused before anything is
+// allocated.
 uint8_t* read_file(const char* path, size_t* size)
 {
     FILE* file = path ? platform_fopen(path, "rb") : nullptr;
-    if (!file)
+    if (!file) {
+        if (errno == EISDIR)
+            PLATFORM_ERROR("The image '%s' is not a file: it is a directory", path);
         return nullptr;
+    }
     uint8_t* data = nullptr;
-    long length = -1;
-    if (fseek(file, 0, SEEK_END) == 0 && (length = ftell(file)) >= 0 &&
-        fseek(file, 0, SEEK_SET) == 0)
+    long long length = platform_file_size(file);
+    if (length > PLATFORM_MAX_WHOLE_FILE)
+        PLATFORM_ERROR("The image '%s' has %lld bytes, more than the %lld read whole", path, length,
+                       PLATFORM_MAX_WHOLE_FILE);
+    else if (length >= 0)
         data = (uint8_t*)malloc(length > 0 ? (size_t)length : 1);
     if (data && fread(data, 1, (size_t)length, file) != (size_t)length) {
         free(data);

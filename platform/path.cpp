@@ -208,7 +208,35 @@ FILE* platform_fopen(const char* path, const char* mode)
         if (*m != 't')
             host_mode[n++] = *m;
     host_mode[n] = '\0';
-    return std::fopen(host, host_mode);
+    FILE* file = std::fopen(host, host_mode);
+    // The C library opens a directory for reading as if it were a file, and
+    // reports it as of the largest size there is; the original platform
+    // refuses it, and so does the program.
+    struct stat st;
+    if (file && fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(file);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return file;
+}
+
+long long platform_file_size(FILE* file)
+{
+    struct stat st;
+    if (!file || fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return (long long)st.st_size;
+}
+
+int platform_is_directory(const char* path, char* host_path, size_t host_path_size)
+{
+    if (host_path && host_path_size > 0)
+        host_path[0] = '\0';
+    if (!host_path || !platform_resolve_path(path, host_path, host_path_size))
+        return 0;
+    struct stat st;
+    return stat(host_path, &st) == 0 && S_ISDIR(st.st_mode) ? 1 : 0;
 }
 
 int platform_remove(const char* path)

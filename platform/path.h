@@ -21,8 +21,18 @@
 int platform_resolve_path(const char* path, char* host_path, size_t host_path_size);
 
 // The C library's file operations over resolved paths. Text modes behave like
-// binary ones: files are written with LF line ends; readers accept CRLF.
+// binary ones: files are written with LF line ends; readers accept CRLF. A
+// directory does not open as a file: NULL with errno EISDIR.
 FILE* platform_fopen(const char* path, const char* mode);
+// The largest file that is read whole into memory (a sound, an image, a
+// compiled script, a record image): a larger one is refused before anything
+// is allocated for it.
+constexpr long long PLATFORM_MAX_WHOLE_FILE = 256LL << 20;
+// The size of an open regular file; -1 for anything else.
+long long platform_file_size(FILE* file);
+// 1 when `path` names a directory; its host path goes into `host_path` in
+// either case (empty when it does not fit).
+int platform_is_directory(const char* path, char* host_path, size_t host_path_size);
 int platform_remove(const char* path);
 int platform_rename(const char* src_path, const char* dest_path);
 // Modification time in seconds since the epoch; returns 0 and sets *ok to 0

@@ -23,6 +23,9 @@ struct platform_window {
     LONG_PTR style;
     LONG_PTR ex_style;
     int x, y, width, height;  // client origin on the screen and client size
+    // The frame the window manager puts around a window with a caption
+    // (left, top, right, bottom), as it last said; none until it did.
+    int frame[4];
     bool visible;
     bool minimized;
     bool maximized;
@@ -800,11 +803,39 @@ BOOL GetClientRect(HWND window, RECT* rect)
     return TRUE;
 }
 
+namespace {
+
+// The frame around the client of `window` with the style it has now: the
+// window manager's frame for a window with a caption, as last known (a frame
+// just put back after full screen is not known to SDL at once), none for
+// any other.
+void frame_of(HWND window, int frame[4])
+{
+    bool captioned = (window->style & WS_CAPTION) == WS_CAPTION;
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (captioned && window->sdl &&
+        SDL_GetWindowBordersSize(window->sdl, &top, &left, &bottom, &right) == 0 &&
+        (top | left | bottom | right) != 0) {
+        const int known[4] = {left, top, right, bottom};
+        memcpy(window->frame, known, sizeof window->frame);
+    }
+    for (int i = 0; i < 4; ++i)
+        frame[i] = captioned ? window->frame[i] : 0;
+}
+
+}  // namespace
+
+// As on the original platform, the window rectangle is the frame's, and
+// SetWindowPos places the frame: a caller that puts a window back where
+// GetWindowRect found it moves nothing.
 BOOL GetWindowRect(HWND window, RECT* rect)
 {
     if (!is_window(window) || !rect)
         return FALSE;
-    *rect = {window->x, window->y, window->x + window->width, window->y + window->height};
+    int frame[4];
+    frame_of(window, frame);
+    *rect = {window->x - frame[0], window->y - frame[1], window->x + window->width + frame[2],
+             window->y + window->height + frame[3]};
     return TRUE;
 }
 
@@ -821,17 +852,26 @@ BOOL SetWindowPos(HWND window, HWND, int x, int y, int width, int height, UINT f
 {
     if (!is_window(window))
         return FALSE;
+    int frame[4];
+    frame_of(window, frame);
     if (!(flags & SWP_NOMOVE)) {
-        window->x = x;
-        window->y = y;
-        if (window->sdl)
-            SDL_SetWindowPosition(window->sdl, x, y);
+        window->x = x + frame[0];
+        window->y = y + frame[1];
+        // SDL takes the client's origin and puts the frame where it thinks
+        // the frame is, by the frame it knows now (none, just after a frame
+        // was put back): given that frame's offset, the frame lands at x, y.
+        int top = 0, left = 0;
+        if (window->sdl) {
+            if (SDL_GetWindowBordersSize(window->sdl, &top, &left, nullptr, nullptr) != 0)
+                top = left = 0;
+            SDL_SetWindowPosition(window->sdl, x + left, y + top);
+        }
     }
     if (!(flags & SWP_NOSIZE)) {
-        window->width = width;
-        window->height = height;
+        window->width = std::max(width - frame[0] - frame[2], 0);
+        window->height = std::max(height - frame[1] - frame[3], 0);
         if (window->sdl)
-            SDL_SetWindowSize(window->sdl, width, height);
+            SDL_SetWindowSize(window->sdl, window->width, window->height);
     }
     if (flags & SWP_HIDEWINDOW) {
         hide(window);
@@ -1277,6 +1317,11 @@ int MessageBoxEx(HWND owner, LPCSTR text, LPCSTR caption, UINT type, WORD)
     return IDOK;
 }
 
+int platform_termination_requested(void)
+{
+    return termination_requested(state()) ? 1 : 0;
+}
+
 int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
     return MessageBoxEx(owner, text, caption, type, 0);
@@ -1319,6 +1364,14 @@ void win32_reset(void)
     s.boxes.clear();
     if (s.sdl_events)
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+}
+
+void win32_set_window_frame(HWND window, int left, int top, int right, int bottom)
+{
+    if (!is_window(window))
+        return;
+    const int frame[4] = {left, top, right, bottom};
+    memcpy(window->frame, frame, sizeof window->frame);
 }
 
 int win32_feed_event(HWND window, const platform_event* event)

@@ -340,3 +340,8 @@ HMODULE GetModuleHandle(LPCSTR name);
 // nobody: its caption and text go to stderr and it answers IDOK.
 int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 int MessageBoxEx(HWND owner, LPCSTR text, LPCSTR caption, UINT type, WORD language);
+
+// 1 once the program has been asked to end (SIGINT, SIGTERM), also while the
+// request still waits in the window system's queue: work that runs long
+// between two turns of the message loop (loading a level) asks, and stops.
+int platform_termination_requested(void);

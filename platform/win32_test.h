@@ -48,6 +48,10 @@ struct platform_event {
 // Returns 1 when the event was queued.
 int win32_feed_event(HWND window, const platform_event* event);
 
+// The frame that a window manager puts around `window` while it has a
+// caption, as SDL would report it (headless windows have none otherwise).
+void win32_set_window_frame(HWND window, int left, int top, int right, int bottom);
+
 // Scripted message boxes: while on, MessageBox and MessageBoxEx return
 // `answer` at once and keep what they were asked to show.
 void win32_message_box_script(int on, int answer);

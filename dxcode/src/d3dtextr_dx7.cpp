@@ -1,6 +1,9 @@
 #include "d3dtextr_dx7.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "d3dxframe.h"
 #include "debug.h"
@@ -112,36 +115,15 @@ int drop_from_cache(texture_container* container)
     return free_texture_container(container) && ok;
 }
 
-// Names whose last load failed, the latest last. A frame that asks for a
-// missing texture asks again every frame: its failure is logged once, and
-// the attempts after it are muted until a load of the name succeeds. A name
-// pushed out of the table by newer ones is logged again when it next fails.
-enum { FAILING_NAME_ROOM = 16 };
-char failing_names[FAILING_NAME_ROOM][D3DTEXTR_PATH_SIZE];
-int failing_name_count = 0;
+// Names whose load failed and was reported. A frame that asks for a missing
+// or broken texture asks again every frame: the files are tried, and the
+// failure logged, once; the name is tried again only after the cache was
+// cleaned (a new level) or emptied.
+std::vector<std::string> failing_names;
 
-int failing_name_index(const char* key)
+bool is_failing_name(const char* key)
 {
-    for (int i = 0; i < failing_name_count; ++i)
-        if (strcmp(failing_names[i], key) == 0)
-            return i;
-    return -1;
-}
-
-void forget_failing_name(int index)
-{
-    memmove(failing_names[index], failing_names[index + 1],
-            (size_t)(failing_name_count - index - 1) * sizeof failing_names[0]);
-    --failing_name_count;
-}
-
-void remember_failing_name(const char* key)
-{
-    if (failing_name_index(key) >= 0)
-        return;
-    if (failing_name_count == FAILING_NAME_ROOM)
-        forget_failing_name(0);
-    STR_CPY(failing_names[failing_name_count++], sizeof failing_names[0], key);
+    return std::find(failing_names.begin(), failing_names.end(), key) != failing_names.end();
 }
 
 texture_container* load_into_cache(const char* texture_name, const char* key, const char* directory,
@@ -171,21 +153,14 @@ texture_container* d3dtextr_load_texture(char* texture_name, const char* directo
     if (cached)
         return (texture_container*)cached;
 
-    int failing = failing_name_index(key);
+    if (is_failing_name(key))
+        return nullptr;
     int32_t errors_before = debug_log.error_count;
-    if (failing >= 0)
-        debug_mute_begin();
     texture_container* container = load_into_cache(texture_name, key, directory, user_value);
-    if (failing >= 0)
-        debug_mute_end();
-    // Only a failure that was reported is muted next time (none is without
+    // Only a failure that was reported is not tried again (none is without
     // a device, or under the caller's quiet idiom).
-    if (!container && debug_log.error_count > errors_before) {
-        remember_failing_name(key);
-    } else if (container && failing >= 0) {
-        forget_failing_name(failing);
-        LOG_NOTICE("Texture %s loads again.\n", key);
-    }
+    if (!container && debug_log.error_count > errors_before)
+        failing_names.push_back(key);
     return container;
 }
 
@@ -405,6 +380,7 @@ int d3dtextr_clean_texture_container_list(void)
 {
     LOG_NOTICE("%s\n", "d3dtextr_clean_texture_container_list called.");
     unbind_stage_0();
+    failing_names.clear();
     int ok = 1;
     texture_container* container = d3dtexr_texture_container_list;
     int32_t visits = d3dtexr_texture_container_list_size;
@@ -423,6 +399,7 @@ void d3dtextr_cleanup(void)
 {
     LOG_NOTICE("%s\n", "d3dtextr_cleanup called.");
     unbind_stage_0();
+    failing_names.clear();
     while (d3dtexr_texture_container_list)
         drop_from_cache(d3dtexr_texture_container_list);
     if (d3dtextr_transparent_texture_list) {
@@ -515,5 +492,5 @@ void d3dtextr_reset(void)
     d3dtextr_texture_id_counter = 0;
     d3dtextr_current_texture = nullptr;
     restore_directory[0] = '\0';
-    failing_name_count = 0;
+    failing_names.clear();
 }

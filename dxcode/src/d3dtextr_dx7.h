@@ -46,8 +46,9 @@ extern int32_t d3dtextr_transparent_texture_list_size;
 extern int32_t d3dtextr_texture_id_counter;  // the last id handed out
 extern texture_container* d3dtextr_current_texture;
 
-// `texture_name` is lower-cased in place. NULL when no file of the name loads
-// (nothing is cached then, so a later request tries the files again).
+// `texture_name` is lower-cased in place. NULL when no file of the name loads:
+// nothing is cached then, and the failure is logged once; the files of the
+// name are not tried again until the cache is cleaned or emptied.
 texture_container* d3dtextr_load_texture(char* texture_name, const char* directory,
                                          void* user_value);
 // Loads directory\name into the container's surface (replacing the surface it

@@ -62,11 +62,25 @@ const setting settings[] = {
     {SETTING_FLOAT, &d3dx_globals.gamma, "Gamma Correction"},
 };
 
+// The smallest buffers the game is shown in: its screen is laid out for 640 x
+// 480, and below the smallest display mode its text and pictures are lost.
+enum { D3DXFRAME_MIN_WIDTH = 320, D3DXFRAME_MIN_HEIGHT = 200 };
+
 HRESULT create_context(void)
 {
     d3dx_globals_record& g = d3dx_globals;
-    DWORD width = (DWORD)(g.m_bIsFullscreen ? g.fullscreen_width : g.windowed_width);
-    DWORD height = (DWORD)(g.m_bIsFullscreen ? g.fullscreen_height : g.windowed_height);
+    int32_t wanted_width = g.m_bIsFullscreen ? g.fullscreen_width : g.windowed_width;
+    int32_t wanted_height = g.m_bIsFullscreen ? g.fullscreen_height : g.windowed_height;
+    // A damaged configuration's 1 x 1 made one flat square: it is refused as
+    // D3DX refuses 0 x 0, and the frame falls back to its defaults.
+    if (wanted_width < D3DXFRAME_MIN_WIDTH || wanted_height < D3DXFRAME_MIN_HEIGHT) {
+        LOG_ERROR("Buffers of %ld x %ld are too small to show the game (at least %d x %d).\n",
+                  (long)wanted_width, (long)wanted_height, (int)D3DXFRAME_MIN_WIDTH,
+                  (int)D3DXFRAME_MIN_HEIGHT);
+        return D3DXERR_INVALIDPARAMETER;
+    }
+    DWORD width = (DWORD)wanted_width;
+    DWORD height = (DWORD)wanted_height;
     HRESULT result = D3DXCreateContextEx(
         (DWORD)g.device_index, g.m_bIsFullscreen ? (DWORD)D3DX_CONTEXT_FULLSCREEN : 0u, g.hwnd,
         nullptr, (DWORD)g.fullscreen_bitdepth, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DX_DEFAULT, width,
@@ -83,10 +97,70 @@ void show_cursor_for_mode(void)
     ShowCursor(d3dx_globals.m_bIsFullscreen ? FALSE : TRUE);
 }
 
-// What a new device lacks that the game had before: its textures, the
-// projection and the game font.
+// What the scene set on the device (ambient light, fog and the other render
+// states, the lights and the indices they hold), which a device made anew
+// would not have: a state set once, as a level script sets its ambient
+// light, would be lost with the old device. Taken before the old device
+// goes, given to the new one over its default states.
+struct scene_device_state {
+    bool kept;
+    bool render_state_kept[D3D_RENDER_STATE_COUNT];
+    DWORD render_states[D3D_RENDER_STATE_COUNT];
+    bool light_kept[D3DXFRAME_MAX_LIGHTS];
+    D3DLIGHT7 lights[D3DXFRAME_MAX_LIGHTS];
+    BOOL light_enabled[D3DXFRAME_MAX_LIGHTS];
+    int32_t light_in_use[D3DXFRAME_MAX_LIGHTS];
+    int32_t allocate_lights;
+};
+scene_device_state scene_state;
+
+void keep_scene_state(void)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    scene_state = {};
+    if (!g.device)
+        return;
+    for (DWORD type = 1; type < D3D_RENDER_STATE_COUNT; ++type)
+        scene_state.render_state_kept[type] = SUCCEEDED(
+            g.device->GetRenderState((D3DRENDERSTATETYPE)type, &scene_state.render_states[type]));
+    for (DWORD i = 0; i < D3DXFRAME_MAX_LIGHTS; ++i)
+        scene_state.light_kept[i] = SUCCEEDED(g.device->GetLight(i, &scene_state.lights[i])) &&
+                                    SUCCEEDED(
+                                        g.device->GetLightEnable(i, &scene_state.light_enabled[i]));
+    memcpy(scene_state.light_in_use, g.light_in_use, sizeof scene_state.light_in_use);
+    scene_state.allocate_lights = g.bAllocateLights;
+    scene_state.kept = true;
+}
+
+void give_back_scene_state(void)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    if (!scene_state.kept || !g.device)
+        return;
+    scene_state.kept = false;
+    for (DWORD type = 1; type < D3D_RENDER_STATE_COUNT; ++type) {
+        DWORD now = 0;
+        D3DRENDERSTATETYPE state = (D3DRENDERSTATETYPE)type;
+        if (scene_state.render_state_kept[type] && (FAILED(g.device->GetRenderState(state, &now)) ||
+                                                    now != scene_state.render_states[type]))
+            g.device->SetRenderState(state, scene_state.render_states[type]);
+    }
+    // The lights keep their indices, which the light entities hold.
+    for (DWORD i = 0; i < D3DXFRAME_MAX_LIGHTS; ++i) {
+        if (!scene_state.light_kept[i])
+            continue;
+        g.device->SetLight(i, &scene_state.lights[i]);
+        g.device->LightEnable(i, scene_state.light_enabled[i]);
+    }
+    memcpy(g.light_in_use, scene_state.light_in_use, sizeof g.light_in_use);
+    g.bAllocateLights = scene_state.allocate_lights;
+}
+
+// What a new device lacks that the game had before: the scene's states, its
+// textures, the projection and the game font.
 void restore_device_resources(void)
 {
+    give_back_scene_state();
     if (restore_textures)
         restore_textures();
     if (has_last_projection)
@@ -379,6 +453,7 @@ HRESULT d3dxframe_restore(void)
         return E_FAIL;
     HRESULT result = g.ddraw->TestCooperativeLevel();
     if (SUCCEEDED(result) || result == DDERR_WRONGMODE) {
+        keep_scene_state();
         d3dxframe_unitialize();
         result = d3dxframe_initialize(g.hwnd);
         if (FAILED(result)) {
@@ -476,6 +551,7 @@ int d3dxframe_toggle_fullscreen(void)
         fail_and_quit("Failed Clear call.\n");
         return 0;
     }
+    keep_scene_state();
     d3dxframe_unitialize();
     if (g.m_bIsFullscreen) {
         SetWindowLong(g.hwnd, GWL_STYLE, WS_POPUP | WS_BORDER | WS_SYSMENU);

@@ -82,9 +82,10 @@ int d3dxframe_toggle_fullscreen(void);
 int d3dxframe_display_error(HRESULT hresult);
 
 // Every re-creation of the device (lost surfaces, full-screen switch, device
-// change) ends by reloading the textures, setting the last projection again
-// and making the game font again, so that no game state is left without
-// them. The texture cache names its two steps here (d3dtextr_attach_to_frame):
+// change) ends by giving the new device the render states and the lights
+// that the scene had set on the old one (the lights at their indices),
+// reloading the textures, setting the last projection again and making the
+// game font again, so that no game state is left without them. The texture cache names its two steps here (d3dtextr_attach_to_frame):
 // dropping every surface before the device goes, and reloading every texture
 // after it came back.
 typedef int (*d3dxframe_texture_funct)(void);

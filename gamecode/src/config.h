@@ -2,8 +2,13 @@
 // the session ("varnock" gives "varnock.cfg"), read once at start-up and
 // written at exit. Each module with settings writes its own section and reads
 // the same values back in the same order: gameglobals, d3dxframe, sound,
-// dxinput. The reader skips comments and blank lines, so the keys beside the
-// values serve a person reading the file; values are taken by position.
+// dxinput. Values are taken by position within their section, which is
+// found by its marker line ("//  [dxinput]"); the keys beside the values
+// serve a person reading the file. A line that holds no value of the kind its
+// setting takes (erased, or text where a number belongs) still counts as that
+// setting's line, and a section whose marker is missing has no lines: such a
+// setting keeps its value with a warning that names it, and no other setting
+// moves. A file without any section marker is read by position throughout.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +23,8 @@ enum { CONFIG_PATH_SIZE = 300 };
 int config_session_path(const char* session_name, char* path, size_t size);
 
 int write_edit_session_file(const char* session_name);
+// 1 when every setting was read; 0 (after its lines) when the file is
+// missing or foreign, or any setting kept its value.
 int config_read_engine_config_file(const char* session_name);
 // Before defaults are written over a file that could not be read, the file
 // is kept beside it with ".bad" added (a previous one is replaced). Returns 1

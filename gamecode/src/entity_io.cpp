@@ -21,6 +21,7 @@
 #include "heap.h"
 #include "model_io.h"
 #include "mow_anim.h"
+#include "platform/win32.h"
 #include "script_services.h"
 #include "shader_io.h"
 #include "sound.h"
@@ -37,6 +38,13 @@ namespace {
 // Longest data file path (directory, "\", name, ".", extension) with its zero;
 // a longer one is refused rather than cut, which would name another file.
 enum { ENTITY_IO_PATH_SIZE = 400 };
+
+// The most particles one emitter makes. Every particle is an entity of its
+// own, updated and drawn every frame: a level of a few such emitters still
+// takes a fraction of a frame, where a damaged count (32,776 from one
+// flipped byte made frames a hundred times longer; 0x7fffffff asked for
+// gigabytes) would stop the level.
+enum { ENTITY_IO_MAX_PARTICLES = 1024 };
 
 // The modules that keep entity pointers of their own, each clearing those to
 // an entity being unloaded. The AI (goal and camera targets), the weapons
@@ -304,9 +312,16 @@ void complete_emitter(win_entity* entity, const load_context& context)
     if (!emitter || !emitter->particle_template)
         return;
     const char* template_name = emitter->particle_template;
+    int32_t copies = emitter->particle_count;
+    if (copies > ENTITY_IO_MAX_PARTICLES) {
+        LOG_ERROR("Emitter '%s' asks for %ld particles, more than the %d a level holds: it makes "
+                  "none.\n",
+                  entity->win_entity_name ? entity->win_entity_name : "", (long)copies,
+                  (int)ENTITY_IO_MAX_PARTICLES);
+        return;
+    }
     win_entity* particle_template = entity_io_find_entity(entity_io_global_win_entity_list,
                                                           template_name);
-    int32_t copies = emitter->particle_count;
     if (!particle_template) {
         particle_template = load_named(template_name, context);
         if (!particle_template) {
@@ -633,6 +648,13 @@ win_entity* entity_io_load(const char* entity_name, const char* entity_pathname,
     REFUSE_NULL(model_pathname, "entity_io_load", "model_pathname", nullptr);
     REFUSE_NULL(shader_pathname, "entity_io_load", "shader_pathname", nullptr);
     REFUSE_NULL(texture_pathname, "entity_io_load", "texture_pathname", nullptr);
+    // A level loads within one frame, between two turns of the message loop
+    // that would take a termination request: the load asks itself, and what
+    // is still to load is not loaded.
+    if (platform_termination_requested()) {
+        LOG_NOTICE("Not loading entity '%s': the game is ending.\n", entity_name);
+        return nullptr;
+    }
     if (is_being_loaded(entity_name)) {
         LOG_ERROR("Refusing to load entity '%s' inside its own load (a cycle of sub-entities or "
                   "particle templates)\n",

@@ -22,6 +22,8 @@ press_flags press = {};
 // The state entry (winmain_state_entries) in which exploration last warned
 // that it has no player: once per entry, not once per frame.
 int32_t warned_without_player = -1;
+// The bits held when the level began that have not been released since.
+int32_t held_back = 0;
 
 void show_menu(void)
 {
@@ -230,6 +232,8 @@ void look_input(int32_t mask)
 int32_t input_update(void)
 {
     int32_t mask = dxinput_read_current_device();
+    held_back &= mask;
+    mask &= ~held_back;
     switch (game_globals.game_state) {
     case GAME_MODE_SPLASH:
         splash_input(mask);
@@ -249,8 +253,14 @@ int32_t input_update(void)
     return mask;
 }
 
+void input_hold_back_held_keys(void)
+{
+    held_back = dxinput_read_current_device();
+}
+
 void input_reset(void)
 {
     press = {};
+    held_back = 0;
     warned_without_player = -1;
 }

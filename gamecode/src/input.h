@@ -17,8 +17,14 @@
 
 #include <cstdint>
 
-// Reads the current device and acts on the mask; returns the mask read.
+// Reads the current device and acts on the mask; returns the mask acted on.
 int32_t input_update(void);
+
+// Keys and buttons held now act in the game only once they were released:
+// the key that started a level (the menu takes Enter as it goes down) is
+// still held in the level's first frames, where the start button alone
+// would lift the player. Called when a level begins.
+void input_hold_back_held_keys(void);
 
 // Clears the press flags; for tests.
 void input_reset(void);

@@ -17,6 +17,7 @@
 #include "menu.h"
 #include "models_services.h"
 #include "platform/gdi.h"
+#include "platform/path.h"
 #include "rand_util.h"
 #include "runtime_services.h"
 #include "script_services.h"
@@ -175,6 +176,33 @@ void report_session(HWND window)
     }
 }
 
+// Started from a directory without the game's data, the game showed a black
+// splash and a white menu and said nothing until it ended: it says once, in
+// the log and on stderr, which data directory it did not find and where it
+// looked for it.
+void check_data_directories(void)
+{
+    const char* const directories[] = {
+        game_globals.entity_pathname,    game_globals.model_pathname,
+        game_globals.animation_pathname, game_globals.anim_table_pathname,
+        game_globals.script_pathname,    game_globals.collision_pathname,
+        game_globals.shaders_pathname,   game_globals.bitmaps_pathname,
+        game_globals.sound_pathname,     game_globals.ai_pathname,
+    };
+    for (const char* directory : directories) {
+        char host[1024];
+        if (platform_is_directory(directory, host, sizeof host))
+            continue;
+        LOG_ERROR("The data directory '%s' was not found; the game looked for it at '%s'.\n",
+                  directory, host);
+        fprintf(stderr,
+                "varnock: the data directory '%s' was not found; the game looked for it at "
+                "'%s'\n",
+                directory, host);
+        return;
+    }
+}
+
 }  // namespace
 
 // ---- start-up and shut-down
@@ -193,6 +221,7 @@ int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char*, int show_com
         (!config_keep_unreadable_file(winmain_session_name) ||
          !write_edit_session_file(winmain_session_name)))
         LOG_ERROR("%s", "Unable to read or write config file.\n");
+    check_data_directories();
 
     int result = 0;
     HCURSOR cursor = nullptr;
@@ -430,6 +459,12 @@ void winmain_set_game_state(int32_t new_state)
     game_globals.previous_game_state = game_globals.game_state;
     game_globals.game_state = new_state;
     winmain_state_entries += 1;
+    // A level begins (from the menu, the splash or a movie, not back from the
+    // debug camera): what is held now acts in it only once released.
+    if (new_state == GAME_MODE_EXPLORATION &&
+        game_globals.previous_game_state != GAME_MODE_CAMERA_LOOK &&
+        game_globals.previous_game_state != GAME_MODE_EXPLORATION)
+        input_hold_back_held_keys();
     // A state outside the table keeps the current procedure; the frame then
     // reports the unknown state.
     if (new_state >= 0 && new_state <= GAME_MODE_MENU)

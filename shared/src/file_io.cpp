@@ -107,7 +107,10 @@ FILE* file_open(const char* filename, int32_t file_mode)
         LOG_ERROR("Bad file_mode: %ld\n", (long)file_mode);
         return nullptr;
     }
-    return platform_fopen(filename, mode);
+    FILE* file = platform_fopen(filename, mode);
+    if (!file && errno == EISDIR)
+        LOG_ERROR("'%s' is not a file: it is a directory\n", filename);
+    return file;
 }
 
 int file_close(FILE* file)
@@ -177,17 +180,17 @@ int file_seek(FILE* file, int32_t offset)
     return std::fseek(file, offset, SEEK_SET) == 0 ? 1 : 0;
 }
 
-int32_t fsize(FILE* file)
+int64_t fsize(FILE* file)
 {
     if (!file) {
         LOG_ERROR("%s\n", "Cannot get fsize a NULL file");
         return 0;
     }
-    long position = std::ftell(file);
-    std::fseek(file, 0, SEEK_END);
-    long size = std::ftell(file);
-    std::fseek(file, position, SEEK_SET);
-    return size < 0 ? 0 : (int32_t)size;
+    off_t position = ftello(file);
+    fseeko(file, 0, SEEK_END);
+    off_t size = ftello(file);
+    fseeko(file, position, SEEK_SET);
+    return size < 0 ? 0 : (int64_t)size;
 }
 
 int32_t file_bytes_left(FILE* file)
@@ -225,14 +228,14 @@ int file_append(FILE* target, FILE* file)
     }
     enum { block_size = 300 };
     char buffer[block_size];
-    int32_t n = fsize(file);
+    int64_t n = fsize(file);
     int ok = 1;
-    for (int32_t block = 0; block < n / block_size; ++block) {
+    for (int64_t block = 0; block < n / block_size; ++block) {
         if (!file_read(file, buffer, block_size) || !file_write(target, buffer, block_size))
             ok = 0;
     }
     // A size that is a multiple of the block leaves nothing more to copy.
-    int32_t rest = n % block_size;
+    int32_t rest = (int32_t)(n % block_size);
     if (rest > 0 && (!file_read(file, buffer, rest) || !file_write(target, buffer, rest)))
         ok = 0;
     return ok;
@@ -437,7 +440,15 @@ char* file_mem_load_search_verify_version_bin(const char* filename, dlink* pathn
     }
     if (found)
         *found = 1;
-    int32_t size = fsize(file);
+    // A size beyond what is read whole (a damaged or foreign file) is
+    // refused before anything is allocated for it.
+    int64_t size = fsize(file);
+    if (size > PLATFORM_MAX_WHOLE_FILE) {
+        LOG_ERROR("'%s' has %lld bytes, more than the %lld read whole\n", filename, (long long)size,
+                  PLATFORM_MAX_WHOLE_FILE);
+        std::fclose(file);
+        return nullptr;
+    }
     char* block = (char*)MALLOC((size_t)size);
     if (!block) {
         LOG_ERROR("Could not malloc %ld bytes for '%s'\n", (long)size, filename);
@@ -462,7 +473,7 @@ char* file_mem_load_search_verify_version_bin(const char* filename, dlink* pathn
         return nullptr;
     }
     if (size_out)
-        *size_out = size;
+        *size_out = (int32_t)size;
     return block;
 }
 

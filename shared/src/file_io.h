@@ -67,7 +67,8 @@ int file_close(FILE* file);
 int file_write(FILE* file, const void* data_ptr, int32_t n);
 int file_read(FILE* file, void* data_ptr, int32_t n);
 int file_seek(FILE* file, int32_t offset);
-int32_t fsize(FILE* file);
+// The size of an open file in bytes (64-bit: files of 2 GiB and more too).
+int64_t fsize(FILE* file);
 // Bytes from the current position to the end of the file; 0 for NULL.
 int32_t file_bytes_left(FILE* file);
 int file_append(FILE* target, FILE* file);
@@ -83,7 +84,8 @@ FILE* file_open_write_version_text(const char* filename, int32_t file_type, int3
 FILE* file_open_search_verify_version_bin(const char* filename, dlink* pathname_list,
                                           int32_t file_type, int32_t file_version, int* found);
 // The whole file (header included) in one heap block that the caller
-// releases; its size in *size when `size` is not NULL.
+// releases; its size in *size when `size` is not NULL. A file larger than
+// PLATFORM_MAX_WHOLE_FILE is refused.
 char* file_mem_load_search_verify_version_bin(const char* filename, dlink* pathname_list,
                                               int32_t file_type, int32_t file_version, int* found,
                                               int32_t* size = nullptr);

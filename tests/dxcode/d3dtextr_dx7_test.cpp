@@ -129,6 +129,7 @@ TEST_F(Cache, AFailedLoadCachesNothingAndLeavesNothingBehind)
     EXPECT_EQ(d3dtexr_texture_container_list, nullptr);
 
     // The PNG reader made its texture before D3DX failed to fill it.
+    d3dtextr_clean_texture_container_list();
     PngLayout png;
     png.rows = {bytes_of({1, 2, 3})};
     dir.write("wall.png", png_file(png));
@@ -136,16 +137,18 @@ TEST_F(Cache, AFailedLoadCachesNothingAndLeavesNothingBehind)
     EXPECT_EQ(load("wall"), nullptr);
     EXPECT_EQ(d3d_live_objects(), live_at_start);
 
-    // Nothing was cached, so the next request reads the files again.
+    // Nothing was cached; once the cache is cleaned the next request reads
+    // the files again.
+    d3dtextr_clean_texture_container_list();
     texture_container* wall = load("wall");
     ASSERT_NE(wall, nullptr);
     EXPECT_EQ(surface_pixels(wall->texture_container_surface), Pixels{0xFF010203});
     EXPECT_EQ(wall->texture_container_id, 1);
 }
 
-// A frame asks for a missing texture every frame: the log gets its failure
-// once, until a load of the name succeeds.
-TEST_F(Cache, ARepeatedFailureIsLoggedOnceUntilALoadSucceeds)
+// A frame asks for a missing texture every frame: its files are tried, and
+// its failure logged, once, until the cache is cleaned for the next level.
+TEST_F(Cache, AFailedTextureIsNotTriedAgainUntilTheCacheIsCleaned)
 {
     const std::vector<std::string> failure = {"Failed to D3DXCreateTextureFromFile wall.",
                                               "Failed d3dtextr_load_texture_image for 'wall'."};
@@ -162,11 +165,20 @@ TEST_F(Cache, ARepeatedFailureIsLoggedOnceUntilALoadSucceeds)
                          "d3dtextr_dx7_load_texture_image called for wall."),
               1);
 
-    write_tga("wall.tga");
-    ASSERT_NE(load("wall"), nullptr);
-    EXPECT_TRUE(log->contains("Texture wall loads again."));
+    // A directory where the image should be is refused once, too.
+    dir.write("door.tga/.keep", "");
+    log->clear();
+    for (int frame = 0; frame < 3; ++frame)
+        EXPECT_EQ(load("door"), nullptr);
+    EXPECT_EQ(log->errors().size(), 3u);
+    EXPECT_TRUE(log->contains("is not a file: it is a directory"));
 
-    // Failing again after a success is news again.
+    write_tga("wall.tga");
+    EXPECT_EQ(load("wall"), nullptr) << "not tried again within the level";
+    d3dtextr_clean_texture_container_list();
+    ASSERT_NE(load("wall"), nullptr);
+
+    // Failing again after the cache was cleaned is news again.
     d3dtextr_clean_texture_container_list();
     std::remove(dir.file("wall.tga").c_str());
     log->clear();

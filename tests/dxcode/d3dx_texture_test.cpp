@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "platform/d3d.h"
 #include "platform/d3d_internal.h"
 #include "platform/d3d_record.h"
@@ -249,6 +251,32 @@ TEST_F(Textures, BrokenFilesAreRefusedWithoutATexture)
         FAILED(D3DXCreateTextureFromFile(device(), nullptr, nullptr, nullptr, nullptr, nullptr,
                                          &texture, nullptr, missing.c_str(), D3DX_FT_POINT)));
     EXPECT_EQ(texture, nullptr);
+}
+
+// A directory, or a file larger than any image is read whole, in place of an
+// image: refused with a line that says why, before anything is allocated.
+TEST_F(Textures, DirectoriesAndHugeFilesAreRefusedBeforeTheyAreRead)
+{
+    dir.write("folder.tga/.keep", "");
+    std::string huge = dir.write("huge.tga", tga_image(3, 2, 24, false, 0, six));
+    ASSERT_EQ(truncate(huge.c_str(), (off_t)(1LL << 32) + 50), 0);
+    const struct {
+        std::string path;
+        std::string why;
+    } cases[] = {
+        {dir.file("folder.tga"), "is not a file: it is a directory"},
+        {huge, "has 4294967346 bytes, more than the 268435456 read whole"},
+    };
+    for (const auto& c : cases) {
+        log->clear();
+        EXPECT_EQ(D3DXCreateTextureFromFile(device(), nullptr, nullptr, nullptr, nullptr, nullptr,
+                                            &texture, nullptr, c.path.c_str(), D3DX_FT_POINT),
+                  DDERR_NOTFOUND);
+        EXPECT_EQ(texture, nullptr);
+        ASSERT_EQ(log->errors().size(), 1u);
+        EXPECT_NE(log->errors()[0].find("'" + c.path + "' " + c.why), std::string::npos)
+            << log->errors()[0];
+    }
 }
 
 TEST_F(Textures, ADdsMipmapCountBeyondTheChainIsBoundedByIt)

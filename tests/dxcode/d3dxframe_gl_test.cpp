@@ -415,6 +415,50 @@ TEST_P(GlFrame, TheSceneIsTheSameAfterADeviceLossAndRestore)
     EXPECT_EQ(d3dxframe_update_frame(1), 0);
 }
 
+// The lit and fogged triangle alone; the ambient light, the light and the fog
+// are set only when `set_scene` is true, as a level's script sets them once.
+// Returns the colour at the triangle's centre.
+DWORD lit_triangle_centre(bool set_scene)
+{
+    EXPECT_EQ(d3dxframe_begin_scene(0), 1);
+    if (set_scene) {
+        win_matrix44 projection;
+        d3dxframe_build_projection_matrix(&projection, 3.14159265f / 2.0f, 0.75f, 1.0f, 100.0f);
+        d3dxframe_set_projection_transform(&projection);
+        d3dxframe_set_ambient_light(ambient_level, ambient_level, ambient_level);
+        D3DLIGHT7 light = {};
+        light.dltType = D3DLIGHT_DIRECTIONAL;
+        light.dcvDiffuse = {light_rgb[0], light_rgb[1], light_rgb[2], 1.0f};
+        light.dvDirection = {0.0f, 0.0f, -1.0f};
+        light_index = d3dxframe_set_dynamic_light_color(light, light_index);
+        d3dxframe_set_light_allocation(0);
+        set_fog(1);
+    }
+    EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLELIST, 0x12, (void*)lit_triangle, 3, 0), 1);
+    EXPECT_EQ(d3dxframe_end_scene(), 1);
+    float cx = 0.0f, cy = 0.0f;
+    for (const lit_vertex& v : lit_triangle) {
+        float x, y;
+        project(v, &x, &y);
+        cx += x / 3.0f;
+        cy += y / 3.0f;
+    }
+    return pixel_at((int)std::lround(cx), (int)std::lround(cy));
+}
+
+// After Alt+Enter (here there and back) the yard went dark: the ambient
+// light, the light and the fog that the level set once were gone with the
+// old device. The frame drawn after is the frame drawn before.
+TEST_P(GlFrame, AFrameIsTheSameAfterTheDeviceIsMadeAnew)
+{
+    DWORD before = lit_triangle_centre(true);
+    ASSERT_NE(before & 0xFFFFFF, 0u) << "the triangle is lit";
+    ASSERT_EQ(d3dxframe_toggle_fullscreen(), 1);
+    ASSERT_EQ(d3dxframe_toggle_fullscreen(), 1);
+    ASSERT_EQ(d3dx_globals.m_bIsFullscreen, GetParam() ? 1 : 0);
+    EXPECT_EQ(lit_triangle_centre(false), before);
+}
+
 // Every discrete state the back-end compiles a program for, drawn once: a
 // draw whose program did not build fails.
 TEST_P(GlFrame, EveryStateCombinationDraws)

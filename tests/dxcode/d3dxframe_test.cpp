@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -144,6 +145,45 @@ TEST_F(Frame, AContextThatCannotBeMadeIsRetriedOnceWithTheDefaults)
     EXPECT_EQ(d3d_record_count_of("D3DXCreateContextEx"), 2);
 }
 
+// Windowed Width/Height of 1 1 in the configuration made one flat square: a
+// window too small to show the game is refused as 0 x 0 and negative sizes
+// are, with a line, and the frame falls back to its defaults.
+TEST_F(Frame, BuffersTooSmallToShowTheGameAreRefused)
+{
+    ShowWindow(window, SW_SHOW);
+    const struct {
+        int32_t width, height;
+        const char* error;
+    } cases[] = {
+        {1, 1, "Buffers of 1 x 1 are too small to show the game (at least 320 x 200)."},
+        {319, 480, "Buffers of 319 x 480 are too small to show the game (at least 320 x 200)."},
+        {640, 199, "Buffers of 640 x 199 are too small to show the game (at least 320 x 200)."},
+        {0, 0, "Buffers of 0 x 0 are too small to show the game (at least 320 x 200)."},
+        {-5, 480, "Buffers of -5 x 480 are too small to show the game (at least 320 x 200)."},
+    };
+    for (const auto& c : cases) {
+        log->clear();
+        d3dxframe_set_defaults();
+        d3dx_globals.windowed_width = c.width;
+        d3dx_globals.windowed_height = c.height;
+        ASSERT_EQ(d3dxframe_initialize(window), S_OK) << c.width;
+        EXPECT_EQ(log->errors(),
+                  (std::vector<std::string>{
+                      c.error, "Failed D3DXCreateContextEx - retrying with default values. ",
+                      "\tError text was D3DXERR_INVALIDPARAMETER"}));
+        EXPECT_EQ(d3dxframe_get_render_width(), 640) << c.width;
+        EXPECT_EQ(d3dxframe_get_render_height(), 480) << c.width;
+        d3dxframe_unitialize();
+    }
+    d3dxframe_set_defaults();
+    d3dx_globals.windowed_width = 320;
+    d3dx_globals.windowed_height = 200;
+    log->clear();
+    ASSERT_EQ(d3dxframe_initialize(window), S_OK);
+    EXPECT_TRUE(log->errors().empty()) << "the smallest size shows the game";
+    EXPECT_GE(d3d_record_find("D3DXCreateContextEx -1 0x0 16 -1 -1 0 -1 320 200", 0), 0);
+}
+
 TEST_F(Frame, ASecondFailureIsReturned)
 {
     d3d_inject("D3DXCreateContextEx", D3DXERR_NODIRECT3DDEVICEAVAILABLE, 0, 2);
@@ -180,8 +220,8 @@ TEST_F(Frame, LostSurfacesRecreateTheDeviceWithTexturesProjectionAndFont)
     d3dx_globals.device->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &now);
     EXPECT_EQ(now.m[2][3], -1.0f);
     EXPECT_NE(d3dx_globals.hFont, nullptr);
-    EXPECT_EQ(d3dx_globals.bAllocateLights, 1);
-    EXPECT_EQ(d3dx_globals.light_in_use[0], 0);
+    EXPECT_EQ(d3dx_globals.bAllocateLights, 0) << "the lights keep their indices";
+    EXPECT_EQ(d3dx_globals.light_in_use[0], 1);
     (void)old_device;
 
     EXPECT_EQ(d3dxframe_update_frame(0), 0);  // the next frame presents normally
@@ -345,9 +385,63 @@ TEST_F(Frame, DynamicLightsTakeTheLowestFreeIndex)
     EXPECT_EQ(d3dxframe_set_dynamic_light_color(light, 5), -1);
     EXPECT_EQ(log->errors().back().rfind("Failed d3dxframe_set_dynamic_light_color. ", 0), 0u);
 
-    ASSERT_EQ(d3dxframe_toggle_fullscreen(), 1);  // re-creation frees every index
-    EXPECT_EQ(d3dx_globals.bAllocateLights, 1);
-    EXPECT_EQ(d3dxframe_set_dynamic_light_color(light, 7), 0);
+    ASSERT_EQ(d3dxframe_toggle_fullscreen(), 1);  // the lights keep their indices
+    EXPECT_EQ(d3dx_globals.bAllocateLights, 0);
+    EXPECT_EQ(d3dxframe_set_dynamic_light_color(light, 7), 7);
+    EXPECT_EQ(d3dx_globals.light_in_use[3], 0);
+}
+
+// A device made anew (Alt+Enter, F2, lost surfaces) has everything the scene
+// had set on the old one: a level script sets its ambient light and fog once,
+// and the yard went dark after a switch to full screen.
+TEST_F(Frame, TheScenesStatesAndLightsOutliveTheDevice)
+{
+    const struct {
+        const char* how;
+        std::function<void()> make_anew;
+    } ways[] = {
+        {"full screen and back",
+         [] { d3dxframe_toggle_fullscreen(), d3dxframe_toggle_fullscreen(); }},
+        {"lost surfaces",
+         [] {
+             d3d_inject("Context.UpdateFrame", DDERR_SURFACELOST, 0, 1);
+             d3dxframe_update_frame(0);
+         }},
+    };
+    start();
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.how);
+        d3dxframe_set_ambient_light(40, 50, 60);
+        d3dxframe_set_render_state(D3DRENDERSTATE_FOGENABLE, 1);
+        d3dxframe_set_render_state(D3DRENDERSTATE_FOGCOLOR, 0x123456);
+        D3DLIGHT7 light = {};
+        light.dltType = D3DLIGHT_DIRECTIONAL;
+        light.dcvDiffuse = {0.5f, 0.25f, 1.0f, 1.0f};
+        ASSERT_EQ(d3dxframe_set_dynamic_light_color(light, -1), 0);
+        ASSERT_EQ(d3dxframe_set_dynamic_light_color(light, -1), 1);
+        d3dxframe_disable_dynamic_light(0);
+        d3dxframe_set_light_allocation(0);
+        int made = d3d_record_count_of("D3DXCreateContextEx");
+
+        way.make_anew();
+        ASSERT_GT(d3d_record_count_of("D3DXCreateContextEx"), made);
+        EXPECT_EQ(render_state(D3DRENDERSTATE_AMBIENT), 0xFF28323Cu);
+        EXPECT_EQ(render_state(D3DRENDERSTATE_FOGENABLE), 1u);
+        EXPECT_EQ(render_state(D3DRENDERSTATE_FOGCOLOR), 0x123456u);
+        EXPECT_EQ(render_state(D3DRENDERSTATE_LIGHTING), 1u) << "as the settings say";
+        D3DLIGHT7 kept = {};
+        BOOL enabled[2] = {TRUE, FALSE};
+        ASSERT_EQ(d3dx_globals.device->GetLight(1, &kept), D3D_OK);
+        EXPECT_FLOAT_EQ(kept.dcvDiffuse.g, 0.25f);
+        d3dx_globals.device->GetLightEnable(0, &enabled[0]);
+        d3dx_globals.device->GetLightEnable(1, &enabled[1]);
+        EXPECT_FALSE(enabled[0]);
+        EXPECT_TRUE(enabled[1]);
+        EXPECT_EQ(d3dxframe_set_dynamic_light_color(light, 1), 1) << "the light keeps its index";
+        d3dxframe_disable_dynamic_light(1);
+        d3dxframe_set_light_allocation(1);
+    }
+    EXPECT_TRUE(log->errors().empty());
 }
 
 TEST_F(Frame, AmbientLightIsScaledAndSetOnlyWhenItChanges)

@@ -58,7 +58,21 @@ void fuzz_write_seeds(void)
     std::string session = fuzz_dir() + "/varnock";
     defaults();
     write_edit_session_file(session.c_str());
-    fuzz_seed("defaults.cfg", read_host_file(session + ".cfg"));
+    const std::string written = read_host_file(session + ".cfg");
+    fuzz_seed("defaults.cfg", written);
+    // A key line whose value was erased, and a file whose sound section was
+    // deleted: both once moved every setting after them.
+    std::string blank_key = written;
+    size_t left = blank_key.find("LEFT ");
+    if (left != std::string::npos)
+        blank_key.replace(left, 4, "    ");
+    fuzz_seed("blank_key.cfg", blank_key);
+    std::string no_sound = written;
+    size_t sound = no_sound.find("//  [sound]");
+    size_t dxinput = no_sound.find("//  [dxinput]");
+    if (sound != std::string::npos && dxinput != std::string::npos)
+        no_sound.erase(sound, dxinput - sound);
+    fuzz_seed("no_sound_section.cfg", no_sound);
 
     std::snprintf(game_globals.entity_pathname, sizeof game_globals.entity_pathname, "%s",
                   "d:/a/directory/of/forty-four/characters/or/more/");

@@ -236,6 +236,103 @@ TEST_F(Config, ABadOrShortFileIsRefusedAndKeepsWhatWasRead)
     EXPECT_EQ(game_globals.x_wind, 4.0f);
 }
 
+// A blank line in the key section shifted every later binding (left became
+// RIGHT, up became A), and a deleted section made the next one read the
+// wrong lines. A line that cannot be read counts as its own line: that
+// setting keeps its value, with a warning naming it, and no other moves.
+TEST_F(Config, ALineThatCannotBeReadMovesNoOtherSetting)
+{
+    const int32_t custom[DXINPUT_BINDING_COUNT] = {0x1F, 0x24, 0x25, 0x17, 0x2A, 0x12, 0x39,
+                                                   0x10, 0x11, 0x13, 0x14, 0x15, 0x16, 0x1C};
+    std::memcpy(dxinput_key_bindings, custom, sizeof custom);
+    service_double_sound_enable_3d = 1;
+    d3dx_globals.windowed_width = 800;
+    ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
+    const std::string good = file();
+    auto line_of = [&](const std::string& key) {
+        std::vector<std::string> all = split_lines(good);
+        for (size_t i = 0; i < all.size(); ++i)
+            if (all[i].find("//  " + key) != std::string::npos)
+                return std::to_string(i + 1);
+        return std::string("?");
+    };
+    auto without_section = [&](const std::string& marker, int lines) {
+        std::vector<std::string> kept;
+        std::vector<std::string> all = split_lines(good);
+        for (size_t i = 0; i < all.size(); ++i) {
+            if (all[i] == "//  " + marker) {
+                i += (size_t)lines;
+                continue;
+            }
+            kept.push_back(all[i]);
+        }
+        std::string text;
+        for (const std::string& line : kept)
+            text += line + "\n";
+        return text;
+    };
+    const struct {
+        const char* what;
+        std::string text;
+        std::vector<std::string> warnings;
+        int32_t left, enable_3d, windowed_width;
+    } cases[] = {
+        {"the left key blanked, comment and all kept",
+         replace_line(good, "left_key", std::string(44, ' ')),
+         {"Line " + line_of("left_key") + " of '" + cfg() +
+          "' holds no value for left_key: it keeps its value LEFT."},
+         0xCB,
+         1,
+         800},
+        {"the left key's line erased but for its name",
+         replace_line(good, "left_key", ""),
+         {"Line " + line_of("left_key") + " of '" + cfg() +
+          "' holds no value for left_key: it keeps its value LEFT."},
+         0xCB,
+         1,
+         800},
+        {"text where a number belongs",
+         replace_line(good, "Windowed Width", "wide"),
+         {"Line " + line_of("Windowed Width") + " of '" + cfg() +
+          "' holds no value for Windowed Width: it keeps its value 640."},
+         0x24,
+         1,
+         640},
+        {"the sound section deleted",
+         without_section("[sound]", 1),
+         {"'" + cfg() + "' has no line for enable_3d: it keeps its value 0."},
+         0x24,
+         0,
+         800},
+        {"the frame's section deleted",
+         without_section("[d3dxframe]", 12),
+         {"'" + cfg() + "' has no line for d3dx_globals.device_index: it keeps its value -1."},
+         0x24,
+         1,
+         640},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        put(c.text);
+        gameglobals_init();
+        d3dxframe_set_defaults();
+        service_double_sound_enable_3d = 0;
+        dxinput_reset();
+        log.clear();
+        EXPECT_EQ(config_read_engine_config_file(session.c_str()), 0) << "kept aside at start-up";
+        ASSERT_FALSE(log.warnings().empty()) << (log.errors().empty() ? "" : log.errors().front());
+        EXPECT_EQ(log.warnings().front(), c.warnings.front());
+        EXPECT_TRUE(log.errors().empty()) << log.errors().front();
+        EXPECT_EQ(dxinput_key_bindings[1], c.left);
+        for (int i = 2; i < DXINPUT_BINDING_COUNT; ++i)
+            EXPECT_EQ(dxinput_key_bindings[i], custom[i]) << i;
+        EXPECT_EQ(dxinput_key_bindings[0], custom[0]);
+        EXPECT_EQ(service_double_sound_enable_3d, c.enable_3d);
+        EXPECT_EQ(d3dx_globals.windowed_width, c.windowed_width);
+        EXPECT_STREQ(game_globals.entity_pathname, "c:\\data\\win\\entity");
+    }
+}
+
 // A file that cannot be read may still hold the player's key bindings: it
 // is set aside before the defaults replace it, or else left alone.
 TEST_F(Config, AnUnreadableFileIsKeptAsBadBeforeItIsReplaced)

@@ -95,6 +95,8 @@ protected:
     // The Prologue from the first menu button to the menu again.
     void play_the_prologue()
     {
+        // A key still held from the last play would act only once released.
+        dinput_test_release_all();
         menu_main_menu_activate(0);
         ASSERT_TRUE(play(false, false, 5.0, [] { return level_entity("gate") != nullptr; }))
             << "the level loads with its gate";

@@ -23,6 +23,7 @@
 #include "heap.h"
 #include "model_io.h"
 #include "platform/ail_test.h"
+#include "platform/win32_test.h"
 #include "sound.h"
 #include "str_util.h"
 #include "test_support.h"
@@ -388,6 +389,56 @@ TEST_F(EntityIo, CyclesOfSubEntitiesAndTemplatesAreRefused)
     EXPECT_EQ(fountain->win_sub_entity_list_size, 0);
     EXPECT_TRUE(has(log->errors(), "Could not load particle_template 'fountain'"));
     EXPECT_EQ(entity_unload(fountain, 1), 1);
+}
+
+// One damaged byte in an emitter's particle count asked for tens of
+// thousands of particles, or billions: a count beyond what a level holds is
+// refused with a line naming the emitter, which loads without particles.
+TEST_F(EntityIo, AnEmitterMakesNoMoreParticlesThanALevelHolds)
+{
+    write_bare("spark");
+    const struct {
+        int32_t count;
+        int32_t particles;
+    } cases[] = {{1024, 1024}, {1025, 0}, {32776, 0}, {0x7fffffff, 0}};
+    for (const auto& c : cases) {
+        win_entity* emitter = malloc_win_entity("sparks");
+        emitter->win_entity_type = WIN_ENTITY_TYPE_EMITTER;
+        emitter->u.win_emitter = malloc_win_emitter();
+        emitter->u.win_emitter->particle_template = STRDUP("spark");
+        emitter->u.win_emitter->particle_count = c.count;
+        write_entity(emitter);
+        log->clear();
+        win_entity* sparks = load("sparks");
+        ASSERT_NE(sparks, nullptr) << c.count;
+        EXPECT_EQ(sparks->win_sub_entity_list_size, c.particles) << c.count;
+        if (c.particles == 0)
+            EXPECT_EQ(log->errors(), std::vector<std::string>{
+                                         "Emitter 'sparks' asks for " + std::to_string(c.count) +
+                                         " particles, more than the 1024 a level holds: it "
+                                         "makes none."});
+        else
+            EXPECT_TRUE(log->errors().empty()) << log->errors().front();
+        EXPECT_EQ(entity_unload(sparks, 1), 1);
+    }
+}
+
+// A level loads within one frame: a termination request that comes while it
+// loads stops the loading, so the game ends at once.
+TEST_F(EntityIo, ATerminationRequestStopsTheLoading)
+{
+    write_bare("a", {"b"});
+    write_bare("b");
+    platform_event quit = {};
+    quit.kind = PLATFORM_EVENT_QUIT;
+    ASSERT_EQ(win32_feed_event(window, &quit), 1);
+    EXPECT_EQ(load("a"), nullptr);
+    EXPECT_TRUE(log->contains("Not loading entity 'a': the game is ending."));
+    win32_reset();
+    win_entity* a = load("a");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->win_sub_entity_list_size, 1);
+    EXPECT_EQ(entity_unload(a, 1), 1);
 }
 
 // What the file holds where the loader makes its own (appendage spheres of

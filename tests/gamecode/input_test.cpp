@@ -148,6 +148,32 @@ TEST_F(PlayerInput, TheStartKeyInTheMovieStartsTheGameAndResetsNothingUntilRelea
     EXPECT_TRUE(aborted());
 }
 
+// The menu takes Enter as it goes down, and the key is still held in the
+// level's first frames, where the start button alone lifts the player (who
+// then floated): a key held when a level begins acts once it was released.
+TEST_F(PlayerInput, KeysHeldWhenALevelBeginsActOnlyOnceReleased)
+{
+    winmain_set_game_state(GAME_MODE_MENU);
+    dinput_test_set_key(DIK_RETURN, 1);
+    winmain_set_game_state(GAME_MODE_EXPLORATION);
+    player.local_matrix.m[3][1] = 40.0f;
+    EXPECT_EQ(frame({DIK_RETURN}), 0);
+    EXPECT_EQ(frame({DIK_RETURN, DIK_UP}), ACTION_UP) << "a key pressed in the level acts";
+    EXPECT_EQ(table.anim_input_flags, ACTION_UP);
+    EXPECT_EQ(player.local_matrix.m[3][1], 40.0f);
+    frame({DIK_RETURN});
+    EXPECT_EQ(player.local_matrix.m[3][1], 40.0f);
+    frame();
+    EXPECT_EQ(frame({DIK_RETURN}), ACTION_START_BUTTON);
+    EXPECT_EQ(player.local_matrix.m[3][1], 3.0f);
+
+    // Back from the debug camera the level goes on: nothing is held back.
+    winmain_set_game_state(GAME_MODE_CAMERA_LOOK);
+    dinput_test_set_key(DIK_UP, 1);
+    winmain_set_game_state(GAME_MODE_EXPLORATION);
+    EXPECT_EQ(frame({DIK_UP}), ACTION_UP);
+}
+
 TEST_F(PlayerInput, ExplorationFeedsTheMaskToThePlayersAnimation)
 {
     winmain_set_game_state(GAME_MODE_EXPLORATION);

@@ -662,6 +662,43 @@ TEST(WinMain, AnUnreadableConfigurationIsKeptBesideTheNewOne)
     EXPECT_NE(here.file("debug.txt").find("varnock.cfg.bad'."), std::string::npos);
 }
 
+// Started where the game's data is not, the game said nothing: it says
+// once, in the log and on stderr, which data directory it did not find and
+// where it looked.
+TEST(WinMain, WithoutItsDataTheGameSaysOnceWhereItLooked)
+{
+    const char* const folders[] = {"entity",    "model",  "anim",   "animtab", "script",
+                                   "collision", "shader", "bitmap", "sound",   "ai"};
+    for (bool with_data : {false, true}) {
+        start_program_test();
+        InTempDir here;
+        if (with_data)
+            for (const char* folder : folders)
+                here.dir.write(std::string("drive_c/data/win/") + folder + "/.keep", "");
+        win32_message_box_script(1, IDOK);
+        d3d_inject("D3DXCreateContextEx", D3DXERR_NODIRECT3DDEVICEAVAILABLE, 0, 2);
+        testing::internal::CaptureStderr();
+        WinMain(nullptr, nullptr, (char*)"", SW_SHOW);
+        std::string said = testing::internal::GetCapturedStderr();
+        std::string debug = here.file("debug.txt");
+        const std::string line = "The data directory 'c:\\data\\win\\entity' was not found; the "
+                                 "game looked for it at '";
+        size_t at = debug.find(line);
+        if (with_data) {
+            EXPECT_EQ(at, std::string::npos) << debug;
+            EXPECT_EQ(said.find("data directory"), std::string::npos) << said;
+            continue;
+        }
+        ASSERT_NE(at, std::string::npos) << debug;
+        EXPECT_EQ(debug.find("was not found; the game looked", at + line.size()), std::string::npos)
+            << "said once";
+        EXPECT_NE(debug.find("drive_c/data/win/entity'.", at), std::string::npos);
+        EXPECT_NE(said.find("varnock: the data directory 'c:\\data\\win\\entity' was not found"),
+                  std::string::npos)
+            << said;
+    }
+}
+
 TEST(WinMain, AFrameLayerThatCannotStartEndsTheProgram)
 {
     start_program_test();

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "demo_sounds.h"
 #include "platform/ail.h"
 #include "platform/ail_test.h"
@@ -127,6 +129,23 @@ TEST_F(SoundLibrary, ReadsWholeFilesWithTheirSize)
     EXPECT_EQ(AIL_file_read(dir.file("missing.wav").c_str(), AIL_FILE_READ_WITH_SIZE), nullptr);
     EXPECT_NE(AIL_file_error(), 0);
     EXPECT_NE(std::string(AIL_last_error()).find("missing.wav"), std::string::npos);
+
+    // A directory, and a file beyond what is read whole (sparse: it takes no
+    // disk), are refused before anything is allocated for them.
+    dir.write("folder.wav/.keep", "");
+    std::string huge = dir.write("huge.wav", "abcde");
+    ASSERT_EQ(truncate(huge.c_str(), (off_t)(1LL << 32) + 5), 0);
+    const struct {
+        std::string path, why;
+    } refused[] = {
+        {dir.file("folder.wav"), "is not a file"},
+        {huge, "of 268435456 bytes at most"},
+    };
+    for (const auto& r : refused) {
+        EXPECT_EQ(AIL_file_read(r.path.c_str(), AIL_FILE_READ_WITH_SIZE), nullptr);
+        EXPECT_NE(AIL_file_error(), 0);
+        EXPECT_NE(std::string(AIL_last_error()).find(r.why), std::string::npos) << AIL_last_error();
+    }
 }
 
 TEST_F(SoundLibrary, DecompressesImaAdpcmCloseToTheOriginal)

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include <fcntl.h>
@@ -84,4 +86,26 @@ TEST(PathResolver, RefusesWhatDoesNotFit)
     char host[8];
     EXPECT_EQ(platform_resolve_path("abcdefghij", host, sizeof host), 0);
     EXPECT_EQ(platform_resolve_path(nullptr, host, sizeof host), 0);
+}
+
+// The C library opens a directory for reading; the original platform, and so
+// the stand-in, does not.
+TEST(PathResolver, DirectoriesDoNotOpenAsFiles)
+{
+    TempDir dir;
+    dir.write("Data/x.txt", "x");
+    errno = 0;
+    EXPECT_EQ(platform_fopen(dir.file("data").c_str(), "rb"), nullptr);
+    EXPECT_EQ(errno, EISDIR);
+    char host[4096];
+    EXPECT_EQ(platform_is_directory(dir.file("data").c_str(), host, sizeof host), 1);
+    EXPECT_EQ(std::string(host), dir.file("Data"));
+    EXPECT_EQ(platform_is_directory(dir.file("data/x.txt").c_str(), host, sizeof host), 0);
+    EXPECT_EQ(platform_is_directory(dir.file("none").c_str(), host, sizeof host), 0);
+    EXPECT_EQ(std::string(host), dir.file("none"));
+
+    FILE* file = platform_fopen(dir.file("data/x.txt").c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(platform_file_size(file), 1);
+    std::fclose(file);
 }

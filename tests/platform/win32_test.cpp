@@ -237,6 +237,48 @@ TEST_F(Messages, WindowProcedureSwapAndWindowPlacement)
     EXPECT_EQ(point.x, 5);
 }
 
+// With a window manager the window crept 1 pixel right and 20 down on every
+// trip to full screen and back: GetWindowRect gave the client's origin and
+// SetWindowPos put the frame there. Both speak of the frame, as on the
+// original platform, so that what one gives the other takes unchanged.
+TEST_F(Messages, WindowRectsAreTheFrameAroundTheClient)
+{
+    ShowWindow(window, SW_SHOW);
+    win32_set_window_frame(window, 1, 20, 1, 1);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    EXPECT_EQ(rect.left, 29);
+    EXPECT_EQ(rect.top, 20);
+    EXPECT_EQ(rect.right, 30 + 640 + 1);
+    EXPECT_EQ(rect.bottom, 40 + 480 + 1);
+
+    // Full screen: a window without a caption has no frame.
+    SetWindowLong(window, GWL_STYLE, WS_POPUP | WS_BORDER | WS_SYSMENU);
+    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 640, 480, SWP_FRAMECHANGED);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(origin.x, 0);
+    EXPECT_EQ(client.right, 640);
+
+    // And back, where GetWindowRect found the window.
+    SetWindowLong(window, GWL_STYLE, WS_OVERLAPPEDWINDOW);
+    SetWindowPos(window, HWND_NOTOPMOST, rect.left, rect.top, rect.right - rect.left,
+                 rect.bottom - rect.top, SWP_SHOWWINDOW | SWP_FRAMECHANGED | SWP_NOACTIVATE);
+    origin = {0, 0};
+    ClientToScreen(window, &origin);
+    GetClientRect(window, &client);
+    EXPECT_EQ(origin.x, 30);
+    EXPECT_EQ(origin.y, 40);
+    EXPECT_EQ(client.right, 640);
+    EXPECT_EQ(client.bottom, 480);
+    RECT again;
+    GetWindowRect(window, &again);
+    EXPECT_EQ(again.left, rect.left);
+    EXPECT_EQ(again.top, rect.top);
+}
+
 TEST(Cursor, CounterShowsWhileNotNegative)
 {
     test_reset_state();

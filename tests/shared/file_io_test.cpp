@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include <unistd.h>
+
 #include "file_io.h"
 #include "heap.h"
 #include "test_support.h"
@@ -118,6 +120,40 @@ TEST_F(FileIo, WholeFileLoad)
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_EQ(errors[0].substr(0, 26), "Attempting to malloc 0 byt");
     EXPECT_EQ(errors[1], "Could not malloc 0 bytes for '" + empty + "'");
+}
+
+// A directory, or a file of 2 GiB or more (sparse here: it takes no disk),
+// where a whole file is expected: its size is taken in full and refused
+// before anything is allocated for it, with one line that says why.
+TEST_F(FileIo, WholeFileLoadRefusesDirectoriesAndHugeFiles)
+{
+    dir.write("folder/.keep", "");
+    std::string folder = dir.file("folder");
+    int found = -1;
+    EXPECT_EQ(file_mem_load_search_verify_version_bin(folder.c_str(), nullptr, 60, 105, &found),
+              nullptr);
+    EXPECT_EQ(log.errors(),
+              std::vector<std::string>{"'" + folder + "' is not a file: it is a directory"});
+    EXPECT_EQ(found, 0);
+
+    // 4 GiB and 104 bytes, with a good header: cut to 32 bits it would pass
+    // for a file of 104 bytes.
+    const long long sizes[] = {(1LL << 31) + 104, (1LL << 32) + 104};
+    for (long long size : sizes) {
+        std::string path = dir.write("huge", header(60, 105) + "abcd");
+        ASSERT_EQ(truncate(path.c_str(), (off_t)size), 0);
+        FILE* file = file_open(path.c_str(), FILE_MODE_READ_BIN);
+        EXPECT_EQ(fsize(file), size);
+        file_close(file);
+        log.clear();
+        EXPECT_EQ(file_mem_load_search_verify_version_bin(path.c_str(), nullptr, 60, 105, &found),
+                  nullptr);
+        EXPECT_EQ(log.errors(),
+                  std::vector<std::string>{"'" + path + "' has " + std::to_string(size) +
+                                           " bytes, more than the 268435456 read "
+                                           "whole"});
+        EXPECT_EQ(found, 1);
+    }
 }
 
 TEST_F(FileIo, SearchPathFindsFileInListedDirectory)

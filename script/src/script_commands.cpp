@@ -193,7 +193,6 @@ constexpr command_row command = {code, run_command<code, action, Operands...>};
 
 int parse_if(float condition, running_script* script)
 {
-    // The decoder has checked that both targets lie inside the code.
     const if_info& branch = script->branch;
     int32_t target;
     if (condition != 0.0f) {
@@ -203,7 +202,9 @@ int parse_if(float condition, running_script* script)
         LOG_NOTICE("IF eval'd to FALSE\n");
         target = branch.else_offset > 0 ? branch.else_offset : branch.endif_offset;
     }
-    script->pc = script->code_start + target;
+    // A target outside the code ends the script, as a broken command does.
+    script->pc = parse_jump_inside(script, target) ? script->code_start + target
+                                                   : script->code_image + script->code_size;
     return 1;
 }
 

@@ -171,8 +171,8 @@ void complete_character_model(win_character* character, const load_context& cont
         else
             LOG_ERROR("Could not load win_shader_array for '%s'\n", model->mow_model_name);
     }
-    // On the shared model: every character that loads it scales it again.
-    model->mow_model_sphere_radius *= character->radius_scale;
+    // The model is shared: the character's radius_scale applies to its own
+    // use of it (win_character_radius), not to the model.
 }
 
 void complete_character(win_entity* entity, const load_context& context)

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ai_move.h"
 #include "anim_io.h"
 #include "d3dtextr_dx7.h"
 #include "debug.h"
@@ -289,6 +290,54 @@ TEST_F(EntityIo, TheCharacterGetsItsModelTableAnimationsAndSubEntities)
     EXPECT_EQ(entity_io_find_entity(entity_io_global_win_entity_list, "torch"),
               hero->win_sub_entity_list->next);
     EXPECT_EQ(entity_io_find_entity(entity_io_global_win_entity_list, "Torch"), nullptr);
+}
+
+// A character's radius scale is its own: the model it shares keeps the
+// radius of its file, so every load of a level gives the same sizes, also
+// while a character of an earlier level holds the model.
+TEST_F(EntityIo, ACharactersRadiusScaleIsItsOwn)
+{
+    write_hero();
+    const struct {
+        const char* name;
+        float scale;
+    } characters[] = {{"hero", 2.0f}, {"twin", 3.0f}};
+    for (const auto& c : characters) {
+        win_entity* entity = demo_entity_make_hero();
+        ASSERT_NE(entity, nullptr);
+        FREE(entity->win_entity_name);
+        entity->win_entity_name = STRDUP(c.name);
+        free_win_filename_ptr_array(entity->win_entity_filename_array,
+                                    entity->win_entity_filename_array_size);
+        entity->win_entity_filename_array = nullptr;
+        entity->win_entity_filename_array_size = 0;
+        win_entity_character(entity)->radius_scale = c.scale;
+        write_entity(entity);
+    }
+    mow_model* figure = demo_model_make("figure");
+    ASSERT_NE(figure, nullptr);
+    const float radius = figure->mow_model_sphere_radius;
+    EXPECT_EQ(free_mow_model(figure), 1);
+    ASSERT_GT(radius, 0.0f);
+
+    for (int level = 0; level < 2; ++level) {
+        SCOPED_TRACE(level);
+        // The level's characters, but for those an earlier level kept.
+        for (const auto& c : characters) {
+            if (!entity_io_find_entity(entity_io_global_win_entity_list, c.name)) {
+                ASSERT_NE(load_into_ring(c.name), nullptr);
+            }
+        }
+        for (const auto& c : characters) {
+            win_entity* entity = entity_io_find_entity(entity_io_global_win_entity_list, c.name);
+            EXPECT_EQ(ai_model_radius(entity), radius * c.scale) << c.name;
+            EXPECT_EQ(win_entity_character(entity)->mow_model->mow_model_sphere_radius, radius);
+        }
+        // The hero stays for the next level.
+        entity_io_find_entity(entity_io_global_win_entity_list, "hero")->win_entity_flag |=
+            ENTITY_FLAG_PERSISTENT;
+        EXPECT_EQ(entity_unload_all(0), 1);
+    }
 }
 
 // A sub-entity already loaded anywhere is not loaded again.

@@ -683,6 +683,15 @@ int entity_unlink(win_entity** ring_head, int32_t* ring_size, win_entity* entity
     return 0;
 }
 
+win_entity* entity_find_and_unlink(win_entity** ring_head, int32_t* ring_size, const char* name)
+{
+    REFUSE_NULL(ring_head, "entity_find_and_unlink", "ring_head", nullptr);
+    REFUSE_NULL(ring_size, "entity_find_and_unlink", "ring_size", nullptr);
+    REFUSE_NULL(name, "entity_find_and_unlink", "name", nullptr);
+    win_entity* found = entity_io_find_entity(*ring_head, name);
+    return found && entity_unlink(ring_head, ring_size, found) ? found : nullptr;
+}
+
 void entity_io_forget(const win_entity* entity)
 {
     if (!entity)

@@ -642,6 +642,48 @@ TEST_F(EntityIo, UnlinkFindsTheEntityInAnyRing)
     EXPECT_EQ(entity_unload(torch, 1), 1);
 }
 
+// Finding by name and unlinking in one call: the first entity of the name,
+// searched as entity_io_find_entity searches, leaves the ring that holds it.
+TEST_F(EntityIo, FindAndUnlinkTakesTheFirstOfTheNameOutOfItsRing)
+{
+    win_entity* ring = nullptr;
+    int32_t ring_size = 0;
+    auto add = [](win_entity** to, int32_t* size, const char* name) {
+        win_entity* entity = malloc_win_entity(name);
+        add_to_win_entity_list(to, size, entity);
+        return entity;
+    };
+    add(&ring, &ring_size, "gate");
+    win_entity* shelf = add(&ring, &ring_size, "shelf");
+    win_entity* nested = add(&shelf->win_sub_entity_list, &shelf->win_sub_entity_list_size,
+                             "torch");
+    add(&shelf->win_sub_entity_list, &shelf->win_sub_entity_list_size, "book");
+    win_entity* top = add(&ring, &ring_size, "torch");
+
+    // Depth first: the shelf's torch comes before the ring's own.
+    EXPECT_EQ(entity_find_and_unlink(&ring, &ring_size, "torch"), nested);
+    EXPECT_EQ(shelf->win_sub_entity_list_size, 1);
+    EXPECT_EQ(ring_size, 3);
+    EXPECT_EQ(nested->next, nested);  // in no ring
+    EXPECT_EQ(entity_find_and_unlink(&ring, &ring_size, "torch"), top);
+    EXPECT_EQ(ring_size, 2);
+    EXPECT_EQ(entity_find_and_unlink(&ring, &ring_size, "torch"), nullptr);
+    EXPECT_EQ(entity_find_and_unlink(&ring, &ring_size, "Gate"), nullptr);  // case counts
+    // The head itself: the ring goes on from the next.
+    win_entity* gate = entity_find_and_unlink(&ring, &ring_size, "gate");
+    ASSERT_NE(gate, nullptr);
+    EXPECT_EQ(ring, shelf);
+    EXPECT_EQ(ring_size, 1);
+
+    win_entity* empty = nullptr;
+    int32_t empty_size = 0;
+    EXPECT_EQ(entity_find_and_unlink(&empty, &empty_size, "gate"), nullptr);
+    EXPECT_TRUE(log->errors().empty());
+    for (win_entity* entity : {nested, top, gate})
+        EXPECT_EQ(free_win_entity(entity), 1);
+    EXPECT_EQ(free_win_entity_list(ring), 1);
+}
+
 // The sounds of the state table are the entity's: they stop and go with it.
 TEST_F(EntityIo, TheStateTablesSoundsGoWithTheEntity)
 {

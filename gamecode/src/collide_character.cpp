@@ -51,9 +51,8 @@ bool alive(const win_entity* entity)
 // The model's bounding radius where it has one above 0, else 0.
 float model_radius(const win_character* character)
 {
-    if (!character || !(win_character_radius(character) > 0.0f))
-        return 0.0f;
-    return win_character_radius(character);
+    const float radius = character ? win_character_radius(character) : 0.0f;
+    return radius > 0.0f ? radius : 0.0f;
 }
 
 int32_t pose_count(const win_character* character)

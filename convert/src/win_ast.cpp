@@ -46,18 +46,14 @@ int count_fits(const win_ast* table, int32_t state, const char* count_word, int3
 }
 
 // Whether `idx` is -1 or indexes one of `count` entries; logged when not.
-// `state` is the state that holds the index, -1 for the table itself.
+// `state` is the state that holds the index.
 int index_fits(const win_ast* table, int32_t state, const char* idx_word, int32_t idx,
                const char* array_word, int32_t count)
 {
     if (idx >= -1 && idx < count)
         return 1;
-    if (state < 0)
-        LOG_ERROR("Bad %s = %ld in win_ast %s with %s_size = %ld\n", idx_word, (long)idx,
-                  table_name(table), array_word, (long)count);
-    else
-        LOG_ERROR("Bad %s = %ld in state %ld of win_ast %s with %s_size = %ld\n", idx_word,
-                  (long)idx, (long)state, table_name(table), array_word, (long)count);
+    LOG_ERROR("Bad %s = %ld in state %ld of win_ast %s with %s_size = %ld\n", idx_word, (long)idx,
+              (long)state, table_name(table), array_word, (long)count);
     return 0;
 }
 
@@ -87,8 +83,7 @@ int win_ast_check_indexes(const void* win_ast_ptr)
         !count_fits(table, -1, "sound_fx_filename_array_size", table->sound_fx_filename_array_size,
                     table->sound_fx_filename_array) ||
         !count_fits(table, -1, "win_joint_table_list_size", table->win_joint_table_list_size,
-                    table->win_joint_table_list) ||
-        !state_fits(table, -1, "current_anim_index", table->current_anim_index, states))
+                    table->win_joint_table_list))
         return 0;
     for (int32_t s = 0; s < states; ++s) {
         const win_anim_table_base* state = &table->win_anim_table_base_array[s];

@@ -29,12 +29,14 @@
 // releasing the table takes it off.
 //
 // The stored words must agree: every count of an owned array or list goes
-// with its items (none without them), every state index (the current state,
-// each state's own, next and block-to state, each transition's target) is
-// -1 or a state of the table, and every state's animation is -1 or one of
-// its animation names; a stream that says otherwise is refused when read.
-// Sound and joint-table indexes are checked where they are used; the counts
-// of the slots are the loader's to set.
+// with its items (none without them), every state index of a state (its
+// own, next and block-to state, each transition's target) is -1 or a state
+// of the table, and every state's animation is -1 or one of its animation
+// names; a stream that says otherwise is refused when read. The current
+// state is kept as stored (the loaders set it; win_ast_current_state is
+// NULL for one the table lacks), and sound and joint-table indexes are
+// checked where they are used; the counts of the slots are the loader's to
+// set.
 #pragma once
 
 #include <cstdint>

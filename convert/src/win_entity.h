@@ -258,7 +258,7 @@ struct win_character {
     win_entity* current_weapon;
     win_entity* current_item;
     float bounce_factor;  // of the velocity that a collision with the environment reflects
-    float radius_scale;   // the model's sphere radius is scaled by it once, at load
+    float radius_scale;   // of the model's sphere radius, for this character alone
     float hitpoints;      // -1.0: not given
     float max_hitpoints;  // adding or setting hit points clamps to it
     float mass;           // for character-to-character collision
@@ -652,6 +652,16 @@ inline win_character* win_entity_character(const win_entity* entity)
 {
     return entity && entity->win_entity_type == WIN_ENTITY_TYPE_CHARACTER ? entity->u.win_character
                                                                           : nullptr;
+}
+
+// The radius of the character's bounding sphere: its model's, which every
+// character of that model shares, scaled by the character's own
+// radius_scale; 0 without a model.
+inline float win_character_radius(const win_character* character)
+{
+    return character->mow_model
+               ? character->mow_model->mow_model_sphere_radius * character->radius_scale
+               : 0.0f;
 }
 
 inline win_environment* win_entity_environment(const win_entity* entity)

@@ -52,11 +52,10 @@ int ai_add_goal(win_entity* entity, int32_t goal_type, win_entity* target_entity
                 float z, int32_t extra)
 {
     REFUSE_NULL(entity, "ai_add_goal", "entity", 0);
-    if (goal_type < 0 || goal_type >= AI_GOAL_TYPE_COUNT) {
-        LOG_ERROR("Cannot ai_add_goal of unknown goal type %ld for entity %s.\n", (long)goal_type,
-                  entity->win_entity_name);
-        return 0;
-    }
+    // Such a goal stays current and does nothing, warning each frame.
+    if (goal_type < 0 || goal_type >= AI_GOAL_TYPE_COUNT)
+        LOG_WARNING("Unknown goal type %ld given to ai_add_goal for entity %s.\n", (long)goal_type,
+                    entity->win_entity_name);
     const bool character = entity->win_entity_type == WIN_ENTITY_TYPE_CHARACTER;
     if (!character && entity->win_entity_type != WIN_ENTITY_TYPE_CAMERA)
         return 1;

@@ -165,6 +165,14 @@ int refuse_value(const text_source* in, const char* what, long value)
     return 0;
 }
 
+// A number line of an AI description that cannot be read leaves its values
+// at their defaults, and reading goes on (the line reader has said why).
+void keep_default(const text_source* in, const char* what)
+{
+    LOG_WARNING("Could not read %s in '%s' at line %d; it keeps its default\n", what, in->path,
+                (int)in->line_cnt);
+}
+
 // What could not be allocated for a file's record ("AI" or "MAP").
 int out_of_memory(const char* record, const char* what, const char* filename)
 {
@@ -213,16 +221,21 @@ int find_word(const char* const* words, int count, const char* word)
 
 // ---- AI descriptions ----
 
-int read_personality_numbers(text_source* in, win_ai* ai)
+void read_personality_numbers(text_source* in, win_ai* ai)
 {
     for (const ai_file_number& number : ai_file_numbers) {
         char* field = (char*)&ai->personality + number.offset;
-        int ok = number.real ? read_float_text(in->file, &in->line_cnt, (float*)field)
-                             : read_long_text(in->file, &in->line_cnt, (int32_t*)field);
+        float real = 0.0f;
+        int32_t whole = 0;
+        int ok = number.real ? read_float_text(in->file, &in->line_cnt, &real)
+                             : read_long_text(in->file, &in->line_cnt, &whole);
         if (!ok)
-            return refuse_item(in, number.name);
+            keep_default(in, number.name);
+        else if (number.real)
+            *(float*)field = real;
+        else
+            *(int32_t*)field = whole;
     }
-    return 1;
 }
 
 // The number after a keyword, at most `limit` in size.
@@ -307,19 +320,25 @@ int read_keyword_section(text_source* in, win_ai* ai, const char* filename)
 int read_default_goal(text_source* in, win_ai* ai, const char* filename)
 {
     win_goal_entry& goal = ai->default_goal;
-    if (!read_long_text(in->file, &in->line_cnt, &goal.goal_type))
-        return refuse_item(in, "the default goal type");
-    if (goal.goal_type < 0 || goal.goal_type >= AI_GOAL_TYPE_COUNT) {
-        LOG_ERROR("Unknown goal type %ld in '%s' at line %d\n", (long)goal.goal_type, in->path,
+    int32_t goal_type = 0;
+    if (!read_long_text(in->file, &in->line_cnt, &goal_type)) {
+        keep_default(in, "the default goal type");
+    } else if (goal_type < 0 || goal_type >= AI_GOAL_TYPE_COUNT) {
+        LOG_ERROR("Unknown goal type %ld in '%s' at line %d\n", (long)goal_type, in->path,
                   (int)in->line_cnt);
         return 0;
+    } else {
+        goal.goal_type = goal_type;
     }
     switch (ai_default_goal_argument(goal.goal_type)) {
-    case AI_GOAL_ARGUMENT_POINT:
-        if (!read_3_floats_text(in->file, &in->line_cnt, &goal.goal_point.x, &goal.goal_point.y,
-                                &goal.goal_point.z))
-            return refuse_item(in, "the default goal point");
+    case AI_GOAL_ARGUMENT_POINT: {
+        win_vect3 point;
+        if (read_3_floats_text(in->file, &in->line_cnt, &point.x, &point.y, &point.z))
+            goal.goal_point = point;
+        else
+            keep_default(in, "the default goal point");
         return 1;
+    }
     case AI_GOAL_ARGUMENT_NAME: {
         char name[TEXT_LINE_SIZE];
         if (!get_text_line(in->file, &in->line_cnt, name, sizeof name))
@@ -345,34 +364,47 @@ const sector_kind attack_sectors = {"attack sector", "attack_sector_list_size", 
 const sector_kind hit_reaction_sectors = {"hit-reaction sector", "hit_reaction_sector_list_size",
                                           false};
 
-// One sector's three lines: its distances, its angles and its kind.
+// A line of two numbers of sector `index` into `to`, or its defaults left
+// when it cannot be read; whether it was read.
+bool read_sector_pair(text_source* in, const sector_kind& kind, int32_t index, const char* item,
+                      float* to)
+{
+    float pair[2];
+    if (read_2_floats_text(in->file, &in->line_cnt, &pair[0], &pair[1])) {
+        to[0] = pair[0];
+        to[1] = pair[1];
+        return true;
+    }
+    char what[64];
+    std::snprintf(what, sizeof what, "the %s of %s %ld", item, kind.what, (long)index);
+    keep_default(in, what);
+    return false;
+}
+
+// One sector's three lines: its distances, its angles and its kind. A number
+// line that cannot be read leaves the sector's defaults; an attack sector
+// without its kind word is refused.
 int read_sector(text_source* in, const sector_kind& kind, int32_t index, win_hot_sector* sector)
 {
-    char what[64];
     float* f = sector->sector.f;
-    if (!read_2_floats_text(in->file, &in->line_cnt, &f[0], &f[1])) {
-        std::snprintf(what, sizeof what, "the distances of %s %ld", kind.what, (long)index);
-        return refuse_item(in, what);
-    }
-    if (!read_2_floats_text(in->file, &in->line_cnt, &f[2], &f[3])) {
-        std::snprintf(what, sizeof what, "the angles of %s %ld", kind.what, (long)index);
-        return refuse_item(in, what);
-    }
-    int ok;
-    if (kind.attack) {
+    read_sector_pair(in, kind, index, "distances", &f[0]);
+    if (read_sector_pair(in, kind, index, "angles", &f[2]) && kind.attack)
         for (int i = 2; i < 4; ++i)
             f[i] = f[i] * 3.1415927f / 180.0f;
+    char what[64];
+    std::snprintf(what, sizeof what, "the kind of %s %ld", kind.what, (long)index);
+    if (kind.attack) {
         char word[TEXT_LINE_SIZE];
-        ok = get_text_line(in->file, &in->line_cnt, word, sizeof word);
-        if (ok)
-            sector->sector_kind = ai_attack_kind_of_word(word);
-    } else {
-        ok = read_long_text(in->file, &in->line_cnt, &sector->sector_kind);
+        if (!get_text_line(in->file, &in->line_cnt, word, sizeof word))
+            return refuse_item(in, what);
+        sector->sector_kind = ai_attack_kind_of_word(word);
+        return 1;
     }
-    if (!ok) {
-        std::snprintf(what, sizeof what, "the kind of %s %ld", kind.what, (long)index);
-        return refuse_item(in, what);
-    }
+    int32_t value = 0;
+    if (read_long_text(in->file, &in->line_cnt, &value))
+        sector->sector_kind = value;
+    else
+        keep_default(in, what);
     return 1;
 }
 
@@ -380,21 +412,26 @@ int read_sector_list(text_source* in, const sector_kind& kind, win_hot_sector** 
                      int32_t* list_size)
 {
     int32_t count = 0;
-    if (!read_long_text(in->file, &in->line_cnt, &count))
-        return refuse_item(in, kind.count_what);
+    if (!read_long_text(in->file, &in->line_cnt, &count)) {
+        keep_default(in, kind.count_what);
+        count = 0;  // no sectors
+    }
     if (count < 0)
         return refuse_value(in, kind.count_what, count);
+    // Sectors whose lines cannot be read are kept with their defaults: no
+    // more than the rest of the file holds lines.
+    if (count > 0 && !count_fits(in, kind.count_what, count))
+        return 0;
     for (int32_t i = 0; i < count; ++i) {
-        win_hot_sector read = {};
-        if (!read_sector(in, kind, i, &read))
-            return 0;
         win_hot_sector* sector = malloc_win_hot_sector();
         if (!sector) {
             LOG_ERROR("%s\n", "Unable to malloc_hot_sector.");
             return 0;
         }
-        sector->sector = read.sector;
-        sector->sector_kind = read.sector_kind;
+        if (!read_sector(in, kind, i, sector)) {
+            free_win_hot_sector(sector);
+            return 0;
+        }
         add_to_win_hot_sector_list(list, list_size, sector);
     }
     return 1;
@@ -402,8 +439,8 @@ int read_sector_list(text_source* in, const sector_kind& kind, win_hot_sector** 
 
 int read_ai(text_source* in, win_ai* ai, const char* filename)
 {
-    return read_personality_numbers(in, ai) && read_keyword_section(in, ai, filename) &&
-           read_default_goal(in, ai, filename) &&
+    read_personality_numbers(in, ai);
+    return read_keyword_section(in, ai, filename) && read_default_goal(in, ai, filename) &&
            read_sector_list(in, attack_sectors, &ai->attack_sector_list,
                             &ai->attack_sector_list_size) &&
            read_sector_list(in, hit_reaction_sectors, &ai->hit_reaction_sector_list,

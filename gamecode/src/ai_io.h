@@ -5,7 +5,9 @@
 //   nodes and, for each node, one path toward every node of the map.
 // Each reader builds a new record from the whole file. A file that does not
 // read whole is refused: the log names the file and the line that failed, and
-// nothing that was built for it is kept.
+// nothing that was built for it is kept. In an AI description, though, a
+// number line that cannot be read leaves its values at their defaults with a
+// warning, and reading goes on.
 //
 // The code sets (goal types, the argument each default goal takes, attack
 // kinds and the words for them, the keywords) are the ones the goal machine

@@ -22,9 +22,7 @@ win_vect3 ai_entity_position(const win_entity* entity)
 float ai_model_radius(const win_entity* entity)
 {
     const win_character* character = win_entity_character(entity);
-    if (!character || !character->mow_model)
-        return 0.0f;
-    return character->mow_model->mow_model_sphere_radius;
+    return character ? win_character_radius(character) : 0.0f;
 }
 
 win_ai* ai_character_ai(const win_entity* entity)
@@ -97,7 +95,7 @@ int32_t ai_calc_vertical_direction(const win_entity* entity, const win_vect3* po
     REFUSE_NULL(point, "ai_calc_vertical_direction", "point", 0);
     const win_character* character = win_entity_character(entity);
     const float half_height = character && character->mow_model
-                                  ? character->mow_model->mow_model_sphere_radius * 0.5f
+                                  ? win_character_radius(character) * 0.5f
                                   : 0.1f;
     const float dy = point->y - ai_entity_position(entity).y;
     if (std::fabs(dy) < half_height)
@@ -249,8 +247,7 @@ int ai_move_entity(win_entity* entity, int32_t movement_subgoal, const win_vect3
 static float eye_height(const win_entity* entity, float fallback)
 {
     const win_character* character = win_entity_character(entity);
-    return character && character->mow_model ? character->mow_model->mow_model_sphere_radius
-                                             : fallback;
+    return character && character->mow_model ? win_character_radius(character) : fallback;
 }
 
 // The sectors of sight: far (narrow) and near (wide), in radians.

@@ -51,10 +51,8 @@ bool alive(const win_entity* entity)
 // The model's bounding radius where it has one above 0, else 0.
 float model_radius(const win_character* character)
 {
-    if (!character || !character->mow_model ||
-        !(character->mow_model->mow_model_sphere_radius > 0.0f))
-        return 0.0f;
-    return character->mow_model->mow_model_sphere_radius;
+    const float radius = character ? win_character_radius(character) : 0.0f;
+    return radius > 0.0f ? radius : 0.0f;
 }
 
 int32_t pose_count(const win_character* character)
@@ -561,15 +559,13 @@ int collide_check_entity_to_entity(win_entity* entity_a, win_entity* entity_b, w
     const win_vect3 ca_centre = ca->location;
     const win_vect3 cb_centre = cb->location;
     const float step = win_math_calc_dist(&ca_centre, centre);
-    float radius_b = cb->mow_model && entity_b->win_ast ? cb->mow_model->mow_model_sphere_radius
-                                                        : 0.0f;
+    float radius_b = entity_b->win_ast ? win_character_radius(cb) : 0.0f;
     float radius_a = model_radius(ca);
     const float d2_bodies = win_math_calc_dist_squared(&ca_centre, &cb_centre);
     if (radius_a <= step) {
         // A long step: does the swept body reach the other's sphere?
-        radius_a = ca->mow_model ? ca->mow_model->mow_model_sphere_radius + BODY_RADIUS
-                                 : BODY_RADIUS;
-        radius_b = cb->mow_model ? cb->mow_model->mow_model_sphere_radius : 0.0f;
+        radius_a = win_character_radius(ca) + BODY_RADIUS;
+        radius_b = win_character_radius(cb);
         if (!win_math_line_sphere_intersect(&ca_centre, centre, &cb_centre, radius_b, radius_a))
             return 0;
     } else {

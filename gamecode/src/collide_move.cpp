@@ -296,9 +296,9 @@ int collide_check_entity(win_matrix43* desired_spatial_matrix, win_entity* movab
     // The entity is a sphere resting on its origin: a character's of its
     // model's radius, anything else's a point.
     const win_character* character = win_entity_character(movable_entity);
-    float radius = 0.001f;
-    if (character && character->mow_model && character->mow_model->mow_model_sphere_radius > 0.0f)
-        radius = character->mow_model->mow_model_sphere_radius;
+    float radius = character ? win_character_radius(character) : 0.0f;
+    if (!(radius > 0.0f))
+        radius = 0.001f;
     // A held melee weapon stands where its holder's joint carries it.
     const uint32_t flags = movable_entity->win_entity_flag;
     const bool held_melee = (flags &

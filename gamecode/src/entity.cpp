@@ -568,8 +568,7 @@ int entity_update_character_entity(win_entity* entity, float delta_ms,
     mow_model* model = character ? character->mow_model : nullptr;
     if (character) {
         const win_vect3* position = translation(&entity->local_matrix);
-        win_vect3 centre = {position->x,
-                            position->y + (model ? model->mow_model_sphere_radius : 0.0f),
+        win_vect3 centre = {position->x, position->y + win_character_radius(character),
                             position->z};
         win_math_multiply_vect3_by_matrix43(&character->location, &centre, parent_matrix);
     }

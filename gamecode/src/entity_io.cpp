@@ -179,8 +179,8 @@ void complete_character_model(win_character* character, const load_context& cont
         else
             LOG_ERROR("Could not load win_shader_array for '%s'\n", model->mow_model_name);
     }
-    // On the shared model: every character that loads it scales it again.
-    model->mow_model_sphere_radius *= character->radius_scale;
+    // The model is shared: the character's radius_scale applies to its own
+    // use of it (win_character_radius), not to the model.
 }
 
 void complete_character(win_entity* entity, const load_context& context)
@@ -703,6 +703,15 @@ int entity_unlink(win_entity** ring_head, int32_t* ring_size, win_entity* entity
         member = member->next;
     } while (member != *ring_head);
     return 0;
+}
+
+win_entity* entity_find_and_unlink(win_entity** ring_head, int32_t* ring_size, const char* name)
+{
+    REFUSE_NULL(ring_head, "entity_find_and_unlink", "ring_head", nullptr);
+    REFUSE_NULL(ring_size, "entity_find_and_unlink", "ring_size", nullptr);
+    REFUSE_NULL(name, "entity_find_and_unlink", "name", nullptr);
+    win_entity* found = entity_io_find_entity(*ring_head, name);
+    return found && entity_unlink(ring_head, ring_size, found) ? found : nullptr;
 }
 
 void entity_io_forget(const win_entity* entity)

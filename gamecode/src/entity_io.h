@@ -45,6 +45,13 @@ void entity_io_forget(const win_entity* entity);
 // unloaded; entity_io_forget calls each of the table.
 typedef void (*entity_io_forget_funct)(const win_entity* entity);
 
+// Finds the first entity named `name` (exactly) in the ring from *ring_head,
+// searched as entity_io_find_entity searches, takes it out of the ring that
+// holds it (*ring_head's or a sub-entity ring, whose count goes down) and
+// returns it; NULL when none has the name. The script commands unlink by
+// identity instead (entity_unlink), since names need not be unique.
+win_entity* entity_find_and_unlink(win_entity** ring_head, int32_t* ring_size, const char* name);
+
 // An empty ring, an empty release queue and no walk open, without releasing
 // anything; for tests.
 void entity_io_reset(void);

@@ -33,8 +33,9 @@ void draw_collision_spheres(const win_entity* entity, const win_character* chara
         if (count > 0 && character->current_appendage_sphere_keys)
             mow_rend_appendage_spheres(count, character->current_appendage_sphere_keys, poses,
                                        model->mow_appendage_info_array);
-        if (model->mow_model_sphere_radius > 0.0f)
-            mow_rend_single_sphere(&model->mow_model_sphere_center, model->mow_model_sphere_radius,
+        const float radius = win_character_radius(character);
+        if (radius > 0.0f)
+            mow_rend_single_sphere(&model->mow_model_sphere_center, radius,
                                    &poses[0].mow_augment_matrix, DEBUG_FVF, DEBUG_FILL, DEBUG_CULL);
     } else {
         mow_rend_track_augment_spheres(character->mow_track_augment_array_size, poses, DEBUG_FVF,
@@ -49,7 +50,7 @@ void draw_character(const win_entity* entity)
     if (!model || !character->mow_track_augment_array ||
         character->mow_track_augment_array_size < mow_geo_pose_count(model))
         return;
-    if (!d3dxframe_is_visible(&character->location, model->mow_model_sphere_radius))
+    if (!d3dxframe_is_visible(&character->location, win_character_radius(character)))
         return;
     if (game_globals.wireframe_mode)
         d3dxframe_set_render_state(D3DRENDERSTATE_FILLMODE, D3DFILL_WIREFRAME);

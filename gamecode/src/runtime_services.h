@@ -239,9 +239,10 @@ void entity_weapon_hold_texture(texture_container** slot, texture_container* tex
 // character's AI that holds `target`, after equipping that sector's weapon;
 // -1 or -2 when no sector applies.
 int32_t ai_find_attack_sector(win_entity* entity, win_entity* target);
-// Appends a goal of `goal_type` (0 to 36) aimed at `target_entity` or the
-// point (x, y, z), with the extra value `extra` (-1 none), to the entity's
-// goal list; for a character it becomes the current goal at once. 1.
+// Appends a goal of `goal_type` aimed at `target_entity` or the point (x,
+// y, z), with the extra value `extra` (-1 none), to the entity's goal list;
+// for a character it becomes the current goal at once. A type outside 0 to
+// 36, which the goal machine does not know, warns. 1.
 int ai_add_goal(win_entity* entity, int32_t goal_type, win_entity* target_entity, float x, float y,
                 float z, int32_t extra);
 // Empties the entity's goal list. 1.

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "ai.h"
 #include "debug.h"
 #include "gameglobals.h"
-#include "ai.h"
 #include "win_entity.h"
 #include "win_math.h"
 
@@ -77,8 +77,7 @@ win_vect3 aim_point_of(const win_entity* candidate, const win_character* charact
         return character->mow_track_augment_array[ai->target_joint].mow_augment_sphere_center;
     win_vect3 point = position_of(candidate);
     if (character->mow_model)
-        point.y = std::fmin(point.y + character->mow_model->mow_model_sphere_radius,
-                            VK_AUTO_AIM_MAX_AIM_HEIGHT);
+        point.y = std::fmin(point.y + win_character_radius(character), VK_AUTO_AIM_MAX_AIM_HEIGHT);
     return point;
 }
 

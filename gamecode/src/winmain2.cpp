@@ -273,8 +273,11 @@ int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char*, int show_com
     }
     if (result == 0) {
         if (!winmain_initialize(instance, window)) {
+            // No device (no OpenGL 3.3 context, say): the game ends in order,
+            // and its exit code says it failed, as without a display.
             LOG_ERROR("%s", "winmain_initialize failed.\n");
             winmain_cleanup(window);
+            result = -1;
         } else {
             menu_build_main_menu();
             winmain_message_loop(window, accelerators);

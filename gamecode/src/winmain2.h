@@ -49,8 +49,8 @@ extern const char* const winmain_class_name;
 extern const char* const winmain_session_name;
 extern const char* const winmain_log_filename;
 
-// 0 after a normal end or a failed initialisation; -1 when the window class,
-// the window or the accelerator table could not be made.
+// 0 after a normal end; -1 when the window class, the window or the
+// accelerator table could not be made, or the initialisation failed.
 int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char* command_line, int show_command);
 // 1, or 0 when the frame layer failed to start.
 int winmain_initialize(HINSTANCE instance, HWND window);

@@ -206,16 +206,10 @@ bool lay_out_command(const running_script* script, char* command, int32_t code,
     }
     layout->next = at + 4L * shape.constants;
 
+    // An if's targets are checked when its condition has chosen one
+    // (parse_if): the other may lie anywhere.
     if (shape.branch == COMMAND_BRANCH_ELSE)
         return jump_inside(script, image_int32(layout->branch), command);
-    if (shape.branch == COMMAND_BRANCH_IF) {
-        // Only the targets that the if can take: the false branch goes to the
-        // else part when there is one, else to the end of the if.
-        int32_t else_offset = image_int32(layout->branch + 4);
-        return jump_inside(script, image_int32(layout->branch), command) &&
-               jump_inside(script, else_offset > 0 ? else_offset : image_int32(layout->branch + 8),
-                           command);
-    }
     return true;
 }
 
@@ -361,6 +355,7 @@ parse_decode_result parse_decode_command(running_script* script)
     if (!lay_out_command(script, command, code, &layout))
         return PARSE_CODE_END;
     script->pc = layout.next;
+    script->command = command;
 
     compiled_info* decoded = script->running_command;
     if (!decoded && !(decoded = script->running_command = malloc_compiled_info()))
@@ -381,6 +376,11 @@ parse_decode_result parse_decode_command(running_script* script)
         script->branch.endif_offset = image_int32(layout.branch);
     }
     return PARSE_COMMAND_READY;
+}
+
+bool parse_jump_inside(const running_script* script, int32_t offset)
+{
+    return jump_inside(script, offset, script->command);
 }
 
 // ---- Evaluation ----

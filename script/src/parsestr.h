@@ -235,6 +235,7 @@ struct running_script {
     // Kept in memory only, outside the image:
     link_arena code_arena;  // owns code_image and the tables linked from it
     if_info branch;         // an `if` command's if_info; an `else` one's target in endif_offset
+    char* command;          // where the command in running_command begins
     int32_t linked_entity_count;  // entity records linked from the file
     // The run model's own (script.cpp): a number no other script of the run
     // has; the child this script waits for, by its number, since a child's
@@ -268,6 +269,7 @@ RECORD_BEGIN(running_script, 72)
     REC_RUNTIME(shader_info_list)
     REC_UNSTORED(code_arena)
     REC_UNSTORED(branch)
+    REC_UNSTORED(command)
     REC_UNSTORED(linked_entity_count)
     REC_UNSTORED(serial)
     REC_UNSTORED(child_serial)
@@ -541,6 +543,9 @@ enum parse_decode_result {
 // Decodes the command at the script's pc into its running_command, releasing
 // the command held before.
 parse_decode_result parse_decode_command(running_script* script);
+// Whether `offset`, from code_start, lies in the script's code (its end
+// included); when not, an error names the command being run and the offset.
+bool parse_jump_inside(const running_script* script, int32_t offset);
 
 // ---- Evaluation ----
 //

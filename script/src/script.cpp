@@ -19,10 +19,12 @@ namespace {
 
 enum { SCRIPT_PATH_SIZE = 300 };
 
-// A walk gives at most this many slices. Scripts that end and start each
-// other anew could otherwise keep one walk going for ever; sane levels run a
-// few scripts a frame.
-enum { SCRIPT_MAX_SLICES_PER_WALK = 1024 };
+// A walk gives every script that runs when it begins its slice, and at most
+// this many slices to the scripts started during it: scripts that end and
+// start each other anew could otherwise keep one walk going for ever. Those
+// it leaves run next frame, after the others; sane levels start a few
+// scripts a frame.
+enum { SCRIPT_MAX_NEW_SLICES_PER_WALK = 1024 };
 
 // The list itself keeps no count; the family's list operations want one.
 int32_t running_list_size = 0;
@@ -308,12 +310,16 @@ float script_update_script(void)
     // the walk's caller still hold: the memory goes when the walk has ended.
     entity_io_begin_walk();
     engine_enter();
-    int32_t slices = 0;
+    // Serial numbers after this one are those of scripts started during the
+    // walk (they wrap around, so they are compared by their difference).
+    const uint32_t walk_serial = last_serial;
+    int32_t new_slices = 0;
     for (running_script* script = script_global_running_script_list; script;) {
-        if (++slices > SCRIPT_MAX_SLICES_PER_WALK) {
-            LOG_ERROR("script_update_script stops after %d slices; the other scripts run next "
-                      "frame\n",
-                      (int)SCRIPT_MAX_SLICES_PER_WALK);
+        if ((int32_t)(script->serial - walk_serial) > 0 &&
+            ++new_slices > SCRIPT_MAX_NEW_SLICES_PER_WALK) {
+            LOG_ERROR("script_update_script stops after %d slices of the scripts it started; the "
+                      "rest run next frame\n",
+                      (int)SCRIPT_MAX_NEW_SLICES_PER_WALK);
             break;
         }
         if (!parse_run_script(script))

@@ -16,11 +16,11 @@
 //
 // Everything here is re-entrant on the one thread: a command may start
 // scripts (appended at the tail, they get their first slice in the same
-// walk), end any script, itself included, empty the list, or give another
-// script a slice through the animation path. A script that ends while such
-// a call is under way leaves the list at once and is released when the
-// outermost call into the engine returns; the walk goes on with the
-// successor it had.
+// walk, or past 1,024 of them in the next), end any script, itself
+// included, empty the list, or give another script a slice through the
+// animation path. A script that ends while such a call is under way leaves
+// the list at once and is released when the outermost call into the engine
+// returns; the walk goes on with the successor it had.
 #pragma once
 
 #include <cstdint>

@@ -193,7 +193,6 @@ constexpr command_row command = {code, run_command<code, action, Operands...>};
 
 int parse_if(float condition, running_script* script)
 {
-    // The decoder has checked that both targets lie inside the code.
     const if_info& branch = script->branch;
     int32_t target;
     if (condition != 0.0f) {
@@ -203,7 +202,9 @@ int parse_if(float condition, running_script* script)
         LOG_NOTICE("IF eval'd to FALSE\n");
         target = branch.else_offset > 0 ? branch.else_offset : branch.endif_offset;
     }
-    script->pc = script->code_start + target;
+    // A target outside the code ends the script, as a broken command does.
+    script->pc = parse_jump_inside(script, target) ? script->code_start + target
+                                                   : script->code_image + script->code_size;
     return 1;
 }
 
@@ -382,18 +383,6 @@ int parse_set_camera_target(float position, running_script* script)
                                     translation[1], translation[2]);
 }
 
-// `add_new_goal`: the goal machine knows the goal types 0 to 36 only.
-int parse_add_new_goal(win_entity* entity, int32_t goal_type, win_entity* target, float x, float y,
-                       float z, int32_t extra)
-{
-    if (goal_type < 0 || goal_type >= AI_GOAL_TYPE_COUNT) {
-        LOG_ERROR("Goal type %ld is not one of 0 to %d in add_new_goal\n", (long)goal_type,
-                  (int)AI_GOAL_TYPE_COUNT - 1);
-        return 1;
-    }
-    return ai_add_goal(entity, goal_type, target, x, y, z, extra);
-}
-
 // `unload_entity`: the entity leaves its ring, found by identity (another
 // entity of the same name, such as a particle copied from the same template,
 // stays), and is unloaded; no script's table resolves it any more.
@@ -460,7 +449,7 @@ constexpr command_row command_rows[] = {
     command<COMMAND_SET_CURRENT_ITEM, entity_set_current_item, E<0>, E<1>>,
     command<COMMAND_FACE_ENTITY, entity_turn_to_face_entity, E<0>, E<1>>,
     command<COMMAND_FACE_ENTITY_NOW, entity_face_entity, E<0>, E<1>>,
-    command<COMMAND_ADD_NEW_GOAL, parse_add_new_goal, E<0>, N<6>, E<1>, V<2>, V<3>, V<4>, N<5>>,
+    command<COMMAND_ADD_NEW_GOAL, ai_add_goal, E<0>, N<6>, E<1>, V<2>, V<3>, V<4>, N<5>>,
 
     // Loading and unloading entities.
     command<COMMAND_UNLOAD_ENTITY, parse_unload_entity, E<0>>,

@@ -1046,9 +1046,29 @@ int record_remove_from_list(const record_type* type, dlink** list, int32_t* list
     return dlink_remove(&handle);
 }
 
-// A release that had to leave records nested too deep is no success.
+namespace {
+
+// Whether the record holds nothing but a variant whose tag is unknown (the
+// tag is logged). Freeing such a record alone would release nothing but the
+// record, and lose what the tag hides.
+bool only_an_unknown_variant(const record_type* type, const void* rec)
+{
+    if (type->named || type->counted || type->n_owned_rows != 1)
+        return false;
+    const record_field& field = type->fields[type->owned_rows[0]];
+    return field.kind == RECORD_VARIANT && !variant_type(field, rec);
+}
+
+}  // namespace
+
+// A release that had to leave records nested too deep is no success. A
+// record that holds nothing but a variant of an unknown tag is left as it
+// is, so that its holder can set the right tag and free it then, once; one
+// that holds more releases the rest, as release_owned says.
 int record_free(const record_type* type, void* rec)
 {
+    if (rec && only_an_unknown_variant(type, rec))
+        return 0;
     nesting levels;
     return free_record(type, rec, &levels) && !levels.refused;
 }

@@ -72,9 +72,12 @@
 //   REC_VARIANT(tag, m, tbl)  owned record (a void*) whose type the int32 word
 //                             `tag`, a REC_WORDS row before it, picks from
 //                             the table `tbl`; an unknown tag fails reads,
-//                             writes, links and frees (a free still releases
-//                             the record and all else it holds, but cannot
-//                             take apart what nothing says the type of):
+//                             writes, links and frees (free_X leaves a
+//                             record that holds nothing else untouched, so
+//                             that it can be freed again with the right tag;
+//                             any other free releases the record and all
+//                             else it holds, but cannot take apart what
+//                             nothing says the type of):
 //                                 inline constexpr record_variant win_block_kinds[] = {
 //                                     {0, &win_line_block_desc}, {1, &win_planar_block_desc}};
 //   REC_BYTES(m, size_fn)     owned byte buffer (a uint8_t*) whose length the

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "file_io.h"
+#include "heap.h"
 #include "record_support.h"
 #include "test_support.h"
 #include "win_collision.h"
@@ -142,13 +143,30 @@ TEST(WinCollision, BlocksAreReleasedByTheirTypeAndABadTypeLosesNothingElse)
     empty->win_block_type = WIN_BLOCK_TYPE_CONVEX_POLY;
     EXPECT_EQ(free_win_block(empty), 1);
 
-    // Nothing says what the data of type 7 is: the block is released without it.
+    // Nothing says what the data of type 7 is: the block is left as it was,
+    // so that its holder can free it with the right type, once.
     win_block* odd = malloc_win_block();
     win_line_block* line = malloc_win_line_block();
+    line->win_vtx_idx_array = (uint16_t*)MALLOC(2 * sizeof(uint16_t));
+    line->win_vtx_idx_array_size = 2;
     *odd = {7, line};
     EXPECT_EQ(free_win_block(odd), 0);
     EXPECT_EQ(log.errors(), std::vector<std::string>{"Unknown win_block_type = 7"});
-    free_win_line_block(line);
+    EXPECT_EQ(odd->win_block_type, 7);
+    EXPECT_EQ(odd->win_block_data, line);
+    EXPECT_EQ(line->win_vtx_idx_array_size, 2);
+    odd->win_block_type = WIN_BLOCK_TYPE_LINE;
+    EXPECT_EQ(free_win_block(odd), 1);  // the block and its line, each once
+
+    // An empty block of an unknown type stays as well.
+    log.clear();
+    win_block* empty_odd = malloc_win_block();
+    empty_odd->win_block_type = -3;
+    EXPECT_EQ(free_win_block(empty_odd), 0);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"Unknown win_block_type = -3"});
+    EXPECT_EQ(empty_odd->win_block_type, -3);
+    empty_odd->win_block_type = WIN_BLOCK_TYPE_PLANAR;
+    EXPECT_EQ(free_win_block(empty_odd), 1);
 
     // In an array the walk goes on past it: the blocks around it and the
     // array are released, and the result says one could not be.

@@ -1,8 +1,8 @@
 // Fuzz target: an animation state table stream, as a binary state table
 // file holds it after its header and entity and shader files hold it
 // inside theirs. A table that comes out is walked as the state machine walks
-// it: every count goes with its items, every state index leads to a state
-// and every animation index to an animation name.
+// it: every count goes with its items, every state index of a state leads to
+// a state and every animation index to an animation name.
 #include "demo_ast.h"
 #include "fuzz_support.h"
 #include "record_fuzz.h"
@@ -20,7 +20,10 @@ void walk(const void* record)
     const win_ast* table = (const win_ast*)record;
     FUZZ_CHECK(!table->mow_anim_ptr_array && !table->sound_fx_array && !table->current_mow_anim);
     FUZZ_CHECK(table->win_anim_table_base_array || table->win_anim_table_base_array_size == 0);
-    state_at(table, table->current_anim_index);
+    // The current state is kept as stored; the state machine takes it through
+    // win_ast_current_state, which answers one of the table's states or none.
+    const win_anim_table_base* current = win_ast_current_state(table);
+    FUZZ_CHECK(!current || current == &table->win_anim_table_base_array[table->current_anim_index]);
     for (int32_t s = 0; s < table->win_anim_table_base_array_size; ++s) {
         const win_anim_table_base* state = &table->win_anim_table_base_array[s];
         state_at(table, state->anim_index);

@@ -316,20 +316,98 @@ TEST_F(AiIo, AnUnknownDemeanorIsKeptWithAWarning)
     free_win_ai(ai);
 }
 
+// A number line that cannot be read leaves its values at their defaults
+// with a warning, and reading goes on.
+TEST_F(AiIo, AnUnreadableNumberLineKeepsItsDefaults)
+{
+    const std::string file = path("guard.int");
+    struct Case {
+        const char* what;
+        Lines lines;
+        Lines errors;  // of the line reader
+        Lines warnings;
+        std::function<void(const win_ai*)> check;
+    };
+    const Case cases[] = {
+        {"a word for the attack interval",
+         with_line(guard_lines, 5, "soon"),
+         {"Invalid character 0 in 'soon' at line 5"},
+         {"Could not read attack_interval in '" + file + "' at line 5; it keeps its default"},
+         [](const win_ai* ai) {
+             EXPECT_EQ(ai->personality.attack_interval, 5.0f);
+             EXPECT_EQ(ai->personality.mobility_type, 3);
+         }},
+        {"a word for the mobility type",
+         with_line(guard_lines, 6, "walk"),
+         {"Invalid character in line 6"},
+         {"Could not read mobility_type in '" + file + "' at line 6; it keeps its default"},
+         [](const win_ai* ai) {
+             EXPECT_EQ(ai->personality.mobility_type, 1);
+             EXPECT_EQ(ai->personality.attack_damage[0], 12);
+         }},
+        {"a goal point of two numbers",
+         with_line(guard_lines, 18, "100 0"),
+         {"Unable to scan all three numbers at line 18"},
+         {"Could not read the default goal point in '" + file +
+          "' at line 18; it keeps its default"},
+         [](const win_ai* ai) {
+             EXPECT_EQ(ai->default_goal.goal_type, AI_GOAL_GUARD_POINT);
+             EXPECT_EQ(ai->default_goal.goal_point.x, 0.0f);
+             EXPECT_EQ(ai->default_goal.goal_point.y, 0.0f);
+         }},
+        {"a word among the angles",
+         with_line(guard_lines, 21, "-45 right"),
+         {"Invalid character 4 in '-45 right' at line 21"},
+         {"Could not read the angles of attack sector 0 in '" + file +
+          "' at line 21; it keeps its default"},
+         [](const win_ai* ai) {
+             EXPECT_EQ(sectors_of(ai->attack_sector_list, ai->attack_sector_list_size),
+                       (std::vector<std::vector<float>>{
+                           {10.0f, 200.0f, -1.0f, -1.0f, (float)AI_ATTACK_MELEE_2}}));
+         }},
+        {"a word for a hit-reaction kind",
+         with_line(guard_lines, 26, "stagger"),
+         {"Invalid character in line 26"},
+         {"Could not read the kind of hit-reaction sector 0 in '" + file +
+          "' at line 26; it keeps its default"},
+         [](const win_ai* ai) {
+             EXPECT_EQ(sectors_of(ai->hit_reaction_sector_list, ai->hit_reaction_sector_list_size),
+                       (std::vector<std::vector<float>>{{0.0f, 100.0f, -45.0f, 45.0f, -1.0f}}));
+         }},
+        {"no hit-reaction sectors",
+         up_to_line(guard_lines, 22),
+         {"Unable to read an int at line 22"},
+         {"Could not read hit_reaction_sector_list_size in '" + file +
+          "' at line 22; it keeps its default"},
+         [](const win_ai* ai) {
+             EXPECT_EQ(ai->attack_sector_list_size, 1);
+             EXPECT_EQ(ai->hit_reaction_sector_list, nullptr);
+             EXPECT_EQ(ai->hit_reaction_sector_list_size, 0);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        put("guard.int", c.lines);
+        log.clear();
+        win_ai* ai = load_ai();
+        ASSERT_NE(ai, nullptr);
+        EXPECT_EQ(log.errors(), c.errors);
+        EXPECT_EQ(log.warnings(), c.warnings);
+        c.check(ai);
+        free_win_ai(ai);
+    }
+}
+
 TEST_F(AiIo, ABrokenDescriptionIsRefusedWithItsLineAndLeavesNothing)
 {
     const std::string file = path("guard.int");
+    // The bytes of the guard's description after line `number`.
+    auto after_line = [](size_t number) {
+        return text_of(Lines(guard_lines.begin() + (long)number, guard_lines.end())).size();
+    };
     expect_refusals(
         "guard.int",
         {
-            {"a word for a number",
-             with_line(guard_lines, 6, "walk"),
-             {"Invalid character in line 6",
-              "Could not read mobility_type in '" + file + "' at line 6"}},
-            {"the numbers cut short",
-             up_to_line(guard_lines, 8),
-             {"Unable to read an int at line 8",
-              "Could not read attack_damage[2] in '" + file + "' at line 8"}},
             {"no end to the keyword section",
              up_to_line(guard_lines, 15),
              {"Could not read the end script name in '" + file + "' at line 15"}},
@@ -349,35 +427,19 @@ TEST_F(AiIo, ABrokenDescriptionIsRefusedWithItsLineAndLeavesNothing)
             {"a negative goal type",
              with_line(guard_lines, 17, "-1"),
              {"Unknown goal type -1 in '" + file + "' at line 17"}},
-            {"a goal point of two numbers",
-             with_line(guard_lines, 18, "100 0"),
-             {"Unable to scan all three numbers at line 18",
-              "Could not read the default goal point in '" + file + "' at line 18"}},
             {"no line for a target goal's name",
              up_to_line(with_line(guard_lines, 17, "4"), 17),
              {"Could not read the default goal target name in '" + file + "' at line 17"}},
             {"a negative sector count",
              with_line(guard_lines, 19, "-1"),
              {"Bad attack_sector_list_size = -1 in '" + file + "' at line 19"}},
-            {"more sectors counted than given",
-             with_line(guard_lines, 19, "2"),
-             {"Unable to scan both numbers at line 23",
-              "Could not read the distances of attack sector 1 in '" + file + "' at line 23"}},
-            {"a word among the angles",
-             with_line(guard_lines, 21, "-45 right"),
-             {"Invalid character 4 in '-45 right' at line 21",
-              "Could not read the angles of attack sector 0 in '" + file + "' at line 21"}},
+            {"more sectors counted than the file has lines",
+             with_line(guard_lines, 19, "1000"),
+             {"Bad attack_sector_list_size = 1000 with " + std::to_string(after_line(19)) +
+              " bytes left in '" + file + "' at line 19"}},
             {"no kind word",
              up_to_line(guard_lines, 21),
              {"Could not read the kind of attack sector 0 in '" + file + "' at line 21"}},
-            {"a word for a hit-reaction kind",
-             with_line(guard_lines, 26, "stagger"),
-             {"Invalid character in line 26",
-              "Could not read the kind of hit-reaction sector 0 in '" + file + "' at line 26"}},
-            {"no hit-reaction sectors",
-             up_to_line(guard_lines, 22),
-             {"Unable to read an int at line 22",
-              "Could not read hit_reaction_sector_list_size in '" + file + "' at line 22"}},
             {"another version",
              with_line(guard_lines, 2, "104"),
              {"Wrong file version in '" + file + "', found 104 expected 105",

@@ -51,18 +51,29 @@ TEST_F(AiGoals, APushedGoalRunsFirstAndTheOneBelowResumes)
     EXPECT_TRUE(log.errors().empty());
 }
 
-TEST_F(AiGoals, GoalTypesOutsideTheTableAreRefused)
+// A goal of a type the machine does not know is taken with a warning and
+// stays current, doing nothing, with a warning each frame.
+TEST_F(AiGoals, GoalTypesOutsideTheTableAreTakenWithAWarning)
 {
     LogCapture log;
     AiScene scene;
     win_entity* guard = scene.character("guard", {0, 0, 0}, 0.0f, 20.0f, scene.ai());
     for (int32_t type : {-1, 37, 1000}) {
-        EXPECT_EQ(ai_add_goal(guard, type, NULL, 0, 0, 0, -1), 0) << type;
-        EXPECT_TRUE(log.contains("Cannot ai_add_goal of unknown goal type " + std::to_string(type) +
-                                 " for entity guard."));
+        SCOPED_TRACE(type);
+        log.clear();
+        EXPECT_EQ(ai_add_goal(guard, type, NULL, 0, 0, 0, -1), 1);
+        ASSERT_NE(ai_current(guard), nullptr);
+        EXPECT_EQ(ai_current(guard)->goal_type, type);
+        ai_update_character(guard, 100.0f);
+        EXPECT_EQ(ai_current(guard)->goal_type, type);
+        EXPECT_EQ(log.warnings(),
+                  (std::vector<std::string>{"Unknown goal type " + std::to_string(type) +
+                                                " given to ai_add_goal for entity guard.",
+                                            "Unknown character entity goal " +
+                                                std::to_string(type) + "."}));
+        EXPECT_TRUE(log.errors().empty());
     }
-    EXPECT_TRUE(ai_goal_types(guard).empty());
-    EXPECT_EQ(ai_current(guard), nullptr);
+    EXPECT_EQ(ai_goal_types(guard), (std::vector<int32_t>{-1, 37, 1000}));
 
     // Entities without an AI get none; other kinds of entity are left alone.
     win_entity* statue = scene.character("statue", {0, 0, 0}, 0.0f, 20.0f);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ai_move.h"
 #include "anim_io.h"
 #include "d3dtextr_dx7.h"
 #include "debug.h"
@@ -290,6 +291,54 @@ TEST_F(EntityIo, TheCharacterGetsItsModelTableAnimationsAndSubEntities)
     EXPECT_EQ(entity_io_find_entity(entity_io_global_win_entity_list, "torch"),
               hero->win_sub_entity_list->next);
     EXPECT_EQ(entity_io_find_entity(entity_io_global_win_entity_list, "Torch"), nullptr);
+}
+
+// A character's radius scale is its own: the model it shares keeps the
+// radius of its file, so every load of a level gives the same sizes, also
+// while a character of an earlier level holds the model.
+TEST_F(EntityIo, ACharactersRadiusScaleIsItsOwn)
+{
+    write_hero();
+    const struct {
+        const char* name;
+        float scale;
+    } characters[] = {{"hero", 2.0f}, {"twin", 3.0f}};
+    for (const auto& c : characters) {
+        win_entity* entity = demo_entity_make_hero();
+        ASSERT_NE(entity, nullptr);
+        FREE(entity->win_entity_name);
+        entity->win_entity_name = STRDUP(c.name);
+        free_win_filename_ptr_array(entity->win_entity_filename_array,
+                                    entity->win_entity_filename_array_size);
+        entity->win_entity_filename_array = nullptr;
+        entity->win_entity_filename_array_size = 0;
+        win_entity_character(entity)->radius_scale = c.scale;
+        write_entity(entity);
+    }
+    mow_model* figure = demo_model_make("figure");
+    ASSERT_NE(figure, nullptr);
+    const float radius = figure->mow_model_sphere_radius;
+    EXPECT_EQ(free_mow_model(figure), 1);
+    ASSERT_GT(radius, 0.0f);
+
+    for (int level = 0; level < 2; ++level) {
+        SCOPED_TRACE(level);
+        // The level's characters, but for those an earlier level kept.
+        for (const auto& c : characters) {
+            if (!entity_io_find_entity(entity_io_global_win_entity_list, c.name)) {
+                ASSERT_NE(load_into_ring(c.name), nullptr);
+            }
+        }
+        for (const auto& c : characters) {
+            win_entity* entity = entity_io_find_entity(entity_io_global_win_entity_list, c.name);
+            EXPECT_EQ(ai_model_radius(entity), radius * c.scale) << c.name;
+            EXPECT_EQ(win_entity_character(entity)->mow_model->mow_model_sphere_radius, radius);
+        }
+        // The hero stays for the next level.
+        entity_io_find_entity(entity_io_global_win_entity_list, "hero")->win_entity_flag |=
+            ENTITY_FLAG_PERSISTENT;
+        EXPECT_EQ(entity_unload_all(0), 1);
+    }
 }
 
 // A sub-entity already loaded anywhere is not loaded again.
@@ -642,6 +691,48 @@ TEST_F(EntityIo, UnlinkFindsTheEntityInAnyRing)
                             &entity_io_global_win_entity_list_size, torch),
               0);
     EXPECT_EQ(entity_unload(torch, 1), 1);
+}
+
+// Finding by name and unlinking in one call: the first entity of the name,
+// searched as entity_io_find_entity searches, leaves the ring that holds it.
+TEST_F(EntityIo, FindAndUnlinkTakesTheFirstOfTheNameOutOfItsRing)
+{
+    win_entity* ring = nullptr;
+    int32_t ring_size = 0;
+    auto add = [](win_entity** to, int32_t* size, const char* name) {
+        win_entity* entity = malloc_win_entity(name);
+        add_to_win_entity_list(to, size, entity);
+        return entity;
+    };
+    add(&ring, &ring_size, "gate");
+    win_entity* shelf = add(&ring, &ring_size, "shelf");
+    win_entity* nested = add(&shelf->win_sub_entity_list, &shelf->win_sub_entity_list_size,
+                             "torch");
+    add(&shelf->win_sub_entity_list, &shelf->win_sub_entity_list_size, "book");
+    win_entity* top = add(&ring, &ring_size, "torch");
+
+    // Depth first: the shelf's torch comes before the ring's own.
+    EXPECT_EQ(entity_find_and_unlink(&ring, &ring_size, "torch"), nested);
+    EXPECT_EQ(shelf->win_sub_entity_list_size, 1);
+    EXPECT_EQ(ring_size, 3);
+    EXPECT_EQ(nested->next, nested);  // in no ring
+    EXPECT_EQ(entity_find_and_unlink(&ring, &ring_size, "torch"), top);
+    EXPECT_EQ(ring_size, 2);
+    EXPECT_EQ(entity_find_and_unlink(&ring, &ring_size, "torch"), nullptr);
+    EXPECT_EQ(entity_find_and_unlink(&ring, &ring_size, "Gate"), nullptr);  // case counts
+    // The head itself: the ring goes on from the next.
+    win_entity* gate = entity_find_and_unlink(&ring, &ring_size, "gate");
+    ASSERT_NE(gate, nullptr);
+    EXPECT_EQ(ring, shelf);
+    EXPECT_EQ(ring_size, 1);
+
+    win_entity* empty = nullptr;
+    int32_t empty_size = 0;
+    EXPECT_EQ(entity_find_and_unlink(&empty, &empty_size, "gate"), nullptr);
+    EXPECT_TRUE(log->errors().empty());
+    for (win_entity* entity : {nested, top, gate})
+        EXPECT_EQ(free_win_entity(entity), 1);
+    EXPECT_EQ(free_win_entity_list(ring), 1);
 }
 
 // The sounds of the state table are the entity's: they stop and go with it.

@@ -354,7 +354,8 @@ TEST_F(Scripts, ASliceFromOutsideTheWalk)
 }
 
 // Scripts that end and start each other anew would keep one walk going for
-// ever; the walk stops after a bound and the rest runs next frame.
+// ever; the walk stops after a bound of slices of the scripts it started,
+// and the rest runs next frame.
 TEST_F(Scripts, AWalkIsBounded)
 {
     write_script("ping", "unload_script \"pong\"\nrun_script \"pong\"\n");
@@ -362,9 +363,52 @@ TEST_F(Scripts, AWalkIsBounded)
     debug_log.notice_level = -1;  // thousands of starts and misses
     start("ping");
     script_update_script();
-    EXPECT_EQ(log.errors(), std::vector<std::string>{"script_update_script stops after 1024 "
-                                                     "slices; the other scripts run next frame"});
+    EXPECT_EQ(log.errors(),
+              std::vector<std::string>{"script_update_script stops after 1024 slices of the "
+                                       "scripts it started; the rest run next frame"});
     EXPECT_EQ(names().size(), 2u);
+}
+
+// However many scripts wait, each walk gives every one its slice, and the
+// scripts started during the walk theirs.
+TEST_F(Scripts, NoScriptWaitsBehindManyBlockedOnes)
+{
+    const std::string blocked = assemble("wait 100000\n");
+    for (int i = 0; i < 1100; ++i) {
+        std::string name = "blocked" + std::to_string(i);
+        dir.write("Script/" + name + ".scw", blocked);
+        start(name.c_str());
+    }
+    // The last in the list starts a child at each of its slices.
+    write_script("last", "mark last\nrun_script \"child\"\nelse 0\n");
+    write_script("child", "mark child\n");
+    start("last");
+    debug_log.notice_level = -1;
+    script_update_script();
+    EXPECT_EQ(marks(), (std::vector<std::string>{"last", "child"}));
+    script_update_script();
+    EXPECT_EQ(marks(), (std::vector<std::string>{"last", "child", "last", "child"}));
+    EXPECT_TRUE(log.errors().empty());
+}
+
+// A chain of scripts each started by the one before, longer than the bound:
+// the walk that reaches the bound stops, and the next goes on from there.
+TEST_F(Scripts, AChainLongerThanTheBoundGoesOnNextFrame)
+{
+    const int chain = 1100;
+    for (int i = 0; i < chain; ++i)
+        write_script(("chain" + std::to_string(i)).c_str(),
+                     "run_script \"chain" + std::to_string(i + 1) + "\"\n");
+    write_script(("chain" + std::to_string(chain)).c_str(), "mark end\n");
+    debug_log.notice_level = -1;
+    start("chain0");
+    script_update_script();
+    EXPECT_TRUE(marks().empty());
+    EXPECT_EQ(names().size(), 1026u);  // the first, the 1024 it started and the next
+    EXPECT_EQ(log.errors().size(), 1u);
+    script_update_script();
+    EXPECT_EQ(marks(), std::vector<std::string>{"end"});
+    EXPECT_EQ(names().size(), (size_t)chain);
 }
 
 TEST_F(Scripts, Subscripts)

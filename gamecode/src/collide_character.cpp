@@ -30,6 +30,20 @@ constexpr uint32_t UNPUSHABLE_FLAGS = MELEE_FLAGS | ENTITY_FLAG_PROJECTILE_1 |
                                       ENTITY_FLAG_PROJECTILE_2 | ENTITY_FLAG_PROJECTILE_3 |
                                       ENTITY_FLAG_WEAPON | ENTITY_FLAG_PROJECTILE;
 
+// The last two characters whose centres met so that no push direction could
+// be formed, in either order; compared, never followed.
+struct entity_pair {
+    const win_entity* a;
+    const win_entity* b;
+};
+entity_pair coincident_pair = {};
+
+bool is_coincident_pair(const win_entity* a, const win_entity* b)
+{
+    return (coincident_pair.a == a && coincident_pair.b == b) ||
+           (coincident_pair.a == b && coincident_pair.b == a);
+}
+
 // Translation bits of win_matrix43.attrib.
 constexpr int32_t MATRIX_TRANSLATION = 0x8 | 0x10 | 0x20;
 
@@ -615,8 +629,14 @@ int collide_check_entity_to_entity(win_entity* entity_a, win_entity* entity_b, w
     // direction that cannot be formed pushes neither.
     win_vect3 u = {0.0f, 0.0f, 0.0f};
     if (!win_math_calc_normalized_win_dist(&u, centre, &cb_centre)) {
-        LOG_ERROR("%s", "failed to calculate bumpback_dir vector.\n");
+        // Pushing neither, the two stay where they are and meet again in
+        // every step of every frame: the pair is told of once.
+        if (!is_coincident_pair(entity_a, entity_b))
+            LOG_ERROR("%s", "failed to calculate bumpback_dir vector.\n");
+        coincident_pair = {entity_a, entity_b};
         u = {0.0f, 0.0f, 0.0f};
+    } else if (is_coincident_pair(entity_a, entity_b)) {
+        coincident_pair = {};
     }
     if (entity_a->parent_joint_idx == -1 && !(entity_a->win_entity_flag & UNPUSHABLE_FLAGS))
         *centre = sub(*centre, push_vector(u, depth * weight_b));
@@ -624,4 +644,9 @@ int collide_check_entity_to_entity(win_entity* entity_a, win_entity* entity_b, w
         !(entity_a->win_entity_flag & UNPUSHABLE_FLAGS))
         push_partner(entity_b, push_vector(u, depth * weight_a));
     return 1;
+}
+
+void collide_character_reset(void)
+{
+    coincident_pair = {};
 }

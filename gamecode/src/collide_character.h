@@ -73,3 +73,7 @@ int collide_check_entity_appendage_to_appendage(
     win_entity* first_win_entity, int32_t a_first, int32_t a_last, win_entity* second_win_entity,
     int32_t b_first, int32_t b_last, collide_pair* joint_pair, collide_pair* appendage_pair,
     collide_pair* segment_pair, const win_vect3* motion_target);
+
+// Forgets the pair of characters last told of for meeting at one centre; for
+// tests.
+void collide_character_reset(void);

@@ -236,6 +236,7 @@ struct running_script {
     link_arena code_arena;  // owns code_image and the tables linked from it
     if_info branch;         // an `if` command's if_info; an `else` one's target in endif_offset
     char* command;          // where the command in running_command begins
+    int32_t blocked_said;   // 1 when the command blocked with an error or a warning
     int32_t linked_entity_count;  // entity records linked from the file
     // The run model's own (script.cpp): a number no other script of the run
     // has; the child this script waits for, by its number, since a child's
@@ -270,6 +271,7 @@ RECORD_BEGIN(running_script, 72)
     REC_UNSTORED(code_arena)
     REC_UNSTORED(branch)
     REC_UNSTORED(command)
+    REC_UNSTORED(blocked_said)
     REC_UNSTORED(linked_entity_count)
     REC_UNSTORED(serial)
     REC_UNSTORED(child_serial)

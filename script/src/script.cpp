@@ -266,6 +266,31 @@ int script_load_referenced_entity(float id, parsed_entity* list)
 
 // ---- Running ----
 
+namespace {
+
+int32_t logged_count(void)
+{
+    return debug_log.error_count + debug_log.warning_count;
+}
+
+// A blocked command runs again in every slice until it finishes. One that
+// blocked with an error (an entity that did not load, a camera that is not
+// there) would say it again in every frame, and a level with a damaged file
+// would fill the log: what it said once, its retries do not repeat.
+bool retry_blocked_command(running_script* script)
+{
+    if (script->blocked_said)
+        debug_mute_begin();
+    const bool finished = parse_run_command(script) != 0;
+    if (script->blocked_said)
+        debug_mute_end();
+    if (finished)
+        script->blocked = script->blocked_said = 0;
+    return finished;
+}
+
+}  // namespace
+
 int parse_run_script(running_script* script)
 {
     REFUSE_NULL(script, "parse_run_script", "running_script_ptr", 0);
@@ -274,11 +299,8 @@ int parse_run_script(running_script* script)
     engine_enter();
     int ok = 1;
     bool going = true;
-    if (script->blocked) {
-        going = parse_run_command(script) != 0;
-        if (going)
-            script->blocked = 0;
-    }
+    if (script->blocked)
+        going = retry_blocked_command(script);
     // Each command may end the script (its own `unload_script`, a nested
     // slice of another script): the slice then stops, and the record stays
     // until the outermost call returns.
@@ -291,12 +313,15 @@ int parse_run_script(running_script* script)
         case PARSE_COMMAND_LOST:
             ok = 0;
             break;
-        case PARSE_COMMAND_READY:
+        case PARSE_COMMAND_READY: {
+            const int32_t said = logged_count();
             if (!parse_run_command(script)) {
                 script->blocked = 1;
+                script->blocked_said = logged_count() != said;
                 going = false;
             }
             break;
+        }
         }
     }
     engine_leave();

@@ -623,6 +623,27 @@ TEST_F(Scripts, UnloadedEntitiesAndSoundsAreForgotten)
     EXPECT_EQ(parse_find_sound_by_id(0.0f, a->parsed_sound_list), nullptr);
 }
 
+// A command that blocks with an error is tried again in every slice, as it
+// must (the entity may come), but says so once, not once a frame.
+TEST_F(Scripts, ABlockedCommandSaysWhyOnce)
+{
+    write_script("a", ".entity \"lamp\", \"lamp\", -1\nload_entity -1\nmark loaded\n");
+    service_double_host.missing_entities = {"lamp"};
+    running_script* a = start("a");
+    ASSERT_NE(a, nullptr);
+    for (int frame = 0; frame < 4; ++frame)
+        script_update_script();
+    EXPECT_EQ(a->blocked, 1);
+    EXPECT_EQ(service_calls_of("entity_io_load").size(), 4u) << "tried in every slice";
+    EXPECT_EQ(log.errors(), std::vector<std::string>{
+                                "Could not entity_io_load 'lamp' in parse_load_all_entities"});
+
+    service_double_host.missing_entities = {};
+    script_update_script();
+    EXPECT_EQ(marks(), std::vector<std::string>{"loaded"});
+    EXPECT_EQ(a->blocked_said, 0);
+}
+
 // `assign` to the state value of an entity that is not loaded waits until
 // it is.
 TEST_F(Scripts, AnAssignWaitsForItsEntity)

@@ -1,6 +1,7 @@
 #include "ai_camera.h"
 #include "ai_hit.h"
 #include "collide.h"
+#include "collide_character.h"
 #include "entity.h"
 #include "entity_io.h"
 #include "entity_ops.h"
@@ -24,4 +25,5 @@ TEST_RESET(runtime)
     ai_camera_reset();
     ai_hit_reset();
     collide_reset_check_count();
+    collide_character_reset();
 }

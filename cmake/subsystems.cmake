@@ -98,7 +98,7 @@ varnock_subsystem(script
   INCLUDES script/src
   SOURCES
     script/src/parsestr.cpp script/src/script.cpp script/src/script_commands.cpp
-  HEADERS script/src/script_services.h
+  HEADERS script/src/script_imports.h script/src/script_services.h
   LIBS world)
 
 varnock_subsystem(runtime

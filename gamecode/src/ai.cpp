@@ -7,6 +7,7 @@
 #include "ai_move.h"
 #include "anim.h"
 #include "debug.h"
+#include "entity_io.h"
 #include "entity_weapon.h"
 #include "gameglobals.h"
 #include "rand_util.h"

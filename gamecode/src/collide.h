@@ -22,7 +22,7 @@
 
 #include <cstdint>
 
-#include "runtime_services.h"
+#include "script_imports.h"
 #include "win_collision.h"
 #include "win_entity.h"
 #include "win_geo.h"
@@ -156,7 +156,7 @@ int collide_check_inside_collision(const win_entity* entity, const win_collision
 float collide_calc_ray_sphere_dist(const win_vect3* origin, const win_vect3* unit_dir,
                                    const win_vect3* centre, float radius_squared);
 // collide_check_facing_arc, which the script engine asks too, is in
-// runtime_services.h.
+// script_imports.h.
 
 // ---- A sphere moving among hulls ----
 

@@ -3,6 +3,7 @@
 #include "collide.h"
 #include "collide_character.h"
 #include "debug.h"
+#include "entity_io.h"
 #include "gameglobals.h"
 #include "math_util.h"
 #include "mow_geo.h"

@@ -705,6 +705,29 @@ int entity_unlink(win_entity** ring_head, int32_t* ring_size, win_entity* entity
     return 0;
 }
 
+const win_entity* entity_io_ring_head(void)
+{
+    return entity_io_global_win_entity_list;
+}
+
+int entity_io_add_to_ring(win_entity* entity)
+{
+    REFUSE_NULL(entity, "entity_io_add_to_ring", "entity", 0);
+    return add_to_win_entity_list(&entity_io_global_win_entity_list,
+                                  &entity_io_global_win_entity_list_size, entity);
+}
+
+win_entity* entity_io_find_in_ring(const char* name)
+{
+    return entity_io_find_entity(entity_io_global_win_entity_list, name);
+}
+
+int entity_io_remove_from_ring(win_entity* entity)
+{
+    return entity_unlink(&entity_io_global_win_entity_list, &entity_io_global_win_entity_list_size,
+                         entity);
+}
+
 win_entity* entity_find_and_unlink(win_entity** ring_head, int32_t* ring_size, const char* name)
 {
     REFUSE_NULL(ring_head, "entity_find_and_unlink", "ring_head", nullptr);

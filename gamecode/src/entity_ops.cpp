@@ -2,12 +2,14 @@
 
 #include <cstring>
 
+#include "ai_io.h"
 #include "anim.h"
 #include "collide.h"
 #include "d3dxframe.h"
 #include "debug.h"
 #include "dlink.h"
 #include "entity.h"
+#include "entity_io.h"
 #include "entity_weapon.h"
 #include "gameglobals.h"
 #include "heap.h"

@@ -6,6 +6,7 @@
 #include "d3dtextr_dx7.h"
 #include "debug.h"
 #include "entity.h"
+#include "entity_io.h"
 #include "entity_ops.h"
 #include "gameglobals.h"
 #include "math_util.h"

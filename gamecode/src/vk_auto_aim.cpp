@@ -4,6 +4,7 @@
 
 #include "ai.h"
 #include "debug.h"
+#include "entity_io.h"
 #include "gameglobals.h"
 #include "win_entity.h"
 #include "win_math.h"

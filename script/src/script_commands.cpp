@@ -21,8 +21,8 @@
 #include "d3dxframe.h"
 #include "debug.h"
 #include "math_util.h"
-#include "runtime_services.h"
 #include "script.h"
+#include "script_imports.h"
 #include "win_entity.h"
 
 namespace {
@@ -392,8 +392,7 @@ int parse_unload_entity(win_entity* entity)
         LOG_ERROR("Can't remove a unload_entity a NULL entity!\n");
         return 1;
     }
-    entity_unlink(&entity_io_global_win_entity_list, &entity_io_global_win_entity_list_size,
-                  entity);
+    entity_io_remove_from_ring(entity);
     return entity_unload(entity, 0);
 }
 

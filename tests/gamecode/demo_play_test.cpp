@@ -15,6 +15,7 @@
 #include "d3dxframe.h"
 #include "debug.h"
 #include "demo_tree_files.h"
+#include "entity_io.h"
 #include "game_session.h"
 #include "gameglobals.h"
 #include "heap.h"

@@ -6,6 +6,7 @@
 #include "demo_anim.h"
 #include "demo_ast.h"
 #include "demo_model.h"
+#include "entity_io.h"
 #include "heap.h"
 #include "runtime_services.h"
 #include "win_math.h"

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "ai_io.h"
 #include "anim.h"
 #include "demo_entity.h"
+#include "entity_io.h"
 #include "entity_weapon.h"
 #include "gameglobals.h"
 #include "heap.h"

@@ -16,6 +16,7 @@
 #include "demo_model.h"
 #include "entity.h"
 #include "entity_fixture.h"
+#include "entity_io.h"
 #include "gameglobals.h"
 #include "platform/d3d_record.h"
 #include "rand_util.h"

@@ -9,6 +9,7 @@
 #include "anim.h"
 #include "d3dtextr_dx7.h"
 #include "d3dxframe.h"
+#include "entity_io.h"
 #include "gameglobals.h"
 #include "heap.h"
 #include "image_writers.h"

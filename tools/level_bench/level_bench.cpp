@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "debug.h"
+#include "entity_io.h"
 #include "game_session.h"
 #include "menu.h"
 #include "platform/dinput_test.h"

@@ -26,6 +26,7 @@
 #include "demo_anim.h"
 #include "demo_ast.h"
 #include "demo_model.h"
+#include "entity_io.h"
 #include "entity_render.h"
 #include "gameglobals.h"
 #include "mow_rend_dx7.h"

@@ -484,6 +484,18 @@ bool is_being_loaded(const char* name)
     return false;
 }
 
+// Entity files and the error lines of the entity loader.
+const versioned_record_file entity_file = {
+    FILE_TYPE_ENTITY,
+    FILE_VERSION_ENTITY,
+    [](FILE* file) -> void* { return read_win_entity_bin(file); },
+    [](const char* path, int32_t found) {
+        LOG_ERROR("Bad file type or file version '%s', version found %ld, expected %ld\n", path,
+                  (long)found, (long)FILE_VERSION_ENTITY);
+    },
+    [](const char* path) { LOG_ERROR("Unable to read_win_entity %s.\n", path); },
+};
+
 win_entity* read_entity_file(const char* entity_name, const char* entity_pathname)
 {
     char path[ENTITY_IO_PATH_SIZE];
@@ -491,22 +503,7 @@ win_entity* read_entity_file(const char* entity_name, const char* entity_pathnam
         return nullptr;
     LOG_NOTICE("Reading ENW '%s', entity_list_size = %ld\n", path,
                (long)dlink_count((dlink*)entity_io_global_win_entity_list));
-    int found = 0;
-    FILE* file = file_open_search_verify_version_bin(path, nullptr, FILE_TYPE_ENTITY,
-                                                     FILE_VERSION_ENTITY, &found);
-    if (!file) {
-        if (found)
-            LOG_ERROR("Bad file type or file version '%s', version found %ld, expected %ld\n", path,
-                      (long)file_hdr_version_found, (long)FILE_VERSION_ENTITY);
-        else
-            LOG_ERROR("Could not find '%s' for reading\n", path);
-        return nullptr;
-    }
-    win_entity* entity = read_win_entity_bin(file);
-    file_close(file);
-    if (!entity)
-        LOG_ERROR("Unable to read_win_entity %s.\n", path);
-    return entity;
+    return (win_entity*)file_read_versioned_record(path, path, &entity_file);
 }
 
 // Everything the entity file only names, in the order the parts depend on

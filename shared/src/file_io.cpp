@@ -399,6 +399,28 @@ FILE* file_open_search_verify_version_bin(const char* filename, dlink* pathname_
     return file;
 }
 
+void* file_read_versioned_record(const char* path, const char* name,
+                                 const versioned_record_file* kind)
+{
+    REFUSE_NULL(path, "file_read_versioned_record", "path", nullptr);
+    REFUSE_NULL(kind, "file_read_versioned_record", "kind", nullptr);
+    int found = 0;
+    FILE* file = file_open_search_verify_version_bin(path, nullptr, kind->file_type,
+                                                     kind->file_version, &found);
+    if (!file) {
+        if (found)
+            kind->report_bad_header(path, file_hdr_version_found);
+        else
+            LOG_ERROR("Could not find '%s' for reading\n", path);
+        return nullptr;
+    }
+    void* record = kind->read(file);
+    file_close(file);
+    if (!record)
+        kind->report_bad_record(name);
+    return record;
+}
+
 char* file_mem_load_search_verify_version_bin(const char* filename, dlink* pathname_list,
                                               int32_t file_type, int32_t file_version, int* found,
                                               int32_t* size_out)

@@ -22,6 +22,7 @@
 
 #include <cstdint>
 
+#include "debug.h"
 #include "script_imports.h"
 #include "win_collision.h"
 #include "win_entity.h"
@@ -85,6 +86,7 @@ template <class OnWall, class OnPoly>
 void collide_visit_blocks(const win_collision* hull, collide_visit_order order, OnWall on_wall,
                           OnPoly on_poly)
 {
+    INVARIANT(hull != nullptr);
     int32_t blocks = hull->win_block_array ? hull->win_block_array_size : 0;
     int passes = order == COLLIDE_VISIT_WALLS_FIRST ? 2 : 1;
     for (int pass = 0; pass < passes; ++pass) {

@@ -210,7 +210,11 @@ int parse_if(float condition, running_script* script)
 
 int parse_else(running_script* script)
 {
-    script->pc = script->code_start + script->branch.endif_offset;
+    // The decoder has checked that an else's target lies inside the code
+    // (lay_out_command); an if's targets are checked when it has chosen one.
+    const int32_t target = script->branch.endif_offset;
+    INVARIANT(target >= 0 && script->code_start + target <= script->code_image + script->code_size);
+    script->pc = script->code_start + target;
     return 1;
 }
 

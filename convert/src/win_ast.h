@@ -142,7 +142,7 @@ RECORD_BEGIN(win_ast, 88)
     REC_WORDS(anim_progress)
     REC_STRING(aux_str)
     REC_ARRAY(win_anim_table_base_array_size, win_anim_table_base_array, win_anim_table_base,
-              anim_table_base_array)
+              "anim_table_base_array")
     REC_WORDS(anim_input_flags)
     REC_WORDS(current_anim_index)
     REC_ARRAY(win_anim_state_filename_array_size, win_anim_state_filename_array,

@@ -35,7 +35,7 @@
 // reference (free_win_collision), and the hull with the last one.
 typedef win_collision* win_collision_ptr;
 RECORD_BEGIN(win_collision_ptr, 4)
-    REC_SELF_RECORD(win_collision, win_collision_ptr)
+    REC_SELF_RECORD(win_collision, "win_collision_ptr")
 RECORD_END(win_collision_ptr, PLAIN)
 
 // An owned heap string, the name of one of an entity's states
@@ -396,7 +396,7 @@ struct win_camera {
 };
 // clang-format off
 RECORD_BEGIN(win_camera, 16)
-    REC_LIST(camera_target_list_size, camera_target_list, win_camera_target)
+    REC_LIST(camera_target_list_size, camera_target_list, win_camera_target, "camera_target_list")
     REC_RECORD(win_ai, win_ai)
     REC_WORDS(field_of_view)
 RECORD_END(win_camera, PLAIN, .field_of_view = -1.0f)
@@ -493,9 +493,12 @@ RECORD_BEGIN(win_entity, 340)
     REC_RUNTIME(win_entity_spare_ptr)
     REC_STRING(win_ast_filename)
     REC_RECORD(win_ast, win_ast)
-    REC_ARRAY(win_entity_filename_array_size, win_entity_filename_array, win_filename_ptr)
-    REC_LIST(win_sub_entity_list_size, win_sub_entity_list, win_entity)
-    REC_ARRAY(win_state_name_array_size, win_state_name_array, win_state_name_ptr)
+    // The write messages name the three as the entity files always have.
+    REC_ARRAY(win_entity_filename_array_size, win_entity_filename_array, win_filename_ptr,
+              "win_entity_filename_array")
+    REC_LIST(win_sub_entity_list_size, win_sub_entity_list, win_entity, "win_sub_entity_list")
+    REC_ARRAY(win_state_name_array_size, win_state_name_array, win_state_name_ptr,
+              "win_state_name_array")
     REC_NUMBERS(win_state_array_size, win_state_array, float)
     REC_WORDS(win_entity_type)
     REC_VARIANT(win_entity_type, u, win_entity_payloads)
@@ -510,6 +513,6 @@ RECORD_END(win_entity, NAMED_LIST, .win_entity_flag = 0x0018003d,
 typedef win_entity* win_entity_ptr;
 // clang-format off
 RECORD_BEGIN(win_entity_ptr, 4)
-    REC_SELF_RECORD(win_entity, win_entity_ptr)
+    REC_SELF_RECORD(win_entity, "win_entity_ptr")
 RECORD_END(win_entity_ptr, PLAIN)
 // clang-format on

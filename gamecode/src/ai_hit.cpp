@@ -184,11 +184,11 @@ float hit_damage(const win_character* victim, const win_entity* attacker)
     if (!victim_ai || !hitter_ai)
         return hitter_points;
     const int32_t kind = reaction_flags(attacker);
-    const int32_t slot = (kind & ANIM_REACTION_STANDARD_2)   ? 1
-                         : (kind & ANIM_REACTION_STANDARD_3) ? 2
-                                                             : 0;
-    return (float)hitter_ai->personality.attack_damage[slot] -
-           (float)victim_ai->personality.damage_reduction;
+    const win_personality& personality = hitter_ai->personality;
+    const int32_t damage = (kind & ANIM_REACTION_STANDARD_2)   ? personality.attack_damage[1]
+                           : (kind & ANIM_REACTION_STANDARD_3) ? personality.attack_damage[2]
+                                                               : personality.attack_damage[0];
+    return (float)damage - (float)victim_ai->personality.damage_reduction;
 }
 
 // The living victim's reaction: first one that answers the kind of the

@@ -30,7 +30,7 @@ void add_sector(win_hot_sector** list, int32_t* size, win_sector sector, int32_t
 win_ai* guard_ai()
 {
     win_ai* ai = malloc_win_ai();
-    ai->personality = {3, 4, 2.5f, 0.25f, {11, 12, 13}, 5, {6, 7}, 8.5f, 9.5f, 2, 0};
+    ai->personality = {3, 4, 2.5f, 0.25f, 11, 12, 13, 5, 6, 7, 8.5f, 9.5f, 2, 0};
     ai->ai_script_name = STRDUP("die");
     ai->receive_hit_script = STRDUP("ouch");
     ai->target_joint = 7;

@@ -64,19 +64,22 @@ enum : int32_t {
 struct win_personality {
     int32_t personality_long_1;
     int32_t personality_long_2;
-    float attack_interval;  // a fresh attack is queued when attack_timer grows past it
-    float attack_timer;
+    float attack_interval;  // a fresh attack is queued when time_since_attack grows past it
+    float time_since_attack;
     // Dealt by an attacking state without flags 2 and 4, with flag 2, with flag 4.
-    int32_t attack_damage[3];
-    int32_t damage_reduction;             // taken off the attack damage received
-    int32_t special_damage_reduction[2];  // taken off the two other kinds of hit
+    int32_t damage_1;
+    int32_t damage_2;
+    int32_t damage_3;
+    int32_t armour;             // taken off the damage of an attack
+    int32_t melee_armour;       // taken off a melee weapon's damage
+    int32_t projectile_armour;  // taken off a projectile's damage
     float flying_speed;
     float fast_flying_speed;
     int32_t mobility_type;  // movement kind 0 to 7
     int32_t demeanor;       // WIN_DEMEANOR_*
 };
 RECORD_VALUE(win_personality, 56, .personality_long_2 = -1, .attack_interval = 5.0f,
-             .attack_damage = {10, 10, 10}, .flying_speed = 10.0f, .fast_flying_speed = 20.0f,
+             .damage_1 = 10, .damage_2 = 10, .damage_3 = 10, .flying_speed = 10.0f, .fast_flying_speed = 20.0f,
              .mobility_type = 1, .demeanor = 1)
 
 struct win_entity;
@@ -85,7 +88,7 @@ struct win_entity;
 struct win_goal_entry {
     win_goal_entry* prev_ptr;
     win_goal_entry* next_ptr;
-    int32_t goal_type;          // 0: idle
+    int32_t ai_goal_type;          // 0: idle
     win_entity* target_entity;  // found by target_name at run time
     char* target_name;
     win_vect3 goal_point;
@@ -93,7 +96,7 @@ struct win_goal_entry {
 };
 RECORD_BEGIN(win_goal_entry, 36)
     REC_LINKS(prev_ptr, next_ptr)
-    REC_WORDS(goal_type)
+    REC_WORDS(ai_goal_type)
     REC_RUNTIME(target_entity)
     REC_STRING(target_name)
     REC_WORDS(goal_point)
@@ -117,7 +120,7 @@ RECORD_END(win_hot_sector, LIST, .sector = win_sector_record_desc::templ, .secto
 
 struct win_ai {
     win_personality personality;
-    char* ai_script_name;  // started when the character, or a goal's target, is beaten
+    char* end_script;  // started when the character, or a goal's target, is beaten
     char* give_hit_script;
     char* receive_hit_script;
     int32_t target_joint;          // -1 for none
@@ -136,7 +139,7 @@ struct win_ai {
 RECORD_RELEASE(win_ai, win_ai_release);
 RECORD_BEGIN(win_ai, 136)
     REC_WORDS(personality)
-    REC_STRING(ai_script_name)
+    REC_STRING(end_script)
     REC_STRING(give_hit_script)
     REC_STRING(receive_hit_script)
     REC_WORDS(target_joint)
@@ -145,7 +148,7 @@ RECORD_BEGIN(win_ai, 136)
     // the program that wrote the file: written as 0 and never read back.
     REC_RUNTIME(default_goal.prev_ptr)
     REC_RUNTIME(default_goal.next_ptr)
-    REC_WORDS(default_goal.goal_type)
+    REC_WORDS(default_goal.ai_goal_type)
     REC_RUNTIME(default_goal.target_entity)
     REC_STRING(default_goal.target_name)
     REC_WORDS(default_goal.goal_point)
@@ -230,8 +233,8 @@ RECORD_BEGIN(win_character, 112)
     REC_ARRAY(win_shader_array_size, win_shader_array, win_shader)
     REC_ARRAY(current_appendage_sphere_keys_size, current_appendage_sphere_keys,
               mow_appendage_sphere_key)
-    REC_WORDS(location)
-    REC_STRING(win_ai_filename)
+    REC_WORDS(world_sphere_center)
+    REC_STRING(ai_filename)
     REC_REFERENCE(win_ai, win_ai)
     REC_RUNTIME(current_weapon)
     REC_RUNTIME(current_item)
@@ -254,7 +257,7 @@ RECORD_END(win_character, PLAIN, .radius_scale = 1.0f, .hitpoints = -1.0f,
 // in a stream are read but not what the game uses.
 
 // While the followed entity stands in the explore camera's zone (enabled),
-// the camera moves to cam_position. Counted as a hull is: one made or read
+// the camera moves to explore_cam_position. Counted as a hull is: one made or read
 // alone has one reference, each list that holds it one more; an
 // environment keeps its explore cameras in an array, whose elements hold 0.
 struct win_explore_cam {
@@ -264,32 +267,32 @@ struct win_explore_cam {
     // directory and extension.
     char* win_explore_cam_name;
     int32_t win_explore_cam_ref_cnt;
-    win_vect3 cam_position;
-    win_vect3 focus_point;  // all three within 0.0001 of 0: not set
-    char* cam_script_name;  // started when the camera switches to it; NULL: none
+    win_vect3 explore_cam_position;
+    win_vect3 explore_cam_look_at;  // all three within 0.0001 of 0: not set
+    char* explore_cam_script;       // started when the camera switches to it; NULL: none
     // -1.0: not given (the runtime's load gives 1000, 200 and 1000). Within
-    // braking_dist of cam_position the speed falls with the distance left.
-    float cam_acceleration;
-    float braking_dist;
-    float cam_speed;
-    char* camzone_filename;  // the collision file of the zone
-    win_collision* camzone;  // that hull once loaded; its enabled word switches the zone
+    // explore_cam_slow_distance of explore_cam_position the speed falls with the distance left.
+    float explore_cam_acceleration;
+    float explore_cam_slow_distance;
+    float explore_cam_speed;
+    char* explore_cam_zone_filename;  // the collision file of the zone
+    win_collision* explore_cam_zone;  // that hull once loaded; its enabled word switches the zone
 };
 // clang-format off
 RECORD_BEGIN(win_explore_cam, 64)
     REC_LINKS(prev_ptr, next_ptr)
     REC_NAME(win_explore_cam_name)
     REC_REF_CNT(win_explore_cam_ref_cnt)
-    REC_WORDS(cam_position)
-    REC_WORDS(focus_point)
-    REC_STRING(cam_script_name)
-    REC_WORDS(cam_acceleration)
-    REC_WORDS(braking_dist)
-    REC_WORDS(cam_speed)
-    REC_STRING(camzone_filename)
-    REC_REFERENCE(camzone, win_collision)
-RECORD_END(win_explore_cam, NAMED_LIST, .cam_acceleration = -1.0f, .braking_dist = -1.0f,
-           .cam_speed = -1.0f)
+    REC_WORDS(explore_cam_position)
+    REC_WORDS(explore_cam_look_at)
+    REC_STRING(explore_cam_script)
+    REC_WORDS(explore_cam_acceleration)
+    REC_WORDS(explore_cam_slow_distance)
+    REC_WORDS(explore_cam_speed)
+    REC_STRING(explore_cam_zone_filename)
+    REC_REFERENCE(explore_cam_zone, win_collision)
+RECORD_END(win_explore_cam, NAMED_LIST, .explore_cam_acceleration = -1.0f, .explore_cam_slow_distance = -1.0f,
+           .explore_cam_speed = -1.0f)
 // clang-format on
 
 struct win_environment {
@@ -387,16 +390,16 @@ RECORD_END(win_camera_target, NAMED_LIST, .target_joint_idx = -1, .explore_cam_i
 // clang-format on
 
 struct win_camera {
-    int32_t camera_target_list_size;
-    win_camera_target* camera_target_list;  // the head is the target followed
-    struct win_ai* win_ai;                  // its goals
+    int32_t win_camera_target_list_size;
+    win_camera_target* win_camera_target_list;  // the head is the target followed
+    struct win_ai* win_ai;                      // its goals
     // The full vertical view angle in radians, from which the game camera's
     // projection is built; -1.0: not given.
     float field_of_view;
 };
 // clang-format off
 RECORD_BEGIN(win_camera, 16)
-    REC_LIST(camera_target_list_size, camera_target_list, win_camera_target, "camera_target_list")
+    REC_LIST(win_camera_target_list_size, win_camera_target_list, win_camera_target, "camera_target_list")
     REC_RECORD(win_ai, win_ai)
     REC_WORDS(field_of_view)
 RECORD_END(win_camera, PLAIN, .field_of_view = -1.0f)
@@ -425,8 +428,8 @@ struct win_emitter {
     // Given to each particle about x, y and z (radians per second), each
     // value followed by its variance.
     float particle_rot_velocity[3][2];
-    float particle_life;           // seconds
-    float particle_life_variance;  // drawn in steps of 0.001
+    float particle_life_span;           // seconds
+    float particle_life_span_variance;  // drawn in steps of 0.001
 };
 // clang-format off
 RECORD_BEGIN(win_emitter, 72)
@@ -441,12 +444,12 @@ RECORD_BEGIN(win_emitter, 72)
     REC_WORDS(angle_spread)
     REC_WORDS(position_spread)
     REC_WORDS(particle_rot_velocity)
-    REC_WORDS(particle_life)
-    REC_WORDS(particle_life_variance)
+    REC_WORDS(particle_life_span)
+    REC_WORDS(particle_life_span_variance)
 RECORD_END(win_emitter, PLAIN, .particle_count = 20, .emit_rate = 10.0f,
            .particle_speed = 50.0f, .emit_time = -1.0f,
            .particle_rot_velocity = {{-1.0f, -1.0f}, {-1.0f, -1.0f}, {-1.0f, -1.0f}},
-           .particle_life = -1.0f, .particle_life_variance = -1.0f)
+           .particle_life_span = -1.0f, .particle_life_span_variance = -1.0f)
 // clang-format on
 
 // ---- Entity ----
@@ -456,7 +459,7 @@ RECORD_END(win_emitter, PLAIN, .particle_count = 20, .emit_rate = 10.0f,
 // sub-entity files, its child entities (weapons, items, particles, attached
 // parts; to any depth the record engine allows), its state names and values
 // and its payload. It is a member of at most one ring at a time, the
-// runtime's ring of live entities or its parent's win_sub_entity_list, and
+// runtime's ring of live entities or its parent's child_entity_list, and
 // free_win_entity does not take it off: remove it first.
 //
 // An entity file ("enw", FILE_TYPE_ENTITY / FILE_VERSION_ENTITY) holds the
@@ -485,27 +488,27 @@ RECORD_BEGIN(win_entity, 340)
     REC_WORDS(local_matrix)
     REC_WORDS(life_span)
     REC_WORDS(parent_joint_idx)
-    REC_WORDS(root_xform)
+    REC_WORDS(last_win_xform)
     REC_WORDS(world_matrix)
-    REC_WORDS(prev_world_matrix)
+    REC_WORDS(last_world_matrix)
     REC_WORDS(gravity_factor)
-    REC_WORDS(bounce_threshold)
+    REC_WORDS(bounce_speed_threshold)
     REC_RUNTIME(win_entity_spare_ptr)
     REC_STRING(win_ast_filename)
     REC_RECORD(win_ast, win_ast)
     // The write messages name the three as the entity files always have.
-    REC_ARRAY(win_entity_filename_array_size, win_entity_filename_array, win_filename_ptr,
+    REC_ARRAY(win_child_name_ptr_array_size, win_child_name_ptr_array, win_filename_ptr,
               "win_entity_filename_array")
-    REC_LIST(win_sub_entity_list_size, win_sub_entity_list, win_entity, "win_sub_entity_list")
-    REC_ARRAY(win_state_name_array_size, win_state_name_array, win_state_name_ptr,
+    REC_LIST(child_entity_list_size, child_entity_list, win_entity, "win_sub_entity_list")
+    REC_ARRAY(win_state_name_ptr_array_size, win_state_name_ptr_array, win_state_name_ptr,
               "win_state_name_array")
     REC_NUMBERS(win_state_array_size, win_state_array, float)
     REC_WORDS(win_entity_type)
     REC_VARIANT(win_entity_type, u, win_entity_payloads)
 RECORD_END(win_entity, NAMED_LIST, .win_entity_flag = 0x0018003d,
            .life_span = ETERNAL_LIFE_SPAN, .parent_joint_idx = -1,
-           .root_xform = win_xform_record_desc::templ, .gravity_factor = {1.0f, 1.0f, 1.0f},
-           .bounce_threshold = 1.0f, .win_entity_type = WIN_ENTITY_TYPE_CHARACTER)
+           .last_win_xform = win_xform_record_desc::templ, .gravity_factor = {1.0f, 1.0f, 1.0f},
+           .bounce_speed_threshold = 1.0f, .win_entity_type = WIN_ENTITY_TYPE_CHARACTER)
 // clang-format on
 
 // A slot holding an entity of its own (releasing the slot releases the

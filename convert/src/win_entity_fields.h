@@ -36,14 +36,14 @@ typedef char* win_state_name_ptr;
 // A weapon's rounds and charge. On a weapon the hit-point operations act on
 // ammo, clamped to max_ammo.
 struct win_weapon_data {
-    int32_t clip_size;           // shots between two reloads
-    int32_t shots_since_reload;  // reaching clip_size picks the reload and starts again at 0
+    int32_t clip_size;    // shots between two reloads
+    int32_t shots_fired;  // reaching clip_size picks the reload and starts again at 0
     int32_t weapon_data_reserved;
     float charge_rate;  // charge gained per second while charging
     float max_charge;
     float charge;
-    int32_t max_ammo;
-    int32_t ammo;
+    int32_t max_ammo_count;
+    int32_t ammo_count;
 };
 
 struct win_character {
@@ -56,9 +56,9 @@ struct win_character {
     int32_t current_appendage_sphere_keys_size;
     // The appendage spheres of the current pose, one per appendage.
     mow_appendage_sphere_key* current_appendage_sphere_keys;
-    win_vect3 location;     // as last placed or launched; character collision reads it
-    char* win_ai_filename;  // loaded with the extension ".int" from the AI directory
-    struct win_ai* win_ai;  // its own, made at load or by duplication; never stored
+    win_vect3 world_sphere_center;  // as last placed or launched; character collision reads it
+    char* ai_filename;              // loaded with the extension ".int" from the AI directory
+    struct win_ai* win_ai;          // its own, made at load or by duplication; never stored
     // The weapon and item sub-entities in use (NULL: the standard ones),
     // owned by the entity tree. A projectile particle keeps the entity that
     // fired it in current_weapon.
@@ -135,22 +135,22 @@ struct win_entity {
     // -1: relative to the parent's world matrix; -2: to the identity; n: to
     // joint n of the parent character.
     int32_t parent_joint_idx;
-    win_xform root_xform;  // the root track's transform of the last frame (root motion)
+    win_xform last_win_xform;  // the root track's transform of the last frame (root motion)
     win_matrix43 world_matrix;
-    win_matrix43 prev_world_matrix;
-    win_vect3 gravity_factor;  // per axis
-    float bounce_threshold;    // the speed threshold of a collision's bounce
+    win_matrix43 last_world_matrix;
+    win_vect3 gravity_factor;      // per axis
+    float bounce_speed_threshold;  // the speed threshold of a collision's bounce
     // The runtime's: the next entity waiting for its memory to be released
     // after an unload inside a walk; NULL otherwise.
     void* win_entity_spare_ptr;
     char* win_ast_filename;
     struct win_ast* win_ast;  // its own state table, never shared
-    int32_t win_entity_filename_array_size;
-    win_filename_ptr* win_entity_filename_array;  // the entity files of the sub-entities
-    int32_t win_sub_entity_list_size;
-    win_entity* win_sub_entity_list;  // the child entities, in file order
-    int32_t win_state_name_array_size;
-    win_state_name_ptr* win_state_name_array;
+    int32_t win_child_name_ptr_array_size;
+    win_filename_ptr* win_child_name_ptr_array;  // the entity files of the sub-entities
+    int32_t child_entity_list_size;
+    win_entity* child_entity_list;  // the child entities, in file order
+    int32_t win_state_name_ptr_array_size;
+    win_state_name_ptr* win_state_name_ptr_array;
     int32_t win_state_array_size;
     float* win_state_array;   // the state values, one per state name
     int32_t win_entity_type;  // WIN_ENTITY_TYPE_*

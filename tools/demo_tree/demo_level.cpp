@@ -423,14 +423,14 @@ win_entity* make_courtyard(void)
         env->win_explore_cam_array_size = 1;
         win_explore_cam* cam = env->win_explore_cam_array;
         cam->win_explore_cam_name = STRDUP("gate_cam");
-        cam->cam_position = {9.0f, 7.0f, 16.0f};
-        cam->focus_point = {0.0f, 1.0f, DEMO_LEVEL_GATE_WALL[1]};
+        cam->explore_cam_position = {9.0f, 7.0f, 16.0f};
+        cam->explore_cam_look_at = {0.0f, 1.0f, DEMO_LEVEL_GATE_WALL[1]};
         // The runtime's defaults fly a camera across a much larger level.
-        cam->cam_acceleration = 20.0f;
-        cam->braking_dist = 4.0f;
-        cam->cam_speed = 12.0f;
-        cam->camzone_filename = STRDUP("gate_zone");
-        ok = cam->win_explore_cam_name && cam->camzone_filename && ok;
+        cam->explore_cam_acceleration = 20.0f;
+        cam->explore_cam_slow_distance = 4.0f;
+        cam->explore_cam_speed = 12.0f;
+        cam->explore_cam_zone_filename = STRDUP("gate_zone");
+        ok = cam->win_explore_cam_name && cam->explore_cam_zone_filename && ok;
     }
     env->win_map_filename = STRDUP("courtyard");
     return demo_entity_finished(courtyard, ok && env->win_trigger_array &&
@@ -482,7 +482,7 @@ win_entity* make_guard(void)
 {
     win_entity* guard = make_character("guard", "foe", "guard", DEMO_LEVEL_GUARD_START,
                                        FIGHTER_FLAGS, DEMO_LEVEL_GUARD_HITPOINTS);
-    if (guard && !(guard->u.win_character->win_ai_filename = STRDUP("guard")))
+    if (guard && !(guard->u.win_character->ai_filename = STRDUP("guard")))
         return demo_entity_finished(guard, false);
     return guard;
 }
@@ -524,8 +524,8 @@ win_entity* make_camera(void)
     camera->field_of_view = 0.9f;
     hero->target_joint_idx = 1;
     return demo_entity_finished(
-        entity, add_to_win_camera_target_list(&camera->camera_target_list,
-                                              &camera->camera_target_list_size, hero));
+        entity, add_to_win_camera_target_list(&camera->win_camera_target_list,
+                                              &camera->win_camera_target_list_size, hero));
 }
 
 // Embers rising by the way out.

@@ -79,8 +79,8 @@ struct win_personality {
     int32_t demeanor;       // WIN_DEMEANOR_*
 };
 RECORD_VALUE(win_personality, 56, .personality_long_2 = -1, .attack_interval = 5.0f,
-             .damage_1 = 10, .damage_2 = 10, .damage_3 = 10, .flying_speed = 10.0f, .fast_flying_speed = 20.0f,
-             .mobility_type = 1, .demeanor = 1)
+             .damage_1 = 10, .damage_2 = 10, .damage_3 = 10, .flying_speed = 10.0f,
+             .fast_flying_speed = 20.0f, .mobility_type = 1, .demeanor = 1)
 
 struct win_entity;
 
@@ -88,7 +88,7 @@ struct win_entity;
 struct win_goal_entry {
     win_goal_entry* prev_ptr;
     win_goal_entry* next_ptr;
-    int32_t ai_goal_type;          // 0: idle
+    int32_t ai_goal_type;       // 0: idle
     win_entity* target_entity;  // found by target_name at run time
     char* target_name;
     win_vect3 goal_point;
@@ -257,8 +257,8 @@ RECORD_END(win_character, PLAIN, .radius_scale = 1.0f, .hitpoints = -1.0f,
 // in a stream are read but not what the game uses.
 
 // While the followed entity stands in the explore camera's zone (enabled),
-// the camera moves to explore_cam_position. Counted as a hull is: one made or read
-// alone has one reference, each list that holds it one more; an
+// the camera moves to explore_cam_position. Counted as a hull is: one made
+// or read alone has one reference, each list that holds it one more; an
 // environment keeps its explore cameras in an array, whose elements hold 0.
 struct win_explore_cam {
     win_explore_cam* prev_ptr;
@@ -271,7 +271,8 @@ struct win_explore_cam {
     win_vect3 explore_cam_look_at;  // all three within 0.0001 of 0: not set
     char* explore_cam_script;       // started when the camera switches to it; NULL: none
     // -1.0: not given (the runtime's load gives 1000, 200 and 1000). Within
-    // explore_cam_slow_distance of explore_cam_position the speed falls with the distance left.
+    // explore_cam_slow_distance of explore_cam_position the speed falls with
+    // the distance left.
     float explore_cam_acceleration;
     float explore_cam_slow_distance;
     float explore_cam_speed;
@@ -291,8 +292,8 @@ RECORD_BEGIN(win_explore_cam, 64)
     REC_WORDS(explore_cam_speed)
     REC_STRING(explore_cam_zone_filename)
     REC_REFERENCE(explore_cam_zone, win_collision)
-RECORD_END(win_explore_cam, NAMED_LIST, .explore_cam_acceleration = -1.0f, .explore_cam_slow_distance = -1.0f,
-           .explore_cam_speed = -1.0f)
+RECORD_END(win_explore_cam, NAMED_LIST, .explore_cam_acceleration = -1.0f,
+           .explore_cam_slow_distance = -1.0f, .explore_cam_speed = -1.0f)
 // clang-format on
 
 struct win_environment {
@@ -399,7 +400,8 @@ struct win_camera {
 };
 // clang-format off
 RECORD_BEGIN(win_camera, 16)
-    REC_LIST(win_camera_target_list_size, win_camera_target_list, win_camera_target, "camera_target_list")
+    REC_LIST(win_camera_target_list_size, win_camera_target_list, win_camera_target,
+             "camera_target_list")
     REC_RECORD(win_ai, win_ai)
     REC_WORDS(field_of_view)
 RECORD_END(win_camera, PLAIN, .field_of_view = -1.0f)

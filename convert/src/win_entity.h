@@ -51,6 +51,16 @@ RECORD_END(win_state_name_ptr, PLAIN)
 // starts, the goal in hand, a default goal, a queue of goals and the sectors
 // around it where it attacks or reacts to hits. Goals and sectors are list
 // nodes without a name: their lists are walked, never searched by key.
+//
+// The record families (record.h) name their operations and arguments after
+// the type, so they are found under the records' names without standing
+// here: malloc_win_personality and malloc_win_personality_array;
+// malloc_win_goal_entry, add_to_win_goal_entry_list,
+// remove_from_win_goal_entry_list, free_win_goal_entry and
+// free_win_goal_entry_list; malloc_win_hot_sector, add_to_win_hot_sector_list
+// and free_win_hot_sector_list; their arguments win_goal_entry_ptr,
+// win_personality_array, win_hot_sector_list and so on, which the log lines
+// of a refused argument name.
 
 // win_personality.demeanor
 enum : int32_t {

@@ -38,8 +38,8 @@ double bench_thread_cpu_seconds(void);
 // One line: the processor, its cores, and the load average over the last
 // minute, five and fifteen, as "machine: ..." on stdout.
 void bench_print_machine(void);
-// The load average over the last minute, as "load at the end: ..." on
-// stdout: the load the figures were taken under is the two lines together.
+// The load average again, as "load average at the end: ..." on stdout: the
+// load the figures were taken under is the two lines together.
 void bench_print_load(void);
-// "  ratio:    R (thirds L-H; N rounds)": the ratio and its spread.
+// "  LABEL     R (thirds L-H; N rounds)": the ratio and its spread.
 void bench_print_ratio(const char* label, const bench_ratio& result);

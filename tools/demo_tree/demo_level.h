@@ -32,13 +32,27 @@ constexpr float DEMO_LEVEL_GATE_ZONE[2] = {5.0f, 11.0f};     // z of the gate tr
 constexpr float DEMO_LEVEL_GATE_WALL[2] = {1.0f, 3.0f};      // z of the gate
 constexpr float DEMO_LEVEL_EXIT_ZONE[2] = {-24.0f, -17.0f};  // z of the exit trigger
 constexpr float DEMO_LEVEL_HERO_SPEED = 4.0f;                // units a second while walking
+constexpr win_vect3 DEMO_LEVEL_FLASK_START = {1.5f, 0.0f, 13.5f};
+constexpr float DEMO_LEVEL_FLASK_ZONE[2] = {12.0f, 15.0f};  // z of the flask's trigger
+// The fight: each side's hitpoints and blows (a blow takes its value less
+// the other side's armour: 3 for the hero, 2 for the guard), the stones in
+// the sling's pouch and what a stone takes (less the guard's armour, 2).
+constexpr float DEMO_LEVEL_HERO_HITPOINTS = 100.0f;
 constexpr float DEMO_LEVEL_GUARD_HITPOINTS = 30.0f;
+constexpr int32_t DEMO_LEVEL_HERO_BLOW = 12;
+constexpr int32_t DEMO_LEVEL_GUARD_BLOW = 20;
+constexpr int32_t DEMO_LEVEL_SLING_STONES = 9;
+constexpr float DEMO_LEVEL_STONE_DAMAGE = 8.0f;
 
 // The scripts the game starts by name.
-extern const char* const demo_level_start_script;  // the first menu button's
+extern const char* const demo_level_start_script;      // the first menu button's
+extern const char* const demo_level_flask_script;      // walking over the flask
+extern const char* const demo_level_flask_use_script;  // "<item>_use": Y with the flask
 extern const char* const demo_level_gate_script;
-extern const char* const demo_level_guard_end_script;
+extern const char* const demo_level_guard_end_script;  // the guard's AI's end script
+extern const char* const demo_level_hero_end_script;   // the hero's AI's end script
 extern const char* const demo_level_end_script;
+extern const char* const demo_level_cheat_script;  // the Hints key's
 
 // Writes every file of the episode (entities, models with their shaders and
 // textures, collision hulls, state tables, animations, the AI description

@@ -18,6 +18,7 @@
 #include "heap.h"
 #include "platform/d3d.h"
 #include "platform/path.h"
+#include "runtime_services.h"
 #include "scriptasm.h"
 #include "str_util.h"
 #include "vk_auto_aim.h"
@@ -33,6 +34,7 @@ const char* const demo_level_flask_script = "take_flask";
 const char* const demo_level_flask_use_script = "flask_use";
 const char* const demo_level_hero_end_script = "hero_falls";
 const char* const demo_level_cheat_script = "cheat";
+const char* const demo_level_gravel_script = "gravel";
 
 namespace {
 
@@ -74,6 +76,16 @@ constexpr win_vect3 MAP_OFFSET = {-8.0f, 0.0f, 5.0f};
 // A sling stone: its size, and half the speed it leaves the sling at.
 constexpr float STONE_RADIUS = 0.3f;
 constexpr float STONE_SPEED = 12.0f;
+// The hound that roams the south yard, to the figure's scale.
+constexpr float HOUND_SIZE = 0.5f;
+// The crane that lifts a camera for an episode's closing shot: it stands by
+// the way out and launches the camera up and back over the yard.
+constexpr win_vect3 CRANE_POSITION = {0.0f, 3.0f, -12.0f};
+// The guard's comrades watch from the walkway behind the north wall, at the
+// wall's height: the emitter that places them, and how far along the wall
+// they may stand from it.
+constexpr win_vect3 WATCH_POSITION = {0.0f, WALL_HEIGHT, -DEMO_LEVEL_HALF_SIDE - 1.5f};
+constexpr float WATCH_SPREAD = 8.0f;
 
 // The path of the data file `name`.`extension` in the game's `directory`,
 // lower-cased as the game asks for it.
@@ -215,6 +227,38 @@ mow_model* fit_to_fight(mow_model* model)
 mow_model* fighter_model(const std::string& path)
 {
     return fit_to_fight(demo_model_make(path.c_str()));
+}
+
+// The yard's hound: the demo figure at HOUND_SIZE of its size, furred.
+mow_model* hound_model(const std::string& path)
+{
+    mow_model* model = fighter_model(path);
+    if (!model)
+        return nullptr;
+    auto shrink = [](win_vect3& v) { v = {v.x * HOUND_SIZE, v.y * HOUND_SIZE, v.z * HOUND_SIZE}; };
+    for (int32_t j = 0; j < model->mow_joint_array_size; ++j) {
+        mow_joint& joint = model->mow_joint_array[j];
+        shrink(joint.mow_joint_origin);
+        shrink(joint.mow_joint_sphere_center);
+        joint.mow_joint_sphere_radius *= HOUND_SIZE;
+    }
+    for (int32_t c = 0; c < model->mow_cluster_array_size; ++c)
+        for (int32_t v = 0; v < model->mow_cluster_array[c].mow_cluster_vtx_array_size; ++v)
+            shrink(model->mow_cluster_array[c].mow_cluster_vtx_array[v].mow_cluster_vtx_pos);
+    for (int32_t m = 0; m < model->mow_mesh_array_size; ++m)
+        for (int32_t g = 0; g < model->mow_mesh_array[m].mow_shader_group_array_size; ++g) {
+            mow_shader_group& group = model->mow_mesh_array[m].mow_shader_group_array[g];
+            for (int32_t v = 0; group.mow_vtx_array && v < group.mow_vtx_array_size; ++v)
+                shrink(group.mow_vtx_array[v]);
+        }
+    shrink(model->mow_model_sphere_center);
+    model->mow_model_sphere_radius *= HOUND_SIZE;
+    FREE(model->mow_shader_filename_array[0]);
+    if (!(model->mow_shader_filename_array[0] = STRDUP("hound_fur"))) {
+        free_mow_model(model);
+        return nullptr;
+    }
+    return model;
 }
 
 // The hero: the demo figure on a full skeleton, whose left arm rests as the
@@ -408,6 +452,23 @@ uint32_t sling_icon_pixel(int x, int y, int size)
     return 0xFF283038;
 }
 
+// Brown fur, in tufts.
+uint32_t fur_pixel(int x, int y, int)
+{
+    return (x / 3 + y / 2) % 4 ? 0xFF7A5A38 : 0xFF5A3E24;
+}
+
+// The flask close up: a big green bottle on a pale ground.
+uint32_t flask_closeup_pixel(int x, int y, int size)
+{
+    int middle = size / 2;
+    if (y > size * 3 / 8 && y < size * 7 / 8 && std::abs(x - middle) <= size / 5)
+        return 0xFF40A060;
+    if (y > size / 8 && y <= size * 3 / 8 && std::abs(x - middle) <= size / 14)
+        return 0xFF308048;
+    return 0xFFE8E0C8;
+}
+
 // The flask's icon: a green bottle on dark slate.
 uint32_t flask_icon_pixel(int x, int y, int size)
 {
@@ -454,6 +515,8 @@ bool write_models(void)
            write_model("yard", yard_model) && write_model("gate", gate_model) &&
            write_model("ember", ember_model) && write_model("stone", stone_model) &&
            write_model("sling", sling_model) && write_model("flask", flask_model) &&
+           write_model("hound", hound_model) && write_shader("hound_fur", 32, fur_pixel) &&
+           write_texture("flask_closeup", 128, flask_closeup_pixel) &&
            write_shader(demo_model_shader_name, 0, nullptr) &&  // the tree's figure texture
            write_shader("yard_stone", 128, stone_pixel) &&
            write_shader("gate_wood", 64, wood_pixel) && write_ember_glow() &&
@@ -554,6 +617,21 @@ win_collision* floor_hull(const char* name)
     return hull;
 }
 
+// A hull of one convex block: the rectangle from (x0, z0) to (x1, z1) on
+// the ground, its face facing up and its sides out. As the zone of a
+// trigger it is the space above and below the rectangle.
+win_collision* prism_hull(const char* name, float x0, float z0, float x1, float z1)
+{
+    win_collision* hull = floor_hull(name);
+    if (hull) {
+        hull->win_plane_array[1].d = x1;
+        hull->win_plane_array[2].d = -x0;
+        hull->win_plane_array[3].d = z1;
+        hull->win_plane_array[4].d = -z0;
+    }
+    return hull;
+}
+
 bool write_hulls(void)
 {
     return write_hull("courtyard_wall", -SIDE, -SIDE, SIDE, SIDE, true) &&
@@ -562,8 +640,8 @@ bool write_hulls(void)
            write_hull_file("floor", floor_hull("floor")) &&
            write_hull("gate_zone", -SIDE, DEMO_LEVEL_GATE_ZONE[0], SIDE, DEMO_LEVEL_GATE_ZONE[1],
                       true) &&
-           write_hull("flask_zone", -SIDE, DEMO_LEVEL_FLASK_ZONE[0], SIDE, DEMO_LEVEL_FLASK_ZONE[1],
-                      true) &&
+           write_hull_file("flask_zone", prism_hull("flask_zone", -SIDE, DEMO_LEVEL_FLASK_ZONE[0],
+                                                    SIDE, DEMO_LEVEL_FLASK_ZONE[1])) &&
            write_hull("north_zone", -SIDE, DEMO_LEVEL_EXIT_ZONE[1], SIDE, DEMO_LEVEL_GATE_WALL[0],
                       true, 0) &&
            write_hull("exit_zone", -SIDE, DEMO_LEVEL_EXIT_ZONE[0], SIDE, DEMO_LEVEL_EXIT_ZONE[1],
@@ -611,6 +689,15 @@ bool set_explore_cam(win_explore_cam* cam, const char* name, const char* zone, w
     return cam->win_explore_cam_name && cam->camzone_filename;
 }
 
+// A trigger that fires only for a player facing within `tolerance` of the
+// heading `facing` (radians about y; 0 is north, -z).
+bool face_the_way(win_trigger* trigger, float facing, float tolerance)
+{
+    trigger->win_trigger_facing = {0.0f, facing, 0.0f};
+    trigger->win_trigger_facing_tolerance = {0.0f, tolerance, 0.0f};
+    return true;
+}
+
 win_entity* make_courtyard(void)
 {
     win_entity* courtyard = demo_entity_new("courtyard", WIN_ENTITY_TYPE_ENVIRONMENT,
@@ -624,14 +711,17 @@ win_entity* make_courtyard(void)
     bool ok = demo_entity_set_names(
         &env->win_collision_filename_array, &env->win_collision_filename_array_size,
         {"courtyard_wall", "gate_wall", "floor"}, malloc_win_filename_ptr_array);
-    if ((env->win_trigger_array = malloc_win_trigger_array(3))) {
-        env->win_trigger_array_size = 3;
+    if ((env->win_trigger_array = malloc_win_trigger_array(4))) {
+        env->win_trigger_array_size = 4;
         ok = set_trigger(&env->win_trigger_array[0], "flask", "flask_zone", demo_level_flask_script,
                          1) &&
              set_trigger(&env->win_trigger_array[1], "gate", "gate_zone", demo_level_gate_script,
                          1) &&
              set_trigger(&env->win_trigger_array[2], "exit", "exit_zone", demo_level_end_script,
                          0) &&
+             face_the_way(&env->win_trigger_array[2], 0.0f, PI / 2.0f) &&
+             set_trigger(&env->win_trigger_array[3], "gravel", "north_zone",
+                         demo_level_gravel_script, 1) &&
              ok;
     }
     // Before the gate the camera swings round to look at it; beyond the gate
@@ -677,9 +767,9 @@ win_entity* with_mind(win_entity* entity, const char* ai, std::initializer_list<
 {
     win_character* character = win_entity_character(entity);
     bool ok = character && (character->win_ai_filename = STRDUP(ai)) &&
-              demo_entity_set_names(&entity->win_entity_filename_array,
-                                    &entity->win_entity_filename_array_size, subs,
-                                    malloc_win_filename_ptr_array);
+              (subs.size() == 0 || demo_entity_set_names(&entity->win_entity_filename_array,
+                                                         &entity->win_entity_filename_array_size,
+                                                         subs, malloc_win_filename_ptr_array));
     return entity ? demo_entity_finished(entity, ok) : nullptr;
 }
 
@@ -710,11 +800,38 @@ win_entity* make_hero(void)
     return demo_entity_finished(hero, demo_entity_adopt(hero, sword));
 }
 
+// The guard, with the blade his melee sector takes up, the sparks his
+// wounds throw, and the count of his wounds for the scripts.
 win_entity* make_guard(void)
 {
-    return with_mind(make_character("guard", "foe", "guard", DEMO_LEVEL_GUARD_START, FIGHTER_FLAGS,
-                                    DEMO_LEVEL_GUARD_HITPOINTS),
-                     "guard", {"guard_sparks"});
+    win_entity* guard = with_mind(make_character("guard", "foe", "guard", DEMO_LEVEL_GUARD_START,
+                                                 FIGHTER_FLAGS, DEMO_LEVEL_GUARD_HITPOINTS),
+                                  "guard", {"guard_sparks"});
+    if (!guard)
+        return nullptr;
+    win_entity* blade = make_character("guard_blade", nullptr, nullptr, {0.0f, 1.0f, 0.0f},
+                                       ENTITY_FLAG_WEAPON | ENTITY_FLAG_MELEE_1, -1.0f);
+    if (blade)
+        blade->parent_joint_idx = 1;
+    return demo_entity_finished(guard, demo_entity_adopt(guard, blade) &&
+                                           demo_entity_set_names(&guard->win_state_name_array,
+                                                                 &guard->win_state_name_array_size,
+                                                                 {"wounds"},
+                                                                 malloc_win_state_name_ptr_array));
+}
+
+// The guard's comrades: copies of him, blade in hand, that an emitter places
+// behind the north wall when the gate opens, looking into the yard.
+win_entity* make_watch(void)
+{
+    win_entity* watch = demo_entity_new_emitter("watch", WATCH_POSITION, "guard",
+                                                {2, 2.0f, 0.0f, 0, 0.0f, 100000.0f, 0.0f});
+    if (watch) {
+        watch->win_entity_flag = 0;
+        watch->life_span = -1.0f;
+        watch->u.win_emitter->position_spread = WATCH_SPREAD;
+    }
+    return watch;
 }
 
 // The sling, which the start script puts in the hero's left hand: put away
@@ -760,14 +877,66 @@ win_entity* make_stone(void)
         DEMO_LEVEL_STONE_DAMAGE);
     if (stone)
         stone->life_span = 0.0f;
-    return stone;
+    return stone ? demo_entity_finished(
+                       stone, demo_entity_set_names(&stone->win_entity_filename_array,
+                                                    &stone->win_entity_filename_array_size,
+                                                    {"stone_trail"}, malloc_win_filename_ptr_array))
+                 : nullptr;
+}
+
+// The sparks a stone strikes from the air as it flies.
+win_entity* make_stone_trail(void)
+{
+    return demo_entity_new_emitter("stone_trail", {0.0f, 0.0f, 0.0f}, "spark",
+                                   {2, 12.0f, 0.5f, 0, 60.0f, 0.25f, 0.0f});
+}
+
+// The hound: it roams the south yard and harms no one.
+win_entity* make_hound(void)
+{
+    return with_mind(
+        make_character("hound", "hound", "hound", {0.0f, 0.0f, 0.0f},
+                       ENTITY_FLAG_VISIBLE | ENTITY_FLAG_BRAIN | ENTITY_FLAG_ENVIRONMENT_COLLISION,
+                       10.0f),
+        "hound", {});
+}
+
+// The crane's camera, looking at the hero, and the crane, which launches it
+// when a script gives the crane a moment of life (it holds a spare).
+win_entity* make_crane_camera(void)
+{
+    win_entity* entity = demo_entity_new("crane", WIN_ENTITY_TYPE_CAMERA, {0.0f, 0.0f, 0.0f});
+    win_camera* camera = entity ? entity->u.win_camera = malloc_win_camera() : nullptr;
+    win_camera_target* hero = camera ? malloc_win_camera_target("hero") : nullptr;
+    if (!hero)
+        return entity ? demo_entity_finished(entity, false) : nullptr;
+    entity->win_entity_flag = 0;
+    camera->field_of_view = 0.9f;
+    hero->target_joint_idx = 1;
+    return demo_entity_finished(
+        entity, add_to_win_camera_target_list(&camera->camera_target_list,
+                                              &camera->camera_target_list_size, hero));
+}
+
+win_entity* make_crane(void)
+{
+    win_entity* crane = demo_entity_new_emitter("crane_rig", CRANE_POSITION, "crane",
+                                                {2, 1.0f, 1.5f, 0, 0.0f, 4.0f, 0.0f});
+    if (crane) {
+        crane->win_entity_flag = 0;
+        crane->life_span = -1.0f;
+        crane->u.win_emitter->use_emitter_direction = 1;
+    }
+    return crane;
 }
 
 // The flask of mead that lies in the hero's way.
+// It has weight, and rests on the floor when it drops.
 win_entity* make_flask(void)
 {
-    return make_character("flask", "flask", nullptr, DEMO_LEVEL_FLASK_START,
-                          ENTITY_FLAG_VISIBLE | ENTITY_FLAG_ITEM, -1.0f);
+    return make_character(
+        "flask", "flask", nullptr, DEMO_LEVEL_FLASK_START,
+        ENTITY_FLAG_VISIBLE | ENTITY_FLAG_ITEM | ENTITY_FLAG_ENVIRONMENT_COLLISION, -1.0f);
 }
 
 // Where a fighter is hit, sparks fly (the hit rules fire it for a quarter of
@@ -793,10 +962,12 @@ win_entity* make_guard_sparks(void)
     return make_sparks("guard_sparks");
 }
 
+// A spark stands upright and turns about it to the camera.
 win_entity* make_spark(void)
 {
-    win_entity* spark = make_character("spark", "ember", nullptr, {0.0f, 0.0f, 0.0f},
-                                       ENTITY_FLAG_VISIBLE | ENTITY_FLAG_NO_LIGHTING, -1.0f);
+    win_entity* spark = make_character(
+        "spark", "ember", nullptr, {0.0f, 0.0f, 0.0f},
+        ENTITY_FLAG_VISIBLE | ENTITY_FLAG_NO_LIGHTING | ENTITY_FLAG_UPRIGHT_BILLBOARD, -1.0f);
     if (spark)
         spark->life_span = 0.0f;
     return spark;
@@ -828,6 +999,29 @@ win_entity* make_lamp(void)
     return lamp ? demo_entity_finished(lamp, light != nullptr) : nullptr;
 }
 
+// The dusk: the yard's ambient light (the files' 0 to 255), and the moon's
+// cold light from above.
+win_entity* make_light(const char* name, uint32_t type, D3DCOLORVALUE colour)
+{
+    win_entity* entity = demo_entity_new(name, WIN_ENTITY_TYPE_LIGHT, {0.0f, 30.0f, 0.0f});
+    win_light* light = entity ? entity->u.win_light = malloc_win_light(name) : nullptr;
+    if (light) {
+        light->d3d_light.dltType = type;
+        light->d3d_light.dcvDiffuse = colour;
+    }
+    return entity ? demo_entity_finished(entity, light != nullptr) : nullptr;
+}
+
+win_entity* make_dusk(void)
+{
+    return make_light("dusk", 0, {90.0f, 90.0f, 100.0f, 1.0f});
+}
+
+win_entity* make_moon(void)
+{
+    return make_light("moon", D3DLIGHT_DIRECTIONAL, {40.0f, 50.0f, 80.0f, 1.0f});
+}
+
 // The game camera, following the hero's arm joint.
 win_entity* make_camera(void)
 {
@@ -846,14 +1040,21 @@ win_entity* make_camera(void)
 // Embers rising by the way out.
 win_entity* make_embers(void)
 {
-    return demo_entity_new_emitter("embers", EMBERS_POSITION, "ember",
-                                   {8, 4.0f, 1.5f, 1, 25.0f, 1.5f, 0.5f});
+    win_entity* embers = demo_entity_new_emitter("embers", EMBERS_POSITION, "ember",
+                                                 {8, 4.0f, 1.5f, 1, 25.0f, 1.5f, 0.5f});
+    if (embers) {
+        embers->u.win_emitter->emit_rate_variance = 2.0f;
+        embers->u.win_emitter->position_spread = 0.8f;
+    }
+    return embers;
 }
 
+// An ember turns its face to the camera.
 win_entity* make_ember(void)
 {
     return make_character("ember", "ember", nullptr, {0.0f, 0.0f, 0.0f},
-                          ENTITY_FLAG_VISIBLE | ENTITY_FLAG_NO_LIGHTING, -1.0f);
+                          ENTITY_FLAG_VISIBLE | ENTITY_FLAG_NO_LIGHTING | ENTITY_FLAG_BILLBOARD,
+                          -1.0f);
 }
 
 // The scene of an episode that is not in the demo: an empty place, and an
@@ -881,8 +1082,11 @@ bool write_entities(void)
         {make_hero, HERO_WEIGHT}, {make_guard, 0.0f},       {make_lamp, 0.0f},
         {make_camera, 0.0f},      {make_embers, 0.0f},      {make_ember, EMBER_LIFT},
         {make_sling, 0.0f},       {make_sling_shot, 0.0f},  {make_stone, 0.0f},
-        {make_flask, 0.0f},       {make_hero_sparks, 0.0f}, {make_guard_sparks, 0.0f},
+        {make_flask, 1.0f},       {make_hero_sparks, 0.0f}, {make_guard_sparks, 0.0f},
         {make_spark, SPARK_FALL}, {make_title_card, 0.0f},  {make_narrator, 0.0f},
+        {make_stone_trail, 0.0f}, {make_hound, 0.0f},       {make_crane_camera, 0.0f},
+        {make_crane, 0.0f},       {make_watch, 0.0f},       {make_dusk, 0.0f},
+        {make_moon, 0.0f},
     };
     bool ok = true;
     for (const auto& maker : makers) {
@@ -904,11 +1108,12 @@ bool write_entities(void)
 
 // The fighters' tables of demo_ast.h (the hero's with his weapons),
 // walking forward (-z) at `speed` and striking for `attack`; a hit plays
-// the fighter's script "<name>_hurt".
-bool write_fighter_table(const char* name, float speed, int32_t attack, bool hero)
+// the script `hurt` (NULL: none).
+bool write_fighter_table(const char* name, const char* model, float speed, int32_t attack,
+                         const char* hurt, bool hero)
 {
-    win_ast* table = hero ? demo_ast_make_hero(name, "hero", "hero_")
-                          : demo_ast_make_fighter(name, "foe", "");
+    win_ast* table = hero ? demo_ast_make_hero(name, model, "hero_")
+                          : demo_ast_make_fighter(name, model, "");
     if (!table)
         return false;
     // A fighter walks on its animation's root, a unit a second (see
@@ -930,8 +1135,7 @@ bool write_fighter_table(const char* name, float speed, int32_t attack, bool her
     win_anim_table_base& strike = states[DEMO_AST_STRIKE];
     strike.translation_multiplier = {0.0f, 0.0f, STRIKE_LUNGE};
     strike.attack_value = attack;
-    std::string hurt = std::string(name) + "_hurt";
-    bool ok = (states[DEMO_AST_HURT].play_script = STRDUP(hurt.c_str())) &&
+    bool ok = (!hurt || (states[DEMO_AST_HURT].play_script = STRDUP(hurt))) &&
               demo_ast_write(data_path(game_globals.anim_table_pathname, name, "ast").c_str(),
                              table);
     free_win_ast(table);
@@ -1034,11 +1238,13 @@ bool write_guard_ai(void)
         ai->personality.damage_reduction = 2;
         ai->personality.special_damage_reduction[0] = 4;
         ai->personality.special_damage_reduction[1] = 2;
-        // Its hits play through its states' scripts, not through names in
-        // its description, which nothing reads.
+        // Its description names the scripts that its hits play, as its
+        // states and the hero's play them.
         FREE(ai->give_hit_script);
         FREE(ai->receive_hit_script);
-        ai->give_hit_script = ai->receive_hit_script = nullptr;
+        ai->give_hit_script = STRDUP("hero_hurt");
+        ai->receive_hit_script = STRDUP("guard_hurt");
+        ok = ai->give_hit_script && ai->receive_hit_script;
         while (ai->attack_sector_list && ai->attack_sector_list_size > 1) {
             win_hot_sector* far = ai->attack_sector_list->prev_ptr;
             remove_from_win_hot_sector_list(&ai->attack_sector_list, &ai->attack_sector_list_size,
@@ -1059,7 +1265,7 @@ bool write_guard_ai(void)
             at = {at.x * MAP_SCALE + MAP_OFFSET.x, at.y * MAP_SCALE + MAP_OFFSET.y,
                   at.z * MAP_SCALE + MAP_OFFSET.z};
         }
-        ok = demo_ai_write(data_path(game_globals.ai_pathname, "guard", "int").c_str(), ai) &&
+        ok = ok && demo_ai_write(data_path(game_globals.ai_pathname, "guard", "int").c_str(), ai) &&
              demo_ai_write_map(data_path(game_globals.ai_pathname, "courtyard", "map").c_str(),
                                map);
     }
@@ -1067,6 +1273,26 @@ bool write_guard_ai(void)
         free_win_ai(ai);
     if (map)
         free_win_map(map);
+    return ok;
+}
+
+// The hound's: it walks (its table has no running state) where its goals
+// send it, and fights no one.
+bool write_hound_ai(void)
+{
+    win_ai* ai = malloc_win_ai();
+    bool ok = ai != nullptr;
+    if (ok) {
+        ai->personality.demeanor = 2;  // chicken
+        ai->personality.mobility_type = 2;
+        // Left to itself it would go after the hero (the goal is stored; the
+        // start script gives the goals it follows).
+        ai->default_goal.goal_type = AI_GOAL_HUNT_TARGET;
+        ok = (ai->default_goal.target_name = STRDUP("hero")) != nullptr;
+        ok = ok && demo_ai_write(data_path(game_globals.ai_pathname, "hound", "int").c_str(), ai);
+    }
+    if (ai)
+        free_win_ai(ai);
     return ok;
 }
 
@@ -1094,11 +1320,15 @@ bool write_hero_ai(void)
 
 // ---- Sounds ----
 
+// A tone in a wave file: IMA ADPCM for the long ones, which it packs four to
+// one, PCM for the others.
 bool write_sound(const char* name, double seconds, double frequency, double amplitude)
 {
     const int32_t rate = 22050;
-    std::string image = sound_wav_pcm(
-        sound_tone((int32_t)(seconds * rate), 1, rate, frequency, amplitude), 1, rate);
+    const std::vector<int16_t> tone = sound_tone((int32_t)(seconds * rate), 1, rate, frequency,
+                                                 amplitude);
+    std::string image = seconds > 1.0 ? sound_wav_ima_adpcm(tone, 1, rate)
+                                      : sound_wav_pcm(tone, 1, rate);
     char host[1024];
     std::string path = game_globals.sound_pathname + std::string("\\") + name;
     FILE* file = platform_resolve_path(path.c_str(), host, sizeof host) ? fopen(host, "wb")
@@ -1122,7 +1352,7 @@ bool write_sounds(void)
         {"ouch.wav", 0.3, 220.0, 0.5},   {"fall.wav", 0.7, 70.0, 0.6},
         {"twang.wav", 0.2, 330.0, 0.4},  {"pickup.wav", 0.2, 660.0, 0.4},
         {"drink.wav", 0.5, 300.0, 0.4},  {"fanfare.wav", 1.5, 523.25, 0.4},
-        {"dirge.wav", 2.0, 110.0, 0.5},
+        {"dirge.wav", 2.0, 110.0, 0.5},  {"gravel.wav", 0.1, 120.0, 0.3},
     };
     bool ok = true;
     for (const auto& sound : sounds)
@@ -1144,8 +1374,9 @@ const struct {
     const char* source;
 } level_scripts[] = {
     {demo_level_start_script, R"(
-# The prologue: the courtyard, the hero at its south end with a sword and a
-# sling, a flask in his way, the guard at its post behind the closed gate.
+# The prologue: the courtyard at dusk, the hero at its south end with a sword
+# and a sling, a flask in his way, the hound in the yard, the guard at its
+# post behind the closed gate.
 .entity "courtyard", "courtyard", 1
 .entity "hero", "hero", 2
 .entity "guard", "guard", 3
@@ -1157,14 +1388,19 @@ const struct {
 .entity "gate", "gate", 9
 .entity "sling", "sling", 10
 .entity "flask", "flask", 11
+.entity "hound", "hound", 12
+.entity "crane_rig", "crane_rig", 13
+.entity "guard_blade", "guard_blade", -14
+.entity "dusk", "dusk", 15
+.entity "moon", "moon", 16
 .attach 2, 10, 8, $sling_in_hand
-display_message 24, 40, 255, 236, 200, 8, "Walk to the gate: Up arrow. Strike: C. Hints: F7"
+display_message 24, 40, 255, 236, 200, 8, "Walk to the gate: Up arrow. Hints: F7"
 set_environment 1
 set_player 2
 # A new player character takes the acceleration parked by the last one: the
-# hero's weight keeps him on the yard's floor.
+# hero's weight keeps him on the yard's floor. He stands his ground: a blow
+# pushes him back a third as far as the guard.
 set_acceleration 2, 0, 1, 0
-# He stands his ground: a blow pushes him back a quarter as far as the guard.
 set_mass 2, 3
 set_camera 5
 place 2, 0, 0, 18
@@ -1172,15 +1408,34 @@ place 3, 0, 0, -6
 orient 3, 0, 3.1415927, 0
 place 5, 0, 9, 27
 place 6, 0, 0.5, -21
-place 11, 1.5, 0, 13.5
+place 11, 0, 0, 13.5
+add_translation 11, 1.5, 0, 0
 add_rotation 11, 0, 40, 0
+place 12, -8, 0, 21
+# The crane points its launch up and back over the yard; the moon shines
+# from the south-east, high.
+place 13, 0, 3, -12
+orient 13, 0.9, 0, 0
+orient 16, -1.1, 0.6, 0
+set_rotation 16, 0, 0.02, 0
 set_current_weapon 2, -7
+set_current_weapon 3, -14
 attach_entity 0
-# The camera comes down behind the hero; the guard keeps its post.
+# Nothing to fight before the gate opens.
+enable_attack 0
+# The camera holds its high view a moment, then comes down behind the hero;
+# the guard keeps its post; the hound sits a moment, trots off to a corner
+# of the yard, then looks for the hero and follows him.
+add_new_goal 5, 2, 800, 0, 0, -1, 7
 add_new_goal 5, 2, 0, 5, 23, 6, 1
 enable_brain 3, 1
 add_new_goal 3, 2, 0, 0, -6, 2, 21
-set_ambient_light 90, 90, 100
+enable_brain 12, 1
+add_new_goal 12, 2, 0, 0, 0, -1, 10
+add_new_goal 12, 2, 0, 0, 0, -1, 23
+add_new_goal 12, 2, 1500, 0, 0, -1, 7
+set_fog 1, 0.08, 0.08, 0.1, 30, 90
+fade_in_global 2
 fade_in_screen 1.5
 )"},
     {demo_level_flask_script, R"(
@@ -1193,36 +1448,62 @@ attach_entity 0
 set_current_item 2, -11
 play_sound 1, 1
 display_message 24, 40, 255, 236, 200, 5, "You take a flask of mead. Y drinks it."
+display_closeup -11
 )"},
     {demo_level_flask_use_script, R"(
-# The flask is drunk: it heals, and it is gone.
+# The flask is drunk: it heals, and the empty flask is tossed aside.
 .entity "hero", "hero", 2
 .entity "flask", "flask", -11
 .sound "drink", "drink.wav", 1
 add_hit_points 2, 40
 play_sound 1, 1
 display_message 24, 40, 255, 236, 200, 5, "You drink the mead and feel stronger."
-unload_entity -11
+detach_child_entity 2, -11
+set_speed -11, 1, 3, 0
+set_current_item 2, 0
 )"},
     {demo_level_gate_script, R"(
 # The hero stands before the gate: it opens, the north yard's camera zone
-# comes alive and the guard, turned to face him, comes for him.
+# comes alive, the guard's comrades come up behind the north wall to watch,
+# and the guard, turned to face him, comes for him while the camera watches
+# him come.
+.entity "camera", "camera", 5
 .entity "hero", "hero", 2
 .entity "guard", "guard", 3
 .entity "gate", "gate", 9
+.entity "watch", "watch", 17
+# The camera's targets at their arm joints (target, then camera, by their
+# places in this table): the guard, then the hero again.
+.attach 2, 0, 1
+.attach 1, 0, 1
 .sound "gate", "gate.wav", 1
 unload_entity 9
 enable_collision_file 0, "gate_wall"
 enable_camzone_file 1, "north_cam"
 play_sound 1, 1
-display_message 24, 40, 255, 236, 200, 6, "The gate opens. The guard attacks!"
+set_volume 1, 110, 64
+display_message 24, 40, 255, 236, 200, 6, "The gate opens. The guard attacks! Strike: C"
+enable_attack 1
+place 17, 0, 4, -25.5
+orient 17, 0, 3.1415927, 0
+set_lifespan 17, 1
+set_camera_target 0
 clear_goals 3
 face_entity 3, 2
 add_new_goal 3, 2, 0, 0, 0, -1, 4
+wait 1200
+set_camera_target 1
+)"},
+    {demo_level_gravel_script, R"(
+# North of the gate the yard is gravel.
+set_player_step_sound "gravel.wav"
 )"},
     {"guard_hurt", R"(
-# A blow lands on the guard.
+# A blow lands on the guard: one wound more.
+.entity "guard", "guard", -3
+.state_variable "wounds", 0, 0, -3
 .sound "groan", "groan.wav", 1
+assign state(0), state(0) + 1
 play_sound 1, 1
 shake_camera 0.15, 0.1, 0, 0.25
 )"},
@@ -1234,34 +1515,58 @@ shake_camera 0.3, 0.3, 0, 0.4
 )"},
     {demo_level_guard_end_script, R"(
 # The guard is beaten: the way out opens, the fallen guard no longer stands
-# in the hero's way, the embers flare, and the hero, thrown about by the
-# fight, turns to face the way out.
+# in the hero's way and the hound sits where it is. The hero, thrown about
+# by the fight, turns to face the way out, puts his weapon away once he
+# stands and raises his arm, and the embers flare.
 .entity "hero", "hero", 2
 .entity "guard", "guard", 3
+.entity "embers", "embers", 6
 .entity "ember", "ember", -12
-.shader 2, 0, 1
-enable_collision_character 3, 0
-orient 2, 0, 0, 0
-shader_animate_cont 0
+.entity "hound", "hound", -13
+.state_variable "cheer", 1, 2, 2
+.state_variable "sit", 1, 0, -13
+.shader 3, 0, 1
+enable_collision 3, 0
+enable_brain -13, 0
+animate_cont 1
 display_message 24, 40, 255, 236, 200, 6, "The guard is beaten. Walk on north."
 enable_trigger_file 1, "exit"
+face_entity_now 2, 6
+holster_weapon 2
+animate 0
+shader_animate 0
 )"},
     {demo_level_hero_end_script, R"(
-# The hero has fallen: the screen darkens to red, the closing words stand,
-# then the menu.
+# The hero has fallen: the crane lifts the camera over him, the light dies
+# and the screen darkens to red under the closing words, then the menu.
+.entity "crane", "crane", -14
+.entity "crane_rig", "crane_rig", -13
 .sound "dirge", "dirge.wav", 1
 play_sound 1, 1
+set_lifespan -13, 1
+set_camera -14
 letterbox 1
+fade_out_global 3
 fade_out_screen_color 2.5, 90, 0, 0
 display_message 150, 220, 255, 236, 200, 6, "You have fallen. The Prologue is lost."
 wait 6000
 change_game_mode "menu"
 )"},
     {demo_level_end_script, R"(
-# The end of the episode: the screen darkens, the closing words stand,
+# The end of the episode: the crane lifts the camera, which looks over the
+# hero at the flaring embers, the screen darkens, the closing words stand,
 # then the menu.
+.entity "crane", "crane", -14
+.entity "crane_rig", "crane_rig", -13
+.entity "ember", "ember", -12
+.attach -1, 0, -1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 1, -21, 56
+.shader 2, 0, 1
 .sound "fanfare", "fanfare.wav", 1
 play_sound 1, 1
+set_lifespan -13, 1
+set_camera -14
+set_camera_target 0
+shader_animate_cont 0
 letterbox 1
 fade_out_screen 2
 display_message 205, 220, 255, 236, 200, 6, "End of the Prologue"
@@ -1269,22 +1574,44 @@ wait 6000
 change_game_mode "menu"
 )"},
     {demo_level_cheat_script, R"(
-# F7: a hint for where the hero stands in the level, his health whole
-# again and the sling's pouch full.
+# F7: in the courtyard, the hero's health whole again, the sling's pouch full
+# and a hint for where he stands: the flask before him, the gate ahead, the
+# guard near or far, the way out through the gate or past the embers.
 .entity "hero", "hero", -2
 .entity "guard", "guard", -3
 .entity "gate", "gate", -9
 .entity "sling", "sling", -10
+.entity "flask", "flask", -11
+.function in_environment "courtyard"
 .function entity_loaded -9
 .function get_hitpoints -3
-add_hit_points -2, 100
+.function entity_in_range -2, 6
+.function distance_to_entity -2, -3
+.function in_collision -2, "gravel", 0, 0, 0, 0, 3.1415927, 0
+.function is_facing_neg_z -2
+.function is_facing_entity -2, -3
+.state_variable "wounds", 0, 0, -3
+if call(0) = 0, done, 0, here
+here: add_hit_points -2, 100
 add_hit_points -10, 12
-if call(0) = 1, shut, 0, open
-shut: display_message 24, 40, 200, 230, 255, 8, "Hint: walk north to the gate. Y drinks what you find."
-open: if call(0) = 0 and call(1) > 0, fight, 0, won
-fight: display_message 24, 40, 200, 230, 255, 8, "Hint: L picks the sling, X draws it, C shoots."
-won: if call(1) <= 0, out, 0, done
+if call(1) = 1 and call(3) = 4, flask, 0, gate
+flask: display_message 24, 40, 200, 230, 255, 8, "Hint: a flask lies before you.~Walk over it; Y drinks it."
+gate: if call(1) = 1 and call(3) != 4, ahead, 0, fight
+ahead: display_message 24, 40, 200, 230, 255, 8, "Hint: walk north to the gate."
+fight: if call(1) = 0 and call(2) > 0 and call(4) < 8 and state(0) < 2, close, 0, weak
+close: display_message 24, 40, 200, 230, 255, 8, "Hint: he is close: strike with C."
+if call(7) = 0, behind, 0, weak
+behind: display_message 24, 40, 200, 230, 255, 8, "Hint: he is close: turn to face him,~and strike with C."
+weak: if call(1) = 0 and call(2) > 0 and call(4) < 8 and state(0) >= 2, weaker, 0, far
+weaker: display_message 24, 40, 200, 230, 255, 8, "Hint: he is weakening: strike again."
+far: if call(1) = 0 and call(2) > 0 and call(4) >= 8, shoot, 0, won
+shoot: display_message 24, 40, 200, 230, 255, 8, "Hint: L picks the sling, X draws it,~C shoots."
+won: if call(2) <= 0 and call(5) = 0, through, 0, north
+through: display_message 24, 40, 200, 230, 255, 8, "Hint: walk north through the gate."
+north: if call(2) <= 0 and call(5) = 1 and call(6) = 1, out, 0, turn
 out: display_message 24, 40, 200, 230, 255, 8, "Hint: the way out is north, past the embers."
+turn: if call(2) <= 0 and call(5) = 1 and call(6) = 0, about, 0, done
+about: display_message 24, 40, 200, 230, 255, 8, "Hint: turn north: the way out is past~the embers."
 done: wait 0
 )"},
 };
@@ -1370,11 +1697,13 @@ int demo_level_write(void)
     bool ok = write_models();
     ok = write_hulls() && ok;
     ok = write_entities() && ok;
-    ok = write_fighter_table("hero", DEMO_LEVEL_HERO_SPEED, 20, true) && ok;
-    ok = write_fighter_table("guard", 3.0f, 12, false) && ok;
+    ok = write_fighter_table("hero", "hero", DEMO_LEVEL_HERO_SPEED, 20, "hero_hurt", true) && ok;
+    ok = write_fighter_table("guard", "foe", 3.0f, 12, "guard_hurt", false) && ok;
+    ok = write_fighter_table("hound", "hound", 2.0f, 0, nullptr, false) && ok;
     ok = write_animations() && ok;
     ok = write_guard_ai() && ok;
     ok = write_hero_ai() && ok;
+    ok = write_hound_ai() && ok;
     ok = write_sounds() && ok;
     ok = write_scripts() && ok;
     return ok;

@@ -52,7 +52,8 @@ extern const char* const demo_level_gate_script;
 extern const char* const demo_level_guard_end_script;  // the guard's AI's end script
 extern const char* const demo_level_hero_end_script;   // the hero's AI's end script
 extern const char* const demo_level_end_script;
-extern const char* const demo_level_cheat_script;  // the Hints key's
+extern const char* const demo_level_cheat_script;   // the Hints key's
+extern const char* const demo_level_gravel_script;  // walking north of the gate
 
 // Writes every file of the episode (entities, models with their shaders and
 // textures, collision hulls, state tables, animations, the AI description

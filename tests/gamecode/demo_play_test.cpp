@@ -1,11 +1,12 @@
-// The Prologue played in this process as a player plays it from the first
-// menu button: walking north over the flask, which he takes, into the gate's
-// trigger; shooting the guard with the sling, then striking him down with the
-// sword; drinking the flask; walking on into the exit, until the end of the
-// episode brings the menu back. Played twice, the second play must leave the
-// heap as the first left it: a level loaded, played and unloaded leaks
-// nothing. A hero who stands and lets the guard come loses, and his end
-// script closes the level. The Hints key (F7) helps wherever he stands.
+// The Prologue played in this process as a player plays it from the splash
+// and the first menu button: walking north over the flask, which he takes,
+// into the gate's trigger; browsing his items; shooting the guard with the
+// sling, then striking him down with the sword; drinking the flask; walking
+// on into the exit, until the end of the episode brings the menu back.
+// Played twice, the second play must leave the heap as the first left it: a
+// level loaded, played and unloaded leaks nothing. A hero who stands and lets
+// the guard come loses, and his end script closes the level. The Hints key
+// (F7) helps wherever he stands and whichever way he faces.
 //
 // The game runs as WinMain runs it, on the recording device, with the frame
 // clock driven by hand at 60 frames a second and the one random generator
@@ -14,6 +15,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -115,6 +118,17 @@ bool set_setting(const char* key, const char* value)
     return found;
 }
 
+float distance_between(const char* a, const char* b)
+{
+    const win_entity* first = level_entity(a);
+    const win_entity* second = level_entity(b);
+    if (!first || !second)
+        return -1.0f;
+    const float dx = first->local_matrix.m[3][0] - second->local_matrix.m[3][0];
+    const float dz = first->local_matrix.m[3][2] - second->local_matrix.m[3][2];
+    return std::sqrt(dx * dx + dz * dz);
+}
+
 float hero_z(void)
 {
     const win_entity* hero = level_entity("hero");
@@ -197,6 +211,12 @@ protected:
 
     void start_the_prologue()
     {
+        // The game opens on its splash, which Enter leaves for the menu.
+        for (int press = 0; press < 5 && game_globals.game_state == GAME_MODE_SPLASH; ++press) {
+            play({}, 0.5, [] { return false; });
+            tap(DIK_RETURN);
+        }
+        ASSERT_EQ(game_globals.game_state, GAME_MODE_MENU);
         rand_util_srand(1);
         menu_main_menu_activate(0);
         ASSERT_TRUE(play({}, 5.0, [] { return level_entity("gate") != nullptr; }))
@@ -212,6 +232,25 @@ protected:
         const win_character* hero = character_of("hero");
         ASSERT_TRUE(hero && hero->current_item && game_globals.current_item == hero->current_item);
         EXPECT_STREQ(hero->current_item->win_entity_name, "flask") << "the flask, taken";
+    }
+
+    // M turns the choosing keys to the items, whose only one is the flask:
+    // L or R puts it back in the pack, and again takes it out; M turns them
+    // back to the weapons.
+    void browse_the_items()
+    {
+        tap(DIK_M);
+        EXPECT_EQ(game_globals.weapon_item_toggle, 1);
+        for (int32_t key : {DIK_L, DIK_R}) {
+            tap(key);
+            EXPECT_EQ(game_globals.current_item, nullptr);
+            tap(key);
+            EXPECT_STREQ(game_globals.current_item ? game_globals.current_item->win_entity_name
+                                                   : "",
+                         "flask");
+        }
+        tap(DIK_M);
+        EXPECT_EQ(game_globals.weapon_item_toggle, 0);
     }
 
     // The next weapon chosen (L), drawn (X held) in place of the one in hand.
@@ -273,7 +312,8 @@ protected:
         tap(DIK_Y);
         ASSERT_TRUE(play({}, 2.0, [] { return game_globals.current_item == nullptr; }))
             << "Y drinks the flask";
-        EXPECT_GT(hitpoints_of("hero"), before);
+        EXPECT_EQ(hitpoints_of("hero"),
+                  std::min(before + DEMO_LEVEL_FLASK_MEAD, DEMO_LEVEL_HERO_HITPOINTS));
         win_entity* flask = level_entity("flask");
         ASSERT_NE(flask, nullptr);
         ASSERT_TRUE(play({}, 2.0, [flask] { return flask->local_matrix.m[3][1] < 0.01f; }))
@@ -292,6 +332,7 @@ protected:
     {
         walk_to_the_gate();
         ASSERT_FALSE(HasFatalFailure());
+        browse_the_items();
         shoot_the_guard();
         ASSERT_FALSE(HasFatalFailure());
         strike_the_guard_down();
@@ -365,6 +406,14 @@ TEST_F(DemoPlay, TheHintsKeySaysWhatToDoNextAndMakesTheHeroWhole)
     hints();
     EXPECT_EQ(console_line().rfind("Hint: L picks the sling", 0), 0u) << console_line();
 
+    // The hero turns his back on the guard, who comes up behind him.
+    const double half_turn = 3.1415927 / DEMO_AST_TURN_PACE;
+    play({DIK_LEFT}, half_turn, [] { return false; });
+    ASSERT_TRUE(play({}, 20.0, [] { return distance_between("hero", "guard") < 6.0f; }));
+    hints();
+    EXPECT_EQ(console_line().rfind("Hint: he is close: turn to face him", 0), 0u) << console_line();
+    play({DIK_LEFT}, half_turn, [] { return false; });
+
     character_of("guard")->hitpoints = 1.0f;
     ASSERT_TRUE(play({DIK_C}, 60.0, [] { return !(hitpoints_of("guard") > 0.0f); }));
     play({}, 0.5, [] { return false; });
@@ -372,6 +421,12 @@ TEST_F(DemoPlay, TheHintsKeySaysWhatToDoNextAndMakesTheHeroWhole)
     EXPECT_EQ(console_line().rfind("Hint: walk north through the gate", 0), 0u) << console_line();
     ASSERT_TRUE(
         play({DIK_UP}, 10.0, [] { return hitpoints_of("hero") < 0.0f || hero_z() < -2.0f; }));
+    // Through the gate, he looks back; then turns north again.
+    play({DIK_LEFT}, half_turn, [] { return false; });
+    hints();
+    EXPECT_EQ(console_line().rfind("Hint: turn north", 0), 0u) << console_line();
+    ASSERT_TRUE(play({DIK_LEFT}, 2 * half_turn,
+                     [] { return entity_is_facing_neg_z_dir(level_entity("hero")) == 1; }));
     hints();
     EXPECT_EQ(console_line().rfind("Hint: the way out", 0), 0u) << console_line();
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "demo_ai.h"
@@ -1022,6 +1023,24 @@ win_entity* make_moon(void)
     return make_light("moon", D3DLIGHT_DIRECTIONAL, {40.0f, 50.0f, 80.0f, 1.0f});
 }
 
+// The glow of the embers: glimmers of firelight, short-lived point lights
+// that an emitter throws about the embers, so that the light there flickers.
+win_entity* make_glow(void)
+{
+    return demo_entity_new_emitter("glow", EMBERS_POSITION, "glimmer",
+                                   {2, 5.0f, 1.0f, 0, 120.0f, 0.4f, 0.2f});
+}
+
+win_entity* make_glimmer(void)
+{
+    win_entity* glimmer = make_light("glimmer", D3DLIGHT_POINT, {255.0f, 140.0f, 60.0f, 1.0f});
+    if (glimmer) {
+        glimmer->life_span = 0.0f;
+        glimmer->u.win_light->d3d_light.dvRange = 8.0f;
+    }
+    return glimmer;
+}
+
 // The game camera, following the hero's arm joint.
 win_entity* make_camera(void)
 {
@@ -1086,7 +1105,7 @@ bool write_entities(void)
         {make_spark, SPARK_FALL}, {make_title_card, 0.0f},  {make_narrator, 0.0f},
         {make_stone_trail, 0.0f}, {make_hound, 0.0f},       {make_crane_camera, 0.0f},
         {make_crane, 0.0f},       {make_watch, 0.0f},       {make_dusk, 0.0f},
-        {make_moon, 0.0f},
+        {make_moon, 0.0f},        {make_glow, 0.0f},        {make_glimmer, 0.0f},
     };
     bool ok = true;
     for (const auto& maker : makers) {
@@ -1375,8 +1394,8 @@ const struct {
 } level_scripts[] = {
     {demo_level_start_script, R"(
 # The prologue: the courtyard at dusk, the hero at its south end with a sword
-# and a sling, a flask in his way, the hound in the yard, the guard at its
-# post behind the closed gate.
+# and a sling, a flask in his way, the hound in the yard, the guard near his
+# post behind the closed gate, the embers glowing at the far end.
 .entity "courtyard", "courtyard", 1
 .entity "hero", "hero", 2
 .entity "guard", "guard", 3
@@ -1393,6 +1412,7 @@ const struct {
 .entity "guard_blade", "guard_blade", -14
 .entity "dusk", "dusk", 15
 .entity "moon", "moon", 16
+.entity "glow", "glow", 17
 .attach 2, 10, 8, $sling_in_hand
 display_message 24, 40, 255, 236, 200, 8, "Walk to the gate: Up arrow. Hints: F7"
 set_environment 1
@@ -1404,7 +1424,8 @@ set_acceleration 2, 0, 1, 0
 set_mass 2, 3
 set_camera 5
 place 2, 0, 0, 18
-place 3, 0, 0, -6
+# The guard starts his watch a few steps behind his post and walks to it.
+place 3, 0, 0, -8.5
 orient 3, 0, 3.1415927, 0
 place 5, 0, 9, 27
 place 6, 0, 0.5, -21
@@ -1455,7 +1476,7 @@ display_closeup -11
 .entity "hero", "hero", 2
 .entity "flask", "flask", -11
 .sound "drink", "drink.wav", 1
-add_hit_points 2, 40
+add_hit_points 2, $mead
 play_sound 1, 1
 display_message 24, 40, 255, 236, 200, 5, "You drink the mead and feel stronger."
 detach_child_entity 2, -11
@@ -1515,20 +1536,19 @@ shake_camera 0.3, 0.3, 0, 0.4
 )"},
     {demo_level_guard_end_script, R"(
 # The guard is beaten: the way out opens, the fallen guard no longer stands
-# in the hero's way and the hound sits where it is. The hero, thrown about
-# by the fight, turns to face the way out, puts his weapon away once he
-# stands and raises his arm, and the embers flare.
+# in the hero's way and the hound leaves him to roam the yard from node to
+# node. The hero, thrown about by the fight, turns to face the way out, puts
+# his weapon away once he stands and raises his arm, and the embers flare.
 .entity "hero", "hero", 2
 .entity "guard", "guard", 3
 .entity "embers", "embers", 6
 .entity "ember", "ember", -12
 .entity "hound", "hound", -13
 .state_variable "cheer", 1, 2, 2
-.state_variable "sit", 1, 0, -13
 .shader 3, 0, 1
 enable_collision 3, 0
-enable_brain -13, 0
-animate_cont 1
+clear_goals -13
+add_new_goal -13, 2, 0, 0, 0, -1, 8
 display_message 24, 40, 255, 236, 200, 6, "The guard is beaten. Walk on north."
 enable_trigger_file 1, "exit"
 face_entity_now 2, 6
@@ -1554,15 +1574,20 @@ change_game_mode "menu"
 )"},
     {demo_level_end_script, R"(
 # The end of the episode: the crane lifts the camera, which looks over the
-# hero at the flaring embers, the screen darkens, the closing words stand,
-# then the menu.
+# hero at the flaring embers, the hound stops and stands where it is, the
+# mist lifts, the screen darkens, the closing words stand, then the menu.
 .entity "crane", "crane", -14
 .entity "crane_rig", "crane_rig", -13
 .entity "ember", "ember", -12
+.entity "hound", "hound", -15
 .attach -1, 0, -1, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 1, -21, 56
 .shader 2, 0, 1
+.state_variable "stand", 1, 0, -15
 .sound "fanfare", "fanfare.wav", 1
 play_sound 1, 1
+enable_brain -15, 0
+animate_cont 0
+set_fog 0, 0, 0, 0, 0, 0
 set_lifespan -13, 1
 set_camera -14
 set_camera_target 0
@@ -1639,9 +1664,13 @@ std::string sling_in_hand(void)
 // `source` with "$sling_in_hand" replaced.
 std::string expand(std::string source)
 {
-    const std::string mark = "$sling_in_hand";
-    for (size_t at = source.find(mark); at != std::string::npos; at = source.find(mark, at))
-        source.replace(at, mark.size(), sling_in_hand());
+    const std::pair<std::string, std::string> marks[] = {
+        {"$sling_in_hand", sling_in_hand()},
+        {"$mead", std::to_string((int)DEMO_LEVEL_FLASK_MEAD)},
+    };
+    for (const auto& [mark, text] : marks)
+        for (size_t at = source.find(mark); at != std::string::npos; at = source.find(mark, at))
+            source.replace(at, mark.size(), text);
     return source;
 }
 

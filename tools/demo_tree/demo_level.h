@@ -43,6 +43,8 @@ constexpr int32_t DEMO_LEVEL_HERO_BLOW = 12;
 constexpr int32_t DEMO_LEVEL_GUARD_BLOW = 20;
 constexpr int32_t DEMO_LEVEL_SLING_STONES = 9;
 constexpr float DEMO_LEVEL_STONE_DAMAGE = 8.0f;
+// The hitpoints the flask gives back (up to the hero's whole health).
+constexpr float DEMO_LEVEL_FLASK_MEAD = 40.0f;
 
 // The scripts the game starts by name.
 extern const char* const demo_level_start_script;      // the first menu button's

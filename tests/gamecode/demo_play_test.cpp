@@ -310,10 +310,16 @@ protected:
         })) << "the hero puts his weapon away after the fight";
         const float before = hitpoints_of("hero");
         tap(DIK_Y);
-        ASSERT_TRUE(play({}, 2.0, [] { return game_globals.current_item == nullptr; }))
-            << "Y drinks the flask";
+        ASSERT_TRUE(play({}, 1.0, [] { return game_globals.display_closeup == 1; }))
+            << "Y drinks the flask, which the hero looks at close up";
         EXPECT_EQ(hitpoints_of("hero"),
                   std::min(before + DEMO_LEVEL_FLASK_MEAD, DEMO_LEVEL_HERO_HITPOINTS));
+        play({}, 1.0, [] { return false; });
+        EXPECT_EQ(game_globals.display_closeup, 1) << "until a key is pressed";
+        EXPECT_EQ(game_globals.current_item, level_entity("flask"));
+        tap(DIK_DOWN);
+        ASSERT_TRUE(play({}, 1.0, [] { return game_globals.current_item == nullptr; }))
+            << "then he puts it out of his hands";
         win_entity* flask = level_entity("flask");
         ASSERT_NE(flask, nullptr);
         ASSERT_TRUE(play({}, 2.0, [flask] { return flask->local_matrix.m[3][1] < 0.01f; }))

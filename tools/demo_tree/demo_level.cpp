@@ -82,11 +82,11 @@ constexpr float HOUND_SIZE = 0.5f;
 // The crane that lifts a camera for an episode's closing shot: it stands by
 // the way out and launches the camera up and back over the yard.
 constexpr win_vect3 CRANE_POSITION = {0.0f, 3.0f, -12.0f};
-// The guard's comrades watch from the walkway behind the north wall, at the
-// wall's height: the emitter that places them, and how far along the wall
-// they may stand from it.
-constexpr win_vect3 WATCH_POSITION = {0.0f, WALL_HEIGHT, -DEMO_LEVEL_HALF_SIDE - 1.5f};
-constexpr float WATCH_SPREAD = 8.0f;
+// The guard's comrades stand on the walkway behind the north wall, at the
+// wall's height: the emitter that places them, and how far from it they may
+// stand, along the wall and across the walkway.
+constexpr win_vect3 WATCH_POSITION = {0.0f, WALL_HEIGHT, -DEMO_LEVEL_HALF_SIDE - 2.0f};
+constexpr float WATCH_SPREAD = 1.5f;
 
 // The path of the data file `name`.`extension` in the game's `directory`,
 // lower-cased as the game asks for it.
@@ -822,7 +822,11 @@ win_entity* make_guard(void)
 }
 
 // The guard's comrades: copies of him, blade in hand, that an emitter places
-// behind the north wall when the gate opens, looking into the yard.
+// on the walkway behind the north wall when the gate opens, keeping watch
+// outward (north). A particle stands upright whichever way its emitter is
+// turned (the emitter gives only its direction), and the spread is across
+// the emitter's x and y: the gate script tips the emitter forward, so that
+// its y runs across the walkway.
 win_entity* make_watch(void)
 {
     win_entity* watch = demo_entity_new_emitter("watch", WATCH_POSITION, "guard",
@@ -831,6 +835,10 @@ win_entity* make_watch(void)
         watch->win_entity_flag = 0;
         watch->life_span = -1.0f;
         watch->u.win_emitter->position_spread = WATCH_SPREAD;
+        watch->u.win_emitter->use_emitter_direction = 1;
+        // They stand still: no turn of their own.
+        for (auto& turn : watch->u.win_emitter->particle_rot_velocity)
+            turn[0] = turn[1] = 0.0f;
     }
     return watch;
 }
@@ -1469,25 +1477,26 @@ attach_entity 0
 set_current_item 2, -11
 play_sound 1, 1
 display_message 24, 40, 255, 236, 200, 5, "You take a flask of mead. Y drinks it."
-display_closeup -11
 )"},
     {demo_level_flask_use_script, R"(
-# The flask is drunk: it heals, and the empty flask is tossed aside.
+# The flask is drunk: it heals, the hero looks at it close up (until a key
+# is pressed), and the empty flask is tossed aside.
 .entity "hero", "hero", 2
 .entity "flask", "flask", -11
 .sound "drink", "drink.wav", 1
 add_hit_points 2, $mead
 play_sound 1, 1
 display_message 24, 40, 255, 236, 200, 5, "You drink the mead and feel stronger."
+display_closeup -11
 detach_child_entity 2, -11
 set_speed -11, 1, 3, 0
 set_current_item 2, 0
 )"},
     {demo_level_gate_script, R"(
 # The hero stands before the gate: it opens, the north yard's camera zone
-# comes alive, the guard's comrades come up behind the north wall to watch,
-# and the guard, turned to face him, comes for him while the camera watches
-# him come.
+# comes alive, the guard's comrades come up on the walkway behind the north
+# wall, and the guard, turned to face him, comes for him while the camera
+# watches him come.
 .entity "camera", "camera", 5
 .entity "hero", "hero", 2
 .entity "guard", "guard", 3
@@ -1505,8 +1514,8 @@ play_sound 1, 1
 set_volume 1, 110, 64
 display_message 24, 40, 255, 236, 200, 6, "The gate opens. The guard attacks! Strike: C"
 enable_attack 1
-place 17, 0, 4, -25.5
-orient 17, 0, 3.1415927, 0
+place 17, 0, 4, -26
+orient 17, 1.5707964, 0, 0
 set_lifespan 17, 1
 set_camera_target 0
 clear_goals 3

@@ -77,7 +77,7 @@ constexpr win_vect3 MAP_OFFSET = {-8.0f, 0.0f, 5.0f};
 // A sling stone: its size, and half the speed it leaves the sling at.
 constexpr float STONE_RADIUS = 0.3f;
 constexpr float STONE_SPEED = 12.0f;
-// The hound that roams the south yard, to the figure's scale.
+// The hound of the yard, to the figure's scale.
 constexpr float HOUND_SIZE = 0.5f;
 // The crane that lifts a camera for an episode's closing shot: it stands by
 // the way out and launches the camera up and back over the yard.
@@ -304,7 +304,8 @@ mow_model* gate_model(const std::string& path)
                                  {SIDE, WALL_HEIGHT, DEMO_LEVEL_GATE_WALL[1]}));
 }
 
-// A small diamond of the shader `shader`, standing on its lower tip.
+// A small diamond, `r` from its middle to each side, standing on its lower
+// tip.
 std::vector<face> diamond(float r)
 {
     return {{{{0.0f, 0.0f, 0.0f}, {-r, r, 0.0f}, {0.0f, 2 * r, 0.0f}, {r, r, 0.0f}},
@@ -619,8 +620,8 @@ win_collision* floor_hull(const char* name)
 }
 
 // A hull of one convex block: the rectangle from (x0, z0) to (x1, z1) on
-// the ground, its face facing up and its sides out. As the zone of a
-// trigger it is the space above and below the rectangle.
+// the ground, its face facing up and its sides out. As a trigger's zone it
+// holds whoever stands on the rectangle.
 win_collision* prism_hull(const char* name, float x0, float z0, float x1, float z1)
 {
     win_collision* hull = floor_hull(name);
@@ -900,7 +901,7 @@ win_entity* make_stone_trail(void)
                                    {2, 12.0f, 0.5f, 0, 60.0f, 0.25f, 0.0f});
 }
 
-// The hound: it roams the south yard and harms no one.
+// The hound: it follows the hero about the yard and harms no one.
 win_entity* make_hound(void)
 {
     return with_mind(
@@ -939,8 +940,8 @@ win_entity* make_crane(void)
     return crane;
 }
 
-// The flask of mead that lies in the hero's way.
-// It has weight, and rests on the floor when it drops.
+// The flask of mead that lies in the hero's way: it has weight, and rests
+// on the floor when it drops.
 win_entity* make_flask(void)
 {
     return make_character(
@@ -1008,8 +1009,8 @@ win_entity* make_lamp(void)
     return lamp ? demo_entity_finished(lamp, light != nullptr) : nullptr;
 }
 
-// The dusk: the yard's ambient light (the files' 0 to 255), and the moon's
-// cold light from above.
+// A light of the type `type` (0: the ambient light) and the colour `colour`
+// (the files' 0 to 255).
 win_entity* make_light(const char* name, uint32_t type, D3DCOLORVALUE colour)
 {
     win_entity* entity = demo_entity_new(name, WIN_ENTITY_TYPE_LIGHT, {0.0f, 30.0f, 0.0f});
@@ -1021,6 +1022,7 @@ win_entity* make_light(const char* name, uint32_t type, D3DCOLORVALUE colour)
     return entity ? demo_entity_finished(entity, light != nullptr) : nullptr;
 }
 
+// The dusk, the yard's ambient light, and the moon's cold light from above.
 win_entity* make_dusk(void)
 {
     return make_light("dusk", 0, {90.0f, 90.0f, 100.0f, 1.0f});
@@ -1395,7 +1397,7 @@ bool write_sounds(void)
 // looked for, never loaded by the script: the sword, which comes with the
 // hero, and whatever a later script names that may be gone by then. In the
 // text, "$sling_in_hand" stands for the matrix of the sling in the hero's
-// hand (sling_in_hand).
+// hand (sling_in_hand), "$mead" for DEMO_LEVEL_FLASK_MEAD.
 const struct {
     const char* name;
     const char* source;
@@ -1453,8 +1455,8 @@ attach_entity 0
 # Nothing to fight before the gate opens.
 enable_attack 0
 # The camera holds its high view a moment, then comes down behind the hero;
-# the guard keeps its post; the hound sits a moment, trots off to a corner
-# of the yard, then looks for the hero and follows him.
+# the guard walks to his post and keeps it; the hound sits a moment, trots
+# off to a corner of the yard, then looks for the hero and follows him.
 add_new_goal 5, 2, 800, 0, 0, -1, 7
 add_new_goal 5, 2, 0, 5, 23, 6, 1
 enable_brain 3, 1
@@ -1670,7 +1672,8 @@ std::string sling_in_hand(void)
     return numbers + std::to_string(WIN_ATTRIB_ROTATE);
 }
 
-// `source` with "$sling_in_hand" replaced.
+// `source` with its marks replaced: "$sling_in_hand" and "$mead" (the
+// hitpoints the flask gives back).
 std::string expand(std::string source)
 {
     const std::pair<std::string, std::string> marks[] = {

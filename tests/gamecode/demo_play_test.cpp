@@ -1,12 +1,14 @@
 // The Prologue played in this process as a player plays it from the splash
-// and the first menu button: walking north over the flask, which he takes,
-// into the gate's trigger; browsing his items; shooting the guard with the
-// sling, then striking him down with the sword; drinking the flask; walking
-// on into the exit, until the end of the episode brings the menu back.
-// Played twice, the second play must leave the heap as the first left it: a
-// level loaded, played and unloaded leaks nothing. A hero who stands and lets
-// the guard come loses, and his end script closes the level. The Hints key
-// (F7) helps wherever he stands and whichever way he faces.
+// and a click on the first menu button: walking north over the flask, which
+// he takes, into the gate's trigger; browsing his items; shooting the guard
+// with the sling, then striking him down with the sword; drinking the flask;
+// walking on into the exit, until the end of the episode brings the menu
+// back. Played twice, the second play must leave the heap as the first left
+// it: a level loaded, played and unloaded leaks nothing. Started with Enter
+// (held into the level's first frames), the level plays the same. A hero
+// who stands and lets the guard come loses, and his end script closes the
+// level. The Hints key (F7) helps wherever he stands and whichever way he
+// faces.
 //
 // The game runs as WinMain runs it, on the recording device, with the frame
 // clock driven by hand at 60 frames a second and the one random generator
@@ -158,6 +160,7 @@ protected:
         ail_test_set_output(AIL_TEST_OUTPUT_LOOPBACK);
         window = game_session_open(false);
         ASSERT_NE(window, nullptr);
+        menu_build_main_menu();  // as WinMain builds it once the frame is up
     }
     void TearDown() override
     {
@@ -209,16 +212,27 @@ protected:
         play({}, 0.1, [] { return false; });
     }
 
-    void start_the_prologue()
+    // The game opens on its splash, which Enter leaves for the menu.
+    void past_the_splash()
     {
-        // The game opens on its splash, which Enter leaves for the menu.
         for (int press = 0; press < 5 && game_globals.game_state == GAME_MODE_SPLASH; ++press) {
             play({}, 0.5, [] { return false; });
             tap(DIK_RETURN);
         }
         ASSERT_EQ(game_globals.game_state, GAME_MODE_MENU);
+    }
+
+    // A click on the menu's first button, "Prologue" (its middle on the
+    // 640 x 480 screen), which starts the level.
+    void start_the_prologue()
+    {
+        past_the_splash();
+        ASSERT_FALSE(HasFatalFailure());
         rand_util_srand(1);
-        menu_main_menu_activate(0);
+        const LPARAM prologue = MAKELPARAM(93, 121);
+        PostMessage(window, WM_MOUSEMOVE, 0, prologue);
+        PostMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, prologue);
+        PostMessage(window, WM_LBUTTONUP, 0, prologue);
         ASSERT_TRUE(play({}, 5.0, [] { return level_entity("gate") != nullptr; }))
             << "the level loads with its gate";
     }
@@ -374,6 +388,28 @@ TEST_F(DemoPlay, TheProloguePlaysThroughTwiceAndTheSecondTimeLeaksNothing)
     EXPECT_EQ(heap_live_blocks(), blocks);
 }
 
+TEST_F(DemoPlay, StartedWithEnterThePrologueIsWonAndTheStartKeyLeavesTheHeroOnTheFloor)
+{
+    past_the_splash();
+    ASSERT_FALSE(HasFatalFailure());
+    rand_util_srand(1);
+    // The menu takes Enter as it goes down; the key may still be down in
+    // the level's first frames.
+    PostMessage(window, WM_KEYDOWN, VK_RETURN, 0);
+    play({DIK_RETURN}, 0.5, [] { return false; });
+    ASSERT_NE(level_entity("gate"), nullptr) << "Enter starts the Prologue";
+    const auto on_the_floor = [] {
+        const win_entity* hero = level_entity("hero");
+        return hero && hero->local_matrix.m[3][1] < 0.01f;
+    };
+    ASSERT_TRUE(play({}, 2.0, on_the_floor)) << "the hero stands on the yard's floor";
+    // In the level Enter is the start key, which puts the player back on
+    // his feet, lifted a little; the hero's weight holds him to the floor.
+    play({DIK_RETURN}, 0.2, [] { return false; });
+    ASSERT_TRUE(play({}, 2.0, on_the_floor)) << "he stands on the floor again";
+    win_the_started_prologue();
+}
+
 TEST_F(DemoPlay, AHeroWhoLetsTheGuardComeFallsAndHisEndScriptClosesTheLevel)
 {
     // This player's configuration asks for plain stereo sound.
@@ -383,6 +419,7 @@ TEST_F(DemoPlay, AHeroWhoLetsTheGuardComeFallsAndHisEndScriptClosesTheLevel)
     log.clear();  // the game's end closed its log
     window = game_session_open(false);
     ASSERT_NE(window, nullptr);
+    menu_build_main_menu();
     ASSERT_EQ(sound_module.enable_3d, 0);
     start_the_prologue();
     ASSERT_FALSE(HasFatalFailure());

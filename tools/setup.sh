@@ -16,6 +16,8 @@ play_packages=(
   libopenal-dev libsndfile1-dev
   # texture reader
   libpng-dev zlib1g-dev
+  # the game's heap (shared/src/heap.cpp)
+  libmimalloc-dev
 )
 
 test_packages=(

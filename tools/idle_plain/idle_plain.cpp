@@ -1,10 +1,10 @@
 // The least a program can do to show a picture that stands still as the game
 // shows it: a window of the picture's size, and every frame the picture
-// drawn as one textured rectangle with plain SDL and OpenGL 3.3 and
-// presented, at the display's rate (60 frames a second where the swap does
-// not wait for the vertical blank, paced as the game paces its presents:
-// platform/frame_pacer.h). tools/idle_cpu.py measures the idle game's CPU
-// against it.
+// drawn as one textured rectangle, filtered as the game filters (see
+// main), with plain SDL and OpenGL 3.3 and presented, at the display's rate
+// (60 frames a second where the swap does not wait for the vertical blank,
+// paced as the game paces its presents: platform/frame_pacer.h).
+// tools/idle_cpu.py measures the idle game's CPU against it.
 //
 // Usage: idle_plain PICTURE.png   (runs until it is closed or killed)
 #include <SDL2/SDL.h>
@@ -95,8 +95,13 @@ int main(int argc, char** argv)
     gl.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
     gl.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                   rgba.data());
-    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    // Filtered as the game filters its pictures (bilinear, the rendering
+    // options' default): the game draws its screen from a texture through
+    // that filter, so the picture shown here is one the filter made, and
+    // both programs pay the same sampling for each pixel. At 1:1 with texel
+    // centres on pixel centres the filter leaves the picture as it is.
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     gl.GenVertexArrays(1, &vertex_array);
     gl.BindVertexArray(vertex_array);
     gl.UseProgram(program);

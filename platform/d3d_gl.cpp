@@ -10,12 +10,13 @@
 // Surfaces keep their pixels in the objects; a GL texture follows a
 // surface's pixels when it is next drawn with after a change. Each draw
 // sends the vertices its indices use, and the indices, from client memory
-// in one upload through the stream buffer (see stream_map), and picks the
+// in one upload through a stream buffer (see stream_map), and picks the
 // program compiled for its discrete states.
 #include <SDL2/SDL.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -35,12 +36,13 @@ const int max_lights = 10;
 // The stream buffer's first size; it doubles for a draw that does not fit.
 const size_t stream_start_size = 4u << 20;
 
-// The uniforms of d3d_gl_shader.h: the draw's own, and the device's block in
-// std140 layout.
+// The uniforms of d3d_gl_shader.h: the draw's own (`draw_matrices`: world
+// view, then the normals' matrix), and the device's block in std140 layout.
 struct gl_draw_uniforms {
     float world_view[16];
     float normal_matrix[16];
 };
+static_assert(sizeof(gl_draw_uniforms) == 2 * 16 * sizeof(float), "two matrices in a row");
 struct gl_light_record {
     float diffuse[4], specular[4], ambient[4], position[4], direction[4], attenuation[4], spot[4];
 };
@@ -124,8 +126,9 @@ struct program_key {
 struct compiled_program {
     uint64_t key;
     GLuint program;
-    GLint world_view, normal_matrix;  // uniform locations
-    gl_draw_uniforms sent;            // what the program has, when `has_sent`
+    GLint draw_matrices;    // uniform location
+    int matrices;           // how many of them the program reads: 2 when lit
+    gl_draw_uniforms sent;  // what the program has, when `has_sent`
     bool has_sent;
 };
 
@@ -332,11 +335,23 @@ struct gl_backend : d3d_backend {
     // bound in memory, and with a context that then takes minutes to destroy.
     // So at most one finished frame waits while the next is drawn.
     GLsync earlier_frame = nullptr;
+    // Whether the frame before the last is known to be finished (its fence
+    // was reached, not timed out).
+    bool earlier_frame_done = false;
 
     GLuint framebuffer = 0, colour_buffer = 0, depth_buffer = 0;
     GLuint vertex_array = 0, empty_vertex_array = 0;
-    GLuint stream_buffer = 0, uniform_buffer = 0;
-    size_t stream_size = 0, stream_used = 0;
+    // Two stream buffers, one for even frames and one for odd ones (see
+    // stream_map); `stream` is the one of this frame, `stream_used` how
+    // much of it the frame has written.
+    GLuint stream_buffers[2] = {}, uniform_buffer = 0;
+    size_t stream_sizes[2] = {};
+    int stream = 0;
+    size_t stream_used = 0;
+    // The other buffer is to be bound at the next draw; when `stream_safe`
+    // is false, its contents may still be read and it starts from new
+    // storage.
+    bool stream_switch = false, stream_safe = false;
     // The packed vertex layout the attributes point at (see send_draw_data);
     // none at first.
     unsigned vertex_layout = ~0u;
@@ -347,6 +362,15 @@ struct gl_backend : d3d_backend {
     GLuint image_program = 0, overlay_texture = 0;
     GLint image_rect = -1;
     std::vector<compiled_program> programs;
+    size_t last_program = 0;  // the one the last draw used
+    // What the last draw set up, for the draws after it that differ from it
+    // only in their world transform, as most draws in a row do: its device
+    // state (the world transform aside), the streams its vertices had and
+    // the textures uploaded by then. Valid while the GL state cache is.
+    d3d_device_state drawn_state = {};
+    unsigned drawn_streams = 0, drawn_uploads = 0;
+    bool drawn_valid = false;
+    unsigned uploads = 0;             // of textures, so far
     gl_draw_uniforms draw_part = {};  // the draw's uniforms
     gl_device_block block = {};       // the device's uniforms
     gl_device_block sent = {};        // the ones the card has
@@ -386,7 +410,10 @@ struct gl_backend : d3d_backend {
     GLuint sampler_for(int mag, int min, int u, int v);
     GLuint texture_for(d3d_surface* surface);
     void upload(d3d_surface* surface, gl_texture* texture);
+    void fill_draw_part(const d3d_device_state& state, bool lit);
     void fill_block(const d3d_device_state& state, const program_key& key);
+    compiled_program* set_up_draw(const d3d_device_state& state, const d3d_draw_call& call,
+                                  d3d_surface* surface, GLuint texture);
     uint8_t* stream_map(size_t bytes, size_t* offset);
     bool send_draw_data(const d3d_draw_call& call, GLint* base_vertex, size_t* index_offset);
     void apply_states(const d3d_device_state& state, bool pretransformed);
@@ -507,16 +534,18 @@ bool gl_backend::make_buffers()
 
     gl.GenVertexArrays(1, &vertex_array);
     gl.GenVertexArrays(1, &empty_vertex_array);
-    gl.GenBuffers(1, &stream_buffer);
+    gl.GenBuffers(2, stream_buffers);
     gl.GenBuffers(1, &uniform_buffer);
-    // Vertices and indices share the stream buffer; it stays bound.
+    // Vertices and indices share a stream buffer; this frame's stays bound.
     gl.BindVertexArray(vertex_array);
-    gl.BindBuffer(GL_ARRAY_BUFFER, stream_buffer);
-    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, stream_buffer);
-    stream_size = stream_start_size;
+    for (int i = 1; i >= 0; --i) {
+        gl.BindBuffer(GL_ARRAY_BUFFER, stream_buffers[i]);
+        stream_sizes[i] = stream_start_size;
+        gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)stream_sizes[i], nullptr, GL_STREAM_DRAW);
+    }
+    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, stream_buffers[0]);
+    stream = 0;
     stream_used = 0;
-
-    gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)stream_size, nullptr, GL_STREAM_DRAW);
     gl.BindBuffer(GL_UNIFORM_BUFFER, uniform_buffer);
     gl.BufferData(GL_UNIFORM_BUFFER, sizeof block, nullptr, GL_STREAM_DRAW);
     gl.BindBufferBase(GL_UNIFORM_BUFFER, 0, uniform_buffer);
@@ -552,7 +581,7 @@ gl_backend::~gl_backend()
         gl.DeleteTextures(1, &text_texture);
         gl.DeleteTextures(1, &overlay_texture);
         gl.DeleteSamplers((GLsizei)(sizeof samplers / sizeof samplers[0]), samplers);
-        gl.DeleteBuffers(1, &stream_buffer);
+        gl.DeleteBuffers(2, stream_buffers);
         gl.DeleteBuffers(1, &uniform_buffer);
         gl.DeleteVertexArrays(1, &vertex_array);
         gl.DeleteVertexArrays(1, &empty_vertex_array);
@@ -626,11 +655,17 @@ HRESULT gl_backend::present()
 void gl_backend::limit_frames_in_flight()
 {
     const GLuint64 one_second = 1000000000u;  // a stalled driver does not stall the game
+    earlier_frame_done = false;
     if (earlier_frame) {
-        gl.ClientWaitSync(earlier_frame, GL_SYNC_FLUSH_COMMANDS_BIT, one_second);
+        GLenum waited = gl.ClientWaitSync(earlier_frame, GL_SYNC_FLUSH_COMMANDS_BIT, one_second);
+        earlier_frame_done = waited == GL_ALREADY_SIGNALED || waited == GL_CONDITION_SATISFIED;
         gl.DeleteSync(earlier_frame);
     }
     earlier_frame = gl.FenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    // The next frame writes into the other stream buffer, which the frame
+    // before the last used: finished, unless the wait timed out.
+    stream_switch = true;
+    stream_safe = earlier_frame_done;
 }
 
 void gl_backend::show_frame()
@@ -837,9 +872,14 @@ GLuint gl_backend::sampler_for(int mag, int min, int u, int v)
 compiled_program* gl_backend::program_for(const program_key& key)
 {
     uint64_t packed = key.packed();
-    for (compiled_program& made : programs)
-        if (made.key == packed)
-            return &made;
+    // Draws in a row mostly share their states.
+    if (last_program < programs.size() && programs[last_program].key == packed)
+        return &programs[last_program];
+    for (size_t i = 0; i < programs.size(); ++i)
+        if (programs[i].key == packed) {
+            last_program = i;
+            return &programs[i];
+        }
     std::string defines = "#version 330 core\n";
     for (int i = 0; i < KEY_FIELD_COUNT; ++i)
         defines += "#define " + std::string(key_fields[i].name) + " " +
@@ -863,10 +903,11 @@ compiled_program* gl_backend::program_for(const program_key& key)
     }
     programs.push_back({packed,
                         program,
-                        gl.GetUniformLocation(program, "world_view"),
-                        gl.GetUniformLocation(program, "normal_matrix"),
+                        gl.GetUniformLocation(program, "draw_matrices"),
+                        key.values[KEY_LIGHTING] ? 2 : 1,
                         {},
                         false});
+    last_program = programs.size() - 1;
     return &programs.back();
 }
 
@@ -916,6 +957,7 @@ void gl_backend::upload(d3d_surface* surface, gl_texture* texture)
     texture->colour_key = keyed ? (layout.has_alpha ? 1 : 2) : 0;
     texture->alpha_one = !layout.has_alpha;
     texture->dirty = false;
+    ++uploads;
 }
 
 // The card's copy of a surface that can be drawn with; 0 for none. Buffers
@@ -937,16 +979,23 @@ GLuint gl_backend::texture_for(d3d_surface* surface)
 
 // ---- drawing
 
+// The draw's own matrices; the normals' one only for a program that lights.
+void gl_backend::fill_draw_part(const d3d_device_state& state, bool lit)
+{
+    D3DMATRIX world_view = multiply(state.transforms[D3DTRANSFORMSTATE_WORLD],
+                                    state.transforms[D3DTRANSFORMSTATE_VIEW]);
+    memcpy(draw_part.world_view, world_view.m, sizeof draw_part.world_view);
+    if (lit) {
+        D3DMATRIX normals = normal_matrix(world_view);
+        memcpy(draw_part.normal_matrix, normals.m, sizeof draw_part.normal_matrix);
+    }
+}
+
 void gl_backend::fill_block(const d3d_device_state& state, const program_key& key)
 {
     const DWORD* rs = state.render_states;
     const D3DMATRIX& view = state.transforms[D3DTRANSFORMSTATE_VIEW];
     const D3DMATRIX& projection = state.transforms[D3DTRANSFORMSTATE_PROJECTION];
-    D3DMATRIX world_view = multiply(state.transforms[D3DTRANSFORMSTATE_WORLD], view);
-    memcpy(draw_part.world_view, world_view.m, sizeof draw_part.world_view);
-    D3DMATRIX normals = normal_matrix(world_view);
-    memcpy(draw_part.normal_matrix, normals.m, sizeof draw_part.normal_matrix);
-
     gl_device_block& b = block;
     memset(&b, 0, sizeof b);
     memcpy(b.projection, projection.m, sizeof b.projection);
@@ -1004,19 +1053,32 @@ void gl_backend::fill_block(const d3d_device_state& state, const program_key& ke
         }
 }
 
-// The next `bytes` of the stream buffer, mapped for writing; NULL when GL
-// cannot map it. The buffer is written front to back through unsynchronised
-// mappings, so a draw never waits for the draws before it that still read
-// their part. When the rest is too short the buffer is orphaned: GL keeps the
-// old storage for those draws, and writing starts again at the front of new
-// storage.
+// The next `bytes` of this frame's stream buffer, mapped for writing; NULL
+// when GL cannot map it. A frame writes its buffer front to back through
+// unsynchronised mappings, so a draw never waits for the draws before it
+// that still read their part; the next frame writes the other buffer, and
+// the one after this one again from its front, once presenting has seen
+// this frame finished (limit_frames_in_flight). A frame that outgrows its
+// buffer orphans it: GL keeps the old storage for the draws that read it,
+// and writing starts again at the front of new storage, twice as large
+// when one draw needs it.
 uint8_t* gl_backend::stream_map(size_t bytes, size_t* offset)
 {
     size_t start = (stream_used + 15) & ~(size_t)15;
-    if (start + bytes > stream_size) {
-        while (stream_size < bytes)
-            stream_size *= 2;
-        gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)stream_size, nullptr, GL_STREAM_DRAW);
+    bool orphan = start + bytes > stream_sizes[stream];
+    if (stream_switch) {
+        stream ^= 1;
+        gl.BindBuffer(GL_ARRAY_BUFFER, stream_buffers[stream]);
+        gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, stream_buffers[stream]);
+        vertex_layout = ~0u;  // the attributes point into the other buffer
+        start = 0;
+        orphan = !stream_safe || bytes > stream_sizes[stream];
+        stream_switch = false;
+    }
+    if (orphan) {
+        while (stream_sizes[stream] < bytes)
+            stream_sizes[stream] *= 2;
+        gl.BufferData(GL_ARRAY_BUFFER, (GLsizeiptr)stream_sizes[stream], nullptr, GL_STREAM_DRAW);
         start = 0;
     }
     void* memory = gl.MapBufferRange(GL_ARRAY_BUFFER, (GLintptr)start, (GLsizeiptr)bytes,
@@ -1266,21 +1328,40 @@ program_key gl_backend::key_for(const d3d_device_state& state, const d3d_draw_ca
     return key;
 }
 
-HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& call)
+// Whether two device states draw alike, their world transforms aside: the
+// same in every part this back-end reads (render states, texture stage 0,
+// view and projection, material, viewport, and the lights that are set).
+bool same_for_drawing(const d3d_device_state& a, const d3d_device_state& b)
 {
-    if (call.vertex_count == 0 || (call.indices && call.index_count == 0))
-        return D3D_OK;
-    if (!make_current())
-        return DDERR_SURFACELOST;
+    auto same = [](const auto& x, const auto& y) { return memcmp(&x, &y, sizeof x) == 0; };
+    if (!same(a.render_states, b.render_states) || !same(a.stage_states[0], b.stage_states[0]) ||
+        a.textures[0] != b.textures[0] ||
+        !same(a.transforms[D3DTRANSFORMSTATE_VIEW], b.transforms[D3DTRANSFORMSTATE_VIEW]) ||
+        !same(a.transforms[D3DTRANSFORMSTATE_PROJECTION],
+              b.transforms[D3DTRANSFORMSTATE_PROJECTION]) ||
+        !same(a.material, b.material) || !same(a.viewport, b.viewport))
+        return false;
+    for (int i = 0; i < D3D_MAX_LIGHTS; ++i) {
+        const d3d_light_slot &x = a.lights[i], &y = b.lights[i];
+        if (x.set != y.set || x.enabled != y.enabled || (x.set && !same(x.light, y.light)))
+            return false;
+    }
+    return true;
+}
+
+// Everything of a draw but its world transform and vertices: the program,
+// the texture and sampler, the GL states and the device's uniform block.
+// NULL when the program did not build.
+compiled_program* gl_backend::set_up_draw(const d3d_device_state& state, const d3d_draw_call& call,
+                                          d3d_surface* surface, GLuint texture)
+{
     const DWORD* stage = state.stage_states[0];
     bool pretransformed = (call.vertex_format & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
-    d3d_surface* surface = static_cast<d3d_surface*>(state.textures[0]);
-    GLuint texture = texture_for(surface);
     program_key key = key_for(state, call,
                               texture ? (const gl_texture*)surface->backend_data : nullptr);
     compiled_program* program = program_for(key);
     if (!program)
-        return DDERR_GENERIC;
+        return nullptr;
 
     if (!cache.valid)
         gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
@@ -1300,11 +1381,41 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
         sent = block;
         block_sent = true;
     }
+    return program;
+}
+
+HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& call)
+{
+    if (call.vertex_count == 0 || (call.indices && call.index_count == 0))
+        return D3D_OK;
+    if (!make_current())
+        return DDERR_SURFACELOST;
+    d3d_surface* surface = static_cast<d3d_surface*>(state.textures[0]);
+    GLuint texture = texture_for(surface);
+    unsigned streams = ((call.vertex_format & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW ? 1u : 0u) |
+                       (call.data.normal.lpvData ? 2u : 0u) |
+                       (call.data.diffuse.lpvData ? 4u : 0u) |
+                       (call.data.specular.lpvData ? 8u : 0u);
+    compiled_program* program;
+    if (drawn_valid && cache.valid && streams == drawn_streams && uploads == drawn_uploads &&
+        same_for_drawing(state, drawn_state)) {
+        program = &programs[last_program];
+    } else {
+        if (!(program = set_up_draw(state, call, surface, texture)))
+            return DDERR_GENERIC;
+        drawn_state = state;
+        drawn_streams = streams;
+        drawn_uploads = uploads;
+    }
+    drawn_valid = false;  // until the draw is sent
     // The draw's own uniforms belong to the program: each keeps what it got.
-    if (!program->has_sent || memcmp(&program->sent, &draw_part, sizeof draw_part) != 0) {
-        gl.UniformMatrix4fv(program->world_view, 1, GL_FALSE, draw_part.world_view);
-        gl.UniformMatrix4fv(program->normal_matrix, 1, GL_FALSE, draw_part.normal_matrix);
-        program->sent = draw_part;
+    // A program without lighting reads no normals' matrix.
+    fill_draw_part(state, program->matrices == 2);
+    size_t matrix_bytes = (size_t)program->matrices * sizeof draw_part.world_view;
+    if (!program->has_sent || memcmp(&program->sent, &draw_part, matrix_bytes) != 0) {
+        gl.UniformMatrix4fv(program->draw_matrices, program->matrices, GL_FALSE,
+                            draw_part.world_view);
+        memcpy(&program->sent, &draw_part, matrix_bytes);
         program->has_sent = true;
     }
     GLint base_vertex = 0;
@@ -1312,11 +1423,13 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
     if (!send_draw_data(call, &base_vertex, &index_offset))
         return DDERR_GENERIC;
     cache.valid = true;
+    drawn_valid = true;
 
     GLenum mode = primitive_mode(call.primitive_type);
     if (call.indices)
-        gl.DrawElementsBaseVertex(mode, (GLsizei)call.index_count, GL_UNSIGNED_SHORT,
-                                  (const void*)index_offset, base_vertex);
+        gl.DrawRangeElementsBaseVertex(mode, call.first_vertex, call.last_vertex,
+                                       (GLsizei)call.index_count, GL_UNSIGNED_SHORT,
+                                       (const void*)index_offset, base_vertex);
     else
         gl.DrawArrays(mode, base_vertex, (GLsizei)call.vertex_count);
     return D3D_OK;

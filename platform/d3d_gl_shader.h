@@ -7,7 +7,7 @@
 // operations, colour keying) in front of it and keeps one compiled program
 // per combination, so a software rasteriser runs no code a draw does not
 // need; everything numeric comes from uniforms: the world's matrices, new
-// with every draw (`gl_draw_uniforms` in d3d_gl.cpp), and the rest
+// with every draw (`draw_matrices`, `gl_draw_uniforms` in d3d_gl.cpp), and the rest
 // (projection, colours, lights, fog range) from the uniform block, whose
 // layout is `gl_device_block` there. The lights come in the block grouped by
 // type: directional, point, spot.
@@ -73,8 +73,11 @@ float fog_factor(float d)
 const char vertex[] = R"glsl(
 // What changes with every draw, for the vertex stage alone, outside the
 // block: the fragment stage keeps its uniforms from one draw to the next.
-uniform mat4 world_view;
-uniform mat4 normal_matrix;
+// One array, so that a draw sends both in one call (a program without
+// lighting reads only the first).
+uniform mat4 draw_matrices[2];
+#define world_view draw_matrices[0]
+#define normal_matrix draw_matrices[1]
 
 layout(location = 0) in vec4 in_position;
 layout(location = 1) in vec3 in_normal;

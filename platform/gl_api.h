@@ -59,6 +59,7 @@
     X(PFNGLDRAWARRAYSPROC, DrawArrays)                                                   \
     X(PFNGLDRAWELEMENTSPROC, DrawElements)                                               \
     X(PFNGLDRAWELEMENTSBASEVERTEXPROC, DrawElementsBaseVertex)                           \
+    X(PFNGLDRAWRANGEELEMENTSBASEVERTEXPROC, DrawRangeElementsBaseVertex)                 \
     X(PFNGLCREATESHADERPROC, CreateShader)                                               \
     X(PFNGLSHADERSOURCEPROC, ShaderSource)                                               \
     X(PFNGLCOMPILESHADERPROC, CompileShader)                                             \

@@ -1,19 +1,30 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs to build, test and play.
-# This is the one list of them. Idempotent: apt-get runs only when a package
-# is missing.
+# Installs the Debian packages the project needs. This is the one list of
+# them, in two parts: what building and playing the game needs, and what
+# testing, fuzzing and the benchmarks add.
+#   bash tools/setup.sh        everything (what tools/test.sh runs)
+#   bash tools/setup.sh play   only what tools/play.sh needs
+# Idempotent: the package manager is asked once which of them are installed,
+# and apt-get runs only when one is missing.
 set -euo pipefail
 
-packages=(
+play_packages=(
   # build
   build-essential cmake ninja-build pkg-config
-  # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
   # platform stand-ins: window, input, GL through Mesa, font, sound
-  libsdl2-dev libgl-dev libgl1-mesa-dri libegl1 libegl-mesa0 libfreetype-dev fonts-dejavu-core
+  libsdl2-dev libgl-dev libgl1-mesa-dri libfreetype-dev fonts-dejavu-core
   libopenal-dev libsndfile1-dev
   # texture reader
   libpng-dev zlib1g-dev
+  # the game's heap (shared/src/heap.cpp)
+  libmimalloc-dev
+)
+
+test_packages=(
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # the GL pixel tests draw without a display, through EGL
+  libegl1 libegl-mesa0
   # end-to-end tests: a virtual display, input as a person gives it,
   # screenshots, and the driver script
   xvfb xauth xdotool x11-apps python3
@@ -27,9 +38,22 @@ packages=(
   clang libclang-rt-14-dev
 )
 
+case "${1:-all}" in
+  play) packages=("${play_packages[@]}") ;;
+  all) packages=("${play_packages[@]}" "${test_packages[@]}") ;;
+  *)
+    echo "usage: setup.sh [play|all]" >&2
+    exit 2
+    ;;
+esac
+
+# One query for all of them: a line for each package dpkg knows, and none
+# (only a complaint on stderr) for one it has never seen.
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
+  awk '$NF == "installed" && $(NF-1) == "ok" { print $1 }' || true)
 missing=()
 for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+  if ! grep -qxF "$package" <<<"$installed"; then
     missing+=("$package")
   fi
 done

@@ -151,6 +151,8 @@ RECORD_BEGIN(mow_appendage_info, 8)
 RECORD_END(mow_appendage_info, PLAIN)
 // clang-format on
 
+struct mow_rend_skin;  // the renderer's, mow_rend_dx7.cpp
+
 struct mow_model {
     mow_model* prev;
     mow_model* next;
@@ -172,7 +174,15 @@ struct mow_model {
     int32_t mow_model_reserved_block[31];
     win_vect3 mow_model_sphere_center;
     float mow_model_sphere_radius;  // collision uses it only above 0
+    // The renderer's own form of the clusters for skinning, made when the
+    // model is prepared (mow_rend_init_mow_model); not stored, NULL after
+    // every read and link, and released with the model.
+    mow_rend_skin* mow_model_skin;
 };
+// Lets the renderer's form go with the model (mow_rend_dx7.cpp). Linked
+// models are never released one by one: the one who prepared a linked model
+// calls it before the arena goes.
+RECORD_RELEASE(mow_model, mow_rend_release_mow_model);
 // clang-format off
 RECORD_BEGIN(mow_model, 204)
     REC_LINKS(prev, next)
@@ -188,6 +198,7 @@ RECORD_BEGIN(mow_model, 204)
     REC_WORDS(mow_model_reserved_block)
     REC_WORDS(mow_model_sphere_center)
     REC_WORDS(mow_model_sphere_radius)
+    REC_UNSTORED(mow_model_skin)
 RECORD_END(mow_model, NAMED_LIST, .mow_appendage_array_size = -1,
            .mow_model_sphere_radius = -1.0f)
 // clang-format on

@@ -6,10 +6,14 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
+#include <type_traits>
+#include <utility>
 
 #include "d3dtextr_dx7.h"
 #include "d3dxframe.h"
 #include "debug.h"
+#include "heap.h"
 #include "win_math.h"
 #include "world_services.h"
 
@@ -205,128 +209,473 @@ int init_mow_mesh(const mow_model* model, int32_t m)
     return 1;
 }
 
+// ---- the skinning form
+
+// The renderer's own form of a model's clusters, made when the model is
+// prepared and released with it: the positions and normals of every
+// cluster's vertices as six rows of floats (x, y, z of the positions, then
+// of the normals), from which skinning reads four or eight vertices at a
+// time, one coordinate to a vector; and each cluster cut into runs of
+// vertices whose slots follow each other, so that such a block's results go
+// to the buffers as four or eight win_vect3s in a row. The weights stay in
+// the cluster records, where skinning reads them as it goes.
+struct skin_slot_run {
+    int32_t first, count;                // of the cluster's vertices
+    int32_t position_slot, normal_slot;  // of the first
+};
+
+struct skin_cluster_form {
+    int32_t first_vertex;  // of the cluster in the rows
+    int32_t first_run, run_count;
+};
+
+}  // namespace
+
+struct mow_rend_skin {
+    int32_t vertex_count;  // of all clusters: the length of each row
+    const float* rows[6];
+    int32_t cluster_count;
+    const skin_cluster_form* clusters;
+    const skin_slot_run* runs;
+};
+
+namespace {
+
+// The runs of one cluster, written from `runs` on when given; their count.
+int32_t cut_slot_runs(const mow_cluster& cluster, skin_slot_run* runs)
+{
+    const mow_cluster_vtx* vertices = cluster.mow_cluster_vtx_array;
+    int32_t count = 0;
+    for (int32_t v = 0; v < cluster.mow_cluster_vtx_array_size; ++count) {
+        const uintptr_t p = slot_number(vertices[v].mow_cluster_vtx_translate_vtx);
+        const uintptr_t n = slot_number(vertices[v].mow_cluster_vtx_translate_norm);
+        int32_t end = v + 1;
+        while (
+            end < cluster.mow_cluster_vtx_array_size &&
+            slot_number(vertices[end].mow_cluster_vtx_translate_vtx) == p + (uintptr_t)(end - v) &&
+            slot_number(vertices[end].mow_cluster_vtx_translate_norm) == n + (uintptr_t)(end - v))
+            ++end;
+        if (runs)
+            runs[count] = {v, end - v, (int32_t)p, (int32_t)n};
+        v = end;
+    }
+    return count;
+}
+
+// The form of a model whose slots preparation has checked, in one heap
+// block; NULL after a log line when memory ran out.
+mow_rend_skin* make_skin_form(const mow_model* model)
+{
+    const int32_t clusters = std::max(model->mow_cluster_array_size, 0);
+    int32_t vertices = 0, runs = 0;
+    for (int32_t c = 0; c < clusters; ++c) {
+        vertices += std::max(model->mow_cluster_array[c].mow_cluster_vtx_array_size, 0);
+        runs += cut_slot_runs(model->mow_cluster_array[c], nullptr);
+    }
+    const size_t rows_at = sizeof(mow_rend_skin);
+    const size_t clusters_at = rows_at + 6 * sizeof(float) * (size_t)vertices;
+    const size_t runs_at = clusters_at + sizeof(skin_cluster_form) * (size_t)clusters;
+    char* block = (char*)MALLOC(runs_at + sizeof(skin_slot_run) * (size_t)runs);
+    if (!block) {
+        LOG_ERROR("Could not malloc the skinning form of mow_model '%s'\n",
+                  model->mow_model_name ? model->mow_model_name : "");
+        return nullptr;
+    }
+    mow_rend_skin* form = (mow_rend_skin*)block;
+    float* rows = (float*)(block + rows_at);
+    skin_cluster_form* cluster_forms = (skin_cluster_form*)(block + clusters_at);
+    skin_slot_run* slot_runs = (skin_slot_run*)(block + runs_at);
+    form->vertex_count = vertices;
+    for (int r = 0; r < 6; ++r)
+        form->rows[r] = rows + (size_t)r * (size_t)vertices;
+    form->cluster_count = clusters;
+    form->clusters = cluster_forms;
+    form->runs = slot_runs;
+    int32_t vertex = 0, run = 0;
+    for (int32_t c = 0; c < clusters; ++c) {
+        const mow_cluster& cluster = model->mow_cluster_array[c];
+        cluster_forms[c] = {vertex, run, cut_slot_runs(cluster, slot_runs + run)};
+        run += cluster_forms[c].run_count;
+        for (int32_t v = 0; v < cluster.mow_cluster_vtx_array_size; ++v, ++vertex) {
+            const mow_cluster_vtx& vtx = cluster.mow_cluster_vtx_array[v];
+            const float coords[6] = {vtx.mow_cluster_vtx_pos.x,  vtx.mow_cluster_vtx_pos.y,
+                                     vtx.mow_cluster_vtx_pos.z,  vtx.mow_cluster_vtx_norm.x,
+                                     vtx.mow_cluster_vtx_norm.y, vtx.mow_cluster_vtx_norm.z};
+            for (int r = 0; r < 6; ++r)
+                rows[(size_t)r * (size_t)vertices + (size_t)vertex] = coords[r];
+        }
+    }
+    return form;
+}
+
 // ---- skinning
 
-// Skinning works on vectors of four floats: a matrix's rows (the fourth
-// lane 0), and a vertex's position and normal, each read with the float
-// after it. A point or normal then takes three multiplies and adds of
-// whole rows, in the order of the scalar products of win_math, so the
-// results are the same to the bit. The compiler maps the vectors to the
-// machine's own.
+// Skinning works on vectors of floats, which the compiler maps to the
+// machine's own. One vertex at a time (skin_vertex), a vector holds a matrix
+// row (the fourth lane 0), or a vertex's position or normal, and a point or
+// normal takes three multiplies and adds of whole rows. A block of vertices
+// at a time (skin_block), a vector holds one coordinate of four or eight
+// vertices, and each of the matrix's entries fills a vector of its own.
+// Either way every coordinate is the same products summed in the same order
+// as the scalar products of win_math, so the results are the same to the
+// bit whichever way a vertex goes.
 typedef float four_floats __attribute__((vector_size(16)));
 typedef float four_floats_unaligned __attribute__((vector_size(16), aligned(4)));
+typedef float eight_floats __attribute__((vector_size(32)));
+typedef float eight_floats_unaligned __attribute__((vector_size(32), aligned(4)));
+
+// The helpers of skinning are inlined into the function that runs them, so
+// that they take that function's instruction set (see skin_model). So no
+// call ever passes an eight-lane vector, and the compiler's note that
+// passing one would depend on the instruction set does not apply.
+#define SKIN_INLINE inline __attribute__((always_inline))
+#pragma GCC diagnostic ignored "-Wpsabi"
+
 struct skin_rows {
     four_floats row[4];
 };
 
-skin_rows rows_of(const win_matrix43& m)
-{
-    skin_rows rows;
-    for (int r = 0; r < 4; ++r)
-        rows.row[r] = four_floats{m.m[r][0], m.m[r][1], m.m[r][2], 0.0f};
-    return rows;
-}
-
 // Lane I of v in every lane.
 template <int I>
-four_floats lane(four_floats v)
+SKIN_INLINE four_floats lane(four_floats v)
 {
     return __builtin_shufflevector(v, v, I, I, I, I);
 }
 
 // v's first three lanes times the first three rows.
-inline four_floats times_rows(four_floats v, const skin_rows& m)
+SKIN_INLINE four_floats times_rows(four_floats v, const skin_rows& m)
 {
     return lane<0>(v) * m.row[0] + lane<1>(v) * m.row[1] + lane<2>(v) * m.row[2];
 }
 
 template <class V>
-inline void store_three(V* out, four_floats v)
+SKIN_INLINE void store_three(V* out, four_floats v)
 {
     out->x = v[0];
     out->y = v[1];
     out->z = v[2];
 }
 
-// p M and n M (without the translation row): inlined, as this runs for
-// every skinned vertex of every frame. The vertex is read whole before
-// anything is written, so that no write to the buffers makes the compiler
-// read it again.
-inline void skin_vertex(const skin_rows& m, const mow_cluster_vtx& vtx)
+// Where the next vertices of a run come from and go: vertex `at` of the
+// cluster's six rows, and the entries of its two slots.
+struct skin_cursor {
+    const float* const* rows;
+    size_t at;
+    win_vect3* position;
+    win_norm* normal;
+};
+
+SKIN_INLINE void advance(skin_cursor* t, int vertices)
 {
-    static_assert(offsetof(mow_cluster_vtx, mow_cluster_vtx_norm) == 12 &&
-                      offsetof(mow_cluster_vtx, mow_cluster_vtx_weight) == 24,
-                  "position, normal and weight are seven floats in a row");
-    const char* floats = reinterpret_cast<const char*>(&vtx);
-    const four_floats p = *reinterpret_cast<const four_floats_unaligned*>(floats);
-    const four_floats n = *reinterpret_cast<const four_floats_unaligned*>(
-        floats + offsetof(mow_cluster_vtx, mow_cluster_vtx_norm));
-    const uintptr_t p_slot = slot_number(vtx.mow_cluster_vtx_translate_vtx);
-    const uintptr_t n_slot = slot_number(vtx.mow_cluster_vtx_translate_norm);
-    store_three(&skin_vtx[p_slot], times_rows(p, m) + m.row[3]);
-    store_three(&skin_norm[n_slot], times_rows(n, m));
+    t->at += (size_t)vertices;
+    t->position += vertices;
+    t->normal += vertices;
 }
 
-// The matrix itself, or the identity's floats for attrib 0.
-const win_matrix43& floats_of(const win_matrix43& matrix)
+// p M and n M (without the translation row) of one vertex.
+SKIN_INLINE void skin_vertex(const skin_rows& m, const skin_cursor& t)
 {
-    return matrix.attrib ? matrix : win_math_identity_matrix43;
+    const float* const* rows = t.rows;
+    const four_floats p = {rows[0][t.at], rows[1][t.at], rows[2][t.at], 0.0f};
+    const four_floats n = {rows[3][t.at], rows[4][t.at], rows[5][t.at], 0.0f};
+    store_three(t.position, times_rows(p, m) + m.row[3]);
+    store_three(t.normal, times_rows(n, m));
 }
 
-// Each vertex turned by its weight's share of the joint's animated rotation
-// about the joint, with the joint's local translation and scale whole. A
-// weight of 1 gives the joint's full pose. Vertices of equal weight in a row
-// share one matrix.
-int rend_mow_cluster(const mow_cluster* cluster, const mow_track_augment* pose)
+// ---- blocks of vertices
+
+// A block is four vertices (V four_floats) or eight (eight_floats). The
+// eight-lane vectors are two halves of four lanes, and every shuffle below
+// works within the halves, as the machine's own do: the first half holds
+// vertices 0 to 3 of the block, the second 4 to 7.
+constexpr int in_half(int pick, int half)
 {
+    return pick < 4 ? pick + 4 * half : 8 + (pick - 4) + 4 * half;
+}
+
+// In each half: picks 0 to 3 take a's lanes, 4 to 7 b's.
+template <int P0, int P1, int P2, int P3>
+SKIN_INLINE four_floats pick(four_floats a, four_floats b)
+{
+    return __builtin_shufflevector(a, b, P0, P1, P2, P3);
+}
+
+template <int P0, int P1, int P2, int P3>
+SKIN_INLINE eight_floats pick(eight_floats a, eight_floats b)
+{
+    return __builtin_shufflevector(a, b, in_half(P0, 0), in_half(P1, 0), in_half(P2, 0),
+                                   in_half(P3, 0), in_half(P0, 1), in_half(P1, 1), in_half(P2, 1),
+                                   in_half(P3, 1));
+}
+
+SKIN_INLINE void load_lanes(const float* at, four_floats* v)
+{
+    *v = *reinterpret_cast<const four_floats_unaligned*>(at);
+}
+
+SKIN_INLINE void load_lanes(const float* at, eight_floats* v)
+{
+    *v = *reinterpret_cast<const eight_floats_unaligned*>(at);
+}
+
+// Four vertices' twelve floats, in a, b, c, to the slots from `out` on.
+SKIN_INLINE void store_lanes(char* out, four_floats a, four_floats b, four_floats c)
+{
+    *reinterpret_cast<four_floats_unaligned*>(out) = a;
+    *reinterpret_cast<four_floats_unaligned*>(out + 16) = b;
+    *reinterpret_cast<four_floats_unaligned*>(out + 32) = c;
+}
+
+// Each half of a, b, c holds four vertices' twelve floats: a's low, b's
+// low, c's low, then the high halves, is their order in memory.
+SKIN_INLINE void store_lanes(char* out, eight_floats a, eight_floats b, eight_floats c)
+{
+    *reinterpret_cast<eight_floats_unaligned*>(out) = __builtin_shufflevector(a, b, 0, 1, 2, 3, 8,
+                                                                              9, 10, 11);
+    *reinterpret_cast<eight_floats_unaligned*>(out + 32) = __builtin_shufflevector(c, a, 0, 1, 2, 3,
+                                                                                   12, 13, 14, 15);
+    *reinterpret_cast<eight_floats_unaligned*>(out + 64) = __builtin_shufflevector(b, c, 4, 5, 6, 7,
+                                                                                   12, 13, 14, 15);
+}
+
+// x, y and z of a block's positions or normals, a vector each.
+template <class V>
+struct skin_coords {
+    V x, y, z;
+};
+
+// x0 y0 z0 x1 | y1 z1 x2 y2 | z2 x3 y3 z3 in each half, as win_vect3s lie:
+// each vector turned so that the lanes it gives are in place, then the
+// three blended lane by lane.
+template <class V>
+SKIN_INLINE void store_coords(char* out, const skin_coords<V>& v)
+{
+    const V x = pick<0, 3, 2, 1>(v.x, v.x);  // x0 x3 x2 x1
+    const V y = pick<1, 0, 3, 2>(v.y, v.y);  // y1 y0 y3 y2
+    const V z = pick<2, 1, 0, 3>(v.z, v.z);  // z2 z1 z0 z3
+    store_lanes(out, pick<0, 1, 6, 3>(pick<0, 5, 2, 3>(x, y), z),
+                pick<0, 1, 6, 3>(pick<0, 5, 2, 3>(y, z), x),
+                pick<0, 1, 6, 3>(pick<0, 5, 2, 3>(z, x), y));
+}
+
+// A matrix's twelve entries, each in every lane.
+template <class V>
+struct skin_lanes {
+    V m[4][3];
+};
+
+// v M, with the translation row when `point`.
+template <class V>
+SKIN_INLINE skin_coords<V> times_lanes(const skin_coords<V>& v, const skin_lanes<V>& m, bool point)
+{
+    skin_coords<V> out = {v.x * m.m[0][0] + v.y * m.m[1][0] + v.z * m.m[2][0],
+                          v.x * m.m[0][1] + v.y * m.m[1][1] + v.z * m.m[2][1],
+                          v.x * m.m[0][2] + v.y * m.m[1][2] + v.z * m.m[2][2]};
+    if (point) {
+        out.x += m.m[3][0];
+        out.y += m.m[3][1];
+        out.z += m.m[3][2];
+    }
+    return out;
+}
+
+// The coordinates of a block: rows `first` to `first` + 2.
+template <class V>
+SKIN_INLINE skin_coords<V> load_coords(const skin_cursor& t, int first)
+{
+    skin_coords<V> v;
+    load_lanes(t.rows[first] + t.at, &v.x);
+    load_lanes(t.rows[first + 1] + t.at, &v.y);
+    load_lanes(t.rows[first + 2] + t.at, &v.z);
+    return v;
+}
+
+// A block whose slots follow each other: preparation checked every slot, so
+// they all lie in the buffers.
+template <class V>
+SKIN_INLINE void skin_block(const skin_lanes<V>& m, const skin_cursor& t)
+{
+    store_coords(reinterpret_cast<char*>(t.position), times_lanes(load_coords<V>(t, 0), m, true));
+    store_coords(reinterpret_cast<char*>(t.normal), times_lanes(load_coords<V>(t, 3), m, false));
+}
+
+// Whether the weights of the block's vertices all equal `weight`, to the
+// bit: a cheap test of whole words. Weights equal as floats but not to the
+// bit (0 and -0) fail it, and the block then goes one vertex at a time,
+// where the comparison is that of floats; a NaN weight the same to the bit
+// as the last gives the block the matrix that the last gave it already.
+template <size_t... I>
+SKIN_INLINE bool weights_equal(const mow_cluster_vtx* block, float weight,
+                               std::index_sequence<I...>)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &weight, sizeof bits);
+    auto word = [](const mow_cluster_vtx& vtx) {
+        uint32_t w;
+        std::memcpy(&w, &vtx.mow_cluster_vtx_weight, sizeof w);
+        return w;
+    };
+    return ((word(block[I]) ^ bits) | ...) == 0;
+}
+
+// ---- clusters
+
+// The matrix that moves the vertices now, in the forms of both paths.
+template <bool Wide>
+struct skin_matrix {
+    skin_rows rows;
+    skin_lanes<std::conditional_t<Wide, eight_floats, four_floats>> lanes;
+};
+
+// x in every lane.
+SKIN_INLINE void splat(float x, four_floats* v)
+{
+    *v = four_floats{x, x, x, x};
+}
+
+SKIN_INLINE void splat(float x, eight_floats* v)
+{
+    *v = eight_floats{x, x, x, x, x, x, x, x};
+}
+
+// A matrix of attrib 0 is the identity, whatever its floats hold.
+template <bool Wide>
+SKIN_INLINE void set_matrix(skin_matrix<Wide>* m, const win_matrix43& matrix)
+{
+    const win_matrix43& floats = matrix.attrib ? matrix : win_math_identity_matrix43;
+    for (int r = 0; r < 4; ++r) {
+        m->rows.row[r] = four_floats{floats.m[r][0], floats.m[r][1], floats.m[r][2], 0.0f};
+        for (int c = 0; c < 3; ++c)
+            splat(floats.m[r][c], &m->lanes.m[r][c]);
+    }
+}
+
+// The entries in four lanes: the first half of eight.
+SKIN_INLINE const skin_lanes<four_floats>& four_lanes(const skin_lanes<four_floats>& m)
+{
+    return m;
+}
+
+SKIN_INLINE skin_lanes<four_floats> four_lanes(const skin_lanes<eight_floats>& m)
+{
+    skin_lanes<four_floats> four;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 3; ++c)
+            four.m[r][c] = __builtin_shufflevector(m.m[r][c], m.m[r][c], 0, 1, 2, 3);
+    return four;
+}
+
+// Weighted skinning (rend_mow_cluster): each vertex turned by its weight's
+// share of the joint's animated rotation about the joint, with the joint's
+// local translation and scale whole; a weight of 1 gives the joint's full
+// pose, and vertices of equal weight in a row share one matrix. Rigid
+// skinning (rend_mow_cluster_no_weight), for a joint posed without keys:
+// every vertex moved by the joint's world matrix, whatever its weight.
+// Vertices go eight at a time when `Wide`, or four, where their slots
+// follow each other and their weights are the same, and one by one
+// elsewhere.
+template <bool Wide>
+SKIN_INLINE int skin_cluster(const mow_rend_skin& form, int32_t c, const mow_cluster& cluster,
+                             const mow_track_augment& pose)
+{
+    const bool rigid = pose.mow_augment_no_keys != 0;
+    const skin_cluster_form& cluster_form = form.clusters[c];
     int ok = 1;
     float previous_weight = -2147483648.0f;  // never a real weight
-    // The matrix, the vertex array and its count are copied into locals:
-    // the compiler then knows that the writes to the skinning buffers change
-    // none of them, and keeps them in registers.
-    skin_rows matrix = rows_of(win_math_identity_matrix43);
-    const mow_cluster_vtx* vertices = cluster->mow_cluster_vtx_array;
-    const int32_t count = cluster->mow_cluster_vtx_array_size;
-    for (int32_t v = 0; v < count; ++v) {
-        const mow_cluster_vtx& vtx = vertices[v];
-        if (vtx.mow_cluster_vtx_weight != previous_weight) {
-            previous_weight = vtx.mow_cluster_vtx_weight;
-            win_xform share = pose->mow_augment_xform;
-            share.rx *= previous_weight;
-            share.ry *= previous_weight;
-            share.rz *= previous_weight;
-            win_matrix43 local, skin;
-            ok &= win_math_xform_to_txzy_matrix43(&share, &local);
-            ok &= win_math_multiply_matrix43(&skin, &local, &pose->mow_augment_joint_matrix);
-            matrix = rows_of(floats_of(skin));
+    skin_matrix<Wide> m;
+    set_matrix(&m, rigid ? pose.mow_augment_matrix : win_math_identity_matrix43);
+    const float* rows[6];
+    for (int i = 0; i < 6; ++i)
+        rows[i] = form.rows[i] + cluster_form.first_vertex;
+    for (int32_t r = 0; r < cluster_form.run_count; ++r) {
+        const skin_slot_run& run = form.runs[cluster_form.first_run + r];
+        const mow_cluster_vtx* vtx = cluster.mow_cluster_vtx_array + run.first;
+        skin_cursor t = {rows, (size_t)run.first, &skin_vtx[run.position_slot],
+                         &skin_norm[run.normal_slot]};
+        for (int32_t left = run.count; left > 0;) {
+            if (!rigid && vtx->mow_cluster_vtx_weight != previous_weight) {
+                previous_weight = vtx->mow_cluster_vtx_weight;
+                win_xform share = pose.mow_augment_xform;
+                share.rx *= previous_weight;
+                share.ry *= previous_weight;
+                share.rz *= previous_weight;
+                win_matrix43 local, skin;
+                ok &= win_math_xform_to_txzy_matrix43(&share, &local);
+                ok &= win_math_multiply_matrix43(&skin, &local, &pose.mow_augment_joint_matrix);
+                set_matrix(&m, skin);
+            }
+            int taken = 1;
+            if (Wide) {
+                while (left >= 8 && (rigid || weights_equal(vtx, previous_weight,
+                                                            std::make_index_sequence<8>()))) {
+                    skin_block(m.lanes, t);
+                    advance(&t, 8);
+                    vtx += 8;
+                    left -= 8;
+                }
+                if (left == 0)
+                    break;
+            }
+            if (left >= 4 &&
+                (rigid || weights_equal(vtx, previous_weight, std::make_index_sequence<4>()))) {
+                skin_block(four_lanes(m.lanes), t);
+                taken = 4;
+            } else {
+                skin_vertex(m.rows, t);
+            }
+            advance(&t, taken);
+            vtx += taken;
+            left -= taken;
         }
-        skin_vertex(matrix, vtx);
     }
     return ok;
 }
 
-// A joint posed without keys moves its vertices rigidly, whatever their
-// weights.
-int rend_mow_cluster_no_weight(const mow_cluster* cluster, const mow_track_augment* pose)
+template <bool Wide>
+SKIN_INLINE int skin_clusters(const mow_model* model, const mow_track_augment* poses)
 {
-    const skin_rows matrix = rows_of(floats_of(pose->mow_augment_matrix));
-    const mow_cluster_vtx* vertices = cluster->mow_cluster_vtx_array;
-    const int32_t count = cluster->mow_cluster_vtx_array_size;
-    for (int32_t v = 0; v < count; ++v)
-        skin_vertex(matrix, vertices[v]);
-    return 1;
+    const mow_rend_skin& form = *model->mow_model_skin;
+    int ok = 1;
+    for (int32_t c = 0; c < form.cluster_count; ++c) {
+        const mow_cluster& cluster = model->mow_cluster_array[c];
+        ok &= skin_cluster<Wide>(form, c, cluster, poses[cluster.mow_cluster_joint_idx]);
+    }
+    return ok;
 }
+
+int skin_four_lanes(const mow_model* model, const mow_track_augment* poses)
+{
+    return skin_clusters<false>(model, poses);
+}
+
+// Where the processor has eight-lane vectors, blocks take eight vertices
+// (and the four-vertex blocks the shorter instructions of that set): the
+// same function compiled for them, chosen while the program runs.
+#if defined(__x86_64__)
+__attribute__((target("avx"))) int skin_eight_lanes(const mow_model* model,
+                                                    const mow_track_augment* poses)
+{
+    return skin_clusters<true>(model, poses);
+}
+
+const bool has_eight_lanes = __builtin_cpu_supports("avx");
+#else
+int skin_eight_lanes(const mow_model* model, const mow_track_augment* poses)
+{
+    return skin_clusters<false>(model, poses);
+}
+
+const bool has_eight_lanes = false;
+#endif
 
 int skin_model(const mow_model* model, const mow_track_augment* poses)
 {
-    int ok = 1;
-    for (int32_t c = 0; c < model->mow_cluster_array_size; ++c) {
-        const mow_cluster* cluster = &model->mow_cluster_array[c];
-        const mow_track_augment* pose = &poses[cluster->mow_cluster_joint_idx];
-        ok &= pose->mow_augment_no_keys ? rend_mow_cluster_no_weight(cluster, pose)
-                                        : rend_mow_cluster(cluster, pose);
+    if (!model->mow_model_skin) {
+        LOG_ERROR("Cannot skin mow_model '%s' before mow_rend_init_mow_model\n",
+                  model->mow_model_name ? model->mow_model_name : "");
+        return 0;
     }
-    return ok;
+    return has_eight_lanes ? skin_eight_lanes(model, poses) : skin_four_lanes(model, poses);
 }
 
 // ---- drawing
@@ -664,9 +1013,10 @@ void mow_rend_reset(void)
 
 // ---- models
 
-int mow_rend_init_mow_model(const mow_model* mow_model_ptr)
+int mow_rend_init_mow_model(mow_model* mow_model_ptr)
 {
     REFUSE_NULL(mow_model_ptr, "mow_rend_init_mow_model", "mow_model", 0);
+    mow_rend_release_mow_model(mow_model_ptr);
     if (!mow_geo_validate_mow_model(mow_model_ptr))
         return 0;
     for (int32_t c = 0; c < mow_model_ptr->mow_cluster_array_size; ++c)
@@ -675,7 +1025,17 @@ int mow_rend_init_mow_model(const mow_model* mow_model_ptr)
     for (int32_t m = 0; m < mow_model_ptr->mow_mesh_array_size; ++m)
         if (!init_mow_mesh(mow_model_ptr, m))
             return 0;
-    return 1;
+    mow_model_ptr->mow_model_skin = make_skin_form(mow_model_ptr);
+    return mow_model_ptr->mow_model_skin != nullptr;
+}
+
+void mow_rend_release_mow_model(void* mow_model_ptr)
+{
+    mow_model* model = (mow_model*)mow_model_ptr;
+    if (model && model->mow_model_skin) {
+        FREE(model->mow_model_skin);
+        model->mow_model_skin = nullptr;
+    }
 }
 
 int mow_rend_skin_mow_model(const mow_model* mow_model_ptr,

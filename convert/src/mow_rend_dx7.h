@@ -15,7 +15,13 @@
 // before it is drawn: everything mow_geo_validate_mow_model checks, and
 // every skinning slot and clustered group within the buffers. Drawing then
 // reads nothing outside an array, provided the pose array holds
-// mow_geo_pose_count(model) records.
+// mow_geo_pose_count(model) records. Preparation also lays the clusters out
+// for skinning in the renderer's own form (the model's mow_model_skin,
+// released with the model): their positions and normals in rows of floats,
+// which skinning reads several vertices at a time, and the runs of vertices
+// whose slots follow each other. So a model whose clusters' positions,
+// normals or slots change is prepared again; their weights are read from
+// the records at every skinning.
 //
 // Textures. A group draws with the texture its shader shows now: slot
 // current_texture of the shader's texture containers, the shader being
@@ -54,11 +60,13 @@ enum { MOW_REND_BUFFER_SIZE = 8000 };
 // drawn, and answers the AND of the colour setters; mow_rend_cleanup has
 // nothing to release and answers 1.
 
-// Checks a model, once, right after it is read and before it is drawn (see
-// Preparation). 1, or 0 after one ERROR line naming the model and its
-// fault. A group whose shader index names none of the model's shader files
-// only gets a WARNING: it draws untextured.
-int mow_rend_init_mow_model(const mow_model* mow_model_ptr);
+// Checks and lays out a model, once, right after it is read and before it
+// is drawn (see Preparation). 1, or 0 after one ERROR line naming the model
+// and its fault (the model is then not prepared). A group whose shader
+// index names none of the model's shader files only gets a WARNING: it
+// draws untextured. mow_rend_release_mow_model (mow_geo.h), which releasing
+// the model calls, lets its skinning form go.
+int mow_rend_init_mow_model(mow_model* mow_model_ptr);
 
 // Skins and draws a prepared model posed in `mow_track_augment_array` (one
 // record per pose, mow_geo_pose_count), with the `win_shader_array_size`
@@ -73,7 +81,8 @@ int mow_rend_wire_mow_model(const mow_model* mow_model_ptr,
                             const mow_track_augment* mow_track_augment_array, DWORD draw_flags);
 // Skinning alone: every cluster of a prepared model into the skinning
 // buffers (the first step of mow_rend_rend_mow_model). 1, or 0 after a log
-// line for a missing argument.
+// line for a missing argument or a model that was not prepared (which
+// mow_rend_rend_mow_model then draws from the buffers as they are).
 int mow_rend_skin_mow_model(const mow_model* mow_model_ptr,
                             const mow_track_augment* mow_track_augment_array);
 

@@ -2,6 +2,8 @@
 #include "win_math.h"
 
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 
 #include "debug.h"
 
@@ -370,28 +372,45 @@ int win_math_multiply_norm_by_matrix44(win_norm* vDest, const win_norm* vSrc,
         return 0;                                                                  \
     }
 
+// a b into q, which is neither of them. A matrix of attrib 0 is the
+// identity, whatever its floats hold. Row i of the product is a's row i
+// times b's rows, worked on whole rows at once: each entry is the same
+// products summed in the same order as one at a time, so the result is the
+// same to the bit. (Skinning builds a matrix for every run of vertices of
+// equal weight, a product of up to five.)
+static void multiply43(win_matrix43* q_mat, const win_matrix43* a_mat, const win_matrix43* b_mat)
+{
+    if (a_mat->attrib == 0) {
+        *q_mat = *b_mat;
+        return;
+    }
+    if (b_mat->attrib == 0) {
+        *q_mat = *a_mat;
+        return;
+    }
+    typedef float row __attribute__((vector_size(16)));
+    const float(*a)[3] = a_mat->m;
+    const float(*b)[3] = b_mat->m;
+    const row b0 = {b[0][0], b[0][1], b[0][2], 0.0f}, b1 = {b[1][0], b[1][1], b[1][2], 0.0f},
+              b2 = {b[2][0], b[2][1], b[2][2], 0.0f}, b3 = {b[3][0], b[3][1], b[3][2], 0.0f};
+    row q[4];
+    for (int i = 0; i < 4; i++)
+        q[i] = a[i][0] * b0 + a[i][1] * b1 + a[i][2] * b2;
+    q[3] += b3;
+    const int32_t attrib = a_mat->attrib | b_mat->attrib;
+    // Each row is written as four floats, in order: the fourth lands on the
+    // next row's first, which the next row then writes, or on attrib.
+    static_assert(offsetof(win_matrix43, attrib) == sizeof(float[4][3]), "attrib follows the rows");
+    for (int i = 0; i < 4; i++)
+        std::memcpy((char*)q_mat + sizeof(float[3]) * i, &q[i], sizeof q[i]);
+    q_mat->attrib = attrib;
+}
+
 int win_math_multiply_matrix43(win_matrix43* q_mat, const win_matrix43* a_mat,
                                const win_matrix43* b_mat)
 {
     REFUSE_NULL_OR_ALIASED_PRODUCT("win_math_multiply_matrix43");
-    if (a_mat->attrib == 0) {
-        *q_mat = *b_mat;
-        return 1;
-    }
-    if (b_mat->attrib == 0) {
-        *q_mat = *a_mat;
-        return 1;
-    }
-    const float(*a)[3] = a_mat->m;
-    const float(*b)[3] = b_mat->m;
-    for (int i = 0; i < 4; i++) {
-        for (int j = 0; j < 3; j++) {
-            q_mat->m[i][j] = a[i][0] * b[0][j] + a[i][1] * b[1][j] + a[i][2] * b[2][j];
-            if (i == 3)
-                q_mat->m[i][j] += b[3][j];
-        }
-    }
-    q_mat->attrib = a_mat->attrib | b_mat->attrib;
+    multiply43(q_mat, a_mat, b_mat);
     return 1;
 }
 
@@ -471,14 +490,18 @@ static int xform_to_matrix43(const win_xform* xform, win_matrix43* matrix,
     const float angle[3] = {xform->rx, xform->ry, xform->rz};
     const int* order = (attrib & WIN_ATTRIB_ROTATE) == WIN_ATTRIB_ROTATE ? three_axis_order
                                                                          : order_xyz;
-    win_matrix43 rotation = win_math_identity_matrix43;
+    // The product so far is `*rotation`; each factor's product goes into
+    // the other of two matrices.
+    win_matrix43 products[2] = {win_math_identity_matrix43};
+    win_matrix43* rotation = &products[0];
     for (int i = 0; i < 3; i++) {
         const int axis = order[i];
         if (!(attrib & (WIN_ATTRIB_ROTATE_X << axis)))
             continue;
-        win_matrix43 single, product;
+        win_matrix43 single;
         build_axis_rotation43(&single, axis, angle[axis]);
-        status &= win_math_multiply_matrix43(&product, &rotation, &single);
+        win_matrix43* product = rotation == &products[0] ? &products[1] : &products[0];
+        multiply43(product, rotation, &single);
         rotation = product;
     }
 
@@ -489,11 +512,10 @@ static int xform_to_matrix43(const win_xform* xform, win_matrix43* matrix,
         scale.m[1][1] = xform->sy;
         scale.m[2][2] = xform->sz;
         scale.attrib = attrib & WIN_ATTRIB_SCALE;
-        win_matrix43 product;
-        status &= win_math_multiply_matrix43(&product, &rotation, &scale);
-        rotation = product;
+        multiply43(matrix, rotation, &scale);
+    } else {
+        *matrix = *rotation;
     }
-    *matrix = rotation;
 
     if (attrib & WIN_ATTRIB_TRANSLATE) {
         matrix->attrib |= attrib & WIN_ATTRIB_TRANSLATE;

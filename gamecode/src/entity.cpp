@@ -313,12 +313,15 @@ void interpret_weapon_input(win_entity* entity, win_character* character)
         if (character->win_ai && character->win_ai->current_goal)
             view.goal_target = character->win_ai->current_goal->target_entity;
     }
+    const anim_weapon_data before = view.weapon_data;
     anim_interpret_reaction_input(entity, character ? &view : nullptr);
     anim_interpret_aim_input(entity, character ? &view : nullptr);
-    if (weapon) {
+    // Only what the choices changed goes back: a state they started may have
+    // fired the weapon meanwhile, which counted its own shot.
+    if (weapon && view.weapon_data.shots_fired != before.shots_fired)
         weapon->shots_fired = view.weapon_data.shots_fired;
+    if (weapon && view.weapon_data.charge != before.charge)
         weapon->charge = view.weapon_data.charge;
-    }
 }
 
 // A billboard turns its face to the camera: the rotation of a look from the
@@ -781,7 +784,17 @@ void entity_act_on_new_state(win_entity* entity)
         if (type & ANIM_TYPE_HOLSTERING_2) {
             if (win_weapon_data* weapon = weapon_data_of(character->current_weapon))
                 weapon->shots_fired = 0;
+            // A weapon chosen in place of the one put away stays chosen: the
+            // aim input goes on to draw it once this one is away.
+            win_entity* chosen = game_globals.current_weapon;
+            if (chosen == character->current_weapon)
+                chosen = nullptr;
             entity_set_current_weapon(entity, nullptr);
+            if (chosen) {
+                game_globals.current_weapon = chosen;
+                entity_weapon_hold_texture(&game_globals.weapon_icon_texture,
+                                           entity_retrieve_icon_texture(chosen));
+            }
         }
     }
     if ((type & ANIM_TYPE_ATTACKING) && (state->reaction_flags & 0x1C0))

@@ -19,8 +19,12 @@ struct press_flags {
     int32_t start, aim, scroll_up, scroll_down, toggle, z, any_key, action, other;
 };
 press_flags press = {};
-// The state entry (winmain_state_entries) in which exploration last warned
-// that it has no player: once per entry, not once per frame.
+// The state entry (winmain_state_entries) of the last exploration frame, and
+// the one in which exploration last warned that it has no player: once per
+// entry, not once per frame, and never in an entry's first frame, whose input
+// comes before the level's scripts have had their first slice (the start
+// script is what sets the player).
+int32_t explored_entry = -1;
 int32_t warned_without_player = -1;
 // The bits held when the level began that have not been released since.
 int32_t held_back = 0;
@@ -110,9 +114,11 @@ const one_shot one_shots[] = {
 
 void explore_input(int32_t mask)
 {
+    const bool first_frame = explored_entry != winmain_state_entries;
+    explored_entry = winmain_state_entries;
     win_entity* player = game_globals.player_character;
     if (!player) {
-        if (warned_without_player != winmain_state_entries) {
+        if (!first_frame && warned_without_player != winmain_state_entries) {
             LOG_WARNING("%s", "No player_character defined\n");
             warned_without_player = winmain_state_entries;
         }
@@ -262,5 +268,6 @@ void input_reset(void)
 {
     press = {};
     held_back = 0;
+    explored_entry = -1;
     warned_without_player = -1;
 }

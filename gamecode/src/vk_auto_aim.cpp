@@ -20,8 +20,6 @@ constexpr float VK_AUTO_AIM_MAX_AIM_HEIGHT = 80.0f;
 constexpr float VK_AUTO_AIM_MAX_RANGE = 5000.0f;
 constexpr float VK_AUTO_AIM_HALF_ANGLE = 1.0471976f;  // 60 degrees, to the side and up or down
 constexpr float VK_AUTO_AIM_FRACTION_STEP = 0.2f;
-// The hand's rest against the aim: -10, 37 and 7 degrees about x, y and z.
-constexpr float VK_AUTO_AIM_ARM_OFFSET[3] = {-0.17453292f, 0.6457718f, 0.12217305f};
 
 win_vect3 position_of(const win_entity* entity)
 {

@@ -23,6 +23,10 @@ enum {
     VK_AUTO_AIM_ARM_JOINT = 7,
     VK_AUTO_AIM_HAND_JOINT = 8,
 };
+// The hand's rest against the aim: the aimed arm is turned by these angles
+// about x, y and z (-10, 37 and 7 degrees) before the aim, so a model holds
+// what it aims along the direction that this turn takes to its forward (-z).
+constexpr float VK_AUTO_AIM_ARM_OFFSET[3] = {-0.17453292f, 0.6457718f, 0.12217305f};
 
 struct vk_auto_aim_state_record {
     int32_t auto_aim_off = 1;  // 1 while off

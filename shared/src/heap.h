@@ -1,6 +1,7 @@
-// Heap wrappers: plain C heap blocks, with misuse reported at the caller's
-// source position. Every allocation of the program goes through MALLOC,
-// STRDUP and FREE.
+// Heap wrappers: heap blocks (see heap.cpp for whose), with misuse reported
+// at the caller's source position. Every allocation of the program goes
+// through MALLOC, STRDUP and FREE, and only FREE releases what they gave: a
+// block of theirs is never handed to free(), nor one of the C library to FREE.
 #pragma once
 
 #include <cstddef>

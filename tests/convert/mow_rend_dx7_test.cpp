@@ -376,6 +376,159 @@ TEST_F(ModelRenderer, SkinningFollowsEachJointByItsVertexWeights)
     EXPECT_TRUE(log->errors().empty());
 }
 
+// Skinning takes vertices eight or four at a time where their slots follow
+// each other and their weights are the same, and one at a time elsewhere;
+// every vertex must come out to the bit as the one-at-a-time rule gives it.
+TEST_F(ModelRenderer, BlocksOfVerticesSkinToTheBitAsOneAtATime)
+{
+    // One cluster of 45 vertices on the arm, in runs of equal weight of 13,
+    // 1, 8, 3, 4, 9 and 7 (0 then -0, equal but not the same bits); slots
+    // that follow each other, run backwards, come back to one written
+    // before (the later vertex wins), and normal slots that jump where the
+    // position slots run on.
+    const int32_t count = 45;
+    const struct {
+        int32_t length;
+        float weight;
+    } runs[] = {{13, 1.0f}, {1, 0.5f}, {8, 0.25f}, {3, 0.0f}, {4, -0.0f}, {9, 0.75f}, {7, 1.0f}};
+    std::vector<float> weights;
+    for (const auto& run : runs)
+        weights.insert(weights.end(), (size_t)run.length, run.weight);
+    ASSERT_EQ(weights.size(), (size_t)count);
+    auto position_slot = [](int32_t v) -> uintptr_t {
+        return v < 20 ? 100 + v : v < 24 ? 220 - v : v == 24 ? 103 : 300 + v;
+    };
+    auto normal_slot = [&](int32_t v) -> uintptr_t {
+        return v >= 30 && v < 38 ? 500 + 3 * v : position_slot(v) + 1000;
+    };
+
+    mow_cluster* clusters = malloc_mow_cluster_array(1);
+    clusters[0].mow_cluster_name = STRDUP("arm");
+    clusters[0].mow_cluster_joint_idx = 1;
+    clusters[0].mow_cluster_vtx_array = malloc_mow_cluster_vtx_array(count);
+    clusters[0].mow_cluster_vtx_array_size = count;
+    for (int32_t v = 0; v < count; ++v) {
+        mow_cluster_vtx& vtx = clusters[0].mow_cluster_vtx_array[v];
+        const float f = (float)v;
+        vtx.mow_cluster_vtx_pos = {0.37f * f - 3.0f, 1.1f - 0.05f * f * f, 0.3f + 0.01f * f};
+        vtx.mow_cluster_vtx_norm = {0.6f, -0.01f * f, -0.8f};
+        vtx.mow_cluster_vtx_weight = weights[(size_t)v];
+        vtx.mow_cluster_vtx_translate_vtx = (win_vect3_ptr)position_slot(v);
+        vtx.mow_cluster_vtx_translate_norm = (win_norm_ptr)normal_slot(v);
+    }
+    free_mow_cluster_array(model->mow_cluster_array, model->mow_cluster_array_size);
+    model->mow_cluster_array = clusters;
+    model->mow_cluster_array_size = 1;
+    // The body draws the cluster's vertices from their slots.
+    mow_shader_group* body = model->mow_mesh_array[0].mow_shader_group_array;
+    free_win_vect3_ptr_array(body->mow_translate_vtx_array, body->mow_translate_vtx_array_size);
+    free_win_norm_ptr_array(body->mow_translate_norm_array, body->mow_translate_norm_array_size);
+    free_win_uv_array(body->mow_uv_array, body->mow_uv_array_size);
+    body->mow_translate_vtx_array = malloc_win_vect3_ptr_array(count);
+    body->mow_translate_norm_array = malloc_win_norm_ptr_array(count);
+    body->mow_uv_array = malloc_win_uv_array(count);
+    body->mow_translate_vtx_array_size = body->mow_translate_norm_array_size =
+        body->mow_uv_array_size = count;
+    for (int32_t v = 0; v < count; ++v) {
+        body->mow_translate_vtx_array[v] = (win_vect3_ptr)position_slot(v);
+        body->mow_translate_norm_array[v] = (win_norm_ptr)normal_slot(v);
+    }
+    ASSERT_EQ(mow_rend_init_mow_model(model), 1);
+
+    // The arm turned about all three axes, scaled and moved.
+    mow_track_augment& arm = poses[1];
+    arm.mow_augment_xform = {0.5f, -0.25f, 0.75f, 0.6f, -0.4f, 0.3f, 1.5f, 0.8f, 1.25f, 0x1FF};
+    win_math_set_translate_matrix43(&arm.mow_augment_joint_matrix, 0.0f, 2.25f, 0.0f);
+    win_matrix43 local;
+    win_math_xform_to_txzy_matrix43(&arm.mow_augment_xform, &local);
+    win_math_multiply_matrix43(&arm.mow_augment_matrix, &local, &arm.mow_augment_joint_matrix);
+
+    for (int rigid = 0; rigid < 2; ++rigid) {
+        SCOPED_TRACE(rigid ? "rigid" : "weighted");
+        arm.mow_augment_no_keys = rigid;
+        // The rule, one vertex at a time, into slots; a later vertex
+        // overwrites an earlier one.
+        std::vector<win_vect3> positions(2000);
+        std::vector<win_norm> normals(2000);
+        float previous_weight = -2147483648.0f;
+        win_matrix43 matrix = arm.mow_augment_matrix;
+        for (int32_t v = 0; v < count; ++v) {
+            const mow_cluster_vtx& vtx = clusters[0].mow_cluster_vtx_array[v];
+            if (!rigid && vtx.mow_cluster_vtx_weight != previous_weight) {
+                previous_weight = vtx.mow_cluster_vtx_weight;
+                win_xform share = arm.mow_augment_xform;
+                share.rx *= previous_weight;
+                share.ry *= previous_weight;
+                share.rz *= previous_weight;
+                win_math_xform_to_txzy_matrix43(&share, &local);
+                win_math_multiply_matrix43(&matrix, &local, &arm.mow_augment_joint_matrix);
+            }
+            win_math_multiply_vect3_by_matrix43(&positions[position_slot(v)],
+                                                &vtx.mow_cluster_vtx_pos, &matrix);
+            win_math_multiply_norm_by_matrix43(&normals[normal_slot(v)], &vtx.mow_cluster_vtx_norm,
+                                               &matrix);
+        }
+        const d3d_recorded_draw* drawn = draw_body();
+        ASSERT_EQ(drawn->vertex_count, (DWORD)count);
+        for (int32_t v = 0; v < count; ++v) {
+            const d3d_recorded_vertex& got = drawn->vertices[v];
+            const win_vect3 position = {got.x, got.y, got.z};
+            const win_norm normal = {got.nx, got.ny, got.nz};
+            EXPECT_EQ(std::memcmp(&position, &positions[position_slot(v)], sizeof position), 0)
+                << "vertex " << v;
+            EXPECT_EQ(std::memcmp(&normal, &normals[normal_slot(v)], sizeof normal), 0)
+                << "vertex " << v;
+        }
+    }
+
+    // Weights are read from the cluster as it stands: one changed in the
+    // middle of a block of eight takes effect.
+    arm.mow_augment_no_keys = 0;
+    clusters[0].mow_cluster_vtx_array[4].mow_cluster_vtx_weight = 0.0f;
+    const d3d_recorded_draw* drawn = draw_body();
+    win_matrix43 unturned;
+    win_xform share = arm.mow_augment_xform;
+    share.rx = share.ry = share.rz = 0.0f;
+    win_math_xform_to_txzy_matrix43(&share, &local);
+    win_math_multiply_matrix43(&unturned, &local, &arm.mow_augment_joint_matrix);
+    win_vect3 expected;
+    win_math_multiply_vect3_by_matrix43(
+        &expected, &clusters[0].mow_cluster_vtx_array[4].mow_cluster_vtx_pos, &unturned);
+    const win_vect3 got = {drawn->vertices[4].x, drawn->vertices[4].y, drawn->vertices[4].z};
+    EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0);
+    EXPECT_TRUE(log->errors().empty());
+}
+
+// The skinning form lives as long as the model, and only a prepared model is
+// skinned.
+TEST_F(ModelRenderer, OnlyAPreparedModelIsSkinnedAndItsFormGoesWithIt)
+{
+    const int64_t before = heap_live_blocks();
+    mow_model* figure = demo_model_make("figure");
+    const int64_t made = heap_live_blocks();
+    log->clear();
+    EXPECT_EQ(mow_rend_skin_mow_model(figure, poses), 0);
+    EXPECT_EQ(log->errors(), (std::vector<std::string>{
+                                 "Cannot skin mow_model 'figure' before mow_rend_init_mow_model"}));
+
+    ASSERT_EQ(mow_rend_init_mow_model(figure), 1);
+    EXPECT_EQ(heap_live_blocks(), made + 1);
+    ASSERT_EQ(mow_rend_init_mow_model(figure), 1);
+    EXPECT_EQ(heap_live_blocks(), made + 1) << "preparing again replaces the form";
+    EXPECT_EQ(mow_rend_skin_mow_model(figure, poses), 1);
+
+    // A model that fails preparation again keeps no form.
+    figure->mow_cluster_array[0].mow_cluster_vtx_array[0].mow_cluster_vtx_translate_vtx =
+        (win_vect3_ptr)(uintptr_t)MOW_REND_BUFFER_SIZE;
+    EXPECT_EQ(mow_rend_init_mow_model(figure), 0);
+    EXPECT_EQ(heap_live_blocks(), made);
+    EXPECT_EQ(mow_rend_skin_mow_model(figure, poses), 0);
+
+    ASSERT_EQ(mow_rend_init_mow_model(model), 1);
+    EXPECT_EQ(free_mow_model(figure), 1);
+    EXPECT_EQ(heap_live_blocks(), before);
+}
+
 TEST_F(ModelRenderer, WireframeSendsFlatColouredLinesAndPutsItsStatesBack)
 {
     TestShader shader(&plain->container);

@@ -404,6 +404,112 @@ TEST_P(GlFrame, DrawsReachTheVerticesTheirIndicesUse)
     EXPECT_TRUE(looks_like(530, 50, yellow)) << "a draw without indices";
 }
 
+// A draw whose states are those of the draw before it, its world transform
+// aside, reuses what was set up for that one; frames in a row write their
+// vertices into two stream buffers in turn. Every draw must still show its
+// own states, texels and place, frame after frame.
+TEST_P(GlFrame, DrawsAndFramesInARowKeepTheirOwnStates)
+{
+    win_matrix44 projection;
+    d3dxframe_build_projection_matrix(&projection, 3.14159265f / 2.0f, 0.75f, 1.0f, 100.0f);
+    d3dxframe_set_projection_transform(&projection);
+    D3DLIGHT7 light = {};
+    light.dltType = D3DLIGHT_DIRECTIONAL;
+    light.dcvDiffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+    light.dvDirection = {0.0f, 0.0f, -1.0f};
+    light_index = d3dxframe_set_dynamic_light_color(light, light_index);
+    d3dxframe_set_light_allocation(0);
+    const DWORD colours[] = {red, green, blue, yellow, white};
+    for (int frame = 0; frame < 4; ++frame) {
+        SCOPED_TRACE(frame);
+        ASSERT_EQ(d3dxframe_begin_scene(0), 1);
+        // First a draw of more vertices each frame, so that the draws after
+        // it lie elsewhere in the stream buffer than two frames before.
+        std::vector<screen_vertex> growing((size_t)(4 + 100 * frame),
+                                           screen_vertex{0, 0, 0.5f, 1, black});
+        const WORD last = (WORD)(growing.size() - 4);
+        const float corners[4][2] = {{500, 100}, {560, 100}, {560, 160}, {500, 160}};
+        for (int i = 0; i < 4; ++i)
+            growing[last + i] = {corners[i][0], corners[i][1], 0.5f, 1, colours[frame]};
+        WORD quad[6] = {last, (WORD)(last + 1), (WORD)(last + 2),
+                        last, (WORD)(last + 2), (WORD)(last + 3)};
+        EXPECT_EQ(d3dx_globals.device->DrawIndexedPrimitive(
+                      D3DPT_TRIANGLELIST, 0x44, growing.data(), (DWORD)growing.size(), quad, 6, 0),
+                  D3D_OK);
+        // Alike but for their vertices.
+        screen_rect(20, 20, 80, 80, 0.5f, colours[frame]);
+        screen_rect(100, 20, 160, 80, 0.5f, colours[frame + 1]);
+        // Blending turned on between two draws that are otherwise alike.
+        screen_rect(180, 20, 240, 80, 0.5f, 0x80FFFFFF);
+        d3dxframe_set_render_state(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
+        d3dxframe_set_render_state(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
+        d3dxframe_set_render_state(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        screen_rect(260, 20, 320, 80, 0.5f, 0x80FFFFFF);
+        d3dxframe_set_render_state(D3DRENDERSTATE_ALPHABLENDENABLE, 0);
+        // A texture whose texels and colour key change between two draws
+        // with it (the key needs another program), over red.
+        screen_rect(340, 20, 400, 80, 0.5f, red);
+        screen_rect(420, 20, 480, 80, 0.5f, red);
+        IDirectDrawSurface7* surface = keyed_texture.texture_container_surface;
+        surface->SetColorKey(DDCKEY_SRCBLT, nullptr);
+        d3dxframe_set_texture_filter(0);
+        EXPECT_EQ(d3dxframe_draw_screen_quad(&keyed_texture, white, white, white, white, 340.0f,
+                                             20.0f, 59.0f, 59.0f),
+                  1);
+        DDSURFACEDESC2 desc = {};
+        desc.dwSize = 124;
+        ASSERT_EQ(surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+        ((DWORD*)desc.lpSurface)[0] = colours[frame + 1];
+        surface->Unlock(nullptr);
+        DDCOLORKEY key = {0, 0};
+        surface->SetColorKey(DDCKEY_SRCBLT, &key);
+        EXPECT_EQ(d3dxframe_draw_screen_quad(&keyed_texture, white, white, white, white, 420.0f,
+                                             20.0f, 59.0f, 59.0f),
+                  1);
+        d3dxframe_set_texture(0, nullptr);
+        // The lit triangle twice, moved by its world transform alone.
+        for (float x : {0.0f, 4.0f}) {
+            win_matrix44 world = {};
+            for (int i = 0; i < 4; ++i)
+                world.m[i][i] = 1.0f;
+            world.m[3][0] = x;
+            d3dxframe_set_world_transform(&world);
+            EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLELIST, 0x12, (void*)lit_triangle, 3, 0),
+                      1);
+        }
+        win_matrix44 identity = {};
+        for (int i = 0; i < 4; ++i)
+            identity.m[i][i] = 1.0f;
+        d3dxframe_set_world_transform(&identity);
+        ASSERT_EQ(d3dxframe_end_scene(), 1);
+
+        EXPECT_TRUE(looks_like(50, 50, colours[frame]));
+        EXPECT_TRUE(looks_like(130, 50, colours[frame + 1]));
+        EXPECT_TRUE(looks_like(210, 50, white)) << "not blended";
+        EXPECT_TRUE(looks_like(290, 50, 0.5f, 0.5f, 0.5f)) << "blended";
+        EXPECT_TRUE(looks_like(345, 25, frame == 0 ? green : colours[frame])) << "texels before";
+        EXPECT_TRUE(looks_like(425, 25, colours[frame + 1])) << "texels after";
+        EXPECT_TRUE(looks_like(362, 42, black)) << "the texel before it was keyed";
+        EXPECT_TRUE(looks_like(442, 42, red)) << "the keyed texel";
+        EXPECT_TRUE(looks_like(530, 130, colours[frame])) << "the growing draw";
+        float x, y;
+        project(lit_triangle[0], &x, &y);
+        const float lit = std::min(1.0f, 1.0f + (float)ambient_level / 255.0f);
+        for (float moved : {0.0f, 4.0f}) {
+            float cx = 0.0f, cy = 0.0f;
+            for (lit_vertex v : lit_triangle) {
+                v.x += moved;
+                project(v, &x, &y);
+                cx += x / 3.0f;
+                cy += y / 3.0f;
+            }
+            EXPECT_TRUE(looks_like((int)std::lround(cx), (int)std::lround(cy), lit, lit, lit))
+                << "lit triangle moved by " << moved;
+        }
+        EXPECT_EQ(d3dxframe_update_frame(1), 0);
+    }
+}
+
 TEST_P(GlFrame, TheSceneIsTheSameAfterADeviceLossAndRestore)
 {
     draw_scene();

@@ -30,11 +30,8 @@ mow_appendage_sphere_key* make_appendage_spheres(const mow_model* model, int32_t
     return spheres;
 }
 
-void draw_prepared(const void* record)
+void draw(const mow_model* model)
 {
-    const mow_model* model = (const mow_model*)record;
-    if (!mow_rend_init_mow_model(model))
-        return;
     const int32_t pose_count = mow_geo_pose_count(model);
     mow_track_augment* poses = malloc_mow_track_augment_array(pose_count);
     if (!poses)
@@ -51,6 +48,16 @@ void draw_prepared(const void* record)
         }
     }
     free_mow_track_augment_array(poses, pose_count);
+}
+
+// Preparing gives the model its skinning form, which releasing the model
+// lets go; the linked model is never released, so the form goes here.
+void draw_prepared(const void* record)
+{
+    mow_model* model = (mow_model*)const_cast<void*>(record);
+    if (mow_rend_init_mow_model(model))
+        draw(model);
+    mow_rend_release_mow_model(model);
 }
 
 }  // namespace

@@ -125,16 +125,22 @@ protected:
 
 TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
 {
-    std::set<std::string> scripts = {demo_level_start_script};
+    // The scripts that the game starts by name: the menu's, and the Hints
+    // key's.
+    std::set<std::string> scripts = {demo_level_start_script, demo_level_cheat_script};
     for (const char* episode : menu_episode_scripts)
         scripts.insert(episode);
     std::set<std::string> hulls, tables, ai_files, maps, models;
 
-    // The entities the scripts load, and what each of them names.
-    std::set<std::string> entities, sounds, read;
-    for (const std::string& script : scripts)
-        ASSERT_TRUE(read_script(script, &entities, &sounds)) << script;
-    while (entities.size() > read.size()) {
+    // The entities the scripts load, and what each of them names, with the
+    // scripts that those start in turn.
+    std::set<std::string> entities, sounds, read, scripts_read;
+    while (entities.size() > read.size() || scripts.size() > scripts_read.size()) {
+        for (const std::string& script : std::set<std::string>(scripts)) {
+            if (scripts_read.insert(script).second) {
+                ASSERT_TRUE(read_script(script, &entities, &sounds)) << script;
+            }
+        }
         for (const std::string& name : std::set<std::string>(entities)) {
             if (!read.insert(name).second)
                 continue;
@@ -143,8 +149,14 @@ TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
             ASSERT_NE(entity, nullptr);
             if (entity->win_ast_filename)
                 tables.insert(entity->win_ast_filename);
+            for (int32_t i = 0; i < entity->win_child_name_ptr_array_size; ++i)
+                entities.insert(entity->win_child_name_ptr_array[i]);
+            // An item is used through its script "<item>_use".
+            if (entity->win_entity_flag & ENTITY_FLAG_ITEM)
+                scripts.insert(name + "_use");
             if (const win_character* character = win_entity_character(entity)) {
-                models.insert(character->mow_model_filename);
+                if (character->mow_model_filename)
+                    models.insert(character->mow_model_filename);
                 if (character->ai_filename)
                     ai_files.insert(character->ai_filename);
             }
@@ -157,15 +169,21 @@ TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
                 }
                 for (int32_t i = 0; i < env->win_explore_cam_array_size; ++i)
                     hulls.insert(env->win_explore_cam_array[i].explore_cam_zone_filename);
-                maps.insert(env->win_map_filename);
+                if (env->win_map_filename)
+                    maps.insert(env->win_map_filename);
             }
             if (const win_emitter* emitter = win_entity_emitter(entity))
                 entities.insert(emitter->particle_template);
             free_win_entity(entity);
         }
     }
-    EXPECT_EQ(read, (std::set<std::string>{"courtyard", "yard", "gate", "hero", "guard", "lamp",
-                                           "camera", "embers", "ember"}));
+    EXPECT_EQ(read, (std::set<std::string>{"courtyard",  "yard",        "gate",         "hero",
+                                           "guard",      "lamp",        "camera",       "embers",
+                                           "ember",      "sling",       "sling_shot",   "stone",
+                                           "flask",      "hero_sparks", "guard_sparks", "spark",
+                                           "title_card", "narrator",    "stone_trail",  "hound",
+                                           "crane_rig",  "crane",       "watch",        "dusk",
+                                           "moon",       "glow",        "glimmer"}));
 
     for (const std::string& name : hulls) {
         SCOPED_TRACE(name);
@@ -178,7 +196,8 @@ TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
         win_ai* ai = ai_load_file(name.data(), game_globals.ai_pathname);
         ASSERT_NE(ai, nullptr) << name;
         for (const char* script : {ai->end_script, ai->give_hit_script, ai->receive_hit_script})
-            scripts.insert(script);
+            if (script)
+                scripts.insert(script);
         free_win_ai(ai);
     }
     for (std::string name : maps) {
@@ -194,14 +213,19 @@ TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
         EXPECT_EQ(anim_io_load_ast(path(game_globals.anim_table_pathname, name, "ast").c_str(),
                                    table, game_globals.model_pathname, game_globals.sound_pathname),
                   1);
-        EXPECT_EQ(anim_io_load_ast_anims(table, DEMO_MODEL_JOINTS, game_globals.animation_pathname),
+        EXPECT_EQ(anim_io_load_ast_anims(table,
+                                         name == "hero" ? (int32_t)DEMO_MODEL_HERO_JOINTS
+                                                        : (int32_t)DEMO_MODEL_JOINTS,
+                                         game_globals.animation_pathname),
                   1);
+        // The scripts its states play (its hits') are there too.
+        for (int32_t i = 0; i < table->win_anim_table_base_array_size; ++i)
+            if (const char* script = table->win_anim_table_base_array[i].play_script)
+                scripts.insert(script);
         // Every input word that the player's keys or the AI's movement give
         // a fighter moves it on from standing or walking: transitions match
         // the whole word, so a word without one (walking while turning, say)
         // leaves the fighter standing where it is.
-        for (int32_t i = 0; i < table->win_anim_table_base_array_size; ++i)
-            EXPECT_EQ(table->win_anim_table_base_array[i].play_script, nullptr);
         for (const char* state : {"stand", "walk"})
             for (int32_t input : {(int32_t)ACTION_UP, (int32_t)ACTION_LEFT, (int32_t)ACTION_RIGHT,
                                   ACTION_UP | ACTION_LEFT, ACTION_UP | ACTION_RIGHT})
@@ -209,7 +233,7 @@ TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
         EXPECT_TRUE(leads_on(table, "stand", ACTION_C_BUTTON)) << "a strike";
         free_win_ast(table);
     }
-    EXPECT_EQ(tables, (std::set<std::string>{"hero", "guard"}));
+    EXPECT_EQ(tables, (std::set<std::string>{"hero", "guard", "hound"}));
 
     // Every script that something starts is there and names only what is.
     for (const std::string& script : scripts) {
@@ -219,8 +243,11 @@ TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
         for (const std::string& entity : more)
             EXPECT_TRUE(read.count(entity)) << entity;
     }
-    EXPECT_TRUE(scripts.count(demo_level_gate_script) &&
-                scripts.count(demo_level_guard_end_script) && scripts.count(demo_level_end_script));
+    for (const char* script :
+         {demo_level_gate_script, demo_level_flask_script, demo_level_flask_use_script,
+          demo_level_guard_end_script, demo_level_hero_end_script, demo_level_end_script,
+          "guard_hurt", "hero_hurt"})
+        EXPECT_TRUE(scripts.count(script)) << script;
     for (const std::string& sound : sounds)
         EXPECT_TRUE(std::filesystem::exists(std::string(game_globals.sound_pathname) + "/" + sound))
             << sound;
@@ -228,7 +255,8 @@ TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
     // The models, each checked for drawing as it loads, their shaders and
     // the shaders' textures (the figure's own is the tree's, written with
     // the figure).
-    EXPECT_EQ(models, (std::set<std::string>{"fighter", "foe", "yard", "gate", "ember"}));
+    EXPECT_EQ(models, (std::set<std::string>{"hero", "foe", "yard", "gate", "ember", "stone",
+                                             "sling", "flask", "hound"}));
     for (const std::string& name : models) {
         SCOPED_TRACE(name);
         std::string file = path(game_globals.model_pathname, name, "mow");
@@ -245,11 +273,25 @@ TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
             win_shader* shader = read_win_shader_bin(shader_file);
             file_close(shader_file);
             ASSERT_NE(shader, nullptr) << shader_name;
-            ASSERT_EQ(shader->win_texture_filename_array_size, 1);
-            const char* texture = shader->win_texture_filename_array[0];
-            EXPECT_TRUE(exists(game_globals.bitmaps_pathname, texture, "tga") ||
-                        std::string(texture) == demo_model_shader_name)
-                << texture;
+            ASSERT_GE(shader->win_texture_filename_array_size, 1);
+            for (int32_t t = 0; t < shader->win_texture_filename_array_size; ++t) {
+                const char* texture = shader->win_texture_filename_array[t];
+                EXPECT_TRUE(exists(game_globals.bitmaps_pathname, texture, "tga") ||
+                            std::string(texture) == demo_model_shader_name)
+                    << texture;
+            }
+            // An animated shader's state table, with its animation.
+            if (shader->win_ast_filename) {
+                win_ast* table = malloc_win_ast(shader->win_ast_filename);
+                EXPECT_EQ(anim_io_load_ast(path(game_globals.anim_table_pathname,
+                                                shader->win_ast_filename, "ast")
+                                               .c_str(),
+                                           table, game_globals.model_pathname,
+                                           game_globals.sound_pathname),
+                          1);
+                EXPECT_EQ(anim_io_load_ast_anims(table, 0, game_globals.animation_pathname), 1);
+                free_win_ast(table);
+            }
             free_win_shader(shader);
         }
     }

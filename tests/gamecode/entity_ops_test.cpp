@@ -545,6 +545,39 @@ TEST_F(EntityOps, StatesDrawHolsterFireAndReloadWeapons)
     free_win_entity(hero);
 }
 
+TEST_F(EntityOps, AWeaponChosenInPlaceOfTheOneInHandStaysChosenWhileThatIsPutAway)
+{
+    // The player chooses the bow (browsing) with the sword in hand: holding
+    // aim puts the sword away, then draws what is chosen.
+    win_entity* hero = make_entity("hero");
+    hero->win_entity_flag &= ~ENTITY_FLAG_BRAIN;
+    win_entity* sword = make_entity("sword");
+    sword->win_entity_flag = ENTITY_FLAG_WEAPON | ENTITY_FLAG_MELEE_1;
+    win_entity* bow = make_entity("bow");
+    bow->win_entity_flag = ENTITY_FLAG_WEAPON | ENTITY_FLAG_PROJECTILE_1;
+    for (win_entity* weapon : {sword, bow})
+        add_to_win_entity_list(&hero->child_entity_list, &hero->child_entity_list_size, weapon);
+    hero->win_ast = make_table({{0, 0}, {ANIM_TYPE_HOLSTERING_2, 0}, {ANIM_TYPE_DRAWING_2, 0}});
+    game_globals.player_character = hero;
+    ASSERT_EQ(entity_set_current_weapon(hero, sword), 1);
+    game_globals.current_weapon = bow;
+
+    EXPECT_EQ(entity_play_anim(hero, 1), 1);
+    EXPECT_EQ(hero->u.win_character->current_weapon, nullptr);
+    EXPECT_EQ(sword->life_span, -1.0f) << "put away";
+    EXPECT_EQ(game_globals.current_weapon, bow) << "still chosen";
+    EXPECT_EQ(entity_play_anim(hero, 2), 1);
+    EXPECT_EQ(hero->u.win_character->current_weapon, bow);
+    EXPECT_EQ(bow->life_span, ETERNAL_LIFE_SPAN);
+
+    // Put away with nothing else chosen, it leaves nothing chosen.
+    EXPECT_EQ(entity_play_anim(hero, 1), 1);
+    EXPECT_EQ(game_globals.current_weapon, nullptr);
+    entity_weapon_release_hud_textures();
+    game_globals.player_character = nullptr;
+    free_win_entity(hero);
+}
+
 TEST_F(EntityOps, TurningToFaceWaitsForTheTurnGoal)
 {
     win_entity* hero = make_entity("hero");

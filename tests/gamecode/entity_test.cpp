@@ -17,6 +17,7 @@
 #include "entity.h"
 #include "entity_fixture.h"
 #include "entity_io.h"
+#include "entity_weapon.h"
 #include "gameglobals.h"
 #include "platform/d3d_record.h"
 #include "rand_util.h"
@@ -375,6 +376,55 @@ TEST_F(Update, AProjectileRemembersWhoFiredIt)
     ASSERT_EQ(entity_emit_particle(gun->child_entity_list, gun, hero), 1);
     EXPECT_EQ(bullet->u.win_character->current_weapon, hero);
     bullet->u.win_character->current_weapon = nullptr;
+}
+
+TEST_F(Update, ShotsStartedByTheAttackInputCountTowardTheReload)
+{
+    // The player aims a bow of two shots to a loading: holding attack shoots
+    // twice, then reloads.
+    win_entity* hero = ring.add(fixture_character("hero", false, false));
+    hero->win_entity_flag &= ~ENTITY_FLAG_BRAIN;  // each state starts afresh
+    win_entity* bow = fixture_attach(hero, fixture_character("bow", false, false), -1);
+    bow->win_entity_flag = ENTITY_FLAG_WEAPON | ENTITY_FLAG_PROJECTILE_1;
+    win_weapon_data& pouch = bow->u.win_character->weapon_data;
+    pouch = {2, 0, 0, 0.0f, 0.0f, 0.0f, 9, 9};
+    enum { AIM, SHOOT, RELOAD };
+    win_ast* table = hero->win_ast = malloc_win_ast("bowman");
+    table->win_anim_table_base_array = malloc_win_anim_table_base_array(3);
+    table->win_anim_table_base_array_size = 3;
+    const int32_t types[3] = {ANIM_TYPE_AIMING, ANIM_TYPE_ATTACKING, ANIM_TYPE_RELOAD};
+    for (int32_t i = 0; i < 3; ++i) {
+        win_anim_table_base& state = table->win_anim_table_base_array[i];
+        state.anim_index = i;
+        state.mow_anim_index = -1;
+        state.next_anim_index = AIM;
+        state.anim_type_flags = types[i];
+        state.reaction_flags = ANIM_REACTION_PROJECTILE_1;
+    }
+    win_anim_table_entry* walk = malloc_win_anim_table_entry();
+    walk->condition_mask = ACTION_UP;
+    walk->target_anim_index = AIM;
+    win_anim_table_base& aim = table->win_anim_table_base_array[AIM];
+    add_to_win_anim_table_entry_list(&aim.win_anim_table_entry_list,
+                                     &aim.win_anim_table_entry_list_size, walk);
+    table->current_anim_index = AIM;
+    game_globals.player_character = hero;
+    game_globals.attack_enabled = 1;
+    ASSERT_EQ(entity_set_current_weapon(hero, bow), 1);
+
+    const struct {
+        int32_t shots, ammo_count;
+    } after[] = {{1, 8}, {2, 7}, {0, 7}, {1, 6}};
+    for (const auto& frame : after) {
+        table->current_anim_index = AIM;  // the shot or the reload is over
+        table->anim_input_flags = ACTION_C_BUTTON;
+        run(1, 10.0f);
+        EXPECT_EQ(pouch.shots_fired, frame.shots);
+        EXPECT_EQ(pouch.ammo_count, frame.ammo_count);
+    }
+    entity_weapon_release_hud_textures();
+    game_globals.player_character = nullptr;
+    game_globals.current_weapon = nullptr;
 }
 
 TEST_F(Update, NullArgumentsAreRefused)

@@ -199,6 +199,30 @@ TEST_F(PlayerInput, ExplorationFeedsTheMaskToThePlayersAnimation)
                                                         "No player_character defined"}));
 }
 
+TEST_F(PlayerInput, ALevelsFirstFrameWaitsForItsStartScriptToSetThePlayer)
+{
+    // A level starts without a player: the menu enters exploration and
+    // starts the level's script, whose first slice runs after the input of
+    // the first frame. That frame is no fault; a second one without a player
+    // is.
+    game_globals.player_character = nullptr;
+    winmain_set_game_state(GAME_MODE_EXPLORATION);
+    frame({DIK_RETURN});
+    EXPECT_EQ(log.warnings(), std::vector<std::string>{});
+    game_globals.player_character = &player;
+    frame({DIK_UP});
+    EXPECT_EQ(table.anim_input_flags, ACTION_UP);
+    EXPECT_EQ(log.warnings(), std::vector<std::string>{});
+
+    game_globals.player_character = nullptr;
+    winmain_set_game_state(GAME_MODE_MENU);
+    frame();
+    winmain_set_game_state(GAME_MODE_EXPLORATION);
+    frame();
+    frame();
+    EXPECT_EQ(log.warnings(), std::vector<std::string>{"No player_character defined"});
+}
+
 TEST_F(PlayerInput, OneShotButtonsActOncePerPress)
 {
     winmain_set_game_state(GAME_MODE_EXPLORATION);

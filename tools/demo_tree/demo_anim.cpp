@@ -113,9 +113,9 @@ bool set_appendage_keys(mow_anim* anim)
 
 }  // namespace
 
-mow_anim* demo_anim_make_wave(const char* name)
+mow_anim* demo_anim_make_wave(const char* name, int32_t tracks)
 {
-    mow_anim* anim = make_anim(name, 2);
+    mow_anim* anim = make_anim(name, tracks < 2 ? 2 : tracks);
     if (!anim)
         return nullptr;
     const float times[3] = {0.0f, half, end};
@@ -134,6 +134,44 @@ mow_anim* demo_anim_make_wave(const char* name)
         return nullptr;
     }
     return anim;
+}
+
+mow_anim* demo_anim_make_fall(const char* name, int32_t tracks, float angle)
+{
+    mow_anim* anim = make_anim(name, tracks < 1 ? 1 : tracks);
+    if (!anim)
+        return nullptr;
+    const float times[3] = {0.0f, DEMO_ANIM_FALL_TIME, end};
+    const win_vect3 turn[3] = {{0.0f, 0.0f, 0.0f}, {angle, 0.0f, 0.0f}, {angle, 0.0f, 0.0f}};
+    const float still_times[1] = {0.0f};
+    const win_vect3 still[1] = {{0.0f, 0.0f, 0.0f}};
+    anim->root_mow_track.mow_track_name = STRDUP("root_motion");
+    bool ok = set_rot_keys(&anim->mow_track_array[0], 3, times, turn) &&
+              set_trans_keys(&anim->root_mow_track, 1, still_times, still) &&
+              set_sphere_and_shader_keys(anim) && set_appendage_keys(anim);
+    if (!ok || !anim->root_mow_track.mow_track_name) {
+        LOG_ERROR("%s\n", "Could not make the demo fall.");
+        free_mow_anim(anim);
+        return nullptr;
+    }
+    return anim;
+}
+
+int demo_anim_hold_rotation(mow_anim* anim, int32_t track, win_vect3 angles)
+{
+    REFUSE_NULL(anim, "demo_anim_hold_rotation", "anim", 0);
+    if (track < 0 || track >= anim->mow_track_array_size || !anim->mow_track_array) {
+        LOG_ERROR("The demo animation %s has no track %ld to hold.\n", anim->mow_anim_name,
+                  (long)track);
+        return 0;
+    }
+    mow_track* held = &anim->mow_track_array[track];
+    if (held->mow_rot_key_array)
+        free_mow_rot_key_array(held->mow_rot_key_array, held->mow_rot_key_array_size);
+    held->mow_rot_key_array = nullptr;
+    held->mow_rot_key_array_size = 0;
+    const float at[1] = {0.0f};
+    return set_rot_keys(held, 1, at, &angles) ? 1 : 0;
 }
 
 mow_anim* demo_anim_make_tail(const char* name, float swing)

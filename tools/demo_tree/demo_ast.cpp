@@ -17,8 +17,11 @@ namespace {
 
 // ---- The guard and the fighters ----
 
-const char* const state_names[DEMO_AST_FIGHTER_STATES] = {
-    "stand", "walk", "strike", "hurt", "turn_left", "turn_right", "walk_left", "walk_right"};
+const char* const state_names[DEMO_AST_HERO_STATES] = {
+    "stand",       "walk",          "strike",        "hurt",        "turn_left",  "turn_right",
+    "walk_left",   "walk_right",    "fall",          "lie",         "draw_sword", "draw_sling",
+    "wield",       "holster_sword", "holster_sling", "lower_sling", "unaim",      "stow",
+    "raise_sling", "aim_sling",     "shoot",         "reload_sling"};
 
 // A name array of copies of `names` into `*array` and `*size`; false when
 // one could not be made (what was made is the table's to release).
@@ -399,28 +402,117 @@ bool add_turns(win_anim_table_base* states)
     return ok;
 }
 
-win_ast* make_table(const char* name, const char* model_name, int32_t state_count)
+// A fighter's sounds and where its states take them.
+enum { SOUND_STEP, SOUND_SWING, SOUND_FALL, SOUND_TWANG };
+// A fighter's animations.
+enum { ANIM_IDLE, ANIM_WAVE, ANIM_FALL };
+
+// A fighter's own changes to the guard's states, and the fatal hit that
+// fells it (demo_ast.h).
+bool add_fall(win_anim_table_base* states)
+{
+    win_anim_table_base& strike = states[DEMO_AST_STRIKE];
+    strike.sound_effect = SOUND_SWING;
+    // A hit that cannot be hit again while it plays: one blow, one wound. It
+    // staggers, the beginning of the fall: an animation of its own, so that
+    // it starts afresh (with its play script) from any state.
+    win_anim_table_base& hurt = states[DEMO_AST_HURT];
+    hurt.anim_type_flags = 0x1 | 0x2;  // hit, impervious
+    hurt.reaction_flags = 0x2000;      // front
+    hurt.mow_anim_index = ANIM_FALL;
+    hurt.begin_time = 0.0f;
+    hurt.end_time = 200.0f;
+    for (int32_t i : {DEMO_AST_FALL, DEMO_AST_LIE}) {
+        win_anim_table_base& state = states[i];
+        state.anim_index = i;
+        state.mow_anim_index = ANIM_FALL;
+        state.next_anim_index = DEMO_AST_LIE;
+        state.translation_multiplier = {0.0f, 0.0f, 0.0f};
+        state.rotation_multiplier = {0.0f, 0.0f, 0.0f};
+    }
+    win_anim_table_base& fall = states[DEMO_AST_FALL];
+    fall.anim_type_flags = 0x1 | 0x2;  // hit, impervious
+    fall.reaction_flags = 0x1000;      // fatal
+    fall.sound_effect = SOUND_FALL;
+    win_anim_table_base& lie = states[DEMO_AST_LIE];
+    lie.anim_type_flags = 0x2;  // impervious
+    lie.begin_time = 900.0f;
+    lie.end_time = 1000.0f;
+    return true;
+}
+
+// The hero's weapon states (demo_ast.h).
+bool add_weapons(win_anim_table_base* states)
+{
+    constexpr int32_t MELEE_1 = 0x8, PROJECTILE_1 = 0x40, FROM_AIMING = 0x20000;
+    const struct {
+        int32_t state, type, reaction, next;
+    } weapons[] = {
+        {DEMO_AST_DRAW_SWORD, 0x100, MELEE_1, DEMO_AST_WIELD},
+        {DEMO_AST_DRAW_SLING, 0x100, PROJECTILE_1, DEMO_AST_WIELD},
+        {DEMO_AST_WIELD, 0x200, 0, DEMO_AST_STAND},
+        {DEMO_AST_HOLSTER_SWORD, 0x400, MELEE_1, DEMO_AST_STOW},
+        {DEMO_AST_HOLSTER_SLING, 0x400, PROJECTILE_1, DEMO_AST_STOW},
+        {DEMO_AST_LOWER_SLING, 0x400, PROJECTILE_1 | FROM_AIMING, DEMO_AST_UNAIM},
+        {DEMO_AST_UNAIM, 0x40000, PROJECTILE_1, DEMO_AST_STOW},
+        {DEMO_AST_STOW, 0x800, 0, DEMO_AST_STAND},
+        {DEMO_AST_RAISE_SLING, 0x20000, PROJECTILE_1, DEMO_AST_AIM_SLING},
+        {DEMO_AST_AIM_SLING, 0x20, PROJECTILE_1, DEMO_AST_AIM_SLING},
+        {DEMO_AST_SHOOT, ANIM_IO_ATTACK_FLAG, PROJECTILE_1, DEMO_AST_AIM_SLING},
+        {DEMO_AST_RELOAD_SLING, 0x1000, PROJECTILE_1, DEMO_AST_AIM_SLING},
+    };
+    for (const auto& weapon : weapons) {
+        win_anim_table_base& state = states[weapon.state];
+        state.anim_index = weapon.state;
+        state.mow_anim_index = ANIM_IDLE;
+        state.begin_time = 0.0f;
+        state.end_time = 250.0f;
+        state.next_anim_index = weapon.next;
+        state.translation_multiplier = {0.0f, 0.0f, 0.0f};
+        state.rotation_multiplier = {0.0f, 0.0f, 0.0f};
+        state.anim_type_flags = weapon.type;
+        state.reaction_flags = weapon.reaction;
+    }
+    win_anim_table_base& shoot = states[DEMO_AST_SHOOT];
+    shoot.mow_anim_index = ANIM_WAVE;
+    shoot.end_time = 500.0f;
+    shoot.attack_value = 5;
+    shoot.sound_effect = SOUND_TWANG;
+    states[DEMO_AST_RELOAD_SLING].end_time = 500.0f;
+    enum { L = 0x2, R = 0x4, U = 0x8 };
+    win_anim_table_base* aim = &states[DEMO_AST_AIM_SLING];
+    return add_transition(aim, U, DEMO_AST_WALK) && add_transition(aim, L, DEMO_AST_TURN_LEFT) &&
+           add_transition(aim, R, DEMO_AST_TURN_RIGHT);
+}
+
+// A table of the first `state_count` states, with `anims` animations and
+// `sounds` sounds.
+win_ast* make_table(const char* name, const char* model_name, int32_t state_count,
+                    const std::vector<std::string>& anims, const std::vector<const char*>& sounds)
 {
     win_ast* table = malloc_win_ast(name);
-    bool ok = table &&
-              set_names(&table->sound_fx_filename_array, &table->sound_fx_filename_array_size,
-                        {"step.wav"}) &&
-              set_names(&table->mow_anim_filename_array, &table->mow_anim_filename_array_size,
-                        {"idle", "wave"}) &&
-              set_names(&table->win_anim_state_filename_array,
-                        &table->win_anim_state_filename_array_size,
-                        std::vector<const char*>(state_names, state_names + state_count)) &&
-              (table->win_anim_table_base_array = malloc_win_anim_table_base_array(state_count));
+    std::vector<const char*> anim_names;
+    for (const std::string& anim : anims)
+        anim_names.push_back(anim.c_str());
+    bool ok =
+        table &&
+        set_names(&table->sound_fx_filename_array, &table->sound_fx_filename_array_size, sounds) &&
+        set_names(&table->mow_anim_filename_array, &table->mow_anim_filename_array_size,
+                  anim_names) &&
+        set_names(&table->win_anim_state_filename_array, &table->win_anim_state_filename_array_size,
+                  std::vector<const char*>(state_names, state_names + state_count)) &&
+        (table->win_anim_table_base_array = malloc_win_anim_table_base_array(state_count));
     if (ok) {
+        win_anim_table_base* states = table->win_anim_table_base_array;
         table->win_anim_table_base_array_size = state_count;
         ok = model_name && (table->spaz_model_name = STRDUP(model_name)) &&
-             fill_guard_states(table->win_anim_table_base_array) &&
-             (state_count == DEMO_AST_GUARD_STATES ||
-              add_turns(table->win_anim_table_base_array)) &&
+             fill_guard_states(states) &&
+             (state_count == DEMO_AST_GUARD_STATES || (add_turns(states) && add_fall(states))) &&
+             (state_count < DEMO_AST_HERO_STATES || add_weapons(states)) &&
              add_joint_table(table, "body", 0, 1) && add_joint_table(table, "arm", 1, 1);
     }
     if (!ok) {
-        LOG_ERROR("%s\n", "Could not make the demo guard's state table.");
+        LOG_ERROR("Could not make the demo state table %s.\n", name ? name : "(null)");
         if (table)
             free_win_ast(table);
         return nullptr;
@@ -429,16 +521,33 @@ win_ast* make_table(const char* name, const char* model_name, int32_t state_coun
     return table;
 }
 
+// A fighter's table of `state_count` states.
+win_ast* make_fighter(const char* name, const char* model_name, const char* anim_prefix,
+                      int32_t state_count)
+{
+    const std::string prefix = anim_prefix ? anim_prefix : "";
+    std::vector<const char*> sounds = {"step.wav", "swing.wav", "fall.wav"};
+    if (state_count == DEMO_AST_HERO_STATES)
+        sounds.push_back("twang.wav");
+    return make_table(name, model_name, state_count,
+                      {prefix + "idle", prefix + "wave", prefix + "fall"}, sounds);
+}
+
 }  // namespace
 
 win_ast* demo_ast_make_guard(const char* name, const char* model_name)
 {
-    return make_table(name, model_name, DEMO_AST_GUARD_STATES);
+    return make_table(name, model_name, DEMO_AST_GUARD_STATES, {"idle", "wave"}, {"step.wav"});
 }
 
-win_ast* demo_ast_make_fighter(const char* name, const char* model_name)
+win_ast* demo_ast_make_fighter(const char* name, const char* model_name, const char* anim_prefix)
 {
-    return make_table(name, model_name, DEMO_AST_FIGHTER_STATES);
+    return make_fighter(name, model_name, anim_prefix, DEMO_AST_FIGHTER_STATES);
+}
+
+win_ast* demo_ast_make_hero(const char* name, const char* model_name, const char* anim_prefix)
+{
+    return make_fighter(name, model_name, anim_prefix, DEMO_AST_HERO_STATES);
 }
 
 win_ast* demo_ast_make_relay(const char* name, mow_anim* anim)

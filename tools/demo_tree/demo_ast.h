@@ -5,7 +5,8 @@
 
 #include "win_ast.h"
 
-// The states of the guard's table (the first four) and of a fighter's (all).
+// The states of the guard's table (the first four), of a fighter's (up to
+// DEMO_AST_FIGHTER_STATES) and of the hero's (all).
 enum {
     DEMO_AST_STAND,
     DEMO_AST_WALK,
@@ -16,7 +17,22 @@ enum {
     DEMO_AST_TURN_RIGHT,
     DEMO_AST_WALK_LEFT,
     DEMO_AST_WALK_RIGHT,
-    DEMO_AST_FIGHTER_STATES
+    DEMO_AST_FALL,
+    DEMO_AST_LIE,
+    DEMO_AST_FIGHTER_STATES,
+    DEMO_AST_DRAW_SWORD = DEMO_AST_FIGHTER_STATES,
+    DEMO_AST_DRAW_SLING,
+    DEMO_AST_WIELD,
+    DEMO_AST_HOLSTER_SWORD,
+    DEMO_AST_HOLSTER_SLING,
+    DEMO_AST_LOWER_SLING,
+    DEMO_AST_UNAIM,
+    DEMO_AST_STOW,
+    DEMO_AST_RAISE_SLING,
+    DEMO_AST_AIM_SLING,
+    DEMO_AST_SHOOT,
+    DEMO_AST_RELOAD_SLING,
+    DEMO_AST_HERO_STATES
 };
 
 // The guard's state table, named `name`, for the demo figure (demo_model.h)
@@ -39,16 +55,47 @@ win_ast* demo_ast_make_guard(const char* name, const char* model_name);
 // How fast a fighter turns while a turning key is held, in radians a second.
 constexpr float DEMO_AST_TURN_PACE = 1.5f;
 
-// A fighter's table (the demo level's hero and guard): the guard's four
-// states, with strike going straight, and four more that the player's left
-// and right keys (or the AI's) enter from standing, walking or turning:
+// A fighter's table (the demo level's guard): the guard's four states, with
+// strike going straight with the sound "swing.wav" and hurt a hit from the
+// front that cannot be hit again while it plays, a stagger (the first 0.2 s
+// of fall); and more that the player's left and right keys (or the AI's)
+// enter from standing, walking or turning:
 //   state 4 "turn_left"   plays idle, turning about y at -DEMO_AST_TURN_PACE
 //   state 5 "turn_right"  the same at +DEMO_AST_TURN_PACE
 //   state 6 "walk_left"   walks as walk does, turning as turn_left does
 //   state 7 "walk_right"  walks as walk does, turning as turn_right does
 // each going on while its keys are held ("l", "r", "u l", "u r"), into walk
-// with "u", else standing. NULL after a log line.
-win_ast* demo_ast_make_fighter(const char* name, const char* model_name);
+// with "u", else standing; and the fatal hit that fells it:
+//   state 8 "fall"        a fatal hit that downs it: plays the animation
+//                         "fall" whole with the sound "fall.wav", then lies
+//   state 9 "lie"         down and still: the end of fall, over and over
+// Its animations are `anim_prefix` followed by "idle", "wave" and "fall".
+// NULL after a log line.
+win_ast* demo_ast_make_fighter(const char* name, const char* model_name, const char* anim_prefix);
+
+// The hero's table: a fighter's, and the states of his two weapons, a sword
+// (melee 1) and a sling (projectile 1), each playing a quarter of a second of
+// idle unless it says otherwise:
+//   state 10 "draw_sword", 11 "draw_sling"    drawing_1 of each kind, then
+//   state 12 "wield"                          drawing_2: the chosen weapon
+//                                             comes to hand; then stand
+//   state 13 "holster_sword", 14 "holster_sling"   holstering_1 of each
+//                                             kind, then stow
+//   state 15 "lower_sling"                    holstering_1 of the sling from
+//                                             aiming, then
+//   state 16 "unaim"                          lowering the sling, then stow
+//   state 17 "stow"                           holstering_2: the weapon goes
+//                                             away; then stand
+//   state 18 "raise_sling"                    raising the sling, then aim
+//   state 19 "aim_sling"                      aiming it, on and on; "u"
+//                                             walks, "l" and "r" turn
+//   state 20 "shoot"                          an attack of 5 with it, half a
+//                                             second of wave with the sound
+//                                             "twang.wav"; then aim
+//   state 21 "reload_sling"                   reloading it, half a second;
+//                                             then aim
+// NULL after a log line.
+win_ast* demo_ast_make_hero(const char* name, const char* model_name, const char* anim_prefix);
 
 // A walking character's state table, named `name`, built as the loaders
 // leave one, for the runtime's tests and benchmarks: one animation slot

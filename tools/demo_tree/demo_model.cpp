@@ -1,11 +1,15 @@
 #include "demo_model.h"
 
+#include <cmath>
 #include <cstdio>
+#include <functional>
+#include <vector>
 
 #include "debug.h"
 #include "file_io.h"
 #include "heap.h"
 #include "platform/d3d.h"
+#include "win_math.h"
 
 const char* const demo_model_shader_name = "demo_skin";
 
@@ -14,26 +18,48 @@ namespace {
 const int32_t demo_fvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
 const win_norm facing = {0.0f, 0.0f, -1.0f};
 
-bool make_joints(mow_model* model)
+// One joint of a skeleton as the makers give it.
+struct joint_spec {
+    const char* name;
+    int32_t parent;
+    win_vect3 origin;  // in the parent's frame
+    float sphere_radius;
+    win_vect3 sphere_center;
+};
+
+// The figure's own two joints: "root" at the origin and "arm" 2 units above.
+const joint_spec figure_joints[DEMO_MODEL_JOINTS] = {
+    {"root", -1, {0.0f, 0.0f, 0.0f}, 1.0f, {0.0f, 1.0f, 0.0f}},
+    {"arm", 0, {0.0f, 2.0f, 0.0f}, 0.5f, {0.0f, 1.0f, 0.0f}},
+};
+
+// The translation bits of an origin: posed under an identity parent, a joint
+// keeps its origin only with them.
+int32_t origin_bits(const win_vect3& origin)
 {
-    model->mow_joint_array = malloc_mow_joint_array(DEMO_MODEL_JOINTS);
+    return (origin.x != 0.0f ? WIN_ATTRIB_TRANSLATE_X : 0) |
+           (origin.y != 0.0f ? WIN_ATTRIB_TRANSLATE_Y : 0) |
+           (origin.z != 0.0f ? WIN_ATTRIB_TRANSLATE_Z : 0);
+}
+
+bool make_joints(mow_model* model, const joint_spec* joints, int32_t count)
+{
+    model->mow_joint_array = malloc_mow_joint_array(count);
     if (!model->mow_joint_array)
         return false;
-    model->mow_joint_array_size = DEMO_MODEL_JOINTS;
-    mow_joint* root = &model->mow_joint_array[0];
-    mow_joint* arm = &model->mow_joint_array[1];
-    root->mow_joint_name = STRDUP("root");
-    root->mow_joint_sphere_radius = 1.0f;
-    root->mow_joint_sphere_center = {0.0f, 1.0f, 0.0f};
-    arm->mow_joint_name = STRDUP("arm");
-    arm->mow_joint_parent_idx = 0;
-    arm->mow_joint_origin = {0.0f, 2.0f, 0.0f};
-    // Posed under an identity parent, the arm keeps its origin only with
-    // its translation bit.
-    arm->mow_joint_attrib = WIN_ATTRIB_TRANSLATE_Y;
-    arm->mow_joint_sphere_radius = 0.5f;
-    arm->mow_joint_sphere_center = {0.0f, 1.0f, 0.0f};
-    return root->mow_joint_name && arm->mow_joint_name;
+    model->mow_joint_array_size = count;
+    bool ok = true;
+    for (int32_t i = 0; i < count; ++i) {
+        mow_joint* joint = &model->mow_joint_array[i];
+        joint->mow_joint_name = STRDUP(joints[i].name);
+        joint->mow_joint_parent_idx = joints[i].parent;
+        joint->mow_joint_origin = joints[i].origin;
+        joint->mow_joint_attrib = origin_bits(joints[i].origin);
+        joint->mow_joint_sphere_radius = joints[i].sphere_radius;
+        joint->mow_joint_sphere_center = joints[i].sphere_center;
+        ok = joint->mow_joint_name && ok;
+    }
+    return ok;
 }
 
 // The body's vertices, each in its joint's frame: the lower four follow the
@@ -181,24 +207,157 @@ bool make_appendage(mow_model* model)
     return true;
 }
 
-}  // namespace
+// ---- The hero ----
 
-mow_model* demo_model_make(const char* name)
+// A flat four-cornered piece of a rigid mesh, its corners in order round it
+// in its joint's frame.
+struct quad {
+    win_vect3 corner[4];
+};
+
+win_vect3 plus(win_vect3 a, win_vect3 b)
+{
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+win_vect3 times(win_vect3 a, float k)
+{
+    return {a.x * k, a.y * k, a.z * k};
+}
+
+// A rigid mesh of `quads` on `joint`, each facing the side its corners turn
+// about (the level shows the hero's faces from both sides).
+bool make_rigid_mesh(mow_mesh* mesh, const char* name, int32_t joint,
+                     const std::vector<quad>& quads)
+{
+    mow_shader_group* group = make_mesh(mesh, name, 0, joint);
+    const int32_t n = 4 * (int32_t)quads.size();
+    std::vector<win_vect3> positions;
+    std::vector<win_uv> uvs;
+    std::vector<uint16_t> indices;
+    static const win_uv corner_uv[4] = {{0.0f, 1.0f}, {0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}};
+    for (const quad& q : quads) {
+        const uint16_t first = (uint16_t)positions.size();
+        for (int c = 0; c < 4; ++c) {
+            positions.push_back(q.corner[c]);
+            uvs.push_back(corner_uv[c]);
+        }
+        for (int i : {0, 1, 2, 0, 2, 3})
+            indices.push_back((uint16_t)(first + i));
+    }
+    if (!group || !make_streams(group, n, positions.data(), uvs.data()) ||
+        !make_indices(group, indices.data(), (int32_t)indices.size()))
+        return false;
+    for (int32_t q = 0; q < (int32_t)quads.size(); ++q) {
+        win_vect3 a = quads[q].corner[0], b = quads[q].corner[1], c = quads[q].corner[2];
+        win_vect3 u = {b.x - a.x, b.y - a.y, b.z - a.z}, v = {c.x - a.x, c.y - a.y, c.z - a.z};
+        win_norm normal = {u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x};
+        win_math_normalize_norm_inline(&normal);
+        for (int c4 = 0; c4 < 4; ++c4)
+            group->mow_norm_array[4 * q + c4] = normal;
+    }
+    return true;
+}
+
+// The direction in the left arm's frame that its rest turn takes to the
+// figure's forward (-z): where the arm reaches and the hand is.
+win_vect3 left_arm_reach(const float rest[3])
+{
+    win_matrix43 turn;
+    win_math_set_rot_trans_matrix43(&turn, rest[0], rest[1], rest[2], 0.0f, 0.0f, 0.0f);
+    win_math_transpose_matrix43_inline(&turn);
+    const win_vect3 forward = {0.0f, 0.0f, -1.0f};
+    win_vect3 reach;
+    win_math_multiply_vect3_by_matrix43(&reach, &forward, &turn);
+    return reach;
+}
+
+// The hero's skeleton: the figure's two joints, then the body (its sphere the
+// reach of the whole figure in the hit rules), the head, the arms (the left
+// one reaching out from its shoulder), the legs and the tail, whose joints
+// follow one another backwards from the hips.
+std::vector<joint_spec> hero_joints(const float left_arm_rest[3])
+{
+    const win_vect3 hand = left_arm_reach(left_arm_rest);
+    const win_vect3 tail_step = {0.0f, -0.1f, 0.4f};
+    std::vector<joint_spec> joints = {
+        figure_joints[0],
+        figure_joints[1],
+        {"spine", 0, {0.0f, 1.0f, 0.0f}, 3.0f, {0.0f, 0.2f, 0.0f}},
+        {"chest", 2, {0.0f, 0.8f, 0.0f}, -1.0f, {}},
+        {"neck", 3, {0.0f, 0.6f, 0.0f}, -1.0f, {}},
+        {"head", 4, {0.0f, 0.4f, 0.0f}, -1.0f, {}},
+        {"left_shoulder", 3, {-0.8f, 0.3f, 0.0f}, -1.0f, {}},
+        {"left_arm", 6, {-0.2f, 0.0f, 0.0f}, -1.0f, {}},
+        {"left_hand", 7, times(hand, DEMO_MODEL_HERO_ARM_LENGTH), -1.0f, {}},
+        {"right_shoulder", 3, {0.8f, 0.3f, 0.0f}, -1.0f, {}},
+        {"right_hand", 9, {0.2f, -0.9f, 0.0f}, -1.0f, {}},
+        {"left_hip", 0, {-0.4f, 0.9f, 0.0f}, -1.0f, {}},
+        {"left_knee", 11, {0.0f, -0.45f, 0.0f}, -1.0f, {}},
+        {"left_ankle", 12, {0.0f, -0.45f, 0.0f}, -1.0f, {}},
+        {"left_toe", 13, {0.0f, 0.0f, -0.3f}, -1.0f, {}},
+        {"right_hip", 0, {0.4f, 0.9f, 0.0f}, -1.0f, {}},
+        {"right_knee", 15, {0.0f, -0.45f, 0.0f}, -1.0f, {}},
+        {"right_ankle", 16, {0.0f, -0.45f, 0.0f}, -1.0f, {}},
+        {"right_toe", 17, {0.0f, 0.0f, -0.3f}, -1.0f, {}},
+        {"jaw", 5, {0.0f, 0.1f, -0.2f}, -1.0f, {}},
+        {"tail_base", 0, {0.0f, 0.9f, 0.3f}, -1.0f, {}},
+    };
+    for (int32_t i = 0; i < DEMO_MODEL_HERO_TAIL_JOINTS; ++i)
+        joints.push_back({demo_model_hero_tail_names[i],
+                          DEMO_MODEL_HERO_FIRST_TAIL_JOINT - 1 + i,
+                          i ? tail_step : win_vect3{0.0f, 0.0f, 0.3f},
+                          -1.0f,
+                          {}});
+    return joints;
+}
+
+// The hero's limbs beyond the figure: the left arm, a thin cross of two
+// strips from its shoulder to its hand, and the tail, a strip narrowing from
+// joint to joint.
+bool make_limbs(mow_mesh* meshes, const float left_arm_rest[3])
+{
+    const win_vect3 reach = times(left_arm_reach(left_arm_rest), DEMO_MODEL_HERO_ARM_LENGTH);
+    win_vect3 side = {-reach.z, 0.0f, reach.x};  // across the reach, level
+    const float across = std::sqrt(side.x * side.x + side.z * side.z);
+    side = times(side, 0.15f / across);
+    const win_vect3 up = {0.0f, 0.15f, 0.0f}, down = times(up, -1.0f), other = times(side, -1.0f);
+    bool ok = make_rigid_mesh(&meshes[0], "left_arm", DEMO_MODEL_HERO_LEFT_ARM_JOINT,
+                              {{{side, plus(reach, side), plus(reach, other), other}},
+                               {{up, plus(reach, up), plus(reach, down), down}}});
+    const win_vect3 step = {0.0f, -0.1f, 0.4f};
+    for (int32_t i = 0; ok && i < DEMO_MODEL_HERO_TAIL_JOINTS; ++i) {
+        const float near = 0.2f - 0.03f * (float)i, far = near - 0.03f;
+        ok = make_rigid_mesh(&meshes[1 + i], demo_model_hero_tail_names[i],
+                             DEMO_MODEL_HERO_FIRST_TAIL_JOINT + i,
+                             {{{{-near, 0.0f, 0.0f},
+                                plus(step, {-far, 0.0f, 0.0f}),
+                                plus(step, {far, 0.0f, 0.0f}),
+                                {near, 0.0f, 0.0f}}}});
+    }
+    return ok;
+}
+
+// The figure: its skeleton (`joints`), the body and the hat, and `limbs`
+// more meshes made by `make_more`.
+mow_model* make_figure(const char* name, const std::vector<joint_spec>& joints, int32_t limbs,
+                       const std::function<bool(mow_mesh*)>& make_more)
 {
     mow_model* model = malloc_mow_model(name);
     if (!model)
         return nullptr;
-    model->mow_mesh_array = malloc_mow_mesh_array(2);
+    model->mow_mesh_array = malloc_mow_mesh_array(2 + limbs);
     model->mow_shader_filename_array = malloc_win_filename_ptr_array(1);
     bool ok = model->mow_mesh_array && model->mow_shader_filename_array;
     if (ok) {
-        model->mow_mesh_array_size = 2;
+        model->mow_mesh_array_size = 2 + limbs;
         model->mow_shader_filename_array_size = 1;
         model->mow_shader_filename_array[0] = STRDUP(demo_model_shader_name);
         ok = model->mow_shader_filename_array[0] && make_body(&model->mow_mesh_array[0]) &&
-             make_hat(&model->mow_mesh_array[1]);
+             make_hat(&model->mow_mesh_array[1]) &&
+             (!make_more || make_more(&model->mow_mesh_array[2]));
     }
-    ok = ok && make_joints(model) && make_clusters(model) && make_appendage(model);
+    ok = ok && make_joints(model, joints.data(), (int32_t)joints.size()) && make_clusters(model) &&
+         make_appendage(model);
     model->mow_model_sphere_center = {0.0f, 2.0f, 0.0f};
     model->mow_model_sphere_radius = 3.0f;
     if (!ok) {
@@ -207,6 +366,22 @@ mow_model* demo_model_make(const char* name)
         return nullptr;
     }
     return model;
+}
+
+}  // namespace
+
+const char* const demo_model_hero_tail_names[DEMO_MODEL_HERO_TAIL_JOINTS] = {
+    "tail_1", "tail_2", "tail_3", "tail_4", "tail_5"};
+
+mow_model* demo_model_make(const char* name)
+{
+    return make_figure(name, {figure_joints, figure_joints + DEMO_MODEL_JOINTS}, 0, nullptr);
+}
+
+mow_model* demo_model_make_hero(const char* name, const float left_arm_rest[3])
+{
+    return make_figure(name, hero_joints(left_arm_rest), 1 + DEMO_MODEL_HERO_TAIL_JOINTS,
+                       [&](mow_mesh* meshes) { return make_limbs(meshes, left_arm_rest); });
 }
 
 mow_model* demo_model_make_chain(const char* name, int32_t joints)

@@ -27,6 +27,30 @@ extern const char* const demo_model_shader_name;
 // NULL after a log line when it cannot be made.
 mow_model* demo_model_make(const char* name);
 
+// The demo level's hero: the demo figure on a skeleton of 26 joints, for the
+// player character's tail hooks and auto-aim. Joints 0 and 1 are the
+// figure's (so are its body, hat and appendage); joint 2, the spine, carries
+// a sphere of radius 3 a little above it, the reach of the whole figure in
+// the hit rules; joint 7 is the left arm, which reaches from its shoulder
+// DEMO_MODEL_HERO_ARM_LENGTH units along the direction that the rotation
+// `left_arm_rest` (angles about x, y and z, turned in that order) takes to
+// the figure's forward, -z, with joint 8, the left hand, at its end; joints
+// 21 to 25 are the tail, each 0.4 units behind the one before from the
+// tail's base (20) behind the hips. Rigid meshes draw the left arm (on joint
+// 7) and each tail joint. Count 1; NULL after a log line.
+enum {
+    DEMO_MODEL_HERO_JOINTS = 26,
+    DEMO_MODEL_HERO_BODY_JOINT = 2,
+    DEMO_MODEL_HERO_LEFT_SHOULDER_JOINT = 6,
+    DEMO_MODEL_HERO_LEFT_ARM_JOINT = 7,
+    DEMO_MODEL_HERO_LEFT_HAND_JOINT = 8,
+    DEMO_MODEL_HERO_FIRST_TAIL_JOINT = 21,
+    DEMO_MODEL_HERO_TAIL_JOINTS = 5,
+};
+constexpr float DEMO_MODEL_HERO_ARM_LENGTH = 1.0f;
+extern const char* const demo_model_hero_tail_names[DEMO_MODEL_HERO_TAIL_JOINTS];
+mow_model* demo_model_make_hero(const char* name, const float left_arm_rest[3]);
+
 // A chain of `joints` joints named "joint", each one unit above its parent,
 // with a collision sphere of radius 0.5 half way up to the next: the
 // skeleton the benchmarks pose and skin. Count 1; NULL after a log line.

@@ -18,6 +18,7 @@
 #include "gameglobals.h"
 #include "menu.h"
 #include "platform/path.h"
+#include "sound.h"
 #include "str_util.h"
 
 namespace {
@@ -248,9 +249,13 @@ int demo_tree_write(void)
 {
     // tools/play.sh writes the tree before every start: the game's own
     // configuration, with the player's settings, stays as it is.
+    // The demo plays its sounds in 3D: a new configuration asks for it.
     std::error_code error;
+    const int32_t sound_mode = sound_module.enable_3d;
+    sound_module.enable_3d = 1;
     bool ok = std::filesystem::exists("varnock.cfg", error) ||
               write_edit_session_file("varnock") == 1;
+    sound_module.enable_3d = sound_mode;
 
     const char* bitmaps = game_globals.bitmaps_pathname;
     for (const char* directory : std::initializer_list<const char*>{

@@ -8,15 +8,16 @@
 //
 // Both paths run in one process, in windows side by side that do not overlap,
 // each drawing into its window's own framebuffer with a 24-bit depth buffer
-// and no vertical-blank wait. Rounds alternate between the paths; a round
-// times a number of frames (clear, draws, present, all finished) of each.
-// For each scene the tool prints the median round of each path and the
-// median of the rounds' ratios. The device gets its vertices from client
-// memory at every draw, as the game hands them over; the plain program keeps
-// them in buffers on the card. It also reports how many pixels of the two
-// frames differ, to show that the scenes match.
+// and no vertical-blank wait. The device gets its vertices from client
+// memory at every draw, as the game hands them over, and sends them to the
+// card itself; the plain program keeps them in buffers on the card, so the
+// baseline is the least a GL program can do for the scene. A run times a few
+// frames (clear, draws, present, all finished); each path counts by its best
+// run, in alternated order (see bench_timing.h). The tool prints both, their
+// ratio with its spread, and how many pixels of the two frames differ, to
+// show that the scenes match.
 //
-// Usage: device_bench [frames per round]   (needs a GL 3.3 display; see README)
+// Usage: device_bench [rounds]   (default 201; needs a GL 3.3 display; see README)
 #include <SDL2/SDL.h>
 
 #include <algorithm>
@@ -26,6 +27,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench_timing.h"
 #include "platform/d3d.h"
 #include "platform/d3d_record.h"
 #include "platform/d3dx.h"
@@ -37,7 +39,7 @@ namespace {
 const int width = 640, height = 480;
 const int window_gap = 16;  // between the two windows
 const int depth_bits = 24;
-const int rounds = 15;
+const int frames_a_run = 4;
 const int texture_size = 64;
 const float ambient = 48.0f / 255.0f;
 const float light_colour[3] = {0.9f, 0.85f, 0.8f};
@@ -159,11 +161,6 @@ setting make_setting()
     s.projection.m[2][3] = -1.0f;
     s.projection.m[3][2] = near_plane * far_plane / (near_plane - far_plane);
     return s;
-}
-
-double seconds_since(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 // ---- through the device
@@ -406,22 +403,17 @@ void plain_stop(plain_run& run)
         SDL_DestroyWindow(run.window);
 }
 
-// Mean milliseconds a frame over `frames` frames, all finished.
+// Seconds a frame over a run of frames, all finished. The other path's
+// frames are finished first, untimed.
 template <typename F>
-double time_frames(int frames, F frame)
+double time_frames(F frame)
 {
-    auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < frames; ++i)
-        frame();
     gl.Finish();
-    return seconds_since(start) * 1000.0 / frames;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
+    double seconds = bench_time(frames_a_run, frame);
+    auto start = std::chrono::steady_clock::now();
+    gl.Finish();
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return seconds / frames_a_run;
 }
 
 // Pixels of the two frames that differ by more than 8 in a channel, and the
@@ -449,34 +441,35 @@ void compare_frames(device_run& device, plain_run& plain, const setting& setting
         }
 }
 
-void run_scene(device_run& device, plain_run& plain, const setting& setting, scene& s,
-               const plain_mesh& m, int frames)
+bool run_scene(device_run& device, plain_run& plain, const setting& setting, scene& s,
+               const plain_mesh& m, int rounds)
 {
     long drawn = 0, differing = 0;
     compare_frames(device, plain, setting, s, m, &drawn, &differing);
-    std::vector<double> device_times, plain_times, ratios;
-    for (int round = 0; round < rounds; ++round) {
-        time_frames(3, [&] { device_frame(device, s, true); });
-        double device_time = time_frames(frames, [&] { device_frame(device, s, true); });
-        time_frames(3, [&] { plain_frame(plain, setting, s, m, true); });
-        double plain_time = time_frames(frames, [&] { plain_frame(plain, setting, s, m, true); });
-        device_times.push_back(device_time);
-        plain_times.push_back(plain_time);
-        ratios.push_back(device_time / plain_time);
+    auto device_run_time = [&] { return time_frames([&] { device_frame(device, s, true); }); };
+    auto plain_run_time = [&] {
+        return time_frames([&] { plain_frame(plain, setting, s, m, true); });
+    };
+    for (int i = 0; i < 3; ++i) {  // programs compiled, buffers grown
+        device_run_time();
+        plain_run_time();
     }
+    const bench_ratio result = bench_compare(rounds, device_run_time, plain_run_time);
     printf("scene %s: %d triangles in %d draws at %dx%d; %ld pixels drawn, %ld differ\n", s.name,
            (int)(s.worlds.size() * s.shape.indices.size() / 3), (int)s.worlds.size(), width, height,
            drawn, differing);
-    printf("  device:   %.3f ms a frame (median of %d rounds)\n", median(device_times), rounds);
-    printf("  plain GL: %.3f ms a frame\n", median(plain_times));
-    printf("  ratio:    %.2f (median of the rounds' ratios)\n", median(ratios));
+    printf("  device:   %.3f ms a frame (best run of %d frames)\n", 1000 * result.best_a,
+           frames_a_run);
+    printf("  plain GL: %.3f ms a frame\n", 1000 * result.best_b);
+    bench_print_ratio("ratio:", result);
+    return result.ratio > 0.0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    int frames = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
+    int rounds = argc > 1 ? std::max(3, atoi(argv[1])) : 201;
     setting setting = make_setting();
     scene scenes[] = {make_meshes_scene(), make_many_draws_scene()};
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
@@ -496,9 +489,11 @@ int main(int argc, char** argv)
     for (const scene& s : scenes)
         plain.meshes.push_back(plain_load(s.shape));
     const char* renderer = (const char*)gl.GetString(GL_RENDERER);
+    bench_print_machine();
     printf("renderer: %s\n", renderer ? renderer : "?");
     for (size_t i = 0; i < std::size(scenes); ++i)
-        run_scene(device, plain, setting, scenes[i], plain.meshes[i], frames);
+        run_scene(device, plain, setting, scenes[i], plain.meshes[i], rounds);
+    bench_print_load();
     plain_stop(plain);
     device_stop(device);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);

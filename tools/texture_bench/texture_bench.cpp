@@ -12,10 +12,11 @@
 // of the recording back-end (a texture goes to the graphics card only when
 // first drawn with, so no display is needed).
 //
-// Rounds alternate the cache and the plain decoding of each kind; the tool
-// prints the median round of each and the median of the rounds' ratios.
+// Each side of a kind counts by its best run (the whole set, once), in
+// alternated order (see bench_timing.h); the tool prints both and their
+// ratio with its spread.
 //
-// Usage: texture_bench [rounds]
+// Usage: texture_bench [rounds]   (default 21)
 #include <png.h>
 
 #include <algorithm>
@@ -29,6 +30,7 @@
 #include <unistd.h>
 
 #include "bench_device.h"
+#include "bench_timing.h"
 #include "d3dtextr_dx7.h"
 #include "d3dxframe.h"
 #include "debug.h"
@@ -241,13 +243,6 @@ double now_ms()
         .count();
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
-}
-
 // Milliseconds to load every name of a set through the cache; -1 when one
 // does not load. The cache is emptied afterwards, outside the time.
 double time_cache(const std::string& directory)
@@ -286,14 +281,13 @@ struct kind {
     const char* baseline;
     std::string directory;
     double (*plain)(const std::string& directory);
-    std::vector<double> cache_times, plain_times, ratios;
 };
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 9;
+    int rounds = argc > 1 ? std::max(3, atoi(argv[1])) : 21;
     // No dot in the path: the cache takes a name in a dotted directory as one
     // with its extension.
     char work_template[] = "/tmp/texture-bench-XXXXXX";
@@ -303,33 +297,18 @@ int main(int argc, char** argv)
     }
     std::string work = work_template;
     kind kinds[] = {
-        {"tga",
-         "plain decoding",
-         work + "/tga",
+        {"tga", "plain decoding", work + "/tga",
          [](const std::string& d) {
              return time_plain(d, "tga", [](const std::string& p) { return decode_plain(p, 18); });
-         },
-         {},
-         {},
-         {}},
-        {"bmp",
-         "plain decoding",
-         work + "/bmp",
+         }},
+        {"bmp", "plain decoding", work + "/bmp",
          [](const std::string& d) {
              return time_plain(d, "bmp", [](const std::string& p) { return decode_plain(p, 54); });
-         },
-         {},
-         {},
-         {}},
-        {"png",
-         "libpng alone",
-         work + "/png",
+         }},
+        {"png", "libpng alone", work + "/png",
          [](const std::string& d) {
              return time_plain(d, "png", [](const std::string& p) { return decode_libpng(p); });
-         },
-         {},
-         {},
-         {}},
+         }},
     };
     bool written = true;
     for (kind& k : kinds) {
@@ -357,16 +336,20 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    bench_print_machine();
     bool failed = false;
-    for (int round = 0; round < rounds; ++round)
-        for (kind& k : kinds) {
-            double cached = time_cache(k.directory);
-            double plain = k.plain(k.directory);
-            failed = failed || cached < 0.0 || plain < 0.0;
-            k.cache_times.push_back(cached);
-            k.plain_times.push_back(plain);
-            k.ratios.push_back(cached / plain);
-        }
+    for (kind& k : kinds) {
+        // Seconds of a run; a texture that did not load fails the tool.
+        auto cache = [&] { return time_cache(k.directory) / 1000.0; };
+        auto plain = [&] { return k.plain(k.directory) / 1000.0; };
+        const bench_ratio result = bench_compare(rounds, cache, plain);
+        failed = failed || result.ratio < 0.0;
+        printf("%s: %d textures of %dx%d\n", k.name, texture_count, size, size);
+        printf("  cache:   %.1f ms (best of %d runs)\n", 1000 * result.best_a, rounds);
+        printf("  %-8s %.1f ms (%s)\n", "plain:", 1000 * result.best_b, k.baseline);
+        bench_print_ratio("ratio:", result);
+    }
+    bench_print_load();
     bench_close_recording_device(window);
     std::string command = "rm -rf " + work;
     if (system(command.c_str()) != 0)
@@ -374,12 +357,6 @@ int main(int argc, char** argv)
     if (failed) {
         fprintf(stderr, "texture_bench: a texture did not load\n");
         return 1;
-    }
-    for (kind& k : kinds) {
-        printf("%s: %d textures of %dx%d\n", k.name, texture_count, size, size);
-        printf("  cache:   %.1f ms (median of %d rounds)\n", median(k.cache_times), rounds);
-        printf("  %-8s %.1f ms (%s)\n", "plain:", median(k.plain_times), k.baseline);
-        printf("  ratio:   %.2f (median of the rounds' ratios)\n", median(k.ratios));
     }
     return 0;
 }

@@ -14,7 +14,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from e2e_support import Game  # noqa: E402
+from e2e_support import MENU_TOP, Game, near  # noqa: E402
 
 
 def cpu_seconds(pid):
@@ -36,10 +36,13 @@ def main():
         return 2
     seconds = float(sys.argv[3]) if len(sys.argv) > 3 else 30.0
     with Game(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])) as game:
-        time.sleep(3)  # start-up
+        # Past the start-up: the splash drawn, and then a second's frames.
+        game.wait_for_screen("the splash screen", lambda s: s[0] == 640)
+        game.wait_frames(60)
         splash = cores_over(game.process.pid, seconds)
         game.click(320, 240)  # on to the menu
-        time.sleep(2)
+        game.wait_for_screen("the menu", lambda s: near(s[2][10][630], MENU_TOP))
+        game.wait_frames(60)
         menu = cores_over(game.process.pid, seconds)
     print("splash: %.3f cores over %g s" % (splash, seconds))
     print("menu:   %.3f cores over %g s" % (menu, seconds))

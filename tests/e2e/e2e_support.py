@@ -20,9 +20,15 @@ when the test did not expect it. They are:
   "Error During Session" / "Warning During Session": the session report,
       at exit when the log has errors (else warnings): "There were N errors
       during this session. Check the debug file." (winmain2.cpp);
-  "D3DX Error": a device error the frame could not handle (d3dxframe.cpp);
+  "D3DX Error": a texture surface the device could not make
+      (d3dtextr_dx7.cpp through d3dxframe_display_error);
   "Load Script List Not Loaded": the F6 dialog without its list
-      (dialogs.cpp).
+      (dialogs.cpp);
+and any other top-level window (SDL's own "Assertion Failed", say) counts
+as an unexpected box. On X11 a box is a top-level window with the game's
+window as WM_TRANSIENT_FOR, of the dialog type, its caption the title in
+_NET_WM_NAME (and in WM_NAME of the type "UTF-8", which xdotool's search by
+name does not read: XDisplay lists the windows).
 SDL shows a box only where the X server has a font for it (xfonts-base and
 the like); under an Xvfb with its built-in fonts alone the box cannot open
 and its text goes to stderr instead, as it does when the game was asked to

@@ -10,14 +10,18 @@
 // read as its start and size. Today's glibc takes these blocks from malloc,
 // so that "header" is whatever lies before the block, and LeakSanitizer then
 // scans a made-up range at exit and crashes after the test passed ("Tracer
-// caught signal 11 ... LeakSanitizer has encountered a fatal error"). Where
-// the GL driver's block lands changes from run to run with the order in which
-// llvmpipe's worker threads allocate, hence an abort in about one GL test run
-// in several hundred, whichever test it is. Fewer worker threads
-// (LP_NUM_THREADS=0) only make it rarer; without the interception the runtime
-// never guesses. The leak check stays on for everything: the blocks are not
-// roots of their own any more, but stay reachable from the thread's static
-// TLS, which is scanned, through glibc's vector of the thread's blocks.
+// caught signal 11 ... LeakSanitizer has encountered a fatal error"; with
+// ASAN_OPTIONS=verbosity=2 the runtime says "glibc >=2.19 suspected" with the
+// made-up range just before). Where the GL driver's block lands changes from
+// run to run with the order in which llvmpipe's worker threads allocate, and
+// between builds, hence an abort now and then after whichever GL test: one
+// run of a few hundred on one day, 13 runs of the GL tests in 20 on another.
+// With fewer worker threads (LP_NUM_THREADS=0) the block still lands
+// anywhere; without the interception the runtime never guesses.
+//
+// The leak check stays on for everything: the blocks are no roots of their
+// own any more, but stay reachable from the thread's static TLS, which is
+// scanned, through glibc's vector of the thread's blocks.
 #if defined(__SANITIZE_ADDRESS__)
 extern "C" __attribute__((used, visibility("default"))) const char* __asan_default_options()
 {

@@ -23,7 +23,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from e2e_support import Game, start_xvfb, wait_for, write_png  # noqa: E402
+from e2e_support import MENU_TOP, Game, near, start_xvfb, wait_for, write_png  # noqa: E402
 
 SPAN = 5.0  # seconds
 
@@ -94,10 +94,13 @@ def main():
     seconds = float(sys.argv[4]) if len(sys.argv) > 4 else 30.0
     print("load average %s (1, 5, 15 min), %d cores" % (load_average(), os.cpu_count()))
     with tempfile.TemporaryDirectory(prefix="idle-cpu-") as work, Game(varnock, demo_tree) as game:
-        time.sleep(3)  # start-up
+        # Past the start-up: the splash drawn, and then a second's frames.
+        game.wait_for_screen("the splash screen", lambda s: s[0] == 640)
+        game.wait_frames(60)
         splash = measure("splash", game, idle_plain, seconds, work)
         game.click(320, 240)  # on to the menu
-        time.sleep(2)
+        game.wait_for_screen("the menu", lambda s: near(s[2][10][630], MENU_TOP))
+        game.wait_frames(60)
         menu = measure("menu", game, idle_plain, seconds, work)
     print("load average at the end %s" % load_average())
     return 0 if splash <= 1.0 and menu <= 1.0 else 1

@@ -26,8 +26,11 @@ test_packages=(
   # the GL pixel tests draw without a display, through EGL
   libegl1 libegl-mesa0
   # end-to-end tests: a virtual display, input as a person gives it,
-  # screenshots, and the driver script
-  xvfb xauth xdotool x11-apps python3
+  # screenshots, and the driver script; X11 fonts, as a desktop has them, so
+  # that the game's message boxes (SDL's, which need a server font) open as
+  # a player sees them and the tests answer them (without any font the box's
+  # text goes to stderr instead)
+  xvfb xauth xdotool x11-apps python3 xfonts-base
   # the grammar-table generator reads bison's XML report
   libexpat1-dev
   # regenerating grammar tables (not needed to build)

@@ -14,6 +14,8 @@ bash tools/check_format.sh
 jobs=$(nproc)
 
 # Sanitizer reports abort the test process, so CTest counts them as failures.
+# The test programs start from their own defaults, which these add to
+# (intercept_tls_get_addr=0, tests/support/sanitizer_options.cpp says why).
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:allocator_may_return_null=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="report_objects=1"

@@ -1,6 +1,7 @@
 #include "winmain2.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 #include "config.h"
@@ -59,6 +60,28 @@ const WNDPROC winmain_wnd_proc_table[5] = {
 namespace {
 
 const char* const accelerator_table_name = "IDR_MAIN_ACCEL";
+const char* const frame_log_variable = "VARNOCK_FRAME_LOG";
+
+// The frame log (winmain_open_frame_log) and the frames written to it.
+FILE* frame_log = nullptr;
+long frames_logged = 0;
+
+void log_frame(void)
+{
+    if (!frame_log)
+        return;
+    frames_logged += 1;
+    fprintf(frame_log, "%ld\n", frames_logged);
+    fflush(frame_log);
+}
+
+void close_frame_log(void)
+{
+    if (frame_log)
+        fclose(frame_log);
+    frame_log = nullptr;
+    frames_logged = 0;
+}
 constexpr DWORD STATISTICS_COLOUR = 0xFFFFFF00;  // yellow
 constexpr UINT SESSION_BOX_FLAGS = MB_OK | MB_ICONHAND | MB_SYSTEMMODAL | MB_SETFOREGROUND |
                                    MB_TOPMOST;
@@ -211,6 +234,7 @@ int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char*, int show_com
 {
     debug_open(winmain_log_filename, 0);
     LOG_NOTICE("%s", "Varnock - starting up....\n");
+    winmain_open_frame_log();
     rand_util_srand((uint32_t)time(nullptr));
     LOG_NOTICE("%s", "Initializing globals...\n");
     gameglobals_init();
@@ -420,6 +444,22 @@ void winmain_run_frame(void)
         LOG_ERROR("Unknown game_state = %ld\n", (long)game_globals.game_state);
         break;
     }
+    log_frame();
+}
+
+int winmain_open_frame_log(void)
+{
+    close_frame_log();
+    const char* path = getenv(frame_log_variable);
+    if (!path || !*path)
+        return 1;
+    frame_log = fopen(path, "w");
+    if (!frame_log) {
+        LOG_ERROR("Unable to open the frame log %s named by %s.\n", path, frame_log_variable);
+        return 0;
+    }
+    LOG_NOTICE("Writing the frames run to %s.\n", path);
+    return 1;
 }
 
 void winmain_format_statistics(char* text, size_t size)
@@ -736,4 +776,5 @@ void winmain_reset(void)
     fps_delta_sum = 0.0f;
     fps = 0.0f;
     winmain_state_entries = 0;
+    close_frame_log();
 }

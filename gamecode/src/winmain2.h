@@ -59,8 +59,18 @@ int winmain_cleanup(HWND window);
 // Runs messages and frames until the quit message.
 void winmain_message_loop(HWND window, HACCEL accelerators);
 
-// One frame: the clock, then the work of the current game state.
+// One frame: the clock, then the work of the current game state; then the
+// frame's number to the frame log, when there is one.
 void winmain_run_frame(void);
+// The frame log: with the environment variable VARNOCK_FRAME_LOG naming a
+// file, every frame run appends its number to it (1, 2, 3, ... one a line,
+// each line flushed), so that a test or tool outside the process can wait
+// for frames to pass rather than for time, which a loaded machine stretches.
+// Nothing on screen can tell it: a still picture (the splash) is the same
+// after one frame as after a hundred, and SDL's offscreen driver shows
+// nothing. Without the variable nothing is written. Returns 0 when the file
+// named cannot be opened (logged), else 1.
+int winmain_open_frame_log(void);
 // The first steps of a frame: game_time from the clock, frame_delta_time
 // clamped, the frame-rate sample.
 void winmain_update_frame_clock(void);

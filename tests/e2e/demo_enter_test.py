@@ -13,7 +13,6 @@ usage: demo_enter_test.py VARNOCK DEMO_TREE [SCREENSHOT_DIRECTORY]
 Exit code 77 (skipped) when Xvfb, xdotool or xwd is not installed.
 """
 import sys
-import time
 
 from demo_test import PROLOGUE, exit_cleanly, level_started, win_the_level
 from e2e_support import Game, main
@@ -23,15 +22,14 @@ from menu_test import shows_menu
 def run(varnock, demo_tree, output):
     with Game(varnock, demo_tree) as game:
         game.wait_for_screen("the splash screen", lambda s: s[0] == 640)
-        time.sleep(0.5)
         # The game reads the keys as they stand at each frame: a key held a
         # moment, as a player presses it, is seen.
-        game.xdotool("windowfocus", "--sync", str(game.window))
-        game.hold("Return", 0.3)
+        game.focus()
+        game.hold("Return", 18)
         game.wait_for_screen("the menu, Prologue lit", lambda s: shows_menu(s, PROLOGUE))
         print("Enter leaves the splash for the menu")
 
-        game.hold("Return", 0.5)
+        game.hold("Return", 30)
         level_started(game, None)
         win_the_level(game, None)
         exit_cleanly(game)

@@ -33,7 +33,7 @@ def run(varnock, demo_tree, output):
         level_started(game, None)
         open_the_gate(game)
 
-        wait_for_script(game, "hero_falls", 90)
+        wait_for_script(game, "hero_falls", 5400)
         if not script_started(game, "hero_hurt"):
             raise Failure("the hero fell with no blow played")
         if script_started(game, "prologue_end"):
@@ -41,10 +41,10 @@ def run(varnock, demo_tree, output):
         print("the hero stands and lets the guard come; the guard strikes him down")
         lost = game.wait_for_screen("the closing words on the reddened screen",
                                     lambda s: shows_text(s, LOST_LINE) and reddened(s),
-                                    timeout=15)
+                                    frames=900)
         save_screenshot(output, "e2e_demo_lost.png", lost)
         game.wait_for_screen("the menu after the loss", lambda s: shows_menu(s, PROLOGUE)
-                             or shows_menu(s, HARBOUR), timeout=20)
+                             or shows_menu(s, HARBOUR), frames=1200)
         print("his end script darkens the screen to red under its words and goes back to the menu")
         check_sounds(game, ("ouch.wav", "dirge.wav"), "the blows and the dirge were played")
         exit_cleanly(game)

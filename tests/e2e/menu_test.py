@@ -17,7 +17,6 @@ usage: menu_test.py VARNOCK DEMO_TREE [SCREENSHOT_DIRECTORY]
 Exit code 77 (skipped) when Xvfb, xdotool or xwd is not installed.
 """
 import sys
-import time
 
 from e2e_support import (BUTTONS, EXIT, MENU_BOTTOM, MENU_TOP, Failure, Game, highlighted, main,
                          mix, near, save_screenshot)
@@ -41,6 +40,7 @@ DRIVER = dialog_origin(299, 84)
 DRIVER_CANCEL = control_middle(DRIVER, 123, 65, 51, 14)
 DRIVER_DEVICES = (DRIVER[0] + 36 * 7 // 4 + 150, DRIVER[1] + 24 * 14 // 8 + 10)
 FIRST_ITEM_BELOW = 21 + 1 + 8  # the open list starts under the 21-pixel field
+FIRST_DEVICE = (DRIVER_DEVICES[0], DRIVER_DEVICES[1] - 10 + FIRST_ITEM_BELOW)
 
 
 def shows_menu(shot, button):
@@ -53,17 +53,30 @@ def shows_menu(shot, button):
     return highlighted(shot) == [button]
 
 
+def is_blue(r, g, b):
+    return b > 80 and b > r + 40
+
+
 def caption_blue(shot, origin):
     """The dialog's caption bar, just above its client area."""
     _, _, rows = shot
-    r, g, b = rows[origin[1] - 20][origin[0] + 30]
-    return b > 80 and b > r + 40
+    return is_blue(*rows[origin[1] - 20][origin[0] + 30])
+
+
+def device_list_open(shot):
+    """The first device of the open list shows selected (blue) where the
+    closed dialog shows its grey between the fields."""
+    return is_blue(*shot[2][FIRST_DEVICE[1]][FIRST_DEVICE[0]])
+
+
+def device_chosen(shot):
+    """The list closed, the device field focused with its choice (blue)."""
+    return not device_list_open(shot) and is_blue(*shot[2][DRIVER_DEVICES[1]][DRIVER_DEVICES[0]])
 
 
 def run(varnock, demo_tree, output):
     with Game(varnock, demo_tree) as game:
         game.wait_for_screen("the splash screen", lambda s: s[0] == 640)
-        time.sleep(0.5)
         game.click(320, 240)
         save_screenshot(output, "e2e_menu.png", game.wait_for_screen("the menu, its first button lit",
                                                   lambda s: shows_menu(s, 0)))
@@ -95,10 +108,10 @@ def run(varnock, demo_tree, output):
         game.key("F2")
         game.wait_for_screen("the device selection", lambda s: caption_blue(s, DRIVER))
         game.click(*DRIVER_DEVICES)
-        time.sleep(0.5)
-        game.click(DRIVER_DEVICES[0], DRIVER_DEVICES[1] - 10 + FIRST_ITEM_BELOW)
-        time.sleep(0.5)
-        save_screenshot(output, "e2e_driver.png", game.screenshot())
+        game.wait_for_screen("the device list to open", device_list_open)
+        game.click(*FIRST_DEVICE)
+        save_screenshot(output, "e2e_driver.png",
+                        game.wait_for_screen("the device list to close on the choice", device_chosen))
         game.click(*DRIVER_CANCEL)
         game.wait_for_screen("the device selection to close",
                              lambda s: shows_menu(s, 1) and not caption_blue(s, DRIVER))

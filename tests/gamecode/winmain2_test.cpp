@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -391,6 +392,41 @@ TEST_F(MainLoop, TheSplashIsDrawnByTheSceneModuleAndPresentedEachFrame)
     EXPECT_EQ(d3d_recorded_present_count() - presents, 2);
     EXPECT_EQ(game_globals.game_state, GAME_MODE_SPLASH) << "drawing does not change the state";
     EXPECT_TRUE(log->errors().empty());
+}
+
+TEST_F(MainLoop, EachFrameRunAppendsItsNumberToTheFrameLogTheEnvironmentNames)
+{
+    TempDir dir;
+    std::string path = dir.file("frames.txt");
+    // Without the variable nothing is written.
+    unsetenv("VARNOCK_FRAME_LOG");
+    ASSERT_EQ(winmain_open_frame_log(), 1);
+    winmain_run_frame();
+    EXPECT_FALSE(std::ifstream(path).good());
+
+    setenv("VARNOCK_FRAME_LOG", path.c_str(), 1);
+    ASSERT_EQ(winmain_open_frame_log(), 1);
+    EXPECT_EQ(dir.read("frames.txt"), "") << "no frame has run yet";
+    for (int frame = 0; frame < 3; ++frame) {
+        clock_ms += 20;
+        winmain_run_frame();
+        // Each line is there as soon as its frame has run.
+        EXPECT_EQ(dir.read("frames.txt").size(), 2u * (frame + 1));
+    }
+    EXPECT_EQ(dir.read("frames.txt"), "1\n2\n3\n");
+    // A frame of a state the game does not know still ran.
+    winmain_set_game_state(7);
+    winmain_run_frame();
+    EXPECT_EQ(dir.read("frames.txt"), "1\n2\n3\n4\n");
+
+    // A file that cannot be written is an error, and the game runs on.
+    setenv("VARNOCK_FRAME_LOG", dir.file("no/such/directory/frames.txt").c_str(), 1);
+    log->clear();
+    EXPECT_EQ(winmain_open_frame_log(), 0);
+    EXPECT_EQ(log->errors().size(), 1u);
+    winmain_set_game_state(GAME_MODE_SPLASH);
+    winmain_run_frame();
+    unsetenv("VARNOCK_FRAME_LOG");
 }
 
 TEST_F(MainLoop, AnExplorationFrameDrawsTheStatisticsLine)

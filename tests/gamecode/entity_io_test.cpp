@@ -184,9 +184,9 @@ protected:
     win_entity* load_into_ring(const char* name)
     {
         win_entity* entity = load(name);
-        if (entity)
-            add_to_win_entity_list(&entity_io_global_win_entity_list,
-                                   &entity_io_global_win_entity_list_size, entity);
+        if (entity) {
+            EXPECT_EQ(entity_io_add_to_ring(entity), 1);
+        }
         return entity;
     }
 
@@ -194,9 +194,7 @@ protected:
     // script command does; the result of the unload.
     int unlink_and_unload(win_entity* entity, int32_t unload_all)
     {
-        EXPECT_EQ(entity_unlink(&entity_io_global_win_entity_list,
-                                &entity_io_global_win_entity_list_size, entity),
-                  1);
+        EXPECT_EQ(entity_io_remove_from_ring(entity), 1);
         return entity_unload(entity, unload_all);
     }
 
@@ -675,21 +673,19 @@ TEST_F(EntityIo, AnEntityStillInARingIsNotUnloaded)
 }
 
 // Sub-entities are searched depth first and unlinked by identity from the
-// ring that holds them.
+// ring that holds them, through the ring operations the script engine uses.
 TEST_F(EntityIo, UnlinkFindsTheEntityInAnyRing)
 {
     write_hero();
     win_entity* hero = load_into_ring("hero");
     ASSERT_NE(hero, nullptr);
-    win_entity* torch = entity_io_find_entity(entity_io_global_win_entity_list, "torch");
+    EXPECT_EQ(entity_io_ring_head(), hero);
+    win_entity* torch = entity_io_find_in_ring("torch");
     ASSERT_NE(torch, nullptr);
-    EXPECT_EQ(entity_unlink(&entity_io_global_win_entity_list,
-                            &entity_io_global_win_entity_list_size, torch),
-              1);
+    EXPECT_EQ(entity_io_remove_from_ring(torch), 1);
     EXPECT_EQ(hero->child_entity_list_size, 1);
-    EXPECT_EQ(entity_unlink(&entity_io_global_win_entity_list,
-                            &entity_io_global_win_entity_list_size, torch),
-              0);
+    EXPECT_EQ(entity_io_find_in_ring("torch"), nullptr);
+    EXPECT_EQ(entity_io_remove_from_ring(torch), 0);
     EXPECT_EQ(entity_unload(torch, 1), 1);
 }
 

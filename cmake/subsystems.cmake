@@ -15,8 +15,13 @@
 # The platform stand-in (platform/) is the bottom library. A lower subsystem
 # calls a higher one only through the higher one's services header
 # (<subsystem>_services.h); those calls are resolved once, where a program
-# links the whole game (varnock_link_game below). tools/check_layers.py checks
-# the includes against this table.
+# links the whole game (varnock_link_game below). The services headers stand
+# in services/, an include folder of their own, so that a subsystem sees the
+# folders of its own modules, those of the subsystems below it and the
+# services headers, and nothing else: an include of another folder's header
+# does not compile. tools/check_layers.py checks the includes against this
+# table, also where folders are shared (gamecode/ and convert/ hold modules of
+# several subsystems).
 
 # varnock_subsystem(name INCLUDES folders... SOURCES module.cpp...
 #                   HEADERS header-only.h... LIBS lower-libraries...)
@@ -74,7 +79,7 @@ varnock_subsystem(math
 # The PNG texture reader reads through libpng.
 find_package(PNG REQUIRED)
 varnock_subsystem(frame
-  INCLUDES dxcode/src gamecode/src script/src
+  INCLUDES dxcode/src gamecode/src services
   SOURCES
     dxcode/src/d3dmath.cpp dxcode/src/d3dtextr_dx7.cpp dxcode/src/d3dutil.cpp
     dxcode/src/d3dxenum.cpp dxcode/src/d3dxframe.cpp dxcode/src/dxinput.cpp
@@ -91,14 +96,14 @@ varnock_subsystem(models
     convert/src/win_ast.cpp
     gamecode/src/anim.cpp gamecode/src/anim_io.cpp gamecode/src/anim_io_yacc.cpp
     gamecode/src/anim_io_yacc_tables.cpp gamecode/src/model_io.cpp
-  HEADERS convert/src/models_services.h convert/src/mow_anim.h
+  HEADERS services/models_services.h convert/src/mow_anim.h convert/src/win_ast_fields.h
   LIBS frame)
 
 varnock_subsystem(world
   INCLUDES convert/src
   SOURCES
     convert/src/win_collision.cpp convert/src/win_entity.cpp convert/src/win_shader.cpp
-  HEADERS convert/src/world_services.h convert/src/win_sound.h
+  HEADERS services/world_services.h convert/src/win_entity_fields.h convert/src/win_sound.h
           convert/src/win_trigger.h
   LIBS models)
 
@@ -106,7 +111,7 @@ varnock_subsystem(script
   INCLUDES script/src
   SOURCES
     script/src/parsestr.cpp script/src/script.cpp script/src/script_commands.cpp
-  HEADERS script/src/script_services.h
+  HEADERS script/src/script_imports.h services/script_services.h
   LIBS world)
 
 varnock_subsystem(runtime
@@ -119,7 +124,7 @@ varnock_subsystem(runtime
     gamecode/src/entity_io.cpp gamecode/src/entity_ops.cpp gamecode/src/entity_render.cpp
     gamecode/src/entity_weapon.cpp gamecode/src/shader.cpp gamecode/src/shader_io.cpp gamecode/src/sound.cpp
     gamecode/src/varnock.cpp gamecode/src/vk_auto_aim.cpp gamecode/src/vk_tail.cpp
-  HEADERS gamecode/src/runtime_services.h
+  HEADERS services/runtime_services.h
   LIBS script)
 
 # Links `target` with the whole game. The frame's calls up into the models,

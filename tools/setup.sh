@@ -35,6 +35,8 @@ test_packages=(
   libexpat1-dev
   # regenerating grammar tables (not needed to build)
   bison
+  # the format check of the sources (tools/check_format.sh)
+  clang-format-14
   # fuzzing: clang with libFuzzer and the sanitizer runtimes (tools/fuzz.sh)
   clang libclang-rt-14-dev
 )

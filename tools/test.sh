@@ -9,6 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/setup.sh
+bash tools/check_format.sh
 
 jobs=$(nproc)
 

@@ -122,11 +122,11 @@ RECORD_BEGIN(mow_anim, 100)
     REC_ARRAY(mow_track_array_size, mow_track_array, mow_track)
     REC_STRING(root_mow_track.mow_track_name)
     REC_ARRAY(root_mow_track.mow_rot_key_array_size, root_mow_track.mow_rot_key_array,
-              mow_rot_key, mow_rot_key_array)
+              mow_rot_key, "mow_rot_key_array")
     REC_ARRAY(root_mow_track.mow_trans_key_array_size, root_mow_track.mow_trans_key_array,
-              mow_trans_key, mow_trans_key_array)
+              mow_trans_key, "mow_trans_key_array")
     REC_ARRAY(root_mow_track.mow_scale_key_array_size, root_mow_track.mow_scale_key_array,
-              mow_scale_key, mow_scale_key_array)
+              mow_scale_key, "mow_scale_key_array")
     REC_ARRAY(mow_shader_idx_key_array_size, mow_shader_idx_key_array, mow_shader_idx_key)
     REC_ARRAY(mow_sphere_key_array_size, mow_sphere_key_array, mow_sphere_key)
     REC_ARRAY(mow_appendage_key_array_size, mow_appendage_key_array, mow_appendage_key)

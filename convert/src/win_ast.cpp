@@ -150,6 +150,7 @@ void win_ast_reset(void)
 
 win_anim_table_base* win_ast_current_state(const win_ast* win_ast_ptr)
 {
+    INVARIANT(win_ast_ptr != nullptr);
     const int32_t index = win_ast_ptr->current_anim_index;
     if (!win_ast_ptr->win_anim_table_base_array || index < 0 ||
         index >= win_ast_ptr->win_anim_table_base_array_size)

@@ -20,6 +20,7 @@
 #include "record.h"
 #include "win_ast.h"
 #include "win_collision.h"
+#include "win_entity_fields.h"
 #include "win_geo.h"
 #include "win_shader.h"
 #include "win_trigger.h"
@@ -34,11 +35,11 @@
 // reference (free_win_collision), and the hull with the last one.
 typedef win_collision* win_collision_ptr;
 RECORD_BEGIN(win_collision_ptr, 4)
-    REC_SELF_RECORD(win_collision, win_collision_ptr)
+    REC_SELF_RECORD(win_collision, "win_collision_ptr")
 RECORD_END(win_collision_ptr, PLAIN)
 
-// An owned heap string, the name of one of an entity's states.
-typedef char* win_state_name_ptr;
+// An owned heap string, the name of one of an entity's states
+// (win_entity_fields.h).
 RECORD_BEGIN(win_state_name_ptr, 4)
     REC_SELF_STRING()
 RECORD_END(win_state_name_ptr, PLAIN)
@@ -50,6 +51,16 @@ RECORD_END(win_state_name_ptr, PLAIN)
 // starts, the goal in hand, a default goal, a queue of goals and the sectors
 // around it where it attacks or reacts to hits. Goals and sectors are list
 // nodes without a name: their lists are walked, never searched by key.
+//
+// The record families (record.h) name their operations and arguments after
+// the type, so they are found under the records' names without standing
+// here: malloc_win_personality and malloc_win_personality_array;
+// malloc_win_goal_entry, add_to_win_goal_entry_list,
+// remove_from_win_goal_entry_list, free_win_goal_entry and
+// free_win_goal_entry_list; malloc_win_hot_sector, add_to_win_hot_sector_list
+// and free_win_hot_sector_list; their arguments win_goal_entry_ptr,
+// win_personality_array, win_hot_sector_list and so on, which the log lines
+// of a refused argument name.
 
 // win_personality.demeanor
 enum : int32_t {
@@ -63,20 +74,23 @@ enum : int32_t {
 struct win_personality {
     int32_t personality_long_1;
     int32_t personality_long_2;
-    float attack_interval;  // a fresh attack is queued when attack_timer grows past it
-    float attack_timer;
+    float attack_interval;  // a fresh attack is queued when time_since_attack grows past it
+    float time_since_attack;
     // Dealt by an attacking state without flags 2 and 4, with flag 2, with flag 4.
-    int32_t attack_damage[3];
-    int32_t damage_reduction;             // taken off the attack damage received
-    int32_t special_damage_reduction[2];  // taken off the two other kinds of hit
+    int32_t damage_1;
+    int32_t damage_2;
+    int32_t damage_3;
+    int32_t armour;             // taken off the damage of an attack
+    int32_t melee_armour;       // taken off a melee weapon's damage
+    int32_t projectile_armour;  // taken off a projectile's damage
     float flying_speed;
     float fast_flying_speed;
     int32_t mobility_type;  // movement kind 0 to 7
     int32_t demeanor;       // WIN_DEMEANOR_*
 };
 RECORD_VALUE(win_personality, 56, .personality_long_2 = -1, .attack_interval = 5.0f,
-             .attack_damage = {10, 10, 10}, .flying_speed = 10.0f, .fast_flying_speed = 20.0f,
-             .mobility_type = 1, .demeanor = 1)
+             .damage_1 = 10, .damage_2 = 10, .damage_3 = 10, .flying_speed = 10.0f,
+             .fast_flying_speed = 20.0f, .mobility_type = 1, .demeanor = 1)
 
 struct win_entity;
 
@@ -84,7 +98,7 @@ struct win_entity;
 struct win_goal_entry {
     win_goal_entry* prev_ptr;
     win_goal_entry* next_ptr;
-    int32_t goal_type;          // 0: idle
+    int32_t ai_goal_type;       // 0: idle
     win_entity* target_entity;  // found by target_name at run time
     char* target_name;
     win_vect3 goal_point;
@@ -92,7 +106,7 @@ struct win_goal_entry {
 };
 RECORD_BEGIN(win_goal_entry, 36)
     REC_LINKS(prev_ptr, next_ptr)
-    REC_WORDS(goal_type)
+    REC_WORDS(ai_goal_type)
     REC_RUNTIME(target_entity)
     REC_STRING(target_name)
     REC_WORDS(goal_point)
@@ -116,7 +130,7 @@ RECORD_END(win_hot_sector, LIST, .sector = win_sector_record_desc::templ, .secto
 
 struct win_ai {
     win_personality personality;
-    char* ai_script_name;  // started when the character, or a goal's target, is beaten
+    char* end_script;  // started when the character, or a goal's target, is beaten
     char* give_hit_script;
     char* receive_hit_script;
     int32_t target_joint;          // -1 for none
@@ -135,7 +149,7 @@ struct win_ai {
 RECORD_RELEASE(win_ai, win_ai_release);
 RECORD_BEGIN(win_ai, 136)
     REC_WORDS(personality)
-    REC_STRING(ai_script_name)
+    REC_STRING(end_script)
     REC_STRING(give_hit_script)
     REC_STRING(receive_hit_script)
     REC_WORDS(target_joint)
@@ -144,7 +158,7 @@ RECORD_BEGIN(win_ai, 136)
     // the program that wrote the file: written as 0 and never read back.
     REC_RUNTIME(default_goal.prev_ptr)
     REC_RUNTIME(default_goal.next_ptr)
-    REC_WORDS(default_goal.goal_type)
+    REC_WORDS(default_goal.ai_goal_type)
     REC_RUNTIME(default_goal.target_entity)
     REC_STRING(default_goal.target_name)
     REC_WORDS(default_goal.goal_point)
@@ -217,53 +231,10 @@ RECORD_END(win_map, NAMED)
 int win_map_check_node_indexes(const void* win_map_ptr);
 
 // ---- Character payload ----
-//
-// A character is posed from a model: the player, the other characters,
-// weapons and items (flagged ENTITY_FLAG_WEAPON or ENTITY_FLAG_ITEM) and the
-// particles that emitters launch. The runtime completes a character when it
-// loads it: the model's reference, the pose array, the shaders, the
-// appendage spheres and the AI. The stream carries the arrays but never the
-// model or the AI.
-
-// A weapon's rounds and charge. On a weapon the hit-point operations act on
-// ammo, clamped to max_ammo.
-struct win_weapon_data {
-    int32_t clip_size;           // shots between two reloads
-    int32_t shots_since_reload;  // reaching clip_size picks the reload and starts again at 0
-    int32_t weapon_data_reserved;
-    float charge_rate;  // charge gained per second while charging
-    float max_charge;
-    float charge;
-    int32_t max_ammo;
-    int32_t ammo;
-};
+// The fields of the character payload and of the entity are in
+// win_entity_fields.h.
 RECORD_VALUE(win_weapon_data, 32, 6, 0, 0, 0.0f, 1.0f, 1.0f, 99, 99)
 
-struct win_character {
-    char* mow_model_filename;     // loaded with the extension "mow" from the model directory
-    struct mow_model* mow_model;  // one reference to the shared model, taken at load
-    int32_t mow_track_augment_array_size;
-    mow_track_augment* mow_track_augment_array;  // the pose: one record per joint of the model
-    int32_t win_shader_array_size;
-    win_shader* win_shader_array;  // one per shader file of the model
-    int32_t current_appendage_sphere_keys_size;
-    // The appendage spheres of the current pose, one per appendage.
-    mow_appendage_sphere_key* current_appendage_sphere_keys;
-    win_vect3 location;     // as last placed or launched; character collision reads it
-    char* win_ai_filename;  // loaded with the extension ".int" from the AI directory
-    struct win_ai* win_ai;  // its own, made at load or by duplication; never stored
-    // The weapon and item sub-entities in use (NULL: the standard ones),
-    // owned by the entity tree. A projectile particle keeps the entity that
-    // fired it in current_weapon.
-    win_entity* current_weapon;
-    win_entity* current_item;
-    float bounce_factor;  // of the velocity that a collision with the environment reflects
-    float radius_scale;   // of the model's sphere radius, for this character alone
-    float hitpoints;      // -1.0: not given
-    float max_hitpoints;  // adding or setting hit points clamps to it
-    float mass;           // for character-to-character collision
-    win_weapon_data weapon_data;
-};
 // clang-format off
 RECORD_BEGIN(win_character, 112)
     REC_STRING(mow_model_filename)
@@ -272,8 +243,8 @@ RECORD_BEGIN(win_character, 112)
     REC_ARRAY(win_shader_array_size, win_shader_array, win_shader)
     REC_ARRAY(current_appendage_sphere_keys_size, current_appendage_sphere_keys,
               mow_appendage_sphere_key)
-    REC_WORDS(location)
-    REC_STRING(win_ai_filename)
+    REC_WORDS(world_sphere_center)
+    REC_STRING(ai_filename)
     REC_REFERENCE(win_ai, win_ai)
     REC_RUNTIME(current_weapon)
     REC_RUNTIME(current_item)
@@ -296,8 +267,8 @@ RECORD_END(win_character, PLAIN, .radius_scale = 1.0f, .hitpoints = -1.0f,
 // in a stream are read but not what the game uses.
 
 // While the followed entity stands in the explore camera's zone (enabled),
-// the camera moves to cam_position. Counted as a hull is: one made or read
-// alone has one reference, each list that holds it one more; an
+// the camera moves to explore_cam_position. Counted as a hull is: one made
+// or read alone has one reference, each list that holds it one more; an
 // environment keeps its explore cameras in an array, whose elements hold 0.
 struct win_explore_cam {
     win_explore_cam* prev_ptr;
@@ -306,32 +277,33 @@ struct win_explore_cam {
     // directory and extension.
     char* win_explore_cam_name;
     int32_t win_explore_cam_ref_cnt;
-    win_vect3 cam_position;
-    win_vect3 focus_point;  // all three within 0.0001 of 0: not set
-    char* cam_script_name;  // started when the camera switches to it; NULL: none
+    win_vect3 explore_cam_position;
+    win_vect3 explore_cam_look_at;  // all three within 0.0001 of 0: not set
+    char* explore_cam_script;       // started when the camera switches to it; NULL: none
     // -1.0: not given (the runtime's load gives 1000, 200 and 1000). Within
-    // braking_dist of cam_position the speed falls with the distance left.
-    float cam_acceleration;
-    float braking_dist;
-    float cam_speed;
-    char* camzone_filename;  // the collision file of the zone
-    win_collision* camzone;  // that hull once loaded; its enabled word switches the zone
+    // explore_cam_slow_distance of explore_cam_position the speed falls with
+    // the distance left.
+    float explore_cam_acceleration;
+    float explore_cam_slow_distance;
+    float explore_cam_speed;
+    char* explore_cam_zone_filename;  // the collision file of the zone
+    win_collision* explore_cam_zone;  // that hull once loaded; its enabled word switches the zone
 };
 // clang-format off
 RECORD_BEGIN(win_explore_cam, 64)
     REC_LINKS(prev_ptr, next_ptr)
     REC_NAME(win_explore_cam_name)
     REC_REF_CNT(win_explore_cam_ref_cnt)
-    REC_WORDS(cam_position)
-    REC_WORDS(focus_point)
-    REC_STRING(cam_script_name)
-    REC_WORDS(cam_acceleration)
-    REC_WORDS(braking_dist)
-    REC_WORDS(cam_speed)
-    REC_STRING(camzone_filename)
-    REC_REFERENCE(camzone, win_collision)
-RECORD_END(win_explore_cam, NAMED_LIST, .cam_acceleration = -1.0f, .braking_dist = -1.0f,
-           .cam_speed = -1.0f)
+    REC_WORDS(explore_cam_position)
+    REC_WORDS(explore_cam_look_at)
+    REC_STRING(explore_cam_script)
+    REC_WORDS(explore_cam_acceleration)
+    REC_WORDS(explore_cam_slow_distance)
+    REC_WORDS(explore_cam_speed)
+    REC_STRING(explore_cam_zone_filename)
+    REC_REFERENCE(explore_cam_zone, win_collision)
+RECORD_END(win_explore_cam, NAMED_LIST, .explore_cam_acceleration = -1.0f,
+           .explore_cam_slow_distance = -1.0f, .explore_cam_speed = -1.0f)
 // clang-format on
 
 struct win_environment {
@@ -429,16 +401,17 @@ RECORD_END(win_camera_target, NAMED_LIST, .target_joint_idx = -1, .explore_cam_i
 // clang-format on
 
 struct win_camera {
-    int32_t camera_target_list_size;
-    win_camera_target* camera_target_list;  // the head is the target followed
-    struct win_ai* win_ai;                  // its goals
+    int32_t win_camera_target_list_size;
+    win_camera_target* win_camera_target_list;  // the head is the target followed
+    struct win_ai* win_ai;                      // its goals
     // The full vertical view angle in radians, from which the game camera's
     // projection is built; -1.0: not given.
     float field_of_view;
 };
 // clang-format off
 RECORD_BEGIN(win_camera, 16)
-    REC_LIST(camera_target_list_size, camera_target_list, win_camera_target)
+    REC_LIST(win_camera_target_list_size, win_camera_target_list, win_camera_target,
+             "camera_target_list")
     REC_RECORD(win_ai, win_ai)
     REC_WORDS(field_of_view)
 RECORD_END(win_camera, PLAIN, .field_of_view = -1.0f)
@@ -467,8 +440,8 @@ struct win_emitter {
     // Given to each particle about x, y and z (radians per second), each
     // value followed by its variance.
     float particle_rot_velocity[3][2];
-    float particle_life;           // seconds
-    float particle_life_variance;  // drawn in steps of 0.001
+    float particle_life_span;           // seconds
+    float particle_life_span_variance;  // drawn in steps of 0.001
 };
 // clang-format off
 RECORD_BEGIN(win_emitter, 72)
@@ -483,12 +456,12 @@ RECORD_BEGIN(win_emitter, 72)
     REC_WORDS(angle_spread)
     REC_WORDS(position_spread)
     REC_WORDS(particle_rot_velocity)
-    REC_WORDS(particle_life)
-    REC_WORDS(particle_life_variance)
+    REC_WORDS(particle_life_span)
+    REC_WORDS(particle_life_span_variance)
 RECORD_END(win_emitter, PLAIN, .particle_count = 20, .emit_rate = 10.0f,
            .particle_speed = 50.0f, .emit_time = -1.0f,
            .particle_rot_velocity = {{-1.0f, -1.0f}, {-1.0f, -1.0f}, {-1.0f, -1.0f}},
-           .particle_life = -1.0f, .particle_life_variance = -1.0f)
+           .particle_life_span = -1.0f, .particle_life_span_variance = -1.0f)
 // clang-format on
 
 // ---- Entity ----
@@ -498,55 +471,13 @@ RECORD_END(win_emitter, PLAIN, .particle_count = 20, .emit_rate = 10.0f,
 // sub-entity files, its child entities (weapons, items, particles, attached
 // parts; to any depth the record engine allows), its state names and values
 // and its payload. It is a member of at most one ring at a time, the
-// runtime's ring of live entities or its parent's win_sub_entity_list, and
+// runtime's ring of live entities or its parent's child_entity_list, and
 // free_win_entity does not take it off: remove it first.
 //
 // An entity file ("enw", FILE_TYPE_ENTITY / FILE_VERSION_ENTITY) holds the
 // binary header and one entity stream (write_win_entity_bin), the whole
 // tree; the link form (link_win_entity) decodes the same bytes from a file
 // image.
-
-// Bits of win_entity_flag. The default, 0x0018003d, is visible, with a
-// brain, colliding with the environment and with characters, and three
-// bits that nothing reads (0x8, 0x10, 0x20).
-enum : uint32_t {
-    ENTITY_FLAG_VISIBLE = 0x1,
-    ENTITY_FLAG_SECOND_PASS = 0x2,
-    ENTITY_FLAG_BRAIN = 0x4,  // driven: by the player's input or by its AI
-    ENTITY_FLAG_BILLBOARD = 0x40,
-    ENTITY_FLAG_NO_LIGHTING = 0x80,
-    ENTITY_FLAG_MELEE_1 = 0x100,  // the weapon's kind: melee 1 to 3, projectile 1 to 3
-    ENTITY_FLAG_MELEE_2 = 0x200,
-    ENTITY_FLAG_MELEE_3 = 0x400,
-    ENTITY_FLAG_PROJECTILE_1 = 0x800,
-    ENTITY_FLAG_PROJECTILE_2 = 0x1000,
-    ENTITY_FLAG_PROJECTILE_3 = 0x2000,
-    ENTITY_FLAG_WEAPON = 0x4000,
-    ENTITY_FLAG_PROJECTILE = 0x8000,  // a particle that remembers who fired it
-    ENTITY_FLAG_ITEM = 0x10000,
-    ENTITY_FLAG_PERSISTENT = 0x20000,  // kept when the level is unloaded, not when everything is
-    ENTITY_FLAG_ENVIRONMENT_COLLISION = 0x80000,
-    ENTITY_FLAG_CHARACTER_COLLISION = 0x100000,
-    ENTITY_FLAG_UPRIGHT_BILLBOARD = 0x200000,
-    ENTITY_FLAG_NO_FILTERING = 0x800000,
-    ENTITY_FLAG_TARGET = 0x2000000,
-    ENTITY_FLAG_WEAPON_EMITTER = 0x4000000,
-    ENTITY_FLAG_NO_ZWRITE = 0x8000000,
-};
-
-// win_entity_type: the kind of entity and of its payload `u`. No other type
-// is read, written or linked, and freeing an entity of another type fails
-// (the entity is released all the same, but for a payload it may hold).
-enum : int32_t {
-    WIN_ENTITY_TYPE_CHARACTER = 1,
-    WIN_ENTITY_TYPE_ENVIRONMENT = 2,
-    WIN_ENTITY_TYPE_LIGHT = 3,
-    WIN_ENTITY_TYPE_CAMERA = 4,
-    WIN_ENTITY_TYPE_EMITTER = 5,
-};
-
-// A life_span that never runs out (-2^31 seconds).
-constexpr float ETERNAL_LIFE_SPAN = -2147483648.0f;
 
 inline constexpr record_variant win_entity_payloads[] = {
     {WIN_ENTITY_TYPE_CHARACTER, &win_character_desc},
@@ -556,52 +487,6 @@ inline constexpr record_variant win_entity_payloads[] = {
     {WIN_ENTITY_TYPE_EMITTER, &win_emitter_desc},
 };
 
-// A list node (links, then the name as its key).
-struct win_entity {
-    win_entity* prev;
-    win_entity* next;
-    char* win_entity_name;
-    uint32_t win_entity_flag;  // ENTITY_FLAG_*
-    int32_t win_entity_reserved1;
-    win_vect3 rot_velocity;  // radians per second about x, y, z
-    int32_t win_entity_reserved2[3];
-    win_vect3 velocity;      // world units per second
-    win_vect3 acceleration;  // the runtime's: gravity times gravity_factor
-    // Relative to the parent's world matrix, to a joint of the parent or to
-    // the identity, as parent_joint_idx says; the translation row is the
-    // position.
-    win_matrix43 local_matrix;
-    float life_span;  // seconds left; ETERNAL_LIFE_SPAN: never ends
-    // -1: relative to the parent's world matrix; -2: to the identity; n: to
-    // joint n of the parent character.
-    int32_t parent_joint_idx;
-    win_xform root_xform;  // the root track's transform of the last frame (root motion)
-    win_matrix43 world_matrix;
-    win_matrix43 prev_world_matrix;
-    win_vect3 gravity_factor;  // per axis
-    float bounce_threshold;    // the speed threshold of a collision's bounce
-    // The runtime's: the next entity waiting for its memory to be released
-    // after an unload inside a walk; NULL otherwise.
-    void* win_entity_spare_ptr;
-    char* win_ast_filename;
-    struct win_ast* win_ast;  // its own state table, never shared
-    int32_t win_entity_filename_array_size;
-    win_filename_ptr* win_entity_filename_array;  // the entity files of the sub-entities
-    int32_t win_sub_entity_list_size;
-    win_entity* win_sub_entity_list;  // the child entities, in file order
-    int32_t win_state_name_array_size;
-    win_state_name_ptr* win_state_name_array;
-    int32_t win_state_array_size;
-    float* win_state_array;   // the state values, one per state name
-    int32_t win_entity_type;  // WIN_ENTITY_TYPE_*
-    union {
-        struct win_character* win_character;
-        struct win_environment* win_environment;
-        struct win_light* win_light;
-        struct win_camera* win_camera;
-        struct win_emitter* win_emitter;
-    } u;  // the payload of the type; NULL: none
-};
 // clang-format off
 RECORD_BEGIN(win_entity, 340)
     REC_LINKS(prev, next)
@@ -615,24 +500,27 @@ RECORD_BEGIN(win_entity, 340)
     REC_WORDS(local_matrix)
     REC_WORDS(life_span)
     REC_WORDS(parent_joint_idx)
-    REC_WORDS(root_xform)
+    REC_WORDS(last_win_xform)
     REC_WORDS(world_matrix)
-    REC_WORDS(prev_world_matrix)
+    REC_WORDS(last_world_matrix)
     REC_WORDS(gravity_factor)
-    REC_WORDS(bounce_threshold)
+    REC_WORDS(bounce_speed_threshold)
     REC_RUNTIME(win_entity_spare_ptr)
     REC_STRING(win_ast_filename)
     REC_RECORD(win_ast, win_ast)
-    REC_ARRAY(win_entity_filename_array_size, win_entity_filename_array, win_filename_ptr)
-    REC_LIST(win_sub_entity_list_size, win_sub_entity_list, win_entity)
-    REC_ARRAY(win_state_name_array_size, win_state_name_array, win_state_name_ptr)
+    // The write messages name the three as the entity files always have.
+    REC_ARRAY(win_child_name_ptr_array_size, win_child_name_ptr_array, win_filename_ptr,
+              "win_entity_filename_array")
+    REC_LIST(child_entity_list_size, child_entity_list, win_entity, "win_sub_entity_list")
+    REC_ARRAY(win_state_name_ptr_array_size, win_state_name_ptr_array, win_state_name_ptr,
+              "win_state_name_array")
     REC_NUMBERS(win_state_array_size, win_state_array, float)
     REC_WORDS(win_entity_type)
     REC_VARIANT(win_entity_type, u, win_entity_payloads)
 RECORD_END(win_entity, NAMED_LIST, .win_entity_flag = 0x0018003d,
            .life_span = ETERNAL_LIFE_SPAN, .parent_joint_idx = -1,
-           .root_xform = win_xform_record_desc::templ, .gravity_factor = {1.0f, 1.0f, 1.0f},
-           .bounce_threshold = 1.0f, .win_entity_type = WIN_ENTITY_TYPE_CHARACTER)
+           .last_win_xform = win_xform_record_desc::templ, .gravity_factor = {1.0f, 1.0f, 1.0f},
+           .bounce_speed_threshold = 1.0f, .win_entity_type = WIN_ENTITY_TYPE_CHARACTER)
 // clang-format on
 
 // A slot holding an entity of its own (releasing the slot releases the
@@ -640,51 +528,6 @@ RECORD_END(win_entity, NAMED_LIST, .win_entity_flag = 0x0018003d,
 typedef win_entity* win_entity_ptr;
 // clang-format off
 RECORD_BEGIN(win_entity_ptr, 4)
-    REC_SELF_RECORD(win_entity, win_entity_ptr)
+    REC_SELF_RECORD(win_entity, "win_entity_ptr")
 RECORD_END(win_entity_ptr, PLAIN)
 // clang-format on
-
-// The payload of an entity as its type: NULL for a NULL entity, an entity of
-// another type or one without a payload. Scripts and goals can point the
-// player character, the camera or the environment at an entity of any type,
-// so every reader of a payload goes through these instead of reading `u`.
-inline win_character* win_entity_character(const win_entity* entity)
-{
-    return entity && entity->win_entity_type == WIN_ENTITY_TYPE_CHARACTER ? entity->u.win_character
-                                                                          : nullptr;
-}
-
-// The radius of the character's bounding sphere: its model's, which every
-// character of that model shares, scaled by the character's own
-// radius_scale; 0 without a model.
-inline float win_character_radius(const win_character* character)
-{
-    return character->mow_model
-               ? character->mow_model->mow_model_sphere_radius * character->radius_scale
-               : 0.0f;
-}
-
-inline win_environment* win_entity_environment(const win_entity* entity)
-{
-    return entity && entity->win_entity_type == WIN_ENTITY_TYPE_ENVIRONMENT
-               ? entity->u.win_environment
-               : nullptr;
-}
-
-inline win_light* win_entity_light(const win_entity* entity)
-{
-    return entity && entity->win_entity_type == WIN_ENTITY_TYPE_LIGHT ? entity->u.win_light
-                                                                      : nullptr;
-}
-
-inline win_camera* win_entity_camera(const win_entity* entity)
-{
-    return entity && entity->win_entity_type == WIN_ENTITY_TYPE_CAMERA ? entity->u.win_camera
-                                                                       : nullptr;
-}
-
-inline win_emitter* win_entity_emitter(const win_entity* entity)
-{
-    return entity && entity->win_entity_type == WIN_ENTITY_TYPE_EMITTER ? entity->u.win_emitter
-                                                                        : nullptr;
-}

@@ -85,7 +85,8 @@ static void matrix_to_quat(win_quat* quat, const M* mat, float one)
     // Near a half-turn: with i the axis of the largest diagonal term and j, k
     // the two others in cyclic order, 4 q[i]^2 = one + m[i][i] - m[j][j] -
     // m[k][k], and the other components follow from the off-diagonal sums.
-    // That term is at least 4/3 here, so the division is safe.
+    // For a rotation that term is at least 4/3 here, so the division is
+    // safe; a matrix that is no rotation has no quaternion to be right about.
     int i = 0;
     if (m[1][1] > m[i][i])
         i = 1;

@@ -134,10 +134,7 @@ texture_container* load_into_cache(const char* texture_name, const char* key, co
 texture_container* d3dtextr_load_texture(char* texture_name, const char* directory,
                                          void* user_value)
 {
-    if (!texture_name) {
-        LOG_ERROR("%s\n", "Cannot d3dtextr_load_texture with NULL texture_name.");
-        return nullptr;
-    }
+    REFUSE_NULL(texture_name, "d3dtextr_load_texture", "texture_name", nullptr);
     to_lower_case(texture_name);
     const char* base = get_base_filename(texture_name);
     if (!base)
@@ -203,10 +200,7 @@ texture_container* load_into_cache(const char* texture_name, const char* key, co
 int d3dtextr_dx7_load_texture_image(const char* texture_name, const char* directory,
                                     texture_container* container)
 {
-    if (!texture_name) {
-        LOG_ERROR("%s\n", "Cannot d3dtextr_dx7_load_texture_image with NULL strFilename.");
-        return 0;
-    }
+    REFUSE_NULL(texture_name, "d3dtextr_dx7_load_texture_image", "strFilename", 0);
     if (!container) {
         LOG_ERROR("%s\n",
                   "Cannot d3dtextr_dx7_load_texture_image with NULL texture_container_ptr.");
@@ -215,10 +209,7 @@ int d3dtextr_dx7_load_texture_image(const char* texture_name, const char* direct
     LOG_NOTICE("d3dtextr_dx7_load_texture_image called for %s.\n", texture_name);
     if (!d3dx_globals.bInitialized)
         return 0;
-    if (!directory) {
-        LOG_ERROR("%s\n", "Cannot d3dtextr_dx7_load_texture_image with NULL directory.");
-        return 0;
-    }
+    REFUSE_NULL(directory, "d3dtextr_dx7_load_texture_image", "directory", 0);
     // The joined path with an extension added must fit in 259 characters.
     char path[D3DTEXTR_PATH_SIZE];
     if (strlen(directory) + 1 + strlen(texture_name) + 4 >= sizeof path) {
@@ -319,10 +310,7 @@ int d3dtextr_load_transparent_texture_list(const char* filename)
 
 int d3dtextr_attach_to_frame(const char* bitmap_directory)
 {
-    if (!bitmap_directory) {
-        LOG_ERROR("%s\n", "Cannot d3dtextr_attach_to_frame with NULL bitmap_directory.");
-        return 0;
-    }
+    REFUSE_NULL(bitmap_directory, "d3dtextr_attach_to_frame", "bitmap_directory", 0);
     if (!STR_CPY(restore_directory, sizeof restore_directory, bitmap_directory))
         return 0;
     d3dxframe_set_texture_functs(d3dtextr_invalidate_all_textures, restore_from_bitmap_directory);
@@ -365,10 +353,7 @@ int d3dtextr_invalidate_all_textures(void)
 
 HRESULT d3dtextr_invalidate_texture(texture_container* container)
 {
-    if (!container) {
-        LOG_ERROR("%s\n", "Cannot d3dtextr_invalidate_texture with NULL texture_container.");
-        return DDERR_NOTFOUND;
-    }
+    REFUSE_NULL(container, "d3dtextr_invalidate_texture", "texture_container", DDERR_NOTFOUND);
     LOG_NOTICE("d3dtextr_invalidate_texture called for %s.\n", name_of(container));
     release(container->texture_container_surface);
     if (container == d3dtextr_current_texture)

@@ -227,10 +227,7 @@ D3DVECTOR as_vector(const win_vect3* v)
 
 int d3dxframe_write_config(FILE* session_file)
 {
-    if (!session_file) {
-        LOG_ERROR("%s\n", "Cannot d3dxframe_write_config with NULL session_file.");
-        return 0;
-    }
+    REFUSE_NULL(session_file, "d3dxframe_write_config", "session_file", 0);
     int ok = fprintf(session_file, "\n//  [d3dxframe]\n") >= 0;
     for (const setting& entry : settings) {
         int written = 0;
@@ -257,14 +254,8 @@ int d3dxframe_write_config(FILE* session_file)
 
 int d3dxframe_read_config(FILE* session_file, int16_t* line_cnt)
 {
-    if (!session_file) {
-        LOG_ERROR("%s\n", "Cannot d3dxframe_read_config with NULL session_file.");
-        return 0;
-    }
-    if (!line_cnt) {
-        LOG_ERROR("%s\n", "Cannot d3dxframe_read_config with NULL line_cnt.");
-        return 0;
-    }
+    REFUSE_NULL(session_file, "d3dxframe_read_config", "session_file", 0);
+    REFUSE_NULL(line_cnt, "d3dxframe_read_config", "line_cnt", 0);
     int ok = 1;
     for (const setting& entry : settings) {
         if (entry.kind == SETTING_FLOAT) {

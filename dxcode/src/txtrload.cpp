@@ -160,18 +160,9 @@ HRESULT txtrload_load_bmp_file(const char* name, HBITMAP* bitmap)
 int SaveVKBFile(const char* bitmap_name, HBITMAP* colour_bitmap, HBITMAP* alpha_bitmap,
                 const char* directory)
 {
-    if (!bitmap_name) {
-        LOG_ERROR("%s\n", "Cannot SaveVKBFile with NULL bitmapname.");
-        return 0;
-    }
-    if (!colour_bitmap) {
-        LOG_ERROR("%s\n", "Cannot SaveVKBFile with NULL pvkm.");
-        return 0;
-    }
-    if (!directory) {
-        LOG_ERROR("%s\n", "Cannot SaveVKBFile with NULL directory.");
-        return 0;
-    }
+    REFUSE_NULL(bitmap_name, "SaveVKBFile", "bitmapname", 0);
+    REFUSE_NULL(colour_bitmap, "SaveVKBFile", "pvkm", 0);
+    REFUSE_NULL(directory, "SaveVKBFile", "directory", 0);
     LOG_NOTICE("Saving VKB file %s.\n", bitmap_name);
     BITMAP colour = {}, alpha = {};
     if (!GetObject(*colour_bitmap, sizeof colour, &colour)) {
@@ -253,10 +244,7 @@ int SaveVKBFile(const char* bitmap_name, HBITMAP* colour_bitmap, HBITMAP* alpha_
 
 vk_bitmap* LoadVKBFile(const char* file_name)
 {
-    if (!file_name) {
-        LOG_ERROR("%s\n", "Cannot LoadVKBFile with NULL bitmapname.");
-        return nullptr;
-    }
+    REFUSE_NULL(file_name, "LoadVKBFile", "bitmapname", nullptr);
     LOG_NOTICE("Opening varnock format bitmap '%s'\n", file_name);
     FILE* file = file_open(file_name, FILE_MODE_READ_BIN);
     if (!file) {

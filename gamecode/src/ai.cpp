@@ -7,6 +7,7 @@
 #include "ai_move.h"
 #include "anim.h"
 #include "debug.h"
+#include "entity_io.h"
 #include "entity_weapon.h"
 #include "gameglobals.h"
 #include "rand_util.h"
@@ -69,7 +70,7 @@ int ai_add_goal(win_entity* entity, int32_t goal_type, win_entity* target_entity
         LOG_ERROR("Could not malloc_win_goal_entry.\n");
         return 0;
     }
-    goal->goal_type = goal_type;
+    goal->ai_goal_type = goal_type;
     goal->target_entity = target_entity;
     goal->goal_point = {x, y, z};
     goal->goal_arg = extra;
@@ -113,7 +114,7 @@ win_goal_entry* ai_create_default_goal(win_entity* entity)
         LOG_ERROR("Could not malloc_win_goal_entry.\n");
         return NULL;
     }
-    goal->goal_type = AI_GOAL_IDLE;
+    goal->ai_goal_type = AI_GOAL_IDLE;
     return goal;
 }
 
@@ -137,10 +138,10 @@ win_goal_entry* ai_next_goal(win_entity* entity)
     if (!resumed)
         resumed = ai_create_default_goal(entity);
     ai_set_current_goal(ai, resumed);
-    if (camera && resumed && resumed->goal_type == AI_CAMERA_GOAL_EXPLORE_CAM) {
+    if (camera && resumed && resumed->ai_goal_type == AI_CAMERA_GOAL_EXPLORE_CAM) {
         const win_explore_cam* cam = ai_explore_cam(resumed->goal_arg);
-        if (cam && cam->cam_script_name)
-            script_initiate_script(cam->cam_script_name, NULL);
+        if (cam && cam->explore_cam_script)
+            script_initiate_script(cam->explore_cam_script, NULL);
     }
     return resumed;
 }
@@ -319,13 +320,13 @@ static void forget_in_ring(win_entity* ring, int32_t ring_size, const win_entity
         if (win_ai* ai = ai_entity_ai(member))
             forget_in_ai(ai, entity);
         if (win_camera* camera = win_entity_camera(member)) {
-            win_camera_target* target = camera->camera_target_list;
-            for (int32_t k = 0; target && k < camera->camera_target_list_size;
+            win_camera_target* target = camera->win_camera_target_list;
+            for (int32_t k = 0; target && k < camera->win_camera_target_list_size;
                  ++k, target = target->next_ptr)
                 if (target->target_entity == entity)
                     target->target_entity = NULL;
         }
-        forget_in_ring(member->win_sub_entity_list, member->win_sub_entity_list_size, entity);
+        forget_in_ring(member->child_entity_list, member->child_entity_list_size, entity);
     }
 }
 
@@ -432,7 +433,7 @@ static bool alive(const win_entity* entity)
 
 static bool attack_due(const ai_step& s)
 {
-    return s.ai->personality.attack_timer > s.ai->personality.attack_interval;
+    return s.ai->personality.time_since_attack > s.ai->personality.attack_interval;
 }
 
 static bool within_range(const ai_step& s, const win_entity* target)
@@ -674,7 +675,7 @@ static void goal_attack(ai_step& s)
         pop(s);
         return;
     }
-    s.ai->personality.attack_timer = 0.0f;
+    s.ai->personality.time_since_attack = 0.0f;
     const win_entity* weapon = win_entity_character(s.self)->current_weapon;
     const bool strikes = !weapon ||
                          (weapon->win_entity_flag & (ENTITY_FLAG_MELEE_1 | ENTITY_FLAG_MELEE_2)) ||
@@ -771,8 +772,8 @@ static void goal_hunt_target_to_weakness(ai_step& s)
     const win_character* target = win_entity_character(s.goal->target_entity);
     if (!target || target->hitpoints > 10.0f)
         hunt(s, AI_GOAL_HUNT_TARGET_TO_WEAKNESS);
-    else if (s.ai->ai_script_name)
-        script_initiate_script(s.ai->ai_script_name, NULL);
+    else if (s.ai->end_script)
+        script_initiate_script(s.ai->end_script, NULL);
 }
 
 static void goal_pick_random_node(ai_step& s)
@@ -1029,8 +1030,8 @@ int ai_update_character(win_entity* entity, float frame_delta_time)
     ai_step s = {entity, ai, ai->current_goal, environment ? environment->win_map : NULL,
                  frame_delta_time};
     flier_aim(s);
-    ai->personality.attack_timer += frame_delta_time * 0.001f;
-    const int32_t type = s.goal->goal_type;
+    ai->personality.time_since_attack += frame_delta_time * 0.001f;
+    const int32_t type = s.goal->ai_goal_type;
     const ai_goal_rule* rule = type >= 0 && type < AI_GOAL_TYPE_COUNT && ai_goal_rules[type].step
                                    ? &ai_goal_rules[type]
                                    : NULL;

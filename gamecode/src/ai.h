@@ -19,13 +19,15 @@
 // goal that names no node of it is dropped, and where no node is in sight the
 // character wanders.
 //
-// ai_add_goal, ai_clear_goals, ai_find_attack_sector and
-// ai_get_relative_direction_flags are declared in runtime_services.h.
+// ai_add_goal, ai_clear_goals and ai_get_relative_direction_flags are
+// declared in script_imports.h, ai_find_attack_sector in runtime_services.h.
 #pragma once
 
 #include <cstdint>
 
+#include "ai_io.h"
 #include "runtime_services.h"
+#include "script_imports.h"
 #include "win_entity.h"
 
 // How a target stands against one hot sector (ai_check_hot_sector).

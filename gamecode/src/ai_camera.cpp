@@ -154,15 +154,15 @@ static void enter_zones(win_entity* camera, win_ai* ai, win_camera_target* targe
         return;
     for (int32_t i = 0; i < environment->win_explore_cam_array_size; ++i) {
         const win_explore_cam* cam = &environment->win_explore_cam_array[i];
-        if (!cam->camzone ||
-            collide_check_inside_collision(target->target_entity, cam->camzone) != 1)
+        if (!cam->explore_cam_zone ||
+            collide_check_inside_collision(target->target_entity, cam->explore_cam_zone) != 1)
             continue;
         ai_current_explore_cam_zone = i;
-        if (!cam->camzone->win_collision_enabled)
+        if (!cam->explore_cam_zone->win_collision_enabled)
             continue;
         if (i == target->explore_cam_idx)
             return;
-        const win_vect3& p = cam->cam_position;
+        const win_vect3& p = cam->explore_cam_position;
         ai_add_goal(camera, AI_CAMERA_GOAL_EXPLORE_CAM, NULL, p.x, p.y, p.z, i);
         ai_set_current_goal(ai, ai->win_goal_entry_list);
         target->explore_cam_idx = i;
@@ -223,22 +223,23 @@ static void go_to_explore_cam(win_entity* camera, win_goal_entry* goal, int32_t 
         return;
     }
     const win_explore_cam* from = ai_explore_cam(from_index);
-    const bool cut = cam->cam_speed <= -2.0f && from && from->cam_speed == cam->cam_speed;
+    const bool cut = cam->explore_cam_speed <= -2.0f && from &&
+                     from->explore_cam_speed == cam->explore_cam_speed;
     const win_vect3 position = ai_entity_position(camera);
     const float d = win_math_calc_dist(&position, &goal->goal_point);
     if (d >= 1.0f && !cut) {
-        const float speed = cam->cam_speed < 0.0f ? 1000.0f : cam->cam_speed;
+        const float speed = cam->explore_cam_speed < 0.0f ? 1000.0f : cam->explore_cam_speed;
         win_vect3 dir = {0.0f, 0.0f, 0.0f};
         direction_to(&dir, camera, goal->goal_point);
-        if (d >= cam->braking_dist) {
+        if (d >= cam->explore_cam_slow_distance) {
             if (speed <= win_math_magnitude_vect3_inline(&camera->velocity)) {
                 camera->acceleration = {0.0f, 0.0f, 0.0f};
                 camera->velocity = scale(dir, speed);
             } else {
-                camera->acceleration = scale(dir, cam->cam_acceleration);
+                camera->acceleration = scale(dir, cam->explore_cam_acceleration);
             }
         } else {
-            camera->velocity = scale(dir, speed * d / cam->braking_dist);
+            camera->velocity = scale(dir, speed * d / cam->explore_cam_slow_distance);
             camera->acceleration = {0.0f, 0.0f, 0.0f};
         }
         return;
@@ -247,7 +248,7 @@ static void go_to_explore_cam(win_entity* camera, win_goal_entry* goal, int32_t 
     if (d < 1.0f)
         set_translation(&camera->world_matrix, goal->goal_point);
     else if (goal->goal_arg >= 0)
-        set_translation(&camera->world_matrix, cam->cam_position);
+        set_translation(&camera->world_matrix, cam->explore_cam_position);
     stop(camera);
     ai_next_goal(camera);
 }
@@ -255,7 +256,7 @@ static void go_to_explore_cam(win_entity* camera, win_goal_entry* goal, int32_t 
 static void hold(win_ai* ai, win_goal_entry* goal)
 {
     win_goal_entry* next = goal->next_ptr;
-    if (next && next != goal && next->goal_type != AI_CAMERA_GOAL_HOLD)
+    if (next && next != goal && next->ai_goal_type != AI_CAMERA_GOAL_HOLD)
         ai_set_current_goal(ai, next);
 }
 
@@ -288,7 +289,7 @@ static void goal_step(win_entity* camera, win_ai* ai, win_camera_target* target)
     win_goal_entry* goal = ai->current_goal;
     if (!goal)
         return;
-    switch (goal->goal_type) {
+    switch (goal->ai_goal_type) {
     case AI_CAMERA_GOAL_HOLD:
         hold(ai, goal);
         break;
@@ -304,7 +305,7 @@ static void goal_step(win_entity* camera, win_ai* ai, win_camera_target* target)
     case AI_CAMERA_GOAL_NONE:
         break;
     default:
-        LOG_WARNING("Unknown camera_entity goal %d.\n", (int)goal->goal_type);
+        LOG_WARNING("Unknown camera_entity goal %d.\n", (int)goal->ai_goal_type);
     }
 }
 
@@ -314,7 +315,7 @@ static void goal_step(win_entity* camera, win_ai* ai, win_camera_target* target)
 static void attached_view(win_entity* camera, const win_goal_entry* goal,
                           const win_camera_target* target)
 {
-    if (goal->goal_type == AI_CAMERA_GOAL_FLY_TO_POINT) {
+    if (goal->ai_goal_type == AI_CAMERA_GOAL_FLY_TO_POINT) {
         if (target)
             look_at_target(target, 0.75f, false);
         return;
@@ -327,14 +328,14 @@ static void attached_view(win_entity* camera, const win_goal_entry* goal,
     const auto set = [](const win_vect3& v) {
         return std::fabs(v.x) > 0.0001f || std::fabs(v.y) > 0.0001f || std::fabs(v.z) > 0.0001f;
     };
-    if (cam->cam_speed <= -2.0f && from && from->cam_speed == cam->cam_speed &&
-        set(cam->cam_position)) {
-        set_translation(&camera->world_matrix, cam->cam_position);
-        set_translation(&camera->local_matrix, cam->cam_position);
+    if (cam->explore_cam_speed <= -2.0f && from &&
+        from->explore_cam_speed == cam->explore_cam_speed && set(cam->explore_cam_position)) {
+        set_translation(&camera->world_matrix, cam->explore_cam_position);
+        set_translation(&camera->local_matrix, cam->explore_cam_position);
     }
-    if (set(cam->focus_point)) {
-        game_globals.camera_look_at_point = cam->focus_point;
-        game_globals.camera_look_at_smoothed = cam->focus_point;
+    if (set(cam->explore_cam_look_at)) {
+        game_globals.camera_look_at_point = cam->explore_cam_look_at;
+        game_globals.camera_look_at_smoothed = cam->explore_cam_look_at;
     } else if (target) {
         look_at_target(target, 0.75f, false);
     }
@@ -346,7 +347,7 @@ int ai_update_camera(win_entity* camera)
     if (game_globals.game_state == GAME_MODE_CAMERA_LOOK)
         return 0;
     win_camera* payload = win_entity_camera(camera);
-    win_camera_target* target = payload ? payload->camera_target_list : NULL;
+    win_camera_target* target = payload ? payload->win_camera_target_list : NULL;
     const bool current = camera == game_globals.current_camera;
     const bool attached = current && camera->parent_joint_idx >= 0;
     if (current) {

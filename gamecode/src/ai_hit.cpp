@@ -79,7 +79,7 @@ win_vect3 joint_position(const win_entity* entity, int32_t joint)
     if (character->mow_track_augment_array && joint >= 0 &&
         joint < character->mow_track_augment_array_size)
         return character->mow_track_augment_array[joint].mow_augment_sphere_center;
-    return character->location;
+    return character->world_sphere_center;
 }
 
 // The victim's hit emitter at its joint, pointing along `direction` (a copy:
@@ -176,19 +176,19 @@ float hit_damage(const win_character* victim, const win_entity* attacker)
     const win_ai* victim_ai = victim->win_ai;
     const win_ai* hitter_ai = hitter ? hitter->win_ai : nullptr;
     if (attacker->win_entity_flag & MELEE_FLAGS)
-        return victim_ai ? hitter_points - (float)victim_ai->personality.special_damage_reduction[0]
+        return victim_ai ? hitter_points - (float)victim_ai->personality.melee_armour
                          : hitter_points;
     if (attacker->win_entity_flag & PROJECTILE_FLAGS)
-        return victim_ai ? hitter_points - (float)victim_ai->personality.special_damage_reduction[1]
+        return victim_ai ? hitter_points - (float)victim_ai->personality.projectile_armour
                          : hitter_points;
     if (!victim_ai || !hitter_ai)
         return hitter_points;
     const int32_t kind = reaction_flags(attacker);
-    const int32_t slot = (kind & ANIM_REACTION_STANDARD_2)   ? 1
-                         : (kind & ANIM_REACTION_STANDARD_3) ? 2
-                                                             : 0;
-    return (float)hitter_ai->personality.attack_damage[slot] -
-           (float)victim_ai->personality.damage_reduction;
+    const win_personality& personality = hitter_ai->personality;
+    const int32_t damage = (kind & ANIM_REACTION_STANDARD_2)   ? personality.damage_2
+                           : (kind & ANIM_REACTION_STANDARD_3) ? personality.damage_3
+                                                               : personality.damage_1;
+    return (float)damage - (float)victim_ai->personality.armour;
 }
 
 // The living victim's reaction: first one that answers the kind of the
@@ -295,9 +295,9 @@ int32_t ai_select_hit_reaction(win_entity* victim, win_entity* attacker)
         return -1;
     const int32_t death = anim_find_state_by_type(victim, AI_HIT_TYPE_HIT | AI_HIT_TYPE_IMPERVIOUS,
                                                   ANIM_REACTION_FATAL);
-    if (target->win_ai && target->win_ai->ai_script_name) {
+    if (target->win_ai && target->win_ai->end_script) {
         victim->velocity = {0.0f, 0.0f, 0.0f};
-        script_initiate_script(target->win_ai->ai_script_name, nullptr);
+        script_initiate_script(target->win_ai->end_script, nullptr);
     }
     return death;
 }

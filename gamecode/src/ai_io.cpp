@@ -77,12 +77,12 @@ const ai_file_number ai_file_numbers[AI_FILE_NUMBER_COUNT] = {
     {"personality_long_2", offsetof(win_personality, personality_long_2), false},
     {"attack_interval", offsetof(win_personality, attack_interval), true},
     {"mobility_type", offsetof(win_personality, mobility_type), false},
-    {"attack_damage[0]", offsetof(win_personality, attack_damage[0]), false},
-    {"attack_damage[1]", offsetof(win_personality, attack_damage[1]), false},
-    {"attack_damage[2]", offsetof(win_personality, attack_damage[2]), false},
-    {"damage_reduction", offsetof(win_personality, damage_reduction), false},
-    {"special_damage_reduction[0]", offsetof(win_personality, special_damage_reduction[0]), false},
-    {"special_damage_reduction[1]", offsetof(win_personality, special_damage_reduction[1]), false},
+    {"damage_1", offsetof(win_personality, damage_1), false},
+    {"damage_2", offsetof(win_personality, damage_2), false},
+    {"damage_3", offsetof(win_personality, damage_3), false},
+    {"armour", offsetof(win_personality, armour), false},
+    {"melee_armour", offsetof(win_personality, melee_armour), false},
+    {"projectile_armour", offsetof(win_personality, projectile_armour), false},
 };
 
 const char* const ai_keywords[AI_KEYWORD_COUNT] = {
@@ -305,9 +305,9 @@ int read_keyword_section(text_source* in, win_ai* ai, const char* filename)
         if (keyword < 0) {
             if (strcasecmp(token, ai_no_end_script) == 0)
                 return 1;
-            if (!replace_string(&ai->ai_script_name, token))
+            if (!replace_string(&ai->end_script, token))
                 return out_of_memory("AI", "end script", filename);
-            to_lower_case(ai->ai_script_name);
+            to_lower_case(ai->end_script);
             return 1;
         }
         if (!read_keyword_value(in, ai, keyword, filename))
@@ -328,9 +328,9 @@ int read_default_goal(text_source* in, win_ai* ai, const char* filename)
                   (int)in->line_cnt);
         return 0;
     } else {
-        goal.goal_type = goal_type;
+        goal.ai_goal_type = goal_type;
     }
-    switch (ai_default_goal_argument(goal.goal_type)) {
+    switch (ai_default_goal_argument(goal.ai_goal_type)) {
     case AI_GOAL_ARGUMENT_POINT: {
         win_vect3 point;
         if (read_3_floats_text(in->file, &in->line_cnt, &point.x, &point.y, &point.z))

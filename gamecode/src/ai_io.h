@@ -16,13 +16,42 @@
 
 #include <cstdint>
 
-#include "runtime_services.h"
 #include "win_entity.h"
 
 // ---- Codes ----
 
-// ai_goal_type, the goal codes, is in runtime_services.h: script commands
-// name goals too.
+// ai_goal_type: the goal codes shared by the script command add_new_goal
+// (which passes them on as numbers), the AI description files and the goal
+// machine, 0 to 36. Codes without a name have no behaviour of their own.
+enum ai_goal_type : int32_t {
+    AI_GOAL_IDLE = 0,
+    AI_GOAL_FACE_AND_WALK_TO_POINT = 1,
+    AI_GOAL_WALK_TO_POINT = 2,
+    AI_GOAL_HUNT_TARGET = 4,
+    AI_GOAL_WAIT = 7,
+    AI_GOAL_ROAM_NODES = 8,
+    AI_GOAL_SEEK_PLAYER = 10,
+    AI_GOAL_TURN_TO_POINT = 12,
+    AI_GOAL_ATTACK = 13,
+    AI_GOAL_TURN_TO_TARGET = 18,
+    AI_GOAL_APPROACH_TARGET = 19,
+    AI_GOAL_FACE_ATTACK_SECTOR = 20,
+    AI_GOAL_GUARD_POINT = 21,
+    AI_GOAL_HUNT_TARGET_TO_WEAKNESS = 22,
+    AI_GOAL_PICK_RANDOM_NODE = 23,
+    AI_GOAL_WALK_TO_NODE = 24,
+    AI_GOAL_WALK_STRAIGHT_TO_NODE = 25,
+    AI_GOAL_DRIFT_TO_POINT = 26,
+    AI_GOAL_BACK_TO_POINT = 28,
+    AI_GOAL_SIDESTEP_TO_POINT = 29,
+    AI_GOAL_ATTACK_OR_ROAM = 31,
+    AI_GOAL_RUN_TO_NODE = 32,
+    AI_GOAL_RUN_TO_POINT = 33,
+    AI_GOAL_ATTACK_FROM_NODE = 34,
+    AI_GOAL_RETREAT_FROM_POINT = 35,
+    AI_GOAL_GO_TO_POINT_ALERT = 36,
+    AI_GOAL_TYPE_COUNT = 37,
+};
 
 // What follows the default goal's type in an AI description.
 enum ai_goal_argument {

@@ -299,7 +299,7 @@ void attack_with_weapon(win_entity* entity, const win_entity* weapon, const anim
     int32_t key = ANIM_TYPE_ATTACKING;
     if (c->projectile) {
         if (type_flags & ANIM_TYPE_AIMING) {
-            if (data->ammo <= 0)
+            if (data->ammo_count <= 0)
                 return;
         } else if (type_flags & ANIM_TYPE_IDLE_ANIM) {
             key = ANIM_TYPE_RAISING_WEAPON;
@@ -616,10 +616,10 @@ void anim_interpret_reaction_input(win_entity* entity, anim_character* character
                                                        projectile_bit(weapon)));
         return;
     }
-    if (data && data->shots_since_reload == data->clip_size) {
+    if (data && data->shots_fired == data->clip_size) {
         int32_t reload = anim_find_state_by_type(entity, ANIM_TYPE_RELOAD, projectile_bit(weapon));
         if (reload >= 0) {
-            data->shots_since_reload = 0;
+            data->shots_fired = 0;
             entity_play_anim(entity, reload);
         }
         return;

@@ -83,17 +83,17 @@ enum : int32_t { ANIM_WANT_ANY = -1, ANIM_WANT_ANY_NOT_FATAL = -2 };
 // weapon's weapon_data, by their names.
 struct anim_weapon_data {
     int32_t clip_size;
-    int32_t shots_since_reload;  // set to 0 when a reload state plays
-    float charge_rate;           // per second
-    float max_charge;            // above 0: the weapon charges while the attack is held
-    float charge;                // grows while it charges
-    int32_t ammo;
+    int32_t shots_fired;  // set to 0 when a reload state plays
+    float charge_rate;    // per second
+    float max_charge;     // above 0: the weapon charges while the attack is held
+    float charge;         // grows while it charges
+    int32_t ammo_count;
 };
 
 // What the attack and aim choices need of a character beyond its entity
 // record. The runtime's driver fills it from the character payload before the
 // two interpreters run, and afterwards copies weapon_data's
-// shots_since_reload and charge back to the weapon in hand.
+// shots_fired and charge back to the weapon in hand.
 struct anim_character {
     win_entity* current_weapon;    // the weapon in hand; NULL: none
     anim_weapon_data weapon_data;  // current_weapon's

@@ -103,6 +103,15 @@ void clamp_state_times(win_anim_table_base* state, const mow_anim* anim, const c
     clamp_time(&state->end_time, "end", "minimum time", first, last, table_name);
 }
 
+// Animation files and the error lines of their loader.
+const versioned_record_file anim_file = {
+    FILE_TYPE_ANIM,
+    FILE_VERSION_ANIM,
+    [](FILE* file) -> void* { return read_mow_anim_bin(file); },
+    [](const char* path, int32_t) { LOG_ERROR("Bad file type or file version '%s'\n", path); },
+    [](const char* path) { LOG_ERROR("Could not read-to-verify mow_animation file '%s'\n", path); },
+};
+
 }  // namespace
 
 mow_anim* anim_load_anim(const char* path)
@@ -121,22 +130,9 @@ mow_anim* anim_load_anim(const char* path)
         return anim;
     }
     LOG_NOTICE("Reading TRW '%s'\n", path);
-    int found = 0;
-    FILE* file = file_open_search_verify_version_bin(path, nullptr, FILE_TYPE_ANIM,
-                                                     FILE_VERSION_ANIM, &found);
-    if (!file) {
-        if (found)
-            LOG_ERROR("Bad file type or file version '%s'\n", path);
-        else
-            LOG_ERROR("Could not find '%s' for reading\n", path);
+    anim = (mow_anim*)file_read_versioned_record(path, path, &anim_file);
+    if (!anim)
         return nullptr;
-    }
-    anim = read_mow_anim_bin(file);
-    file_close(file);
-    if (!anim) {
-        LOG_ERROR("Could not read-to-verify mow_animation file '%s'\n", path);
-        return nullptr;
-    }
     // The list takes one more reference; the one it was read with is the
     // caller's.
     if (!add_to_mow_anim_list(&anim_io_global_mow_anim_list, &anim_io_global_mow_anim_list_size,

@@ -1,4 +1,5 @@
 // The parser tables of the grammar anim_io_yacc.y, written by tools/yytables. Do not edit.
+// clang-format off
 #include "anim_io_yacc_tables.h"
 
 namespace {

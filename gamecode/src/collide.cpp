@@ -8,6 +8,20 @@
 #include "file_io.h"
 #include "gameglobals.h"
 
+namespace {
+
+// Collision files and the error lines of the hull loader, which names a
+// hull that does not read by the name asked for.
+const versioned_record_file collision_file = {
+    FILE_TYPE_COLLISION,
+    FILE_VERSION_COLLISION,
+    [](FILE* file) -> void* { return read_win_collision_bin(file); },
+    [](const char* path, int32_t) { LOG_ERROR("Bad file type or file version '%s'\n", path); },
+    [](const char* name) { LOG_ERROR("Could not read-to-verify win_collision file '%s'\n", name); },
+};
+
+}  // namespace
+
 win_collision* collide_load_win_collision(const char* name)
 {
     REFUSE_NULL(name, "collide_load_win_collision", "name", nullptr);
@@ -27,22 +41,9 @@ win_collision* collide_load_win_collision(const char* name)
         LOG_ERROR("Could not find '%s' for reading\n", name);
         return nullptr;
     }
-    int found = 0;
-    FILE* file = file_open_search_verify_version_bin(path, nullptr, FILE_TYPE_COLLISION,
-                                                     FILE_VERSION_COLLISION, &found);
-    if (!file) {
-        if (found)
-            LOG_ERROR("Bad file type or file version '%s'\n", path);
-        else
-            LOG_ERROR("Could not find '%s' for reading\n", path);
+    win_collision* hull = (win_collision*)file_read_versioned_record(path, name, &collision_file);
+    if (!hull)
         return nullptr;
-    }
-    win_collision* hull = read_win_collision_bin(file);
-    file_close(file);
-    if (!hull) {
-        LOG_ERROR("Could not read-to-verify win_collision file '%s'\n", name);
-        return nullptr;
-    }
     if (!add_to_win_collision_list(&game_globals.win_collision_list,
                                    &game_globals.win_collision_list_size, hull)) {
         LOG_ERROR("Unable to add win_collision %s to global list.\n", name);

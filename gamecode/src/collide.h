@@ -22,7 +22,8 @@
 
 #include <cstdint>
 
-#include "runtime_services.h"
+#include "debug.h"
+#include "script_imports.h"
 #include "win_collision.h"
 #include "win_entity.h"
 #include "win_geo.h"
@@ -85,6 +86,7 @@ template <class OnWall, class OnPoly>
 void collide_visit_blocks(const win_collision* hull, collide_visit_order order, OnWall on_wall,
                           OnPoly on_poly)
 {
+    INVARIANT(hull != nullptr);
     int32_t blocks = hull->win_block_array ? hull->win_block_array_size : 0;
     int passes = order == COLLIDE_VISIT_WALLS_FIRST ? 2 : 1;
     for (int pass = 0; pass < passes; ++pass) {
@@ -156,7 +158,7 @@ int collide_check_inside_collision(const win_entity* entity, const win_collision
 float collide_calc_ray_sphere_dist(const win_vect3* origin, const win_vect3* unit_dir,
                                    const win_vect3* centre, float radius_squared);
 // collide_check_facing_arc, which the script engine asks too, is in
-// runtime_services.h.
+// script_imports.h.
 
 // ---- A sphere moving among hulls ----
 

@@ -116,11 +116,11 @@ joint_side make_joint_side(const win_character* character, int32_t first, int32_
 bool joint_sphere(const joint_side& side, int32_t joint, sphere* out)
 {
     if (side.one_sphere) {
-        *out = {side.character->location, BODY_RADIUS};
+        *out = {side.character->world_sphere_center, BODY_RADIUS};
         return true;
     }
     if (side.body_for_joints) {
-        *out = {side.character->location, model_radius(side.character)};
+        *out = {side.character->world_sphere_center, model_radius(side.character)};
         return true;
     }
     const mow_track_augment* pose = joint_pose(side.character, joint);
@@ -251,7 +251,7 @@ void keep_closer(capsule_search* search, float d, collide_pair joints, collide_p
 void body_against_limbs(capsule_search* search, const win_character* a, const limb_side& b,
                         const win_vect3& delta)
 {
-    const win_vect3 tail = a->location;
+    const win_vect3 tail = a->world_sphere_center;
     const win_vect3 head = add(tail, delta);
     const float radius = model_radius(a);
     const float length = win_math_magnitude_vect3_inline(&delta);
@@ -277,7 +277,7 @@ void body_against_limbs(capsule_search* search, const win_character* a, const li
 bool limbs_against_body(capsule_search* search, const limb_side& a, const win_character* b,
                         const win_vect3& delta)
 {
-    const win_vect3 centre = b->location;
+    const win_vect3 centre = b->world_sphere_center;
     const float radius = model_radius(b);
     for (int32_t i = 0; i < a.appendage_count; ++i) {
         const mow_appendage_sphere_key& key = appendage_key(a, i);
@@ -412,11 +412,11 @@ void push_partner(win_entity* b, const win_vect3& push)
         }
         const win_vect3 to = translation_of(moved);
         if (b->velocity.x != 0.0f)
-            b->root_xform.tx = to.x - from.x;
+            b->last_win_xform.tx = to.x - from.x;
         if (b->velocity.y != 0.0f)
-            b->root_xform.ty = to.y - from.y;
+            b->last_win_xform.ty = to.y - from.y;
         if (b->velocity.z != 0.0f)
-            b->root_xform.tz = to.z - from.z;
+            b->last_win_xform.tz = to.z - from.z;
     }
     b->local_matrix = moved;
 }
@@ -447,7 +447,7 @@ int collide_check_entity_joint_to_entity_joint(win_entity* first_win_entity, int
     win_vect3 delta;
     joint_search search = {nullptr, 0.0f, COLLIDE_NO_PAIR};
     if (motion_target) {
-        delta = sub(*motion_target, ca->location);
+        delta = sub(*motion_target, ca->world_sphere_center);
         search.motion = &delta;
     }
     if (a.one_sphere) {
@@ -494,7 +494,7 @@ int collide_check_entity_appendage_to_appendage(
         return 1;
     }
 
-    const win_vect3 delta = motion_target ? sub(*motion_target, ca->location)
+    const win_vect3 delta = motion_target ? sub(*motion_target, ca->world_sphere_center)
                                           : win_vect3{0.0f, 0.0f, 0.0f};
     const limb_side a = make_limb_side(ca, a_first, a_last);
     const limb_side b = make_limb_side(cb, b_first, b_last);
@@ -570,8 +570,8 @@ int collide_check_entity_to_entity(win_entity* entity_a, win_entity* entity_b, w
         return 0;
 
     // Is there a contact: the body spheres first, then the limbs.
-    const win_vect3 ca_centre = ca->location;
-    const win_vect3 cb_centre = cb->location;
+    const win_vect3 ca_centre = ca->world_sphere_center;
+    const win_vect3 cb_centre = cb->world_sphere_center;
     const float step = win_math_calc_dist(&ca_centre, centre);
     float radius_b = entity_b->win_ast ? win_character_radius(cb) : 0.0f;
     float radius_a = model_radius(ca);

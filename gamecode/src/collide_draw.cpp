@@ -118,8 +118,8 @@ void collide_draw_collision_data(const win_entity* environment_entity)
                                        &collide_environment_style);
     for (int32_t i = 0;
          environment->win_explore_cam_array && i < environment->win_explore_cam_array_size; ++i)
-        if (environment->win_explore_cam_array[i].camzone)
-            collide_draw_win_collision(environment->win_explore_cam_array[i].camzone,
+        if (environment->win_explore_cam_array[i].explore_cam_zone)
+            collide_draw_win_collision(environment->win_explore_cam_array[i].explore_cam_zone,
                                        &collide_camzone_style);
     for (int32_t i = 0; environment->win_trigger_array && i < environment->win_trigger_array_size;
          ++i)

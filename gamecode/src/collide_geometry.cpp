@@ -245,6 +245,7 @@ int collide_inside_win_line_block(const win_vect3* intersect_vtx,
         bool next_above = dz_j >= 0.0f;
         if (next_above != above) {
             // dz_j and dz_k lie on either side of 0, so they differ.
+            INVARIANT(dz_j != dz_k);
             if (dx_k > 0.0f && dx_j > 0.0f)
                 ++crossings;
             else if ((dx_k > 0.0f || dx_j > 0.0f) &&

@@ -3,6 +3,7 @@
 #include "collide.h"
 #include "collide_character.h"
 #include "debug.h"
+#include "entity_io.h"
 #include "gameglobals.h"
 #include "math_util.h"
 #include "mow_geo.h"
@@ -315,7 +316,7 @@ int collide_check_entity(win_matrix43* desired_spatial_matrix, win_entity* movab
                              movable_entity->velocity,
                              radius,
                              character ? character->bounce_factor : 0.0f,
-                             movable_entity->bounce_threshold,
+                             movable_entity->bounce_speed_threshold,
                              frame_delta_time / 1000.0f,
                              movable_entity->win_entity_name ? movable_entity->win_entity_name
                                                              : "(null)"};

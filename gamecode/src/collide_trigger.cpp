@@ -148,8 +148,8 @@ int collide_enable_camzone_data(const char* name, int32_t value)
                                                           : 0,
         [&](int32_t i) -> switchable {
             win_explore_cam* cam = &environment->win_explore_cam_array[i];
-            if (!cam->camzone)
+            if (!cam->explore_cam_zone)
                 return {nullptr, nullptr};
-            return {cam->win_explore_cam_name, &cam->camzone->win_collision_enabled};
+            return {cam->win_explore_cam_name, &cam->explore_cam_zone->win_collision_enabled};
         });
 }

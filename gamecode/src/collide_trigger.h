@@ -3,10 +3,10 @@
 // gated trigger, pressing the action button). The switches by name that
 // scripts use on the environment's hulls, triggers and camera zones
 // (collide_enable_collision_data and its two siblings) and the facing arc
-// are offered to the script engine through runtime_services.h.
+// are offered to the script engine through script_imports.h.
 #pragma once
 
-#include "runtime_services.h"
+#include "script_imports.h"
 #include "win_entity.h"
 
 // Tests the triggers of the environment `trigger_entity`, in array order,

@@ -276,10 +276,10 @@ void update_emitter(win_entity* entity, win_emitter* emitter, const win_matrix43
     emitter->emit_time = 0.0f;
     // Launching a particle more often than the ring holds particles only
     // launches the same ones again.
-    if (count > entity->win_sub_entity_list_size)
-        count = entity->win_sub_entity_list_size;
+    if (count > entity->child_entity_list_size)
+        count = entity->child_entity_list_size;
     for (int32_t i = 0; i < count; ++i)
-        entity_emit_particle(entity->win_sub_entity_list, entity, parent);
+        entity_emit_particle(entity->child_entity_list, entity, parent);
 }
 
 // The time on the current animation's time line that the state has reached
@@ -308,9 +308,8 @@ void interpret_weapon_input(win_entity* entity, win_character* character)
         view.current_weapon = character->current_weapon;
         weapon = weapon_data_of(character->current_weapon);
         if (weapon)
-            view.weapon_data = {weapon->clip_size,   weapon->shots_since_reload,
-                                weapon->charge_rate, weapon->max_charge,
-                                weapon->charge,      weapon->ammo};
+            view.weapon_data = {weapon->clip_size,  weapon->shots_fired, weapon->charge_rate,
+                                weapon->max_charge, weapon->charge,      weapon->ammo_count};
         if (character->win_ai && character->win_ai->current_goal)
             view.goal_target = character->win_ai->current_goal->target_entity;
     }
@@ -319,8 +318,8 @@ void interpret_weapon_input(win_entity* entity, win_character* character)
     anim_interpret_aim_input(entity, character ? &view : nullptr);
     // Only what the choices changed goes back: a state they started may have
     // fired the weapon meanwhile, which counted its own shot.
-    if (weapon && view.weapon_data.shots_since_reload != before.shots_since_reload)
-        weapon->shots_since_reload = view.weapon_data.shots_since_reload;
+    if (weapon && view.weapon_data.shots_fired != before.shots_fired)
+        weapon->shots_fired = view.weapon_data.shots_fired;
     if (weapon && view.weapon_data.charge != before.charge)
         weapon->charge = view.weapon_data.charge;
 }
@@ -408,8 +407,9 @@ float run_time_slices(win_entity* entity, float delta_ms, win_entity* parent, wi
             // A state without a next state plays again.
             if (state && state->next_anim_index >= 0) {
                 int32_t silent = !(entity->win_entity_flag & ENTITY_FLAG_BRAIN);
-                if (start_next_anim_state(entity, table, &entity->root_xform, &entity->rot_velocity,
-                                          &entity->velocity, state->next_anim_index, silent, 1))
+                if (start_next_anim_state(entity, table, &entity->last_win_xform,
+                                          &entity->rot_velocity, &entity->velocity,
+                                          state->next_anim_index, silent, 1))
                     entity_act_on_new_state(entity);
             }
         }
@@ -470,7 +470,7 @@ int update_entity(win_entity* entity, const win_matrix43* parent_matrix, win_ent
         return 0;
     }
     const float seconds = frame_delta_time * 0.001f;
-    entity->prev_world_matrix = entity->world_matrix;
+    entity->last_world_matrix = entity->world_matrix;
     collide_reset_check_count();
     switch (entity->win_entity_type) {
     case WIN_ENTITY_TYPE_CHARACTER:
@@ -510,13 +510,13 @@ int update_entity(win_entity* entity, const win_matrix43* parent_matrix, win_ent
     // walk ends for this frame when the ring changes under it.
     if (!is_live(entity) && entity->win_entity_type != WIN_ENTITY_TYPE_EMITTER)
         return 1;
-    win_entity* head = entity->win_sub_entity_list;
-    const int32_t count = entity->win_sub_entity_list_size;
+    win_entity* head = entity->child_entity_list;
+    const int32_t count = entity->child_entity_list_size;
     win_entity* child = head;
     for (int32_t i = 0; child && i < count; ++i) {
         win_entity* next = child->next;
         update_entity(child, parent_frame(entity, child), entity);
-        if (entity->win_sub_entity_list != head || entity->win_sub_entity_list_size != count)
+        if (entity->child_entity_list != head || entity->child_entity_list_size != count)
             break;
         child = next == head ? nullptr : next;
     }
@@ -573,7 +573,8 @@ int entity_update_character_entity(win_entity* entity, float delta_ms,
         const win_vect3* position = translation(&entity->local_matrix);
         win_vect3 centre = {position->x, position->y + win_character_radius(character),
                             position->z};
-        win_math_multiply_vect3_by_matrix43(&character->location, &centre, parent_matrix);
+        win_math_multiply_vect3_by_matrix43(&character->world_sphere_center, &centre,
+                                            parent_matrix);
     }
     if (entity->win_ast && !(entity->win_ast->anim_input_flags & INPUT_LATCH))
         entity->win_ast->anim_input_flags = 0;
@@ -605,7 +606,7 @@ int32_t entity_accum_rts_delta(win_entity* entity, win_xform* delta_xform, float
     }
     if (!entity->win_ast || !entity->win_ast->current_mow_anim)
         return 0;
-    return anim_accum_root_motion(entity->win_ast, anim_time, &entity->root_xform, delta_xform);
+    return anim_accum_root_motion(entity->win_ast, anim_time, &entity->last_win_xform, delta_xform);
 }
 
 int entity_environ_collide_character_entity(win_entity* entity,
@@ -622,11 +623,11 @@ int entity_environ_collide_character_entity(win_entity* entity,
     const win_vect3* desired = translation(desired_spatial_matrix);
     const win_vect3* local = translation(&entity->local_matrix);
     if (entity->velocity.x != 0.0f)
-        entity->root_xform.tx = desired->x - local->x;
+        entity->last_win_xform.tx = desired->x - local->x;
     if (entity->velocity.y != 0.0f)
-        entity->root_xform.ty = desired->y - local->y;
+        entity->last_win_xform.ty = desired->y - local->y;
     if (entity->velocity.z != 0.0f)
-        entity->root_xform.tz = desired->z - local->z;
+        entity->last_win_xform.tz = desired->z - local->z;
     return 1;
 }
 
@@ -698,16 +699,16 @@ int entity_emit_particle(win_entity* particle_ring_head, win_entity* emitter, wi
         if (payload->particle_rot_velocity[axis][1] != 0.0f)
             rotation_term[axis] = centred_draw(payload->particle_rot_velocity[axis][1]);
     float life_term = 0.0f;
-    if (payload->particle_life_variance != 0.0f)
-        life_term = (float)draw_mod(payload->particle_life_variance * 1000.0f) / 1000.0f -
-                    payload->particle_life_variance * 0.5f;
+    if (payload->particle_life_span_variance != 0.0f)
+        life_term = (float)draw_mod(payload->particle_life_span_variance * 1000.0f) / 1000.0f -
+                    payload->particle_life_span_variance * 0.5f;
 
     particle->rot_velocity = {payload->particle_rot_velocity[0][0] + rotation_term[0],
                               payload->particle_rot_velocity[1][0] + rotation_term[1],
                               payload->particle_rot_velocity[2][0] + rotation_term[2]};
     for (int i = 0; i < 3; ++i)
         particle->win_entity_reserved2[i] = emitter->win_entity_reserved2[i];
-    particle->life_span = payload->particle_life + life_term;
+    particle->life_span = payload->particle_life_span + life_term;
     if (particle->win_ast)
         particle->win_ast->anim_progress = 0.0f;
     if (character)
@@ -733,12 +734,12 @@ int entity_emit_particle(win_entity* particle_ring_head, win_entity* emitter, wi
 
     const float speed = 2.0f * ((float)payload->particle_speed + speed_term);
     particle->velocity = {direction.x * speed, direction.y * speed, direction.z * speed};
-    particle->prev_world_matrix = emitter->world_matrix;
+    particle->last_world_matrix = emitter->world_matrix;
     const win_vect3* from = translation(&emitter->world_matrix);
     *translation(&particle->local_matrix) = {from->x + offset.x, from->y + offset.y,
                                              from->z + offset.z};
     if (character)
-        character->location = *translation(&particle->local_matrix);
+        character->world_sphere_center = *translation(&particle->local_matrix);
     return 1;
 }
 
@@ -782,7 +783,7 @@ void entity_act_on_new_state(win_entity* entity)
             entity_set_current_weapon(entity, game_globals.current_weapon);
         if (type & ANIM_TYPE_HOLSTERING_2) {
             if (win_weapon_data* weapon = weapon_data_of(character->current_weapon))
-                weapon->shots_since_reload = 0;
+                weapon->shots_fired = 0;
             // A weapon chosen in place of the one put away stays chosen: the
             // aim input goes on to draw it once this one is away.
             win_entity* chosen = game_globals.current_weapon;
@@ -800,7 +801,7 @@ void entity_act_on_new_state(win_entity* entity)
         entity_fire_current_weapon(entity);
     if (type & ANIM_TYPE_RELOAD)
         if (win_weapon_data* weapon = weapon_data_of(character->current_weapon))
-            weapon->shots_since_reload = 0;
+            weapon->shots_fired = 0;
 }
 
 void entity_reset(void)

@@ -119,14 +119,14 @@ int duplicate_entity_members(win_entity* copy, const win_entity* templ)
         LOG_ERROR("Could not anim_create_duplicate_ast for '%s'.\n", name);
         return 0;
     }
-    if (templ->win_entity_filename_array &&
-        !(copy->win_entity_filename_array = duplicate_win_filename_ptr_array(
-              templ->win_entity_filename_array, templ->win_entity_filename_array_size))) {
+    if (templ->win_child_name_ptr_array &&
+        !(copy->win_child_name_ptr_array = duplicate_win_filename_ptr_array(
+              templ->win_child_name_ptr_array, templ->win_child_name_ptr_array_size))) {
         LOG_ERROR("Could not duplicate win_filename_ptr_array_bin for '%s'.\n", name);
         return 0;
     }
-    copy->win_sub_entity_list_size = 0;
-    if (const win_entity* head = templ->win_sub_entity_list) {
+    copy->child_entity_list_size = 0;
+    if (const win_entity* head = templ->child_entity_list) {
         const win_entity* child = head;
         do {
             win_entity* child_copy = duplicate_tree(child);
@@ -135,14 +135,14 @@ int duplicate_entity_members(win_entity* copy, const win_entity* templ)
                           name_of(child->win_entity_name));
                 return 0;
             }
-            add_to_win_entity_list(&copy->win_sub_entity_list, &copy->win_sub_entity_list_size,
+            add_to_win_entity_list(&copy->child_entity_list, &copy->child_entity_list_size,
                                    child_copy);
             child = child->next;
         } while (child != head);
     }
-    if (templ->win_state_name_array &&
-        !(copy->win_state_name_array = duplicate_win_state_name_ptr_array(
-              templ->win_state_name_array, templ->win_state_name_array_size))) {
+    if (templ->win_state_name_ptr_array &&
+        !(copy->win_state_name_ptr_array = duplicate_win_state_name_ptr_array(
+              templ->win_state_name_ptr_array, templ->win_state_name_ptr_array_size))) {
         LOG_ERROR("%s\n", "Could not read_win_state_name_ptr_array_bin.");
         return 0;
     }
@@ -219,9 +219,9 @@ win_entity* duplicate_tree(const win_entity* templ)
     // what the copy has made itself.
     copy->win_ast_filename = nullptr;
     copy->win_ast = nullptr;
-    copy->win_entity_filename_array = nullptr;
-    copy->win_sub_entity_list = nullptr;
-    copy->win_state_name_array = nullptr;
+    copy->win_child_name_ptr_array = nullptr;
+    copy->child_entity_list = nullptr;
+    copy->win_state_name_ptr_array = nullptr;
     copy->win_state_array = nullptr;
     copy->u.win_character = nullptr;
     if (!duplicate_entity_members(copy, templ)) {
@@ -238,9 +238,9 @@ win_entity* counterpart(const win_entity* templ, win_entity* copy, const win_ent
 {
     if (templ == member)
         return copy;
-    const win_entity* child = templ->win_sub_entity_list;
-    win_entity* child_copy = copy->win_sub_entity_list;
-    for (int32_t i = 0; child && i < templ->win_sub_entity_list_size; ++i) {
+    const win_entity* child = templ->child_entity_list;
+    win_entity* child_copy = copy->child_entity_list;
+    for (int32_t i = 0; child && i < templ->child_entity_list_size; ++i) {
         if (win_entity* found = counterpart(child, child_copy, member))
             return found;
         child = child->next;
@@ -263,9 +263,9 @@ void redirect_weapon_pointers(const win_entity* templ_root, win_entity* copy_roo
                 if (win_entity* found = counterpart(templ_root, copy_root, *slot))
                     *slot = found;
     }
-    const win_entity* child = templ->win_sub_entity_list;
-    win_entity* child_copy = copy->win_sub_entity_list;
-    for (int32_t i = 0; child && i < templ->win_sub_entity_list_size; ++i) {
+    const win_entity* child = templ->child_entity_list;
+    win_entity* child_copy = copy->child_entity_list;
+    for (int32_t i = 0; child && i < templ->child_entity_list_size; ++i) {
         redirect_weapon_pointers(templ_root, copy_root, child, child_copy);
         child = child->next;
         child_copy = child_copy->next;
@@ -341,7 +341,7 @@ int duplicate_character_members(win_character* copy, const win_character* templ)
         LOG_ERROR("%s\n", "Could not read_win_shader_array_bin.");
         return 0;
     }
-    if (!copy_optional_string(&copy->win_ai_filename, templ->win_ai_filename,
+    if (!copy_optional_string(&copy->ai_filename, templ->ai_filename,
                               {"Could not strdup win_ai_filename '", "'.\n"}))
         return 0;
     if (templ->win_ai && !(copy->win_ai = ai_create_duplicate(templ->win_ai))) {
@@ -410,7 +410,7 @@ win_character* duplicate_win_character(const win_character* template_win_charact
     copy->mow_track_augment_array = nullptr;
     copy->win_shader_array = nullptr;
     copy->current_appendage_sphere_keys = nullptr;
-    copy->win_ai_filename = nullptr;
+    copy->ai_filename = nullptr;
     copy->win_ai = nullptr;
     if (!duplicate_character_members(copy, template_win_character)) {
         free_win_character(copy);
@@ -501,15 +501,15 @@ win_explore_cam* duplicate_win_explore_cam_array(const win_explore_cam* template
         cam->next_ptr = cam;
         cam->win_explore_cam_name = nullptr;
         cam->win_explore_cam_ref_cnt = 0;
-        cam->cam_script_name = nullptr;
-        cam->camzone_filename = nullptr;
-        if ((cam->camzone = templ->camzone))
-            ++cam->camzone->win_collision_ref_cnt;
+        cam->explore_cam_script = nullptr;
+        cam->explore_cam_zone_filename = nullptr;
+        if ((cam->explore_cam_zone = templ->explore_cam_zone))
+            ++cam->explore_cam_zone->win_collision_ref_cnt;
         if (!copy_optional_string(&cam->win_explore_cam_name, templ->win_explore_cam_name,
                                   {"Could not strdup win_explore_cam_name.\n", nullptr}) ||
-            !copy_optional_string(&cam->cam_script_name, templ->cam_script_name,
+            !copy_optional_string(&cam->explore_cam_script, templ->explore_cam_script,
                                   {"Could not strdup optional_script_filename.\n", nullptr}) ||
-            !copy_optional_string(&cam->camzone_filename, templ->camzone_filename,
+            !copy_optional_string(&cam->explore_cam_zone_filename, templ->explore_cam_zone_filename,
                                   {"Could not strdup win_collision_name.\n", nullptr})) {
             free_win_explore_cam_array(copy, size);
             return nullptr;
@@ -527,7 +527,7 @@ win_camera* duplicate_win_camera(const win_camera* template_win_camera)
         return nullptr;
     }
     copy->field_of_view = template_win_camera->field_of_view;
-    if (const win_camera_target* head = template_win_camera->camera_target_list) {
+    if (const win_camera_target* head = template_win_camera->win_camera_target_list) {
         const win_camera_target* target = head;
         do {
             win_camera_target* target_copy = duplicate_win_camera_target(target);
@@ -536,8 +536,8 @@ win_camera* duplicate_win_camera(const win_camera* template_win_camera)
                 free_win_camera(copy);
                 return nullptr;
             }
-            add_to_win_camera_target_list(&copy->camera_target_list, &copy->camera_target_list_size,
-                                          target_copy);
+            add_to_win_camera_target_list(&copy->win_camera_target_list,
+                                          &copy->win_camera_target_list_size, target_copy);
             target = target->next_ptr;
         } while (target != head);
     }

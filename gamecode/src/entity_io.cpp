@@ -190,12 +190,12 @@ void complete_character(win_entity* entity, const load_context& context)
         return;
     if (character->mow_model_filename)
         complete_character_model(character, context);
-    if (character->win_ai_filename) {
+    if (character->ai_filename) {
         if (character->win_ai)
             free_win_ai(character->win_ai);
-        character->win_ai = ai_load_file(character->win_ai_filename, context.ai_pathname);
+        character->win_ai = ai_load_file(character->ai_filename, context.ai_pathname);
         if (!character->win_ai)
-            LOG_ERROR("Failed to load AI file %s.\n", character->win_ai_filename);
+            LOG_ERROR("Failed to load AI file %s.\n", character->ai_filename);
     }
 }
 
@@ -246,8 +246,9 @@ void complete_environment(win_entity* entity, const load_context& context)
     for (int32_t i = 0;
          environment->win_explore_cam_array && i < environment->win_explore_cam_array_size; ++i) {
         win_explore_cam& camera = environment->win_explore_cam_array[i];
-        load_hull(&camera.camzone, camera.camzone_filename);
-        float* distances[] = {&camera.cam_acceleration, &camera.braking_dist, &camera.cam_speed};
+        load_hull(&camera.explore_cam_zone, camera.explore_cam_zone_filename);
+        float* distances[] = {&camera.explore_cam_acceleration, &camera.explore_cam_slow_distance,
+                              &camera.explore_cam_speed};
         const float defaults[] = {1000.0f, 200.0f, 1000.0f};
         for (int d = 0; d < 3; ++d)
             if (*distances[d] == -1.0f)
@@ -275,7 +276,7 @@ void complete_camera(win_entity* entity, const char* entity_name)
     win_camera* camera = win_entity_camera(entity);
     if (!camera)
         return;
-    win_camera_target* head = camera->camera_target_list;
+    win_camera_target* head = camera->win_camera_target_list;
     for (win_camera_target* target = head; target;
          target = target->next_ptr == head ? nullptr : target->next_ptr) {
         target->target_entity = entity_io_find_entity(entity_io_global_win_entity_list,
@@ -294,8 +295,8 @@ void complete_camera(win_entity* entity, const char* entity_name)
         return;
     }
     // A camera without targets idles aimed at nothing.
-    win_entity* first_target = camera->camera_target_list
-                                   ? camera->camera_target_list->target_entity
+    win_entity* first_target = camera->win_camera_target_list
+                                   ? camera->win_camera_target_list->target_entity
                                    : nullptr;
     ai_add_goal(entity, AI_GOAL_IDLE, first_target, 0.0f, 0.0f, 0.0f, -1);
     camera->win_ai->current_goal = camera->win_ai->win_goal_entry_list;
@@ -303,7 +304,7 @@ void complete_camera(win_entity* entity, const char* entity_name)
 
 void add_child(win_entity* parent, win_entity* child)
 {
-    add_to_win_entity_list(&parent->win_sub_entity_list, &parent->win_sub_entity_list_size, child);
+    add_to_win_entity_list(&parent->child_entity_list, &parent->child_entity_list_size, child);
 }
 
 void complete_emitter(win_entity* entity, const load_context& context)
@@ -441,7 +442,7 @@ void make_state_values(win_entity* entity, const char* entity_name)
     if (entity->win_state_array)
         FREE(entity->win_state_array);
     entity->win_state_array = nullptr;
-    int32_t size = entity->win_state_name_array ? entity->win_state_name_array_size : 0;
+    int32_t size = entity->win_state_name_ptr_array ? entity->win_state_name_ptr_array_size : 0;
     entity->win_state_array_size = size;
     LOG_NOTICE("%s has a win_state_array_size %d.\n", entity_name, (int)size);
     if (size <= 0)
@@ -458,8 +459,8 @@ void make_state_values(win_entity* entity, const char* entity_name)
 void load_sub_entities(win_entity* entity, const load_context& context)
 {
     for (int32_t i = 0;
-         entity->win_entity_filename_array && i < entity->win_entity_filename_array_size; ++i) {
-        const char* name = entity->win_entity_filename_array[i];
+         entity->win_child_name_ptr_array && i < entity->win_child_name_ptr_array_size; ++i) {
+        const char* name = entity->win_child_name_ptr_array[i];
         if (!name)
             continue;
         if (entity_io_find_entity(entity_io_global_win_entity_list, name)) {
@@ -484,6 +485,18 @@ bool is_being_loaded(const char* name)
     return false;
 }
 
+// Entity files and the error lines of the entity loader.
+const versioned_record_file entity_file = {
+    FILE_TYPE_ENTITY,
+    FILE_VERSION_ENTITY,
+    [](FILE* file) -> void* { return read_win_entity_bin(file); },
+    [](const char* path, int32_t found) {
+        LOG_ERROR("Bad file type or file version '%s', version found %ld, expected %ld\n", path,
+                  (long)found, (long)FILE_VERSION_ENTITY);
+    },
+    [](const char* path) { LOG_ERROR("Unable to read_win_entity %s.\n", path); },
+};
+
 win_entity* read_entity_file(const char* entity_name, const char* entity_pathname)
 {
     char path[ENTITY_IO_PATH_SIZE];
@@ -491,22 +504,7 @@ win_entity* read_entity_file(const char* entity_name, const char* entity_pathnam
         return nullptr;
     LOG_NOTICE("Reading ENW '%s', entity_list_size = %ld\n", path,
                (long)dlink_count((dlink*)entity_io_global_win_entity_list));
-    int found = 0;
-    FILE* file = file_open_search_verify_version_bin(path, nullptr, FILE_TYPE_ENTITY,
-                                                     FILE_VERSION_ENTITY, &found);
-    if (!file) {
-        if (found)
-            LOG_ERROR("Bad file type or file version '%s', version found %ld, expected %ld\n", path,
-                      (long)file_hdr_version_found, (long)FILE_VERSION_ENTITY);
-        else
-            LOG_ERROR("Could not find '%s' for reading\n", path);
-        return nullptr;
-    }
-    win_entity* entity = read_win_entity_bin(file);
-    file_close(file);
-    if (!entity)
-        LOG_ERROR("Unable to read_win_entity %s.\n", path);
-    return entity;
+    return (win_entity*)file_read_versioned_record(path, path, &entity_file);
 }
 
 // Everything the entity file only names, in the order the parts depend on
@@ -593,10 +591,10 @@ int park_player(win_entity* player, int32_t unload_all)
     game_globals.parked_entity_flag = (int32_t)player->win_entity_flag;
     if (unload_all == 0) {
         ok = unload_ring(&game_globals.parked_child_list, &game_globals.parked_child_list_size, 0);
-        game_globals.parked_child_list = player->win_sub_entity_list;
-        game_globals.parked_child_list_size = player->win_sub_entity_list_size;
-        player->win_sub_entity_list = nullptr;
-        player->win_sub_entity_list_size = 0;
+        game_globals.parked_child_list = player->child_entity_list;
+        game_globals.parked_child_list_size = player->child_entity_list_size;
+        player->child_entity_list = nullptr;
+        player->child_entity_list_size = 0;
     }
     return ok;
 }
@@ -625,8 +623,8 @@ win_entity* find_in_ring(win_entity* ring_head, const char* name)
     do {
         if (entity->win_entity_name && strcmp(entity->win_entity_name, name) == 0)
             return entity;
-        if (entity->win_sub_entity_list) {
-            win_entity* found = find_in_ring(entity->win_sub_entity_list, name);
+        if (entity->child_entity_list) {
+            win_entity* found = find_in_ring(entity->child_entity_list, name);
             if (found)
                 return found;
         }
@@ -698,11 +696,34 @@ int entity_unlink(win_entity** ring_head, int32_t* ring_size, win_entity* entity
         return remove_from_win_entity_list(ring_head, ring_size, entity);
     win_entity* member = *ring_head;
     do {
-        if (entity_unlink(&member->win_sub_entity_list, &member->win_sub_entity_list_size, entity))
+        if (entity_unlink(&member->child_entity_list, &member->child_entity_list_size, entity))
             return 1;
         member = member->next;
     } while (member != *ring_head);
     return 0;
+}
+
+const win_entity* entity_io_ring_head(void)
+{
+    return entity_io_global_win_entity_list;
+}
+
+int entity_io_add_to_ring(win_entity* entity)
+{
+    REFUSE_NULL(entity, "entity_io_add_to_ring", "entity", 0);
+    return add_to_win_entity_list(&entity_io_global_win_entity_list,
+                                  &entity_io_global_win_entity_list_size, entity);
+}
+
+win_entity* entity_io_find_in_ring(const char* name)
+{
+    return entity_io_find_entity(entity_io_global_win_entity_list, name);
+}
+
+int entity_io_remove_from_ring(win_entity* entity)
+{
+    return entity_unlink(&entity_io_global_win_entity_list, &entity_io_global_win_entity_list_size,
+                         entity);
 }
 
 win_entity* entity_find_and_unlink(win_entity** ring_head, int32_t* ring_size, const char* name)
@@ -759,8 +780,7 @@ int entity_unload(win_entity* entity, int32_t unload_all)
         light->light_slot = -1;
     }
     ok = stop_sounds(entity) && ok;
-    ok = unload_ring(&entity->win_sub_entity_list, &entity->win_sub_entity_list_size, unload_all) &&
-         ok;
+    ok = unload_ring(&entity->child_entity_list, &entity->child_entity_list_size, unload_all) && ok;
     entity->win_entity_spare_ptr = release_queue;
     release_queue = entity;
     entity_io_end_walk();

@@ -1,14 +1,16 @@
 // Entity loading and unloading: the one global ring of loaded top-level
-// entities (declared in runtime_services.h), which the per-frame update, the
-// rendering, the script engine and the player-character module walk.
+// entities, which the per-frame update, the rendering, the script engine and
+// the player-character module walk. Only the runtime changes the ring; the
+// script engine adds to it and takes from it through entity_io_add_to_ring
+// and entity_io_remove_from_ring (script_imports.h).
 //
 // entity_io_load reads an entity file ("enw") and completes the tree with all
 // it names: the model with its shaders, the state table with its animations
 // and sounds, the AI description and navigation map, the collision hulls, the
 // particles of emitters and the sub-entities. entity_unload takes an entity
 // that is in no ring any more out of the game, and entity_unload_all empties
-// the ring (entity_io_find_entity, entity_unlink, entity_unload and
-// entity_unload_all are declared in runtime_services.h).
+// the ring (entity_io_load and entity_unload are declared in
+// script_imports.h, entity_unload_all in runtime_services.h).
 //
 // Walks and deferred release. Scripts run inside the entity update (a state's
 // play script, a trigger, a hit), so an entity can be unloaded while some walk
@@ -24,15 +26,28 @@
 #include <cstdint>
 
 #include "runtime_services.h"
+#include "script_imports.h"
 
 struct texture_container;
 struct win_entity;
 
-// Opens and closes a walk; walks nest. Declared in runtime_services.h too,
-// for the script engine.
-void entity_io_begin_walk(void);
-void entity_io_end_walk(void);
-// The number of walks open now.
+// Head of the ring of loaded top-level entities (NULL when empty) and its
+// member count.
+extern win_entity* entity_io_global_win_entity_list;
+extern int32_t entity_io_global_win_entity_list_size;
+
+// The first entity named `name` (exact) in the ring from `ring_head`, each
+// entity's sub-entities searched before the next; NULL when none.
+win_entity* entity_io_find_entity(win_entity* ring_head, const char* name);
+// Takes `entity` itself out of the ring from *ring_head, or out of the
+// sub-entity ring that holds it, searched as entity_io_find_entity searches
+// but by identity, and lowers that ring's count; 1 when it was in one, else
+// 0. Unlike a search by name, it never takes another entity of the same name.
+int entity_unlink(win_entity** ring_head, int32_t* ring_size, win_entity* entity);
+
+// Walks over entities (the entity update, the rendering, a script slice)
+// are bracketed by entity_io_begin_walk and entity_io_end_walk
+// (script_imports.h); walks nest. The number of walks open now.
 int32_t entity_io_walk_depth(void);
 
 // Clears every stored pointer to `entity`, which is being unloaded: the

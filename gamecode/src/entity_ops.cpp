@@ -2,12 +2,14 @@
 
 #include <cstring>
 
+#include "ai_io.h"
 #include "anim.h"
 #include "collide.h"
 #include "d3dxframe.h"
 #include "debug.h"
 #include "dlink.h"
 #include "entity.h"
+#include "entity_io.h"
 #include "entity_weapon.h"
 #include "gameglobals.h"
 #include "heap.h"
@@ -92,7 +94,7 @@ const mow_track_augment* joint_pose(const win_entity* entity, int32_t joint_idx)
 win_camera_target* first_camera_target(const win_entity* entity)
 {
     const win_camera* camera = win_entity_camera(entity);
-    return camera ? camera->camera_target_list : nullptr;
+    return camera ? camera->win_camera_target_list : nullptr;
 }
 
 // Sets one of the entity's motion vectors, `what` in the notice.
@@ -128,8 +130,8 @@ bool tree_holds(const win_entity* root, const win_entity* entity)
 {
     if (root == entity)
         return true;
-    const win_entity* member = root->win_sub_entity_list;
-    for (int32_t i = 0; member && i < root->win_sub_entity_list_size; ++i, member = member->next)
+    const win_entity* member = root->child_entity_list;
+    for (int32_t i = 0; member && i < root->child_entity_list_size; ++i, member = member->next)
         if (tree_holds(member, entity))
             return true;
     return false;
@@ -208,9 +210,9 @@ int entity_place(win_entity* entity, float x, float y, float z)
     const win_vect3 at = {x, y, z};
     set_translation(&entity->local_matrix, at);
     set_translation(&entity->world_matrix, at);
-    entity->root_xform.tx = entity->root_xform.ty = entity->root_xform.tz = 0.0f;
+    entity->last_win_xform.tx = entity->last_win_xform.ty = entity->last_win_xform.tz = 0.0f;
     if (win_character* character = win_entity_character(entity))
-        character->location = at;
+        character->world_sphere_center = at;
     if (entity->win_ast)
         entity_play_anim(entity, 0);
     // A camera placed by hand leaves the explore camera it was in; a camera
@@ -363,12 +365,12 @@ int entity_set_player_character(win_entity* entity)
     // The weapons and items parked when the last player was unloaded join
     // the new one.
     if (game_globals.parked_child_list) {
-        if (entity->win_sub_entity_list)
-            dlink_combine_lists((dlink**)&entity->win_sub_entity_list,
+        if (entity->child_entity_list)
+            dlink_combine_lists((dlink**)&entity->child_entity_list,
                                 (dlink*)game_globals.parked_child_list);
         else
-            entity->win_sub_entity_list = game_globals.parked_child_list;
-        entity->win_sub_entity_list_size += game_globals.parked_child_list_size;
+            entity->child_entity_list = game_globals.parked_child_list;
+        entity->child_entity_list_size += game_globals.parked_child_list_size;
     }
     game_globals.parked_child_list = nullptr;
     game_globals.parked_child_list_size = 0;
@@ -409,7 +411,7 @@ int entity_set_game_camera(win_entity* camera_entity)
         return 0;
     }
     game_globals.current_camera = camera_entity;
-    const win_camera_target* target = camera->camera_target_list;
+    const win_camera_target* target = camera->win_camera_target_list;
     if (target && target->target_entity) {
         if (const mow_track_augment* joint = joint_pose(target->target_entity,
                                                         target->target_joint_idx))
@@ -512,7 +514,7 @@ int entity_attach_to_joint(win_entity* parent, win_entity* child, int32_t joint_
     if (top_level)
         remove_from_win_entity_list(&entity_io_global_win_entity_list,
                                     &entity_io_global_win_entity_list_size, child);
-    add_to_win_entity_list(&parent->win_sub_entity_list, &parent->win_sub_entity_list_size, child);
+    add_to_win_entity_list(&parent->child_entity_list, &parent->child_entity_list_size, child);
     child->parent_joint_idx = joint_idx;
     child->local_matrix = *orient_trans_matrix;
     return 1;
@@ -525,7 +527,7 @@ int entity_detach_from_parent(win_entity* parent, win_entity* child)
         return refuse("Cannot entity_detach_from_parent with NULL parent.\n");
     if (!child)
         return refuse("Cannot entity_detach_from_parent with NULL child.\n");
-    if (!entity_ring_holds(parent->win_sub_entity_list, child)) {
+    if (!entity_ring_holds(parent->child_entity_list, child)) {
         LOG_ERROR("Cannot detach %s because it is not a sub-entity of %s.\n", name_of(child),
                   name_of(parent));
         return 0;
@@ -534,8 +536,7 @@ int entity_detach_from_parent(win_entity* parent, win_entity* child)
     // the parent's.
     const mow_track_augment* joint = joint_pose(parent, child->parent_joint_idx);
     child->local_matrix = joint ? joint->mow_augment_matrix : parent->world_matrix;
-    remove_from_win_entity_list(&parent->win_sub_entity_list, &parent->win_sub_entity_list_size,
-                                child);
+    remove_from_win_entity_list(&parent->child_entity_list, &parent->child_entity_list_size, child);
     add_to_win_entity_list(&entity_io_global_win_entity_list,
                            &entity_io_global_win_entity_list_size, child);
     child->parent_joint_idx = -1;
@@ -556,8 +557,8 @@ int entity_play_anim(win_entity* entity, int32_t state)
     // A driven entity changes state only once the animation has ended; one
     // without a brain is switched at once.
     int32_t force = !brain ? 1 : table ? (table->anim_input_flags & WIN_AST_END_OF_ANIM) : 0;
-    int started = start_next_anim_state(entity, table, &entity->root_xform, &entity->rot_velocity,
-                                        &entity->velocity, state, 0, force);
+    int started = start_next_anim_state(entity, table, &entity->last_win_xform,
+                                        &entity->rot_velocity, &entity->velocity, state, 0, force);
     if (!brain) {
         const char* anim_name = "(null)";
         if (table && table->mow_anim_filename_array && state >= 0 &&
@@ -603,7 +604,7 @@ int entity_start_next_anim_state(win_entity* entity, int32_t state, int32_t forc
     REFUSE_NULL(entity, "entity_start_next_anim_state", "entity", 0);
     if (!entity->win_ast)
         return refuse("Cannot entity_start_next_anim_state with NULL entity->win_ast.\n");
-    return start_next_anim_state(entity, entity->win_ast, &entity->root_xform,
+    return start_next_anim_state(entity, entity->win_ast, &entity->last_win_xform,
                                  &entity->rot_velocity, &entity->velocity, state, force,
                                  force_reset);
 }
@@ -621,7 +622,7 @@ int entity_turn_to_face_entity(win_entity* entity, win_entity* target)
     const win_character* character = win_entity_character(entity);
     const win_goal_entry* goal = character && character->win_ai ? character->win_ai->current_goal
                                                                 : nullptr;
-    if (goal && goal->goal_type == AI_GOAL_TURN_TO_TARGET)
+    if (goal && goal->ai_goal_type == AI_GOAL_TURN_TO_TARGET)
         return 0;
     entity_turn_state = 1;
     return 1;

@@ -5,8 +5,9 @@
 // playing animation states (with the weapon drawing, holstering and firing
 // that states ask for), and the queries scripts test.
 //
-// Most operations are declared in runtime_services.h, where the lower
-// subsystems reach them; this header adds the rest. entity_play_anim plays a
+// Most operations are declared in script_imports.h, where the script engine
+// reaches them (entity_play_anim in runtime_services.h, for the frame and
+// the models); this header adds the rest. entity_play_anim plays a
 // state and then draws (the player), holsters (the player), fires or reloads
 // the weapon in hand as the new state's type says. Each returns 1 when its
 // work is done and 0 when it was refused (one error line, nothing changed)
@@ -16,6 +17,7 @@
 #include <cstdint>
 
 #include "runtime_services.h"
+#include "script_imports.h"
 
 struct win_entity;
 struct win_matrix43;

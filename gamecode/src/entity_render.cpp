@@ -50,7 +50,7 @@ void draw_character(const win_entity* entity)
     if (!model || !character->mow_track_augment_array ||
         character->mow_track_augment_array_size < mow_geo_pose_count(model))
         return;
-    if (!d3dxframe_is_visible(&character->location, win_character_radius(character)))
+    if (!d3dxframe_is_visible(&character->world_sphere_center, win_character_radius(character)))
         return;
     if (game_globals.wireframe_mode)
         d3dxframe_set_render_state(D3DRENDERSTATE_FILLMODE, D3DFILL_WIREFRAME);
@@ -131,9 +131,9 @@ int entity_render_entity(win_entity* entity, int32_t pass)
     // The particles of a dead emitter are still in flight.
     if (!is_live(entity) && entity->win_entity_type != WIN_ENTITY_TYPE_EMITTER)
         return 1;
-    win_entity* head = entity->win_sub_entity_list;
+    win_entity* head = entity->child_entity_list;
     win_entity* child = head;
-    for (int32_t i = 0; child && i < entity->win_sub_entity_list_size; ++i) {
+    for (int32_t i = 0; child && i < entity->child_entity_list_size; ++i) {
         entity_render_entity(child, pass);
         child = child->next == head ? nullptr : child->next;
     }

@@ -6,6 +6,7 @@
 #include "d3dtextr_dx7.h"
 #include "debug.h"
 #include "entity.h"
+#include "entity_io.h"
 #include "entity_ops.h"
 #include "gameglobals.h"
 #include "math_util.h"
@@ -118,10 +119,10 @@ win_character* hitpoint_holder(const win_entity* entity, const char* null_messag
 win_entity* find_in_inventory(const win_entity* holder, const win_entity* reference, uint32_t flag,
                               bool forward, bool lone_reference)
 {
-    win_entity* head = holder->win_sub_entity_list;
+    win_entity* head = holder->child_entity_list;
     if (!head)
         return nullptr;
-    int32_t count = holder->win_sub_entity_list_size;
+    int32_t count = holder->child_entity_list_size;
     // The player's weapon may belong to another character: walking from it
     // would answer with a member of that character's ring.
     if (reference && !entity_ring_holds(head, reference))
@@ -155,7 +156,7 @@ void forget_in_ring(win_entity* head, int32_t count, const win_entity* entity)
             if (character->current_item == entity)
                 character->current_item = nullptr;
         }
-        forget_in_ring(member->win_sub_entity_list, member->win_sub_entity_list_size, entity);
+        forget_in_ring(member->child_entity_list, member->child_entity_list_size, entity);
     }
 }
 
@@ -301,7 +302,7 @@ int entity_holster_current_weapon(win_entity* entity)
         int32_t state = anim_find_state_by_type(entity, ANIM_TYPE_HOLSTERING_1, kind);
         if (state >= 0) {
             if (win_character* held = win_entity_character(weapon))
-                held->weapon_data.shots_since_reload = 0;
+                held->weapon_data.shots_fired = 0;
             entity_play_anim(entity, state);
         }
     }
@@ -315,13 +316,13 @@ int entity_add_hitpoints(win_entity* entity, float amount)
     if (!character)
         return 0;
     if (is_weapon(entity))
-        add_at_most(&character->weapon_data.ammo, math_util_float_to_int(amount),
-                    character->weapon_data.max_ammo);
+        add_at_most(&character->weapon_data.ammo_count, math_util_float_to_int(amount),
+                    character->weapon_data.max_ammo_count);
     else
         add_at_most(&character->hitpoints, amount, character->max_hitpoints);
-    if (character->hitpoints <= 0.0f && character->win_ai && character->win_ai->ai_script_name) {
+    if (character->hitpoints <= 0.0f && character->win_ai && character->win_ai->end_script) {
         entity->velocity = {0.0f, 0.0f, 0.0f};
-        script_initiate_script(character->win_ai->ai_script_name, nullptr);
+        script_initiate_script(character->win_ai->end_script, nullptr);
     }
     return 1;
 }
@@ -334,9 +335,9 @@ int entity_set_hitpoints(win_entity* entity, float value)
         return 0;
     if (is_weapon(entity)) {
         int32_t ammo = math_util_float_to_int(value);
-        character->weapon_data.ammo = ammo < character->weapon_data.max_ammo
-                                          ? ammo
-                                          : character->weapon_data.max_ammo;
+        character->weapon_data.ammo_count = ammo < character->weapon_data.max_ammo_count
+                                                ? ammo
+                                                : character->weapon_data.max_ammo_count;
     } else {
         character->hitpoints = value < character->max_hitpoints ? value : character->max_hitpoints;
     }
@@ -353,7 +354,7 @@ float entity_get_hitpoints(win_entity* entity)
                                                    " because entity is not a character.\n");
     if (!character)
         return -1.0f;
-    return is_weapon(entity) ? (float)character->weapon_data.ammo : character->hitpoints;
+    return is_weapon(entity) ? (float)character->weapon_data.ammo_count : character->hitpoints;
 }
 
 int entity_display_closeup(win_entity* entity)
@@ -385,21 +386,21 @@ int entity_fire_current_weapon(win_entity* entity)
     win_character* held = win_entity_character(weapon);
     if (!held || !(weapon->win_entity_flag & PROJECTILE_FLAGS))
         return 0;
-    ++held->weapon_data.shots_since_reload;
-    win_entity* member = weapon->win_sub_entity_list;
-    for (int32_t i = 0; member && i < weapon->win_sub_entity_list_size; ++i, member = member->next)
+    ++held->weapon_data.shots_fired;
+    win_entity* member = weapon->child_entity_list;
+    for (int32_t i = 0; member && i < weapon->child_entity_list_size; ++i, member = member->next)
         if (member->win_entity_type == WIN_ENTITY_TYPE_EMITTER)
-            entity_emit_particle(member->win_sub_entity_list, member, entity);
-    if (held->weapon_data.ammo > 0)
-        --held->weapon_data.ammo;
+            entity_emit_particle(member->child_entity_list, member, entity);
+    if (held->weapon_data.ammo_count > 0)
+        --held->weapon_data.ammo_count;
     return 1;
 }
 
 win_entity* entity_find_emitter_child(win_entity* entity)
 {
     REFUSE_NULL(entity, "entity_find_emitter_child", "entity", nullptr);
-    win_entity* member = entity->win_sub_entity_list;
-    for (int32_t i = 0; member && i < entity->win_sub_entity_list_size; ++i, member = member->next)
+    win_entity* member = entity->child_entity_list;
+    for (int32_t i = 0; member && i < entity->child_entity_list_size; ++i, member = member->next)
         if (member->win_entity_type == WIN_ENTITY_TYPE_EMITTER &&
             (member->win_entity_flag & ENTITY_FLAG_WEAPON_EMITTER))
             return member;
@@ -425,8 +426,8 @@ win_entity* entity_find_weapon_by_attack(win_entity* entity, int32_t attack_kind
     for (const weapon_kind& k : weapon_kinds) {
         if (k.attack_kind != attack_kind)
             continue;
-        win_entity* member = entity->win_sub_entity_list;
-        for (int32_t i = 0; member && i < entity->win_sub_entity_list_size;
+        win_entity* member = entity->child_entity_list;
+        for (int32_t i = 0; member && i < entity->child_entity_list_size;
              ++i, member = member->next)
             if (member->win_entity_flag & k.weapon_flag)
                 return member;

@@ -11,15 +11,16 @@
 // hold one counted reference of their texture, given back when the slot
 // changes (entity_weapon_release_hud_textures empties them).
 //
-// The operations named in runtime_services.h (setting the current weapon and
-// item, holstering, hitpoints, the closeup, the inventory searches, the icon
-// and entity_weapon_hold_texture) are implemented here; this header adds the
-// rest.
+// The operations named in script_imports.h (setting the current weapon,
+// holstering, hitpoints, the closeup) and in runtime_services.h (the current
+// item, the inventory searches, the icon and entity_weapon_hold_texture) are
+// implemented here; this header adds the rest.
 #pragma once
 
 #include <cstdint>
 
 #include "runtime_services.h"
+#include "script_imports.h"
 
 struct texture_container;
 struct win_entity;

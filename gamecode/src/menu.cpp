@@ -142,10 +142,7 @@ int menu_init_screen(menu_screen* screen, menu_activate_funct activate_button,
                      const char* bitmap_name, int32_t left, int32_t top, int32_t width,
                      int32_t height, int32_t num_buttons)
 {
-    if (!screen) {
-        LOG_ERROR("%s\n", "Cannot menu_init_screen with NULL screen.");
-        return 0;
-    }
+    REFUSE_NULL(screen, "menu_init_screen", "screen", 0);
     screen->background = menu_init_visual(bitmap_name, left, top, width, height, 1);
     screen->activate_button = activate_button;
     screen->num_buttons = num_buttons > 0 ? num_buttons : 0;

@@ -16,6 +16,18 @@ const char* model_name(const mow_model* model)
     return model->mow_model_name ? model->mow_model_name : "(null)";
 }
 
+// Model files and the error lines of their loader.
+const versioned_record_file model_file = {
+    FILE_TYPE_MODEL,
+    FILE_VERSION_MODEL,
+    [](FILE* file) -> void* { return read_mow_model_bin(file); },
+    [](const char* path, int32_t found) {
+        LOG_ERROR("Bad file type or file version '%s', found version %ld, expected %ld\n", path,
+                  (long)found, (long)FILE_VERSION_MODEL);
+    },
+    [](const char* path) { LOG_ERROR("Could not read-to-verify mow_model file '%s'\n", path); },
+};
+
 }  // namespace
 
 mow_model* model_io_load(const char* path)
@@ -27,23 +39,9 @@ mow_model* model_io_load(const char* path)
     mow_model* listed = (mow_model*)dlink_find((dlink*)model_io_global_mow_model_list, path);
     if (listed)
         return listed;
-    int found = 0;
-    FILE* file = file_open_search_verify_version_bin(path, nullptr, FILE_TYPE_MODEL,
-                                                     FILE_VERSION_MODEL, &found);
-    if (!file) {
-        if (found)
-            LOG_ERROR("Bad file type or file version '%s', found version %ld, expected %ld\n", path,
-                      (long)file_hdr_version_found, (long)FILE_VERSION_MODEL);
-        else
-            LOG_ERROR("Could not find '%s' for reading\n", path);
+    mow_model* model = (mow_model*)file_read_versioned_record(path, path, &model_file);
+    if (!model)
         return nullptr;
-    }
-    mow_model* model = read_mow_model_bin(file);
-    file_close(file);
-    if (!model) {
-        LOG_ERROR("Could not read-to-verify mow_model file '%s'\n", path);
-        return nullptr;
-    }
     if (!mow_rend_init_mow_model(model)) {
         LOG_ERROR("Could not mow_rend_init_mow_model '%s'\n", model_name(model));
         free_mow_model(model);

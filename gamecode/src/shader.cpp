@@ -187,25 +187,16 @@ int shader_start_next_anim_state(win_shader* shader, win_ast* win_ast_ptr, int32
 
 int shader_play_anim(win_shader* shader, int32_t state)
 {
-    if (!shader) {
-        LOG_ERROR("%s\n", "Cannot shader_play_anim with NULL entity.");
-        return 0;
-    }
+    REFUSE_NULL(shader, "shader_play_anim", "entity", 0);
     shader_start_next_anim_state(shader, shader->win_ast, state, 0);
     return 1;
 }
 
 int shader_play_anim2(win_shader* shader, int32_t state)
 {
-    if (!shader) {
-        LOG_ERROR("%s\n", "Cannot shader_play_anim2 with NULL shader.");
-        return 0;
-    }
+    REFUSE_NULL(shader, "shader_play_anim2", "shader", 0);
     win_ast* table = shader->win_ast;
-    if (!table) {
-        LOG_ERROR("%s\n", "Cannot shader_play_anim2 with NULL shader->win_ast.");
-        return 0;
-    }
+    REFUSE_NULL(table, "shader_play_anim2", "shader->win_ast", 0);
     switch (table->anim_blocking_state) {
     case 0:
         shader_start_next_anim_state(shader, table, state, 0);

@@ -2,7 +2,7 @@
 // and the shader index keys of its current animation pick which of the
 // shader's textures is shown (win_shader.h). Script commands start a shader's
 // states (shader_play_anim and shader_play_anim2, declared in
-// runtime_services.h), and a duplicated character gets its own copy of its
+// script_imports.h), and a duplicated character gets its own copy of its
 // shaders.
 //
 // A shader's state machine is the character machine's smaller twin
@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "runtime_services.h"
+#include "script_imports.h"
 #include "win_shader.h"
 
 // Steps the shader's table by frame_delta_time: slice after slice, the

@@ -13,25 +13,22 @@ namespace {
 
 enum { SHADER_PATH_SIZE = 400 };
 
+// Shader files and the error lines of the shader loader.
+const versioned_record_file shader_file = {
+    FILE_TYPE_SHADER,
+    FILE_VERSION_SHADER,
+    [](FILE* file) -> void* { return read_win_shader_bin(file); },
+    [](const char* path, int32_t found) {
+        LOG_ERROR("Bad file type or file version, found %ld, expected %ld for '%s'\n", (long)found,
+                  (long)FILE_VERSION_SHADER, path);
+    },
+    [](const char* path) { LOG_ERROR("Could not read_win_shader_bin for '%s'\n", path); },
+};
+
 // The slot's shader read from its file, or NULL after an error line.
 win_shader* read_shader_file(const char* path)
 {
-    int found = 0;
-    FILE* file = file_open_search_verify_version_bin(path, nullptr, FILE_TYPE_SHADER,
-                                                     FILE_VERSION_SHADER, &found);
-    if (!file) {
-        if (found)
-            LOG_ERROR("Bad file type or file version, found %ld, expected %ld for '%s'\n",
-                      (long)file_hdr_version_found, (long)FILE_VERSION_SHADER, path);
-        else
-            LOG_ERROR("Could not find '%s' for reading\n", path);
-        return nullptr;
-    }
-    win_shader* shader = read_win_shader_bin(file);
-    file_close(file);
-    if (!shader)
-        LOG_ERROR("Could not read_win_shader_bin for '%s'\n", path);
-    return shader;
+    return (win_shader*)file_read_versioned_record(path, path, &shader_file);
 }
 
 // One slot per texture name, each holding a counted reference to its

@@ -281,10 +281,7 @@ ail_driver* sound_get_digital_driver(void)
 
 int sound_write_config(FILE* session_file)
 {
-    if (!session_file) {
-        LOG_ERROR("%s\n", "Cannot sound_write_config with NULL session_file.");
-        return 0;
-    }
+    REFUSE_NULL(session_file, "sound_write_config", "session_file", 0);
     int ok = fprintf(session_file, "\n//  [sound]\n") >= 0;
     ok = file_write_long_line(session_file, m.enable_3d == 1, "enable_3d") && ok;
     return ok ? 1 : 0;
@@ -292,14 +289,8 @@ int sound_write_config(FILE* session_file)
 
 int sound_read_config(FILE* session_file, int16_t* line_cnt)
 {
-    if (!session_file) {
-        LOG_ERROR("%s\n", "Cannot sound_read_config with NULL session_file.");
-        return 0;
-    }
-    if (!line_cnt) {
-        LOG_ERROR("%s\n", "Cannot sound_read_config with NULL line_cnt.");
-        return 0;
-    }
+    REFUSE_NULL(session_file, "sound_read_config", "session_file", 0);
+    REFUSE_NULL(line_cnt, "sound_read_config", "line_cnt", 0);
     int32_t value = 0;
     if (!read_long_text(session_file, line_cnt, &value))
         return 0;
@@ -655,10 +646,7 @@ int32_t sound_null_callback(uint32_t, uint32_t)
 
 int sound_add_forget_funct(sound_forget_funct forget)
 {
-    if (!forget) {
-        LOG_ERROR("%s\n", "Cannot sound_add_forget_funct with NULL forget.");
-        return 0;
-    }
+    REFUSE_NULL(forget, "sound_add_forget_funct", "forget", 0);
     sound_forget_funct* free_slot = nullptr;
     for (sound_forget_funct& slot : forget_functs) {
         if (slot == forget)

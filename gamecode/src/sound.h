@@ -25,6 +25,7 @@
 #include <cstdio>
 
 #include "runtime_services.h"
+#include "script_imports.h"
 #include "win_geo.h"
 #include "win_sound.h"
 
@@ -63,9 +64,10 @@ struct sound_module_record {
 
 extern sound_module_record sound_module;
 
-// sound_set_enabled, sound_init, the configuration section, finding,
-// loading, unloading and playing sounds and the registration of the holders
-// of sound pointers are in runtime_services.h.
+// sound_set_enabled, sound_init, the configuration section, loading and
+// playing sounds and the registration of the holders of sound pointers are
+// in runtime_services.h; finding, unloading, stopping sounds and their
+// volume in script_imports.h.
 int sound_set_disabled(void);
 ail_driver* sound_get_digital_driver(void);
 
@@ -89,6 +91,8 @@ int sound_set_sample_values(int32_t channel, const win_vect3* sound_position,
 int sound_stop_all(int32_t all);
 // The progress callback of MP3 decompression: goes on.
 int32_t sound_null_callback(uint32_t a, uint32_t b);
+// Takes a function off the register of sound_add_forget_funct.
+void sound_remove_forget_funct(sound_forget_funct forget);
 
 // Lets go of every sound and channel and closes the library without a
 // message, then back to the start values; for tests.

@@ -239,7 +239,8 @@ void varnock_draw_hud(void)
              character ? health_share(character) * 119.0f : 0.0f, 7.0f);
         const win_character* weapon = win_entity_character(game_globals.current_weapon);
         if (player && weapon)
-            varnock_draw_health_counter(weapon->weapon_data.ammo, 39.0f, 322.0f, 52.0f, 322.0f);
+            varnock_draw_health_counter(weapon->weapon_data.ammo_count, 39.0f, 322.0f, 52.0f,
+                                        322.0f);
     }
     if (game_globals.closeup_texture && game_globals.display_closeup == 1)
         quad(game_globals.closeup_texture, PANEL_COLOUR, 0.0f, 0.0f, 639.0f, 479.0f);

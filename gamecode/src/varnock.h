@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "runtime_services.h"
+#include "script_imports.h"
 
 struct texture_container;
 
@@ -57,7 +58,8 @@ int varnock_draw_health_counter(int32_t value, float tens_x, float tens_y, float
 int varnock_draw_letterbox(void);
 
 // The fades, the console text, the fog and the change of game mode, which
-// script commands call, are in runtime_services.h.
+// script commands call, are in script_imports.h; what the frame calls is in
+// runtime_services.h.
 
 // Back to the start values, without releasing anything; for tests.
 void varnock_reset(void);

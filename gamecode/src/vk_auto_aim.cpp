@@ -4,6 +4,7 @@
 
 #include "ai.h"
 #include "debug.h"
+#include "entity_io.h"
 #include "gameglobals.h"
 #include "win_entity.h"
 #include "win_math.h"
@@ -192,10 +193,8 @@ int varnock_undo_aim_left_arm_at_closest_enemy(mow_track_augment* mow_track_augm
 
 int find_best_target(void)
 {
-    if (!entity_io_global_win_entity_list) {
-        LOG_ERROR("%s\n", "Cannot find_best_target with NULL entity_io_global_win_list.");
-        return 0;
-    }
+    REFUSE_NULL(entity_io_global_win_entity_list, "find_best_target", "entity_io_global_win_list",
+                0);
     vk_auto_aim_state_record& s = vk_auto_aim_state;
     win_entity* best = nullptr;
     win_vect3 best_point = {};

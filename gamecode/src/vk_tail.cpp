@@ -252,8 +252,10 @@ int vk_tail_update_transition_state(win_entity* entity)
             return 0;
         }
         s.cur_vk_tail_data = next;
-        // Loaded rows last a whole millisecond at least.
+        // Loaded rows last a whole millisecond at least (read_tail refuses
+        // shorter ones), so the remainder below divides by 1 or more.
         const int32_t whole = math_util_float_to_int(next->duration);
+        INVARIANT(whole >= 1);
         s.tail_anim_time = (float)(math_util_float_to_int(s.tail_anim_time) % whole);
     }
     int ok = step_blend(state_wants_tail(entity), dt);

@@ -343,7 +343,7 @@ int winmain_cleanup(HWND window)
     mow_rend_cleanup();
     if (!write_edit_session_file(winmain_session_name))
         LOG_ERROR("%s", "Unable to write config file.\n");
-    leak_warning(entity_io_global_win_entity_list, "entity_io_global_win_entity_list");
+    leak_warning(entity_io_ring_head(), "entity_io_global_win_entity_list");
     leak_warning(model_io_global_mow_model_list, "model_io_global_mow_model_list");
     leak_warning(d3dtexr_texture_container_list, "d3dtexr_texture_container_list");
     report_session(window);

@@ -10,7 +10,7 @@
 #include "heap.h"
 #include "math_util.h"
 #include "rand_util.h"
-#include "runtime_services.h"
+#include "script_imports.h"
 #include "win_entity.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "gameglobals.h"
 #include "gametime.h"
 #include "math_util.h"
-#include "runtime_services.h"
+#include "script_imports.h"
 #include "str_util.h"
 
 running_script* script_global_running_script_list = nullptr;
@@ -112,9 +112,7 @@ win_entity* load_into_ring(const char* name)
         LOG_ERROR("Could not entity_io_load '%s' in parse_load_all_entities\n", shown(name));
         return nullptr;
     }
-    // Appended at the tail of the ring, as add_to_win_entity_list does.
-    dlink_add((dlink**)&entity_io_global_win_entity_list, (dlink*)entity);
-    ++entity_io_global_win_entity_list_size;
+    entity_io_add_to_ring(entity);
     return entity;
 }
 
@@ -205,8 +203,7 @@ int parse_load_all_entities(parsed_entity* list)
         // Id 0: not loaded at the start. A negative id only refers to an
         // entity that something else loads.
         if (record->id != 0) {
-            win_entity* entity = entity_io_find_entity(entity_io_global_win_entity_list,
-                                                       record->entity_filename);
+            win_entity* entity = entity_io_find_in_ring(record->entity_filename);
             if (!entity && record->id > 0 && !(entity = load_into_ring(record->entity_filename)))
                 return 0;
             record->entity = entity;
@@ -256,8 +253,7 @@ int script_load_referenced_entity(float id, parsed_entity* list)
         return 1;
     }
     // Found in the ring, the entity resolves the record as a load would.
-    win_entity* entity = entity_io_find_entity(entity_io_global_win_entity_list,
-                                               record->parsed_entity_name);
+    win_entity* entity = entity_io_find_in_ring(record->parsed_entity_name);
     if (!entity && !(entity = load_into_ring(record->parsed_entity_name)))
         return 0;
     record->entity = entity;

@@ -21,8 +21,8 @@
 #include "d3dxframe.h"
 #include "debug.h"
 #include "math_util.h"
-#include "runtime_services.h"
 #include "script.h"
+#include "script_imports.h"
 #include "win_entity.h"
 
 namespace {
@@ -210,7 +210,11 @@ int parse_if(float condition, running_script* script)
 
 int parse_else(running_script* script)
 {
-    script->pc = script->code_start + script->branch.endif_offset;
+    // The decoder has checked that an else's target lies inside the code
+    // (lay_out_command); an if's targets are checked when it has chosen one.
+    const int32_t target = script->branch.endif_offset;
+    INVARIANT(target >= 0 && script->code_start + target <= script->code_image + script->code_size);
+    script->pc = script->code_start + target;
     return 1;
 }
 
@@ -392,8 +396,7 @@ int parse_unload_entity(win_entity* entity)
         LOG_ERROR("Can't remove a unload_entity a NULL entity!\n");
         return 1;
     }
-    entity_unlink(&entity_io_global_win_entity_list, &entity_io_global_win_entity_list_size,
-                  entity);
+    entity_io_remove_from_ring(entity);
     return entity_unload(entity, 0);
 }
 

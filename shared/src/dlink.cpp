@@ -177,10 +177,7 @@ int dlink_free_list_with(dlink* head, dlink_free_with_funct free_funct, void* co
 int dlink_bubble_sort(dlink** list_ptr, dlink_less_than_funct less_than_funct)
 {
     REFUSE_NULL(list_ptr, "dlink_bubble_sort", "list_ptr", 0);
-    if (!*list_ptr) {
-        LOG_ERROR("%s\n", "Cannot dlink_bubble_sort with NULL * list_ptr.");
-        return 0;
-    }
+    REFUSE_NULL(*list_ptr, "dlink_bubble_sort", "* list_ptr", 0);
     REFUSE_NULL(less_than_funct, "dlink_bubble_sort", "less_than_funct", 0);
     unsigned n = dlink_count(*list_ptr);
     if (n < 2)

@@ -243,10 +243,7 @@ int file_append(FILE* target, FILE* file)
 
 int file_exists(const char* filename)
 {
-    if (!filename) {
-        LOG_ERROR("%s\n", "Cannot file_exists with NULL filename.");
-        return 0;
-    }
+    REFUSE_NULL(filename, "file_exists", "filename", 0);
     FILE* file = file_open(filename, FILE_MODE_READ_BIN);
     if (!file)
         return 0;
@@ -256,10 +253,7 @@ int file_exists(const char* filename)
 
 int remove_file(const char* filename)
 {
-    if (!filename) {
-        LOG_ERROR("%s\n", "Cannot remove_file with NULL filename.");
-        return 0;
-    }
+    REFUSE_NULL(filename, "remove_file", "filename", 0);
     if (!file_exists(filename)) {
         LOG_ERROR("'%s' does not exist for removing.\n", filename);
         return 0;
@@ -273,14 +267,8 @@ int remove_file(const char* filename)
 
 int rename_file(const char* src_filename, const char* dest_filename)
 {
-    if (!src_filename) {
-        LOG_ERROR("%s\n", "Cannot rename_file with NULL src_filename.");
-        return 0;
-    }
-    if (!dest_filename) {
-        LOG_ERROR("%s\n", "Cannot rename_file with NULL dest_filename.");
-        return 0;
-    }
+    REFUSE_NULL(src_filename, "rename_file", "src_filename", 0);
+    REFUSE_NULL(dest_filename, "rename_file", "dest_filename", 0);
     if (std::strcmp(src_filename, dest_filename) == 0) {
         LOG_ERROR("Cannot rename a file to the same name: %s!\n", src_filename);
         return 0;
@@ -320,10 +308,7 @@ const char* file_time_str(void)
 
 FILE* file_open_write_version_bin(const char* filename, int32_t file_type, int32_t file_version)
 {
-    if (!filename) {
-        LOG_ERROR("%s\n", "Cannot file_open_write_version_bin with NULL filename.");
-        return nullptr;
-    }
+    REFUSE_NULL(filename, "file_open_write_version_bin", "filename", nullptr);
     FILE* file = file_open(filename, FILE_MODE_WRITE_BIN);
     if (!file) {
         LOG_ERROR("Unable to open '%s' for file_open_write_version_bin\n", filename);
@@ -343,10 +328,7 @@ FILE* file_open_write_version_bin(const char* filename, int32_t file_type, int32
 
 FILE* file_open_write_version_text(const char* filename, int32_t file_type, int32_t file_version)
 {
-    if (!filename) {
-        LOG_ERROR("%s\n", "Cannot file_open_write_version_text with NULL filename.");
-        return nullptr;
-    }
+    REFUSE_NULL(filename, "file_open_write_version_text", "filename", nullptr);
     FILE* file = file_open(filename, FILE_MODE_WRITE_TEXT);
     if (!file) {
         LOG_ERROR("Unable to open '%s' for file_open_write_version_text\n", filename);
@@ -391,10 +373,7 @@ int file_write_float_line(FILE* file, float value, const char* comment)
 FILE* file_open_search_verify_version_bin(const char* filename, dlink* pathname_list,
                                           int32_t file_type, int32_t file_version, int* found)
 {
-    if (!filename) {
-        LOG_ERROR("%s\n", "Cannot file_open_search_verify_version_bin with NULL filename.");
-        return nullptr;
-    }
+    REFUSE_NULL(filename, "file_open_search_verify_version_bin", "filename", nullptr);
     FILE* file = file_open_search(filename, FILE_MODE_READ_BIN, pathname_list);
     if (!file) {
         if (found)
@@ -420,16 +399,35 @@ FILE* file_open_search_verify_version_bin(const char* filename, dlink* pathname_
     return file;
 }
 
+void* file_read_versioned_record(const char* path, const char* name,
+                                 const versioned_record_file* kind)
+{
+    REFUSE_NULL(path, "file_read_versioned_record", "path", nullptr);
+    REFUSE_NULL(kind, "file_read_versioned_record", "kind", nullptr);
+    int found = 0;
+    FILE* file = file_open_search_verify_version_bin(path, nullptr, kind->file_type,
+                                                     kind->file_version, &found);
+    if (!file) {
+        if (found)
+            kind->report_bad_header(path, file_hdr_version_found);
+        else
+            LOG_ERROR("Could not find '%s' for reading\n", path);
+        return nullptr;
+    }
+    void* record = kind->read(file);
+    file_close(file);
+    if (!record)
+        kind->report_bad_record(name);
+    return record;
+}
+
 char* file_mem_load_search_verify_version_bin(const char* filename, dlink* pathname_list,
                                               int32_t file_type, int32_t file_version, int* found,
                                               int32_t* size_out)
 {
     if (size_out)
         *size_out = 0;
-    if (!filename) {
-        LOG_ERROR("%s\n", "Cannot file_mem_load_search_verify_version_bin with NULL filename.");
-        return nullptr;
-    }
+    REFUSE_NULL(filename, "file_mem_load_search_verify_version_bin", "filename", nullptr);
     file_hdr_type_found = 0;
     file_hdr_version_found = 0;
     FILE* file = file_open_search(filename, FILE_MODE_READ_BIN, pathname_list);
@@ -481,14 +479,8 @@ FILE* file_open_search_verify_version_text(const char* filename, int16_t* line_c
                                            dlink* pathname_list, int32_t file_type,
                                            int32_t file_version, int* found)
 {
-    if (!filename) {
-        LOG_ERROR("%s\n", "Cannot file_open_search_verify_version_text with NULL filename.");
-        return nullptr;
-    }
-    if (!line_cnt) {
-        LOG_ERROR("%s\n", "Cannot file_open_search_verify_version_text with NULL line_cnt.");
-        return nullptr;
-    }
+    REFUSE_NULL(filename, "file_open_search_verify_version_text", "filename", nullptr);
+    REFUSE_NULL(line_cnt, "file_open_search_verify_version_text", "line_cnt", nullptr);
     *line_cnt = 0;
     FILE* file = file_open_search(filename, FILE_MODE_READ_TEXT, pathname_list);
     if (!file) {
@@ -537,14 +529,8 @@ FILE* file_open_search_verify_version_text(const char* filename, int16_t* line_c
 
 int write_str_bin(FILE* str_file, const char* the_str, int16_t byte_boundary)
 {
-    if (!str_file) {
-        LOG_ERROR("%s\n", "Cannot write_str_bin with NULL str_file.");
-        return 0;
-    }
-    if (!the_str) {
-        LOG_ERROR("%s\n", "Cannot write_str_bin with NULL the_str.");
-        return 0;
-    }
+    REFUSE_NULL(str_file, "write_str_bin", "str_file", 0);
+    REFUSE_NULL(the_str, "write_str_bin", "the_str", 0);
     if (byte_boundary <= 0) {
         LOG_ERROR("Bad byte_boundary = %d\n", (int)byte_boundary);
         return 0;
@@ -779,14 +765,8 @@ char* file_source_str(file_source* src, int16_t byte_boundary)
 
 dlink* add_pathname(dlink** pathname_list, const char* pathname)
 {
-    if (!pathname_list) {
-        LOG_ERROR("%s\n", "Cannot add_pathname with NULL pathname_list.");
-        return nullptr;
-    }
-    if (!pathname) {
-        LOG_ERROR("%s\n", "Cannot add_pathname with NULL pathname.");
-        return nullptr;
-    }
+    REFUSE_NULL(pathname_list, "add_pathname", "pathname_list", nullptr);
+    REFUSE_NULL(pathname, "add_pathname", "pathname", nullptr);
     char* key = STRDUP(pathname);
     if (!key) {
         LOG_ERROR("Could not strdup pathname '%s'\n", pathname);
@@ -814,10 +794,7 @@ dlink* add_pathname(dlink** pathname_list, const char* pathname)
 int free_pathname(void* raw_pathname)
 {
     dlink* node = (dlink*)raw_pathname;
-    if (!node) {
-        LOG_ERROR("%s\n", "Cannot free_pathname with NULL raw_pathname.");
-        return 0;
-    }
+    REFUSE_NULL(node, "free_pathname", "raw_pathname", 0);
     if (node->dlink_key_str)
         FREE(node->dlink_key_str);
     FREE(node);
@@ -826,10 +803,7 @@ int free_pathname(void* raw_pathname)
 
 int free_pathname_list(dlink* pathname_list)
 {
-    if (!pathname_list) {
-        LOG_ERROR("%s\n", "Cannot free_pathname_list with NULL pathname_list.");
-        return 0;
-    }
+    REFUSE_NULL(pathname_list, "free_pathname_list", "pathname_list", 0);
     return dlink_free_list(pathname_list, free_pathname);
 }
 
@@ -846,10 +820,7 @@ int join_search_path(char* buffer, size_t size, const char* directory, const cha
 
 FILE* file_open_search(const char* filename, int32_t file_mode, dlink* pathname_list)
 {
-    if (!filename) {
-        LOG_ERROR("%s\n", "Cannot file_open_search with NULL filename.");
-        return nullptr;
-    }
+    REFUSE_NULL(filename, "file_open_search", "filename", nullptr);
     if (FILE* file = file_open(filename, file_mode))
         return file;
     if (!pathname_list)
@@ -869,10 +840,7 @@ FILE* file_open_search(const char* filename, int32_t file_mode, dlink* pathname_
 const char* file_search(const char* filename, dlink* pathname_list)
 {
     static char found_name[name_buffer_size];
-    if (!filename) {
-        LOG_ERROR("%s\n", "Cannot file_search with NULL filename.");
-        return nullptr;
-    }
+    REFUSE_NULL(filename, "file_search", "filename", nullptr);
     if (file_exists(filename) && std::strlen(filename) < sizeof found_name)
         return std::strcpy(found_name, filename);
     if (!pathname_list)
@@ -890,14 +858,8 @@ const char* file_search(const char* filename, dlink* pathname_list)
 int set_filename_ext(char* full_filename, size_t size, const char* new_filename_ext,
                      int replace_flag)
 {
-    if (!full_filename) {
-        LOG_ERROR("%s\n", "Cannot set_filename_ext with NULL full_filename.");
-        return 0;
-    }
-    if (!new_filename_ext) {
-        LOG_ERROR("%s\n", "Cannot set_filename_ext with NULL new_filename_ext.");
-        return 0;
-    }
+    REFUSE_NULL(full_filename, "set_filename_ext", "full_filename", 0);
+    REFUSE_NULL(new_filename_ext, "set_filename_ext", "new_filename_ext", 0);
     // The extension belongs to the file-name part: a dot in a directory name
     // is not an extension.
     char* dot = std::strrchr(get_filename(full_filename), '.');
@@ -923,10 +885,7 @@ int set_filename_ext(char* full_filename, size_t size, const char* new_filename_
 
 char* get_filename(char* full_filename)
 {
-    if (!full_filename) {
-        LOG_ERROR("%s\n", "Cannot get_filename with NULL full_filename.");
-        return nullptr;
-    }
+    REFUSE_NULL(full_filename, "get_filename", "full_filename", nullptr);
     if (char* slash = std::strrchr(full_filename, '/'))
         full_filename = slash + 1;
     if (char* backslash = std::strrchr(full_filename, '\\'))
@@ -937,10 +896,7 @@ char* get_filename(char* full_filename)
 const char* get_pathname(const char* full_filename)
 {
     static char pathname[name_buffer_size];
-    if (!full_filename) {
-        LOG_ERROR("%s\n", "Cannot get_pathname with NULL full_filename.");
-        return nullptr;
-    }
+    REFUSE_NULL(full_filename, "get_pathname", "full_filename", nullptr);
     const char* name = get_filename(const_cast<char*>(full_filename));
     size_t length = (size_t)(name - full_filename);
     if (length + 1 > sizeof pathname) {
@@ -956,10 +912,7 @@ const char* get_pathname(const char* full_filename)
 
 char* get_filename_ext(char* full_filename)
 {
-    if (!full_filename) {
-        LOG_ERROR("%s\n", "Cannot get_filename_ext with NULL full_filename.");
-        return nullptr;
-    }
+    REFUSE_NULL(full_filename, "get_filename_ext", "full_filename", nullptr);
     char* dot = std::strchr(full_filename, '.');
     return dot ? dot + 1 : full_filename + std::strlen(full_filename);
 }

@@ -93,6 +93,25 @@ FILE* file_open_search_verify_version_text(const char* filename, int16_t* line_c
                                            dlink* pathname_list, int32_t file_type,
                                            int32_t file_version, int* found);
 
+// A kind of file that holds the binary header and one record stream, with
+// the error lines of its loader: that of a file whose header holds another
+// type or version (`found`, the version it holds; 0 when already the type
+// differed) and that of a file whose record did not read (`name` as the
+// caller gave it to file_read_versioned_record).
+struct versioned_record_file {
+    int32_t file_type;
+    int32_t file_version;
+    void* (*read)(FILE* bin_file);
+    void (*report_bad_header)(const char* path, int32_t found);
+    void (*report_bad_record)(const char* name);
+};
+// Opens `path` (no search list), checks its header against the kind, reads
+// one record after it and closes the file. The new record, or NULL after
+// one error line: "Could not find '%s' for reading\n" (the path) when no
+// such file opens, else the kind's own report.
+void* file_read_versioned_record(const char* path, const char* name,
+                                 const versioned_record_file* kind);
+
 // Value lines of text data files: the value left-aligned in 44 columns, then
 // "//  " and the comment (numbers as "%ld" and "%f"). A value of 44 characters
 // or more is followed by one blank, so that its end never joins the comment

@@ -1148,10 +1148,7 @@ void* record_read_list_bin(const record_type* type, FILE* bin_file, int32_t list
 link_cursor link_arena_begin(link_arena* arena, char* image, int32_t size, int32_t start)
 {
     link_cursor cursor = {};
-    if (!arena) {
-        LOG_ERROR("%s\n", "Cannot link_arena_begin with NULL link_arena.");
-        return cursor;
-    }
+    REFUSE_NULL(arena, "link_arena_begin", "link_arena", cursor);
     if (arena->image || arena->chunks) {
         LOG_ERROR("%s\n", "Cannot link_arena_begin with a link_arena in use.");
         return cursor;

@@ -111,8 +111,10 @@
 //                             (count) with the record, so the slot type says
 //                             what a slot lets go (a counted slot its
 //                             reference, a borrowed one nothing)
-// REC_ARRAY, REC_LIST and REC_RECORD take an optional last word that replaces
-// the default word in the write failure message ("Could not write_W_array_bin.").
+// REC_ARRAY, REC_LIST and REC_RECORD take an optional last word, a string
+// literal, that replaces the default word (the member's name) in the write
+// failure message ("Could not write_W_array_bin."): the message keeps its
+// words when the member is named otherwise.
 // One-word holder types declared as a pointer typedef describe the record
 // itself: REC_SELF_STRING(), REC_SELF_SLOT(), REC_SELF_RECORD(E) (with the
 // same optional word), REC_SELF_RUNTIME() (a borrowed pointer). Value types
@@ -659,18 +661,18 @@ consteval uint32_t record_number_size()
 #define REC_ARRAY(COUNT, MEMBER, ELEM, ...)                                           \
     REC_COUNTED_ROW_(RECORD_ARRAY, COUNT, MEMBER, ,                                   \
                      .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc), \
-                     .word = "" #__VA_ARGS__)
+                     .word = "" __VA_ARGS__)
 #define REC_LIST(COUNT, MEMBER, ELEM, ...)                                            \
     REC_COUNTED_ROW_(RECORD_LIST, COUNT, MEMBER, ,                                    \
                      .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc), \
-                     .word = "" #__VA_ARGS__)
+                     .word = "" __VA_ARGS__)
 #define REC_NUMBERS(COUNT, MEMBER, WORD)              \
     REC_COUNTED_ROW_(RECORD_NUMBERS, COUNT, MEMBER, , \
                      .elem_size = record_number_size<decltype(T::MEMBER)>(), .word = #WORD)
 #define REC_RECORD(MEMBER, ELEM, ...)                                         \
     REC_ROW_(RECORD_RECORD, MEMBER, ,                                         \
              .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc), \
-             .word = "" #__VA_ARGS__)
+             .word = "" __VA_ARGS__)
 #define REC_REFERENCE(MEMBER, ELEM)      \
     REC_ROW_(RECORD_REFERENCE, MEMBER, , \
              .elem = record_elem_of<decltype(T::MEMBER), ELEM>(&ELEM##_desc))
@@ -693,7 +695,7 @@ consteval uint32_t record_number_size()
 #define REC_SELF_RUNTIME() REC_SELF_(RECORD_RUNTIME)
 #define REC_SELF_RECORD(ELEM, ...)                                            \
     REC_SELF_(RECORD_RECORD, , .elem = record_elem_of<T, ELEM>(&ELEM##_desc), \
-              .word = "" #__VA_ARGS__)
+              .word = "" __VA_ARGS__)
 
 // Lets a type own records of its own type (or of a type declared after it).
 #define RECORD_FORWARD(X) extern const record_type X##_desc

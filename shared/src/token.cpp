@@ -140,14 +140,8 @@ const char* token_delim_lookup(const char* text)
 
 int read_next_token_line(FILE* token_file, int16_t* line_cnt)
 {
-    if (!token_file) {
-        LOG_ERROR("%s\n", "Cannot read_next_token_line with NULL token_file.");
-        return 0;
-    }
-    if (!line_cnt) {
-        LOG_ERROR("%s\n", "Cannot read_next_token_line with NULL line_cnt.");
-        return 0;
-    }
+    REFUSE_NULL(token_file, "read_next_token_line", "token_file", 0);
+    REFUSE_NULL(line_cnt, "read_next_token_line", "line_cnt", 0);
     token_use_file(token_file);
     if (!get_text_line(token_file, line_cnt, token_line, sizeof token_line)) {
         if (!std_file_eof(token_file))
@@ -216,14 +210,8 @@ int read_next_token_line(FILE* token_file, int16_t* line_cnt)
 
 int token_avail(FILE* token_file, int16_t* line_cnt)
 {
-    if (!token_file) {
-        LOG_ERROR("%s\n", "Cannot get token_avail with NULL token_file.");
-        return 0;
-    }
-    if (!line_cnt) {
-        LOG_ERROR("%s\n", "Cannot get token_avail with NULL line_cnt.");
-        return 0;
-    }
+    REFUSE_NULL(token_file, "get token_avail", "token_file", 0);
+    REFUSE_NULL(line_cnt, "get token_avail", "line_cnt", 0);
     token_use_file(token_file);
     while (token_index >= token_count) {
         if (!read_next_token_line(token_file, line_cnt))
@@ -234,14 +222,8 @@ int token_avail(FILE* token_file, int16_t* line_cnt)
 
 char* get_next_token(FILE* token_file, int16_t* line_cnt)
 {
-    if (!token_file) {
-        LOG_ERROR("%s\n", "Cannot get get_next_token with NULL token_file.");
-        return nullptr;
-    }
-    if (!line_cnt) {
-        LOG_ERROR("%s\n", "Cannot get get_next_token with NULL line_cnt.");
-        return nullptr;
-    }
+    REFUSE_NULL(token_file, "get get_next_token", "token_file", nullptr);
+    REFUSE_NULL(line_cnt, "get get_next_token", "line_cnt", nullptr);
     for (;;) {
         if (!token_avail(token_file, line_cnt)) {
             token_end_flag = 1;
@@ -277,14 +259,8 @@ int unget_token(void)
 
 int skip_tokens(FILE* token_file, int16_t* line_cnt, int32_t n)
 {
-    if (!token_file) {
-        LOG_ERROR("%s\n", "Cannot skip_tokens with NULL token_file.");
-        return 0;
-    }
-    if (!line_cnt) {
-        LOG_ERROR("%s\n", "Cannot skip_tokens with NULL line_cnt.");
-        return 0;
-    }
+    REFUSE_NULL(token_file, "skip_tokens", "token_file", 0);
+    REFUSE_NULL(line_cnt, "skip_tokens", "line_cnt", 0);
     token_use_file(token_file);
     for (int32_t i = 0; i < n; ++i)
         get_next_token(token_file, line_cnt);
@@ -293,18 +269,9 @@ int skip_tokens(FILE* token_file, int16_t* line_cnt, int32_t n)
 
 int get_next_token_val(FILE* token_file, int16_t* line_cnt, double* the_val)
 {
-    if (!token_file) {
-        LOG_ERROR("%s\n", "Cannot get get_next_token_val with NULL token_file.");
-        return 0;
-    }
-    if (!line_cnt) {
-        LOG_ERROR("%s\n", "Cannot get get_next_token_val with NULL line_cnt.");
-        return 0;
-    }
-    if (!the_val) {
-        LOG_ERROR("%s\n", "Cannot get get_next_token_val with NULL the_val.");
-        return 0;
-    }
+    REFUSE_NULL(token_file, "get get_next_token_val", "token_file", 0);
+    REFUSE_NULL(line_cnt, "get get_next_token_val", "line_cnt", 0);
+    REFUSE_NULL(the_val, "get get_next_token_val", "the_val", 0);
     int negate;
     char* token = token_get_signed(token_file, line_cnt, &negate);
     if (!token) {
@@ -324,22 +291,10 @@ int get_next_token_val(FILE* token_file, int16_t* line_cnt, double* the_val)
 
 char* get_token_or_token_val(FILE* token_file, int16_t* line_cnt, double* the_val, int32_t* is_val)
 {
-    if (!token_file) {
-        LOG_ERROR("%s\n", "Cannot get get_token_or_token_val with NULL token_file.");
-        return nullptr;
-    }
-    if (!line_cnt) {
-        LOG_ERROR("%s\n", "Cannot get get_token_or_token_val with NULL line_cnt.");
-        return nullptr;
-    }
-    if (!the_val) {
-        LOG_ERROR("%s\n", "Cannot get get_token_or_token_val with NULL the_val.");
-        return nullptr;
-    }
-    if (!is_val) {
-        LOG_ERROR("%s\n", "Cannot get get_token_or_token_val with NULL is_val.");
-        return nullptr;
-    }
+    REFUSE_NULL(token_file, "get get_token_or_token_val", "token_file", nullptr);
+    REFUSE_NULL(line_cnt, "get get_token_or_token_val", "line_cnt", nullptr);
+    REFUSE_NULL(the_val, "get get_token_or_token_val", "the_val", nullptr);
+    REFUSE_NULL(is_val, "get get_token_or_token_val", "is_val", nullptr);
     int negate;
     char* token = token_get_signed(token_file, line_cnt, &negate);
     if (!token) {
@@ -363,14 +318,8 @@ char* get_token_or_token_val(FILE* token_file, int16_t* line_cnt, double* the_va
 
 int token_to_double(int32_t negate, const char* numeric_str, double* result_double)
 {
-    if (!numeric_str) {
-        LOG_ERROR("%s\n", "Cannot token_to_double with NULL numeric_str.");
-        return 0;
-    }
-    if (!result_double) {
-        LOG_ERROR("%s\n", "Cannot token_to_double with NULL result_double.");
-        return 0;
-    }
+    REFUSE_NULL(numeric_str, "token_to_double", "numeric_str", 0);
+    REFUSE_NULL(result_double, "token_to_double", "result_double", 0);
     const char* cursor = numeric_str;
     double value;
     if (!scan_decimal_double_exponent(&cursor, &value) || !token_rest_is_blank(cursor))
@@ -381,14 +330,8 @@ int token_to_double(int32_t negate, const char* numeric_str, double* result_doub
 
 int token_to_float(int32_t negate, const char* numeric_str, float* result_float)
 {
-    if (!numeric_str) {
-        LOG_ERROR("%s\n", "Cannot token_to_float with NULL numeric_str.");
-        return 0;
-    }
-    if (!result_float) {
-        LOG_ERROR("%s\n", "Cannot token_to_float with NULL result_float.");
-        return 0;
-    }
+    REFUSE_NULL(numeric_str, "token_to_float", "numeric_str", 0);
+    REFUSE_NULL(result_float, "token_to_float", "result_float", 0);
     double value;
     if (!token_to_double(negate, numeric_str, &value))
         return 0;
@@ -400,14 +343,8 @@ int token_to_float(int32_t negate, const char* numeric_str, float* result_float)
 
 int token_to_long(int32_t negate, const char* numeric_str, int32_t* result_long)
 {
-    if (!numeric_str) {
-        LOG_ERROR("%s\n", "Cannot token_to_long with NULL numeric_str.");
-        return 0;
-    }
-    if (!result_long) {
-        LOG_ERROR("%s\n", "Cannot token_to_long with NULL result_long.");
-        return 0;
-    }
+    REFUSE_NULL(numeric_str, "token_to_long", "numeric_str", 0);
+    REFUSE_NULL(result_long, "token_to_long", "result_long", 0);
     const char* cursor = numeric_str;
     int32_t value;
     if (!scan_decimal_long(&cursor, &value) || !token_rest_is_blank(cursor))
@@ -420,14 +357,8 @@ int token_to_long(int32_t negate, const char* numeric_str, int32_t* result_long)
 
 int token_to_unsigned_long(const char* numeric_str, uint32_t* result_unsigned_long)
 {
-    if (!numeric_str) {
-        LOG_ERROR("%s\n", "Cannot token_to_unsigned_long with NULL numeric_str.");
-        return 0;
-    }
-    if (!result_unsigned_long) {
-        LOG_ERROR("%s\n", "Cannot token_to_unsigned_long with NULL result_unsigned_long.");
-        return 0;
-    }
+    REFUSE_NULL(numeric_str, "token_to_unsigned_long", "numeric_str", 0);
+    REFUSE_NULL(result_unsigned_long, "token_to_unsigned_long", "result_unsigned_long", 0);
     // The integer scanner stops at the int32 range, so whole numbers up to
     // the uint32 range are taken through the real scanner; a negative number
     // is refused rather than wrapped around.

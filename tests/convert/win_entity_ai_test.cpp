@@ -9,7 +9,7 @@ namespace {
 win_goal_entry* goal(int32_t type, const char* target, win_vect3 point, int32_t arg)
 {
     win_goal_entry* entry = malloc_win_goal_entry();
-    entry->goal_type = type;
+    entry->ai_goal_type = type;
     entry->target_name = target ? STRDUP(target) : nullptr;
     entry->goal_point = point;
     entry->goal_arg = arg;
@@ -30,11 +30,11 @@ void add_sector(win_hot_sector** list, int32_t* size, win_sector sector, int32_t
 win_ai* guard_ai()
 {
     win_ai* ai = malloc_win_ai();
-    ai->personality = {3, 4, 2.5f, 0.25f, {11, 12, 13}, 5, {6, 7}, 8.5f, 9.5f, 2, 0};
-    ai->ai_script_name = STRDUP("die");
+    ai->personality = {3, 4, 2.5f, 0.25f, 11, 12, 13, 5, 6, 7, 8.5f, 9.5f, 2, 0};
+    ai->end_script = STRDUP("die");
     ai->receive_hit_script = STRDUP("ouch");
     ai->target_joint = 7;
-    ai->default_goal.goal_type = 4;
+    ai->default_goal.ai_goal_type = 4;
     ai->default_goal.target_name = STRDUP("hero");
     ai->default_goal.goal_point = {1, 2, 3};
     ai->default_goal.goal_arg = 9;
@@ -195,8 +195,8 @@ TEST(WinAi, ReadingKeepsListOrderAndTakesNoAddressFromTheFile)
     EXPECT_EQ(ai->give_hit_script, nullptr);
     ASSERT_EQ(ai->win_goal_entry_list_size, 2);
     win_goal_entry* first = ai->win_goal_entry_list;
-    EXPECT_EQ(first->goal_type, 12);
-    EXPECT_EQ(first->next_ptr->goal_type, 5);
+    EXPECT_EQ(first->ai_goal_type, 12);
+    EXPECT_EQ(first->next_ptr->ai_goal_type, 5);
     EXPECT_EQ(first->next_ptr->target_entity, nullptr);
     EXPECT_STREQ(first->next_ptr->target_name, "door");
     EXPECT_EQ(first->next_ptr->next_ptr, first);

@@ -34,7 +34,7 @@ TEST(WinCharacter, WhatTheRuntimeMakesIsNeverStoredButIsReleased)
     ++model->mow_model_ref_cnt;  // another character's
     character->mow_model = model;
     character->win_ai = malloc_win_ai();
-    character->current_weapon = hero->win_sub_entity_list;
+    character->current_weapon = hero->child_entity_list;
     std::string bytes = record_bytes(&win_character_desc, character);
     EXPECT_EQ(bytes.substr(4, 4), zero_words(1));    // the model
     EXPECT_EQ(bytes.substr(48, 12), zero_words(3));  // the AI, the weapon and the item
@@ -44,7 +44,7 @@ TEST(WinCharacter, WhatTheRuntimeMakesIsNeverStoredButIsReleased)
     win_character* read = read_back<win_character>(&win_character_desc, stored_ai);
     ASSERT_NE(read, nullptr);
     EXPECT_EQ(read->win_ai, nullptr);
-    EXPECT_STREQ(read->win_ai_filename, "hero");
+    EXPECT_STREQ(read->ai_filename, "hero");
     EXPECT_EQ(free_win_character(read), 1);
 
     // Releasing the character lets go of its model and its AI, never of its
@@ -52,7 +52,7 @@ TEST(WinCharacter, WhatTheRuntimeMakesIsNeverStoredButIsReleased)
     hero->u.win_character = nullptr;
     EXPECT_EQ(free_win_character(character), 1);
     EXPECT_EQ(model->mow_model_ref_cnt, 1);
-    EXPECT_STREQ(hero->win_sub_entity_list->win_entity_name, "sword");
+    EXPECT_STREQ(hero->child_entity_list->win_entity_name, "sword");
     EXPECT_EQ(free_mow_model(model), 1);
     EXPECT_EQ(free_win_entity(hero), 1);
 }
@@ -72,9 +72,9 @@ TEST(WinEnvironment, HullsAndExploreCamerasCountTheirHolders)
     // An explore camera read alone or in a list has one reference, one read
     // in an array none; its zone is the runtime's and is never read.
     win_explore_cam* cam = malloc_win_explore_cam("gate_cam");
-    cam->camzone = hull;
+    cam->explore_cam_zone = hull;
     ++hull->win_collision_ref_cnt;
-    cam->cam_acceleration = 250.0f;
+    cam->explore_cam_acceleration = 250.0f;
     std::string bytes = record_bytes(&win_explore_cam_desc, cam);
     EXPECT_EQ(free_win_explore_cam(cam), 1);
     EXPECT_EQ(hull->win_collision_ref_cnt, 1);
@@ -95,9 +95,10 @@ TEST(WinEnvironment, HullsAndExploreCamerasCountTheirHolders)
          [&] {
              win_explore_cam* one = read_from(bytes, read_win_explore_cam_bin);
              int32_t count = one->win_explore_cam_ref_cnt;
-             EXPECT_EQ(one->camzone, nullptr);
-             EXPECT_FLOAT_EQ(one->cam_acceleration, 250.0f);
-             EXPECT_FLOAT_EQ(one->braking_dist, -1.0f);  // the runtime's load gives the default
+             EXPECT_EQ(one->explore_cam_zone, nullptr);
+             EXPECT_FLOAT_EQ(one->explore_cam_acceleration, 250.0f);
+             EXPECT_FLOAT_EQ(one->explore_cam_slow_distance,
+                             -1.0f);  // the runtime's load gives the default
              free_win_explore_cam(one);
              return count;
          },
@@ -168,16 +169,16 @@ TEST(WinCamera, TargetsAreStoredFromTheHeadOfTheRing)
         target->target_entity = (win_entity*)camera;  // any address: it is not stored
         target->explore_cam_idx = 2;
         target->target_joint_idx = 5;
-        add_to_win_camera_target_list(&camera->camera_target_list, &camera->camera_target_list_size,
-                                      target);
+        add_to_win_camera_target_list(&camera->win_camera_target_list,
+                                      &camera->win_camera_target_list_size, target);
     }
-    camera->camera_target_list = camera->camera_target_list->next_ptr;  // "gate" leads
+    camera->win_camera_target_list = camera->win_camera_target_list->next_ptr;  // "gate" leads
     std::string bytes = record_bytes(&win_camera_desc, camera);
     free_win_camera(camera);
     win_camera* read = read_back<win_camera>(&win_camera_desc, bytes);
     ASSERT_NE(read, nullptr);
-    EXPECT_EQ(read->camera_target_list_size, 3);
-    const win_camera_target* target = read->camera_target_list;
+    EXPECT_EQ(read->win_camera_target_list_size, 3);
+    const win_camera_target* target = read->win_camera_target_list;
     for (const char* name : {"gate", "tower", "hero"}) {
         EXPECT_STREQ(target->win_camera_target_name, name);
         EXPECT_EQ(target->target_entity, nullptr);
@@ -185,15 +186,15 @@ TEST(WinCamera, TargetsAreStoredFromTheHeadOfTheRing)
         EXPECT_EQ(target->target_joint_idx, 5);
         target = target->next_ptr;
     }
-    EXPECT_EQ(target, read->camera_target_list);
+    EXPECT_EQ(target, read->win_camera_target_list);
     EXPECT_EQ(free_win_camera(read), 1);
 
     // A ring that holds another number of targets than its count is refused.
     LogCapture log;
     win_camera* odd = malloc_win_camera();
-    add_to_win_camera_target_list(&odd->camera_target_list, &odd->camera_target_list_size,
+    add_to_win_camera_target_list(&odd->win_camera_target_list, &odd->win_camera_target_list_size,
                                   malloc_win_camera_target("hero"));
-    odd->camera_target_list_size = 2;
+    odd->win_camera_target_list_size = 2;
     FILE* file = std::tmpfile();
     EXPECT_EQ(write_win_camera_bin(file, odd), 0);
     std::fclose(file);

@@ -89,7 +89,7 @@ std::string marker_bytes()
 
 void add_marker(win_entity* entity)
 {
-    add_to_win_entity_list(&entity->win_sub_entity_list, &entity->win_sub_entity_list_size,
+    add_to_win_entity_list(&entity->child_entity_list, &entity->child_entity_list_size,
                            malloc_win_entity("marker"));
 }
 
@@ -440,7 +440,7 @@ namespace {
 win_entity* level_with_ai()
 {
     win_entity* level = demo_entity_make_level();
-    win_camera* camera = level->win_sub_entity_list->next->next->u.win_camera;
+    win_camera* camera = level->child_entity_list->next->next->u.win_camera;
     camera->win_ai = malloc_win_ai();
     camera->win_ai->target_joint = 3;
     return level;
@@ -471,8 +471,8 @@ void expect_demo_level(const win_entity* level)
 {
     ASSERT_NE(level, nullptr);
     EXPECT_EQ(level->prev, level);
-    EXPECT_EQ(level->win_sub_entity_list_size, 4);
-    EXPECT_EQ(ring_names(level->win_sub_entity_list),
+    EXPECT_EQ(level->child_entity_list_size, 4);
+    EXPECT_EQ(ring_names(level->child_entity_list),
               (std::vector<std::string>{"hero", "lamp", "camera", "sparks"}));
     const win_environment* env = level->u.win_environment;
     ASSERT_NE(env, nullptr);
@@ -482,18 +482,18 @@ void expect_demo_level(const win_entity* level)
     EXPECT_EQ(env->win_trigger_array[0].win_trigger_ref_cnt, 0);
     EXPECT_EQ(env->win_trigger_array[0].win_trigger_collision, nullptr);
     EXPECT_EQ(env->win_explore_cam_array[0].win_explore_cam_ref_cnt, 0);
-    EXPECT_FLOAT_EQ(env->win_explore_cam_array[0].braking_dist, -1.0f);
+    EXPECT_FLOAT_EQ(env->win_explore_cam_array[0].explore_cam_slow_distance, -1.0f);
 
-    const win_entity* hero = level->win_sub_entity_list;
+    const win_entity* hero = level->child_entity_list;
     const win_character* character = hero->u.win_character;
     EXPECT_EQ(character->win_ai, nullptr);
-    EXPECT_EQ(character->weapon_data.ammo, 12);
-    EXPECT_EQ(character->weapon_data.shots_since_reload, 2);
+    EXPECT_EQ(character->weapon_data.ammo_count, 12);
+    EXPECT_EQ(character->weapon_data.shots_fired, 2);
     ASSERT_NE(hero->win_ast, nullptr);
     EXPECT_EQ(hero->win_ast->win_anim_table_base_array_size, DEMO_ENTITY_HERO_STATES);
     EXPECT_FLOAT_EQ(hero->win_state_array[1], 1.0f);
-    EXPECT_STREQ(hero->win_state_name_array[0], "door_open");
-    const win_entity* sword = hero->win_sub_entity_list;
+    EXPECT_STREQ(hero->win_state_name_ptr_array[0], "door_open");
+    const win_entity* sword = hero->child_entity_list;
     EXPECT_EQ(ring_names(sword), std::vector<std::string>{"sword"});
     EXPECT_EQ(sword->parent_joint_idx, 1);
 
@@ -501,10 +501,10 @@ void expect_demo_level(const win_entity* level)
     EXPECT_EQ(light->light_slot, -1);
     EXPECT_FLOAT_EQ(light->d3d_light.dcvDiffuse.r, 255.0f);
     const win_camera* camera = hero->next->next->u.win_camera;
-    EXPECT_EQ(camera->camera_target_list_size, 2);
-    EXPECT_STREQ(camera->camera_target_list->win_camera_target_name, "hero");
-    EXPECT_STREQ(camera->camera_target_list->next_ptr->win_camera_target_name, "gate");
-    EXPECT_EQ(camera->camera_target_list->target_entity, nullptr);
+    EXPECT_EQ(camera->win_camera_target_list_size, 2);
+    EXPECT_STREQ(camera->win_camera_target_list->win_camera_target_name, "hero");
+    EXPECT_STREQ(camera->win_camera_target_list->next_ptr->win_camera_target_name, "gate");
+    EXPECT_EQ(camera->win_camera_target_list->target_entity, nullptr);
     EXPECT_EQ(camera->win_ai->target_joint, 3);
     EXPECT_EQ(hero->prev->u.win_emitter->particle_speed_variance, 7);
 }
@@ -667,8 +667,8 @@ TEST(WinEntity, ReleasingAnEntityReleasesItsWholeTree)
     // array's release goes on past an element that fails.
     log.clear();
     win_entity* level = demo_entity_make_level();
-    level->win_sub_entity_list->next->win_entity_type = 8;  // the lamp's
-    win_light* lamp_light = level->win_sub_entity_list->next->u.win_light;
+    level->child_entity_list->next->win_entity_type = 8;  // the lamp's
+    win_light* lamp_light = level->child_entity_list->next->u.win_light;
     EXPECT_EQ(free_win_entity(level), 0);
     free_win_light(lamp_light);
     win_entity* array = malloc_win_entity_array(3);

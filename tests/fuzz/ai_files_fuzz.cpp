@@ -44,11 +44,11 @@ bool same_sectors(const win_hot_sector* a, const win_hot_sector* b, int32_t coun
 bool same_description(const win_ai* a, const win_ai* b)
 {
     return std::memcmp(&a->personality, &b->personality, sizeof a->personality) == 0 &&
-           same_text(a->ai_script_name, b->ai_script_name) &&
+           same_text(a->end_script, b->end_script) &&
            same_text(a->give_hit_script, b->give_hit_script) &&
            same_text(a->receive_hit_script, b->receive_hit_script) &&
            a->target_joint == b->target_joint &&
-           a->default_goal.goal_type == b->default_goal.goal_type &&
+           a->default_goal.ai_goal_type == b->default_goal.ai_goal_type &&
            same_text(a->default_goal.target_name, b->default_goal.target_name) &&
            std::memcmp(&a->default_goal.goal_point, &b->default_goal.goal_point,
                        sizeof(win_vect3)) == 0 &&
@@ -62,7 +62,7 @@ bool same_description(const win_ai* a, const win_ai* b)
 
 void check_description(const win_ai* ai)
 {
-    int32_t type = ai->default_goal.goal_type;
+    int32_t type = ai->default_goal.ai_goal_type;
     FUZZ_CHECK(type >= 0 && type < AI_GOAL_TYPE_COUNT);
     FUZZ_CHECK((ai->default_goal.target_name != nullptr) ==
                (ai_default_goal_argument(type) == AI_GOAL_ARGUMENT_NAME));

@@ -46,7 +46,7 @@ void move_through_environment(win_collision* hull, const float* numbers)
     environment->win_explore_cam_array_size = 1;
     environment->win_explore_cam_array = malloc_win_explore_cam_array(1);
     environment->win_explore_cam_array[0].win_explore_cam_name = STRDUP("fuzz");
-    environment->win_explore_cam_array[0].camzone = hull;
+    environment->win_explore_cam_array[0].explore_cam_zone = hull;
     hull->win_collision_ref_cnt += 3;
 
     win_character* character = malloc_win_character();

@@ -41,15 +41,15 @@ void walk_payload(const win_entity* entity)
                 FUZZ_CHECK(!env->win_trigger_array[i].win_trigger_collision);
             for (int32_t i = 0; env->win_explore_cam_array && i < env->win_explore_cam_array_size;
                  ++i)
-                FUZZ_CHECK(!env->win_explore_cam_array[i].camzone &&
+                FUZZ_CHECK(!env->win_explore_cam_array[i].explore_cam_zone &&
                            env->win_explore_cam_array[i].win_explore_cam_ref_cnt == 0);
         }
         break;
     case WIN_ENTITY_TYPE_CAMERA:
         if (const win_camera* camera = entity->u.win_camera) {
-            require_ring(camera->camera_target_list, camera->camera_target_list_size);
-            const win_camera_target* target = camera->camera_target_list;
-            for (int32_t i = 0; target && i < camera->camera_target_list_size; ++i) {
+            require_ring(camera->win_camera_target_list, camera->win_camera_target_list_size);
+            const win_camera_target* target = camera->win_camera_target_list;
+            for (int32_t i = 0; target && i < camera->win_camera_target_list_size; ++i) {
                 FUZZ_CHECK(!target->target_entity);
                 target = target->next_ptr;
             }
@@ -65,16 +65,16 @@ void walk(const void* record)
     const win_entity* entity = (const win_entity*)record;
     FUZZ_CHECK(!entity->win_entity_spare_ptr);
     walk_payload(entity);
-    const win_entity* child = entity->win_sub_entity_list;
+    const win_entity* child = entity->child_entity_list;
     if (!child)
         return;
     int32_t members = 0;
     do {
-        FUZZ_CHECK(child->next->prev == child && ++members <= entity->win_sub_entity_list_size);
+        FUZZ_CHECK(child->next->prev == child && ++members <= entity->child_entity_list_size);
         walk(child);
         child = child->next;
-    } while (child != entity->win_sub_entity_list);
-    FUZZ_CHECK(members == entity->win_sub_entity_list_size);
+    } while (child != entity->child_entity_list);
+    FUZZ_CHECK(members == entity->child_entity_list_size);
 }
 
 }  // namespace

@@ -51,13 +51,13 @@ void explore_cams(AiScene& scene, std::initializer_list<ExploreCam> cams)
     int i = 0;
     for (const ExploreCam& c : cams) {
         win_explore_cam* cam = &payload->win_explore_cam_array[i++];
-        cam->cam_position = c.position;
-        cam->focus_point = c.focus;
-        cam->cam_speed = c.speed;
-        cam->cam_acceleration = 500.0f;
-        cam->braking_dist = 40.0f;
+        cam->explore_cam_position = c.position;
+        cam->explore_cam_look_at = c.focus;
+        cam->explore_cam_speed = c.speed;
+        cam->explore_cam_acceleration = 500.0f;
+        cam->explore_cam_slow_distance = 40.0f;
         if (c.zone[0] != c.zone[2])
-            cam->camzone = make_zone(c.zone[0], c.zone[1], c.zone[2], c.zone[3]);
+            cam->explore_cam_zone = make_zone(c.zone[0], c.zone[1], c.zone[2], c.zone[3]);
     }
 }
 
@@ -72,8 +72,8 @@ win_entity* make_camera(AiScene& scene, win_entity* target, win_vect3 at)
     win_camera_target* follow = malloc_win_camera_target(target ? target->win_entity_name : "none");
     follow->target_entity = target;
     follow->target_point = {0, 30, 0};
-    add_to_win_camera_target_list(&payload->camera_target_list, &payload->camera_target_list_size,
-                                  follow);
+    add_to_win_camera_target_list(&payload->win_camera_target_list,
+                                  &payload->win_camera_target_list_size, follow);
     ai_place(camera, at, 0.0f);
     scene.adopt(camera);
     return camera;
@@ -119,13 +119,13 @@ TEST_F(AiCamera, FollowsATargetThroughTwoZones)
     // The first frame holds on the player and finds it in zone 0.
     EXPECT_EQ(ai_update_camera(camera), 1);
     win_ai* ai = camera->u.win_camera->win_ai;
-    const win_camera_target* target = camera->u.win_camera->camera_target_list;
+    const win_camera_target* target = camera->u.win_camera->win_camera_target_list;
     EXPECT_EQ(ai_current_explore_cam_zone, 0);
     EXPECT_EQ(target->explore_cam_idx, 0);
     EXPECT_EQ(ai_goal_types(camera),
               (std::vector<int32_t>{AI_CAMERA_GOAL_HOLD, AI_CAMERA_GOAL_EXPLORE_CAM}));
     // The hold goal at the head passes on to it at once.
-    EXPECT_EQ(ai->current_goal->goal_type, AI_CAMERA_GOAL_EXPLORE_CAM);
+    EXPECT_EQ(ai->current_goal->ai_goal_type, AI_CAMERA_GOAL_EXPLORE_CAM);
     EXPECT_EQ(ai->current_goal->goal_arg, 0);
     expect_near(game_globals.camera_eye_point, {0, 100, 300}, 1e-4f, "eye at the camera");
 
@@ -136,7 +136,7 @@ TEST_F(AiCamera, FollowsATargetThroughTwoZones)
         fly(camera, 0.1f);
         ai_update_camera(camera);
         top_speed = std::max(top_speed, win_math_magnitude_vect3_inline(&camera->velocity));
-    } while (++frames < 100 && ai->current_goal->goal_type != AI_CAMERA_GOAL_HOLD);
+    } while (++frames < 100 && ai->current_goal->ai_goal_type != AI_CAMERA_GOAL_HOLD);
     ASSERT_LT(frames, 100);
     EXPECT_NEAR(top_speed, 200.0f, 1e-3f);
     expect_near(ai_entity_position(camera), {0, 100, 150}, 1e-3f, "at zone 0's camera");
@@ -153,7 +153,8 @@ TEST_F(AiCamera, FollowsATargetThroughTwoZones)
     ai_update_camera(camera);
     EXPECT_EQ(ai_current_explore_cam_zone, 1);
     EXPECT_EQ(target->explore_cam_idx, 1);
-    for (frames = 0; frames < 100 && ai->current_goal->goal_type != AI_CAMERA_GOAL_HOLD; ++frames) {
+    for (frames = 0; frames < 100 && ai->current_goal->ai_goal_type != AI_CAMERA_GOAL_HOLD;
+         ++frames) {
         fly(camera, 0.1f);
         ai_update_camera(camera);
     }
@@ -173,7 +174,7 @@ TEST_F(AiCamera, SwitchedOffZonesAndZonesWithoutACameraGoalAreNotEntered)
     win_entity* player = scene.character("player", {0, 0, 0}, 0.0f, 20.0f);
     win_entity* camera = make_camera(scene, player, {0, 100, 300});
     win_environment* environment = game_globals.current_environment->u.win_environment;
-    environment->win_explore_cam_array[0].camzone->win_collision_enabled = 0;
+    environment->win_explore_cam_array[0].explore_cam_zone->win_collision_enabled = 0;
     ai_update_camera(camera);
     EXPECT_EQ(ai_current_explore_cam_zone, 0);  // found in it all the same
     EXPECT_EQ(ai_goal_types(camera), std::vector<int32_t>{AI_CAMERA_GOAL_HOLD});
@@ -206,7 +207,7 @@ TEST_F(AiCamera, FlyingToAPointJumpsWhenToldAndBrakesWithinAQuarterOfItsSpeed)
     ai_update_camera(camera);  // the head becomes current
     ai_update_camera(camera);
     expect_near(ai_entity_position(camera), {0, 0, -500}, 0.0f, "jumped");
-    EXPECT_EQ(ai->current_goal->goal_type, AI_CAMERA_GOAL_HOLD);
+    EXPECT_EQ(ai->current_goal->ai_goal_type, AI_CAMERA_GOAL_HOLD);
 
     ai_clear_goals(camera);
     ai_add_goal(camera, AI_CAMERA_GOAL_FLY_TO_POINT, NULL, 0, 0, -1500, 400);
@@ -247,7 +248,7 @@ TEST_F(AiCamera, ExploreCamsAreFlownToOrCutTo)
     ai_update_camera(camera);
     expect_near(ai_entity_position(camera), {300, 0, -900}, 0.0f, "cut");
     expect_near(world_position(camera), {300, 0, -900}, 0.0f, "cut in the world");
-    EXPECT_EQ(ai->current_goal->goal_type, AI_CAMERA_GOAL_HOLD);
+    EXPECT_EQ(ai->current_goal->ai_goal_type, AI_CAMERA_GOAL_HOLD);
     EXPECT_EQ(ai_last_explore_cam_index, 2);
 
     // An explore cam the environment does not have is refused.
@@ -265,7 +266,7 @@ TEST_F(AiCamera, AFreeCurrentCameraShakesItsLookAtTwiceAndItsEyeOnce)
 {
     AiScene scene;
     win_entity* camera = make_camera(scene, NULL, {10, 20, 30});
-    camera->u.win_camera->camera_target_list->target_point = {1, 2, 3};
+    camera->u.win_camera->win_camera_target_list->target_point = {1, 2, 3};
     game_globals.current_camera = camera;
     game_globals.camera_shake_time = 0.5f;
     game_globals.camera_shake_amplitude = {1.0f, 2.0f, 4.0f};
@@ -294,7 +295,7 @@ TEST_F(AiCamera, AForgottenTargetLeavesTheFixedPoint)
     scene.ring(player);
     game_globals.current_camera = camera;
     ai_forget_entity(player);
-    EXPECT_EQ(camera->u.win_camera->camera_target_list->target_entity, nullptr);
+    EXPECT_EQ(camera->u.win_camera->win_camera_target_list->target_entity, nullptr);
     ai_update_camera(camera);
     expect_near(game_globals.camera_look_at_point, {0, 30, 0}, 0.0f, "the fixed point");
     EXPECT_EQ(ai_current_explore_cam_zone, -1);  // nobody walks into zones

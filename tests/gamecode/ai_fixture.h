@@ -178,7 +178,7 @@ inline std::vector<int32_t> ai_goal_types(const win_entity* entity)
     const win_ai* ai = ai_entity_ai(entity);
     const win_goal_entry* goal = ai->win_goal_entry_list;
     for (int32_t i = 0; goal && i < ai->win_goal_entry_list_size; ++i, goal = goal->next_ptr)
-        types.push_back(goal->goal_type);
+        types.push_back(goal->ai_goal_type);
     return types;
 }
 

@@ -56,8 +56,7 @@ struct Victim : Figure {
         spark->u.win_emitter = malloc_win_emitter();
         spark->win_entity_flag |= ENTITY_FLAG_WEAPON_EMITTER;
         spark->life_span = -1.0f;
-        add_to_win_entity_list(&entity->win_sub_entity_list, &entity->win_sub_entity_list_size,
-                               spark);
+        add_to_win_entity_list(&entity->child_entity_list, &entity->child_entity_list_size, spark);
     }
     // Its hit emitter, fired (for a quarter second) at the struck joint.
     bool sparked(int32_t joint) const
@@ -78,9 +77,9 @@ struct Attacker : Figure {
         table(1);
         state(0, ANIM_TYPE_ATTACKING, reaction);
         entity->win_entity_flag |= flags;
-        ai()->personality.attack_damage[0] = 10;
-        ai()->personality.attack_damage[1] = 15;
-        ai()->personality.attack_damage[2] = 20;
+        ai()->personality.damage_1 = 10;
+        ai()->personality.damage_2 = 15;
+        ai()->personality.damage_3 = 20;
         c->hitpoints = hitpoints;
     }
 };
@@ -123,9 +122,9 @@ TEST_F(AiHitTest, AHitChoosesItsDamageAndReactionByTheKindOfAttack)
         Victim victim;
         Attacker attacker(t.attack_reaction, t.attacker_flags, t.attacker_hitpoints);
         win_personality& p = victim.ai()->personality;
-        p.damage_reduction = t.armour;
-        p.special_damage_reduction[0] = t.melee_armour;
-        p.special_damage_reduction[1] = t.projectile_armour;
+        p.armour = t.armour;
+        p.melee_armour = t.melee_armour;
+        p.projectile_armour = t.projectile_armour;
         EXPECT_EQ(ai_select_hit_reaction(victim.entity, attacker.entity), t.reaction);
         EXPECT_FLOAT_EQ(victim.c->hitpoints, t.hitpoints_after);
         EXPECT_EQ(ai_block_flag, 0);
@@ -195,7 +194,7 @@ TEST_F(AiHitTest, ADeathStopsTheVictimAndStartsItsEndScriptOnce)
     Attacker attacker;
     victim.c->hitpoints = 10.0f;
     victim.entity->velocity = {1.0f, 2.0f, 3.0f};
-    victim.ai()->ai_script_name = STRDUP("victim_dies");
+    victim.ai()->end_script = STRDUP("victim_dies");
     EXPECT_EQ(ai_select_hit_reaction(victim.entity, attacker.entity), DEATH);
     EXPECT_FLOAT_EQ(victim.c->hitpoints, 0.0f);
     EXPECT_EQ(victim.entity->velocity.x, 0.0f);

@@ -175,11 +175,11 @@ void expect_same_description(const win_ai* read, const win_ai* made)
     EXPECT_EQ(read->personality.demeanor, made->personality.demeanor);
     EXPECT_EQ(read->personality.flying_speed, made->personality.flying_speed);
     EXPECT_EQ(read->personality.fast_flying_speed, made->personality.fast_flying_speed);
-    EXPECT_EQ(str(read->ai_script_name), str(made->ai_script_name));
+    EXPECT_EQ(str(read->end_script), str(made->end_script));
     EXPECT_EQ(str(read->give_hit_script), str(made->give_hit_script));
     EXPECT_EQ(str(read->receive_hit_script), str(made->receive_hit_script));
     EXPECT_EQ(read->target_joint, made->target_joint);
-    EXPECT_EQ(read->default_goal.goal_type, made->default_goal.goal_type);
+    EXPECT_EQ(read->default_goal.ai_goal_type, made->default_goal.ai_goal_type);
     EXPECT_EQ(str(read->default_goal.target_name), str(made->default_goal.target_name));
     EXPECT_EQ(read->default_goal.goal_point.x, made->default_goal.goal_point.x);
     EXPECT_EQ(read->default_goal.goal_point.y, made->default_goal.goal_point.y);
@@ -206,19 +206,19 @@ TEST_F(AiIo, ADescriptionFillsEveryValueOfItsRecord)
     EXPECT_EQ(p.personality_long_2, -1);
     EXPECT_EQ(p.attack_interval, 2.5f);
     EXPECT_EQ(p.mobility_type, 3);
-    EXPECT_EQ(std::vector<int32_t>(p.attack_damage, p.attack_damage + 3),
+    EXPECT_EQ((std::vector<int32_t>{p.damage_1, p.damage_2, p.damage_3}),
               (std::vector<int32_t>{12, 20, 35}));
-    EXPECT_EQ(p.damage_reduction, 2);
-    EXPECT_EQ(p.special_damage_reduction[0], 4);
-    EXPECT_EQ(p.special_damage_reduction[1], 6);
+    EXPECT_EQ(p.armour, 2);
+    EXPECT_EQ(p.melee_armour, 4);
+    EXPECT_EQ(p.projectile_armour, 6);
     EXPECT_EQ(p.demeanor, WIN_DEMEANOR_CHICKEN);
     EXPECT_EQ(p.flying_speed, 12.5f);
     EXPECT_EQ(p.fast_flying_speed, 30.0f);
     EXPECT_STREQ(ai->give_hit_script, "guard_strikes");
     EXPECT_STREQ(ai->receive_hit_script, "guard_hurt");
     EXPECT_EQ(ai->target_joint, -3);
-    EXPECT_STREQ(ai->ai_script_name, "guard_beaten") << "a lower-cased copy";
-    EXPECT_EQ(ai->default_goal.goal_type, AI_GOAL_GUARD_POINT);
+    EXPECT_STREQ(ai->end_script, "guard_beaten") << "a lower-cased copy";
+    EXPECT_EQ(ai->default_goal.ai_goal_type, AI_GOAL_GUARD_POINT);
     EXPECT_EQ(ai->default_goal.goal_point.x, 100.0f);
     EXPECT_EQ(ai->default_goal.goal_point.z, 100.0f);
     EXPECT_EQ(ai->default_goal.target_name, nullptr);
@@ -252,11 +252,11 @@ TEST_F(AiIo, DescriptionsWithoutKeywordsOrArgumentsAndEveryKindWord)
         {"no keywords, no end script in any case, and a wait goal, which has no argument line",
          {"NoNe", "7", "0", "0"},
          [](const win_ai* ai) {
-             EXPECT_EQ(ai->ai_script_name, nullptr);
+             EXPECT_EQ(ai->end_script, nullptr);
              EXPECT_EQ(ai->personality.demeanor, WIN_DEMEANOR_HOSTILE);
              EXPECT_EQ(ai->personality.flying_speed, 10.0f);
              EXPECT_EQ(ai->target_joint, -1);
-             EXPECT_EQ(ai->default_goal.goal_type, AI_GOAL_WAIT);
+             EXPECT_EQ(ai->default_goal.ai_goal_type, AI_GOAL_WAIT);
              EXPECT_EQ(ai->attack_sector_list, nullptr);
              EXPECT_EQ(ai->hit_reaction_sector_list, nullptr);
          }},
@@ -275,7 +275,7 @@ TEST_F(AiIo, DescriptionsWithoutKeywordsOrArgumentsAndEveryKindWord)
         {"a target goal's name is its whole line",
          {"none", "13", "the  player", "0", "0"},
          [](const win_ai* ai) {
-             EXPECT_EQ(ai->default_goal.goal_type, AI_GOAL_ATTACK);
+             EXPECT_EQ(ai->default_goal.ai_goal_type, AI_GOAL_ATTACK);
              EXPECT_STREQ(ai->default_goal.target_name, "the  player");
          }},
         {"keyword values across lines and comments, a keyword given twice, and words after "
@@ -286,8 +286,8 @@ TEST_F(AiIo, DescriptionsWithoutKeywordsOrArgumentsAndEveryKindWord)
              EXPECT_STREQ(ai->give_hit_script, "second");
              EXPECT_EQ(ai->personality.demeanor, WIN_DEMEANOR_NEUTRAL);
              EXPECT_EQ(ai->target_joint, -2);
-             EXPECT_STREQ(ai->ai_script_name, "finale");
-             EXPECT_EQ(ai->default_goal.goal_type, AI_GOAL_IDLE);
+             EXPECT_STREQ(ai->end_script, "finale");
+             EXPECT_EQ(ai->default_goal.ai_goal_type, AI_GOAL_IDLE);
          }},
     };
     Lines head(guard_lines.begin(), guard_lines.begin() + 12);
@@ -343,7 +343,7 @@ TEST_F(AiIo, AnUnreadableNumberLineKeepsItsDefaults)
          {"Could not read mobility_type in '" + file + "' at line 6; it keeps its default"},
          [](const win_ai* ai) {
              EXPECT_EQ(ai->personality.mobility_type, 1);
-             EXPECT_EQ(ai->personality.attack_damage[0], 12);
+             EXPECT_EQ(ai->personality.damage_1, 12);
          }},
         {"a goal point of two numbers",
          with_line(guard_lines, 18, "100 0"),
@@ -351,7 +351,7 @@ TEST_F(AiIo, AnUnreadableNumberLineKeepsItsDefaults)
          {"Could not read the default goal point in '" + file +
           "' at line 18; it keeps its default"},
          [](const win_ai* ai) {
-             EXPECT_EQ(ai->default_goal.goal_type, AI_GOAL_GUARD_POINT);
+             EXPECT_EQ(ai->default_goal.ai_goal_type, AI_GOAL_GUARD_POINT);
              EXPECT_EQ(ai->default_goal.goal_point.x, 0.0f);
              EXPECT_EQ(ai->default_goal.goal_point.y, 0.0f);
          }},
@@ -460,16 +460,16 @@ TEST_F(AiIo, TheDemoGuardReadsBackAsItWasMade)
     ASSERT_NE(read, nullptr);
     EXPECT_TRUE(log.errors().empty());
     expect_same_description(read, guard);
-    EXPECT_EQ(read->personality.attack_timer, 0.0f) << "no part of the file";
+    EXPECT_EQ(read->personality.time_since_attack, 0.0f) << "no part of the file";
     free_win_ai(read);
 
     // The other demeanors, no end script and no hit script for the hits it
     // gives, and a goal with a target whose name fills the value column and
     // ends in the first character of a comment.
-    FREE(guard->ai_script_name);
+    FREE(guard->end_script);
     FREE(guard->give_hit_script);
-    guard->ai_script_name = guard->give_hit_script = nullptr;
-    guard->default_goal.goal_type = AI_GOAL_HUNT_TARGET;
+    guard->end_script = guard->give_hit_script = nullptr;
+    guard->default_goal.ai_goal_type = AI_GOAL_HUNT_TARGET;
     guard->default_goal.target_name = STRDUP("the player, at the far end of the yard, by the /");
     guard->default_goal.goal_point = {};  // which such a goal does not use
     for (int32_t demeanor : {WIN_DEMEANOR_NEUTRAL, WIN_DEMEANOR_CHICKEN}) {
@@ -486,7 +486,7 @@ TEST_F(AiIo, TheDemoGuardReadsBackAsItWasMade)
 TEST_F(AiIo, EveryFailingAllocationOfADescriptionIsRefused)
 {
     win_ai* guard = demo_ai_make_guard();
-    guard->default_goal.goal_type = AI_GOAL_HUNT_TARGET;
+    guard->default_goal.ai_goal_type = AI_GOAL_HUNT_TARGET;
     guard->default_goal.target_name = STRDUP("the player");
     ASSERT_EQ(demo_ai_write(dir.file("guard.int").c_str(), guard), 1);
     free_win_ai(guard);
@@ -668,16 +668,16 @@ TEST_F(AiIo, TheWritersRefuseWhatTheirFilesCannotSay)
         {"a speed that is no number", [](win_ai* ai) { ai->personality.flying_speed = NAN; },
          nullptr, "a number that is not finite"},
         {"an end script named as no script",
-         [](win_ai* ai) { replace_name(&ai->ai_script_name, "None"); }, nullptr,
+         [](win_ai* ai) { replace_name(&ai->end_script, "None"); }, nullptr,
          "an end script name that does not read back as itself"},
         {"an end script named as a keyword",
-         [](win_ai* ai) { replace_name(&ai->ai_script_name, "Target_Joint"); }, nullptr,
+         [](win_ai* ai) { replace_name(&ai->end_script, "Target_Joint"); }, nullptr,
          "an end script name that does not read back as itself"},
         {"a hit script the tokenizer splits",
          [](win_ai* ai) { replace_name(&ai->give_hit_script, "guard.strikes"); }, nullptr,
          "a hit script name that is no word"},
         {"a target goal without a target",
-         [](win_ai* ai) { ai->default_goal.goal_type = AI_GOAL_HUNT_TARGET; }, nullptr,
+         [](win_ai* ai) { ai->default_goal.ai_goal_type = AI_GOAL_HUNT_TARGET; }, nullptr,
          "a default goal target name that is no line of its own"},
         {"an attack kind no word gives",
          [](win_ai* ai) { ai->attack_sector_list->sector_kind = 0x4001; }, nullptr,

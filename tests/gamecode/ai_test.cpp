@@ -33,19 +33,19 @@ TEST_F(AiGoals, APushedGoalRunsFirstAndTheOneBelowResumes)
     // An empty stack idles, silently.
     EXPECT_EQ(ai_update_character(guard, 100.0f), 1);
     ASSERT_NE(ai_current(guard), nullptr);
-    EXPECT_EQ(ai_current(guard)->goal_type, AI_GOAL_IDLE);
+    EXPECT_EQ(ai_current(guard)->ai_goal_type, AI_GOAL_IDLE);
     EXPECT_TRUE(ai_goal_types(guard).empty());
 
     EXPECT_EQ(ai_add_goal(guard, AI_GOAL_HUNT_TARGET, player, 0, 0, 0, -1), 1);
     EXPECT_EQ(ai_add_goal(guard, AI_GOAL_ATTACK, player, 0, 0, 0, -1), 1);
-    EXPECT_EQ(ai_current(guard)->goal_type, AI_GOAL_ATTACK);
+    EXPECT_EQ(ai_current(guard)->ai_goal_type, AI_GOAL_ATTACK);
     EXPECT_EQ(ai_goal_types(guard), (std::vector<int32_t>{AI_GOAL_HUNT_TARGET, AI_GOAL_ATTACK}));
-    EXPECT_EQ(ai_next_goal(guard)->goal_type, AI_GOAL_HUNT_TARGET);
-    EXPECT_EQ(ai_current(guard)->goal_type, AI_GOAL_HUNT_TARGET);
+    EXPECT_EQ(ai_next_goal(guard)->ai_goal_type, AI_GOAL_HUNT_TARGET);
+    EXPECT_EQ(ai_current(guard)->ai_goal_type, AI_GOAL_HUNT_TARGET);
     EXPECT_EQ(ai_current(guard)->target_entity, player);
     // The last goal leaves an empty stack and an idle goal of no ring.
     const win_goal_entry* idle = ai_next_goal(guard);
-    EXPECT_EQ(idle->goal_type, AI_GOAL_IDLE);
+    EXPECT_EQ(idle->ai_goal_type, AI_GOAL_IDLE);
     EXPECT_TRUE(ai_goal_types(guard).empty());
     EXPECT_TRUE(log.warnings().empty());
     EXPECT_TRUE(log.errors().empty());
@@ -63,9 +63,9 @@ TEST_F(AiGoals, GoalTypesOutsideTheTableAreTakenWithAWarning)
         log.clear();
         EXPECT_EQ(ai_add_goal(guard, type, NULL, 0, 0, 0, -1), 1);
         ASSERT_NE(ai_current(guard), nullptr);
-        EXPECT_EQ(ai_current(guard)->goal_type, type);
+        EXPECT_EQ(ai_current(guard)->ai_goal_type, type);
         ai_update_character(guard, 100.0f);
-        EXPECT_EQ(ai_current(guard)->goal_type, type);
+        EXPECT_EQ(ai_current(guard)->ai_goal_type, type);
         EXPECT_EQ(log.warnings(),
                   (std::vector<std::string>{"Unknown goal type " + std::to_string(type) +
                                                 " given to ai_add_goal for entity guard.",
@@ -96,7 +96,7 @@ TEST_F(AiGoals, GoalsWithoutBehaviourWarnEveryFrameAndStay)
     for (int frame = 0; frame < 3; ++frame)
         ai_update_character(guard, 100.0f);
     EXPECT_EQ(log.warnings(), std::vector<std::string>(3, "Unknown character entity goal 5."));
-    EXPECT_EQ(ai_current(guard)->goal_type, 5);
+    EXPECT_EQ(ai_current(guard)->ai_goal_type, 5);
 }
 
 TEST_F(AiGoals, WaitingEndsOnceTheFramesAddUp)
@@ -106,10 +106,10 @@ TEST_F(AiGoals, WaitingEndsOnceTheFramesAddUp)
     ai_add_goal(guard, AI_GOAL_WAIT, NULL, 1000.0f, 0, 0, -1);
     for (float dt : {300.0f, 300.0f, 300.0f, 200.0f}) {
         ai_update_character(guard, dt);
-        EXPECT_EQ(ai_current(guard)->goal_type, AI_GOAL_WAIT);
+        EXPECT_EQ(ai_current(guard)->ai_goal_type, AI_GOAL_WAIT);
     }
     ai_update_character(guard, 10.0f);
-    EXPECT_EQ(ai_current(guard)->goal_type, AI_GOAL_IDLE);
+    EXPECT_EQ(ai_current(guard)->ai_goal_type, AI_GOAL_IDLE);
 }
 
 TEST_F(AiGoals, OnlyLivingBrainyCharactersWithAnAiThink)
@@ -124,11 +124,11 @@ TEST_F(AiGoals, OnlyLivingBrainyCharactersWithAnAiThink)
     guard->u.win_character->hitpoints = 0.0f;
     ai_update_character(guard, 100.0f);
     EXPECT_EQ(ai_input(guard), 0);
-    EXPECT_FLOAT_EQ(ai->personality.attack_timer, 0.0f);
+    EXPECT_FLOAT_EQ(ai->personality.time_since_attack, 0.0f);
     guard->u.win_character->hitpoints = 1.0f;
     ai_update_character(guard, 100.0f);
     EXPECT_EQ(ai_input(guard), ACTION_LEFT);
-    EXPECT_FLOAT_EQ(ai->personality.attack_timer, 0.1f);
+    EXPECT_FLOAT_EQ(ai->personality.time_since_attack, 0.1f);
 }
 
 TEST_F(AiGoals, HuntingToWeaknessStartsTheEndScriptAndStays)
@@ -136,14 +136,14 @@ TEST_F(AiGoals, HuntingToWeaknessStartsTheEndScriptAndStays)
     LogCapture log;
     AiScene scene;
     win_ai* ai = scene.ai();
-    ai->ai_script_name = STRDUP("guard_beaten");
+    ai->end_script = STRDUP("guard_beaten");
     win_entity* guard = scene.character("guard", {0, 0, 0}, 0.0f, 20.0f, ai);
     win_entity* player = scene.character("player", {0, 0, -100}, 0.0f, 20.0f);
     player->u.win_character->hitpoints = 10.0f;
     ai_add_goal(guard, AI_GOAL_HUNT_TARGET_TO_WEAKNESS, player, 0, 0, 0, -1);
     ai_update_character(guard, 100.0f);
     EXPECT_TRUE(log.contains("guard_beaten"));  // the engine tried to start it
-    EXPECT_EQ(ai_current(guard)->goal_type, AI_GOAL_HUNT_TARGET_TO_WEAKNESS);
+    EXPECT_EQ(ai_current(guard)->ai_goal_type, AI_GOAL_HUNT_TARGET_TO_WEAKNESS);
 }
 
 TEST_F(AiGoals, DuplicatesKeepThePersonalityAlone)
@@ -151,13 +151,13 @@ TEST_F(AiGoals, DuplicatesKeepThePersonalityAlone)
     AiScene scene;
     win_ai* source = scene.ai({sector(0, 60, -30, 30)});
     source->personality.attack_interval = 1.5f;
-    source->ai_script_name = STRDUP("end");
+    source->end_script = STRDUP("end");
     win_entity* guard = scene.character("guard", {0, 0, 0}, 0.0f, 20.0f, source);
     ai_add_goal(guard, AI_GOAL_WAIT, NULL, 10, 0, 0, -1);
     win_ai* copy = ai_create_duplicate(source);
     ASSERT_NE(copy, nullptr);
     EXPECT_FLOAT_EQ(copy->personality.attack_interval, 1.5f);
-    EXPECT_EQ(copy->ai_script_name, nullptr);
+    EXPECT_EQ(copy->end_script, nullptr);
     EXPECT_EQ(copy->win_goal_entry_list, nullptr);
     EXPECT_EQ(copy->attack_sector_list, nullptr);
     EXPECT_EQ(copy->target_joint, -1);
@@ -280,13 +280,13 @@ TEST_F(AiGoals, AnUnloadedTargetIsNoLongerFollowed)
     ai_add_goal(guard, AI_GOAL_HUNT_TARGET, player, 0, 0, 0, -1);
     ai_add_goal(guard, AI_GOAL_TURN_TO_TARGET, player, 0, 0, 0, -1);
     ai_update_character(guard, 100.0f);  // facing it already: done turning
-    EXPECT_EQ(ai_current(guard)->goal_type, AI_GOAL_HUNT_TARGET);
+    EXPECT_EQ(ai_current(guard)->ai_goal_type, AI_GOAL_HUNT_TARGET);
 
     ai_forget_entity(player);
     EXPECT_EQ(ai_current(guard)->target_entity, nullptr);
     ai_update_character(guard, 100.0f);
     EXPECT_TRUE(log.contains("Entity guard drops goal 4, whose target is gone."));
-    EXPECT_EQ(ai_current(guard)->goal_type, AI_GOAL_IDLE);
+    EXPECT_EQ(ai_current(guard)->ai_goal_type, AI_GOAL_IDLE);
     EXPECT_EQ(ai_input(guard), 0);
 
     // The guard's own idle goal stays while its goal code may still run; it
@@ -306,7 +306,7 @@ TEST_F(AiGoals, NodesOutsideTheMapAreNeverWalkedTo)
     for (int32_t type : {AI_GOAL_WALK_TO_NODE, AI_GOAL_RUN_TO_NODE, AI_GOAL_SEEK_PLAYER}) {
         ai_add_goal(guard, type, NULL, 0, 0, 0, 99);
         ai_update_character(guard, 100.0f);
-        EXPECT_EQ(ai_current(guard)->goal_type, AI_GOAL_IDLE) << type;
+        EXPECT_EQ(ai_current(guard)->ai_goal_type, AI_GOAL_IDLE) << type;
     }
     EXPECT_TRUE(log.contains("Entity guard walks to node 99, which the map does not have."));
     EXPECT_TRUE(log.contains("Entity guard seeks node 99, which its map does not have."));
@@ -434,7 +434,7 @@ TEST_F(AiPatrol, AGuardPatrolsAttacksHuntsAndFollowsTheMapWhenItLosesSight)
                 frame == f.frame ? f.player_state_flags : 0;
             ai_update_character(guard, 250.0f);
             if (frame == f.frame) {
-                EXPECT_EQ(ai_current(guard)->goal_type, f.goal) << "frame " << frame;
+                EXPECT_EQ(ai_current(guard)->ai_goal_type, f.goal) << "frame " << frame;
                 EXPECT_EQ(ai_input(guard), f.input) << "frame " << frame;
                 if (f.goal_point) {
                     EXPECT_NEAR(ai_current(guard)->goal_point.x, f.goal_point->x, 1e-3) << frame;

@@ -936,7 +936,7 @@ TEST_F(Anim, TheAttackInputChoosesByWeaponClassChargeClipAndWhoAttacks)
             EXPECT_EQ(service_calls_of("ai_find_attack_sector"),
                       (std::vector<std::string>{"ai_find_attack_sector(ogre, rat)"}));
         }
-        EXPECT_EQ(character.weapon_data.shots_since_reload, c.after.shots_since_reload);
+        EXPECT_EQ(character.weapon_data.shots_fired, c.after.shots_fired);
         EXPECT_FLOAT_EQ(character.weapon_data.charge, c.after.charge);
     }
     // Without a goal target the player is the target.

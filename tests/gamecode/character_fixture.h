@@ -42,7 +42,7 @@ public:
     {
         entity = malloc_win_entity(name);
         entity->u.win_character = c = malloc_win_character();
-        c->location = at;
+        c->world_sphere_center = at;
         move_to(at);
     }
     ~Figure() { free_win_entity(entity); }

@@ -332,7 +332,7 @@ struct Pair {
     Pair(win_vect3 b_at, win_vect3 a_goal = {0, 0, 0}, win_vect3 a_at = {0, 0, 0})
         : b("b", b_at), centre(a_goal)
     {
-        a.c->location = a_at;
+        a.c->world_sphere_center = a_at;
         a.move_to(a_at);
         environment = malloc_win_entity("level");
         environment->win_entity_type = WIN_ENTITY_TYPE_ENVIRONMENT;
@@ -507,10 +507,10 @@ TEST_F(CollideCharacterTest, ACentreOnTheOtherCharacterPushesNeitherAndIsToldOnc
     expect_near(p.centre, {0, 0, 0});
     expect_near(p.b.position(), {0, 0, 0});
 
-    p.b.c->location = {2, 0, 0};
+    p.b.c->world_sphere_center = {2, 0, 0};
     EXPECT_EQ(collide_check_entity_to_entity(p.a.entity, p.b.entity, &p.centre), 1);
     p.centre = {0, 0, 0};
-    p.b.c->location = {0, 0, 0};
+    p.b.c->world_sphere_center = {0, 0, 0};
     EXPECT_EQ(collide_check_entity_to_entity(p.a.entity, p.b.entity, &p.centre), 1);
     EXPECT_EQ(log.errors(), (std::vector<std::string>{told[0], told[0]})) << "met again";
 }

@@ -112,7 +112,7 @@ win_explore_cam* give_explore_cams(win_entity* environment, const std::vector<Zo
     payload->win_explore_cam_array = malloc_win_explore_cam_array((int32_t)cams.size());
     for (size_t i = 0; i < cams.size(); ++i) {
         payload->win_explore_cam_array[i].win_explore_cam_name = STRDUP(cams[i].name);
-        payload->win_explore_cam_array[i].camzone = cams[i].zone;
+        payload->win_explore_cam_array[i].explore_cam_zone = cams[i].zone;
     }
     return payload->win_explore_cam_array;
 }

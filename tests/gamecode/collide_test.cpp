@@ -595,7 +595,7 @@ TEST_F(CollideEntity, MovesAgainstWallsAndFloorsByKind)
         const char* what;
         int32_t type;
         win_vect3 from, to, velocity;
-        float bounce_threshold;
+        float bounce_speed_threshold;
         win_vect3 want, want_velocity;
         int result;
     };
@@ -680,7 +680,7 @@ TEST_F(CollideEntity, MovesAgainstWallsAndFloorsByKind)
         if (win_character* character = win_entity_character(mover.entity))
             character->bounce_factor = 0.5f;
         mover->velocity = c.velocity;
-        mover->bounce_threshold = c.bounce_threshold;
+        mover->bounce_speed_threshold = c.bounce_speed_threshold;
         win_matrix43 m = move_of(mover.entity, c.to);
         EXPECT_EQ(collide_check_entity(&m, mover.entity, level), c.result);
         expect_near(position(m), c.want);

@@ -149,16 +149,16 @@ TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
             ASSERT_NE(entity, nullptr);
             if (entity->win_ast_filename)
                 tables.insert(entity->win_ast_filename);
-            for (int32_t i = 0; i < entity->win_entity_filename_array_size; ++i)
-                entities.insert(entity->win_entity_filename_array[i]);
+            for (int32_t i = 0; i < entity->win_child_name_ptr_array_size; ++i)
+                entities.insert(entity->win_child_name_ptr_array[i]);
             // An item is used through its script "<item>_use".
             if (entity->win_entity_flag & ENTITY_FLAG_ITEM)
                 scripts.insert(name + "_use");
             if (const win_character* character = win_entity_character(entity)) {
                 if (character->mow_model_filename)
                     models.insert(character->mow_model_filename);
-                if (character->win_ai_filename)
-                    ai_files.insert(character->win_ai_filename);
+                if (character->ai_filename)
+                    ai_files.insert(character->ai_filename);
             }
             if (const win_environment* env = win_entity_environment(entity)) {
                 for (int32_t i = 0; i < env->win_collision_filename_array_size; ++i)
@@ -168,7 +168,7 @@ TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
                     scripts.insert(env->win_trigger_array[i].win_trigger_script_name);
                 }
                 for (int32_t i = 0; i < env->win_explore_cam_array_size; ++i)
-                    hulls.insert(env->win_explore_cam_array[i].camzone_filename);
+                    hulls.insert(env->win_explore_cam_array[i].explore_cam_zone_filename);
                 if (env->win_map_filename)
                     maps.insert(env->win_map_filename);
             }
@@ -195,7 +195,7 @@ TEST_F(DemoLevel, EveryFileReadsBackAndEveryNameItGivesIsThere)
     for (std::string name : ai_files) {
         win_ai* ai = ai_load_file(name.data(), game_globals.ai_pathname);
         ASSERT_NE(ai, nullptr) << name;
-        for (const char* script : {ai->ai_script_name, ai->give_hit_script, ai->receive_hit_script})
+        for (const char* script : {ai->end_script, ai->give_hit_script, ai->receive_hit_script})
             if (script)
                 scripts.insert(script);
         free_win_ai(ai);

@@ -30,6 +30,7 @@
 #include "demo_ast.h"
 #include "demo_level.h"
 #include "demo_tree_files.h"
+#include "entity_io.h"
 #include "game_session.h"
 #include "gameglobals.h"
 #include "heap.h"
@@ -93,7 +94,7 @@ std::string hero_weapon(void)
 int32_t sling_stones(void)
 {
     const win_character* sling = character_of("sling");
-    return sling ? sling->weapon_data.ammo : -1;
+    return sling ? sling->weapon_data.ammo_count : -1;
 }
 
 // Gives the setting `key` of varnock.cfg another value, as the game writes
@@ -438,7 +439,7 @@ TEST_F(DemoPlay, TheHintsKeySaysWhatToDoNextAndMakesTheHeroWhole)
     start_the_prologue();
     ASSERT_FALSE(HasFatalFailure());
     character_of("hero")->hitpoints = 40.0f;
-    character_of("sling")->weapon_data.ammo = 1;
+    character_of("sling")->weapon_data.ammo_count = 1;
     hints();
     EXPECT_EQ(console_line().rfind("Hint: a flask lies before you", 0), 0u) << console_line();
     EXPECT_EQ(hitpoints_of("hero"), DEMO_LEVEL_HERO_HITPOINTS);

@@ -17,11 +17,11 @@ namespace {
 std::string tree_shape(const win_entity* entity)
 {
     std::string shape = entity->win_entity_name ? entity->win_entity_name : "(null)";
-    const win_entity* child = entity->win_sub_entity_list;
+    const win_entity* child = entity->child_entity_list;
     if (!child)
         return shape;
     shape += "[";
-    for (int32_t i = 0; i < entity->win_sub_entity_list_size; ++i, child = child->next)
+    for (int32_t i = 0; i < entity->child_entity_list_size; ++i, child = child->next)
         shape += (i ? " " : "") + tree_shape(child);
     return shape + "]";
 }
@@ -33,8 +33,8 @@ std::string entity_bytes(const win_entity* entity)
 
 win_entity* child_named(const win_entity* parent, const std::string& name)
 {
-    win_entity* child = parent->win_sub_entity_list;
-    for (int32_t i = 0; i < parent->win_sub_entity_list_size; ++i, child = child->next)
+    win_entity* child = parent->child_entity_list;
+    for (int32_t i = 0; i < parent->child_entity_list_size; ++i, child = child->next)
         if (name == child->win_entity_name)
             return child;
     return nullptr;
@@ -144,17 +144,17 @@ TEST_F(Duplication, CopiesTheWholeTreeInOrderWithItsOwnMembers)
     EXPECT_STREQ(env->win_trigger_array[0].win_trigger_name, "gate");
     EXPECT_EQ(env->win_trigger_array[0].win_trigger_collision, nullptr);
     EXPECT_EQ(env->win_trigger_array[0].prev_ptr, &env->win_trigger_array[0]);
-    EXPECT_STREQ(env->win_explore_cam_array[0].cam_script_name, "look_at_gate");
+    EXPECT_STREQ(env->win_explore_cam_array[0].explore_cam_script, "look_at_gate");
     EXPECT_EQ(env->win_map_filename, nullptr);
     EXPECT_EQ(env->win_map, nullptr);
 
     // Two camera targets, in order, each linked into the copy's own ring.
     const win_camera* camera = child_named(copy, "camera")->u.win_camera;
-    ASSERT_EQ(camera->camera_target_list_size, 2);
-    EXPECT_STREQ(camera->camera_target_list->win_camera_target_name, "hero");
-    EXPECT_STREQ(camera->camera_target_list->next_ptr->win_camera_target_name, "gate");
-    EXPECT_NE(camera->camera_target_list,
-              child_named(level, "camera")->u.win_camera->camera_target_list);
+    ASSERT_EQ(camera->win_camera_target_list_size, 2);
+    EXPECT_STREQ(camera->win_camera_target_list->win_camera_target_name, "hero");
+    EXPECT_STREQ(camera->win_camera_target_list->next_ptr->win_camera_target_name, "gate");
+    EXPECT_NE(camera->win_camera_target_list,
+              child_named(level, "camera")->u.win_camera->win_camera_target_list);
 
     EXPECT_EQ(free_win_entity(copy), 1);
     EXPECT_EQ(wall->win_collision_ref_cnt, wall_count);
@@ -234,7 +234,7 @@ TEST_F(Duplication, AnAllocationFailureAnywhereLeavesNothingAndEveryCountAsItWas
     win_entity* level = demo_entity_make_level();
     win_collision* wall = level->u.win_environment->win_collision_ptr_array[0];
     win_collision* zone = malloc_win_collision("gate_zone");
-    level->u.win_environment->win_explore_cam_array[0].camzone = zone;
+    level->u.win_environment->win_explore_cam_array[0].explore_cam_zone = zone;
     child_named(level, "camera")->u.win_camera->win_ai = malloc_win_ai();
     for (win_entity* templ : {hero.entity, level}) {
         int swept = heap_failure_sweep([&] {

@@ -6,6 +6,7 @@
 #include "demo_anim.h"
 #include "demo_ast.h"
 #include "demo_model.h"
+#include "entity_io.h"
 #include "heap.h"
 #include "runtime_services.h"
 #include "win_math.h"
@@ -37,7 +38,7 @@ win_entity* fixture_character(const char* name, bool with_model, bool with_table
     }
     if (with_table) {
         entity->win_ast = demo_ast_make_relay("figure", demo_anim_make_wave("wave"));
-        EXPECT_EQ(start_next_anim_state(entity, entity->win_ast, &entity->root_xform,
+        EXPECT_EQ(start_next_anim_state(entity, entity->win_ast, &entity->last_win_xform,
                                         &entity->rot_velocity, &entity->velocity, 0, 1, 1),
                   1);
     }
@@ -79,8 +80,8 @@ win_entity* fixture_emitter(const char* name, int32_t particles, float rate)
     emitter->emit_rate = rate;
     emitter->emit_time = 0.0f;
     emitter->particle_speed = 50.0f;
-    emitter->particle_life = 1.0f;
-    emitter->particle_life_variance = 0.0f;
+    emitter->particle_life_span = 1.0f;
+    emitter->particle_life_span_variance = 0.0f;
     for (auto& axis : emitter->particle_rot_velocity)
         axis[0] = axis[1] = 0.0f;
     entity->u.win_emitter = emitter;
@@ -95,9 +96,9 @@ win_entity* fixture_emitter(const char* name, int32_t particles, float rate)
 win_entity* fixture_attach(win_entity* parent, win_entity* child, int32_t joint_idx)
 {
     child->parent_joint_idx = joint_idx;
-    EXPECT_EQ(add_to_win_entity_list(&parent->win_sub_entity_list,
-                                     &parent->win_sub_entity_list_size, child),
-              1);
+    EXPECT_EQ(
+        add_to_win_entity_list(&parent->child_entity_list, &parent->child_entity_list_size, child),
+        1);
     return child;
 }
 
@@ -121,8 +122,8 @@ FixtureRing::~FixtureRing()
 std::vector<win_entity*> fixture_children(const win_entity* entity)
 {
     std::vector<win_entity*> children;
-    win_entity* child = entity->win_sub_entity_list;
-    for (int32_t i = 0; child && i < entity->win_sub_entity_list_size; ++i) {
+    win_entity* child = entity->child_entity_list;
+    for (int32_t i = 0; child && i < entity->child_entity_list_size; ++i) {
         children.push_back(child);
         child = child->next;
     }

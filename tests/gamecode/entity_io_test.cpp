@@ -88,10 +88,10 @@ protected:
         entity->win_entity_type = type;
         if (!sub_entities.empty()) {
             int32_t count = (int32_t)sub_entities.size();
-            entity->win_entity_filename_array = malloc_win_filename_ptr_array(count);
-            entity->win_entity_filename_array_size = count;
+            entity->win_child_name_ptr_array = malloc_win_filename_ptr_array(count);
+            entity->win_child_name_ptr_array_size = count;
             for (int32_t i = 0; i < count; ++i)
-                entity->win_entity_filename_array[i] = STRDUP(sub_entities[i]);
+                entity->win_child_name_ptr_array[i] = STRDUP(sub_entities[i]);
         }
         write_entity(entity);
     }
@@ -184,9 +184,9 @@ protected:
     win_entity* load_into_ring(const char* name)
     {
         win_entity* entity = load(name);
-        if (entity)
-            add_to_win_entity_list(&entity_io_global_win_entity_list,
-                                   &entity_io_global_win_entity_list_size, entity);
+        if (entity) {
+            EXPECT_EQ(entity_io_add_to_ring(entity), 1);
+        }
         return entity;
     }
 
@@ -194,9 +194,7 @@ protected:
     // script command does; the result of the unload.
     int unlink_and_unload(win_entity* entity, int32_t unload_all)
     {
-        EXPECT_EQ(entity_unlink(&entity_io_global_win_entity_list,
-                                &entity_io_global_win_entity_list_size, entity),
-                  1);
+        EXPECT_EQ(entity_io_remove_from_ring(entity), 1);
         return entity_unload(entity, unload_all);
     }
 
@@ -273,9 +271,9 @@ TEST_F(EntityIo, TheCharacterGetsItsModelTableAnimationsAndSubEntities)
     EXPECT_EQ(hero->local_matrix.attrib, 0);  // placed later
     EXPECT_EQ(hero->acceleration.y, game_globals.gravity * hero->gravity_factor.y);
     // The sword of the file first, then the torch the file names.
-    ASSERT_EQ(hero->win_sub_entity_list_size, 2);
-    EXPECT_STREQ(hero->win_sub_entity_list->win_entity_name, "sword");
-    EXPECT_STREQ(hero->win_sub_entity_list->next->win_entity_name, "torch");
+    ASSERT_EQ(hero->child_entity_list_size, 2);
+    EXPECT_STREQ(hero->child_entity_list->win_entity_name, "sword");
+    EXPECT_STREQ(hero->child_entity_list->next->win_entity_name, "torch");
     EXPECT_TRUE(log->contains("Reading ENW '"));
 
     // A second character of the same model shares it.
@@ -289,7 +287,7 @@ TEST_F(EntityIo, TheCharacterGetsItsModelTableAnimationsAndSubEntities)
     add_to_win_entity_list(&entity_io_global_win_entity_list,
                            &entity_io_global_win_entity_list_size, hero);
     EXPECT_EQ(entity_io_find_entity(entity_io_global_win_entity_list, "torch"),
-              hero->win_sub_entity_list->next);
+              hero->child_entity_list->next);
     EXPECT_EQ(entity_io_find_entity(entity_io_global_win_entity_list, "Torch"), nullptr);
 }
 
@@ -308,10 +306,10 @@ TEST_F(EntityIo, ACharactersRadiusScaleIsItsOwn)
         ASSERT_NE(entity, nullptr);
         FREE(entity->win_entity_name);
         entity->win_entity_name = STRDUP(c.name);
-        free_win_filename_ptr_array(entity->win_entity_filename_array,
-                                    entity->win_entity_filename_array_size);
-        entity->win_entity_filename_array = nullptr;
-        entity->win_entity_filename_array_size = 0;
+        free_win_filename_ptr_array(entity->win_child_name_ptr_array,
+                                    entity->win_child_name_ptr_array_size);
+        entity->win_child_name_ptr_array = nullptr;
+        entity->win_child_name_ptr_array_size = 0;
         win_entity_character(entity)->radius_scale = c.scale;
         write_entity(entity);
     }
@@ -350,7 +348,7 @@ TEST_F(EntityIo, ASubEntityThatIsLoadedAlreadyIsRefused)
     log->clear();
     win_entity* hero = load_into_ring("hero");
     ASSERT_NE(hero, nullptr);
-    EXPECT_EQ(hero->win_sub_entity_list_size, 1);  // the sword of its file alone
+    EXPECT_EQ(hero->child_entity_list_size, 1);  // the sword of its file alone
     EXPECT_TRUE(has(log->errors(), "Attempting to to load a sub entity that's already loaded, "
                                    "sub_entity name 'torch'"));
 }
@@ -367,8 +365,8 @@ TEST_F(EntityIo, EachPayloadIsCompleted)
     EXPECT_STREQ(env->win_collision_ptr_array[0]->win_collision_name, "courtyard_wall");
     win_collision* zone = env->win_trigger_array[0].win_trigger_collision;
     ASSERT_NE(zone, nullptr);
-    EXPECT_EQ(env->win_explore_cam_array[0].camzone, zone);  // shared by name
-    EXPECT_EQ(zone->win_collision_ref_cnt, 3);               // the list's, trigger's, camera's
+    EXPECT_EQ(env->win_explore_cam_array[0].explore_cam_zone, zone);  // shared by name
+    EXPECT_EQ(zone->win_collision_ref_cnt, 3);  // the list's, trigger's, camera's
     EXPECT_NE(env->win_map, nullptr);
 
     win_light* lamp = win_entity_light(
@@ -380,17 +378,17 @@ TEST_F(EntityIo, EachPayloadIsCompleted)
     win_entity* camera_entity = entity_io_find_entity(entity_io_global_win_entity_list, "camera");
     win_camera* camera = win_entity_camera(camera_entity);
     ASSERT_NE(camera, nullptr);
-    EXPECT_EQ(camera->camera_target_list->target_entity,
+    EXPECT_EQ(camera->win_camera_target_list->target_entity,
               entity_io_find_entity(entity_io_global_win_entity_list, "hero"));
-    EXPECT_EQ(camera->camera_target_list->next_ptr->target_entity, nullptr);
+    EXPECT_EQ(camera->win_camera_target_list->next_ptr->target_entity, nullptr);
     EXPECT_TRUE(log->contains("Could not find camera_target entity 'gate'"));
     EXPECT_NE(camera->win_ai, nullptr);
 
     // The template was not loaded: it is the first particle.
     win_entity* sparks = entity_io_find_entity(entity_io_global_win_entity_list, "sparks");
     ASSERT_NE(sparks, nullptr);
-    EXPECT_EQ(sparks->win_sub_entity_list_size, 12);
-    EXPECT_STREQ(sparks->win_sub_entity_list->win_entity_name, "spark");
+    EXPECT_EQ(sparks->child_entity_list_size, 12);
+    EXPECT_STREQ(sparks->child_entity_list->win_entity_name, "spark");
     EXPECT_TRUE(errors().empty()) << errors().front();
 }
 
@@ -418,10 +416,10 @@ TEST_F(EntityIo, CyclesOfSubEntitiesAndTemplatesAreRefused)
     write_bare("c");
     win_entity* a = load("a");
     ASSERT_NE(a, nullptr);
-    ASSERT_EQ(a->win_sub_entity_list_size, 1);
-    win_entity* b = a->win_sub_entity_list;
-    ASSERT_EQ(b->win_sub_entity_list_size, 1);
-    EXPECT_STREQ(b->win_sub_entity_list->win_entity_name, "c");
+    ASSERT_EQ(a->child_entity_list_size, 1);
+    win_entity* b = a->child_entity_list;
+    ASSERT_EQ(b->child_entity_list_size, 1);
+    EXPECT_STREQ(b->child_entity_list->win_entity_name, "c");
     EXPECT_TRUE(has(log->errors(), "Refusing to load entity 'a' inside its own load"));
     EXPECT_TRUE(has(log->errors(), "Could not load sub entity 'a'"));
     EXPECT_EQ(entity_unload(a, 1), 1);
@@ -435,7 +433,7 @@ TEST_F(EntityIo, CyclesOfSubEntitiesAndTemplatesAreRefused)
     log->clear();
     win_entity* fountain = load("fountain");
     ASSERT_NE(fountain, nullptr);
-    EXPECT_EQ(fountain->win_sub_entity_list_size, 0);
+    EXPECT_EQ(fountain->child_entity_list_size, 0);
     EXPECT_TRUE(has(log->errors(), "Could not load particle_template 'fountain'"));
     EXPECT_EQ(entity_unload(fountain, 1), 1);
 }
@@ -460,7 +458,7 @@ TEST_F(EntityIo, AnEmitterMakesNoMoreParticlesThanALevelHolds)
         log->clear();
         win_entity* sparks = load("sparks");
         ASSERT_NE(sparks, nullptr) << c.count;
-        EXPECT_EQ(sparks->win_sub_entity_list_size, c.particles) << c.count;
+        EXPECT_EQ(sparks->child_entity_list_size, c.particles) << c.count;
         if (c.particles == 0)
             EXPECT_EQ(log->errors(), std::vector<std::string>{
                                          "Emitter 'sparks' asks for " + std::to_string(c.count) +
@@ -486,7 +484,7 @@ TEST_F(EntityIo, ATerminationRequestStopsTheLoading)
     win32_reset();
     win_entity* a = load("a");
     ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a->win_sub_entity_list_size, 1);
+    EXPECT_EQ(a->child_entity_list_size, 1);
     EXPECT_EQ(entity_unload(a, 1), 1);
 }
 
@@ -621,7 +619,7 @@ TEST_F(EntityIo, ThePlayersSubEntitiesAreParked)
     win_entity* hero = load_into_ring("hero");
     ASSERT_NE(hero, nullptr);
     game_globals.player_character = hero;
-    win_entity* sword = hero->win_sub_entity_list;
+    win_entity* sword = hero->child_entity_list;
     game_globals.current_weapon = sword;
     EXPECT_EQ(unlink_and_unload(hero, 0), 1);
     EXPECT_EQ(game_globals.player_character, nullptr);
@@ -675,21 +673,19 @@ TEST_F(EntityIo, AnEntityStillInARingIsNotUnloaded)
 }
 
 // Sub-entities are searched depth first and unlinked by identity from the
-// ring that holds them.
+// ring that holds them, through the ring operations the script engine uses.
 TEST_F(EntityIo, UnlinkFindsTheEntityInAnyRing)
 {
     write_hero();
     win_entity* hero = load_into_ring("hero");
     ASSERT_NE(hero, nullptr);
-    win_entity* torch = entity_io_find_entity(entity_io_global_win_entity_list, "torch");
+    EXPECT_EQ(entity_io_ring_head(), hero);
+    win_entity* torch = entity_io_find_in_ring("torch");
     ASSERT_NE(torch, nullptr);
-    EXPECT_EQ(entity_unlink(&entity_io_global_win_entity_list,
-                            &entity_io_global_win_entity_list_size, torch),
-              1);
-    EXPECT_EQ(hero->win_sub_entity_list_size, 1);
-    EXPECT_EQ(entity_unlink(&entity_io_global_win_entity_list,
-                            &entity_io_global_win_entity_list_size, torch),
-              0);
+    EXPECT_EQ(entity_io_remove_from_ring(torch), 1);
+    EXPECT_EQ(hero->child_entity_list_size, 1);
+    EXPECT_EQ(entity_io_find_in_ring("torch"), nullptr);
+    EXPECT_EQ(entity_io_remove_from_ring(torch), 0);
     EXPECT_EQ(entity_unload(torch, 1), 1);
 }
 
@@ -706,14 +702,13 @@ TEST_F(EntityIo, FindAndUnlinkTakesTheFirstOfTheNameOutOfItsRing)
     };
     add(&ring, &ring_size, "gate");
     win_entity* shelf = add(&ring, &ring_size, "shelf");
-    win_entity* nested = add(&shelf->win_sub_entity_list, &shelf->win_sub_entity_list_size,
-                             "torch");
-    add(&shelf->win_sub_entity_list, &shelf->win_sub_entity_list_size, "book");
+    win_entity* nested = add(&shelf->child_entity_list, &shelf->child_entity_list_size, "torch");
+    add(&shelf->child_entity_list, &shelf->child_entity_list_size, "book");
     win_entity* top = add(&ring, &ring_size, "torch");
 
     // Depth first: the shelf's torch comes before the ring's own.
     EXPECT_EQ(entity_find_and_unlink(&ring, &ring_size, "torch"), nested);
-    EXPECT_EQ(shelf->win_sub_entity_list_size, 1);
+    EXPECT_EQ(shelf->child_entity_list_size, 1);
     EXPECT_EQ(ring_size, 3);
     EXPECT_EQ(nested->next, nested);  // in no ring
     EXPECT_EQ(entity_find_and_unlink(&ring, &ring_size, "torch"), top);
@@ -771,8 +766,8 @@ TEST_F(EntityIo, MemoryOfAnEntityUnloadedInAWalkOutlivesTheWalk)
         win_entity* hero = load_into_ring("hero");
         ASSERT_NE(hero, nullptr);
         game_globals.player_character = hero;
-        win_entity* victim = situation == CHILD_WALK ? hero->win_sub_entity_list : hero;
-        game_globals.current_weapon = hero->win_sub_entity_list;
+        win_entity* victim = situation == CHILD_WALK ? hero->child_entity_list : hero;
+        game_globals.current_weapon = hero->child_entity_list;
 
         entity_io_begin_walk();  // the update
         if (situation == SCRIPT_SLICE)
@@ -789,7 +784,7 @@ TEST_F(EntityIo, MemoryOfAnEntityUnloadedInAWalkOutlivesTheWalk)
         EXPECT_EQ(entity_io_walk_depth(), 0);
         if (situation == CHILD_WALK) {
             EXPECT_EQ(game_globals.player_character, hero);
-            EXPECT_EQ(hero->win_sub_entity_list_size, 1);
+            EXPECT_EQ(hero->child_entity_list_size, 1);
         } else {
             EXPECT_EQ(game_globals.player_character, nullptr);
             EXPECT_EQ(model_io_global_mow_model_list_size, 0);  // released at the end

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "ai_io.h"
 #include "anim.h"
 #include "demo_entity.h"
+#include "entity_io.h"
 #include "entity_weapon.h"
 #include "gameglobals.h"
 #include "heap.h"
@@ -108,7 +110,7 @@ TEST_F(EntityOps, PlacingRemovesTheRotationAndOrientingKeepsThePosition)
     hero->win_ast->current_anim_index = 1;
     hero->win_entity_flag &= ~ENTITY_FLAG_BRAIN;
     hero->velocity = {1.0f, 1.0f, 1.0f};
-    hero->root_xform.tx = 5.0f;
+    hero->last_win_xform.tx = 5.0f;
     entity_orient(hero, 0.3f, 0.2f, 0.1f);
 
     ASSERT_EQ(entity_place(hero, 1.0f, 2.0f, 3.0f), 1);
@@ -118,8 +120,8 @@ TEST_F(EntityOps, PlacingRemovesTheRotationAndOrientingKeepsThePosition)
     EXPECT_EQ(position(hero).z, 3.0f);
     EXPECT_EQ(hero->world_matrix.m[3][1], 2.0f);
     EXPECT_EQ(hero->velocity.x, 0.0f);
-    EXPECT_EQ(hero->root_xform.tx, 0.0f);
-    EXPECT_EQ(hero->u.win_character->location.x, 1.0f);
+    EXPECT_EQ(hero->last_win_xform.tx, 0.0f);
+    EXPECT_EQ(hero->u.win_character->world_sphere_center.x, 1.0f);
     EXPECT_EQ(hero->win_ast->current_anim_index, 0) << "placed in state 0";
     EXPECT_EQ(log.notices()[1], "Setting entity hero location to 1.000000, 2.000000, 3.000000.");
 
@@ -133,12 +135,12 @@ TEST_F(EntityOps, PlacingRemovesTheRotationAndOrientingKeepsThePosition)
 TEST_F(EntityOps, PlacingACameraLeavesItsExploreCameraEvenWithoutTargets)
 {
     win_entity* camera = demo_entity_make_camera();
-    camera->u.win_camera->camera_target_list->explore_cam_idx = 2;
+    camera->u.win_camera->win_camera_target_list->explore_cam_idx = 2;
     EXPECT_EQ(entity_place(camera, 0.0f, 0.0f, 0.0f), 1);
-    EXPECT_EQ(camera->u.win_camera->camera_target_list->explore_cam_idx, -1);
-    free_win_camera_target_list(camera->u.win_camera->camera_target_list);
-    camera->u.win_camera->camera_target_list = nullptr;
-    camera->u.win_camera->camera_target_list_size = 0;
+    EXPECT_EQ(camera->u.win_camera->win_camera_target_list->explore_cam_idx, -1);
+    free_win_camera_target_list(camera->u.win_camera->win_camera_target_list);
+    camera->u.win_camera->win_camera_target_list = nullptr;
+    camera->u.win_camera->win_camera_target_list_size = 0;
     EXPECT_EQ(entity_place(camera, 4.0f, 0.0f, 0.0f), 1);
     EXPECT_EQ(position(camera).x, 4.0f);
     free_win_entity(camera);
@@ -261,8 +263,7 @@ TEST_F(EntityOps, ThePlayerTakesTheParkedWeaponsAndItems)
         win_entity* hero = make_entity("hero");
         if (c.has_own) {
             win_entity* shield = make_entity("shield");
-            add_to_win_entity_list(&hero->win_sub_entity_list, &hero->win_sub_entity_list_size,
-                                   shield);
+            add_to_win_entity_list(&hero->child_entity_list, &hero->child_entity_list_size, shield);
         }
         for (const char* name : {"sword", "key"})
             add_to_win_entity_list(&game_globals.parked_child_list,
@@ -273,11 +274,11 @@ TEST_F(EntityOps, ThePlayerTakesTheParkedWeaponsAndItems)
         EXPECT_EQ(entity_set_player_character(hero), 1) << "also without a tail to hook";
         EXPECT_EQ(game_globals.player_character, hero);
         std::string order;
-        win_entity* member = hero->win_sub_entity_list;
-        for (int32_t i = 0; i < hero->win_sub_entity_list_size; ++i, member = member->next)
+        win_entity* member = hero->child_entity_list;
+        for (int32_t i = 0; i < hero->child_entity_list_size; ++i, member = member->next)
             order += (i ? " " : "") + std::string(member->win_entity_name);
         EXPECT_EQ(order, c.order);
-        EXPECT_EQ(member, hero->win_sub_entity_list) << "the ring closes";
+        EXPECT_EQ(member, hero->child_entity_list) << "the ring closes";
         EXPECT_EQ(game_globals.parked_child_list, nullptr);
         EXPECT_EQ(game_globals.parked_child_list_size, 0);
         EXPECT_EQ(hero->acceleration.y, -5.0f);
@@ -337,7 +338,7 @@ TEST_F(EntityOps, CameraTargets)
     win_entity* hero = make_posed("hero", 3);
     entity_place(hero, 7.0f, 8.0f, 9.0f);
     win_entity* lamp = demo_entity_make_lamp();
-    win_camera_target* target = camera->u.win_camera->camera_target_list;
+    win_camera_target* target = camera->u.win_camera->win_camera_target_list;
     struct {
         win_entity* camera;
         win_entity* target;
@@ -425,7 +426,7 @@ TEST_F(EntityOps, AttachingChecksTheJointAndKeepsTheTreeATree)
     win_entity* helmet = make_entity("helmet");
     win_entity* other = make_entity("other");
     win_entity* held = make_entity("held");
-    add_to_win_entity_list(&other->win_sub_entity_list, &other->win_sub_entity_list_size, held);
+    add_to_win_entity_list(&other->child_entity_list, &other->child_entity_list_size, held);
     put_on_ring(hero);
     put_on_ring(sword);
     put_on_ring(other);
@@ -456,7 +457,7 @@ TEST_F(EntityOps, AttachingChecksTheJointAndKeepsTheTreeATree)
     win_math_set_translate_matrix43_inline(&offset, 0.0f, 1.0f, 0.0f);
     ASSERT_EQ(entity_attach_to_joint(hero, sword, 2, &offset), 1);
     EXPECT_EQ(entity_io_global_win_entity_list_size, 2) << "no longer top-level";
-    EXPECT_EQ(hero->win_sub_entity_list, sword);
+    EXPECT_EQ(hero->child_entity_list, sword);
     EXPECT_EQ(sword->parent_joint_idx, 2);
     EXPECT_EQ(sword->velocity.x, 0.0f);
     EXPECT_EQ(sword->local_matrix.m[3][1], 1.0f);
@@ -473,7 +474,7 @@ TEST_F(EntityOps, AttachingChecksTheJointAndKeepsTheTreeATree)
     EXPECT_EQ(sword->local_matrix.m[3][2], 2.0f) << "joint 2's world matrix";
     EXPECT_EQ(sword->parent_joint_idx, -1);
     EXPECT_EQ(sword->acceleration.y, -5.0f);
-    EXPECT_EQ(hero->win_sub_entity_list_size, 0);
+    EXPECT_EQ(hero->child_entity_list_size, 0);
     EXPECT_EQ(entity_io_global_win_entity_list_size, 3);
     log.clear();
     EXPECT_EQ(entity_detach_from_parent(hero, sword), 0) << "not a sub-entity any more";
@@ -515,7 +516,7 @@ TEST_F(EntityOps, StatesDrawHolsterFireAndReloadWeapons)
     hero->win_entity_flag &= ~ENTITY_FLAG_BRAIN;
     win_entity* bow = make_entity("bow");
     bow->win_entity_flag = ENTITY_FLAG_WEAPON | ENTITY_FLAG_PROJECTILE_1;
-    add_to_win_entity_list(&hero->win_sub_entity_list, &hero->win_sub_entity_list_size, bow);
+    add_to_win_entity_list(&hero->child_entity_list, &hero->child_entity_list_size, bow);
     hero->win_ast = make_table({{0, 0},
                                 {ANIM_TYPE_DRAWING_2, 0},
                                 {ANIM_TYPE_ATTACKING, ANIM_REACTION_PROJECTILE_1},
@@ -525,7 +526,7 @@ TEST_F(EntityOps, StatesDrawHolsterFireAndReloadWeapons)
     game_globals.player_character = hero;
     game_globals.current_weapon = bow;
     win_weapon_data& data = bow->u.win_character->weapon_data;
-    data.shots_since_reload = 0;
+    data.shots_fired = 0;
     struct {
         int32_t state;
         win_entity* in_hand;
@@ -535,7 +536,7 @@ TEST_F(EntityOps, StatesDrawHolsterFireAndReloadWeapons)
     for (const auto& s : steps) {
         EXPECT_EQ(entity_play_anim(hero, s.state), 1);
         EXPECT_EQ(hero->u.win_character->current_weapon, s.in_hand) << s.state;
-        EXPECT_EQ(data.shots_since_reload, s.shots) << s.state;
+        EXPECT_EQ(data.shots_fired, s.shots) << s.state;
     }
     EXPECT_EQ(game_globals.current_weapon, nullptr);
     EXPECT_TRUE(log.contains("hero playing animstate 4"));
@@ -555,7 +556,7 @@ TEST_F(EntityOps, AWeaponChosenInPlaceOfTheOneInHandStaysChosenWhileThatIsPutAwa
     win_entity* bow = make_entity("bow");
     bow->win_entity_flag = ENTITY_FLAG_WEAPON | ENTITY_FLAG_PROJECTILE_1;
     for (win_entity* weapon : {sword, bow})
-        add_to_win_entity_list(&hero->win_sub_entity_list, &hero->win_sub_entity_list_size, weapon);
+        add_to_win_entity_list(&hero->child_entity_list, &hero->child_entity_list_size, weapon);
     hero->win_ast = make_table({{0, 0}, {ANIM_TYPE_HOLSTERING_2, 0}, {ANIM_TYPE_DRAWING_2, 0}});
     game_globals.player_character = hero;
     ASSERT_EQ(entity_set_current_weapon(hero, sword), 1);
@@ -585,7 +586,7 @@ TEST_F(EntityOps, TurningToFaceWaitsForTheTurnGoal)
     const win_ai* ai = hero->u.win_character->win_ai;
     EXPECT_EQ(entity_turn_to_face_entity(hero, goblin), 0);
     ASSERT_NE(ai->current_goal, nullptr);
-    EXPECT_EQ(ai->current_goal->goal_type, AI_GOAL_TURN_TO_TARGET);
+    EXPECT_EQ(ai->current_goal->ai_goal_type, AI_GOAL_TURN_TO_TARGET);
     EXPECT_EQ(ai->current_goal->target_entity, goblin);
     EXPECT_EQ(entity_turn_to_face_entity(hero, goblin), 0);
     EXPECT_EQ(ai->win_goal_entry_list_size, 1) << "queued once";

@@ -16,6 +16,7 @@
 #include "demo_model.h"
 #include "entity.h"
 #include "entity_fixture.h"
+#include "entity_io.h"
 #include "entity_weapon.h"
 #include "gameglobals.h"
 #include "platform/d3d_record.h"
@@ -312,7 +313,7 @@ TEST_F(Update, WithEveryParticleAliveTheFirstYoungerThanTheHeadIsReused)
     for (const auto& c : cases) {
         for (int i = 0; i < 3; ++i)
             p[i]->life_span = c.lives[i];
-        ASSERT_EQ(entity_emit_particle(sparks->win_sub_entity_list, sparks, nullptr), 1);
+        ASSERT_EQ(entity_emit_particle(sparks->child_entity_list, sparks, nullptr), 1);
         EXPECT_EQ(p[c.reused]->life_span, 1.0f) << c.reused;
     }
 }
@@ -323,13 +324,13 @@ TEST_F(Update, ParticleSpreadsDrawInTheirOrder)
     win_emitter* emitter = sparks->u.win_emitter;
     emitter->angle_spread = 30.0f;
     emitter->particle_speed_variance = 10;
-    emitter->particle_life_variance = 0.5f;
+    emitter->particle_life_span_variance = 0.5f;
     rand_util_srand(7);
     int draws[5];
     for (int& d : draws)
         d = rand_util_rand();
     rand_util_srand(7);
-    ASSERT_EQ(entity_emit_particle(sparks->win_sub_entity_list, sparks, nullptr), 1);
+    ASSERT_EQ(entity_emit_particle(sparks->child_entity_list, sparks, nullptr), 1);
 
     const float deg = 0.017453292f;
     win_matrix43 rotation;
@@ -339,7 +340,7 @@ TEST_F(Update, ParticleSpreadsDrawInTheirOrder)
     win_norm forward = {0.0f, 0.0f, -1.0f}, direction;
     win_math_multiply_norm_by_matrix43(&direction, &forward, &rotation);
     const float speed = 2.0f * (50.0f + (float)(draws[3] % 10) - 5.0f);
-    const win_entity* particle = sparks->win_sub_entity_list;
+    const win_entity* particle = sparks->child_entity_list;
     expect_near(particle->velocity, {direction.x * speed, direction.y * speed, direction.z * speed},
                 "velocity");
     EXPECT_NEAR(particle->life_span, 1.0f + (float)(draws[4] % 500) / 1000.0f - 0.25f, 1e-5f);
@@ -355,7 +356,7 @@ TEST_F(Update, ASpreadBelowOneStillDrawsAndAddsNothing)
     for (int& d : draws)
         d = rand_util_rand();
     rand_util_srand(3);
-    ASSERT_EQ(entity_emit_particle(sparks->win_sub_entity_list, sparks, nullptr), 1);
+    ASSERT_EQ(entity_emit_particle(sparks->child_entity_list, sparks, nullptr), 1);
     // Every angle is -0.25 degrees; the fourth draw is the speed's.
     win_matrix43 rotation;
     const float a = -0.25f * 0.017453292f;
@@ -363,16 +364,16 @@ TEST_F(Update, ASpreadBelowOneStillDrawsAndAddsNothing)
     win_norm forward = {0.0f, 0.0f, -1.0f}, direction;
     win_math_multiply_norm_by_matrix43(&direction, &forward, &rotation);
     const float speed = 2.0f * (50.0f + (float)(draws[3] % 10) - 5.0f);
-    EXPECT_NEAR(sparks->win_sub_entity_list->velocity.z, direction.z * speed, EPS);
+    EXPECT_NEAR(sparks->child_entity_list->velocity.z, direction.z * speed, EPS);
 }
 
 TEST_F(Update, AProjectileRemembersWhoFiredIt)
 {
     win_entity* hero = ring.add(fixture_character("hero", false, false));
     win_entity* gun = fixture_attach(hero, fixture_emitter("gun", 1, 0.0f), -1);
-    win_entity* bullet = gun->win_sub_entity_list;
+    win_entity* bullet = gun->child_entity_list;
     bullet->win_entity_flag |= ENTITY_FLAG_PROJECTILE;
-    ASSERT_EQ(entity_emit_particle(gun->win_sub_entity_list, gun, hero), 1);
+    ASSERT_EQ(entity_emit_particle(gun->child_entity_list, gun, hero), 1);
     EXPECT_EQ(bullet->u.win_character->current_weapon, hero);
     bullet->u.win_character->current_weapon = nullptr;
 }
@@ -412,14 +413,14 @@ TEST_F(Update, ShotsStartedByTheAttackInputCountTowardTheReload)
     ASSERT_EQ(entity_set_current_weapon(hero, bow), 1);
 
     const struct {
-        int32_t shots, ammo;
+        int32_t shots, ammo_count;
     } after[] = {{1, 8}, {2, 7}, {0, 7}, {1, 6}};
     for (const auto& frame : after) {
         table->current_anim_index = AIM;  // the shot or the reload is over
         table->anim_input_flags = ACTION_C_BUTTON;
         run(1, 10.0f);
-        EXPECT_EQ(pouch.shots_since_reload, frame.shots);
-        EXPECT_EQ(pouch.ammo, frame.ammo);
+        EXPECT_EQ(pouch.shots_fired, frame.shots);
+        EXPECT_EQ(pouch.ammo_count, frame.ammo_count);
     }
     entity_weapon_release_hud_textures();
     game_globals.player_character = nullptr;
@@ -457,10 +458,10 @@ TEST_F(Update, TheDemoLevelRunsForFifteenFrames)
     // The loader's animations for the hero's table, here those of the relay.
     free_win_ast(hero->win_ast);
     hero->win_ast = demo_ast_make_relay("hero", demo_anim_make_wave("wave"));
-    ASSERT_EQ(start_next_anim_state(hero, hero->win_ast, &hero->root_xform, &hero->rot_velocity,
+    ASSERT_EQ(start_next_anim_state(hero, hero->win_ast, &hero->last_win_xform, &hero->rot_velocity,
                                     &hero->velocity, DEMO_RELAY_LONG, 1, 1),
               1);
-    win_entity* sword = hero->win_sub_entity_list;
+    win_entity* sword = hero->child_entity_list;
     for (int i = 0; i < 3; ++i)
         fixture_attach(sparks, fixture_character("spark", false, false), -2)->life_span = 0.0f;
     game_globals.current_environment = courtyard;
@@ -551,7 +552,7 @@ TEST_F(Update, ASubEntityUnloadingASiblingEndsItsParentsWalkForTheFrame)
     win_entity* second = fixture_attach(parent, fixture_character("second", false, false, 0, 2));
     win_entity* third = fixture_attach(parent, fixture_character("third", false, false, 0, 3));
     (void)first;
-    Unloader unloader{&parent->win_sub_entity_list, &parent->win_sub_entity_list_size, second};
+    Unloader unloader{&parent->child_entity_list, &parent->child_entity_list_size, second};
     Unloader::active = &unloader;
     first->u.win_character->mow_track_augment_array[0].mow_augment_callback = Unloader::hook;
     run(1, 100.0f);

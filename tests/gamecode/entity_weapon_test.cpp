@@ -9,6 +9,7 @@
 #include "anim.h"
 #include "d3dtextr_dx7.h"
 #include "d3dxframe.h"
+#include "entity_io.h"
 #include "gameglobals.h"
 #include "heap.h"
 #include "image_writers.h"
@@ -30,7 +31,7 @@ win_entity* make_character(const char* name, uint32_t flags = ENTITY_FLAG_VISIBL
 
 win_entity* adopt(win_entity* parent, win_entity* child)
 {
-    add_to_win_entity_list(&parent->win_sub_entity_list, &parent->win_sub_entity_list_size, child);
+    add_to_win_entity_list(&parent->child_entity_list, &parent->child_entity_list_size, child);
     return child;
 }
 
@@ -172,8 +173,8 @@ TEST_F(Inventory, HitpointsOfCharactersAndAmmunitionOfWeapons)
 {
     payload(hero)->hitpoints = 80.0f;
     payload(hero)->max_hitpoints = 100.0f;
-    payload(bow)->weapon_data.ammo = 98;
-    payload(bow)->weapon_data.max_ammo = 99;
+    payload(bow)->weapon_data.ammo_count = 98;
+    payload(bow)->weapon_data.max_ammo_count = 99;
     struct {
         int (*operation)(win_entity*, float);
         win_entity* entity;
@@ -217,7 +218,7 @@ TEST_F(Inventory, ACharacterBeatenStopsAndStartsItsEndScript)
     EXPECT_EQ(hero->velocity.x, 1.0f) << "still standing";
     EXPECT_EQ(entity_add_hitpoints(hero, -6.0f), 1);
     EXPECT_EQ(hero->velocity.x, 1.0f) << "no end script, nothing to start";
-    payload(hero)->win_ai->ai_script_name = STRDUP("hero_dies");
+    payload(hero)->win_ai->end_script = STRDUP("hero_dies");
     EXPECT_EQ(entity_add_hitpoints(hero, -1.0f), 1);
     EXPECT_EQ(hero->velocity.x, 0.0f);
     EXPECT_EQ(hero->velocity.z, 0.0f);
@@ -227,16 +228,16 @@ TEST_F(Inventory, ACharacterBeatenStopsAndStartsItsEndScript)
 TEST_F(Inventory, FiringCountsShotsAndAmmunitionOfProjectileWeaponsOnly)
 {
     win_weapon_data& data = payload(bow)->weapon_data;
-    data.ammo = 1;
-    data.shots_since_reload = 0;
+    data.ammo_count = 1;
+    data.shots_fired = 0;
     EXPECT_EQ(entity_fire_current_weapon(hero), 0) << "nothing in hand";
     entity_set_current_weapon(hero, sword);
     EXPECT_EQ(entity_fire_current_weapon(hero), 0) << "a sword shoots nothing";
     entity_set_current_weapon(hero, bow);
     EXPECT_EQ(entity_fire_current_weapon(hero), 1);
     EXPECT_EQ(entity_fire_current_weapon(hero), 1) << "an empty weapon still fires";
-    EXPECT_EQ(data.shots_since_reload, 2);
-    EXPECT_EQ(data.ammo, 0);
+    EXPECT_EQ(data.shots_fired, 2);
+    EXPECT_EQ(data.ammo_count, 0);
 }
 
 TEST_F(Inventory, WeaponsByAttackKindAndTheHitEffectEmitter)
@@ -314,10 +315,10 @@ TEST_F(Inventory, HolsteringWaitsForTheHolsterStateOfTheWeaponsKind)
     hero->win_entity_flag &= ~ENTITY_FLAG_BRAIN;  // states switch at once
     hero->win_ast = holster_table(0);
     entity_set_current_weapon(hero, sword);
-    payload(sword)->weapon_data.shots_since_reload = 3;
+    payload(sword)->weapon_data.shots_fired = 3;
     EXPECT_EQ(entity_holster_current_weapon(hero), 0);
     EXPECT_EQ(hero->win_ast->current_anim_index, 1);
-    EXPECT_EQ(payload(sword)->weapon_data.shots_since_reload, 0);
+    EXPECT_EQ(payload(sword)->weapon_data.shots_fired, 0);
     EXPECT_EQ(entity_holster_current_weapon(hero), 0) << "while the holster state plays";
     hero->win_ast->current_anim_index = 0;
     entity_set_current_weapon(hero, nullptr);  // what the holster state does at its end

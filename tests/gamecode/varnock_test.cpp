@@ -319,12 +319,12 @@ TEST_F(Hud, TheWeaponsAmmunitionShowsInTwoDigits)
 {
     game_globals.player_character = ring.add(fixture_character("hero", false, false));
     win_entity* gun = ring.add(fixture_character("gun", false, false));
-    gun->u.win_character->weapon_data.ammo = 12;
+    gun->u.win_character->weapon_data.ammo_count = 12;
     game_globals.current_weapon = gun;
     const int before = d3d_recorded_draw_count();
     draw_hud();
     const int with_counter = d3d_recorded_draw_count() - before;
-    gun->u.win_character->weapon_data.ammo = 100;
+    gun->u.win_character->weapon_data.ammo_count = 100;
     draw_hud();
     EXPECT_EQ(d3d_recorded_draw_count() - before - with_counter, with_counter - 2)
         << "no digits beyond 99";

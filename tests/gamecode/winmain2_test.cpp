@@ -625,9 +625,9 @@ TEST_F(Cleanup, ListsStillHeldAreWarnedAboutBeforeTheBox)
 {
     dlink node = {};
     node.prev_ptr = node.next_ptr = &node;
-    entity_io_global_win_entity_list = (win_entity*)&node;
+    service_double_host.ring = (win_entity*)&node;
     winmain_cleanup(window);
-    entity_io_global_win_entity_list = nullptr;
+    service_double_host.ring = nullptr;
     EXPECT_EQ(log->warnings(), std::vector<std::string>{
                                    "entity_io_global_win_entity_list is not NULL with 1 members"});
     ASSERT_EQ(win32_message_box_count(), 1);

@@ -13,8 +13,8 @@
 #include "gametime.h"
 #include "platform/win32.h"
 #include "platform/win32_test.h"
-#include "runtime_services.h"
 #include "script.h"
+#include "script_imports.h"
 #include "script_support.h"
 #include "service_doubles.h"
 #include "test_support.h"
@@ -133,7 +133,7 @@ TEST_F(Commands, EachCommandCallsItsOperationWithItsOperandsInOrder)
         {"set_environment 2", {"entity_set_environment(villain)"}},
         {"animate 0", {"entity_play_anim2(villain, 7)"}},
         {"animate_loop 1", {"entity_start_next_anim_state(hero, 3, 0, 1)"}, 1},
-        {"unload_entity 2", {"entity_unlink(villain)", "entity_unload(villain, 0)"}},
+        {"unload_entity 2", {"entity_io_remove_from_ring(villain)", "entity_unload(villain, 0)"}},
         {"set_speed 1, 4, 5, 6", {"entity_set_velocity(hero, 4, 5, 6)"}},
         {"set_rotation 1, 0.5, -0.5, 0.25", {"entity_set_rot_velocity(hero, 0.5, -0.5, 0.25)"}},
         {"animate_stop 2", {"entity_play_anim2(villain, 0)"}},
@@ -174,7 +174,7 @@ TEST_F(Commands, EachCommandCallsItsOperationWithItsOperandsInOrder)
         {"fade_in_screen 1.25", {"varnock_overlay_fade_in(1.25)"}},
         {"add_rotation 2, 90, 180, 45", {"entity_add_rotation(villain, 90, 180, 45)"}},
         {"add_translation 2, 1, 2, 3", {"entity_add_translation(villain, 1, 2, 3)"}},
-        {"load_entity 0", {"entity_io_find_entity(guard)"}, 1},  // found in the ring: see below
+        {"load_entity 0", {"entity_io_find_in_ring(guard)"}, 1},  // found in the ring: see below
         {"holster_weapon 1", {"entity_holster_current_weapon(hero)"}},
         {"enable_attack 0", {"varnock_set_attack_enabled(0)"}},
         {"set_fog 1, 0.5, 0.25, 0.125, 100, 900",
@@ -197,8 +197,8 @@ TEST_F(Commands, EachCommandCallsItsOperationWithItsOperandsInOrder)
         SCOPED_TRACE(row.command);
         reset();
         // load_entity finds the guard in the ring.
-        entity_io_global_win_entity_list = service_double_entity("guard");
-        entity_io_global_win_entity_list_size = 1;
+        service_double_host.ring = service_double_entity("guard");
+        service_double_host.ring_size = 1;
         Outcome outcome = run(row.command, {0, 0});
         EXPECT_EQ(outcome.calls, row.calls);
         EXPECT_EQ(outcome.result, row.result);
@@ -506,17 +506,17 @@ TEST_F(Commands, UnloadEntityUnloadsTheEntityItResolved)
     // Two particles copied from one template: the script holds the second.
     win_entity* first = service_double_entity("spark");
     win_entity* second = service_double_entity("spark");
-    dlink_add((dlink**)&entity_io_global_win_entity_list, (dlink*)first);
-    dlink_add((dlink**)&entity_io_global_win_entity_list, (dlink*)second);
-    entity_io_global_win_entity_list_size = 2;
+    dlink_add((dlink**)&service_double_host.ring, (dlink*)first);
+    dlink_add((dlink**)&service_double_host.ring, (dlink*)second);
+    service_double_host.ring_size = 2;
     running_script* script = nullptr;
     ASSERT_EQ(script_initiate_script("sparks", &script), 0.0f);
     script->parsed_entity_list->entity = second;
     game_time = 1.0f;
     script_update_script();
-    EXPECT_EQ(entity_io_global_win_entity_list, first);
+    EXPECT_EQ(service_double_host.ring, first);
     EXPECT_EQ(dlink_count((dlink*)first), 1);
-    EXPECT_EQ(entity_io_global_win_entity_list_size, 1);
+    EXPECT_EQ(service_double_host.ring_size, 1);
     EXPECT_TRUE(service_called("entity_unload(spark, 0)"));
     EXPECT_EQ(script->parsed_entity_list->entity, nullptr);
 }
@@ -538,9 +538,13 @@ TEST_F(Commands, LoadEntityResolvesItsRecord)
         int result;
         std::vector<std::string> calls;
     } const cases[] = {
-        {"in the ring", true, false, 1, {"entity_io_find_entity(guard)"}},
-        {"loaded", false, false, 1, {"entity_io_find_entity(guard)", load}},
-        {"not loaded", false, true, 0, {"entity_io_find_entity(guard)", load}},
+        {"in the ring", true, false, 1, {"entity_io_find_in_ring(guard)"}},
+        {"loaded",
+         false,
+         false,
+         1,
+         {"entity_io_find_in_ring(guard)", load, "entity_io_add_to_ring(guard)"}},
+        {"not loaded", false, true, 0, {"entity_io_find_in_ring(guard)", load}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -548,8 +552,8 @@ TEST_F(Commands, LoadEntityResolvesItsRecord)
         win_entity* found = nullptr;
         if (c.in_ring) {
             found = service_double_entity("guard");
-            entity_io_global_win_entity_list = found;
-            entity_io_global_win_entity_list_size = 1;
+            service_double_host.ring = found;
+            service_double_host.ring_size = 1;
         }
         if (c.missing)
             service_double_host.missing_entities = {"guard"};
@@ -563,8 +567,8 @@ TEST_F(Commands, LoadEntityResolvesItsRecord)
         else if (c.missing)
             EXPECT_EQ(guard, nullptr);
         else
-            EXPECT_EQ(dlink_pos((dlink*)entity_io_global_win_entity_list, (dlink*)guard),
-                      entity_io_global_win_entity_list_size - 1)
+            EXPECT_EQ(dlink_pos((dlink*)service_double_host.ring, (dlink*)guard),
+                      service_double_host.ring_size - 1)
                 << "appended to the ring";
         EXPECT_EQ(guard != nullptr, c.result == 1);
     }

@@ -10,8 +10,8 @@
 #include "file_io.h"
 #include "gameglobals.h"
 #include "gametime.h"
-#include "runtime_services.h"
 #include "script.h"
+#include "script_imports.h"
 #include "script_support.h"
 #include "service_doubles.h"
 #include "test_support.h"
@@ -529,8 +529,8 @@ TEST_F(Scripts, AStartResolvesItsEntitiesAndSounds)
     running_script* level = start("level");
     const parsed_entity* hero = level->parsed_entity_list->next;
     ASSERT_NE(hero->entity, nullptr);
-    EXPECT_EQ(entity_io_global_win_entity_list, hero->entity);
-    EXPECT_EQ(entity_io_global_win_entity_list_size, 1);
+    EXPECT_EQ(service_double_host.ring, hero->entity);
+    EXPECT_EQ(service_double_host.ring_size, 1);
     EXPECT_EQ(level->parsed_entity_list->entity, nullptr);
     EXPECT_EQ(hero->next->entity, nullptr);
     EXPECT_EQ(service_double_sound_name(level->parsed_sound_list->sound_container), "step.wav");
@@ -542,9 +542,10 @@ TEST_F(Scripts, AStartResolvesItsEntitiesAndSounds)
                               game_globals.anim_table_pathname + ", " + game_globals.ai_pathname +
                               ", " + game_globals.sound_pathname;
     EXPECT_EQ(service_calls, (std::vector<std::string>{
-                                 "entity_io_find_entity(hero)",
+                                 "entity_io_find_in_ring(hero)",
                                  "entity_io_load(hero, " + directories + ", -386, 0, 0)",
-                                 "entity_io_find_entity(elsewhere)",
+                                 "entity_io_add_to_ring(hero)",
+                                 "entity_io_find_in_ring(elsewhere)",
                                  "sound_add_forget_funct()",
                                  "sound_find(step.wav)",
                                  "sound_load(step.wav, 0, c:\\data\\win\\sound)",
@@ -581,7 +582,7 @@ wait 1
     ASSERT_NE(entities, nullptr);
     EXPECT_NE(entities->parsed_entity_list->entity, nullptr);
     EXPECT_EQ(entities->parsed_entity_list->prev->entity, nullptr) << "resolution stops";
-    EXPECT_TRUE(service_calls_of("entity_io_find_entity").size() == 2);
+    EXPECT_TRUE(service_calls_of("entity_io_find_in_ring").size() == 2);
     running_script* sounds = start("sounds");
     ASSERT_NE(sounds, nullptr);
     start("quiet");

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include <unistd.h>
@@ -100,6 +101,79 @@ TEST_F(FileIo, BinaryHeaderRefusals)
         file_open_search_verify_version_bin(dir.file("missing").c_str(), nullptr, 13, 155, &found),
         nullptr);
     EXPECT_EQ(found, 0);
+}
+
+namespace {
+
+// One kind of versioned record file for the loader helper: its record is
+// one word after the header; its reports say what they were given.
+std::vector<std::string> versioned_reports;
+const versioned_record_file word_file = {
+    13,
+    155,
+    [](FILE* file) -> void* {
+        int32_t word = 0;
+        if (!file_read(file, &word, 4))
+            return nullptr;
+        int32_t* record = (int32_t*)MALLOC(sizeof word);
+        *record = word;
+        return record;
+    },
+    [](const char* path, int32_t found) {
+        versioned_reports.push_back("header " + std::string(path) + " " + std::to_string(found));
+    },
+    [](const char* name) { versioned_reports.push_back("record " + std::string(name)); },
+};
+
+// The descriptors this process holds open.
+size_t open_file_count()
+{
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        count += entry.is_symlink() ? 1 : 0;
+    return count;
+}
+
+}  // namespace
+
+// The helper opens, checks, reads one record and closes; each failure gets
+// one report, the one its kind gives, and the file is not left open.
+TEST_F(FileIo, VersionedRecordFilesReadOneRecordOrReportWhy)
+{
+    struct Case {
+        const char* name;
+        std::string content;
+        int32_t word;  // the record read; 0: none
+        std::string report;
+        bool missing;
+    } cases[] = {
+        {"good", header(13, 155) + le32(42), 42, "", false},
+        {"version", header(13, 154) + le32(42), 0, "header PATH 154", false},
+        {"type", header(11, 155) + le32(42), 0, "header PATH 0", false},
+        {"record", header(13, 155) + "ab", 0, "record shown", false},
+        {"missing", "", 0, "", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.clear();
+        versioned_reports.clear();
+        std::string path = c.missing ? dir.file(c.name) : dir.write(c.name, c.content);
+        size_t open_files = open_file_count();
+        int32_t* record = (int32_t*)file_read_versioned_record(path.c_str(), "shown", &word_file);
+        EXPECT_EQ(open_file_count(), open_files) << "the file is closed whatever the outcome";
+        EXPECT_EQ(record ? *record : 0, c.word);
+        if (record)
+            FREE(record);
+        std::string report = c.report;
+        if (size_t at = report.find("PATH"); at != std::string::npos)
+            report.replace(at, 4, path);
+        EXPECT_EQ(versioned_reports,
+                  report.empty() ? std::vector<std::string>{} : std::vector<std::string>{report});
+        if (c.missing) {
+            EXPECT_EQ(log.errors(),
+                      std::vector<std::string>{"Could not find '" + path + "' for reading"});
+        }
+    }
 }
 
 TEST_F(FileIo, WholeFileLoad)

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 
 #include <unistd.h>
 
@@ -92,24 +94,46 @@ std::string TempDir::read(const std::string& relative) const
 
 namespace {
 
-// The resets registered by TEST_RESET, in registration order.
-std::vector<test_reset_funct>& test_resets()
+// The order in which test_reset_state runs the resets, bottom up as the
+// layers are built: the platform, the core services and the frame start
+// afresh first, then the doubles of the services above the subsystem under
+// test, then the subsystems from the models up. A reset that still calls
+// into a lower module (the script engine ending its scripts, the models and
+// sounds released) finds that module started afresh. A test program runs
+// those of the list it links.
+const char* const test_reset_order[] = {
+    "platform",        "core",   "frame",  "service_doubles", "script_doubles",
+    "runtime_doubles", "models", "script", "runtime",
+};
+
+// The resets registered by TEST_RESET, by name.
+std::map<std::string, test_reset_funct>& test_resets()
 {
-    static std::vector<test_reset_funct> resets;
+    static std::map<std::string, test_reset_funct> resets;
     return resets;
 }
 
 }  // namespace
 
-test_reset_registrar::test_reset_registrar(test_reset_funct reset)
+test_reset_registrar::test_reset_registrar(const char* name, test_reset_funct reset)
 {
-    test_resets().push_back(reset);
+    test_resets()[name] = reset;
 }
 
 void test_reset_state()
 {
-    for (test_reset_funct reset : test_resets())
-        reset();
+    std::set<std::string> run;
+    for (const char* name : test_reset_order) {
+        auto found = test_resets().find(name);
+        if (found != test_resets().end()) {
+            found->second();
+            run.insert(name);
+        }
+    }
+    for (const auto& registered : test_resets())
+        if (!run.count(registered.first))
+            ADD_FAILURE() << "TEST_RESET(" << registered.first
+                          << ") is not in test_reset_order (platform_support.cpp)";
 }
 
 HWND test_make_window(const char* class_name, WNDPROC procedure, int x, int y)

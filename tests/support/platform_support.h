@@ -57,14 +57,17 @@ HWND test_make_window(const char* class_name, WNDPROC procedure, int x = 0, int 
 // every machine.
 void test_use_gl_backend();
 
-// A module with module-wide state registers its reset in a file of its own
-// under tests/support/ (reset_<module>.cpp), so that test_reset_state runs it:
-//     TEST_RESET(token) { token_reset(); ... }
+// Every module with module-wide state has a reset, which the reset of its
+// subsystem calls (tests/support/reset_<subsystem>.cpp); the doubles of the
+// services register theirs beside them. test_reset_state runs them in the
+// order of one list, test_reset_order (platform_support.cpp), where each
+// name must stand:
+//     TEST_RESET(core) { token_reset(); ... }
 typedef void (*test_reset_funct)(void);
 struct test_reset_registrar {
-    explicit test_reset_registrar(test_reset_funct reset);
+    test_reset_registrar(const char* name, test_reset_funct reset);
 };
-#define TEST_RESET(name)                                                              \
-    static void test_reset_##name(void);                                              \
-    static const test_reset_registrar test_reset_registrar_##name(test_reset_##name); \
+#define TEST_RESET(name)                                                                     \
+    static void test_reset_##name(void);                                                     \
+    static const test_reset_registrar test_reset_registrar_##name(#name, test_reset_##name); \
     static void test_reset_##name(void)

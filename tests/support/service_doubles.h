@@ -1,5 +1,6 @@
 // Doubles of the services that the higher subsystems offer the lower ones
-// (script_services.h, models_services.h, runtime_services.h). A test program
+// (script_services.h, models_services.h, runtime_services.h, and the script
+// engine's imports, script_imports.h). A test program
 // of a lower subsystem links the doubles of every service above it instead
 // of the real modules, so it proves its subsystem needs nothing more, and its
 // tests observe the calls the subsystem makes upward.
@@ -71,6 +72,11 @@ struct runtime_double_host {
     // every bracket in order, "begin" or "end"; kept apart from the calls.
     int32_t walk_depth = 0;
     std::vector<std::string> walk_brackets;
+    // The ring of live entities: what entity_io_add_to_ring appends to (a
+    // test may fill it itself), entity_io_find_in_ring searches and
+    // entity_io_remove_from_ring takes from.
+    win_entity* ring = nullptr;
+    int32_t ring_size = 0;
     // Called with each call once it is recorded, so that a test can act as
     // the runtime would inside it (start a script and give it a slice).
     std::function<void(const std::string& call)> on_call;

@@ -168,20 +168,20 @@ void put_keywords(demo_text_sink* out, const win_ai* ai)
     demo_text_put_line(out, "%s %ld", ai_keywords[AI_KEYWORD_TARGET_JOINT], (long)ai->target_joint);
 
     // The section ends at the first word that is no keyword: the end script.
-    const char* end_script = ai->ai_script_name ? ai->ai_script_name : ai_no_end_script;
+    const char* end_script = ai->end_script ? ai->end_script : ai_no_end_script;
     bool keyword = false;
     for (const char* word : ai_keywords)
         keyword = keyword || strcasecmp(end_script, word) == 0;
-    if (ai->ai_script_name && (!demo_text_reads_as_token(end_script) || keyword ||
-                               strcasecmp(end_script, ai_no_end_script) == 0))
+    if (ai->end_script && (!demo_text_reads_as_token(end_script) || keyword ||
+                           strcasecmp(end_script, ai_no_end_script) == 0))
         demo_text_refuse(out, "an end script name that does not read back as itself");
     demo_text_put_value(out, end_script, "end script");
 }
 
 void put_default_goal(demo_text_sink* out, const win_goal_entry& goal)
 {
-    put_long(out, goal.goal_type, "default goal type");
-    switch (ai_default_goal_argument(goal.goal_type)) {
+    put_long(out, goal.ai_goal_type, "default goal type");
+    switch (ai_default_goal_argument(goal.ai_goal_type)) {
     case AI_GOAL_ARGUMENT_POINT:
         put_reals(out, &goal.goal_point.x, 3, "default goal point");
         break;
@@ -232,22 +232,22 @@ win_ai* demo_ai_make_guard(void)
     p.personality_long_1 = 3;
     p.personality_long_2 = 7;
     p.attack_interval = 2.5f;
-    p.attack_damage[0] = 12;
-    p.attack_damage[1] = 20;
-    p.attack_damage[2] = 35;
-    p.damage_reduction = 2;
-    p.special_damage_reduction[0] = 4;
-    p.special_damage_reduction[1] = 6;
+    p.damage_1 = 12;
+    p.damage_2 = 20;
+    p.damage_3 = 35;
+    p.armour = 2;
+    p.melee_armour = 4;
+    p.projectile_armour = 6;
     p.flying_speed = 12.5f;
     p.fast_flying_speed = 30.0f;
     p.mobility_type = 3;
-    ai->ai_script_name = STRDUP("guard_beaten");
+    ai->end_script = STRDUP("guard_beaten");
     ai->give_hit_script = STRDUP("guard_strikes");
     ai->receive_hit_script = STRDUP("guard_hurt");
     ai->target_joint = 1;
-    ai->default_goal.goal_type = AI_GOAL_GUARD_POINT;
+    ai->default_goal.ai_goal_type = AI_GOAL_GUARD_POINT;
     ai->default_goal.goal_point = {DEMO_AI_MAP_SIDE / 2, 0.0f, DEMO_AI_MAP_SIDE / 2};
-    bool ok = ai->ai_script_name && ai->give_hit_script && ai->receive_hit_script &&
+    bool ok = ai->end_script && ai->give_hit_script && ai->receive_hit_script &&
               add_sectors(&ai->attack_sector_list, &ai->attack_sector_list_size,
                           guard_attack_sectors, 2, true) &&
               add_sectors(&ai->hit_reaction_sector_list, &ai->hit_reaction_sector_list_size,

@@ -51,8 +51,8 @@ win_entity* demo_entity_finished(win_entity* entity, bool ok)
 
 bool demo_entity_adopt(win_entity* parent, win_entity* child)
 {
-    return child && add_to_win_entity_list(&parent->win_sub_entity_list,
-                                           &parent->win_sub_entity_list_size, child);
+    return child && add_to_win_entity_list(&parent->child_entity_list,
+                                           &parent->child_entity_list_size, child);
 }
 
 namespace {
@@ -179,13 +179,14 @@ bool make_explore_cam(win_environment* env)
     env->win_explore_cam_array_size = 1;
     win_explore_cam* cam = env->win_explore_cam_array;
     cam->win_explore_cam_name = STRDUP("gate_cam");
-    cam->cam_position = {0.0f, 60.0f, -150.0f};
-    cam->focus_point = {0.0f, 10.0f, -200.0f};
-    cam->cam_script_name = STRDUP("look_at_gate");
-    cam->cam_acceleration = 250.0f;  // braking_dist left to the runtime's default
-    cam->cam_speed = 600.0f;
-    cam->camzone_filename = STRDUP("gate_zone");
-    return cam->win_explore_cam_name && cam->cam_script_name && cam->camzone_filename;
+    cam->explore_cam_position = {0.0f, 60.0f, -150.0f};
+    cam->explore_cam_look_at = {0.0f, 10.0f, -200.0f};
+    cam->explore_cam_script = STRDUP("look_at_gate");
+    cam->explore_cam_acceleration =
+        250.0f;  // explore_cam_slow_distance left to the runtime's default
+    cam->explore_cam_speed = 600.0f;
+    cam->explore_cam_zone_filename = STRDUP("gate_zone");
+    return cam->win_explore_cam_name && cam->explore_cam_script && cam->explore_cam_zone_filename;
 }
 
 }  // namespace
@@ -199,11 +200,12 @@ win_entity* demo_entity_make_hero(void)
     hero->win_ast_filename = STRDUP("hero");
     hero->win_ast = hero_table();
     bool ok = hero->win_ast_filename && hero->win_ast &&
-              demo_entity_set_names(&hero->win_entity_filename_array,
-                                    &hero->win_entity_filename_array_size, {"torch"},
+              demo_entity_set_names(&hero->win_child_name_ptr_array,
+                                    &hero->win_child_name_ptr_array_size, {"torch"},
                                     malloc_win_filename_ptr_array) &&
-              demo_entity_set_names(&hero->win_state_name_array, &hero->win_state_name_array_size,
-                                    {"door_open", "alarm"}, malloc_win_state_name_ptr_array);
+              demo_entity_set_names(&hero->win_state_name_ptr_array,
+                                    &hero->win_state_name_ptr_array_size, {"door_open", "alarm"},
+                                    malloc_win_state_name_ptr_array);
     hero->win_state_array = (float*)MALLOC(2 * sizeof(float));
     if (hero->win_state_array) {
         hero->win_state_array_size = 2;
@@ -213,11 +215,11 @@ win_entity* demo_entity_make_hero(void)
     win_character* character = hero->u.win_character = malloc_win_character();
     if (character) {
         character->mow_model_filename = STRDUP("demo_figure");
-        character->win_ai_filename = STRDUP("hero");
+        character->ai_filename = STRDUP("hero");
         character->hitpoints = 80.0f;
         character->max_hitpoints = 100.0f;
         character->weapon_data = {4, 2, 0, 0.25f, 2.0f, 0.5f, 40, 12};
-        ok = ok && character->mow_model_filename && character->win_ai_filename;
+        ok = ok && character->mow_model_filename && character->ai_filename;
     }
     ok = ok && hero->win_state_array && character && demo_entity_adopt(hero, make_sword());
     return demo_entity_finished(hero, ok);
@@ -282,8 +284,8 @@ win_entity* demo_entity_make_camera(void)
     bool ok = true;
     for (win_camera_target* target : {hero, gate})
         ok = target &&
-             add_to_win_camera_target_list(&camera->camera_target_list,
-                                           &camera->camera_target_list_size, target) &&
+             add_to_win_camera_target_list(&camera->win_camera_target_list,
+                                           &camera->win_camera_target_list_size, target) &&
              ok;
     return demo_entity_finished(entity, ok);
 }
@@ -300,8 +302,8 @@ win_entity* demo_entity_new_emitter(const char* name, win_vect3 position,
         emitter->particle_speed = emission.speed;
         emitter->particle_speed_variance = emission.speed_variance;
         emitter->angle_spread = emission.spread;
-        emitter->particle_life = emission.life;
-        emitter->particle_life_variance = emission.life_variance;
+        emitter->particle_life_span = emission.life;
+        emitter->particle_life_span_variance = emission.life_variance;
     }
     return entity ? demo_entity_finished(entity, emitter && emitter->particle_template) : nullptr;
 }

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "ai_io.h"
 #include "demo_ai.h"
 #include "demo_anim.h"
 #include "demo_ast.h"
@@ -682,13 +683,13 @@ bool set_explore_cam(win_explore_cam* cam, const char* name, const char* zone, w
                      float speed, float braking)
 {
     cam->win_explore_cam_name = STRDUP(name);
-    cam->cam_position = position;
+    cam->explore_cam_position = position;
     // The runtime's defaults fly a camera across a much larger level.
-    cam->cam_acceleration = 20.0f;
-    cam->braking_dist = braking;
-    cam->cam_speed = speed;
-    cam->camzone_filename = STRDUP(zone);
-    return cam->win_explore_cam_name && cam->camzone_filename;
+    cam->explore_cam_acceleration = 20.0f;
+    cam->explore_cam_slow_distance = braking;
+    cam->explore_cam_speed = speed;
+    cam->explore_cam_zone_filename = STRDUP(zone);
+    return cam->win_explore_cam_name && cam->explore_cam_zone_filename;
 }
 
 // A trigger that fires only for a player facing within `tolerance` of the
@@ -738,7 +739,7 @@ win_entity* make_courtyard(void)
              set_explore_cam(&cams[2], "exit_cam", "exit_zone", {14.0f, 8.0f, -10.0f}, -2.0f,
                              CUT_BRAKING) &&
              ok;
-        cams[0].focus_point = {0.0f, 1.0f, DEMO_LEVEL_GATE_WALL[1]};
+        cams[0].explore_cam_look_at = {0.0f, 1.0f, DEMO_LEVEL_GATE_WALL[1]};
     }
     env->win_map_filename = STRDUP("courtyard");
     return demo_entity_finished(courtyard, ok && env->win_trigger_array &&
@@ -768,9 +769,9 @@ win_entity* make_character(const char* name, const char* model, const char* tabl
 win_entity* with_mind(win_entity* entity, const char* ai, std::initializer_list<const char*> subs)
 {
     win_character* character = win_entity_character(entity);
-    bool ok = character && (character->win_ai_filename = STRDUP(ai)) &&
-              (subs.size() == 0 || demo_entity_set_names(&entity->win_entity_filename_array,
-                                                         &entity->win_entity_filename_array_size,
+    bool ok = character && (character->ai_filename = STRDUP(ai)) &&
+              (subs.size() == 0 || demo_entity_set_names(&entity->win_child_name_ptr_array,
+                                                         &entity->win_child_name_ptr_array_size,
                                                          subs, malloc_win_filename_ptr_array));
     return entity ? demo_entity_finished(entity, ok) : nullptr;
 }
@@ -796,7 +797,7 @@ win_entity* make_hero(void)
         sword->parent_joint_idx = 1;
         // A sword has no ammunition to count, and strikes at once.
         win_weapon_data& blade = sword->u.win_character->weapon_data;
-        blade.max_ammo = blade.ammo = 0;
+        blade.max_ammo_count = blade.ammo_count = 0;
         blade.max_charge = blade.charge = 0.0f;
     }
     return demo_entity_finished(hero, demo_entity_adopt(hero, sword));
@@ -815,11 +816,11 @@ win_entity* make_guard(void)
                                        ENTITY_FLAG_WEAPON | ENTITY_FLAG_MELEE_1, -1.0f);
     if (blade)
         blade->parent_joint_idx = 1;
-    return demo_entity_finished(guard, demo_entity_adopt(guard, blade) &&
-                                           demo_entity_set_names(&guard->win_state_name_array,
-                                                                 &guard->win_state_name_array_size,
-                                                                 {"wounds"},
-                                                                 malloc_win_state_name_ptr_array));
+    return demo_entity_finished(
+        guard, demo_entity_adopt(guard, blade) &&
+                   demo_entity_set_names(&guard->win_state_name_ptr_array,
+                                         &guard->win_state_name_ptr_array_size, {"wounds"},
+                                         malloc_win_state_name_ptr_array));
 }
 
 // The guard's comrades: copies of him, blade in hand, that an emitter places
@@ -858,10 +859,10 @@ win_entity* make_sling(void)
     win_weapon_data& pouch = sling->u.win_character->weapon_data;
     pouch.clip_size = 3;
     pouch.max_charge = pouch.charge = 0.0f;
-    pouch.max_ammo = 12;
-    pouch.ammo = DEMO_LEVEL_SLING_STONES;
-    return demo_entity_finished(sling, demo_entity_set_names(&sling->win_entity_filename_array,
-                                                             &sling->win_entity_filename_array_size,
+    pouch.max_ammo_count = 12;
+    pouch.ammo_count = DEMO_LEVEL_SLING_STONES;
+    return demo_entity_finished(sling, demo_entity_set_names(&sling->win_child_name_ptr_array,
+                                                             &sling->win_child_name_ptr_array_size,
                                                              {"sling_shot"},
                                                              malloc_win_filename_ptr_array));
 }
@@ -888,8 +889,8 @@ win_entity* make_stone(void)
     if (stone)
         stone->life_span = 0.0f;
     return stone ? demo_entity_finished(
-                       stone, demo_entity_set_names(&stone->win_entity_filename_array,
-                                                    &stone->win_entity_filename_array_size,
+                       stone, demo_entity_set_names(&stone->win_child_name_ptr_array,
+                                                    &stone->win_child_name_ptr_array_size,
                                                     {"stone_trail"}, malloc_win_filename_ptr_array))
                  : nullptr;
 }
@@ -924,8 +925,8 @@ win_entity* make_crane_camera(void)
     camera->field_of_view = 0.9f;
     hero->target_joint_idx = 1;
     return demo_entity_finished(
-        entity, add_to_win_camera_target_list(&camera->camera_target_list,
-                                              &camera->camera_target_list_size, hero));
+        entity, add_to_win_camera_target_list(&camera->win_camera_target_list,
+                                              &camera->win_camera_target_list_size, hero));
 }
 
 win_entity* make_crane(void)
@@ -1062,8 +1063,8 @@ win_entity* make_camera(void)
     camera->field_of_view = 0.9f;
     hero->target_joint_idx = 1;
     return demo_entity_finished(
-        entity, add_to_win_camera_target_list(&camera->camera_target_list,
-                                              &camera->camera_target_list_size, hero));
+        entity, add_to_win_camera_target_list(&camera->win_camera_target_list,
+                                              &camera->win_camera_target_list_size, hero));
 }
 
 // Embers rising by the way out.
@@ -1263,10 +1264,10 @@ bool write_guard_ai(void)
         // GUARD_BLOW less the hero's armour; the hero's sword and stones
         // lose what the guard's armour says.
         ai->personality.attack_interval = 1.5f;
-        ai->personality.attack_damage[0] = DEMO_LEVEL_GUARD_BLOW;
-        ai->personality.damage_reduction = 2;
-        ai->personality.special_damage_reduction[0] = 4;
-        ai->personality.special_damage_reduction[1] = 2;
+        ai->personality.damage_1 = DEMO_LEVEL_GUARD_BLOW;
+        ai->personality.armour = 2;
+        ai->personality.melee_armour = 4;
+        ai->personality.projectile_armour = 2;
         // Its description names the scripts that its hits play, as its
         // states and the hero's play them.
         FREE(ai->give_hit_script);
@@ -1316,7 +1317,7 @@ bool write_hound_ai(void)
         ai->personality.mobility_type = 2;
         // Left to itself it would go after the hero (the goal is stored; the
         // start script gives the goals it follows).
-        ai->default_goal.goal_type = AI_GOAL_HUNT_TARGET;
+        ai->default_goal.ai_goal_type = AI_GOAL_HUNT_TARGET;
         ok = (ai->default_goal.target_name = STRDUP("hero")) != nullptr;
         ok = ok && demo_ai_write(data_path(game_globals.ai_pathname, "hound", "int").c_str(), ai);
     }
@@ -1331,15 +1332,15 @@ bool write_hound_ai(void)
 bool write_hero_ai(void)
 {
     win_ai* ai = malloc_win_ai();
-    bool ok = ai && (ai->ai_script_name = STRDUP(demo_level_hero_end_script));
+    bool ok = ai && (ai->end_script = STRDUP(demo_level_hero_end_script));
     if (ok) {
         win_personality& p = ai->personality;
         p.demeanor = 0;  // neutral
         p.mobility_type = 0;
-        p.attack_damage[0] = DEMO_LEVEL_HERO_BLOW;
-        p.attack_damage[1] = DEMO_LEVEL_HERO_BLOW;
-        p.attack_damage[2] = DEMO_LEVEL_HERO_BLOW;
-        p.damage_reduction = 3;
+        p.damage_1 = DEMO_LEVEL_HERO_BLOW;
+        p.damage_2 = DEMO_LEVEL_HERO_BLOW;
+        p.damage_3 = DEMO_LEVEL_HERO_BLOW;
+        p.armour = 3;
         ok = demo_ai_write(data_path(game_globals.ai_pathname, "hero", "int").c_str(), ai);
     }
     if (ai)

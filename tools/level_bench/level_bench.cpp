@@ -32,6 +32,7 @@
 
 #include "bench_timing.h"
 #include "debug.h"
+#include "entity_io.h"
 #include "game_session.h"
 #include "menu.h"
 #include "platform/dinput_test.h"

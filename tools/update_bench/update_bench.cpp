@@ -26,6 +26,7 @@
 #include "demo_anim.h"
 #include "demo_ast.h"
 #include "demo_model.h"
+#include "entity_io.h"
 #include "entity_render.h"
 #include "gameglobals.h"
 #include "mow_rend_dx7.h"
@@ -87,8 +88,8 @@ bool add_walker(const cast& c, int i)
     entity->win_ast = demo_ast_make_relay("walker", c.anim());
     if (!entity->win_ast)
         return false;
-    if (start_next_anim_state(entity, entity->win_ast, &entity->root_xform, &entity->rot_velocity,
-                              &entity->velocity, 0, 1, 1) != 1)
+    if (start_next_anim_state(entity, entity->win_ast, &entity->last_win_xform,
+                              &entity->rot_velocity, &entity->velocity, 0, 1, 1) != 1)
         return false;
     // Each walker a little further into its walk than the one before.
     entity->win_ast->anim_progress = (float)i / (float)CHARACTERS;

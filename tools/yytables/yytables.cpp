@@ -822,6 +822,7 @@ std::string source_text(const std::string& name, const std::string& grammar_file
     std::ostringstream out;
     out << "// The parser tables of the grammar " << grammar_file_name
         << ", written by tools/yytables. Do not edit.\n"
+        << "// clang-format off\n"
         << "#include \"" << name << "_tables.h\"\n\nnamespace {\n\n";
 
     out << "const yym_state_action state_actions[] = {\n";

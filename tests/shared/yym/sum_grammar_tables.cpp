@@ -1,4 +1,5 @@
 // The parser tables of the grammar sum_grammar.y, written by tools/yytables. Do not edit.
+// clang-format off
 #include "sum_grammar_tables.h"
 
 namespace {

@@ -1,4 +1,5 @@
-// The game runtime's services, as doubles: an entity ring that only the test
+// The game runtime's services (runtime_services.h) and the script engine's
+// imports (script_imports.h), as doubles: an entity ring that only the test
 // and script starts fill, entities and sounds that load by any name and
 // answer the queries as the fake host says (service_doubles.h), operations
 // of script commands that record their arguments and answer as the fake
@@ -16,14 +17,13 @@
 #include "dlink.h"
 #include "dxinput.h"
 #include "platform_support.h"
+#include "script_imports.h"
 #include "script_services.h"
 #include "service_doubles.h"
 #include "text_io.h"
 #include "win_entity.h"
 #include "win_geo.h"
 
-win_entity* entity_io_global_win_entity_list = nullptr;
-int32_t entity_io_global_win_entity_list_size = 0;
 runtime_double_host service_double_host;
 
 namespace {
@@ -201,8 +201,6 @@ void service_double_unload_sound(win_sound_container* sound)
 TEST_RESET(runtime_doubles)
 {
     service_double_host = runtime_double_host{};
-    entity_io_global_win_entity_list = nullptr;
-    entity_io_global_win_entity_list_size = 0;
     double_entities.clear();
     double_sounds.clear();
     double_shaders.clear();
@@ -211,7 +209,7 @@ TEST_RESET(runtime_doubles)
 int entity_update_all(void)
 {
     record("entity_update_all");
-    return entity_io_global_win_entity_list ? 1 : 0;
+    return service_double_host.ring ? 1 : 0;
 }
 
 int entity_unload_all(int32_t unload_all)
@@ -225,10 +223,26 @@ int entity_play_anim(win_entity* entity, int32_t state)
     return entity ? 1 : 0;
 }
 
-win_entity* entity_io_find_entity(win_entity* ring_head, const char* name)
+const win_entity* entity_io_ring_head(void)
 {
-    record("entity_io_find_entity", text(name));
-    return ring_head && name ? (win_entity*)dlink_find((dlink*)ring_head, name) : nullptr;
+    return service_double_host.ring;
+}
+
+win_entity* entity_io_find_in_ring(const char* name)
+{
+    record("entity_io_find_in_ring", text(name));
+    win_entity* ring = service_double_host.ring;
+    return ring && name ? (win_entity*)dlink_find((dlink*)ring, name) : nullptr;
+}
+
+int entity_io_add_to_ring(win_entity* entity)
+{
+    record("entity_io_add_to_ring", name_of(entity));
+    if (!entity)
+        return 0;
+    dlink_add((dlink**)&service_double_host.ring, (dlink*)entity);
+    ++service_double_host.ring_size;
+    return 1;
 }
 
 win_entity* entity_io_load(const char* entity_name, const char* entity_pathname,
@@ -252,18 +266,19 @@ win_entity* entity_io_load(const char* entity_name, const char* entity_pathname,
 
 // Each entity of the doubles is a top-level one: the ring is the only one
 // to search.
-int entity_unlink(win_entity** ring_head, int32_t* ring_size, win_entity* entity)
+int entity_io_remove_from_ring(win_entity* entity)
 {
-    record("entity_unlink", name_of(entity));
-    if (!ring_head || !*ring_head || !entity || dlink_pos((dlink*)*ring_head, (dlink*)entity) < 0)
+    record("entity_io_remove_from_ring", name_of(entity));
+    win_entity** ring = &service_double_host.ring;
+    if (!*ring || !entity || dlink_pos((dlink*)*ring, (dlink*)entity) < 0)
         return 0;
-    if (entity == *ring_head) {
-        dlink_remove((dlink**)ring_head);
+    if (entity == *ring) {
+        dlink_remove((dlink**)ring);
     } else {
         dlink* member = (dlink*)entity;
         dlink_remove(&member);
     }
-    --*ring_size;
+    --service_double_host.ring_size;
     return 1;
 }
 
@@ -792,13 +807,6 @@ int sound_add_forget_funct(sound_forget_funct forget)
     if (std::find(forget_functs.begin(), forget_functs.end(), forget) == forget_functs.end())
         forget_functs.push_back(forget);
     return 1;
-}
-
-void sound_remove_forget_funct(sound_forget_funct forget)
-{
-    record("sound_remove_forget_funct");
-    forget_functs.erase(std::remove(forget_functs.begin(), forget_functs.end(), forget),
-                        forget_functs.end());
 }
 
 int sound_unload(win_sound_container* sound)

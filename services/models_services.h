@@ -1,10 +1,11 @@
 // Models and animation as the frame sees it: the model renderer's start and
 // end, the global model list (counted at shut-down for the leak warning) and
-// the animation state table, whose input word and current state player input
-// touches. The program resolves these calls when it links the whole game.
+// the fields of the animation state table (win_ast_fields.h), whose input
+// word and current state player input touches. The program resolves these
+// calls when it links the whole game.
 #pragma once
 
-#include "win_ast.h"
+#include "win_ast_fields.h"
 
 struct mow_model;
 

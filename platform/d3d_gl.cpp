@@ -94,6 +94,7 @@ enum {
     KEY_ALPHA_OP,
     KEY_ALPHA_ARG1,
     KEY_ALPHA_ARG2,
+    KEY_DIFFUSE_WHITE,
     KEY_FIELD_COUNT
 };
 const struct {
@@ -108,13 +109,13 @@ const struct {
     {"FOG_FUNC", 2},          {"TEXTURE", 1},          {"COLOUR_KEY", 2},
     {"TEXTURE_ALPHA_ONE", 1}, {"COLOR_OP", 3},         {"COLOR_ARG1", 2},
     {"COLOR_ARG2", 2},        {"ALPHA_OP", 3},         {"ALPHA_ARG1", 2},
-    {"ALPHA_ARG2", 2},
+    {"ALPHA_ARG2", 2},        {"DIFFUSE_WHITE", 1},
 };
 
 struct program_key {
     int values[KEY_FIELD_COUNT];
 
-    uint64_t packed() const  // the fields take 49 bits
+    uint64_t packed() const  // the fields take 50 bits
     {
         uint64_t bits = 0;
         for (int i = 0; i < KEY_FIELD_COUNT; ++i)
@@ -336,6 +337,22 @@ int shining_lights(const d3d_device_state& state, const D3DLIGHT7* out[max_light
     return count;
 }
 
+// Whether every vertex the draw uses is opaque white, or has no diffuse
+// colour, which the program takes as white.
+bool diffuse_is_white(const d3d_draw_call& call)
+{
+    const D3DDP_PTRSTRIDE& diffuse = call.data.diffuse;
+    for (DWORD i = call.first_vertex; diffuse.lpvData && i <= call.last_vertex; ++i) {
+        uint32_t colour;
+        memcpy(&colour, d3d_draw_component(diffuse, i), sizeof colour);
+        if (colour != 0xFFFFFFFFu)
+            return false;
+        if (diffuse.dwStride == 0)
+            break;
+    }
+    return true;
+}
+
 uint32_t raw_pixel(const uint8_t* pixel, DWORD bytes)
 {
     uint32_t value = 0;
@@ -440,7 +457,7 @@ struct gl_backend : d3d_backend {
     void fill_draw_part(const d3d_device_state& state, bool lit);
     void fill_block(const d3d_device_state& state, const program_key& key);
     compiled_program* set_up_draw(const d3d_device_state& state, const d3d_draw_call& call,
-                                  d3d_surface* surface, GLuint texture);
+                                  d3d_surface* surface, GLuint texture, bool white);
     uint8_t* stream_map(size_t bytes, size_t* offset);
     bool send_draw_data(const d3d_draw_call& call, GLint* base_vertex, size_t* index_offset);
     void apply_states(const d3d_device_state& state, bool pretransformed);
@@ -451,7 +468,7 @@ struct gl_backend : d3d_backend {
     void keep_depth_writes(const d3d_device_state& state, const d3d_draw_call& call,
                            d3d_surface* surface, GLuint texture);
     program_key key_for(const d3d_device_state& state, const d3d_draw_call& call,
-                        const gl_texture* texture);
+                        const gl_texture* texture, bool white);
 
     void use_program(GLuint program);
     void bind_vertex_array(GLuint array);
@@ -1376,7 +1393,7 @@ void gl_backend::apply_states(const d3d_device_state& state, bool pretransformed
 
 // The program a draw needs: its discrete states (see d3d_gl_shader.h).
 program_key gl_backend::key_for(const d3d_device_state& state, const d3d_draw_call& call,
-                                const gl_texture* texture)
+                                const gl_texture* texture, bool white)
 {
     const DWORD* rs = state.render_states;
     const DWORD* stage = state.stage_states[0];
@@ -1388,6 +1405,7 @@ program_key gl_backend::key_for(const d3d_device_state& state, const d3d_draw_ca
     k[KEY_HAS_NORMAL] = call.data.normal.lpvData != nullptr;
     k[KEY_HAS_DIFFUSE] = call.data.diffuse.lpvData != nullptr;
     k[KEY_HAS_SPECULAR] = call.data.specular.lpvData != nullptr;
+    k[KEY_DIFFUSE_WHITE] = !k[KEY_LIGHTING] && white;
     if (k[KEY_LIGHTING]) {
         const D3DLIGHT7* shining[max_lights];
         int shining_count = shining_lights(state, shining);
@@ -1465,12 +1483,12 @@ bool same_for_drawing(const d3d_device_state& a, const d3d_device_state& b)
 // the texture and sampler, the GL states and the device's uniform block.
 // NULL when the program did not build.
 compiled_program* gl_backend::set_up_draw(const d3d_device_state& state, const d3d_draw_call& call,
-                                          d3d_surface* surface, GLuint texture)
+                                          d3d_surface* surface, GLuint texture, bool white)
 {
     const DWORD* stage = state.stage_states[0];
     bool pretransformed = (call.vertex_format & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
     program_key key = key_for(state, call,
-                              texture ? (const gl_texture*)surface->backend_data : nullptr);
+                              texture ? (const gl_texture*)surface->backend_data : nullptr, white);
     compiled_program* program = program_for(key);
     if (!program)
         return nullptr;
@@ -1520,15 +1538,19 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
     }
     if (test_depth)
         make_depth_current();
+    // Unlit, the diffuse colour reaches the texture stage as the vertices
+    // have it; white at every vertex, the stage's products by it are the
+    // texels themselves, which the program then need not compute.
+    bool white = (pretransformed || !rs[D3DRENDERSTATE_LIGHTING]) && diffuse_is_white(call);
     unsigned streams = (pretransformed ? 1u : 0u) | (call.data.normal.lpvData ? 2u : 0u) |
                        (call.data.diffuse.lpvData ? 4u : 0u) |
-                       (call.data.specular.lpvData ? 8u : 0u);
+                       (call.data.specular.lpvData ? 8u : 0u) | (white ? 16u : 0u);
     compiled_program* program;
     if (drawn_valid && cache.valid && streams == drawn_streams && uploads == drawn_uploads &&
         same_for_drawing(state, drawn_state)) {
         program = &programs[last_program];
     } else {
-        if (!(program = set_up_draw(state, call, surface, texture)))
+        if (!(program = set_up_draw(state, call, surface, texture, white)))
             return DDERR_GENERIC;
         drawn_state = state;
         drawn_streams = streams;

@@ -521,6 +521,29 @@ TEST_P(GlFrame, TheSceneIsTheSameAfterADeviceLossAndRestore)
     EXPECT_EQ(d3dxframe_update_frame(1), 0);
 }
 
+// Vertices all of opaque white draw with a program that leaves the diffuse
+// colour out: a draw of other colours after one of white, its states the
+// same, must show its own colours, over a texture as without one.
+TEST_P(GlFrame, WhiteAndColouredVerticesShowTheirOwnColours)
+{
+    ASSERT_EQ(d3dxframe_begin_scene(0), 1);
+    screen_rect(20, 20, 80, 80, 0.0f, white);
+    screen_rect(100, 20, 160, 80, 0.0f, red);
+    d3dxframe_set_texture_filter(0);
+    EXPECT_EQ(d3dxframe_draw_screen_quad(&keyed_texture, white, white, white, white, 200.0f, 20.0f,
+                                         59.0f, 59.0f),
+              1);
+    EXPECT_EQ(d3dxframe_draw_screen_quad(&keyed_texture, 0xFF808080, 0xFF808080, 0xFF808080,
+                                         0xFF808080, 300.0f, 20.0f, 59.0f, 59.0f),
+              1);
+    d3dxframe_set_texture(0, nullptr);
+    ASSERT_EQ(d3dxframe_end_scene(), 1);
+    EXPECT_TRUE(looks_like(50, 50, white));
+    EXPECT_TRUE(looks_like(130, 50, red));
+    EXPECT_TRUE(looks_like(205, 25, green)) << "texels as they are";
+    EXPECT_TRUE(looks_like(305, 25, 0.0f, 128.0f / 255.0f, 0.0f)) << "texels by grey";
+}
+
 // An unlit rectangle at depth `z` through identity transforms: its corners
 // are in clip units, (-1, 1) the target's top left.
 void clip_rect(float x0, float y0, float x1, float y1, float z, DWORD colour)

@@ -11,7 +11,8 @@
 // surface's pixels when it is next drawn with after a change. Each draw
 // sends the vertices its indices use, and the indices, from client memory
 // in one upload through a stream buffer (see stream_map), and picks the
-// program compiled for its discrete states.
+// program compiled for its discrete states. A screen-space draw sure to pass
+// the depth test is drawn without it (d3d_gl_depth.h).
 #include <SDL2/SDL.h>
 
 #include <algorithm>
@@ -425,7 +426,7 @@ struct gl_backend : d3d_backend {
     ~gl_backend() override;
     HRESULT start(const d3d_context_params& params) override;
     HRESULT resize(DWORD new_width, DWORD new_height) override;
-    HRESULT clear(DWORD flags, D3DCOLOR colour, float depth) override;
+    HRESULT clear(DWORD flags, D3DCOLOR colour, float depth_value) override;
     HRESULT draw(const d3d_device_state& state, const d3d_draw_call& call) override;
     HRESULT present() override;
     void surface_changed(d3d_surface* surface) override;
@@ -664,7 +665,7 @@ HRESULT gl_backend::resize(DWORD new_width, DWORD new_height)
     return D3D_OK;
 }
 
-HRESULT gl_backend::clear(DWORD flags, D3DCOLOR colour, float depth)
+HRESULT gl_backend::clear(DWORD flags, D3DCOLOR colour, float depth_value)
 {
     if (!make_current())
         return DDERR_SURFACELOST;
@@ -678,7 +679,7 @@ HRESULT gl_backend::clear(DWORD flags, D3DCOLOR colour, float depth)
     // The depth buffer's clear waits until a draw tests depth (see
     // d3d_gl_depth.h).
     if ((flags & D3DCLEAR_ZBUFFER) && has_depth)
-        gl_depth_clear(&this->depth, depth);
+        gl_depth_clear(&depth, depth_value);
     if (mask)
         gl.Clear(mask);
     return D3D_OK;

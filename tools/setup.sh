@@ -34,6 +34,8 @@ test_packages=(
   bison
   # fuzzing: clang with libFuzzer and the sanitizer runtimes (tools/fuzz.sh)
   clang libclang-rt-14-dev
+  # instructions counted by callgrind (tools/idle_instructions.py)
+  valgrind
 )
 
 case "${1:-all}" in

@@ -5,9 +5,9 @@
 // (vertex layout, lighting with the number of lights of each type and the
 // sources of the material colours, fog source and formula, texture stage 0
 // operations, colour keying, a diffuse colour of opaque white at every
-// vertex) in front of it and keeps one compiled program
-// per combination, so a software rasteriser runs no code a draw does not
-// need; everything numeric comes from uniforms: the world's matrices, new
+// vertex) in front of it and keeps one compiled program per combination, so
+// a software rasteriser runs no code a draw does not need; everything
+// numeric comes from uniforms: the world's matrices, new
 // with every draw (`draw_matrices`, `gl_draw_uniforms` in d3d_gl.cpp), and the rest
 // (projection, colours, lights, fog range) from the uniform block, whose
 // layout is `gl_device_block` there. The lights come in the block grouped by

@@ -11,7 +11,8 @@
 // surface's pixels when it is next drawn with after a change. Each draw
 // sends the vertices its indices use, and the indices, from client memory
 // in one upload through a stream buffer (see stream_map), and picks the
-// program compiled for its discrete states.
+// program compiled for its discrete states. A screen-space draw sure to pass
+// the depth test is drawn without it (d3d_gl_depth.h).
 #include <SDL2/SDL.h>
 
 #include <algorithm>
@@ -23,6 +24,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "platform/d3d_gl_depth.h"
 #include "platform/d3d_gl_shader.h"
 #include "platform/d3d_internal.h"
 #include "platform/frame_pacer.h"
@@ -93,6 +95,7 @@ enum {
     KEY_ALPHA_OP,
     KEY_ALPHA_ARG1,
     KEY_ALPHA_ARG2,
+    KEY_DIFFUSE_WHITE,
     KEY_FIELD_COUNT
 };
 const struct {
@@ -107,13 +110,13 @@ const struct {
     {"FOG_FUNC", 2},          {"TEXTURE", 1},          {"COLOUR_KEY", 2},
     {"TEXTURE_ALPHA_ONE", 1}, {"COLOR_OP", 3},         {"COLOR_ARG1", 2},
     {"COLOR_ARG2", 2},        {"ALPHA_OP", 3},         {"ALPHA_ARG1", 2},
-    {"ALPHA_ARG2", 2},
+    {"ALPHA_ARG2", 2},        {"DIFFUSE_WHITE", 1},
 };
 
 struct program_key {
     int values[KEY_FIELD_COUNT];
 
-    uint64_t packed() const  // the fields take 49 bits
+    uint64_t packed() const  // the fields take 50 bits
     {
         uint64_t bits = 0;
         for (int i = 0; i < KEY_FIELD_COUNT; ++i)
@@ -216,6 +219,31 @@ void colour_value(const D3DCOLORVALUE& colour, float out[4])
     out[3] = colour.a;
 }
 
+// Each level of z bias moves depth by two steps of a 16-bit depth buffer (0..1
+// units; twice that in GL's -1..1, the clip units this is in), enough to
+// part coplanar surfaces in any depth buffer.
+float depth_offset(const d3d_device_state& state)
+{
+    return (float)std::min<DWORD>(state.render_states[D3DRENDERSTATE_ZBIAS], 16) *
+           (4.0f / 65536.0f);
+}
+
+GLenum polygon_mode(DWORD fill)
+{
+    return fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL;
+}
+
+// Direct3D's clockwise fronts are GL's front faces (see choose_framebuffer).
+bool culls(DWORD cull_mode)
+{
+    return cull_mode == D3DCULL_CW || cull_mode == D3DCULL_CCW;
+}
+
+GLenum cull_face(DWORD cull_mode)
+{
+    return cull_mode == D3DCULL_CW ? GL_FRONT : GL_BACK;
+}
+
 float state_float(const d3d_device_state& state, DWORD type)
 {
     float value;
@@ -310,6 +338,22 @@ int shining_lights(const d3d_device_state& state, const D3DLIGHT7* out[max_light
     return count;
 }
 
+// Whether every vertex the draw uses is opaque white, or has no diffuse
+// colour, which the program takes as white.
+bool diffuse_is_white(const d3d_draw_call& call)
+{
+    const D3DDP_PTRSTRIDE& diffuse = call.data.diffuse;
+    for (DWORD i = call.first_vertex; diffuse.lpvData && i <= call.last_vertex; ++i) {
+        uint32_t colour;
+        memcpy(&colour, d3d_draw_component(diffuse, i), sizeof colour);
+        if (colour != 0xFFFFFFFFu)
+            return false;
+        if (diffuse.dwStride == 0)
+            break;
+    }
+    return true;
+}
+
 uint32_t raw_pixel(const uint8_t* pixel, DWORD bytes)
 {
     uint32_t value = 0;
@@ -376,12 +420,13 @@ struct gl_backend : d3d_backend {
     gl_device_block sent = {};        // the ones the card has
     bool block_sent = false;
     gl_state_cache cache = {};
+    gl_depth_record depth = {};  // what the depth buffer holds and what waits for it
     std::vector<uint32_t> texels;
 
     ~gl_backend() override;
     HRESULT start(const d3d_context_params& params) override;
     HRESULT resize(DWORD new_width, DWORD new_height) override;
-    HRESULT clear(DWORD flags, D3DCOLOR colour, float depth) override;
+    HRESULT clear(DWORD flags, D3DCOLOR colour, float depth_value) override;
     HRESULT draw(const d3d_device_state& state, const d3d_draw_call& call) override;
     HRESULT present() override;
     void surface_changed(d3d_surface* surface) override;
@@ -413,12 +458,18 @@ struct gl_backend : d3d_backend {
     void fill_draw_part(const d3d_device_state& state, bool lit);
     void fill_block(const d3d_device_state& state, const program_key& key);
     compiled_program* set_up_draw(const d3d_device_state& state, const d3d_draw_call& call,
-                                  d3d_surface* surface, GLuint texture);
+                                  d3d_surface* surface, GLuint texture, bool white);
     uint8_t* stream_map(size_t bytes, size_t* offset);
     bool send_draw_data(const d3d_draw_call& call, GLint* base_vertex, size_t* index_offset);
     void apply_states(const d3d_device_state& state, bool pretransformed);
+    // The depth buffer as the draws so far would have left it: the clear
+    // and the depth writes that wait are made.
+    void make_depth_current();
+    void write_kept_depth();
+    void keep_depth_writes(const d3d_device_state& state, const d3d_draw_call& call,
+                           d3d_surface* surface, GLuint texture);
     program_key key_for(const d3d_device_state& state, const d3d_draw_call& call,
-                        const gl_texture* texture);
+                        const gl_texture* texture, bool white);
 
     void use_program(GLuint program);
     void bind_vertex_array(GLuint array);
@@ -495,6 +546,7 @@ void gl_backend::choose_framebuffer()
         fits = depth_bits > 0;
     }
     direct = fits;
+    gl_depth_forget(&depth);  // a depth buffer new or of another size
     gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
     // Direct3D's fronts are clockwise on the screen, which GL sees as
     // counter-clockwise once the rows run top first.
@@ -613,7 +665,7 @@ HRESULT gl_backend::resize(DWORD new_width, DWORD new_height)
     return D3D_OK;
 }
 
-HRESULT gl_backend::clear(DWORD flags, D3DCOLOR colour, float depth)
+HRESULT gl_backend::clear(DWORD flags, D3DCOLOR colour, float depth_value)
 {
     if (!make_current())
         return DDERR_SURFACELOST;
@@ -624,17 +676,97 @@ HRESULT gl_backend::clear(DWORD flags, D3DCOLOR colour, float depth)
         gl.ClearColor(rgba[0], rgba[1], rgba[2], rgba[3]);
         mask |= GL_COLOR_BUFFER_BIT;
     }
-    if ((flags & D3DCLEAR_ZBUFFER) && has_depth) {
+    // The depth buffer's clear waits until a draw tests depth (see
+    // d3d_gl_depth.h).
+    if ((flags & D3DCLEAR_ZBUFFER) && has_depth)
+        gl_depth_clear(&depth, depth_value);
+    if (mask)
+        gl.Clear(mask);
+    return D3D_OK;
+}
+
+void gl_backend::make_depth_current()
+{
+    if (depth.clear_waits) {
         if (!cache.valid || !cache.depth_write) {
             gl.DepthMask(GL_TRUE);
             cache.depth_write = true;
         }
-        gl.ClearDepth(depth);
-        mask |= GL_DEPTH_BUFFER_BIT;
+        gl.ClearDepth(depth.clear_value);
+        gl.Clear(GL_DEPTH_BUFFER_BIT);
+        depth.clear_waits = false;
     }
-    if (mask)
-        gl.Clear(mask);
-    return D3D_OK;
+    if (!depth.writes.empty())
+        write_kept_depth();
+}
+
+// The kept draws into the depth buffer alone, in their order: each writes
+// the depth of every fragment it drew (func ALWAYS), and the texels of a
+// colour key leave out the fragments they left out. Their program places
+// vertices as the one they were drawn with did.
+void gl_backend::write_kept_depth()
+{
+    size_t vertex_bytes = depth.vertices.size() * sizeof(float);
+    size_t index_bytes = depth.indices.size() * sizeof(WORD);
+    bind_vertex_array(vertex_array);  // the stream buffer is bound to it
+    size_t base = 0;
+    uint8_t* memory = stream_map(vertex_bytes + 16 + index_bytes, &base);
+    if (!memory)
+        return;
+    size_t indices_at = (base + vertex_bytes + 15) & ~(size_t)15;
+    memcpy(memory, depth.vertices.data(), vertex_bytes);
+    if (index_bytes)
+        memcpy(memory + (indices_at - base), depth.indices.data(), index_bytes);
+    bool mapped = gl.UnmapBuffer(GL_ARRAY_BUFFER) != GL_FALSE;
+    const GLsizei stride = GL_DEPTH_VERTEX_FLOATS * sizeof(float);
+    gl.VertexAttribPointer(ATTRIBUTE_POSITION, 4, GL_FLOAT, GL_FALSE, stride, (const void*)base);
+    gl.VertexAttribPointer(ATTRIBUTE_UV, 2, GL_FLOAT, GL_FALSE, stride,
+                           (const void*)(base + 4 * sizeof(float)));
+    vertex_layout = ~0u;
+    set_arrays(1u << ATTRIBUTE_POSITION | 1u << ATTRIBUTE_UV);
+    gl.ColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    gl.Disable(GL_BLEND);
+    gl.Enable(GL_DEPTH_TEST);
+    gl.DepthFunc(GL_ALWAYS);
+    gl.DepthMask(GL_TRUE);
+    gl.Viewport(0, 0, (GLsizei)width, (GLsizei)height);
+    for (const gl_depth_write& write : depth.writes) {
+        program_key key = {};
+        key.values[KEY_PRETRANSFORMED] = 1;
+        key.values[KEY_TEXTURE] = write.colour_key != 0;
+        key.values[KEY_COLOUR_KEY] = write.colour_key;
+        compiled_program* program = mapped ? program_for(key) : nullptr;
+        if (!program)
+            break;
+        gl.UseProgram(program->program);
+        gl.BindTexture(GL_TEXTURE_2D, write.texture);
+        gl.BindSampler(0, write.sampler);
+        if (culls(write.cull_mode))
+            gl.Enable(GL_CULL_FACE);
+        else
+            gl.Disable(GL_CULL_FACE);
+        gl.CullFace(cull_face(write.cull_mode));
+        gl.PolygonMode(GL_FRONT_AND_BACK, polygon_mode(write.fill_mode));
+        if (!block_sent || sent.pixel[3] != write.bias) {
+            sent.pixel[3] = write.bias;
+            gl.BindBuffer(GL_UNIFORM_BUFFER, uniform_buffer);
+            gl.BufferData(GL_UNIFORM_BUFFER, sizeof sent, &sent, GL_STREAM_DRAW);
+        }
+        GLenum mode = primitive_mode(write.primitive_type);
+        if (write.index_count)
+            gl.DrawElementsBaseVertex(
+                mode, (GLsizei)write.index_count, GL_UNSIGNED_SHORT,
+                (const void*)(indices_at + (size_t)write.first_index * sizeof(WORD)),
+                (GLint)write.first_vertex);
+        else
+            gl.DrawArrays(mode, (GLint)write.first_vertex, (GLsizei)write.vertex_count);
+    }
+    gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    depth.writes.clear();
+    depth.vertices.clear();
+    depth.indices.clear();
+    cache.valid = false;
+    drawn_valid = false;
 }
 
 HRESULT gl_backend::present()
@@ -756,10 +888,16 @@ void gl_backend::overlay_end()
     cache.valid = false;
 }
 
+// A kept draw's depth writes follow the texels it was drawn with: they are
+// made before the texels change or go.
 void gl_backend::surface_changed(d3d_surface* surface)
 {
-    if (gl_texture* texture = (gl_texture*)surface->backend_data)
-        texture->dirty = true;
+    gl_texture* texture = (gl_texture*)surface->backend_data;
+    if (!texture)
+        return;
+    if (gl_depth_uses_texture(depth, texture->name) && make_current())
+        make_depth_current();
+    texture->dirty = true;
 }
 
 void gl_backend::surface_destroyed(d3d_surface* surface)
@@ -768,6 +906,8 @@ void gl_backend::surface_destroyed(d3d_surface* surface)
     if (!texture)
         return;
     if (make_current()) {
+        if (gl_depth_uses_texture(depth, texture->name))
+            make_depth_current();
         if (cache.texture == texture->name)
             cache.valid = false;
         gl.DeleteTextures(1, &texture->name);
@@ -1004,10 +1144,7 @@ void gl_backend::fill_block(const d3d_device_state& state, const program_key& ke
     b.pixel[0] = viewport.dwWidth ? 1.0f / (float)viewport.dwWidth : 0.0f;
     b.pixel[1] = viewport.dwHeight ? 1.0f / (float)viewport.dwHeight : 0.0f;
     b.pixel[2] = direct ? 1.0f : -1.0f;
-    // Each level of z bias moves depth by two steps of a 16-bit depth buffer
-    // (0..1 units; twice that in GL's -1..1), enough to part coplanar
-    // surfaces in any depth buffer.
-    b.pixel[3] = (float)std::min<DWORD>(rs[D3DRENDERSTATE_ZBIAS], 16) * (4.0f / 65536.0f);
+    b.pixel[3] = depth_offset(state);
     b.target[0] = (float)width;
     b.target[1] = (float)height;
     b.fog_params[0] = state_float(state, D3DRENDERSTATE_FOGSTART);
@@ -1221,8 +1358,6 @@ void gl_backend::apply_states(const d3d_device_state& state, bool pretransformed
         cache.blend_source = source;
         cache.blend_dest = dest;
     }
-    set_capability(GL_DEPTH_TEST, has_depth && rs[D3DRENDERSTATE_ZENABLE] != D3DZB_FALSE,
-                   cache.depth_test);
     DWORD func = rs[D3DRENDERSTATE_ZFUNC];
     GLenum depth_func = func >= D3DCMP_NEVER && func <= D3DCMP_ALWAYS
                             ? GL_NEVER + (func - D3DCMP_NEVER)
@@ -1236,22 +1371,17 @@ void gl_backend::apply_states(const d3d_device_state& state, bool pretransformed
         gl.DepthMask(write ? GL_TRUE : GL_FALSE);
         cache.depth_write = write;
     }
-    // Direct3D's clockwise fronts are GL's front faces (see
-    // choose_framebuffer).
     DWORD cull_mode = rs[D3DRENDERSTATE_CULLMODE];
-    set_capability(GL_CULL_FACE, cull_mode == D3DCULL_CW || cull_mode == D3DCULL_CCW, cache.cull);
-    GLenum face = cull_mode == D3DCULL_CW ? GL_FRONT : GL_BACK;
+    set_capability(GL_CULL_FACE, culls(cull_mode), cache.cull);
+    GLenum face = cull_face(cull_mode);
     if (!cache.valid || face != cache.cull_face) {
         gl.CullFace(face);
         cache.cull_face = face;
     }
-    DWORD fill = rs[D3DRENDERSTATE_FILLMODE];
-    GLenum polygon_mode = fill == D3DFILL_POINT       ? GL_POINT
-                          : fill == D3DFILL_WIREFRAME ? GL_LINE
-                                                      : GL_FILL;
-    if (!cache.valid || polygon_mode != cache.polygon_mode) {
-        gl.PolygonMode(GL_FRONT_AND_BACK, polygon_mode);
-        cache.polygon_mode = polygon_mode;
+    GLenum fill = polygon_mode(rs[D3DRENDERSTATE_FILLMODE]);
+    if (!cache.valid || fill != cache.polygon_mode) {
+        gl.PolygonMode(GL_FRONT_AND_BACK, fill);
+        cache.polygon_mode = fill;
     }
     // Screen-space vertices are placed on the whole target.
     const D3DVIEWPORT7& viewport = state.viewport;
@@ -1264,7 +1394,7 @@ void gl_backend::apply_states(const d3d_device_state& state, bool pretransformed
 
 // The program a draw needs: its discrete states (see d3d_gl_shader.h).
 program_key gl_backend::key_for(const d3d_device_state& state, const d3d_draw_call& call,
-                                const gl_texture* texture)
+                                const gl_texture* texture, bool white)
 {
     const DWORD* rs = state.render_states;
     const DWORD* stage = state.stage_states[0];
@@ -1276,6 +1406,7 @@ program_key gl_backend::key_for(const d3d_device_state& state, const d3d_draw_ca
     k[KEY_HAS_NORMAL] = call.data.normal.lpvData != nullptr;
     k[KEY_HAS_DIFFUSE] = call.data.diffuse.lpvData != nullptr;
     k[KEY_HAS_SPECULAR] = call.data.specular.lpvData != nullptr;
+    k[KEY_DIFFUSE_WHITE] = !k[KEY_LIGHTING] && white;
     if (k[KEY_LIGHTING]) {
         const D3DLIGHT7* shining[max_lights];
         int shining_count = shining_lights(state, shining);
@@ -1353,12 +1484,12 @@ bool same_for_drawing(const d3d_device_state& a, const d3d_device_state& b)
 // the texture and sampler, the GL states and the device's uniform block.
 // NULL when the program did not build.
 compiled_program* gl_backend::set_up_draw(const d3d_device_state& state, const d3d_draw_call& call,
-                                          d3d_surface* surface, GLuint texture)
+                                          d3d_surface* surface, GLuint texture, bool white)
 {
     const DWORD* stage = state.stage_states[0];
     bool pretransformed = (call.vertex_format & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
     program_key key = key_for(state, call,
-                              texture ? (const gl_texture*)surface->backend_data : nullptr);
+                              texture ? (const gl_texture*)surface->backend_data : nullptr, white);
     compiled_program* program = program_for(key);
     if (!program)
         return nullptr;
@@ -1392,16 +1523,35 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
         return DDERR_SURFACELOST;
     d3d_surface* surface = static_cast<d3d_surface*>(state.textures[0]);
     GLuint texture = texture_for(surface);
-    unsigned streams = ((call.vertex_format & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW ? 1u : 0u) |
-                       (call.data.normal.lpvData ? 2u : 0u) |
+    const DWORD* rs = state.render_states;
+    bool pretransformed = (call.vertex_format & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
+    // A screen-space draw whose every fragment passes the depth test is
+    // drawn without it, its depth writes kept for later (d3d_gl_depth.h);
+    // any other draw with depth on finds the buffer as the draws before it
+    // left it.
+    bool depth_on = has_depth && rs[D3DRENDERSTATE_ZENABLE] != D3DZB_FALSE;
+    bool writes_depth = depth_on && rs[D3DRENDERSTATE_ZWRITEENABLE] != 0;
+    gl_depth_span span = {};
+    bool test_depth = depth_on;
+    if (depth_on && pretransformed) {
+        span = gl_depth_span_of(call, depth_offset(state));
+        test_depth = !gl_depth_passes(rs[D3DRENDERSTATE_ZFUNC], span, depth.floor);
+    }
+    if (test_depth)
+        make_depth_current();
+    // Unlit, the diffuse colour reaches the texture stage as the vertices
+    // have it; white at every vertex, the stage's products by it are the
+    // texels themselves, which the program then need not compute.
+    bool white = (pretransformed || !rs[D3DRENDERSTATE_LIGHTING]) && diffuse_is_white(call);
+    unsigned streams = (pretransformed ? 1u : 0u) | (call.data.normal.lpvData ? 2u : 0u) |
                        (call.data.diffuse.lpvData ? 4u : 0u) |
-                       (call.data.specular.lpvData ? 8u : 0u);
+                       (call.data.specular.lpvData ? 8u : 0u) | (white ? 16u : 0u);
     compiled_program* program;
     if (drawn_valid && cache.valid && streams == drawn_streams && uploads == drawn_uploads &&
         same_for_drawing(state, drawn_state)) {
         program = &programs[last_program];
     } else {
-        if (!(program = set_up_draw(state, call, surface, texture)))
+        if (!(program = set_up_draw(state, call, surface, texture, white)))
             return DDERR_GENERIC;
         drawn_state = state;
         drawn_streams = streams;
@@ -1418,6 +1568,7 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
         memcpy(&program->sent, &draw_part, matrix_bytes);
         program->has_sent = true;
     }
+    set_capability(GL_DEPTH_TEST, test_depth, cache.depth_test);
     GLint base_vertex = 0;
     size_t index_offset = 0;
     if (!send_draw_data(call, &base_vertex, &index_offset))
@@ -1432,7 +1583,39 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
                                        (const void*)index_offset, base_vertex);
     else
         gl.DrawArrays(mode, base_vertex, (GLsizei)call.vertex_count);
+
+    if (writes_depth) {
+        gl_depth_lower(&depth, pretransformed ? &span : nullptr);
+        if (!test_depth)
+            keep_depth_writes(state, call, surface, texture);
+    }
     return D3D_OK;
+}
+
+// A draw drawn without the depth test whose depth writes wait: what
+// decides its fragments is kept, the texture and sampler only where a
+// colour key leaves texels out.
+void gl_backend::keep_depth_writes(const d3d_device_state& state, const d3d_draw_call& call,
+                                   d3d_surface* surface, GLuint texture)
+{
+    const DWORD* rs = state.render_states;
+    const DWORD* stage = state.stage_states[0];
+    gl_depth_write how = {};
+    how.primitive_type = call.primitive_type;
+    how.fill_mode = rs[D3DRENDERSTATE_FILLMODE];
+    how.cull_mode = rs[D3DRENDERSTATE_CULLMODE];
+    how.bias = depth_offset(state);
+    if (texture && rs[D3DRENDERSTATE_COLORKEYENABLE])
+        how.colour_key = ((const gl_texture*)surface->backend_data)->colour_key;
+    if (how.colour_key) {
+        how.texture = texture;
+        how.sampler = sampler_for(
+            filter_index(stage[D3DTSS_MAGFILTER]), filter_index(stage[D3DTSS_MINFILTER]),
+            address_index(stage[D3DTSS_ADDRESSU]), address_index(stage[D3DTSS_ADDRESSV]));
+    }
+    gl_depth_keep(&depth, call, how);
+    if (depth.writes.size() > GL_DEPTH_MAX_WRITES)
+        make_depth_current();
 }
 
 // ---- text

@@ -4,9 +4,10 @@
 // back-end puts "#define NAME value" lines for the discrete states of a draw
 // (vertex layout, lighting with the number of lights of each type and the
 // sources of the material colours, fog source and formula, texture stage 0
-// operations, colour keying) in front of it and keeps one compiled program
-// per combination, so a software rasteriser runs no code a draw does not
-// need; everything numeric comes from uniforms: the world's matrices, new
+// operations, colour keying, a diffuse colour of opaque white at every
+// vertex) in front of it and keeps one compiled program per combination, so
+// a software rasteriser runs no code a draw does not need; everything
+// numeric comes from uniforms: the world's matrices, new
 // with every draw (`draw_matrices`, `gl_draw_uniforms` in d3d_gl.cpp), and the rest
 // (projection, colours, lights, fog range) from the uniform block, whose
 // layout is `gl_device_block` there. The lights come in the block grouped by
@@ -228,13 +229,21 @@ uniform sampler2D texture0;
 
 out vec4 out_colour;
 
+// The diffuse colour; opaque white at every vertex, a constant, so that the
+// stage's products by it fold away.
+#if DIFFUSE_WHITE
+#define DIFFUSE vec4(1.0)
+#else
+#define DIFFUSE v_diffuse
+#endif
+
 vec4 stage_arg(int which, vec4 texel)
 {
     if (which == 2)
         return texel;
     if (which == 3)
         return texture_factor;
-    return v_diffuse;  // diffuse, and the current colour at stage 0
+    return DIFFUSE;  // diffuse, and the current colour at stage 0
 }
 
 vec4 stage_op(int op, vec4 a, vec4 b)
@@ -254,7 +263,7 @@ vec4 stage_op(int op, vec4 a, vec4 b)
 
 void main()
 {
-    vec4 colour = v_diffuse;
+    vec4 colour = DIFFUSE;
 #if TEXTURE
     vec4 texel = texture(texture0, v_uv);
     // Colour-keyed texels carry alpha 0 (see the texture upload).
@@ -274,7 +283,11 @@ void main()
     colour.a = stage_op(ALPHA_OP, stage_arg(ALPHA_ARG1, texel), stage_arg(ALPHA_ARG2, texel)).a;
 #endif
 #endif
+    // Selections and products of colours within 0..1 stay within it; sums
+    // and scaled products are clamped.
+#if COLOR_OP >= 5 || ALPHA_OP >= 5
     colour = clamp(colour, 0.0, 1.0);
+#endif
 #endif
 #if SPECULAR_ADD
     colour.rgb = min(colour.rgb + v_specular.rgb, vec3(1.0));

@@ -39,6 +39,8 @@ test_packages=(
   clang-format-14
   # fuzzing: clang with libFuzzer and the sanitizer runtimes (tools/fuzz.sh)
   clang libclang-rt-14-dev
+  # instructions counted by callgrind (tools/idle_instructions.py)
+  valgrind
 )
 
 case "${1:-all}" in

@@ -521,6 +521,150 @@ TEST_P(GlFrame, TheSceneIsTheSameAfterADeviceLossAndRestore)
     EXPECT_EQ(d3dxframe_update_frame(1), 0);
 }
 
+// Vertices all of opaque white draw with a program that leaves the diffuse
+// colour out: a draw of other colours after one of white, its states the
+// same, must show its own colours, over a texture as without one.
+TEST_P(GlFrame, WhiteAndColouredVerticesShowTheirOwnColours)
+{
+    ASSERT_EQ(d3dxframe_begin_scene(0), 1);
+    screen_rect(20, 20, 80, 80, 0.0f, white);
+    screen_rect(100, 20, 160, 80, 0.0f, red);
+    d3dxframe_set_texture_filter(0);
+    EXPECT_EQ(d3dxframe_draw_screen_quad(&keyed_texture, white, white, white, white, 200.0f, 20.0f,
+                                         59.0f, 59.0f),
+              1);
+    EXPECT_EQ(d3dxframe_draw_screen_quad(&keyed_texture, 0xFF808080, 0xFF808080, 0xFF808080,
+                                         0xFF808080, 300.0f, 20.0f, 59.0f, 59.0f),
+              1);
+    d3dxframe_set_texture(0, nullptr);
+    ASSERT_EQ(d3dxframe_end_scene(), 1);
+    EXPECT_TRUE(looks_like(50, 50, white));
+    EXPECT_TRUE(looks_like(130, 50, red));
+    EXPECT_TRUE(looks_like(205, 25, green)) << "texels as they are";
+    EXPECT_TRUE(looks_like(305, 25, 0.0f, 128.0f / 255.0f, 0.0f)) << "texels by grey";
+}
+
+// An unlit rectangle at depth `z` through identity transforms: its corners
+// are in clip units, (-1, 1) the target's top left.
+void clip_rect(float x0, float y0, float x1, float y1, float z, DWORD colour)
+{
+    struct {
+        float x, y, z;
+        DWORD diffuse;
+    } corners[4] = {
+        {x0, y0, z, colour}, {x1, y0, z, colour}, {x1, y1, z, colour}, {x0, y1, z, colour}};
+    win_matrix44 identity = {};
+    for (int i = 0; i < 4; ++i)
+        identity.m[i][i] = 1.0f;
+    d3dxframe_set_world_transform(&identity);
+    d3dxframe_set_view_transform(&identity);
+    d3dxframe_set_projection_transform(&identity);
+    d3dxframe_set_render_state(D3DRENDERSTATE_LIGHTING, 0);
+    d3dxframe_set_render_state(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+    EXPECT_EQ(
+        d3dxframe_draw_primitive(D3DPT_TRIANGLEFAN, D3DFVF_XYZ | D3DFVF_DIFFUSE, corners, 4, 0), 1);
+    d3dxframe_set_render_state(D3DRENDERSTATE_CULLMODE, D3DCULL_CCW);
+}
+
+// Screen-space draws sure to pass the depth test are drawn without it and
+// their depth writes wait: a draw that tests depth after them must find
+// what they would have written, and only that.
+TEST_P(GlFrame, DepthTestsFindTheWritesOfScreenQuadsDrawnWithoutTheTest)
+{
+    // A 3D rectangle at depth 0.5 (160 .. 320, 120 .. 240) behind a screen
+    // quad at depth 0 over its left part.
+    ASSERT_EQ(d3dxframe_begin_scene(0), 1);
+    screen_rect(100, 100, 240, 260, 0.0f, red);
+    clip_rect(-0.5f, 0.5f, 0.0f, 0.0f, 0.5f, green);
+    // The colour-keyed texture at depth 0 over (320 .. 480, 0 .. 120), and
+    // yellow behind it: hidden but where the keyed texel wrote no depth.
+    d3dxframe_set_texture_filter(0);
+    EXPECT_EQ(d3dxframe_draw_screen_quad(&keyed_texture, white, white, white, white, 320.0f, 0.0f,
+                                         159.0f, 119.0f),
+              1);
+    d3dxframe_set_texture(0, nullptr);
+    screen_rect(300, 0, 500, 140, 0.5f, yellow);
+    // A draw that writes no depth leaves nothing for one behind it.
+    d3dxframe_set_render_state(D3DRENDERSTATE_ZWRITEENABLE, 0);
+    screen_rect(500, 200, 560, 260, 0.2f, blue);
+    d3dxframe_set_render_state(D3DRENDERSTATE_ZWRITEENABLE, 1);
+    screen_rect(500, 200, 560, 260, 0.6f, yellow);
+    ASSERT_EQ(d3dxframe_end_scene(), 1);
+    EXPECT_TRUE(looks_like(200, 180, red)) << "3D draw behind the quad";
+    EXPECT_TRUE(looks_like(280, 180, green)) << "3D draw beside the quad";
+    EXPECT_TRUE(looks_like(340, 15, green)) << "texel (0, 0) in front";
+    EXPECT_TRUE(looks_like(380, 45, yellow)) << "behind the colour-keyed texel";
+    EXPECT_TRUE(looks_like(490, 130, yellow)) << "beside the keyed quad";
+    EXPECT_TRUE(looks_like(530, 230, yellow)) << "behind a draw without depth writes";
+    EXPECT_EQ(d3dxframe_update_frame(1), 0);
+
+    // The writes wait across a present: a frame that clears only the
+    // target tests against the last frame's depth.
+    ASSERT_EQ(d3dxframe_begin_scene(0), 1);
+    screen_rect(100, 100, 200, 200, 0.2f, red);
+    ASSERT_EQ(d3dxframe_end_scene(), 1);
+    EXPECT_EQ(d3dxframe_update_frame(1), 0);
+    ASSERT_EQ(d3dx_globals.device->BeginScene(), D3D_OK);
+    ASSERT_EQ(d3dx_globals.context->Clear(D3DCLEAR_TARGET), D3D_OK);
+    screen_rect(50, 50, 250, 250, 0.5f, green);
+    ASSERT_EQ(d3dxframe_end_scene(), 1);
+    EXPECT_TRUE(looks_like(150, 150, black)) << "behind the last frame's quad";
+    EXPECT_TRUE(looks_like(75, 75, green)) << "beside the last frame's quad";
+    EXPECT_EQ(d3dxframe_update_frame(1), 0);
+
+    // A kept draw's depth follows the texels it was drawn with, though they
+    // change (the keyed texel turns white, and is drawn so elsewhere) before
+    // a draw tests against it.
+    ASSERT_EQ(d3dxframe_begin_scene(0), 1);
+    d3dxframe_set_texture_filter(0);
+    EXPECT_EQ(d3dxframe_draw_screen_quad(&keyed_texture, white, white, white, white, 320.0f, 0.0f,
+                                         159.0f, 119.0f),
+              1);
+    IDirectDrawSurface7* surface = keyed_texture.texture_container_surface;
+    DDSURFACEDESC2 desc = {};
+    desc.dwSize = 124;
+    ASSERT_EQ(surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+    ((DWORD*)((uint8_t*)desc.lpSurface + desc.lPitch))[1] = white;
+    surface->Unlock(nullptr);
+    EXPECT_EQ(d3dxframe_draw_screen_quad(&keyed_texture, white, white, white, white, 0.0f, 300.0f,
+                                         59.0f, 59.0f),
+              1);
+    d3dxframe_set_texture(0, nullptr);
+    screen_rect(300, 0, 500, 140, 0.5f, yellow);
+    ASSERT_EQ(d3dxframe_end_scene(), 1);
+    EXPECT_TRUE(looks_like(340, 15, green)) << "texel (0, 0) in front";
+    EXPECT_TRUE(looks_like(380, 45, yellow)) << "behind the texel keyed when drawn";
+    EXPECT_TRUE(looks_like(22, 322, white)) << "the texel since";
+}
+
+// Two screen rectangles at one depth, the second compared by LESS or
+// LESSEQUAL: the first's depth, written later than it was drawn, must be
+// exactly what the second meets.
+TEST_P(GlFrame, EqualDepthsCompareAsTheirFunctionSays)
+{
+    const struct {
+        float z;
+        DWORD func;
+        DWORD seen;
+    } cases[] = {
+        {0.0f, D3DCMP_LESSEQUAL, green}, {0.0f, D3DCMP_LESS, red},
+        {0.5f, D3DCMP_LESSEQUAL, green}, {0.5f, D3DCMP_LESS, red},
+        {1.0f, D3DCMP_LESSEQUAL, green}, {1.0f, D3DCMP_LESS, black},
+    };
+    for (const auto& test_case : cases) {
+        SCOPED_TRACE(::testing::Message() << "z " << test_case.z << ", func " << test_case.func);
+        ASSERT_EQ(d3dxframe_begin_scene(0), 1);
+        if (test_case.z < 1.0f)
+            screen_rect(100, 100, 200, 200, test_case.z, red);
+        d3dxframe_set_render_state(D3DRENDERSTATE_ZFUNC, test_case.func);
+        screen_rect(100, 100, 200, 200, test_case.z, green);
+        d3dxframe_set_render_state(D3DRENDERSTATE_ZFUNC, D3DCMP_LESSEQUAL);
+        ASSERT_EQ(d3dxframe_end_scene(), 1);
+        EXPECT_TRUE(looks_like(150, 150, test_case.seen));
+        EXPECT_EQ(d3dxframe_update_frame(1), 0);
+    }
+}
+
 // The lit and fogged triangle alone; the ambient light, the light and the fog
 // are set only when `set_scene` is true, as a level's script sets them once.
 // Returns the colour at the triangle's centre.

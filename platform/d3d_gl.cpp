@@ -31,7 +31,6 @@
 #include "platform/d3d_internal.h"
 #include "platform/frame_pacer.h"
 #include "platform/gl_api.h"
-#include "platform/gl_buffer_age.h"
 #include "platform/report.h"
 #include "platform/window_internal.h"
 
@@ -424,12 +423,12 @@ struct gl_backend : d3d_backend {
     gl_device_block sent = {};        // the ones the card has
     bool block_sent = false;
     gl_state_cache cache = {};
-    gl_depth_record depth = {};     // what the depth buffer holds and what waits for it
-    gl_repeat_record repeat = {};   // this frame's calls and the last's, and what is held
-    uint64_t texel_versions = 0;    // given to textures so far
-    gl_buffer_age buffer_age = {};  // what the driver tells of the window's back buffer
-    // Drawing into the window's framebuffer, whose back buffer's age is not
-    // told: the frame object holds a copy of the picture the frames repeat.
+    gl_depth_record depth = {};    // what the depth buffer holds and what waits for it
+    gl_repeat_record repeat = {};  // this frame's calls and the last's, and what is held
+    uint64_t texel_versions = 0;   // given to textures so far
+    // Drawing into the window's framebuffer, whose back buffer holds nothing
+    // defined after a swap: the frame object holds a copy of the picture the
+    // frames repeat.
     bool kept_copy = false;
     std::vector<uint32_t> texels;
 
@@ -547,7 +546,6 @@ HRESULT gl_backend::start(const d3d_context_params& params)
         return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
     choose_framebuffer();
     gl_repeat_start(&repeat);
-    gl_buffer_age_start(&buffer_age);
     kept_copy = false;
     return D3D_OK;
 }
@@ -817,10 +815,9 @@ HRESULT gl_backend::present()
     bool again = repeat.holding && gl_repeat_same(repeat) && show_again();
     if (!again) {
         flush_held();
-        // The frames after this one are to be held, and nothing tells
-        // whether the back buffers will hold their picture: a copy will.
-        if (direct && !buffer_age.query && !kept_copy &&
-            gl_repeat_run(repeat, true) >= GL_REPEAT_FRAMES) {
+        // The frames after this one are to be held, and a swap leaves the
+        // window's back buffer undefined: a copy keeps their picture.
+        if (direct && !kept_copy && gl_repeat_run(repeat, true) >= GL_REPEAT_FRAMES) {
             copy_picture(0, framebuffer);
             kept_copy = true;
         }
@@ -839,14 +836,10 @@ HRESULT gl_backend::present()
 
 // Whether the buffer this present shows holds the picture of the frames
 // before, or was given it: the frame object keeps it; the window's back
-// buffer holds it when its age is within the run of frames that showed it,
-// else the kept copy goes into it.
+// buffer is given the kept copy.
 bool gl_backend::show_again()
 {
     if (!direct)
-        return true;
-    int age = gl_buffer_age_now(buffer_age);
-    if (age >= 1 && age <= repeat.same)
         return true;
     if (!kept_copy)
         return false;

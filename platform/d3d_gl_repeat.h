@@ -22,9 +22,8 @@
 // calls sample.
 //
 // Where the picture is when it is not drawn is the back-end's to know: in
-// its frame object it stays; in the window's back buffer, only when the
-// driver tells the buffer's age and the frames of that age showed it (see
-// gl_buffer_age.h); otherwise the back-end keeps a copy of it to show.
+// its frame object it stays; the window's back buffer holds nothing defined
+// after a swap, so the back-end keeps a copy of the picture to show.
 #pragma once
 
 #include <cstddef>

@@ -12,7 +12,8 @@
 // sends the vertices its indices use, and the indices, from client memory
 // in one upload through a stream buffer (see stream_map), and picks the
 // program compiled for its discrete states. A screen-space draw sure to pass
-// the depth test is drawn without it (d3d_gl_depth.h).
+// the depth test is drawn without it (d3d_gl_depth.h). A frame that repeats
+// the frames before it is not drawn again (d3d_gl_repeat.h).
 #include <SDL2/SDL.h>
 
 #include <algorithm>
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "platform/d3d_gl_depth.h"
+#include "platform/d3d_gl_repeat.h"
 #include "platform/d3d_gl_shader.h"
 #include "platform/d3d_internal.h"
 #include "platform/frame_pacer.h"
@@ -139,8 +141,9 @@ struct compiled_program {
 struct gl_texture {
     GLuint name;
     bool dirty;
-    int colour_key;  // 0 none, 1 keyed texels among real alpha, 2 alpha holds only the key
-    bool alpha_one;  // the format has no alpha: texels read as opaque
+    int colour_key;    // 0 none, 1 keyed texels among real alpha, 2 alpha holds only the key
+    bool alpha_one;    // the format has no alpha: texels read as opaque
+    uint64_t version;  // of the texels (see d3d_gl_repeat.h)
 };
 
 // Attribute locations of d3d_gl_shader.h.
@@ -420,7 +423,13 @@ struct gl_backend : d3d_backend {
     gl_device_block sent = {};        // the ones the card has
     bool block_sent = false;
     gl_state_cache cache = {};
-    gl_depth_record depth = {};  // what the depth buffer holds and what waits for it
+    gl_depth_record depth = {};    // what the depth buffer holds and what waits for it
+    gl_repeat_record repeat = {};  // this frame's calls and the last's, and what is held
+    uint64_t texel_versions = 0;   // given to textures so far
+    // Drawing into the window's framebuffer, whose back buffer holds nothing
+    // defined after a swap: the frame object holds a copy of the picture the
+    // frames repeat.
+    bool kept_copy = false;
     std::vector<uint32_t> texels;
 
     ~gl_backend() override;
@@ -443,6 +452,14 @@ struct gl_backend : d3d_backend {
     // The first GL row of `rows` rows of the target from row y (top first).
     GLint gl_row(GLint y, GLint rows) const { return direct ? (GLint)height - y - rows : y; }
     bool make_current();
+    // Draws the frame's held calls (see d3d_gl_repeat.h), if any.
+    void flush_held();
+    // The buffers hold a picture no record tells.
+    void forget_frames();
+    bool show_again();
+    void copy_picture(GLuint from, GLuint to);
+    HRESULT clear_now(DWORD flags, D3DCOLOR colour, float depth_value);
+    HRESULT draw_now(const d3d_device_state& state, const d3d_draw_call& call);
     void limit_frames_in_flight();
     GLuint build_rect_program(const char* fragment, const char* what);
     bool make_buffers();
@@ -528,6 +545,8 @@ HRESULT gl_backend::start(const d3d_context_params& params)
     if (!make_buffers())
         return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
     choose_framebuffer();
+    gl_repeat_start(&repeat);
+    kept_copy = false;
     return D3D_OK;
 }
 
@@ -652,6 +671,8 @@ HRESULT gl_backend::resize(DWORD new_width, DWORD new_height)
 {
     if (!make_current())
         return DDERR_SURFACELOST;
+    flush_held();
+    forget_frames();
     width = new_width;
     height = new_height;
     gl.BindRenderbuffer(GL_RENDERBUFFER, colour_buffer);
@@ -665,10 +686,23 @@ HRESULT gl_backend::resize(DWORD new_width, DWORD new_height)
     return D3D_OK;
 }
 
+// A clear or a draw goes into the frame's record, and is drawn unless the
+// frame is held.
 HRESULT gl_backend::clear(DWORD flags, D3DCOLOR colour, float depth_value)
 {
-    if (!make_current())
+    if (!make_current()) {
+        forget_frames();
         return DDERR_SURFACELOST;
+    }
+    bool recorded = gl_repeat_clear(&repeat, flags, colour, depth_value);
+    if (repeat.holding && recorded)
+        return D3D_OK;
+    flush_held();
+    return clear_now(flags, colour, depth_value);
+}
+
+HRESULT gl_backend::clear_now(DWORD flags, D3DCOLOR colour, float depth_value)
+{
     GLbitfield mask = 0;
     if (flags & D3DCLEAR_TARGET) {
         float rgba[4];
@@ -769,11 +803,25 @@ void gl_backend::write_kept_depth()
     drawn_valid = false;
 }
 
+// A held frame that repeats the last is not drawn where the buffer the swap
+// shows holds its picture, or can be given it for less than drawing it.
 HRESULT gl_backend::present()
 {
     SDL_Window* sdl = sdl_window();
-    if (!make_current())
+    if (!make_current()) {
+        forget_frames();
         return DDERR_SURFACELOST;
+    }
+    bool again = repeat.holding && gl_repeat_same(repeat) && show_again();
+    if (!again) {
+        flush_held();
+        // The frames after this one are to be held, and a swap leaves the
+        // window's back buffer undefined: a copy keeps their picture.
+        if (direct && !kept_copy && gl_repeat_run(repeat, true) >= GL_REPEAT_FRAMES) {
+            copy_picture(0, framebuffer);
+            kept_copy = true;
+        }
+    }
     if (!direct)
         show_frame();
     SDL_GL_SwapWindow(sdl);
@@ -781,7 +829,53 @@ HRESULT gl_backend::present()
     if (paced)
         frame_pacer_pace(&pacer, refresh_rate);
     gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
+    gl_repeat_presented(&repeat, !again);
+    kept_copy = kept_copy && repeat.holding;
     return D3D_OK;
+}
+
+// Whether the buffer this present shows holds the picture of the frames
+// before, or was given it: the frame object keeps it; the window's back
+// buffer is given the kept copy.
+bool gl_backend::show_again()
+{
+    if (!direct)
+        return true;
+    if (!kept_copy)
+        return false;
+    copy_picture(framebuffer, 0);
+    return true;
+}
+
+// The colour of one framebuffer into the other, row for row.
+void gl_backend::copy_picture(GLuint from, GLuint to)
+{
+    gl.BindFramebuffer(GL_READ_FRAMEBUFFER, from);
+    gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
+    gl.BlitFramebuffer(0, 0, (GLint)width, (GLint)height, 0, 0, (GLint)width, (GLint)height,
+                       GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
+}
+
+void gl_backend::forget_frames()
+{
+    gl_repeat_forget(&repeat);
+    kept_copy = false;
+}
+
+// Until the frame's first call, nothing is held.
+void gl_backend::flush_held()
+{
+    if (!repeat.holding || repeat.frame.empty())
+        return;
+    repeat.holding = false;
+    size_t at = 0;
+    gl_repeat_call call;
+    while (gl_repeat_next(repeat, &at, &call))
+        if (call.is_draw)
+            draw_now(call.state, call.draw);
+        else
+            clear_now(call.clear_flags, call.clear_colour, call.clear_depth);
 }
 
 void gl_backend::limit_frames_in_flight()
@@ -847,6 +941,9 @@ HRESULT gl_backend::overlay_begin()
 {
     if (!make_current())
         return DDERR_SURFACELOST;
+    // The dialog's pictures go through the buffers the frames are shown in.
+    flush_held();
+    forget_frames();
     if (direct) {
         gl.BindFramebuffer(GL_READ_FRAMEBUFFER, 0);
         gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
@@ -882,22 +979,26 @@ void gl_backend::overlay_end()
 {
     if (!make_current())
         return;
+    forget_frames();
     // The next present shows the window as it was before the dialog.
     show_frame();
     gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
     cache.valid = false;
 }
 
-// A kept draw's depth writes follow the texels it was drawn with: they are
-// made before the texels change or go.
+// A kept draw's depth writes, and a held draw, follow the texels it was
+// drawn with: they are made before the texels change or go.
 void gl_backend::surface_changed(d3d_surface* surface)
 {
     gl_texture* texture = (gl_texture*)surface->backend_data;
     if (!texture)
         return;
+    if (repeat.holding && gl_repeat_uses(repeat, surface) && make_current())
+        flush_held();
     if (gl_depth_uses_texture(depth, texture->name) && make_current())
         make_depth_current();
     texture->dirty = true;
+    texture->version = ++texel_versions;
 }
 
 void gl_backend::surface_destroyed(d3d_surface* surface)
@@ -906,6 +1007,8 @@ void gl_backend::surface_destroyed(d3d_surface* surface)
     if (!texture)
         return;
     if (make_current()) {
+        if (gl_repeat_uses(repeat, surface))
+            flush_held();
         if (gl_depth_uses_texture(depth, texture->name))
             make_depth_current();
         if (cache.texture == texture->name)
@@ -920,6 +1023,7 @@ HRESULT gl_backend::read_pixels(DWORD x, DWORD y, DWORD w, DWORD h, DWORD* argb)
 {
     if (!make_current())
         return DDERR_SURFACELOST;
+    flush_held();
     gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
     gl.ReadPixels((GLint)x, gl_row((GLint)y, (GLint)h), (GLsizei)w, (GLsizei)h, GL_BGRA,
                   GL_UNSIGNED_BYTE, argb);
@@ -1108,7 +1212,7 @@ GLuint gl_backend::texture_for(d3d_surface* surface)
         return 0;
     gl_texture* texture = (gl_texture*)surface->backend_data;
     if (!texture) {
-        texture = new gl_texture{0, true, 0, false};
+        texture = new gl_texture{0, true, 0, false, ++texel_versions};
         gl.GenTextures(1, &texture->name);
         surface->backend_data = texture;
     }
@@ -1519,8 +1623,23 @@ HRESULT gl_backend::draw(const d3d_device_state& state, const d3d_draw_call& cal
 {
     if (call.vertex_count == 0 || (call.indices && call.index_count == 0))
         return D3D_OK;
-    if (!make_current())
+    if (!make_current()) {
+        forget_frames();
         return DDERR_SURFACELOST;
+    }
+    // The texels as they are now go to the card, and their version into
+    // the record: a held draw is drawn with them.
+    d3d_surface* surface = static_cast<d3d_surface*>(state.textures[0]);
+    uint64_t version = texture_for(surface) ? ((gl_texture*)surface->backend_data)->version : 0;
+    bool recorded = gl_repeat_draw(&repeat, state, call, version, has_depth);
+    if (repeat.holding && recorded)
+        return D3D_OK;
+    flush_held();
+    return draw_now(state, call);
+}
+
+HRESULT gl_backend::draw_now(const d3d_device_state& state, const d3d_draw_call& call)
+{
     d3d_surface* surface = static_cast<d3d_surface*>(state.textures[0]);
     GLuint texture = texture_for(surface);
     const DWORD* rs = state.render_states;
@@ -1627,6 +1746,9 @@ HRESULT gl_backend::blend_coverage(d3d_surface*, int x, int y, int w, int h,
         return D3D_OK;
     if (!make_current())
         return DDERR_SURFACELOST;
+    // Text is not in the record: the frame repeats no other.
+    flush_held();
+    gl_repeat_spoil(&repeat);
     gl.BindFramebuffer(GL_FRAMEBUFFER, draw_framebuffer());
     gl.UseProgram(text_program);
     gl.BindVertexArray(empty_vertex_array);

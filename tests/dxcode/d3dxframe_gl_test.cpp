@@ -16,8 +16,11 @@
 #include <vector>
 
 #include "d3dxframe.h"
+#include "platform/d3d_gl_repeat.h"
 #include "platform/d3d_record.h"
 #include "platform/d3dx.h"
+#include "platform/dialog.h"
+#include "platform/dialog_test.h"
 #include "platform/font.h"
 #include "platform/win32.h"
 #include "platform/win32_test.h"
@@ -124,6 +127,22 @@ void set_fog(int on)
     d3dxframe_set_render_state(D3DRENDERSTATE_RANGEFOGENABLE, 1);
 }
 
+// Colour-keyed texture over red at (320 .. 480, 0 .. 120), point sampled,
+// and half-transparent white over the clear colour at (0 .. 160, 240 .. 360).
+void draw_screen_quads()
+{
+    EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, red, red, red, red, 320.0f, 0.0f, 159.0f, 119.0f),
+              1);
+    d3dxframe_set_texture_filter(0);
+    EXPECT_EQ(d3dxframe_draw_screen_quad(&keyed_texture, white, white, white, white, 320.0f, 0.0f,
+                                         159.0f, 119.0f),
+              1);
+    d3dxframe_set_texture(0, nullptr);
+    EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, 0x80FFFFFF, 0x80FFFFFF, 0x80FFFFFF, 0x80FFFFFF,
+                                         0.0f, 240.0f, 159.0f, 119.0f),
+              1);
+}
+
 // The whole scene, laid out in separate places of the 640 x 480 target.
 void draw_scene()
 {
@@ -144,19 +163,7 @@ void draw_scene()
     EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLELIST, 0x12, (void*)lit_triangle, 3, 0), 1);
     set_fog(0);
 
-    // Colour-keyed texture over red at (320 .. 480, 0 .. 120), point sampled.
-    EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, red, red, red, red, 320.0f, 0.0f, 159.0f, 119.0f),
-              1);
-    d3dxframe_set_texture_filter(0);
-    EXPECT_EQ(d3dxframe_draw_screen_quad(&keyed_texture, white, white, white, white, 320.0f, 0.0f,
-                                         159.0f, 119.0f),
-              1);
-    d3dxframe_set_texture(0, nullptr);
-
-    // Half-transparent white over black at (0 .. 160, 240 .. 360).
-    EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, 0x80FFFFFF, 0x80FFFFFF, 0x80FFFFFF, 0x80FFFFFF,
-                                         0.0f, 240.0f, 159.0f, 119.0f),
-              1);
+    draw_screen_quads();
 
     // Wireframe triangle, and a counter-clockwise one that culling removes.
     d3dxframe_set_render_state(D3DRENDERSTATE_FILLMODE, D3DFILL_WIREFRAME);
@@ -844,6 +851,120 @@ TEST_P(GlFrame, EveryStateCombinationDraws)
         ASSERT_EQ(d3dxframe_end_scene(), 1);
     }
     alpha_texture->Release();
+}
+
+// A screen standing still, as a menu: the screen quads.
+void draw_still_frame(void (*change)())
+{
+    ASSERT_EQ(d3dxframe_begin_scene(0), 1);
+    draw_screen_quads();
+    if (change)
+        change();
+    ASSERT_EQ(d3dxframe_end_scene(), 1);
+    EXPECT_EQ(d3dxframe_update_frame(1), 0);
+}
+
+void set_texel_blue()
+{
+    DDSURFACEDESC2 desc = {};
+    desc.dwSize = 124;
+    IDirectDrawSurface7* surface = keyed_texture.texture_container_surface;
+    ASSERT_EQ(surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+    ((DWORD*)desc.lpSurface)[0] = blue;
+    surface->Unlock(nullptr);
+}
+
+// A dialog of a caption alone over the window, scripted with no steps: it is
+// shown and cancelled.
+void show_dialog()
+{
+    dialog_script_begin();
+    const DWORD style = WS_POPUP | WS_CAPTION | DS_CENTER;
+    const WORD words[] = {(WORD)style, (WORD)(style >> 16), 0, 0, 0, 0, 0, 100, 40, 0, 0, 'R', 0};
+    EXPECT_EQ(DialogBoxIndirectParam(
+                  nullptr, (const DLGTEMPLATE*)words, d3dx_globals.hwnd,
+                  [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0),
+              IDCANCEL);
+    dialog_script_end();
+}
+
+// Whether a pixel of the rectangle is near `colour`.
+bool shows(int x, int y, int w, int h, DWORD colour)
+{
+    std::vector<DWORD> pixels((size_t)w * (size_t)h);
+    EXPECT_EQ(d3d_read_render_target(d3dx_globals.device, (DWORD)x, (DWORD)y, (DWORD)w, (DWORD)h,
+                                     pixels.data()),
+              S_OK);
+    for (DWORD pixel : pixels) {
+        int most = 0;
+        for (int shift : {0, 8, 16})
+            most = std::max(
+                most, std::abs((int)((pixel >> shift) & 0xFF) - (int)((colour >> shift) & 0xFF)));
+        if (most <= 3)
+            return true;
+    }
+    return false;
+}
+
+// Frames drawn alike are presented without being drawn after the first few;
+// whatever the frame's picture follows from, changed in a held frame, has it
+// drawn, with the texels and states each call had, and the picture presented
+// is the frame's. The picture is read after the present, from the buffer
+// the next frame draws into.
+TEST_P(GlFrame, FramesThatRepeatAreShownAgainUntilTheirPictureChanges)
+{
+    const struct {
+        const char* name;
+        void (*before)();  // before the frame's calls
+        void (*after)();   // after its draws
+        int x, y, w, h;    // where the picture shows
+        DWORD seen;
+        bool shown_again;
+    } cases[] = {
+        {"nothing changes", nullptr, nullptr, 340, 15, 1, 1, green, true},
+        {"pixels read", nullptr, [] { EXPECT_TRUE(looks_like(340, 15, green)); }, 340, 15, 1, 1,
+         green, false},
+        {"texels changed before the draw", set_texel_blue, nullptr, 340, 15, 1, 1, blue, false},
+        {"texels changed after the draw", nullptr, set_texel_blue, 340, 15, 1, 1, green, false},
+        {"another clear colour",
+         [] { ASSERT_EQ(d3dx_globals.context->SetClearColor(blue), D3D_OK); }, nullptr, 600, 400, 1,
+         1, blue, false},
+        {"another draw", nullptr, [] { screen_rect(580, 380, 620, 420, 0.5f, yellow); }, 600, 400,
+         1, 1, yellow, false},
+        {"text drawn", nullptr,
+         [] { EXPECT_EQ(d3dxframe_draw_text(20, 440, "Varnock", &yellow), 1); }, 20, 435, 200, 30,
+         yellow, false},
+        {"a dialog shown", nullptr, show_dialog, 340, 15, 1, 1, green, false},
+        // Full screen, the buffers keep their size.
+        {"the buffers resized", nullptr,
+         [] {
+             if (!d3dx_globals.m_bIsFullscreen) {
+                 EXPECT_EQ(d3dx_globals.context->Resize(640, 480), D3D_OK);
+             }
+         },
+         340, 15, 1, 1, green, GetParam()},
+    };
+    for (const auto& test_case : cases) {
+        SCOPED_TRACE(test_case.name);
+        drop_keyed_texture();
+        ASSERT_EQ(make_keyed_texture(), 1);
+        ASSERT_EQ(d3dx_globals.context->SetClearColor(black), D3D_OK);
+        uint64_t shown = gl_repeat_frames_shown_again();
+        // The first frame leaves states the next begins with.
+        for (int frame = 0; frame < GL_REPEAT_FRAMES + 2; ++frame)
+            draw_still_frame(nullptr);
+        ASSERT_GT(gl_repeat_frames_shown_again(), shown) << "frames held";
+        EXPECT_TRUE(looks_like(340, 15, green)) << "shown again";
+        EXPECT_TRUE(looks_like(380, 45, red)) << "the keyed texel, shown again";
+        EXPECT_TRUE(looks_like(80, 300, 0.5f, 0.5f, 0.5f)) << "blended, shown again";
+
+        shown = gl_repeat_frames_shown_again();
+        if (test_case.before)
+            test_case.before();
+        draw_still_frame(test_case.after);
+        EXPECT_EQ(gl_repeat_frames_shown_again() - shown, test_case.shown_again ? 1u : 0u);
+        EXPECT_TRUE(shows(test_case.x, test_case.y, test_case.w, test_case.h, test_case.seen));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowedAndFullScreen, GlFrame, ::testing::Bool(),

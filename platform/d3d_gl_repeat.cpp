@@ -120,7 +120,9 @@ void reset_frame(gl_repeat_record* record)
     record->textures.clear();
     record->colour_cleared = false;
     record->depth_cleared = false;
-    record->repeatable = true;
+    record->repeatable = record->resting == 0;
+    if (record->resting > 0)
+        --record->resting;
 }
 
 }  // namespace
@@ -138,6 +140,7 @@ void gl_repeat_start(gl_repeat_record* record)
     record->last_repeatable = false;
     record->same = 0;
     record->holding = false;
+    record->resting = 0;
     reset_frame(record);
 }
 
@@ -157,12 +160,14 @@ void gl_repeat_spoil(gl_repeat_record* record)
     record->textures.clear();
 }
 
-// Past the record's room the frame is not repeatable.
+// Past the record's room the frame is not repeatable, and the frames after
+// it rest.
 static bool room_for(gl_repeat_record* record, size_t bytes)
 {
     if (record->frame.size() + bytes <= GL_REPEAT_MAX_BYTES)
         return true;
     record->repeatable = false;
+    record->resting = GL_REPEAT_REST_FRAMES;
     return false;
 }
 

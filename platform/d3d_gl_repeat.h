@@ -38,6 +38,10 @@ enum { GL_REPEAT_FRAMES = 3 };
 // level's hundreds of draws) is never held, and costs no more to record
 // than a screen that stands still.
 enum { GL_REPEAT_MAX_BYTES = 64 << 10 };
+// Frames after one that outgrew the record that are not recorded at all: a
+// level's frames outgrow it one after another, and recording each to its
+// room would cost every frame of play for a picture never held.
+enum { GL_REPEAT_REST_FRAMES = 30 };
 
 struct gl_repeat_record {
     std::vector<uint8_t> frame;         // this frame's calls
@@ -52,6 +56,7 @@ struct gl_repeat_record {
     // (drawn with the same record, or shown again).
     int same;
     bool holding;  // this frame's calls are recorded, not drawn
+    int resting;   // frames left unrecorded after one outgrew the record
 };
 
 // A new record: nothing repeats yet.

@@ -127,3 +127,31 @@ TEST(GlRepeat, OnlyFramesWhosePictureFollowsFromTheirCallsAreHeld)
         EXPECT_EQ(record.holding && gl_repeat_same(record), test_case.held);
     }
 }
+
+// A frame that outgrew the record (a level's) is followed by frames that
+// record nothing, and a screen standing still after them is held again.
+TEST(GlRepeat, FramesAfterOneThatOutgrewTheRecordRestBeforeTheyAreRecorded)
+{
+    lit_draw draw;
+    d3d_device_state state = lit_state();
+    gl_repeat_record record;
+    gl_repeat_start(&record);
+    const DWORD clear = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;
+    gl_repeat_clear(&record, clear, 0xFF000000, 1.0f);
+    bool recorded = true;
+    while (recorded)
+        recorded = gl_repeat_draw(&record, state, draw.call, 9, true);
+    gl_repeat_presented(&record, true);
+    for (int frame = 0; frame < GL_REPEAT_REST_FRAMES; ++frame) {
+        EXPECT_FALSE(gl_repeat_clear(&record, clear, 0xFF000000, 1.0f)) << frame;
+        EXPECT_FALSE(gl_repeat_draw(&record, state, draw.call, 9, true)) << frame;
+        gl_repeat_presented(&record, true);
+        EXPECT_FALSE(record.holding) << frame;
+    }
+    for (int frame = 0; frame < GL_REPEAT_FRAMES; ++frame) {
+        EXPECT_TRUE(gl_repeat_clear(&record, clear, 0xFF000000, 1.0f)) << frame;
+        EXPECT_TRUE(gl_repeat_draw(&record, state, draw.call, 9, true)) << frame;
+        gl_repeat_presented(&record, true);
+    }
+    EXPECT_TRUE(record.holding);
+}

@@ -143,12 +143,10 @@ void draw_screen_quads()
               1);
 }
 
-// The whole scene, laid out in separate places of the 640 x 480 target.
-void draw_scene()
+// The projection, the ambient light, the light and the fog the lit triangle
+// is drawn with.
+void set_lit_scene()
 {
-    ASSERT_EQ(d3dxframe_begin_scene(0), 1);
-
-    // Lit and fogged triangle around (160, 120).
     win_matrix44 projection;
     d3dxframe_build_projection_matrix(&projection, 3.14159265f / 2.0f, 0.75f, 1.0f, 100.0f);
     d3dxframe_set_projection_transform(&projection);
@@ -160,6 +158,15 @@ void draw_scene()
     light_index = d3dxframe_set_dynamic_light_color(light, light_index);
     d3dxframe_set_light_allocation(0);
     set_fog(1);
+}
+
+// The whole scene, laid out in separate places of the 640 x 480 target.
+void draw_scene()
+{
+    ASSERT_EQ(d3dxframe_begin_scene(0), 1);
+
+    // Lit and fogged triangle around (160, 120).
+    set_lit_scene();
     EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLELIST, 0x12, (void*)lit_triangle, 3, 0), 1);
     set_fog(0);
 
@@ -678,19 +685,8 @@ TEST_P(GlFrame, EqualDepthsCompareAsTheirFunctionSays)
 DWORD lit_triangle_centre(bool set_scene)
 {
     EXPECT_EQ(d3dxframe_begin_scene(0), 1);
-    if (set_scene) {
-        win_matrix44 projection;
-        d3dxframe_build_projection_matrix(&projection, 3.14159265f / 2.0f, 0.75f, 1.0f, 100.0f);
-        d3dxframe_set_projection_transform(&projection);
-        d3dxframe_set_ambient_light(ambient_level, ambient_level, ambient_level);
-        D3DLIGHT7 light = {};
-        light.dltType = D3DLIGHT_DIRECTIONAL;
-        light.dcvDiffuse = {light_rgb[0], light_rgb[1], light_rgb[2], 1.0f};
-        light.dvDirection = {0.0f, 0.0f, -1.0f};
-        light_index = d3dxframe_set_dynamic_light_color(light, light_index);
-        d3dxframe_set_light_allocation(0);
-        set_fog(1);
-    }
+    if (set_scene)
+        set_lit_scene();
     EXPECT_EQ(d3dxframe_draw_primitive(D3DPT_TRIANGLELIST, 0x12, (void*)lit_triangle, 3, 0), 1);
     EXPECT_EQ(d3dxframe_end_scene(), 1);
     float cx = 0.0f, cy = 0.0f;

@@ -912,21 +912,29 @@ win_entity* make_hound(void)
         "hound", {});
 }
 
-// The crane's camera, looking at the hero, and the crane, which launches it
-// when a script gives the crane a moment of life (it holds a spare).
-win_entity* make_crane_camera(void)
+// A camera looking at the hero's arm joint.
+win_entity* make_hero_camera(const char* name, win_vect3 position)
 {
-    win_entity* entity = demo_entity_new("crane", WIN_ENTITY_TYPE_CAMERA, {0.0f, 0.0f, 0.0f});
+    win_entity* entity = demo_entity_new(name, WIN_ENTITY_TYPE_CAMERA, position);
     win_camera* camera = entity ? entity->u.win_camera = malloc_win_camera() : nullptr;
     win_camera_target* hero = camera ? malloc_win_camera_target("hero") : nullptr;
     if (!hero)
         return entity ? demo_entity_finished(entity, false) : nullptr;
-    entity->win_entity_flag = 0;
     camera->field_of_view = 0.9f;
     hero->target_joint_idx = 1;
     return demo_entity_finished(
         entity, add_to_win_camera_target_list(&camera->win_camera_target_list,
                                               &camera->win_camera_target_list_size, hero));
+}
+
+// The crane's camera, looking at the hero, and the crane, which launches it
+// when a script gives the crane a moment of life (it holds a spare).
+win_entity* make_crane_camera(void)
+{
+    win_entity* camera = make_hero_camera("crane", {0.0f, 0.0f, 0.0f});
+    if (camera)
+        camera->win_entity_flag = 0;
+    return camera;
 }
 
 win_entity* make_crane(void)
@@ -1055,16 +1063,7 @@ win_entity* make_glimmer(void)
 // The game camera, following the hero's arm joint.
 win_entity* make_camera(void)
 {
-    win_entity* entity = demo_entity_new("camera", WIN_ENTITY_TYPE_CAMERA, CAMERA_START);
-    win_camera* camera = entity ? entity->u.win_camera = malloc_win_camera() : nullptr;
-    win_camera_target* hero = camera ? malloc_win_camera_target("hero") : nullptr;
-    if (!hero)
-        return entity ? demo_entity_finished(entity, false) : nullptr;
-    camera->field_of_view = 0.9f;
-    hero->target_joint_idx = 1;
-    return demo_entity_finished(
-        entity, add_to_win_camera_target_list(&camera->win_camera_target_list,
-                                              &camera->win_camera_target_list_size, hero));
+    return make_hero_camera("camera", CAMERA_START);
 }
 
 // Embers rising by the way out.

@@ -69,42 +69,42 @@ if(NOT VARNOCK_FUZZ AND NOT CMAKE_BUILD_TYPE STREQUAL "Sanitize")
 endif()
 
 varnock_subsystem(math
-  INCLUDES convert/src
+  INCLUDES convert/src/math
   SOURCES
-    convert/src/win_math.cpp convert/src/win_math_intersect.cpp convert/src/win_math_quat.cpp
-    convert/src/win_math_vect.cpp
-  HEADERS convert/src/win_geo.h
+    convert/src/math/win_math.cpp convert/src/math/win_math_intersect.cpp convert/src/math/win_math_quat.cpp
+    convert/src/math/win_math_vect.cpp
+  HEADERS convert/src/math/win_geo.h
   LIBS core)
 
 # The PNG texture reader reads through libpng.
 find_package(PNG REQUIRED)
 varnock_subsystem(frame
-  INCLUDES dxcode/src gamecode/src services
+  INCLUDES dxcode/src gamecode/src/frame services convert/src/models convert/src/world
   SOURCES
     dxcode/src/d3dmath.cpp dxcode/src/d3dtextr_dx7.cpp dxcode/src/d3dutil.cpp
     dxcode/src/d3dxenum.cpp dxcode/src/d3dxframe.cpp dxcode/src/dxinput.cpp
     dxcode/src/texture_container.cpp dxcode/src/txtrload.cpp
-    gamecode/src/config.cpp gamecode/src/dialogs.cpp gamecode/src/gameglobals.cpp
-    gamecode/src/input.cpp gamecode/src/menu.cpp gamecode/src/png_io.cpp
-    gamecode/src/winmain2.cpp
+    gamecode/src/frame/config.cpp gamecode/src/frame/dialogs.cpp gamecode/src/frame/gameglobals.cpp
+    gamecode/src/frame/input.cpp gamecode/src/frame/menu.cpp gamecode/src/frame/png_io.cpp
+    gamecode/src/frame/winmain2.cpp
   LIBS math PNG::PNG)
 
 varnock_subsystem(models
-  INCLUDES convert/src gamecode/src
+  INCLUDES convert/src/models gamecode/src/models
   SOURCES
-    convert/src/mow_animate.cpp convert/src/mow_geo.cpp convert/src/mow_rend_dx7.cpp
-    convert/src/win_ast.cpp
-    gamecode/src/anim.cpp gamecode/src/anim_io.cpp gamecode/src/anim_io_yacc.cpp
-    gamecode/src/anim_io_yacc_tables.cpp gamecode/src/model_io.cpp
-  HEADERS services/models_services.h convert/src/mow_anim.h convert/src/win_ast_fields.h
+    convert/src/models/mow_animate.cpp convert/src/models/mow_geo.cpp convert/src/models/mow_rend_dx7.cpp
+    convert/src/models/win_ast.cpp
+    gamecode/src/models/anim.cpp gamecode/src/models/anim_io.cpp gamecode/src/models/anim_io_yacc.cpp
+    gamecode/src/models/anim_io_yacc_tables.cpp gamecode/src/models/model_io.cpp
+  HEADERS services/models_services.h convert/src/models/mow_anim.h convert/src/models/win_ast_fields.h
   LIBS frame)
 
 varnock_subsystem(world
-  INCLUDES convert/src
+  INCLUDES convert/src/world
   SOURCES
-    convert/src/win_collision.cpp convert/src/win_entity.cpp convert/src/win_shader.cpp
-  HEADERS services/world_services.h convert/src/win_entity_fields.h convert/src/win_sound.h
-          convert/src/win_trigger.h
+    convert/src/world/win_collision.cpp convert/src/world/win_entity.cpp convert/src/world/win_shader.cpp
+  HEADERS services/world_services.h convert/src/world/win_entity_fields.h convert/src/world/win_sound.h
+          convert/src/world/win_trigger.h
   LIBS models)
 
 varnock_subsystem(script
@@ -115,15 +115,15 @@ varnock_subsystem(script
   LIBS world)
 
 varnock_subsystem(runtime
-  INCLUDES gamecode/src
+  INCLUDES gamecode/src/runtime
   SOURCES
-    gamecode/src/ai.cpp gamecode/src/ai_camera.cpp gamecode/src/ai_hit.cpp gamecode/src/ai_io.cpp
-    gamecode/src/ai_move.cpp gamecode/src/collide.cpp gamecode/src/collide_character.cpp
-    gamecode/src/collide_draw.cpp gamecode/src/collide_geometry.cpp gamecode/src/collide_move.cpp
-    gamecode/src/collide_trigger.cpp gamecode/src/entity.cpp gamecode/src/entity_dup.cpp
-    gamecode/src/entity_io.cpp gamecode/src/entity_ops.cpp gamecode/src/entity_render.cpp
-    gamecode/src/entity_weapon.cpp gamecode/src/shader.cpp gamecode/src/shader_io.cpp gamecode/src/sound.cpp
-    gamecode/src/varnock.cpp gamecode/src/vk_auto_aim.cpp gamecode/src/vk_tail.cpp
+    gamecode/src/runtime/ai.cpp gamecode/src/runtime/ai_camera.cpp gamecode/src/runtime/ai_hit.cpp gamecode/src/runtime/ai_io.cpp
+    gamecode/src/runtime/ai_move.cpp gamecode/src/runtime/collide.cpp gamecode/src/runtime/collide_character.cpp
+    gamecode/src/runtime/collide_draw.cpp gamecode/src/runtime/collide_geometry.cpp gamecode/src/runtime/collide_move.cpp
+    gamecode/src/runtime/collide_trigger.cpp gamecode/src/runtime/entity.cpp gamecode/src/runtime/entity_dup.cpp
+    gamecode/src/runtime/entity_io.cpp gamecode/src/runtime/entity_ops.cpp gamecode/src/runtime/entity_render.cpp
+    gamecode/src/runtime/entity_weapon.cpp gamecode/src/runtime/shader.cpp gamecode/src/runtime/shader_io.cpp gamecode/src/runtime/sound.cpp
+    gamecode/src/runtime/varnock.cpp gamecode/src/runtime/vk_auto_aim.cpp gamecode/src/runtime/vk_tail.cpp
   HEADERS services/runtime_services.h
   LIBS script)
 

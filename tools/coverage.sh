@@ -2,7 +2,7 @@
 # How much of the game the demo level's in-process play runs: builds the
 # runtime's test program with gcov's counters in build-coverage/ (build type
 # Coverage, unoptimised), runs the play (the DemoPlay tests of
-# tests/gamecode/demo_play_test.cpp) on fresh counters, and prints the share of
+# tests/gamecode/runtime/demo_play_test.cpp) on fresh counters, and prints the share of
 # each subsystem's lines it ran, and of each runtime module's
 # (tools/coverage.py; the README says how to read the figures).
 #

@@ -1,4 +1,4 @@
-// GLSL of the GL back-end (d3d_gl.cpp).
+// GLSL of the GL back-end (d3d_gl_internal.h).
 //
 // One program source emulates the fixed-function pipeline the game uses. The
 // back-end puts "#define NAME value" lines for the discrete states of a draw
@@ -7,8 +7,8 @@
 // operations, colour keying, a diffuse colour of opaque white at every
 // vertex) in front of it and keeps one compiled program per combination, so
 // a software rasteriser runs no code a draw does not need; everything
-// numeric comes from uniforms: the world's matrices, new
-// with every draw (`draw_matrices`, `gl_draw_uniforms` in d3d_gl.cpp), and the rest
+// numeric comes from uniforms: the world's matrices, new with every draw
+// (`draw_matrices`, `gl_draw_uniforms` in d3d_gl_internal.h), and the rest
 // (projection, colours, lights, fog range) from the uniform block, whose
 // layout is `gl_device_block` there. The lights come in the block grouped by
 // type: directional, point, spot.

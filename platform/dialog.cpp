@@ -34,7 +34,7 @@ struct dialog_layout {
     std::vector<item_layout> items;
 };
 
-enum step_kind { STEP_KEY, STEP_TEXT, STEP_CLICK, STEP_CLICK_ITEM, STEP_HOVER, STEP_CALL };
+enum step_kind { STEP_KEY, STEP_TEXT, STEP_CLICK, STEP_CLICK_ITEM, STEP_CALL };
 struct script_step {
     int kind;
     std::string text;  // key name or typed text
@@ -462,7 +462,7 @@ dialog_record* make_dialog(const dialog_layout& layout, HWND owner, DLGPROC proc
     dialog->client_height = pixels_y(layout.cy);
     dialog->origin = {-1, -1};
     dialog->focus = dialog->mouse_control = -1;
-    dialog->hwnd = platform_window_make_inner(owner, dialog_window_proc, layout.style, 0,
+    dialog->hwnd = platform_window_make_inner(owner, dialog_window_proc, layout.style,
                                               layout.caption.c_str(), 0, 0, dialog->client_width,
                                               dialog->client_height);
     const platform_font_ops* fonts = platform_font_current();
@@ -483,7 +483,7 @@ dialog_record* make_dialog(const dialog_layout& layout, HWND owner, DLGPROC proc
         control->is_default = control->kind == DIALOG_PUSH && type == BS_DEFPUSHBUTTON;
         control->editable = control->kind == DIALOG_COMBO && type == CBS_DROPDOWN;
         control->selection = -1;
-        control->hwnd = platform_window_make_inner(dialog->hwnd, control_proc, item.style, item.id,
+        control->hwnd = platform_window_make_inner(dialog->hwnd, control_proc, item.style,
                                                    item.text.c_str(), x, y, control->rect.right - x,
                                                    height);
         platform_window_set_data(control->hwnd, control);
@@ -882,9 +882,6 @@ bool next_step(dialog_record* dialog)
         feed(window, PLATFORM_EVENT_BUTTON_DOWN, at.x, at.y, nullptr, 0);
         feed(window, PLATFORM_EVENT_BUTTON_UP, at.x, at.y, nullptr, 0);
         break;
-    case STEP_HOVER:
-        feed(window, PLATFORM_EVENT_MOUSE_MOTION, at.x, at.y, nullptr, 0);
-        break;
     case STEP_CALL:
         if (step.call)
             step.call(dialog->hwnd, step.data);
@@ -1124,11 +1121,6 @@ HWND GetDlgItem(HWND dialog, int id)
     return control ? control->hwnd : nullptr;
 }
 
-int GetDlgCtrlID(HWND control)
-{
-    return platform_window_control_id(control);
-}
-
 LRESULT SendDlgItemMessage(HWND dialog, int id, UINT message, WPARAM wparam, LPARAM lparam)
 {
     HWND control = GetDlgItem(dialog, id);
@@ -1155,12 +1147,6 @@ UINT GetDlgItemText(HWND dialog, int id, char* text, int size)
         text[0] = '\0';
     HWND control = GetDlgItem(dialog, id);
     return control ? (UINT)GetWindowText(control, text, size) : 0;
-}
-
-BOOL SetDlgItemText(HWND dialog, int id, const char* text)
-{
-    HWND control = GetDlgItem(dialog, id);
-    return control ? SetWindowText(control, text) : FALSE;
 }
 
 void platform_register_dialog(LPCSTR name, const platform_dialog_resource* resource)
@@ -1210,11 +1196,6 @@ void dialog_script_click(int id)
 void dialog_script_click_item(int id, int item)
 {
     add_step({STEP_CLICK_ITEM, "", 0, id, item, nullptr, nullptr});
-}
-
-void dialog_script_hover(int id)
-{
-    add_step({STEP_HOVER, "", 0, id, 0, nullptr, nullptr});
 }
 
 void dialog_script_call(dialog_script_funct check, void* data)

@@ -120,12 +120,10 @@ INT_PTR DialogBoxIndirectParam(HINSTANCE instance, const DLGTEMPLATE* dialog_tem
                                DLGPROC procedure, LPARAM init_param);
 BOOL EndDialog(HWND dialog, INT_PTR result);
 HWND GetDlgItem(HWND dialog, int id);
-int GetDlgCtrlID(HWND control);
 LRESULT SendDlgItemMessage(HWND dialog, int id, UINT message, WPARAM wparam, LPARAM lparam);
 BOOL CheckDlgButton(HWND dialog, int id, UINT check);
 UINT IsDlgButtonChecked(HWND dialog, int id);
 UINT GetDlgItemText(HWND dialog, int id, char* text, int size);
-BOOL SetDlgItemText(HWND dialog, int id, const char* text);
 
 // A dialog resource: what a resource compiler would make of the script.
 struct platform_dialog_item {

@@ -26,8 +26,6 @@ void dialog_script_click(int id);
 // A left click on item `item` of the open list of combo box `id` (open it
 // with a click first).
 void dialog_script_click_item(int id, int item);
-// The mouse moves to the middle of control `id` (no button).
-void dialog_script_hover(int id);
 // Calls `check(dialog, data)` with the dialog on top, to look at it.
 typedef void (*dialog_script_funct)(HWND dialog, void* data);
 void dialog_script_call(dialog_script_funct check, void* data);

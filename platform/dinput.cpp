@@ -650,11 +650,6 @@ void dinput_set_test_mode(int on)
     s.test_mode = on != 0;
 }
 
-int dinput_is_test_mode(void)
-{
-    return state().test_mode ? 1 : 0;
-}
-
 void dinput_test_set_joystick_count(int count)
 {
     state().joystick_count = count < 0                           ? 0

@@ -8,7 +8,6 @@
 // keyboard and the mouse are always attached, joysticks as set. Turning the
 // mode on or off clears every state.
 void dinput_set_test_mode(int on);
-int dinput_is_test_mode(void);
 
 enum { DINPUT_TEST_MAX_JOYSTICKS = 12 };
 // Attached joysticks (0 at start), enumerated in index order.

@@ -38,14 +38,12 @@ struct platform_window {
     // Inner windows (dialogs and their controls) are drawn inside the SDL
     // window of their top-level ancestor and have none of their own.
     HWND parent;
-    int control_id;
     bool enabled;
     void* data;
 };
 
 struct platform_accel_table {
     std::vector<ACCEL> entries;
-    bool registered;  // owned by the registry, not by the caller
 };
 
 namespace {
@@ -595,8 +593,8 @@ int platform_sdl_events_ready(void)
     return ensure_sdl_events() ? 1 : 0;
 }
 
-HWND platform_window_make_inner(HWND parent, WNDPROC proc, DWORD style, int control_id,
-                                const char* text, int x, int y, int width, int height)
+HWND platform_window_make_inner(HWND parent, WNDPROC proc, DWORD style, const char* text, int x,
+                                int y, int width, int height)
 {
     win32_state& s = state();
     if (parent && !is_window(parent))
@@ -617,16 +615,10 @@ HWND platform_window_make_inner(HWND parent, WNDPROC proc, DWORD style, int cont
     window->sdl = nullptr;
     window->id = s.next_virtual_id++;
     window->parent = parent;
-    window->control_id = control_id;
     window->enabled = true;
     window->data = nullptr;
     s.windows.push_back(window);
     return window;
-}
-
-int platform_window_control_id(HWND window)
-{
-    return is_window(window) ? window->control_id : 0;
 }
 
 void platform_window_set_data(HWND window, void* data)
@@ -962,11 +954,6 @@ int GetWindowText(HWND window, char* text, int size)
     return is_window(window) ? (int)send(window, WM_GETTEXT, (WPARAM)size, (LPARAM)text) : 0;
 }
 
-int GetWindowTextLength(HWND window)
-{
-    return is_window(window) ? (int)send(window, WM_GETTEXTLENGTH, 0, 0) : 0;
-}
-
 HWND GetParent(HWND window)
 {
     return is_window(window) ? window->parent : nullptr;
@@ -1046,11 +1033,6 @@ LRESULT DefWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
     }
 }
 
-LRESULT CallWindowProc(WNDPROC procedure, HWND window, UINT message, WPARAM wparam, LPARAM lparam)
-{
-    return procedure ? procedure(window, message, wparam, lparam) : 0;
-}
-
 LRESULT SendMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
     return send(window, message, wparam, lparam);
@@ -1100,13 +1082,6 @@ BOOL PeekMessage(MSG* msg, HWND window, UINT min_message, UINT max_message, UINT
     return FALSE;
 }
 
-BOOL GetMessage(MSG* msg, HWND window, UINT min_message, UINT max_message)
-{
-    while (!PeekMessage(msg, window, min_message, max_message, PM_REMOVE))
-        WaitMessage();
-    return msg->message == WM_QUIT ? FALSE : TRUE;
-}
-
 BOOL WaitMessage(void)
 {
     win32_state& s = state();
@@ -1148,32 +1123,12 @@ short GetAsyncKeyState(int virtual_key)
 
 // ---- accelerators
 
-HACCEL CreateAcceleratorTable(const ACCEL* entries, int count)
-{
-    if (!entries || count <= 0)
-        return nullptr;
-    platform_accel_table* table = new platform_accel_table();
-    table->entries.assign(entries, entries + count);
-    table->registered = false;
-    return table;
-}
-
-BOOL DestroyAcceleratorTable(HACCEL table)
-{
-    if (!table || table->registered)
-        return FALSE;
-    delete table;
-    return TRUE;
-}
-
 void platform_register_accelerators(LPCSTR name, const ACCEL* entries, int count)
 {
-    if (!name)
+    if (!name || !entries || count <= 0)
         return;
-    HACCEL table = CreateAcceleratorTable(entries, count);
-    if (!table)
-        return;
-    table->registered = true;
+    HACCEL table = new platform_accel_table();
+    table->entries.assign(entries, entries + count);
     for (named_accel& known : state().accelerators) {
         if (known.name == name) {
             delete known.table;

@@ -279,7 +279,6 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 BOOL SetWindowText(HWND window, LPCSTR text);
 // Through WM_GETTEXT: the text cut to size - 1 characters; its length.
 int GetWindowText(HWND window, char* text, int size);
-int GetWindowTextLength(HWND window);
 HWND GetParent(HWND window);
 // A disabled window (the owner of a modal dialog) keeps getting its
 // messages, but a close request waits in the queue. EnableWindow returns
@@ -295,13 +294,11 @@ HWND GetFocus(void);
 
 // Messages.
 LRESULT DefWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-LRESULT CallWindowProc(WNDPROC procedure, HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT SendMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 BOOL PostMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 void PostQuitMessage(int exit_code);
 // `min_message` and `max_message` both 0 take every message.
 BOOL PeekMessage(MSG* msg, HWND window, UINT min_message, UINT max_message, UINT remove);
-BOOL GetMessage(MSG* msg, HWND window, UINT min_message, UINT max_message);
 BOOL WaitMessage(void);
 // Reports whether `msg` is a key message. Character messages (WM_CHAR, one
 // Latin-1 character each) come from the window system's text input, not
@@ -316,8 +313,6 @@ short GetAsyncKeyState(int virtual_key);
 
 // Accelerator tables. The executable's tables are registered by name at
 // start-up (they stand in for its resources) and loaded by that name.
-HACCEL CreateAcceleratorTable(const ACCEL* entries, int count);
-BOOL DestroyAcceleratorTable(HACCEL table);
 void platform_register_accelerators(LPCSTR name, const ACCEL* entries, int count);
 HACCEL LoadAccelerators(HINSTANCE instance, LPCSTR name);
 // Sends WM_COMMAND (command id in the low word, 1 in the high word) to

@@ -13,9 +13,8 @@ int platform_sdl_events_ready(void);
 // A window drawn inside its top-level ancestor's SDL window (a dialog or a
 // control): no SDL window of its own and no show, activation or focus
 // messages; messages sent to it reach `proc`. Destroyed with its parent.
-HWND platform_window_make_inner(HWND parent, WNDPROC proc, DWORD style, int control_id,
-                                const char* text, int x, int y, int width, int height);
-int platform_window_control_id(HWND window);
+HWND platform_window_make_inner(HWND parent, WNDPROC proc, DWORD style, const char* text, int x,
+                                int y, int width, int height);
 // One pointer for the owner of an inner window's procedure.
 void platform_window_set_data(HWND window, void* data);
 void* platform_window_data(HWND window);

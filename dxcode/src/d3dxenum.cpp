@@ -267,11 +267,11 @@ INT_PTR d3dxenum_driver_dlg_proc(HWND dialog, UINT message, WPARAM wparam, LPARA
         // device comes back full screen exactly when the box is clear.
         const D3DX_VIDMODEDESC* mode = chosen_mode();
         if (selected_windowed != g.m_bIsFullscreen) {
+            // Staying windowed: the window takes the mode's size, while it
+            // is still windowed.
+            if (mode)
+                d3dxframe_set_windowed_size((int32_t)mode->width, (int32_t)mode->height);
             g.m_bIsFullscreen = selected_windowed;
-            if (mode) {
-                g.windowed_width = (int32_t)mode->width;
-                g.windowed_height = (int32_t)mode->height;
-            }
         }
         if (!selected_windowed && mode) {
             g.fullscreen_width = (int32_t)mode->width;

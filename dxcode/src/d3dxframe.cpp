@@ -19,10 +19,12 @@ d3dxframe_texture_funct invalidate_textures = nullptr;
 d3dxframe_texture_funct restore_textures = nullptr;
 
 // The size of the device's buffers, which every frame is drawn at. In
-// windowed operation they are made windowed_width x windowed_height (a mode
-// chosen in the device dialog, or the window of an earlier run) while the
-// window keeps its own size until it is resized, so they may differ from it;
-// the picture then fills the window keeping its shape (d3dx_frame_rect).
+// windowed operation they are made windowed_width x windowed_height: the
+// mode chosen in the device dialog, which sizes the window's client area
+// when it is chosen and when the game starts. A window resized after that
+// keeps the buffers, so the interface keeps its shape: the picture fills
+// the window between bars (d3dx_frame_rect), as it fills the display in full
+// screen, and the pointer maps through the same rectangle.
 int32_t buffer_width = 0, buffer_height = 0;
 
 // The projection last given to the device, set again after every
@@ -65,6 +67,9 @@ const setting settings[] = {
 // The smallest buffers the game is shown in: its screen is laid out for 640 x
 // 480, and below the smallest display mode its text and pictures are lost.
 enum { D3DXFRAME_MIN_WIDTH = 320, D3DXFRAME_MIN_HEIGHT = 200 };
+// The largest window the game opens at: a damaged configuration's size
+// would otherwise leave the game without a window at all.
+enum { D3DXFRAME_MAX_WINDOW = 8192 };
 
 HRESULT create_context(void)
 {
@@ -90,6 +95,20 @@ HRESULT create_context(void)
         buffer_height = (int32_t)height;
     }
     return result;
+}
+
+// The outer rectangle, with its top left corner at (left, top), of the
+// main window whose client area is width x height, by the frame its style
+// gives it now.
+RECT window_rect_for_client(LONG left, LONG top, int32_t width, int32_t height)
+{
+    RECT outer = {}, client = {};
+    LONG frame_width = 0, frame_height = 0;
+    if (GetWindowRect(d3dx_globals.hwnd, &outer) && GetClientRect(d3dx_globals.hwnd, &client)) {
+        frame_width = (outer.right - outer.left) - (client.right - client.left);
+        frame_height = (outer.bottom - outer.top) - (client.bottom - client.top);
+    }
+    return {left, top, left + width + frame_width, top + height + frame_height};
 }
 
 void show_cursor_for_mode(void)
@@ -356,13 +375,10 @@ HRESULT d3dxframe_initialize(HWND)
     if (!g.ddraw)
         return E_FAIL;
 
+    // Windowed, the windowed size stays the buffers' (the chosen mode), not
+    // the window's: a window resized since shows the picture between bars,
+    // and the configuration keeps the mode for the next start.
     g.bInitialized = 1;
-    if (!g.m_bIsFullscreen) {
-        RECT client = {};
-        GetClientRect(g.hwnd, &client);
-        g.windowed_width = client.right - client.left;
-        g.windowed_height = client.bottom - client.top;
-    }
     if (!AddFontResource(game_font_file))
         LOG_ERROR("%s\n", "Unable to add the gamefont resource.");
     return d3dxframe_init_render_states();
@@ -501,22 +517,17 @@ int d3dxframe_on_size(int32_t size_type, int32_t packed_size)
             g.bActive = 0;
             return 1;
         }
-        DWORD width = LOWORD(packed_size);
-        DWORD height = HIWORD(packed_size);
-        if (width && height) {
-            if (FAILED(g.context->Resize(width, height))) {
+        // The buffers keep their size in a window of any size (see
+        // buffer_width); resized to it again, they are shown anew for the
+        // window's new size.
+        if (LOWORD(packed_size) && HIWORD(packed_size)) {
+            if (FAILED(g.context->Resize((DWORD)buffer_width, (DWORD)buffer_height))) {
                 LOG_ERROR("%s\n", "Failed Resize call.");
                 g.bInitialized = 0;
                 PostQuitMessage(0);
                 return 0;
             }
-            buffer_width = (int32_t)width;
-            buffer_height = (int32_t)height;
             GetWindowRect(g.hwnd, &g.window_rect);
-            RECT client = {};
-            GetClientRect(g.hwnd, &client);
-            g.windowed_width = client.right - client.left;
-            g.windowed_height = client.bottom - client.top;
         }
     }
     g.bActive = 1;
@@ -548,13 +559,12 @@ int d3dxframe_toggle_fullscreen(void)
         SetWindowLong(g.hwnd, GWL_STYLE, WS_POPUP | WS_BORDER | WS_SYSMENU);
         SetWindowPos(g.hwnd, HWND_NOTOPMOST, 0, 0, 640, 480, SWP_FRAMECHANGED);
     } else {
+        SetWindowLong(g.hwnd, GWL_STYLE, WS_OVERLAPPEDWINDOW);
         // A window that started full screen has no remembered rectangle yet:
         // it gets the windowed size at its place.
         RECT& rect = g.window_rect;
         if (rect.right <= rect.left || rect.bottom <= rect.top)
-            rect = {rect.left, rect.top, rect.left + g.windowed_width,
-                    rect.top + g.windowed_height};
-        SetWindowLong(g.hwnd, GWL_STYLE, WS_OVERLAPPEDWINDOW);
+            rect = window_rect_for_client(rect.left, rect.top, g.windowed_width, g.windowed_height);
         SetWindowPos(g.hwnd, HWND_NOTOPMOST, rect.left, rect.top, rect.right - rect.left,
                      rect.bottom - rect.top, SWP_SHOWWINDOW | SWP_FRAMECHANGED | SWP_NOACTIVATE);
         InvalidateRect(nullptr, nullptr, TRUE);
@@ -566,6 +576,30 @@ int d3dxframe_toggle_fullscreen(void)
     show_cursor_for_mode();
     restore_device_resources();
     return 1;
+}
+
+int d3dxframe_set_windowed_size(int32_t width, int32_t height)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    g.windowed_width = width;
+    g.windowed_height = height;
+    if (!g.m_bIsFullscreen) {
+        RECT outer = {};
+        if (GetWindowRect(g.hwnd, &outer))
+            g.window_rect = window_rect_for_client(outer.left, outer.top, width, height);
+    }
+    return 1;
+}
+
+void d3dxframe_get_window_size(int32_t* width, int32_t* height)
+{
+    d3dx_globals_record& g = d3dx_globals;
+    bool fits = !g.m_bIsFullscreen && g.windowed_width >= D3DXFRAME_MIN_WIDTH &&
+                g.windowed_height >= D3DXFRAME_MIN_HEIGHT &&
+                g.windowed_width <= D3DXFRAME_MAX_WINDOW &&
+                g.windowed_height <= D3DXFRAME_MAX_WINDOW;
+    *width = fits ? g.windowed_width : 640;
+    *height = fits ? g.windowed_height : 480;
 }
 
 int d3dxframe_display_error(HRESULT hresult)

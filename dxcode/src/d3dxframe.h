@@ -79,6 +79,15 @@ int d3dxframe_on_activate(int32_t active);
 int d3dxframe_on_size(int32_t size_type, int32_t packed_size);
 int d3dxframe_on_move(int32_t x, int32_t y);
 int d3dxframe_toggle_fullscreen(void);
+// A windowed size chosen for the buffers (a mode of the device dialog): it
+// is kept in windowed_width and windowed_height, and, in windowed operation,
+// the window's remembered rectangle gets a client area of that size at the
+// window's place, which the next switch to windowed operation gives it.
+int d3dxframe_set_windowed_size(int32_t width, int32_t height);
+// The client size the main window opens at: the windowed size, or 640 x
+// 480 in full screen (as the switch to full screen places it) and for a
+// windowed size too small to show the game or too large to be a window.
+void d3dxframe_get_window_size(int32_t* width, int32_t* height);
 int d3dxframe_display_error(HRESULT hresult);
 
 // Every re-creation of the device (lost surfaces, full-screen switch, device

@@ -207,6 +207,7 @@ TEST_F(DriverDialog, OkWithoutAChangeRecreatesNothing)
 
 TEST_F(DriverDialog, StayingWindowedWithAModeRecreatesTheDeviceOnTheSameDevice)
 {
+    win32_set_window_frame(window, 4, 24, 4, 4);  // a frame around the client area
     dialog_script_click(1001);
     dialog_script_click_item(1001, 0);
     dialog_script_click(1002);
@@ -219,8 +220,16 @@ TEST_F(DriverDialog, StayingWindowedWithAModeRecreatesTheDeviceOnTheSameDevice)
     EXPECT_EQ(d3dx_globals.m_bIsFullscreen, 0);
     EXPECT_EQ(d3d_record_count_of("D3DXCreateContextEx 0 0x0 16 -1 -1 0 -1 800 600"), 1)
         << "the buffers take the mode's size";
-    EXPECT_EQ(d3dx_globals.windowed_width, 640) << "then the window's client size again";
     EXPECT_EQ(d3dx_globals.bActive, 1);
+    // The window takes it too, and the mode stays the windowed size, which
+    // the configuration keeps.
+    RECT client = {};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 800);
+    EXPECT_EQ(client.bottom, 600);
+    EXPECT_EQ(d3dx_globals.windowed_width, 800);
+    EXPECT_EQ(d3dx_globals.windowed_height, 600);
+    EXPECT_EQ(d3dxframe_get_render_width(), 800);
 }
 
 TEST_F(DriverDialog, ClearingTheWindowedBoxGoesFullScreenInTheChosenMode)

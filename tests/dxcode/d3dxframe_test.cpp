@@ -289,14 +289,32 @@ TEST_F(Frame, AFailedClearBeforeTheSwitchEndsTheProgram)
     EXPECT_TRUE(quit_posted());
 }
 
-TEST_F(Frame, SizeMessagesResizeTheBuffersAndMinimisingStopsFrames)
+// A resized window keeps the buffers' size and shape: the picture shows
+// between bars, and the pointer maps through the rectangle it fills.
+TEST_F(Frame, SizeMessagesKeepTheBuffersAndMinimisingStopsFrames)
 {
     start();
     int fonts_made = d3d_record_count_of("Font.Create");
-    feed({PLATFORM_EVENT_SIZE_CHANGED, 800, 600, nullptr, 0, 0, 0, 0});
-    EXPECT_GE(d3d_record_find("Context.Resize 800 600", 0), 0);
-    EXPECT_EQ(d3dx_globals.windowed_width, 800);
-    EXPECT_EQ(d3dx_globals.font_height, 30);
+    feed({PLATFORM_EVENT_SIZE_CHANGED, 1024, 600, nullptr, 0, 0, 0, 0});
+    EXPECT_EQ(d3d_record_count_of("Context.Resize 640 480"), 1) << "shown anew, same size";
+    EXPECT_EQ(d3d_record_count_of("Context.Resize 1024 600"), 0);
+    EXPECT_EQ(d3dxframe_get_render_width(), 640);
+    EXPECT_EQ(d3dxframe_get_render_height(), 480);
+    EXPECT_EQ(d3dx_globals.windowed_width, 640) << "the size the next start opens at";
+    EXPECT_EQ(d3dx_globals.windowed_height, 480);
+    EXPECT_EQ(d3dx_globals.font_height, 24);
+    RECT remembered = d3dx_globals.window_rect;
+    EXPECT_EQ(remembered.right - remembered.left, 1024);
+    // 640 x 480 fills 800 x 600 of the 1024 x 600 client, from x 112.
+    const struct {
+        int32_t x, y, render_x, render_y;
+    } points[] = {{112, 0, 0, 0}, {512, 300, 320, 240}, {911, 599, 639, 479}, {50, 10, -49, 8}};
+    for (const auto& p : points) {
+        int32_t x = p.x, y = p.y;
+        ASSERT_EQ(d3dxframe_client_to_render(&x, &y), 1);
+        EXPECT_EQ(x, p.render_x) << p.x << "," << p.y;
+        EXPECT_EQ(y, p.render_y) << p.x << "," << p.y;
+    }
 
     feed({PLATFORM_EVENT_MINIMIZED, 0, 0, nullptr, 0, 0, 0, 0});
     EXPECT_FALSE(d3dxframe_is_ready());
@@ -304,7 +322,7 @@ TEST_F(Frame, SizeMessagesResizeTheBuffersAndMinimisingStopsFrames)
 
     feed({PLATFORM_EVENT_RESTORED, 0, 0, nullptr, 0, 0, 0, 0});
     EXPECT_TRUE(d3dxframe_is_ready());
-    EXPECT_EQ(d3d_record_count_of("Context.Resize 800 600"), 2);
+    EXPECT_EQ(d3d_record_count_of("Context.Resize 640 480"), 2);
 
     int resizes = d3d_record_count_of("Context.Resize");
     EXPECT_EQ(d3dxframe_on_size(SIZE_RESTORED, MAKELPARAM(0, 600)), 1);
@@ -317,6 +335,24 @@ TEST_F(Frame, SizeMessagesResizeTheBuffersAndMinimisingStopsFrames)
     EXPECT_EQ(log->errors(), std::vector<std::string>{"Failed Resize call."});
     EXPECT_EQ(d3dx_globals.bInitialized, 0);
     EXPECT_TRUE(quit_posted());
+}
+
+TEST_F(Frame, TheWindowOpensAtTheWindowedSizeWhereThatCanBeShown)
+{
+    const struct {
+        int32_t fullscreen, width, height, opens_width, opens_height;
+    } cases[] = {{0, 800, 600, 800, 600}, {0, 1000, 500, 1000, 500}, {1, 800, 600, 640, 480},
+                 {0, 100, 600, 640, 480}, {0, 800, 100, 640, 480},   {0, 100000, 600, 640, 480},
+                 {0, 800, -600, 640, 480}};
+    for (const auto& c : cases) {
+        d3dx_globals.m_bIsFullscreen = c.fullscreen;
+        d3dx_globals.windowed_width = c.width;
+        d3dx_globals.windowed_height = c.height;
+        int32_t width = 0, height = 0;
+        d3dxframe_get_window_size(&width, &height);
+        EXPECT_EQ(width, c.opens_width) << c.width << " x " << c.height;
+        EXPECT_EQ(height, c.opens_height) << c.width << " x " << c.height;
+    }
 }
 
 TEST_F(Frame, ActivationMattersOnlyInFullScreen)
@@ -555,8 +591,9 @@ TEST_F(Frame, ScenesClearAndFailedScenesEndTheProgram)
 
 TEST_F(Frame, ScreenQuadsAreScaledFromTheVirtualScreen)
 {
+    d3dx_globals.windowed_width = 800;
+    d3dx_globals.windowed_height = 600;
     start();
-    SetWindowPos(window, nullptr, 0, 0, 800, 600, SWP_NOMOVE);
     ASSERT_EQ(d3dxframe_begin_scene(0), 1);
     ASSERT_EQ(d3dxframe_draw_screen_quad(nullptr, 0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000,
                                          0.0f, 0.0f, 639.0f, 479.0f),

@@ -1,44 +1,49 @@
 #!/usr/bin/env python3
-"""A picture of another size than the window, under Xvfb.
+"""A windowed mode and a resized window, under Xvfb.
 
-The game draws at the size of its buffers; in a window of another size the
-picture fills the window as it does the display in full screen, keeping its
-shape, and the pointer maps through the same rectangle. Two ways there:
+A windowed mode chosen in F2 sizes the window and is written into
+"varnock.cfg", so the next start opens the window at it. A window resized
+since keeps the picture's shape: the picture fills it as it fills the
+display in full screen, between black bars, and the pointer maps through
+the same rectangle. Two runs:
 
-- the next start after the window was resized: "varnock.cfg" says 1000 x 500
-  for the window, which opens at 640 x 480, so the picture shows at 640 x 320
-  between black bars; the pointer lights the button under it, and a click on
-  the visible Exit ends the program (no episode starts);
-- F2 with Windowed ticked and the 800 x 600 mode: the picture fills the 640 x
-  480 window, and the pointer still lights the button under it.
+- F2 with Windowed ticked and the 800 x 600 mode: the window becomes 800 x
+  600 and the picture fills it; the pointer lights the button under it; at
+  exit the configuration holds 800 x 600;
+- the next start, with that configuration, opens the window at 800 x 600;
+  resized to 1000 x 500, the window shows the picture at 667 x 500 between
+  bars at its sides; the pointer lights the button under it, and a click on
+  the visible Exit ends the program (no episode starts).
 
-Screenshots go to SCREENSHOT_DIRECTORY: e2e_scaled_menu.png,
-e2e_scaled_mode.png.
+Screenshots go to SCREENSHOT_DIRECTORY: e2e_scaled_mode.png,
+e2e_scaled_menu.png.
 
 usage: scaled_test.py VARNOCK DEMO_TREE [SCREENSHOT_DIRECTORY]
 Exit code 77 (skipped) when Xvfb, xdotool or xwd is not installed.
 """
+import os
 import sys
 
-from e2e_support import (BUTTONS, EXIT, MENU_BOTTOM, MENU_TOP, WHOLE_WINDOW, Game,
-                         count_pixels, highlighted, main, mix, near, on_screen, save_screenshot,
-                         set_setting)
+from e2e_support import (BUTTONS, EXIT, MENU_BOTTOM, MENU_TOP, Failure, Game, count_pixels,
+                         highlighted, main, mix, near, on_screen, save_screenshot)
 from menu_test import DRIVER, caption_blue
 
-LETTERBOX = (0, 80, 640, 400)  # 1000 x 500 shown in 640 x 480
+MODE = (0, 0, 800, 600)  # the 800 x 600 mode filling its window
+LETTERBOX = (166, 0, 833, 500)  # 800 x 600 shown in 1000 x 500
 
 
-def shows_menu(shot, frame):
-    """The menu picture in `frame`, black around it."""
+def shows_menu(shot, frame, size):
+    """The menu picture in `frame` of a window of `size`, black around it."""
     width, height, rows = shot
     left, top, right, bottom = frame
-    if (width, height) != (640, 480):
+    if (width, height) != size:
         return False
     for y in (10, 200):
         x, window_y = on_screen(frame, 630, y)
         if not near(rows[window_y][x], mix(MENU_TOP, MENU_BOTTOM, y, 479)):
             return False
-    outside = [(0, 0, 640, top), (0, bottom, 640, 480)]
+    outside = [(0, 0, width, top), (0, bottom, width, height), (0, 0, left, height),
+               (right, 0, width, height)]
     return all(count_pixels(shot, box, lambda r, g, b: r + g + b > 24) == 0 for box in outside)
 
 
@@ -48,26 +53,10 @@ def middle(frame, button):
 
 
 def run(varnock, demo_tree, output):
-    resized = lambda directory: (set_setting(directory, "Windowed Width", 1000),
-                                 set_setting(directory, "Windowed Height", 500))
-    with Game(varnock, demo_tree, prepare=resized) as game:
-        game.wait_for_screen("the splash screen", lambda s: s[0] == 640)
-        game.click(320, 240)
-        game.wait_for_screen("the menu between black bars", lambda s: shows_menu(s, LETTERBOX))
-        game.move(*middle(LETTERBOX, 2))
-        shot = game.wait_for_screen("the pointer to light the button under it",
-                                    lambda s: highlighted(s, LETTERBOX) == [2])
-        save_screenshot(output, "e2e_scaled_menu.png", shot)
-        print("a 1000 x 500 picture shows between bars; the pointer lights the button under it")
-        game.click(*middle(LETTERBOX, EXIT))
-        # An episode would have logged that its script could not be opened.
-        game.check_clean_exit(["winmain_cleanup called.", "Varnock - exiting...."])
-        print("a click on the visible Exit ends the program")
-
     with Game(varnock, demo_tree) as game:
         game.wait_for_screen("the splash screen", lambda s: s[0] == 640)
         game.click(320, 240)
-        game.wait_for_screen("the menu", lambda s: shows_menu(s, WHOLE_WINDOW))
+        game.wait_for_screen("the menu", lambda s: shows_menu(s, (0, 0, 640, 480), (640, 480)))
         game.key("F2")
         game.wait_for_screen("the device selection", lambda s: caption_blue(s, DRIVER))
         # The focus starts on OK; the mode list is the fourth stop after it,
@@ -76,15 +65,45 @@ def run(varnock, demo_tree, output):
         game.key("Tab", "Tab", "Tab", "Tab", "Up", "Up", "Return")
         game.wait_for("the 800 x 600 mode to be taken",
                       lambda: "Changing 3d environment." in game.log())
-        game.wait_for_screen("the menu again, filling the window",
-                             lambda s: shows_menu(s, WHOLE_WINDOW) and not caption_blue(s, DRIVER))
-        game.move(*middle(WHOLE_WINDOW, 4))
+        game.wait_for_screen("the menu again, filling an 800 x 600 window",
+                             lambda s: shows_menu(s, MODE, (800, 600)))
+        game.move(*middle(MODE, 4))
         shot = game.wait_for_screen("the pointer to light the button under it",
-                                    lambda s: highlighted(s) == [4])
+                                    lambda s: highlighted(s, MODE) == [4])
         save_screenshot(output, "e2e_scaled_mode.png", shot)
-        game.click(*middle(WHOLE_WINDOW, EXIT))
-        game.check_clean_exit(["Changing 3d environment.", "Varnock - exiting...."])
-        print("in the 800 x 600 mode the picture fills the window and the pointer maps")
+        game.click(*middle(MODE, EXIT))
+        config = game.check_clean_exit(["Changing 3d environment.", "Varnock - exiting...."])
+        for line in ("800" + " " * 41 + "//  Windowed Width",
+                     "600" + " " * 41 + "//  Windowed Height"):
+            if line not in config:
+                raise Failure("varnock.cfg lacks " + repr(line))
+        print("the 800 x 600 mode sizes the window, which the pointer maps, and is written back")
+
+    def restart(directory):
+        with open(os.path.join(directory, "varnock.cfg"), "w") as text:
+            text.write(config)
+
+    with Game(varnock, demo_tree, prepare=restart) as game:
+        game.wait_for_screen("the splash screen in an 800 x 600 window",
+                             lambda s: s[0] == 800 and s[1] == 600)
+        game.click(400, 300)
+        game.wait_for_screen("the menu", lambda s: shows_menu(s, MODE, (800, 600)))
+        # At the screen's corner, so that the whole window is on the screen
+        # the screenshot is taken from.
+        game.xdotool("windowmove", "--sync", str(game.window), "0", "0", "windowsize", "--sync",
+                     str(game.window), "1000", "500")
+        game.wait_for_screen("the menu between black bars",
+                             lambda s: shows_menu(s, LETTERBOX, (1000, 500)))
+        game.move(*middle(LETTERBOX, 2))
+        shot = game.wait_for_screen("the pointer to light the button under it",
+                                    lambda s: highlighted(s, LETTERBOX) == [2])
+        save_screenshot(output, "e2e_scaled_menu.png", shot)
+        print("after a restart the window opens at 800 x 600; resized, the picture keeps its "
+              "shape between bars and the pointer lights the button under it")
+        game.click(*middle(LETTERBOX, EXIT))
+        # An episode would have logged that its script could not be opened.
+        game.check_clean_exit(["winmain_cleanup called.", "Varnock - exiting...."])
+        print("a click on the visible Exit ends the program")
 
 
 if __name__ == "__main__":

@@ -269,8 +269,11 @@ int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char*, int show_com
     if (result == 0) {
         DWORD style = d3dx_globals.m_bIsFullscreen ? (DWORD)(WS_POPUP | WS_BORDER | WS_SYSMENU)
                                                    : (DWORD)WS_OVERLAPPEDWINDOW;
+        // The window opens at the windowed mode the player chose before.
+        int32_t width = 0, height = 0;
+        d3dxframe_get_window_size(&width, &height);
         window = CreateWindowEx(0, winmain_class_name, game_globals.title, style, CW_USEDEFAULT,
-                                CW_USEDEFAULT, 640, 480, nullptr, nullptr, instance, nullptr);
+                                CW_USEDEFAULT, width, height, nullptr, nullptr, instance, nullptr);
         if (!window) {
             // The platform logged its reason; a player who started the game
             // from a terminal sees it too.

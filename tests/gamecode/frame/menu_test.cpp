@@ -158,8 +158,9 @@ TEST_F(Menu, ThePointerSelectsWhatItHoversAndAClickActivatesOnlyTheSelection)
 
 TEST_F(Menu, PointerPositionsAreScaledToTheScreenAndKeptInsideIt)
 {
+    // The buffers keep their size; the picture fills the larger window.
     SetWindowPos(window, nullptr, 0, 0, 1280, 960, SWP_NOMOVE);
-    ASSERT_EQ(d3dxframe_get_render_width(), 1280);
+    ASSERT_EQ(d3dxframe_get_render_width(), 640);
     menu_handle_message(WM_MOUSEMOVE, 0, middle_of(2, 2));
     EXPECT_EQ(selected_id(), 2);
     // Left of and below the window (the mouse held by the window): the edge
@@ -172,9 +173,9 @@ TEST_F(Menu, PointerPositionsAreScaledToTheScreenAndKeptInsideIt)
     EXPECT_EQ(selected_id(), 2);
 }
 
-// Buffers of another shape than the window (the window of an earlier run was
-// 1000 x 500): the picture shows at 640 x 320 between bars, and the pointer
-// takes the button drawn under it.
+// Buffers of another shape than the window (a 1000 x 500 mode, and the
+// window resized to 640 x 480 since): the picture shows at 640 x 320 between
+// bars, and the pointer takes the button drawn under it.
 TEST_F(Menu, APictureOfAnotherSizeTakesThePointerWhereItShows)
 {
     d3dxframe_unitialize();

@@ -684,6 +684,76 @@ TEST(WinMain, StartsRunsFramesAndEndsOnClose)
     EXPECT_EQ(d3d_live_objects(), 0);
 }
 
+// A windowed mode chosen with F2 sizes the window and goes into the
+// configuration at exit; the next start opens the window at that size, with
+// buffers of that size (no picture between bars).
+TEST(WinMain, AWindowedModeChosenWithF2SizesTheWindowAndOutlivesARestart)
+{
+    static int frames = 0;
+    static RECT client = {};
+    static int32_t render_width = 0;
+    static bool looked = false;
+    auto run = [](DWORD (*clock)()) {
+        start_program_test();
+        frames = 0;
+        client = {};
+        render_width = 0;
+        looked = false;
+        platform_timer_set_source(clock);
+        win32_message_box_script(1, IDOK);
+        WinMain(nullptr, nullptr, (char*)"", SW_SHOW);
+        platform_timer_set_source(nullptr);
+    };
+    // Once: posting a message reads the clock again.
+    auto look_and_close = [] {
+        if (looked)
+            return;
+        looked = true;
+        GetClientRect(d3dx_globals.hwnd, &client);
+        render_width = d3dxframe_get_render_width();
+        PostMessage(d3dx_globals.hwnd, WM_CLOSE, 0, 0);
+    };
+    InTempDir here;
+    static void (*look)() = nullptr;
+    look = look_and_close;
+    run([]() -> DWORD {
+        // A click opens the menu, where F2 opens the device dialog.
+        if (++frames == 3)
+            PostMessage(d3dx_globals.hwnd, WM_LBUTTONDOWN, 0, MAKELPARAM(320, 240));
+        if (frames == 6) {
+            dialog_script_begin();
+            dialog_script_click(1002);
+            dialog_script_click_item(1002, 3);  // 800 x 600 x 32
+            dialog_script_click(IDOK);
+            PostMessage(d3dx_globals.hwnd, WM_KEYDOWN, VK_F2, 0);
+        }
+        // Once the dialog's choice is taken (the frame clock runs while
+        // the dialog is open too), or at the latest after 200 frames.
+        if ((frames > 6 && d3dx_globals.device_index == 0 && d3dxframe_is_ready()) || frames == 200)
+            look();
+        return (DWORD)(frames * 20);
+    });
+    dialog_script_end();
+    EXPECT_NE(here.file("debug.txt").find("Changing 3d environment."), std::string::npos);
+    EXPECT_EQ(client.right, 800);
+    EXPECT_EQ(client.bottom, 600);
+    EXPECT_EQ(render_width, 800);
+    std::string config = here.file("varnock.cfg");
+    EXPECT_NE(config.find("800" + std::string(41, ' ') + "//  Windowed Width"), std::string::npos)
+        << config;
+    EXPECT_NE(config.find("600" + std::string(41, ' ') + "//  Windowed Height"), std::string::npos);
+
+    run([]() -> DWORD {
+        if (++frames == 3)
+            look();
+        return (DWORD)(frames * 20);
+    });
+    EXPECT_EQ(client.right, 800) << "the window opens at the mode";
+    EXPECT_EQ(client.bottom, 600);
+    EXPECT_EQ(render_width, 800);
+    EXPECT_EQ(d3d_live_objects(), 0);
+}
+
 TEST(WinMain, AnUnreadableConfigurationIsKeptBesideTheNewOne)
 {
     start_program_test();

@@ -310,6 +310,7 @@ TEST_F(Textures, BitmapsAreMadeLoadedAndDescribed)
     EXPECT_EQ(description.bmBits, bits);
     EXPECT_EQ(SetPixel(dc, 0, 0, 0), CLR_INVALID);  // a memory context has no surface
     EXPECT_TRUE(DeleteObject(made));
+    EXPECT_FALSE(DeleteObject(made)) << "deleted already";
     EXPECT_TRUE(DeleteDC(dc));
     info.bmiHeader.biBitCount = 8;
     EXPECT_EQ(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);

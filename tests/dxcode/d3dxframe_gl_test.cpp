@@ -651,6 +651,74 @@ TEST_P(GlFrame, DepthTestsFindTheWritesOfScreenQuadsDrawnWithoutTheTest)
     EXPECT_TRUE(looks_like(22, 322, white)) << "the texel since";
 }
 
+// Blends mix with what is behind them: over red, not black, a source factor
+// of a quarter and a destination factor of three quarters (INVSRCALPHA)
+// read back differently from any other pair. Once from the vertices' alpha,
+// once from the texels' alpha of a texture that has it.
+TEST_P(GlFrame, BlendsMixWithWhatIsBehindThem)
+{
+    IDirectDrawSurface7* surface = nullptr;
+    DWORD size = 4;
+    D3DX_SURFACEFORMAT format = D3DX_SF_A8R8G8B8;
+    ASSERT_EQ(D3DXCreateTexture(d3dx_globals.device, nullptr, &size, &size, &format, nullptr,
+                                &surface, nullptr),
+              S_OK);
+    DDSURFACEDESC2 desc = {};
+    desc.dwSize = 124;
+    ASSERT_EQ(surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            ((DWORD*)((uint8_t*)desc.lpSurface + y * desc.lPitch))[x] = 0x400000FF;
+    surface->Unlock(nullptr);
+    texture_container glass = {};
+    glass.texture_container_surface = surface;
+    glass.texture_container_has_alpha = 1;
+
+    ASSERT_EQ(d3dxframe_begin_scene(0), 1);
+    screen_rect(0, 0, 400, 200, 0.5f, red);
+    EXPECT_EQ(d3dxframe_draw_screen_quad(nullptr, 0x40FFFFFF, 0x40FFFFFF, 0x40FFFFFF, 0x40FFFFFF,
+                                         20.0f, 20.0f, 100.0f, 100.0f),
+              1);
+    d3dxframe_set_texture_filter(0);
+    EXPECT_EQ(d3dxframe_draw_screen_quad(&glass, white, white, white, white, 200.0f, 20.0f, 100.0f,
+                                         100.0f),
+              1);
+    d3dxframe_set_texture(0, nullptr);
+    ASSERT_EQ(d3dxframe_end_scene(), 1);
+    const float quarter = 64.0f / 255.0f;
+    EXPECT_TRUE(looks_like(70, 70, 1.0f, quarter, quarter)) << "white by its vertices' alpha";
+    EXPECT_TRUE(looks_like(250, 70, 1.0f - quarter, 0.0f, quarter)) << "blue by its texels' alpha";
+    EXPECT_TRUE(looks_like(350, 150, red)) << "the background";
+    surface->Release();
+}
+
+// A wireframe draw leaves no wireframe behind: the depth of a solid draw
+// kept to be written later is written solid, and text drawn while the
+// wireframe state is still on is filled.
+TEST_P(GlFrame, AWireframeDrawLeavesNoWireframeBehind)
+{
+    ASSERT_EQ(d3dxframe_begin_scene(0), 1);
+    // At depth 0 these pass the depth test everywhere: their depth waits.
+    screen_rect(100, 100, 240, 260, 0.0f, red);
+    d3dxframe_set_render_state(D3DRENDERSTATE_FILLMODE, D3DFILL_WIREFRAME);
+    screen_rect(300, 100, 400, 200, 0.0f, white);
+    EXPECT_EQ(d3dxframe_draw_text(20, 440, "Varnock", &yellow), 1);
+    screen_rect(450, 100, 550, 200, 0.0f, white);
+    d3dxframe_set_render_state(D3DRENDERSTATE_FILLMODE, D3DFILL_SOLID);
+    // A 3D rectangle behind the red one tests against its depth.
+    clip_rect(-0.5f, 0.5f, 0.0f, 0.0f, 0.5f, green);
+    ASSERT_EQ(d3dxframe_end_scene(), 1);
+    EXPECT_TRUE(looks_like(200, 180, red)) << "behind the inside of the solid draw";
+    EXPECT_TRUE(looks_like(280, 180, green)) << "beside it";
+    EXPECT_TRUE(looks_like(380, 130, black)) << "inside a wireframe rectangle";
+    std::vector<DWORD> cell(240 * 30);
+    ASSERT_EQ(d3d_read_render_target(d3dx_globals.device, 10, 435, 240, 30, cell.data()), S_OK);
+    int inked = 0;
+    for (DWORD c : cell)
+        inked += (c & 0xFFFFFF) == 0xFFFF00;
+    EXPECT_GT(inked, 150) << "text pixels in full colour";
+}
+
 // Two screen rectangles at one depth, the second compared by LESS or
 // LESSEQUAL: the first's depth, written later than it was drawn, must be
 // exactly what the second meets.

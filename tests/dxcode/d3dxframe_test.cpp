@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "d3dutil.h"
 #include "d3dxframe.h"
 #include "debug.h"
 #include "platform/d3d_record.h"
@@ -228,14 +229,35 @@ TEST_F(Frame, LostSurfacesRecreateTheDeviceWithTexturesProjectionAndFont)
     EXPECT_EQ(d3d_recorded_present_count(), 2);
 }
 
+// Whichever way another program holds the display, the cursor is shown
+// (windowed) or hidden (full screen) as after a rebuild, yet nothing is
+// rebuilt.
 TEST_F(Frame, LostSurfacesWhileAnotherProgramHoldsTheDisplayRebuildNothing)
 {
     start();
-    d3d_inject("Context.UpdateFrame", DDERR_SURFACEBUSY, 0, 1);
-    d3d_inject("DirectDraw.TestCooperativeLevel", DDERR_NOEXCLUSIVEMODE, 0, 1);
-    EXPECT_EQ(d3dxframe_update_frame(0), 0);
-    EXPECT_EQ(d3d_record_count_of("D3DXCreateContextEx"), 1);
-    EXPECT_EQ(d3dx_globals.bInitialized, 1);
+    auto cursor_count = [] {
+        int count = ShowCursor(FALSE) + 1;
+        ShowCursor(TRUE);
+        return count;
+    };
+    for (int full_screen : {0, 1}) {
+        if (full_screen) {
+            ASSERT_EQ(d3dxframe_toggle_fullscreen(), 1);
+        }
+        ASSERT_EQ(d3dx_globals.m_bIsFullscreen, full_screen);
+        for (HRESULT held : {DDERR_NOEXCLUSIVEMODE, DDERR_EXCLUSIVEMODEALREADYSET}) {
+            SCOPED_TRACE(std::string(full_screen ? "full screen, " : "windowed, ") +
+                         d3dutil_get_error_string(held));
+            int contexts = d3d_record_count_of("D3DXCreateContextEx");
+            int cursor = cursor_count();
+            d3d_inject("Context.UpdateFrame", DDERR_SURFACEBUSY, 0, 1);
+            d3d_inject("DirectDraw.TestCooperativeLevel", held, 0, 1);
+            EXPECT_EQ(d3dxframe_update_frame(0), 0);
+            EXPECT_EQ(d3d_record_count_of("D3DXCreateContextEx"), contexts);
+            EXPECT_EQ(d3dx_globals.bInitialized, 1);
+            EXPECT_EQ(cursor_count(), cursor + (full_screen ? -1 : 1)) << "the cursor";
+        }
+    }
 }
 
 TEST_F(Frame, AFailedRecreationEndsTheProgram)

@@ -864,8 +864,9 @@ TEST(RecordNesting, TreesDeeperThanTheBoundAreNeitherWrittenNorFreedPastIt)
 
 // A model-sized tree: forty children of two kinds under the deep node, each
 // with leaves, labels and numbers, read and linked while each allocation of
-// the reader fails in turn.
-TEST(RecordStream, EachFailingAllocationOfAReadIsRefusedWithoutALeak)
+// the reader fails in turn, and written while each allocation of the writer
+// (the image buffer of each array of records) fails in turn.
+TEST(RecordStream, EachFailingAllocationOfAReadOrAWriteIsRefusedWithoutALeak)
 {
     rt_node* tree = deep_node();
     for (int i = 0; i < 40; ++i) {
@@ -874,9 +875,18 @@ TEST(RecordStream, EachFailingAllocationOfAReadIsRefusedWithoutALeak)
         free_rt_node(kid);
     }
     std::string bytes = node_bytes(tree);
-    free_rt_node(tree);
 
     LogCapture log;
+    int written = heap_failure_sweep([&] {
+        FILE* file = std::tmpfile();
+        int ok = write_rt_node_bin(file, tree);
+        std::fclose(file);
+        return ok == 1;
+    });
+    EXPECT_GT(written, 40);
+    EXPECT_EQ(node_bytes(tree), bytes) << "the tree is as it was";
+    free_rt_node(tree);
+
     int swept = heap_failure_sweep([&] {
         FILE* file = file_with_bytes(bytes);
         rt_node* read = read_rt_node_bin(file);

@@ -122,6 +122,7 @@ public:
     int reads_ = 0;  // tokens read in this parse
     // Requests made by the action of a line with this value.
     int32_t abort_on_ = -1, accept_on_ = -1, error_on_ = -1, error_pops_ = 0;
+    bool error_on_begin_ = false;  // the first action requests an error, in recovery
 
 protected:
     yym_parser yy_;
@@ -147,6 +148,14 @@ void sum_grammar_action(yym_parser* yy, int32_t action)
     switch (action) {
     case 0:
         p->events_.push_back("begin after " + std::to_string(p->reads_) + " reads");
+        if (p->error_on_begin_) {
+            // Once, as if error recovery were still on (no three tokens
+            // shifted since the error token).
+            p->error_on_begin_ = false;
+            yymsskip(yy, 3);
+            yy->yymerrorflg = 1;
+            yy->yymerrorpop = 0;
+        }
         break;
     case 1:
         p->events_.push_back("line " + std::to_string(*result));
@@ -251,6 +260,17 @@ TEST_F(Parser, ActionRequestsErrorRecovery)
     EXPECT_EQ(parse("13; 2;"), 1);
     EXPECT_EQ(events_, (Events{"begin after 0 reads", "line 13", "drop sum 13"}));
     EXPECT_EQ(yy_.yymtop, -1);
+
+    // From an action that runs before any token is read, in recovery: a
+    // token is read to be discarded, so that the round uses one up.
+    events_.clear();
+    discarded_.clear();
+    error_on_begin_ = true;
+    EXPECT_EQ(parse("1 2; 3;"), 0);
+    EXPECT_EQ(events_, (Events{"begin after 0 reads", "begin after 1 reads", "line 2", "line 3"}));
+    EXPECT_EQ(discarded_, (std::vector<int32_t>{SUM_GRAMMAR_NUMBER}));
+    EXPECT_EQ(yy_.yymerrorcount, 1);
+    EXPECT_EQ(stream_text(errors_), "");
 }
 
 TEST_F(Parser, ActionRequestsAbortOrAccept)

@@ -166,5 +166,20 @@ int record_failure_sweep(const record_type* type, const std::string& bytes)
         LinkImage image(bytes);
         return record_link(type, &image.cursor) != nullptr;
     });
+    // The writer allocates too (the images of an array of records that own
+    // data): each failure must be refused, never written as a success.
+    FILE* file = file_with_bytes(bytes);
+    void* rec = record_read_bin(type, file);
+    std::fclose(file);
+    EXPECT_NE(rec, nullptr);
+    if (rec) {
+        heap_failure_sweep([&] {
+            FILE* out = std::tmpfile();
+            int ok = record_write_bin(type, out, rec);
+            std::fclose(out);
+            return ok == 1;
+        });
+        record_free(type, rec);
+    }
     return swept;
 }

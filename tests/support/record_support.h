@@ -73,8 +73,8 @@ void expect_record_refusals(const record_type* type, const std::vector<RecordRef
 void expect_every_prefix_refused(const record_type* type, const std::string& bytes,
                                  RecordForm form = RecordForm::single, int32_t n = 1);
 
-// Reads and links `bytes` as one record of `type` under heap_failure_sweep:
-// each failing allocation is refused with an error line and leaves no block
-// behind. Answers the allocations swept (of the stream form). Needs an open
-// log (LogCapture).
+// Reads and links `bytes` as one record of `type` under heap_failure_sweep,
+// then writes what was read under it: each failing allocation is refused
+// with an error line and leaves no block behind. Answers the allocations
+// swept (of the stream form's read). Needs an open log (LogCapture).
 int record_failure_sweep(const record_type* type, const std::string& bytes);

@@ -1016,6 +1016,11 @@ TEST(WinMathQuat, MatrixToQuaternion)
         {"near a half-turn, w negative",
          {0.6f, 0, 0.79999985f, -0.0005f},
          {-0.6f, 0, -0.79999985f, 0.0005f}},
+        // About (2, -3, 6) / 7: no component is 0, z leads, and x and y come
+        // from the off-diagonal sums.
+        {"near a half-turn about an oblique axis",
+         {0.28571425f, -0.42857137f, 0.85714275f, 0.0005f},
+         {0.28571425f, -0.42857137f, 0.85714275f, 0.0005f}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -1044,6 +1049,14 @@ TEST(WinMathQuat, MatrixToQuaternion)
     win_math_set_rotate_y_matrix43(&half, kPi);
     win_math_matrix43_to_quat(&q, &half);
     expect_quat(q, 0, 1, 0, 0);
+
+    // The exact half-turn about (2, -3, 6) / 7: w is 0, so either sign of
+    // the axis is the same rotation.
+    const win_quat oblique = {2.0f / 7.0f, -3.0f / 7.0f, 6.0f / 7.0f, 0.0f};
+    win_math_quat_to_matrix43(&half, &oblique);
+    win_math_matrix43_to_quat(&q, &half);
+    const float sign = q.z < 0.0f ? -1.0f : 1.0f;
+    expect_quat(q, sign * oblique.x, sign * oblique.y, sign * oblique.z, 0.0f);
 }
 
 TEST(WinMathQuat, Arithmetic)

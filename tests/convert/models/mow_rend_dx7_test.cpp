@@ -929,6 +929,15 @@ TEST_F(ModelRenderer, PoseSpheresAreDrawnWhereTheJointsHaveThem)
     EXPECT_TRUE(same_matrix(drawn->world, win_math_identity_matrix44)) << "centres in the world";
     EXPECT_TRUE(same_matrix(world(), before));
     EXPECT_TRUE(log->warnings().empty());
+
+    // Joint 0's sphere, once it has one, is drawn like any other.
+    poses[0].mow_augment_sphere_radius = 0.25f;
+    poses[0].mow_augment_sphere_center = {0.0f, -2.0f, 0.0f};
+    ASSERT_EQ(mow_rend_track_augment_spheres(1, poses, 0x42, D3DFILL_WIREFRAME, D3DCULL_NONE), 1);
+    EXPECT_EQ(d3d_recorded_draw_count(), draws + 2);
+    drawn = d3d_recorded_last_draw();
+    EXPECT_NEAR(drawn->vertices[0].y, -2.25f, tolerance) << "joint 0's bottom pole";
+    EXPECT_NEAR(drawn->vertices[1].y, -1.75f, tolerance) << "joint 0's top pole";
 }
 
 TEST_F(ModelRenderer, AppendageSpheresCapEachSegmentTheModelAndTheKeyBothHave)

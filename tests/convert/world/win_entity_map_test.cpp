@@ -158,6 +158,10 @@ TEST(WinMap, CorruptStreamsAreRefusedWithTheirText)
              with_word(yard, SECOND_ROUTE_AT + 4, 5),
              {"Bad node_idx = 5 in win_path 1 of win_path_node 0 of win_map yard with "
               "node_array_size = 2"}},
+            {"a route whose first node the map lacks",
+             with_word(yard, SECOND_ROUTE_AT, 2),
+             {"Bad node_idx = 2 in win_path 1 of win_path_node 0 of win_map yard with "
+              "node_array_size = 2"}},
             {"a connecting node -1",
              with_word(yard, CONNECTING_AT, 0xffffffff),
              {"Bad connecting_node_idx = -1 in win_path_node 0 of win_map yard with "

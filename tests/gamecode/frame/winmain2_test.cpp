@@ -308,10 +308,16 @@ TEST_F(MainLoop, FunctionKeysOpenTheDialogsOfTheirState)
     for (const auto& c : cases) {
         winmain_set_game_state(c.state);
         dialog_script_begin();  // each dialog is cancelled at once
+        game_time = 1.0f;
+        int presents = d3d_recorded_present_count();
         press(c.key);
         ASSERT_EQ(dialog_shown_count(), c.caption ? 1 : 0) << c.key << " in state " << c.state;
         if (c.caption) {
             EXPECT_STREQ(dialog_shown_caption(0), c.caption);
+            // After the dialog the picture is shown again and the clock
+            // restarts, so the time it was open is no frame's time.
+            EXPECT_GT(d3d_recorded_present_count(), presents) << c.key << " in state " << c.state;
+            EXPECT_EQ(game_time, 1000.0f) << c.key << " in state " << c.state;
         }
         EXPECT_EQ(game_globals.game_state, c.state);
         EXPECT_TRUE(d3dxframe_is_ready()) << "the frame runs again after " << c.key;

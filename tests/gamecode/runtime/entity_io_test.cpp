@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ai.h"
 #include "ai_move.h"
 #include "anim_io.h"
 #include "d3dtextr_dx7.h"
@@ -25,11 +26,14 @@
 #include "model_io.h"
 #include "platform/ail_test.h"
 #include "platform/win32_test.h"
+#include "script.h"
+#include "scriptasm.h"
 #include "sound.h"
 #include "str_util.h"
 #include "test_support.h"
 #include "texture_container.h"
 #include "texture_support.h"
+#include "vk_auto_aim.h"
 #include "win_collision.h"
 
 namespace {
@@ -659,6 +663,57 @@ TEST_F(EntityIo, UnloadingClearsEveryReference)
     EXPECT_EQ(entity_update_cursor, nullptr);
     EXPECT_EQ(entity_update_next, nullptr);
     EXPECT_EQ(game_globals.win_collision_list_size, 0);  // the courtyard's hulls went with it
+}
+
+// Every module that keeps a pointer of its own to an entity hears of its
+// unload, outside a walk and inside one (where its memory outlives the
+// unload): the AI that hunts it, a camera that follows it, a running script
+// that names it, the auto-aim that holds it and a character that carries it.
+TEST_F(EntityIo, UnloadingTellsEveryModuleThatHoldsTheEntity)
+{
+    write_level();
+    std::snprintf(game_globals.script_pathname, GAMEGLOBALS_PATH_SIZE, "%s",
+                  dir.file("script").c_str());
+    dir.write("script/watch.scw", "");
+    std::string error;
+    ASSERT_EQ(scriptasm_write(".entity \"lamp\", \"lamp\", 1\nwait 100000\n",
+                              dir.file("script/watch.scw").c_str(), &error),
+              1)
+        << error;
+    for (bool in_walk : {false, true}) {
+        SCOPED_TRACE(in_walk ? "inside a walk" : "outside a walk");
+        load_level();
+        win_entity* hero = entity_io_find_in_ring("hero");
+        win_entity* camera = entity_io_find_in_ring("camera");
+        win_entity* lamp = entity_io_find_in_ring("lamp");
+        ASSERT_TRUE(hero && camera && lamp);
+        win_ai* ai = ai_entity_ai(hero);
+        ASSERT_NE(ai, nullptr);
+        ASSERT_EQ(ai_add_goal(hero, AI_GOAL_HUNT_TARGET, lamp, 0, 0, 0, -1), 1);
+        ASSERT_EQ(ai->current_goal->target_entity, lamp);
+        win_camera* view = win_entity_camera(camera);
+        ASSERT_TRUE(view && view->win_camera_target_list);
+        view->win_camera_target_list->target_entity = lamp;
+        running_script* watch = nullptr;
+        ASSERT_GE(script_initiate_script("watch", &watch), 0.0f);
+        ASSERT_NE(watch, nullptr);
+        ASSERT_EQ(watch->parsed_entity_list->entity, lamp);
+        vk_auto_aim_state.auto_aim_target = lamp;
+        win_entity_character(hero)->current_item = lamp;
+
+        if (in_walk)
+            entity_io_begin_walk();
+        EXPECT_EQ(unlink_and_unload(lamp, 1), 1);
+        EXPECT_EQ(ai->current_goal->target_entity, nullptr) << "the hunting AI";
+        EXPECT_EQ(view->win_camera_target_list->target_entity, nullptr) << "the camera";
+        EXPECT_EQ(watch->parsed_entity_list->entity, nullptr) << "the running script";
+        EXPECT_EQ(vk_auto_aim_state.auto_aim_target, nullptr) << "the auto-aim";
+        EXPECT_EQ(win_entity_character(hero)->current_item, nullptr) << "the carrier";
+        if (in_walk)
+            entity_io_end_walk();
+        script_reset();
+        EXPECT_EQ(entity_unload_all(1), 1);
+    }
 }
 
 TEST_F(EntityIo, AnEntityStillInARingIsNotUnloaded)

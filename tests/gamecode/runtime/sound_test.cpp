@@ -422,6 +422,15 @@ TEST_F(Sound, ThreeDSoundsAreHeardFromTheCamera)
     EXPECT_EQ(sound_set_volume(sound, 0, 0), 1);
     EXPECT_EQ(heard_from(0.0f, 5.0f).total(), 0.0);
 
+    // With every 3D channel busy a play fails, after its line.
+    win_vect3 ahead_point = {0.0f, 0.0f, 5.0f * UNITS_PER_METRE};
+    for (int32_t channel = 0; channel < 4; ++channel)
+        ASSERT_EQ(sound_play(sound, &ahead_point, nullptr, 0), 1);
+    log.clear();
+    EXPECT_EQ(sound_play(sound, &ahead_point, nullptr, 0), 0);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"No 3d sample channels available. "});
+    sound_stop(sound);
+
     struct {
         const win_vect3 *sound_position, *listener_position, *facing, *velocity;
         const char* error;

@@ -9,7 +9,9 @@
 #include "d3dtextr_dx7.h"
 #include "d3dxframe.h"
 #include "entity_fixture.h"
+#include "entity_weapon.h"
 #include "gameglobals.h"
+#include "heap.h"
 #include "platform/d3d_record.h"
 #include "platform/win32.h"
 #include "platform/win32_test.h"
@@ -229,6 +231,34 @@ TEST_F(Splash, IsOneOpaqueQuadOfTheSplashTextureOverTheScreen)
 // Without its picture (deleted, unreadable, the data folder renamed) the
 // splash still tells the player how to go on, and the log hears of the
 // picture once, not once a frame.
+// At the program's end every texture the game keeps a reference of is
+// given back before the cache lets go, so none outlives it: the splash, and
+// the icons and the close-up that the slots hold (a close-up still shown
+// when the player quits among them).
+TEST_F(Splash, TheEndGivesBackEveryTextureTheGameKeeps)
+{
+    EXPECT_EQ(varnock_render_splash(), 1);
+    ASSERT_NE(varnock_scene.splash_texture, nullptr);
+    texture_container* held = malloc_texture_container("scroll_closeup");
+    ASSERT_NE(held, nullptr);
+    add_to_texture_container_list(&d3dtexr_texture_container_list,
+                                  &d3dtexr_texture_container_list_size, held);
+    if (held->texture_container_ref_cnt > 1)
+        free_texture_container(held);  // the list's reference alone, as the cache keeps it
+    for (texture_container** slot :
+         {&game_globals.weapon_icon_texture, &game_globals.item_icon_texture,
+          &game_globals.closeup_texture})
+        entity_weapon_hold_texture(slot, held);
+    game_globals.display_closeup = 1;
+    int64_t live = heap_live_blocks();
+    EXPECT_EQ(varnock_final_cleanup(), 0);
+    EXPECT_EQ(game_globals.weapon_icon_texture, nullptr);
+    EXPECT_EQ(game_globals.item_icon_texture, nullptr);
+    EXPECT_EQ(game_globals.closeup_texture, nullptr);
+    EXPECT_EQ(d3dtexr_texture_container_list, nullptr);
+    EXPECT_LT(heap_live_blocks(), live) << "the textures' memory is released";
+}
+
 TEST_F(Splash, WithoutItsPictureTheSplashStillSaysHowToGoOn)
 {
     const std::string picture = dir.read("bitmap/splash_screen.tga");

@@ -611,6 +611,9 @@ HRESULT decode(const char* path, const uint8_t* data, size_t size, platform_imag
         result = decode_bmp(file, image, &why);
     else if (file.has(0, 4) && file.u32(0) == fourcc("DDS "))
         result = decode_dds(file, image, &why);
+    else if (file.has(0, 8) && memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0)
+        result = why.set("it is a PNG file, which the texture cache reads itself for a name "
+                         "given without its extension");
     else
         result = decode_tga(file, image, &why);
     if (SUCCEEDED(result) && image->level_count < 1)

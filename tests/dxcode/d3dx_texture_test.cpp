@@ -364,6 +364,8 @@ TEST_F(Textures, BrokenFilesAreRefusedWithoutATextureAndALineThatSaysWhy)
     std::string gapped_dds = dds_header(2, 1, 1, nullptr) + std::string(8, '\x7F');
     for (int i = 0; i < 4; ++i)
         gapped_dds[92 + i] = (char)(0x00FF0F00u >> (8 * i));
+    PngLayout png;
+    png.rows = {bytes_of({1, 2, 3})};
     std::string top_down_rle = bmp_rle_image(2, 2, 8, {0, 0xFF}, bytes_of({2, 1, 0, 1}));
     top_down_rle[22] = (char)0xFE, top_down_rle[23] = top_down_rle[24] = top_down_rle[25] = '\xFF';
     struct Case {
@@ -411,6 +413,7 @@ TEST_F(Textures, BrokenFilesAreRefusedWithoutATextureAndALineThatSaysWhy)
         {"bmp mask with a gap", gapped_bmp,
          "BMP bit-field masks 00000101 000003E0 0000001F 00000000 over 16 bits are not taken"},
         {"dds mask with a gap", gapped_dds, "DDS pixels of 32 bits with masks 00FF0F00"},
+        {"png", png_file(png), "it is a PNG file, which the texture cache reads itself"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -61,7 +61,8 @@ enum { AIL_3D_NO_ERROR = 0 };
 
 // What AIL_WAV_info tells of a wave file image.
 struct ail_sound_info {
-    int32_t format;        // the wave format tag (1 PCM, 0x11 IMA ADPCM)
+    int32_t format;        // the wave format tag (1 PCM, 3 float, 0x11 IMA ADPCM); of an extensible
+                           // header its sub-format's, 0xFFFE when that is no standard one
     const void* data_ptr;  // the wave file image
     uint32_t data_len;     // its bytes, to the end of the buffer that holds it
     uint32_t rate;         // frames per second

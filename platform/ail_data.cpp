@@ -1,6 +1,7 @@
 // The sound library's data side: the buffers it gives out, file reading,
-// wave type detection, and decoding through libsndfile (PCM and IMA ADPCM
-// wave files, MP3) from memory.
+// wave type detection, and decoding through libsndfile (PCM, IEEE float and
+// IMA ADPCM wave files, in the plain or the extensible header, and MP3) from
+// memory.
 //
 // Every byte here may come from a damaged or hostile file: headers are read
 // only within the bytes given, and decoded sounds are bounded in size.
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -66,10 +68,26 @@ void put_le32(uint8_t* p, uint32_t value)
     put_le16(p + 2, value >> 16);
 }
 
-// The "fmt " chunk of a RIFF WAVE image.
+// The "fmt " chunk of a RIFF WAVE image. `tag` is the encoding: for the
+// extensible header (0xFFFE, which sound tools write for more than 16 bits,
+// for float and for more than two channels) the tag of its sub-format, when
+// that is one of the standard ones; `extensible` tells the header apart.
 struct wave_format {
     uint32_t tag, channels, rate, block_align, bits;
+    bool extensible;
 };
+
+enum : uint32_t {
+    WAVE_TAG_PCM = 1,
+    WAVE_TAG_FLOAT = 3,
+    WAVE_TAG_IMA_ADPCM = 0x11,
+    WAVE_TAG_EXTENSIBLE = 0xFFFE,
+};
+
+// The extensible header's sub-format: its first two bytes are a wave format
+// tag when the other fourteen are these.
+const uint8_t standard_sub_format_tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                              0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 // Finds the format chunk within the `size` bytes at `image`; 0 when the bytes
 // are no wave file or the chunk does not lie whole inside them.
@@ -86,7 +104,17 @@ int find_wave_format(const uint8_t* image, size_t size, wave_format* format)
             if (chunk < 16)
                 return 0;
             const uint8_t* fmt = image + at + 8;
-            *format = {le16(fmt), le16(fmt + 2), le32(fmt + 4), le16(fmt + 12), le16(fmt + 14)};
+            *format = {le16(fmt),      le16(fmt + 2),  le32(fmt + 4),
+                       le16(fmt + 12), le16(fmt + 14), false};
+            // The extension: its size (22), valid bits, channel mask and the
+            // 16-byte sub-format. A header too short for it keeps the tag
+            // 0xFFFE, which nothing accepts.
+            if (format->tag == WAVE_TAG_EXTENSIBLE) {
+                format->extensible = true;
+                if (chunk >= 40 && le16(fmt + 16) >= 22 &&
+                    std::memcmp(fmt + 26, standard_sub_format_tail, 14) == 0)
+                    format->tag = le16(fmt + 24);
+            }
             return 1;
         }
         // Chunks are padded to an even length; the pad byte may be missing
@@ -158,8 +186,10 @@ int format_accepted(int format, decode_kind kind)
     int minor = format & SF_FORMAT_SUBMASK;
     switch (kind) {
     case DECODE_PCM_WAV:
-        return major == SF_FORMAT_WAV && (minor == SF_FORMAT_PCM_U8 || minor == SF_FORMAT_PCM_16 ||
-                                          minor == SF_FORMAT_PCM_24 || minor == SF_FORMAT_PCM_32);
+        return (major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX) &&
+               (minor == SF_FORMAT_PCM_U8 || minor == SF_FORMAT_PCM_16 ||
+                minor == SF_FORMAT_PCM_24 || minor == SF_FORMAT_PCM_32 ||
+                minor == SF_FORMAT_FLOAT || minor == SF_FORMAT_DOUBLE);
     case DECODE_ADPCM_WAV:
         return major == SF_FORMAT_WAV && minor == SF_FORMAT_IMA_ADPCM;
     case DECODE_MP3:
@@ -169,6 +199,31 @@ int format_accepted(int format, decode_kind kind)
 }
 
 const char* const kind_names[] = {"PCM wave", "IMA ADPCM wave", "MP3"};
+
+// Reads up to `frames` frames as 16-bit samples. Float samples are scaled by
+// 32768 and clipped here: libsndfile's own conversion scales by 32767 and lets
+// a sample beyond full scale wrap round to the other sign.
+sf_count_t read_frames(SNDFILE* sound, bool is_float, int channels, int16_t* out, sf_count_t frames)
+{
+    if (!is_float)
+        return sf_readf_short(sound, out, frames);
+    float values[1024];
+    sf_count_t chunk = (sf_count_t)(sizeof values / sizeof values[0]) / channels, done = 0;
+    while (done < frames) {
+        sf_count_t got = sf_readf_float(sound, values, std::min(chunk, frames - done));
+        for (sf_count_t i = 0; i < got * channels; ++i) {
+            float scaled = values[i] * 32768.0f;
+            out[done * channels + i] = scaled >= 32767.0f    ? (int16_t)32767
+                                       : scaled <= -32768.0f ? (int16_t)-32768
+                                       : scaled == scaled    ? (int16_t)lrintf(scaled)
+                                                             : (int16_t)0;  // not a number
+        }
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    return done;
+}
 
 // Decodes the `size` bytes at `image` into 16-bit samples. 1, or 0 with the
 // last error set.
@@ -194,6 +249,8 @@ int decode(const uint8_t* image, size_t size, decode_kind kind, ail_pcm* pcm,
                            info.samplerate);
     else
         ok = 1;
+    int minor = info.format & SF_FORMAT_SUBMASK;
+    bool is_float = minor == SF_FORMAT_FLOAT || minor == SF_FORMAT_DOUBLE;
     pcm->samples.clear();
     pcm->channels = info.channels;
     pcm->rate = info.samplerate;
@@ -207,7 +264,8 @@ int decode(const uint8_t* image, size_t size, decode_kind kind, ail_pcm* pcm,
             break;
         }
         pcm->samples.resize(at + chunk_frames * info.channels);
-        sf_count_t frames = sf_readf_short(sound, pcm->samples.data() + at, chunk_frames);
+        sf_count_t frames = read_frames(sound, is_float, info.channels, pcm->samples.data() + at,
+                                        chunk_frames);
         pcm->samples.resize(at + (size_t)std::max<sf_count_t>(frames, 0) * info.channels);
         if (frames <= 0)
             break;
@@ -356,11 +414,14 @@ int32_t AIL_file_type(const void* image, uint32_t size)
 {
     wave_format format;
     if (image && find_wave_format((const uint8_t*)image, size, &format)) {
-        if (format.tag == 1)
+        // PCM and float are played as they stand; IMA ADPCM comes only in
+        // the plain header.
+        if (format.tag == WAVE_TAG_PCM || format.tag == WAVE_TAG_FLOAT)
             return AIL_FILE_TYPE_PCM_WAV;
-        if (format.tag == 0x11)
+        if (format.tag == WAVE_TAG_IMA_ADPCM && !format.extensible)
             return AIL_FILE_TYPE_ADPCM_WAV;
-        ail_set_last_error("the wave's format 0x%x is neither PCM nor IMA ADPCM", format.tag);
+        ail_set_last_error("the wave's format 0x%x%s is neither PCM, IEEE float nor IMA ADPCM",
+                           format.tag, format.extensible ? " (extensible header)" : "");
         return AIL_FILE_TYPE_UNKNOWN;
     }
     if (image && is_mp3((const uint8_t*)image, size))

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,22 @@ struct bytes_view {
     uint32_t u8(size_t offset) const { return data[offset]; }
     uint32_t u16(size_t offset) const { return data[offset] | (uint32_t)data[offset + 1] << 8; }
     uint32_t u32(size_t offset) const { return u16(offset) | u16(offset + 2) << 16; }
+};
+
+// Why a file was refused, for the one line that names it: the format, and
+// what of it the decoder does not take (type, bit depth, compression) or
+// where its bytes end too soon.
+struct refusal {
+    char text[192];
+
+    HRESULT set(const char* format, ...) __attribute__((format(printf, 2, 3)))
+    {
+        va_list args;
+        va_start(args, format);
+        vsnprintf(text, sizeof text, format, args);
+        va_end(args);
+        return D3DXERR_INVALIDFILEFORMAT;
+    }
 };
 
 bool size_ok(uint32_t width, uint32_t height)
@@ -63,34 +80,91 @@ bool masks_contiguous(std::initializer_list<uint32_t> masks)
 
 // ---- TGA
 
-HRESULT decode_tga(const bytes_view& file, platform_image* image)
+// The pixel format of TGA pixels (or colour map entries) of `bits` bits.
+DDPIXELFORMAT tga_format(uint32_t bits, bool alpha)
+{
+    if (bits == 15 || bits == 16)
+        return d3d_masks_format(16, 0x7C00, 0x03E0, 0x001F, alpha ? 0x8000 : 0);
+    return d3d_masks_format(bits, 0xFF0000, 0xFF00, 0xFF, alpha ? 0xFF000000u : 0);
+}
+
+bool tga_colour_bits(uint32_t bits)
+{
+    return bits == 15 || bits == 16 || bits == 24 || bits == 32;
+}
+
+// The colour map of a colour-mapped TGA: entry `index` is the colour of
+// pixel value `first` + index.
+struct tga_colour_map {
+    uint32_t first = 0, length = 0;
+    DWORD* argb = nullptr;
+
+    ~tga_colour_map() { free(argb); }
+};
+
+HRESULT decode_tga(const bytes_view& file, platform_image* image, refusal* why)
 {
     if (!file.has(0, 18))
-        return D3DXERR_INVALIDFILEFORMAT;
+        return why->set("the TGA header is cut short (%zu bytes)", file.size);
     uint32_t id_length = file.u8(0), map_type = file.u8(1), type = file.u8(2);
-    uint32_t map_length = file.u16(5), map_bits = file.u8(7);
+    uint32_t map_first = file.u16(3), map_length = file.u16(5), map_bits = file.u8(7);
     uint32_t width = file.u16(12), height = file.u16(14), bits = file.u8(16);
     uint32_t descriptor = file.u8(17), attribute_bits = descriptor & 0x0F;
-    bool rle = type == 10 || type == 11;
+    bool rle = type == 9 || type == 10 || type == 11;
     bool grey_image = type == 3 || type == 11;
     bool true_colour = type == 2 || type == 10;
-    if (!(grey_image && bits == 8) &&
-        !(true_colour && (bits == 15 || bits == 16 || bits == 24 || bits == 32)))
-        return D3DXERR_INVALIDFILEFORMAT;
-    if (map_type > 1 || !size_ok(width, height))
-        return D3DXERR_INVALIDFILEFORMAT;
-    size_t offset = 18 + id_length + (map_type ? (size_t)map_length * ((map_bits + 7) / 8) : 0);
-    bool alpha = (bits == 32 && attribute_bits > 0) || (bits == 16 && attribute_bits == 1);
-    DDPIXELFORMAT format = {};
-    if (grey_image)
-        format = d3d_masks_format(8, 0xFF, 0xFF, 0xFF, 0);
-    else if (bits == 15 || bits == 16)
-        format = d3d_masks_format(16, 0x7C00, 0x03E0, 0x001F, alpha ? 0x8000 : 0);
-    else
-        format = d3d_masks_format(bits, 0xFF0000, 0xFF00, 0xFF, alpha ? 0xFF000000u : 0);
+    bool mapped = type == 1 || type == 9;
+    if (!grey_image && !true_colour && !mapped)
+        return why->set("TGA image type %u is not taken (1, 2, 3, 9, 10 and 11 are)", type);
+    if ((grey_image && bits != 8) || (true_colour && !tga_colour_bits(bits)) ||
+        (mapped && bits != 8))
+        return why->set("a TGA of image type %u with %u bits per pixel is not taken", type, bits);
+    if (map_type > 1 || (mapped && map_type != 1))
+        return why->set("TGA colour map type %u with image type %u is not taken", map_type, type);
+    if (mapped && !tga_colour_bits(map_bits))
+        return why->set("a TGA colour map of %u-bit entries is not taken (15, 16, 24 and 32 are)",
+                        map_bits);
+    if (!size_ok(width, height))
+        return why->set("a TGA of %u x %u pixels is not taken", width, height);
+    size_t map_offset = 18 + id_length;
+    size_t map_bytes = map_type ? (size_t)map_length * ((map_bits + 7) / 8) : 0;
+    if (!file.has(map_offset, map_bytes))
+        return why->set("the TGA colour map is cut short");
+    size_t offset = map_offset + map_bytes;
+    // The alpha bits of the descriptor tell whether the top bit of 16-bit
+    // colours, or the fourth byte of 32-bit ones, is alpha.
+    uint32_t colour_bits = mapped ? map_bits : bits;
+    bool alpha = (colour_bits == 32 && attribute_bits > 0) ||
+                 (colour_bits == 16 && attribute_bits == 1);
     d3d_pixel_layout layout;
-    d3d_pixel_layout_make(format, &layout);
+    d3d_pixel_layout_make(grey_image ? d3d_masks_format(8, 0xFF, 0xFF, 0xFF, 0)
+                                     : tga_format(colour_bits, alpha),
+                          &layout);
+    tga_colour_map map;
+    if (mapped) {
+        map.first = map_first;
+        map.length = map_length;
+        map.argb = (DWORD*)malloc((map_length ? map_length : 1) * sizeof(DWORD));
+        if (!map.argb)
+            return D3DXERR_NOMEMORY;
+        d3d_pixels_to_argb(layout, file.data + map_offset, map.argb, map_length);
+    }
     size_t pixel_bytes = (bits + 7) / 8;
+    // Colours of `count` pixels as stored; 0 for a pixel value outside the
+    // colour map.
+    auto convert = [&](const uint8_t* from, DWORD* out, size_t count) {
+        if (!mapped) {
+            d3d_pixels_to_argb(layout, from, out, (DWORD)count);
+            return true;
+        }
+        for (size_t i = 0; i < count; ++i) {
+            uint32_t entry = from[i] - map.first;
+            if (from[i] < map.first || entry >= map.length)
+                return false;
+            out[i] = map.argb[entry];
+        }
+        return true;
+    };
 
     if (!add_level(image, width, height))
         return D3DXERR_NOMEMORY;
@@ -105,28 +179,27 @@ HRESULT decode_tga(const bytes_view& file, platform_image* image)
         bool repeat = false;
         if (rle) {
             if (!file.has(offset, 1))
-                return D3DXERR_INVALIDFILEFORMAT;
+                return why->set("the TGA's run-length packets end before its last pixel");
             uint32_t packet = file.u8(offset++);
             run = (packet & 0x7F) + 1;
             repeat = (packet & 0x80) != 0;
             if (run > total - done)
-                return D3DXERR_INVALIDFILEFORMAT;
+                return why->set("a TGA run of %zu pixels goes past the last pixel", run);
         }
         size_t bytes = (repeat ? 1 : run) * pixel_bytes;
         if (!file.has(offset, bytes))
-            return D3DXERR_INVALIDFILEFORMAT;
+            return why->set("the TGA's pixels are cut short");
         DWORD repeated = 0;
-        if (repeat)
-            d3d_pixels_to_argb(layout, file.data + offset, &repeated, 1);
+        if (repeat && !convert(file.data + offset, &repeated, 1))
+            return why->set("a TGA pixel value lies outside the colour map");
         for (size_t placed = 0; placed < run;) {
             size_t x = done % width, y = done / width;
             size_t count = std::min(run - placed, (size_t)width - x);
             DWORD* out = pixel_at(level, (DWORD)x, top_down ? (DWORD)y : height - 1 - (DWORD)y);
             if (repeat)
                 std::fill_n(out, count, repeated);
-            else
-                d3d_pixels_to_argb(layout, file.data + offset + placed * pixel_bytes, out,
-                                   (DWORD)count);
+            else if (!convert(file.data + offset + placed * pixel_bytes, out, count))
+                return why->set("a TGA pixel value lies outside the colour map");
             placed += count;
             done += count;
         }
@@ -141,13 +214,91 @@ HRESULT decode_tga(const bytes_view& file, platform_image* image)
 
 // ---- BMP
 
-HRESULT decode_bmp(const bytes_view& file, platform_image* image)
+enum : uint32_t { BMP_RGB = 0, BMP_RLE8 = 1, BMP_RLE4 = 2, BMP_BITFIELDS = 3 };
+
+// The palette of a palette BMP as colours.
+struct bmp_palette {
+    const uint8_t* entries;
+    size_t entry_bytes;
+    uint32_t count;
+
+    DWORD colour(uint32_t index) const
+    {
+        const uint8_t* entry = entries + index * entry_bytes;
+        return 0xFF000000u | (DWORD)entry[2] << 16 | (DWORD)entry[1] << 8 | entry[0];
+    }
+};
+
+// Run-length encoded pixels (RLE8, or RLE4 with `bits` 4) from `offset` to
+// the end of the file, bottom row first. Pairs of bytes: a count and a pixel
+// value (two alternating values for RLE4), or 0 and an escape: 0 ends the
+// row, 1 the bitmap, 2 moves right and up by the next two bytes, more is
+// that many pixels stored as they are, padded to a whole 16-bit word. What
+// the runs skip keeps the colour of index 0, and what lies past a row's end
+// is dropped.
+HRESULT decode_bmp_runs(const bytes_view& file, size_t offset, uint32_t bits,
+                        const bmp_palette& palette, platform_image_level& level, refusal* why)
+{
+    std::fill_n(level.argb, (size_t)level.width * level.height, palette.colour(0));
+    DWORD x = 0, y = 0;  // y counts rows from the bottom one
+    auto put = [&](uint32_t index) {
+        if (index >= palette.count)
+            return false;
+        if (x < level.width && y < level.height)  // else past the row's end: dropped
+            *pixel_at(level, x, level.height - 1 - y) = palette.colour(index);
+        ++x;
+        return true;
+    };
+    for (;;) {
+        if (!file.has(offset, 2)) {
+            // The end marks may be left out after the last row's last pixel.
+            if (y >= level.height || (y + 1 == level.height && x >= level.width))
+                return D3D_OK;
+            return why->set("the BMP's RLE%u data ends in row %u of %u", bits, y, level.height);
+        }
+        uint32_t count = file.u8(offset), value = file.u8(offset + 1);
+        offset += 2;
+        if (count > 0) {
+            for (uint32_t i = 0; i < count; ++i) {
+                uint32_t index = bits == 8 ? value : (i % 2 ? value & 0x0F : value >> 4);
+                if (!put(index))
+                    return why->set("a BMP pixel value %u lies outside its %u colours", index,
+                                    palette.count);
+            }
+        } else if (value == 0) {
+            x = 0;
+            ++y;
+        } else if (value == 1) {
+            return D3D_OK;
+        } else if (value == 2) {
+            if (!file.has(offset, 2))
+                return why->set("the BMP's RLE%u data ends in a move", bits);
+            x += file.u8(offset);
+            y += file.u8(offset + 1);
+            offset += 2;
+        } else {
+            size_t bytes = bits == 8 ? value : (value + 1) / 2;
+            if (!file.has(offset, bytes))
+                return why->set("the BMP's RLE%u data ends in a run of %u pixels", bits, value);
+            for (uint32_t i = 0; i < value; ++i) {
+                uint32_t byte = file.u8(offset + (bits == 8 ? i : i / 2));
+                uint32_t index = bits == 8 ? byte : (i % 2 ? byte & 0x0F : byte >> 4);
+                if (!put(index))
+                    return why->set("a BMP pixel value %u lies outside its %u colours", index,
+                                    palette.count);
+            }
+            offset += bytes + (bytes & 1);
+        }
+    }
+}
+
+HRESULT decode_bmp(const bytes_view& file, platform_image* image, refusal* why)
 {
     if (!file.has(0, 26) || file.data[0] != 'B' || file.data[1] != 'M')
-        return D3DXERR_INVALIDFILEFORMAT;
+        return why->set("it is no BMP (no \"BM\" and header)");
     uint32_t bits_offset = file.u32(10), header_size = file.u32(14);
     int64_t width, height;
-    uint32_t bits, compression = 0, colours_used = 0, planes;
+    uint32_t bits, compression = BMP_RGB, colours_used = 0, planes;
     size_t palette_entry = 4;
     DWORD red = 0, green = 0, blue = 0, alpha = 0;
     if (header_size == 12) {
@@ -163,10 +314,10 @@ HRESULT decode_bmp(const bytes_view& file, platform_image* image)
         bits = file.u16(28);
         compression = file.u32(30);
         colours_used = file.u32(46);
-        if (compression == 3) {  // bit-field masks: in the header, or right after it
+        if (compression == BMP_BITFIELDS) {  // masks: in the header, or right after it
             size_t masks = header_size >= 52 ? 54 : 14 + header_size;
             if (!file.has(masks, 12))
-                return D3DXERR_INVALIDFILEFORMAT;
+                return why->set("the BMP's bit-field masks are cut short");
             red = file.u32(masks);
             green = file.u32(masks + 4);
             blue = file.u32(masks + 8);
@@ -174,37 +325,54 @@ HRESULT decode_bmp(const bytes_view& file, platform_image* image)
                 alpha = file.u32(66);
         }
     } else {
-        return D3DXERR_INVALIDFILEFORMAT;
+        return why->set("a BMP header of %u bytes is not taken (12, or 40 and more, are)",
+                        header_size);
     }
     bool top_down = height < 0;
     if (top_down)
         height = -height;
-    if (planes != 1 || !size_ok((uint32_t)(width < 0 ? 0 : width), (uint32_t)height))
-        return D3DXERR_INVALIDFILEFORMAT;
+    if (planes != 1)
+        return why->set("a BMP of %u planes is not taken", planes);
+    if (!size_ok((uint32_t)(width < 0 ? 0 : width), (uint32_t)height))
+        return why->set("a BMP of %lld x %lld pixels is not taken", (long long)width,
+                        (long long)height);
     bool palette = bits == 1 || bits == 4 || bits == 8;
+    bool runs = (compression == BMP_RLE8 && bits == 8) || (compression == BMP_RLE4 && bits == 4);
     DDPIXELFORMAT format = {};
-    if (palette && compression == 0) {
+    if (palette && (compression == BMP_RGB || runs)) {
         if (colours_used == 0 || colours_used > (1u << bits))
             colours_used = 1u << bits;
-    } else if (compression == 0 && (bits == 16 || bits == 24 || bits == 32)) {
+    } else if (compression == BMP_RGB && (bits == 16 || bits == 24 || bits == 32)) {
         format = bits == 16 ? d3d_masks_format(16, 0x7C00, 0x03E0, 0x001F, 0)
                             : d3d_masks_format(bits, 0xFF0000, 0xFF00, 0xFF, 0);
-    } else if (compression == 3 && (bits == 16 || bits == 32) && red && green && blue &&
+    } else if (compression == BMP_BITFIELDS && (bits == 16 || bits == 32) && red && green && blue &&
                masks_contiguous({red, green, blue, alpha})) {
         format = d3d_masks_format(bits, red, green, blue, alpha);
+    } else if (compression == BMP_BITFIELDS) {
+        return why->set("BMP bit-field masks %08X %08X %08X %08X over %u bits are not taken", red,
+                        green, blue, alpha, bits);
     } else {
-        return D3DXERR_INVALIDFILEFORMAT;  // run-length encoded and unknown layouts
+        static const char* const names[] = {"none", "RLE8", "RLE4", "bit fields", "JPEG", "PNG"};
+        return why->set("a BMP of %u bits per pixel with compression %u (%s) is not taken", bits,
+                        compression, compression < 6 ? names[compression] : "unknown");
     }
+    if (runs && top_down)
+        return why->set("a top-down BMP cannot be run-length encoded");
     size_t palette_offset = 14 + header_size;
     if (palette && !file.has(palette_offset, colours_used * palette_entry))
-        return D3DXERR_INVALIDFILEFORMAT;
+        return why->set("the BMP's palette of %u colours is cut short", colours_used);
     size_t stride = ((size_t)width * bits + 31) / 32 * 4;
-    if (!file.has(bits_offset, stride * (size_t)height))
-        return D3DXERR_INVALIDFILEFORMAT;
+    if (!runs && !file.has(bits_offset, stride * (size_t)height))
+        return why->set("the BMP's pixels are cut short");
+    if (runs && !file.has(bits_offset, 0))
+        return why->set("the BMP's pixels begin past its end");
 
     if (!add_level(image, (DWORD)width, (DWORD)height))
         return D3DXERR_NOMEMORY;
     platform_image_level& level = image->levels[0];
+    bmp_palette colours = {file.data + palette_offset, palette_entry, colours_used};
+    if (runs)
+        return decode_bmp_runs(file, bits_offset, bits, colours, level, why);
     d3d_pixel_layout layout;
     if (!palette)
         d3d_pixel_layout_make(format, &layout);
@@ -218,10 +386,9 @@ HRESULT decode_bmp(const bytes_view& file, platform_image* image)
         for (DWORD x = 0; x < (DWORD)width; ++x) {
             uint32_t index = (line[x * bits / 8] >> (8 - bits - x * bits % 8)) & ((1u << bits) - 1);
             if (index >= colours_used)
-                return D3DXERR_INVALIDFILEFORMAT;
-            const uint8_t* entry = file.data + palette_offset + index * palette_entry;
-            *pixel_at(level, x, y) = 0xFF000000u | (DWORD)entry[2] << 16 | (DWORD)entry[1] << 8 |
-                                     entry[0];
+                return why->set("a BMP pixel value %u lies outside its %u colours", index,
+                                colours_used);
+            *pixel_at(level, x, y) = colours.colour(index);
         }
     }
     image->has_alpha = alpha != 0;
@@ -307,16 +474,25 @@ uint32_t fourcc(const char* code)
            (uint32_t)(uint8_t)code[2] << 16 | (uint32_t)(uint8_t)code[3] << 24;
 }
 
-HRESULT decode_dds(const bytes_view& file, platform_image* image)
+// A byte of a four-character code as it is shown in a line.
+char printable(uint32_t byte)
+{
+    byte &= 0xFF;
+    return byte >= 0x20 && byte < 0x7F ? (char)byte : '?';
+}
+
+HRESULT decode_dds(const bytes_view& file, platform_image* image, refusal* why)
 {
     const size_t data_offset = 128;
     if (!file.has(0, data_offset) || file.u32(0) != fourcc("DDS ") || file.u32(4) != 124)
-        return D3DXERR_INVALIDFILEFORMAT;
+        return why->set("the DDS header is cut short or not of 124 bytes");
     uint32_t flags = file.u32(8), height = file.u32(12), width = file.u32(16);
     uint32_t mipmaps = file.u32(28), format_flags = file.u32(80), code = file.u32(84);
     uint32_t caps2 = file.u32(112);
-    if (!size_ok(width, height) || (caps2 & (DDS_CUBEMAP | DDS_VOLUME)))
-        return D3DXERR_INVALIDFILEFORMAT;
+    if (!size_ok(width, height))
+        return why->set("a DDS of %u x %u pixels is not taken", width, height);
+    if (caps2 & (DDS_CUBEMAP | DDS_VOLUME))
+        return why->set("a DDS %s is not taken", caps2 & DDS_CUBEMAP ? "cube map" : "volume");
     // The stored count is unsigned and may be anything: it is bounded by the
     // full chain before it becomes a level number.
     uint32_t stored = (flags & DDS_MIPMAPCOUNT) && mipmaps > 0 ? mipmaps : 1;
@@ -333,17 +509,22 @@ HRESULT decode_dds(const bytes_view& file, platform_image* image)
         else if (code == fourcc("DXT5"))
             image->format = D3DX_SF_DXT5, block_bytes = 16;
         else
-            return D3DXERR_INVALIDFILEFORMAT;
+            return why->set(
+                "the DDS block format '%c%c%c%c' is not taken (DXT1, DXT3 and DXT5 are)",
+                printable(code), printable(code >> 8), printable(code >> 16),
+                printable(code >> 24));
     } else if (format_flags & DDS_RGB) {
         uint32_t bits = file.u32(88);
         uint32_t alpha = (format_flags & DDS_ALPHAPIXELS) ? file.u32(104) : 0;
         if ((bits != 16 && bits != 24 && bits != 32) || !file.u32(92) || !file.u32(96) ||
             !file.u32(100) || !masks_contiguous({file.u32(92), file.u32(96), file.u32(100), alpha}))
-            return D3DXERR_INVALIDFILEFORMAT;
+            return why->set("DDS pixels of %u bits with masks %08X %08X %08X %08X are not taken",
+                            bits, file.u32(92), file.u32(96), file.u32(100), alpha);
         format = d3d_masks_format(bits, file.u32(92), file.u32(96), file.u32(100), alpha);
         image->has_alpha = alpha != 0;
     } else {
-        return D3DXERR_INVALIDFILEFORMAT;
+        return why->set("DDS pixels of format flags 0x%X are not taken (RGB or DXT blocks are)",
+                        format_flags);
     }
 
     size_t offset = data_offset;
@@ -355,7 +536,7 @@ HRESULT decode_dds(const bytes_view& file, platform_image* image)
         size_t bytes = block_bytes ? across * down * block_bytes
                                    : (size_t)level_width * level_height * pixel_bytes;
         if (!file.has(offset, bytes))
-            return D3DXERR_INVALIDFILEFORMAT;
+            return why->set("the DDS level %d of %u is cut short", index + 1, levels);
         if (!add_level(image, level_width, level_height))
             return D3DXERR_NOMEMORY;
         platform_image_level& level = image->levels[index];
@@ -418,19 +599,30 @@ uint8_t* read_file(const char* path, size_t* size)
     return data;
 }
 
-HRESULT decode(const uint8_t* data, size_t size, platform_image_kind kind, platform_image* image)
+// Decodes the file's bytes; a refusal is reported in one line that names the
+// file and what of it was not taken.
+HRESULT decode(const char* path, const uint8_t* data, size_t size, platform_image_kind kind,
+               platform_image* image)
 {
     bytes_view file = {data, size};
+    refusal why = {};
     HRESULT result;
     if (kind == PLATFORM_IMAGE_BMP || (file.has(0, 2) && data[0] == 'B' && data[1] == 'M'))
-        result = decode_bmp(file, image);
+        result = decode_bmp(file, image, &why);
     else if (file.has(0, 4) && file.u32(0) == fourcc("DDS "))
-        result = decode_dds(file, image);
+        result = decode_dds(file, image, &why);
+    else if (file.has(0, 8) && memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0)
+        result = why.set("it is a PNG file, which the texture cache reads itself for a name "
+                         "given without its extension");
     else
-        result = decode_tga(file, image);
+        result = decode_tga(file, image, &why);
     if (SUCCEEDED(result) && image->level_count < 1)
-        result = D3DXERR_INVALIDFILEFORMAT;  // every user takes level 0
+        result = why.set("it holds no level");  // every user takes level 0
     if (FAILED(result)) {
+        if (result == D3DXERR_NOMEMORY)
+            PLATFORM_ERROR("The image '%s' does not fit in memory", path);
+        else
+            PLATFORM_ERROR("The image '%s' is refused: %s", path, why.text);
         platform_image_free(image);
         return result;
     }
@@ -448,7 +640,7 @@ HRESULT platform_image_load(const char* path, platform_image_kind kind, platform
     uint8_t* data = read_file(path, &size);
     if (!data)
         return DDERR_NOTFOUND;
-    HRESULT result = decode(data, size, kind, image);
+    HRESULT result = decode(path, data, size, kind, image);
     free(data);
     return result;
 }

@@ -1,6 +1,7 @@
 // Decoders of the image files that D3DX and GDI load, inside the platform
-// folder: TGA (true colour and grey, plain or run-length encoded), BMP
-// (palette, 16, 24 and 32 bits, bit-field masks) and DDS (uncompressed RGB or
+// folder: TGA (true colour, grey and colour-mapped with 15-, 16-, 24- or
+// 32-bit map entries, plain or run-length encoded), BMP (palette, also RLE8
+// and RLE4, 16, 24 and 32 bits, bit-field masks) and DDS (uncompressed RGB or
 // DXT1, DXT3 and DXT5 blocks, with the mipmap levels the file holds). Every
 // length and offset is checked against the bytes of the file before it is
 // read.
@@ -34,6 +35,9 @@ enum platform_image_kind { PLATFORM_IMAGE_ANY, PLATFORM_IMAGE_BMP };
 // the format by its content: "DDS ", "BM", else TGA). Returns D3D_OK,
 // DDERR_NOTFOUND for a file that cannot be read, D3DXERR_INVALIDFILEFORMAT
 // for what it cannot decode, or D3DXERR_NOMEMORY; on failure nothing is kept.
+// A file that is there but not decoded is reported (platform/report.h) in one
+// line with its path and what of it was not taken; a missing one is not, since
+// the texture cache looks for several names in turn.
 HRESULT platform_image_load(const char* path, platform_image_kind kind, platform_image* image);
 void platform_image_free(platform_image* image);
 

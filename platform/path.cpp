@@ -1,4 +1,5 @@
 #include "platform/path.h"
+#include "platform/path_test.h"
 
 #include <cctype>
 #include <cerrno>
@@ -10,8 +11,13 @@
 #include <dirent.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 namespace {
+
+// The folder whose reading path_test_deny_access denies, and the error.
+std::string denied_host_path;
+int denied_error = 0;
 
 bool exists(const std::string& path)
 {
@@ -237,6 +243,35 @@ int platform_is_directory(const char* path, char* host_path, size_t host_path_si
         return 0;
     struct stat st;
     return stat(host_path, &st) == 0 && S_ISDIR(st.st_mode) ? 1 : 0;
+}
+
+int platform_directory_error(const char* path, char* host_path, size_t host_path_size)
+{
+    if (host_path && host_path_size > 0)
+        host_path[0] = '\0';
+    if (!host_path || !platform_resolve_path(path, host_path, host_path_size))
+        return ENAMETOOLONG;
+    // A folder that denies its reading (mode 000) denies it for everything
+    // below it as well, as stat does for those.
+    size_t denied_length = denied_host_path.size();
+    bool denied = !denied_host_path.empty() &&
+                  strncmp(host_path, denied_host_path.c_str(), denied_length) == 0 &&
+                  (host_path[denied_length] == '\0' || host_path[denied_length] == '/');
+    bool below_denied = denied && host_path[denied_length] == '/';
+    struct stat st;
+    if (below_denied || stat(host_path, &st) != 0)
+        return below_denied ? denied_error : errno;
+    if (!S_ISDIR(st.st_mode))
+        return ENOTDIR;
+    if (denied || access(host_path, R_OK | X_OK) != 0)
+        return denied ? denied_error : errno;
+    return 0;
+}
+
+void path_test_deny_access(const char* host_path, int error)
+{
+    denied_host_path = host_path ? host_path : "";
+    denied_error = error;
 }
 
 int platform_remove(const char* path)

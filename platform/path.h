@@ -33,6 +33,11 @@ long long platform_file_size(FILE* file);
 // 1 when `path` names a directory; its host path goes into `host_path` in
 // either case (empty when it does not fit).
 int platform_is_directory(const char* path, char* host_path, size_t host_path_size);
+// Whether `path` names a directory the program can read: 0 when it does, else
+// the errno that says why not: ENOENT or ENOTDIR when there is none,
+// EACCES when it, or a folder on the way to it, may not be read. Its host
+// path goes into `host_path` in either case (empty when it does not fit).
+int platform_directory_error(const char* path, char* host_path, size_t host_path_size);
 int platform_remove(const char* path);
 int platform_rename(const char* src_path, const char* dest_path);
 // Modification time in seconds since the epoch; returns 0 and sets *ok to 0

@@ -222,10 +222,17 @@ TEST_F(Cache, ExtensionsAreTriedInOrderAndANameWithADotOnce)
     EXPECT_EQ(load("door.png"), nullptr);
     EXPECT_TRUE(log->contains("Failed to D3DXCreateTextureFromFile " + dir.path() + "\\door.png."));
 
-    // A dot in the directory makes every name a single attempt.
-    std::string dotted = dir.path() + "/my.bitmaps";
-    write_tga("my.bitmaps/tree.tga");
-    EXPECT_EQ(load("tree", dotted), nullptr);
+    // A dot in a folder is no extension: the data folder's, or one the name
+    // goes through; only the file's own name is looked at.
+    std::string dotted = dir.path() + "/varnock-1.0";
+    write_tga("varnock-1.0/tree.tga");
+    write_tga("varnock-1.0/v1.2/bush.tga");
+    log->clear();
+    ASSERT_NE(load("tree", dotted), nullptr);
+    EXPECT_TRUE(log->contains("Loaded Texture " + dotted + "\\tree.tga."));
+    ASSERT_NE(load("v1.2\\bush", dotted), nullptr);
+    EXPECT_TRUE(log->contains("Loaded Texture " + dotted + "\\v1.2\\bush.tga."));
+    EXPECT_EQ(log->errors().size(), 0u);
 }
 
 TEST_F(Cache, ListedTexturesGetBlackAsTheirColourKey)

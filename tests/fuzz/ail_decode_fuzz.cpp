@@ -73,4 +73,10 @@ void fuzz_write_seeds(void)
     fuzz_seed("pcm8_stereo.wav", sound_wav_pcm(stereo, 2, 11025, 8));
     fuzz_seed("ima_adpcm.wav", sound_wav_ima_adpcm(mono, 1, 22050));
     fuzz_seed("ima_adpcm_stereo.wav", sound_wav_ima_adpcm(stereo, 2, 11025));
+    // What sound tools write: the extensible header (PCM of 8 to 32 bits,
+    // float) and the plain float one.
+    for (const char* name :
+         {"pcm8_96k_ffmpeg.wav", "pcm16_96k_ffmpeg.wav", "pcm24_sox.wav", "pcm32_ffmpeg.wav",
+          "float32_sox.wav", "float32_ffmpeg.wav", "float64_ffmpeg.wav"})
+        fuzz_seed(name, read_host_file(std::string(VARNOCK_TEST_DATA) + "/sounds/" + name));
 }

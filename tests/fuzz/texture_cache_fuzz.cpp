@@ -97,6 +97,13 @@ void fuzz_write_seeds(void)
     fuzz_seed("bits16.tga", tga_image(2, 2, 16, true, 0x21, four));
     fuzz_seed("true.bmp", bmp_image(2, 2, four));
     fuzz_seed("palette.bmp", bmp_image(2, 2, {0, 1, 1, 0}, {0xFF0000, 0x00FF00}));
+    // Palette pictures as image programs write them: RLE8 BMP, colour-mapped
+    // TGA (plain and run-length encoded), and map entries of 16 bits.
+    for (const char* name :
+         {"rle8_magick.bmp", "palette_magick.tga", "palette_rle_magick.tga", "palette_ffmpeg.tga"})
+        fuzz_seed(name, read_host_file(std::string(VARNOCK_TEST_DATA) + "/images/" + name));
+    fuzz_seed("mapped16.tga", tga_mapped_image(9, 2, 2, 5, 16, bytes_of({0x00, 0xFC, 0xE0, 0x03}),
+                                               0x21, bytes_of({0x81, 5, 0x01, 6, 5})));
     std::string block = dxt_colour_block(0xF800, 0x001F, {0, 1, 2, 3});
     fuzz_seed("dxt1.dds", dds_header(4, 4, 3, "DXT1") + block + block + block);
     fuzz_seed("dxt5.dds", dds_header(4, 4, 1, "DXT5") + std::string(8, '\x40') + block);

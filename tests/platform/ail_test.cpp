@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include "demo_sounds.h"
+#include "image_writers.h"
 #include "platform/ail.h"
+#include "platform/ail_internal.h"
 #include "platform/ail_test.h"
 #include "platform/report.h"
 #include "platform_support.h"
@@ -70,6 +72,36 @@ std::vector<int16_t> samples_of(const void* wave, uint32_t size)
     return samples;
 }
 
+// A sound file of tests/data/sounds.
+std::string sound_fixture(const char* name)
+{
+    std::string bytes = read_host_file(std::string(VARNOCK_TEST_DATA) + "/sounds/" + name);
+    EXPECT_FALSE(bytes.empty()) << name;
+    return bytes;
+}
+
+// The 16-bit source samples of the fixtures (tests/data/README.md).
+std::vector<int16_t> fixture_samples(int32_t channels)
+{
+    std::vector<int16_t> samples;
+    for (int32_t i = 0; i < 64; ++i)
+        for (int32_t c = 0; c < channels; ++c)
+            samples.push_back((int16_t)(((i + 1) * 4099 + c * 20011) % 65536 - 32768));
+    return samples;
+}
+
+// A wave file image of the plain float header (tag 3) holding `values`, mono.
+std::string float_wave(const std::vector<float>& values)
+{
+    uint32_t data_bytes = (uint32_t)(values.size() * 4);
+    ImageBytes wave;
+    wave.raw("RIFF").word(36 + data_bytes).raw("WAVEfmt ").word(16).half(3).half(1);
+    wave.word(8000).word(32000).half(4).half(32).raw("data").word(data_bytes);
+    for (float value : values)
+        wave.real(value);
+    return wave.bytes();
+}
+
 double rms(const std::vector<int16_t>& samples)
 {
     double sum = 0.0;
@@ -106,6 +138,62 @@ TEST_F(SoundLibrary, TellsWaveKindsAndMp3FromTheirBytes)
     };
     for (const auto& c : cases)
         EXPECT_EQ(AIL_file_type(c.bytes.data(), (uint32_t)c.bytes.size()), c.type) << c.what;
+}
+
+// What sound tools write for more than 16 bits, for float and for high
+// rates: the extensible header (its sub-format says PCM or float) and the
+// plain float one. They play as they stand, sample for sample.
+TEST_F(SoundLibrary, ExtensibleAndFloatWavesDecodeToTheirSamples)
+{
+    std::vector<int16_t> eight_bit;
+    for (int32_t i = 0; i < 64; ++i)
+        eight_bit.push_back((int16_t)(((i * 37) % 256 - 128) * 256));
+    const struct {
+        const char* file;
+        int32_t channels, rate;
+        std::vector<int16_t> samples;
+    } cases[] = {
+        {"pcm8_96k_ffmpeg.wav", 1, 96000, eight_bit},
+        {"pcm16_96k_ffmpeg.wav", 1, 96000, fixture_samples(1)},
+        {"pcm24_sox.wav", 1, 8000, fixture_samples(1)},
+        {"pcm32_ffmpeg.wav", 2, 8000, fixture_samples(2)},
+        {"float32_sox.wav", 2, 8000, fixture_samples(2)},
+        {"float32_ffmpeg.wav", 2, 8000, fixture_samples(2)},
+        {"float64_ffmpeg.wav", 1, 8000, fixture_samples(1)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::string bytes = sound_fixture(c.file);
+        const void* data = playable(bytes);
+        ASSERT_EQ(AIL_file_type(data, (uint32_t)bytes.size()), AIL_FILE_TYPE_PCM_WAV)
+            << AIL_last_error();
+        ail_pcm pcm;
+        ASSERT_EQ(ail_decode_playable(data, &pcm), 1) << AIL_last_error();
+        EXPECT_EQ(pcm.channels, c.channels);
+        EXPECT_EQ(pcm.rate, c.rate);
+        EXPECT_EQ(pcm.samples, c.samples);
+        AIL_release_sample_handle(channel_with(data));
+    }
+
+    // Float beyond full scale clips; it does not wrap round to the other sign.
+    const void* loud = playable(float_wave({1.5f, -2.0f, 0.5f, -1.0f, 1.0f}));
+    ail_pcm pcm;
+    ASSERT_EQ(ail_decode_playable(loud, &pcm), 1) << AIL_last_error();
+    EXPECT_EQ(pcm.samples, (std::vector<int16_t>{32767, -32768, 16384, -32768, 32767}));
+
+    // A sub-format other than the standard PCM and float ones, and an
+    // extension too short to hold one, are refused with the reason.
+    std::string wave = sound_fixture("pcm24_sox.wav");
+    size_t fmt = wave.find("fmt ") + 8;
+    std::string adpcm = wave, foreign = wave, short_extension = wave;
+    adpcm[fmt + 24] = 0x11;
+    foreign[fmt + 39] = 0x70;  // the last byte of the sub-format
+    short_extension[fmt + 16] = 10;
+    for (const std::string& bytes : {adpcm, foreign, short_extension}) {
+        EXPECT_EQ(AIL_file_type(bytes.data(), (uint32_t)bytes.size()), AIL_FILE_TYPE_UNKNOWN);
+        EXPECT_NE(std::string(AIL_last_error()).find("(extensible header)"), std::string::npos)
+            << AIL_last_error();
+    }
 }
 
 TEST_F(SoundLibrary, ReadsWholeFilesWithTheirSize)

@@ -392,13 +392,14 @@ int32_t parse_file(const std::string& content, FILE* errors)
     lex_token_file = file_open(path.c_str(), FILE_MODE_READ_TEXT);
     if (!lex_token_file)
         return -1;
+    std::snprintf(lex_file_name, sizeof lex_file_name, "%s", path.c_str());
     yym_parser* yy = &sum_grammar_parser;
     int lexer = 0;
     yy->yymlexerptr = &lexer;
     yy->yymerr = errors;
     int32_t result = yyparse(yy);
     yy->yymlexerptr = nullptr;
-    yy->yymerr = stderr;
+    yy->yymerr = nullptr;
     file_close(lex_token_file);
     lex_token_file = nullptr;
     return result;
@@ -412,6 +413,20 @@ TEST_F(Parser, ReadsTokensThroughTheLexerBridge)
     ASSERT_EQ(events_.size(), 5u);
     EXPECT_EQ(events_[4].substr(0, 5), "line ");
     EXPECT_EQ(events_[3], "skipped");
+}
+
+// Without a stream of its own a parser's errors go to the log with the file
+// and the line the bridge has reached, never to the terminal.
+TEST_F(Parser, WithoutAStreamErrorsGoToTheLogWithTheFileAndLine)
+{
+    LogCapture log;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(parse_file("1 + 2;\n3 +;\n4;\n", nullptr), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    std::vector<std::string> errors = log.errors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("Parse error near ", 0), 0u) << errors[0];
+    EXPECT_NE(errors[0].find("sums.txt(2): syntax error"), std::string::npos) << errors[0];
 }
 
 TEST_F(Parser, AFileEndingInsideACommentEndsTheParse)

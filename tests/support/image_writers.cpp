@@ -136,6 +136,31 @@ std::string bmp_image(int width, int height, const Pixels& pixels, const Pixels&
     return out.bytes();
 }
 
+std::string tga_mapped_image(int type, int width, int height, int first, int map_bits,
+                             const std::string& map, int descriptor, const std::string& pixels)
+{
+    int entry_bytes = (map_bits + 7) / 8;
+    ImageBytes out;
+    out.raw(bytes_of({0, 1, type})).half((uint16_t)first);
+    out.half((uint16_t)(map.size() / entry_bytes)).raw(bytes_of({map_bits}));
+    out.half(0).half(0).half((uint16_t)width).half((uint16_t)height);
+    return out.raw(bytes_of({8, descriptor})).raw(map).raw(pixels).bytes();
+}
+
+std::string bmp_rle_image(int width, int height, int bits, const Pixels& palette,
+                          const std::string& pixels)
+{
+    uint32_t offset = 14 + 40 + 4 * (uint32_t)palette.size();
+    ImageBytes out;
+    out.raw("BM").word(offset + (uint32_t)pixels.size()).word(0).word(offset).word(40);
+    out.word((uint32_t)width).word((uint32_t)height).half(1).half((uint16_t)bits);
+    out.word(bits == 8 ? 1 : 2).word((uint32_t)pixels.size()).word(0).word(0);
+    out.word((uint32_t)palette.size()).word(0);
+    for (uint32_t colour : palette)
+        out.word(colour & 0xFFFFFF);
+    return out.raw(pixels).bytes();
+}
+
 std::string dds_header(int width, int height, int levels, const char* code)
 {
     ImageBytes out;

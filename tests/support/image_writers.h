@@ -42,6 +42,17 @@ std::string tga_image(int width, int height, int bits, bool rle, int descriptor,
 // 8-bit top-down one whose pixels are palette indices.
 std::string bmp_image(int width, int height, const Pixels& pixels, const Pixels& palette = {});
 
+// A colour-mapped TGA (image type 1, or 9 with the `pixels` already in
+// run-length packets) of 8-bit pixel values; its map holds the entries of
+// `map_bits` bits in `map`, the first for pixel value `first`.
+std::string tga_mapped_image(int type, int width, int height, int first, int map_bits,
+                             const std::string& map, int descriptor, const std::string& pixels);
+
+// A bottom-up run-length encoded BMP, RLE8 for `bits` 8 and RLE4 for 4, of
+// the palette (0xRRGGBB) and the encoded `pixels`.
+std::string bmp_rle_image(int width, int height, int bits, const Pixels& palette,
+                          const std::string& pixels);
+
 // A DDS header for a block format `code` ("DXT1" ...) or, with NULL, for
 // 32-bit ARGB; `levels` above 1 announces mipmap levels.
 std::string dds_header(int width, int height, int levels, const char* code);

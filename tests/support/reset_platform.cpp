@@ -5,6 +5,7 @@
 #include "platform/dialog_test.h"
 #include "platform/dinput_test.h"
 #include "platform/font.h"
+#include "platform/path_test.h"
 #include "platform/timer.h"
 #include "platform/win32_test.h"
 #include "platform_support.h"
@@ -18,6 +19,7 @@ TEST_RESET(platform)
     d3dx_set_display_modes(nullptr, 0, nullptr);
     platform_font_use(nullptr);
     platform_timer_set_source(nullptr);
+    path_test_deny_access(nullptr, 0);
     // A machine with a keyboard and a mouse, no joystick, nothing held.
     dinput_set_test_mode(1);
     // No sound library left started. Tests never open the machine's own

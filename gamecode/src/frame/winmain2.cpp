@@ -1,7 +1,9 @@
 #include "winmain2.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "config.h"
@@ -202,7 +204,7 @@ void report_session(HWND window)
 // Started from a directory without the game's data, the game showed a black
 // splash and a white menu and said nothing until it ended: it says once, in
 // the log and on stderr, which data directory it did not find and where it
-// looked for it.
+// looked for it, or, for one that is there, that it cannot be read and why.
 void check_data_directories(void)
 {
     const char* const directories[] = {
@@ -214,14 +216,22 @@ void check_data_directories(void)
     };
     for (const char* directory : directories) {
         char host[1024];
-        if (platform_is_directory(directory, host, sizeof host))
+        int error = platform_directory_error(directory, host, sizeof host);
+        if (error == 0)
             continue;
-        LOG_ERROR("The data directory '%s' was not found; the game looked for it at '%s'.\n",
-                  directory, host);
-        fprintf(stderr,
-                "varnock: the data directory '%s' was not found; the game looked for it at "
-                "'%s'\n",
-                directory, host);
+        if (error == ENOENT || error == ENOTDIR) {
+            LOG_ERROR("The data directory '%s' was not found; the game looked for it at '%s'.\n",
+                      directory, host);
+            fprintf(stderr,
+                    "varnock: the data directory '%s' was not found; the game looked for it at "
+                    "'%s'\n",
+                    directory, host);
+        } else {
+            LOG_ERROR("The data directory '%s' at '%s' cannot be read: %s.\n", directory, host,
+                      strerror(error));
+            fprintf(stderr, "varnock: the data directory '%s' at '%s' cannot be read: %s\n",
+                    directory, host, strerror(error));
+        }
         return;
     }
 }

@@ -423,5 +423,5 @@ void anim_io_yacc_reset_module(void)
     model_directory_set = false;
     anim_io_yacc_parser.yymdebug = 0;
     anim_io_yacc_parser.yymdebugout = stdout;
-    anim_io_yacc_parser.yymerr = stderr;
+    anim_io_yacc_parser.yymerr = nullptr;
 }

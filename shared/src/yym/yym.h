@@ -152,7 +152,8 @@ void yymtrace_reset(void);
 // A grammar's record with its initial values: no requests, empty stacks on
 // the given static storage (`static_stack_size` entries of states and of
 // `attribute_size`-byte values), growth allowed, the default callbacks with
-// `action_funct`, standard error and output, trace off. `value` and
+// `action_funct`, errors into the log (no yymerr stream), traces to standard
+// output, trace off. `value` and
 // `lookahead_value` hold one value each.
 yym_parser yym_parser_initial(const yym_tables* tables, yym_action_funct action_funct,
                               int16_t* static_state_stack, void* static_attribute_stack,
@@ -181,11 +182,13 @@ void yymsskip(yym_parser* yy, int32_t n);
 int yymsssiz(yym_parser* yy, int32_t size);
 
 // The default callbacks.
-int32_t yymgtok(yym_parser* yy);                  // the lexer bridge's next token
-void yymdisc(yym_parser* yy, int32_t token);      // nothing
-void yymsyner(yym_parser* yy);                    // the error text "syntax error"
-void yymerror(yym_parser* yy, const char* text);  // the text and a newline on yymerr
-void yymsoflw(yym_parser* yy);                    // the error text "yacc stack overflow"
+int32_t yymgtok(yym_parser* yy);              // the lexer bridge's next token
+void yymdisc(yym_parser* yy, int32_t token);  // nothing
+void yymsyner(yym_parser* yy);                // the error text "syntax error"
+// The text and a newline on yymerr when one is set, else an error line in the
+// log with the file and line of the lexer bridge.
+void yymerror(yym_parser* yy, const char* text);
+void yymsoflw(yym_parser* yy);  // the error text "yacc stack overflow"
 
 // The value of stack entry `index`.
 inline void* yym_attribute(const yym_parser* yy, int32_t index)

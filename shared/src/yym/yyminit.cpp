@@ -11,7 +11,7 @@ yym_parser yym_parser_initial(const yym_tables* tables, yym_action_funct action_
     yy.yymstackgrow = 1;
     yy.yymtop = -1;
     yy.yymchar = -1;
-    yy.yymerr = stderr;
+    yy.yymerr = nullptr;  // errors into the log
     yy.yymstackptr = static_state_stack;
     yy.yymsstackptr = static_state_stack;
     yy.yymstack_size = static_stack_size;

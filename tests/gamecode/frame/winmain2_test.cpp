@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -20,6 +22,8 @@
 #include "platform/d3d_record.h"
 #include "platform/dialog_test.h"
 #include "platform/dinput_test.h"
+#include "platform/path.h"
+#include "platform/path_test.h"
 #include "platform/timer.h"
 #include "platform/win32.h"
 #include "platform/win32_test.h"
@@ -808,6 +812,50 @@ TEST(WinMain, WithoutItsDataTheGameSaysOnceWhereItLooked)
         EXPECT_NE(said.find("varnock: the data directory 'c:\\data\\win\\entity' was not found"),
                   std::string::npos)
             << said;
+    }
+}
+
+// A data folder that is there but may not be read (mode 000), or that lies in
+// one such, is not called missing: the game says it cannot be read. Root
+// reads such folders all the same, so there the denial is also injected.
+TEST(WinMain, AnUnreadableDataFolderIsSaidToBeUnreadable)
+{
+    const char* const folders[] = {"entity",    "model",  "anim",   "animtab", "script",
+                                   "collision", "shader", "bitmap", "sound",   "ai"};
+    for (const char* denied : {"drive_c/data/win/entity", "drive_c/data/win"}) {
+        SCOPED_TRACE(denied);
+        start_program_test();
+        InTempDir here;
+        for (const char* folder : folders)
+            here.dir.write(std::string("drive_c/data/win/") + folder + "/.keep", "");
+        ASSERT_EQ(chmod(denied, 0), 0);
+        if (geteuid() == 0) {
+            char host[1024];
+            ASSERT_TRUE(platform_resolve_path(std::string(denied) == "drive_c/data/win"
+                                                  ? "c:\\data\\win"
+                                                  : "c:\\data\\win\\entity",
+                                              host, sizeof host));
+            path_test_deny_access(host, EACCES);
+        }
+        win32_message_box_script(1, IDOK);
+        d3d_inject("D3DXCreateContextEx", D3DXERR_NODIRECT3DDEVICEAVAILABLE, 0, 2);
+        testing::internal::CaptureStderr();
+        WinMain(nullptr, nullptr, (char*)"", SW_SHOW);
+        std::string said = testing::internal::GetCapturedStderr();
+        path_test_deny_access(nullptr, 0);
+        ASSERT_EQ(chmod(denied, 0755), 0);
+        std::string debug = here.file("debug.txt");
+        EXPECT_EQ(debug.find("was not found"), std::string::npos) << debug;
+        const std::string line = "The data directory 'c:\\data\\win\\entity' at '";
+        size_t at = debug.find(line);
+        ASSERT_NE(at, std::string::npos) << debug;
+        EXPECT_NE(debug.find("drive_c/data/win/entity' cannot be read: Permission denied.", at),
+                  std::string::npos)
+            << debug;
+        EXPECT_NE(said.find("varnock: the data directory 'c:\\data\\win\\entity' at '"),
+                  std::string::npos)
+            << said;
+        EXPECT_NE(said.find("' cannot be read: Permission denied"), std::string::npos) << said;
     }
 }
 

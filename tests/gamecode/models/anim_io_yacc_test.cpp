@@ -148,12 +148,17 @@ TEST_F(AnimIoYacc, ABrokenPassFailsWithItsLineAndKeepsTheTablesThatEnded)
         int tables_kept;
     };
     const std::string file = dir.file("test.ast");
+    std::string model = read_host_file(dir.file("arms.mow"));
+    dir.write("cut.mow", model.substr(0, model.size() / 2));
     const Case cases[] = {
         {"a range before the model", "collision_joint_table t { 1\n} ;\nspaz_model_name arms\n",
          "Cannot anim_io_yacc_win_joint_pair with NULL yacc_spaz_mow_model.", 0},
         {"a second model",
          "spaz_model_name arms\ncollision_joint_table t { 1\n} ;\nspaz_model_name legs\n",
          "spaz_model_name was already defined as 'arms' before " + file + "(6)", 1},
+        // The model's reader names the model; the parse stops with the line.
+        {"a model cut to half its length", "spaz_model_name cut\n",
+         "Bad mow_joint_array_size = 14 with 648 bytes left", 0},
         {"a model that is not there", "spaz_model_name legs\n",
          "Could not find '" + lower(dir.path()) + "\\legs.mow' for reading", 0},
         // A name is kept as written and looked for lower-cased: only a
@@ -163,14 +168,17 @@ TEST_F(AnimIoYacc, ABrokenPassFailsWithItsLineAndKeepsTheTablesThatEnded)
          "collision_joint_table T { 2\n} ;\ncollision_joint_table t { 3\n} ;\n"
          "collision_joint_table t { 4\n} ;\n",
          "win_joint_table 't' already defined before " + file + "(10)", 3},
+        // The parser engine's own errors name the file and line too.
         {"a block without ranges", "spaz_model_name arms\ncollision_joint_table t {\n} ;\n",
-         "yyparse Failed!  parse_result = 1 at line 5", 0},
-        {"a comma outside a block", "idle , walk\n", "yyparse Failed!  parse_result = 1 at line 3",
-         0},
-        {"a quoted string", "\"idle\"\n", "yyparse Failed!  parse_result = 1 at line 3", 0},
+         "Parse error near " + file + "(5): syntax error", 0},
+        {"a comma outside a block", "idle , walk\n",
+         "Parse error near " + file + "(3): syntax error", 0},
+        {"a quoted string", "\"idle\"\n", "Parse error near " + file + "(3): syntax error", 0},
         {"a comment never closed", "idle /* walk\n",
          "Nesting comment never terminated.  Last nested comment start was at " + file + "(3)", 0},
     };
+    // Nothing of it goes to the terminal as a bare line.
+    testing::internal::CaptureStderr();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::string path = ast(c.body);
@@ -188,6 +196,7 @@ TEST_F(AnimIoYacc, ABrokenPassFailsWithItsLineAndKeepsTheTablesThatEnded)
         EXPECT_EQ(free_win_ast(table), 1);
         EXPECT_EQ(heap_live_blocks(), live);
     }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 
     // The file cannot be opened.
     win_ast* table = malloc_win_ast("guard");

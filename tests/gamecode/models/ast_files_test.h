@@ -1,6 +1,6 @@
 // The fixture of the state table file suites: a temporary directory that
-// the tests write state table files into, the log, and the parser engine's
-// error text kept off the terminal.
+// the tests write state table files into, and the log, which the parser
+// engine's errors go to as well.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,16 +13,8 @@
 
 class AstFilesTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        test_reset_state();
-        anim_io_yacc_parser.yymerr = errors;
-    }
-    void TearDown() override
-    {
-        test_reset_state();  // the engine's error stream back to standard error
-        std::fclose(errors);
-    }
+    void SetUp() override { test_reset_state(); }
+    void TearDown() override { test_reset_state(); }
 
     // Writes a state table file of `body` after the text header; its path.
     std::string ast(const std::string& body, const std::string& name = "test.ast")
@@ -32,5 +24,4 @@ protected:
 
     TempDir dir;
     LogCapture log;
-    FILE* errors = std::tmpfile();
 };

@@ -255,6 +255,35 @@ TEST_F(Splash, WithoutItsPictureTheSplashStillSaysHowToGoOn)
               varnock_scene.splash_texture->texture_container_surface);
 }
 
+// The console's lines on the game's window, in the recording font (its
+// records give each draw's font height and top left).
+using ConsoleOnScreen = Splash;
+
+TEST_F(ConsoleOnScreen, TheLinesOfAMessageStandAFontHeightApart)
+{
+    d3dxframe_create_game_font();
+    varnock_display_text(24, 40, 255, 255, 255, 5, "first line~second line");
+    const int before = d3d_record_count();
+    varnock_draw_text();
+    struct box {
+        int height = -1, top = -1;
+    } first, second;
+    for (int i = before; i < d3d_record_count(); ++i) {
+        int height = 0, x = 0, y = 0;
+        unsigned colour = 0;
+        char text[64] = {};
+        if (std::sscanf(d3d_record_get(i), "Font.Draw %d %d %d 0x%x %63[^\n]", &height, &x, &y,
+                        &colour, text) != 5 ||
+            colour != 0xffffff)  // the line, not its shadow
+            continue;
+        box& line = std::strcmp(text, "first line") == 0 ? first : second;
+        line = {height, y};
+    }
+    ASSERT_GT(first.height, 0);
+    ASSERT_GT(second.height, 0);
+    EXPECT_GE(second.top, first.top + first.height) << "the second line's box overlaps the first's";
+}
+
 // The heads-up display and the scene on a frame of the recording back-end,
 // without interface textures (the quads draw untextured).
 class Hud : public TextureFrameTest {

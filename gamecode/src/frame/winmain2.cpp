@@ -148,6 +148,25 @@ void pick_next_input_device(void)
     }
 }
 
+// F4's switch shows nothing else: a short line says which device now moves
+// the hero, named by what the slot holds (a joystick may sit in the mouse's
+// usual slot).
+void tell_input_device(void)
+{
+    static const struct {
+        DWORD type;
+        const char* line;
+    } devices[] = {{DIDEVTYPE_KEYBOARD, "Control: keyboard"},
+                   {DIDEVTYPE_MOUSE, "Control: mouse"},
+                   {DIDEVTYPE_JOYSTICK, "Control: joystick"}};
+    const int index = dxinput_globals.current_device_index;
+    if (!dxinput_globals.current_device || index < 0 || index >= dxinput_globals.device_count)
+        return;
+    for (const auto& device : devices)
+        if ((dxinput_globals.device_type[index] & 0xFF) == device.type)
+            varnock_display_text(24, 40, 220, 220, 220, 3, device.line);
+}
+
 bool is_window_change(UINT message)
 {
     return message == WM_MOVE || message == WM_SIZE || message == WM_ACTIVATEAPP;
@@ -202,8 +221,10 @@ void report_session(HWND window)
 // Started from a directory without the game's data, the game showed a black
 // splash and a white menu and said nothing until it ended: it says once, in
 // the log and on stderr, which data directory it did not find and where it
-// looked for it.
-void check_data_directories(void)
+// looked for it, and keeps the place it looked in (`host`, empty when every
+// directory is there) for the box that tells the player once the window is
+// up.
+void check_data_directories(char* host, size_t size)
 {
     const char* const directories[] = {
         game_globals.entity_pathname,    game_globals.model_pathname,
@@ -213,8 +234,7 @@ void check_data_directories(void)
         game_globals.sound_pathname,     game_globals.ai_pathname,
     };
     for (const char* directory : directories) {
-        char host[1024];
-        if (platform_is_directory(directory, host, sizeof host))
+        if (platform_is_directory(directory, host, size))
             continue;
         LOG_ERROR("The data directory '%s' was not found; the game looked for it at '%s'.\n",
                   directory, host);
@@ -224,6 +244,19 @@ void check_data_directories(void)
                 directory, host);
         return;
     }
+    host[0] = '\0';
+}
+
+// A player does not read stderr: the missing data is said in a box over the
+// window, which names the folder the game looked in.
+void tell_missing_data(HWND window, const char* host)
+{
+    char text[1400];
+    snprintf(text, sizeof text,
+             "The game's data was not found: there is no folder '%s'.  Start the game in the "
+             "folder that holds its data.",
+             host);
+    MessageBox(window, text, "Game Data Not Found", MB_OK | MB_ICONHAND);
 }
 
 }  // namespace
@@ -245,7 +278,8 @@ int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char*, int show_com
         (!config_keep_unreadable_file(winmain_session_name) ||
          !write_edit_session_file(winmain_session_name)))
         LOG_ERROR("%s", "Unable to read or write config file.\n");
-    check_data_directories();
+    char missing_data[1024];
+    check_data_directories(missing_data, sizeof missing_data);
 
     int result = 0;
     HCURSOR cursor = nullptr;
@@ -285,6 +319,8 @@ int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char*, int show_com
         d3dxframe_set_hwnd(window);
         ShowWindow(window, show_command);
         UpdateWindow(window);
+        if (missing_data[0])
+            tell_missing_data(window, missing_data);
         // The tables stand in for resources of the executable.
         platform_register_accelerators(accelerator_table_name, winmain_main_accel,
                                        WINMAIN_ACCEL_COUNT);
@@ -669,14 +705,18 @@ LRESULT winmain_explore_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARA
         show_cursor();
         return 0;
     case IDM_OPTIONS:
-    case IDM_DEBUG:
     case IDM_LOAD_SCRIPT:
     case IDM_TEST_SCRIPT_2:
     case IDM_TEST_SCRIPT_3:
         return 0;
+    case IDM_DEBUG:
+        // F5 shows or hides the statistics line; the configuration keeps it.
+        game_globals.bShowStats = game_globals.bShowStats ? 0 : 1;
+        return 0;
     case IDM_KEYJOY:
         LOG_NOTICE("%s", "IDM_KEYJOY key pressed.\n");
         pick_next_input_device();
+        tell_input_device();
         restart_clock();
         return 0;
     case IDM_TEST_SCRIPT:

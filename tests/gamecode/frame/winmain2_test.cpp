@@ -466,17 +466,30 @@ TEST_F(MainLoop, TheStatisticsLineShowsThePlayersStateOrTheTwoPositions)
                  "camera:  -12.50    0.00    0.00 player:    0.00    3.00    0.00 debugcam on");
 }
 
+// F5 shows or hides the statistics line in a level; the configuration
+// keeps what it was left at.
+TEST_F(MainLoop, F5ShowsAndHidesTheStatisticsLine)
+{
+    winmain_set_game_state(GAME_MODE_EXPLORATION);
+    game_globals.bShowStats = 0;
+    press("F5");
+    EXPECT_EQ(game_globals.bShowStats, 1);
+    press("F5");
+    EXPECT_EQ(game_globals.bShowStats, 0);
+}
+
 TEST_F(MainLoop, F4CyclesTheInputDevicesAsFarAsTheyExist)
 {
     struct {
         int joysticks;
         bool mouse;
         std::vector<int32_t> cycle;
+        std::vector<std::string> said;  // the line each press shows
     } cases[] = {
-        {0, true, {1, 0, 1}},
-        {1, true, {1, 2, 0}},
-        {1, false, {1, 0}},  // the joystick in the mouse's slot
-        {0, false, {0}},
+        {0, true, {1, 0, 1}, {"mouse", "keyboard", "mouse"}},
+        {1, true, {1, 2, 0}, {"mouse", "joystick", "keyboard"}},
+        {1, false, {1, 0}, {"joystick", "keyboard"}},  // the joystick in the mouse's slot
+        {0, false, {0}, {"keyboard"}},
     };
     winmain_set_game_state(GAME_MODE_EXPLORATION);
     for (const auto& c : cases) {
@@ -487,12 +500,21 @@ TEST_F(MainLoop, F4CyclesTheInputDevicesAsFarAsTheyExist)
         game_globals.input_device = 0;
         ASSERT_EQ(dxinput_init(nullptr, window), 1);
         std::vector<int32_t> cycle;
+        std::vector<std::string> said;
         for (size_t i = 0; i < c.cycle.size(); ++i) {
+            service_calls.clear();
             press("F4");
             cycle.push_back(game_globals.input_device);
             EXPECT_EQ(dxinput_is_current_device(dxinput_globals.current_device_index), 1);
+            // "varnock_display_text(24, 40, 220, 220, 220, 3, Control: mouse)"
+            for (const std::string& call : service_calls_of("varnock_display_text")) {
+                const size_t at = call.find("Control: ");
+                said.push_back(
+                    at == std::string::npos ? call : call.substr(at + 9, call.size() - at - 10));
+            }
         }
         EXPECT_EQ(cycle, c.cycle) << c.joysticks << " joysticks, mouse " << c.mouse;
+        EXPECT_EQ(said, c.said) << c.joysticks << " joysticks, mouse " << c.mouse;
     }
     EXPECT_TRUE(log->contains("IDM_KEYJOY key pressed."));
 }
@@ -700,7 +722,7 @@ TEST(WinMain, AnUnreadableConfigurationIsKeptBesideTheNewOne)
 
 // Started where the game's data is not, the game said nothing: it says
 // once, in the log and on stderr, which data directory it did not find and
-// where it looked.
+// where it looked, and in a box over its window, where a player looks.
 TEST(WinMain, WithoutItsDataTheGameSaysOnceWhereItLooked)
 {
     const char* const folders[] = {"entity",    "model",  "anim",   "animtab", "script",
@@ -720,11 +742,24 @@ TEST(WinMain, WithoutItsDataTheGameSaysOnceWhereItLooked)
         const std::string line = "The data directory 'c:\\data\\win\\entity' was not found; the "
                                  "game looked for it at '";
         size_t at = debug.find(line);
+        std::vector<std::string> boxes;  // "caption: text"
+        for (int i = 0; i < win32_message_box_count(); ++i) {
+            HWND owner = nullptr;
+            const char *text = nullptr, *caption = nullptr;
+            if (win32_message_box_get(i, &owner, &text, &caption, nullptr) &&
+                std::string(caption) == "Game Data Not Found") {
+                boxes.push_back(text);
+                EXPECT_NE(owner, nullptr) << "over the game's window";
+            }
+        }
         if (with_data) {
             EXPECT_EQ(at, std::string::npos) << debug;
             EXPECT_EQ(said.find("data directory"), std::string::npos) << said;
+            EXPECT_TRUE(boxes.empty());
             continue;
         }
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_NE(boxes[0].find("drive_c/data/win/entity'"), std::string::npos) << boxes[0];
         ASSERT_NE(at, std::string::npos) << debug;
         EXPECT_EQ(debug.find("was not found; the game looked", at + line.size()), std::string::npos)
             << "said once";

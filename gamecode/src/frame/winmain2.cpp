@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "config.h"
@@ -83,6 +84,12 @@ void close_frame_log(void)
     frames_logged = 0;
 }
 constexpr DWORD STATISTICS_COLOUR = 0xFFFFFF00;  // yellow
+// The statistics stand left of the heads-up display's panel (from x 511 of
+// the 640 units; the debug camera's line, and the frame rate's in a large
+// font, ran on under it and off the screen) and above its health bar (from
+// y 457 of 480).
+constexpr int32_t STATISTICS_WIDTH = 500;   // of 640
+constexpr int32_t STATISTICS_BOTTOM = 452;  // of 480
 constexpr UINT SESSION_BOX_FLAGS = MB_OK | MB_ICONHAND | MB_SYSTEMMODAL | MB_SETFOREGROUND |
                                    MB_TOPMOST;
 
@@ -518,13 +525,56 @@ void winmain_format_statistics(char* text, size_t size)
              debugcam);
 }
 
+namespace {
+
+// The statistics broken at spaces into lines that fit left of the panel, a
+// line of the game font apart, the last just above the health bar; a word
+// wider than that stands on its own. At the top they would stand over the
+// console's text.
+void draw_statistics(const char* text)
+{
+    const int32_t room = STATISTICS_WIDTH * d3dxframe_get_render_width() / 640;
+    const int32_t line_height = d3dxframe_get_line_height();
+    char line[128];
+    const auto width = [&line](const char* from, size_t count) {
+        snprintf(line, sizeof line, "%.*s", (int)count, from);
+        return d3dxframe_get_text_width(line);
+    };
+    struct piece {
+        const char* at;
+        size_t count;
+    } pieces[8];
+    int count = 0;
+    for (const char* at = text; *at && count < 8; ++count) {
+        size_t fit = strlen(at);
+        while (width(at, fit) > room) {
+            size_t cut = fit - 1;  // the last space after a word before `fit`
+            while (cut > 0 && !(at[cut] == ' ' && at[cut - 1] != ' '))
+                --cut;
+            if (cut == 0)
+                break;
+            fit = cut;
+        }
+        pieces[count] = {at, fit};
+        for (at += fit; *at == ' ';)
+            ++at;
+    }
+    int32_t y = STATISTICS_BOTTOM * d3dxframe_get_render_height() / 480 - count * line_height;
+    for (int i = 0; i < count; ++i, y += line_height) {
+        width(pieces[i].at, pieces[i].count);
+        d3dxframe_draw_text(0, y, line, &STATISTICS_COLOUR);
+    }
+}
+
+}  // namespace
+
 int winmain_render_frame(void)
 {
     varnock_render_scene();
     if (game_globals.bShowStats) {
         char text[128];
         winmain_format_statistics(text, sizeof text);
-        d3dxframe_draw_text(0, 0, text, &STATISTICS_COLOUR);
+        draw_statistics(text);
     }
     varnock_draw_text();
     // Lost surfaces are restored inside the present, textures and projection

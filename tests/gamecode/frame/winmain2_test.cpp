@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -476,6 +478,51 @@ TEST_F(MainLoop, F5ShowsAndHidesTheStatisticsLine)
     EXPECT_EQ(game_globals.bShowStats, 1);
     press("F5");
     EXPECT_EQ(game_globals.bShowStats, 0);
+}
+
+// The statistics stand left of the heads-up display's panel, which covers
+// the screen's right from x 511 of 640, and above its health bar (from y 457
+// of 480): the long lines are broken into lines that fit there, a line of
+// the font apart (the recording font is 24 pixels high, each character 12
+// wide).
+TEST_F(MainLoop, TheStatisticsStandLeftOfThePanel)
+{
+    win_entity player = {}, camera = {};
+    game_globals.player_character = &player;
+    game_globals.current_camera = &camera;
+    game_globals.bShowStats = 1;
+    winmain_set_game_state(GAME_MODE_EXPLORATION);
+    for (int32_t debug_camera : {0, 1}) {
+        game_globals.debug_camera = debug_camera;
+        const int before = d3d_record_count();
+        clock_ms += 20;
+        winmain_run_frame();
+        char whole[128];  // as the frame drew it
+        winmain_format_statistics(whole, sizeof whole);
+        std::string said;
+        int last_y = -100;
+        for (int i = before; i < d3d_record_count(); ++i) {
+            int height = 0, x = 0, y = 0;
+            unsigned colour = 0;
+            char text[128] = {};
+            if (std::sscanf(d3d_record_get(i), "Font.Draw %d %d %d 0x%x %127[^\n]", &height, &x, &y,
+                            &colour, text) != 5 ||
+                colour != 0x00ffff)  // yellow, as GDI orders it
+                continue;
+            EXPECT_LE(x + 12 * (int)std::strlen(text), 500) << text;
+            EXPECT_GE(y, last_y + height) << text;
+            EXPECT_LE(y + height, 457) << text;
+            last_y = y;
+            said += (said.empty() ? "" : " ") + std::string(text);
+        }
+        const auto words = [](const std::string& text) {
+            std::istringstream in(text);
+            return std::vector<std::string>(std::istream_iterator<std::string>(in), {});
+        };
+        EXPECT_EQ(words(said), words(whole)) << "every word of the line is shown";
+    }
+    game_globals.player_character = nullptr;
+    game_globals.current_camera = nullptr;
 }
 
 TEST_F(MainLoop, F4CyclesTheInputDevicesAsFarAsTheyExist)

@@ -10,9 +10,11 @@
 #include "d3dxframe.h"
 #include "entity_fixture.h"
 #include "gameglobals.h"
+#include "heap.h"
 #include "platform/d3d_record.h"
 #include "platform/win32.h"
 #include "platform/win32_test.h"
+#include "runtime_services.h"
 #include "test_support.h"
 #include "texture_container.h"
 #include "texture_support.h"
@@ -371,6 +373,21 @@ TEST_F(Hud, TheSceneDrawsTheEntitiesUnderTheHud)
     EXPECT_GT(model, begin);
     EXPECT_GT(hud, model);
     EXPECT_GT(d3d_record_find("Device.EndScene", 0), hud);
+}
+
+// A closeup still held when the game ends (the flask drunk in the last
+// level played) is given back with the interface's other textures, not left
+// behind with its reference.
+TEST_F(Hud, TheFinalCleanupGivesBackTheCloseup)
+{
+    const int64_t blocks = heap_live_blocks();
+    texture_container* closeup = malloc_texture_container("flask_closeup");
+    ASSERT_NE(closeup, nullptr);
+    entity_weapon_hold_texture(&game_globals.closeup_texture, closeup);
+    free_texture_container(closeup);  // the slot's reference is the only one
+    varnock_final_cleanup();
+    EXPECT_EQ(game_globals.closeup_texture, nullptr);
+    EXPECT_LE(heap_live_blocks(), blocks);
 }
 
 TEST_F(Hud, FogSetsItsRenderStatesUntilOneFails)

@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 namespace {
 
@@ -237,6 +238,28 @@ int platform_is_directory(const char* path, char* host_path, size_t host_path_si
         return 0;
     struct stat st;
     return stat(host_path, &st) == 0 && S_ISDIR(st.st_mode) ? 1 : 0;
+}
+
+int platform_absolute_path(const char* host_path, char* absolute, size_t absolute_size)
+{
+    if (!absolute || absolute_size == 0)
+        return 0;
+    absolute[0] = '\0';
+    if (!host_path)
+        return 0;
+    size_t length = 0;
+    if (host_path[0] != '/') {
+        if (!getcwd(absolute, absolute_size))
+            return absolute[0] = '\0', 0;
+        length = strlen(absolute);
+        if (length > 0 && absolute[length - 1] != '/' && length + 1 < absolute_size)
+            absolute[length++] = '/';
+    }
+    const size_t rest = strlen(host_path);
+    if (length + rest >= absolute_size)
+        return absolute[0] = '\0', 0;
+    memcpy(absolute + length, host_path, rest + 1);
+    return 1;
 }
 
 int platform_remove(const char* path)

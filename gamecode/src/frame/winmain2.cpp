@@ -255,14 +255,17 @@ void check_data_directories(char* host, size_t size)
 }
 
 // A player does not read stderr: the missing data is said in a box over the
-// window, which names the folder the game looked in.
+// window, which names the folder the game looked in from the root.
 void tell_missing_data(HWND window, const char* host)
 {
+    char folder[1024];
+    if (!platform_absolute_path(host, folder, sizeof folder))
+        snprintf(folder, sizeof folder, "%s", host);
     char text[1400];
     snprintf(text, sizeof text,
-             "The game's data was not found: there is no folder '%s'.  Start the game in the "
-             "folder that holds its data.",
-             host);
+             "The game's data was not found.\n\nThere is no folder\n%s\n\nStart the game "
+             "in the folder that holds its data.",
+             folder);
     MessageBox(window, text, "Game Data Not Found", MB_OK | MB_ICONHAND);
 }
 

@@ -274,6 +274,28 @@ void path_test_deny_access(const char* host_path, int error)
     denied_error = error;
 }
 
+int platform_absolute_path(const char* host_path, char* absolute, size_t absolute_size)
+{
+    if (!absolute || absolute_size == 0)
+        return 0;
+    absolute[0] = '\0';
+    if (!host_path)
+        return 0;
+    size_t length = 0;
+    if (host_path[0] != '/') {
+        if (!getcwd(absolute, absolute_size))
+            return absolute[0] = '\0', 0;
+        length = strlen(absolute);
+        if (length > 0 && absolute[length - 1] != '/' && length + 1 < absolute_size)
+            absolute[length++] = '/';
+    }
+    const size_t rest = strlen(host_path);
+    if (length + rest >= absolute_size)
+        return absolute[0] = '\0', 0;
+    memcpy(absolute + length, host_path, rest + 1);
+    return 1;
+}
+
 int platform_remove(const char* path)
 {
     char host[host_path_max];

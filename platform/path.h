@@ -38,6 +38,10 @@ int platform_is_directory(const char* path, char* host_path, size_t host_path_si
 // EACCES when it, or a folder on the way to it, may not be read. Its host
 // path goes into `host_path` in either case (empty when it does not fit).
 int platform_directory_error(const char* path, char* host_path, size_t host_path_size);
+// `host_path` from the root, as a player finds it: a relative one after the
+// working directory. 1, or 0 (`absolute` empty) when it does not fit or the
+// working directory cannot be had.
+int platform_absolute_path(const char* host_path, char* absolute, size_t absolute_size);
 int platform_remove(const char* path);
 int platform_rename(const char* src_path, const char* dest_path);
 // Modification time in seconds since the epoch; returns 0 and sets *ok to 0

@@ -74,6 +74,10 @@ void varnock_update_screen_fade(void);
 void varnock_update_overlay_fade(void);
 void varnock_draw_text(void);
 void varnock_clear_display_text(void);
+// Shows `text` ("~" starts a new line, at most four) at (x, y) of the
+// 640x480 screen in the colour for `seconds`; 0 for a place off the screen.
+int varnock_display_text(uint32_t x, uint32_t y, uint8_t red, uint8_t green, uint8_t blue,
+                         int32_t seconds, const char* text);
 // NULL, "none" or "NONE" clear the script; returns 1.
 int varnock_set_action_button_script(const char* name);
 int varnock_set_letterbox(int32_t on);

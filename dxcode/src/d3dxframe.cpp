@@ -698,6 +698,17 @@ int32_t d3dxframe_get_char_width(void)
     return width;
 }
 
+int32_t d3dxframe_get_line_height(void)
+{
+    int32_t height = 0;
+    with_font_context([&](HDC dc) {
+        TEXTMETRIC metrics = {};
+        if (GetTextMetrics(dc, &metrics))
+            height = metrics.tmHeight;
+    });
+    return height;
+}
+
 int32_t d3dxframe_get_text_width(const char* text)
 {
     int32_t width = 0;

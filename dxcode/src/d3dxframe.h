@@ -116,6 +116,10 @@ int d3dxframe_create_game_font(void);
 // colour points to 0xAARRGGBB; alpha is ignored.
 int d3dxframe_draw_text(int32_t x, int32_t y, const char* text, const DWORD* colour);
 int32_t d3dxframe_get_char_width(void);
+// The height of a line of the game font (its ascent and descent), so that
+// lines set one under another keep apart whatever font it is; 0 without a
+// render target.
+int32_t d3dxframe_get_line_height(void);
 // The width of `text` in the game font; 0 without a render target.
 int32_t d3dxframe_get_text_width(const char* text);
 

@@ -13,7 +13,8 @@ runs; he drinks the flask (Y); he walks on into the exit trigger, and the
 end of the episode darkens the screen under its closing words
 (e2e_demo_end.png) and goes back to the menu. The steps, the flask, the
 gate, the blows, the guard's fall, the mead and the fanfare have been
-played. Exit ends the program with exit code 0, no error and no warning in
+played. A blow that hurts the guard is caught on screen too
+(e2e_demo_fight.png). Exit ends the program with exit code 0, no error and no warning in
 "debug.txt", and "varnock.cfg" written again.
 
 The hero walks on his animation and strikes with a lunge, and every meeting
@@ -29,6 +30,7 @@ and no fewer steps.
 usage: demo_test.py VARNOCK DEMO_TREE [SCREENSHOT_DIRECTORY]
 Exit code 77 (skipped) when Xvfb, xdotool or xwd is not installed.
 """
+import re
 import sys
 
 from e2e_support import EXIT, Failure, Game, count_pixels, main, save_screenshot
@@ -101,9 +103,13 @@ def level_started(game, output):
     """The courtyard faded in under the opening words, its entities read from
     their files."""
     wait_for_script(game, "episode1_prologue_se", 600)
-    start = game.wait_for_screen("the courtyard to fade in under the opening words",
-                                 lambda s: shows_text(s, LEVEL_LINE) and
-                                 lit_pixels(s, (0, 120, 640, 440)) > 2000, frames=1800)
+    game.wait_for_screen("the courtyard to fade in under the opening words",
+                         lambda s: shows_text(s, LEVEL_LINE) and
+                         lit_pixels(s, (0, 120, 640, 440)) > 2000, frames=1800)
+    # The opening shot once the fade is done: the yard's floor lit about the
+    # hero (half the picture left of the panel and below the words).
+    start = game.wait_for_screen("the opening shot, faded in", lambda s: count_pixels(
+        s, (0, 120, 500, 440), lambda r, g, b: r + g + b > 150) > 80000, frames=600)
     save_screenshot(output, "e2e_demo_start.png", start)
     if "Reading ENW" not in game.log():
         raise Failure("the level's entities were not read from their files")
@@ -133,6 +139,10 @@ def win_the_level(game, output):
     print("F7 gives a hint")
 
     open_the_gate(game, output)
+    wait_for_script(game, "guard_hurt", 3600, lambda: game.hold("c", HOLD_FRAMES))
+    fight = game.wait_for_screen("the fighters in the yard",
+                                 lambda s: lit_pixels(s, (0, 120, 500, 440)) > 2000)
+    save_screenshot(output, "e2e_demo_fight.png", fight)
     wait_for_script(game, "guard_beaten", 3600, lambda: game.hold("c", HOLD_FRAMES))
     print("the hero strikes until the guard is beaten")
 
@@ -155,9 +165,12 @@ def win_the_level(game, output):
 
 
 def exit_cleanly(game):
-    """Exit from the menu: the program ends, with nothing to warn of."""
+    """Exit from the menu: the program ends, with nothing to warn of. The
+    demo's configuration keeps the statistics line off."""
     game.click_button(EXIT)
-    game.check_clean_exit(["Varnock - exiting...."])
+    config = game.check_clean_exit(["Varnock - exiting...."])
+    if not re.search(r"^0\s+//\s+game_globals\.bShowStats$", config, re.MULTILINE):
+        raise Failure("the demo's configuration does not keep the statistics line off")
     print("Exit ends the program; debug.txt has no error and no warning, varnock.cfg is written")
 
 

@@ -402,8 +402,9 @@ class Game:
     and the program's output are shown after a failure, and the program,
     the display and the directory go."""
 
-    def __init__(self, varnock, demo_tree, prepare=None):
-        """prepare(directory), when given, changes the tree before the start."""
+    def __init__(self, varnock, demo_tree, prepare=None, boxes=()):
+        """prepare(directory), when given, changes the tree before the start;
+        `boxes` are the titles of the boxes the start may show (expect_boxes)."""
         self.work = tempfile.mkdtemp(prefix="varnock-e2e-")
         self.xvfb, self.display = start_xvfb()
         self.x = XDisplay(self.display)
@@ -419,7 +420,7 @@ class Game:
         # The boxes answered so far: [(title, expected)].
         self.boxes_answered = []
         # The titles of the boxes the test expects now (see expect_boxes).
-        self.expected_boxes = ()
+        self.expected_boxes = tuple(boxes)
         self.last_frames = 0
         self.last_progress = time.monotonic()
         try:

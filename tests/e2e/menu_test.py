@@ -34,7 +34,7 @@ def control_middle(origin, x, y, cx, cy):
     return left + cx * 7 // 4 // 2, top + cy * 14 // 8 // 2
 
 
-ABOUT = dialog_origin(339, 138)
+ABOUT = dialog_origin(339, 157)
 ABOUT_OK = control_middle(ABOUT, 282, 7, 50, 14)
 DRIVER = dialog_origin(299, 84)
 DRIVER_CANCEL = control_middle(DRIVER, 123, 65, 51, 14)

@@ -18,6 +18,9 @@ Closing the window instead ends the program after the session's error
 report: a box the player answers (OK), or stderr where the display has no
 font for a box.
 
+Started from a folder without the game's data, the game shows the box
+"Game Data Not Found" over its window and names the folder it looked in.
+
 What must not happen (a key acting on the splash, a second logged failure)
 is checked after enough frames have run for it to have happened, not after
 a time, which a loaded machine fills with fewer frames.
@@ -26,6 +29,7 @@ usage: splash_test.py VARNOCK DEMO_TREE [SCREENSHOT_DIRECTORY]
 Exit code 77 (skipped) when Xvfb, xdotool or xwd is not installed.
 """
 import os
+import shutil
 import signal
 import sys
 
@@ -36,6 +40,8 @@ from e2e_support import (MENU_TOP, SETTLE_FRAMES, Failure, Game, count_pixels, m
 # bottom one, and the title in gold in the upper middle.
 SPLASH_TOP, SPLASH_BOTTOM = (0x0B, 0x10, 0x26), (0x4A, 0x1A, 0x12)
 TITLE_BOX = (60, 100, 580, 200)
+# The box a start without the game's data shows.
+NO_DATA_BOX = "Game Data Not Found"
 
 
 def is_gold(r, g, b):
@@ -119,6 +125,24 @@ def run(varnock, demo_tree, output):
         if report is None or report[0] != "Error During Session":
             raise Failure("the session's errors brought the report %r" % (report,))
         print("closing the window then ends it after the error report (%s)" % report[1])
+
+    # Started from a folder without the game's data, the game says so where a
+    # player looks: a box over its window (or stderr, where the display has
+    # no font for a box), naming the folder it looked in.
+    remove_data = lambda directory: shutil.rmtree(os.path.join(directory, "drive_c"))
+    with Game(varnock, demo_tree, prepare=remove_data, boxes=(NO_DATA_BOX,)) as game:
+        game.wait_for("the box that the game's data was not found", lambda: any(
+            title == NO_DATA_BOX for title, _ in game.boxes_answered) or
+            NO_DATA_BOX + ": " in game.printed())
+        folder = "drive_c/data/win/entity"
+        if folder not in game.printed():
+            raise Failure("the missing folder %s was not named" % folder)
+        game.expect_boxes("Error During Session")
+        game.close()
+        code = game.wait_for_exit()
+        if code != 0:
+            raise Failure("closing the window did not end the program in order (exit code %d)" % code)
+        print("without its data the game says so in a box, naming the folder it looked in")
 
 
 if __name__ == "__main__":

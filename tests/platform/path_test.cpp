@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/path.h"
 #include "platform_support.h"
@@ -79,6 +80,21 @@ TEST(PathResolver, MapsDriveLetters)
     FILE* file = platform_fopen((dir.path() + "/DATA/WIN/startup.SCW").c_str(), "rt");
     ASSERT_NE(file, nullptr);
     std::fclose(file);
+}
+
+// What a player is told names the folder from the root.
+TEST(PathResolver, AbsolutePathsStartFromTheWorkingDirectory)
+{
+    char cwd[4096], absolute[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    EXPECT_EQ(platform_absolute_path("drive_c/data", absolute, sizeof absolute), 1);
+    EXPECT_EQ(std::string(absolute), std::string(cwd) + "/drive_c/data");
+    EXPECT_EQ(platform_absolute_path("/srv/data", absolute, sizeof absolute), 1);
+    EXPECT_STREQ(absolute, "/srv/data");
+    char small[8];
+    EXPECT_EQ(platform_absolute_path("/srv/data", small, sizeof small), 0);
+    EXPECT_STREQ(small, "");
+    EXPECT_EQ(platform_absolute_path(nullptr, absolute, sizeof absolute), 0);
 }
 
 TEST(PathResolver, RefusesWhatDoesNotFit)

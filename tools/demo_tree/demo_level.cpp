@@ -44,9 +44,13 @@ constexpr float PI = 3.1415927f;
 constexpr float SIDE = DEMO_LEVEL_HALF_SIDE;
 constexpr float WALL_HEIGHT = 4.0f;
 constexpr win_vect3 LAMP_POSITION = {0.0f, 14.0f, 2.0f};
-// The camera comes down from high behind the hero to its place behind him.
-constexpr win_vect3 CAMERA_START = {0.0f, 9.0f, 27.0f};
-constexpr win_vect3 CAMERA_PLACE = {0.0f, 5.0f, 23.0f};
+// The camera comes down from high behind the hero to its place behind and
+// above him, just beyond the south wall and high enough to see over it:
+// with its wide view (CAMERA_VIEW, radians from the bottom of the picture to
+// the top) the yard, the gate and the north wall stand above him.
+constexpr win_vect3 CAMERA_START = {0.0f, 12.0f, 30.0f};
+constexpr win_vect3 CAMERA_PLACE = {0.0f, 8.0f, 27.0f};
+constexpr float CAMERA_VIEW = 1.1f;
 constexpr win_vect3 EMBERS_POSITION = {0.0f, 0.5f, -21.0f};
 // The fighters' bounding sphere: the figure is 2 units wide. Two fighters'
 // arms are tested against each other only while these spheres overlap.
@@ -225,10 +229,10 @@ mow_model* fit_to_fight(mow_model* model)
     return model;
 }
 
-// The guard: the demo figure.
+// The guard: the demo figure with volume, which reads from every side.
 mow_model* fighter_model(const std::string& path)
 {
-    return fit_to_fight(demo_model_make(path.c_str()));
+    return fit_to_fight(demo_model_make_solid(path.c_str()));
 }
 
 // The yard's hound: the demo figure at HOUND_SIZE of its size, furred.
@@ -267,7 +271,7 @@ mow_model* hound_model(const std::string& path)
 // auto-aim holds an arm that aims (see write_scripts).
 mow_model* hero_model(const std::string& path)
 {
-    return fit_to_fight(demo_model_make_hero(path.c_str(), VK_AUTO_AIM_ARM_OFFSET));
+    return fit_to_fight(demo_model_make_solid_hero(path.c_str(), VK_AUTO_AIM_ARM_OFFSET));
 }
 
 bool write_model(const char* name, mow_model* (*make)(const std::string& path))
@@ -920,7 +924,7 @@ win_entity* make_hero_camera(const char* name, win_vect3 position)
     win_camera_target* hero = camera ? malloc_win_camera_target("hero") : nullptr;
     if (!hero)
         return entity ? demo_entity_finished(entity, false) : nullptr;
-    camera->field_of_view = 0.9f;
+    camera->field_of_view = CAMERA_VIEW;
     hero->target_joint_idx = 1;
     return demo_entity_finished(
         entity, add_to_win_camera_target_list(&camera->win_camera_target_list,
@@ -1397,7 +1401,8 @@ bool write_sounds(void)
 // looked for, never loaded by the script: the sword, which comes with the
 // hero, and whatever a later script names that may be gone by then. In the
 // text, "$sling_in_hand" stands for the matrix of the sling in the hero's
-// hand (sling_in_hand), "$mead" for DEMO_LEVEL_FLASK_MEAD.
+// hand (sling_in_hand), "$mead" for DEMO_LEVEL_FLASK_MEAD, "$camera_start"
+// and "$camera_place" for CAMERA_START and CAMERA_PLACE.
 const struct {
     const char* name;
     const char* source;
@@ -1437,7 +1442,7 @@ place 2, 0, 0, 18
 # The guard starts his watch a few steps behind his post and walks to it.
 place 3, 0, 0, -8.5
 orient 3, 0, 3.1415927, 0
-place 5, 0, 9, 27
+place 5, $camera_start
 place 6, 0, 0.5, -21
 place 11, 0, 0, 13.5
 add_translation 11, 1.5, 0, 0
@@ -1458,7 +1463,7 @@ enable_attack 0
 # the guard walks to his post and keeps it; the hound sits a moment, trots
 # off to a corner of the yard, then looks for the hero and follows him.
 add_new_goal 5, 2, 800, 0, 0, -1, 7
-add_new_goal 5, 2, 0, 5, 23, 6, 1
+add_new_goal 5, 2, $camera_place, 6, 1
 enable_brain 3, 1
 add_new_goal 3, 2, 0, 0, -6, 2, 21
 enable_brain 12, 1
@@ -1672,13 +1677,21 @@ std::string sling_in_hand(void)
     return numbers + std::to_string(WIN_ATTRIB_ROTATE);
 }
 
-// `source` with its marks replaced: "$sling_in_hand" and "$mead" (the
-// hitpoints the flask gives back).
+// `source` with its marks replaced: "$sling_in_hand", "$mead" (the
+// hitpoints the flask gives back), "$camera_start" and "$camera_place" (x,
+// y, z).
 std::string expand(std::string source)
 {
+    const auto point = [](win_vect3 v) {
+        char text[64];
+        snprintf(text, sizeof text, "%g, %g, %g", (double)v.x, (double)v.y, (double)v.z);
+        return std::string(text);
+    };
     const std::pair<std::string, std::string> marks[] = {
         {"$sling_in_hand", sling_in_hand()},
         {"$mead", std::to_string((int)DEMO_LEVEL_FLASK_MEAD)},
+        {"$camera_start", point(CAMERA_START)},
+        {"$camera_place", point(CAMERA_PLACE)},
     };
     for (const auto& [mark, text] : marks)
         for (size_t at = source.find(mark); at != std::string::npos; at = source.find(mark, at))
@@ -1716,7 +1729,9 @@ bool write_scripts(void)
     for (const auto& script : level_scripts)
         ok = write_script(script.name, expand(script.source)) && ok;
     // An episode's scene is a place and a player: the title card and its
-    // narrator stand in for them.
+    // narrator stand in for them. The card is black behind its words at
+    // once, whatever the level played before left on the screen (its
+    // heads-up display, its fade).
     for (const auto& episode : absent_episodes)
         ok = write_script(episode.script,
                           std::string(".entity \"title_card\", \"title_card\", 1\n"
@@ -1724,6 +1739,7 @@ bool write_scripts(void)
                                       "set_environment 1\n"
                                       "set_player 2\n"
                                       "set_acceleration 2, 0, 0, 0\n"
+                                      "fade_out_screen 0\n"
                                       "display_message 140, 220, 255, 236, 200, 4, \"") +
                               episode.title + " is not in the demo.\"\nwait 4000\n" +
                               "change_game_mode \"menu\"\n") &&

@@ -28,8 +28,9 @@
 // stands before it and cuts between the north yard's views; embers rise and
 // glow by the way out, their shader flickering. F7 runs the script "cheat":
 // a hint for where the hero stands, his health whole again and the sling's
-// pouch full. The fighters are the demo figure with faces on both sides
-// (the models "hero" and "foe"), so that they show from behind too.
+// pouch full. The fighters and the hound are the demo figure with volume,
+// closed boxes round its body and head (the models "hero", "foe" and
+// "hound"), so that they read from every side.
 //
 // The other four episode buttons start scripts that say on the console that
 // their episode is not in the demo, and go back to the menu.

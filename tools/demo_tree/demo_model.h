@@ -51,6 +51,14 @@ constexpr float DEMO_MODEL_HERO_ARM_LENGTH = 1.0f;
 extern const char* const demo_model_hero_tail_names[DEMO_MODEL_HERO_TAIL_JOINTS];
 mow_model* demo_model_make_hero(const char* name, const float left_arm_rest[3]);
 
+// The figure and the hero with volume: besides their flat body and hat,
+// DEMO_MODEL_VOLUME_BOXES closed boxes round them (rigid meshes on the root
+// and the arm, after the body and the hat), so that they read from every
+// side, as the demo level's fighters must. Count 1; NULL after a log line.
+enum { DEMO_MODEL_VOLUME_BOXES = 3 };
+mow_model* demo_model_make_solid(const char* name);
+mow_model* demo_model_make_solid_hero(const char* name, const float left_arm_rest[3]);
+
 // A chain of `joints` joints named "joint", each one unit above its parent,
 // with a collision sphere of radius 0.5 half way up to the next: the
 // skeleton the benchmarks pose and skin. Count 1; NULL after a log line.

@@ -249,13 +249,17 @@ int demo_tree_write(void)
 {
     // tools/play.sh writes the tree before every start: the game's own
     // configuration, with the player's settings, stays as it is.
-    // The demo plays its sounds in 3D: a new configuration asks for it.
+    // The demo plays its sounds in 3D, and a player's screen shows no
+    // statistics line (F5 or the configuration turns it on): a new
+    // configuration asks for both.
     std::error_code error;
-    const int32_t sound_mode = sound_module.enable_3d;
+    const int32_t sound_mode = sound_module.enable_3d, statistics = game_globals.bShowStats;
     sound_module.enable_3d = 1;
+    game_globals.bShowStats = 0;
     bool ok = std::filesystem::exists("varnock.cfg", error) ||
               write_edit_session_file("varnock") == 1;
     sound_module.enable_3d = sound_mode;
+    game_globals.bShowStats = statistics;
 
     const char* bitmaps = game_globals.bitmaps_pathname;
     for (const char* directory : std::initializer_list<const char*>{

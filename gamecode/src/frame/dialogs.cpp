@@ -25,7 +25,8 @@ constexpr DWORD DEFAULT_BUTTON = BS_DEFPUSHBUTTON | WS_TABSTOP;
 constexpr int NO_ID = -1;
 constexpr int LOAD_SCRIPT_TEXT_SIZE = 150;
 
-// ---- IDD_ABOUT: the emblem, two lines, OK, and the keys in two groups.
+// ---- IDD_ABOUT: the emblem, two lines, OK, and every key the game acts on
+// in two groups (F3, F6, F8 and F9 act on nothing and are not listed).
 
 #define KEY_ROW(group_x, row, key, meaning)                                                  \
     {"STATIC", key, NO_ID, (short)((group_x) + 6), (short)(44 + 9 * (row)), 50, 8, SS_LEFT}, \
@@ -40,17 +41,16 @@ const platform_dialog_item about_items[] = {
     {"STATIC", "A single-player 3D action game. The keys of the game:", NO_ID, 36, 19, 240, 8,
      SS_LEFT},
     {"BUTTON", "OK", IDOK, 282, 7, 50, 14, DEFAULT_BUTTON},
-    {"BUTTON", "Options", NO_ID, 7, 32, 160, 100, BS_GROUPBOX},
+    {"BUTTON", "Options", NO_ID, 7, 32, 160, 118, BS_GROUPBOX},
     KEY_ROW(7, 0, "<F1>", "About/Help"),
     KEY_ROW(7, 1, "<F2>", "Select Driver / Device / Mode"),
-    KEY_ROW(7, 2, "<F3>", "Disabled"),
-    KEY_ROW(7, 3, "<F4>", "Keyboard/Mouse/Joystick"),
-    KEY_ROW(7, 4, "<F5>", "Disabled"),
-    KEY_ROW(7, 5, "<F6>", "Disabled"),
-    KEY_ROW(7, 6, "<F7>", "Hints"),
-    KEY_ROW(7, 7, "<Alt+Enter>", "Toggle Fullscreen / Windowed"),
-    KEY_ROW(7, 8, "<ESC>", "Exit"),
-    {"BUTTON", "Controls", NO_ID, 172, 32, 160, 100, BS_GROUPBOX},
+    KEY_ROW(7, 2, "<F4>", "Keyboard/Mouse/Joystick"),
+    KEY_ROW(7, 3, "<F5>", "Statistics Line On/Off"),
+    KEY_ROW(7, 4, "<F7>", "Hints"),
+    KEY_ROW(7, 5, "<Alt+Enter>", "Toggle Fullscreen / Windowed"),
+    KEY_ROW(7, 6, "<Esc>", "Menu / Back to the Level"),
+    KEY_ROW(7, 7, "<Alt+X>", "Menu / Back to the Level"),
+    {"BUTTON", "Controls", NO_ID, 172, 32, 160, 118, BS_GROUPBOX},
     KEY_ROW(172, 0, "<Arrow Keys>", "Forward/back/left/right"),
     KEY_ROW(172, 1, "<A>", "Run"),
     KEY_ROW(172, 2, "<B>", "Action"),
@@ -60,6 +60,8 @@ const platform_dialog_item about_items[] = {
     KEY_ROW(172, 6, "<R>", "Scroll Down Weapons/Items"),
     KEY_ROW(172, 7, "<X>", "Aim"),
     KEY_ROW(172, 8, "<Y>", "Use Item"),
+    KEY_ROW(172, 9, "<Z>", "Camera Position in the F5 Line"),
+    KEY_ROW(172, 10, "<Enter>", "Stand Up Whole / Menu Choice"),
 };
 #undef KEY_ROW
 
@@ -104,7 +106,12 @@ constexpr platform_dialog_resource resource(const char* caption, short width, sh
     return {DIALOG_STYLE, 0, 0, width, height, caption, "MS Sans Serif", 8, items, (int)count};
 }
 
-const platform_dialog_resource about_dialog = resource("About/Help", 339, 138, about_items);
+}  // namespace
+
+const platform_dialog_resource dialogs_about_dialog = resource("About/Help", 339, 157, about_items);
+
+namespace {
+
 const platform_dialog_resource options_dialog = resource("Rendering Options", 122, 146,
                                                          options_items);
 const platform_dialog_resource load_script_dialog = resource("Dialog", 310, 92, load_script_items);
@@ -222,7 +229,7 @@ void load_chosen_script(HWND dialog)
 
 void dialogs_register_resources(void)
 {
-    platform_register_dialog("IDD_ABOUT", &about_dialog);
+    platform_register_dialog("IDD_ABOUT", &dialogs_about_dialog);
     platform_register_dialog("IDD_OPTIONS", &options_dialog);
     platform_register_dialog("IDD_LOAD_SCRIPT", &load_script_dialog);
 }

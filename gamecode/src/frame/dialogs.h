@@ -29,6 +29,11 @@ enum {
     IDC_LOAD_SCRIPT_REMEMBER = 1014,
 };
 
+// The About/Help dialog (F1): its key rows name, as "<key>", every key the
+// game acts on (the accelerators and the keyboard bindings), each followed
+// by what it does.
+extern const platform_dialog_resource dialogs_about_dialog;
+
 // Registers IDD_ABOUT, IDD_OPTIONS and IDD_LOAD_SCRIPT under those names,
 // as the executable's resources.
 void dialogs_register_resources(void);

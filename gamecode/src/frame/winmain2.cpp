@@ -85,6 +85,12 @@ void close_frame_log(void)
     frames_logged = 0;
 }
 constexpr DWORD STATISTICS_COLOUR = 0xFFFFFF00;  // yellow
+// The statistics stand left of the heads-up display's panel (from x 511 of
+// the 640 units; the debug camera's line, and the frame rate's in a large
+// font, ran on under it and off the screen) and above its health bar (from
+// y 457 of 480).
+constexpr int32_t STATISTICS_WIDTH = 500;   // of 640
+constexpr int32_t STATISTICS_BOTTOM = 452;  // of 480
 constexpr UINT SESSION_BOX_FLAGS = MB_OK | MB_ICONHAND | MB_SYSTEMMODAL | MB_SETFOREGROUND |
                                    MB_TOPMOST;
 
@@ -150,6 +156,25 @@ void pick_next_input_device(void)
     }
 }
 
+// F4's switch shows nothing else: a short line says which device now moves
+// the hero, named by what the slot holds (a joystick may sit in the mouse's
+// usual slot).
+void tell_input_device(void)
+{
+    static const struct {
+        DWORD type;
+        const char* line;
+    } devices[] = {{DIDEVTYPE_KEYBOARD, "Control: keyboard"},
+                   {DIDEVTYPE_MOUSE, "Control: mouse"},
+                   {DIDEVTYPE_JOYSTICK, "Control: joystick"}};
+    const int index = dxinput_globals.current_device_index;
+    if (!dxinput_globals.current_device || index < 0 || index >= dxinput_globals.device_count)
+        return;
+    for (const auto& device : devices)
+        if ((dxinput_globals.device_type[index] & 0xFF) == device.type)
+            varnock_display_text(24, 40, 220, 220, 220, 3, device.line);
+}
+
 bool is_window_change(UINT message)
 {
     return message == WM_MOVE || message == WM_SIZE || message == WM_ACTIVATEAPP;
@@ -205,7 +230,10 @@ void report_session(HWND window)
 // splash and a white menu and said nothing until it ended: it says once, in
 // the log and on stderr, which data directory it did not find and where it
 // looked for it, or, for one that is there, that it cannot be read and why.
-void check_data_directories(void)
+// It keeps the place it looked in (`host`, empty when every directory is
+// there) for the box that tells the player once the window is up, and
+// returns the reason (0 when every directory can be read).
+int check_data_directories(char* host, size_t size)
 {
     const char* const directories[] = {
         game_globals.entity_pathname,    game_globals.model_pathname,
@@ -215,8 +243,7 @@ void check_data_directories(void)
         game_globals.sound_pathname,     game_globals.ai_pathname,
     };
     for (const char* directory : directories) {
-        char host[1024];
-        int error = platform_directory_error(directory, host, sizeof host);
+        int error = platform_directory_error(directory, host, size);
         if (error == 0)
             continue;
         if (error == ENOENT || error == ENOTDIR) {
@@ -232,8 +259,31 @@ void check_data_directories(void)
             fprintf(stderr, "varnock: the data directory '%s' at '%s' cannot be read: %s\n",
                     directory, host, strerror(error));
         }
-        return;
+        return error;
     }
+    host[0] = '\0';
+    return 0;
+}
+
+// A player does not read stderr: the missing or unreadable data is said in a
+// box over the window, which names the folder the game looked in from the
+// root.
+void tell_missing_data(HWND window, const char* host, int error)
+{
+    char folder[1024];
+    if (!platform_absolute_path(host, folder, sizeof folder))
+        snprintf(folder, sizeof folder, "%s", host);
+    char text[1400];
+    if (error == ENOENT || error == ENOTDIR)
+        snprintf(text, sizeof text,
+                 "The game's data was not found.\n\nThere is no folder\n%s\n\nStart the game "
+                 "in the folder that holds its data.",
+                 folder);
+    else
+        snprintf(text, sizeof text,
+                 "The game's data cannot be read.\n\nThe folder\n%s\ncannot be read: %s.", folder,
+                 strerror(error));
+    MessageBox(window, text, "Game Data Not Found", MB_OK | MB_ICONHAND);
 }
 
 }  // namespace
@@ -255,7 +305,8 @@ int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char*, int show_com
         (!config_keep_unreadable_file(winmain_session_name) ||
          !write_edit_session_file(winmain_session_name)))
         LOG_ERROR("%s", "Unable to read or write config file.\n");
-    check_data_directories();
+    char missing_data[1024];
+    int missing_error = check_data_directories(missing_data, sizeof missing_data);
 
     int result = 0;
     HCURSOR cursor = nullptr;
@@ -298,6 +349,8 @@ int WinMain(HINSTANCE instance, HINSTANCE previous_instance, char*, int show_com
         d3dxframe_set_hwnd(window);
         ShowWindow(window, show_command);
         UpdateWindow(window);
+        if (missing_error)
+            tell_missing_data(window, missing_data, missing_error);
         // The tables stand in for resources of the executable.
         platform_register_accelerators(accelerator_table_name, winmain_main_accel,
                                        WINMAIN_ACCEL_COUNT);
@@ -495,13 +548,56 @@ void winmain_format_statistics(char* text, size_t size)
              debugcam);
 }
 
+namespace {
+
+// The statistics broken at spaces into lines that fit left of the panel, a
+// line of the game font apart, the last just above the health bar; a word
+// wider than that stands on its own. At the top they would stand over the
+// console's text.
+void draw_statistics(const char* text)
+{
+    const int32_t room = STATISTICS_WIDTH * d3dxframe_get_render_width() / 640;
+    const int32_t line_height = d3dxframe_get_line_height();
+    char line[128];
+    const auto width = [&line](const char* from, size_t count) {
+        snprintf(line, sizeof line, "%.*s", (int)count, from);
+        return d3dxframe_get_text_width(line);
+    };
+    struct piece {
+        const char* at;
+        size_t count;
+    } pieces[8];
+    int count = 0;
+    for (const char* at = text; *at && count < 8; ++count) {
+        size_t fit = strlen(at);
+        while (width(at, fit) > room) {
+            size_t cut = fit - 1;  // the last space after a word before `fit`
+            while (cut > 0 && !(at[cut] == ' ' && at[cut - 1] != ' '))
+                --cut;
+            if (cut == 0)
+                break;
+            fit = cut;
+        }
+        pieces[count] = {at, fit};
+        for (at += fit; *at == ' ';)
+            ++at;
+    }
+    int32_t y = STATISTICS_BOTTOM * d3dxframe_get_render_height() / 480 - count * line_height;
+    for (int i = 0; i < count; ++i, y += line_height) {
+        width(pieces[i].at, pieces[i].count);
+        d3dxframe_draw_text(0, y, line, &STATISTICS_COLOUR);
+    }
+}
+
+}  // namespace
+
 int winmain_render_frame(void)
 {
     varnock_render_scene();
     if (game_globals.bShowStats) {
         char text[128];
         winmain_format_statistics(text, sizeof text);
-        d3dxframe_draw_text(0, 0, text, &STATISTICS_COLOUR);
+        draw_statistics(text);
     }
     varnock_draw_text();
     // Lost surfaces are restored inside the present, textures and projection
@@ -682,14 +778,18 @@ LRESULT winmain_explore_wnd_proc(HWND window, UINT message, WPARAM wparam, LPARA
         show_cursor();
         return 0;
     case IDM_OPTIONS:
-    case IDM_DEBUG:
     case IDM_LOAD_SCRIPT:
     case IDM_TEST_SCRIPT_2:
     case IDM_TEST_SCRIPT_3:
         return 0;
+    case IDM_DEBUG:
+        // F5 shows or hides the statistics line; the configuration keeps it.
+        game_globals.bShowStats = game_globals.bShowStats ? 0 : 1;
+        return 0;
     case IDM_KEYJOY:
         LOG_NOTICE("%s", "IDM_KEYJOY key pressed.\n");
         pick_next_input_device();
+        tell_input_device();
         restart_clock();
         return 0;
     case IDM_TEST_SCRIPT:

@@ -411,9 +411,12 @@ void varnock_draw_text(void)
     DWORD shadow = 0xFF000000;
     DWORD colour = 0xFF000000 | (DWORD)scene.text_color[0] << 16 | (DWORD)scene.text_color[1] << 8 |
                    scene.text_color[2];
+    // Lines stand a line of the game font apart: a fixed step in the
+    // 640x480 units drew a second line over the first once the font grew.
+    const float line_height = (float)d3dxframe_get_line_height();
     for (int i = 0; i < scene.text_line_count && i < VARNOCK_TEXT_LINES; ++i) {
         float x = (float)scene.text_x * width / 640.0f;
-        float y = (float)(scene.text_y + 14 * i) * height / 480.0f;
+        float y = (float)scene.text_y * height / 480.0f + line_height * (float)i;
         d3dxframe_draw_text((int32_t)(x + 2.0f), (int32_t)(y + 2.0f), scene.text_lines[i], &shadow);
         d3dxframe_draw_text((int32_t)x, (int32_t)y, scene.text_lines[i], &colour);
     }

@@ -1,19 +1,24 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "d3dxframe.h"
 #include "dialogs.h"
 #include "dlink.h"
+#include "dxinput.h"
 #include "gameglobals.h"
 #include "platform/dialog_test.h"
 #include "platform/win32.h"
 #include "platform/win32_test.h"
 #include "service_doubles.h"
 #include "test_support.h"
+#include "winmain2.h"
 
 namespace {
 
@@ -271,6 +276,46 @@ TEST_F(GameDialogs, AboutEndsWithOneOnOkOrEsc)
     EXPECT_EQ(run("IDD_ABOUT", about_dlg_proc), 1);
     ASSERT_EQ(dialog_shown_count(), 2);
     EXPECT_STREQ(dialog_shown_caption(0), "About/Help");
+}
+
+// F1's list against the keys the game acts on: every accelerator whose
+// command does something, and every keyboard binding, is named in it (as
+// "<name>", the arrows together), with what it does beside it; the
+// accelerators that act on nothing are not listed.
+TEST(HelpKeys, F1ListsEveryKeyTheGameActsOn)
+{
+    std::map<std::string, std::string> listed;  // upper-cased key: meaning
+    const platform_dialog_resource& about = dialogs_about_dialog;
+    for (int i = 0; i + 1 < about.item_count; ++i) {
+        std::string key = about.items[i].text;
+        if (std::strcmp(about.items[i].class_name, "STATIC") != 0 || key.size() < 3 ||
+            key.front() != '<' || key.back() != '>')
+            continue;
+        for (char& c : key)
+            c = (char)std::toupper((unsigned char)c);
+        listed[key.substr(1, key.size() - 2)] = about.items[i + 1].text;
+    }
+    const std::set<int> idle_commands = {IDM_OPTIONS, IDM_LOAD_SCRIPT, IDM_TEST_SCRIPT_2,
+                                         IDM_TEST_SCRIPT_3};
+    const std::map<WORD, std::string> key_names = {
+        {VK_ESCAPE, "ESC"}, {VK_F1, "F1"}, {VK_F2, "F2"},        {VK_F3, "F3"},
+        {VK_F4, "F4"},      {VK_F5, "F5"}, {VK_F6, "F6"},        {VK_F7, "F7"},
+        {VK_F8, "F8"},      {VK_F9, "F9"}, {VK_RETURN, "ENTER"}, {'X', "X"}};
+    for (const ACCEL& accel : winmain_main_accel) {
+        ASSERT_EQ(key_names.count(accel.key), 1u) << "a new accelerator key " << accel.key;
+        const std::string name = ((accel.fVirt & FALT) ? "ALT+" : "") + key_names.at(accel.key);
+        const bool acts = idle_commands.count(accel.cmd) == 0;
+        EXPECT_EQ(listed.count(name), acts ? 1u : 0u) << name;
+        if (acts && listed.count(name)) {
+            EXPECT_FALSE(listed[name].empty()) << name;
+        }
+    }
+    for (int32_t code : dxinput_default_key_bindings) {
+        std::string name = dxinput_get_display_string(code);
+        if (name == "UP" || name == "DOWN" || name == "LEFT" || name == "RIGHT")
+            name = "ARROW KEYS";
+        EXPECT_EQ(listed.count(name), 1u) << name;
+    }
 }
 
 }  // namespace

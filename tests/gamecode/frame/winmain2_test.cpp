@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -476,17 +478,75 @@ TEST_F(MainLoop, TheStatisticsLineShowsThePlayersStateOrTheTwoPositions)
                  "camera:  -12.50    0.00    0.00 player:    0.00    3.00    0.00 debugcam on");
 }
 
+// F5 shows or hides the statistics line in a level; the configuration
+// keeps what it was left at.
+TEST_F(MainLoop, F5ShowsAndHidesTheStatisticsLine)
+{
+    winmain_set_game_state(GAME_MODE_EXPLORATION);
+    game_globals.bShowStats = 0;
+    press("F5");
+    EXPECT_EQ(game_globals.bShowStats, 1);
+    press("F5");
+    EXPECT_EQ(game_globals.bShowStats, 0);
+}
+
+// The statistics stand left of the heads-up display's panel, which covers
+// the screen's right from x 511 of 640, and above its health bar (from y 457
+// of 480): the long lines are broken into lines that fit there, a line of
+// the font apart (the recording font is 24 pixels high, each character 12
+// wide).
+TEST_F(MainLoop, TheStatisticsStandLeftOfThePanel)
+{
+    win_entity player = {}, camera = {};
+    game_globals.player_character = &player;
+    game_globals.current_camera = &camera;
+    game_globals.bShowStats = 1;
+    winmain_set_game_state(GAME_MODE_EXPLORATION);
+    for (int32_t debug_camera : {0, 1}) {
+        game_globals.debug_camera = debug_camera;
+        const int before = d3d_record_count();
+        clock_ms += 20;
+        winmain_run_frame();
+        char whole[128];  // as the frame drew it
+        winmain_format_statistics(whole, sizeof whole);
+        std::string said;
+        int last_y = -100;
+        for (int i = before; i < d3d_record_count(); ++i) {
+            int height = 0, x = 0, y = 0;
+            unsigned colour = 0;
+            char text[128] = {};
+            if (std::sscanf(d3d_record_get(i), "Font.Draw %d %d %d 0x%x %127[^\n]", &height, &x, &y,
+                            &colour, text) != 5 ||
+                colour != 0x00ffff)  // yellow, as GDI orders it
+                continue;
+            EXPECT_LE(x + 12 * (int)std::strlen(text), 500) << text;
+            EXPECT_GE(y, last_y + height) << text;
+            EXPECT_LE(y + height, 457) << text;
+            last_y = y;
+            said += (said.empty() ? "" : " ") + std::string(text);
+        }
+        const auto words = [](const std::string& text) {
+            std::istringstream in(text);
+            return std::vector<std::string>(std::istream_iterator<std::string>(in), {});
+        };
+        EXPECT_EQ(words(said), words(whole)) << "every word of the line is shown";
+    }
+    game_globals.player_character = nullptr;
+    game_globals.current_camera = nullptr;
+}
+
 TEST_F(MainLoop, F4CyclesTheInputDevicesAsFarAsTheyExist)
 {
     struct {
         int joysticks;
         bool mouse;
         std::vector<int32_t> cycle;
+        std::vector<std::string> said;  // the line each press shows
     } cases[] = {
-        {0, true, {1, 0, 1}},
-        {1, true, {1, 2, 0}},
-        {1, false, {1, 0}},  // the joystick in the mouse's slot
-        {0, false, {0}},
+        {0, true, {1, 0, 1}, {"mouse", "keyboard", "mouse"}},
+        {1, true, {1, 2, 0}, {"mouse", "joystick", "keyboard"}},
+        {1, false, {1, 0}, {"joystick", "keyboard"}},  // the joystick in the mouse's slot
+        {0, false, {0}, {"keyboard"}},
     };
     winmain_set_game_state(GAME_MODE_EXPLORATION);
     for (const auto& c : cases) {
@@ -497,12 +557,21 @@ TEST_F(MainLoop, F4CyclesTheInputDevicesAsFarAsTheyExist)
         game_globals.input_device = 0;
         ASSERT_EQ(dxinput_init(nullptr, window), 1);
         std::vector<int32_t> cycle;
+        std::vector<std::string> said;
         for (size_t i = 0; i < c.cycle.size(); ++i) {
+            service_calls.clear();
             press("F4");
             cycle.push_back(game_globals.input_device);
             EXPECT_EQ(dxinput_is_current_device(dxinput_globals.current_device_index), 1);
+            // "varnock_display_text(24, 40, 220, 220, 220, 3, Control: mouse)"
+            for (const std::string& call : service_calls_of("varnock_display_text")) {
+                const size_t at = call.find("Control: ");
+                said.push_back(
+                    at == std::string::npos ? call : call.substr(at + 9, call.size() - at - 10));
+            }
         }
         EXPECT_EQ(cycle, c.cycle) << c.joysticks << " joysticks, mouse " << c.mouse;
+        EXPECT_EQ(said, c.said) << c.joysticks << " joysticks, mouse " << c.mouse;
     }
     EXPECT_TRUE(log->contains("IDM_KEYJOY key pressed."));
 }
@@ -780,7 +849,7 @@ TEST(WinMain, AnUnreadableConfigurationIsKeptBesideTheNewOne)
 
 // Started where the game's data is not, the game said nothing: it says
 // once, in the log and on stderr, which data directory it did not find and
-// where it looked.
+// where it looked, and in a box over its window, where a player looks.
 TEST(WinMain, WithoutItsDataTheGameSaysOnceWhereItLooked)
 {
     const char* const folders[] = {"entity",    "model",  "anim",   "animtab", "script",
@@ -800,11 +869,28 @@ TEST(WinMain, WithoutItsDataTheGameSaysOnceWhereItLooked)
         const std::string line = "The data directory 'c:\\data\\win\\entity' was not found; the "
                                  "game looked for it at '";
         size_t at = debug.find(line);
+        std::vector<std::string> boxes;  // "caption: text"
+        for (int i = 0; i < win32_message_box_count(); ++i) {
+            HWND owner = nullptr;
+            const char *text = nullptr, *caption = nullptr;
+            if (win32_message_box_get(i, &owner, &text, &caption, nullptr) &&
+                std::string(caption) == "Game Data Not Found") {
+                boxes.push_back(text);
+                EXPECT_NE(owner, nullptr) << "over the game's window";
+            }
+        }
         if (with_data) {
             EXPECT_EQ(at, std::string::npos) << debug;
             EXPECT_EQ(said.find("data directory"), std::string::npos) << said;
+            EXPECT_TRUE(boxes.empty());
             continue;
         }
+        ASSERT_EQ(boxes.size(), 1u);
+        char cwd[4096];
+        ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+        EXPECT_NE(boxes[0].find(std::string("\n") + cwd + "/drive_c/data/win/entity\n"),
+                  std::string::npos)
+            << "the folder from the root: " << boxes[0];
         ASSERT_NE(at, std::string::npos) << debug;
         EXPECT_EQ(debug.find("was not found; the game looked", at + line.size()), std::string::npos)
             << "said once";

@@ -348,6 +348,25 @@ protected:
             << "walking on reaches the exit, and the end of the episode brings the menu back";
     }
 
+    // The menu's second button, "The Harbour", which is not in the demo: its
+    // card says so on a black screen, with nothing of the level played
+    // before behind its words (the overlay over the scene and its heads-up
+    // display is opaque), and the menu comes back.
+    void visit_an_episode_not_in_the_demo()
+    {
+        const LPARAM harbour = MAKELPARAM(135, 172);
+        PostMessage(window, WM_MOUSEMOVE, 0, harbour);
+        PostMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, harbour);
+        PostMessage(window, WM_LBUTTONUP, 0, harbour);
+        ASSERT_TRUE(play({}, 2.0, [] {
+            return console_line() == "The Harbour is not in the demo." &&
+                   game_globals.game_state == GAME_MODE_EXPLORATION;
+        }));
+        play({}, 0.1, [] { return false; });
+        EXPECT_EQ(game_globals.overlay_alpha, 1.0f) << "the level's screen shows behind the card";
+        ASSERT_TRUE(play({}, 6.0, [] { return game_globals.game_state == GAME_MODE_MENU; }));
+    }
+
     // The Prologue won, from its start to the menu again.
     void win_the_started_prologue()
     {
@@ -409,6 +428,19 @@ TEST_F(DemoPlay, StartedWithEnterThePrologueIsWonAndTheStartKeyLeavesTheHeroOnTh
     play({DIK_RETURN}, 0.2, [] { return false; });
     ASSERT_TRUE(play({}, 2.0, on_the_floor)) << "he stands on the floor again";
     win_the_started_prologue();
+}
+
+// Left with Esc once it has faded in, the level's screen stays as it was
+// drawn last: an episode that is not in the demo says so on black.
+TEST_F(DemoPlay, AnEpisodeNotInTheDemoSaysSoOnBlackAfterALevelWasLeft)
+{
+    start_the_prologue();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(play({}, 5.0, [] { return game_globals.overlay_alpha == 0.0f; }))
+        << "the level fades in";
+    PostMessage(window, WM_COMMAND, IDM_EXIT, 0);
+    ASSERT_TRUE(play({}, 1.0, [] { return game_globals.game_state == GAME_MODE_MENU; }));
+    visit_an_episode_not_in_the_demo();
 }
 
 TEST_F(DemoPlay, AHeroWhoLetsTheGuardComeFallsAndHisEndScriptClosesTheLevel)

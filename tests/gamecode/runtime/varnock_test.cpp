@@ -15,6 +15,7 @@
 #include "platform/d3d_record.h"
 #include "platform/win32.h"
 #include "platform/win32_test.h"
+#include "runtime_services.h"
 #include "test_support.h"
 #include "texture_container.h"
 #include "texture_support.h"
@@ -285,6 +286,35 @@ TEST_F(Splash, WithoutItsPictureTheSplashStillSaysHowToGoOn)
               varnock_scene.splash_texture->texture_container_surface);
 }
 
+// The console's lines on the game's window, in the recording font (its
+// records give each draw's font height and top left).
+using ConsoleOnScreen = Splash;
+
+TEST_F(ConsoleOnScreen, TheLinesOfAMessageStandAFontHeightApart)
+{
+    d3dxframe_create_game_font();
+    varnock_display_text(24, 40, 255, 255, 255, 5, "first line~second line");
+    const int before = d3d_record_count();
+    varnock_draw_text();
+    struct box {
+        int height = -1, top = -1;
+    } first, second;
+    for (int i = before; i < d3d_record_count(); ++i) {
+        int height = 0, x = 0, y = 0;
+        unsigned colour = 0;
+        char text[64] = {};
+        if (std::sscanf(d3d_record_get(i), "Font.Draw %d %d %d 0x%x %63[^\n]", &height, &x, &y,
+                        &colour, text) != 5 ||
+            colour != 0xffffff)  // the line, not its shadow
+            continue;
+        box& line = std::strcmp(text, "first line") == 0 ? first : second;
+        line = {height, y};
+    }
+    ASSERT_GT(first.height, 0);
+    ASSERT_GT(second.height, 0);
+    EXPECT_GE(second.top, first.top + first.height) << "the second line's box overlaps the first's";
+}
+
 // The heads-up display and the scene on a frame of the recording back-end,
 // without interface textures (the quads draw untextured).
 class Hud : public TextureFrameTest {
@@ -372,6 +402,21 @@ TEST_F(Hud, TheSceneDrawsTheEntitiesUnderTheHud)
     EXPECT_GT(model, begin);
     EXPECT_GT(hud, model);
     EXPECT_GT(d3d_record_find("Device.EndScene", 0), hud);
+}
+
+// A closeup still held when the game ends (the flask drunk in the last
+// level played) is given back with the interface's other textures, not left
+// behind with its reference.
+TEST_F(Hud, TheFinalCleanupGivesBackTheCloseup)
+{
+    const int64_t blocks = heap_live_blocks();
+    texture_container* closeup = malloc_texture_container("flask_closeup");
+    ASSERT_NE(closeup, nullptr);
+    entity_weapon_hold_texture(&game_globals.closeup_texture, closeup);
+    free_texture_container(closeup);  // the slot's reference is the only one
+    varnock_final_cleanup();
+    EXPECT_EQ(game_globals.closeup_texture, nullptr);
+    EXPECT_LE(heap_live_blocks(), blocks);
 }
 
 TEST_F(Hud, FogSetsItsRenderStatesUntilOneFails)

@@ -85,9 +85,10 @@ varnock_subsystem(frame
     dxcode/src/d3dmath.cpp dxcode/src/d3dtextr_dx7.cpp dxcode/src/d3dutil.cpp
     dxcode/src/d3dxenum.cpp dxcode/src/d3dxframe.cpp dxcode/src/dxinput.cpp
     dxcode/src/texture_container.cpp dxcode/src/txtrload.cpp
-    gamecode/src/frame/config.cpp gamecode/src/frame/dialogs.cpp
-    gamecode/src/frame/gameglobals.cpp gamecode/src/frame/input.cpp
-    gamecode/src/frame/menu.cpp gamecode/src/frame/png_io.cpp gamecode/src/frame/winmain2.cpp
+    gamecode/src/frame/config.cpp gamecode/src/frame/config_section.cpp
+    gamecode/src/frame/dialogs.cpp gamecode/src/frame/gameglobals.cpp
+    gamecode/src/frame/input.cpp gamecode/src/frame/menu.cpp gamecode/src/frame/png_io.cpp
+    gamecode/src/frame/winmain2.cpp
   LIBS math PNG::PNG)
 
 varnock_subsystem(models

@@ -661,13 +661,6 @@ int sound_add_forget_funct(sound_forget_funct forget)
     return 1;
 }
 
-void sound_remove_forget_funct(sound_forget_funct forget)
-{
-    for (sound_forget_funct& slot : forget_functs)
-        if (slot == forget)
-            slot = nullptr;
-}
-
 void sound_reset(void)
 {
     // The library's shutdown gives back every buffer and channel, whenever

@@ -528,6 +528,7 @@ int varnock_final_cleanup(void)
     texture_container** kept[] = {&game_globals.interface_background,
                                   &game_globals.weapon_icon_texture,
                                   &game_globals.item_icon_texture,
+                                  &game_globals.closeup_texture,
                                   &scene.splash_texture,
                                   &scene.weapitem_window_on_texture,
                                   &scene.weapitem_window_off_texture,

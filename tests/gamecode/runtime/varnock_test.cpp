@@ -226,6 +226,23 @@ TEST_F(Splash, IsOneOpaqueQuadOfTheSplashTextureOverTheScreen)
     EXPECT_TRUE(log.errors().empty());
 }
 
+// The final clean-up gives back every texture the scene and the heads-up
+// display slots hold, the closeup's too: the texture cache it empties next
+// would otherwise leave a held texture behind, lost.
+TEST_F(Splash, TheFinalCleanupGivesBackEveryHeldTexture)
+{
+    EXPECT_EQ(varnock_render_splash(), 1);
+    texture_container* splash = varnock_scene.splash_texture;
+    ASSERT_NE(splash, nullptr);
+    entity_weapon_hold_texture(&game_globals.closeup_texture, splash);
+    entity_weapon_hold_texture(&game_globals.weapon_icon_texture, splash);
+    EXPECT_EQ(splash->texture_container_ref_cnt, 4);
+    varnock_final_cleanup();
+    EXPECT_EQ(game_globals.closeup_texture, nullptr);
+    EXPECT_EQ(game_globals.weapon_icon_texture, nullptr);
+    EXPECT_EQ(varnock_scene.splash_texture, nullptr);
+}
+
 // Without its picture (deleted, unreadable, the data folder renamed) the
 // splash still tells the player how to go on, and the log hears of the
 // picture once, not once a frame.

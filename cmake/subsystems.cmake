@@ -1,7 +1,6 @@
 # The architecture of the game: one static library per subsystem, each listing
-# its modules, linked only downward. The folders follow the data layout of the
-# game (convert/ holds the records of three subsystems, gamecode/ the modules
-# of three), so a library names its modules wherever they stand.
+# its modules, linked only downward. Each folder holds the modules of one
+# library (convert/src and gamecode/src have one sub-folder per library).
 #
 #   1 core      core services: log, lists, heap, files, text, tokenizer,
 #               record engine, the parser engine
@@ -15,13 +14,15 @@
 # The platform stand-in (platform/) is the bottom library. A lower subsystem
 # calls a higher one only through the higher one's services header
 # (<subsystem>_services.h); those calls are resolved once, where a program
-# links the whole game (varnock_link_game below). The services headers stand
-# in services/, an include folder of their own, so that a subsystem sees the
-# folders of its own modules, those of the subsystems below it and the
-# services headers, and nothing else: an include of another folder's header
-# does not compile. tools/check_layers.py checks the includes against this
-# table, also where folders are shared (gamecode/ and convert/ hold modules of
-# several subsystems).
+# links the whole game (varnock_link_game below). The services headers, and
+# the fields of higher records that lower subsystems read, stand in services/,
+# an include folder of their own that the frame and those above it see, so
+# that a subsystem sees the folders of its own modules, those of the
+# subsystems below it and the services headers, and nothing else: an include
+# of another folder's header does not compile (the layers_compile_* tests
+# plant one for every pair). tools/check_layers.py checks what the compiler
+# cannot see: includes that climb out of their folder, and header names used
+# twice.
 
 # varnock_subsystem(name INCLUDES folders... SOURCES module.cpp...
 #                   HEADERS header-only.h... LIBS lower-libraries...)
@@ -71,20 +72,21 @@ endif()
 varnock_subsystem(math
   INCLUDES convert/src/math
   SOURCES
-    convert/src/math/win_math.cpp convert/src/math/win_math_intersect.cpp convert/src/math/win_math_quat.cpp
-    convert/src/math/win_math_vect.cpp
+    convert/src/math/win_math.cpp convert/src/math/win_math_intersect.cpp
+    convert/src/math/win_math_quat.cpp convert/src/math/win_math_vect.cpp
   HEADERS convert/src/math/win_geo.h
   LIBS core)
 
 # The PNG texture reader reads through libpng.
 find_package(PNG REQUIRED)
 varnock_subsystem(frame
-  INCLUDES dxcode/src gamecode/src/frame services convert/src/models convert/src/world
+  INCLUDES dxcode/src gamecode/src/frame services
   SOURCES
     dxcode/src/d3dmath.cpp dxcode/src/d3dtextr_dx7.cpp dxcode/src/d3dutil.cpp
     dxcode/src/d3dxenum.cpp dxcode/src/d3dxframe.cpp dxcode/src/dxinput.cpp
     dxcode/src/texture_container.cpp dxcode/src/txtrload.cpp
-    gamecode/src/frame/config.cpp gamecode/src/frame/dialogs.cpp gamecode/src/frame/gameglobals.cpp
+    gamecode/src/frame/config.cpp gamecode/src/frame/config_section.cpp
+    gamecode/src/frame/dialogs.cpp gamecode/src/frame/gameglobals.cpp
     gamecode/src/frame/input.cpp gamecode/src/frame/menu.cpp gamecode/src/frame/png_io.cpp
     gamecode/src/frame/winmain2.cpp
   LIBS math PNG::PNG)
@@ -92,19 +94,23 @@ varnock_subsystem(frame
 varnock_subsystem(models
   INCLUDES convert/src/models gamecode/src/models
   SOURCES
-    convert/src/models/mow_animate.cpp convert/src/models/mow_geo.cpp convert/src/models/mow_rend_dx7.cpp
-    convert/src/models/win_ast.cpp
-    gamecode/src/models/anim.cpp gamecode/src/models/anim_io.cpp gamecode/src/models/anim_io_yacc.cpp
-    gamecode/src/models/anim_io_yacc_tables.cpp gamecode/src/models/model_io.cpp
-  HEADERS services/models_services.h convert/src/models/mow_anim.h convert/src/models/win_ast_fields.h
+    convert/src/models/mow_animate.cpp convert/src/models/mow_geo.cpp
+    convert/src/models/mow_rend_dx7.cpp convert/src/models/win_ast.cpp
+    gamecode/src/models/anim.cpp gamecode/src/models/anim_io.cpp
+    gamecode/src/models/anim_io_yacc.cpp gamecode/src/models/anim_io_yacc_tables.cpp
+    gamecode/src/models/model_io.cpp
+  HEADERS
+    convert/src/models/mow_anim.h services/models_services.h services/win_ast_fields.h
   LIBS frame)
 
 varnock_subsystem(world
   INCLUDES convert/src/world
   SOURCES
-    convert/src/world/win_collision.cpp convert/src/world/win_entity.cpp convert/src/world/win_shader.cpp
-  HEADERS services/world_services.h convert/src/world/win_entity_fields.h convert/src/world/win_sound.h
-          convert/src/world/win_trigger.h
+    convert/src/world/win_collision.cpp convert/src/world/win_entity.cpp
+    convert/src/world/win_shader.cpp
+  HEADERS
+    convert/src/world/win_sound.h convert/src/world/win_trigger.h
+    services/world_services.h services/win_entity_fields.h services/win_shader_fields.h
   LIBS models)
 
 varnock_subsystem(script
@@ -117,13 +123,18 @@ varnock_subsystem(script
 varnock_subsystem(runtime
   INCLUDES gamecode/src/runtime
   SOURCES
-    gamecode/src/runtime/ai.cpp gamecode/src/runtime/ai_camera.cpp gamecode/src/runtime/ai_hit.cpp gamecode/src/runtime/ai_io.cpp
-    gamecode/src/runtime/ai_move.cpp gamecode/src/runtime/collide.cpp gamecode/src/runtime/collide_character.cpp
-    gamecode/src/runtime/collide_draw.cpp gamecode/src/runtime/collide_geometry.cpp gamecode/src/runtime/collide_move.cpp
-    gamecode/src/runtime/collide_trigger.cpp gamecode/src/runtime/entity.cpp gamecode/src/runtime/entity_dup.cpp
-    gamecode/src/runtime/entity_io.cpp gamecode/src/runtime/entity_ops.cpp gamecode/src/runtime/entity_render.cpp
-    gamecode/src/runtime/entity_weapon.cpp gamecode/src/runtime/shader.cpp gamecode/src/runtime/shader_io.cpp gamecode/src/runtime/sound.cpp
-    gamecode/src/runtime/varnock.cpp gamecode/src/runtime/vk_auto_aim.cpp gamecode/src/runtime/vk_tail.cpp
+    gamecode/src/runtime/ai.cpp gamecode/src/runtime/ai_camera.cpp
+    gamecode/src/runtime/ai_hit.cpp gamecode/src/runtime/ai_io.cpp
+    gamecode/src/runtime/ai_move.cpp gamecode/src/runtime/collide.cpp
+    gamecode/src/runtime/collide_character.cpp gamecode/src/runtime/collide_draw.cpp
+    gamecode/src/runtime/collide_geometry.cpp gamecode/src/runtime/collide_move.cpp
+    gamecode/src/runtime/collide_trigger.cpp gamecode/src/runtime/entity.cpp
+    gamecode/src/runtime/entity_dup.cpp gamecode/src/runtime/entity_io.cpp
+    gamecode/src/runtime/entity_ops.cpp gamecode/src/runtime/entity_render.cpp
+    gamecode/src/runtime/entity_weapon.cpp gamecode/src/runtime/shader.cpp
+    gamecode/src/runtime/shader_io.cpp gamecode/src/runtime/sound.cpp
+    gamecode/src/runtime/varnock.cpp gamecode/src/runtime/vk_auto_aim.cpp
+    gamecode/src/runtime/vk_tail.cpp
   HEADERS services/runtime_services.h
   LIBS script)
 

@@ -6,6 +6,7 @@
 
 #include "platform/d3d_internal.h"
 #include "platform/image_file.h"
+#include "platform/report.h"
 
 namespace {
 
@@ -114,6 +115,9 @@ HRESULT D3DXCreateTextureFromFile(IDirect3DDevice7* device, DWORD* flags, DWORD*
              (int)*mipmap_count < levels)
         levels = (int)*mipmap_count;
     int made = levels < image.level_count ? levels : image.level_count;
+    // A decoded image has its top level, and every level count above is at
+    // least 1: the loop below makes the top surface.
+    PLATFORM_INVARIANT(made >= 1);
 
     D3DX_SURFACEFORMAT reported = image.format;
     if (format && *format != D3DX_SF_UNKNOWN)

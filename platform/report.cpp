@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -37,4 +38,13 @@ void platform_report(platform_report_kind kind, const char* source_path, long li
     }
     static const char* const kinds[] = {"error", "warning", "notice"};
     fprintf(stderr, "%s(%ld): %s: %s\n", base_name(source_path), line, kinds[kind], text);
+}
+
+void platform_invariant_failed(const char* source_path, long line, const char* condition)
+{
+    platform_report(PLATFORM_REPORT_ERROR, source_path, line, "Invariant failed: %s", condition);
+    // Without a sink the report went to standard error already.
+    if (report_sink)
+        fprintf(stderr, "%s(%ld): Invariant failed: %s\n", base_name(source_path), line, condition);
+    abort();
 }

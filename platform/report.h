@@ -28,3 +28,15 @@ void platform_report(platform_report_kind kind, const char* source_path, long li
     platform_report(PLATFORM_REPORT_WARNING, __FILE__, __LINE__, __VA_ARGS__)
 #define PLATFORM_NOTICE(...) \
     platform_report(PLATFORM_REPORT_NOTICE, __FILE__, __LINE__, __VA_ARGS__)
+
+// An invariant of the platform's own code, never of data from outside: when
+// it does not hold, the error report "Invariant failed: <condition>" goes
+// out, standard error gets the same, and the program stops, as with the
+// game's INVARIANT (debug.h), which the platform stands below.
+#define PLATFORM_INVARIANT(condition)                                  \
+    do {                                                               \
+        if (!(condition))                                              \
+            platform_invariant_failed(__FILE__, __LINE__, #condition); \
+    } while (0)
+[[noreturn]] void platform_invariant_failed(const char* source_path, long line,
+                                            const char* condition);

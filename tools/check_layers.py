@@ -1,28 +1,28 @@
 #!/usr/bin/env python3
-"""Checks that every module includes only what its layer may see.
+"""Checks what of the include layers the compiler cannot see.
 
-The subsystems and their modules are those of cmake/subsystems.cmake, in the
-order they are declared there (the lowest first); the platform stand-in
-(platform/) stands below them all. A module may include the headers of its
-own subsystem and of lower ones, and of a higher subsystem only that
-subsystem's services header (<name>_services.h). The platform includes
-nothing of the game. Every header of the game's folders that a module
-includes must belong to a subsystem, so a new module that is not listed is
-found too.
+Each library's include path names only its own folders, those of the
+libraries below it and services/ (cmake/subsystems.cmake), so an upward
+include by base name does not compile, and the tests plant one for every pair
+of libraries (tests/CMakeLists.txt, layers_compile_*). Two holes stay open to
+the compiler, and this check closes them:
 
-The compiler keeps most of this already (a subsystem's include path holds
-only its own folders, those below it and the services headers), but folders
-are shared by several subsystems and a file sees its own folder, so the check
-reads every include as the preprocessor would: "quoted" and <angled> names,
-a name given through a macro of the same file, after comments and across
-line continuations, and paths relative to the including file or the tree's
-root (resolved, so "../" and "platform/../" lead where they lead).
+- A path that climbs: "../runtime/entity.h" is found beside the including
+  file, "platform/../script/src/script.h" through the platform's own include
+  folder. A module of the game or of the platform includes a header of the
+  tree only by its base name, as "platform/NAME.h", or below its own folder.
+- A header name used twice: the include path would pick one of the two by
+  the order of its folders, without a word.
+
+The check reads every include as the preprocessor would: "quoted" and
+<angled> names, a name given through a macro of the same file, after
+comments and across line continuations.
 
     tools/check_layers.py [source-root]
     tools/check_layers.py [source-root] --plant FILE:TEXT   (acts as if TEXT,
         source lines with \\n between them, ended FILE; shows a fault)
-    tools/check_layers.py [source-root] --self-test   (plants an upward
-        include in every form and fails unless each is found)
+    tools/check_layers.py [source-root] --self-test   (plants each fault
+        and fails unless each is found)
 
 Exit status 0 when the tree keeps its layers, 1 with one line per fault.
 """
@@ -31,52 +31,22 @@ import os
 import re
 import sys
 
-GAME_FOLDERS = ("shared/", "convert/", "dxcode/", "gamecode/", "script/", "services/")
+# The folders of the libraries' modules.
+SOURCE_FOLDERS = ("shared/src", "convert/src", "dxcode/src", "gamecode/src", "script/src",
+                  "services", "platform")
 DIRECTIVE = re.compile(r"^[ \t]*#[ \t]*(include|define)\b[ \t]*(.*)$", re.MULTILINE)
 MACRO = re.compile(r"^([A-Za-z_]\w*)[ \t]+([\"<].*)$")
 
 
-def read_subsystems(root):
-    """[(name, [files...])] in declaration order, from cmake/subsystems.cmake."""
-    text = open(os.path.join(root, "cmake", "subsystems.cmake")).read()
-    text = re.sub(r"#[^\n]*", "", text)
-    subsystems = []
-    for call in re.finditer(r"varnock_subsystem\(\s*(\w+)(.*?)\)", text, re.DOTALL):
-        name, body = call.group(1), call.group(2)
-        files, section = [], None
-        for word in body.split():
-            if word in ("INCLUDES", "SOURCES", "HEADERS", "LIBS"):
-                section = word
-            elif section in ("SOURCES", "HEADERS"):
-                files.append(word)
-        subsystems.append((name, files))
-    return subsystems
-
-
-def layer_table(root, subsystems):
-    """header base name -> path; file path -> (rank, subsystem); faults."""
-    headers, files, faults = {}, {}, []
-
-    def add_header(path):
-        base = os.path.basename(path)
-        if base in headers and headers[base] != path:
-            faults.append(f"{path}: header name also used by {headers[base]}")
-        headers[base] = path
-
-    for rank, (name, listed) in enumerate(subsystems, start=1):
-        for path in listed:
-            files[path] = (rank, name)
-            if path.endswith(".cpp"):
-                header = path[:-4] + ".h"
-                if os.path.exists(os.path.join(root, header)):
-                    files[header] = (rank, name)
-                    add_header(header)
-            else:
-                add_header(path)
-    for entry in sorted(os.listdir(os.path.join(root, "platform"))):
-        if entry.endswith((".h", ".cpp")):
-            files["platform/" + entry] = (0, "platform")
-    return headers, files, faults
+def source_files(root):
+    """Every .h and .cpp of the libraries' folders, as paths from the root."""
+    found = []
+    for folder in SOURCE_FOLDERS:
+        for directory, _, names in os.walk(os.path.join(root, folder)):
+            for name in names:
+                if name.endswith((".h", ".cpp")):
+                    found.append(os.path.relpath(os.path.join(directory, name), root))
+    return sorted(found)
 
 
 def strip_comments(text):
@@ -133,97 +103,81 @@ def includes_of(text):
     return result
 
 
-def resolve(root, path, form, name, headers):
-    """The tree path the include names, or None for a header of the system
-    or of a library."""
-    candidates = []
-    if form == '"':
-        candidates.append(os.path.normpath(os.path.join(os.path.dirname(path), name)))
-    candidates.append(os.path.normpath(name))
-    for candidate in candidates:
-        if not candidate.startswith("..") and os.path.isfile(os.path.join(root, candidate)):
-            return candidate
-    # Found on an include path: a header of the game is known by its name.
-    listed = headers.get(os.path.basename(name))
-    if listed and (listed == os.path.normpath(name) or listed.endswith("/" + name)):
-        return listed
-    return None
+def include_fault(root, path, form, name):
+    """Why the include `name` of `path` passes the compiler but not the
+    layers, or None."""
+    if form == "?":
+        # The platform builds on libraries that name their headers through
+        # macros; the game's modules do not.
+        if path.startswith("platform/"):
+            return None
+        return f"{path} includes through the macro {name}, which names no header of its own file"
+    if "/" not in name:
+        return None
+    if name.startswith("platform/") and "/" not in name[len("platform/"):]:
+        return None
+    own = os.path.dirname(path)
+    beside = os.path.normpath(os.path.join(own, name))
+    if not name.startswith(("/", "..")) and ".." not in name.split("/"):
+        # A header below the including file's own folder is its own; any
+        # other path with a folder is a library's or the system's, unless it
+        # names a file of the tree.
+        if os.path.isfile(os.path.join(root, beside)):
+            return None
+        if not os.path.isfile(os.path.join(root, os.path.normpath(name))):
+            return None
+    return (f"{path} includes \"{name}\": a header of the tree is included by its base name "
+            "(or as \"platform/NAME.h\"), never by a path that leaves the including folder")
 
 
 def check(root, planted=None):
-    subsystems = read_subsystems(root)
-    headers, files, faults = layer_table(root, subsystems)
-    for path, (rank, name) in sorted(files.items()):
+    faults = []
+    files = source_files(root)
+    if planted and planted[0] not in files:
+        files.append(planted[0])
+    headers = {}
+    for path in files:
+        if path.endswith(".h"):
+            base = os.path.basename(path)
+            if base in headers:
+                faults.append(f"{path}: header name also used by {headers[base]}")
+            else:
+                headers[base] = path
+    for path in files:
         full = os.path.join(root, path)
-        if not os.path.exists(full):
-            faults.append(f"{path}: listed in cmake/subsystems.cmake but missing")
-            continue
-        text = open(full, errors="replace").read()
+        text = open(full, errors="replace").read() if os.path.exists(full) else ""
         if planted and planted[0] == path:
             text += "\n" + planted[1] + "\n"
         for form, included in includes_of(text):
-            if form == "?":
-                # The platform builds on libraries that name their headers
-                # through macros; the game's modules do not.
-                if name != "platform":
-                    faults.append(f"{path} ({name}) includes through the macro {included}, "
-                                  "which names no header of its own file")
-                continue
-            target = resolve(root, path, form, included, headers)
-            if target is None:
-                continue
-            if name == "platform":
-                if not target.startswith("platform/"):
-                    faults.append(f"{path}: the platform includes the game's \"{target}\"")
-                continue
-            if target not in files:
-                if target.startswith(GAME_FOLDERS + ("platform/",)):
-                    faults.append(f"{path}: includes \"{target}\", which no subsystem lists")
-                else:
-                    faults.append(f"{path}: includes \"{target}\", outside the game's folders")
-                continue
-            target_rank, target_name = files[target]
-            if target_rank <= rank:
-                continue
-            if os.path.basename(target) == f"{target_name}_services.h":
-                continue
-            faults.append(
-                f"{path} ({name}) includes \"{target}\" of the higher subsystem "
-                f"{target_name}; a lower subsystem includes only {target_name}_services.h")
+            fault = include_fault(root, path, form, included)
+            if fault:
+                faults.append(fault)
     return faults
 
 
-# Upward includes in every form the preprocessor takes, each planted in a
-# module and expected among the faults.
+# Each fault the compiler lets through, planted in a module and expected
+# among the faults.
+CLIMBS = "never by a path that leaves the including folder"
 PLANTS = [
-    ("gamecode/src/frame/input.cpp", '#include "entity.h"', '"gamecode/src/runtime/entity.h" of the higher'),
-    ("gamecode/src/frame/input.cpp", "#include <entity.h>", '"gamecode/src/runtime/entity.h" of the higher'),
-    ("gamecode/src/frame/input.cpp", '#define RUNTIME_HEADER "entity.h"\n#include RUNTIME_HEADER',
-     '"gamecode/src/runtime/entity.h" of the higher'),
+    ("gamecode/src/frame/input.cpp", '#include "../runtime/entity.h"', CLIMBS),
+    ("gamecode/src/frame/input.cpp", '#include "../../../script/src/script.h"', CLIMBS),
+    ("gamecode/src/frame/input.cpp", '#include <../runtime/entity.h>', CLIMBS),
+    ("gamecode/src/frame/input.cpp", '#define RUNTIME_HEADER "../runtime/entity.h"\n'
+     '#include RUNTIME_HEADER', CLIMBS),
     ("gamecode/src/frame/input.cpp", "#include RUNTIME_HEADER", "through the macro RUNTIME_HEADER"),
-    ("gamecode/src/frame/input.cpp", '/* the runtime */ #include "entity.h"',
-     '"gamecode/src/runtime/entity.h" of the higher'),
-    ("gamecode/src/frame/input.cpp", '#include /* the runtime */ "entity.h"',
-     '"gamecode/src/runtime/entity.h" of the higher'),
-    ("gamecode/src/frame/input.cpp", '#  include \\\n"entity.h"', '"gamecode/src/runtime/entity.h" of the higher'),
-    ("gamecode/src/frame/input.cpp", '#include "../../../script/src/script.h"',
-     '"script/src/script.h" of the higher'),
-    ("gamecode/src/frame/input.cpp", '#include "win_entity.h"', '"convert/src/world/win_entity.h" of the higher'),
-    ("gamecode/src/frame/input.cpp", '#include "script_imports.h"',
-     '"script/src/script_imports.h" of the higher'),
-    ("convert/src/models/mow_animate.cpp", '#include "entity_io.h"', '"gamecode/src/runtime/entity_io.h" of the higher'),
-    ("platform/win32.cpp", '#include "../gamecode/src/runtime/entity.h"',
-     'the platform includes the game\'s "gamecode/src/runtime/entity.h"'),
-    ("platform/win32.cpp", '#include "platform/../script/src/script.h"',
-     'the platform includes the game\'s "script/src/script.h"'),
-    ("platform/win32.cpp", "#include <debug.h>", 'the platform includes the game\'s "shared/src/debug.h"'),
-    ("platform/win32.cpp", '#define GAME_HEADER "../services/runtime_services.h"\n#include GAME_HEADER',
-     'the platform includes the game\'s "services/runtime_services.h"'),
+    ("gamecode/src/frame/input.cpp", '/* the runtime */ #include "../runtime/entity.h"', CLIMBS),
+    ("gamecode/src/frame/input.cpp", '#  include \\\n"../runtime/entity.h"', CLIMBS),
+    ("services/world_services.h", '#include "../convert/src/models/win_ast.h"', CLIMBS),
+    ("platform/win32.cpp", '#include "../gamecode/src/runtime/entity.h"', CLIMBS),
+    ("platform/win32.cpp", '#include "platform/../script/src/script.h"', CLIMBS),
+    ("platform/win32.cpp", '#define GAME_HEADER "../services/runtime_services.h"\n'
+     '#include GAME_HEADER', CLIMBS),
+    ("gamecode/src/frame/entity.h", "", "gamecode/src/frame/entity.h: header name also used by"),
 ]
 
 
 def self_test(root):
-    """0 when the tree passes and every planted include is found."""
+    """0 when the tree passes and every planted fault is found."""
     failures = [f"the tree itself: {fault}" for fault in check(root)]
     for path, text, expected in PLANTS:
         faults = check(root, (path, text))
@@ -233,17 +187,18 @@ def self_test(root):
     for failure in failures:
         print(failure)
     if not failures:
-        print(f"all {len(PLANTS)} planted includes were found")
+        print(f"all {len(PLANTS)} planted faults were found")
     return 1 if failures else 0
 
 
 def main():
-    parser = argparse.ArgumentParser(description="Checks the include layers of the tree.")
+    parser = argparse.ArgumentParser(description="Checks what of the include layers the "
+                                     "compiler cannot see.")
     parser.add_argument("root", nargs="?", default=os.path.join(os.path.dirname(__file__), ".."))
     parser.add_argument("--plant", metavar="FILE:TEXT",
                         help="act as if FILE ended with TEXT (\\n between lines)")
     parser.add_argument("--self-test", action="store_true",
-                        help="plant upward includes of every form and expect each found")
+                        help="plant each fault and expect each found")
     args = parser.parse_args()
     if args.self_test:
         return self_test(args.root)

@@ -3,11 +3,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "config_section.h"
 #include "d3dtextr_dx7.h"
 #include "d3dutil.h"
 #include "debug.h"
-#include "file_io.h"
-#include "text_io.h"
 
 d3dx_globals_record d3dx_globals;
 
@@ -42,26 +41,19 @@ void release(T*& object)
 
 // The configuration section, in file order. Flags are written and read as
 // 0 or 1; a flag reads as on only when its value is exactly 1.
-enum setting_kind { SETTING_LONG, SETTING_FLAG_EXACT, SETTING_FLAG_NONZERO, SETTING_FLOAT };
-struct setting {
-    setting_kind kind;
-    void* field;
-    const char* comment;
-};
-
-const setting settings[] = {
-    {SETTING_LONG, &d3dx_globals.device_index, "d3dx_globals.device_index"},
-    {SETTING_FLAG_EXACT, &d3dx_globals.m_bIsFullscreen, "d3dx_globals.m_bIsFullscreen"},
-    {SETTING_FLAG_EXACT, &d3dx_globals.bTripleBuffer, "d3dx_globals.bTripleBuffer"},
-    {SETTING_FLAG_EXACT, &d3dx_globals.bAntiAlias, "d3dx_globals.bAntiAlias"},
-    {SETTING_FLAG_NONZERO, &d3dx_globals.bBilinearFiltering, "Bilinear Filtering"},
-    {SETTING_FLAG_NONZERO, &d3dx_globals.bDynamicLighting, "Dynamic Lighting"},
-    {SETTING_LONG, &d3dx_globals.fullscreen_width, "Fullscreen Width"},
-    {SETTING_LONG, &d3dx_globals.fullscreen_height, "Fullscreen Height"},
-    {SETTING_LONG, &d3dx_globals.fullscreen_bitdepth, "Fullscreen Bitdepth"},
-    {SETTING_LONG, &d3dx_globals.windowed_width, "Windowed Width"},
-    {SETTING_LONG, &d3dx_globals.windowed_height, "Windowed Height"},
-    {SETTING_FLOAT, &d3dx_globals.gamma, "Gamma Correction"},
+const config_row settings[] = {
+    {CONFIG_LONG, &d3dx_globals.device_index, "d3dx_globals.device_index"},
+    {CONFIG_SWITCH, &d3dx_globals.m_bIsFullscreen, "d3dx_globals.m_bIsFullscreen"},
+    {CONFIG_SWITCH, &d3dx_globals.bTripleBuffer, "d3dx_globals.bTripleBuffer"},
+    {CONFIG_SWITCH, &d3dx_globals.bAntiAlias, "d3dx_globals.bAntiAlias"},
+    {CONFIG_FLAG, &d3dx_globals.bBilinearFiltering, "Bilinear Filtering"},
+    {CONFIG_FLAG, &d3dx_globals.bDynamicLighting, "Dynamic Lighting"},
+    {CONFIG_LONG, &d3dx_globals.fullscreen_width, "Fullscreen Width"},
+    {CONFIG_LONG, &d3dx_globals.fullscreen_height, "Fullscreen Height"},
+    {CONFIG_LONG, &d3dx_globals.fullscreen_bitdepth, "Fullscreen Bitdepth"},
+    {CONFIG_LONG, &d3dx_globals.windowed_width, "Windowed Width"},
+    {CONFIG_LONG, &d3dx_globals.windowed_height, "Windowed Height"},
+    {CONFIG_FLOAT, &d3dx_globals.gamma, "Gamma Correction"},
 };
 
 // The smallest buffers the game is shown in: its screen is laid out for 640 x
@@ -247,52 +239,14 @@ D3DVECTOR as_vector(const win_vect3* v)
 int d3dxframe_write_config(FILE* session_file)
 {
     REFUSE_NULL(session_file, "d3dxframe_write_config", "session_file", 0);
-    int ok = fprintf(session_file, "\n//  [d3dxframe]\n") >= 0;
-    for (const setting& entry : settings) {
-        int written = 0;
-        switch (entry.kind) {
-        case SETTING_LONG:
-            written = file_write_long_line(session_file, *(int32_t*)entry.field, entry.comment);
-            break;
-        case SETTING_FLAG_EXACT:
-            written = file_write_long_line(session_file, *(int32_t*)entry.field == 1,
-                                           entry.comment);
-            break;
-        case SETTING_FLAG_NONZERO:
-            written = file_write_long_line(session_file, *(int32_t*)entry.field != 0,
-                                           entry.comment);
-            break;
-        case SETTING_FLOAT:
-            written = file_write_float_line(session_file, *(float*)entry.field, entry.comment);
-            break;
-        }
-        ok = ok && written;
-    }
-    return ok ? 1 : 0;
+    return config_write_section(session_file, "d3dxframe", settings);
 }
 
 int d3dxframe_read_config(FILE* session_file, int16_t* line_cnt)
 {
     REFUSE_NULL(session_file, "d3dxframe_read_config", "session_file", 0);
     REFUSE_NULL(line_cnt, "d3dxframe_read_config", "line_cnt", 0);
-    int ok = 1;
-    for (const setting& entry : settings) {
-        if (entry.kind == SETTING_FLOAT) {
-            float value = 0.0f;
-            if (read_float_text(session_file, line_cnt, &value))
-                *(float*)entry.field = value;
-            else
-                ok = 0;
-            continue;
-        }
-        int32_t value = 0;
-        if (!read_long_text(session_file, line_cnt, &value)) {
-            ok = 0;
-            continue;
-        }
-        *(int32_t*)entry.field = entry.kind == SETTING_LONG ? value : (value == 1 ? 1 : 0);
-    }
-    return ok;
+    return config_read_section(session_file, line_cnt, settings);
 }
 
 int d3dxframe_set_defaults(void)

@@ -363,6 +363,8 @@ int dxinput_write_config(FILE* session_file)
         const dxinput_key* key = find_code(dxinput_key_bindings[i]);
         if (!key)
             key = find_code(dxinput_default_key_bindings[i]);
+        // Every default key is a key of the table.
+        INVARIANT(key != nullptr);
         ok = file_write_value_line(session_file, key->token_str, binding_keys[i]) && ok;
     }
     return ok ? 1 : 0;

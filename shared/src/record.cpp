@@ -258,6 +258,8 @@ int release_owned(const record_type* type, void* rec, nesting* levels)
             released &= free_record(field.elem, ptr, levels);
             break;
         case RECORD_VARIANT:
+            // A held payload whose type was not found was passed over above.
+            INVARIANT(variant != nullptr);
             released &= free_record(variant, ptr, levels);
             break;
         default:  // strings, numbers, bytes

@@ -247,7 +247,7 @@ int animate_appendage_spheres(const pose_job& job, mow_appendage_sphere_key* out
 
 }  // namespace
 
-int mow_animate_model(const mow_model* mow_model_ptr, const mow_anim* mow_anim_ptr, float time,
+int mow_animate_model(const mow_model* mow_model_ptr, const mow_anim* animation, float time,
                       mow_track_augment* mow_augment_array,
                       mow_appendage_sphere_key* animated_sphere_key,
                       const win_matrix43* parent_matrix)
@@ -257,7 +257,7 @@ int mow_animate_model(const mow_model* mow_model_ptr, const mow_anim* mow_anim_p
     REFUSE_NULL(parent_matrix, "mow_animate_model", "parent_matrix", 0);
     const pose_job job = {
         mow_model_ptr,
-        mow_anim_ptr,
+        animation,
         time,
         mow_augment_array,
         parent_matrix,
@@ -283,18 +283,17 @@ int mow_animate_interpolate_single_mow_track(win_xform* result, const mow_track*
     return interpolate_mow_track(mow_track_ptr, time, result);
 }
 
-int32_t mow_animate_mow_shader_idx(const mow_anim* mow_anim_ptr, float time)
+int32_t mow_animate_mow_shader_idx(const mow_anim* animation, float time)
 {
-    REFUSE_NULL(mow_anim_ptr, "mow_animate_mow_shader_idx", "mow_anim", -1);
-    const mow_shader_idx_key* keys = mow_anim_ptr->mow_shader_idx_key_array;
-    if (!present(keys, mow_anim_ptr->mow_shader_idx_key_array_size)) {
-        const char* name = mow_anim_ptr->mow_anim_name;
+    REFUSE_NULL(animation, "mow_animate_mow_shader_idx", "mow_anim", -1);
+    const mow_shader_idx_key* keys = animation->mow_shader_idx_key_array;
+    if (!present(keys, animation->mow_shader_idx_key_array_size)) {
+        const char* name = animation->mow_anim_name;
         LOG_ERROR("No mow_shader_idx_keys in '%s'\n", name ? name : "");
         return -1;
     }
     // A step: the last key reached holds until the next.
-    return keys[find_keys(keys, mow_anim_ptr->mow_shader_idx_key_array_size, time).lower]
-        .shader_idx;
+    return keys[find_keys(keys, animation->mow_shader_idx_key_array_size, time).lower].shader_idx;
 }
 
 int mow_animate_interpolate_mow_sphere(win_vect3* result_sphere_center, float* result_sphere_radius,

@@ -26,7 +26,7 @@
 // model, each with one segment key per segment), the animation's appendage
 // keys are evaluated into it as well. The AND of the joints' results; 0
 // after a log line for a missing model, pose array or parent matrix.
-int mow_animate_model(const mow_model* mow_model_ptr, const mow_anim* mow_anim_ptr, float time,
+int mow_animate_model(const mow_model* mow_model_ptr, const mow_anim* animation, float time,
                       mow_track_augment* mow_augment_array,
                       mow_appendage_sphere_key* animated_sphere_key,
                       const win_matrix43* parent_matrix);
@@ -38,7 +38,7 @@ int mow_animate_interpolate_single_mow_track(win_xform* result, const mow_track*
 
 // The shader index of the last key at or before `time` (the first key before
 // it); -1 after a log line when the animation or its keys are missing.
-int32_t mow_animate_mow_shader_idx(const mow_anim* mow_anim_ptr, float time);
+int32_t mow_animate_mow_shader_idx(const mow_anim* animation, float time);
 
 // The bounding sphere of `n` sphere keys at `time`, untransformed. 1, or 0
 // after a log line for a missing argument.

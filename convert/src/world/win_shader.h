@@ -26,19 +26,9 @@
 #include "texture_container.h"
 #include "win_ast.h"
 #include "win_geo.h"
+#include "win_shader_fields.h"
 
 // clang-format off
-struct win_shader {
-    char* win_shader_name;
-    char* win_ast_filename;   // the state table's file, without directory or extension
-    struct win_ast* win_ast;  // its own; NULL for none
-    int32_t win_texture_filename_array_size;
-    win_filename_ptr* win_texture_filename_array;  // in texture index order
-    int32_t texture_container_ptr_array_size;
-    texture_container_ptr* texture_container_ptr_array;  // slot i: texture file name i
-    int32_t current_texture;  // the slot drawn now; -1: none
-    float shader_reserved[5];  // carried unchanged between file and memory
-};
 RECORD_CHECK(win_shader, win_shader_check_current_texture);
 RECORD_BEGIN(win_shader, 52)
     REC_NAME(win_shader_name)

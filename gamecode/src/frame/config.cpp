@@ -30,14 +30,6 @@ const struct {
     {dxinput_write_config, dxinput_read_config},
 };
 
-int refuse_null(const void* pointer, const char* function, const char* name)
-{
-    if (pointer)
-        return 0;
-    LOG_ERROR("Cannot %s with NULL %s.\n", function, name);
-    return 1;
-}
-
 // A file that could not be read and could not be set aside either: it is
 // not written over in this run, so none of its settings are lost.
 char unreadable_kept_in_place[CONFIG_PATH_SIZE];
@@ -263,8 +255,7 @@ int config_session_path(const char* session_name, char* path, size_t size)
 
 int write_edit_session_file(const char* session_name)
 {
-    if (refuse_null(session_name, "write_edit_session_file", "session_name"))
-        return 0;
+    REFUSE_NULL(session_name, "write_edit_session_file", "session_name", 0);
     char path[CONFIG_PATH_SIZE];
     if (!config_session_path(session_name, path, sizeof path))
         return 0;
@@ -291,8 +282,7 @@ int write_edit_session_file(const char* session_name)
 
 int config_read_engine_config_file(const char* session_name)
 {
-    if (refuse_null(session_name, "config_read_engine_config_file", "session_name"))
-        return 0;
+    REFUSE_NULL(session_name, "config_read_engine_config_file", "session_name", 0);
     char path[CONFIG_PATH_SIZE];
     if (!config_session_path(session_name, path, sizeof path))
         return 0;
@@ -324,8 +314,7 @@ int config_read_engine_config_file(const char* session_name)
 
 int config_keep_unreadable_file(const char* session_name)
 {
-    if (refuse_null(session_name, "config_keep_unreadable_file", "session_name"))
-        return 0;
+    REFUSE_NULL(session_name, "config_keep_unreadable_file", "session_name", 0);
     char path[CONFIG_PATH_SIZE];
     if (!config_session_path(session_name, path, sizeof path))
         return 0;
@@ -351,9 +340,8 @@ void config_reset(void)
 int write_session_3_long(FILE* session_file, int32_t a, int32_t b, int32_t c,
                          const char* comment_str)
 {
-    if (refuse_null(session_file, "write_session_3_long", "session_file") ||
-        refuse_null(comment_str, "write_session_3_long", "comment_str"))
-        return 0;
+    REFUSE_NULL(session_file, "write_session_3_long", "session_file", 0);
+    REFUSE_NULL(comment_str, "write_session_3_long", "comment_str", 0);
     return fprintf(session_file, "%-4ld %-4ld %-4ld %29s//  %s\n", (long)a, (long)b, (long)c, " ",
                    comment_str) >= 0;
 }
@@ -361,18 +349,16 @@ int write_session_3_long(FILE* session_file, int32_t a, int32_t b, int32_t c,
 int write_session_4_long(FILE* session_file, int32_t a, int32_t b, int32_t c, int32_t d,
                          const char* comment_str)
 {
-    if (refuse_null(session_file, "write_session_4_long", "session_file") ||
-        refuse_null(comment_str, "write_session_4_long", "comment_str"))
-        return 0;
+    REFUSE_NULL(session_file, "write_session_4_long", "session_file", 0);
+    REFUSE_NULL(comment_str, "write_session_4_long", "comment_str", 0);
     return fprintf(session_file, "%-4ld %-4ld %-4ld %-4ld %24s//  %s\n", (long)a, (long)b, (long)c,
                    (long)d, " ", comment_str) >= 0;
 }
 
 int write_session_3_float(FILE* session_file, float a, float b, float c, const char* comment_str)
 {
-    if (refuse_null(session_file, "write_session_3_float", "session_file") ||
-        refuse_null(comment_str, "write_session_3_float", "comment_str"))
-        return 0;
+    REFUSE_NULL(session_file, "write_session_3_float", "session_file", 0);
+    REFUSE_NULL(comment_str, "write_session_3_float", "comment_str", 0);
     return fprintf(session_file, "%-4.6f %-4.6f %-4.6f %12s//  %s\n", (double)a, (double)b,
                    (double)c, " ", comment_str) >= 0;
 }

@@ -2,46 +2,41 @@
 
 #include <cstring>
 
+#include "config_section.h"
 #include "debug.h"
-#include "file_io.h"
 #include "heap.h"
 #include "runtime_services.h"
 #include "str_util.h"
-#include "text_io.h"
 
 game_globals_record game_globals;
 
 namespace {
 
 // The configuration section, in file order: the strings, the switches, the
-// floats. Keys serve a person reading the file; values are read by position.
-enum config_kind { CONFIG_STRING, CONFIG_SWITCH, CONFIG_GRAVITY, CONFIG_FLOAT };
-struct config_value {
-    config_kind kind;
-    void* field;
-    const char* key;
-};
-
+// floats.
 game_globals_record& g = game_globals;
-const config_value config_values[] = {
-    {CONFIG_STRING, g.entity_pathname, "game_globals.entity_pathname"},
-    {CONFIG_STRING, g.model_pathname, "game_globals.model_pathname"},
-    {CONFIG_STRING, g.animation_pathname, "game_globals.animation_pathname"},
-    {CONFIG_STRING, g.anim_table_pathname, "game_globals.anim_table_pathname"},
-    {CONFIG_STRING, g.script_pathname, "game_globals.script_pathname"},
-    {CONFIG_STRING, g.collision_pathname, "game_globals.collision_pathname"},
-    {CONFIG_STRING, g.shaders_pathname, "game_globals.shaders_pathname"},
-    {CONFIG_STRING, g.bitmaps_pathname, "game_globals.bitmaps_pathname"},
-    {CONFIG_STRING, g.sound_pathname, "game_globals.sound_pathname"},
-    {CONFIG_STRING, g.ai_pathname, "game_globals.ai_pathname"},
-    {CONFIG_STRING, g.collision_table_pathname, "game_globals.collision_table_pathname"},
-    {CONFIG_STRING, g.path_pathname, "game_globals.path_pathname"},
-    {CONFIG_STRING, g.startup_script_filename, "game_globals.startup_script_filename"},
+const config_row config_rows[] = {
+    {CONFIG_STRING, g.entity_pathname, "game_globals.entity_pathname", GAMEGLOBALS_PATH_SIZE},
+    {CONFIG_STRING, g.model_pathname, "game_globals.model_pathname", GAMEGLOBALS_PATH_SIZE},
+    {CONFIG_STRING, g.animation_pathname, "game_globals.animation_pathname", GAMEGLOBALS_PATH_SIZE},
+    {CONFIG_STRING, g.anim_table_pathname, "game_globals.anim_table_pathname",
+     GAMEGLOBALS_PATH_SIZE},
+    {CONFIG_STRING, g.script_pathname, "game_globals.script_pathname", GAMEGLOBALS_PATH_SIZE},
+    {CONFIG_STRING, g.collision_pathname, "game_globals.collision_pathname", GAMEGLOBALS_PATH_SIZE},
+    {CONFIG_STRING, g.shaders_pathname, "game_globals.shaders_pathname", GAMEGLOBALS_PATH_SIZE},
+    {CONFIG_STRING, g.bitmaps_pathname, "game_globals.bitmaps_pathname", GAMEGLOBALS_PATH_SIZE},
+    {CONFIG_STRING, g.sound_pathname, "game_globals.sound_pathname", GAMEGLOBALS_PATH_SIZE},
+    {CONFIG_STRING, g.ai_pathname, "game_globals.ai_pathname", GAMEGLOBALS_PATH_SIZE},
+    {CONFIG_STRING, g.collision_table_pathname, "game_globals.collision_table_pathname",
+     GAMEGLOBALS_PATH_SIZE},
+    {CONFIG_STRING, g.path_pathname, "game_globals.path_pathname", GAMEGLOBALS_PATH_SIZE},
+    {CONFIG_STRING, g.startup_script_filename, "game_globals.startup_script_filename",
+     GAMEGLOBALS_PATH_SIZE},
     {CONFIG_SWITCH, &g.bShowStats, "game_globals.bShowStats"},
     {CONFIG_SWITCH, &g.bDisplayCollisionData, "game_globals.bDisplayCollisionData"},
     {CONFIG_SWITCH, &g.skip_splash, "game_globals.skip_splash"},
     {CONFIG_SWITCH, &g.sound_enable, "game_globals.sound_enable"},
-    {CONFIG_GRAVITY, &g.gravity, "game_globals.gravity"},
+    {CONFIG_FLOAT_SWITCH, &g.gravity, "game_globals.gravity", 0, GAMEGLOBALS_GRAVITY},
     {CONFIG_SWITCH, &g.wireframe_mode, "game_globals.wireframe_mode"},
     {CONFIG_SWITCH, &g.hide_gui, "game_globals.hide_gui"},
     {CONFIG_FLOAT, &g.x_wind, "game_globals.x_wind"},
@@ -125,27 +120,7 @@ void gameglobals_reset_level_state(void)
 int gameglobals_write_config(FILE* session_file)
 {
     REFUSE_NULL(session_file, "gameglobals_write_config", "session_file", 0);
-    int ok = fprintf(session_file, "\n//  [gameglobals]\n") >= 0;
-    for (const config_value& value : config_values) {
-        int written = 0;
-        switch (value.kind) {
-        case CONFIG_STRING:
-            written = file_write_value_line(session_file, (const char*)value.field, value.key);
-            break;
-        case CONFIG_SWITCH:
-            written = file_write_long_line(session_file, *(int32_t*)value.field == 1, value.key);
-            break;
-        case CONFIG_GRAVITY:
-            written = file_write_long_line(session_file,
-                                           *(float*)value.field == GAMEGLOBALS_GRAVITY, value.key);
-            break;
-        case CONFIG_FLOAT:
-            written = file_write_float_line(session_file, *(float*)value.field, value.key);
-            break;
-        }
-        ok = ok && written;
-    }
-    return ok ? 1 : 0;
+    return config_write_section(session_file, "gameglobals", config_rows);
 }
 
 // A value that cannot be read leaves its field as it was; reading goes on
@@ -155,28 +130,5 @@ int gameglobals_read_config(FILE* session_file, int16_t* line_cnt)
 {
     REFUSE_NULL(session_file, "gameglobals_read_config", "session_file", 0);
     REFUSE_NULL(line_cnt, "gameglobals_read_config", "line_cnt", 0);
-    int ok = 1;
-    for (const config_value& value : config_values) {
-        if (value.kind == CONFIG_STRING) {
-            char line[TEXT_LINE_SIZE];
-            if (!get_text_line(session_file, line_cnt, line, sizeof line) ||
-                !STR_CPY((char*)value.field, GAMEGLOBALS_PATH_SIZE, line))
-                ok = 0;
-        } else if (value.kind == CONFIG_FLOAT) {
-            float number = 0.0f;
-            if (read_float_text(session_file, line_cnt, &number))
-                *(float*)value.field = number;
-            else
-                ok = 0;
-        } else {
-            int32_t number = 0;
-            if (!read_long_text(session_file, line_cnt, &number))
-                ok = 0;
-            else if (value.kind == CONFIG_SWITCH)
-                *(int32_t*)value.field = number == 1 ? 1 : 0;
-            else
-                *(float*)value.field = number == 1 ? GAMEGLOBALS_GRAVITY : 0.0f;
-        }
-    }
-    return ok;
+    return config_read_section(session_file, line_cnt, config_rows);
 }

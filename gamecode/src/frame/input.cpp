@@ -4,6 +4,7 @@
 #include "debug.h"
 #include "dxinput.h"
 #include "gameglobals.h"
+#include "models_services.h"
 #include "platform/win32.h"
 #include "runtime_services.h"
 #include "script_services.h"

@@ -835,11 +835,6 @@ void entity_io_end_walk(void)
         release_queued();
 }
 
-int32_t entity_io_walk_depth(void)
-{
-    return walk_depth;
-}
-
 void entity_io_reset(void)
 {
     entity_io_global_win_entity_list = nullptr;

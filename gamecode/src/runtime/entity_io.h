@@ -45,11 +45,6 @@ win_entity* entity_io_find_entity(win_entity* ring_head, const char* name);
 // 0. Unlike a search by name, it never takes another entity of the same name.
 int entity_unlink(win_entity** ring_head, int32_t* ring_size, win_entity* entity);
 
-// Walks over entities (the entity update, the rendering, a script slice)
-// are bracketed by entity_io_begin_walk and entity_io_end_walk
-// (script_imports.h); walks nest. The number of walks open now.
-int32_t entity_io_walk_depth(void);
-
 // Clears every stored pointer to `entity`, which is being unloaded: the
 // running scripts' entity tables, the references of game_globals (player
 // character, camera, environment, weapon, item), the update walk's cursor and

@@ -33,13 +33,6 @@ const char* name_of(const win_entity* entity)
     return entity && entity->win_entity_name ? entity->win_entity_name : "(null)";
 }
 
-// Logs `message` (a whole line) and gives the failure value 0.
-int refuse(const char* message)
-{
-    LOG_ERROR("%s", message);
-    return 0;
-}
-
 // The translation of a matrix; an identity (`attrib` 0) has none.
 win_vect3 translation_of(const win_matrix43& matrix)
 {
@@ -99,10 +92,8 @@ win_camera_target* first_camera_target(const win_entity* entity)
 
 // Sets one of the entity's motion vectors, `what` in the notice.
 int set_motion(win_entity* entity, win_vect3 win_entity::*field, const win_vect3& value,
-               const char* what, const char* null_message)
+               const char* what)
 {
-    if (!entity)
-        return refuse(null_message);
     LOG_NOTICE("Setting %s for entity to %f, %f, %f.\n", what, value.x, value.y, value.z);
     entity->*field = value;
     return 1;
@@ -110,11 +101,8 @@ int set_motion(win_entity* entity, win_vect3 win_entity::*field, const win_vect3
 
 // Sets or clears `bits` of the entity's flags, the `kind` of collision they
 // stand for, with the notice that says so.
-int switch_flags(win_entity* entity, uint32_t bits, int32_t enable, const char* kind,
-                 const char* null_message)
+int switch_flags(win_entity* entity, uint32_t bits, int32_t enable, const char* kind)
 {
-    if (!entity)
-        return refuse(null_message);
     if (enable) {
         entity->win_entity_flag |= bits;
         LOG_NOTICE("Enabling %s for %s.\n", kind, name_of(entity));
@@ -183,19 +171,18 @@ void clear_motion(win_entity* child)
 
 // The queries of the horizontal facing, one row each.
 struct facing_query {
-    const char* null_message;
-    const char* no_facing_message;
-    int axis;    // 0 x, 2 z
-    float sign;  // +1 toward the positive axis
+    const char* operation;  // in the error when the entity faces no way
+    int axis;               // 0 x, 2 z
+    float sign;             // +1 toward the positive axis
 };
 
 int is_facing(win_entity* entity, const facing_query& query)
 {
-    if (!entity)
-        return refuse(query.null_message);
     win_vect3 facing;
-    if (!win_math_calc_xz_direction_vect3(&facing, &entity->local_matrix))
-        return refuse(query.no_facing_message);
+    if (!win_math_calc_xz_direction_vect3(&facing, &entity->local_matrix)) {
+        LOG_ERROR("Unable to calculate xz-direction vector for %s.\n", query.operation);
+        return 0;
+    }
     float along = query.axis == 0 ? facing.x : facing.z;
     return query.sign * along > FACING_COSINE;
 }
@@ -204,8 +191,7 @@ int is_facing(win_entity* entity, const facing_query& query)
 
 int entity_place(win_entity* entity, float x, float y, float z)
 {
-    if (!entity)
-        return refuse("Cannot entity_place with NULL entity.\n");
+    REFUSE_NULL(entity, "entity_place", "entity", 0);
     LOG_NOTICE("Setting entity %s location to %f, %f, %f.\n", name_of(entity), x, y, z);
     const win_vect3 at = {x, y, z};
     set_translation(&entity->local_matrix, at);
@@ -226,8 +212,7 @@ int entity_place(win_entity* entity, float x, float y, float z)
 
 int entity_orient(win_entity* entity, float x, float y, float z)
 {
-    if (!entity)
-        return refuse("Cannot entity_orient with NULL entity.\n");
+    REFUSE_NULL(entity, "entity_orient", "entity", 0);
     LOG_NOTICE("Setting entity %s orientation to %f, %f, %f.\n", name_of(entity), x, y, z);
     const win_vect3 at = position_of(entity);
     win_math_set_rot_trans_matrix43(&entity->local_matrix, x, y, z, at.x, at.y, at.z);
@@ -236,8 +221,10 @@ int entity_orient(win_entity* entity, float x, float y, float z)
 
 int entity_add_rotation(win_entity* entity, float x, float y, float z)
 {
-    if (!entity)
-        return refuse("Cannot entity_add_rotation with a NULL entity.\n");
+    if (!entity) {
+        LOG_ERROR("%s", "Cannot entity_add_rotation with a NULL entity.\n");
+        return 0;
+    }
     win_matrix43 turn;
     win_math_set_rot_trans_matrix43(&turn, x * DEGREES_TO_RADIANS, y * DEGREES_TO_RADIANS,
                                     z * DEGREES_TO_RADIANS, 0.0f, 0.0f, 0.0f);
@@ -250,8 +237,10 @@ int entity_add_rotation(win_entity* entity, float x, float y, float z)
 
 int entity_add_translation(win_entity* entity, float x, float y, float z)
 {
-    if (!entity)
-        return refuse("Cannot entity_add_translation with a NULL entity.\n");
+    if (!entity) {
+        LOG_ERROR("%s", "Cannot entity_add_translation with a NULL entity.\n");
+        return 0;
+    }
     const win_vect3 offset = {x, y, z};
     const win_matrix43 rotation = rotation_of(entity->local_matrix);
     win_vect3 turned;
@@ -271,20 +260,19 @@ int entity_set_local_xform_matrix(win_entity* entity, const win_matrix43* matrix
 
 int entity_set_velocity(win_entity* entity, float x, float y, float z)
 {
-    return set_motion(entity, &win_entity::velocity, {x, y, z}, "velocity",
-                      "Cannot entity_set_velocity with NULL entity.\n");
+    REFUSE_NULL(entity, "entity_set_velocity", "entity", 0);
+    return set_motion(entity, &win_entity::velocity, {x, y, z}, "velocity");
 }
 
 int entity_set_rot_velocity(win_entity* entity, float x, float y, float z)
 {
-    return set_motion(entity, &win_entity::rot_velocity, {x, y, z}, "rotational velocity",
-                      "Cannot entity_set_rot_velocity with NULL entity.\n");
+    REFUSE_NULL(entity, "entity_set_rot_velocity", "entity", 0);
+    return set_motion(entity, &win_entity::rot_velocity, {x, y, z}, "rotational velocity");
 }
 
 int entity_set_acceleration(win_entity* entity, float x, float y, float z)
 {
-    if (!entity)
-        return refuse("Cannot entity_set_acceleration with NULL entity.\n");
+    REFUSE_NULL(entity, "entity_set_acceleration", "entity", 0);
     entity->acceleration = {x * game_globals.x_wind, y * game_globals.gravity,
                             z * game_globals.z_wind};
     LOG_NOTICE("Setting acceleration for entity %s to %f, %f, %f.\n", name_of(entity),
@@ -294,8 +282,7 @@ int entity_set_acceleration(win_entity* entity, float x, float y, float z)
 
 int entity_set_mass(win_entity* entity, float mass)
 {
-    if (!entity)
-        return refuse("Cannot entity_set_mass with NULL entity.\n");
+    REFUSE_NULL(entity, "entity_set_mass", "entity", 0);
     if (win_character* character = win_entity_character(entity)) {
         character->mass = mass;
         LOG_NOTICE("setting entity %s mass to %f.\n", name_of(entity), mass);
@@ -305,8 +292,7 @@ int entity_set_mass(win_entity* entity, float mass)
 
 int entity_set_life_span(win_entity* entity, float seconds)
 {
-    if (!entity)
-        return refuse("Cannot entity_set_life_span with NULL entity.\n");
+    REFUSE_NULL(entity, "entity_set_life_span", "entity", 0);
     if (seconds == -999.0f) {
         LOG_WARNING("entity '%s' attempting to us -999 instead of ETERNAL_LIFE_SPAN constant\n",
                     name_of(entity));
@@ -339,27 +325,26 @@ int entity_enable_brain(win_entity* entity, int32_t enable)
 
 int entity_enable_collision(win_entity* entity, int32_t enable)
 {
+    REFUSE_NULL(entity, "entity_enable_collision", "entity", 0);
     return switch_flags(entity, ENTITY_FLAG_ENVIRONMENT_COLLISION | ENTITY_FLAG_CHARACTER_COLLISION,
-                        enable, "all collision",
-                        "Cannot entity_enable_collision with NULL entity.\n");
+                        enable, "all collision");
 }
 
 int entity_enable_environment_collision(win_entity* entity, int32_t enable)
 {
-    return switch_flags(entity, ENTITY_FLAG_ENVIRONMENT_COLLISION, enable, "environment collision",
-                        "Cannot entity_enable_environment_collision with NULL entity.\n");
+    REFUSE_NULL(entity, "entity_enable_environment_collision", "entity", 0);
+    return switch_flags(entity, ENTITY_FLAG_ENVIRONMENT_COLLISION, enable, "environment collision");
 }
 
 int entity_enable_character_collision(win_entity* entity, int32_t enable)
 {
-    return switch_flags(entity, ENTITY_FLAG_CHARACTER_COLLISION, enable, "character collision",
-                        "Cannot entity_enable_character_collision with NULL entity.\n");
+    REFUSE_NULL(entity, "entity_enable_character_collision", "entity", 0);
+    return switch_flags(entity, ENTITY_FLAG_CHARACTER_COLLISION, enable, "character collision");
 }
 
 int entity_set_player_character(win_entity* entity)
 {
-    if (!entity)
-        return refuse("Cannot entity_set_player_character with NULL entity.\n");
+    REFUSE_NULL(entity, "entity_set_player_character", "entity", 0);
     LOG_NOTICE("Setting %s as player character.\n", name_of(entity));
     game_globals.player_character = entity;
     // The weapons and items parked when the last player was unloaded join
@@ -391,8 +376,7 @@ int entity_set_player_character(win_entity* entity)
 
 int entity_set_environment(win_entity* entity)
 {
-    if (!entity)
-        return refuse("Cannot entity_set_environment with NULL entity.\n");
+    REFUSE_NULL(entity, "entity_set_environment", "entity", 0);
     LOG_NOTICE("Setting %s as environment.\n", name_of(entity));
     game_globals.current_environment = entity;
     entity->win_entity_flag &= ~ENTITY_FLAG_CHARACTER_COLLISION;
@@ -402,8 +386,7 @@ int entity_set_environment(win_entity* entity)
 
 int entity_set_game_camera(win_entity* camera_entity)
 {
-    if (!camera_entity)
-        return refuse("Cannot entity_set_game_camera with NULL camera_ptr.\n");
+    REFUSE_NULL(camera_entity, "entity_set_game_camera", "camera_ptr", 0);
     const win_camera* camera = win_entity_camera(camera_entity);
     if (!camera) {
         LOG_ERROR("Cannot entity_set_game_camera because %s is not a camera.\n",
@@ -427,8 +410,7 @@ int entity_set_game_camera(win_entity* camera_entity)
 int entity_set_camera_target(win_entity* camera, win_entity* target, int32_t joint_idx, float x,
                              float y, float z)
 {
-    if (!camera)
-        return refuse("Cannot entity_set_camera_target with NULL camera.\n");
+    REFUSE_NULL(camera, "entity_set_camera_target", "camera", 0);
     if (!win_entity_camera(camera)) {
         LOG_ERROR("Cannot set a camera target for %s because %s is not a camera.\n",
                   name_of(camera), name_of(camera));
@@ -484,12 +466,9 @@ int entity_attach_to_joint(win_entity* parent, win_entity* child, int32_t joint_
                            const win_matrix43* orient_trans_matrix)
 {
     LOG_NOTICE("%s\n", "entity_attach_to_joint called.");
-    if (!parent)
-        return refuse("Cannot entity_attach_to_joint with NULL parent.\n");
-    if (!child)
-        return refuse("Cannot entity_attach_to_joint with NULL child.\n");
-    if (!orient_trans_matrix)
-        return refuse("Cannot entity_attach_to_joint with NULL orient_trans_matrix.\n");
+    REFUSE_NULL(parent, "entity_attach_to_joint", "parent", 0);
+    REFUSE_NULL(child, "entity_attach_to_joint", "child", 0);
+    REFUSE_NULL(orient_trans_matrix, "entity_attach_to_joint", "orient_trans_matrix", 0);
     if (!valid_attach_joint(parent, joint_idx)) {
         LOG_ERROR("Invalid joint_idx %ld specified.\n", (long)joint_idx);
         return 0;
@@ -523,10 +502,8 @@ int entity_attach_to_joint(win_entity* parent, win_entity* child, int32_t joint_
 int entity_detach_from_parent(win_entity* parent, win_entity* child)
 {
     LOG_NOTICE("%s\n", "entity_detach_from_parent called.");
-    if (!parent)
-        return refuse("Cannot entity_detach_from_parent with NULL parent.\n");
-    if (!child)
-        return refuse("Cannot entity_detach_from_parent with NULL child.\n");
+    REFUSE_NULL(parent, "entity_detach_from_parent", "parent", 0);
+    REFUSE_NULL(child, "entity_detach_from_parent", "child", 0);
     if (!entity_ring_holds(parent->child_entity_list, child)) {
         LOG_ERROR("Cannot detach %s because it is not a sub-entity of %s.\n", name_of(child),
                   name_of(parent));
@@ -550,8 +527,7 @@ int entity_detach_from_parent(win_entity* parent, win_entity* child)
 
 int entity_play_anim(win_entity* entity, int32_t state)
 {
-    if (!entity)
-        return refuse("Cannot entity_play_anim with NULL entity.\n");
+    REFUSE_NULL(entity, "entity_play_anim", "entity", 0);
     win_ast* table = entity->win_ast;
     bool brain = (entity->win_entity_flag & ENTITY_FLAG_BRAIN) != 0;
     // A driven entity changes state only once the animation has ended; one
@@ -576,11 +552,9 @@ int entity_play_anim(win_entity* entity, int32_t state)
 
 int entity_play_anim2(win_entity* entity, int32_t state)
 {
-    if (!entity)
-        return refuse("Cannot entity_play_anim2 with NULL entity.\n");
+    REFUSE_NULL(entity, "entity_play_anim2", "entity", 0);
     win_ast* table = entity->win_ast;
-    if (!table)
-        return refuse("Cannot entity_play_anim2 with NULL entity->win_ast.\n");
+    REFUSE_NULL(table, "entity_play_anim2", "entity->win_ast", 0);
     switch (table->anim_blocking_state) {
     case 0:
         entity_play_anim(entity, state);
@@ -602,8 +576,7 @@ int entity_start_next_anim_state(win_entity* entity, int32_t state, int32_t forc
                                  int32_t force_reset)
 {
     REFUSE_NULL(entity, "entity_start_next_anim_state", "entity", 0);
-    if (!entity->win_ast)
-        return refuse("Cannot entity_start_next_anim_state with NULL entity->win_ast.\n");
+    REFUSE_NULL(entity->win_ast, "entity_start_next_anim_state", "entity->win_ast", 0);
     return start_next_anim_state(entity, entity->win_ast, &entity->last_win_xform,
                                  &entity->rot_velocity, &entity->velocity, state, force,
                                  force_reset);
@@ -611,10 +584,14 @@ int entity_start_next_anim_state(win_entity* entity, int32_t state, int32_t forc
 
 int entity_turn_to_face_entity(win_entity* entity, win_entity* target)
 {
-    if (!entity)
-        return refuse("Cannot entity_turn_to_face_entity of a NULL entity.\n");
-    if (!target)
-        return refuse("Cannot entity_turn_to_face_entity of a NULL target_entity.\n");
+    if (!entity) {
+        LOG_ERROR("%s", "Cannot entity_turn_to_face_entity of a NULL entity.\n");
+        return 0;
+    }
+    if (!target) {
+        LOG_ERROR("%s", "Cannot entity_turn_to_face_entity of a NULL target_entity.\n");
+        return 0;
+    }
     if (entity_turn_state == 1) {
         entity_turn_state = 0;
         ai_add_goal(entity, AI_GOAL_TURN_TO_TARGET, target, 0.0f, 0.0f, 0.0f, -1);
@@ -630,10 +607,14 @@ int entity_turn_to_face_entity(win_entity* entity, win_entity* target)
 
 int entity_face_entity(win_entity* entity, win_entity* target)
 {
-    if (!entity)
-        return refuse("Cannot entity_face_entity of a NULL entity.\n");
-    if (!target)
-        return refuse("Cannot entity_face_entity of a NULL target_entity.\n");
+    if (!entity) {
+        LOG_ERROR("%s", "Cannot entity_face_entity of a NULL entity.\n");
+        return 0;
+    }
+    if (!target) {
+        LOG_ERROR("%s", "Cannot entity_face_entity of a NULL target_entity.\n");
+        return 0;
+    }
     const win_vect3 at = position_of(entity);
     const win_vect3 target_at = position_of(target);
     const win_vect3 from = {target_at.x, 0.0f, target_at.z};
@@ -651,15 +632,19 @@ int entity_face_entity(win_entity* entity, win_entity* target)
 int entity_set_player_step_sound(const char* name)
 {
     win_entity* player = game_globals.player_character;
-    if (!player)
-        return refuse("Unable to set player step sound because no player character set.\n");
+    if (!player) {
+        LOG_ERROR("%s", "Unable to set player step sound because no player character set.\n");
+        return 0;
+    }
     win_ast* table = player->win_ast;
     // The footstep is the first sound of the player's table; a table without
     // sound slots has no place for one.
     if (!table || !table->sound_fx_filename_array || table->sound_fx_filename_array_size < 1 ||
-        !table->sound_fx_array || table->sound_fx_array_size < 1)
-        return refuse("Unable to set player step sound because the player character has no "
-                      "sound slot.\n");
+        !table->sound_fx_array || table->sound_fx_array_size < 1) {
+        LOG_ERROR("%s", "Unable to set player step sound because the player character has no "
+                        "sound slot.\n");
+        return 0;
+    }
     if (char* step_name = table->sound_fx_filename_array[0]) {
         table->sound_fx_filename_array[0] = nullptr;
         FREE(step_name);
@@ -757,25 +742,35 @@ win_entity* entity_find_closest(win_entity* entity, float max_distance)
 
 int entity_check_environment_name(const char* check_name)
 {
-    if (!check_name)
-        return refuse("Cannot entity_check_environment_name of a NULL check_name.\n");
+    if (!check_name) {
+        LOG_ERROR("%s", "Cannot entity_check_environment_name of a NULL check_name.\n");
+        return 0;
+    }
     const win_entity* environment = game_globals.current_environment;
-    if (!environment)
-        return refuse(
-            "Cannot entity_check_environment_name because current environment is NULL.\n");
+    if (!environment) {
+        LOG_ERROR("%s",
+                  "Cannot entity_check_environment_name because current environment is NULL.\n");
+        return 0;
+    }
     return environment->win_entity_name &&
            std::strcmp(environment->win_entity_name, check_name) == 0;
 }
 
 int entity_check_trigger_name(win_entity* entity, const char* check_name)
 {
-    if (!entity)
-        return refuse("Cannot entity_check_trigger_name of a NULL entity.\n");
-    if (!check_name)
-        return refuse("Cannot entity_check_trigger_name of a NULL check_name.\n");
+    if (!entity) {
+        LOG_ERROR("%s", "Cannot entity_check_trigger_name of a NULL entity.\n");
+        return 0;
+    }
+    if (!check_name) {
+        LOG_ERROR("%s", "Cannot entity_check_trigger_name of a NULL check_name.\n");
+        return 0;
+    }
     const win_environment* environment = win_entity_environment(game_globals.current_environment);
-    if (!environment)
-        return refuse("Cannot entity_check_trigger_name because current environment is NULL.\n");
+    if (!environment) {
+        LOG_ERROR("%s", "Cannot entity_check_trigger_name because current environment is NULL.\n");
+        return 0;
+    }
     for (int32_t i = 0; environment->win_trigger_array && i < environment->win_trigger_array_size;
          ++i) {
         const win_trigger& trigger = environment->win_trigger_array[i];
@@ -792,33 +787,29 @@ int entity_check_trigger_name(win_entity* entity, const char* check_name)
 
 int entity_is_facing_pos_z_dir(win_entity* entity)
 {
-    static const facing_query query = {
-        "Cannot entity_is_facing_pos_z_dir with NULL entity.\n",
-        "Unable to calculate xz-direction vector for entity_is_facing_pos_z_dir.\n", 2, 1.0f};
+    REFUSE_NULL(entity, "entity_is_facing_pos_z_dir", "entity", 0);
+    static const facing_query query = {"entity_is_facing_pos_z_dir", 2, 1.0f};
     return is_facing(entity, query);
 }
 
 int entity_is_facing_neg_z_dir(win_entity* entity)
 {
-    static const facing_query query = {
-        "Cannot entity_is_facing_neg_z_dir with NULL entity.\n",
-        "Unable to calculate xz-direction vector for entity_is_facing_neg_z_dir.\n", 2, -1.0f};
+    REFUSE_NULL(entity, "entity_is_facing_neg_z_dir", "entity", 0);
+    static const facing_query query = {"entity_is_facing_neg_z_dir", 2, -1.0f};
     return is_facing(entity, query);
 }
 
 int entity_is_facing_pos_x_dir(win_entity* entity)
 {
-    static const facing_query query = {
-        "Cannot entity_is_facing_pos_x_dir with NULL entity.\n",
-        "Unable to calculate xz-direction vector for entity_is_facing_pos_x_dir.\n", 0, 1.0f};
+    REFUSE_NULL(entity, "entity_is_facing_pos_x_dir", "entity", 0);
+    static const facing_query query = {"entity_is_facing_pos_x_dir", 0, 1.0f};
     return is_facing(entity, query);
 }
 
 int entity_is_facing_neg_x_dir(win_entity* entity)
 {
-    static const facing_query query = {
-        "Cannot entity_is_facing_neg_x_dir with NULL entity.\n",
-        "Unable to calculate xz-direction vector for entity_is_facing_neg_x_dir.\n", 0, -1.0f};
+    REFUSE_NULL(entity, "entity_is_facing_neg_x_dir", "entity", 0);
+    static const facing_query query = {"entity_is_facing_neg_x_dir", 0, -1.0f};
     return is_facing(entity, query);
 }
 

@@ -173,13 +173,6 @@ void entity_weapon_hold_texture(texture_container** slot, texture_container* tex
     *slot = texture;
 }
 
-void entity_weapon_release_hud_textures(void)
-{
-    entity_weapon_hold_texture(&game_globals.weapon_icon_texture, nullptr);
-    entity_weapon_hold_texture(&game_globals.item_icon_texture, nullptr);
-    entity_weapon_hold_texture(&game_globals.closeup_texture, nullptr);
-}
-
 texture_container* entity_retrieve_icon_texture(win_entity* entity)
 {
     if (entity) {

@@ -9,7 +9,7 @@
 // The player's current weapon and item are kept in game_globals with their
 // heads-up display icons; the icon and closeup slots of game_globals each
 // hold one counted reference of their texture, given back when the slot
-// changes (entity_weapon_release_hud_textures empties them).
+// changes (entity_weapon_hold_texture with NULL empties one).
 //
 // The operations named in script_imports.h (setting the current weapon,
 // holstering, hitpoints, the closeup) and in runtime_services.h (the current
@@ -51,10 +51,6 @@ int entity_fire_emitter(win_entity* entity, int32_t joint_idx, win_vect3* direct
 win_entity* entity_find_weapon_by_attack(win_entity* entity, int32_t attack_kind);
 // The closeup texture of an entity ("<name>_closeup"), or the default icon.
 texture_container* entity_retrieve_closeup_texture(win_entity* entity);
-
-// Gives back the references of the weapon icon, item icon and closeup slots
-// of game_globals and empties them.
-void entity_weapon_release_hud_textures(void);
 
 // Clears every stored pointer to `entity` that this module keeps: the
 // current weapon and item of each character of the ring and of the parked

@@ -4,12 +4,12 @@
 #include <cstring>
 #include <strings.h>
 
+#include "config_section.h"
 #include "debug.h"
 #include "file_io.h"
 #include "gameglobals.h"
 #include "math_util.h"
 #include "platform/ail.h"
-#include "text_io.h"
 #include "win_entity.h"
 #include "win_math.h"
 
@@ -26,6 +26,11 @@ sound_forget_funct forget_functs[SOUND_MAX_FORGET_FUNCTS];
 
 // The module's state, by a short name.
 sound_module_record& m = sound_module;
+
+// The configuration section.
+const config_row config_rows[] = {
+    {CONFIG_SWITCH, &m.enable_3d, "enable_3d"},
+};
 
 void log_library_error(void)
 {
@@ -282,20 +287,14 @@ ail_driver* sound_get_digital_driver(void)
 int sound_write_config(FILE* session_file)
 {
     REFUSE_NULL(session_file, "sound_write_config", "session_file", 0);
-    int ok = fprintf(session_file, "\n//  [sound]\n") >= 0;
-    ok = file_write_long_line(session_file, m.enable_3d == 1, "enable_3d") && ok;
-    return ok ? 1 : 0;
+    return config_write_section(session_file, "sound", config_rows);
 }
 
 int sound_read_config(FILE* session_file, int16_t* line_cnt)
 {
     REFUSE_NULL(session_file, "sound_read_config", "session_file", 0);
     REFUSE_NULL(line_cnt, "sound_read_config", "line_cnt", 0);
-    int32_t value = 0;
-    if (!read_long_text(session_file, line_cnt, &value))
-        return 0;
-    m.enable_3d = value == 1 ? 1 : 0;
-    return 1;
+    return config_read_section(session_file, line_cnt, config_rows);
 }
 
 int sound_init(void)
@@ -660,13 +659,6 @@ int sound_add_forget_funct(sound_forget_funct forget)
     }
     *free_slot = forget;
     return 1;
-}
-
-void sound_remove_forget_funct(sound_forget_funct forget)
-{
-    for (sound_forget_funct& slot : forget_functs)
-        if (slot == forget)
-            slot = nullptr;
 }
 
 void sound_reset(void)

@@ -91,8 +91,6 @@ int sound_set_sample_values(int32_t channel, const win_vect3* sound_position,
 int sound_stop_all(int32_t all);
 // The progress callback of MP3 decompression: goes on.
 int32_t sound_null_callback(uint32_t a, uint32_t b);
-// Takes a function off the register of sound_add_forget_funct.
-void sound_remove_forget_funct(sound_forget_funct forget);
 
 // Lets go of every sound and channel and closes the library without a
 // message, then back to the start values; for tests.

@@ -10,6 +10,7 @@
 #include "gameglobals.h"
 #include "heap.h"
 #include "input.h"
+#include "models_services.h"
 #include "platform/dinput_test.h"
 #include "platform/win32.h"
 #include "platform/win32_test.h"

@@ -21,6 +21,7 @@
 #include "gameglobals.h"
 #include "gametime.h"
 #include "menu.h"
+#include "models_services.h"
 #include "platform/d3d_record.h"
 #include "platform/dialog_test.h"
 #include "platform/dinput_test.h"

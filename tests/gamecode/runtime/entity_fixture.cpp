@@ -7,6 +7,7 @@
 #include "demo_ast.h"
 #include "demo_model.h"
 #include "entity_io.h"
+#include "gameglobals.h"
 #include "heap.h"
 #include "runtime_services.h"
 #include "win_math.h"
@@ -133,4 +134,11 @@ std::vector<win_entity*> fixture_children(const win_entity* entity)
 win_vect3 fixture_position(const win_matrix43& matrix)
 {
     return {matrix.m[3][0], matrix.m[3][1], matrix.m[3][2]};
+}
+
+void fixture_release_hud_textures(void)
+{
+    entity_weapon_hold_texture(&game_globals.weapon_icon_texture, nullptr);
+    entity_weapon_hold_texture(&game_globals.item_icon_texture, nullptr);
+    entity_weapon_hold_texture(&game_globals.closeup_texture, nullptr);
 }

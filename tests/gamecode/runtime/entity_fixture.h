@@ -40,6 +40,10 @@ public:
     win_entity* add(win_entity* entity);
 };
 
+// Gives back the references of the weapon icon, item icon and closeup slots
+// of game_globals and empties them, as a test ends.
+void fixture_release_hud_textures(void);
+
 // The sub-entities of `entity` in ring order.
 std::vector<win_entity*> fixture_children(const win_entity* entity);
 // The position (translation row) of a matrix.

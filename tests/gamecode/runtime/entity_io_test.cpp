@@ -836,7 +836,6 @@ TEST_F(EntityIo, MemoryOfAnEntityUnloadedInAWalkOutlivesTheWalk)
         EXPECT_EQ(victim->next, victim);
         EXPECT_EQ(model_io_global_mow_model_list_size, 1);
         entity_io_end_walk();
-        EXPECT_EQ(entity_io_walk_depth(), 0);
         if (situation == CHILD_WALK) {
             EXPECT_EQ(game_globals.player_character, hero);
             EXPECT_EQ(hero->child_entity_list_size, 1);

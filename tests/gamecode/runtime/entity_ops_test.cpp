@@ -9,6 +9,7 @@
 #include "ai_io.h"
 #include "anim.h"
 #include "demo_entity.h"
+#include "entity_fixture.h"
 #include "entity_io.h"
 #include "entity_weapon.h"
 #include "gameglobals.h"
@@ -540,7 +541,7 @@ TEST_F(EntityOps, StatesDrawHolsterFireAndReloadWeapons)
     }
     EXPECT_EQ(game_globals.current_weapon, nullptr);
     EXPECT_TRUE(log.contains("hero playing animstate 4"));
-    entity_weapon_release_hud_textures();
+    fixture_release_hud_textures();
     game_globals.player_character = nullptr;
     free_win_entity(hero);
 }
@@ -573,7 +574,7 @@ TEST_F(EntityOps, AWeaponChosenInPlaceOfTheOneInHandStaysChosenWhileThatIsPutAwa
     // Put away with nothing else chosen, it leaves nothing chosen.
     EXPECT_EQ(entity_play_anim(hero, 1), 1);
     EXPECT_EQ(game_globals.current_weapon, nullptr);
-    entity_weapon_release_hud_textures();
+    fixture_release_hud_textures();
     game_globals.player_character = nullptr;
     free_win_entity(hero);
 }

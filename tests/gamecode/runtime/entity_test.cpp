@@ -422,7 +422,7 @@ TEST_F(Update, ShotsStartedByTheAttackInputCountTowardTheReload)
         EXPECT_EQ(pouch.shots_fired, frame.shots);
         EXPECT_EQ(pouch.ammo_count, frame.ammo_count);
     }
-    entity_weapon_release_hud_textures();
+    fixture_release_hud_textures();
     game_globals.player_character = nullptr;
     game_globals.current_weapon = nullptr;
 }

@@ -9,6 +9,7 @@
 #include "anim.h"
 #include "d3dtextr_dx7.h"
 #include "d3dxframe.h"
+#include "entity_fixture.h"
 #include "entity_io.h"
 #include "gameglobals.h"
 #include "heap.h"
@@ -363,7 +364,7 @@ protected:
     }
     void TearDown() override
     {
-        entity_weapon_release_hud_textures();
+        fixture_release_hud_textures();
         d3dtextr_cleanup();
         d3dxframe_unitialize();
         win32_reset();
@@ -410,7 +411,7 @@ TEST_F(HudTextures, EachSlotHoldsOneCountedReference)
     EXPECT_EQ(count_of("scroll_icon"), 2);
     EXPECT_EQ(count_of("default_icon"), 2);
 
-    entity_weapon_release_hud_textures();
+    fixture_release_hud_textures();
     EXPECT_EQ(game_globals.weapon_icon_texture, nullptr);
     EXPECT_EQ(count_of("scroll_icon"), 1);
     EXPECT_EQ(count_of("default_icon"), 1);

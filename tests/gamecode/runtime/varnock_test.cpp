@@ -229,9 +229,6 @@ TEST_F(Splash, IsOneOpaqueQuadOfTheSplashTextureOverTheScreen)
     EXPECT_TRUE(log.errors().empty());
 }
 
-// Without its picture (deleted, unreadable, the data folder renamed) the
-// splash still tells the player how to go on, and the log hears of the
-// picture once, not once a frame.
 // At the program's end every texture the game keeps a reference of is
 // given back before the cache lets go, so none outlives it: the splash, and
 // the icons and the close-up that the slots hold (a close-up still shown
@@ -260,6 +257,9 @@ TEST_F(Splash, TheEndGivesBackEveryTextureTheGameKeeps)
     EXPECT_LT(heap_live_blocks(), live) << "the textures' memory is released";
 }
 
+// Without its picture (deleted, unreadable, the data folder renamed) the
+// splash still tells the player how to go on, and the log hears of the
+// picture once, not once a frame.
 TEST_F(Splash, WithoutItsPictureTheSplashStillSaysHowToGoOn)
 {
     const std::string picture = dir.read("bitmap/splash_screen.tga");
@@ -402,21 +402,6 @@ TEST_F(Hud, TheSceneDrawsTheEntitiesUnderTheHud)
     EXPECT_GT(model, begin);
     EXPECT_GT(hud, model);
     EXPECT_GT(d3d_record_find("Device.EndScene", 0), hud);
-}
-
-// A closeup still held when the game ends (the flask drunk in the last
-// level played) is given back with the interface's other textures, not left
-// behind with its reference.
-TEST_F(Hud, TheFinalCleanupGivesBackTheCloseup)
-{
-    const int64_t blocks = heap_live_blocks();
-    texture_container* closeup = malloc_texture_container("flask_closeup");
-    ASSERT_NE(closeup, nullptr);
-    entity_weapon_hold_texture(&game_globals.closeup_texture, closeup);
-    free_texture_container(closeup);  // the slot's reference is the only one
-    varnock_final_cleanup();
-    EXPECT_EQ(game_globals.closeup_texture, nullptr);
-    EXPECT_LE(heap_live_blocks(), blocks);
 }
 
 TEST_F(Hud, FogSetsItsRenderStatesUntilOneFails)

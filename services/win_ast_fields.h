@@ -2,15 +2,20 @@
 // the table that the frame reads and writes (models_services.h), namely the
 // input word, the current state and the states' extra velocities. The
 // records themselves, with their families and the records of the
-// transitions and joint tables, are in win_ast.h.
+// transitions and joint tables, are in win_ast.h. It stands among the
+// services headers so that the frame sees it, and so it includes nothing
+// above the math: the animations it points to are only declared.
 #pragma once
 
 #include <cstdint>
 
 #include "dlink.h"
-#include "mow_anim.h"
 #include "win_geo.h"
 
+struct mow_anim;
+// A slot holding one counted reference to an animation, or NULL (its record
+// family is the models' own, in mow_anim.h).
+typedef mow_anim* mow_anim_ptr;
 struct win_anim_table_entry;
 struct win_joint_table;
 struct win_sound_container;

@@ -3,15 +3,18 @@
 // (world_services.h), namely an entity's flags, type, matrices, velocities,
 // state table and payload, and a character's pose, weapons and hit points.
 // The records themselves, with their families and the records of the other
-// payloads, are in win_entity.h.
+// payloads, are in win_entity.h. It stands among the services headers so
+// that the frame sees it, and so it includes nothing above the math: the
+// models' and the world's records it points to are only declared.
 #pragma once
 
 #include <cstdint>
 
-#include "mow_geo.h"
 #include "win_geo.h"
 
 struct mow_appendage_sphere_key;
+struct mow_model;
+struct mow_track_augment;
 struct win_ai;
 struct win_ast;
 struct win_camera;
@@ -171,16 +174,6 @@ inline win_character* win_entity_character(const win_entity* entity)
 {
     return entity && entity->win_entity_type == WIN_ENTITY_TYPE_CHARACTER ? entity->u.win_character
                                                                           : nullptr;
-}
-
-// The radius of the character's bounding sphere: its model's, which every
-// character of that model shares, scaled by the character's own
-// radius_scale; 0 without a model.
-inline float win_character_radius(const win_character* character)
-{
-    return character->mow_model
-               ? character->mow_model->mow_model_sphere_radius * character->radius_scale
-               : 0.0f;
 }
 
 inline win_environment* win_entity_environment(const win_entity* entity)

@@ -232,6 +232,17 @@ D3DVECTOR as_vector(const win_vect3* v)
     return {v->x, v->y, v->z};
 }
 
+// The game font's metrics; all zero when the font cannot be measured.
+TEXTMETRIC game_font_metrics(void)
+{
+    TEXTMETRIC metrics = {};
+    with_font_context([&](HDC dc) {
+        if (!GetTextMetrics(dc, &metrics))
+            metrics = {};
+    });
+    return metrics;
+}
+
 }  // namespace
 
 // ---- settings
@@ -643,24 +654,12 @@ int d3dxframe_draw_text(int32_t x, int32_t y, const char* text, const DWORD* col
 
 int32_t d3dxframe_get_char_width(void)
 {
-    int32_t width = 0;
-    with_font_context([&](HDC dc) {
-        TEXTMETRIC metrics = {};
-        if (GetTextMetrics(dc, &metrics))
-            width = metrics.tmAveCharWidth;
-    });
-    return width;
+    return (int32_t)game_font_metrics().tmAveCharWidth;
 }
 
 int32_t d3dxframe_get_line_height(void)
 {
-    int32_t height = 0;
-    with_font_context([&](HDC dc) {
-        TEXTMETRIC metrics = {};
-        if (GetTextMetrics(dc, &metrics))
-            height = metrics.tmHeight;
-    });
-    return height;
+    return (int32_t)game_font_metrics().tmHeight;
 }
 
 int32_t d3dxframe_get_text_width(const char* text)

@@ -80,8 +80,7 @@ int replacement_name(const char* filename, char* temp, size_t size)
 }
 
 // Gives up a replacement: the temporary file goes, the old file stays.
-int abandon_replace(FILE* file, const char* temp, const char* filename, const char* step,
-                    int error)
+int abandon_replace(FILE* file, const char* temp, const char* filename, const char* step, int error)
 {
     if (file)
         std::fclose(file);
@@ -384,8 +383,7 @@ FILE* file_open_write_version_text(const char* filename, int32_t file_type, int3
     return file;
 }
 
-FILE* file_open_replace_version_text(const char* filename, int32_t file_type,
-                                     int32_t file_version)
+FILE* file_open_replace_version_text(const char* filename, int32_t file_type, int32_t file_version)
 {
     REFUSE_NULL(filename, "file_open_replace_version_text", "filename", nullptr);
     char temp[name_buffer_size];

@@ -100,8 +100,7 @@ FILE* file_open_search_verify_version_text(const char* filename, int16_t* line_c
 // the old file as it was; a failure removes the temporary file and says in
 // one error line that the previous file is kept.
 // Opens the temporary file and writes the text header; NULL after the line.
-FILE* file_open_replace_version_text(const char* filename, int32_t file_type,
-                                     int32_t file_version);
+FILE* file_open_replace_version_text(const char* filename, int32_t file_type, int32_t file_version);
 // Ends what file_open_replace_version_text began: with `written` 0 (the
 // caller's writes failed) the old file is kept. 1 when the file was replaced.
 int file_close_replace(FILE* file, const char* filename, int written);

@@ -377,7 +377,8 @@ TEST_F(Config, AWriteThatFailsOrIsKilledLeavesThePreviousFileWhole)
     log.clear();
     EXPECT_EQ(write_edit_session_file(session.c_str()), 0);
     EXPECT_EQ(file(), previous);
-    EXPECT_TRUE(log.contains("Could not write '" + cfg() + "': writing to the disk failed (No "
+    EXPECT_TRUE(log.contains("Could not write '" + cfg() +
+                             "': writing to the disk failed (No "
                              "space left on device); the previous file is kept."));
     file_io_set_replace_hook(nullptr);
 

@@ -130,8 +130,8 @@ bool tree_holds(const win_entity* root, const win_entity* entity)
 {
     if (root == entity)
         return true;
-    const win_entity* member = root->child_entity_list;
-    for (int32_t i = 0; member && i < root->child_entity_list_size; ++i, member = member->next)
+    const win_entity* head = root->child_entity_list;
+    for (const win_entity* member = head; member; member = dlink_ring_step(head, member->next))
         if (tree_holds(member, entity))
             return true;
     return false;
@@ -739,9 +739,8 @@ win_entity* entity_find_closest(win_entity* entity, float max_distance)
     const win_vect3 at = position_of(entity);
     win_entity* closest = nullptr;
     float closest_squared = 0.0f;
-    win_entity* member = entity_io_global_win_entity_list;
-    for (int32_t i = 0; member && i < entity_io_global_win_entity_list_size;
-         ++i, member = member->next) {
+    win_entity* head = entity_io_global_win_entity_list;
+    for (win_entity* member = head; member; member = dlink_ring_step(head, member->next)) {
         if (member == entity || member == game_globals.current_environment)
             continue;
         const win_vect3 there = position_of(member);

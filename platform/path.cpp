@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -316,6 +317,39 @@ int platform_rename(const char* src_path, const char* dest_path)
         return -1;
     }
     return std::rename(src, dest);
+}
+
+int platform_sync_file(FILE* file)
+{
+    if (!file) {
+        errno = EINVAL;
+        return 0;
+    }
+    return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+}
+
+int platform_sync_directory_of(const char* path)
+{
+    char host[host_path_max];
+    if (!platform_resolve_path(path, host, sizeof host)) {
+        errno = ENAMETOOLONG;
+        return 0;
+    }
+    char* slash = std::strrchr(host, '/');
+    if (slash == host)
+        slash[1] = '\0';
+    else if (slash)
+        *slash = '\0';
+    else
+        std::strcpy(host, ".");
+    int directory = open(host, O_RDONLY | O_DIRECTORY);
+    if (directory < 0)
+        return 0;
+    int synced = fsync(directory) == 0;
+    int saved = errno;
+    close(directory);
+    errno = saved;
+    return synced;
 }
 
 long long platform_file_mtime(const char* path, int* ok)

@@ -43,7 +43,15 @@ int platform_directory_error(const char* path, char* host_path, size_t host_path
 // working directory cannot be had.
 int platform_absolute_path(const char* host_path, char* absolute, size_t absolute_size);
 int platform_remove(const char* path);
+// Replaces dest_path by src_path in one step where it exists: a reader sees
+// the one file or the other, never neither.
 int platform_rename(const char* src_path, const char* dest_path);
+// Writes the stream's buffer and then the file down to the disk; 0 (errno
+// set) when either fails, as on a full disk.
+int platform_sync_file(FILE* file);
+// Writes the directory that holds `path` down to the disk, so that a file
+// renamed into it is there after a crash; 0 (errno set) on failure.
+int platform_sync_directory_of(const char* path);
 // Modification time in seconds since the epoch; returns 0 and sets *ok to 0
 // when the file's status cannot be read.
 long long platform_file_mtime(const char* path, int* ok);

@@ -214,7 +214,8 @@ int parse_load_all_entities(parsed_entity* list)
 
 int parse_load_all_sounds(parsed_sound* list)
 {
-    if (!game_globals.sound_enable)
+    // Sound off, or no output: nothing to load, and nothing a play needs.
+    if (!sound_is_enabled())
         return 1;
     if (!list) {
         LOG_ERROR("%s\n", "Null list passed to parse_load_all_sounds\n");

@@ -189,6 +189,26 @@ struct command_row {
 template <int32_t code, auto action, typename... Operands>
 constexpr command_row command = {code, run_command<code, action, Operands...>};
 
+// A sound command is done whatever its operation answers (the sound module
+// has said what failed): a sound that is missing or unloaded, a file that
+// does not load and a volume out of range stay so, and channels that are all
+// busy may stay so for good (looping sounds). A script that waited there
+// would stop, and an effect played late belongs to no moment.
+template <auto action>
+struct done_anyway_row;
+
+template <typename... Args, int (*action)(Args...)>
+struct done_anyway_row<action> {
+    static int run(Args... args)
+    {
+        action(args...);
+        return 1;
+    }
+};
+
+template <auto action>
+constexpr auto done_anyway = done_anyway_row<action>::run;
+
 // ---- Bodies ----
 
 int parse_if(float condition, running_script* script)
@@ -472,11 +492,11 @@ constexpr command_row command_rows[] = {
     command<COMMAND_SET_CAMERA_TARGET, parse_set_camera_target, V<0>, Script>,
 
     // Sounds.
-    command<COMMAND_PLAY_SOUND, sound_play, Snd<0>, NoPoint, NoPoint, N<1>>,
-    command<COMMAND_PLAY_3D_SOUND, sound_play, Snd<0>, Point<2, 3, 4>, NoPoint, N<1>>,
-    command<COMMAND_STOP_SOUND, sound_stop, Snd<0>>,
-    command<COMMAND_UNLOAD_SOUND, sound_unload, Snd<0>>,
-    command<COMMAND_SET_VOLUME, sound_set_volume, Snd<0>, N<1>, N<2>>,
+    command<COMMAND_PLAY_SOUND, done_anyway<sound_play>, Snd<0>, NoPoint, NoPoint, N<1>>,
+    command<COMMAND_PLAY_3D_SOUND, done_anyway<sound_play>, Snd<0>, Point<2, 3, 4>, NoPoint, N<1>>,
+    command<COMMAND_STOP_SOUND, done_anyway<sound_stop>, Snd<0>>,
+    command<COMMAND_UNLOAD_SOUND, done_anyway<sound_unload>, Snd<0>>,
+    command<COMMAND_SET_VOLUME, done_anyway<sound_set_volume>, Snd<0>, N<1>, N<2>>,
     command<COMMAND_SET_PLAYER_STEP_SOUND, entity_set_player_step_sound, Str<0>>,
 
     // Screen, camera and the player-character module.

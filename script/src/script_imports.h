@@ -226,6 +226,10 @@ int shader_play_anim2(win_shader* shader, int32_t state);
 
 // ---- Sounds ----
 
+// 1 while the sound module plays sounds: sound is on in the configuration and
+// an output opened. While it is 0 every sound operation does nothing and
+// succeeds, and sound_load gives NULL.
+int sound_is_enabled(void);
 // The first loaded sound named `name` (case-sensitive), or NULL.
 win_sound_container* sound_find(const char* name);
 // Stops a loaded sound, tells the holders of sound pointers to forget it

@@ -55,3 +55,14 @@ inline void dlink_init(dlink* node)
     node->prev_ptr = node;
     node->next_ptr = node;
 }
+
+// The step of a walk round a ring from its head: `next` (a member's next or
+// previous link), or NULL once that is the head again. A walk that stops
+// there visits each member once, whatever size is kept beside the ring (a
+// size read from a file may say anything).
+//     for (T* m = head; m; m = dlink_ring_step(head, m->next)) ...
+template <class T>
+inline T* dlink_ring_step(const T* head, T* next)
+{
+    return next == head ? nullptr : next;
+}

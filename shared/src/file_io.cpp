@@ -62,6 +62,47 @@ int check_header(const char* header, const char* filename, int32_t file_type, in
     return 1;
 }
 
+file_replace_hook replace_hook;
+
+// 0 when the test hook fails the step, as a full disk would.
+int replace_step(const char* step)
+{
+    if (replace_hook && !replace_hook(step)) {
+        errno = ENOSPC;
+        return 0;
+    }
+    return 1;
+}
+
+int replacement_name(const char* filename, char* temp, size_t size)
+{
+    return STR_CPY(temp, size, filename) && STR_CAT(temp, size, ".tmp");
+}
+
+// Gives up a replacement: the temporary file goes, the old file stays.
+int abandon_replace(FILE* file, const char* temp, const char* filename, const char* step, int error)
+{
+    if (file)
+        std::fclose(file);
+    platform_remove(temp);
+    LOG_ERROR("Could not write '%s': %s failed (%s); the previous file is kept.\n", filename, step,
+              std::strerror(error));
+    return 0;
+}
+
+int write_text_header(FILE* file, const char* filename, int32_t file_type, int32_t file_version)
+{
+    int failed = 0;
+    failed |= std::fprintf(file, "//  %s\n", file_hdr_banner) < 0;
+    failed |= std::fprintf(file, "//\n") < 0;
+    failed |= std::fprintf(file, "//  %s written at %s\n", filename, file_time_str()) < 0;
+    failed |= std::fprintf(file, "//\n") < 0;
+    failed |= std::fprintf(file, "\n") < 0;
+    failed |= !file_write_long_line(file, file_type, "file_type");
+    failed |= !file_write_long_line(file, file_version, "file_version");
+    return !failed;
+}
+
 int padding_for(int32_t length, int16_t byte_boundary)
 {
     if ((byte_boundary & (byte_boundary - 1)) == 0)  // 4, as everywhere: no division
@@ -334,20 +375,66 @@ FILE* file_open_write_version_text(const char* filename, int32_t file_type, int3
         LOG_ERROR("Unable to open '%s' for file_open_write_version_text\n", filename);
         return nullptr;
     }
-    int failed = 0;
-    failed |= std::fprintf(file, "//  %s\n", file_hdr_banner) < 0;
-    failed |= std::fprintf(file, "//\n") < 0;
-    failed |= std::fprintf(file, "//  %s written at %s\n", filename, file_time_str()) < 0;
-    failed |= std::fprintf(file, "//\n") < 0;
-    failed |= std::fprintf(file, "\n") < 0;
-    failed |= !file_write_long_line(file, file_type, "file_type");
-    failed |= !file_write_long_line(file, file_version, "file_version");
-    if (failed) {
+    if (!write_text_header(file, filename, file_type, file_version)) {
         LOG_ERROR("Could not file_optn_write_version_text for '%s'\n", filename);
         std::fclose(file);
         return nullptr;
     }
     return file;
+}
+
+FILE* file_open_replace_version_text(const char* filename, int32_t file_type, int32_t file_version)
+{
+    REFUSE_NULL(filename, "file_open_replace_version_text", "filename", nullptr);
+    char temp[name_buffer_size];
+    if (!replacement_name(filename, temp, sizeof temp)) {
+        LOG_ERROR("Could not write '%s': the name is too long; the previous file is kept.\n",
+                  filename);
+        return nullptr;
+    }
+    FILE* file = replace_step("open") ? platform_fopen(temp, "w") : nullptr;
+    if (!file) {
+        int error = errno;
+        LOG_ERROR("Could not write '%s': opening '%s' failed (%s); the previous file is kept.\n",
+                  filename, temp, std::strerror(error));
+        return nullptr;
+    }
+    // The header names the file it belongs to, not the temporary one.
+    if (!write_text_header(file, filename, file_type, file_version)) {
+        abandon_replace(file, temp, filename, "writing", errno);
+        return nullptr;
+    }
+    return file;
+}
+
+int file_close_replace(FILE* file, const char* filename, int written)
+{
+    REFUSE_NULL(file, "file_close_replace", "file", 0);
+    char temp[name_buffer_size];
+    if (!filename || !replacement_name(filename, temp, sizeof temp)) {
+        std::fclose(file);
+        LOG_ERROR("%s\n", "Cannot file_close_replace without the name it was opened with.");
+        return 0;
+    }
+    // errno is what the stream's last failed write left, when one failed.
+    if (!written || std::ferror(file) || !replace_step("write") || std::fflush(file) != 0)
+        return abandon_replace(file, temp, filename, "writing", errno);
+    if (!replace_step("sync") || !platform_sync_file(file))
+        return abandon_replace(file, temp, filename, "writing to the disk", errno);
+    if (std::fclose(file) != 0)
+        return abandon_replace(nullptr, temp, filename, "closing", errno);
+    if (!replace_step("rename") || platform_rename(temp, filename) != 0)
+        return abandon_replace(nullptr, temp, filename, "renaming the new file over it", errno);
+    // The new file is whole already; the rename itself survives a crash once
+    // the directory is on the disk too, and a failure there loses nothing.
+    platform_sync_directory_of(filename);
+    replace_step("renamed");
+    return 1;
+}
+
+void file_io_set_replace_hook(file_replace_hook hook)
+{
+    replace_hook = hook;
 }
 
 int file_write_value_line(FILE* file, const char* value, const char* comment)
@@ -939,4 +1026,5 @@ void file_io_reset(void)
 {
     file_hdr_type_found = 0;
     file_hdr_version_found = 0;
+    replace_hook = nullptr;
 }

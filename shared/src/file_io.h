@@ -57,7 +57,7 @@ enum {
 // caller's own message after a refused file.
 extern int32_t file_hdr_type_found;
 extern int32_t file_hdr_version_found;
-// The found values back to 0; for tests.
+// The found values back to 0 and no replace hook; for tests.
 void file_io_reset(void);
 
 // Stream access. Each returns 1 / a stream on success, 0 / NULL on failure
@@ -92,6 +92,23 @@ char* file_mem_load_search_verify_version_bin(const char* filename, dlink* pathn
 FILE* file_open_search_verify_version_text(const char* filename, int16_t* line_cnt,
                                            dlink* pathname_list, int32_t file_type,
                                            int32_t file_version, int* found);
+
+// Replacing a file whole, for files a player would miss (the configuration):
+// the new text goes to a temporary file beside the old one ("<name>.tmp"),
+// which is flushed, written down to the disk and renamed over the old file
+// only once everything was written. A kill or a full disk meanwhile leaves
+// the old file as it was; a failure removes the temporary file and says in
+// one error line that the previous file is kept.
+// Opens the temporary file and writes the text header; NULL after the line.
+FILE* file_open_replace_version_text(const char* filename, int32_t file_type, int32_t file_version);
+// Ends what file_open_replace_version_text began: with `written` 0 (the
+// caller's writes failed) the old file is kept. 1 when the file was replaced.
+int file_close_replace(FILE* file, const char* filename, int written);
+// For tests: called before each step of a replacement ("open", "write",
+// "sync", "rename") and after the last ("renamed"); an answer of 0 fails
+// the step as a full disk would. NULL for none.
+typedef int (*file_replace_hook)(const char* step);
+void file_io_set_replace_hook(file_replace_hook hook);
 
 // A kind of file that holds the binary header and one record stream, with
 // the error lines of its loader: that of a file whose header holds another

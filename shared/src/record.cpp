@@ -757,6 +757,21 @@ void report_item(const record_field& field, const record_type* variant, const so
     }
 }
 
+// A count whose array, list or numbers the image does not announce counts
+// nothing: it follows what was read, 0, after a line. Kept, it would send
+// every walk bounded by it round a ring that later holds a few members
+// millions of times, or past the end of an array made later.
+void drop_count_without_items(const record_type* type, const record_field& field, void* rec)
+{
+    // A run-time array's count is data: its slots are made at load.
+    if (!record_kind_has_count(field.kind) || field.kind == RECORD_RUNTIME_ARRAY ||
+        get_int(rec, field.count_offset) == 0)
+        return;
+    LOG_ERROR("%s %s = %ld with no %s stored; taken as 0.\n", type->name, field.count_name,
+              (long)get_int(rec, field.count_offset), field.name);
+    set_int(rec, field.count_offset, 0);
+}
+
 // Takes the owned items (but the name) that the image announced, in field
 // order. Each item is stored in the record at once, so releasing the record
 // after a failure releases what was taken; the marks left are cleared.
@@ -769,8 +784,10 @@ int take_owned(const record_type* type, source* src, void* rec)
             clear_announced(type, rec);
             return 0;
         }
-        if (get_ptr(rec, field.offset) != record_announced)
+        if (get_ptr(rec, field.offset) != record_announced) {
+            drop_count_without_items(type, field, rec);
             continue;
+        }
         int32_t count = record_kind_has_count(field.kind) ? get_int(rec, field.count_offset) : 0;
         void* item;
         switch (field.kind) {

@@ -175,7 +175,9 @@
 //
 // Readers never trust a stored count or length: each is checked against the
 // bytes that remain in the file or the image before anything is allocated, and
-// a failed read releases everything it made. A stream read takes what remains
+// a failed read releases everything it made. A count stored beside an array, a
+// list or numbers that the image does not hold reads as 0, after an error
+// line: no count is left that disagrees with what was read. A stream read takes what remains
 // of the file once and reads it ahead through a window (file_source); it
 // leaves the file just after the last byte of its records.
 #pragma once

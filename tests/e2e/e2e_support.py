@@ -402,9 +402,10 @@ class Game:
     and the program's output are shown after a failure, and the program,
     the display and the directory go."""
 
-    def __init__(self, varnock, demo_tree, prepare=None, boxes=()):
+    def __init__(self, varnock, demo_tree, prepare=None, boxes=(), env=None):
         """prepare(directory), when given, changes the tree before the start;
-        `boxes` are the titles of the boxes the start may show (expect_boxes)."""
+        `boxes` are the titles of the boxes the start may show (expect_boxes);
+        env, when given, adds to or replaces the program's environment."""
         self.work = tempfile.mkdtemp(prefix="varnock-e2e-")
         self.xvfb, self.display = start_xvfb()
         self.x = XDisplay(self.display)
@@ -415,6 +416,7 @@ class Game:
                         LIBGL_ALWAYS_SOFTWARE="1", ALSOFT_DRIVERS="null",
                         VARNOCK_FRAME_LOG=self.frame_log.path)
         self.env.pop("VARNOCK_DRIVE_C", None)
+        self.env.update(env or {})
         self.process = None
         self.window = None
         # The boxes answered so far: [(title, expected)].

@@ -596,8 +596,9 @@ wait 1
     EXPECT_EQ(errors[3], "There was an error in script_initiate_script for 'sounds'");
     EXPECT_EQ(names(), (std::vector<std::string>{"entities", "sounds", "quiet"}));
 
-    // With sound off no sound is looked for.
-    game_globals.sound_enable = 0;
+    // With sound off (in the configuration, or for want of an output) no
+    // sound is looked for.
+    service_double_host.sound_enabled = 0;
     service_calls.clear();
     EXPECT_EQ(parse_load_all_sounds(sounds->parsed_sound_list), 1);
     EXPECT_TRUE(service_calls.empty());

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "file_io.h"
@@ -510,6 +512,130 @@ TEST_F(FileIo, ExistsRemoveRenameAndTime)
                                 "'" + b + "' does not exist for removing.",
                                 "Could not get file_time for '" + b + "'",
                             }));
+}
+
+namespace {
+
+// What a test hook does at one step of a replacement: fail it, or kill the
+// process there.
+const char* step_to_fail = "";
+int fail_step(const char* step)
+{
+    return std::strcmp(step, step_to_fail) != 0;
+}
+int kill_at_step(const char* step)
+{
+    if (std::strcmp(step, step_to_fail) == 0)
+        raise(SIGKILL);
+    return 1;
+}
+
+// Replaces `path` with a text header and `text`: the helper's result (0
+// when the open failed).
+int replace(const std::string& path, const std::string& text)
+{
+    FILE* file = file_open_replace_version_text(path.c_str(), 21, 124);
+    if (!file)
+        return 0;
+    int written = std::fputs(text.c_str(), file) >= 0;
+    return file_close_replace(file, path.c_str(), written);
+}
+
+// Lines larger than the stream's buffer, so that some reach the file before
+// the close.
+const std::string new_text(100000, 'n');
+
+}  // namespace
+
+// Whatever step fails, the old file stays whole, the temporary file goes and
+// one line says so; a replacement that fails nowhere leaves only the new file.
+TEST_F(FileIo, AFileIsReplacedWholeOrNotAtAll)
+{
+    const std::string path = dir.write("varnock.cfg", "old settings\n");
+    for (const char* step : {"open", "write", "sync", "rename"}) {
+        SCOPED_TRACE(step);
+        step_to_fail = step;
+        file_io_set_replace_hook(fail_step);
+        log.clear();
+        EXPECT_EQ(replace(path, new_text), 0);
+        EXPECT_EQ(dir.read("varnock.cfg"), "old settings\n");
+        EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+        std::vector<std::string> errors = log.errors();
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_EQ(errors[0].rfind("Could not write '" + path + "': ", 0), 0u) << errors[0];
+        EXPECT_NE(errors[0].find("(No space left on device); the previous file is kept."),
+                  std::string::npos)
+            << errors[0];
+    }
+    file_io_set_replace_hook(nullptr);
+
+    // The caller's own writes failed.
+    FILE* file = file_open_replace_version_text(path.c_str(), 21, 124);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file_close_replace(file, path.c_str(), 0), 0);
+    EXPECT_EQ(dir.read("varnock.cfg"), "old settings\n");
+
+    log.clear();
+    EXPECT_EQ(replace(path, new_text), 1);
+    std::string replaced = dir.read("varnock.cfg");
+    EXPECT_EQ(replaced.rfind("//  ZORLANDI SOFTWORKS", 0), 0u);
+    EXPECT_NE(replaced.find("//  " + path + " written at "), std::string::npos)
+        << "the header names the file, not the temporary one";
+    EXPECT_EQ(replaced.substr(replaced.size() - new_text.size()), new_text);
+    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+    EXPECT_TRUE(log.errors().empty());
+}
+
+// Failures of the file system itself: a directory where the temporary file
+// goes, and a disk that is full (the temporary file is the device that
+// always is).
+TEST_F(FileIo, AFileSystemThatFailsLeavesTheOldFileWhole)
+{
+    const std::string path = dir.write("varnock.cfg", "old settings\n");
+    std::filesystem::create_directory(path + ".tmp");
+    EXPECT_EQ(replace(path, new_text), 0);
+    EXPECT_EQ(dir.read("varnock.cfg"), "old settings\n");
+    EXPECT_TRUE(log.contains("the previous file is kept."));
+    std::filesystem::remove(path + ".tmp");
+
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full here";
+    std::filesystem::create_symlink("/dev/full", path + ".tmp");
+    log.clear();
+    EXPECT_EQ(replace(path, new_text), 0);
+    EXPECT_EQ(dir.read("varnock.cfg"), "old settings\n");
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"Could not write '" + path +
+                                                     "': writing failed (No space left on "
+                                                     "device); the previous file is kept."});
+    EXPECT_FALSE(std::filesystem::is_symlink(path + ".tmp"));
+}
+
+// A process killed at any step of a replacement leaves the old file whole,
+// or, once the rename is done, the new one.
+TEST_F(FileIo, AKillAtAnyStepLeavesTheOldOrTheNewFileWhole)
+{
+    const std::string path = dir.write("varnock.cfg", "old settings\n");
+    for (const char* step : {"open", "write", "sync", "rename", "renamed"}) {
+        SCOPED_TRACE(step);
+        dir.write("varnock.cfg", "old settings\n");
+        step_to_fail = step;
+        std::fflush(nullptr);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            file_io_set_replace_hook(kill_at_step);
+            replace(path, new_text);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        std::string after = dir.read("varnock.cfg");
+        if (std::strcmp(step, "renamed") == 0)
+            EXPECT_EQ(after.substr(after.size() - new_text.size()), new_text);
+        else
+            EXPECT_EQ(after, "old settings\n");
+    }
 }
 
 TEST(FileNames, ExtensionsAndParts)

@@ -682,6 +682,16 @@ TEST(RecordCounted, ARunTimeArrayKeepsItsCountAndReleasesItsSlots)
     EXPECT_EQ(free_rt_node(node), 1);
 }
 
+// A count whose items the image does not announce counts nothing: it reads
+// as 0 with a line, in the stream and the link form, for arrays, lists and
+// numbers alike. A run-time array's count is data and stays (above).
+TEST(RecordStream, ACountWithoutItsItemsReadsAsZeroWithALine)
+{
+    EXPECT_EQ(expect_counts_follow_items(&rt_node_desc), 3);
+    EXPECT_EQ(expect_counts_follow_items(&rt_leaf_desc, 1), 1);
+    EXPECT_EQ(expect_counts_follow_items(&rt_holder_desc), 0);
+}
+
 TEST(RecordLink, RefusalsLeaveTheCursorWhereItWas)
 {
     LinkImage linked(small_node_bytes());

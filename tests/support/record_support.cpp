@@ -83,6 +83,55 @@ void* record_read_bytes(const record_type* type, const std::string& bytes)
     return rec;
 }
 
+int expect_counts_follow_items(const record_type* type, int32_t count)
+{
+    SCOPED_TRACE(type->name);
+    LogCapture log;
+    void* made = record_malloc(type, nullptr);
+    std::string bytes = written_form(type, made, RecordForm::single, 1);
+    record_free(type, made);
+    std::vector<const record_field*> counted;
+    std::vector<std::string> lines;
+    uint32_t at = 0;
+    for (uint32_t i = 0; i < type->n_fields; ++i) {
+        const record_field& field = type->fields[i];
+        bool holds_items = field.kind == RECORD_ARRAY || field.kind == RECORD_LIST ||
+                           field.kind == RECORD_NUMBERS;
+        uint32_t presence = 0;
+        if (holds_items)
+            std::memcpy(&presence, bytes.data() + at + 4, 4);
+        if (holds_items && presence == 0) {
+            bytes = with_word(bytes, at, (uint32_t)count);
+            counted.push_back(&field);
+            lines.push_back(std::string(type->name) + " " + field.count_name + " = " +
+                            std::to_string(count) + " with no " + field.name +
+                            " stored; taken as 0.");
+        }
+        at += record_image_bytes(field);
+    }
+    auto expect_counts_zero = [&](const void* rec) {
+        for (const record_field* field : counted) {
+            int32_t value = -1;
+            std::memcpy(&value, (const char*)rec + field->count_offset, 4);
+            EXPECT_EQ(value, 0) << field->count_name;
+        }
+    };
+    log.clear();
+    void* read = record_read_bytes(type, bytes);
+    EXPECT_NE(read, nullptr);
+    EXPECT_EQ(log.errors(), lines);
+    if (read) {
+        expect_counts_zero(read);
+        record_free(type, read);
+    }
+    LinkImage image(bytes);
+    void* linked = record_link(type, &image.cursor);
+    EXPECT_NE(linked, nullptr);
+    if (linked)
+        expect_counts_zero(linked);
+    return (int)counted.size();
+}
+
 void expect_default_images(const std::vector<RecordDefault>& rows)
 {
     LogCapture log;

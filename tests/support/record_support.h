@@ -69,6 +69,12 @@ void expect_record_round_trips(const std::vector<RecordRoundTrip>& rows);
 // with the row's error lines.
 void expect_record_refusals(const record_type* type, const std::vector<RecordRefusal>& rows);
 
+// The default record of `type` stored with every count of an array, a list
+// or numbers that it does not hold set to `count`: both forms take it, each
+// such count reads as 0, and the stream form says so, one error line per
+// count. Answers how many counts were set (0 when the type has none).
+int expect_counts_follow_items(const record_type* type, int32_t count = 0x26000000);
+
 // Both forms refuse every proper prefix of `bytes`, each with an error line.
 void expect_every_prefix_refused(const record_type* type, const std::string& bytes,
                                  RecordForm form = RecordForm::single, int32_t n = 1);

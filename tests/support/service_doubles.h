@@ -47,6 +47,7 @@ struct runtime_double_host {
     // file; any other name loads a new entity or sound of that name.
     std::set<std::string> missing_entities;
     std::set<std::string> missing_sounds;
+    int sound_enabled = 1;           // sound_is_enabled
     win_entity* closest = nullptr;   // entity_find_closest
     float distance = -1.0f;          // entity_calc_dist_to_entity
     float hitpoints = 0.0f;          // entity_get_hitpoints

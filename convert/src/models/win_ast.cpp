@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "debug.h"
+#include "dlink.h"
 
 namespace {
 
@@ -95,12 +96,11 @@ int win_ast_check_indexes(const void* win_ast_ptr)
             !index_fits(table, s, "mow_anim_index", state->mow_anim_index,
                         "mow_anim_filename_array", animations))
             return 0;
-        const win_anim_table_entry* entry = state->win_anim_table_entry_list;
-        for (int32_t e = 0; entry && e < state->win_anim_table_entry_list_size; ++e) {
+        const win_anim_table_entry* head = state->win_anim_table_entry_list;
+        for (const win_anim_table_entry* entry = head; entry;
+             entry = dlink_ring_step(head, entry->next_ptr))
             if (!state_fits(table, s, "target_anim_index", entry->target_anim_index, states))
                 return 0;
-            entry = entry->next_ptr;
-        }
     }
     return 1;
 }

@@ -1,6 +1,7 @@
 #include "win_entity.h"
 
 #include "debug.h"
+#include "dlink.h"
 
 namespace {
 
@@ -28,8 +29,8 @@ void win_ai_release(void* win_ai_ptr)
     ai->current_goal = nullptr;
     if (!goal || goal == &ai->default_goal)
         return;
-    const win_goal_entry* entry = ai->win_goal_entry_list;
-    for (int32_t i = 0; entry && i < ai->win_goal_entry_list_size; ++i, entry = entry->next_ptr)
+    const win_goal_entry* head = ai->win_goal_entry_list;
+    for (const win_goal_entry* entry = head; entry; entry = dlink_ring_step(head, entry->next_ptr))
         if (entry == goal)
             return;
     free_win_goal_entry(goal);

@@ -264,15 +264,16 @@ int write_edit_session_file(const char* session_name)
         LOG_ERROR("Not writing over the unreadable '%s'.\n", path);
         return 0;
     }
-    FILE* session_file = file_open_write_version_text(path, FILE_TYPE_CONFIG, FILE_VERSION_CONFIG);
-    if (!session_file) {
-        LOG_ERROR("Unable to file_open_write_version_text for '%s'\n", path);
+    // Written whole or not at all: the player's settings are never lost to
+    // a kill or a full disk at exit.
+    FILE* session_file = file_open_replace_version_text(path, FILE_TYPE_CONFIG,
+                                                        FILE_VERSION_CONFIG);
+    if (!session_file)
         return 0;
-    }
     int ok = fprintf(session_file, "\n//  %-20s//  Session name\n\n", session_name) >= 0;
     for (const auto& section : sections)
         ok = section.write(session_file) && ok;
-    ok = file_close(session_file) && ok;
+    ok = file_close_replace(session_file, path, ok);
     if (!ok) {
         LOG_ERROR("Did not successfully write_edit_session_file '%s'\n", path);
         return 0;

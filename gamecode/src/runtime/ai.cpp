@@ -7,6 +7,7 @@
 #include "ai_move.h"
 #include "anim.h"
 #include "debug.h"
+#include "dlink.h"
 #include "entity_io.h"
 #include "entity_weapon.h"
 #include "gameglobals.h"
@@ -28,8 +29,8 @@ win_ai* ai_entity_ai(const win_entity* entity)
 
 static bool goal_in_ring(const win_ai* ai, const win_goal_entry* goal)
 {
-    const win_goal_entry* entry = ai->win_goal_entry_list;
-    for (int32_t i = 0; entry && i < ai->win_goal_entry_list_size; ++i, entry = entry->next_ptr)
+    const win_goal_entry* head = ai->win_goal_entry_list;
+    for (const win_goal_entry* entry = head; entry; entry = dlink_ring_step(head, entry->next_ptr))
         if (entry == goal)
             return true;
     return false;
@@ -305,28 +306,27 @@ win_ai* ai_create_duplicate(const win_ai* source)
 
 static void forget_in_ai(win_ai* ai, const win_entity* entity)
 {
-    win_goal_entry* goal = ai->win_goal_entry_list;
-    for (int32_t i = 0; goal && i < ai->win_goal_entry_list_size; ++i, goal = goal->next_ptr)
+    win_goal_entry* head = ai->win_goal_entry_list;
+    for (win_goal_entry* goal = head; goal; goal = dlink_ring_step(head, goal->next_ptr))
         if (goal->target_entity == entity)
             goal->target_entity = NULL;
     if (ai->current_goal && ai->current_goal->target_entity == entity)
         ai->current_goal->target_entity = NULL;
 }
 
-static void forget_in_ring(win_entity* ring, int32_t ring_size, const win_entity* entity)
+static void forget_in_ring(win_entity* ring, const win_entity* entity)
 {
-    win_entity* member = ring;
-    for (int32_t i = 0; member && i < ring_size; ++i, member = member->next) {
+    for (win_entity* member = ring; member; member = dlink_ring_step(ring, member->next)) {
         if (win_ai* ai = ai_entity_ai(member))
             forget_in_ai(ai, entity);
         if (win_camera* camera = win_entity_camera(member)) {
-            win_camera_target* target = camera->win_camera_target_list;
-            for (int32_t k = 0; target && k < camera->win_camera_target_list_size;
-                 ++k, target = target->next_ptr)
+            win_camera_target* targets = camera->win_camera_target_list;
+            for (win_camera_target* target = targets; target;
+                 target = dlink_ring_step(targets, target->next_ptr))
                 if (target->target_entity == entity)
                     target->target_entity = NULL;
         }
-        forget_in_ring(member->child_entity_list, member->child_entity_list_size, entity);
+        forget_in_ring(member->child_entity_list, entity);
     }
 }
 
@@ -334,7 +334,7 @@ void ai_forget_entity(const win_entity* entity)
 {
     if (!entity)
         return;
-    forget_in_ring(entity_io_global_win_entity_list, entity_io_global_win_entity_list_size, entity);
+    forget_in_ring(entity_io_global_win_entity_list, entity);
     // Its own default goal, which no ring holds, goes with its AI record when
     // the entity's memory is released: its goal code may still be running.
 }

@@ -5,6 +5,7 @@
 #include "ai.h"
 #include "anim.h"
 #include "debug.h"
+#include "dlink.h"
 #include "heap.h"
 #include "shader.h"
 
@@ -238,12 +239,12 @@ win_entity* counterpart(const win_entity* templ, win_entity* copy, const win_ent
 {
     if (templ == member)
         return copy;
-    const win_entity* child = templ->child_entity_list;
+    const win_entity* head = templ->child_entity_list;
     win_entity* child_copy = copy->child_entity_list;
-    for (int32_t i = 0; child && i < templ->child_entity_list_size; ++i) {
+    for (const win_entity* child = head; child && child_copy;
+         child = dlink_ring_step(head, child->next)) {
         if (win_entity* found = counterpart(child, child_copy, member))
             return found;
-        child = child->next;
         child_copy = child_copy->next;
     }
     return nullptr;
@@ -263,11 +264,11 @@ void redirect_weapon_pointers(const win_entity* templ_root, win_entity* copy_roo
                 if (win_entity* found = counterpart(templ_root, copy_root, *slot))
                     *slot = found;
     }
-    const win_entity* child = templ->child_entity_list;
+    const win_entity* head = templ->child_entity_list;
     win_entity* child_copy = copy->child_entity_list;
-    for (int32_t i = 0; child && i < templ->child_entity_list_size; ++i) {
+    for (const win_entity* child = head; child && child_copy;
+         child = dlink_ring_step(head, child->next)) {
         redirect_weapon_pointers(templ_root, copy_root, child, child_copy);
-        child = child->next;
         child_copy = child_copy->next;
     }
 }

@@ -118,8 +118,8 @@ bool tree_holds(const win_entity* root, const win_entity* entity)
 {
     if (root == entity)
         return true;
-    const win_entity* member = root->child_entity_list;
-    for (int32_t i = 0; member && i < root->child_entity_list_size; ++i, member = member->next)
+    const win_entity* head = root->child_entity_list;
+    for (const win_entity* member = head; member; member = dlink_ring_step(head, member->next))
         if (tree_holds(member, entity))
             return true;
     return false;
@@ -663,11 +663,12 @@ int entity_set_player_step_sound(const char* name)
         LOG_ERROR("Could not strdup step sound name %s.\n", name);
         return 0;
     }
+    // A file that does not load will not load next frame either: the player
+    // walks without a step sound. With sound off nothing loads, and nothing
+    // needs to.
     table->sound_fx_array[0] = sound_load(name, 1, game_globals.sound_pathname);
-    if (!table->sound_fx_array[0]) {
+    if (!table->sound_fx_array[0] && sound_is_enabled())
         LOG_ERROR("Failed to sound_load %s.\n", name);
-        return 0;
-    }
     return 1;
 }
 
@@ -723,9 +724,8 @@ win_entity* entity_find_closest(win_entity* entity, float max_distance)
     const win_vect3 at = position_of(entity);
     win_entity* closest = nullptr;
     float closest_squared = 0.0f;
-    win_entity* member = entity_io_global_win_entity_list;
-    for (int32_t i = 0; member && i < entity_io_global_win_entity_list_size;
-         ++i, member = member->next) {
+    win_entity* head = entity_io_global_win_entity_list;
+    for (win_entity* member = head; member; member = dlink_ring_step(head, member->next)) {
         if (member == entity || member == game_globals.current_environment)
             continue;
         const win_vect3 there = position_of(member);

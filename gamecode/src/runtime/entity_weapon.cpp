@@ -5,6 +5,7 @@
 #include "anim.h"
 #include "d3dtextr_dx7.h"
 #include "debug.h"
+#include "dlink.h"
 #include "entity.h"
 #include "entity_io.h"
 #include "entity_ops.h"
@@ -122,14 +123,13 @@ win_entity* find_in_inventory(const win_entity* holder, const win_entity* refere
     win_entity* head = holder->child_entity_list;
     if (!head)
         return nullptr;
-    int32_t count = holder->child_entity_list_size;
     // The player's weapon may belong to another character: walking from it
     // would answer with a member of that character's ring.
     if (reference && !entity_ring_holds(head, reference))
         reference = nullptr;
     if (!reference) {
-        win_entity* member = head;
-        for (int32_t i = 0; i < count; ++i, member = forward ? member->next : member->prev)
+        for (win_entity* member = head; member;
+             member = dlink_ring_step(head, forward ? member->next : member->prev))
             if (member->win_entity_flag & flag)
                 return member;
         return nullptr;
@@ -137,8 +137,7 @@ win_entity* find_in_inventory(const win_entity* holder, const win_entity* refere
     win_entity* member = forward ? reference->next : reference->prev;
     if (member == reference)
         return lone_reference ? member : nullptr;
-    for (int32_t i = 0; i < count && member != reference;
-         ++i, member = forward ? member->next : member->prev)
+    for (; member; member = dlink_ring_step(reference, forward ? member->next : member->prev))
         if (member->win_entity_flag & flag)
             return member;
     return nullptr;
@@ -146,17 +145,16 @@ win_entity* find_in_inventory(const win_entity* holder, const win_entity* refere
 
 // Clears the weapon and item slots that name `entity` in each entity of the
 // ring from `head`, to any depth.
-void forget_in_ring(win_entity* head, int32_t count, const win_entity* entity)
+void forget_in_ring(win_entity* head, const win_entity* entity)
 {
-    win_entity* member = head;
-    for (int32_t i = 0; member && i < count; ++i, member = member->next) {
+    for (win_entity* member = head; member; member = dlink_ring_step(head, member->next)) {
         if (win_character* character = win_entity_character(member)) {
             if (character->current_weapon == entity)
                 character->current_weapon = nullptr;
             if (character->current_item == entity)
                 character->current_item = nullptr;
         }
-        forget_in_ring(member->child_entity_list, member->child_entity_list_size, entity);
+        forget_in_ring(member->child_entity_list, entity);
     }
 }
 
@@ -380,8 +378,8 @@ int entity_fire_current_weapon(win_entity* entity)
     if (!held || !(weapon->win_entity_flag & PROJECTILE_FLAGS))
         return 0;
     ++held->weapon_data.shots_fired;
-    win_entity* member = weapon->child_entity_list;
-    for (int32_t i = 0; member && i < weapon->child_entity_list_size; ++i, member = member->next)
+    win_entity* head = weapon->child_entity_list;
+    for (win_entity* member = head; member; member = dlink_ring_step(head, member->next))
         if (member->win_entity_type == WIN_ENTITY_TYPE_EMITTER)
             entity_emit_particle(member->child_entity_list, member, entity);
     if (held->weapon_data.ammo_count > 0)
@@ -392,8 +390,8 @@ int entity_fire_current_weapon(win_entity* entity)
 win_entity* entity_find_emitter_child(win_entity* entity)
 {
     REFUSE_NULL(entity, "entity_find_emitter_child", "entity", nullptr);
-    win_entity* member = entity->child_entity_list;
-    for (int32_t i = 0; member && i < entity->child_entity_list_size; ++i, member = member->next)
+    win_entity* head = entity->child_entity_list;
+    for (win_entity* member = head; member; member = dlink_ring_step(head, member->next))
         if (member->win_entity_type == WIN_ENTITY_TYPE_EMITTER &&
             (member->win_entity_flag & ENTITY_FLAG_WEAPON_EMITTER))
             return member;
@@ -419,9 +417,8 @@ win_entity* entity_find_weapon_by_attack(win_entity* entity, int32_t attack_kind
     for (const weapon_kind& k : weapon_kinds) {
         if (k.attack_kind != attack_kind)
             continue;
-        win_entity* member = entity->child_entity_list;
-        for (int32_t i = 0; member && i < entity->child_entity_list_size;
-             ++i, member = member->next)
+        win_entity* head = entity->child_entity_list;
+        for (win_entity* member = head; member; member = dlink_ring_step(head, member->next))
             if (member->win_entity_flag & k.weapon_flag)
                 return member;
         return nullptr;
@@ -463,8 +460,8 @@ void entity_weapon_forget_entity(const win_entity* entity)
 {
     if (!entity)
         return;
-    forget_in_ring(entity_io_global_win_entity_list, entity_io_global_win_entity_list_size, entity);
-    forget_in_ring(game_globals.parked_child_list, game_globals.parked_child_list_size, entity);
+    forget_in_ring(entity_io_global_win_entity_list, entity);
+    forget_in_ring(game_globals.parked_child_list, entity);
     if (game_globals.current_weapon == entity)
         game_globals.current_weapon = nullptr;
     if (game_globals.current_item == entity)

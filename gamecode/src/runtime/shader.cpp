@@ -2,6 +2,7 @@
 
 #include "anim.h"
 #include "debug.h"
+#include "dlink.h"
 #include "heap.h"
 #include "mow_animate.h"
 #include "win_ast.h"
@@ -149,14 +150,14 @@ int shader_interpret_input(win_shader* shader, win_ast* win_ast_ptr)
     const win_anim_table_base* state = win_ast_current_state(win_ast_ptr);
     if (!state)
         return 0;
-    const win_anim_table_entry* entry = state->win_anim_table_entry_list;
-    for (int32_t i = 0; entry && i < state->win_anim_table_entry_list_size; ++i) {
+    const win_anim_table_entry* head = state->win_anim_table_entry_list;
+    for (const win_anim_table_entry* entry = head; entry;
+         entry = dlink_ring_step(head, entry->next_ptr)) {
         if (entry->condition_mask == win_ast_ptr->anim_input_flags) {
             int32_t forced = (win_ast_ptr->anim_input_flags & WIN_AST_END_OF_ANIM) != 0;
             shader_start_next_anim_state(shader, win_ast_ptr, entry->target_anim_index, forced);
             return 1;
         }
-        entry = entry->next_ptr;
     }
     return 0;
 }

@@ -252,6 +252,28 @@ void release_table(Channel** table, win_sound_container** owners, void (*release
     }
 }
 
+// Without an output every play would fail, and every script command that
+// plays a sound with it: the session goes on as with sound off, after one
+// line in the log and one on the terminal, where a player looks.
+int play_silent(const char* what)
+{
+    const char* why = AIL_last_error();
+    LOG_ERROR("Couldn't open %s (%s): the game plays without sound.\n", what, why);
+    std::fprintf(stderr, "varnock: the game plays without sound: couldn't open %s (%s)\n", what,
+                 why);
+    sound_release_channels();
+    if (m.sound_3d_listener)
+        AIL_close_3D_listener(m.sound_3d_listener);
+    m.sound_3d_listener = nullptr;
+    if (m.sound_digital_driver)
+        AIL_waveOutClose(m.sound_digital_driver);
+    m.sound_digital_driver = nullptr;
+    AIL_shutdown();
+    m.sound_initialized = 0;
+    m.sound_enabled = 0;
+    return 0;
+}
+
 int refuse_null_or_stale(const win_sound_container* sound, const char* operation)
 {
     if (!sound) {
@@ -277,6 +299,11 @@ int sound_set_disabled(void)
 {
     m.sound_enabled = 0;
     return 1;
+}
+
+int sound_is_enabled(void)
+{
+    return m.sound_enabled;
 }
 
 ail_driver* sound_get_digital_driver(void)
@@ -311,9 +338,8 @@ int sound_init(void)
     std::fill(std::begin(m.sound_2d_channel_owner), std::end(m.sound_2d_channel_owner), nullptr);
     std::fill(std::begin(m.sound_3d_channel_owner), std::end(m.sound_3d_channel_owner), nullptr);
     if (AIL_waveOutOpen(&m.sound_digital_driver, nullptr, -1, nullptr) != 0) {
-        LOG_ERROR("%s\n", "Couldn't open a digital output device.");
         m.sound_digital_driver = nullptr;
-        return 0;
+        return play_silent("a digital output device");
     }
     if (m.enable_3d) {
         LOG_NOTICE("%s\n", "Enumerating 3D providers.");
@@ -329,7 +355,7 @@ int sound_init(void)
         m.sound_initialized = 0;
         for (int32_t i = 0; i < count && !m.sound_initialized; ++i)
             m.sound_initialized = sound_open_3d_provider(i);
-        return m.sound_initialized;
+        return m.sound_initialized ? 1 : play_silent("a 3D sound provider");
     }
     m.sound_2d_channel_count = channels_offered();
     for (int32_t i = 0; i < m.sound_2d_channel_count; ++i) {

@@ -6,8 +6,9 @@
 //
 // While the module is disabled (sound_enable off in the configuration) it
 // does nothing but write its notices, and loads nothing. When no audio output
-// opens, sound_init fails with one error and every later play fails for want
-// of a channel: the game runs silent.
+// (or, in 3D mode, no 3D provider) opens, sound_init says so in one error
+// line and one line on stderr and disables the module: the session goes on
+// as with sound off, and no play fails.
 //
 // Channels: a sound keeps the channel it was last given and plays there again
 // when that channel is free, else on the first free one. Music (a name of at

@@ -199,8 +199,11 @@ int find_best_target(void)
     win_entity* best = nullptr;
     win_vect3 best_point = {};
     float best_dist = VK_AUTO_AIM_MAX_DIST_SQUARED;
-    win_entity* candidate = entity_io_global_win_entity_list;
-    for (int32_t i = 0; i < entity_io_global_win_entity_list_size; ++i) {
+    // Once round the ring, from the member after the head to the head itself,
+    // whatever size is kept beside it.
+    win_entity* const head = entity_io_global_win_entity_list;
+    win_entity* candidate = head;
+    do {
         candidate = candidate->next;
         // Only a living character can be aimed at.
         const win_character* character = win_entity_character(candidate);
@@ -215,7 +218,7 @@ int find_best_target(void)
             best_point = point;
             best_dist = dist;
         }
-    }
+    } while (candidate != head);
     if (!best)
         return 0;
     s.auto_aim_point = best_point;

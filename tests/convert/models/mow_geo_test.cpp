@@ -144,10 +144,12 @@ TEST(MowGeo, AModelWithoutChildrenIsTheHeaderAndItsImage)
                   "mow_model_name is NULL (or 0 length) in malloc_mow_model mow_model_struct"});
     EXPECT_EQ(read->mow_model_ref_cnt, 1);
     EXPECT_EQ(read->prev, read);
-    EXPECT_EQ(read->mow_joint_array_size, 4);
+    // The count without its array reads as 0, after a line.
+    EXPECT_EQ(read->mow_joint_array_size, 0);
     EXPECT_EQ(read->mow_joint_array, nullptr);
     EXPECT_EQ(read->mow_model_reserved, 3);
-    EXPECT_EQ(model_bytes(read), image);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"mow_model mow_joint_array_size = 4 with no "
+                                                     "mow_joint_array stored; taken as 0."});
     free_mow_model(read);
 }
 
@@ -290,12 +292,16 @@ TEST(MowGeo, StoredCountsAreCheckedAgainstWhatTheyAnnounce)
                              {"Bad mow_cluster_vtx_array_size = 50000000 with 0 bytes left",
                               "Could not read_mow_cluster_vtx_array_bin."}}});
 
-    // A count beside a zero presence word is kept as it was, with no array.
+    // A count beside a zero presence word counts nothing: it reads as 0,
+    // after a line.
     LogCapture log;
     mow_model* read = (mow_model*)record_read_bytes(&mow_model_desc, model_image(0, 0, 6, 0));
     ASSERT_NE(read, nullptr);
-    EXPECT_EQ(read->mow_appendage_info_array_size, 6);
+    EXPECT_EQ(read->mow_appendage_info_array_size, 0);
     EXPECT_EQ(read->mow_appendage_info_array, nullptr);
+    EXPECT_EQ(log.errors(),
+              std::vector<std::string>{"mow_model mow_appendage_info_array_size = 6 with no "
+                                       "mow_appendage_info_array stored; taken as 0."});
     free_mow_model(read);
 }
 

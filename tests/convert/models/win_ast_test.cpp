@@ -363,37 +363,45 @@ TEST(WinAst, CorruptStreamsAreRefusedAndLeakNothing)
     const size_t second_state = states_at + 200;
     std::string guard = table_bytes(table = guard_table());
     EXPECT_EQ(free_win_ast(table), 1);
-    expect_record_refusals(
-        &win_ast_desc,
-        {
-            {"a state that does not exist",
-             with_word(bytes, second_state + 8, 2),
-             {"Bad next_anim_index = 2 in state 1 of win_ast guard with "
-              "win_anim_table_base_array_size = 2"}},
-            {"a state below -1",
-             with_word(bytes, second_state + 192, (uint32_t)-2),
-             {"Bad block_to_anim_index = -2 in state 1 of win_ast guard with "
-              "win_anim_table_base_array_size = 2"}},
-            {"an animation the table does not name",
-             with_word(bytes, states_at + 16, 2),
-             {"Bad mow_anim_index = 2 in state 0 of win_ast guard with "
-              "mow_anim_filename_array_size = 2"}},
-            {"a transition to nowhere",
-             with_word(bytes, states_at + 400 + 12, 7),
-             {"Bad target_anim_index = 7 in state 0 of win_ast guard with "
-              "win_anim_table_base_array_size = 2"}},
-            {"states announced without a count",
-             with_word(guard, 36, 0),
-             {"Bad win_anim_table_base_array_size = 0",
-              "Could not read_win_anim_table_base_array_bin."}},
-            {"transitions counted but not stored",
-             with_word(guard, 116 + 4, 0).erase(316, 16),
-             {"Bad win_anim_table_entry_list_size = 1 without its items in state 0 of win_ast "
-              "guard"}},
-            {"an announced name of length 0",
-             with_word(guard, 88, 0),
-             {"Could not read_str_bin win_ast_name."}},
-        });
+    expect_record_refusals(&win_ast_desc,
+                           {
+                               {"a state that does not exist",
+                                with_word(bytes, second_state + 8, 2),
+                                {"Bad next_anim_index = 2 in state 1 of win_ast guard with "
+                                 "win_anim_table_base_array_size = 2"}},
+                               {"a state below -1",
+                                with_word(bytes, second_state + 192, (uint32_t)-2),
+                                {"Bad block_to_anim_index = -2 in state 1 of win_ast guard with "
+                                 "win_anim_table_base_array_size = 2"}},
+                               {"an animation the table does not name",
+                                with_word(bytes, states_at + 16, 2),
+                                {"Bad mow_anim_index = 2 in state 0 of win_ast guard with "
+                                 "mow_anim_filename_array_size = 2"}},
+                               {"a transition to nowhere",
+                                with_word(bytes, states_at + 400 + 12, 7),
+                                {"Bad target_anim_index = 7 in state 0 of win_ast guard with "
+                                 "win_anim_table_base_array_size = 2"}},
+                               {"states announced without a count",
+                                with_word(guard, 36, 0),
+                                {"Bad win_anim_table_base_array_size = 0",
+                                 "Could not read_win_anim_table_base_array_bin."}},
+                               {"an announced name of length 0",
+                                with_word(guard, 88, 0),
+                                {"Could not read_str_bin win_ast_name."}},
+                           });
+
+    // Transitions counted but not stored: the state has none, after a line.
+    {
+        LogCapture log;
+        win_ast* read = (win_ast*)record_read_bytes(&win_ast_desc,
+                                                    with_word(guard, 116 + 4, 0).erase(316, 16));
+        ASSERT_NE(read, nullptr);
+        EXPECT_EQ(read->win_anim_table_base_array[0].win_anim_table_entry_list_size, 0);
+        EXPECT_EQ(log.errors(), std::vector<std::string>{
+                                    "win_anim_table_base win_anim_table_entry_list_size = 1 with "
+                                    "no win_anim_table_entry_list stored; taken as 0."});
+        free_win_ast(read);
+    }
 
     // A name stored empty is no name, as a new table's.
     LogCapture log;

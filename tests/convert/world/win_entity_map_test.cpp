@@ -91,19 +91,23 @@ TEST(WinMap, GoldenBytes)
     free_win_map(map);
 }
 
-TEST(WinMap, ReadingKeepsStoredCountsAndRefusesMissingNames)
+TEST(WinMap, ACountWithoutItsItemsReadsAsNoneAndMissingNamesAreRefused)
 {
-    // The nameless node's stored path count stays, without paths.
+    // The nameless node's stored path count, without paths, reads as 0 after
+    // a line.
     std::string bytes = with_word(yard_bytes(), NODES_AT + 36 + 20, 5);
     FILE* file = file_with_bytes(bytes);
+    LogCapture counts;
     win_map* map = read_win_map_bin(file);
     std::fclose(file);
     ASSERT_NE(map, nullptr);
+    EXPECT_EQ(counts.errors(), std::vector<std::string>{"win_path_node path_array_size = 5 with no "
+                                                        "path_array stored; taken as 0."});
     EXPECT_STREQ(map->win_map_name, "yard");
     win_path_node* bare = &map->node_array[1];
     EXPECT_EQ(bare->win_path_node_name, nullptr);
     EXPECT_EQ(bare->path_array, nullptr);
-    EXPECT_EQ(bare->path_array_size, 5);
+    EXPECT_EQ(bare->path_array_size, 0);
     EXPECT_EQ(bare->connecting_node_idx_array, nullptr);
     win_path* route = &map->node_array[0].path_array[1];
     EXPECT_EQ(route->next_ptr, route);

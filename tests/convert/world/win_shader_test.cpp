@@ -131,7 +131,7 @@ TEST(WinShader, AShaderFileHoldsTheHeaderAndOneShaderStream)
 TEST(WinShaderStream, ShadersReadAndWriteBackInBothForms)
 {
     std::string bare = ImageBytes()
-                           .words({0, 0, 0, 2, 0, 0, 0})  // a count without its names
+                           .words({0, 0, 0, 0, 0, 0, 0})
                            .word(0xffffffff)
                            .reals({0.5f, 0.25f, 2.0f, -3.0f, 7.0f})
                            .bytes();
@@ -176,7 +176,9 @@ TEST(WinShaderStream, AnIndexThatNamesNoTextureAndOtherCorruptValuesAreRefused)
              .words({0, 0, 0, 3, 0, 0, 0, 0})
              .reals({-1.0f, -1.0f, -1.0f, -1.0f, 1.0f})
              .bytes(),
-         {"Bad current_texture = 0 for win_shader (null) with 0 textures"}},
+         {"win_shader win_texture_filename_array_size = 3 with no win_texture_filename_array "
+          "stored; taken as 0.",
+          "Bad current_texture = 0 for win_shader (null) with 0 textures"}},
         {"a negative texture name count",
          glow_image(1, 0xffffffff) + items,
          {"Bad win_filename_ptr_array_size = -1", "Could not read_win_filename_ptr_array_bin."}},

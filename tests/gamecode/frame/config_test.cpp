@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cfloat>
@@ -12,6 +14,7 @@
 #include "config.h"
 #include "d3dxframe.h"
 #include "dxinput.h"
+#include "file_io.h"
 #include "gameglobals.h"
 #include "service_doubles.h"
 #include "test_support.h"
@@ -358,6 +361,47 @@ TEST_F(Config, AnUnreadableFileIsKeptAsBadBeforeItIsReplaced)
     EXPECT_TRUE(log.contains("Unable to keep the unreadable '" + cfg() + "' as '" + cfg() +
                              ".bad'; it is not written over."));
     EXPECT_TRUE(log.contains("Not writing over the unreadable '" + cfg() + "'."));
+}
+
+// The player's settings survive a write that fails (a full disk at exit)
+// and a kill at the write: the previous file stays whole, and the log says so.
+TEST_F(Config, AWriteThatFailsOrIsKilledLeavesThePreviousFileWhole)
+{
+    ASSERT_EQ(write_edit_session_file(session.c_str()), 1);
+    const std::string previous = file();
+    game_globals.wireframe_mode = !game_globals.wireframe_mode;
+
+    static const char* step;
+    step = "sync";
+    file_io_set_replace_hook([](const char* at) { return std::strcmp(at, step) != 0 ? 1 : 0; });
+    log.clear();
+    EXPECT_EQ(write_edit_session_file(session.c_str()), 0);
+    EXPECT_EQ(file(), previous);
+    EXPECT_TRUE(log.contains("Could not write '" + cfg() +
+                             "': writing to the disk failed (No "
+                             "space left on device); the previous file is kept."));
+    file_io_set_replace_hook(nullptr);
+
+    // Killed once the settings are written and before they reach the disk:
+    // the moment a kill used to leave the file empty.
+    step = "write";
+    std::fflush(nullptr);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        file_io_set_replace_hook([](const char* at) {
+            if (std::strcmp(at, step) == 0)
+                raise(SIGKILL);
+            return 1;
+        });
+        write_edit_session_file(session.c_str());
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_EQ(file(), previous);
+    EXPECT_EQ(config_read_engine_config_file(session.c_str()), 1);
 }
 
 TEST_F(Config, ADirectoryLongerThanItsFieldIsRefusedNotCut)

@@ -30,13 +30,16 @@
 #include "demo_ast.h"
 #include "demo_level.h"
 #include "demo_tree_files.h"
+#include "dlink.h"
 #include "entity_io.h"
+#include "file_io.h"
 #include "game_session.h"
 #include "gameglobals.h"
 #include "heap.h"
 #include "menu.h"
 #include "platform/ail_test.h"
 #include "platform/dinput_test.h"
+#include "platform/path.h"
 #include "platform/timer.h"
 #include "rand_util.h"
 #include "runtime_services.h"
@@ -406,6 +409,46 @@ TEST_F(DemoPlay, TheProloguePlaysThroughTwiceAndTheSecondTimeLeaksNothing)
     start_the_prologue();
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(heap_live_blocks(), blocks);
+}
+
+// One flipped byte of the embers' glow (an emitter) stores a child count of
+// 0x26000000 beside no child list. The entity reads with its count at 0 and
+// a line, its particles fly, and the level plays to its end and unloads.
+TEST_F(DemoPlay, AChildCountWithoutItsListLoadsTheLevelWithALineAndPlaysToTheEnd)
+{
+    uint32_t at = FILE_HDR_SIZE;
+    for (uint32_t i = 0;
+         i < win_entity_desc.n_fields &&
+         std::strcmp(win_entity_desc.fields[i].count_name, "child_entity_list_size");
+         ++i)
+        at += record_image_bytes(win_entity_desc.fields[i]);
+    char path[1024];
+    ASSERT_EQ(
+        platform_resolve_path((std::string(game_globals.entity_pathname) + "\\glow.enw").c_str(),
+                              path, sizeof path),
+        1);
+    std::fstream glow(path, std::ios::in | std::ios::out | std::ios::binary);
+    char count[4] = {};
+    glow.seekg(at);
+    ASSERT_TRUE(glow.read(count, 4));
+    ASSERT_EQ(std::string(count, 4), std::string(4, '\0')) << "the glow stores no children";
+    glow.seekp(at + 3);
+    glow.put('\x26');
+    glow.close();
+
+    start_the_prologue();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"win_entity child_entity_list_size = "
+                                                     "637534208 with no child_entity_list "
+                                                     "stored; taken as 0."});
+    log.clear();
+    const win_entity* emitter = level_entity("glow");
+    ASSERT_NE(emitter, nullptr);
+    play({}, 2.0, [] { return false; });
+    EXPECT_EQ((int64_t)emitter->child_entity_list_size,
+              (int64_t)dlink_count((const dlink*)emitter->child_entity_list))
+        << "the particles it threw are what it counts";
+    win_the_started_prologue();
 }
 
 TEST_F(DemoPlay, StartedWithEnterThePrologueIsWonAndTheStartKeyLeavesTheHeroOnTheFloor)

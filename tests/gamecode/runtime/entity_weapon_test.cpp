@@ -241,6 +241,32 @@ TEST_F(Inventory, FiringCountsShotsAndAmmunitionOfProjectileWeaponsOnly)
     EXPECT_EQ(data.ammo_count, 0);
 }
 
+// A size kept beside a ring says nothing about where the ring ends: every
+// walk goes once round from the head, whether the size falls short of the
+// ring (a count read from a damaged file) or runs far past it.
+TEST_F(Inventory, WalksGoOnceRoundTheRingWhateverSizeIsKeptBesideIt)
+{
+    emitter->win_entity_flag |= ENTITY_FLAG_WEAPON_EMITTER;
+    payload(hero)->current_item = key;
+    for (int32_t size : {0, 1, 0x26000000}) {
+        SCOPED_TRACE(size);
+        const int32_t hero_size = hero->child_entity_list_size;
+        const int32_t bow_size = bow->child_entity_list_size;
+        hero->child_entity_list_size = size;
+        bow->child_entity_list_size = size;
+        EXPECT_EQ(entity_find_weapon_by_attack(hero, 0x4040), bow);
+        EXPECT_EQ(entity_find_weapon_by_attack(hero, 0x4010), nullptr);
+        EXPECT_EQ(entity_find_emitter_child(bow), emitter);
+        EXPECT_EQ(entity_find_next_item(hero), scroll) << "from the key round past the head";
+        EXPECT_EQ(entity_find_prev_item(hero), scroll);
+        game_globals.current_weapon = nullptr;
+        EXPECT_EQ(entity_find_next_weapon(hero), sword);
+        hero->child_entity_list_size = hero_size;
+        bow->child_entity_list_size = bow_size;
+    }
+    payload(hero)->current_item = nullptr;
+}
+
 TEST_F(Inventory, WeaponsByAttackKindAndTheHitEffectEmitter)
 {
     struct {

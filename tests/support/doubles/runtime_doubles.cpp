@@ -784,6 +784,11 @@ int sound_read_config(FILE* session_file, int16_t* line_cnt)
     return 1;
 }
 
+int sound_is_enabled(void)
+{
+    return service_double_host.sound_enabled;
+}
+
 win_sound_container* sound_find(const char* name)
 {
     record("sound_find", text(name));

@@ -252,15 +252,10 @@ void release_table(Channel** table, win_sound_container** owners, void (*release
     }
 }
 
-// Without an output every play would fail, and every script command that
-// plays a sound with it: the session goes on as with sound off, after one
-// line in the log and one on the terminal, where a player looks.
-int play_silent(const char* what)
+// Releases the channels, the listener and the output, whatever of them a
+// start opened, and shuts the library down.
+void close_output(void)
 {
-    const char* why = AIL_last_error();
-    LOG_ERROR("Couldn't open %s (%s): the game plays without sound.\n", what, why);
-    std::fprintf(stderr, "varnock: the game plays without sound: couldn't open %s (%s)\n", what,
-                 why);
     sound_release_channels();
     if (m.sound_3d_listener)
         AIL_close_3D_listener(m.sound_3d_listener);
@@ -270,6 +265,18 @@ int play_silent(const char* what)
     m.sound_digital_driver = nullptr;
     AIL_shutdown();
     m.sound_initialized = 0;
+}
+
+// Without an output every play would fail, and every script command that
+// plays a sound with it: the session goes on as with sound off, after one
+// line in the log and one on the terminal, where a player looks.
+int play_silent(const char* what)
+{
+    const char* why = AIL_last_error();
+    LOG_ERROR("Couldn't open %s (%s): the game plays without sound.\n", what, why);
+    std::fprintf(stderr, "varnock: the game plays without sound: couldn't open %s (%s)\n", what,
+                 why);
+    close_output();
     m.sound_enabled = 0;
     return 0;
 }
@@ -427,15 +434,7 @@ int sound_term(void)
     sound_unload_all(1);
     // What a failed start opened is closed too: a 3D start that found no
     // provider still holds the output.
-    sound_release_channels();
-    if (m.sound_3d_listener)
-        AIL_close_3D_listener(m.sound_3d_listener);
-    m.sound_3d_listener = nullptr;
-    if (m.sound_digital_driver)
-        AIL_waveOutClose(m.sound_digital_driver);
-    m.sound_digital_driver = nullptr;
-    AIL_shutdown();
-    m.sound_initialized = 0;
+    close_output();
     return 1;
 }
 

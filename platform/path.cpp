@@ -236,16 +236,6 @@ long long platform_file_size(FILE* file)
     return (long long)st.st_size;
 }
 
-int platform_is_directory(const char* path, char* host_path, size_t host_path_size)
-{
-    if (host_path && host_path_size > 0)
-        host_path[0] = '\0';
-    if (!host_path || !platform_resolve_path(path, host_path, host_path_size))
-        return 0;
-    struct stat st;
-    return stat(host_path, &st) == 0 && S_ISDIR(st.st_mode) ? 1 : 0;
-}
-
 int platform_directory_error(const char* path, char* host_path, size_t host_path_size)
 {
     if (host_path && host_path_size > 0)

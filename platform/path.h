@@ -30,9 +30,6 @@ FILE* platform_fopen(const char* path, const char* mode);
 constexpr long long PLATFORM_MAX_WHOLE_FILE = 256LL << 20;
 // The size of an open regular file; -1 for anything else.
 long long platform_file_size(FILE* file);
-// 1 when `path` names a directory; its host path goes into `host_path` in
-// either case (empty when it does not fit).
-int platform_is_directory(const char* path, char* host_path, size_t host_path_size);
 // Whether `path` names a directory the program can read: 0 when it does, else
 // the errno that says why not: ENOENT or ENOTDIR when there is none,
 // EACCES when it, or a folder on the way to it, may not be read. Its host

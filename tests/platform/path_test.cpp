@@ -114,10 +114,10 @@ TEST(PathResolver, DirectoriesDoNotOpenAsFiles)
     EXPECT_EQ(platform_fopen(dir.file("data").c_str(), "rb"), nullptr);
     EXPECT_EQ(errno, EISDIR);
     char host[4096];
-    EXPECT_EQ(platform_is_directory(dir.file("data").c_str(), host, sizeof host), 1);
+    EXPECT_EQ(platform_directory_error(dir.file("data").c_str(), host, sizeof host), 0);
     EXPECT_EQ(std::string(host), dir.file("Data"));
-    EXPECT_EQ(platform_is_directory(dir.file("data/x.txt").c_str(), host, sizeof host), 0);
-    EXPECT_EQ(platform_is_directory(dir.file("none").c_str(), host, sizeof host), 0);
+    EXPECT_EQ(platform_directory_error(dir.file("data/x.txt").c_str(), host, sizeof host), ENOTDIR);
+    EXPECT_EQ(platform_directory_error(dir.file("none").c_str(), host, sizeof host), ENOENT);
     EXPECT_EQ(std::string(host), dir.file("none"));
 
     FILE* file = platform_fopen(dir.file("data/x.txt").c_str(), "rb");

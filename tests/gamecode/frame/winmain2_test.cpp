@@ -848,6 +848,23 @@ TEST(WinMain, AnUnreadableConfigurationIsKeptBesideTheNewOne)
     EXPECT_NE(here.file("debug.txt").find("varnock.cfg.bad'."), std::string::npos);
 }
 
+// The texts of the boxes that told of missing or unreadable data, each
+// checked to stand over the game's window.
+std::vector<std::string> missing_data_boxes(void)
+{
+    std::vector<std::string> boxes;
+    for (int i = 0; i < win32_message_box_count(); ++i) {
+        HWND owner = nullptr;
+        const char *text = nullptr, *caption = nullptr;
+        if (win32_message_box_get(i, &owner, &text, &caption, nullptr) &&
+            std::string(caption) == "Game Data Not Found") {
+            boxes.push_back(text);
+            EXPECT_NE(owner, nullptr) << "over the game's window";
+        }
+    }
+    return boxes;
+}
+
 // Started where the game's data is not, the game said nothing: it says
 // once, in the log and on stderr, which data directory it did not find and
 // where it looked, and in a box over its window, where a player looks.
@@ -870,16 +887,7 @@ TEST(WinMain, WithoutItsDataTheGameSaysOnceWhereItLooked)
         const std::string line = "The data directory 'c:\\data\\win\\entity' was not found; the "
                                  "game looked for it at '";
         size_t at = debug.find(line);
-        std::vector<std::string> boxes;  // "caption: text"
-        for (int i = 0; i < win32_message_box_count(); ++i) {
-            HWND owner = nullptr;
-            const char *text = nullptr, *caption = nullptr;
-            if (win32_message_box_get(i, &owner, &text, &caption, nullptr) &&
-                std::string(caption) == "Game Data Not Found") {
-                boxes.push_back(text);
-                EXPECT_NE(owner, nullptr) << "over the game's window";
-            }
-        }
+        std::vector<std::string> boxes = missing_data_boxes();
         if (with_data) {
             EXPECT_EQ(at, std::string::npos) << debug;
             EXPECT_EQ(said.find("data directory"), std::string::npos) << said;
@@ -943,6 +951,11 @@ TEST(WinMain, AnUnreadableDataFolderIsSaidToBeUnreadable)
                   std::string::npos)
             << said;
         EXPECT_NE(said.find("' cannot be read: Permission denied"), std::string::npos) << said;
+        std::vector<std::string> boxes = missing_data_boxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_NE(boxes[0].find("cannot be read: Permission denied"), std::string::npos)
+            << boxes[0];
+        EXPECT_EQ(boxes[0].find("was not found"), std::string::npos) << boxes[0];
     }
 }
 

@@ -268,8 +268,8 @@ INT_PTR d3dxenum_driver_dlg_proc(HWND dialog, UINT message, WPARAM wparam, LPARA
         const D3DX_VIDMODEDESC* mode = chosen_mode();
         if (selected_windowed != g.m_bIsFullscreen) {
             // Staying windowed: the window takes the mode's size, while it
-            // is still windowed.
-            if (mode)
+            // is still windowed. Staying full screen keeps the windowed size.
+            if (selected_windowed && mode)
                 d3dxframe_set_windowed_size((int32_t)mode->width, (int32_t)mode->height);
             g.m_bIsFullscreen = selected_windowed;
         }

@@ -23,7 +23,9 @@ d3dxframe_texture_funct restore_textures = nullptr;
 // when it is chosen and when the game starts. A window resized after that
 // keeps the buffers, so the interface keeps its shape: the picture fills
 // the window between bars (d3dx_frame_rect), as it fills the display in full
-// screen, and the pointer maps through the same rectangle.
+// screen, and the pointer maps through the same rectangle. The windowed
+// size is never taken from the window, so the configuration keeps the mode
+// for the next start.
 int32_t buffer_width = 0, buffer_height = 0;
 
 // The projection last given to the device, set again after every
@@ -59,9 +61,14 @@ const config_row settings[] = {
 // The smallest buffers the game is shown in: its screen is laid out for 640 x
 // 480, and below the smallest display mode its text and pictures are lost.
 enum { D3DXFRAME_MIN_WIDTH = 320, D3DXFRAME_MIN_HEIGHT = 200 };
-// The largest window the game opens at: a damaged configuration's size
-// would otherwise leave the game without a window at all.
-enum { D3DXFRAME_MAX_WINDOW = 8192 };
+// The largest buffers and window the game makes: a damaged configuration's
+// size would otherwise leave the game without a window at all.
+enum { D3DXFRAME_MAX_SIZE = 8192 };
+
+bool size_too_large(int32_t width, int32_t height)
+{
+    return width > D3DXFRAME_MAX_SIZE || height > D3DXFRAME_MAX_SIZE;
+}
 
 HRESULT create_context(void)
 {
@@ -74,6 +81,12 @@ HRESULT create_context(void)
         LOG_ERROR("Buffers of %ld x %ld are too small to show the game (at least %d x %d).\n",
                   (long)wanted_width, (long)wanted_height, (int)D3DXFRAME_MIN_WIDTH,
                   (int)D3DXFRAME_MIN_HEIGHT);
+        return D3DXERR_INVALIDPARAMETER;
+    }
+    if (size_too_large(wanted_width, wanted_height)) {
+        LOG_ERROR("Buffers of %ld x %ld are too large to make (at most %d x %d).\n",
+                  (long)wanted_width, (long)wanted_height, (int)D3DXFRAME_MAX_SIZE,
+                  (int)D3DXFRAME_MAX_SIZE);
         return D3DXERR_INVALIDPARAMETER;
     }
     DWORD width = (DWORD)wanted_width;
@@ -340,9 +353,6 @@ HRESULT d3dxframe_initialize(HWND)
     if (!g.ddraw)
         return E_FAIL;
 
-    // Windowed, the windowed size stays the buffers' (the chosen mode), not
-    // the window's: a window resized since shows the picture between bars,
-    // and the configuration keeps the mode for the next start.
     g.bInitialized = 1;
     if (!AddFontResource(game_font_file))
         LOG_ERROR("%s\n", "Unable to add the gamefont resource.");
@@ -561,8 +571,7 @@ void d3dxframe_get_window_size(int32_t* width, int32_t* height)
     d3dx_globals_record& g = d3dx_globals;
     bool fits = !g.m_bIsFullscreen && g.windowed_width >= D3DXFRAME_MIN_WIDTH &&
                 g.windowed_height >= D3DXFRAME_MIN_HEIGHT &&
-                g.windowed_width <= D3DXFRAME_MAX_WINDOW &&
-                g.windowed_height <= D3DXFRAME_MAX_WINDOW;
+                !size_too_large(g.windowed_width, g.windowed_height);
     *width = fits ? g.windowed_width : 640;
     *height = fits ? g.windowed_height : 480;
 }

@@ -232,6 +232,27 @@ TEST_F(DriverDialog, StayingWindowedWithAModeRecreatesTheDeviceOnTheSameDevice)
     EXPECT_EQ(d3dxframe_get_render_width(), 800);
 }
 
+// Full screen with another mode, the box left clear: the full-screen mode
+// changes, and the windowed size, which the configuration keeps for the
+// window, stays as it was.
+TEST_F(DriverDialog, StayingFullScreenWithAModeKeepsTheWindowedSize)
+{
+    d3dx_globals.m_bIsFullscreen = 1;
+    d3dx_globals.windowed_width = 700;
+    d3dx_globals.windowed_height = 500;
+    dialog_script_click(1001);
+    dialog_script_click_item(1001, 0);
+    dialog_script_click(1002);
+    dialog_script_click_item(1002, 3);  // 800 x 600 x 32
+    dialog_script_click(IDOK);
+    d3dxframe_change_device(window);
+    EXPECT_EQ(d3dx_globals.m_bIsFullscreen, 1);
+    EXPECT_EQ(d3dx_globals.fullscreen_width, 800);
+    EXPECT_EQ(d3dx_globals.fullscreen_height, 600);
+    EXPECT_EQ(d3dx_globals.windowed_width, 700);
+    EXPECT_EQ(d3dx_globals.windowed_height, 500);
+}
+
 TEST_F(DriverDialog, ClearingTheWindowedBoxGoesFullScreenInTheChosenMode)
 {
     lists cleared;

@@ -161,6 +161,7 @@ TEST_F(Frame, BuffersTooSmallToShowTheGameAreRefused)
         {640, 199, "Buffers of 640 x 199 are too small to show the game (at least 320 x 200)."},
         {0, 0, "Buffers of 0 x 0 are too small to show the game (at least 320 x 200)."},
         {-5, 480, "Buffers of -5 x 480 are too small to show the game (at least 320 x 200)."},
+        {100000, 600, "Buffers of 100000 x 600 are too large to make (at most 8192 x 8192)."},
     };
     for (const auto& c : cases) {
         log->clear();

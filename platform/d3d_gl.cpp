@@ -24,6 +24,9 @@
 
 namespace d3d_gl {
 
+// The stream buffer's first size; it doubles for a draw that does not fit.
+const size_t stream_start_size = 4u << 20;
+
 bool gl_backend::make_current()
 {
     SDL_Window* sdl = sdl_window();

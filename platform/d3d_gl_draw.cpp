@@ -164,6 +164,8 @@ uint8_t* gl_backend::stream_map(size_t bytes, size_t* offset)
     return (uint8_t*)memory;
 }
 
+namespace {
+
 // Copies `count` items of `bytes` bytes from `in` (items `in_stride` apart)
 // to `out` (items `out_stride` apart); the sizes vertices come in are
 // copied with fixed-size moves.
@@ -185,6 +187,8 @@ void copy_strided(uint8_t* out, size_t out_stride, const uint8_t* in, size_t in_
         return copy(std::integral_constant<size_t, 16>());
     }
 }
+
+}  // namespace
 
 // Sends the vertices the call uses (its index range) and its indices in one
 // upload.
@@ -281,6 +285,8 @@ bool gl_backend::send_draw_data(const d3d_draw_call& call, GLint* base_vertex, s
     return true;
 }
 
+namespace {
+
 // Whether two device states draw alike, their world transforms aside: the
 // same in every part this back-end reads (render states, texture stage 0,
 // view and projection, material, viewport, and the lights that are set).
@@ -301,6 +307,8 @@ bool same_for_drawing(const d3d_device_state& a, const d3d_device_state& b)
     }
     return true;
 }
+
+}  // namespace
 
 // Everything of a draw but its world transform and vertices: the program,
 // the texture and sampler, the GL states and the device's uniform block.

@@ -28,8 +28,6 @@
 namespace d3d_gl {
 
 const int max_lights = 10;
-// The stream buffer's first size; it doubles for a draw that does not fit.
-const size_t stream_start_size = 4u << 20;
 
 // The uniforms of d3d_gl_shader.h: the draw's own (`draw_matrices`: world
 // view, then the normals' matrix), and the device's block in std140 layout.
@@ -167,12 +165,10 @@ struct gl_state_cache {
 };
 
 // Direct3D 7 values to GL (d3d_gl_state.cpp).
-GLenum blend_factor(DWORD factor, GLenum otherwise);
 GLenum primitive_mode(DWORD type);
 int filter_index(DWORD filter);
 int address_index(DWORD address);
 void colour_vector(D3DCOLOR colour, float out[4]);
-void colour_value(const D3DCOLORVALUE& colour, float out[4]);
 float depth_offset(const d3d_device_state& state);
 GLenum polygon_mode(DWORD fill);
 bool culls(DWORD cull_mode);

@@ -11,6 +11,8 @@
 
 namespace d3d_gl {
 
+namespace {
+
 // Direct3D 7 values to GL.
 GLenum blend_factor(DWORD factor, GLenum otherwise)
 {
@@ -23,6 +25,8 @@ GLenum blend_factor(DWORD factor, GLenum otherwise)
                ? factors[factor - D3DBLEND_ZERO]
                : otherwise;
 }
+
+}  // namespace
 
 GLenum primitive_mode(DWORD type)
 {
@@ -50,6 +54,8 @@ void colour_vector(D3DCOLOR colour, float out[4])
     out[3] = (float)(colour >> 24) / 255.0f;
 }
 
+namespace {
+
 void colour_value(const D3DCOLORVALUE& colour, float out[4])
 {
     out[0] = colour.r;
@@ -57,6 +63,8 @@ void colour_value(const D3DCOLORVALUE& colour, float out[4])
     out[2] = colour.b;
     out[3] = colour.a;
 }
+
+}  // namespace
 
 // Each level of z bias moves depth by two steps of a 16-bit depth buffer (0..1
 // units; twice that in GL's -1..1, the clip units this is in), enough to
@@ -82,6 +90,8 @@ GLenum cull_face(DWORD cull_mode)
 {
     return cull_mode == D3DCULL_CW ? GL_FRONT : GL_BACK;
 }
+
+namespace {
 
 float state_float(const d3d_device_state& state, DWORD type)
 {
@@ -176,6 +186,8 @@ int shining_lights(const d3d_device_state& state, const D3DLIGHT7* out[max_light
             out[count++] = &state.lights[i].light;
     return count;
 }
+
+}  // namespace
 
 // Whether every vertex the draw uses is opaque white, or has no diffuse
 // colour, which the program takes as white.

@@ -122,8 +122,9 @@ HRESULT D3DXGetDeviceCaps(DWORD device_index, DDCAPS* hardware_caps, DDCAPS* emu
 HRESULT D3DXCreateTexture(IDirect3DDevice7* device, DWORD* flags, DWORD* width, DWORD* height,
                           D3DX_SURFACEFORMAT* format, void* palette, IDirectDrawSurface7** texture,
                           DWORD* mipmap_count);
-// Makes a texture from an image file: ".tga" (true colour or grey, plain or
-// run-length encoded), ".bmp" (palette, 16, 24 or 32 bits) or ".dds"
+// Makes a texture from an image file: ".tga" (true colour, grey or
+// colour-mapped, plain or run-length encoded), ".bmp" (palette, plain or
+// RLE8/RLE4, 16, 24 or 32 bits) or ".dds"
 // (uncompressed RGB or DXT1, DXT3, DXT5, with its mipmap levels), told apart
 // by their content. In and out as D3DXCreateTexture: width and height
 // D3DX_DEFAULT (or 0) take the file's size, other sizes scale the image by

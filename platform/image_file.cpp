@@ -93,15 +93,6 @@ bool tga_colour_bits(uint32_t bits)
     return bits == 15 || bits == 16 || bits == 24 || bits == 32;
 }
 
-// The colour map of a colour-mapped TGA: entry `index` is the colour of
-// pixel value `first` + index.
-struct tga_colour_map {
-    uint32_t first = 0, length = 0;
-    DWORD* argb = nullptr;
-
-    ~tga_colour_map() { free(argb); }
-};
-
 HRESULT decode_tga(const bytes_view& file, platform_image* image, refusal* why)
 {
     if (!file.has(0, 18))
@@ -140,28 +131,26 @@ HRESULT decode_tga(const bytes_view& file, platform_image* image, refusal* why)
     d3d_pixel_layout_make(grey_image ? d3d_masks_format(8, 0xFF, 0xFF, 0xFF, 0)
                                      : tga_format(colour_bits, alpha),
                           &layout);
-    tga_colour_map map;
+    // The colours of the map's entries that 8-bit pixel values reach: entry
+    // `i` is the colour of pixel value map_first + i.
+    DWORD map_argb[256];
+    uint32_t reachable = 0;
     if (mapped) {
-        map.first = map_first;
-        map.length = map_length;
-        map.argb = (DWORD*)malloc((map_length ? map_length : 1) * sizeof(DWORD));
-        if (!map.argb)
-            return D3DXERR_NOMEMORY;
-        d3d_pixels_to_argb(layout, file.data + map_offset, map.argb, map_length);
+        reachable = map_first < 256 ? std::min<uint32_t>(map_length, 256 - map_first) : 0;
+        d3d_pixels_to_argb(layout, file.data + map_offset, map_argb, reachable);
     }
     size_t pixel_bytes = (bits + 7) / 8;
-    // Colours of `count` pixels as stored; 0 for a pixel value outside the
-    // colour map.
+    // Colours of `count` pixels as stored; false when a pixel value lies
+    // outside the colour map.
     auto convert = [&](const uint8_t* from, DWORD* out, size_t count) {
         if (!mapped) {
             d3d_pixels_to_argb(layout, from, out, (DWORD)count);
             return true;
         }
         for (size_t i = 0; i < count; ++i) {
-            uint32_t entry = from[i] - map.first;
-            if (from[i] < map.first || entry >= map.length)
+            if (from[i] < map_first || from[i] - map_first >= reachable)
                 return false;
-            out[i] = map.argb[entry];
+            out[i] = map_argb[from[i] - map_first];
         }
         return true;
     };
@@ -216,6 +205,13 @@ HRESULT decode_tga(const bytes_view& file, platform_image* image, refusal* why)
 
 enum : uint32_t { BMP_RGB = 0, BMP_RLE8 = 1, BMP_RLE4 = 2, BMP_BITFIELDS = 3 };
 
+// Pixel `i` of a row of `bits`-bit palette indices (1, 4 or 8), the first
+// in a byte's high bits.
+uint32_t packed_index(const uint8_t* bytes, uint32_t i, uint32_t bits)
+{
+    return (bytes[i * bits / 8] >> (8 - bits - i * bits % 8)) & ((1u << bits) - 1);
+}
+
 // The palette of a palette BMP as colours.
 struct bmp_palette {
     const uint8_t* entries;
@@ -249,6 +245,9 @@ HRESULT decode_bmp_runs(const bytes_view& file, size_t offset, uint32_t bits,
         ++x;
         return true;
     };
+    auto outside = [&](uint32_t index) {
+        return why->set("a BMP pixel value %u lies outside its %u colours", index, palette.count);
+    };
     for (;;) {
         if (!file.has(offset, 2)) {
             // The end marks may be left out after the last row's last pixel.
@@ -259,11 +258,11 @@ HRESULT decode_bmp_runs(const bytes_view& file, size_t offset, uint32_t bits,
         uint32_t count = file.u8(offset), value = file.u8(offset + 1);
         offset += 2;
         if (count > 0) {
+            const uint8_t pair = (uint8_t)value;  // RLE4: two values in turn
             for (uint32_t i = 0; i < count; ++i) {
-                uint32_t index = bits == 8 ? value : (i % 2 ? value & 0x0F : value >> 4);
+                uint32_t index = packed_index(&pair, i % (8 / bits), bits);
                 if (!put(index))
-                    return why->set("a BMP pixel value %u lies outside its %u colours", index,
-                                    palette.count);
+                    return outside(index);
             }
         } else if (value == 0) {
             x = 0;
@@ -281,11 +280,9 @@ HRESULT decode_bmp_runs(const bytes_view& file, size_t offset, uint32_t bits,
             if (!file.has(offset, bytes))
                 return why->set("the BMP's RLE%u data ends in a run of %u pixels", bits, value);
             for (uint32_t i = 0; i < value; ++i) {
-                uint32_t byte = file.u8(offset + (bits == 8 ? i : i / 2));
-                uint32_t index = bits == 8 ? byte : (i % 2 ? byte & 0x0F : byte >> 4);
+                uint32_t index = packed_index(file.data + offset, i, bits);
                 if (!put(index))
-                    return why->set("a BMP pixel value %u lies outside its %u colours", index,
-                                    palette.count);
+                    return outside(index);
             }
             offset += bytes + (bytes & 1);
         }
@@ -324,6 +321,8 @@ HRESULT decode_bmp(const bytes_view& file, platform_image* image, refusal* why)
             if (header_size >= 56)
                 alpha = file.u32(66);
         }
+    } else if (header_size >= 40) {
+        return why->set("the BMP header of %u bytes is cut short", header_size);
     } else {
         return why->set("a BMP header of %u bytes is not taken (12, or 40 and more, are)",
                         header_size);
@@ -384,7 +383,7 @@ HRESULT decode_bmp(const bytes_view& file, platform_image* image, refusal* why)
             continue;
         }
         for (DWORD x = 0; x < (DWORD)width; ++x) {
-            uint32_t index = (line[x * bits / 8] >> (8 - bits - x * bits % 8)) & ((1u << bits) - 1);
+            uint32_t index = packed_index(line, x, bits);
             if (index >= colours_used)
                 return why->set("a BMP pixel value %u lies outside its %u colours", index,
                                 colours_used);

@@ -32,7 +32,8 @@ struct platform_image {
 enum platform_image_kind { PLATFORM_IMAGE_ANY, PLATFORM_IMAGE_BMP };
 
 // Reads a file through the path resolver and decodes it (`kind` ANY tells
-// the format by its content: "DDS ", "BM", else TGA). Returns D3D_OK,
+// the format by its content: "DDS ", "BM", else TGA; a PNG signature is
+// refused with a line of its own). Returns D3D_OK,
 // DDERR_NOTFOUND for a file that cannot be read, D3DXERR_INVALIDFILEFORMAT
 // for what it cannot decode, or D3DXERR_NOMEMORY; on failure nothing is kept.
 // A file that is there but not decoded is reported (platform/report.h) in one

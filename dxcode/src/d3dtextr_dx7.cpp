@@ -195,18 +195,6 @@ texture_container* load_into_cache(const char* texture_name, const char* key, co
     return container;
 }
 
-// Whether the file's own name (after its last folder) holds a dot, so that
-// it names its extension: a dot in a folder, the data folder's
-// ("varnock-1.0") or one the name goes through, is not one.
-bool file_name_has_dot(const char* name)
-{
-    const char* base = name;
-    for (const char* c = name; *c; ++c)
-        if (*c == '\\' || *c == '/')
-            base = c + 1;
-    return strchr(base, '.') != nullptr;
-}
-
 }  // namespace
 
 int d3dtextr_dx7_load_texture_image(const char* texture_name, const char* directory,
@@ -238,7 +226,9 @@ int d3dtextr_dx7_load_texture_image(const char* texture_name, const char* direct
     IDirectDrawSurface7* texture = nullptr;
     IDirect3DDevice7* device = d3dx_globals.device;
 
-    if (file_name_has_dot(texture_name)) {
+    // Only the file's own name tells whether it names its extension: a dot in
+    // a folder (the data folder's "varnock-1.0") is none.
+    if (strchr(debug_base_filename(texture_name), '.')) {
         HRESULT result = D3DXCreateTextureFromFile(device, &flags, &width, &height, &format,
                                                    nullptr, &texture, &mipmaps, path,
                                                    D3DX_FT_POINT);

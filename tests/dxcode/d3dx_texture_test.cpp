@@ -391,6 +391,8 @@ TEST_F(Textures, BrokenFilesAreRefusedWithoutATextureAndALineThatSaysWhy)
         {"tga colour map cut short",
          tga_mapped_image(1, 1, 1, 0, 24, bytes_of({1, 2, 3}), 0, "").substr(0, 20),
          "the TGA colour map is cut short"},
+        {"bmp info header cut short", bmp_image(3, 2, six).substr(0, 40),
+         "the BMP header of 40 bytes is cut short"},
         {"bmp rows cut short", bmp_image(3, 2, six).substr(0, 60),
          "the BMP's pixels are cut short"},
         {"bmp 24 bits run-length compressed", rle_bmp24,

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "debug.h"
+#include "dlink.h"
 #include "gameglobals.h"
 #include "gametime.h"
 #include "mow_animate.h"
@@ -127,19 +128,16 @@ float time_multiplier(const win_anim_table_base* state)
 }
 
 // Calls `visit` with each transition of the state in list order until it
-// answers true; the walk stops at the list's size and where the ring closes.
+// answers true; the walk stops where the ring closes, whatever size is kept
+// beside it.
 template <class Visit>
 bool any_transition(const win_anim_table_base* state, Visit visit)
 {
     const win_anim_table_entry* head = state ? state->win_anim_table_entry_list : nullptr;
-    const win_anim_table_entry* entry = head;
-    for (int32_t i = 0; entry && i < state->win_anim_table_entry_list_size; ++i) {
+    for (const win_anim_table_entry* entry = head; entry;
+         entry = dlink_ring_step(head, entry->next_ptr))
         if (visit(*entry))
             return true;
-        entry = entry->next_ptr;
-        if (entry == head)
-            break;
-    }
     return false;
 }
 

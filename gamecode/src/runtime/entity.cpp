@@ -7,6 +7,7 @@
 #include "collide_trigger.h"
 #include "d3dxframe.h"
 #include "debug.h"
+#include "dlink.h"
 #include "entity_io.h"
 #include "entity_weapon.h"
 #include "gameglobals.h"
@@ -512,13 +513,12 @@ int update_entity(win_entity* entity, const win_matrix43* parent_matrix, win_ent
         return 1;
     win_entity* head = entity->child_entity_list;
     const int32_t count = entity->child_entity_list_size;
-    win_entity* child = head;
-    for (int32_t i = 0; child && i < count; ++i) {
+    for (win_entity* child = head; child;) {
         win_entity* next = child->next;
         update_entity(child, parent_frame(entity, child), entity);
         if (entity->child_entity_list != head || entity->child_entity_list_size != count)
             break;
-        child = next == head ? nullptr : next;
+        child = dlink_ring_step(head, next);
     }
     return 1;
 }

@@ -278,7 +278,7 @@ void complete_camera(win_entity* entity, const char* entity_name)
         return;
     win_camera_target* head = camera->win_camera_target_list;
     for (win_camera_target* target = head; target;
-         target = target->next_ptr == head ? nullptr : target->next_ptr) {
+         target = dlink_ring_step(head, target->next_ptr)) {
         target->target_entity = entity_io_find_entity(entity_io_global_win_entity_list,
                                                       target->win_camera_target_name);
         if (!target->target_entity)

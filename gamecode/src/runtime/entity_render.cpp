@@ -3,6 +3,7 @@
 #include "collide.h"
 #include "d3dxframe.h"
 #include "debug.h"
+#include "dlink.h"
 #include "entity_io.h"
 #include "gameglobals.h"
 #include "mow_rend_dx7.h"
@@ -89,11 +90,8 @@ DWORD set_entity_states(const win_entity* entity)
 void render_pass(int32_t pass)
 {
     win_entity* head = entity_io_global_win_entity_list;
-    win_entity* entity = head;
-    for (int32_t i = 0; entity && i < entity_io_global_win_entity_list_size; ++i) {
+    for (win_entity* entity = head; entity; entity = dlink_ring_step(head, entity->next))
         entity_render_entity(entity, pass);
-        entity = entity->next == head ? nullptr : entity->next;
-    }
 }
 
 }  // namespace
@@ -132,11 +130,8 @@ int entity_render_entity(win_entity* entity, int32_t pass)
     if (!is_live(entity) && entity->win_entity_type != WIN_ENTITY_TYPE_EMITTER)
         return 1;
     win_entity* head = entity->child_entity_list;
-    win_entity* child = head;
-    for (int32_t i = 0; child && i < entity->child_entity_list_size; ++i) {
+    for (win_entity* child = head; child; child = dlink_ring_step(head, child->next))
         entity_render_entity(child, pass);
-        child = child->next == head ? nullptr : child->next;
-    }
     return 1;
 }
 

@@ -75,7 +75,8 @@ void varnock_update_overlay_fade(void);
 void varnock_draw_text(void);
 void varnock_clear_display_text(void);
 // Shows `text` ("~" starts a new line, at most four) at (x, y) of the
-// 640x480 screen in the colour for `seconds`; 0 for a place off the screen.
+// 640x480 screen in the colour for `seconds`; 0 for a place off the screen
+// (x > 639 or y > 479).
 int varnock_display_text(uint32_t x, uint32_t y, uint8_t red, uint8_t green, uint8_t blue,
                          int32_t seconds, const char* text);
 // NULL, "none" or "NONE" clear the script; returns 1.
@@ -95,7 +96,9 @@ int vk_tail_free(void);
 // ---- Sound ----
 
 int sound_set_enabled(void);
-// Opens the output and the channels; disabled: a notice and 1.
+// Opens the output and the channels; disabled: a notice and 1. Without an
+// output (or, in 3D, a provider): an error line and a line on stderr, the
+// module off as if disabled, and 0.
 int sound_init(void);
 // The "[sound]" section of the configuration file.
 int sound_write_config(FILE* session_file);

@@ -171,8 +171,10 @@ void tell_input_device(void)
     if (!dxinput_globals.current_device || index < 0 || index >= dxinput_globals.device_count)
         return;
     for (const auto& device : devices)
-        if ((dxinput_globals.device_type[index] & 0xFF) == device.type)
+        if (dxinput_globals.device_type[index] == device.type) {
             varnock_display_text(24, 40, 220, 220, 220, 3, device.line);
+            break;
+        }
 }
 
 bool is_window_change(UINT message)
@@ -584,7 +586,7 @@ void draw_statistics(const char* text)
     }
     int32_t y = STATISTICS_BOTTOM * d3dxframe_get_render_height() / 480 - count * line_height;
     for (int i = 0; i < count; ++i, y += line_height) {
-        width(pieces[i].at, pieces[i].count);
+        snprintf(line, sizeof line, "%.*s", (int)pieces[i].count, pieces[i].at);
         d3dxframe_draw_text(0, y, line, &STATISTICS_COLOUR);
     }
 }

@@ -432,8 +432,7 @@ int sound_term(void)
     }
     LOG_NOTICE("%s\n", "sound_term called.");
     sound_unload_all(1);
-    // What a failed start opened is closed too: a 3D start that found no
-    // provider still holds the output.
+    // Closes what the start opened: the channels, the listener, the output.
     close_output();
     return 1;
 }

@@ -271,7 +271,7 @@ mow_model* hound_model(const std::string& path)
 // auto-aim holds an arm that aims (see write_scripts).
 mow_model* hero_model(const std::string& path)
 {
-    return fit_to_fight(demo_model_make_solid_hero(path.c_str(), VK_AUTO_AIM_ARM_OFFSET));
+    return fit_to_fight(demo_model_make_hero(path.c_str(), VK_AUTO_AIM_ARM_OFFSET));
 }
 
 bool write_model(const char* name, mow_model* (*make)(const std::string& path))

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
-#include <utility>
 #include <vector>
 
 #include "debug.h"
@@ -338,36 +337,19 @@ bool make_limbs(mow_mesh* meshes, const float left_arm_rest[3])
     return ok;
 }
 
-// The six faces of the box from `low` to `high`, each turned to face out
+// The six faces of the box from `low` to `high`, each wound to face out
 // (make_rigid_mesh takes a face's normal from its first three corners).
 std::vector<quad> box_quads(win_vect3 low, win_vect3 high)
 {
-    const win_vect3 centre = times(plus(low, high), 0.5f);
-    std::vector<quad> quads;
-    for (int axis = 0; axis < 3; ++axis)
-        for (float side : {-1.0f, 1.0f}) {
-            // The face's corners round it: the other two axes, low and high.
-            quad q;
-            static const int round[4][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
-            for (int c = 0; c < 4; ++c) {
-                float at[3];
-                for (int a = 0; a < 3; ++a) {
-                    const float lo = (&low.x)[a], hi = (&high.x)[a];
-                    const int k = a == axis ? -1 : round[c][a == (axis + 1) % 3 ? 0 : 1];
-                    at[a] = k < 0 ? (side < 0.0f ? lo : hi) : (k ? hi : lo);
-                }
-                q.corner[c] = {at[0], at[1], at[2]};
-            }
-            const win_vect3 u = plus(q.corner[1], times(q.corner[0], -1.0f));
-            const win_vect3 v = plus(q.corner[2], times(q.corner[0], -1.0f));
-            const win_vect3 normal = {u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z,
-                                      u.x * v.y - u.y * v.x};
-            const win_vect3 out = plus(q.corner[0], times(centre, -1.0f));
-            if (normal.x * out.x + normal.y * out.y + normal.z * out.z < 0.0f)
-                std::swap(q.corner[1], q.corner[3]);
-            quads.push_back(q);
-        }
-    return quads;
+    const float x0 = low.x, y0 = low.y, z0 = low.z, x1 = high.x, y1 = high.y, z1 = high.z;
+    return {
+        {{{x0, y1, z0}, {x0, y1, z1}, {x1, y1, z1}, {x1, y1, z0}}},  // top
+        {{{x0, y0, z0}, {x1, y0, z0}, {x1, y0, z1}, {x0, y0, z1}}},  // bottom
+        {{{x0, y0, z0}, {x0, y1, z0}, {x1, y1, z0}, {x1, y0, z0}}},  // front, -z
+        {{{x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1}}},  // back, +z
+        {{{x0, y0, z0}, {x0, y0, z1}, {x0, y1, z1}, {x0, y1, z0}}},  // left, -x
+        {{{x1, y0, z0}, {x1, y1, z0}, {x1, y1, z1}, {x1, y0, z1}}},  // right, +x
+    };
 }
 
 // The solid figures' volume: closed boxes round the flat body and hat, each
@@ -435,19 +417,13 @@ mow_model* demo_model_make(const char* name)
     return make_figure(name, {figure_joints, figure_joints + DEMO_MODEL_JOINTS}, 0, nullptr);
 }
 
-mow_model* demo_model_make_hero(const char* name, const float left_arm_rest[3])
-{
-    return make_figure(name, hero_joints(left_arm_rest), 1 + DEMO_MODEL_HERO_TAIL_JOINTS,
-                       [&](mow_mesh* meshes) { return make_limbs(meshes, left_arm_rest); });
-}
-
 mow_model* demo_model_make_solid(const char* name)
 {
     return make_figure(name, {figure_joints, figure_joints + DEMO_MODEL_JOINTS},
                        DEMO_MODEL_VOLUME_BOXES, make_volume);
 }
 
-mow_model* demo_model_make_solid_hero(const char* name, const float left_arm_rest[3])
+mow_model* demo_model_make_hero(const char* name, const float left_arm_rest[3])
 {
     return make_figure(name, hero_joints(left_arm_rest),
                        DEMO_MODEL_VOLUME_BOXES + 1 + DEMO_MODEL_HERO_TAIL_JOINTS,

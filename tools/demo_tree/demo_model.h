@@ -36,8 +36,9 @@ mow_model* demo_model_make(const char* name);
 // `left_arm_rest` (angles about x, y and z, turned in that order) takes to
 // the figure's forward, -z, with joint 8, the left hand, at its end; joints
 // 21 to 25 are the tail, each 0.4 units behind the one before from the
-// tail's base (20) behind the hips. Rigid meshes draw the left arm (on joint
-// 7) and each tail joint. Count 1; NULL after a log line.
+// tail's base (20) behind the hips. The volume boxes (demo_model_make_solid)
+// come first, then rigid meshes that draw the left arm (on joint 7) and each
+// tail joint. Count 1; NULL after a log line.
 enum {
     DEMO_MODEL_HERO_JOINTS = 26,
     DEMO_MODEL_HERO_BODY_JOINT = 2,
@@ -51,13 +52,12 @@ constexpr float DEMO_MODEL_HERO_ARM_LENGTH = 1.0f;
 extern const char* const demo_model_hero_tail_names[DEMO_MODEL_HERO_TAIL_JOINTS];
 mow_model* demo_model_make_hero(const char* name, const float left_arm_rest[3]);
 
-// The figure and the hero with volume: besides their flat body and hat,
+// The figure with volume: besides its flat body and hat,
 // DEMO_MODEL_VOLUME_BOXES closed boxes round them (rigid meshes on the root
-// and the arm, after the body and the hat), so that they read from every
+// and the arm, after the body and the hat), so that it reads from every
 // side, as the demo level's fighters must. Count 1; NULL after a log line.
 enum { DEMO_MODEL_VOLUME_BOXES = 3 };
 mow_model* demo_model_make_solid(const char* name);
-mow_model* demo_model_make_solid_hero(const char* name, const float left_arm_rest[3]);
 
 // A chain of `joints` joints named "joint", each one unit above its parent,
 // with a collision sphere of radius 0.5 half way up to the next: the

@@ -276,7 +276,8 @@ void tell_missing_data(HWND window, const char* host, int error)
     if (!platform_absolute_path(host, folder, sizeof folder))
         snprintf(folder, sizeof folder, "%s", host);
     char text[1400];
-    if (error == ENOENT || error == ENOTDIR)
+    const bool missing = error == ENOENT || error == ENOTDIR;
+    if (missing)
         snprintf(text, sizeof text,
                  "The game's data was not found.\n\nThere is no folder\n%s\n\nStart the game "
                  "in the folder that holds its data.",
@@ -285,7 +286,8 @@ void tell_missing_data(HWND window, const char* host, int error)
         snprintf(text, sizeof text,
                  "The game's data cannot be read.\n\nThe folder\n%s\ncannot be read: %s.", folder,
                  strerror(error));
-    MessageBox(window, text, "Game Data Not Found", MB_OK | MB_ICONHAND);
+    MessageBox(window, text, missing ? "Game Data Not Found" : "Game Data Cannot Be Read",
+               MB_OK | MB_ICONHAND);
 }
 
 }  // namespace

@@ -848,8 +848,8 @@ TEST(WinMain, AnUnreadableConfigurationIsKeptBesideTheNewOne)
     EXPECT_NE(here.file("debug.txt").find("varnock.cfg.bad'."), std::string::npos);
 }
 
-// The texts of the boxes that told of missing or unreadable data, each
-// checked to stand over the game's window.
+// The boxes that told of missing or unreadable data, as "caption: text",
+// each checked to stand over the game's window.
 std::vector<std::string> missing_data_boxes(void)
 {
     std::vector<std::string> boxes;
@@ -857,8 +857,9 @@ std::vector<std::string> missing_data_boxes(void)
         HWND owner = nullptr;
         const char *text = nullptr, *caption = nullptr;
         if (win32_message_box_get(i, &owner, &text, &caption, nullptr) &&
-            std::string(caption) == "Game Data Not Found") {
-            boxes.push_back(text);
+            (std::string(caption) == "Game Data Not Found" ||
+             std::string(caption) == "Game Data Cannot Be Read")) {
+            boxes.push_back(std::string(caption) + ": " + text);
             EXPECT_NE(owner, nullptr) << "over the game's window";
         }
     }
@@ -895,6 +896,7 @@ TEST(WinMain, WithoutItsDataTheGameSaysOnceWhereItLooked)
             continue;
         }
         ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].rfind("Game Data Not Found: ", 0), 0u) << boxes[0];
         char cwd[4096];
         ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
         EXPECT_NE(boxes[0].find(std::string("\n") + cwd + "/drive_c/data/win/entity\n"),
@@ -953,6 +955,7 @@ TEST(WinMain, AnUnreadableDataFolderIsSaidToBeUnreadable)
         EXPECT_NE(said.find("' cannot be read: Permission denied"), std::string::npos) << said;
         std::vector<std::string> boxes = missing_data_boxes();
         ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].rfind("Game Data Cannot Be Read: ", 0), 0u) << boxes[0];
         EXPECT_NE(boxes[0].find("cannot be read: Permission denied"), std::string::npos)
             << boxes[0];
         EXPECT_EQ(boxes[0].find("was not found"), std::string::npos) << boxes[0];

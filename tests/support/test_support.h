@@ -65,3 +65,13 @@ int heap_failure_sweep(const std::function<bool()>& attempt);
 // `procedure`, with the frame's defaults and its device made for it, as
 // WinMain leaves them; NULL when either could not be made.
 HWND test_open_game_window(const char* class_name, WNDPROC procedure);
+
+// A line of text the device drew, from its record ("Font.Draw"): the font's
+// height, the top left, the colour as GDI orders it (0x00BBGGRR) and the text.
+struct test_text_draw {
+    int height, x, y;
+    unsigned colour;
+    std::string text;
+};
+// The lines of text drawn from the device record `first` on.
+std::vector<test_text_draw> test_text_draws_since(int first);

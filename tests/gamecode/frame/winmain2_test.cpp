@@ -512,19 +512,14 @@ TEST_F(MainLoop, TheStatisticsStandLeftOfThePanel)
         winmain_format_statistics(whole, sizeof whole);
         std::string said;
         int last_y = -100;
-        for (int i = before; i < d3d_record_count(); ++i) {
-            int height = 0, x = 0, y = 0;
-            unsigned colour = 0;
-            char text[128] = {};
-            if (std::sscanf(d3d_record_get(i), "Font.Draw %d %d %d 0x%x %127[^\n]", &height, &x, &y,
-                            &colour, text) != 5 ||
-                colour != 0x00ffff)  // yellow, as GDI orders it
+        for (const test_text_draw& draw : test_text_draws_since(before)) {
+            if (draw.colour != 0x00ffff)  // yellow, as GDI orders it
                 continue;
-            EXPECT_LE(x + 12 * (int)std::strlen(text), 500) << text;
-            EXPECT_GE(y, last_y + height) << text;
-            EXPECT_LE(y + height, 457) << text;
-            last_y = y;
-            said += (said.empty() ? "" : " ") + std::string(text);
+            EXPECT_LE(draw.x + 12 * (int)draw.text.size(), 500) << draw.text;
+            EXPECT_GE(draw.y, last_y + draw.height) << draw.text;
+            EXPECT_LE(draw.y + draw.height, 457) << draw.text;
+            last_y = draw.y;
+            said += (said.empty() ? "" : " ") + draw.text;
         }
         const auto words = [](const std::string& text) {
             std::istringstream in(text);

@@ -299,16 +299,11 @@ TEST_F(ConsoleOnScreen, TheLinesOfAMessageStandAFontHeightApart)
     struct box {
         int height = -1, top = -1;
     } first, second;
-    for (int i = before; i < d3d_record_count(); ++i) {
-        int height = 0, x = 0, y = 0;
-        unsigned colour = 0;
-        char text[64] = {};
-        if (std::sscanf(d3d_record_get(i), "Font.Draw %d %d %d 0x%x %63[^\n]", &height, &x, &y,
-                        &colour, text) != 5 ||
-            colour != 0xffffff)  // the line, not its shadow
+    for (const test_text_draw& draw : test_text_draws_since(before)) {
+        if (draw.colour != 0xffffff)  // the line, not its shadow
             continue;
-        box& line = std::strcmp(text, "first line") == 0 ? first : second;
-        line = {height, y};
+        box& line = draw.text == "first line" ? first : second;
+        line = {draw.height, draw.y};
     }
     ASSERT_GT(first.height, 0);
     ASSERT_GT(second.height, 0);

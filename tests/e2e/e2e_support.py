@@ -709,6 +709,16 @@ class Game:
         self.xvfb.wait()
         shutil.rmtree(self.work, ignore_errors=True)
 
+    def told(self, caption):
+        """How the box `caption` reached the player: "box" when it was
+        answered, "stderr" when its text went there (no font for a box), or
+        None when neither happened yet."""
+        if any(title == caption for title, _ in self.boxes_answered):
+            return "box"
+        if caption + ": " in self.printed():
+            return "stderr"
+        return None
+
     def session_report(self):
         """How the session report reached the player, as the log calls for
         it: (caption, "box" or "stderr"), or None when the log has no error
@@ -720,10 +730,9 @@ class Game:
         if not errors and not warnings:
             return None
         caption = "Error During Session" if errors else "Warning During Session"
-        if any(title == caption for title, _ in self.boxes_answered):
-            return caption, "box"
-        if caption + ": There " in self.printed():
-            return caption, "stderr"
+        how = self.told(caption)
+        if how:
+            return caption, how
         raise Failure("the log has %d errors and %d warnings, and no session report reached the "
                       "player (no box %r, nothing on stderr)" % (errors, warnings, caption))
 

@@ -131,9 +131,8 @@ def run(varnock, demo_tree, output):
     # no font for a box), naming the folder it looked in.
     remove_data = lambda directory: shutil.rmtree(os.path.join(directory, "drive_c"))
     with Game(varnock, demo_tree, prepare=remove_data, boxes=(NO_DATA_BOX,)) as game:
-        game.wait_for("the box that the game's data was not found", lambda: any(
-            title == NO_DATA_BOX for title, _ in game.boxes_answered) or
-            NO_DATA_BOX + ": " in game.printed())
+        game.wait_for("the box that the game's data was not found",
+                      lambda: game.told(NO_DATA_BOX))
         folder = "drive_c/data/win/entity"
         if folder not in game.printed():
             raise Failure("the missing folder %s was not named" % folder)

@@ -6,9 +6,11 @@
 // entities and shaders (reading, writing, releasing) and the records of the
 // entities' other parts (AI, maps, environments, lights, cameras, emitters)
 // stay the world's own, and so do the models' records these fields point to:
-// they are only declared, so a frame module that includes this header sees
-// no function and no record of the models or of the world. The live entities
-// belong to the game runtime (runtime_services.h).
+// they are only declared. A frame module that includes this header sees the
+// structs of the entity, the character (with its weapon data) and the
+// shader and the inline accessors of an entity's payload, and no function,
+// record description or other record of the models or of the world. The live
+// entities belong to the game runtime (runtime_services.h).
 #pragma once
 
 #include "win_entity_fields.h"

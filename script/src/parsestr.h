@@ -287,7 +287,7 @@ RECORD_END(running_script, NAMED_LIST, .code_size = -1, .wait_end_time = -1.0f)
 template <typename T>
 T* parse_ring_next(std::type_identity_t<const T*> head, T* record)
 {
-    return record->next == head ? nullptr : record->next;
+    return dlink_ring_step<T>(head, record->next);
 }
 
 // The record at `position` of a table: positions wrap around the table, and

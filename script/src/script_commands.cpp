@@ -3,10 +3,13 @@
 // operands in the order the action takes them, and the action, whose result
 // is the command's (1 done, 0 not finished: the script runs the command again
 // in its next slice). Most actions are operations of the game runtime, so
-// whether a command blocks is that operation's contract; the rest are the
-// bodies below (flow, animation through state variables, shaders,
-// attachments, camera targets, loading and unloading entities). This is the
-// one file through which the script engine's commands reach the runtime.
+// whether a command blocks is that operation's contract, except for the
+// sound commands: they are done whatever the sound module answers, since
+// what they fail on does not change by the next frame (done_anyway). The
+// rest are the bodies below (flow, animation through state variables,
+// shaders, attachments, camera targets, loading and unloading entities).
+// This is the one file through which the script engine's commands reach the
+// runtime.
 //
 // Operands, as the rows name them (i: the operand's place in its kind):
 //   V<i>    tree i evaluated             N<i>    V<i> truncated toward zero
@@ -194,20 +197,15 @@ constexpr command_row command = {code, run_command<code, action, Operands...>};
 // does not load and a volume out of range stay so, and channels that are all
 // busy may stay so for good (looping sounds). A script that waited there
 // would stop, and an effect played late belongs to no moment.
-template <auto action>
-struct done_anyway_row;
+template <int32_t code, auto action, typename... Operands>
+int run_done_anyway(running_script* script)
+{
+    run_command<code, action, Operands...>(script);
+    return 1;
+}
 
-template <typename... Args, int (*action)(Args...)>
-struct done_anyway_row<action> {
-    static int run(Args... args)
-    {
-        action(args...);
-        return 1;
-    }
-};
-
-template <auto action>
-constexpr auto done_anyway = done_anyway_row<action>::run;
+template <int32_t code, auto action, typename... Operands>
+constexpr command_row done_anyway = {code, run_done_anyway<code, action, Operands...>};
 
 // ---- Bodies ----
 
@@ -492,11 +490,11 @@ constexpr command_row command_rows[] = {
     command<COMMAND_SET_CAMERA_TARGET, parse_set_camera_target, V<0>, Script>,
 
     // Sounds.
-    command<COMMAND_PLAY_SOUND, done_anyway<sound_play>, Snd<0>, NoPoint, NoPoint, N<1>>,
-    command<COMMAND_PLAY_3D_SOUND, done_anyway<sound_play>, Snd<0>, Point<2, 3, 4>, NoPoint, N<1>>,
-    command<COMMAND_STOP_SOUND, done_anyway<sound_stop>, Snd<0>>,
-    command<COMMAND_UNLOAD_SOUND, done_anyway<sound_unload>, Snd<0>>,
-    command<COMMAND_SET_VOLUME, done_anyway<sound_set_volume>, Snd<0>, N<1>, N<2>>,
+    done_anyway<COMMAND_PLAY_SOUND, sound_play, Snd<0>, NoPoint, NoPoint, N<1>>,
+    done_anyway<COMMAND_PLAY_3D_SOUND, sound_play, Snd<0>, Point<2, 3, 4>, NoPoint, N<1>>,
+    done_anyway<COMMAND_STOP_SOUND, sound_stop, Snd<0>>,
+    done_anyway<COMMAND_UNLOAD_SOUND, sound_unload, Snd<0>>,
+    done_anyway<COMMAND_SET_VOLUME, sound_set_volume, Snd<0>, N<1>, N<2>>,
     command<COMMAND_SET_PLAYER_STEP_SOUND, entity_set_player_step_sound, Str<0>>,
 
     // Screen, camera and the player-character module.

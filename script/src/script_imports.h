@@ -6,10 +6,11 @@
 // runtime implements it; the program resolves these calls when it links the
 // whole game, and the script engine's own tests link small doubles of them.
 //
-// A script also uses seven runtime services that the frame and the models
+// A script also uses eight runtime services that the frame and the models
 // use too, declared once in runtime_services.h: entity_unload_all,
-// entity_set_current_item, varnock_set_action_button_script,
-// varnock_set_letterbox, sound_load, sound_play and sound_add_forget_funct.
+// entity_set_current_item, varnock_display_text,
+// varnock_set_action_button_script, varnock_set_letterbox, sound_load,
+// sound_play and sound_add_forget_funct.
 //
 // Unless said otherwise an operation returns 1 when its work is done and 0
 // when it was refused (a NULL entity, with an error line) or, for the
@@ -202,10 +203,6 @@ int varnock_overlay_fade_out_color(float seconds, uint8_t red, uint8_t green, ui
 int varnock_overlay_fade_in_color(float seconds, uint8_t red, uint8_t green, uint8_t blue);
 // Whether the player may attack (0 shows the no-attack icon). 1.
 int varnock_set_attack_enabled(int32_t flag);
-// Console text at (x, y) in 640 x 480 units for `seconds`; "~" starts a new
-// line. 0 when x > 639 or y > 479.
-int varnock_display_text(uint32_t x, uint32_t y, uint8_t red, uint8_t green, uint8_t blue,
-                         int32_t seconds, const char* text);
 // Linear fog from `start` to `end` in `color` (red, green, blue 0 to 1;
 // alpha unused), or none with `enable` 0; 0 when the device refuses it.
 int varnock_set_fog(int32_t enable, const win_rgba* color, float start, float end);

@@ -416,9 +416,12 @@ int file_close_replace(FILE* file, const char* filename, int written)
         LOG_ERROR("%s\n", "Cannot file_close_replace without the name it was opened with.");
         return 0;
     }
-    // errno is what the stream's last failed write left, when one failed.
-    if (!written || std::ferror(file) || !replace_step("write") || std::fflush(file) != 0)
-        return abandon_replace(file, temp, filename, "writing", errno);
+    // errno is what the stream's last failed write left, when one failed; a
+    // caller's failure (`written` 0) with no stream error left none, so EIO.
+    if (!written || std::ferror(file) || !replace_step("write") || std::fflush(file) != 0) {
+        int error = (!written && !std::ferror(file)) ? EIO : errno;
+        return abandon_replace(file, temp, filename, "writing", error);
+    }
     if (!replace_step("sync") || !platform_sync_file(file))
         return abandon_replace(file, temp, filename, "writing to the disk", errno);
     if (std::fclose(file) != 0)

@@ -763,9 +763,7 @@ void report_item(const record_field& field, const record_type* variant, const so
 // millions of times, or past the end of an array made later.
 void drop_count_without_items(const record_type* type, const record_field& field, void* rec)
 {
-    // A run-time array's count is data: its slots are made at load.
-    if (!record_kind_has_count(field.kind) || field.kind == RECORD_RUNTIME_ARRAY ||
-        get_int(rec, field.count_offset) == 0)
+    if (!record_kind_counts_items(field.kind) || get_int(rec, field.count_offset) == 0)
         return;
     LOG_ERROR("%s %s = %ld with no %s stored; taken as 0.\n", type->name, field.count_name,
               (long)get_int(rec, field.count_offset), field.name);

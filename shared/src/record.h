@@ -177,9 +177,12 @@
 // bytes that remain in the file or the image before anything is allocated, and
 // a failed read releases everything it made. A count stored beside an array, a
 // list or numbers that the image does not hold reads as 0, after an error
-// line: no count is left that disagrees with what was read. A stream read takes what remains
-// of the file once and reads it ahead through a window (file_source); it
-// leaves the file just after the last byte of its records.
+// line: no count is left that disagrees with what was read. The writers store
+// such a count beside a NULL pointer as the record holds it, with a zero
+// presence word, so only a record built in memory with that disagreement
+// (never one read or linked) comes back from its image changed. A stream read
+// takes what remains of the file once and reads it ahead through a window
+// (file_source); it leaves the file just after the last byte of its records.
 #pragma once
 
 #include <array>
@@ -355,6 +358,13 @@ constexpr bool record_kind_has_count(record_kind kind)
 {
     return kind == RECORD_ARRAY || kind == RECORD_LIST || kind == RECORD_NUMBERS ||
            kind == RECORD_RUNTIME_ARRAY;
+}
+
+// Whether the row's count goes with items stored in the image (an array, a
+// list or numbers); a run-time array's count is data, its slots made at load.
+constexpr bool record_kind_counts_items(record_kind kind)
+{
+    return kind == RECORD_ARRAY || kind == RECORD_LIST || kind == RECORD_NUMBERS;
 }
 
 constexpr bool record_kind_owns(record_kind kind)

@@ -211,8 +211,7 @@ bool same_record(const record_type* type, const void* a, const void* b)
         if (record_kind_owns(field.kind) && (pa == nullptr) != (pb == nullptr))
             return false;
         // No count is left beside items that were not read.
-        if (field.kind != RECORD_RUNTIME_ARRAY && record_kind_has_count(field.kind) && !pa &&
-            count != 0)
+        if (record_kind_counts_items(field.kind) && !pa && count != 0)
             return false;
         bool same = true;
         switch (field.kind) {
@@ -494,9 +493,7 @@ void seed_counts_without_items(size_t index)
     uint32_t offset = 0;
     for (uint32_t i = 0; i < type->n_fields; ++i) {
         const record_field& field = type->fields[i];
-        if ((field.kind == RECORD_ARRAY || field.kind == RECORD_LIST ||
-             field.kind == RECORD_NUMBERS) &&
-            word(image.data(), offset + 4) == 0) {
+        if (record_kind_counts_items(field.kind) && word(image.data(), offset + 4) == 0) {
             set_word(image.data(), offset, 0x26000000);
             counted = true;
         }

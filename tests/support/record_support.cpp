@@ -95,8 +95,7 @@ int expect_counts_follow_items(const record_type* type, int32_t count)
     uint32_t at = 0;
     for (uint32_t i = 0; i < type->n_fields; ++i) {
         const record_field& field = type->fields[i];
-        bool holds_items = field.kind == RECORD_ARRAY || field.kind == RECORD_LIST ||
-                           field.kind == RECORD_NUMBERS;
+        bool holds_items = record_kind_counts_items(field.kind);
         uint32_t presence = 0;
         if (holds_items)
             std::memcpy(&presence, bytes.data() + at + 4, 4);
@@ -206,9 +205,7 @@ void expect_every_prefix_refused(const record_type* type, const std::string& byt
 int record_failure_sweep(const record_type* type, const std::string& bytes)
 {
     int swept = heap_failure_sweep([&] {
-        FILE* file = file_with_bytes(bytes);
-        void* rec = record_read_bin(type, file);
-        std::fclose(file);
+        void* rec = record_read_bytes(type, bytes);
         return rec && record_free(type, rec);
     });
     heap_failure_sweep([&] {
@@ -217,9 +214,7 @@ int record_failure_sweep(const record_type* type, const std::string& bytes)
     });
     // The writer allocates too (the images of an array of records that own
     // data): each failure must be refused, never written as a success.
-    FILE* file = file_with_bytes(bytes);
-    void* rec = record_read_bin(type, file);
-    std::fclose(file);
+    void* rec = record_read_bytes(type, bytes);
     EXPECT_NE(rec, nullptr);
     if (rec) {
         heap_failure_sweep([&] {

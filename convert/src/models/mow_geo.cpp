@@ -23,7 +23,8 @@ __attribute__((format(printf, 2, 3))) int fault(model_fault* found, const char* 
 }
 
 // An array that a consumer walks by its count: a count above 0 needs the
-// array (a stored count beside a zero presence word is kept as it was).
+// array (the reader takes a stored count beside a zero presence word as 0,
+// after an error line, so a model read from a file passes here).
 int walked_array_ok(model_fault* found, int32_t count, const void* array, const char* count_name)
 {
     if (count > 0 && !array)

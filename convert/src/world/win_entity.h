@@ -259,6 +259,16 @@ RECORD_END(win_character, PLAIN, .radius_scale = 1.0f, .hitpoints = -1.0f,
            .weapon_data = win_weapon_data_record_desc::templ)
 // clang-format on
 
+// The radius of the character's bounding sphere: its model's, which every
+// character of that model shares, scaled by the character's own
+// radius_scale; 0 without a model.
+inline float win_character_radius(const win_character* character)
+{
+    return character->mow_model
+               ? character->mow_model->mow_model_sphere_radius * character->radius_scale
+               : 0.0f;
+}
+
 // ---- Environment payload ----
 //
 // The level's static surroundings: its collision files and their hulls, the
@@ -467,16 +477,6 @@ RECORD_END(win_emitter, PLAIN, .particle_count = 20, .emit_rate = 10.0f,
 // ---- Entity ----
 //
 // Every object of a level is an entity, with a payload chosen by its type.
-// The radius of the character's bounding sphere: its model's, which every
-// character of that model shares, scaled by the character's own
-// radius_scale; 0 without a model.
-inline float win_character_radius(const win_character* character)
-{
-    return character->mow_model
-               ? character->mow_model->mow_model_sphere_radius * character->radius_scale
-               : 0.0f;
-}
-
 // An entity owns its whole tree: its state table, the names of its
 // sub-entity files, its child entities (weapons, items, particles, attached
 // parts; to any depth the record engine allows), its state names and values

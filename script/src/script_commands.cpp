@@ -23,6 +23,7 @@
 
 #include "d3dxframe.h"
 #include "debug.h"
+#include "gameglobals.h"
 #include "math_util.h"
 #include "script.h"
 #include "script_imports.h"
@@ -252,6 +253,17 @@ int never_completes(void)
 
 int does_nothing(void)
 {
+    return 1;
+}
+
+// The player's step sound waits for a player, whom a later frame may bring;
+// what else it fails on (no sound slot, a file that does not load) stays so,
+// and the script goes on without it.
+int parse_set_player_step_sound(const char* name)
+{
+    if (!game_globals.player_character)
+        return entity_set_player_step_sound(name);
+    entity_set_player_step_sound(name);
     return 1;
 }
 
@@ -495,7 +507,7 @@ constexpr command_row command_rows[] = {
     done_anyway<COMMAND_STOP_SOUND, sound_stop, Snd<0>>,
     done_anyway<COMMAND_UNLOAD_SOUND, sound_unload, Snd<0>>,
     done_anyway<COMMAND_SET_VOLUME, sound_set_volume, Snd<0>, N<1>, N<2>>,
-    command<COMMAND_SET_PLAYER_STEP_SOUND, entity_set_player_step_sound, Str<0>>,
+    command<COMMAND_SET_PLAYER_STEP_SOUND, parse_set_player_step_sound, Str<0>>,
 
     // Screen, camera and the player-character module.
     command<COMMAND_SET_AMBIENT_LIGHT, d3dxframe_set_ambient_light, N<0>, N<1>, N<2>>,

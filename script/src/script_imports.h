@@ -115,7 +115,8 @@ int entity_set_camera_target(win_entity* camera, win_entity* target, int32_t joi
 // Shakes the view by the amplitudes x, y, z for `seconds`.
 int entity_set_camera_shake(float x, float y, float z, float seconds);
 // The player character's footstep sound, loaded from the sound directory;
-// NULL: none.
+// NULL: none. 0 after an error line without a player, without a sound slot
+// in his state table, or for a file that does not load (with sound on).
 int entity_set_player_step_sound(const char* name);
 // Does nothing; 1.
 int entity_null_command(win_entity* entity, float value);

@@ -18,6 +18,7 @@
 #include "script_support.h"
 #include "service_doubles.h"
 #include "test_support.h"
+#include "win_entity.h"
 
 namespace {
 
@@ -244,6 +245,19 @@ TEST_F(Commands, MinusNineNineNineIsTheEternalLifeSpan)
               std::vector<std::string>{"entity_set_life_span(hero, -999.5)"});
     EXPECT_EQ(run("set_lifespan 1, 0 - 999").calls,
               std::vector<std::string>{"entity_set_life_span(hero, -2147483648)"});
+}
+
+// The player's step sound waits for a player, whom a later frame may bring;
+// once there is one, a sound that cannot be set is skipped, not waited for.
+TEST_F(Commands, TheStepSoundWaitsForAPlayerOnly)
+{
+    EXPECT_EQ(run("set_player_step_sound \"step.wav\"", {0}).result, 0);
+    win_entity player = {};
+    game_globals.player_character = &player;
+    Outcome set = run("set_player_step_sound \"step.wav\"", {0});
+    game_globals.player_character = nullptr;
+    EXPECT_EQ(set.result, 1);
+    EXPECT_EQ(set.calls, std::vector<std::string>{"entity_set_player_step_sound(step.wav)"});
 }
 
 // A command whose operation has not finished runs again, as it was decoded,

@@ -663,12 +663,12 @@ int entity_set_player_step_sound(const char* name)
         LOG_ERROR("Could not strdup step sound name %s.\n", name);
         return 0;
     }
-    // A file that does not load will not load next frame either: the player
-    // walks without a step sound. With sound off nothing loads, and nothing
-    // needs to.
+    // With sound off nothing loads, and nothing needs to.
     table->sound_fx_array[0] = sound_load(name, 1, game_globals.sound_pathname);
-    if (!table->sound_fx_array[0] && sound_is_enabled())
+    if (!table->sound_fx_array[0] && sound_is_enabled()) {
         LOG_ERROR("Failed to sound_load %s.\n", name);
+        return 0;
+    }
     return 1;
 }
 

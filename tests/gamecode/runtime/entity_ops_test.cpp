@@ -679,11 +679,12 @@ TEST_F(EntityOps, PlayerStepSound)
                                 "Unable to set player step sound because no player character set.",
                                 "Unable to set player step sound because the player character "
                                 "has no sound slot."}));
-    // With sound on, a file that does not load says so, and the command is
-    // done all the same: the file will not be there next frame either.
+    // With sound on, a file that does not load says so and fails (the level
+    // script's command goes on all the same: the file will not be there next
+    // frame either).
     sound_set_enabled();
     log.clear();
-    EXPECT_EQ(entity_set_player_step_sound("steps"), 1);
+    EXPECT_EQ(entity_set_player_step_sound("steps"), 0);
     EXPECT_EQ(log.errors().back(), "Failed to sound_load steps.");
     EXPECT_EQ(hero->win_ast->sound_fx_array[0], nullptr);
     sound_set_disabled();

@@ -149,7 +149,7 @@ TEST_F(Textures, PalettePicturesOfImageProgramsDecodeToTheirPixels)
     };
     for (const auto& [name, upside_down] : files) {
         SCOPED_TRACE(name);
-        std::string bytes = read_host_file(std::string(VARNOCK_TEST_DATA) + "/images/" + name);
+        std::string bytes = read_test_data(std::string("images/") + name);
         ASSERT_FALSE(bytes.empty());
         ASSERT_EQ(load(name, bytes), S_OK);
         EXPECT_EQ(width, 21u);

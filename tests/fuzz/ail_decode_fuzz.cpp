@@ -78,5 +78,5 @@ void fuzz_write_seeds(void)
     for (const char* name :
          {"pcm8_96k_ffmpeg.wav", "pcm16_96k_ffmpeg.wav", "pcm24_sox.wav", "pcm32_ffmpeg.wav",
           "float32_sox.wav", "float32_ffmpeg.wav", "float64_ffmpeg.wav"})
-        fuzz_seed(name, read_host_file(std::string(VARNOCK_TEST_DATA) + "/sounds/" + name));
+        fuzz_seed(name, read_test_data(std::string("sounds/") + name));
 }

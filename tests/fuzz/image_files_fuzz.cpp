@@ -75,8 +75,7 @@ void fuzz_write_seeds(void)
     fuzz_seed("true.bmp", bmp_image(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
     // Run-length encoded: RLE8 as ImageMagick writes it, and RLE4 with
     // every escape (a stored run, a move, the ends of a row and the bitmap).
-    fuzz_seed("rle8.bmp",
-              read_host_file(std::string(VARNOCK_TEST_DATA) + "/images/rle8_magick.bmp"));
+    fuzz_seed("rle8.bmp", read_test_data("images/rle8_magick.bmp"));
     fuzz_seed("rle4.bmp", bmp_rle_image(5, 3, 4, {0x102030, 0xFF0000, 0x00FF00, 0x0000FF},
                                         bytes_of({7, 0x12, 0, 0, 0, 5, 0x32, 0x10, 0x20, 0,
                                                   0, 0,    0, 2, 2, 0, 2,    0x33, 0,    1})));

@@ -101,7 +101,7 @@ void fuzz_write_seeds(void)
     // TGA (plain and run-length encoded), and map entries of 16 bits.
     for (const char* name :
          {"rle8_magick.bmp", "palette_magick.tga", "palette_rle_magick.tga", "palette_ffmpeg.tga"})
-        fuzz_seed(name, read_host_file(std::string(VARNOCK_TEST_DATA) + "/images/" + name));
+        fuzz_seed(name, read_test_data(std::string("images/") + name));
     fuzz_seed("mapped16.tga", tga_mapped_image(9, 2, 2, 5, 16, bytes_of({0x00, 0xFC, 0xE0, 0x03}),
                                                0x21, bytes_of({0x81, 5, 0x01, 6, 5})));
     std::string block = dxt_colour_block(0xF800, 0x001F, {0, 1, 2, 3});

@@ -75,7 +75,7 @@ std::vector<int16_t> samples_of(const void* wave, uint32_t size)
 // A sound file of tests/data/sounds.
 std::string sound_fixture(const char* name)
 {
-    std::string bytes = read_host_file(std::string(VARNOCK_TEST_DATA) + "/sounds/" + name);
+    std::string bytes = read_test_data(std::string("sounds/") + name);
     EXPECT_FALSE(bytes.empty()) << name;
     return bytes;
 }

@@ -251,3 +251,8 @@ std::string read_host_file(const std::string& path)
     out << in.rdbuf();
     return out.str();
 }
+
+std::string read_test_data(const std::string& relative)
+{
+    return read_host_file(std::string(VARNOCK_TEST_DATA) + "/" + relative);
+}

@@ -78,3 +78,6 @@ std::string png_file(const PngLayout& layout);
 
 // Reads a whole host file; empty when it cannot be read.
 std::string read_host_file(const std::string& path);
+// A file written by another program (tests/data), by its path below that
+// folder ("sounds/pcm24_sox.wav"); empty when it cannot be read.
+std::string read_test_data(const std::string& relative);

@@ -9,6 +9,7 @@
 #include "debug.h"
 #include "dlink.h"
 #include "entity_io.h"
+#include "entity_ops.h"
 #include "entity_weapon.h"
 #include "gameglobals.h"
 #include "math_util.h"
@@ -421,6 +422,27 @@ float run_time_slices(win_entity* entity, float delta_ms, win_entity* parent, wi
     return anim_time;
 }
 
+// A sub-entity's update may change its siblings: a script it starts can
+// detach, unload or attach them, and a sibling that left may already stand in
+// another ring or in none. The walk ends for this frame when the ring's head
+// or size changes under it or the next member has left it, and takes no more
+// steps than the ring had members, so it ends whatever the updates do; a
+// member passed over has its turn next frame.
+void update_children(win_entity* entity)
+{
+    win_entity* head = entity->child_entity_list;
+    const int32_t size = entity->child_entity_list_size;
+    unsigned steps_left = dlink_count((const dlink*)head);
+    for (win_entity* child = head; child && steps_left > 0; --steps_left) {
+        win_entity* next = child->next;
+        update_entity(child, parent_frame(entity, child), entity);
+        if (entity->child_entity_list != head || entity->child_entity_list_size != size ||
+            !entity_ring_holds(head, next))
+            break;
+        child = dlink_ring_step(head, next);
+    }
+}
+
 }  // namespace
 
 int entity_update_all(void)
@@ -507,19 +529,10 @@ int update_entity(win_entity* entity, const win_matrix43* parent_matrix, win_ent
         break;
     }
     // The particles of a dead emitter fly on; nothing else of a dead entity
-    // moves. A sub-entity may unload its siblings (a script it starts): the
-    // walk ends for this frame when the ring changes under it.
+    // moves.
     if (!is_live(entity) && entity->win_entity_type != WIN_ENTITY_TYPE_EMITTER)
         return 1;
-    win_entity* head = entity->child_entity_list;
-    const int32_t count = entity->child_entity_list_size;
-    for (win_entity* child = head; child;) {
-        win_entity* next = child->next;
-        update_entity(child, parent_frame(entity, child), entity);
-        if (entity->child_entity_list != head || entity->child_entity_list_size != count)
-            break;
-        child = dlink_ring_step(head, next);
-    }
+    update_children(entity);
     return 1;
 }
 

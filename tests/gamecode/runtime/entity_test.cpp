@@ -3,10 +3,13 @@
 // sub-entities under their parents' joints, lights in device slots, the
 // camera's view and shake, emitters and their particles.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "anim.h"
 #include "d3dxframe.h"
@@ -17,6 +20,7 @@
 #include "entity.h"
 #include "entity_fixture.h"
 #include "entity_io.h"
+#include "entity_ops.h"
 #include "entity_weapon.h"
 #include "gameglobals.h"
 #include "platform/d3d_record.h"
@@ -561,6 +565,148 @@ TEST_F(Update, ASubEntityUnloadingASiblingEndsItsParentsWalkForTheFrame)
     run(1, 100.0f);
     EXPECT_NEAR(third->world_matrix.m[3][1], 3.0f, EPS);
     free_win_entity(second);
+}
+
+// Ends the program with a failure when a walk never ends: a hang would
+// otherwise stop the whole run instead of failing this test.
+class WalkDeadline {
+public:
+    WalkDeadline()
+    {
+        std::signal(SIGALRM, [](int) {
+            static const char text[] = "a walk over the entities never ended\n";
+            (void)!write(2, text, sizeof text - 1);
+            _exit(1);
+        });
+        alarm(30);
+    }
+    ~WalkDeadline()
+    {
+        alarm(0);
+        std::signal(SIGALRM, SIG_DFL);
+    }
+};
+
+// A script that a sub-entity's update starts may send a sibling away and
+// bring another in, leaving the first child and the number of children as
+// they were. The sibling gone is either unloaded (out of every ring, its
+// memory kept until the walk ends) or detached (now a member of the top
+// ring). Either way the walk ends, the sibling that left is not updated as a
+// child, and the members passed over have their turn next frame.
+struct Reshuffle {
+    static Reshuffle* active;
+    win_entity* parent = nullptr;
+    win_entity* leaving = nullptr;
+    win_entity* joining = nullptr;
+    bool unload = false;
+    static int hook(mow_track_augment*, const win_matrix43*)
+    {
+        Reshuffle* r = active;
+        if (!r || !r->leaving)
+            return 1;
+        if (r->unload)
+            unlink_as_unloading_does(&r->parent->child_entity_list,
+                                     &r->parent->child_entity_list_size, r->leaving);
+        else
+            EXPECT_EQ(entity_detach_from_parent(r->parent, r->leaving), 1);
+        win_matrix43 place;
+        win_math_set_translate_matrix43(&place, 0.0f, 4.0f, 0.0f);
+        EXPECT_EQ(entity_attach_to_joint(r->parent, r->joining, -1, &place), 1);
+        r->leaving = nullptr;
+        return 1;
+    }
+};
+Reshuffle* Reshuffle::active = nullptr;
+
+// Counts the updates of the entity whose pose it is called for.
+int leaver_updates = 0;
+int count_update(mow_track_augment*, const win_matrix43*)
+{
+    ++leaver_updates;
+    return 1;
+}
+
+TEST_F(Update, ASiblingSwappedForAnotherDuringTheChildWalkEndsTheWalk)
+{
+    for (bool unload : {true, false}) {
+        SCOPED_TRACE(unload ? "unloaded, another attached" : "detached, another attached");
+        FixtureRing ring;  // each case on a ring of its own, released as the case ends
+        win_entity* parent = ring.add(fixture_character("parent", false, false));
+        win_entity* first = fixture_attach(parent, fixture_character("first", true, false, 0, 1));
+        win_entity* second = fixture_attach(parent, fixture_character("second", true, false, 0, 2));
+        win_entity* third = fixture_attach(parent, fixture_character("third", false, false, 0, 3));
+        win_entity* joining = fixture_character("joining", false, false);
+        Reshuffle reshuffle{parent, second, joining, unload};
+        Reshuffle::active = &reshuffle;
+        first->u.win_character->mow_track_augment_array[0].mow_augment_callback = Reshuffle::hook;
+        second->u.win_character->mow_track_augment_array[0].mow_augment_callback = count_update;
+        leaver_updates = 0;
+        {
+            WalkDeadline deadline;
+            run(1, 100.0f);
+        }
+        Reshuffle::active = nullptr;
+        EXPECT_EQ(leaver_updates, 0) << "the sibling that left is no child of the walk any more";
+        EXPECT_EQ(third->world_matrix.m[3][1], 0.0f) << "its turn comes next frame";
+        run(1, 100.0f);
+        EXPECT_NEAR(third->world_matrix.m[3][1], 3.0f, EPS);
+        EXPECT_NEAR(joining->world_matrix.m[3][1], 4.0f, EPS);
+        EXPECT_EQ(leaver_updates, unload ? 0 : 1) << "a detached entity is updated at the top";
+        if (unload)
+            free_win_entity(second);  // out of every ring: the ring's release misses it
+    }
+}
+
+// A sub-entity whose every update sends itself away and brings in a new one
+// like itself: each step of the walk finds the next member still in the ring,
+// and the ring keeps its head and size, yet new members keep coming. The walk
+// takes no more steps than the ring had members.
+struct Relay {
+    static Relay* active;
+    win_entity* parent = nullptr;
+    std::vector<win_entity*> made;  // every relay, in the ring or gone from it
+    win_entity* make()
+    {
+        win_entity* relay = fixture_character("relay", true, false);
+        relay->u.win_character->mow_track_augment_array[0].mow_augment_callback = hook;
+        made.push_back(relay);
+        return relay;
+    }
+    static int hook(mow_track_augment* poses, const win_matrix43*)
+    {
+        Relay* r = active;
+        for (win_entity* relay : r->made)
+            if (relay->u.win_character->mow_track_augment_array == poses &&
+                entity_ring_holds(r->parent->child_entity_list, relay)) {
+                unlink_as_unloading_does(&r->parent->child_entity_list,
+                                         &r->parent->child_entity_list_size, relay);
+                add_to_win_entity_list(&r->parent->child_entity_list,
+                                       &r->parent->child_entity_list_size, r->make());
+                break;
+            }
+        return 1;
+    }
+};
+Relay* Relay::active = nullptr;
+
+TEST_F(Update, AChildWalkEndsWhenEveryUpdateBringsInANewMember)
+{
+    win_entity* parent = ring.add(fixture_character("parent", false, false));
+    fixture_attach(parent, fixture_character("anchor", false, false));
+    Relay relay{parent, {}};
+    Relay::active = &relay;
+    fixture_attach(parent, relay.make());
+    fixture_attach(parent, relay.make());
+    {
+        WalkDeadline deadline;
+        run(1, 100.0f);
+    }
+    Relay::active = nullptr;
+    EXPECT_EQ(relay.made.size(), 4u) << "the two relays of the frame's start, and one each";
+    EXPECT_EQ(parent->child_entity_list_size, 3);
+    for (win_entity* gone : relay.made)
+        if (!entity_ring_holds(parent->child_entity_list, gone))
+            free_win_entity(gone);
 }
 
 }  // namespace

@@ -445,13 +445,22 @@ void update_children(win_entity* entity)
 
 }  // namespace
 
+void entity_update_forget(const win_entity* entity)
+{
+    if (entity_update_next == entity)
+        entity_update_next = nullptr;
+    if (entity_update_cursor == entity)
+        entity_update_cursor = nullptr;
+}
+
 int entity_update_all(void)
 {
     if (!entity_io_global_win_entity_list)
         return 0;
     entity_io_begin_walk();
-    // An unload during an update clears the cursor or its successor; the
-    // walk then starts again after the head, so an entity may be updated
+    // An entity that leaves the ring during an update (unloaded, or attached
+    // to a parent) clears the cursor or its successor; the walk then starts
+    // again after the head, so an entity may be updated
     // twice in a frame. Updates that unload and load entities forever are
     // stopped after a bound.
     int32_t steps_left = 4 * entity_io_global_win_entity_list_size + 16;

@@ -18,10 +18,15 @@ struct win_matrix43;
 struct win_xform;
 struct win_shader;
 
-// The walk position of entity_update_all; unloading an entity clears the one
-// that names it, so the walk survives removals during an update.
+// The walk position of entity_update_all; an entity leaving the top ring
+// (unloaded, or attached to a parent) clears the one that names it, so the
+// walk survives removals during an update.
 extern win_entity* entity_update_cursor;
 extern win_entity* entity_update_next;
+
+// Clears the walk position that names `entity`, which is leaving the top
+// ring: the walk goes on from the head rather than through another ring.
+void entity_update_forget(const win_entity* entity);
 
 // Entity type 6: an entity that only follows its parent (no payload; no
 // file makes one).

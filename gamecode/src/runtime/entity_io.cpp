@@ -739,10 +739,7 @@ void entity_io_forget(const win_entity* entity)
 {
     if (!entity)
         return;
-    if (entity_update_next == entity)
-        entity_update_next = nullptr;
-    if (entity_update_cursor == entity)
-        entity_update_cursor = nullptr;
+    entity_update_forget(entity);
     win_entity** references[] = {&game_globals.player_character, &game_globals.current_environment,
                                  &game_globals.current_camera, &game_globals.current_weapon,
                                  &game_globals.current_item};

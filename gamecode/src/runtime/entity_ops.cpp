@@ -490,9 +490,11 @@ int entity_attach_to_joint(win_entity* parent, win_entity* child, int32_t joint_
     LOG_NOTICE("attaching %s to %s at joint %ld.\n", name_of(child), name_of(parent),
                (long)joint_idx);
     clear_motion(child);
-    if (top_level)
+    if (top_level) {
+        entity_update_forget(child);
         remove_from_win_entity_list(&entity_io_global_win_entity_list,
                                     &entity_io_global_win_entity_list_size, child);
+    }
     add_to_win_entity_list(&parent->child_entity_list, &parent->child_entity_list_size, child);
     child->parent_joint_idx = joint_idx;
     child->local_matrix = *orient_trans_matrix;

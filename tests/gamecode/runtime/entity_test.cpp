@@ -709,4 +709,41 @@ TEST_F(Update, AChildWalkEndsWhenEveryUpdateBringsInANewMember)
             free_win_entity(gone);
 }
 
+// An update at the top that attaches the next top-level entity to another:
+// the walk does not follow it into its new parent's ring (where it would go
+// round, updating those children as top-level entities, until its bound).
+struct Adopt {
+    static Adopt* active;
+    win_entity* parent = nullptr;
+    win_entity* child = nullptr;
+    static int hook(mow_track_augment*, const win_matrix43*)
+    {
+        Adopt* a = active;
+        if (a && a->child) {
+            EXPECT_EQ(entity_attach_to_joint(a->parent, a->child, -1, &win_math_identity_matrix43),
+                      1);
+            a->child = nullptr;
+        }
+        return 1;
+    }
+};
+Adopt* Adopt::active = nullptr;
+
+TEST_F(Update, AnEntityAttachedDuringTheTopWalkIsUpdatedOnceUnderItsNewParent)
+{
+    win_entity* first = ring.add(fixture_character("first", true, false));
+    win_entity* second = ring.add(fixture_character("second", true, false));
+    win_entity* third = ring.add(fixture_character("third", false, false, 0, 3));
+    Adopt adopt{third, second};
+    Adopt::active = &adopt;
+    first->u.win_character->mow_track_augment_array[0].mow_augment_callback = Adopt::hook;
+    second->u.win_character->mow_track_augment_array[0].mow_augment_callback = count_update;
+    leaver_updates = 0;
+    run(1, 100.0f);
+    Adopt::active = nullptr;
+    EXPECT_EQ(leaver_updates, 1);
+    EXPECT_NEAR(second->world_matrix.m[3][1], 3.0f, EPS) << "under its new parent";
+    EXPECT_EQ(entity_update_next, nullptr);
+}
+
 }  // namespace

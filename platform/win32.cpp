@@ -588,11 +588,6 @@ SDL_Window* platform_window_sdl(HWND window)
     return is_window(window) ? window->sdl : nullptr;
 }
 
-int platform_sdl_events_ready(void)
-{
-    return ensure_sdl_events() ? 1 : 0;
-}
-
 HWND platform_window_make_inner(HWND parent, WNDPROC proc, DWORD style, const char* text, int x,
                                 int y, int width, int height)
 {
@@ -932,18 +927,6 @@ BOOL RedrawWindow(HWND window, const RECT*, void*, UINT)
 BOOL InvalidateRect(HWND window, const RECT*, BOOL)
 {
     return window == nullptr || is_window(window) ? TRUE : FALSE;
-}
-
-BOOL SetWindowText(HWND window, LPCSTR text)
-{
-    if (!is_window(window))
-        return FALSE;
-    if (window->parent)  // a control keeps its text itself
-        return send(window, WM_SETTEXT, 0, (LPARAM)(text ? text : "")) ? TRUE : FALSE;
-    window->title = text ? text : "";
-    if (window->sdl)
-        SDL_SetWindowTitle(window->sdl, window->title.c_str());
-    return TRUE;
 }
 
 int GetWindowText(HWND window, char* text, int size)

@@ -276,7 +276,6 @@ LONG_PTR SetWindowLong(HWND window, int index, LONG_PTR value);
 LONG_PTR GetWindowLong(HWND window, int index);
 BOOL RedrawWindow(HWND window, const RECT* update_rect, void* update_region, UINT flags);
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
-BOOL SetWindowText(HWND window, LPCSTR text);
 // Through WM_GETTEXT: the text cut to size - 1 characters; its length.
 int GetWindowText(HWND window, char* text, int size);
 HWND GetParent(HWND window);

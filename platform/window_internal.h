@@ -7,8 +7,6 @@
 struct SDL_Window;
 
 SDL_Window* platform_window_sdl(HWND window);
-// Starts SDL's event subsystem once; returns 1 when it runs.
-int platform_sdl_events_ready(void);
 
 // A window drawn inside its top-level ancestor's SDL window (a dialog or a
 // control): no SDL window of its own and no show, activation or focus

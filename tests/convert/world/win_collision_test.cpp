@@ -363,5 +363,12 @@ TEST(WinCollision, IndexesNeedTheArraysTheyIndex)
         std::vector<std::string>{
             "Bad vtx_idx = 0 in win_block 0 of win_collision wall with win_vtx_array_size = 0"});
     hull->win_vtx_array = corners;
+    // A block of a type no hull has cannot be checked.
+    log.clear();
+    const int32_t type = hull->win_block_array[0].win_block_type;
+    hull->win_block_array[0].win_block_type = 99;
+    EXPECT_EQ(win_collision_check_indexes(hull), 0);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"Unknown win_block_type = 99"});
+    hull->win_block_array[0].win_block_type = type;
     free_win_collision(hull);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "heap.h"
 #include "record_support.h"
 #include "test_support.h"
 #include "win_entity.h"
@@ -297,4 +298,21 @@ TEST(WinAi, ReleasingAnAiReleasesItsQueueAndSectors)
     log.clear();
     EXPECT_EQ(free_win_ai(ai), 1);  // two goals, three attack sectors, the strings
     EXPECT_TRUE(log.lines().empty());
+}
+
+TEST(WinAi, TheCurrentGoalIsReleasedWithTheAiOnceWhereverItStands)
+{
+    // In the queue (released with it), the default goal (part of the AI), or
+    // a goal of its own that left the queue (released alone).
+    for (int where : {0, 1, 2}) {
+        SCOPED_TRACE(where);
+        int64_t live = heap_live_blocks();
+        win_ai* ai = guard_ai();
+        if (where == 1)
+            ai->current_goal = &ai->default_goal;
+        if (where == 2)
+            ai->current_goal = goal(7, "gate", {0, 0, 0}, 1);
+        EXPECT_EQ(free_win_ai(ai), 1);
+        EXPECT_EQ(heap_live_blocks(), live);
+    }
 }

@@ -227,5 +227,11 @@ TEST(WinShader, TheCurrentTextureIsSetOnlyToASlotTheShaderHas)
               (std::vector<std::string>{
                   "Bad texture index 2 for win_shader glow with 2 texture slots",
                   "Bad texture index -7 for win_shader glow with 2 texture slots"}));
+    // Without its slot array a shader has no slot, whatever its count says.
+    texture_container_ptr* slots = shader->texture_container_ptr_array;
+    shader->texture_container_ptr_array = nullptr;
+    EXPECT_EQ(win_shader_set_current_texture(shader, 0), 0);
+    EXPECT_EQ(shader->current_texture, -1);
+    shader->texture_container_ptr_array = slots;
     free_win_shader(shader);
 }

@@ -626,10 +626,12 @@ TEST_F(Scripts, UnloadedEntitiesAndSoundsAreForgotten)
 }
 
 // A command that blocks with an error is tried again in every slice, as it
-// must (the entity may come), but says so once, not once a frame.
+// must (the entity may come), but says so once, not once a frame. Once it
+// is done, what the commands after it say is heard again.
 TEST_F(Scripts, ABlockedCommandSaysWhyOnce)
 {
-    write_script("a", ".entity \"lamp\", \"lamp\", -1\nload_entity -1\nmark loaded\n");
+    write_script("a", ".entity \"lamp\", \"lamp\", -1\nload_entity -1\nmark loaded\n"
+                      "wait 1\nload_entity 9\nwait 1000\n");
     service_double_host.missing_entities = {"lamp"};
     running_script* a = start("a");
     ASSERT_NE(a, nullptr);
@@ -641,8 +643,13 @@ TEST_F(Scripts, ABlockedCommandSaysWhyOnce)
                                 "Could not entity_io_load 'lamp' in parse_load_all_entities"});
 
     service_double_host.missing_entities = {};
+    log.clear();
     script_update_script();
     EXPECT_EQ(marks(), std::vector<std::string>{"loaded"});
+    game_time += 10.0f;
+    script_update_script();
+    EXPECT_EQ(log.errors(), std::vector<std::string>{
+                                "Couldn't find entity id 9 in script_load_referenced_entity"});
 }
 
 // `assign` to the state value of an entity that is not loaded waits until

@@ -10,6 +10,7 @@
 #include "file_io.h"
 #include "gameglobals.h"
 #include "gametime.h"
+#include "heap.h"
 #include "script.h"
 #include "script_imports.h"
 #include "script_support.h"
@@ -479,6 +480,12 @@ TEST_F(Scripts, EndingAndUnloading)
     run("c");
     EXPECT_EQ(script_cleanup_script_list(), 1);
     EXPECT_EQ(script_global_running_script_list, nullptr);
+    // Ended from outside every slice, a script's memory goes at once.
+    int64_t live = heap_live_blocks();
+    running_script* d = run("d");
+    EXPECT_GT(heap_live_blocks(), live);
+    EXPECT_EQ(script_terminate_script(d), 1);
+    EXPECT_EQ(heap_live_blocks(), live);
 }
 
 // Each script that has a companion is ended, and its companion appended;

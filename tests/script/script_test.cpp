@@ -132,6 +132,24 @@ TEST_F(Scripts, StartsThatCannotHappenFailWithTheirLines)
     EXPECT_EQ(log.errors(), std::vector<std::string>{"Couldn't open the script file " +
                                                      path_of("missing") + " for reading"});
     EXPECT_EQ(script_global_running_script_list, nullptr);
+
+    // A script's path holds up to 299 characters: one longer is refused by
+    // its name before any file is looked for.
+    const size_t room = 299 - path_of("").size();
+    for (size_t extra : {0, 1}) {
+        const std::string name(room + extra, 'n');
+        log.clear();
+        EXPECT_EQ(script_initiate_script(name.c_str(), nullptr), -1.0f);
+        const std::string shown = extra ? name : path_of(name.c_str());
+        EXPECT_EQ(log.errors(), std::vector<std::string>{"Couldn't open the script file " + shown +
+                                                         " for reading"});
+    }
+
+    // Sounds to resolve need their table.
+    log.clear();
+    game_globals.sound_enable = 1;
+    EXPECT_EQ(parse_load_all_sounds(nullptr), 0);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"Null list passed to parse_load_all_sounds"});
 }
 
 TEST_F(Scripts, ARunningScriptOfTheSamePathCountsAsStarted)

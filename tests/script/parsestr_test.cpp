@@ -329,6 +329,26 @@ TEST(CompiledScript, CorruptTablesAreRefusedWithTheirMessages)
     }
 }
 
+// Code is linked once into a script record: a second image, or one without
+// a record, is refused, and the image is released all the same.
+TEST(CompiledScript, LinkingNeedsARecordWithoutCode)
+{
+    LinkedScript script(golden_script());
+    ASSERT_TRUE(script.linked());
+    LogCapture log;
+    const int64_t live = heap_live_blocks();
+    for (running_script* record : {script.get(), (running_script*)nullptr}) {
+        const std::string bytes = golden_script();
+        char* image = (char*)MALLOC(bytes.size());
+        std::memcpy(image, bytes.data(), bytes.size());
+        EXPECT_EQ(parse_link_script(record, image, (int32_t)bytes.size()), 0);
+        EXPECT_EQ(heap_live_blocks(), live);
+    }
+    EXPECT_EQ(log.errors(),
+              (std::vector<std::string>{"Cannot parse_link_script into a script that holds code.",
+                                        "Cannot parse_link_script with NULL running_script_ptr."}));
+}
+
 // A command that runs past the end of the code, nests too deep or (an else)
 // jumps outside the code ends the script with one error; the commands before
 // it decode.

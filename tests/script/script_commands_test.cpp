@@ -41,6 +41,7 @@ const std::string tables = R"(
 .attach 0, -1, -1                   # 2: no camera, no target
 .attach 1, 3, -3                    # 3: a joint no entity has
 .attach 1, 3, -2                    # 4: the identity
+.attach 9, 3, -1                    # 5: a target id no record has
 .sound "boom", "boom.wav", 5
 .shader 1, 2, 6                     # 0: the villain's shader 2, state 6
 .shader 3, 0, 1                     # 1: the guard's, not loaded
@@ -465,6 +466,21 @@ TEST_F(Commands, RefusalsAreReportedAndDone)
          "attach_entity_id 0, 9",
          {"Bad entity id 9 in parse_get_entity_value",
           "Couldn't retrieve attach entity information for index 9"}},
+        {"attach: a target id no record has",
+         "attach_entity 5",
+         {"Bad entity id 9 in parse_get_entity_value",
+          "Couldn't retrieve target entity information for index 9"}},
+        // Table positions wrap round the table: only an empty one has none.
+        {"set_camera_target without an entity table",
+         "set_camera_target 0",
+         {"Cannot dlink_get_nth with NULL list_ptr.",
+          "Couldn't retrieve attach entity information for index 0"},
+         ".attach 0, 0, -1\n"},
+        {"set_camera_target: a target without an entity table",
+         "set_camera_target 0",
+         {"Cannot dlink_get_nth with NULL list_ptr.",
+          "Couldn't retrieve target entity information for index 1"},
+         ".attach 1, -1, -1\n"},
         {"attach: a joint no entity has",
          "attach_entity 3",
          {"Attach information 3 names joint -3, which no entity has"}},

@@ -10,6 +10,7 @@
 #include "file_io.h"
 #include "gameglobals.h"
 #include "gametime.h"
+#include "heap.h"
 #include "script.h"
 #include "script_imports.h"
 #include "script_support.h"
@@ -131,6 +132,24 @@ TEST_F(Scripts, StartsThatCannotHappenFailWithTheirLines)
     EXPECT_EQ(log.errors(), std::vector<std::string>{"Couldn't open the script file " +
                                                      path_of("missing") + " for reading"});
     EXPECT_EQ(script_global_running_script_list, nullptr);
+
+    // A script's path holds up to 299 characters: one longer is refused by
+    // its name before any file is looked for.
+    const size_t room = 299 - path_of("").size();
+    for (size_t extra : {0, 1}) {
+        const std::string name(room + extra, 'n');
+        log.clear();
+        EXPECT_EQ(script_initiate_script(name.c_str(), nullptr), -1.0f);
+        const std::string shown = extra ? name : path_of(name.c_str());
+        EXPECT_EQ(log.errors(), std::vector<std::string>{"Couldn't open the script file " + shown +
+                                                         " for reading"});
+    }
+
+    // Sounds to resolve need their table.
+    log.clear();
+    game_globals.sound_enable = 1;
+    EXPECT_EQ(parse_load_all_sounds(nullptr), 0);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"Null list passed to parse_load_all_sounds"});
 }
 
 TEST_F(Scripts, ARunningScriptOfTheSamePathCountsAsStarted)
@@ -479,6 +498,12 @@ TEST_F(Scripts, EndingAndUnloading)
     run("c");
     EXPECT_EQ(script_cleanup_script_list(), 1);
     EXPECT_EQ(script_global_running_script_list, nullptr);
+    // Ended from outside every slice, a script's memory goes at once.
+    int64_t live = heap_live_blocks();
+    running_script* d = run("d");
+    EXPECT_GT(heap_live_blocks(), live);
+    EXPECT_EQ(script_terminate_script(d), 1);
+    EXPECT_EQ(heap_live_blocks(), live);
 }
 
 // Each script that has a companion is ended, and its companion appended;
@@ -626,10 +651,12 @@ TEST_F(Scripts, UnloadedEntitiesAndSoundsAreForgotten)
 }
 
 // A command that blocks with an error is tried again in every slice, as it
-// must (the entity may come), but says so once, not once a frame.
+// must (the entity may come), but says so once, not once a frame. Once it
+// is done, what the commands after it say is heard again.
 TEST_F(Scripts, ABlockedCommandSaysWhyOnce)
 {
-    write_script("a", ".entity \"lamp\", \"lamp\", -1\nload_entity -1\nmark loaded\n");
+    write_script("a", ".entity \"lamp\", \"lamp\", -1\nload_entity -1\nmark loaded\n"
+                      "wait 1\nload_entity 9\nwait 1000\n");
     service_double_host.missing_entities = {"lamp"};
     running_script* a = start("a");
     ASSERT_NE(a, nullptr);
@@ -641,8 +668,13 @@ TEST_F(Scripts, ABlockedCommandSaysWhyOnce)
                                 "Could not entity_io_load 'lamp' in parse_load_all_entities"});
 
     service_double_host.missing_entities = {};
+    log.clear();
     script_update_script();
     EXPECT_EQ(marks(), std::vector<std::string>{"loaded"});
+    game_time += 10.0f;
+    script_update_script();
+    EXPECT_EQ(log.errors(), std::vector<std::string>{
+                                "Couldn't find entity id 9 in script_load_referenced_entity"});
 }
 
 // `assign` to the state value of an entity that is not loaded waits until

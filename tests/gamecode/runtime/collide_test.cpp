@@ -859,6 +859,15 @@ TEST(CollideHostileHulls, BlocksNamingWhatTheHullLacksArePassedOver)
                         "Bad plane_idx = -3 in win_collision bad with win_plane_array_size = 2"),
               errors.end());
     EXPECT_NE(std::find(errors.begin(), errors.end(), "Unknown win_block_type: 5"), errors.end());
+
+    // A hull without its planes says it has none.
+    win_plane* planes = bad.hull->win_plane_array;
+    bad.hull->win_plane_array = nullptr;
+    log.clear();
+    EXPECT_EQ(collide_poly_plane(poly_of(bad.hull, 1), bad.hull, 0), nullptr);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"Bad plane_idx = 0 in win_collision bad "
+                                                     "with win_plane_array_size = 0"});
+    bad.hull->win_plane_array = planes;
     bad.hull->win_block_array[5].win_block_type = WIN_BLOCK_TYPE_PLANAR;  // to be released
 }
 

@@ -201,6 +201,8 @@ TEST_F(EntityOps, MotionAndLifeSpanSetters)
                                        "ETERNAL_LIFE_SPAN constant"});
     EXPECT_EQ(entity_set_life_span(sparks, -1.0f), 1);
     EXPECT_EQ(sparks->u.win_emitter->emit_time, -1.0f);
+    EXPECT_EQ(entity_set_life_span(sparks, 0.0f), 1);
+    EXPECT_EQ(sparks->u.win_emitter->emit_time, -1.0f) << "an emitter put out bursts nothing";
     EXPECT_EQ(entity_set_life_span(sparks, 2.0f), 1);
     EXPECT_EQ(sparks->life_span, 2.0f);
     EXPECT_EQ(sparks->u.win_emitter->emit_time, 1.0f) << "a second's worth at once";

@@ -192,6 +192,35 @@ TEST_F(AiGoals, FaceAndWalkTurnsOnlyWhileNotFacingThePoint)
     }
 }
 
+// A goal already met ends at once, writing no input: a turn toward a
+// point ahead, a walk to where the guard stands, a hunt of a target without
+// hit points.
+TEST_F(AiGoals, AGoalAlreadyMetEndsWithoutInput)
+{
+    AiScene scene;
+    win_entity* guard = scene.character("guard", {0, 0, 0}, AI_FACE_NEG_Z, 20.0f, scene.ai());
+    win_entity* fallen = scene.character("fallen", {0, 0, -100}, 0.0f, 20.0f);
+    fallen->u.win_character->hitpoints = 0.0f;
+    const struct {
+        int32_t type;
+        win_entity* target;
+        win_vect3 point;
+    } cases[] = {
+        {AI_GOAL_TURN_TO_POINT, NULL, {0, 0, -200}},
+        {AI_GOAL_WALK_TO_POINT, NULL, {5, 0, 0}},
+        {AI_GOAL_FACE_AND_WALK_TO_POINT, NULL, {0, 0, 5}},
+        {AI_GOAL_HUNT_TARGET, fallen, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        ai_add_goal(guard, c.type, c.target, c.point.x, c.point.y, c.point.z, -1);
+        guard->win_ast->anim_input_flags = 0;
+        ai_update_character(guard, 100.0f);
+        EXPECT_EQ(ai_input(guard), 0);
+        EXPECT_TRUE(ai_goal_types(guard).empty());
+    }
+}
+
 // A guard near its post closes in on a player within reach of its sectors
 // and otherwise keeps to the post; away from it, it goes back to the post
 // keeping the player in front: walking, backing or sidestepping as the

@@ -619,14 +619,17 @@ TEST_F(EntityOps, FacingQueries)
     }
     // Facing another entity turns toward where it stands on the ground.
     win_entity* goblin = make_entity("goblin");
-    entity_place(hero, 0.0f, 0.0f, 0.0f);
-    entity_place(goblin, 0.0f, 0.0f, 10.0f);
+    entity_place(hero, 5.0f, 2.0f, 3.0f);
+    entity_place(goblin, 5.0f, 0.0f, 13.0f);
     ASSERT_EQ(entity_face_entity(hero, goblin), 1);
     EXPECT_EQ(entity_is_facing_pos_z_dir(hero), 1);
-    entity_place(goblin, -10.0f, 0.0f, 0.0f);
+    entity_place(goblin, -10.0f, 0.0f, 3.0f);
     entity_face_entity(hero, goblin);
     EXPECT_EQ(entity_is_facing_neg_x_dir(hero), 1);
-    EXPECT_EQ(position(hero).x, 0.0f);
+    // It turns where it stands.
+    EXPECT_EQ(position(hero).x, 5.0f);
+    EXPECT_EQ(position(hero).y, 2.0f);
+    EXPECT_EQ(position(hero).z, 3.0f);
     free_win_entity(hero);
     free_win_entity(goblin);
 }

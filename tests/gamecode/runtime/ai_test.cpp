@@ -422,6 +422,21 @@ TEST_F(AiGoals, NodesOutsideTheMapAreNeverWalkedTo)
     EXPECT_FLOAT_EQ(ai_current(guard)->goal_point.z, DEMO_AI_MAP_SIDE);
 }
 
+TEST_F(AiGoals, AGuardBesideTheMapGoesToItsNearestNodeFirst)
+{
+    AiScene scene;
+    scene.environment(demo_ai_make_map("square"));
+    // Near the gate (node 0), not on it, sent to the well.
+    win_entity* guard = scene.character("guard", {30, 0, 30}, AI_FACE_NEG_Z, 20.0f, scene.ai());
+    ai_add_goal(guard, AI_GOAL_WALK_TO_NODE, NULL, 0, 0, 0, 2);
+    ai_update_character(guard, 100.0f);
+    EXPECT_EQ(ai_goal_types(guard),
+              (std::vector<int32_t>{AI_GOAL_WALK_TO_NODE, AI_GOAL_FACE_AND_WALK_TO_POINT,
+                                    AI_GOAL_TURN_TO_POINT}));
+    EXPECT_FLOAT_EQ(ai_current(guard)->goal_point.x, 0.0f);
+    EXPECT_FLOAT_EQ(ai_current(guard)->goal_point.z, 0.0f);
+}
+
 // ---- A guard on patrol ----
 
 // Plays the input the guard's AI wrote, as a simple state table would: a

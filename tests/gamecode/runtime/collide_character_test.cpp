@@ -105,6 +105,13 @@ TEST_F(CollideCharacterTest, NullArgumentsAreRefused)
     LogCapture log;
     Figure a("a");
     collide_pair pair, appendages;
+    // Only characters have joints to touch with: a lamp touches none, silently.
+    win_entity* lamp = malloc_win_entity("lamp");
+    lamp->win_entity_type = WIN_ENTITY_TYPE_LIGHT;
+    EXPECT_EQ(
+        collide_check_entity_joint_to_entity_joint(a.entity, 0, 0, lamp, 0, 0, &pair, nullptr), 0);
+    EXPECT_TRUE(log.errors().empty());
+    free_win_entity(lamp);
     EXPECT_EQ(
         collide_check_entity_joint_to_entity_joint(nullptr, 0, 0, a.entity, 0, 0, &pair, nullptr),
         0);

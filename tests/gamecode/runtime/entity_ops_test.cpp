@@ -597,6 +597,10 @@ TEST_F(EntityOps, TurningToFaceWaitsForTheTurnGoal)
     ai_clear_goals(hero);  // the turn is over
     EXPECT_EQ(entity_turn_to_face_entity(hero, goblin), 1);
     EXPECT_EQ(entity_turn_state, 1);
+    LogCapture log;
+    EXPECT_EQ(entity_turn_to_face_entity(hero, nullptr), 0);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{
+                                "Cannot entity_turn_to_face_entity of a NULL target_entity."});
     free_win_entity(hero);
     free_win_entity(goblin);
 }

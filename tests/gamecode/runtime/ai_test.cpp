@@ -313,6 +313,7 @@ TEST_F(AiSectors, TooNearCountsOnlyForALoneSector)
               0);
     win_entity* unarmed = scene.character("unarmed", {0, 0, 0}, 0.0f, 20.0f, scene.ai());
     EXPECT_EQ(ai_find_attack_sector(unarmed, target), AI_NO_ATTACK_SECTOR);
+    EXPECT_EQ(ai_is_target_within_sector_range(unarmed, target, NULL), 0);
     EXPECT_EQ(ai_find_sector_goal(unarmed, target), nullptr);
 }
 
@@ -433,6 +434,24 @@ TEST_F(AiGoals, AGuardBesideTheMapGoesToItsNearestNodeFirst)
     EXPECT_EQ(ai_goal_types(guard),
               (std::vector<int32_t>{AI_GOAL_WALK_TO_NODE, AI_GOAL_FACE_AND_WALK_TO_POINT,
                                     AI_GOAL_TURN_TO_POINT}));
+    EXPECT_FLOAT_EQ(ai_current(guard)->goal_point.x, 0.0f);
+    EXPECT_FLOAT_EQ(ai_current(guard)->goal_point.z, 0.0f);
+}
+
+// A hunter that cannot see its target goes by the map: to the next node on
+// the way, the gate (node 0) included.
+TEST_F(AiGoals, AHunterOutOfSightGoesByTheMapThroughTheGate)
+{
+    AiScene scene;
+    // A wall across the square between the tower (node 1) and the gate.
+    scene.environment(demo_ai_make_map("square"), {{{100, 0, -100}, {100, 0, 100}}});
+    win_entity* guard = scene.character("guard", {200, 0, 0}, AI_FACE_POS_X, 20.0f, scene.ai());
+    win_entity* player = scene.character("player", {-30, 0, 0}, 0.0f, 20.0f);
+    game_globals.player_character = player;
+    ai_add_goal(guard, AI_GOAL_HUNT_TARGET, player, 0, 0, 0, -1);
+    ai_update_character(guard, 100.0f);
+    EXPECT_EQ(ai_goal_types(guard),
+              (std::vector<int32_t>{AI_GOAL_HUNT_TARGET, AI_GOAL_GO_TO_POINT_ALERT}));
     EXPECT_FLOAT_EQ(ai_current(guard)->goal_point.x, 0.0f);
     EXPECT_FLOAT_EQ(ai_current(guard)->goal_point.z, 0.0f);
 }

@@ -330,6 +330,14 @@ TEST_F(EntityOps, EnvironmentAndItsNameAndTriggers)
               (std::vector<std::string>{
                   "Cannot entity_check_environment_name because current environment is NULL.",
                   "Cannot entity_check_trigger_name because current environment is NULL."}));
+    log.clear();
+    EXPECT_EQ(entity_check_trigger_name(nullptr, "gate"), 0);
+    EXPECT_EQ(entity_check_trigger_name(hero, nullptr), 0);
+    EXPECT_EQ(entity_check_environment_name(nullptr), 0);
+    EXPECT_EQ(log.errors(), (std::vector<std::string>{
+                                "Cannot entity_check_trigger_name of a NULL entity.",
+                                "Cannot entity_check_trigger_name of a NULL check_name.",
+                                "Cannot entity_check_environment_name of a NULL check_name."}));
     free_win_entity(hero);
     free_win_entity(courtyard);
 }

@@ -314,6 +314,8 @@ TEST_F(AiSectors, TooNearCountsOnlyForALoneSector)
     win_entity* unarmed = scene.character("unarmed", {0, 0, 0}, 0.0f, 20.0f, scene.ai());
     EXPECT_EQ(ai_find_attack_sector(unarmed, target), AI_NO_ATTACK_SECTOR);
     EXPECT_EQ(ai_is_target_within_sector_range(unarmed, target, NULL), 0);
+    win_entity* statue = scene.character("statue", {0, 0, 0}, AI_FACE_NEG_Z, 20.0f);
+    EXPECT_EQ(ai_find_attack_sector(statue, target), AI_NO_ATTACK_SECTOR);
     EXPECT_EQ(ai_find_sector_goal(unarmed, target), nullptr);
 }
 

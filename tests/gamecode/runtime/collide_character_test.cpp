@@ -59,6 +59,7 @@ TEST_F(CollideCharacterTest, JointSpheresReportTheDeepestPair)
         {"a range ending below 2 stands for the body", {1, 1}, {1, 3}, false, 0, {-1, -1}},
         {"far apart at rest", {3, 3}, {3, 3}, false, 0, {-1, -1}},
         {"swept into the other", {3, 3}, {3, 3}, true, 1, {3, 3}},
+        {"A's body swept onto the last joint of B's range", {3, 1}, {1, 2}, true, 1, {-1, 2}},
     };
     for (const JointCase& t : cases) {
         SCOPED_TRACE(t.what);

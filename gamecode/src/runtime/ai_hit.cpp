@@ -13,7 +13,7 @@
 #include "win_entity.h"
 #include "win_math.h"
 
-int32_t ai_block_flag = 0;
+int32_t ai_block_flag;
 
 namespace {
 

@@ -18,11 +18,7 @@
 #include "win_entity.h"
 #include "winmain2.h"
 
-varnock_scene_record varnock_scene = [] {
-    varnock_scene_record start = {};
-    start.text_line_count = 1;
-    return start;
-}();
+varnock_scene_record varnock_scene = {};
 
 namespace {
 
@@ -551,5 +547,4 @@ int varnock_final_cleanup(void)
 void varnock_reset(void)
 {
     scene = {};
-    scene.text_line_count = 1;
 }

@@ -222,6 +222,29 @@ TEST_F(AiCamera, FlyingToAPointJumpsWhenToldAndBrakesWithinAQuarterOfItsSpeed)
     expect_near(camera->velocity, {0, 0, -1000}, 1e-3f, "no speed: 1000");
 }
 
+// An explore cam's script starts when the camera comes back to that explore
+// cam, and not when it comes back to another goal.
+TEST_F(AiCamera, ResumingAnExploreCamStartsItsScript)
+{
+    LogCapture log;
+    AiScene scene;
+    explore_cams(scene, {{{0, 0, -500}, -1.0f, {}}});
+    win_environment* environment = game_globals.current_environment->u.win_environment;
+    environment->win_explore_cam_array[0].explore_cam_script = STRDUP("look_at_gate");
+    win_entity* camera = make_camera(scene, NULL, {0, 0, 0});
+    ai_add_goal(camera, AI_CAMERA_GOAL_EXPLORE_CAM, NULL, 0, 0, -500, 0);
+    ai_add_goal(camera, AI_CAMERA_GOAL_HOLD, NULL, 0, 0, 0, 0);
+    ai_add_goal(camera, AI_CAMERA_GOAL_HOLD, NULL, 0, 0, 0, 0);
+    // The last hold is current; each goal done gives way to the one before.
+    win_ai* ai = camera->u.win_camera->win_ai;
+    ai_set_current_goal(ai, ai->win_goal_entry_list->prev_ptr);
+    log.clear();
+    ai_next_goal(camera);
+    EXPECT_FALSE(log.contains("look_at_gate")) << "back to a hold";
+    ai_next_goal(camera);
+    EXPECT_TRUE(log.contains("look_at_gate")) << "the engine tried to start it";
+}
+
 TEST_F(AiCamera, ExploreCamsAreFlownToOrCutTo)
 {
     AiScene scene;

@@ -305,6 +305,26 @@ TEST_F(AiIo, DescriptionsWithoutKeywordsOrArgumentsAndEveryKindWord)
     }
 }
 
+// What follows a default goal's type: the table's ends and the codes
+// beside them, and none for codes outside it.
+TEST(AiIoCodes, TheArgumentOfADefaultGoalGoesByItsCode)
+{
+    const struct {
+        int32_t type;
+        ai_goal_argument argument;
+    } cases[] = {
+        {-1, AI_GOAL_ARGUMENT_NONE},
+        {AI_GOAL_IDLE, AI_GOAL_ARGUMENT_NONE},
+        {AI_GOAL_FACE_AND_WALK_TO_POINT, AI_GOAL_ARGUMENT_POINT},
+        {AI_GOAL_HUNT_TARGET, AI_GOAL_ARGUMENT_NAME},
+        {AI_GOAL_GO_TO_POINT_ALERT, AI_GOAL_ARGUMENT_POINT},
+        {AI_GOAL_TYPE_COUNT, AI_GOAL_ARGUMENT_NONE},
+        {INT32_MAX, AI_GOAL_ARGUMENT_NONE},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ai_default_goal_argument(c.type), c.argument) << c.type;
+}
+
 TEST_F(AiIo, AnUnknownDemeanorIsKeptWithAWarning)
 {
     put("guard.int", with_line(guard_lines, 13, "demeanor grumpy flying_speed 12.5"));

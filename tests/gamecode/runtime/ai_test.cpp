@@ -164,6 +164,98 @@ TEST_F(AiGoals, DuplicatesKeepThePersonalityAlone)
     free_win_ai(copy);
 }
 
+// Facing its point, a guard walks straight at it; otherwise it turns on
+// its way, and a point it cannot see keeps it turning rather than sending
+// it round by the map.
+TEST_F(AiGoals, FaceAndWalkTurnsOnlyWhileNotFacingThePoint)
+{
+    AiScene scene;
+    // A wall across the +x side, between the guard and a point there.
+    scene.environment(NULL, {{{50, 0, -100}, {50, 0, 100}}});
+    win_entity* guard = scene.character("guard", {0, 0, 0}, AI_FACE_NEG_Z, 20.0f, scene.ai());
+    const struct {
+        win_vect3 point;
+        int32_t input;
+    } cases[] = {
+        {{0, 0, -200}, ACTION_UP},
+        {{200, 0, 0}, ACTION_LEFT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.point.x);
+        ai_add_goal(guard, AI_GOAL_FACE_AND_WALK_TO_POINT, NULL, c.point.x, c.point.y, c.point.z,
+                    -1);
+        guard->win_ast->anim_input_flags = 0;
+        ai_update_character(guard, 100.0f);
+        EXPECT_EQ(ai_input(guard), c.input);
+        EXPECT_EQ(ai_goal_types(guard), std::vector<int32_t>{AI_GOAL_FACE_AND_WALK_TO_POINT});
+        ai_clear_goals(guard);
+    }
+}
+
+// A goal already met ends at once, writing no input: a turn toward a
+// point ahead, a walk to where the guard stands, a hunt of a target without
+// hit points.
+TEST_F(AiGoals, AGoalAlreadyMetEndsWithoutInput)
+{
+    AiScene scene;
+    win_entity* guard = scene.character("guard", {0, 0, 0}, AI_FACE_NEG_Z, 20.0f, scene.ai());
+    win_entity* fallen = scene.character("fallen", {0, 0, -100}, 0.0f, 20.0f);
+    fallen->u.win_character->hitpoints = 0.0f;
+    const struct {
+        int32_t type;
+        win_entity* target;
+        win_vect3 point;
+    } cases[] = {
+        {AI_GOAL_TURN_TO_POINT, NULL, {0, 0, -200}},
+        {AI_GOAL_WALK_TO_POINT, NULL, {5, 0, 0}},
+        {AI_GOAL_FACE_AND_WALK_TO_POINT, NULL, {0, 0, 5}},
+        {AI_GOAL_HUNT_TARGET, fallen, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.type);
+        ai_add_goal(guard, c.type, c.target, c.point.x, c.point.y, c.point.z, -1);
+        guard->win_ast->anim_input_flags = 0;
+        ai_update_character(guard, 100.0f);
+        EXPECT_EQ(ai_input(guard), 0);
+        EXPECT_TRUE(ai_goal_types(guard).empty());
+    }
+}
+
+// A guard near its post closes in on a player within reach of its sectors
+// and otherwise keeps to the post; away from it, it goes back to the post
+// keeping the player in front: walking, backing or sidestepping as the
+// player stands ahead, behind or beside it.
+TEST_F(AiGoals, AGuardKeepsToItsPostAndClosesInOnlyWithinReach)
+{
+    AiScene scene;
+    const win_vect3 post = {0, 0, 0};
+    const struct {
+        const char* what;
+        win_vect3 guard, player;
+        int32_t pushed;
+    } cases[] = {
+        {"at the post, the player within reach", post, {0, 0, -100}, AI_GOAL_ATTACK},
+        {"at the post, the player out of reach", post, {0, 0, -400}, AI_GOAL_SIDESTEP_TO_POINT},
+        {"away, the player ahead", {0, 0, 300}, {0, 0, 0}, AI_GOAL_FACE_AND_WALK_TO_POINT},
+        {"away, the player behind", {0, 0, 300}, {0, 0, 600}, AI_GOAL_BACK_TO_POINT},
+        {"away, the player beside", {0, 0, 300}, {300, 0, 300}, AI_GOAL_SIDESTEP_TO_POINT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        win_ai* ai = scene.ai({sector(0, 150, -30, 30)});
+        ai->personality.attack_interval = 0.0f;
+        ai->personality.time_since_attack = 1.0f;
+        win_entity* guard = scene.character("guard", c.guard, AI_FACE_NEG_Z, 20.0f, ai);
+        game_globals.player_character = scene.character("player", c.player, 0.0f, 20.0f);
+        ai_add_goal(guard, AI_GOAL_GUARD_POINT, NULL, post.x, post.y, post.z, 100);
+        ai_update_character(guard, 100.0f);
+        EXPECT_EQ(ai_goal_types(guard), (std::vector<int32_t>{AI_GOAL_GUARD_POINT, c.pushed}));
+        if (c.pushed != AI_GOAL_ATTACK) {
+            EXPECT_FLOAT_EQ(ai_current(guard)->goal_point.z, post.z);
+        }
+    }
+}
+
 // ---- Attack sectors ----
 
 TEST_F(AiSectors, ClassifyTargetsByAngleThenDistance)
@@ -221,6 +313,9 @@ TEST_F(AiSectors, TooNearCountsOnlyForALoneSector)
               0);
     win_entity* unarmed = scene.character("unarmed", {0, 0, 0}, 0.0f, 20.0f, scene.ai());
     EXPECT_EQ(ai_find_attack_sector(unarmed, target), AI_NO_ATTACK_SECTOR);
+    EXPECT_EQ(ai_is_target_within_sector_range(unarmed, target, NULL), 0);
+    win_entity* statue = scene.character("statue", {0, 0, 0}, AI_FACE_NEG_Z, 20.0f);
+    EXPECT_EQ(ai_find_attack_sector(statue, target), AI_NO_ATTACK_SECTOR);
     EXPECT_EQ(ai_find_sector_goal(unarmed, target), nullptr);
 }
 
@@ -263,6 +358,9 @@ TEST_F(AiSectors, RelativeDirectionsAreQuarters)
     ai_place(other, {-100, 0, 0}, 0.0f);
     const int32_t other_side = ai_get_relative_direction_flags(self, other);
     EXPECT_EQ(one | other_side, 0x8000 | 0x10000);
+    // Beyond any distance the quarters measure, no direction.
+    ai_place(other, {0, 0, -2e8f}, 0.0f);
+    EXPECT_EQ(ai_get_relative_direction_flags(self, other), 0);
     EXPECT_EQ(ai_get_relative_direction_flags(self, NULL), 0);
 }
 
@@ -325,6 +423,39 @@ TEST_F(AiGoals, NodesOutsideTheMapAreNeverWalkedTo)
               (std::vector<int32_t>{AI_GOAL_WALK_TO_NODE, AI_GOAL_FACE_AND_WALK_TO_POINT,
                                     AI_GOAL_TURN_TO_POINT}));
     EXPECT_FLOAT_EQ(ai_current(guard)->goal_point.z, DEMO_AI_MAP_SIDE);
+}
+
+TEST_F(AiGoals, AGuardBesideTheMapGoesToItsNearestNodeFirst)
+{
+    AiScene scene;
+    scene.environment(demo_ai_make_map("square"));
+    // Near the gate (node 0), not on it, sent to the well.
+    win_entity* guard = scene.character("guard", {30, 0, 30}, AI_FACE_NEG_Z, 20.0f, scene.ai());
+    ai_add_goal(guard, AI_GOAL_WALK_TO_NODE, NULL, 0, 0, 0, 2);
+    ai_update_character(guard, 100.0f);
+    EXPECT_EQ(ai_goal_types(guard),
+              (std::vector<int32_t>{AI_GOAL_WALK_TO_NODE, AI_GOAL_FACE_AND_WALK_TO_POINT,
+                                    AI_GOAL_TURN_TO_POINT}));
+    EXPECT_FLOAT_EQ(ai_current(guard)->goal_point.x, 0.0f);
+    EXPECT_FLOAT_EQ(ai_current(guard)->goal_point.z, 0.0f);
+}
+
+// A hunter that cannot see its target goes by the map: to the next node on
+// the way, the gate (node 0) included.
+TEST_F(AiGoals, AHunterOutOfSightGoesByTheMapThroughTheGate)
+{
+    AiScene scene;
+    // A wall across the square between the tower (node 1) and the gate.
+    scene.environment(demo_ai_make_map("square"), {{{100, 0, -100}, {100, 0, 100}}});
+    win_entity* guard = scene.character("guard", {200, 0, 0}, AI_FACE_POS_X, 20.0f, scene.ai());
+    win_entity* player = scene.character("player", {-30, 0, 0}, 0.0f, 20.0f);
+    game_globals.player_character = player;
+    ai_add_goal(guard, AI_GOAL_HUNT_TARGET, player, 0, 0, 0, -1);
+    ai_update_character(guard, 100.0f);
+    EXPECT_EQ(ai_goal_types(guard),
+              (std::vector<int32_t>{AI_GOAL_HUNT_TARGET, AI_GOAL_GO_TO_POINT_ALERT}));
+    EXPECT_FLOAT_EQ(ai_current(guard)->goal_point.x, 0.0f);
+    EXPECT_FLOAT_EQ(ai_current(guard)->goal_point.z, 0.0f);
 }
 
 // ---- A guard on patrol ----

@@ -59,6 +59,7 @@ TEST_F(CollideCharacterTest, JointSpheresReportTheDeepestPair)
         {"a range ending below 2 stands for the body", {1, 1}, {1, 3}, false, 0, {-1, -1}},
         {"far apart at rest", {3, 3}, {3, 3}, false, 0, {-1, -1}},
         {"swept into the other", {3, 3}, {3, 3}, true, 1, {3, 3}},
+        {"A's body swept onto the last joint of B's range", {3, 1}, {1, 2}, true, 1, {-1, 2}},
     };
     for (const JointCase& t : cases) {
         SCOPED_TRACE(t.what);
@@ -105,6 +106,13 @@ TEST_F(CollideCharacterTest, NullArgumentsAreRefused)
     LogCapture log;
     Figure a("a");
     collide_pair pair, appendages;
+    // Only characters have joints to touch with: a lamp touches none, silently.
+    win_entity* lamp = malloc_win_entity("lamp");
+    lamp->win_entity_type = WIN_ENTITY_TYPE_LIGHT;
+    EXPECT_EQ(
+        collide_check_entity_joint_to_entity_joint(a.entity, 0, 0, lamp, 0, 0, &pair, nullptr), 0);
+    EXPECT_TRUE(log.errors().empty());
+    free_win_entity(lamp);
     EXPECT_EQ(
         collide_check_entity_joint_to_entity_joint(nullptr, 0, 0, a.entity, 0, 0, &pair, nullptr),
         0);

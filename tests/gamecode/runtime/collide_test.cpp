@@ -324,6 +324,17 @@ TEST(CollideMove, PushStopAndBounceByBlockKind)
          {0, 0, 800},
          1,
          {}},
+        {"a step of half the radius is still slow: bounced by its speed",
+         wall_hull,
+         {50, 10, 12},
+         {50, 10, 7},
+         {0, 0, -40},
+         0.1f,
+         {50, 10, 12},
+         {50, 10, 10.001f},
+         {0, 0, 800},
+         1,
+         {}},
         {"slow and gentle into a wall: stopped where it stood, pushed clear",
          wall_hull,
          {50, 10, 10.5f},
@@ -377,6 +388,18 @@ TEST(CollideMove, PushStopAndBounceByBlockKind)
          {-6, 10, 9},
          {-6, 10, 8.001f},
          {0, 0, 800},
+         1,
+         {}},
+        {"standing where the cut circle just touches a wall's end: not pushed out, but held "
+         "clear",
+         wall_hull,
+         {-8, 10, 6},
+         {-8, 10, 6},
+         {0, 0, 0},
+         0.1f,
+         {-8, 10, 6},
+         {-8, 10, 6.001f},
+         {0, 0, 0},
          1,
          {}},
         {"standing beside a wall's end: free",
@@ -472,7 +495,7 @@ TEST(CollideMove, PushStopAndBounceByBlockKind)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         HullHolder hull(c.hull());
-        win_collision* hulls[] = {nullptr, hull.hull};
+        win_collision* hulls[] = {hull.hull, nullptr};
         collide_motion motion = {c.start, c.goal, c.velocity, 10.0f,
                                  0.5f,    1.0f,   c.seconds,  "crate"};
         LogCapture log;
@@ -859,6 +882,15 @@ TEST(CollideHostileHulls, BlocksNamingWhatTheHullLacksArePassedOver)
                         "Bad plane_idx = -3 in win_collision bad with win_plane_array_size = 2"),
               errors.end());
     EXPECT_NE(std::find(errors.begin(), errors.end(), "Unknown win_block_type: 5"), errors.end());
+
+    // A hull without its planes says it has none.
+    win_plane* planes = bad.hull->win_plane_array;
+    bad.hull->win_plane_array = nullptr;
+    log.clear();
+    EXPECT_EQ(collide_poly_plane(poly_of(bad.hull, 1), bad.hull, 0), nullptr);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"Bad plane_idx = 0 in win_collision bad "
+                                                     "with win_plane_array_size = 0"});
+    bad.hull->win_plane_array = planes;
     bad.hull->win_block_array[5].win_block_type = WIN_BLOCK_TYPE_PLANAR;  // to be released
 }
 

@@ -159,6 +159,19 @@ TEST_F(Duplication, CopiesTheWholeTreeInOrderWithItsOwnMembers)
     EXPECT_EQ(free_win_entity(copy), 1);
     EXPECT_EQ(wall->win_collision_ref_cnt, wall_count);
     free_win_entity(level);
+
+    // A single state value is copied as well.
+    win_entity* lamp_alone = demo_entity_make_lamp();
+    lamp_alone->win_state_array = (float*)MALLOC(sizeof(float));
+    lamp_alone->win_state_array[0] = 5.0f;
+    lamp_alone->win_state_array_size = 1;
+    win_entity* lamp_copy = entity_duplicate_win_entity(lamp_alone);
+    ASSERT_NE(lamp_copy, nullptr);
+    ASSERT_NE(lamp_copy->win_state_array, nullptr);
+    EXPECT_NE(lamp_copy->win_state_array, lamp_alone->win_state_array);
+    EXPECT_EQ(lamp_copy->win_state_array[0], 5.0f);
+    free_win_entity(lamp_copy);
+    free_win_entity(lamp_alone);
 }
 
 TEST_F(Duplication, ACharacterSharesItsModelAndOwnsItsPoseKeysAndAi)

@@ -201,6 +201,8 @@ TEST_F(EntityOps, MotionAndLifeSpanSetters)
                                        "ETERNAL_LIFE_SPAN constant"});
     EXPECT_EQ(entity_set_life_span(sparks, -1.0f), 1);
     EXPECT_EQ(sparks->u.win_emitter->emit_time, -1.0f);
+    EXPECT_EQ(entity_set_life_span(sparks, 0.0f), 1);
+    EXPECT_EQ(sparks->u.win_emitter->emit_time, -1.0f) << "an emitter put out bursts nothing";
     EXPECT_EQ(entity_set_life_span(sparks, 2.0f), 1);
     EXPECT_EQ(sparks->life_span, 2.0f);
     EXPECT_EQ(sparks->u.win_emitter->emit_time, 1.0f) << "a second's worth at once";
@@ -328,6 +330,14 @@ TEST_F(EntityOps, EnvironmentAndItsNameAndTriggers)
               (std::vector<std::string>{
                   "Cannot entity_check_environment_name because current environment is NULL.",
                   "Cannot entity_check_trigger_name because current environment is NULL."}));
+    log.clear();
+    EXPECT_EQ(entity_check_trigger_name(nullptr, "gate"), 0);
+    EXPECT_EQ(entity_check_trigger_name(hero, nullptr), 0);
+    EXPECT_EQ(entity_check_environment_name(nullptr), 0);
+    EXPECT_EQ(log.errors(), (std::vector<std::string>{
+                                "Cannot entity_check_trigger_name of a NULL entity.",
+                                "Cannot entity_check_trigger_name of a NULL check_name.",
+                                "Cannot entity_check_environment_name of a NULL check_name."}));
     free_win_entity(hero);
     free_win_entity(courtyard);
 }
@@ -595,6 +605,10 @@ TEST_F(EntityOps, TurningToFaceWaitsForTheTurnGoal)
     ai_clear_goals(hero);  // the turn is over
     EXPECT_EQ(entity_turn_to_face_entity(hero, goblin), 1);
     EXPECT_EQ(entity_turn_state, 1);
+    LogCapture log;
+    EXPECT_EQ(entity_turn_to_face_entity(hero, nullptr), 0);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{
+                                "Cannot entity_turn_to_face_entity of a NULL target_entity."});
     free_win_entity(hero);
     free_win_entity(goblin);
 }
@@ -617,14 +631,17 @@ TEST_F(EntityOps, FacingQueries)
     }
     // Facing another entity turns toward where it stands on the ground.
     win_entity* goblin = make_entity("goblin");
-    entity_place(hero, 0.0f, 0.0f, 0.0f);
-    entity_place(goblin, 0.0f, 0.0f, 10.0f);
+    entity_place(hero, 5.0f, 2.0f, 3.0f);
+    entity_place(goblin, 5.0f, 0.0f, 13.0f);
     ASSERT_EQ(entity_face_entity(hero, goblin), 1);
     EXPECT_EQ(entity_is_facing_pos_z_dir(hero), 1);
-    entity_place(goblin, -10.0f, 0.0f, 0.0f);
+    entity_place(goblin, -10.0f, 0.0f, 3.0f);
     entity_face_entity(hero, goblin);
     EXPECT_EQ(entity_is_facing_neg_x_dir(hero), 1);
-    EXPECT_EQ(position(hero).x, 0.0f);
+    // It turns where it stands.
+    EXPECT_EQ(position(hero).x, 5.0f);
+    EXPECT_EQ(position(hero).y, 2.0f);
+    EXPECT_EQ(position(hero).z, 3.0f);
     free_win_entity(hero);
     free_win_entity(goblin);
 }

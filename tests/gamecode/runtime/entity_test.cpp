@@ -313,7 +313,10 @@ TEST_F(Update, WithEveryParticleAliveTheFirstYoungerThanTheHeadIsReused)
     struct {
         float lives[3];
         size_t reused;
-    } cases[] = {{{0.5f, 0.7f, 0.3f}, 2}, {{0.5f, 0.5f, 0.6f}, 0}, {{0.5f, 0.0f, 0.3f}, 1}};
+    } cases[] = {{{0.5f, 0.7f, 0.3f}, 2},
+                 {{0.5f, 0.5f, 0.6f}, 0},
+                 {{0.5f, 0.0f, 0.3f}, 1},
+                 {{0.5f, 0.3f, 0.0f}, 2}};  // a spent particle before a younger one
     for (const auto& c : cases) {
         for (int i = 0; i < 3; ++i)
             p[i]->life_span = c.lives[i];

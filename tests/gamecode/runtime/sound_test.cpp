@@ -482,6 +482,32 @@ TEST_F(Sound, ThreeDSoundsAreHeardFromTheCamera)
     EXPECT_TRUE(log.errors().empty());
 }
 
+// A 3D sound that comes toward the camera sounds higher than one that
+// stands still.
+TEST_F(Sound, AThreeDSoundComingCloserSoundsHigher)
+{
+    start(1);
+    camera_at(origin, {0.0f, 0.0f, 1.0f});
+    win_sound_container* sound = load("growl.wav", pcm_wav(RATE), 1);
+    // Upward zero crossings of the left channel over a fifth of a second.
+    auto crossings_at_speed = [&](float metres_per_second) {
+        const win_vect3 position = {0.0f, 0.0f, 20.0f * UNITS_PER_METRE};
+        // The sound library takes a thousandth of the velocity, in metres.
+        const win_vect3 velocity = {0.0f, 0.0f, -metres_per_second * UNITS_PER_METRE * 1000.0f};
+        EXPECT_EQ(sound_play(sound, &position, &velocity, 1), 1);
+        const std::vector<float> mix = render_sound(RATE / 5);
+        sound_stop(sound);
+        int crossings = 0;
+        for (size_t i = 2; i < mix.size(); i += 2)
+            crossings += mix[i - 2] < 0.0f && mix[i] >= 0.0f;
+        return crossings;
+    };
+    const int still = crossings_at_speed(0.0f);
+    EXPECT_NEAR(still, 441 / 5, 3);
+    // At 100 metres a second toward the listener, about 343 / 243 times higher.
+    EXPECT_NEAR(crossings_at_speed(100.0f), 441 / 5 * 343 / 243, 6);
+}
+
 TEST_F(Sound, StopAllAndUnloadAllSpareTheMusicUnlessAllIsAsked)
 {
     start(0);

@@ -385,6 +385,24 @@ TEST_F(Hud, TheWeaponsAmmunitionShowsInTwoDigits)
         << "no digits beyond 99";
 }
 
+TEST_F(Hud, TheCloseupCoversTheScreenOnlyWhileShown)
+{
+    texture_container* page = test_load_two_tone_texture(dir, "page", 0xFFFFFFFF, 0xFF000000);
+    ASSERT_NE(page, nullptr);
+    game_globals.closeup_texture = page;
+    // Without an overlay the close-up is the last thing drawn.
+    for (int32_t shown : {0, 1}) {
+        game_globals.display_closeup = shown;
+        draw_hud();
+        ASSERT_NE(d3d_recorded_last_draw(), nullptr);
+        EXPECT_EQ(d3d_recorded_last_draw()->texture0 == page->texture_container_surface, shown == 1)
+            << "shown " << shown;
+    }
+    game_globals.closeup_texture = nullptr;
+    game_globals.display_closeup = 0;
+    d3dtextr_cleanup();
+}
+
 TEST_F(Hud, TheSceneDrawsTheEntitiesUnderTheHud)
 {
     frame_delta_time = 10.0f;

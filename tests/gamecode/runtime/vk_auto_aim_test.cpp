@@ -237,6 +237,10 @@ TEST_F(AutoAim, TheAimPointIsTheTargetJointOrAboveThePosition)
     character->mow_track_augment_array[2].mow_augment_sphere_center = {1, 20, -99};
     EXPECT_EQ(find_best_target(), 1);
     EXPECT_EQ(vk_auto_aim_state.auto_aim_point.y, 20.0f);
+    character->win_ai->target_joint = 0;  // the first joint is one too
+    character->mow_track_augment_array[0].mow_augment_sphere_center = {1, 30, -99};
+    EXPECT_EQ(find_best_target(), 1);
+    EXPECT_EQ(vk_auto_aim_state.auto_aim_point.y, 30.0f);
     character->win_ai->target_joint = 3;  // beyond the pose: its position
     EXPECT_EQ(find_best_target(), 1);
     EXPECT_EQ(vk_auto_aim_state.auto_aim_point.y, 0.0f);

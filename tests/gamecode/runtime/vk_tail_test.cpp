@@ -49,8 +49,9 @@ protected:
     LogCapture log;
 };
 
-// The player: a character whose state table has a state without the tail
-// (0) and one that asks for it (1), with a pose of 26 joints.
+// The player: a character whose state table has a state that asks for the
+// tail (0, the first state counts too) and one without it (1), with a pose
+// of 26 joints.
 struct TailPlayer {
     win_entity* entity = malloc_win_entity("player");
     TailPlayer()
@@ -58,11 +59,11 @@ struct TailPlayer {
         entity->win_ast = malloc_win_ast("player");
         entity->win_ast->win_anim_table_base_array = malloc_win_anim_table_base_array(2);
         entity->win_ast->win_anim_table_base_array_size = 2;
-        entity->win_ast->win_anim_table_base_array[1].anim_type_flags = VK_TAIL_STATE_FLAG;
+        entity->win_ast->win_anim_table_base_array[0].anim_type_flags = VK_TAIL_STATE_FLAG;
         wants_tail(false);
     }
     ~TailPlayer() { free_win_entity(entity); }
-    void wants_tail(bool on) { entity->win_ast->current_anim_index = on ? 1 : 0; }
+    void wants_tail(bool on) { entity->win_ast->current_anim_index = on ? 0 : 1; }
 };
 
 }  // namespace

@@ -499,6 +499,18 @@ int varnock_change_game_mode(const char* name)
     return 0;
 }
 
+void varnock_give_up_level(const char* failure, const char* cause)
+{
+    LOG_ERROR("This level cannot be played. %s, as %s.\n", failure, cause);
+    // Short lines: the box does not break them.
+    char text[512];
+    snprintf(text, sizeof text, "This level cannot be played.\n\n%s,\nas %s.\n\n%s", failure, cause,
+             debug_log_written() ? "Check the debug file for the details."
+                                 : "The debug file could not be written.");
+    MessageBox(d3dx_globals.hwnd, text, "Level Cannot Be Played", MB_OK | MB_ICONHAND);
+    varnock_change_game_mode("menu");
+}
+
 int varnock_set_fog(int32_t enable, const win_rgba* color, float start, float end)
 {
     if (!enable) {

@@ -72,6 +72,9 @@ int32_t varnock_render_scene(void);
 int varnock_render_splash(void);
 void varnock_update_screen_fade(void);
 void varnock_update_overlay_fade(void);
+// The console's lines over the scene while their time lasts, each broken
+// between words into further lines that end before the heads-up display's
+// panel while it is shown, else before the screen's edge.
 void varnock_draw_text(void);
 void varnock_clear_display_text(void);
 // Shows `text` ("~" starts a new line, at most four) at (x, y) of the

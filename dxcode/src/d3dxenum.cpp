@@ -55,6 +55,21 @@ bool can_render_windowed(uint32_t device)
     return ((hardware.dwCaps2 | emulation.dwCaps2) & DDCAPS2_CANRENDERWINDOWED) != 0;
 }
 
+// Whether an enumerated mode is the one the game is in. In full screen the
+// display's mode is the game's own. A window shows the game's buffers at
+// the display's depth, and has no refresh rate of its own: the display's
+// mode, often the desktop's, is not the one the game runs in there.
+bool is_mode_in_use(const D3DX_VIDMODEDESC& mode)
+{
+    if (d3dx_globals.m_bIsFullscreen)
+        return mode.width == current_video_mode.width && mode.height == current_video_mode.height &&
+               mode.bpp == current_video_mode.bpp &&
+               mode.refreshRate == current_video_mode.refreshRate;
+    return (int32_t)mode.width == d3dxframe_get_render_width() &&
+           (int32_t)mode.height == d3dxframe_get_render_height() &&
+           mode.bpp == current_video_mode.bpp;
+}
+
 LRESULT add_item(HWND dialog, int list, const char* text, LPARAM data)
 {
     LRESULT index = SendDlgItemMessage(dialog, list, CB_ADDSTRING, 0, (LPARAM)text);
@@ -187,6 +202,10 @@ int d3dxenum_enum_video_modes(uint32_t device)
     DWORD count = D3DXGetMaxNumVideoModes(D3DX_DEFAULT, DEFAULT_FLAGS);
     if (FAILED(D3DXGetCurrentVideoMode(device, &current_video_mode)))
         LOG_ERROR("%s", "Failed D3DXGetCurrentVideoMode.\n");
+    // A window of a size the display has no mode of shows no mode chosen,
+    // rather than one the game is not in.
+    if (!d3dx_globals.m_bIsFullscreen)
+        current_mode_index = -1;
     D3DX_VIDMODEDESC mode = {};
     for (DWORD m = 0; m < count; ++m) {
         if (FAILED(D3DXGetVideoMode(D3DX_DEFAULT, DEFAULT_FLAGS, m, &mode)))
@@ -207,9 +226,7 @@ int d3dxenum_enum_video_modes(uint32_t device)
         } else {
             kept = last >= 0;  // one of the stored size and depth
         }
-        if (kept && mode.width == current_video_mode.width &&
-            mode.height == current_video_mode.height && mode.bpp == current_video_mode.bpp &&
-            mode.refreshRate == current_video_mode.refreshRate)
+        if (kept && is_mode_in_use(mode))
             current_mode_index = last;
     }
     entry.num_vid_modes = (uint32_t)(last + 1);

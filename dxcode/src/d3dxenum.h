@@ -36,8 +36,10 @@ struct d3dxenum_device_entry {
 extern d3dxenum_device_entry device_list[D3DXENUM_MAX_DEVICES];
 extern uint32_t device_list_count;
 // The display's mode as D3DX reports it for the device enumerated last, and
-// the index of the stored mode equal to it (after a confirmed choice: the
-// chosen mode).
+// the index of the stored mode the game is in (after a confirmed choice: the
+// chosen mode): in full screen the one equal to the display's mode, in a
+// window the one of the buffers' size at the display's depth, -1 when the
+// display has no such mode.
 extern D3DX_VIDMODEDESC current_video_mode;
 extern int32_t current_mode_index;
 // What the dialog shows chosen.

@@ -683,6 +683,33 @@ int32_t d3dxframe_get_text_width(const char* text)
     return width;
 }
 
+const char* d3dxframe_fit_text(const char* text, int32_t room, size_t* length)
+{
+    REFUSE_NULL(text, "d3dxframe_fit_text", "text", nullptr);
+    REFUSE_NULL(length, "d3dxframe_fit_text", "length", nullptr);
+    size_t fit = strlen(text);
+    // Measured in one context of the font, as many times as words are cut.
+    with_font_context([&](HDC dc) {
+        const auto width = [dc, text](size_t count) {
+            SIZE size = {};
+            return GetTextExtentPoint32(dc, text, (int)count, &size) ? size.cx : 0;
+        };
+        while (width(fit) > room) {
+            size_t cut = fit - 1;  // the last space after a word before `fit`
+            while (cut > 0 && !(text[cut] == ' ' && text[cut - 1] != ' '))
+                --cut;
+            if (cut == 0)
+                break;
+            fit = cut;
+        }
+    });
+    *length = fit;
+    const char* next = text + fit;
+    while (*next == ' ')
+        ++next;
+    return next;
+}
+
 // ---- wrappers
 
 int d3dxframe_begin_scene(int32_t clear_flags)

@@ -122,6 +122,13 @@ int32_t d3dxframe_get_char_width(void);
 int32_t d3dxframe_get_line_height(void);
 // The width of `text` in the game font; 0 without a render target.
 int32_t d3dxframe_get_text_width(const char* text);
+// The first line of `text` set in `room` pixels of the game font: broken at
+// a space after the last word that fits (a word wider than the room stands
+// alone, whole). Its length goes to *length; returns where the next line
+// starts, past the spaces after this one (at the terminator after the last).
+// Without a render target nothing is measured and the whole text fits.
+// NULL after an error line for a NULL argument.
+const char* d3dxframe_fit_text(const char* text, int32_t room, size_t* length);
 
 // ---- wrappers
 

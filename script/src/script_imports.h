@@ -103,6 +103,9 @@ int entity_enable_brain(win_entity* entity, int32_t enable);
 int entity_enable_collision(win_entity* entity, int32_t enable);
 int entity_enable_environment_collision(win_entity* entity, int32_t enable);
 int entity_enable_character_collision(win_entity* entity, int32_t enable);
+// 1, the entity the player character; 0 for a NULL entity (a player still
+// to come), and 0 for one whose model or state table did not load: that
+// level is given up, the player told why and the menu back.
 int entity_set_player_character(win_entity* entity);
 int entity_set_environment(win_entity* entity);
 int entity_set_game_camera(win_entity* camera);

@@ -40,11 +40,13 @@ std::vector<std::string> stored_modes(uint32_t device = 0)
     return modes;
 }
 
+// The game in full screen, where the display's mode is the game's own.
 class Enumeration : public ::testing::Test {
 protected:
     void SetUp() override
     {
         test_reset_state();
+        d3dx_globals.m_bIsFullscreen = 1;
         log = std::make_unique<LogCapture>();
     }
     std::unique_ptr<LogCapture> log;
@@ -177,7 +179,8 @@ void look(HWND dialog, void* data)
 }
 
 // The dialog opens on what the game runs with: D3DX's default device (-1
-// configured) and the display's current mode.
+// configured) and, in a window, the mode of the window's buffers at the
+// display's depth, not the display's own mode (1024 x 768 x 32).
 TEST_F(DriverDialog, OpensOnTheDeviceAndModeInUse)
 {
     lists at_start;
@@ -187,8 +190,8 @@ TEST_F(DriverDialog, OpensOnTheDeviceAndModeInUse)
     EXPECT_EQ(at_start.devices, 1);
     EXPECT_EQ(at_start.device_choice, 0);
     EXPECT_EQ(at_start.modes, 6);
-    EXPECT_EQ(at_start.mode_choice, 5) << "the display's current mode";
-    EXPECT_EQ(at_start.mode_name, "1024 x 768 x 32");
+    EXPECT_EQ(at_start.mode_choice, 1) << "the window's mode";
+    EXPECT_EQ(at_start.mode_name, "640 x 480 x 32");
     EXPECT_EQ(at_start.windowed, (UINT)BST_CHECKED);
     EXPECT_EQ(selected_device, 0);
     EXPECT_EQ(d3dx_globals.device_index, -1) << "cancelled";
@@ -197,7 +200,7 @@ TEST_F(DriverDialog, OpensOnTheDeviceAndModeInUse)
 
 TEST_F(DriverDialog, OkWithoutAChangeRecreatesNothing)
 {
-    // The first time too: the mode shown chosen is the display's current one.
+    // The first time too: the mode shown chosen is the one the game is in.
     dialog_script_click(IDOK);
     d3dxframe_change_device(window);
     EXPECT_FALSE(log->contains("Changing 3d environment."));
@@ -230,6 +233,36 @@ TEST_F(DriverDialog, StayingWindowedWithAModeRecreatesTheDeviceOnTheSameDevice)
     EXPECT_EQ(d3dx_globals.windowed_width, 800);
     EXPECT_EQ(d3dx_globals.windowed_height, 600);
     EXPECT_EQ(d3dxframe_get_render_width(), 800);
+
+    // Opened again, it shows the window's new mode, and OK on it changes
+    // nothing.
+    lists again;
+    dialog_script_call(look, &again);
+    dialog_script_click(IDOK);
+    d3dxframe_change_device(window);
+    EXPECT_EQ(again.mode_name, "800 x 600 x 32");
+    EXPECT_EQ(d3d_record_count_of("D3DXCreateContextEx"), 1) << "not created again";
+}
+
+// A window of a size the display has no mode of (a configuration's) shows
+// no mode chosen rather than one the game is not in, and OK on it changes
+// nothing.
+TEST_F(DriverDialog, AWindowOfASizeWithoutAModeShowsNoModeChosen)
+{
+    d3dxframe_unitialize();
+    d3dx_globals.windowed_width = 700;
+    d3dx_globals.windowed_height = 500;
+    ASSERT_TRUE(SUCCEEDED(d3dxframe_initialize(window)));
+    const int made = d3d_record_count_of("D3DXCreateContextEx");
+    lists seen;
+    dialog_script_call(look, &seen);
+    dialog_script_click(IDOK);
+    d3dxframe_change_device(window);
+    EXPECT_EQ(seen.modes, 6);
+    EXPECT_EQ(seen.mode_choice, CB_ERR);
+    EXPECT_EQ(seen.mode_name, "");
+    EXPECT_EQ(d3d_record_count_of("D3DXCreateContextEx"), made) << "not created again";
+    EXPECT_EQ(d3dxframe_get_render_width(), 700);
 }
 
 // Full screen with another mode, the box left clear: the full-screen mode
@@ -289,8 +322,8 @@ TEST_F(DriverDialog, ClearingOnlyTheBoxGoesFullScreenInTheModeShown)
     dialog_script_click(IDOK);
     EXPECT_EQ(d3dxenum_user_dlg_select_driver(window, 1), 1);
     EXPECT_EQ(d3dx_globals.device_index, 0);
-    EXPECT_EQ(d3dx_globals.fullscreen_width, 1024);
-    EXPECT_EQ(d3dx_globals.fullscreen_height, 768);
+    EXPECT_EQ(d3dx_globals.fullscreen_width, 640);
+    EXPECT_EQ(d3dx_globals.fullscreen_height, 480);
     EXPECT_EQ(d3dx_globals.fullscreen_bitdepth, 32);
 }
 

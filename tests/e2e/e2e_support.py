@@ -26,6 +26,8 @@ when the test did not expect it. They are:
       (dialogs.cpp);
   "Game Data Not Found" / "Game Data Cannot Be Read": a start without the
       game's data, or with a data folder that cannot be read (winmain2.cpp);
+  "Level Cannot Be Played": a level whose player could not be made, his
+      model or state table not loaded (varnock.cpp);
 and any other top-level window (SDL's own "Assertion Failed", say) counts
 as an unexpected box. On X11 a box is a top-level window with the game's
 window as WM_TRANSIENT_FOR, of the dialog type, its caption the title in

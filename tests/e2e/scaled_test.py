@@ -60,9 +60,9 @@ def run(varnock, demo_tree, output):
         game.key("F2")
         game.wait_for_screen("the device selection", lambda s: caption_blue(s, DRIVER))
         # The focus starts on OK; the mode list is the fourth stop after it,
-        # and 800 x 600 x 32 stands two above the display's own 1024 x 768 x 32.
+        # and 800 x 600 x 32 stands one below the window's own 640 x 480 x 32.
         # One run of keys: the dialog takes them in order.
-        game.key("Tab", "Tab", "Tab", "Tab", "Up", "Up", "Return")
+        game.key("Tab", "Tab", "Tab", "Tab", "Down", "Return")
         game.wait_for("the 800 x 600 mode to be taken",
                       lambda: "Changing 3d environment." in game.log())
         game.wait_for_screen("the menu again, filling an 800 x 600 window",

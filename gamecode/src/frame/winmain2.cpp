@@ -562,30 +562,16 @@ void draw_statistics(const char* text)
 {
     const int32_t room = STATISTICS_WIDTH * d3dxframe_get_render_width() / 640;
     const int32_t line_height = d3dxframe_get_line_height();
-    char line[128];
-    const auto width = [&line](const char* from, size_t count) {
-        snprintf(line, sizeof line, "%.*s", (int)count, from);
-        return d3dxframe_get_text_width(line);
-    };
     struct piece {
         const char* at;
         size_t count;
     } pieces[8];
     int count = 0;
     for (const char* at = text; *at && count < 8; ++count) {
-        size_t fit = strlen(at);
-        while (width(at, fit) > room) {
-            size_t cut = fit - 1;  // the last space after a word before `fit`
-            while (cut > 0 && !(at[cut] == ' ' && at[cut - 1] != ' '))
-                --cut;
-            if (cut == 0)
-                break;
-            fit = cut;
-        }
-        pieces[count] = {at, fit};
-        for (at += fit; *at == ' ';)
-            ++at;
+        pieces[count].at = at;
+        at = d3dxframe_fit_text(at, room, &pieces[count].count);
     }
+    char line[128];
     int32_t y = STATISTICS_BOTTOM * d3dxframe_get_render_height() / 480 - count * line_height;
     for (int i = 0; i < count; ++i, y += line_height) {
         snprintf(line, sizeof line, "%.*s", (int)pieces[i].count, pieces[i].at);

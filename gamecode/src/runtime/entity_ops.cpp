@@ -1,5 +1,6 @@
 #include "entity_ops.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "ai_io.h"
@@ -14,6 +15,7 @@
 #include "gameglobals.h"
 #include "heap.h"
 #include "sound.h"
+#include "varnock.h"
 #include "vk_tail.h"
 #include "win_entity.h"
 #include "win_math.h"
@@ -31,6 +33,29 @@ constexpr float CAMERA_FAR_PLANE = 4000.0f;
 const char* name_of(const win_entity* entity)
 {
     return entity && entity->win_entity_name ? entity->win_entity_name : "(null)";
+}
+
+// The part of a character's figure that its entity file names and that did
+// not load: its model, or its state table, left without states. Writes what
+// failed to `cause` ("the model 'hero' did not load"); false when nothing
+// did.
+bool figure_unmade(const win_entity* entity, char* cause, size_t size)
+{
+    const win_character* character = win_entity_character(entity);
+    const char* part = nullptr;
+    const char* file = nullptr;
+    if (character && character->mow_model_filename && !character->mow_model) {
+        part = "model";
+        file = character->mow_model_filename;
+    } else if (entity->win_ast_filename &&
+               (!entity->win_ast || entity->win_ast->win_anim_table_base_array_size <= 0)) {
+        part = "state table";
+        file = entity->win_ast_filename;
+    }
+    if (!part)
+        return false;
+    snprintf(cause, size, "the %s '%s' did not load", part, file);
+    return true;
 }
 
 // The translation of a matrix; an identity (`attrib` 0) has none.
@@ -345,6 +370,16 @@ int entity_enable_character_collision(win_entity* entity, int32_t enable)
 int entity_set_player_character(win_entity* entity)
 {
     REFUSE_NULL(entity, "entity_set_player_character", "entity", 0);
+    // A player whose figure could not be made leaves a level that shows
+    // nothing and answers no key: it is given up, and the level script
+    // waits here until the menu's next choice clears it.
+    char cause[256];
+    if (figure_unmade(entity, cause, sizeof cause)) {
+        char failure[128];
+        snprintf(failure, sizeof failure, "The player '%s' could not be made", name_of(entity));
+        varnock_give_up_level(failure, cause);
+        return 0;
+    }
     LOG_NOTICE("Setting %s as player character.\n", name_of(entity));
     game_globals.player_character = entity;
     // The weapons and items parked when the last player was unloaded join

@@ -37,6 +37,8 @@ constexpr float PANEL_Y = 0.0f;
 constexpr float WEAPON_SLOT_X = PANEL_X + 72.0f, WEAPON_SLOT_Y = PANEL_Y + 36.0f;
 constexpr float ITEM_SLOT_X = PANEL_X + 72.0f, ITEM_SLOT_Y = PANEL_Y + 110.0f;
 constexpr float SLOT_SIZE = 42.0f;
+// The console's lines end this far before the panel, or the screen's edge.
+constexpr float TEXT_MARGIN = 8.0f;
 
 // Loads `name` from the bitmap directory and keeps it (one reference); NULL
 // when no file is found. The loader lower-cases the name it is given, so it
@@ -79,6 +81,12 @@ float health_share(const win_character* player)
     if (!(share > 0.0f))
         return 0.0f;
     return share < 1.0f ? share : 1.0f;
+}
+
+// The heads-up display's panel is drawn over the scene's right side.
+bool panel_shown(void)
+{
+    return !game_globals.hide_gui && !scene.letterbox_on;
 }
 
 void quad(texture_container* texture, DWORD colour, float x, float y, float width, float height)
@@ -410,11 +418,25 @@ void varnock_draw_text(void)
     // Lines stand a line of the game font apart: a fixed step in the
     // 640x480 units drew a second line over the first once the font grew.
     const float line_height = (float)d3dxframe_get_line_height();
+    // A line ends before the panel while it is shown, else before the
+    // screen's edge: what goes beyond is set on further lines, broken between
+    // words, so that no word stands under the panel or off the screen.
+    const float right = (panel_shown() ? PANEL_X : 640.0f) - TEXT_MARGIN;
+    const float x = (float)scene.text_x * width / 640.0f;
+    const int32_t room = (int32_t)(right * width / 640.0f - x);
+    float y = (float)scene.text_y * height / 480.0f;
     for (int i = 0; i < scene.text_line_count && i < VARNOCK_TEXT_LINES; ++i) {
-        float x = (float)scene.text_x * width / 640.0f;
-        float y = (float)scene.text_y * height / 480.0f + line_height * (float)i;
-        d3dxframe_draw_text((int32_t)(x + 2.0f), (int32_t)(y + 2.0f), scene.text_lines[i], &shadow);
-        d3dxframe_draw_text((int32_t)x, (int32_t)y, scene.text_lines[i], &colour);
+        const char* at = scene.text_lines[i];
+        do {
+            char piece[VARNOCK_TEXT_LINE_SIZE];
+            size_t length = 0;
+            const char* next = d3dxframe_fit_text(at, room, &length);
+            snprintf(piece, sizeof piece, "%.*s", (int)length, at);
+            d3dxframe_draw_text((int32_t)(x + 2.0f), (int32_t)(y + 2.0f), piece, &shadow);
+            d3dxframe_draw_text((int32_t)x, (int32_t)y, piece, &colour);
+            y += line_height;
+            at = next;
+        } while (*at);
     }
     if (scene.text_time_left > 0.0f)
         scene.text_time_left -= frame_delta_time * 0.001f;
@@ -471,6 +493,18 @@ int varnock_change_game_mode(const char* name)
     }
     LOG_ERROR("tried to set unknown game_mode: %s\n", name ? name : "(null)");
     return 0;
+}
+
+void varnock_give_up_level(const char* failure, const char* cause)
+{
+    LOG_ERROR("This level cannot be played. %s, as %s.\n", failure, cause);
+    // Short lines: the box does not break them.
+    char text[512];
+    snprintf(text, sizeof text, "This level cannot be played.\n\n%s,\nas %s.\n\n%s", failure, cause,
+             debug_log_written() ? "Check the debug file for the details."
+                                 : "The debug file could not be written.");
+    MessageBox(d3dx_globals.hwnd, text, "Level Cannot Be Played", MB_OK | MB_ICONHAND);
+    varnock_change_game_mode("menu");
 }
 
 int varnock_set_fog(int32_t enable, const win_rgba* color, float start, float end)

@@ -57,6 +57,13 @@ int varnock_draw_health_counter(int32_t value, float tens_x, float tens_y, float
                                 float units_y);
 int varnock_draw_letterbox(void);
 
+// A level that cannot be played is given up: an error line, a box over the
+// window that says what failed and why ("The player 'hero' could not be
+// made", "the model 'hero' did not load") and where the details are, and
+// then the menu. The level's entities and scripts stay until the menu's
+// next choice clears them, as after a level's own end. Both texts are given.
+void varnock_give_up_level(const char* failure, const char* cause);
+
 // The fades, the console text, the fog and the change of game mode, which
 // script commands call, are in script_imports.h; what the frame calls is in
 // runtime_services.h.

@@ -23,6 +23,7 @@
 #include <fstream>
 #include <functional>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 
 #include "d3dxframe.h"
@@ -41,6 +42,7 @@
 #include "platform/dinput_test.h"
 #include "platform/path.h"
 #include "platform/timer.h"
+#include "platform/win32_test.h"
 #include "rand_util.h"
 #include "runtime_services.h"
 #include "sound.h"
@@ -141,6 +143,8 @@ float hero_z(void)
     return hero ? hero->local_matrix.m[3][2] : 0.0f;
 }
 
+const LPARAM PROLOGUE_BUTTON = MAKELPARAM(93, 121);
+
 std::string console_line(void)
 {
     return varnock_scene.text_lines[0];
@@ -226,6 +230,14 @@ protected:
         ASSERT_EQ(game_globals.game_state, GAME_MODE_MENU);
     }
 
+    // A click on the menu at `at`, the pointer moved there first.
+    void click_menu(LPARAM at)
+    {
+        PostMessage(window, WM_MOUSEMOVE, 0, at);
+        PostMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessage(window, WM_LBUTTONUP, 0, at);
+    }
+
     // A click on the menu's first button, "Prologue" (its middle on the
     // 640 x 480 screen), which starts the level.
     void start_the_prologue()
@@ -233,10 +245,7 @@ protected:
         past_the_splash();
         ASSERT_FALSE(HasFatalFailure());
         rand_util_srand(1);
-        const LPARAM prologue = MAKELPARAM(93, 121);
-        PostMessage(window, WM_MOUSEMOVE, 0, prologue);
-        PostMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, prologue);
-        PostMessage(window, WM_LBUTTONUP, 0, prologue);
+        click_menu(PROLOGUE_BUTTON);
         ASSERT_TRUE(play({}, 5.0, [] { return level_entity("gate") != nullptr; }))
             << "the level loads with its gate";
     }
@@ -357,10 +366,7 @@ protected:
     // display is opaque), and the menu comes back.
     void visit_an_episode_not_in_the_demo()
     {
-        const LPARAM harbour = MAKELPARAM(135, 172);
-        PostMessage(window, WM_MOUSEMOVE, 0, harbour);
-        PostMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, harbour);
-        PostMessage(window, WM_LBUTTONUP, 0, harbour);
+        click_menu(MAKELPARAM(135, 172));
         ASSERT_TRUE(play({}, 2.0, [] {
             return console_line() == "The Harbour is not in the demo." &&
                    game_globals.game_state == GAME_MODE_EXPLORATION;
@@ -484,6 +490,66 @@ TEST_F(DemoPlay, AnEpisodeNotInTheDemoSaysSoOnBlackAfterALevelWasLeft)
     PostMessage(window, WM_COMMAND, IDM_EXIT, 0);
     ASSERT_TRUE(play({}, 1.0, [] { return game_globals.game_state == GAME_MODE_MENU; }));
     visit_an_episode_not_in_the_demo();
+}
+
+// The hero's model cut to half its length: the Prologue cannot make its
+// player. A box says so and where the details are, and the menu comes back.
+// Every later try does the same, and a try after a try leaves the heap as
+// the one before left it.
+TEST_F(DemoPlay, ALevelWhosePlayerCannotBeMadeSaysSoAndGoesBackToTheMenu)
+{
+    char path[1024];
+    ASSERT_EQ(
+        platform_resolve_path((std::string(game_globals.model_pathname) + "\\hero.mow").c_str(),
+                              path, sizeof path),
+        1);
+    std::string model;
+    {
+        std::ifstream in(path, std::ios::binary);
+        model.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    ASSERT_GT(model.size(), 2u);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << model.substr(0, model.size() / 2);
+    win32_message_box_script(1, IDOK);
+    past_the_splash();
+    ASSERT_FALSE(HasFatalFailure());
+    int64_t blocks = -1;
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        SCOPED_TRACE(attempt);
+        click_menu(PROLOGUE_BUTTON);
+        ASSERT_TRUE(play({}, 5.0, [attempt] { return win32_message_box_count() == attempt; }))
+            << "a box says that the level cannot be played";
+        ASSERT_TRUE(play({}, 1.0, [] { return game_globals.game_state == GAME_MODE_MENU; }));
+        play({}, 0.5, [] { return false; });
+        EXPECT_EQ(win32_message_box_count(), attempt) << "once";
+        EXPECT_EQ(game_globals.game_state, GAME_MODE_MENU) << "the menu stays";
+        const char* text = nullptr;
+        const char* caption = nullptr;
+        win32_message_box_get(attempt - 1, nullptr, &text, &caption, nullptr);
+        EXPECT_STREQ(caption, "Level Cannot Be Played");
+        EXPECT_STREQ(text, "This level cannot be played.\n\nThe player 'hero' could not be "
+                           "made,\nas the model 'hero' did not load.\n\nCheck the debug file "
+                           "for the details.");
+        if (attempt == 3) {
+            EXPECT_EQ(heap_live_blocks(), blocks) << "each try unloads what the one before loaded";
+        }
+        blocks = heap_live_blocks();
+    }
+    EXPECT_TRUE(log.contains("Could not read-to-verify mow_model file"));
+    log.clear();  // the errors of the broken model and of the level given up
+
+    // Nothing of the levels given up stays in the way: with its model whole
+    // again, the Prologue plays.
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << model;
+    rand_util_srand(1);
+    click_menu(PROLOGUE_BUTTON);
+    ASSERT_TRUE(play({}, 5.0, [] {
+        return game_globals.player_character &&
+               game_globals.player_character == level_entity("hero");
+    })) << "the hero is the player";
+    win_the_started_prologue();
+    EXPECT_EQ(win32_message_box_count(), 3);
+    win32_message_box_script(0, 0);
 }
 
 TEST_F(DemoPlay, AHeroWhoLetsTheGuardComeFallsAndHisEndScriptClosesTheLevel)

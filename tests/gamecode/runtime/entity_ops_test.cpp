@@ -14,6 +14,7 @@
 #include "entity_weapon.h"
 #include "gameglobals.h"
 #include "heap.h"
+#include "platform/win32_test.h"
 #include "sound.h"
 #include "test_support.h"
 #include "win_entity.h"
@@ -290,6 +291,70 @@ TEST_F(EntityOps, ThePlayerTakesTheParkedWeaponsAndItems)
         game_globals.player_character = nullptr;
         free_win_entity(hero);
     }
+}
+
+// A player whose figure was not made whole (his model, or his state table,
+// did not load) gives the level up: a box says what failed and where the
+// details are, the menu comes back, the level script waits at the command,
+// and he becomes no player. One whose parts loaded plays.
+TEST_F(EntityOps, APlayerWhoseFigureDidNotLoadGivesTheLevelUp)
+{
+    struct {
+        const char* what;
+        bool model_loaded;
+        int table_states;   // -1: no table at all
+        const char* cause;  // "" for none
+    } cases[] = {
+        {"no model", false, 1, "the model 'hero_figure' did not load"},
+        {"a table without states", true, 0, "the state table 'hero_moves' did not load"},
+        {"no table", true, -1, "the state table 'hero_moves' did not load"},
+        {"whole", true, 1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test_reset_state();
+        win32_message_box_script(1, IDOK);
+        game_globals.game_state = GAME_MODE_EXPLORATION;
+        win_entity* hero = make_entity("hero");
+        hero->u.win_character->mow_model_filename = STRDUP("hero_figure");
+        hero->win_ast_filename = STRDUP("hero_moves");
+        if (c.model_loaded)
+            hero->u.win_character->mow_model = malloc_mow_model("hero_figure");
+        if (c.table_states == 1)
+            hero->win_ast = make_table({{0, 0}});
+        else if (c.table_states == 0)
+            hero->win_ast = malloc_win_ast("hero_moves");
+        log.clear();
+        const bool whole = c.cause[0] == '\0';
+        EXPECT_EQ(entity_set_player_character(hero), whole ? 1 : 0);
+        EXPECT_EQ(game_globals.player_character, whole ? hero : nullptr);
+        if (whole) {
+            EXPECT_EQ(win32_message_box_count(), 0);
+            EXPECT_EQ(game_globals.game_state, GAME_MODE_EXPLORATION);
+        } else {
+            const char* text = nullptr;
+            const char* caption = nullptr;
+            UINT type = 0;
+            ASSERT_EQ(win32_message_box_count(), 1);
+            win32_message_box_get(0, nullptr, &text, &caption, &type);
+            EXPECT_STREQ(caption, "Level Cannot Be Played");
+            EXPECT_EQ(std::string(text), std::string("This level cannot be played.\n\nThe player "
+                                                     "'hero' could not be made,\nas ") +
+                                             c.cause +
+                                             ".\n\nCheck the debug file for the details.");
+            EXPECT_EQ(log.errors(), std::vector<std::string>{
+                                        std::string("This level cannot be played. The player "
+                                                    "'hero' could not be made, as ") +
+                                        c.cause + "."});
+            EXPECT_EQ(type, (UINT)(MB_OK | MB_ICONHAND));
+            EXPECT_EQ(game_globals.game_state, GAME_MODE_MENU);
+            EXPECT_EQ(game_globals.previous_game_state, GAME_MODE_MENU)
+                << "Esc in the menu does not go back to the level";
+        }
+        game_globals.player_character = nullptr;
+        free_win_entity(hero);
+    }
+    win32_message_box_script(0, 0);
 }
 
 TEST_F(EntityOps, EnvironmentAndItsNameAndTriggers)

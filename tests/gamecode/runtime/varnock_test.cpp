@@ -310,6 +310,52 @@ TEST_F(ConsoleOnScreen, TheLinesOfAMessageStandAFontHeightApart)
     EXPECT_GE(second.top, first.top + first.height) << "the second line's box overlaps the first's";
 }
 
+// A message longer than its space goes on in further lines, broken between
+// words, each a line of the font below the last: the space ends before the
+// heads-up display's panel (x 511) while it is shown, else before the
+// screen's edge, 8 units short of either. In the recording font every
+// character is 12 pixels wide on 640 x 480.
+TEST_F(ConsoleOnScreen, ALongMessageGoesOnInFurtherLinesInsideItsSpace)
+{
+    const struct {
+        const char* what;
+        uint32_t x;
+        int32_t letterbox, hide_gui;
+        const char* text;
+        const char* lines;  // as drawn, "|" between them
+    } cases[] = {
+        {"beside the panel", 24, 0, 0, "The gate opens. The guard attacks! Strike: C",
+         "The gate opens. The guard attacks!|Strike: C"},
+        {"in a cut-scene, no panel", 24, 1, 0, "The gate opens. The guard attacks! Strike: C",
+         "The gate opens. The guard attacks! Strike: C"},
+        {"with the interface hidden", 150, 0, 1, "You have fallen. The Prologue is lost.",
+         "You have fallen. The Prologue is lost."},
+        {"each line of its own", 330, 0, 0, "Hint: walk north~to the gate.",
+         "Hint: walk|north|to the gate."},
+        {"a word wider than the space, whole", 400, 0, 0, "A stonemason's-yard gate",
+         "A|stonemason's-yard|gate"},
+    };
+    d3dxframe_create_game_font();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        varnock_scene.letterbox_on = c.letterbox;
+        game_globals.hide_gui = c.hide_gui;
+        varnock_display_text(c.x, 40, 255, 255, 255, 5, c.text);
+        const int before = d3d_record_count();
+        varnock_draw_text();
+        std::string lines;
+        int line = 0;
+        for (const test_text_draw& draw : test_text_draws_since(before)) {
+            if (draw.colour != 0xffffff)  // the line, not its shadow
+                continue;
+            lines += (line ? "|" : "") + draw.text;
+            EXPECT_EQ(draw.x, (int)c.x) << draw.text;
+            EXPECT_EQ(draw.y, 40 + 24 * line++) << draw.text;
+        }
+        EXPECT_EQ(lines, c.lines);
+    }
+}
+
 // The heads-up display and the scene on a frame of the recording back-end,
 // without interface textures (the quads draw untextured).
 class Hud : public TextureFrameTest {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "d3dtextr_dx7.h"
 #include "d3dxframe.h"
 #include "gameglobals.h"
 #include "menu.h"
@@ -264,16 +265,37 @@ TEST_F(Menu, AFrameDrawsThePictureAndEveryShownButtonInOneScene)
 TEST_F(Menu, AnEpisodeButtonClearsTheLevelAndStartsItsScript)
 {
     int presents = d3d_recorded_present_count();
+    // What the level left showing: a close-up, the item list, a held action.
+    game_globals.display_closeup = 1;
+    game_globals.browse_mode = 1;
+    game_globals.action_button_pressed = 1;
     menu_handle_message(WM_KEYDOWN, VK_DOWN, 0);
     log->clear();
     menu_handle_message(WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_EQ(game_globals.game_state, GAME_MODE_EXPLORATION);
+    EXPECT_EQ(game_globals.display_closeup, 0);
+    EXPECT_EQ(game_globals.browse_mode, 0);
+    EXPECT_EQ(game_globals.action_button_pressed, 0);
     EXPECT_TRUE(service_called("entity_unload_all(1)"));
     EXPECT_TRUE(service_called("varnock_set_action_button_script(none)"));
+    EXPECT_TRUE(service_called("varnock_set_letterbox(0)"));
+    EXPECT_TRUE(service_called("varnock_clear_display_text()"));
     EXPECT_TRUE(service_called("script_initiate_script(episode2_harbour_se)"));
     EXPECT_TRUE(log->errors().empty());
     EXPECT_EQ(d3d_recorded_present_count(), presents + 1);
     EXPECT_EQ(d3dx_globals.bActive, 1);
+}
+
+// Every picture's reference goes back with the screens, so the cache can let
+// the textures go when the next level cleans it.
+TEST_F(Menu, FreeingTheScreensGivesBackEveryPicture)
+{
+    ASSERT_GT(d3dtexr_texture_container_list_size, 0);
+    menu_free_all_screens();
+    EXPECT_EQ(menu_screens[0].num_buttons, 0);
+    EXPECT_EQ(d3dtextr_clean_texture_container_list(), 1);
+    EXPECT_EQ(d3dtexr_texture_container_list, nullptr);
+    EXPECT_EQ(d3dtexr_texture_container_list_size, 0);
 }
 
 TEST_F(Menu, TheExitButtonEndsTheProgram)

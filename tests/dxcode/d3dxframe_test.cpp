@@ -116,6 +116,7 @@ TEST_F(Frame, InitializeMakesTheDeviceWithTheDefaultStates)
     EXPECT_EQ(render_state(D3DRENDERSTATE_SHADEMODE), (DWORD)D3DSHADE_GOURAUD);
     EXPECT_EQ(render_state(D3DRENDERSTATE_ANTIALIAS), (DWORD)D3DANTIALIAS_NONE);
     EXPECT_EQ(stage_state(D3DTSS_MAGFILTER), (DWORD)D3DTFG_LINEAR);
+    EXPECT_EQ(stage_state(D3DTSS_MINFILTER), (DWORD)D3DTFN_LINEAR);
     EXPECT_EQ(stage_state(D3DTSS_COLORARG2), (DWORD)D3DTA_DIFFUSE);
     D3DMATERIAL7 material;
     d3dx_globals.device->GetMaterial(&material);
@@ -134,6 +135,7 @@ TEST_F(Frame, AContextThatCannotBeMadeIsRetriedOnceWithTheDefaults)
     d3dx_globals.fullscreen_width = 1000;  // no such display mode
     d3dx_globals.fullscreen_bitdepth = 32;
     d3dx_globals.gamma = 1.5f;
+    d3dx_globals.font_height = 38;  // a font made for 1024 x 768
     ASSERT_EQ(d3dxframe_initialize(window), S_OK);
     std::vector<std::string> expected = {
         "Failed D3DXCreateContextEx - retrying with default values. ",
@@ -143,6 +145,7 @@ TEST_F(Frame, AContextThatCannotBeMadeIsRetriedOnceWithTheDefaults)
     EXPECT_EQ(d3dx_globals.fullscreen_width, 640);
     EXPECT_EQ(d3dx_globals.fullscreen_bitdepth, 16);
     EXPECT_FLOAT_EQ(d3dx_globals.gamma, 2.2f);
+    EXPECT_EQ(d3dx_globals.font_height, 24);
     EXPECT_EQ(d3d_record_count_of("D3DXCreateContextEx"), 2);
 }
 
@@ -395,6 +398,9 @@ TEST_F(Frame, ActivationMattersOnlyInFullScreen)
 
 TEST_F(Frame, FontHeightFollowsTheRenderSize)
 {
+    // A device made and released: its buffers no longer size anything.
+    start();
+    d3dxframe_unitialize();
     const struct {
         int width, height, font_height;
     } cases[] = {{640, 480, 24}, {800, 600, 30}, {1024, 768, 38}};
@@ -526,6 +532,7 @@ TEST_F(Frame, WrappersRefuseWithoutADeviceAndLogDeviceFailures)
     EXPECT_EQ(d3dxframe_set_render_state(D3DRENDERSTATE_ZENABLE, 1), 0);
     EXPECT_EQ(d3dxframe_set_world_transform(&matrix), 0);
     EXPECT_EQ(d3dxframe_begin_scene(0), 0);
+    EXPECT_EQ(d3dxframe_end_scene(), 0);
     EXPECT_EQ(d3dxframe_set_texture(0, nullptr), 0);
     EXPECT_EQ(d3dxframe_set_dynamic_light_color(D3DLIGHT7{}, -1), -1);
     EXPECT_TRUE(log->errors().empty());

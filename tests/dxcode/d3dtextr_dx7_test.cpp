@@ -146,6 +146,20 @@ TEST_F(Cache, AFailedLoadCachesNothingAndLeavesNothingBehind)
     EXPECT_EQ(wall->texture_container_id, 1);
 }
 
+// The folder, a backslash, the name and an extension fit in 259 characters.
+TEST_F(Cache, APathOfTheLongestLengthLoadsAndALongerOneIsRefused)
+{
+    const size_t room = 259 - dir.path().size() - std::strlen("\\") - std::strlen(".tga");
+    const std::string fits(room, 'f'), too_long(room + 1, 'g');
+    write_tga(fits + ".tga");
+    write_tga(too_long + ".tga");
+    EXPECT_NE(load(fits.c_str()), nullptr);
+    EXPECT_TRUE(log->errors().empty());
+    EXPECT_EQ(load(too_long.c_str()), nullptr);
+    ASSERT_FALSE(log->errors().empty());
+    EXPECT_EQ(log->errors()[0], "Texture path too long for '" + too_long + "'.");
+}
+
 // A frame asks for a missing texture every frame: its files are tried, and
 // its failure logged, once, until the cache is cleaned for the next level.
 TEST_F(Cache, AFailedTextureIsNotTriedAgainUntilTheCacheIsCleaned)

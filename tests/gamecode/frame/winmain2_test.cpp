@@ -129,6 +129,7 @@ TEST_F(FrameClock, ScriptTimeComesOutOfTheFrame)
         {20.0f, 5.0f, 15.0f, 1025.0f, false},
         {20.0f, 400.0f, 0.0f, 1420.0f, true},
         {20.0f, 0.0f, 20.0f, 1020.0f, false},
+        {20.0f, 20.0f, 0.0f, 1040.0f, false},  // the whole frame: none left, nothing wrong
     };
     for (const auto& c : cases) {
         test_reset_state();

@@ -402,6 +402,12 @@ TEST_F(Cache, StaleBindingsAreForgotten)
               std::vector<std::string>{
                   "Cannot d3dtextr_invalidate_texture with NULL texture_container."});
 
+    // Restored surfaces are new: nothing is bound to them yet.
+    d3dxframe_set_texture(0, b->texture_container_surface);
+    d3dtextr_current_texture = b;
+    d3dtextr_restore_all_textures(dir.path().c_str());
+    EXPECT_EQ(d3dtextr_current_texture, nullptr);
+
     d3dtextr_current_texture = b;
     d3dtextr_clean_texture_container_list();
     EXPECT_EQ(d3dtextr_current_texture, nullptr);

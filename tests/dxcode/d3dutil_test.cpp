@@ -330,6 +330,18 @@ TEST(MatrixHelpers, PointsAreDividedByWAndTinyWIsRefused)
     EXPECT_FLOAT_EQ(v.x, -2.0f);
     EXPECT_FLOAT_EQ(v.z, -6.0f);
 
+    // Every entry counts: a point through a matrix of sixteen different numbers.
+    D3DMATRIX full;
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 4; ++column)
+            full.m[row][column] = (float)(1 + row * 4 + column);
+    D3DVECTOR point = {1.0f, 2.0f, 3.0f};
+    ASSERT_EQ(d3dmath_vector_matrix_multiply(&point, &point, &full), S_OK);
+    // (1 2 3 1) times the rows: x 1+10+27+13, y 2+12+30+14, z 3+14+33+15, w 4+16+36+16.
+    EXPECT_FLOAT_EQ(point.x, 51.0f / 72.0f);
+    EXPECT_FLOAT_EQ(point.y, 58.0f / 72.0f);
+    EXPECT_FLOAT_EQ(point.z, 65.0f / 72.0f);
+
     D3DMATRIX moved = rotation_and_translation();
     D3DVECTOR in[2] = {{0, 0, 0}, {0, 0, 1}}, pair[2];
     ASSERT_EQ(d3dmath_transform_point_and_direction(pair, in, &moved), S_OK);

@@ -531,6 +531,7 @@ TEST_F(Frame, WrappersRefuseWithoutADeviceAndLogDeviceFailures)
     DWORD value = 0;
     EXPECT_EQ(d3dxframe_set_render_state(D3DRENDERSTATE_ZENABLE, 1), 0);
     EXPECT_EQ(d3dxframe_set_world_transform(&matrix), 0);
+    EXPECT_EQ(d3dxframe_set_view_transform(&matrix), 0);
     EXPECT_EQ(d3dxframe_begin_scene(0), 0);
     EXPECT_EQ(d3dxframe_end_scene(), 0);
     EXPECT_EQ(d3dxframe_set_texture(0, nullptr), 0);

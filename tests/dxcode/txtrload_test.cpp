@@ -143,6 +143,11 @@ TEST_F(ImageFiles, AVkbFileTheDiskCannotTakeIsNotSaved)
     HBITMAP colour = numbered_bitmap(2, 2, 24);
     EXPECT_EQ(SaveVKBFile("full", &colour, nullptr, dir.path().c_str()), 0);
     EXPECT_EQ(log.errors(), std::vector<std::string>{"Error closing"});
+    log.clear();
+    const std::string missing = dir.file("missing");
+    EXPECT_EQ(SaveVKBFile("full", &colour, nullptr, missing.c_str()), 0);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"Unable to open file to save bitmap " +
+                                                     missing + "\\full.vkb."});
     DeleteObject(colour);
 }
 

@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "d3dtextr_dx7.h"
+#include "d3dutil.h"
 #include "d3dxframe.h"
 #include "gameglobals.h"
 #include "menu.h"
@@ -260,6 +262,31 @@ TEST_F(Menu, AFrameDrawsThePictureAndEveryShownButtonInOneScene)
     menu_draw_current();
     EXPECT_EQ(d3d_recorded_last_draw()->texture0, nullptr);
     EXPECT_TRUE(log->errors().empty());
+}
+
+// The screen is drawn as the level's screens are: from no texture on stage
+// 0, the identity world and the camera's view.
+TEST_F(Menu, AFrameStartsFromNoTextureTheIdentityWorldAndTheCameraView)
+{
+    d3dutil_set_identity_matrix(&game_globals.view_matrix);
+    game_globals.view_matrix.m[3][2] = 5.0f;
+    game_globals.world_matrix.m[3][0] = 9.0f;
+    d3d_record_start();
+    ASSERT_EQ(menu_draw_current(), 1);
+    const int begin = d3d_record_find("Device.BeginScene", 0);
+    ASSERT_GE(begin, 0);
+    EXPECT_EQ(d3d_record_find("Device.SetTexture", begin),
+              d3d_record_find("Device.SetTexture 0 none", begin));
+    EXPECT_LT(d3d_record_find("Device.SetTexture", begin),
+              d3d_record_find("Device.DrawPrimitive", begin));
+    win_matrix44 world = {}, identity = {};
+    d3dutil_set_identity_matrix(&identity);
+    ASSERT_EQ(d3dxframe_get_world_transform(&world), 1);
+    EXPECT_EQ(std::memcmp(&world, &identity, sizeof world), 0);
+    EXPECT_EQ(std::memcmp(&game_globals.world_matrix, &identity, sizeof identity), 0);
+    D3DMATRIX view = {};
+    ASSERT_EQ(d3dx_globals.device->GetTransform(D3DTRANSFORMSTATE_VIEW, &view), D3D_OK);
+    EXPECT_EQ(view.m[3][2], 5.0f);
 }
 
 TEST_F(Menu, AnEpisodeButtonClearsTheLevelAndStartsItsScript)

@@ -596,6 +596,11 @@ TEST_F(MainLoop, WindowChangesPresentAndRestartTheClock)
         proc(window, WM_MOVE, 0, MAKELPARAM(10, 10));
         EXPECT_GT(d3d_recorded_present_count(), presents);
         EXPECT_EQ(game_time, 1000.0f);
+        // The frame hears of them in every state: minimised, no frames run.
+        proc(window, WM_SIZE, SIZE_MINIMIZED, 0);
+        EXPECT_FALSE(d3dxframe_is_ready());
+        proc(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 480));
+        EXPECT_TRUE(d3dxframe_is_ready());
     }
 }
 

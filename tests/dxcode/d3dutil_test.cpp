@@ -350,6 +350,29 @@ TEST(MatrixHelpers, PointsAreDividedByWAndTinyWIsRefused)
     EXPECT_EQ(moved.m[3][0], 4.0f);
 }
 
+// Looking down z from the origin the look-at part is the identity, so each
+// turn alone is its rotation: yaw about y, pitch and roll the other way round.
+TEST(MatrixHelpers, ViewMatrixTurnsByYawPitchAndRoll)
+{
+    const D3DVECTOR from = {0, 0, 0}, at = {0, 0, 5}, up = {0, 1, 0};
+    D3DMATRIX expected[3];
+    d3dutil_set_rotate_y_matrix(&expected[0], 0.3f);
+    d3dutil_set_rotate_x_matrix(&expected[1], -0.4f);
+    d3dutil_set_rotate_z_matrix(&expected[2], -0.5f);
+    const float turns[3][3] = {{0, 0.3f, 0}, {0, 0, 0.4f}, {0.5f, 0, 0}};  // roll, yaw, pitch
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        D3DMATRIX view;
+        ASSERT_EQ(
+            d3dutil_set_view_matrix(&view, &from, &at, &up, turns[i][0], turns[i][1], turns[i][2]),
+            S_OK);
+        for (int row = 0; row < 4; ++row)
+            for (int column = 0; column < 4; ++column)
+                EXPECT_NEAR(view.m[row][column], expected[i].m[row][column], 1e-6)
+                    << row << "," << column;
+    }
+}
+
 TEST(MatrixHelpers, ViewMatrixFallsBackToAnotherUpVector)
 {
     LogCapture log;

@@ -228,6 +228,7 @@ TEST_F(GameDialogs, TypedNamesAreFoundWithoutRegardToCaseAndOthersStartNothing)
 TEST_F(GameDialogs, CancelStartsNothing)
 {
     dialog_script_click(IDCANCEL);
+    dialog_script_click(IDOK);  // for a dialog still open after Cancel
     EXPECT_EQ(run("IDD_LOAD_SCRIPT", load_script_dlg_proc), IDCANCEL);
     EXPECT_EQ(started(), "");
     EXPECT_FALSE(service_calls_of("entity_unload_all").size());

@@ -296,6 +296,8 @@ TEST_F(Menu, AnEpisodeButtonClearsTheLevelAndStartsItsScript)
     game_globals.display_closeup = 1;
     game_globals.browse_mode = 1;
     game_globals.action_button_pressed = 1;
+    game_globals.parked_entity_flag = 1;
+    game_globals.parked_acceleration = {2.0f, 3.0f, 4.0f};
     menu_handle_message(WM_KEYDOWN, VK_DOWN, 0);
     log->clear();
     menu_handle_message(WM_KEYDOWN, VK_RETURN, 0);
@@ -303,6 +305,8 @@ TEST_F(Menu, AnEpisodeButtonClearsTheLevelAndStartsItsScript)
     EXPECT_EQ(game_globals.display_closeup, 0);
     EXPECT_EQ(game_globals.browse_mode, 0);
     EXPECT_EQ(game_globals.action_button_pressed, 0);
+    EXPECT_EQ(game_globals.parked_entity_flag, 0);
+    EXPECT_EQ(game_globals.parked_acceleration.y, 1.0f);
     EXPECT_TRUE(service_called("entity_unload_all(1)"));
     EXPECT_TRUE(service_called("varnock_set_action_button_script(none)"));
     EXPECT_TRUE(service_called("varnock_set_letterbox(0)"));

@@ -739,6 +739,7 @@ TEST_F(Frame, ProjectionAndLookAtMatrices)
     EXPECT_FLOAT_EQ(view.m[2][2], 1.0f);    // z column is eye - at
     EXPECT_FLOAT_EQ(view.m[3][2], -10.0f);  // -z . eye
     EXPECT_FLOAT_EQ(view.m[1][1], 1.0f);
+    EXPECT_FLOAT_EQ(view.m[0][0], -1.0f);  // x column is z cross up
     D3DMATRIX device_view;
     d3dx_globals.device->GetTransform(D3DTRANSFORMSTATE_VIEW, &device_view);
     EXPECT_FLOAT_EQ(device_view.m[3][2], -10.0f);

@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
@@ -110,6 +112,27 @@ TEST_F(LoadScriptList, FilesThatCannotBeReadGiveNoList)
         EXPECT_EQ(log->errors(), c.errors);
         EXPECT_EQ(log->warnings(), c.warnings);
     }
+}
+
+// Memory that runs out part way through the list gives no list, and keeps
+// neither a block nor the file open.
+TEST_F(LoadScriptList, AFailedAllocationKeepsNothingAndClosesTheFile)
+{
+    std::string path = dir.write("load_script.slt", list_file("intro level2\n"));
+    auto open_files = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    const auto files = open_files();
+    EXPECT_GT(heap_failure_sweep([&] {
+                  win_load_script* list = read_win_load_script_text_file(path.c_str());
+                  EXPECT_EQ(open_files(), files);
+                  if (!list)
+                      return false;
+                  free_win_load_script_list(list);
+                  return true;
+              }),
+              1);
 }
 
 // The dialogs of the executable, answered by a script, owned by a plain

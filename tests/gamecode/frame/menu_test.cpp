@@ -271,6 +271,7 @@ TEST_F(Menu, AFrameStartsFromNoTextureTheIdentityWorldAndTheCameraView)
     d3dutil_set_identity_matrix(&game_globals.view_matrix);
     game_globals.view_matrix.m[3][2] = 5.0f;
     game_globals.world_matrix.m[3][0] = 9.0f;
+    ASSERT_EQ(d3dxframe_set_world_transform(&game_globals.world_matrix), 1);  // a level's last
     d3d_record_start();
     ASSERT_EQ(menu_draw_current(), 1);
     const int begin = d3d_record_find("Device.BeginScene", 0);

@@ -146,6 +146,14 @@ TEST_F(Cache, AFailedLoadCachesNothingAndLeavesNothingBehind)
     EXPECT_EQ(wall->texture_container_id, 1);
 }
 
+TEST_F(Cache, WithoutADeviceNothingLoadsAndNothingIsCached)
+{
+    write_tga("wall.tga");
+    d3dxframe_unitialize();
+    EXPECT_EQ(load("wall"), nullptr);
+    EXPECT_EQ(d3dtexr_texture_container_list, nullptr);
+}
+
 // The folder, a backslash, the name and an extension fit in 259 characters.
 TEST_F(Cache, APathOfTheLongestLengthLoadsAndALongerOneIsRefused)
 {

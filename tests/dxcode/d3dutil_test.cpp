@@ -392,15 +392,48 @@ TEST(MatrixHelpers, ViewMatrixFallsBackToAnotherUpVector)
     EXPECT_EQ(log.errors(), expected);
 }
 
-TEST(MatrixHelpers, RotationAboutXMatchesTheAxisForm)
+// The axis form rotates the other way round for row vectors: each rotation
+// about x, y or z is the axis form's about that axis by the opposite angle.
+TEST(MatrixHelpers, RotationsAboutTheAxesMatchTheAxisForm)
 {
-    D3DMATRIX about_x, general;
-    D3DVECTOR axis = {1, 0, 0};
-    d3dutil_set_rotate_x_matrix(&about_x, 0.4f);
-    d3dutil_set_rotation_matrix(&general, &axis, 0.4f);
-    // The axis form rotates the other way round for row vectors.
-    EXPECT_NEAR(about_x.m[1][2], -general.m[1][2], 1e-6);
-    EXPECT_NEAR(about_x.m[1][1], general.m[1][1], 1e-6);
+    const struct {
+        void (*rotate)(D3DMATRIX*, float);
+        D3DVECTOR axis;
+    } cases[] = {{d3dutil_set_rotate_x_matrix, {1, 0, 0}},
+                 {d3dutil_set_rotate_y_matrix, {0, 1, 0}},
+                 {d3dutil_set_rotate_z_matrix, {0, 0, 1}}};
+    for (const auto& c : cases) {
+        D3DMATRIX about_axis, general;
+        c.rotate(&about_axis, 0.4f);
+        d3dutil_set_rotation_matrix(&general, &c.axis, -0.4f);
+        for (int row = 0; row < 4; ++row)
+            for (int column = 0; column < 4; ++column)
+                EXPECT_NEAR(about_axis.m[row][column], general.m[row][column], 1e-6)
+                    << c.axis.x << c.axis.y << c.axis.z << " at " << row << "," << column;
+    }
+}
+
+// About any axis: the axis stays where it is, and lengths and angles are
+// kept (the matrix times its transpose is the identity).
+TEST(MatrixHelpers, ARotationAboutAnyAxisKeepsTheAxisAndIsOrthonormal)
+{
+    D3DVECTOR axis = {1.0f, 2.0f, 3.0f};
+    D3DMATRIX r;
+    d3dutil_set_rotation_matrix(&r, &axis, 0.7f);
+    d3dutil_vector_normalize(&axis);
+    for (int column = 0; column < 3; ++column)
+        EXPECT_NEAR(axis.x * r.m[0][column] + axis.y * r.m[1][column] + axis.z * r.m[2][column],
+                    column == 0   ? axis.x
+                    : column == 1 ? axis.y
+                                  : axis.z,
+                    1e-6);
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            float dot = 0.0f;
+            for (int k = 0; k < 4; ++k)
+                dot += r.m[i][k] * r.m[j][k];
+            EXPECT_NEAR(dot, i == j ? 1.0f : 0.0f, 1e-6) << i << "," << j;
+        }
 }
 
 TEST(RecordHelpers, InitialisersAndQueries)

@@ -384,6 +384,15 @@ TEST_F(Frame, TheWindowOpensAtTheWindowedSizeWhereThatCanBeShown)
 TEST_F(Frame, ActivationMattersOnlyInFullScreen)
 {
     start();
+    // Activated in a window, the game shows the pointer.
+    auto cursor = [] {
+        int count = ShowCursor(TRUE) - 1;
+        ShowCursor(FALSE);
+        return count;
+    };
+    const int shown = cursor();
+    d3dxframe_activate();
+    EXPECT_EQ(cursor(), shown + 1);
     feed({PLATFORM_EVENT_FOCUS_LOST, 0, 0, nullptr, 0, 0, 0, 0});
     EXPECT_TRUE(d3dxframe_is_ready());  // windowed: frames go on
 

@@ -362,6 +362,12 @@ TEST_F(MainLoop, TheMenuTakesTheKeysAndThePointer)
     winmain_menu_wnd_proc(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(800, 600));
     EXPECT_EQ(d3d_recorded_draw_count(), draws + 7);
     EXPECT_EQ(d3d_recorded_present_count(), presents + 1);
+    // Coming back to the game shows the pointer for the menu.
+    int cursor = ShowCursor(TRUE) - 1;
+    ShowCursor(FALSE);
+    winmain_menu_wnd_proc(window, WM_ACTIVATEAPP, TRUE, 0);
+    EXPECT_EQ(ShowCursor(TRUE) - 1, cursor + 1);
+    ShowCursor(FALSE);
     menu_free_all_screens();
 }
 

@@ -47,12 +47,14 @@ int count_restore()
     return ++restored;
 }
 
+// A quit message waits, with the exit code 0 that every failure of the
+// frame posts.
 bool quit_posted()
 {
     MSG msg;
     while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
         if (msg.message == WM_QUIT)
-            return true;
+            return msg.wParam == 0;
     return false;
 }
 

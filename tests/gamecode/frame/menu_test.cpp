@@ -238,7 +238,10 @@ TEST_F(Menu, ScreensNeverBuiltAreSkipped)
     EXPECT_EQ(game_globals.menu_screen, 0);
     // A screen that was built can be chosen; without buttons nothing is
     // selected on it, and none can be set up.
-    menu_init_screen(&menu_screens[1], menu_noop_callback, "prologue", 0, 0, 639, 479, 0);
+    log->clear();
+    EXPECT_EQ(menu_init_screen(&menu_screens[1], menu_noop_callback, "prologue", 0, 0, 639, 479, 0),
+              1);
+    EXPECT_TRUE(log->errors().empty());
     EXPECT_EQ(menu_screens[1].selected, nullptr);
     EXPECT_EQ(menu_init_button(&menu_screens[1], 0, 0, 0, 10, 10, "prologue", "prologue_hi", 0), 0);
     menu_select_main_menu_button(1);

@@ -284,7 +284,6 @@ int d3dxframe_set_defaults(void)
     g.ddraw = nullptr;
     g.context = nullptr;
     memset(&g.viewport, 0, sizeof g.viewport);
-    memset(&g.material, 0, sizeof g.material);
     memset(g.light_in_use, 0, sizeof g.light_in_use);
     g.light_scale = 1.0f;
     g.gamma = 2.2f;
@@ -299,7 +298,7 @@ int d3dxframe_set_defaults(void)
     g.windowed_height = 480;
     g.windowed_width = 640;
     g.bAllocateLights = 0;
-    g.bActive = g.m_bIsFullscreen ? 0 : 1;
+    g.bActive = 1;  // windowed, which is never left inactive
     return 1;
 }
 

@@ -146,6 +146,28 @@ TEST_F(Cache, AFailedLoadCachesNothingAndLeavesNothingBehind)
     EXPECT_EQ(wall->texture_container_id, 1);
 }
 
+TEST_F(Cache, WithoutADeviceNothingLoadsAndNothingIsCached)
+{
+    write_tga("wall.tga");
+    d3dxframe_unitialize();
+    EXPECT_EQ(load("wall"), nullptr);
+    EXPECT_EQ(d3dtexr_texture_container_list, nullptr);
+}
+
+// The folder, a backslash, the name and an extension fit in 259 characters.
+TEST_F(Cache, APathOfTheLongestLengthLoadsAndALongerOneIsRefused)
+{
+    const size_t room = 259 - dir.path().size() - std::strlen("\\") - std::strlen(".tga");
+    const std::string fits(room, 'f'), too_long(room + 1, 'g');
+    write_tga(fits + ".tga");
+    write_tga(too_long + ".tga");
+    EXPECT_NE(load(fits.c_str()), nullptr);
+    EXPECT_TRUE(log->errors().empty());
+    EXPECT_EQ(load(too_long.c_str()), nullptr);
+    ASSERT_FALSE(log->errors().empty());
+    EXPECT_EQ(log->errors()[0], "Texture path too long for '" + too_long + "'.");
+}
+
 // A frame asks for a missing texture every frame: its files are tried, and
 // its failure logged, once, until the cache is cleaned for the next level.
 TEST_F(Cache, AFailedTextureIsNotTriedAgainUntilTheCacheIsCleaned)
@@ -387,6 +409,12 @@ TEST_F(Cache, StaleBindingsAreForgotten)
     EXPECT_EQ(log->errors(),
               std::vector<std::string>{
                   "Cannot d3dtextr_invalidate_texture with NULL texture_container."});
+
+    // Restored surfaces are new: nothing is bound to them yet.
+    d3dxframe_set_texture(0, b->texture_container_surface);
+    d3dtextr_current_texture = b;
+    d3dtextr_restore_all_textures(dir.path().c_str());
+    EXPECT_EQ(d3dtextr_current_texture, nullptr);
 
     d3dtextr_current_texture = b;
     d3dtextr_clean_texture_container_list();

@@ -47,12 +47,14 @@ int count_restore()
     return ++restored;
 }
 
+// A quit message waits, with the exit code 0 that every failure of the
+// frame posts.
 bool quit_posted()
 {
     MSG msg;
     while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
         if (msg.message == WM_QUIT)
-            return true;
+            return msg.wParam == 0;
     return false;
 }
 
@@ -116,6 +118,7 @@ TEST_F(Frame, InitializeMakesTheDeviceWithTheDefaultStates)
     EXPECT_EQ(render_state(D3DRENDERSTATE_SHADEMODE), (DWORD)D3DSHADE_GOURAUD);
     EXPECT_EQ(render_state(D3DRENDERSTATE_ANTIALIAS), (DWORD)D3DANTIALIAS_NONE);
     EXPECT_EQ(stage_state(D3DTSS_MAGFILTER), (DWORD)D3DTFG_LINEAR);
+    EXPECT_EQ(stage_state(D3DTSS_MINFILTER), (DWORD)D3DTFN_LINEAR);
     EXPECT_EQ(stage_state(D3DTSS_COLORARG2), (DWORD)D3DTA_DIFFUSE);
     D3DMATERIAL7 material;
     d3dx_globals.device->GetMaterial(&material);
@@ -134,6 +137,7 @@ TEST_F(Frame, AContextThatCannotBeMadeIsRetriedOnceWithTheDefaults)
     d3dx_globals.fullscreen_width = 1000;  // no such display mode
     d3dx_globals.fullscreen_bitdepth = 32;
     d3dx_globals.gamma = 1.5f;
+    d3dx_globals.font_height = 38;  // a font made for 1024 x 768
     ASSERT_EQ(d3dxframe_initialize(window), S_OK);
     std::vector<std::string> expected = {
         "Failed D3DXCreateContextEx - retrying with default values. ",
@@ -143,6 +147,7 @@ TEST_F(Frame, AContextThatCannotBeMadeIsRetriedOnceWithTheDefaults)
     EXPECT_EQ(d3dx_globals.fullscreen_width, 640);
     EXPECT_EQ(d3dx_globals.fullscreen_bitdepth, 16);
     EXPECT_FLOAT_EQ(d3dx_globals.gamma, 2.2f);
+    EXPECT_EQ(d3dx_globals.font_height, 24);
     EXPECT_EQ(d3d_record_count_of("D3DXCreateContextEx"), 2);
 }
 
@@ -381,6 +386,15 @@ TEST_F(Frame, TheWindowOpensAtTheWindowedSizeWhereThatCanBeShown)
 TEST_F(Frame, ActivationMattersOnlyInFullScreen)
 {
     start();
+    // Activated in a window, the game shows the pointer.
+    auto cursor = [] {
+        int count = ShowCursor(TRUE) - 1;
+        ShowCursor(FALSE);
+        return count;
+    };
+    const int shown = cursor();
+    d3dxframe_activate();
+    EXPECT_EQ(cursor(), shown + 1);
     feed({PLATFORM_EVENT_FOCUS_LOST, 0, 0, nullptr, 0, 0, 0, 0});
     EXPECT_TRUE(d3dxframe_is_ready());  // windowed: frames go on
 
@@ -395,6 +409,9 @@ TEST_F(Frame, ActivationMattersOnlyInFullScreen)
 
 TEST_F(Frame, FontHeightFollowsTheRenderSize)
 {
+    // A device made and released: its buffers no longer size anything.
+    start();
+    d3dxframe_unitialize();
     const struct {
         int width, height, font_height;
     } cases[] = {{640, 480, 24}, {800, 600, 30}, {1024, 768, 38}};
@@ -525,7 +542,9 @@ TEST_F(Frame, WrappersRefuseWithoutADeviceAndLogDeviceFailures)
     DWORD value = 0;
     EXPECT_EQ(d3dxframe_set_render_state(D3DRENDERSTATE_ZENABLE, 1), 0);
     EXPECT_EQ(d3dxframe_set_world_transform(&matrix), 0);
+    EXPECT_EQ(d3dxframe_set_view_transform(&matrix), 0);
     EXPECT_EQ(d3dxframe_begin_scene(0), 0);
+    EXPECT_EQ(d3dxframe_end_scene(), 0);
     EXPECT_EQ(d3dxframe_set_texture(0, nullptr), 0);
     EXPECT_EQ(d3dxframe_set_dynamic_light_color(D3DLIGHT7{}, -1), -1);
     EXPECT_TRUE(log->errors().empty());
@@ -731,6 +750,7 @@ TEST_F(Frame, ProjectionAndLookAtMatrices)
     EXPECT_FLOAT_EQ(view.m[2][2], 1.0f);    // z column is eye - at
     EXPECT_FLOAT_EQ(view.m[3][2], -10.0f);  // -z . eye
     EXPECT_FLOAT_EQ(view.m[1][1], 1.0f);
+    EXPECT_FLOAT_EQ(view.m[0][0], -1.0f);  // x column is z cross up
     D3DMATRIX device_view;
     d3dx_globals.device->GetTransform(D3DTRANSFORMSTATE_VIEW, &device_view);
     EXPECT_FLOAT_EQ(device_view.m[3][2], -10.0f);

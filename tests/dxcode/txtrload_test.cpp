@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
+#include "heap.h"
 #include "platform/d3d_record.h"
 #include "platform/gdi.h"
 #include "test_support.h"
@@ -132,6 +134,23 @@ TEST_F(ImageFiles, VkbFilesAreWrittenAndReadBack)
     DeleteObject(alpha);
 }
 
+// The bytes fit the stream's buffer, so only the close finds the disk full.
+TEST_F(ImageFiles, AVkbFileTheDiskCannotTakeIsNotSaved)
+{
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full here";
+    std::filesystem::create_symlink("/dev/full", dir.file("full.vkb"));
+    HBITMAP colour = numbered_bitmap(2, 2, 24);
+    EXPECT_EQ(SaveVKBFile("full", &colour, nullptr, dir.path().c_str()), 0);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"Error closing"});
+    log.clear();
+    const std::string missing = dir.file("missing");
+    EXPECT_EQ(SaveVKBFile("full", &colour, nullptr, missing.c_str()), 0);
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"Unable to open file to save bitmap " +
+                                                     missing + "\\full.vkb."});
+    DeleteObject(colour);
+}
+
 TEST_F(ImageFiles, VkbSizesMustBePowersOfTwoUpTo4096)
 {
     struct Case {
@@ -184,7 +203,9 @@ TEST_F(ImageFiles, VkbFilesWithBadHeadersAreRefused)
         SCOPED_TRACE(c.what);
         log.clear();
         std::string path = dir.write("bad.vkb", c.bytes);
+        const int64_t live = heap_live_blocks();
         EXPECT_EQ(LoadVKBFile(path.c_str()), nullptr);
+        EXPECT_EQ(heap_live_blocks(), live) << "nothing of the refused file is kept";
         EXPECT_FALSE(log.errors().empty());
     }
     std::string good = name + ImageBytes().word(2).word(1).word(6).word(0).bytes() +

@@ -468,6 +468,11 @@ TEST_F(Config, ThePathIsInTheWorkingDirectoryAndLowerCase)
 
     ASSERT_EQ(config_session_path("d:\\saves\\Mine.ini", path, sizeof path), 1);
     EXPECT_STREQ(path, "d:\\saves\\mine.cfg");
+
+    // A name no path can hold is refused, and nothing is written.
+    const std::string too_long = "d:\\" + std::string(CONFIG_PATH_SIZE, 'n');
+    EXPECT_EQ(config_session_path(too_long.c_str(), path, sizeof path), 0);
+    EXPECT_EQ(write_edit_session_file(too_long.c_str()), 0);
 }
 
 TEST_F(Config, NullArgumentsAreRefusedWithTheirLines)

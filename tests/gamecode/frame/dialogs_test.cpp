@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
@@ -39,6 +41,28 @@ std::vector<std::string> names_of(win_load_script* list)
         node = node->next_ptr;
     } while (node != list);
     return names;
+}
+
+// A control's rectangle, right and bottom edges excluded.
+struct box {
+    int left, top, right, bottom;
+};
+box box_of(const platform_dialog_item& item)
+{
+    return {item.x, item.y, item.x + item.cx, item.y + item.cy};
+}
+box box_of(const RECT& rect)
+{
+    return {(int)rect.left, (int)rect.top, (int)rect.right, (int)rect.bottom};
+}
+bool overlap(const box& a, const box& b)
+{
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+bool inside(const box& inner, const box& outer)
+{
+    return inner.left >= outer.left && inner.right <= outer.right && inner.top >= outer.top &&
+           inner.bottom <= outer.bottom;
 }
 
 class LoadScriptList : public ::testing::Test {
@@ -88,6 +112,27 @@ TEST_F(LoadScriptList, FilesThatCannotBeReadGiveNoList)
         EXPECT_EQ(log->errors(), c.errors);
         EXPECT_EQ(log->warnings(), c.warnings);
     }
+}
+
+// Memory that runs out part way through the list gives no list, and keeps
+// neither a block nor the file open.
+TEST_F(LoadScriptList, AFailedAllocationKeepsNothingAndClosesTheFile)
+{
+    std::string path = dir.write("load_script.slt", list_file("intro level2\n"));
+    auto open_files = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    const auto files = open_files();
+    EXPECT_GT(heap_failure_sweep([&] {
+                  win_load_script* list = read_win_load_script_text_file(path.c_str());
+                  EXPECT_EQ(open_files(), files);
+                  if (!list)
+                      return false;
+                  free_win_load_script_list(list);
+                  return true;
+              }),
+              1);
 }
 
 // The dialogs of the executable, answered by a script, owned by a plain
@@ -206,6 +251,7 @@ TEST_F(GameDialogs, TypedNamesAreFoundWithoutRegardToCaseAndOthersStartNothing)
 TEST_F(GameDialogs, CancelStartsNothing)
 {
     dialog_script_click(IDCANCEL);
+    dialog_script_click(IDOK);  // for a dialog still open after Cancel
     EXPECT_EQ(run("IDD_LOAD_SCRIPT", load_script_dlg_proc), IDCANCEL);
     EXPECT_EQ(started(), "");
     EXPECT_FALSE(service_calls_of("entity_unload_all").size());
@@ -268,6 +314,39 @@ TEST_F(GameDialogs, OptionsShowTheSettingsAndTurnThemOverAsTheyAreClicked)
     EXPECT_EQ(d3dx_globals.bBilinearFiltering, 0);
 }
 
+// The check boxes stand in one column, one under the other, and OK is
+// centred under them.
+TEST_F(GameDialogs, OptionsStandInOneColumnWithOkCentredBelow)
+{
+    static const int ids[] = {IDC_BILINEAR,       IDC_ANTI_ALIAS,    IDC_OLD_COLLISION,
+                              IDC_NOT_USED_1,     IDC_NOT_USED_2,    IDC_DYNAMIC_LIGHTING,
+                              IDC_COLLISION_DATA, IDC_TRIPLE_BUFFER, IDC_WIREFRAME,
+                              IDC_MAP_NODES,      IDC_HIDE_GUI,      IDOK};
+    static std::vector<box> boxes;
+    boxes.clear();
+    dialog_script_call(
+        [](HWND dialog, void*) {
+            for (int id : ids) {
+                RECT rect = {};
+                EXPECT_EQ(dialog_control_rect(dialog, id, &rect), 1) << id;
+                boxes.push_back(box_of(rect));
+            }
+        },
+        nullptr);
+    dialog_script_click(IDOK);
+    run("IDD_OPTIONS", options_dlg_proc);
+    ASSERT_EQ(boxes.size(), std::size(ids));
+    const box& ok = boxes.back();
+    for (size_t i = 0; i + 1 < boxes.size(); ++i) {
+        SCOPED_TRACE(ids[i]);
+        EXPECT_EQ(boxes[i].left, boxes[0].left);
+        EXPECT_EQ(boxes[i].right, boxes[0].right);
+        EXPECT_GE(boxes[i + 1].top, boxes[i].bottom) << "each below the one before";
+        // The centres agree to a pixel (dialog units round to pixels).
+        EXPECT_NEAR(boxes[i].left + boxes[i].right, ok.left + ok.right, 1);
+    }
+}
+
 TEST_F(GameDialogs, AboutEndsWithOneOnOkOrEsc)
 {
     dialog_script_click(IDOK);
@@ -315,6 +394,51 @@ TEST(HelpKeys, F1ListsEveryKeyTheGameActsOn)
         if (name == "UP" || name == "DOWN" || name == "LEFT" || name == "RIGHT")
             name = "ARROW KEYS";
         EXPECT_EQ(listed.count(name), 1u) << name;
+    }
+}
+
+// F1's page as a player reads it: nothing outside the dialog and nothing
+// over anything else; each key with its meaning on one row of its group, the
+// keys in one column and the meanings in another, the rows evenly spaced.
+TEST(HelpKeys, TheKeysStandInRowsAndColumnsInsideTheirGroups)
+{
+    const platform_dialog_resource& about = dialogs_about_dialog;
+    const box dialog = {0, 0, about.cx, about.cy};
+    std::map<int, std::vector<int>> keys;  // group box: the items of its keys
+    int group = -1;
+    for (int i = 0; i < about.item_count; ++i) {
+        const platform_dialog_item& item = about.items[i];
+        SCOPED_TRACE(item.text);
+        EXPECT_TRUE(inside(box_of(item), dialog));
+        for (int j = 0; j < i; ++j) {
+            if (j != group) {
+                EXPECT_FALSE(overlap(box_of(item), box_of(about.items[j]))) << about.items[j].text;
+            }
+        }
+        if (item.style == BS_GROUPBOX) {
+            group = i;
+            continue;
+        }
+        if (group < 0)
+            continue;
+        EXPECT_TRUE(inside(box_of(item), box_of(about.items[group])));
+        if (item.text[0] == '<')
+            keys[group].push_back(i);
+    }
+    ASSERT_EQ(keys.size(), 2u);
+    for (const auto& [box_index, rows] : keys) {
+        SCOPED_TRACE(about.items[box_index].text);
+        const platform_dialog_item* first = &about.items[rows[0]];
+        const int step = about.items[rows[1]].y - first->y;
+        EXPECT_GE(step, first->cy);
+        for (size_t row = 0; row < rows.size(); ++row) {
+            const platform_dialog_item* key = &about.items[rows[row]];
+            SCOPED_TRACE(key->text);
+            EXPECT_EQ(key->x, first->x);
+            EXPECT_EQ(key->y, first->y + (int)row * step);
+            EXPECT_EQ(key[1].x, first[1].x) << "the meaning";
+            EXPECT_EQ(key[1].y, key->y) << "the meaning";
+        }
     }
 }
 

@@ -2,10 +2,13 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "d3dtextr_dx7.h"
+#include "d3dutil.h"
 #include "d3dxframe.h"
 #include "gameglobals.h"
 #include "menu.h"
@@ -233,8 +236,14 @@ TEST_F(Menu, ScreensNeverBuiltAreSkipped)
     EXPECT_EQ(selected_id(), 1);
     menu_handle_message(WM_COMMAND, IDM_EXIT, 0);
     EXPECT_EQ(game_globals.menu_screen, 0);
-    // A screen that was built can be chosen.
-    menu_init_screen(&menu_screens[1], menu_noop_callback, "prologue", 0, 0, 639, 479, 0);
+    // A screen that was built can be chosen; without buttons nothing is
+    // selected on it, and none can be set up.
+    log->clear();
+    EXPECT_EQ(menu_init_screen(&menu_screens[1], menu_noop_callback, "prologue", 0, 0, 639, 479, 0),
+              1);
+    EXPECT_TRUE(log->errors().empty());
+    EXPECT_EQ(menu_screens[1].selected, nullptr);
+    EXPECT_EQ(menu_init_button(&menu_screens[1], 0, 0, 0, 10, 10, "prologue", "prologue_hi", 0), 0);
     menu_select_main_menu_button(1);
     EXPECT_EQ(game_globals.menu_screen, 1);
 }
@@ -261,19 +270,70 @@ TEST_F(Menu, AFrameDrawsThePictureAndEveryShownButtonInOneScene)
     EXPECT_TRUE(log->errors().empty());
 }
 
+// The screen is drawn as the level's screens are: from no texture on stage
+// 0, the identity world and the camera's view.
+TEST_F(Menu, AFrameStartsFromNoTextureTheIdentityWorldAndTheCameraView)
+{
+    d3dutil_set_identity_matrix(&game_globals.view_matrix);
+    game_globals.view_matrix.m[3][2] = 5.0f;
+    game_globals.world_matrix.m[3][0] = 9.0f;
+    ASSERT_EQ(d3dxframe_set_world_transform(&game_globals.world_matrix), 1);  // a level's last
+    d3d_record_start();
+    ASSERT_EQ(menu_draw_current(), 1);
+    const int begin = d3d_record_find("Device.BeginScene", 0);
+    ASSERT_GE(begin, 0);
+    EXPECT_EQ(d3d_record_find("Device.SetTexture", begin),
+              d3d_record_find("Device.SetTexture 0 none", begin));
+    EXPECT_LT(d3d_record_find("Device.SetTexture", begin),
+              d3d_record_find("Device.DrawPrimitive", begin));
+    win_matrix44 world = {}, identity = {};
+    d3dutil_set_identity_matrix(&identity);
+    ASSERT_EQ(d3dxframe_get_world_transform(&world), 1);
+    EXPECT_EQ(std::memcmp(&world, &identity, sizeof world), 0);
+    EXPECT_EQ(std::memcmp(&game_globals.world_matrix, &identity, sizeof identity), 0);
+    D3DMATRIX view = {};
+    ASSERT_EQ(d3dx_globals.device->GetTransform(D3DTRANSFORMSTATE_VIEW, &view), D3D_OK);
+    EXPECT_EQ(view.m[3][2], 5.0f);
+}
+
 TEST_F(Menu, AnEpisodeButtonClearsTheLevelAndStartsItsScript)
 {
     int presents = d3d_recorded_present_count();
+    // What the level left showing: a close-up, the item list, a held action.
+    game_globals.display_closeup = 1;
+    game_globals.browse_mode = 1;
+    game_globals.action_button_pressed = 1;
+    game_globals.parked_entity_flag = 1;
+    game_globals.parked_acceleration = {2.0f, 3.0f, 4.0f};
     menu_handle_message(WM_KEYDOWN, VK_DOWN, 0);
     log->clear();
     menu_handle_message(WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_EQ(game_globals.game_state, GAME_MODE_EXPLORATION);
+    EXPECT_EQ(game_globals.display_closeup, 0);
+    EXPECT_EQ(game_globals.browse_mode, 0);
+    EXPECT_EQ(game_globals.action_button_pressed, 0);
+    EXPECT_EQ(game_globals.parked_entity_flag, 0);
+    EXPECT_EQ(game_globals.parked_acceleration.y, 1.0f);
     EXPECT_TRUE(service_called("entity_unload_all(1)"));
     EXPECT_TRUE(service_called("varnock_set_action_button_script(none)"));
+    EXPECT_TRUE(service_called("varnock_set_letterbox(0)"));
+    EXPECT_TRUE(service_called("varnock_clear_display_text()"));
     EXPECT_TRUE(service_called("script_initiate_script(episode2_harbour_se)"));
     EXPECT_TRUE(log->errors().empty());
     EXPECT_EQ(d3d_recorded_present_count(), presents + 1);
     EXPECT_EQ(d3dx_globals.bActive, 1);
+}
+
+// Every picture's reference goes back with the screens, so the cache can let
+// the textures go when the next level cleans it.
+TEST_F(Menu, FreeingTheScreensGivesBackEveryPicture)
+{
+    ASSERT_GT(d3dtexr_texture_container_list_size, 0);
+    menu_free_all_screens();
+    EXPECT_EQ(menu_screens[0].num_buttons, 0);
+    EXPECT_EQ(d3dtextr_clean_texture_container_list(), 1);
+    EXPECT_EQ(d3dtexr_texture_container_list, nullptr);
+    EXPECT_EQ(d3dtexr_texture_container_list_size, 0);
 }
 
 TEST_F(Menu, TheExitButtonEndsTheProgram)

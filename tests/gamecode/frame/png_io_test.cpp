@@ -106,6 +106,7 @@ TEST_F(PngReader, ColourImagesLoadInTheMatchingLayout)
         EXPECT_EQ(height, 2u);
         EXPECT_EQ(log->notices(),
                   std::vector<std::string>{"opened " + dir.file("image.png") + " as PNG file."});
+        EXPECT_TRUE(log->warnings().empty()) << "libpng was set up for what it reads";
     }
     EXPECT_EQ(png_io_bit_depth, 8);
 }

@@ -110,6 +110,10 @@ TEST_F(FrameClock, AClockBehindGameTimeGivesNoTimeNotANegativeDelta)
 
 TEST_F(FrameClock, TheRateRingAveragesTheLast150Frames)
 {
+    tick(0);  // no time at all yet: no rate, rather than an infinite one
+    EXPECT_EQ(fps, 0.0f);
+    test_reset_state();
+    platform_timer_set_source(test_clock);
     tick(20);
     EXPECT_EQ(fps_frame_counter, 1);
     // One sample of 20 ms over a ring of zeros reads as 7500 fps.
@@ -129,6 +133,7 @@ TEST_F(FrameClock, ScriptTimeComesOutOfTheFrame)
         {20.0f, 5.0f, 15.0f, 1025.0f, false},
         {20.0f, 400.0f, 0.0f, 1420.0f, true},
         {20.0f, 0.0f, 20.0f, 1020.0f, false},
+        {20.0f, 20.0f, 0.0f, 1040.0f, false},  // the whole frame: none left, nothing wrong
     };
     for (const auto& c : cases) {
         test_reset_state();
@@ -159,6 +164,13 @@ TEST_F(FrameClock, ACorrectedDeltaAboveTheMaximumIsClamped)
     EXPECT_EQ(frame_delta_time, 250.0f);
     EXPECT_EQ(last_frame_time, game_time - 250.0f);
     EXPECT_EQ(log.warnings().size(), 1u);
+    // The maximum itself is within bounds.
+    tick(2000);
+    tick(2100);
+    log.clear();
+    winmain_correct_frame_clock(-150.0f);
+    EXPECT_EQ(frame_delta_time, 250.0f);
+    EXPECT_TRUE(log.warnings().empty());
 }
 
 // The window, the device and the frame as WinMain leaves them, on the
@@ -345,6 +357,18 @@ TEST_F(MainLoop, TheMenuTakesTheKeysAndThePointer)
     ASSERT_EQ(win32_feed_event(window, &move), 1);
     pump();
     EXPECT_EQ(menu_screens[0].selected, &menu_screens[0].buttons[5]);
+    // A window that changed shows the menu drawn again, not the last frame.
+    int draws = d3d_recorded_draw_count(), presents = d3d_recorded_present_count();
+    winmain_menu_wnd_proc(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(800, 600));
+    EXPECT_EQ(d3d_recorded_draw_count(), draws + 7);
+    EXPECT_EQ(d3d_recorded_present_count(), presents + 1);
+    // Coming back to the game shows the pointer for the menu.
+    int cursor = ShowCursor(TRUE) - 1;
+    ShowCursor(FALSE);
+    winmain_menu_wnd_proc(window, WM_ACTIVATEAPP, TRUE, 0);
+    EXPECT_EQ(ShowCursor(TRUE) - 1, cursor + 1);
+    ShowCursor(FALSE);
+    menu_free_all_screens();
 }
 
 TEST_F(MainLoop, AltEnterTogglesFullScreenInEveryState)
@@ -595,6 +619,11 @@ TEST_F(MainLoop, WindowChangesPresentAndRestartTheClock)
         proc(window, WM_MOVE, 0, MAKELPARAM(10, 10));
         EXPECT_GT(d3d_recorded_present_count(), presents);
         EXPECT_EQ(game_time, 1000.0f);
+        // The frame hears of them in every state: minimised, no frames run.
+        proc(window, WM_SIZE, SIZE_MINIMIZED, 0);
+        EXPECT_FALSE(d3dxframe_is_ready());
+        proc(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 480));
+        EXPECT_TRUE(d3dxframe_is_ready());
     }
 }
 

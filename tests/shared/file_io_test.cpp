@@ -293,12 +293,23 @@ TEST_F(FileIo, TextHeaderRoundTripAndComments)
         file_open_search_verify_version_text(nothing.c_str(), &line_cnt, nullptr, 21, 124, &found),
         nullptr);
     EXPECT_EQ(found, 1);
+    // A header that cannot be read found neither value, whatever an
+    // earlier file left.
     EXPECT_EQ(file_hdr_type_found, 0);
+    EXPECT_EQ(file_hdr_version_found, 0);
+    std::string no_version = dir.write("no_version.txt", "21\n");
+    EXPECT_EQ(file_open_search_verify_version_text(no_version.c_str(), &line_cnt, nullptr, 21, 124,
+                                                   &found),
+              nullptr);
+    EXPECT_EQ(file_hdr_type_found, 0);
+    EXPECT_EQ(file_hdr_version_found, 0);
     auto errors = log.errors();
-    ASSERT_EQ(errors.size(), 3u);
+    ASSERT_EQ(errors.size(), 5u);
     EXPECT_EQ(errors[0], "Wrong file version in '" + wrong + "', found 125 expected 124");
     EXPECT_EQ(errors[1], "Unable to read an int at line 1");
     EXPECT_EQ(errors[2], "Could not file_open_search_verify_version_text for '" + nothing + "'");
+    EXPECT_EQ(errors[3], "Unable to read an int at line 1");
+    EXPECT_EQ(errors[4], "Could not file_open_search_verify_version_text for '" + no_version + "'");
 }
 
 TEST_F(FileIo, StringRecordsPadToTheBoundary)
@@ -503,12 +514,16 @@ TEST_F(FileIo, ExistsRemoveRenameAndTime)
 
     EXPECT_EQ(rename_file(b.c_str(), b.c_str()), 0);
     EXPECT_EQ(rename_file(a.c_str(), b.c_str()), 0);
+    const std::string nowhere = dir.file("missing/b");  // a directory that is not there
+    EXPECT_EQ(rename_file(b.c_str(), nowhere.c_str()), 0);
+    EXPECT_EQ(dir.read("b"), "A");
     EXPECT_EQ(remove_file(b.c_str()), 1);
     EXPECT_EQ(remove_file(b.c_str()), 0);
     EXPECT_EQ(file_time(b.c_str()), 0);
     EXPECT_EQ(log.errors(), (std::vector<std::string>{
                                 "Cannot rename a file to the same name: " + b + "!",
                                 "Could not find source file \"" + a + "\"",
+                                "Could not rename '" + b + "' to '" + nowhere + "', errno = 2",
                                 "'" + b + "' does not exist for removing.",
                                 "Could not get file_time for '" + b + "'",
                             }));
@@ -667,13 +682,30 @@ TEST(FileNames, ExtensionsAndParts)
     EXPECT_EQ(set_filename_ext(small, sizeof small, "xyz", 1), 0);
     EXPECT_STREQ(small, "abcdef");
     EXPECT_EQ(log.errors().size(), 1u);
+    char exact[6] = "abc";  // "abc.d" and its terminator fill it
+    EXPECT_EQ(set_filename_ext(exact, sizeof exact, "d", 1), 1);
+    EXPECT_STREQ(exact, "abc.d");
 
-    char full[] = "c:\\data\\win/x\\a.b.c";
-    EXPECT_STREQ(get_filename(full), "a.b.c");
-    EXPECT_STREQ(get_pathname(full), "c:\\data\\win/x");
-    EXPECT_STREQ(get_pathname("bare.txt"), "");
-    EXPECT_STREQ(get_filename_ext(full), "b.c");
-    char plain[] = "noext";
-    EXPECT_STREQ(get_filename_ext(plain), "");
-    EXPECT_STREQ(get_base_filename("x\\a.b.c"), "a");
+    // The name is what follows the last separator of either kind.
+    struct Parts {
+        const char* full;
+        const char* name;
+        const char* path;
+        const char* ext;
+        const char* base;
+    } parts[] = {
+        {"c:\\data\\win/x\\a.b.c", "a.b.c", "c:\\data\\win/x", "b.c", "a"},
+        {"data/win/sky.tga", "sky.tga", "data/win/", "tga", "sky"},
+        {"x\\a.b.c", "a.b.c", "x", "b.c", "a"},
+        {"bare.txt", "bare.txt", "", "txt", "bare"},
+        {"noext", "noext", "", "", "noext"},
+    };
+    for (const Parts& c : parts) {
+        char full[64];
+        std::strcpy(full, c.full);
+        EXPECT_STREQ(get_filename(full), c.name) << c.full;
+        EXPECT_STREQ(get_pathname(full), c.path) << c.full;
+        EXPECT_STREQ(get_filename_ext(full), c.ext) << c.full;
+        EXPECT_STREQ(get_base_filename(full), c.base) << c.full;
+    }
 }

@@ -90,10 +90,13 @@ TEST_F(FileIo, BinaryHeaderRefusals)
         std::string expected = c.error + path + c.error_end;
         EXPECT_EQ(log.errors(), std::vector<std::string>{expected});
 
-        // The whole-file load refuses the same files the same way.
+        // The whole-file load refuses the same files the same way, and
+        // keeps no block of them.
         log.clear();
+        const int64_t blocks = heap_live_blocks();
         EXPECT_EQ(file_mem_load_search_verify_version_bin(path.c_str(), nullptr, 13, 155, &found),
                   nullptr);
+        EXPECT_EQ(heap_live_blocks(), blocks) << c.name;
         EXPECT_EQ(file_hdr_type_found, c.type_found) << c.name;
         EXPECT_EQ(log.errors(), std::vector<std::string>{expected});
     }
@@ -282,34 +285,38 @@ TEST_F(FileIo, TextHeaderRoundTripAndComments)
     EXPECT_EQ(line_cnt, 3);
     file_close(in);
 
+    // Each refusal after a good header, so that every value found is the
+    // refused file's own: a header that cannot be read found neither.
+    struct Refusal {
+        std::string path;
+        int found;
+        int32_t type_found, version_found;
+        std::vector<std::string> errors;
+    };
     std::string wrong = dir.write("wrong.txt", "21\n125\n");
-    EXPECT_EQ(
-        file_open_search_verify_version_text(wrong.c_str(), &line_cnt, nullptr, 21, 124, &found),
-        nullptr);
-    EXPECT_EQ(file_hdr_type_found, 21);
-    EXPECT_EQ(file_hdr_version_found, 125);
     std::string nothing = dir.write("nothing.txt", "// only a comment\n");
-    EXPECT_EQ(
-        file_open_search_verify_version_text(nothing.c_str(), &line_cnt, nullptr, 21, 124, &found),
-        nullptr);
-    EXPECT_EQ(found, 1);
-    // A header that cannot be read found neither value, whatever an
-    // earlier file left.
-    EXPECT_EQ(file_hdr_type_found, 0);
-    EXPECT_EQ(file_hdr_version_found, 0);
     std::string no_version = dir.write("no_version.txt", "21\n");
-    EXPECT_EQ(file_open_search_verify_version_text(no_version.c_str(), &line_cnt, nullptr, 21, 124,
-                                                   &found),
-              nullptr);
-    EXPECT_EQ(file_hdr_type_found, 0);
-    EXPECT_EQ(file_hdr_version_found, 0);
-    auto errors = log.errors();
-    ASSERT_EQ(errors.size(), 5u);
-    EXPECT_EQ(errors[0], "Wrong file version in '" + wrong + "', found 125 expected 124");
-    EXPECT_EQ(errors[1], "Unable to read an int at line 1");
-    EXPECT_EQ(errors[2], "Could not file_open_search_verify_version_text for '" + nothing + "'");
-    EXPECT_EQ(errors[3], "Unable to read an int at line 1");
-    EXPECT_EQ(errors[4], "Could not file_open_search_verify_version_text for '" + no_version + "'");
+    const std::string unread = "Unable to read an int at line 1";
+    const std::string could_not = "Could not file_open_search_verify_version_text for '";
+    const Refusal refusals[] = {
+        {wrong, 1, 21, 125, {"Wrong file version in '" + wrong + "', found 125 expected 124"}},
+        {nothing, 1, 0, 0, {unread, could_not + nothing + "'"}},
+        {no_version, 1, 0, 0, {unread, could_not + no_version + "'"}},
+        {dir.file("missing.txt"), 0, 0, 0, {}},
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.path);
+        file_close(file_open_search_verify_version_text(hand.c_str(), &line_cnt, nullptr, 21, 124,
+                                                        &found));
+        log.clear();
+        EXPECT_EQ(file_open_search_verify_version_text(r.path.c_str(), &line_cnt, nullptr, 21, 124,
+                                                       &found),
+                  nullptr);
+        EXPECT_EQ(found, r.found);
+        EXPECT_EQ(file_hdr_type_found, r.type_found);
+        EXPECT_EQ(file_hdr_version_found, r.version_found);
+        EXPECT_EQ(log.errors(), r.errors);
+    }
 }
 
 TEST_F(FileIo, StringRecordsPadToTheBoundary)

@@ -270,6 +270,7 @@ TEST(RecordStream, ReadsBackEveryStoredFieldAndResetsTheRest)
 
 TEST(RecordStream, DeepTreeSurvivesWriteReadAndLink)
 {
+    LogCapture log;
     rt_node* tree = deep_node();
     std::string bytes = node_bytes(tree);
     free_rt_node(tree);
@@ -296,6 +297,50 @@ TEST(RecordStream, DeepTreeSurvivesWriteReadAndLink)
     EXPECT_LT(link->rt_node_name, linked.block + bytes.size());
     EXPECT_EQ((uintptr_t)link->weight_array % alignof(float), 0u);
     EXPECT_EQ(link->child_list->prev_ptr->prev_ptr, link->child_list);
+    EXPECT_TRUE(log.errors().empty()) << testing::PrintToString(log.errors());
+}
+
+TEST(RecordStream, NullArgumentsAreRefusedWithOneLineEach)
+{
+    LogCapture log;
+    FILE* file = std::tmpfile();
+    rt_node* node = malloc_rt_node("n");
+    const struct {
+        std::function<bool()> refused;
+        const char* error;
+    } cases[] = {
+        {[&] { return !write_rt_node_bin(nullptr, node); },
+         "Cannot write_rt_node_bin with NULL bin_file."},
+        {[&] { return !write_rt_node_bin(file, nullptr); },
+         "Cannot write_rt_node_bin with NULL rt_node_ptr."},
+        {[&] { return !write_rt_node_array_bin(nullptr, node, 1); },
+         "Cannot write_rt_node_array_bin with NULL bin_file."},
+        {[&] { return !write_rt_node_array_bin(file, nullptr, 1); },
+         "Cannot write_rt_node_array_bin with NULL rt_node_array."},
+        {[&] { return !write_rt_node_array_bin(file, node, 0); }, "Bad rt_node_array_size = 0"},
+        {[&] { return !write_rt_node_list_bin(nullptr, node, 1); },
+         "Cannot write_rt_node_list_bin with NULL bin_file."},
+        {[&] { return !write_rt_node_list_bin(file, nullptr, 1); },
+         "Cannot write_rt_node_list_bin with NULL rt_node_list."},
+        {[] { return !read_rt_node_bin(nullptr); }, "Cannot read_rt_node_bin with NULL bin_file."},
+        {[] { return !read_rt_node_array_bin(nullptr, 1); },
+         "Cannot read_rt_node_array_bin with NULL bin_file."},
+        {[] { return !read_rt_node_list_bin(nullptr, 1); },
+         "Cannot read_rt_node_list_bin with NULL bin_file."},
+        {[] { return !free_rt_node(nullptr); }, "Cannot free_rt_node with NULL rt_node_ptr."},
+        {[] { return !free_rt_node_array(nullptr, 1); },
+         "Cannot free_rt_node_array with NULL rt_node_array."},
+        {[] { return !free_rt_node_list(nullptr); },
+         "Cannot free_rt_node_list with NULL rt_node_list."},
+    };
+    for (const auto& c : cases) {
+        log.clear();
+        EXPECT_TRUE(c.refused()) << c.error;
+        EXPECT_EQ(log.errors(), std::vector<std::string>{c.error});
+    }
+    EXPECT_EQ(file_contents(file), "");
+    std::fclose(file);
+    EXPECT_EQ(free_rt_node(node), 1);
 }
 
 TEST(RecordStream, EveryProperPrefixOfANestedStreamIsRefused)

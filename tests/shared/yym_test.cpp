@@ -266,9 +266,12 @@ TEST_F(Parser, ActionRequestsErrorRecovery)
     // stack: the parse ends with 1.
     events_.clear();
     error_pops_ = 1;
+    yy_.yymdebug = 1;
     EXPECT_EQ(parse("13; 2;"), 1);
     EXPECT_EQ(events_, (Events{"begin after 0 reads", "line 13", "drop sum 13"}));
     EXPECT_EQ(yy_.yymtop, -1);
+    EXPECT_TRUE(stream_text(trace_).ends_with(trace_line("abort")));
+    yy_.yymdebug = 0;
 
     // From an action that runs before any token is read, in recovery: a
     // token is read to be discarded, so that the round uses one up.

@@ -329,6 +329,12 @@ TEST(WinMathMatrix, Matrix44PointsAreProjected)
     EXPECT_EQ(win_math_multiply_vect3_by_matrix44(&unchanged, &at_eye, &m), 0);
     expect_vect(unchanged, 7, 7, 7, 0.0f);
     EXPECT_EQ(log.errors(), Strings{"w = 0.000000 too small"});
+    // Only a w below 2e-6 is too small.
+    win_matrix44 faint = win_math_identity_matrix44;
+    faint.m[3][3] = 2e-6f;
+    const win_vect3 near_eye = {2e-6f, 0.0f, 0.0f};
+    ASSERT_EQ(win_math_multiply_vect3_by_matrix44(&out, &near_eye, &faint), 1);
+    expect_vect(out, 1.0f, 0.0f, 0.0f);
 
     // Normals: no translation, no division.
     win_matrix44 r;
@@ -504,11 +510,14 @@ TEST(WinMathMatrix, LookAtBuildsALeftHandedView)
             expect_vect(transform(m, world), view.x, view.y, view.z);
     }
 
-    // A given up direction is kept when it is usable.
-    const win_vect3 from = {0, 0, 0}, at = {0, 0, 1}, up = {1, 0, 0};
-    win_matrix43 m;
-    ASSERT_EQ(win_math_set_look_at_matrix43(&m, &from, &at, &up), 1);
-    expect_vect(transform(m, {1, 0, 0}), 0, 1, 0);
+    // A given up direction is kept when it is usable, whatever its length.
+    const win_vect3 from = {0, 0, 0}, at = {0, 0, 1};
+    for (const win_vect3& up : {win_vect3{1, 0, 0}, win_vect3{3, 0, 0}}) {
+        win_matrix43 m;
+        ASSERT_EQ(win_math_set_look_at_matrix43(&m, &from, &at, &up), 1);
+        expect_vect(transform(m, {1, 0, 0}), 0, 1, 0);
+        expect_vect(transform(m, {0, -1, 0}), 1, 0, 0);
+    }
 }
 
 TEST(WinMathMatrix, DegenerateLookAt)
@@ -573,10 +582,13 @@ TEST(WinMathVect, NormalisersAndUnitize)
     EXPECT_EQ(zero.x, 0.0f);
     EXPECT_EQ(log.errors(), Strings{"Bad magnitude = 0.000000"});
 
-    // The normalisers zero a vector too short for them.
+    // The normalisers zero a vector too short for them: one shorter than 2e-6.
     win_vect3 tiny = {1e-6f, 0, 0};
     EXPECT_EQ(win_math_normalize_vect3_inline(&tiny), -1.0f);
     expect_vect(tiny, 0, 0, 0, 0.0f);
+    win_vect3 shortest = {0, 2e-6f, 0};
+    EXPECT_EQ(win_math_normalize_vect3_inline(&shortest), 2e-6f);
+    expect_vect(shortest, 0, 1, 0);
 
     // Unitize tests the squared length: 0.001 is too short for it, and it
     // leaves the vector alone; the normalisers take it.
@@ -677,6 +689,10 @@ TEST(WinMathVect, DistancesBetweenPoints)
     const win_vect3 origin = {1, 1, 1}, target = {1, 4, 5};
     EXPECT_EQ(win_math_calc_normalized_win_dist(&d, &origin, &target), 1);
     expect_vect(d, 0, 0.6f, 0.8f);
+    // Points 2e-6 apart still have a direction; nearer ones have none (below).
+    const win_vect3 zero = {0, 0, 0}, nearest = {0, 0, 2e-6f};
+    EXPECT_EQ(win_math_calc_normalized_win_dist(&d, &zero, &nearest), 1);
+    expect_vect(d, 0, 0, 1);
 
     LogCapture log;
     win_vect3 untouched = {7, 7, 7};
@@ -961,6 +977,32 @@ TEST(WinMathIntersect, CapsuleAgainstCapsule)
         {"parallel, beyond the end", {0, 0, 0}, {10, 0, 0}, 10, 1, {13, 1, 0}, {4, 0, 0}, 4, 1, -1},
         {"parallel, too far apart", {0, 0, 0}, {10, 0, 0}, 10, 1, {8, 3, 0}, {4, 0, 0}, 4, 1, -1},
         {"parallel, first shorter", {8, 1, 0}, {4, 0, 0}, 4, 1, {0, 0, 0}, {10, 0, 0}, 10, 1, 1},
+        // Touching counts: axes exactly the two radii apart (A = 4).
+        {"parallel, touching", {0, 0, 0}, {10, 0, 0}, 10, 1, {2, 2, 0}, {4, 0, 0}, 4, 1, 4},
+        // The shorter segment's start lies just the tolerance before the
+        // longer one's (A = 0); its end is far off.
+        {"parallel, start at the tolerance",
+         {0, 0, 0},
+         {1, 0, 0},
+         1,
+         0,
+         {-1e-5f, 0, 0},
+         {-0.5f, 0, 0},
+         0.5f,
+         0.1f,
+         0},
+        // Of equal lengths the first is the axis, reached through its own
+        // radius (the capsules overlap from x = 1.2 to 1.5).
+        {"parallel, equal lengths",
+         {0, 0, 0},
+         {1, 0, 0},
+         1,
+         0.5f,
+         {1.3f, 0, 0},
+         {1, 0, 0},
+         1,
+         0.1f,
+         0},
         // A still mover against a bone: tested as a sphere.
         {"second of length 0", {0, 0, 0}, {10, 0, 0}, 10, 1, {5, 1.5f, 0}, {0, 0, 0}, 0, 1, 2.25f},
         {"first of length 0", {0, 0, 0}, {0, 0, 0}, 0, 1, {0, 0, 0}, {0, 0, 0}, 0, 1, -1},
@@ -971,6 +1013,12 @@ TEST(WinMathIntersect, CapsuleAgainstCapsule)
             win_math_line_line_intersect(&c.P0, &c.D0, c.L0, c.R0, &c.P1, &c.D1, c.L1, c.R1),
             c.expected, kTol);
     }
+
+    // Crossed axes whose closest points lie exactly the radii and the
+    // tolerance apart still touch.
+    const float reach = 0.5f + 0.5f + 1e-5f;
+    const win_vect3 P0 = {0, 0, 0}, D0 = {1, 0, 0}, P1 = {0.5f, -0.5f, reach}, D1 = {0, 1, 0};
+    EXPECT_EQ(win_math_line_line_intersect(&P0, &D0, 1, 0.5f, &P1, &D1, 1, 0.5f), reach * reach);
 }
 
 // ---- Quaternions ----------------------------------------------------------------------

@@ -534,6 +534,15 @@ TEST_F(FileIo, ExistsRemoveRenameAndTime)
                                 "'" + b + "' does not exist for removing.",
                                 "Could not get file_time for '" + b + "'",
                             }));
+
+    // A destination that is there but cannot be removed (the kernel's own
+    // file, even for root) keeps the source where it was.
+    std::string d = dir.write("d", "D");
+    log.clear();
+    EXPECT_EQ(rename_file(d.c_str(), "/proc/self/status"), 0);
+    EXPECT_EQ(dir.read("d"), "D");
+    EXPECT_EQ(log.errors().back(),
+              "Could not remove previously existing destination file '/proc/self/status'");
 }
 
 namespace {

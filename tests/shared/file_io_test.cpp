@@ -241,6 +241,11 @@ TEST_F(FileIo, SearchPathFindsFileInListedDirectory)
     dlink* paths = nullptr;
     ASSERT_NE(add_pathname(&paths, (dir.path() + "/nowhere\\\\").c_str()), nullptr);
     ASSERT_NE(add_pathname(&paths, (dir.path() + "/sub").c_str()), nullptr);
+    // Every trailing backslash goes, a lone one too: the root is "".
+    dlink* root = nullptr;
+    ASSERT_NE(add_pathname(&root, "\\"), nullptr);
+    EXPECT_STREQ(root->dlink_key_str, "");
+    EXPECT_EQ(free_pathname_list(root), 1);
     std::string upper_dir = dir.path();
     for (char& ch : upper_dir)
         ch = (char)std::toupper((unsigned char)ch);
@@ -407,6 +412,42 @@ TEST_F(FileIo, StringRecordLengthZeroIsNull)
     EXPECT_TRUE(log.errors().empty());
 }
 
+// A source hands out the stream's bytes in order whatever the sizes asked
+// for: reads that end a byte short of the window, reads of the window's
+// size, reads larger than a block, and the end of the stream.
+TEST_F(FileIo, ASourceHandsOutTheStreamInOrderWhateverTheReadSizes)
+{
+    struct Case {
+        int size;
+        std::vector<int> reads;
+    } cases[] = {
+        {300, {255, 10, 35}},
+        {300, {256, 44}},
+        {300, {1, 299}},
+        {70000, {300, 65536, 4163, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.reads));
+        std::string bytes(c.size, '\0');
+        for (int i = 0; i < c.size; ++i)
+            bytes[i] = (char)(i * 7 + i / 256);
+        FILE* in = file_with_bytes(bytes);
+        file_source src;
+        file_source_open(&src, in);
+        int at = 0;
+        for (int n : c.reads) {
+            std::string got(n, '\0');
+            ASSERT_EQ(file_source_read(&src, got.data(), n), 1) << at;
+            EXPECT_EQ(got, bytes.substr(at, n)) << at;
+            at += n;
+        }
+        char beyond;
+        EXPECT_EQ(file_source_read(&src, &beyond, 1), 0);
+        file_source_close(&src);
+        std::fclose(in);
+    }
+}
+
 TEST_F(FileIo, CorruptStringRecordsAreRefused)
 {
     const std::string cases[] = {
@@ -420,7 +461,9 @@ TEST_F(FileIo, CorruptStringRecordsAreRefused)
         log.clear();
         std::string path = dir.write("bad.bin", bytes);
         FILE* in = file_open(path.c_str(), FILE_MODE_READ_BIN);
+        const int64_t blocks = heap_live_blocks();
         EXPECT_EQ(read_str_bin(in, 4), nullptr);
+        EXPECT_EQ(heap_live_blocks(), blocks);  // nothing of it is kept
         file_close(in);
         std::string copy = bytes;
         data_cursor cursor = {copy.data(), copy.data() + copy.size()};

@@ -954,6 +954,12 @@ TEST(RecordStream, EachFailingAllocationOfAReadOrAWriteIsRefusedWithoutALeak)
         return link_rt_node(&linked.cursor) != nullptr;
     });
     EXPECT_GT(swept, 1);
+    // A new named record: the record, then its name.
+    swept = heap_failure_sweep([] {
+        rt_node* node = malloc_rt_node("n");
+        return node && free_rt_node(node);
+    });
+    EXPECT_EQ(swept, 2);
 }
 
 TEST(RecordCheck, ARecordThatFailsItsTypesCheckIsRefusedInEveryForm)

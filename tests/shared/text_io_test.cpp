@@ -194,4 +194,11 @@ TEST(KeyLines, KeywordIndexAndArguments)
     EXPECT_EQ(read_key_text(text.file, &text.line_cnt, keys, 2, &index, line), 0);
     EXPECT_EQ(read_key_text(text.file, &text.line_cnt, keys, 2, &index, line), 0);
     EXPECT_EQ(log.errors(), std::vector<std::string>{"No key found at line #2"});
+
+    log.clear();
+    EXPECT_EQ(read_key_text(text.file, nullptr, keys, 2, &index, line), 0);
+    EXPECT_EQ(read_key_text(text.file, &text.line_cnt, nullptr, 2, &index, line), 0);
+    EXPECT_EQ(read_key_text(text.file, &text.line_cnt, keys, 2, nullptr, line), 0);
+    EXPECT_EQ(log.errors(),
+              std::vector<std::string>(3, "Cannot read_key_text with NULL arguments."));
 }

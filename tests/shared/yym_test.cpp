@@ -296,6 +296,14 @@ TEST_F(Parser, ActionRequestsAbortOrAccept)
     EXPECT_EQ(events_, (Events{"begin after 0 reads", "line 5"}));
 }
 
+TEST_F(Parser, TheEnginesOwnDiscardTakesAnyTokenAboveTheEnd)
+{
+    // Token 1 is a character like any other; only the end (0) cannot go.
+    yy_.yymdiscard = yymdisc;
+    EXPECT_EQ(parse("5 <1> ; 6;"), 0);
+    EXPECT_EQ(events_, (Events{"begin after 0 reads", "drop sum 5", "skipped", "line 6"}));
+}
+
 TEST_F(Parser, LexicalErrorTokenIsShiftedLikeAnyToken)
 {
     EXPECT_EQ(parse("5; @ ; 6;"), 0);
@@ -502,6 +510,7 @@ TEST(ParserDeathTest, BrokenInvariantStopsTheProcess)
         {[&] { yympop(&yy, 1); }, "pop count within the stack"},
         {[&] { yympop(&yy, -1); }, "pop count within the stack"},
         {[&] { yymdepop(&yy, 1); }, "pop count within the stack"},
+        {[&] { yymwork(&yy); }, "a state on the stack"},
     };
     for (const auto& c : cases)
         EXPECT_DEATH(c.call(), std::string("broken invariant: ") + c.message);

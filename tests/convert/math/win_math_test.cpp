@@ -150,7 +150,7 @@ TEST(WinMathMatrix, BuildersMapPoints)
          {1, 2, 3},
          2},
         {"translate",
-         [](win_matrix43* m) { win_math_set_translate_matrix43(m, 1, 0, -2); },
+         [](win_matrix43* m) { EXPECT_EQ(win_math_set_translate_matrix43(m, 1, 0, -2), 1); },
          {1, 1, 1},
          {2, 1, -1},
          8 | 32},
@@ -181,7 +181,9 @@ TEST(WinMathMatrix, BuildersMapPoints)
          {4, 2, 4},
          128},
         {"rot_trans translation only",
-         [](win_matrix43* m) { win_math_set_rot_trans_matrix43(m, 0, 0, 0, 1, 2, 3); },
+         [](win_matrix43* m) {
+             EXPECT_EQ(win_math_set_rot_trans_matrix43(m, 0, 0, 0, 1, 2, 3), 1);
+         },
          {0, 0, 0},
          {1, 2, 3},
          63},
@@ -350,17 +352,24 @@ TEST(WinMathMatrix, Matrix44BuildersAgreeWithMatrix43)
 {
     win_matrix43 m43;
     win_matrix44 m44, expected;
-    win_math_set_rot_trans_matrix43(&m43, 0.1f, 0.2f, 0.3f, 4, 5, 6);
-    win_math_set_rot_trans_matrix44(&m44, 0.1f, 0.2f, 0.3f, 4, 5, 6);
+    EXPECT_EQ(win_math_set_rot_trans_matrix43(&m43, 0.1f, 0.2f, 0.3f, 4, 5, 6), 1);
+    EXPECT_EQ(win_math_set_rot_trans_matrix44(&m44, 0.1f, 0.2f, 0.3f, 4, 5, 6), 1);
     win_math_matrix43_to_matrix44(&expected, &m43);
     for (int r = 0; r < 4; r++)
         for (int c = 0; c < 4; c++)
             EXPECT_NEAR(m44.m[r][c], expected.m[r][c], kTol);
 
-    win_math_set_translate_matrix44_inline(&m44, 1, 2, 3);
-    EXPECT_EQ(m44.m[3][0], 1.0f);
-    EXPECT_EQ(m44.m[3][2], 3.0f);
-    EXPECT_EQ(m44.m[3][3], 1.0f);
+    for (int with_result = 0; with_result < 2; with_result++) {
+        m44 = expected;
+        if (with_result)
+            EXPECT_EQ(win_math_set_translate_matrix44(&m44, 1, 2, 3), 1);
+        else
+            win_math_set_translate_matrix44_inline(&m44, 1, 2, 3);
+        EXPECT_EQ(m44.m[3][0], 1.0f);
+        EXPECT_EQ(m44.m[3][2], 3.0f);
+        EXPECT_EQ(m44.m[3][3], 1.0f);
+        EXPECT_EQ(m44.m[0][1], 0.0f);
+    }
     win_math_set_rotate_z_matrix44(&m44, kHalfPi);
     EXPECT_NEAR(m44.m[0][1], 1.0f, kTol);
     EXPECT_NEAR(m44.m[1][0], -1.0f, kTol);
@@ -602,6 +611,11 @@ TEST(WinMathVect, NormalisersAndUnitize)
     win_vect3 v = {0, -2, 0};
     EXPECT_FLOAT_EQ(win_math_unitize_win_vect(&v), 2.0f);
     expect_vect(v, 0, -1, 0);
+    // The shortest it takes: a squared length of exactly 2e-6.
+    win_vect3 least = {0x1.72ba44p-10f, 0, 0};
+    ASSERT_EQ(least.x * least.x, 2e-6f);
+    EXPECT_FLOAT_EQ(win_math_unitize_win_vect(&least), 0x1.72ba44p-10f);
+    expect_vect(least, 1, 0, 0);
 
     // The vect4 forms work on x, y, z only.
     win_vect4 v4 = {0, 3, 4, 9};

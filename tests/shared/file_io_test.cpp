@@ -443,6 +443,7 @@ TEST_F(FileIo, ASourceHandsOutTheStreamInOrderWhateverTheReadSizes)
         }
         char beyond;
         EXPECT_EQ(file_source_read(&src, &beyond, 1), 0);
+        EXPECT_EQ(file_source_read(&src, &beyond, -1), 0);
         file_source_close(&src);
         std::fclose(in);
     }

@@ -105,6 +105,7 @@ TEST_F(Mouse, NegativeClientCoordinatesComeOutRight)
 TEST_F(Mouse, DefaultsAndUnexpectedMessages)
 {
     LogCapture log;
+    EXPECT_EQ(mouse_reset(), 1);
     // A message that is no press or release reaches no callback.
     EXPECT_EQ(mouse_button_event(window, WM_MOUSEMOVE, 1, 2), 0);
     EXPECT_TRUE(events.empty());

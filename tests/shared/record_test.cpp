@@ -300,6 +300,21 @@ TEST(RecordStream, DeepTreeSurvivesWriteReadAndLink)
     EXPECT_TRUE(log.errors().empty()) << testing::PrintToString(log.errors());
 }
 
+TEST(RecordMemory, ANamedRecordMadeWithoutANameIsWarnedAbout)
+{
+    LogCapture log;
+    for (const char* name : {(const char*)nullptr, ""}) {
+        log.clear();
+        rt_node* node = malloc_rt_node(name);
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(node->rt_node_name, nullptr);
+        EXPECT_EQ(log.warnings(),
+                  std::vector<std::string>{
+                      "rt_node_name is NULL (or 0 length) in malloc_rt_node rt_node_struct"});
+        free_rt_node(node);
+    }
+}
+
 TEST(RecordStream, NullArgumentsAreRefusedWithOneLineEach)
 {
     LogCapture log;

@@ -483,6 +483,14 @@ TEST_F(Parser, AParserWithoutStaticStacksGetsThemOnItsFirstPush)
     EXPECT_EQ(yy_.yymstack_size, YYM_STATIC_STACK_SIZE);
     yy_.yymtop = -1;
     EXPECT_EQ(yymsssiz(&yy_, 0), 1);  // the grown stacks go back
+
+    // Without static stacks and growth the first state has nowhere to go.
+    yy_.yymstackgrow = 0;
+    yy_.yymdebug = 1;
+    yy_.yymdebugout = trace_;
+    EXPECT_EQ(parse("1;"), 1);
+    EXPECT_EQ(stream_text(errors_), "yacc stack overflow\n");
+    EXPECT_TRUE(stream_text(trace_).ends_with(trace_line("stack overflow") + trace_line("abort")));
     yy_ = saved;
 }
 
@@ -503,6 +511,7 @@ TEST(ParserDeathTest, BrokenInvariantStopsTheProcess)
         const char* message;
     } cases[] = {
         {[] { yyparse(nullptr); }, "parser record present"},
+        {[] { yympush(nullptr, 0); }, "parser record present"},
         {[&] { initial(nullptr, sum_grammar_action, 1, 4); }, "grammar tables and action"},
         {[&] { initial(&sum_grammar_tables, nullptr, 1, 4); }, "grammar tables and action"},
         {[&] { initial(&sum_grammar_tables, sum_grammar_action, -1, 4); }, "stack and value sizes"},

@@ -413,6 +413,11 @@ TEST(WinMathMatrix, XformConvertersFollowTheMaskAndTheirOrder)
          {5, 5, 5, 1, 1, 1, 3, 3, 3, 0},
          {1, 2, 3},
          {1, 2, 3}},
+        {"x alone",
+         win_math_xform_to_txzy_matrix43,
+         {0, 0, 0, h, 0, 0, 1, 1, 1, 1},
+         {0, 1, 0},
+         {0, 0, 1}},
         // y then z (not z then y).
         {"y and z",
          win_math_xform_to_txzy_matrix43,
@@ -886,6 +891,7 @@ TEST(WinMathIntersect, SegmentAgainstPlane)
         {"in the plane", {-1, 0, 0}, {1, 0, 0}, -1, parallel, {7, 7, 7}},
         {"parallel within tolerance", {-1, 1, 0}, {1, 1, 0}, 1.5f, 0.0f, {-1, 1, 0}},
         {"parallel beyond tolerance", {-1, 1, 0}, {1, 1, 0}, 0.5f, parallel, {7, 7, 7}},
+        {"parallel at the tolerance", {-1, 0.5f, 0}, {1, 0.5f, 0}, 0.5f, 0.0f, {-1, 0.5f, 0}},
         {"in the plane, tolerance 0", {-1, 0, 0}, {1, 0, 0}, 0.0f, 0.0f, {-1, 0, 0}},
         {"crosses, tolerance form", {0, -1, 0}, {0, 1, 0}, 1.5f, 0.5f, {0, 0, 0}},
     };
@@ -1049,7 +1055,7 @@ TEST(WinMathQuat, QuaternionToMatrix)
     expect_matrix43(m, {{0, 0, 1}, {0, 1, 0}, {-1, 0, 0}, {0, 0, 0}}, 7);
 
     win_matrix44 m44;
-    win_math_quat_to_matrix44(&m44, &quarter_y);
+    EXPECT_EQ(win_math_quat_to_matrix44(&m44, &quarter_y), 1);
     const float rows44[4][4] = {{0, 0, 1, 0}, {0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 0, 1}};
     for (int r = 0; r < 4; r++)
         for (int c = 0; c < 4; c++)

@@ -74,6 +74,11 @@ TEST(StrCat, AppendsWhatFits)
     EXPECT_STREQ(dest, "abcdefg");
     EXPECT_EQ(STR_CAT(nullptr, 8, "h"), 0);
     EXPECT_EQ(log.errors().size(), 2u);
+    // A single byte holds the empty text.
+    char one[1] = "";
+    EXPECT_EQ(STR_CAT(one, sizeof one, ""), 1);
+    EXPECT_EQ(STR_CPY(one, sizeof one, ""), 1);
+    EXPECT_EQ(log.errors().size(), 2u);
 }
 
 TEST(StrUtil, CaseConversionTouchesOnlyLetters)

@@ -891,7 +891,13 @@ TEST(WinMathIntersect, SegmentAgainstPlane)
         {"in the plane", {-1, 0, 0}, {1, 0, 0}, -1, parallel, {7, 7, 7}},
         {"parallel within tolerance", {-1, 1, 0}, {1, 1, 0}, 1.5f, 0.0f, {-1, 1, 0}},
         {"parallel beyond tolerance", {-1, 1, 0}, {1, 1, 0}, 0.5f, parallel, {7, 7, 7}},
-        {"parallel at the tolerance", {-1, 0.5f, 0}, {1, 0.5f, 0}, 0.5f, 0.0f, {-1, 0.5f, 0}},
+        // The tail exactly at the tolerance, the head a step of a float beyond.
+        {"parallel at the tolerance",
+         {-1, 0.5f, 0},
+         {1, 0.50000006f, 0},
+         0.5f,
+         0.0f,
+         {-1, 0.5f, 0}},
         {"in the plane, tolerance 0", {-1, 0, 0}, {1, 0, 0}, 0.0f, 0.0f, {-1, 0, 0}},
         {"crosses, tolerance form", {0, -1, 0}, {0, 1, 0}, 1.5f, 0.5f, {0, 0, 0}},
     };

@@ -238,6 +238,7 @@ TEST_F(FileIo, WholeFileLoadRefusesDirectoriesAndHugeFiles)
 TEST_F(FileIo, SearchPathFindsFileInListedDirectory)
 {
     dir.write("sub/x.txt", "x");
+    const int64_t blocks = heap_live_blocks();
     dlink* paths = nullptr;
     ASSERT_NE(add_pathname(&paths, (dir.path() + "/nowhere\\\\").c_str()), nullptr);
     ASSERT_NE(add_pathname(&paths, (dir.path() + "/sub").c_str()), nullptr);
@@ -261,6 +262,7 @@ TEST_F(FileIo, SearchPathFindsFileInListedDirectory)
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(std::string(found), upper_dir + "/SUB\\x.txt");
     EXPECT_EQ(free_pathname_list(paths), 1);
+    EXPECT_EQ(heap_live_blocks(), blocks);  // every node and key released
 }
 
 TEST_F(FileIo, TextHeaderRoundTripAndComments)

@@ -347,6 +347,7 @@ TEST(RecordStream, NullArgumentsAreRefusedWithOneLineEach)
          "Cannot free_rt_node_array with NULL rt_node_array."},
         {[] { return !free_rt_node_list(nullptr); },
          "Cannot free_rt_node_list with NULL rt_node_list."},
+        {[] { return !malloc_rt_node_array(0); }, "Bad rt_node_array_size = 0"},
     };
     for (const auto& c : cases) {
         log.clear();

@@ -75,20 +75,23 @@ TEST_F(DebugLog, AppendKeepsEarlierRunAndCloseWritesCounts)
     ASSERT_EQ(debug_open(path.c_str(), 1), 1);
     LOG_WARNING("w1\n");
     LOG_WARNING("w2\n");
+    LOG_ERROR("e1\n");
     EXPECT_EQ(debug_close(), 1);
     auto lines = file_lines(path);
-    ASSERT_EQ(lines.size(), 9u);
+    ASSERT_EQ(lines.size(), 11u);
     EXPECT_EQ(lines[0], "earlier run");
     EXPECT_NE(lines[1].find("opened at "), std::string::npos);
-    // The closing block: empty notice, warning count, empty notice, end time.
-    EXPECT_TRUE(lines[5].ends_with("): "));
-    EXPECT_TRUE(lines[6].ends_with("): Warning(s): 2"));
-    EXPECT_TRUE(lines[7].ends_with("): "));
-    EXPECT_NE(lines[8].find("): Terminating at "), std::string::npos);
+    // The closing block: empty notice, the counts (a single error too),
+    // empty notice, end time.
+    EXPECT_TRUE(lines[6].ends_with("): "));
+    EXPECT_TRUE(lines[7].ends_with("): Warning(s): 2"));
+    EXPECT_TRUE(lines[8].ends_with("): Error(s): 1"));
+    EXPECT_TRUE(lines[9].ends_with("): "));
+    EXPECT_NE(lines[10].find("): Terminating at "), std::string::npos);
     // Counts survive the close, and counting goes on without a file.
     LOG_WARNING("w3\n");
     EXPECT_EQ(debug_log.warning_count, 3);
-    EXPECT_EQ(file_lines(path).size(), 9u);
+    EXPECT_EQ(file_lines(path).size(), 11u);
 }
 
 TEST_F(DebugLog, CleanRunClosesWithEmptyNoticeAndTerminating)
@@ -132,7 +135,12 @@ TEST_F(DebugLog, MutingHidesEveryKindAndNests)
     EXPECT_EQ(debug_log.error_count, 0);
     EXPECT_EQ(debug_log.warning_count, 0);
     EXPECT_TRUE(log.lines().empty());
+    // Every kind is back once the last mute ends.
+    LOG_ERROR("shown\n");
+    LOG_WARNING("shown\n");
     LOG_NOTICE("shown\n");
+    EXPECT_EQ(log.errors(), std::vector<std::string>{"shown"});
+    EXPECT_EQ(log.warnings(), std::vector<std::string>{"shown"});
     EXPECT_EQ(log.notices(), std::vector<std::string>{"shown"});
 }
 

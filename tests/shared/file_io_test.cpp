@@ -90,10 +90,13 @@ TEST_F(FileIo, BinaryHeaderRefusals)
         std::string expected = c.error + path + c.error_end;
         EXPECT_EQ(log.errors(), std::vector<std::string>{expected});
 
-        // The whole-file load refuses the same files the same way.
+        // The whole-file load refuses the same files the same way, and
+        // keeps no block of them.
         log.clear();
+        const int64_t blocks = heap_live_blocks();
         EXPECT_EQ(file_mem_load_search_verify_version_bin(path.c_str(), nullptr, 13, 155, &found),
                   nullptr);
+        EXPECT_EQ(heap_live_blocks(), blocks) << c.name;
         EXPECT_EQ(file_hdr_type_found, c.type_found) << c.name;
         EXPECT_EQ(log.errors(), std::vector<std::string>{expected});
     }
@@ -235,9 +238,15 @@ TEST_F(FileIo, WholeFileLoadRefusesDirectoriesAndHugeFiles)
 TEST_F(FileIo, SearchPathFindsFileInListedDirectory)
 {
     dir.write("sub/x.txt", "x");
+    const int64_t blocks = heap_live_blocks();
     dlink* paths = nullptr;
     ASSERT_NE(add_pathname(&paths, (dir.path() + "/nowhere\\\\").c_str()), nullptr);
     ASSERT_NE(add_pathname(&paths, (dir.path() + "/sub").c_str()), nullptr);
+    // Every trailing backslash goes, a lone one too: the root is "".
+    dlink* root = nullptr;
+    ASSERT_NE(add_pathname(&root, "\\"), nullptr);
+    EXPECT_STREQ(root->dlink_key_str, "");
+    EXPECT_EQ(free_pathname_list(root), 1);
     std::string upper_dir = dir.path();
     for (char& ch : upper_dir)
         ch = (char)std::toupper((unsigned char)ch);
@@ -253,6 +262,7 @@ TEST_F(FileIo, SearchPathFindsFileInListedDirectory)
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(std::string(found), upper_dir + "/SUB\\x.txt");
     EXPECT_EQ(free_pathname_list(paths), 1);
+    EXPECT_EQ(heap_live_blocks(), blocks);  // every node and key released
 }
 
 TEST_F(FileIo, TextHeaderRoundTripAndComments)
@@ -282,23 +292,38 @@ TEST_F(FileIo, TextHeaderRoundTripAndComments)
     EXPECT_EQ(line_cnt, 3);
     file_close(in);
 
+    // Each refusal after a good header, so that every value found is the
+    // refused file's own: a header that cannot be read found neither.
+    struct Refusal {
+        std::string path;
+        int found;
+        int32_t type_found, version_found;
+        std::vector<std::string> errors;
+    };
     std::string wrong = dir.write("wrong.txt", "21\n125\n");
-    EXPECT_EQ(
-        file_open_search_verify_version_text(wrong.c_str(), &line_cnt, nullptr, 21, 124, &found),
-        nullptr);
-    EXPECT_EQ(file_hdr_type_found, 21);
-    EXPECT_EQ(file_hdr_version_found, 125);
     std::string nothing = dir.write("nothing.txt", "// only a comment\n");
-    EXPECT_EQ(
-        file_open_search_verify_version_text(nothing.c_str(), &line_cnt, nullptr, 21, 124, &found),
-        nullptr);
-    EXPECT_EQ(found, 1);
-    EXPECT_EQ(file_hdr_type_found, 0);
-    auto errors = log.errors();
-    ASSERT_EQ(errors.size(), 3u);
-    EXPECT_EQ(errors[0], "Wrong file version in '" + wrong + "', found 125 expected 124");
-    EXPECT_EQ(errors[1], "Unable to read an int at line 1");
-    EXPECT_EQ(errors[2], "Could not file_open_search_verify_version_text for '" + nothing + "'");
+    std::string no_version = dir.write("no_version.txt", "21\n");
+    const std::string unread = "Unable to read an int at line 1";
+    const std::string could_not = "Could not file_open_search_verify_version_text for '";
+    const Refusal refusals[] = {
+        {wrong, 1, 21, 125, {"Wrong file version in '" + wrong + "', found 125 expected 124"}},
+        {nothing, 1, 0, 0, {unread, could_not + nothing + "'"}},
+        {no_version, 1, 0, 0, {unread, could_not + no_version + "'"}},
+        {dir.file("missing.txt"), 0, 0, 0, {}},
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.path);
+        file_close(file_open_search_verify_version_text(hand.c_str(), &line_cnt, nullptr, 21, 124,
+                                                        &found));
+        log.clear();
+        EXPECT_EQ(file_open_search_verify_version_text(r.path.c_str(), &line_cnt, nullptr, 21, 124,
+                                                       &found),
+                  nullptr);
+        EXPECT_EQ(found, r.found);
+        EXPECT_EQ(file_hdr_type_found, r.type_found);
+        EXPECT_EQ(file_hdr_version_found, r.version_found);
+        EXPECT_EQ(log.errors(), r.errors);
+    }
 }
 
 TEST_F(FileIo, StringRecordsPadToTheBoundary)
@@ -389,6 +414,43 @@ TEST_F(FileIo, StringRecordLengthZeroIsNull)
     EXPECT_TRUE(log.errors().empty());
 }
 
+// A source hands out the stream's bytes in order whatever the sizes asked
+// for: reads that end a byte short of the window, reads of the window's
+// size, reads larger than a block, and the end of the stream.
+TEST_F(FileIo, ASourceHandsOutTheStreamInOrderWhateverTheReadSizes)
+{
+    struct Case {
+        int size;
+        std::vector<int> reads;
+    } cases[] = {
+        {300, {255, 10, 35}},
+        {300, {256, 44}},
+        {300, {1, 299}},
+        {70000, {300, 65536, 4163, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.reads));
+        std::string bytes(c.size, '\0');
+        for (int i = 0; i < c.size; ++i)
+            bytes[i] = (char)(i * 7 + i / 256);
+        FILE* in = file_with_bytes(bytes);
+        file_source src;
+        file_source_open(&src, in);
+        int at = 0;
+        for (int n : c.reads) {
+            std::string got(n, '\0');
+            ASSERT_EQ(file_source_read(&src, got.data(), n), 1) << at;
+            EXPECT_EQ(got, bytes.substr(at, n)) << at;
+            at += n;
+        }
+        char beyond;
+        EXPECT_EQ(file_source_read(&src, &beyond, 1), 0);
+        EXPECT_EQ(file_source_read(&src, &beyond, -1), 0);
+        file_source_close(&src);
+        std::fclose(in);
+    }
+}
+
 TEST_F(FileIo, CorruptStringRecordsAreRefused)
 {
     const std::string cases[] = {
@@ -402,7 +464,9 @@ TEST_F(FileIo, CorruptStringRecordsAreRefused)
         log.clear();
         std::string path = dir.write("bad.bin", bytes);
         FILE* in = file_open(path.c_str(), FILE_MODE_READ_BIN);
+        const int64_t blocks = heap_live_blocks();
         EXPECT_EQ(read_str_bin(in, 4), nullptr);
+        EXPECT_EQ(heap_live_blocks(), blocks);  // nothing of it is kept
         file_close(in);
         std::string copy = bytes;
         data_cursor cursor = {copy.data(), copy.data() + copy.size()};
@@ -503,15 +567,28 @@ TEST_F(FileIo, ExistsRemoveRenameAndTime)
 
     EXPECT_EQ(rename_file(b.c_str(), b.c_str()), 0);
     EXPECT_EQ(rename_file(a.c_str(), b.c_str()), 0);
+    const std::string nowhere = dir.file("missing/b");  // a directory that is not there
+    EXPECT_EQ(rename_file(b.c_str(), nowhere.c_str()), 0);
+    EXPECT_EQ(dir.read("b"), "A");
     EXPECT_EQ(remove_file(b.c_str()), 1);
     EXPECT_EQ(remove_file(b.c_str()), 0);
     EXPECT_EQ(file_time(b.c_str()), 0);
     EXPECT_EQ(log.errors(), (std::vector<std::string>{
                                 "Cannot rename a file to the same name: " + b + "!",
                                 "Could not find source file \"" + a + "\"",
+                                "Could not rename '" + b + "' to '" + nowhere + "', errno = 2",
                                 "'" + b + "' does not exist for removing.",
                                 "Could not get file_time for '" + b + "'",
                             }));
+
+    // A destination that is there but cannot be removed (the kernel's own
+    // file, even for root) keeps the source where it was.
+    std::string d = dir.write("d", "D");
+    log.clear();
+    EXPECT_EQ(rename_file(d.c_str(), "/proc/self/status"), 0);
+    EXPECT_EQ(dir.read("d"), "D");
+    EXPECT_EQ(log.errors().back(),
+              "Could not remove previously existing destination file '/proc/self/status'");
 }
 
 namespace {
@@ -667,13 +744,30 @@ TEST(FileNames, ExtensionsAndParts)
     EXPECT_EQ(set_filename_ext(small, sizeof small, "xyz", 1), 0);
     EXPECT_STREQ(small, "abcdef");
     EXPECT_EQ(log.errors().size(), 1u);
+    char exact[6] = "abc";  // "abc.d" and its terminator fill it
+    EXPECT_EQ(set_filename_ext(exact, sizeof exact, "d", 1), 1);
+    EXPECT_STREQ(exact, "abc.d");
 
-    char full[] = "c:\\data\\win/x\\a.b.c";
-    EXPECT_STREQ(get_filename(full), "a.b.c");
-    EXPECT_STREQ(get_pathname(full), "c:\\data\\win/x");
-    EXPECT_STREQ(get_pathname("bare.txt"), "");
-    EXPECT_STREQ(get_filename_ext(full), "b.c");
-    char plain[] = "noext";
-    EXPECT_STREQ(get_filename_ext(plain), "");
-    EXPECT_STREQ(get_base_filename("x\\a.b.c"), "a");
+    // The name is what follows the last separator of either kind.
+    struct Parts {
+        const char* full;
+        const char* name;
+        const char* path;
+        const char* ext;
+        const char* base;
+    } parts[] = {
+        {"c:\\data\\win/x\\a.b.c", "a.b.c", "c:\\data\\win/x", "b.c", "a"},
+        {"data/win/sky.tga", "sky.tga", "data/win/", "tga", "sky"},
+        {"x\\a.b.c", "a.b.c", "x", "b.c", "a"},
+        {"bare.txt", "bare.txt", "", "txt", "bare"},
+        {"noext", "noext", "", "", "noext"},
+    };
+    for (const Parts& c : parts) {
+        char full[64];
+        std::strcpy(full, c.full);
+        EXPECT_STREQ(get_filename(full), c.name) << c.full;
+        EXPECT_STREQ(get_pathname(full), c.path) << c.full;
+        EXPECT_STREQ(get_filename_ext(full), c.ext) << c.full;
+        EXPECT_STREQ(get_base_filename(full), c.base) << c.full;
+    }
 }

@@ -181,6 +181,15 @@ TEST_F(Lex, DefinesReplaceTokens)
                                         "Cannot lex_define_add with NULL lex_define_name."}));
 }
 
+TEST_F(Lex, ADefineThatCannotBeMadeLeavesNothingBehind)
+{
+    // The define, its name, its text.
+    int swept = heap_failure_sweep(
+        [] { return lex_define_add("name", 0, "text") == 1 && free_lex_define_list() == 1; });
+    EXPECT_EQ(swept, 3);
+    EXPECT_EQ(lex_define_list, nullptr);
+}
+
 TEST_F(Lex, ANegativeDefineDoesNotCarryIntoTheNextParse)
 {
     start("neg\n");

@@ -105,6 +105,10 @@ TEST_F(Mouse, NegativeClientCoordinatesComeOutRight)
 TEST_F(Mouse, DefaultsAndUnexpectedMessages)
 {
     LogCapture log;
+    EXPECT_EQ(mouse_reset(), 1);
+    // A message that is no press or release reaches no callback.
+    EXPECT_EQ(mouse_button_event(window, WM_MOUSEMOVE, 1, 2), 0);
+    EXPECT_TRUE(events.empty());
     mouse_button_funct = def_mouse_button_funct;
     EXPECT_EQ(mouse_translate_msg(window, WM_RBUTTONDOWN, 0, 0), 0);
     EXPECT_EQ(mouse_translate_msg(window, WM_MOUSEMOVE, 0, 0), 0);

@@ -270,6 +270,7 @@ TEST(RecordStream, ReadsBackEveryStoredFieldAndResetsTheRest)
 
 TEST(RecordStream, DeepTreeSurvivesWriteReadAndLink)
 {
+    LogCapture log;
     rt_node* tree = deep_node();
     std::string bytes = node_bytes(tree);
     free_rt_node(tree);
@@ -296,6 +297,66 @@ TEST(RecordStream, DeepTreeSurvivesWriteReadAndLink)
     EXPECT_LT(link->rt_node_name, linked.block + bytes.size());
     EXPECT_EQ((uintptr_t)link->weight_array % alignof(float), 0u);
     EXPECT_EQ(link->child_list->prev_ptr->prev_ptr, link->child_list);
+    EXPECT_TRUE(log.errors().empty()) << testing::PrintToString(log.errors());
+}
+
+TEST(RecordMemory, ANamedRecordMadeWithoutANameIsWarnedAbout)
+{
+    LogCapture log;
+    for (const char* name : {(const char*)nullptr, ""}) {
+        log.clear();
+        rt_node* node = malloc_rt_node(name);
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(node->rt_node_name, nullptr);
+        EXPECT_EQ(log.warnings(),
+                  std::vector<std::string>{
+                      "rt_node_name is NULL (or 0 length) in malloc_rt_node rt_node_struct"});
+        free_rt_node(node);
+    }
+}
+
+TEST(RecordStream, NullArgumentsAreRefusedWithOneLineEach)
+{
+    LogCapture log;
+    FILE* file = std::tmpfile();
+    rt_node* node = malloc_rt_node("n");
+    const struct {
+        std::function<bool()> refused;
+        const char* error;
+    } cases[] = {
+        {[&] { return !write_rt_node_bin(nullptr, node); },
+         "Cannot write_rt_node_bin with NULL bin_file."},
+        {[&] { return !write_rt_node_bin(file, nullptr); },
+         "Cannot write_rt_node_bin with NULL rt_node_ptr."},
+        {[&] { return !write_rt_node_array_bin(nullptr, node, 1); },
+         "Cannot write_rt_node_array_bin with NULL bin_file."},
+        {[&] { return !write_rt_node_array_bin(file, nullptr, 1); },
+         "Cannot write_rt_node_array_bin with NULL rt_node_array."},
+        {[&] { return !write_rt_node_array_bin(file, node, 0); }, "Bad rt_node_array_size = 0"},
+        {[&] { return !write_rt_node_list_bin(nullptr, node, 1); },
+         "Cannot write_rt_node_list_bin with NULL bin_file."},
+        {[&] { return !write_rt_node_list_bin(file, nullptr, 1); },
+         "Cannot write_rt_node_list_bin with NULL rt_node_list."},
+        {[] { return !read_rt_node_bin(nullptr); }, "Cannot read_rt_node_bin with NULL bin_file."},
+        {[] { return !read_rt_node_array_bin(nullptr, 1); },
+         "Cannot read_rt_node_array_bin with NULL bin_file."},
+        {[] { return !read_rt_node_list_bin(nullptr, 1); },
+         "Cannot read_rt_node_list_bin with NULL bin_file."},
+        {[] { return !free_rt_node(nullptr); }, "Cannot free_rt_node with NULL rt_node_ptr."},
+        {[] { return !free_rt_node_array(nullptr, 1); },
+         "Cannot free_rt_node_array with NULL rt_node_array."},
+        {[] { return !free_rt_node_list(nullptr); },
+         "Cannot free_rt_node_list with NULL rt_node_list."},
+        {[] { return !malloc_rt_node_array(0); }, "Bad rt_node_array_size = 0"},
+    };
+    for (const auto& c : cases) {
+        log.clear();
+        EXPECT_TRUE(c.refused()) << c.error;
+        EXPECT_EQ(log.errors(), std::vector<std::string>{c.error});
+    }
+    EXPECT_EQ(file_contents(file), "");
+    std::fclose(file);
+    EXPECT_EQ(free_rt_node(node), 1);
 }
 
 TEST(RecordStream, EveryProperPrefixOfANestedStreamIsRefused)
@@ -909,6 +970,12 @@ TEST(RecordStream, EachFailingAllocationOfAReadOrAWriteIsRefusedWithoutALeak)
         return link_rt_node(&linked.cursor) != nullptr;
     });
     EXPECT_GT(swept, 1);
+    // A new named record: the record, then its name.
+    swept = heap_failure_sweep([] {
+        rt_node* node = malloc_rt_node("n");
+        return node && free_rt_node(node);
+    });
+    EXPECT_EQ(swept, 2);
 }
 
 TEST(RecordCheck, ARecordThatFailsItsTypesCheckIsRefusedInEveryForm)

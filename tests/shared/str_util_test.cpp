@@ -74,6 +74,11 @@ TEST(StrCat, AppendsWhatFits)
     EXPECT_STREQ(dest, "abcdefg");
     EXPECT_EQ(STR_CAT(nullptr, 8, "h"), 0);
     EXPECT_EQ(log.errors().size(), 2u);
+    // A single byte holds the empty text.
+    char one[1] = "";
+    EXPECT_EQ(STR_CAT(one, sizeof one, ""), 1);
+    EXPECT_EQ(STR_CPY(one, sizeof one, ""), 1);
+    EXPECT_EQ(log.errors().size(), 2u);
 }
 
 TEST(StrUtil, CaseConversionTouchesOnlyLetters)
@@ -176,6 +181,29 @@ TEST(DecimalScanner, TakesAnExponentOnlyWhereAsked)
             EXPECT_EQ(value, c.value) << c.text;
         }
     }
+}
+
+TEST(DecimalScanner, RefusesMissingArgumentsAndLeavesTheCursor)
+{
+    const char* text = "1";
+    const char* none = nullptr;
+    double d = 0;
+    float f = 0;
+    int32_t l = 0;
+    const bool refused[] = {
+        !scan_decimal_long(nullptr, &l),
+        !scan_decimal_long(&none, &l),
+        !scan_decimal_long(&text, nullptr),
+        !scan_decimal_double(nullptr, &d),
+        !scan_decimal_double(&none, &d),
+        !scan_decimal_double(&text, nullptr),
+        !scan_decimal_float(nullptr, &f),
+        !scan_decimal_float(&text, nullptr),
+        !scan_decimal_double_exponent(&text, nullptr),
+    };
+    for (size_t i = 0; i < std::size(refused); ++i)
+        EXPECT_TRUE(refused[i]) << i;
+    EXPECT_STREQ(text, "1");
 }
 
 namespace {

@@ -194,4 +194,19 @@ TEST(KeyLines, KeywordIndexAndArguments)
     EXPECT_EQ(read_key_text(text.file, &text.line_cnt, keys, 2, &index, line), 0);
     EXPECT_EQ(read_key_text(text.file, &text.line_cnt, keys, 2, &index, line), 0);
     EXPECT_EQ(log.errors(), std::vector<std::string>{"No key found at line #2"});
+
+    log.clear();
+    EXPECT_EQ(read_key_text(text.file, nullptr, keys, 2, &index, line), 0);
+    EXPECT_EQ(read_key_text(text.file, &text.line_cnt, nullptr, 2, &index, line), 0);
+    EXPECT_EQ(read_key_text(text.file, &text.line_cnt, keys, 2, nullptr, line), 0);
+    EXPECT_EQ(log.errors(),
+              std::vector<std::string>(3, "Cannot read_key_text with NULL arguments."));
+
+    // Only the first key_count keys of the table are looked at.
+    TextFile more("rotate\nextra\n");
+    const char* three[] = {"ROTATE", "SCALE", "EXTRA"};
+    ASSERT_EQ(read_key_text(more.file, &more.line_cnt, three, 2, &index, line), 1);
+    EXPECT_EQ(index, 0);
+    EXPECT_EQ(read_key_text(more.file, &more.line_cnt, three, 2, &index, line), 0);
+    EXPECT_EQ(log.errors().back(), "No key found at line #2");
 }

@@ -141,20 +141,29 @@ TEST_F(Token, ALineHoldsAtMost64Tokens)
         words += " w" + std::to_string(i);
     EXPECT_EQ(tokens_of(words).size(), 64u);
 
+    // The 64th token, of each kind, fills the last slot and is refused.
     std::string too_many;
     for (int i = 0; i < 63; ++i)
         too_many += "w" + std::to_string(i) + " ";
-    FILE* file = open_text(too_many + ";\nnext\n");
-    line_cnt_ = 0;
-    EXPECT_EQ(get_next_token(file, &line_cnt_), nullptr);
-    EXPECT_EQ(token_end_flag, 1);
-    EXPECT_EQ(log_->errors(), (std::vector<std::string>{"Too many tokens at line 1"}));
-    // The tokens made before the fault come next, then the next line.
-    Tokens rest = all_tokens(file);
-    ASSERT_EQ(rest.size(), 65u);
-    EXPECT_EQ(rest[0], "w0");
-    EXPECT_EQ(rest[63], ";");
-    EXPECT_EQ(rest[64], "next");
+    struct {
+        const char* last;  // the text after 63 words
+        const char* token;
+    } cases[] = {{";", ";"}, {"\"s\"", "\"s\""}, {"7", "7"}, {"x;", "x"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.last);
+        log_->clear();
+        FILE* file = open_text(too_many + c.last + "\nnext\n");
+        line_cnt_ = 0;
+        EXPECT_EQ(get_next_token(file, &line_cnt_), nullptr);
+        EXPECT_EQ(token_end_flag, 1);
+        EXPECT_EQ(log_->errors(), (std::vector<std::string>{"Too many tokens at line 1"}));
+        // The tokens made before the fault come next, then the next line.
+        Tokens rest = all_tokens(file);
+        ASSERT_EQ(rest.size(), 65u);
+        EXPECT_EQ(rest[0], "w0");
+        EXPECT_EQ(rest[63], c.token);
+        EXPECT_EQ(rest[64], "next");
+    }
 }
 
 TEST_F(Token, QuotedStringNeedsItsClosingQuote)

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -203,6 +204,7 @@ TEST_F(Parser, AcceptsAndCarriesValues)
 
 TEST_F(Parser, SyntaxErrorRecoversThroughTheErrorRule)
 {
+    yy_.yymdebug = 1;
     EXPECT_EQ(parse("1 + + 2; 5;"), 0);
     // The sum is popped (its destructor runs) down to the state that shifts
     // the error token; tokens that fail right after it are discarded.
@@ -210,6 +212,13 @@ TEST_F(Parser, SyntaxErrorRecoversThroughTheErrorRule)
     EXPECT_EQ(discarded_, (std::vector<int32_t>{'+', SUM_GRAMMAR_NUMBER}));
     EXPECT_EQ(yy_.yymerrorcount, 1);
     EXPECT_EQ(stream_text(errors_), "syntax error\n");
+    // Recovery is entered once, and left once three tokens are shifted.
+    std::string trace = stream_text(trace_);
+    for (const char* line : {"entering error recovery", "leaving error recovery"}) {
+        size_t first = trace.find(trace_line(line));
+        EXPECT_NE(first, std::string::npos) << line;
+        EXPECT_EQ(trace.find(trace_line(line), first + 1), std::string::npos) << line;
+    }
 }
 
 TEST_F(Parser, ErrorsDuringRecoveryAreNotReportedAgain)
@@ -257,9 +266,12 @@ TEST_F(Parser, ActionRequestsErrorRecovery)
     // stack: the parse ends with 1.
     events_.clear();
     error_pops_ = 1;
+    yy_.yymdebug = 1;
     EXPECT_EQ(parse("13; 2;"), 1);
     EXPECT_EQ(events_, (Events{"begin after 0 reads", "line 13", "drop sum 13"}));
     EXPECT_EQ(yy_.yymtop, -1);
+    EXPECT_TRUE(stream_text(trace_).ends_with(trace_line("abort")));
+    yy_.yymdebug = 0;
 
     // From an action that runs before any token is read, in recovery: a
     // token is read to be discarded, so that the round uses one up.
@@ -282,6 +294,14 @@ TEST_F(Parser, ActionRequestsAbortOrAccept)
     accept_on_ = 5;
     EXPECT_EQ(parse("5; 6;"), 3);
     EXPECT_EQ(events_, (Events{"begin after 0 reads", "line 5"}));
+}
+
+TEST_F(Parser, TheEnginesOwnDiscardTakesAnyTokenAboveTheEnd)
+{
+    // Token 1 is a character like any other; only the end (0) cannot go.
+    yy_.yymdiscard = yymdisc;
+    EXPECT_EQ(parse("5 <1> ; 6;"), 0);
+    EXPECT_EQ(events_, (Events{"begin after 0 reads", "drop sum 5", "skipped", "line 6"}));
 }
 
 TEST_F(Parser, LexicalErrorTokenIsShiftedLikeAnyToken)
@@ -315,6 +335,18 @@ TEST_F(Parser, StacksGrowPastTheirInitialSize)
     EXPECT_EQ(yymsssiz(&yy_, 3), 1);
     EXPECT_EQ(yy_.yymstackptr, yy_.yymsstackptr);
     EXPECT_EQ((std::vector<int16_t>(states_, states_ + 3)), (std::vector<int16_t>{0, 1, 3}));
+}
+
+TEST_F(Parser, StacksThatCannotBeHadLeaveTheOldOnes)
+{
+    // The values of a million states at 2 GB each: more than any address
+    // space holds, while their states alone would fit.
+    yy_.yymattribute_size = INT32_MAX;
+    EXPECT_EQ(yymsssiz(&yy_, 1 << 20), 0);
+    EXPECT_EQ(yy_.yymstack_size, YYM_STATIC_STACK_SIZE);
+    EXPECT_EQ(yy_.yymstackptr, yy_.yymsstackptr);
+    EXPECT_EQ(yy_.yymattributestackptr, yy_.yymsattributestackptr);
+    yy_.yymattribute_size = sizeof(int32_t);
 }
 
 TEST_F(Parser, StackOverflowWhenGrowthIsNotAllowed)
@@ -439,9 +471,58 @@ TEST_F(Parser, AFileEndingInsideACommentEndsTheParse)
     EXPECT_EQ(log.errors().size(), 1u);
 }
 
+TEST_F(Parser, AParserWithoutStaticStacksGetsThemOnItsFirstPush)
+{
+    yym_parser saved = yy_;
+    yy_ = yym_parser_initial(&sum_grammar_tables, sum_grammar_action, nullptr, nullptr, 0,
+                             sizeof(int32_t), &value_, &lookahead_value_);
+    yy_.yymerr = errors_;
+    yy_.yymgettoken = next_token;
+    EXPECT_EQ(parse("1 + 2;"), 0);
+    EXPECT_EQ(events_, (Events{"begin after 0 reads", "line 3"}));
+    EXPECT_EQ(yy_.yymstack_size, YYM_STATIC_STACK_SIZE);
+    yy_.yymtop = -1;
+    EXPECT_EQ(yymsssiz(&yy_, 0), 1);  // the grown stacks go back
+
+    // Without static stacks and growth the first state has nowhere to go.
+    yy_.yymstackgrow = 0;
+    yy_.yymdebug = 1;
+    yy_.yymdebugout = trace_;
+    EXPECT_EQ(parse("1;"), 1);
+    EXPECT_EQ(stream_text(errors_), "yacc stack overflow\n");
+    EXPECT_TRUE(stream_text(trace_).ends_with(trace_line("stack overflow") + trace_line("abort")));
+    yy_ = saved;
+}
+
 TEST(ParserDeathTest, BrokenInvariantStopsTheProcess)
 {
-    EXPECT_DEATH(yyparse(nullptr), "broken invariant");
+    int16_t states[1];
+    int32_t attributes[1], value, lookahead;
+    // A record made as it must be: its stack is empty.
+    yym_parser yy = yym_parser_initial(&sum_grammar_tables, sum_grammar_action, states, attributes,
+                                       1, sizeof(int32_t), &value, &lookahead);
+    auto initial = [&](const yym_tables* tables, yym_action_funct action, int32_t stack_size,
+                       int32_t attribute_size) {
+        yym_parser_initial(tables, action, states, attributes, stack_size, attribute_size, &value,
+                           &lookahead);
+    };
+    const struct {
+        std::function<void()> call;
+        const char* message;
+    } cases[] = {
+        {[] { yyparse(nullptr); }, "parser record present"},
+        {[] { yympush(nullptr, 0); }, "parser record present"},
+        {[&] { initial(nullptr, sum_grammar_action, 1, 4); }, "grammar tables and action"},
+        {[&] { initial(&sum_grammar_tables, nullptr, 1, 4); }, "grammar tables and action"},
+        {[&] { initial(&sum_grammar_tables, sum_grammar_action, -1, 4); }, "stack and value sizes"},
+        {[&] { initial(&sum_grammar_tables, sum_grammar_action, 1, 0); }, "stack and value sizes"},
+        {[&] { yympop(&yy, 1); }, "pop count within the stack"},
+        {[&] { yympop(&yy, -1); }, "pop count within the stack"},
+        {[&] { yymdepop(&yy, 1); }, "pop count within the stack"},
+        {[&] { yymwork(&yy); }, "a state on the stack"},
+    };
+    for (const auto& c : cases)
+        EXPECT_DEATH(c.call(), std::string("broken invariant: ") + c.message);
 }
 
 // Runs a command, true when it succeeds.

@@ -153,13 +153,11 @@ float win_math_unitize_win_vect(win_vect3* the_vect)
     // The test is on the squared length, so vectors shorter than about
     // 0.0014 fail here although the normalisers would take them.
     const float squared = dot_of(the_vect, the_vect);
-    float length = 0.0f;
-    if (squared >= 2e-6f)
-        length = (float)math_util_sqrt((double)squared);
-    if (!(length >= 2e-6f)) {
+    if (!(squared >= 2e-6f)) {  // NaN is refused too
         LOG_ERROR("%s\n", "Could not unitize_vect");
         return -1.0f;
     }
+    const float length = (float)math_util_sqrt((double)squared);
     scale_by_inverse(the_vect, length);
     return length;
 }

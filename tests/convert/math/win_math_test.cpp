@@ -150,7 +150,7 @@ TEST(WinMathMatrix, BuildersMapPoints)
          {1, 2, 3},
          2},
         {"translate",
-         [](win_matrix43* m) { win_math_set_translate_matrix43(m, 1, 0, -2); },
+         [](win_matrix43* m) { EXPECT_EQ(win_math_set_translate_matrix43(m, 1, 0, -2), 1); },
          {1, 1, 1},
          {2, 1, -1},
          8 | 32},
@@ -181,7 +181,9 @@ TEST(WinMathMatrix, BuildersMapPoints)
          {4, 2, 4},
          128},
         {"rot_trans translation only",
-         [](win_matrix43* m) { win_math_set_rot_trans_matrix43(m, 0, 0, 0, 1, 2, 3); },
+         [](win_matrix43* m) {
+             EXPECT_EQ(win_math_set_rot_trans_matrix43(m, 0, 0, 0, 1, 2, 3), 1);
+         },
          {0, 0, 0},
          {1, 2, 3},
          63},
@@ -329,6 +331,12 @@ TEST(WinMathMatrix, Matrix44PointsAreProjected)
     EXPECT_EQ(win_math_multiply_vect3_by_matrix44(&unchanged, &at_eye, &m), 0);
     expect_vect(unchanged, 7, 7, 7, 0.0f);
     EXPECT_EQ(log.errors(), Strings{"w = 0.000000 too small"});
+    // Only a w below 2e-6 is too small.
+    win_matrix44 faint = win_math_identity_matrix44;
+    faint.m[3][3] = 2e-6f;
+    const win_vect3 near_eye = {2e-6f, 0.0f, 0.0f};
+    ASSERT_EQ(win_math_multiply_vect3_by_matrix44(&out, &near_eye, &faint), 1);
+    expect_vect(out, 1.0f, 0.0f, 0.0f);
 
     // Normals: no translation, no division.
     win_matrix44 r;
@@ -344,17 +352,24 @@ TEST(WinMathMatrix, Matrix44BuildersAgreeWithMatrix43)
 {
     win_matrix43 m43;
     win_matrix44 m44, expected;
-    win_math_set_rot_trans_matrix43(&m43, 0.1f, 0.2f, 0.3f, 4, 5, 6);
-    win_math_set_rot_trans_matrix44(&m44, 0.1f, 0.2f, 0.3f, 4, 5, 6);
+    EXPECT_EQ(win_math_set_rot_trans_matrix43(&m43, 0.1f, 0.2f, 0.3f, 4, 5, 6), 1);
+    EXPECT_EQ(win_math_set_rot_trans_matrix44(&m44, 0.1f, 0.2f, 0.3f, 4, 5, 6), 1);
     win_math_matrix43_to_matrix44(&expected, &m43);
     for (int r = 0; r < 4; r++)
         for (int c = 0; c < 4; c++)
             EXPECT_NEAR(m44.m[r][c], expected.m[r][c], kTol);
 
-    win_math_set_translate_matrix44_inline(&m44, 1, 2, 3);
-    EXPECT_EQ(m44.m[3][0], 1.0f);
-    EXPECT_EQ(m44.m[3][2], 3.0f);
-    EXPECT_EQ(m44.m[3][3], 1.0f);
+    for (int with_result = 0; with_result < 2; with_result++) {
+        m44 = expected;
+        if (with_result)
+            EXPECT_EQ(win_math_set_translate_matrix44(&m44, 1, 2, 3), 1);
+        else
+            win_math_set_translate_matrix44_inline(&m44, 1, 2, 3);
+        EXPECT_EQ(m44.m[3][0], 1.0f);
+        EXPECT_EQ(m44.m[3][2], 3.0f);
+        EXPECT_EQ(m44.m[3][3], 1.0f);
+        EXPECT_EQ(m44.m[0][1], 0.0f);
+    }
     win_math_set_rotate_z_matrix44(&m44, kHalfPi);
     EXPECT_NEAR(m44.m[0][1], 1.0f, kTol);
     EXPECT_NEAR(m44.m[1][0], -1.0f, kTol);
@@ -398,6 +413,11 @@ TEST(WinMathMatrix, XformConvertersFollowTheMaskAndTheirOrder)
          {5, 5, 5, 1, 1, 1, 3, 3, 3, 0},
          {1, 2, 3},
          {1, 2, 3}},
+        {"x alone",
+         win_math_xform_to_txzy_matrix43,
+         {0, 0, 0, h, 0, 0, 1, 1, 1, 1},
+         {0, 1, 0},
+         {0, 0, 1}},
         // y then z (not z then y).
         {"y and z",
          win_math_xform_to_txzy_matrix43,
@@ -504,11 +524,14 @@ TEST(WinMathMatrix, LookAtBuildsALeftHandedView)
             expect_vect(transform(m, world), view.x, view.y, view.z);
     }
 
-    // A given up direction is kept when it is usable.
-    const win_vect3 from = {0, 0, 0}, at = {0, 0, 1}, up = {1, 0, 0};
-    win_matrix43 m;
-    ASSERT_EQ(win_math_set_look_at_matrix43(&m, &from, &at, &up), 1);
-    expect_vect(transform(m, {1, 0, 0}), 0, 1, 0);
+    // A given up direction is kept when it is usable, whatever its length.
+    const win_vect3 from = {0, 0, 0}, at = {0, 0, 1};
+    for (const win_vect3& up : {win_vect3{1, 0, 0}, win_vect3{3, 0, 0}}) {
+        win_matrix43 m;
+        ASSERT_EQ(win_math_set_look_at_matrix43(&m, &from, &at, &up), 1);
+        expect_vect(transform(m, {1, 0, 0}), 0, 1, 0);
+        expect_vect(transform(m, {0, -1, 0}), 1, 0, 0);
+    }
 }
 
 TEST(WinMathMatrix, DegenerateLookAt)
@@ -573,10 +596,13 @@ TEST(WinMathVect, NormalisersAndUnitize)
     EXPECT_EQ(zero.x, 0.0f);
     EXPECT_EQ(log.errors(), Strings{"Bad magnitude = 0.000000"});
 
-    // The normalisers zero a vector too short for them.
+    // The normalisers zero a vector too short for them: one shorter than 2e-6.
     win_vect3 tiny = {1e-6f, 0, 0};
     EXPECT_EQ(win_math_normalize_vect3_inline(&tiny), -1.0f);
     expect_vect(tiny, 0, 0, 0, 0.0f);
+    win_vect3 shortest = {0, 2e-6f, 0};
+    EXPECT_EQ(win_math_normalize_vect3_inline(&shortest), 2e-6f);
+    expect_vect(shortest, 0, 1, 0);
 
     // Unitize tests the squared length: 0.001 is too short for it, and it
     // leaves the vector alone; the normalisers take it.
@@ -590,6 +616,11 @@ TEST(WinMathVect, NormalisersAndUnitize)
     win_vect3 v = {0, -2, 0};
     EXPECT_FLOAT_EQ(win_math_unitize_win_vect(&v), 2.0f);
     expect_vect(v, 0, -1, 0);
+    // The shortest it takes: a squared length of exactly 2e-6.
+    win_vect3 least = {0x1.72ba44p-10f, 0, 0};
+    ASSERT_EQ(least.x * least.x, 2e-6f);
+    EXPECT_FLOAT_EQ(win_math_unitize_win_vect(&least), 0x1.72ba44p-10f);
+    expect_vect(least, 1, 0, 0);
 
     // The vect4 forms work on x, y, z only.
     win_vect4 v4 = {0, 3, 4, 9};
@@ -677,6 +708,10 @@ TEST(WinMathVect, DistancesBetweenPoints)
     const win_vect3 origin = {1, 1, 1}, target = {1, 4, 5};
     EXPECT_EQ(win_math_calc_normalized_win_dist(&d, &origin, &target), 1);
     expect_vect(d, 0, 0.6f, 0.8f);
+    // Points 2e-6 apart still have a direction; nearer ones have none (below).
+    const win_vect3 zero = {0, 0, 0}, nearest = {0, 0, 2e-6f};
+    EXPECT_EQ(win_math_calc_normalized_win_dist(&d, &zero, &nearest), 1);
+    expect_vect(d, 0, 0, 1);
 
     LogCapture log;
     win_vect3 untouched = {7, 7, 7};
@@ -856,6 +891,13 @@ TEST(WinMathIntersect, SegmentAgainstPlane)
         {"in the plane", {-1, 0, 0}, {1, 0, 0}, -1, parallel, {7, 7, 7}},
         {"parallel within tolerance", {-1, 1, 0}, {1, 1, 0}, 1.5f, 0.0f, {-1, 1, 0}},
         {"parallel beyond tolerance", {-1, 1, 0}, {1, 1, 0}, 0.5f, parallel, {7, 7, 7}},
+        // The tail exactly at the tolerance, the head a step of a float beyond.
+        {"parallel at the tolerance",
+         {-1, 0.5f, 0},
+         {1, 0.50000006f, 0},
+         0.5f,
+         0.0f,
+         {-1, 0.5f, 0}},
         {"in the plane, tolerance 0", {-1, 0, 0}, {1, 0, 0}, 0.0f, 0.0f, {-1, 0, 0}},
         {"crosses, tolerance form", {0, -1, 0}, {0, 1, 0}, 1.5f, 0.5f, {0, 0, 0}},
     };
@@ -961,6 +1003,32 @@ TEST(WinMathIntersect, CapsuleAgainstCapsule)
         {"parallel, beyond the end", {0, 0, 0}, {10, 0, 0}, 10, 1, {13, 1, 0}, {4, 0, 0}, 4, 1, -1},
         {"parallel, too far apart", {0, 0, 0}, {10, 0, 0}, 10, 1, {8, 3, 0}, {4, 0, 0}, 4, 1, -1},
         {"parallel, first shorter", {8, 1, 0}, {4, 0, 0}, 4, 1, {0, 0, 0}, {10, 0, 0}, 10, 1, 1},
+        // Touching counts: axes exactly the two radii apart (A = 4).
+        {"parallel, touching", {0, 0, 0}, {10, 0, 0}, 10, 1, {2, 2, 0}, {4, 0, 0}, 4, 1, 4},
+        // The shorter segment's start lies just the tolerance before the
+        // longer one's (A = 0); its end is far off.
+        {"parallel, start at the tolerance",
+         {0, 0, 0},
+         {1, 0, 0},
+         1,
+         0,
+         {-1e-5f, 0, 0},
+         {-0.5f, 0, 0},
+         0.5f,
+         0.1f,
+         0},
+        // Of equal lengths the first is the axis, reached through its own
+        // radius (the capsules overlap from x = 1.2 to 1.5).
+        {"parallel, equal lengths",
+         {0, 0, 0},
+         {1, 0, 0},
+         1,
+         0.5f,
+         {1.3f, 0, 0},
+         {1, 0, 0},
+         1,
+         0.1f,
+         0},
         // A still mover against a bone: tested as a sphere.
         {"second of length 0", {0, 0, 0}, {10, 0, 0}, 10, 1, {5, 1.5f, 0}, {0, 0, 0}, 0, 1, 2.25f},
         {"first of length 0", {0, 0, 0}, {0, 0, 0}, 0, 1, {0, 0, 0}, {0, 0, 0}, 0, 1, -1},
@@ -971,6 +1039,12 @@ TEST(WinMathIntersect, CapsuleAgainstCapsule)
             win_math_line_line_intersect(&c.P0, &c.D0, c.L0, c.R0, &c.P1, &c.D1, c.L1, c.R1),
             c.expected, kTol);
     }
+
+    // Crossed axes whose closest points lie exactly the radii and the
+    // tolerance apart still touch.
+    const float reach = 0.5f + 0.5f + 1e-5f;
+    const win_vect3 P0 = {0, 0, 0}, D0 = {1, 0, 0}, P1 = {0.5f, -0.5f, reach}, D1 = {0, 1, 0};
+    EXPECT_EQ(win_math_line_line_intersect(&P0, &D0, 1, 0.5f, &P1, &D1, 1, 0.5f), reach * reach);
 }
 
 // ---- Quaternions ----------------------------------------------------------------------
@@ -987,7 +1061,7 @@ TEST(WinMathQuat, QuaternionToMatrix)
     expect_matrix43(m, {{0, 0, 1}, {0, 1, 0}, {-1, 0, 0}, {0, 0, 0}}, 7);
 
     win_matrix44 m44;
-    win_math_quat_to_matrix44(&m44, &quarter_y);
+    EXPECT_EQ(win_math_quat_to_matrix44(&m44, &quarter_y), 1);
     const float rows44[4][4] = {{0, 0, 1, 0}, {0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 0, 1}};
     for (int r = 0; r < 4; r++)
         for (int c = 0; c < 4; c++)

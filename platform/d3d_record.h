@@ -51,8 +51,9 @@ int d3d_live_objects(void);
 void d3d_record_reset(void);
 
 // A draw as the recording back-end kept it: the first vertices expanded,
-// the first indices, and the device state at the time of the draw.
-enum { D3D_RECORDED_VERTICES = 64, D3D_RECORDED_INDICES = 192 };
+// the first indices (as many as the largest debug shape has), and the device
+// state at the time of the draw.
+enum { D3D_RECORDED_VERTICES = 64, D3D_RECORDED_INDICES = 600 };
 struct d3d_recorded_vertex {
     float x, y, z, rhw;  // rhw 1 for untransformed vertices
     float nx, ny, nz;

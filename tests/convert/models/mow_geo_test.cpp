@@ -401,6 +401,14 @@ TEST(MowGeo, ValidationRefusesWhatWouldBeReadOutsideAnArray)
              hat(m)->mow_vtx_idx_array = nullptr;
          },
          "mow_vtx_idx_array_size = 3 without its array"},
+        {"segment count without segments",
+         [](mow_model* m) {
+             mow_appendage_info* chain = &m->mow_appendage_info_array[0];
+             free_mow_segment_info_array(chain->mow_segment_info_array,
+                                         chain->mow_segment_info_array_size);
+             chain->mow_segment_info_array = nullptr;
+         },
+         "mow_segment_info_array_size = 1 without its array"},
         {"joint count without joints",
          [](mow_model* m) {
              free_mow_joint_array(m->mow_joint_array, 2);

@@ -535,7 +535,12 @@ TEST_F(ModelRenderer, WireframeSendsFlatColouredLinesAndPutsItsStatesBack)
     d3dxframe_set_render_state(D3DRENDERSTATE_FILLMODE, D3DFILL_SOLID);
     d3dxframe_set_render_state(D3DRENDERSTATE_CULLMODE, D3DCULL_CCW);
     ASSERT_EQ(draw(&shader.shader, 1), 1);  // a texture bound before
+    win_matrix44 solid_world, wire_world;
+    ASSERT_EQ(d3dxframe_get_world_transform(&solid_world), 1);
     ASSERT_EQ(mow_rend_wire_mow_model(model, poses, 0), 1);
+    // The world transform is left as the model's drawing leaves it.
+    ASSERT_EQ(d3dxframe_get_world_transform(&wire_world), 1);
+    EXPECT_EQ(std::memcmp(&wire_world, &solid_world, sizeof wire_world), 0);
     const d3d_recorded_draw* hat = d3d_recorded_last_draw();
     // No normals, colours from the wireframe buffer, no texture.
     EXPECT_EQ(hat->vertex_format, (DWORD)(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1));
@@ -830,6 +835,19 @@ TEST_F(ModelRenderer, TheShapesAreBuiltAsTheirCornersAndRingsSay)
                         (float)(std::cos(latitude) * std::sin(column * pi / 5)), "ring vertex");
     }
     EXPECT_EQ(drawn->vertices[0].diffuse, 0xFFFFFF00u);
+    // A closed surface: every triangle has three corners, and each edge is
+    // shared by exactly two triangles, wound opposite ways.
+    std::vector<std::pair<int, int>> edges;
+    for (uint32_t t = 0; t + 2 < drawn->index_count; t += 3) {
+        const int a = drawn->indices[t], b = drawn->indices[t + 1], c = drawn->indices[t + 2];
+        EXPECT_TRUE(a != b && b != c && a != c) << "triangle " << t / 3;
+        edges.insert(edges.end(), {{a, b}, {b, c}, {c, a}});
+    }
+    std::sort(edges.begin(), edges.end());
+    for (const auto& [from, to] : edges)
+        EXPECT_TRUE(std::binary_search(edges.begin(), edges.end(), std::make_pair(to, from)))
+            << "edge " << from << "-" << to << " has no triangle on its other side";
+    EXPECT_EQ(std::adjacent_find(edges.begin(), edges.end()), edges.end());
 }
 
 TEST_F(ModelRenderer, AShapePutsBackTheStatesItChangedAndUnbindsTheModelsTexture)
@@ -964,6 +982,17 @@ TEST_F(ModelRenderer, AppendageSpheresCapEachSegmentTheModelAndTheKeyBothHave)
     EXPECT_NEAR(drawn->vertices[0].y, 3.75f, tolerance) << "the far end's bottom pole";
     EXPECT_NEAR(drawn->vertices[1].y, 4.25f, tolerance) << "the far end's top pole";
     EXPECT_EQ(render_state(D3DRENDERSTATE_FILLMODE), (DWORD)D3DFILL_WIREFRAME);
+
+    // A chain may start at the root (joint 0).
+    mow_segment_info& first = model->mow_appendage_info_array[0].mow_segment_info_array[0];
+    const int32_t arm = first.mow_segment_joint_idx;
+    first.mow_segment_joint_idx = 0;
+    poses[0].mow_augment_sphere_center = {0.0f, -2.0f, 0.0f};
+    ASSERT_EQ(mow_rend_appendage_spheres(1, &key, poses, model->mow_appendage_info_array), 1);
+    ASSERT_EQ(d3d_recorded_draw_count(), draws + 4);
+    EXPECT_NEAR(d3d_recorded_last_draw()->vertices[0].y, -1.25f, tolerance);
+    first.mow_segment_joint_idx = arm;
+    draws += 2;
 
     // An appendage whose current sphere has no radius is not drawn.
     key.radius = 0.0f;

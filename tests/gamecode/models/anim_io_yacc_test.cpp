@@ -115,6 +115,8 @@ TEST_F(AnimIoYacc, JointRangesByNumberNameAndWord)
         {"14", "", "first_joint_idx = 14 out-of-range (max idx = 13)" + at},
         {"1 .. 14", "", "last_joint_idx = 14 out-of-range" + at},
         {"tail", "", "Joint 'tail' not found in model 'arms' at " + dir.file("test.ast") + "(4)"},
+        {"1 .. tail", "",
+         "Joint 'tail' not found in model 'arms' at " + dir.file("test.ast") + "(4)"},
         // Joint names are compared with the text lower-cased.
         {"right_knee", "",
          "Joint 'right_knee' not found in model 'arms' at " + dir.file("test.ast") + "(4)"},
@@ -229,6 +231,39 @@ TEST_F(AnimIoYacc, ABadBlockDoesNotSpoilTheNextFile)
     EXPECT_EQ(joint_tables(table), std::vector<std::string>{"t: 1..1"});
     EXPECT_TRUE(log.errors().empty());
     EXPECT_EQ(free_win_ast(table), 1);
+}
+
+TEST_F(AnimIoYacc, EachFailingAllocationOfAParseIsRefusedWithoutALeak)
+{
+    std::string path = ast("spaz_model_name arms\ncollision_joint_table t { 1 .. 3 , hips } ;\n"
+                           "collision_joint_table u { all } ;\n");
+    int swept = heap_failure_sweep([&] {
+        win_ast* table = malloc_win_ast("guard");
+        if (!table)
+            return false;
+        int parsed = parse_ast_for_collision_tables(path.c_str(), table);
+        free_win_ast(table);
+        return parsed == 1;
+    });
+    EXPECT_GT(swept, 10);
+}
+
+// Without a model directory (none set, or one too long to hold) a model
+// name is refused.
+TEST_F(AnimIoYacc, AModelNeedsTheModelDirectory)
+{
+    EXPECT_EQ(anim_io_yacc_set_model_directory(nullptr), 1);
+    std::string path = ast("spaz_model_name arms\n");
+    win_ast* table = malloc_win_ast("guard");
+    EXPECT_EQ(parse_ast_for_collision_tables(path.c_str(), table), 0);
+    EXPECT_EQ(log.errors().front(),
+              "Cannot anim_io_yacc_spaz_model_name with NULL model_directory.");
+    EXPECT_EQ(free_win_ast(table), 1);
+    log.clear();
+    const std::string long_name(4096, 'd');
+    EXPECT_EQ(anim_io_yacc_set_model_directory(long_name.c_str()), 0);
+    EXPECT_EQ(log.errors(),
+              std::vector<std::string>{"Model directory '" + long_name + "' is too long."});
 }
 
 TEST_F(AnimIoYacc, TheTraceReducesTheRulesInTheirOrder)

@@ -13,6 +13,11 @@ the compiler, and this check closes them:
   tree only by its base name, as "platform/NAME.h", or below its own folder.
 - A header name used twice: the include path would pick one of the two by
   the order of its folders, without a word.
+- A header of a library above the including file's, included by its base
+  name where the system's include folders hold a header of that name too
+  ("menu.h" is also a terminal library's): the compiler takes the system's
+  and the include compiles. So every include of a project header's base name
+  is held to the layers here as well, whatever the system holds.
 
 The check reads every include as the preprocessor would: "quoted" and
 <angled> names, a name given through a macro of the same file, after
@@ -34,6 +39,13 @@ import sys
 # The folders of the libraries' modules.
 SOURCE_FOLDERS = ("shared/src", "convert/src", "dxcode/src", "gamecode/src", "script/src",
                   "services", "platform")
+# The rank of each folder in the layers (cmake/subsystems.cmake): a module
+# sees the headers of its own rank and below. The services headers are seen
+# from the frame up.
+LAYER_RANKS = (("platform", 0), ("shared/src", 1), ("convert/src/math", 2), ("dxcode/src", 3),
+               ("gamecode/src/frame", 3), ("services", 3), ("convert/src/models", 4),
+               ("gamecode/src/models", 4), ("convert/src/world", 5), ("script/src", 6),
+               ("gamecode/src/runtime", 7))
 DIRECTIVE = re.compile(r"^[ \t]*#[ \t]*(include|define)\b[ \t]*(.*)$", re.MULTILINE)
 MACRO = re.compile(r"^([A-Za-z_]\w*)[ \t]+([\"<].*)$")
 
@@ -103,6 +115,24 @@ def includes_of(text):
     return result
 
 
+def layer_rank(path):
+    """The rank of the library whose folder holds `path`."""
+    ranks = [rank for folder, rank in LAYER_RANKS if path.startswith(folder + "/")]
+    return max(ranks) if ranks else None
+
+
+def upward_fault(path, name, headers):
+    """Why including the project header `name` by its base name breaks the
+    layers, or None."""
+    header = headers.get(name)
+    if "/" in name or not header:
+        return None
+    own, theirs = layer_rank(path), layer_rank(header)
+    if own is None or theirs is None or theirs <= own:
+        return None
+    return f"{path} includes \"{name}\", a header of a library above its own ({header})"
+
+
 def include_fault(root, path, form, name):
     """Why the include `name` of `path` passes the compiler but not the
     layers, or None."""
@@ -149,7 +179,8 @@ def check(root, planted=None):
         if planted and planted[0] == path:
             text += "\n" + planted[1] + "\n"
         for form, included in includes_of(text):
-            fault = include_fault(root, path, form, included)
+            fault = include_fault(root, path, form, included) or (
+                form != "?" and upward_fault(path, included, headers))
             if fault:
                 faults.append(fault)
     return faults
@@ -173,6 +204,12 @@ PLANTS = [
     ("platform/win32.cpp", '#define GAME_HEADER "../services/runtime_services.h"\n'
      '#include GAME_HEADER', CLIMBS),
     ("gamecode/src/frame/entity.h", "", "gamecode/src/frame/entity.h: header name also used by"),
+    # The system holds a "menu.h" as well: the compiler would take it.
+    ("shared/src/debug.cpp", '#include "menu.h"', "a header of a library above its own"),
+    ("platform/win32.cpp", '#include <menu.h>', "a header of a library above its own"),
+    ("convert/src/math/win_math.cpp", '#include "runtime_services.h"',
+     "a header of a library above its own"),
+    ("gamecode/src/frame/input.cpp", '#include "entity.h"', "a header of a library above its own"),
 ]
 
 
